@@ -1,0 +1,23 @@
+#!/bin/sh
+# Installs every Debian package the build, the tests and the program need,
+# but only when something is missing. Nothing is fetched from anywhere else.
+set -e
+PACKAGES="cmake ninja-build g++ clang pkg-config
+qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-connectivity-dev libsqlite3-dev
+libgtest-dev libgmock-dev libbenchmark-dev
+libserialport-dev libhidapi-dev libgl-dev
+fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi

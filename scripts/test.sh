@@ -1,0 +1,16 @@
+#!/bin/sh
+# The test command of the README: installs what is missing, builds with
+# warnings as errors, runs every test, then builds the core tests once more
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs them.
+set -e
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+TAV_BUILD_DIR=build scripts/build.sh
+ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+TAV_BUILD_DIR=build-asan scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DTAV_SANITIZE=ON -DTAV_CORE_ONLY=ON
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -L core -j"$(nproc)"
+if [ -x scripts/test-tsan.sh ]; then scripts/test-tsan.sh; fi
+echo "All tests passed."

@@ -1,0 +1,61 @@
+#include "cli_context.h"
+
+#include "app/app_paths.h"
+#include "app/system_settings.h"
+#include "records/database.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+CliContext::CliContext(QStringList& args)
+{
+    const QString home = TakeOption(args, "--home");
+    AppPaths::Init(QCoreApplication::applicationDirPath(), home);
+    Settings().Load(AppPaths::SettingsFile());
+}
+
+bool CliContext::OpenDatabase()
+{
+    if (Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword))
+        return true;
+    Fail("Cannot open the database " + AppPaths::DatabaseFile() + ": " +
+         Database::Instance().LastError());
+    return false;
+}
+
+int CliContext::Fail(const QString& message, int code)
+{
+    QTextStream(stderr) << "tavctl: " << message << '\n';
+    return code;
+}
+
+void CliContext::Print(const QString& text)
+{
+    QTextStream out(stdout);
+    out << text;
+    if (!text.endsWith('\n'))
+        out << '\n';
+}
+
+QString CliContext::TakeOption(QStringList& args, const QString& name, bool* found)
+{
+    if (found)
+        *found = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == name && i + 1 < args.size()) {
+            const QString value = args[i + 1];
+            args.remove(i, 2);
+            if (found)
+                *found = true;
+            return value;
+        }
+        if (args[i].startsWith(name + '=')) {
+            const QString value = args[i].mid(name.size() + 1);
+            args.removeAt(i);
+            if (found)
+                *found = true;
+            return value;
+        }
+    }
+    return QString();
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// What every tavctl command shares: the program folder, the settings read at
+// start-up, the database on demand, and uniform errors.
+class CliContext {
+public:
+    // Takes --home DIR out of `args` and resolves the program folder.
+    explicit CliContext(QStringList& args);
+
+    bool OpenDatabase(); // prints the error and returns false when it cannot
+    static int Fail(const QString& message, int code = 2);
+    static void Print(const QString& text);
+
+    // Value of "--name VALUE" (removed from args); `found` tells whether it was given.
+    static QString TakeOption(QStringList& args, const QString& name, bool* found = nullptr);
+};

@@ -1,0 +1,8 @@
+#pragma once
+#include <QStringList>
+
+class CliContext;
+
+// One function per tavctl command; `args` holds what follows the command name.
+int CmdSettings(CliContext& context, QStringList& args);
+int CmdText(CliContext& context, QStringList& args);

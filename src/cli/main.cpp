@@ -1,0 +1,52 @@
+// tavctl: the program's core from the shell, without a window.
+#include "cli_context.h"
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+struct Command {
+    std::function<int(CliContext&, QStringList&)> run;
+    const char* usage;
+};
+
+const std::map<QString, Command>& commands()
+{
+    static const std::map<QString, Command> table = {
+        {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
+        {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
+    };
+    return table;
+}
+
+int usage()
+{
+    QTextStream err(stderr);
+    err << "usage: tavctl [--home DIR] COMMAND ...\ncommands:\n";
+    for (const auto& [name, command] : commands())
+        err << "  " << command.usage << '\n';
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    CliContext context(args);
+    if (args.isEmpty())
+        return usage();
+    const QString name = args.takeFirst();
+    const auto it = commands().find(name);
+    if (it == commands().end()) {
+        CliContext::Fail("unknown command: " + name);
+        return usage();
+    }
+    return it->second.run(context, args);
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+
+// Reads and writes INI files the way the Windows profile functions do:
+// section and key names compare without case, the first matching section and
+// key win, values are trimmed and one pair of surrounding quotes is dropped.
+// A write changes only the one line it concerns (or adds it) and replaces the
+// file atomically; a missing file is created.
+class IniFile {
+public:
+    // Value of `key`, cut to `maxLength` characters; `defaultValue` when the
+    // file, section or key is missing.
+    static QString ReadString(const QString& path, const QString& section, const QString& key,
+                              const QString& defaultValue, int maxLength);
+    // Leading decimal integer of the value (0 when it has none); `defaultValue`
+    // only when the key is missing.
+    static int ReadInt(const QString& path, const QString& section, const QString& key,
+                       int defaultValue);
+    static bool HasKey(const QString& path, const QString& section, const QString& key);
+
+    static bool WriteString(const QString& path, const QString& section, const QString& key,
+                            const QString& value);
+    static bool WriteInt(const QString& path, const QString& section, const QString& key,
+                         int value);
+    // Creates an empty file when there is none; keeps an existing one.
+    static bool EnsureExists(const QString& path);
+};

@@ -1,0 +1,85 @@
+#include "system_settings.h"
+
+#include "app_paths.h"
+#include "ini_file.h"
+
+#include <QFile>
+
+SystemSettings& Settings()
+{
+    static SystemSettings settings;
+    return settings;
+}
+
+void SystemSettings::Reset()
+{
+    wait = 0;
+    btps = 1;
+    communication = 1;
+    predicted = 1;
+    hospital.clear();
+    language = "English";
+    space = 10;
+    times = 15;
+    comPort = 0;
+    waveColor = 0xB57160;
+    trendColor1 = 0xFF7878;
+    trendBkColor = 0xFFFFFF;
+    refColor = 0x9E9152;
+    fev1Color = 0xFF00FF;
+    fvcColor = 0xFF;
+    fef50Color = 0x2EA9C2;
+    fef2575Color = 0x003399;
+    fef75Color = 0xAF4144;
+    trendColors[0] = 0xBDE5C9;
+    trendColors[1] = 0xB2F3FF;
+    trendColors[2] = 0xB2C5FF;
+    simulator = 0;
+    portName.clear();
+}
+
+void SystemSettings::Load(const QString& iniPath)
+{
+    if (!QFile::exists(iniPath))
+        return;
+    const auto readInt = [&](const char* key, int current) {
+        return IniFile::ReadInt(iniPath, kSettingsSection, key, current);
+    };
+    const auto readColor = [&](const char* key, ColorRef current) {
+        return static_cast<ColorRef>(readInt(key, static_cast<int>(current)));
+    };
+    const auto readText = [&](const char* key, const QString& current) {
+        return IniFile::ReadString(iniPath, kSettingsSection, key, current,
+                                   kSettingsStringLength);
+    };
+    trendBkColor = readColor("TRENDBKCOLOR", trendBkColor);
+    fvcColor = readColor("FVCCOLOR", fvcColor);
+    fev1Color = readColor("FEV1COLOR", fev1Color);
+    fef50Color = readColor("FEF50COLOR", fef50Color);
+    fef75Color = readColor("FEF75COLOR", fef75Color);
+    fef2575Color = readColor("FEF2575COLOR", fef2575Color);
+    refColor = readColor("REFCOLOR", refColor);
+    predicted = readInt("PREDICTED", predicted) == 1 ? 1 : 0;
+    language = readText("LANGUAGE", language);
+    hospital = readText("HOSPITAL", hospital);
+    communication = readInt("COMMUNICATION", communication);
+    comPort = readInt("COMPORT", comPort);
+    btps = readInt("BTPS", btps);
+    wait = readInt("WAIT", wait);
+    space = readInt("SPACE", space);
+    times = readInt("TIMES", times);
+    simulator = readInt("SIMULATOR", simulator);
+    portName = readText("PORTNAME", portName);
+}
+
+bool SystemSettings::WriteInt(const QString& key, int value)
+{
+    const QString path = AppPaths::SettingsFile();
+    return IniFile::EnsureExists(path) && IniFile::WriteInt(path, kSettingsSection, key, value);
+}
+
+bool SystemSettings::WriteString(const QString& key, const QString& value)
+{
+    const QString path = AppPaths::SettingsFile();
+    return IniFile::EnsureExists(path) && IniFile::WriteString(path, kSettingsSection, key, value);
+}

@@ -1,0 +1,235 @@
+#include "database.h"
+
+#include "database_seed.h"
+
+#include <QAtomicInt>
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+const char* const Database::kPassword = "QDRX7315";
+
+namespace {
+
+Database::Notifier& notifier()
+{
+    static Database::Notifier n;
+    return n;
+}
+
+// YEAR(), MONTH(), DAY() of a "%Y-%m-%d ..." text, as the original engine offered them.
+void datePart(sqlite3_context* context, int argc, sqlite3_value** argv, int part)
+{
+    if (argc != 1 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    int year = 0, month = 0, day = 0;
+    if (!text || std::sscanf(text, "%d-%d-%d", &year, &month, &day) != 3) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_int(context, part == 0 ? year : part == 1 ? month : day);
+}
+
+void yearFunction(sqlite3_context* c, int n, sqlite3_value** v) { datePart(c, n, v, 0); }
+void monthFunction(sqlite3_context* c, int n, sqlite3_value** v) { datePart(c, n, v, 1); }
+void dayFunction(sqlite3_context* c, int n, sqlite3_value** v) { datePart(c, n, v, 2); }
+
+bool registerDateFunctions(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* sqlite = *static_cast<sqlite3* const*>(handle.constData());
+    if (!sqlite)
+        return false;
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_function(sqlite, "YEAR", 1, flags, nullptr, yearFunction, nullptr,
+                                   nullptr) == SQLITE_OK &&
+           sqlite3_create_function(sqlite, "MONTH", 1, flags, nullptr, monthFunction, nullptr,
+                                   nullptr) == SQLITE_OK &&
+           sqlite3_create_function(sqlite, "DAY", 1, flags, nullptr, dayFunction, nullptr,
+                                   nullptr) == SQLITE_OK;
+}
+
+QString newConnectionName()
+{
+    static QAtomicInt counter;
+    return QString("tav-db-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// Builds the seeded database under a temporary name and renames it into place,
+// so an interrupted first start never leaves half a database behind.
+bool createDatabaseFile(const QString& path, QString* error)
+{
+    const QString temporary = path + ".new";
+    QFile::remove(temporary);
+    bool ok = false;
+    {
+        const QString name = newConnectionName();
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(temporary);
+        ok = db.open() && CreateSeededDatabase(db, error);
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    if (!ok) {
+        QFile::remove(temporary);
+        return false;
+    }
+    if (!QFile::rename(temporary, path)) {
+        QFile::remove(temporary);
+        if (error)
+            *error = "Cannot create " + path;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Database::Database() : m_connectionName(newConnectionName()) {}
+
+Database::~Database() { Close(); }
+
+Database& Database::Instance()
+{
+    static Database database;
+    return database;
+}
+
+bool Database::Open(const QString& path, const QString& /*password: SQLite has none*/)
+{
+    Close();
+    m_lastError.clear();
+    if (!QFileInfo::exists(path) && !createDatabaseFile(path, &m_lastError))
+        return false;
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connectionName);
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        m_lastError = db.lastError().text();
+        Close();
+        return false;
+    }
+    if (!isUsable() || !registerDateFunctions(db)) {
+        if (m_lastError.isEmpty())
+            m_lastError = "Not a usable database: " + path;
+        Close();
+        return false;
+    }
+    QSqlQuery(db).exec("PRAGMA foreign_keys = OFF");
+    loadDeclaredTypes();
+    return true;
+}
+
+// A usable database is a readable SQLite file holding every table the program uses.
+bool Database::isUsable()
+{
+    QSqlQuery query(Connection());
+    if (!query.exec("SELECT name FROM sqlite_master WHERE type = 'table'")) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    QStringList tables;
+    while (query.next())
+        tables << query.value(0).toString().toLower();
+    for (const char* needed : {"userinfo", "caseinfo", "race", "nation", "paramname", "predict"}) {
+        if (!tables.contains(needed)) {
+            m_lastError = QString("The database has no table %1.").arg(needed);
+            return false;
+        }
+    }
+    return true;
+}
+
+void Database::loadDeclaredTypes()
+{
+    m_declaredTypes.clear();
+    const QSqlDatabase db = Connection();
+    for (const QString& table : db.tables()) {
+        QSqlQuery query(db);
+        if (!query.exec(QString("PRAGMA table_info(\"%1\")").arg(table)))
+            continue;
+        while (query.next())
+            m_declaredTypes.insert(query.value(1).toString().toLower(),
+                                   query.value(2).toString().toUpper());
+    }
+}
+
+QString Database::DeclaredType(const QString& column) const
+{
+    return m_declaredTypes.value(column.toLower());
+}
+
+bool Database::IsOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && Connection().isOpen();
+}
+
+void Database::Close()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    m_declaredTypes.clear();
+}
+
+QSqlDatabase Database::Connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool Database::Execute(const QString& sql, const QVariantList& values)
+{
+    if (!IsOpen()) {
+        m_lastError = "The database is not open.";
+        return false;
+    }
+    QSqlQuery query(Connection());
+    if (!query.prepare(sql)) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool Database::BeginTransaction() { return IsOpen() && Connection().transaction(); }
+bool Database::Commit() { return IsOpen() && Connection().commit(); }
+void Database::Rollback()
+{
+    if (IsOpen())
+        Connection().rollback();
+}
+
+void Database::SetNotifier(Notifier n) { notifier() = std::move(n); }
+
+void Database::Notify(const QString& text, const QString& caption)
+{
+    if (notifier())
+        notifier()(text, caption);
+    else
+        QTextStream(stderr) << caption << ": " << text << '\n';
+}

@@ -1,0 +1,89 @@
+#include "app/ini_file.h"
+#include "app/system_settings.h"
+#include "support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SystemSettingsLoad, EmptyFolderKeepsInitialValuesAndCreatesNothing)
+{
+    TempHome home;
+    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_EQ(Settings().language, "English");
+    EXPECT_EQ(Settings().communication, 1);
+    EXPECT_EQ(Settings().btps, 1);
+    EXPECT_EQ(Settings().predicted, 1);
+    EXPECT_EQ(Settings().simulator, 0);
+    EXPECT_EQ(Settings().trendBkColor, 0xFFFFFFu);
+    EXPECT_FALSE(QFile::exists(AppPaths::SettingsFile()));
+    EXPECT_EQ(AppPaths::LanguageFile(), home.path() + "/Language/English.txt");
+    EXPECT_EQ(AppPaths::CaseFolder(), home.path() + "/Case");
+}
+
+TEST(SystemSettingsLoad, OnlyLanguageStoredLeavesTheRest)
+{
+    TempHome home;
+    home.write("System.ini", "[SYSTEM]\r\nLANGUAGE=Chinese\r\n");
+    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_EQ(Settings().language, "Chinese");
+    EXPECT_EQ(Settings().space, 10);
+    EXPECT_EQ(Settings().times, 15);
+    EXPECT_EQ(Settings().fvcColor, 0xFFu);
+    EXPECT_EQ(AppPaths::LanguageFile(), home.path() + "/Language/Chinese.txt");
+}
+
+TEST(SystemSettingsLoad, PredictedIsOneOnlyWhenStoredAsOne)
+{
+    TempHome home;
+    for (const auto& [stored, expected] :
+         std::vector<std::pair<QByteArray, int>>{{"2", 0}, {"1", 1}, {"0", 0}, {"-1", 0}, {"x", 0}}) {
+        home.write("System.ini", "[SYSTEM]\nPREDICTED=" + stored + "\n");
+        Settings().Reset();
+        Settings().Load(AppPaths::SettingsFile());
+        EXPECT_EQ(Settings().predicted, expected) << stored.toStdString();
+    }
+}
+
+TEST(SystemSettingsLoad, ColoursAreDecimalAndStringsAreCut)
+{
+    TempHome home;
+    const QByteArray longName(150, 'H');
+    home.write("System.ini", "[SYSTEM]\nFVCCOLOR=255\nTRENDBKCOLOR=16777215\nREFCOLOR=0\n"
+                             "HOSPITAL=" + longName + "\nSIMULATOR=3\nCOMPORT=-1\n");
+    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_EQ(Settings().fvcColor, 0x0000FFu);
+    EXPECT_EQ(Settings().trendBkColor, 0xFFFFFFu);
+    EXPECT_EQ(Settings().refColor, 0u);
+    EXPECT_EQ(Settings().hospital.size(), 99);
+    EXPECT_EQ(Settings().simulator, 3);
+    EXPECT_EQ(Settings().comPort, -1);
+}
+
+TEST(SystemSettingsWrite, CreatesTheFileAndWritesDecimal)
+{
+    TempHome home;
+    ASSERT_TRUE(SystemSettings::WriteInt("TRENDBKCOLOR", 0xFFFFCC));
+    ASSERT_TRUE(SystemSettings::WriteString("HOSPITAL", "St. Mary's"));
+    EXPECT_EQ(IniFile::ReadString(AppPaths::SettingsFile(), "SYSTEM", "TRENDBKCOLOR", "", 99),
+              "16777164");
+    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_EQ(Settings().trendBkColor, 0xFFFFCCu);
+    EXPECT_EQ(Settings().hospital, "St. Mary's");
+}
+
+TEST(AppPathsInit, OverrideWinsOverEnvironmentAndFolderEndsInSlash)
+{
+    qputenv("TAV_HOME", "/tmp/from-env");
+    AppPaths::Init("/opt/tav/bin");
+    EXPECT_EQ(AppPaths::ProgramFolder(), "/tmp/from-env/");
+    AppPaths::Init("/opt/tav/bin", "/srv/home");
+    EXPECT_EQ(AppPaths::ProgramFolder(), "/srv/home/");
+    qunsetenv("TAV_HOME");
+    AppPaths::Init("/opt/tav/bin");
+    EXPECT_EQ(AppPaths::ProgramFolder(), "/opt/tav/bin/");
+    EXPECT_EQ(AppPaths::SettingsFile(), "/opt/tav/bin/System.ini");
+    EXPECT_EQ(AppPaths::PatientCaseFolder(12), "/opt/tav/bin/Case/12");
+}
+
+} // namespace
