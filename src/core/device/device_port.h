@@ -1,0 +1,18 @@
+#pragma once
+
+// A byte pipe to the spirometer: serial, USB HID, Bluetooth or the virtual
+// device all look the same to the protocols. Every operation returns 1 for
+// success and 0 for failure.
+class DevicePort {
+public:
+    virtual ~DevicePort() = default;
+
+    virtual int IsOpen() = 0;
+    virtual int Open() = 0;
+    virtual int Close() = 0;
+    // 1 when all `count` bytes went out.
+    virtual int Write(const unsigned char* buffer, int count) = 0;
+    // 1 when the read completed; callers zero `buffer` first and treat it as
+    // holding `count` bytes (the port does not say how many arrived).
+    virtual int Read(unsigned char* buffer, int count) = 0;
+};
