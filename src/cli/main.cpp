@@ -20,6 +20,8 @@ const std::map<QString, Command>& commands()
     static const std::map<QString, Command> table = {
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
+        {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
+        {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
     };
     return table;
 }
