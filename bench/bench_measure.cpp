@@ -20,7 +20,7 @@ struct Phase {
     bool expiration;
 };
 
-// Feeds every phase as the stream parser does; returns the slotCount produced.
+// Feeds every phase as the stream parser does; returns the slots produced.
 long long runPhases(FlowEngine& engine, const std::vector<Phase>& phases)
 {
     long long slotCount = 0;
