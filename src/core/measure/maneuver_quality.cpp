@@ -55,8 +55,7 @@ void Acceptance(const ManeuverResult& record, const TestFileHeader& header, Acce
                 const PulseSample* samples, int n)
 {
     const double tolerance = std::max(0.15, 0.05 * record.FVC);
-    if (record.EVOL > tolerance * 1000.0)
-        flags.flag[0] = 0;
+    flags.flag[0] = record.EVOL > tolerance * 1000.0 ? 0 : 1;
 
     // End of test: a plateau of at least 1 s before the last expiratory pulse,
     // reached before the walk has covered too much volume.
