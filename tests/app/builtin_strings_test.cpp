@@ -11,14 +11,16 @@
 
 namespace {
 
-std::map<int, std::string> documentedDefaults() {
+std::map<int, std::string> documentedDefaults()
+{
     std::map<int, std::string> byId;
     for (const auto& entry : text_lookups::Defaults())
         byId[entry.id] = entry.text;
     return byId;
 }
 
-TEST(BuiltinStrings, EveryLookupShowsItsDocumentedDefaultWithoutLanguageFolder) {
+TEST(BuiltinStrings, EveryLookupShowsItsDocumentedDefaultWithoutLanguageFolder)
+{
     TempHome home; // no Language folder at all
     const auto defaults = documentedDefaults();
     for (const auto& [section, ids] : text_lookups::Lookups()) {
@@ -35,7 +37,8 @@ TEST(BuiltinStrings, EveryLookupShowsItsDocumentedDefaultWithoutLanguageFolder) 
     }
 }
 
-TEST(BuiltinStrings, OneDefaultPerIdWhateverTheSection) {
+TEST(BuiltinStrings, OneDefaultPerIdWhateverTheSection)
+{
     TempHome home;
     for (const auto& entry : text_lookups::Defaults()) {
         EXPECT_EQ(BuiltinString(entry.id).toStdString(), entry.text) << entry.id;
@@ -43,14 +46,16 @@ TEST(BuiltinStrings, OneDefaultPerIdWhateverTheSection) {
     }
 }
 
-TEST(BuiltinStrings, IdsWithoutDefaultAndUnknownIdsAreEmpty) {
+TEST(BuiltinStrings, IdsWithoutDefaultAndUnknownIdsAreEmpty)
+{
     for (int id : text_lookups::kWithoutDefault)
         EXPECT_TRUE(BuiltinString(id).isEmpty()) << id;
     for (int id : {-1, 0, 1, 100, 101, 111, 1330, 1336, 99999})
         EXPECT_TRUE(BuiltinString(id).isEmpty()) << id;
 }
 
-TEST(BuiltinStrings, MultiLineAndSpacedTextsKeepTheirShape) {
+TEST(BuiltinStrings, MultiLineAndSpacedTextsKeepTheirShape)
+{
     // The delete question is two lines; callers concatenate texts that end in a space.
     const QStringList lines = BuiltinString(140).split('\n');
     ASSERT_EQ(lines.size(), 2);
@@ -60,7 +65,8 @@ TEST(BuiltinStrings, MultiLineAndSpacedTextsKeepTheirShape) {
     EXPECT_EQ(BuiltinString(1205), QString::fromUtf8("请稍后。。。。。。"));
 }
 
-TEST(BuiltinStrings, FortyDistinctDiagnosisPhrases) {
+TEST(BuiltinStrings, FortyDistinctDiagnosisPhrases)
+{
     std::set<QString> phrases;
     for (int index = 0; index < 40; ++index) {
         const QString phrase = BuiltinString(1283 + index);

@@ -14,7 +14,8 @@
 
 namespace {
 
-TEST(GetLangText, FallsBackToBuiltInTable) {
+TEST(GetLangText, FallsBackToBuiltInTable)
+{
     TempHome home; // no Language folder at all
     EXPECT_EQ(GetLangText("MESSAGE", 141), "Prompt");
     EXPECT_EQ(GetLangText("CASE", 1193), "TAV Spirometer");
@@ -22,7 +23,8 @@ TEST(GetLangText, FallsBackToBuiltInTable) {
         EXPECT_TRUE(GetLangText("SETTING", id).isEmpty()) << id;
 }
 
-TEST(GetLangText, FileTextsLineBreaksEmptyValuesAndLength) {
+TEST(GetLangText, FileTextsLineBreaksEmptyValuesAndLength)
+{
     TempHome home;
     const QByteArray longText(600, 'x');
     home.write("Language/English.txt",
@@ -35,7 +37,8 @@ TEST(GetLangText, FileTextsLineBreaksEmptyValuesAndLength) {
     EXPECT_EQ(GetLangText("REPORT", 1193), "TAV Spirometer"); // other section: built-in
 }
 
-TEST(GetLangText, NoCachingFollowsLanguageChange) {
+TEST(GetLangText, NoCachingFollowsLanguageChange)
+{
     TempHome home;
     home.write("Language/English.txt", "[CASE]\n116=Quit\n");
     home.write("Language/Chinese.txt", QString::fromUtf8("[CASE]\n116=退出\n").toUtf8());
@@ -44,7 +47,8 @@ TEST(GetLangText, NoCachingFollowsLanguageChange) {
     EXPECT_EQ(GetLangText("CASE", 116), QString::fromUtf8("退出"));
 }
 
-TEST(GetLangText, ChineseValuesRoundTripAndAreCutByCharacters) {
+TEST(GetLangText, ChineseValuesRoundTripAndAreCutByCharacters)
+{
     TempHome home;
     const QString longChinese(600, QChar(0x80BA)); // 肺, three bytes in UTF-8
     home.write("Language/English.txt",
@@ -56,11 +60,13 @@ TEST(GetLangText, ChineseValuesRoundTripAndAreCutByCharacters) {
 
 // The language files as they are shipped.
 
-QString shippedFile(const char* language) {
+QString shippedFile(const char* language)
+{
     return QString(TAV_LANGUAGE_DIR) + '/' + language + ".txt";
 }
 
-bool hasChinese(const QString& text) {
+bool hasChinese(const QString& text)
+{
     for (const QChar c : text)
         if ((c.unicode() >= 0x3000 && c.unicode() <= 0x9FFF) ||
             (c.unicode() >= 0xFF00 && c.unicode() <= 0xFFEF))
@@ -68,7 +74,8 @@ bool hasChinese(const QString& text) {
     return false;
 }
 
-std::map<QString, std::set<int>> lookedUp() {
+std::map<QString, std::set<int>> lookedUp()
+{
     std::map<QString, std::set<int>> ids;
     for (const auto& [section, list] : text_lookups::Lookups())
         ids[section].insert(list.begin(), list.end());
@@ -77,7 +84,8 @@ std::map<QString, std::set<int>> lookedUp() {
 
 class ShippedLanguageFile : public testing::TestWithParam<const char*> {};
 
-TEST_P(ShippedLanguageFile, IsUtf8IniWithOnlyTheTextsTheProgramUses) {
+TEST_P(ShippedLanguageFile, IsUtf8IniWithOnlyTheTextsTheProgramUses)
+{
     QFile file(shippedFile(GetParam()));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
     const QByteArray bytes = file.readAll();
@@ -114,7 +122,8 @@ TEST_P(ShippedLanguageFile, IsUtf8IniWithOnlyTheTextsTheProgramUses) {
     }
 }
 
-TEST_P(ShippedLanguageFile, HoldsEveryTextTheProgramLooksUp) {
+TEST_P(ShippedLanguageFile, HoldsEveryTextTheProgramLooksUp)
+{
     const QString path = shippedFile(GetParam());
     for (const auto& [section, ids] : text_lookups::Lookups()) {
         for (int id : ids) {
@@ -132,7 +141,8 @@ TEST_P(ShippedLanguageFile, HoldsEveryTextTheProgramLooksUp) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, ShippedLanguageFile, testing::Values("English", "Chinese"));
 
-TEST(ShippedLanguageFiles, EnglishRepeatsTheEnglishDefaultsAndHasNoChinese) {
+TEST(ShippedLanguageFiles, EnglishRepeatsTheEnglishDefaultsAndHasNoChinese)
+{
     const QString path = shippedFile("English");
     std::map<int, QString> defaults;
     for (const auto& entry : text_lookups::Defaults())
@@ -149,7 +159,8 @@ TEST(ShippedLanguageFiles, EnglishRepeatsTheEnglishDefaultsAndHasNoChinese) {
     }
 }
 
-TEST(ShippedLanguageFiles, ChineseTranslatesEveryTextAndKeepsChineseDefaults) {
+TEST(ShippedLanguageFiles, ChineseTranslatesEveryTextAndKeepsChineseDefaults)
+{
     const QString path = shippedFile("Chinese");
     const QStringList sameInEveryLanguage = {"cm", "kg", "L", "L/S", "TAV"};
     std::map<int, QString> defaults;
@@ -171,7 +182,8 @@ TEST(ShippedLanguageFiles, ChineseTranslatesEveryTextAndKeepsChineseDefaults) {
         EXPECT_TRUE(GetLangTextFrom(path, "CASE", id).endsWith(':')) << id;
 }
 
-TEST(ShippedLanguageFiles, LanguageChoiceSwitchesTextsAndAnEmptyChoiceFallsBack) {
+TEST(ShippedLanguageFiles, LanguageChoiceSwitchesTextsAndAnEmptyChoiceFallsBack)
+{
     TempHome home;
     for (const char* language : {"English", "Chinese"}) {
         QFile file(shippedFile(language));

@@ -13,7 +13,8 @@ struct DocumentedText {
 
 // Documented default of every id that has one (the report title 102 is left
 // out: its wording is ours, only its presence is required).
-inline const std::vector<DocumentedText>& Defaults() {
+inline const std::vector<DocumentedText>& Defaults()
+{
     static const std::vector<DocumentedText> texts = {
         {103, "Patient information"},
         {104, "ID:"},
@@ -220,7 +221,8 @@ struct SectionIds {
 };
 
 // Every (section, id) the dialogs, pages and reports ask for.
-inline const std::vector<SectionIds>& Lookups() {
+inline const std::vector<SectionIds>& Lookups()
+{
     static const std::vector<SectionIds> lookups = {
         {"MESSAGE",
          {132,  133,  138,  139,  140,  141,  143,  147,  163,  167,  168,  1146, 1147, 1152,

@@ -212,7 +212,8 @@ constexpr BuiltinText kTexts[] = {
     {1331, "电池电量不足,请选择有线方式进行通信!"},
 };
 
-constexpr bool strictlyIncreasing() {
+constexpr bool strictlyIncreasing()
+{
     for (std::size_t i = 1; i < std::size(kTexts); ++i)
         if (kTexts[i - 1].id >= kTexts[i].id)
             return false;
@@ -222,7 +223,8 @@ static_assert(strictlyIncreasing(), "the built-in table must be sorted by id, ea
 
 } // namespace
 
-QString BuiltinString(int id) {
+QString BuiltinString(int id)
+{
     const auto it =
         std::lower_bound(std::begin(kTexts), std::end(kTexts), id,
                          [](const BuiltinText& entry, int key) { return entry.id < key; });
