@@ -9,8 +9,7 @@
 namespace {
 
 // "yyyy-MM-dd HH:mm:ss" of a stored date or date-time text. Date and time are parsed
-// apart: a local QDateTime would consult the time-zone files for every value and
-// move times that fall into a daylight-saving gap.
+// apart: a local QDateTime would consult the time-zone files for every value.
 QString dateTimeText(const QString& text)
 {
     const QString datePart = text.section(' ', 0, 0);
