@@ -123,7 +123,7 @@ QString printed(float value)
     return QString::asprintf("%f", static_cast<double>(value));
 }
 
-// Rows first, in one statement or transaction, then the file: the caller removes it.
+// Runs the statements together: all of them or, after a failure, none.
 bool runInTransaction(Database& db, const std::vector<std::pair<QString, QVariantList>>& statements)
 {
     if (statements.empty())
