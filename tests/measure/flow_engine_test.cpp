@@ -74,7 +74,11 @@ TEST(FlowEngine, InspirationUsesTheInspiratoryPulseVolume) {
     for (int i = 0; i < 3; ++i)
         engine.FeedInterval(1000);
     EXPECT_DOUBLE_EQ(engine.Volume(), 3 * 117 / 130.0 * 0.0132);
+    engine.SetCoefficients(145, 130); // new coefficients keep the direction
+    EXPECT_DOUBLE_EQ(engine.PulseVolume(), 0.0132);
     engine.SetDirection(0);
+    EXPECT_DOUBLE_EQ(engine.PulseVolume(), kExp145);
+    engine.SetDirection(2); // anything but 1 is expiration
     EXPECT_DOUBLE_EQ(engine.PulseVolume(), kExp145);
 
     const SineBreath breath{3.0, 1.5};

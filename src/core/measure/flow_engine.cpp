@@ -40,11 +40,11 @@ void FlowEngine::SetCoefficients(int expCoefficient, int inspCoefficient) {
     SetPulseVolumes(ExpiratoryPulseVolume(expCoefficient), InspiratoryPulseVolume(inspCoefficient));
 }
 
-void FlowEngine::SetPulseVolumes(double expVolume, double inspVolume) {
-    const bool inspiratory = m_k == m_kInsp && m_kInsp != m_kExp;
+void FlowEngine::SetPulseVolumes(double expVolume, double inspVolume)
+{
     m_kExp = expVolume;
     m_kInsp = inspVolume;
-    m_k = inspiratory ? m_kInsp : m_kExp;
+    m_k = m_inspiratory ? m_kInsp : m_kExp;
 }
 
 void FlowEngine::ResetEngine() {
@@ -81,7 +81,8 @@ void FlowEngine::ResetEngine() {
 }
 
 void FlowEngine::SetDirection(int direction) {
-    m_k = direction == 1 ? m_kInsp : m_kExp;
+    m_inspiratory = direction == 1;
+    m_k = m_inspiratory ? m_kInsp : m_kExp;
     m_prevInterval = kInitialInterval;
     m_interpPrev = kInitialInterval;
 }

@@ -92,6 +92,7 @@ class FlowEngine {
     double m_kExp;
     double m_kInsp;
     double m_k;
+    bool m_inspiratory = false;
 
     std::uint32_t m_prevInterval = 5000; // pulse intake's previous interval
     std::uint32_t m_interpPrev = 5000;   // interpolator's own copy: the previous pulse's interval
