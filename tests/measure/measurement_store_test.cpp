@@ -4,8 +4,7 @@
 
 #include <thread>
 
-TEST(MeasurementStore, ReaderSeesAGrowingStreamAndEverythingOnceFinished)
-{
+TEST(MeasurementStore, ReaderSeesAGrowingStreamAndEverythingOnceFinished) {
     MeasurementStore store;
     constexpr int kPulses = 20000;
     std::thread receiver([&] {
