@@ -9,7 +9,7 @@
 
 struct CurvePoint {
     float flow = 0;             // corrected flow of the last 2 ms slot of the pulse, L/s (0 when none)
-    std::int32_t slots = 0;     // 2 ms slots the pulse produced
+    std::int32_t slotCount = 0; // 2 ms slots the pulse produced
     std::int32_t direction = 0; // non-zero expiration, 0 inspiration
 };
 static_assert(sizeof(CurvePoint) == 12);
