@@ -2,7 +2,7 @@
 #include "cli_context.h"
 #include "commands.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <functional>
@@ -20,6 +20,8 @@ const std::map<QString, Command>& commands()
     static const std::map<QString, Command> table = {
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
+        {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf   the day's report as PDF\n"
+                               "  report --patient ID --trend fvc|fev1|pef|fef25|fef75|fef2575 [--type fvc|vc|mvv] --out FILE.pdf"}},
     };
     return table;
 }
@@ -37,7 +39,11 @@ int usage()
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Reports paint text, which needs the font system of a GUI application;
+    // without a display the offscreen platform serves.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     CliContext context(args);
     if (args.isEmpty())
