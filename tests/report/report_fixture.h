@@ -64,11 +64,15 @@ protected:
     // Writes <n>.dt with the record and samples and registers its row; returns the file name.
     QString addTest(int type, const QString& testTime, ManeuverResult record, const PulseStream& samples = {})
     {
-        // The record counts the samples of its manoeuvre, as the writer leaves it.
+        // An FVC record counts the samples of its manoeuvre, the whole file;
+        // VC and MVV records count their first breath only (left at 0 here).
         record.ExpCount = 0;
-        for (const PulseSample& s : samples)
-            record.ExpCount += s.direction;
-        record.InspCount = int(samples.size()) - record.ExpCount;
+        record.InspCount = 0;
+        if (type == kTestFvc) {
+            for (const PulseSample& s : samples)
+                record.ExpCount += s.direction;
+            record.InspCount = int(samples.size()) - record.ExpCount;
+        }
         const QString folder = AppPaths::PatientCaseFolder(patientId);
         QDir().mkpath(folder);
         const QString dataName = QString("%1.dt").arg(NextTestNumber(folder));
@@ -78,7 +82,8 @@ protected:
         context.inspCoefficient = 145;
         context.deviceId = "TAV-TEST";
         const TestFileHeader header = MakeHeader(context, dataName, testTime);
-        QByteArray trailer(type == kTestFvc ? kAcceptanceSize : 0, '\0');
+        // FVC files end with the acceptance flags, VC files with the tidal summary.
+        QByteArray trailer(type == kTestFvc ? kAcceptanceSize : type == kTestVc ? kTidalSummarySize : 0, '\0');
         if (type == kTestFvc)
             for (int i = 0; i < 8; ++i)
                 trailer[i * 4] = 1;

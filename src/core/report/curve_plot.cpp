@@ -54,7 +54,7 @@ CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView
     g.view = view;
     g.fontSize = fontSize > 0 ? fontSize : defaultFontSize(rect);
     const double f = g.fontSize;
-    g.area = QRectF(QPointF(rect.left() + 3.2 * f, rect.top() + 1.6 * f),
+    g.area = QRectF(QPointF(rect.left() + 3.2 * f, rect.top() + 2.2 * f),
                     QPointF(rect.right() - 1.0 * f, rect.bottom() - 1.8 * f));
     if (g.area.width() <= 0 || g.area.height() <= 0)
         g.area = rect;
@@ -97,7 +97,7 @@ CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView
                             Qt::AlignRight | Qt::AlignVCenter});
     }
     const bool flow = view == CurveView::FlowVolume;
-    g.labels.push_back({QPointF(g.area.left() - 0.3 * f, g.area.top() - 0.2 * f), flow ? "[L/S]" : "[L]",
+    g.labels.push_back({QPointF(g.area.left() - 0.3 * f, g.area.top() - 0.6 * f), flow ? "[L/S]" : "[L]",
                         Qt::AlignRight | Qt::AlignBottom});
     g.labels.push_back({QPointF(g.area.right(), g.area.bottom() + 0.2 * f + f), flow ? "[L]" : "[S]",
                         Qt::AlignRight | Qt::AlignTop});
@@ -155,14 +155,16 @@ void addPredicted(CurveGeometry& g, const ManeuverResult& p, int style)
         for (const auto& [seconds, volume] : volumes)
             if (volume > 0 && seconds < g.axes.xMax)
                 marks.emplace_back(seconds, volume);
-        marks.emplace_back(g.axes.xMax, p.FVC);
+        marks.emplace_back(0.9 * g.axes.xMax, p.FVC);
     }
     if (style == 0) {
         g.predictedArea.moveTo(g.Map(0, 0));
         for (const QPointF& m : marks)
             g.predictedArea.lineTo(g.Map(m.x(), m.y()));
-        if (g.view == CurveView::VolumeTime)
+        if (g.view == CurveView::VolumeTime) {
+            g.predictedArea.lineTo(g.Map(g.axes.xMax, p.FVC));
             g.predictedArea.lineTo(g.Map(g.axes.xMax, 0));
+        }
         g.predictedArea.closeSubpath();
     } else {
         for (const QPointF& m : marks)
