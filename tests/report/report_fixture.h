@@ -59,6 +59,7 @@ protected:
         patient.Nation = 1;
         patientId = CreatePatient(db, patient);
         ASSERT_GT(patientId, 0);
+        ASSERT_TRUE(LoadPatient(db, patientId, patient)); // as the program sees it (age and all)
     }
 
     // Writes <n>.dt with the record and samples and registers its row; returns the file name.
