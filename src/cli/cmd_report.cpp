@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "json_out.h"
 
+#include "app/app_paths.h"
 #include "app/lang_text.h"
 #include "records/database.h"
 #include "records/patient_record.h"
@@ -24,7 +25,7 @@ int testTypeFromName(const QString& name)
     return key == "fvc" ? kTestFvc : key == "vc" ? kTestVc : key == "mvv" ? kTestMvv : -1;
 }
 
-int writeTrend(int patientId, const QString& parameterName, const QString& typeName, const QString& out)
+int writeTrend(Database& db, int patientId, const QString& parameterName, const QString& typeName, const QString& out)
 {
     const int parameter = TrendParameterFromName(parameterName);
     if (parameter < 0)
@@ -33,14 +34,14 @@ int writeTrend(int patientId, const QString& parameterName, const QString& typeN
     if (testType < 0)
         return CliContext::Fail("--type takes fvc, vc or mvv: " + typeName);
     PatientRecord patient;
-    if (!LoadPatient(Database::Instance(), patientId, patient))
+    if (!LoadPatient(db, patientId, patient))
         return CliContext::Fail(QString("no patient with ID %1").arg(patientId));
 
     TrendReport report;
     report.patientName = patient.Name;
     report.patientNumber = patient.PatientNumber;
     report.testType = testType;
-    report.series = MakeTrendSeries(LoadTrendTests(Database::Instance(), patientId, testType), parameter);
+    report.series = MakeTrendSeries(LoadTrendTests(db, patientId, testType), parameter);
 
     PdfPrinterSettings settings;
     settings.SetOutput(out);
@@ -60,7 +61,7 @@ int writeTrend(int patientId, const QString& parameterName, const QString& typeN
 
 } // namespace
 
-int CmdReport(CliContext& context, QStringList& args)
+int CmdReport(CliContext&, QStringList& args)
 {
     bool hasPatient = false, hasTrend = false;
     const QString patientText = CliContext::TakeOption(args, "--patient", &hasPatient);
@@ -75,13 +76,16 @@ int CmdReport(CliContext& context, QStringList& args)
     const int patientId = patientText.toInt(&ok);
     if (!ok || patientId < 1)
         return CliContext::Fail("--patient takes a patient ID: " + patientText);
-    if (!context.OpenDatabase())
-        return 2;
+    // A connection of this command's own, closed before the program ends: the
+    // shared one outlives Qt's connection registry at exit.
+    Database db;
+    if (!db.Open(AppPaths::DatabaseFile(), Database::kPassword))
+        return CliContext::Fail("Cannot open the database " + AppPaths::DatabaseFile() + ": " + db.LastError());
     if (hasTrend)
-        return writeTrend(patientId, trend, type, out);
+        return writeTrend(db, patientId, trend, type, out);
 
     ReportData data;
-    if (!LoadReportData(Database::Instance(), patientId, day, data))
+    if (!LoadReportData(db, patientId, day, data))
         return CliContext::Fail(QString("no patient with ID %1, or the day is not YYYY-MM-DD: %2").arg(patientId).arg(day));
     if (!data.HasTests())
         return CliContext::Fail("There is no case! (no tests on " + day + ")");

@@ -5,8 +5,10 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -39,12 +41,17 @@ int usage()
 
 int main(int argc, char* argv[])
 {
-    // Reports paint text, which needs the font system of a GUI application;
-    // without a display the offscreen platform serves.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    // Reports paint text, which needs the font system of a GUI application
+    // (the offscreen platform when there is no display); the other commands
+    // make do with the core one.
+    bool paints = false;
+    for (int i = 1; i < argc; ++i)
+        paints = paints || std::strcmp(argv[i], "report") == 0;
+    if (paints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    std::unique_ptr<QCoreApplication> app =
+        paints ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QStringList args = app->arguments().mid(1);
     CliContext context(args);
     if (args.isEmpty())
         return usage();
