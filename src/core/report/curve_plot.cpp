@@ -4,6 +4,7 @@
 #include "measure/flow_engine.h"
 
 #include <QFont>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -104,25 +105,75 @@ CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView
     return g;
 }
 
-// The trace in the geometry's units; vertices closer than a quarter unit to the
-// previous one are dropped (a long list stays cheap to stroke).
+// The trace in the geometry's units, thinned to what the pixels can show: a
+// volume-time curve keeps per pixel column its first, lowest, highest and last
+// vertex; a flow-volume curve drops vertices within a unit of the last one kept.
+// A list of tens of thousands of points thus strokes as a few thousand vertices.
 PlotTrace mapTrace(const CurveGeometry& g, const std::vector<QPointF>& trace, const QColor& color)
 {
     PlotTrace out;
     out.color = color;
     if (trace.empty())
         return out;
+    const int n = int(trace.size());
     QPointF last = g.Map(trace.front().x(), trace.front().y());
     out.path.moveTo(last);
     out.pointCount = 1;
-    const int n = int(trace.size());
-    for (int i = 1; i < n; ++i) {
-        const QPointF p = g.Map(trace[i].x(), trace[i].y());
-        if (i < n - 1 && std::fabs(p.x() - last.x()) < 0.25 && std::fabs(p.y() - last.y()) < 0.25)
-            continue;
+    auto emit_ = [&](const QPointF& p) {
         out.path.lineTo(p);
         last = p;
         ++out.pointCount;
+    };
+    if (g.view == CurveView::FlowVolume) {
+        for (int i = 1; i < n; ++i) {
+            const QPointF p = g.Map(trace[std::size_t(i)].x(), trace[std::size_t(i)].y());
+            if (i == n - 1 || std::fabs(p.x() - last.x()) + std::fabs(p.y() - last.y()) >= 1.0)
+                emit_(p);
+        }
+        return out;
+    }
+    // Vertices left of the view are of no use, except the last one, where the visible line starts.
+    int i = 1;
+    while (i < n - 1 && g.Map(trace[std::size_t(i + 1)].x(), 0).x() < g.area.left() - 1)
+        ++i;
+    if (i > 1) {
+        last = g.Map(trace[std::size_t(i)].x(), trace[std::size_t(i)].y());
+        out.path = QPainterPath(last);
+        ++i;
+    }
+    while (i < n) {
+        // One pixel column: its vertices in order, reduced to first, extremes, last.
+        const QPointF first = g.Map(trace[std::size_t(i)].x(), trace[std::size_t(i)].y());
+        const double column = std::floor(first.x());
+        QPointF low = first, high = first, end = first;
+        int lowAt = i, highAt = i;
+        int j = i + 1;
+        for (; j < n; ++j) {
+            const QPointF p = g.Map(trace[std::size_t(j)].x(), trace[std::size_t(j)].y());
+            if (std::floor(p.x()) != column)
+                break;
+            if (p.y() < low.y()) {
+                low = p;
+                lowAt = j;
+            }
+            if (p.y() > high.y()) {
+                high = p;
+                highAt = j;
+            }
+            end = p;
+        }
+        emit_(first);
+        if (j - i > 1) {
+            const bool lowFirst = lowAt <= highAt;
+            const QPointF a = lowFirst ? low : high, b = lowFirst ? high : low;
+            if (a != first)
+                emit_(a);
+            if (b != a && b != end)
+                emit_(b);
+            if (end != last)
+                emit_(end);
+        }
+        i = j;
     }
     return out;
 }
@@ -421,10 +472,19 @@ void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
     painter.strokePath(g.axesPath, axesPen);
 
     painter.setClipRect(g.area);
+    // On screen a one-pixel cosmetic pen (two on a high-density screen) strokes
+    // tens of thousands of vertices in a few milliseconds, where a wide pen
+    // takes ten times as long; printers and PDF files get the scalable line.
+    const bool raster = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
     for (const PlotTrace& trace : g.traces) {
         QPen pen(trace.color);
-        pen.setWidthF(f / 7.0);
         pen.setJoinStyle(Qt::RoundJoin);
+        if (raster) {
+            pen.setCosmetic(true);
+            pen.setWidthF(painter.device() && painter.device()->devicePixelRatio() >= 2 ? 2.0 : 1.0);
+        } else {
+            pen.setWidthF(f / 7.0);
+        }
         painter.strokePath(trace.path, pen);
     }
     painter.setClipping(false);

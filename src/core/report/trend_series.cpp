@@ -145,7 +145,7 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     c.rect = rect;
     c.fontSize = fontSize > 0 ? fontSize : std::clamp(std::min(rect.width(), rect.height()) / 25.0, 6.0, 12.0);
     const double f = c.fontSize;
-    c.area = QRectF(QPointF(rect.left() + 4 * f, rect.top() + 1.5 * f), QPointF(rect.right() - 2 * f, rect.bottom() - 3 * f));
+    c.area = QRectF(QPointF(rect.left() + 4 * f, rect.top() + 2.2 * f), QPointF(rect.right() - 2 * f, rect.bottom() - 3 * f));
 
     // Time axis: the tests' span with half a day of room on each side.
     const double day = 86400.0;
@@ -172,7 +172,7 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     for (double y = 0; y <= c.yMax + 1e-9; y += yStep)
         c.labels.push_back({c.Map(c.xMin, y) - QPointF(0.4 * f, 0), QString::number(y, 'f', yStep < 1 ? 1 : 0),
                             Qt::AlignRight | Qt::AlignVCenter});
-    c.labels.push_back({QPointF(c.area.left() - 0.4 * f, c.area.top() - 0.2 * f),
+    c.labels.push_back({QPointF(c.area.left() - 0.4 * f, c.area.top() - 0.7 * f),
                         "[" + TrendParameterUnit(series.parameter) + "]", Qt::AlignRight | Qt::AlignBottom});
 
     if (series.predicted > 0) {
