@@ -113,6 +113,34 @@ TEST(CurvePlot, LongMvvScrollsByWholeGridSteps)
     EXPECT_EQ(plot.ScrollSteps(), 0);
 }
 
+TEST(CurvePlot, LongVolumeTimeCurveKeepsItsExtremesPerPixelColumn)
+{
+    // 60 s of 2 s breaths of 1 L at two slots per point: 15,000 points.
+    std::vector<CurvePoint> points;
+    for (int i = 0; i < 15000; ++i) {
+        const int inBreath = i % 500;
+        points.push_back({float(2.0 * std::sin(3.14159265 * (inBreath % 250) / 250.0)), 2, inBreath < 250 ? 1 : 0});
+    }
+    CurvePlot plot(kCurveLiveMvvVolumeTime);
+    const QRectF rect(0, 0, 400, 300);
+    const CurveGeometry g = plot.LiveGeometry(rect, points.data(), int(points.size()));
+    ASSERT_EQ(g.traces.size(), 1u);
+    EXPECT_LE(g.traces[0].pointCount, 4 * int(g.area.width()) + 8); // a handful per column, not thousands
+
+    // The visible stretch reaches as high and as low as the data in view does.
+    const auto trace = CurveTrace(CurveView::VolumeTime, points);
+    double top = -1e9, bottom = 1e9;
+    for (const QPointF& p : trace)
+        if (p.x() >= g.axes.xMin) {
+            top = std::max(top, p.y());
+            bottom = std::min(bottom, p.y());
+        }
+    const QRectF drawn = g.traces[0].path.boundingRect();
+    EXPECT_NEAR(drawn.top(), g.Map(0, top).y(), 0.5);
+    EXPECT_NEAR(drawn.bottom(), g.Map(0, bottom).y(), 0.5);
+    EXPECT_GE(drawn.left(), g.area.left() - 2); // nothing far left of the view
+}
+
 TEST(CurvePlot, AxesCarryTickLabelsAndUnitNames)
 {
     CurvePlot flowVolume(kCurveLiveFlowVolume);
