@@ -6,4 +6,5 @@ class CliContext;
 // One function per tavctl command; `args` holds what follows the command name.
 int CmdSettings(CliContext& context, QStringList& args);
 int CmdText(CliContext& context, QStringList& args);
+int CmdAnalyze(CliContext& context, QStringList& args);
 int CmdReport(CliContext& context, QStringList& args);

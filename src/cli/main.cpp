@@ -20,6 +20,7 @@ struct Command {
 const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
+        {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
         {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf   the day's report as PDF\n"
