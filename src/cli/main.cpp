@@ -23,6 +23,8 @@ const std::map<QString, Command>& commands()
         {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
+        {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
+        {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
         {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf   the day's report as PDF\n"
                                "  report --patient ID --trend fvc|fev1|pef|fef25|fef75|fef2575 [--type fvc|vc|mvv] --out FILE.pdf"}},
     };
