@@ -4,7 +4,6 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "app/app_paths.h"
 #include "app/lang_text.h"
 #include "records/database.h"
 #include "records/patient_record.h"
@@ -61,7 +60,7 @@ int writeTrend(Database& db, int patientId, const QString& parameterName, const 
 
 } // namespace
 
-int CmdReport(CliContext&, QStringList& args)
+int CmdReport(CliContext& context, QStringList& args)
 {
     bool hasPatient = false, hasTrend = false;
     const QString patientText = CliContext::TakeOption(args, "--patient", &hasPatient);
@@ -76,11 +75,9 @@ int CmdReport(CliContext&, QStringList& args)
     const int patientId = patientText.toInt(&ok);
     if (!ok || patientId < 1)
         return CliContext::Fail("--patient takes a patient ID: " + patientText);
-    // A connection of this command's own, closed before the program ends: the
-    // shared one outlives Qt's connection registry at exit.
-    Database db;
-    if (!db.Open(AppPaths::DatabaseFile(), Database::kPassword))
-        return CliContext::Fail("Cannot open the database " + AppPaths::DatabaseFile() + ": " + db.LastError());
+    if (!context.OpenDatabase())
+        return 2;
+    Database& db = Database::Instance();
     if (hasTrend)
         return writeTrend(db, patientId, trend, type, out);
 
