@@ -56,7 +56,7 @@ CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView
     g.fontSize = fontSize > 0 ? fontSize : defaultFontSize(rect);
     const double f = g.fontSize;
     g.area = QRectF(QPointF(rect.left() + 3.2 * f, rect.top() + 2.2 * f),
-                    QPointF(rect.right() - 1.0 * f, rect.bottom() - 1.8 * f));
+                    QPointF(rect.right() - 1.0 * f, rect.bottom() - 2.6 * f));
     if (g.area.width() <= 0 || g.area.height() <= 0)
         g.area = rect;
 
@@ -100,7 +100,7 @@ CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView
     const bool flow = view == CurveView::FlowVolume;
     g.labels.push_back({QPointF(g.area.left() - 0.3 * f, g.area.top() - 0.6 * f), flow ? "[L/S]" : "[L]",
                         Qt::AlignRight | Qt::AlignBottom});
-    g.labels.push_back({QPointF(g.area.right(), g.area.bottom() + 0.2 * f + f), flow ? "[L]" : "[S]",
+    g.labels.push_back({QPointF(g.area.right(), g.area.bottom() + 1.3 * f), flow ? "[L]" : "[S]",
                         Qt::AlignRight | Qt::AlignTop});
     return g;
 }

@@ -17,7 +17,6 @@ struct PdfPrinterSettings {
     QString subject;
     QString keywords;
     int resolution = 600;     // dots per inch of the page coordinates
-    bool confirmOverwrite = false; // false: an existing file is deleted first
 
     // Sets the output path.
     void SetOutput(const QString& path) { output = path; }
