@@ -32,13 +32,15 @@ PulseStream forcedManoeuvre(double capacity, double pef)
     ForcedExpiration expiration;
     expiration.capacity = capacity;
     expiration.pef = pef;
-    AppendIdealPulses(samples, [&](double t) { return expiration.Volume(t); }, 6.0,
-                      FlowEngine::ExpiratoryPulseVolume(156), 0.0, 1);
+    AppendIdealPulses(
+        samples, [&](double t) { return expiration.Volume(t); }, 6.0,
+        FlowEngine::ExpiratoryPulseVolume(156), 0.0, 1);
     SineBreath inspiration;
     inspiration.volume = capacity * 0.9;
     inspiration.duration = 2.5;
-    AppendIdealPulses(samples, [&](double t) { return inspiration.Volume(t); }, 2.5,
-                      FlowEngine::InspiratoryPulseVolume(145), 6.05, 0);
+    AppendIdealPulses(
+        samples, [&](double t) { return inspiration.Volume(t); }, 2.5,
+        FlowEngine::InspiratoryPulseVolume(145), 6.05, 0);
     return samples;
 }
 
@@ -49,17 +51,19 @@ PulseStream breathing(int breaths, double volume, double seconds)
     half.volume = volume;
     half.duration = seconds / 2;
     for (int i = 0; i < breaths; ++i) {
-        AppendIdealPulses(samples, [&](double t) { return half.Volume(t); }, half.duration,
-                          FlowEngine::ExpiratoryPulseVolume(156), i * seconds + 0.01, 1);
-        AppendIdealPulses(samples, [&](double t) { return half.Volume(t); }, half.duration,
-                          FlowEngine::InspiratoryPulseVolume(145), i * seconds + half.duration + 0.01, 0);
+        AppendIdealPulses(
+            samples, [&](double t) { return half.Volume(t); }, half.duration,
+            FlowEngine::ExpiratoryPulseVolume(156), i * seconds + 0.01, 1);
+        AppendIdealPulses(
+            samples, [&](double t) { return half.Volume(t); }, half.duration,
+            FlowEngine::InspiratoryPulseVolume(145), i * seconds + half.duration + 0.01, 0);
     }
     return samples;
 }
 
 // A program folder holding one patient's day: `fvcTests` FVC tests, a VC and an MVV test.
 class BenchHome {
-public:
+  public:
     explicit BenchHome(int fvcTests)
     {
         AppPaths::Init(m_dir.path(), m_dir.path());
@@ -79,7 +83,8 @@ public:
             r.FVC = 4.2f + 0.05f * float(i);
             r.FEV1 = 3.4f + 0.03f * float(i);
             r.PEF = 8.5f;
-            add(kTestFvc, QString("%1 09:%2:00").arg(kDay).arg(10 + i), r, forcedManoeuvre(r.FVC, r.PEF));
+            add(kTestFvc, QString("%1 09:%2:00").arg(kDay).arg(10 + i), r,
+                forcedManoeuvre(r.FVC, r.PEF));
         }
         ManeuverResult vc;
         vc.VC = 4.3f;
@@ -98,7 +103,7 @@ public:
     QString path(const QString& name) const { return m_dir.path() + '/' + name; }
     static constexpr const char* kDay = "2026-08-01";
 
-private:
+  private:
     void add(int type, const QString& time, ManeuverResult record, const PulseStream& samples)
     {
         const QString folder = AppPaths::PatientCaseFolder(m_id);
@@ -112,10 +117,14 @@ private:
                 record.ExpCount += s.direction;
             record.InspCount = int(samples.size()) - record.ExpCount;
         }
-        const QByteArray trailer(type == kTestFvc ? kAcceptanceSize : type == kTestVc ? kTidalSummarySize : 0, '\1');
+        const QByteArray trailer(type == kTestFvc  ? kAcceptanceSize
+                                 : type == kTestVc ? kTidalSummarySize
+                                                   : 0,
+                                 '\1');
         QFile file(folder + '/' + name);
         file.open(QIODevice::WriteOnly);
-        file.write(BuildTestFile(MakeHeader(context, name, time), record, samples.data(), int(samples.size()), trailer));
+        file.write(BuildTestFile(MakeHeader(context, name, time), record, samples.data(),
+                                 int(samples.size()), trailer));
         file.close();
         RegisterTest(m_db, m_id, name, time, record, type);
     }
@@ -165,7 +174,8 @@ void BM_LiveRepaint65000Points(benchmark::State& state)
     CurvePointList list;
     for (int i = 0; i < 65000; ++i) {
         const double phase = double(i % 500) / 500.0;
-        const float flow = float(3.0 * std::sin(3.14159265 * (phase < 0.5 ? 2 * phase : 2 * phase - 1)));
+        const float flow =
+            float(3.0 * std::sin(3.14159265 * (phase < 0.5 ? 2 * phase : 2 * phase - 1)));
         list.Append({flow, 1 + i % 3, phase < 0.5 ? 1 : 0});
     }
     QImage image(800, 400, QImage::Format_ARGB32_Premultiplied);
@@ -175,7 +185,10 @@ void BM_LiveRepaint65000Points(benchmark::State& state)
         plot.DrawLive(painter, QRectF(0, 0, 800, 400), list);
     }
 }
-BENCHMARK(BM_LiveRepaint65000Points)->Arg(kCurveLiveFlowVolume)->Arg(kCurveLiveMvvVolumeTime)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LiveRepaint65000Points)
+    ->Arg(kCurveLiveFlowVolume)
+    ->Arg(kCurveLiveMvvVolumeTime)
+    ->Unit(benchmark::kMillisecond);
 
 // The main page's three panes (FVC, VC, MVV) of a day with 8 FVC tests, files already read.
 void BM_ThreeStoredPanesOfABusyDay(benchmark::State& state)

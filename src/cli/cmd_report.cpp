@@ -24,11 +24,13 @@ int testTypeFromName(const QString& name)
     return key == "fvc" ? kTestFvc : key == "vc" ? kTestVc : key == "mvv" ? kTestMvv : -1;
 }
 
-int writeTrend(Database& db, int patientId, const QString& parameterName, const QString& typeName, const QString& out)
+int writeTrend(Database& db, int patientId, const QString& parameterName, const QString& typeName,
+               const QString& out)
 {
     const int parameter = TrendParameterFromName(parameterName);
     if (parameter < 0)
-        return CliContext::Fail("--trend takes fvc, fev1, pef, fef25, fef75 or fef2575: " + parameterName);
+        return CliContext::Fail("--trend takes fvc, fev1, pef, fef25, fef75 or fef2575: " +
+                                parameterName);
     const int testType = typeName.isEmpty() ? kTestFvc : testTypeFromName(typeName);
     if (testType < 0)
         return CliContext::Fail("--type takes fvc, vc or mvv: " + typeName);
@@ -46,8 +48,9 @@ int writeTrend(Database& db, int patientId, const QString& parameterName, const 
     settings.SetOutput(out);
     settings.title = GetLangText("TREND CURVE", 176) + " " + TrendParameterName(parameter);
     QString error;
-    if (!WritePdf(settings, 1, [&](QPainter& p, const QRectF& page, int) { PaintTrendPage(p, page, report); },
-                  &error))
+    if (!WritePdf(
+            settings, 1,
+            [&](QPainter& p, const QRectF& page, int) { PaintTrendPage(p, page, report); }, &error))
         return CliContext::Fail(error);
     QJsonObject json;
     json["out"] = QFileInfo(out).absoluteFilePath();
@@ -69,7 +72,8 @@ int CmdReport(CliContext& context, QStringList& args)
     const QString trend = CliContext::TakeOption(args, "--trend", &hasTrend);
     const QString type = CliContext::TakeOption(args, "--type");
     if (!args.isEmpty() || !hasPatient || out.isEmpty() || (!hasTrend && day.isEmpty()))
-        return CliContext::Fail("usage: tavctl report --patient ID (--day YYYY-MM-DD | --trend PARAM [--type fvc|vc|mvv]) "
+        return CliContext::Fail("usage: tavctl report --patient ID (--day YYYY-MM-DD | --trend "
+                                "PARAM [--type fvc|vc|mvv]) "
                                 "--out FILE.pdf");
     bool ok = false;
     const int patientId = patientText.toInt(&ok);
@@ -83,7 +87,9 @@ int CmdReport(CliContext& context, QStringList& args)
 
     ReportData data;
     if (!LoadReportData(db, patientId, day, data))
-        return CliContext::Fail(QString("no patient with ID %1, or the day is not YYYY-MM-DD: %2").arg(patientId).arg(day));
+        return CliContext::Fail(QString("no patient with ID %1, or the day is not YYYY-MM-DD: %2")
+                                    .arg(patientId)
+                                    .arg(day));
     if (!data.HasTests())
         return CliContext::Fail("There is no case! (no tests on " + day + ")");
     PdfPrinterSettings settings;

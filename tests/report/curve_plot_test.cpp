@@ -2,8 +2,8 @@
 
 #include "report_fixture.h"
 
-#include <QPainter>
 #include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -43,14 +43,16 @@ TEST(CurveTrace, PointsWithoutSlotsDrawAndMoveNothing)
     EXPECT_EQ(CurveTrace(CurveView::VolumeTime, run(5, 3.0f, 0, 0)).size(), 1u);
 
     const auto plain = run(10, 2.0f, 5, 1) + run(10, 1.0f, 5, 0);
-    const auto padded = run(3, 9.0f, 0, 1) + run(10, 2.0f, 5, 1) + run(4, 7.0f, 0, 0) + run(10, 1.0f, 5, 0);
+    const auto padded =
+        run(3, 9.0f, 0, 1) + run(10, 2.0f, 5, 1) + run(4, 7.0f, 0, 0) + run(10, 1.0f, 5, 0);
     for (CurveView view : {CurveView::FlowVolume, CurveView::VolumeTime})
         EXPECT_EQ(CurveTrace(view, plain), CurveTrace(view, padded));
 
     // A live plot of only such points has no curve at all, just its frame.
     CurvePlot plot(kCurveLiveFlowVolume);
     const auto idle = run(20, 4.0f, 0, 1);
-    const CurveGeometry g = plot.LiveGeometry(QRectF(0, 0, 400, 300), idle.data(), int(idle.size()));
+    const CurveGeometry g =
+        plot.LiveGeometry(QRectF(0, 0, 400, 300), idle.data(), int(idle.size()));
     ASSERT_EQ(g.traces.size(), 1u);
     EXPECT_EQ(g.traces[0].pointCount, 1);
     EXPECT_FALSE(g.grid.isEmpty());
@@ -63,14 +65,15 @@ TEST(CurveTrace, ExpirationThenInspirationClosesTheLoopTowardsTheOrigin)
     const auto trace = CurveTrace(CurveView::FlowVolume, points);
     ASSERT_EQ(trace.size(), 301u);
     EXPECT_NEAR(trace[100].x(), 2.0, 1e-6);
-    EXPECT_DOUBLE_EQ(trace[100].y(), 5.0); // expiration above the axis
-    EXPECT_DOUBLE_EQ(trace[101].y(), -2.5); // inspiration below it
+    EXPECT_DOUBLE_EQ(trace[100].y(), 5.0);     // expiration above the axis
+    EXPECT_DOUBLE_EQ(trace[101].y(), -2.5);    // inspiration below it
     EXPECT_LT(trace[101].x(), trace[100].x()); // and moving back to the left
     EXPECT_NEAR(trace.back().x(), 0.0, 1e-6);
 
     // The painted path ends where volume 0 and the last flow map to.
     CurvePlot plot(kCurveLiveFlowVolume);
-    const CurveGeometry g = plot.LiveGeometry(QRectF(0, 0, 600, 400), points.data(), int(points.size()));
+    const CurveGeometry g =
+        plot.LiveGeometry(QRectF(0, 0, 600, 400), points.data(), int(points.size()));
     ASSERT_EQ(g.traces.size(), 1u);
     const QPointF end = lastVertex(g.traces[0].path);
     EXPECT_NEAR(end.x(), g.Map(0, 0).x(), 0.01);
@@ -104,10 +107,12 @@ TEST(CurvePlot, LongMvvScrollsByWholeGridSteps)
     const int expected = int(std::ceil((lastTime - start.xMax) / kCurveGridStep - 1e-9));
     EXPECT_EQ(plot.ScrollSteps(), expected);
     EXPECT_DOUBLE_EQ(g.axes.xMin, start.xMin + expected * kCurveGridStep);
-    EXPECT_DOUBLE_EQ(g.axes.xMax - g.axes.xMin, start.xMax - start.xMin); // the window keeps its width
+    EXPECT_DOUBLE_EQ(g.axes.xMax - g.axes.xMin,
+                     start.xMax - start.xMin); // the window keeps its width
     EXPECT_LE(lastTime, g.axes.xMax);
     EXPECT_GT(lastTime, g.axes.xMax - kCurveGridStep);
-    EXPECT_TRUE(g.area.contains(plot.LastPosition()) || std::abs(plot.LastPosition().x() - g.area.right()) < 1);
+    EXPECT_TRUE(g.area.contains(plot.LastPosition()) ||
+                std::abs(plot.LastPosition().x() - g.area.right()) < 1);
 
     plot.Clear();
     EXPECT_EQ(plot.ScrollSteps(), 0);
@@ -119,13 +124,15 @@ TEST(CurvePlot, LongVolumeTimeCurveKeepsItsExtremesPerPixelColumn)
     std::vector<CurvePoint> points;
     for (int i = 0; i < 15000; ++i) {
         const int inBreath = i % 500;
-        points.push_back({float(2.0 * std::sin(3.14159265 * (inBreath % 250) / 250.0)), 2, inBreath < 250 ? 1 : 0});
+        points.push_back({float(2.0 * std::sin(3.14159265 * (inBreath % 250) / 250.0)), 2,
+                          inBreath < 250 ? 1 : 0});
     }
     CurvePlot plot(kCurveLiveMvvVolumeTime);
     const QRectF rect(0, 0, 400, 300);
     const CurveGeometry g = plot.LiveGeometry(rect, points.data(), int(points.size()));
     ASSERT_EQ(g.traces.size(), 1u);
-    EXPECT_LE(g.traces[0].pointCount, 4 * int(g.area.width()) + 8); // a handful per column, not thousands
+    EXPECT_LE(g.traces[0].pointCount,
+              4 * int(g.area.width()) + 8); // a handful per column, not thousands
 
     // The visible stretch reaches as high and as low as the data in view does.
     const auto trace = CurveTrace(CurveView::VolumeTime, points);
@@ -203,7 +210,8 @@ TEST_F(ReportTest, StoredPlotShowsLegendSingleLoopAndPredictedStyles)
     options.shownIndex = 1;
     options.predicted = &predicted;
     options.predictedStyle = 1; // Point
-    CurveGeometry g = plot.StoredGeometry(QRectF(0, 0, 500, 400), StoredCurves(plot.View(), tests, options), options);
+    CurveGeometry g = plot.StoredGeometry(QRectF(0, 0, 500, 400),
+                                          StoredCurves(plot.View(), tests, options), options);
     ASSERT_EQ(g.traces.size(), 2u);
     ASSERT_EQ(g.legend.size(), 2u);
     EXPECT_EQ(g.legend[0].text, " FVC1");
@@ -216,7 +224,8 @@ TEST_F(ReportTest, StoredPlotShowsLegendSingleLoopAndPredictedStyles)
 
     options.singleLoop = true;
     options.predictedStyle = 0; // Area
-    g = plot.StoredGeometry(QRectF(0, 0, 500, 400), StoredCurves(plot.View(), tests, options), options);
+    g = plot.StoredGeometry(QRectF(0, 0, 500, 400), StoredCurves(plot.View(), tests, options),
+                            options);
     ASSERT_EQ(g.legend.size(), 1u);
     EXPECT_EQ(g.legend[0].text, " FVC2");
     EXPECT_TRUE(g.predictedPoints.isEmpty());
@@ -225,13 +234,16 @@ TEST_F(ReportTest, StoredPlotShowsLegendSingleLoopAndPredictedStyles)
     EXPECT_TRUE(g.predictedArea.boundingRect().adjusted(-1, -1, 1, 1).contains(g.Map(4.0, 0)));
 
     predicted.FVC = 0; // nothing predicted: nothing drawn
-    g = plot.StoredGeometry(QRectF(0, 0, 500, 400), StoredCurves(plot.View(), tests, options), options);
+    g = plot.StoredGeometry(QRectF(0, 0, 500, 400), StoredCurves(plot.View(), tests, options),
+                            options);
     EXPECT_TRUE(g.predictedArea.isEmpty());
 
     // VC plots carry no legend; MVV ones do.
-    EXPECT_TRUE(CurvePlot(kCurveVcResult).StoredGeometry(QRectF(0, 0, 400, 300), {{{{0, 0}, {1, 1}}, 1, Qt::red}}, {})
+    EXPECT_TRUE(CurvePlot(kCurveVcResult)
+                    .StoredGeometry(QRectF(0, 0, 400, 300), {{{{0, 0}, {1, 1}}, 1, Qt::red}}, {})
                     .legend.empty());
-    EXPECT_EQ(CurvePlot(kCurveMvvResult).StoredGeometry(QRectF(0, 0, 400, 300), {{{{0, 0}, {1, 1}}, 3, Qt::red}}, {})
+    EXPECT_EQ(CurvePlot(kCurveMvvResult)
+                  .StoredGeometry(QRectF(0, 0, 400, 300), {{{{0, 0}, {1, 1}}, 3, Qt::red}}, {})
                   .legend[0]
                   .text,
               " MVV3");

@@ -19,7 +19,7 @@ QString pdfText(const QString& path)
 }
 
 class ReportCliTest : public ReportTest {
-protected:
+  protected:
     void SetUp() override
     {
         ReportTest::SetUp();
@@ -31,7 +31,10 @@ protected:
         home.write("Language/English.txt", english.readAll());
     }
 
-    ToolResult tavctl(const QStringList& args) { return RunTool(TAVCTL_PATH, QStringList{"--home", home.path()} + args); }
+    ToolResult tavctl(const QStringList& args)
+    {
+        return RunTool(TAVCTL_PATH, QStringList{"--home", home.path()} + args);
+    }
 };
 
 } // namespace
@@ -45,7 +48,8 @@ TEST_F(ReportCliTest, DayReportHoldsThePatientHospitalValuesAndDiagnosisAsText)
     DiagnosisRecord diagnosis;
     diagnosis.Physician = "Dr. Vance";
     diagnosis.Result = "Mild restrictive pattern.";
-    ASSERT_TRUE(SaveDiagnosis(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), day), diagnosis));
+    ASSERT_TRUE(
+        SaveDiagnosis(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), day), diagnosis));
 
     const QString out = home.path("out/report.pdf");
     home.write("out/report.pdf", "stale");
@@ -58,9 +62,11 @@ TEST_F(ReportCliTest, DayReportHoldsThePatientHospitalValuesAndDiagnosisAsText)
     EXPECT_EQ(json["vc"].toInt(), 1);
 
     const QString text = pdfText(out);
-    for (const char* expected : {"Anna O'Brien", "St. Mary's Clinic TAV Spirometer Report", "FVC", "Best value from all loops",
-                                 "Values from best loop", "#Best2", "4.80", "3.90", "81.25", "9.50", "Diagnose Result",
-                                 "Mild restrictive pattern.", "Dr. Vance", day.toLatin1().constData()})
+    for (const char* expected :
+         {"Anna O'Brien", "St. Mary's Clinic TAV Spirometer Report", "FVC",
+          "Best value from all loops", "Values from best loop", "#Best2", "4.80", "3.90", "81.25",
+          "9.50", "Diagnose Result", "Mild restrictive pattern.", "Dr. Vance",
+          day.toLatin1().constData()})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
     if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_DIR"))
         QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_DIR") + "/cli_report.pdf");
@@ -70,13 +76,15 @@ TEST_F(ReportCliTest, MvvDayIsOnePageAndAnEmptyDayIsRefused)
 {
     addTest(kTestMvv, "2026-07-02 08:00:00", fvcRecord(1, 1, 1), TidalPulses(6, 1.3));
     const QString out = home.path("mvv.pdf");
-    ToolResult result = tavctl({"report", "--patient", QString::number(patientId), "--day", "2026-07-02", "--out", out});
+    ToolResult result = tavctl(
+        {"report", "--patient", QString::number(patientId), "--day", "2026-07-02", "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(result.out).object()["pages"].toInt(), 1);
     EXPECT_TRUE(pdfText(out).contains("MVV Test"));
 
     const QString none = home.path("none.pdf");
-    result = tavctl({"report", "--patient", QString::number(patientId), "--day", "2026-07-03", "--out", none});
+    result = tavctl(
+        {"report", "--patient", QString::number(patientId), "--day", "2026-07-03", "--out", none});
     EXPECT_NE(result.exitCode, 0);
     EXPECT_FALSE(result.err.isEmpty());
     EXPECT_FALSE(QFile::exists(none));
@@ -92,7 +100,8 @@ TEST_F(ReportCliTest, TrendReportListsEveryTestWithAFile)
     QFile::remove(home.path("Case/" + QString::number(patientId) + "/" + gone));
 
     const QString out = home.path("trend.pdf");
-    ToolResult result = tavctl({"report", "--patient", QString::number(patientId), "--trend", "fev1", "--out", out});
+    ToolResult result = tavctl(
+        {"report", "--patient", QString::number(patientId), "--trend", "fev1", "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(result.out).object()["points"].toInt(), 2);
     const QString text = pdfText(out);
@@ -103,10 +112,12 @@ TEST_F(ReportCliTest, TrendReportListsEveryTestWithAFile)
         QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_DIR") + "/cli_trend.pdf");
 
     // A type without tests gives an empty trend, still written.
-    result = tavctl({"report", "--patient", QString::number(patientId), "--trend", "pef", "--type", "mvv", "--out", out});
+    result = tavctl({"report", "--patient", QString::number(patientId), "--trend", "pef", "--type",
+                     "mvv", "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(result.out).object()["points"].toInt(), 0);
 
-    result = tavctl({"report", "--patient", QString::number(patientId), "--trend", "fev3", "--out", out});
+    result = tavctl(
+        {"report", "--patient", QString::number(patientId), "--trend", "fev3", "--out", out});
     EXPECT_NE(result.exitCode, 0);
 }

@@ -13,41 +13,47 @@
 #include <gtest/gtest.h>
 
 // An FVC manoeuvre of an ideal turbine: a forced expiration then a sine-shaped inspiration.
-inline PulseStream FvcPulses(double capacity, double pef, int expCoefficient = 156, int inspCoefficient = 145)
+inline PulseStream FvcPulses(double capacity, double pef, int expCoefficient = 156,
+                             int inspCoefficient = 145)
 {
     PulseStream samples;
     ForcedExpiration expiration;
     expiration.capacity = capacity;
     expiration.pef = pef;
-    const int exp = AppendIdealPulses(samples, [&](double t) { return expiration.Volume(t); }, 6.0,
-                                      FlowEngine::ExpiratoryPulseVolume(expCoefficient), 0.0, 1);
+    const int exp = AppendIdealPulses(
+        samples, [&](double t) { return expiration.Volume(t); }, 6.0,
+        FlowEngine::ExpiratoryPulseVolume(expCoefficient), 0.0, 1);
     (void)exp;
     SineBreath inspiration;
     inspiration.volume = capacity * 0.9;
     inspiration.duration = 2.5;
-    AppendIdealPulses(samples, [&](double t) { return inspiration.Volume(t); }, inspiration.duration,
-                      FlowEngine::InspiratoryPulseVolume(inspCoefficient), 6.05, 0);
+    AppendIdealPulses(
+        samples, [&](double t) { return inspiration.Volume(t); }, inspiration.duration,
+        FlowEngine::InspiratoryPulseVolume(inspCoefficient), 6.05, 0);
     return samples;
 }
 
 // Quiet breathing: `breaths` cycles of `volume` L, each 4 s.
-inline PulseStream TidalPulses(int breaths, double volume, int expCoefficient = 156, int inspCoefficient = 145)
+inline PulseStream TidalPulses(int breaths, double volume, int expCoefficient = 156,
+                               int inspCoefficient = 145)
 {
     PulseStream samples;
     SineBreath half;
     half.volume = volume;
     half.duration = 2.0;
     for (int i = 0; i < breaths; ++i) {
-        AppendIdealPulses(samples, [&](double t) { return half.Volume(t); }, 2.0,
-                          FlowEngine::ExpiratoryPulseVolume(expCoefficient), i * 4.0 + 0.01, 1);
-        AppendIdealPulses(samples, [&](double t) { return half.Volume(t); }, 2.0,
-                          FlowEngine::InspiratoryPulseVolume(inspCoefficient), i * 4.0 + 2.01, 0);
+        AppendIdealPulses(
+            samples, [&](double t) { return half.Volume(t); }, 2.0,
+            FlowEngine::ExpiratoryPulseVolume(expCoefficient), i * 4.0 + 0.01, 1);
+        AppendIdealPulses(
+            samples, [&](double t) { return half.Volume(t); }, 2.0,
+            FlowEngine::InspiratoryPulseVolume(inspCoefficient), i * 4.0 + 2.01, 0);
     }
     return samples;
 }
 
 class ReportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();
@@ -63,7 +69,8 @@ protected:
     }
 
     // Writes <n>.dt with the record and samples and registers its row; returns the file name.
-    QString addTest(int type, const QString& testTime, ManeuverResult record, const PulseStream& samples = {})
+    QString addTest(int type, const QString& testTime, ManeuverResult record,
+                    const PulseStream& samples = {})
     {
         // An FVC record counts the samples of its manoeuvre, the whole file;
         // VC and MVV records count their first breath only (left at 0 here).
@@ -84,7 +91,10 @@ protected:
         context.deviceId = "TAV-TEST";
         const TestFileHeader header = MakeHeader(context, dataName, testTime);
         // FVC files end with the acceptance flags, VC files with the tidal summary.
-        QByteArray trailer(type == kTestFvc ? kAcceptanceSize : type == kTestVc ? kTidalSummarySize : 0, '\0');
+        QByteArray trailer(type == kTestFvc  ? kAcceptanceSize
+                           : type == kTestVc ? kTidalSummarySize
+                                             : 0,
+                           '\0');
         if (type == kTestFvc)
             for (int i = 0; i < 8; ++i)
                 trailer[i * 4] = 1;

@@ -72,9 +72,11 @@ TEST(ReportPagePlan, PagesAndBlocksForEachMixOfTestTypes)
     // VC only, VC and MVV.
     EXPECT_EQ(ReportPageBlocks(false, true, false, 1), with({B::VcTable, B::VcCurve}));
     EXPECT_EQ(ReportPageBlocks(false, true, false, 2), (std::vector<B>{B::Diagnosis}));
-    EXPECT_EQ(ReportPageBlocks(false, true, true, 2), (std::vector<B>{B::MvvTable, B::MvvCurve, B::Diagnosis}));
+    EXPECT_EQ(ReportPageBlocks(false, true, true, 2),
+              (std::vector<B>{B::MvvTable, B::MvvCurve, B::Diagnosis}));
     // MVV only: one page with all of it.
-    EXPECT_EQ(ReportPageBlocks(false, false, true, 1), with({B::MvvTable, B::MvvCurve, B::Diagnosis}));
+    EXPECT_EQ(ReportPageBlocks(false, false, true, 1),
+              with({B::MvvTable, B::MvvCurve, B::Diagnosis}));
     EXPECT_TRUE(ReportPageBlocks(false, false, true, 2).empty());
     EXPECT_TRUE(ReportPageBlocks(true, true, true, 0).empty());
 }
@@ -125,7 +127,8 @@ TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
     DiagnosisRecord diagnosis;
     diagnosis.Physician = "Dr. Vance";
     diagnosis.Result = "Normal ventilatory function.";
-    ASSERT_TRUE(SaveDiagnosis(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), day), diagnosis));
+    ASSERT_TRUE(
+        SaveDiagnosis(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), day), diagnosis));
 
     ReportData data;
     ASSERT_TRUE(LoadReportData(db, patientId, day, data));
@@ -152,8 +155,9 @@ TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_FALSE(pdf.contains("old contents"));
     EXPECT_TRUE(pdf.contains("/FontFile2") || pdf.contains("/FontFile3")); // embedded fonts
-    EXPECT_FALSE(pdf.contains("/Subtype /Image"));                         // no raster picture of a page
-    EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "), 3);
+    EXPECT_FALSE(pdf.contains("/Subtype /Image")); // no raster picture of a page
+    EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "),
+              3);
     if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_PDF"))
         QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_PDF"));
 

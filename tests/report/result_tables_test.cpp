@@ -58,7 +58,7 @@ TEST(FvcBest, LargestFvcAndLargestFev1FromDifferentTestsWithTheOtherValuesFromTh
     EXPECT_FLOAT_EQ(best.record.FVC, 4.80f);
     EXPECT_FLOAT_EQ(best.record.FEV1, 3.90f);
     EXPECT_NEAR(best.record.FEV1_FVC, 3.90 / 4.80 * 100, 1e-4);
-    EXPECT_FLOAT_EQ(best.record.PEF, 9.5f);  // from the larger FVC+FEV1
+    EXPECT_FLOAT_EQ(best.record.PEF, 9.5f); // from the larger FVC+FEV1
     EXPECT_FLOAT_EQ(best.record.FEF25, 7.2f);
     EXPECT_FLOAT_EQ(best.record.FEF50, 3.6f);
 
@@ -91,8 +91,9 @@ TEST(FvcBest, TiesGoToTheEarlierTestAtTheRowsTwoDecimals)
 TEST(BestValueBox, PercentagesOnlyWhenEveryPredictedValueIsThere)
 {
     const FvcBest best = ComputeFvcBest({fvc(4.0f, 3.0f, 8.0f, 6.0f)});
-    for (float ManeuverResult::*field : {&ManeuverResult::FVC, &ManeuverResult::FEV1, &ManeuverResult::FEV1_VC,
-                                         &ManeuverResult::FEF2575, &ManeuverResult::PEF}) {
+    for (float ManeuverResult::*field :
+         {&ManeuverResult::FVC, &ManeuverResult::FEV1, &ManeuverResult::FEV1_VC,
+          &ManeuverResult::FEF2575, &ManeuverResult::PEF}) {
         ManeuverResult predicted = fullPrediction();
         predicted.*field = 0;
         const BestValueBox box = MakeBestValueBox(best, predicted);

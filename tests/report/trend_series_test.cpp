@@ -23,7 +23,8 @@ TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
 {
     // Stored out of time order, so that the order comes from the test times.
     addTest(kTestFvc, "2026-02-20 09:00:00", fvcRecord(4.2f, 3.3f, 7.5f, 5.0f));
-    const QString gone = addTest(kTestFvc, "2026-01-15 09:00:00", fvcRecord(4.0f, 3.1f, 7.1f, 4.8f));
+    const QString gone =
+        addTest(kTestFvc, "2026-01-15 09:00:00", fvcRecord(4.0f, 3.1f, 7.1f, 4.8f));
     addTest(kTestFvc, "2025-12-01 09:00:00", fvcRecord(3.8f, 3.0f, 6.9f, 4.6f));
     addTest(kTestFvc, "2026-03-30 09:00:00", fvcRecord(4.4f, 3.5f, 7.9f, 5.2f));
     QFile::remove(home.path("Case/" + QString::number(patientId) + "/" + gone));
@@ -45,8 +46,11 @@ TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
     EXPECT_EQ(fvc.Label(2), "FVC 4.40 L");
 
     // Each parameter reads its own field.
-    const std::pair<int, float> expected[] = {{kTrendFev1, 3.5f}, {kTrendPef, 7.9f}, {kTrendFef25, 5.2f},
-                                              {kTrendFef75, 5.2f * 0.35f}, {kTrendFef2575, 5.2f * 0.6f}};
+    const std::pair<int, float> expected[] = {{kTrendFev1, 3.5f},
+                                              {kTrendPef, 7.9f},
+                                              {kTrendFef25, 5.2f},
+                                              {kTrendFef75, 5.2f * 0.35f},
+                                              {kTrendFef2575, 5.2f * 0.6f}};
     for (const auto& [parameter, value] : expected)
         EXPECT_FLOAT_EQ(float(MakeTrendSeries(tests, parameter).points[2].measured), value)
             << TrendParameterName(parameter).toStdString();
@@ -64,7 +68,8 @@ TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
     QImage image(840, 1188, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    PaintTrendPage(painter, QRectF(0, 0, 840, 1188), TrendReport{patient.Name, patient.PatientNumber, kTestFvc, fvc});
+    PaintTrendPage(painter, QRectF(0, 0, 840, 1188),
+                   TrendReport{patient.Name, patient.PatientNumber, kTestFvc, fvc});
     painter.end();
     int seriesPixels = 0; // pixels of the series colour: the line and its points were drawn
     const QColor color = TrendParameterColor(kTrendFvc);

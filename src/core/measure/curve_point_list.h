@@ -8,14 +8,14 @@
 #include <vector>
 
 struct CurvePoint {
-    float flow = 0;             // corrected flow of the last 2 ms slot of the pulse, L/s (0 when none)
+    float flow = 0; // corrected flow of the last 2 ms slot of the pulse, L/s (0 when none)
     std::int32_t slotCount = 0; // 2 ms slots the pulse produced
     std::int32_t direction = 0; // non-zero expiration, 0 inspiration
 };
 static_assert(sizeof(CurvePoint) == 12);
 
 class CurvePointList {
-public:
+  public:
     // The process-wide list of the live test.
     static CurvePointList& Instance();
     // The plot lock shared by every plot and the writer of the list.
@@ -35,6 +35,6 @@ public:
         visit(m_points);
     }
 
-private:
+  private:
     std::vector<CurvePoint> m_points;
 };

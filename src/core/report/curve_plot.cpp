@@ -13,7 +13,10 @@
 
 namespace {
 
-QColor fromColorRef(ColorRef c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor fromColorRef(ColorRef c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 // The live kind whose range a stored curve of `kind` in `view` starts from.
 int rangeKind(int kind, CurveView view)
@@ -34,7 +37,10 @@ int rangeKind(int kind, CurveView view)
 }
 
 // Default label height for a plot of this size.
-double defaultFontSize(const QRectF& rect) { return std::clamp(std::min(rect.width(), rect.height()) / 22.0, 6.0, 12.0); }
+double defaultFontSize(const QRectF& rect)
+{
+    return std::clamp(std::min(rect.width(), rect.height()) / 22.0, 6.0, 12.0);
+}
 
 // Distance between labelled ticks: the first of 1, 2, 5, 10, ... data units
 // that leaves `minimum` units of room.
@@ -47,7 +53,8 @@ double labelInterval(double unitsPerValue, double minimum)
 }
 
 // Grid, frame, zero axes, tick labels and axis names for `axes` in `rect`.
-CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView view, double fontSize)
+CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView view,
+                            double fontSize)
 {
     CurveGeometry g;
     g.rect = rect;
@@ -89,17 +96,19 @@ CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView
 
     for (double x = std::ceil(axes.xMin / xLabels) * xLabels; x <= axes.xMax + 1e-9; x += xLabels) {
         const QPointF at = g.Map(x, axes.yMin);
-        g.labels.push_back({QPointF(at.x(), at.y() + 0.2 * f), QString::asprintf("  %d", int(std::lround(x))),
+        g.labels.push_back({QPointF(at.x(), at.y() + 0.2 * f),
+                            QString::asprintf("  %d", int(std::lround(x))),
                             Qt::AlignHCenter | Qt::AlignTop});
     }
     for (double y = std::ceil(axes.yMin / yLabels) * yLabels; y <= axes.yMax + 1e-9; y += yLabels) {
         const QPointF at = g.Map(axes.xMin, y);
-        g.labels.push_back({QPointF(at.x() - 0.3 * f, at.y()), QString::asprintf("  %d", int(std::lround(y))),
+        g.labels.push_back({QPointF(at.x() - 0.3 * f, at.y()),
+                            QString::asprintf("  %d", int(std::lround(y))),
                             Qt::AlignRight | Qt::AlignVCenter});
     }
     const bool flow = view == CurveView::FlowVolume;
-    g.labels.push_back({QPointF(g.area.left() - 0.3 * f, g.area.top() - 0.6 * f), flow ? "[L/S]" : "[L]",
-                        Qt::AlignRight | Qt::AlignBottom});
+    g.labels.push_back({QPointF(g.area.left() - 0.3 * f, g.area.top() - 0.6 * f),
+                        flow ? "[L/S]" : "[L]", Qt::AlignRight | Qt::AlignBottom});
     g.labels.push_back({QPointF(g.area.right(), g.area.bottom() + 1.3 * f), flow ? "[L]" : "[S]",
                         Qt::AlignRight | Qt::AlignTop});
     return g;
@@ -238,11 +247,15 @@ const char* legendName(int kind)
 
 } // namespace
 
-bool IsLiveKind(int kind) { return kind >= kCurveLiveFlowVolume && kind <= kCurveLiveMvvVolumeTime; }
+bool IsLiveKind(int kind)
+{
+    return kind >= kCurveLiveFlowVolume && kind <= kCurveLiveMvvVolumeTime;
+}
 
 CurveView DefaultView(int kind)
 {
-    return kind == kCurveFvcResult || kind == kCurveLiveFlowVolume ? CurveView::FlowVolume : CurveView::VolumeTime;
+    return kind == kCurveFvcResult || kind == kCurveLiveFlowVolume ? CurveView::FlowVolume
+                                                                   : CurveView::VolumeTime;
 }
 
 int TestTypeOfKind(int kind)
@@ -346,22 +359,28 @@ QPointF CurveGeometry::Map(double x, double y) const
                    area.bottom() - (y - axes.yMin) / (axes.yMax - axes.yMin) * area.height());
 }
 
-QColor WaveColor() { return fromColorRef(Settings().waveColor); }
+QColor WaveColor()
+{
+    return fromColorRef(Settings().waveColor);
+}
 
 QColor CurveColor(int index, bool shown)
 {
     if (shown)
         return WaveColor();
-    static const QColor others[] = {QColor(0x2E, 0x8B, 0x57), QColor(0xD2, 0x69, 0x1E), QColor(0x80, 0x40, 0xA0),
-                                    QColor(0x1E, 0x90, 0xC0), QColor(0xB0, 0x30, 0x60), QColor(0x70, 0x70, 0x20)};
+    static const QColor others[] = {QColor(0x2E, 0x8B, 0x57), QColor(0xD2, 0x69, 0x1E),
+                                    QColor(0x80, 0x40, 0xA0), QColor(0x1E, 0x90, 0xC0),
+                                    QColor(0xB0, 0x30, 0x60), QColor(0x70, 0x70, 0x20)};
     return others[std::size_t(std::max(index, 0)) % std::size(others)];
 }
 
-std::vector<StoredCurve> StoredCurves(CurveView view, const DayTestList& tests, const StoredPlotOptions& options)
+std::vector<StoredCurve> StoredCurves(CurveView view, const DayTestList& tests,
+                                      const StoredPlotOptions& options)
 {
     std::vector<StoredCurve> curves;
     const int count = int(tests.size());
-    const int shown = options.shownIndex >= 0 && options.shownIndex < count ? options.shownIndex : count - 1;
+    const int shown =
+        options.shownIndex >= 0 && options.shownIndex < count ? options.shownIndex : count - 1;
     for (int i = 0; i < count; ++i) {
         if (options.singleLoop && i != shown)
             continue;
@@ -375,11 +394,7 @@ std::vector<StoredCurve> StoredCurves(CurveView view, const DayTestList& tests, 
     return curves;
 }
 
-CurvePlot::CurvePlot(int kind)
-    : m_kind(kind)
-    , m_view(DefaultView(kind))
-{
-}
+CurvePlot::CurvePlot(int kind) : m_kind(kind), m_view(DefaultView(kind)) {}
 
 void CurvePlot::Clear()
 {
@@ -391,7 +406,8 @@ CurveGeometry CurvePlot::LiveGeometry(const QRectF& rect, const CurvePoint* poin
                                       const ManeuverResult* predicted, double fontSize)
 {
     const std::vector<QPointF> trace = CurveTrace(m_view, points, count);
-    CurveAxes axes = m_view == DefaultView(m_kind) ? LiveAxes(m_kind) : LiveAxes(rangeKind(m_kind, m_view));
+    CurveAxes axes =
+        m_view == DefaultView(m_kind) ? LiveAxes(m_kind) : LiveAxes(rangeKind(m_kind, m_view));
     // Scroll by whole grid steps until the last point is in view.
     const double lastX = trace.back().x();
     while (lastX > axes.xMax + m_scrollSteps * kCurveGridStep)
@@ -423,16 +439,18 @@ void CurvePlot::DrawLive(QPainter& painter, const QRectF& rect, const CurvePoint
 CurveGeometry CurvePlot::StoredGeometry(const QRectF& rect, const std::vector<StoredCurve>& curves,
                                         const StoredPlotOptions& options) const
 {
-    CurveGeometry g = frameGeometry(rect, FittedAxes(m_kind, m_view, curves), m_view, options.fontSize);
+    CurveGeometry g =
+        frameGeometry(rect, FittedAxes(m_kind, m_view, curves), m_view, options.fontSize);
     if (options.predicted && TestTypeOfKind(m_kind) == kTestFvc)
         addPredicted(g, *options.predicted, options.predictedStyle);
     const char* name = legendName(m_kind);
     for (std::size_t i = 0; i < curves.size(); ++i) {
         g.traces.push_back(mapTrace(g, curves[i].trace, curves[i].color));
         if (name) {
-            const QPointF at(g.area.right() - 0.4 * g.fontSize, g.area.top() + (double(i) + 0.3) * 1.25 * g.fontSize);
-            g.legend.push_back({at, QString(name) + QString::number(curves[i].number), Qt::AlignRight | Qt::AlignTop,
-                                curves[i].color});
+            const QPointF at(g.area.right() - 0.4 * g.fontSize,
+                             g.area.top() + (double(i) + 0.3) * 1.25 * g.fontSize);
+            g.legend.push_back({at, QString(name) + QString::number(curves[i].number),
+                                Qt::AlignRight | Qt::AlignTop, curves[i].color});
         }
     }
     return g;
@@ -441,7 +459,8 @@ CurveGeometry CurvePlot::StoredGeometry(const QRectF& rect, const std::vector<St
 void CurvePlot::DrawStored(QPainter& painter, const QRectF& rect, const DayTestList& tests,
                            const StoredPlotOptions& options) const
 {
-    PaintCurveGeometry(painter, StoredGeometry(rect, StoredCurves(m_view, tests, options), options));
+    PaintCurveGeometry(painter,
+                       StoredGeometry(rect, StoredCurves(m_view, tests, options), options));
 }
 
 void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
@@ -475,13 +494,15 @@ void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
     // On screen a one-pixel cosmetic pen (two on a high-density screen) strokes
     // tens of thousands of vertices in a few milliseconds, where a wide pen
     // takes ten times as long; printers and PDF files get the scalable line.
-    const bool raster = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+    const bool raster =
+        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
     for (const PlotTrace& trace : g.traces) {
         QPen pen(trace.color);
         pen.setJoinStyle(Qt::RoundJoin);
         if (raster) {
             pen.setCosmetic(true);
-            pen.setWidthF(painter.device() && painter.device()->devicePixelRatio() >= 2 ? 2.0 : 1.0);
+            pen.setWidthF(painter.device() && painter.device()->devicePixelRatio() >= 2 ? 2.0
+                                                                                        : 1.0);
         } else {
             pen.setWidthF(f / 7.0);
         }

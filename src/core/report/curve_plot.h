@@ -59,7 +59,7 @@ std::vector<CurvePoint> ReplayTest(const TestFileHeader& header, const PulseStre
 // One curve of a stored plot.
 struct StoredCurve {
     std::vector<QPointF> trace; // data units
-    int number = 0;              // the test's place in the day, 1 first
+    int number = 0;             // the test's place in the day, 1 first
     QColor color;
 };
 
@@ -77,7 +77,7 @@ CurveAxes LiveAxes(int kind);
 CurveAxes FittedAxes(int kind, CurveView view, const std::vector<StoredCurve>& curves);
 
 struct PlotLabel {
-    QPointF pos;   // anchor in the caller's units
+    QPointF pos; // anchor in the caller's units
     QString text;
     int align = 0; // Qt::Alignment flags relative to the anchor
     QColor color = Qt::black;
@@ -91,15 +91,15 @@ struct PlotTrace {
 
 // Everything a plot draws, in the units of the rectangle it was built for.
 struct CurveGeometry {
-    QRectF rect;   // the whole plot
-    QRectF area;   // the plotting area inside the tick labels
+    QRectF rect;    // the whole plot
+    QRectF area;    // the plotting area inside the tick labels
     CurveAxes axes; // the data range of `area` (after scrolling)
     CurveView view = CurveView::FlowVolume;
     QPainterPath grid;
     QPainterPath axesPath;
     std::vector<PlotTrace> traces;
-    QPainterPath predictedPoints; // "Point" style: small crosses
-    QPainterPath predictedArea;   // "Area" style: a filled outline
+    QPainterPath predictedPoints;  // "Point" style: small crosses
+    QPainterPath predictedArea;    // "Area" style: a filled outline
     std::vector<PlotLabel> labels; // tick labels and axis names
     std::vector<PlotLabel> legend; // one entry per curve, in its colour
     double fontSize = 10;          // label height in the caller's units
@@ -109,11 +109,11 @@ struct CurveGeometry {
 };
 
 struct StoredPlotOptions {
-    bool singleLoop = false;             // only the shown test
-    int shownIndex = -1;                 // the shown (best) test; -1 the last
+    bool singleLoop = false;                   // only the shown test
+    int shownIndex = -1;                       // the shown (best) test; -1 the last
     const ManeuverResult* predicted = nullptr; // FVC plots: predicted values to draw
-    int predictedStyle = 1;              // 1 "Point", 0 "Area"
-    double fontSize = 0;                 // 0: from the rectangle's size
+    int predictedStyle = 1;                    // 1 "Point", 0 "Area"
+    double fontSize = 0;                       // 0: from the rectangle's size
 };
 
 // Colours of the curves: the wave colour for the shown test, a fixed set for the others.
@@ -121,11 +121,12 @@ QColor WaveColor();
 QColor CurveColor(int index, bool shown);
 
 // The stored curves of the day's tests of one view; with singleLoop only the shown test.
-std::vector<StoredCurve> StoredCurves(CurveView view, const DayTestList& tests, const StoredPlotOptions& options);
+std::vector<StoredCurve> StoredCurves(CurveView view, const DayTestList& tests,
+                                      const StoredPlotOptions& options);
 
 // One plot: its kind, view and scroll state.
 class CurvePlot {
-public:
+  public:
     explicit CurvePlot(int kind);
 
     int Kind() const { return m_kind; }
@@ -142,7 +143,8 @@ public:
     CurveGeometry LiveGeometry(const QRectF& rect, const CurvePoint* points, int count,
                                const ManeuverResult* predicted = nullptr, double fontSize = 0);
     // Draws the list while holding the plot lock.
-    void DrawLive(QPainter& painter, const QRectF& rect, const CurvePointList& list = CurvePointList::Instance());
+    void DrawLive(QPainter& painter, const QRectF& rect,
+                  const CurvePointList& list = CurvePointList::Instance());
 
     // Stored kinds: the day's curves fitted into `rect`.
     CurveGeometry StoredGeometry(const QRectF& rect, const std::vector<StoredCurve>& curves,
@@ -150,7 +152,7 @@ public:
     void DrawStored(QPainter& painter, const QRectF& rect, const DayTestList& tests,
                     const StoredPlotOptions& options) const;
 
-private:
+  private:
     int m_kind;
     CurveView m_view;
     int m_scrollSteps = 0;

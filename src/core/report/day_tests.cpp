@@ -20,7 +20,8 @@ DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, in
             continue;
         DayTest test;
         test.dataName = row.DataName;
-        if (!ReadTestFile(testPath(patientId, row.DataName), test.file) || test.file.header.testType != testType)
+        if (!ReadTestFile(testPath(patientId, row.DataName), test.file) ||
+            test.file.header.testType != testType)
             continue;
         tests.push_back(std::move(test));
     }

@@ -13,7 +13,10 @@
 
 namespace {
 
-QString escapeXml(const QString& text) { return text.toHtmlEscaped(); }
+QString escapeXml(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
 
 // Author, subject and keywords go into the document's XMP packet (the writer
 // has no fields of its own for them).
@@ -24,8 +27,10 @@ QByteArray xmpMetadata(const PdfPrinterSettings& s)
                   "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
                   "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/' "
                   "xmlns:pdf='http://ns.adobe.com/pdf/1.3/'>";
-    xmp += "<dc:title><rdf:Alt><rdf:li xml:lang='x-default'>" + escapeXml(s.title) + "</rdf:li></rdf:Alt></dc:title>";
-    xmp += "<dc:creator><rdf:Seq><rdf:li>" + escapeXml(s.author) + "</rdf:li></rdf:Seq></dc:creator>";
+    xmp += "<dc:title><rdf:Alt><rdf:li xml:lang='x-default'>" + escapeXml(s.title) +
+           "</rdf:li></rdf:Alt></dc:title>";
+    xmp +=
+        "<dc:creator><rdf:Seq><rdf:li>" + escapeXml(s.author) + "</rdf:li></rdf:Seq></dc:creator>";
     xmp += "<dc:description><rdf:Alt><rdf:li xml:lang='x-default'>" + escapeXml(s.subject) +
            "</rdf:li></rdf:Alt></dc:description>";
     xmp += "<pdf:Keywords>" + escapeXml(s.keywords) + "</pdf:Keywords>";
@@ -35,7 +40,8 @@ QByteArray xmpMetadata(const PdfPrinterSettings& s)
 
 } // namespace
 
-bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePainter& paint, QString* error)
+bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePainter& paint,
+              QString* error)
 {
     auto fail = [&](const QString& message) {
         if (error)
@@ -57,7 +63,8 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
     {
         QPdfWriter writer(&file);
         writer.setResolution(settings.resolution);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
         writer.setTitle(settings.title);
         writer.setCreator(settings.author);
         writer.setDocumentXmpMetadata(xmpMetadata(settings));
@@ -79,9 +86,10 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
 
 bool WriteReportPdf(const ReportData& data, const PdfPrinterSettings& settings, QString* error)
 {
-    return WritePdf(settings, ReportPageCount(data),
-                    [&](QPainter& painter, const QRectF& page, int number) {
-                        PaintReportPage(painter, page, data, number);
-                    },
-                    error);
+    return WritePdf(
+        settings, ReportPageCount(data),
+        [&](QPainter& painter, const QRectF& page, int number) {
+            PaintReportPage(painter, page, data, number);
+        },
+        error);
 }

@@ -41,7 +41,18 @@ inline int ReportPageCount(const ReportData& data)
 }
 
 // The blocks of the report in the order the page plan puts them on a page.
-enum class ReportBlock { Title, Header, Patient, FvcTables, FvcCurves, VcTable, VcCurve, MvvTable, MvvCurve, Diagnosis };
+enum class ReportBlock {
+    Title,
+    Header,
+    Patient,
+    FvcTables,
+    FvcCurves,
+    VcTable,
+    VcCurve,
+    MvvTable,
+    MvvCurve,
+    Diagnosis
+};
 
 // The blocks of page `page` (1 first); a type without tests contributes nothing.
 std::vector<ReportBlock> ReportPageBlocks(bool hasFvc, bool hasVc, bool hasMvv, int page);

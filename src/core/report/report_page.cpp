@@ -16,11 +16,9 @@ constexpr double kGap = 18.0;
 
 // Lays the blocks of one page out from top to bottom on the 1000-unit sheet.
 class PageWriter {
-public:
+  public:
     PageWriter(QPainter& painter, double height, const ReportData& data)
-        : m_painter(painter)
-        , m_height(height)
-        , m_data(data)
+        : m_painter(painter), m_height(height), m_data(data)
     {
     }
 
@@ -32,7 +30,7 @@ public:
              QString::asprintf("%d / %d", page, pageCount), 10);
     }
 
-private:
+  private:
     double width() const { return kReportSheetWidth - 2 * kMargin; }
 
     void setFont(double size, bool bold)
@@ -99,7 +97,8 @@ private:
             break;
         }
         case ReportBlock::MvvCurve:
-            writeCurve(kCurveMvvResult, m_data.mvv, BestMvvIndex(RecordsOf(m_data.mvv)), "MVV", 300);
+            writeCurve(kCurveMvvResult, m_data.mvv, BestMvvIndex(RecordsOf(m_data.mvv)), "MVV",
+                       300);
             break;
         case ReportBlock::Diagnosis:
             writeDiagnosis();
@@ -116,8 +115,10 @@ private:
             GetLangText("CASE", 105) + ' ' + p.Name,
             GetLangText("CASE", 106) + ' ' + gender,
             GetLangText("CASE", 107) + ' ' + QString::number(p.Age),
-            GetLangText("CASE", 108) + ' ' + QString::number(p.Height) + ' ' + GetLangText("CASE", 113),
-            GetLangText("CASE", 109) + ' ' + QString::number(p.Weight) + ' ' + GetLangText("CASE", 114),
+            GetLangText("CASE", 108) + ' ' + QString::number(p.Height) + ' ' +
+                GetLangText("CASE", 113),
+            GetLangText("CASE", 109) + ' ' + QString::number(p.Weight) + ' ' +
+                GetLangText("CASE", 114),
             GetLangText("CASE", 110) + ' ' + m_data.nationName,
             QString(),
         };
@@ -125,8 +126,10 @@ private:
         for (int i = 0; i < 8; ++i) {
             const int row = i / 4, column = i % 4;
             const double left = kMargin + columns[column] * width();
-            const double right = column < 3 ? kMargin + columns[column + 1] * width() : kMargin + width();
-            text(QRectF(left, m_y + row * 24, right - left - 6, 24), Qt::AlignLeft | Qt::AlignVCenter, cells[i], 13);
+            const double right =
+                column < 3 ? kMargin + columns[column + 1] * width() : kMargin + width();
+            text(QRectF(left, m_y + row * 24, right - left - 6, 24),
+                 Qt::AlignLeft | Qt::AlignVCenter, cells[i], 13);
         }
         m_y += 2 * 24 + 6;
         line(m_y);
@@ -137,12 +140,14 @@ private:
     void writeTable(const ReportTable& table)
     {
         static const double shares[5] = {0.24, 0.16, 0.20, 0.20, 0.20};
-        text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter, table.title, 15, true);
+        text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
+             table.title, 15, true);
         m_y += kRowHeight + 6;
         auto row = [&](const QStringList& cells, bool header) {
             double x = kMargin;
             if (header)
-                m_painter.fillRect(QRectF(kMargin, m_y, width(), kRowHeight), QColor(0xE8, 0xE8, 0xE8));
+                m_painter.fillRect(QRectF(kMargin, m_y, width(), kRowHeight),
+                                   QColor(0xE8, 0xE8, 0xE8));
             for (int c = 0; c < 5; ++c) {
                 const double w = shares[c] * width();
                 const QRectF cell(x, m_y, w, kRowHeight);
@@ -151,7 +156,8 @@ private:
                 m_painter.setPen(pen);
                 m_painter.drawRect(cell);
                 const int flags = (c == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter;
-                text(cell.adjusted(6, 0, -6, 0), flags, c < cells.size() ? cells[c].trimmed() : QString(), 12, header);
+                text(cell.adjusted(6, 0, -6, 0), flags,
+                     c < cells.size() ? cells[c].trimmed() : QString(), 12, header);
                 x += w;
             }
             m_y += kRowHeight;
@@ -188,10 +194,12 @@ private:
         m_y += kRowHeight + 6;
         const double w = (width() - 20) / 2;
         CurvePlot flowVolume(kCurveFvcResult);
-        flowVolume.DrawStored(m_painter, QRectF(kMargin, m_y, w, 400), m_data.fvc, options(best, true));
+        flowVolume.DrawStored(m_painter, QRectF(kMargin, m_y, w, 400), m_data.fvc,
+                              options(best, true));
         CurvePlot volumeTime(kCurveFvcResult);
         volumeTime.SetView(CurveView::VolumeTime);
-        volumeTime.DrawStored(m_painter, QRectF(kMargin + w + 20, m_y, w, 400), m_data.fvc, options(best, true));
+        volumeTime.DrawStored(m_painter, QRectF(kMargin + w + 20, m_y, w, 400), m_data.fvc,
+                              options(best, true));
         m_y += 400 + kGap;
     }
 
@@ -201,7 +209,8 @@ private:
              QString(name) + ' ' + GetLangText("CASE", 1221), 15, true);
         m_y += kRowHeight + 6;
         CurvePlot plot(kind);
-        plot.DrawStored(m_painter, QRectF(kMargin, m_y, width(), height), tests, options(best, false));
+        plot.DrawStored(m_painter, QRectF(kMargin, m_y, width(), height), tests,
+                        options(best, false));
         m_y += height + kGap;
     }
 
@@ -209,7 +218,8 @@ private:
     {
         line(m_y);
         m_y += 8;
-        text(QRectF(kMargin, m_y, width(), 26), Qt::AlignLeft | Qt::AlignVCenter, GetLangText("REPORT", 184), 16, true);
+        text(QRectF(kMargin, m_y, width(), 26), Qt::AlignLeft | Qt::AlignVCenter,
+             GetLangText("REPORT", 184), 16, true);
         m_y += 30;
         const double bottom = std::max(m_y + 80, m_height - 90);
         text(QRectF(kMargin + 10, m_y, width() - 20, bottom - m_y),
@@ -230,7 +240,8 @@ private:
 
 QString ReportTitle()
 {
-    const QString separator = Settings().language.compare("Chinese", Qt::CaseInsensitive) == 0 ? "" : " ";
+    const QString separator =
+        Settings().language.compare("Chinese", Qt::CaseInsensitive) == 0 ? "" : " ";
     const QString title = GetLangText("REPORT", 102);
     return Settings().hospital.isEmpty() ? title : Settings().hospital + separator + title;
 }
@@ -246,6 +257,7 @@ void PaintReportPage(QPainter& painter, const QRectF& pageRect, const ReportData
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     PageWriter writer(painter, pageRect.height() / scale, data);
-    writer.Write(ReportPageBlocks(data.HasFvc(), data.HasVc(), data.HasMvv(), page), page, ReportPageCount(data));
+    writer.Write(ReportPageBlocks(data.HasFvc(), data.HasVc(), data.HasMvv(), page), page,
+                 ReportPageCount(data));
     painter.restore();
 }

@@ -27,7 +27,10 @@ double field(const ManeuverResult& record, const char* name)
     return 0;
 }
 
-bool isInteger(const char* name) { return std::strcmp(name, "ELA") == 0 || std::strcmp(name, "EVOL") == 0; }
+bool isInteger(const char* name)
+{
+    return std::strcmp(name, "ELA") == 0 || std::strcmp(name, "EVOL") == 0;
+}
 
 QString formatField(const ManeuverResult& record, const char* name)
 {
@@ -35,7 +38,10 @@ QString formatField(const ManeuverResult& record, const char* name)
     return isInteger(name) ? QString::number(std::int64_t(value)) : FormatValue(value);
 }
 
-QString unitText(const RowSpec& spec) { return spec.unit ? QString(spec.unit) : GetLangText("CASE", 1223); }
+QString unitText(const RowSpec& spec)
+{
+    return spec.unit ? QString(spec.unit) : GetLangText("CASE", 1223);
+}
 
 constexpr RowSpec kFvcRows[] = {
     {"FVC", " L", "FVC", true, true},
@@ -60,12 +66,12 @@ constexpr RowSpec kFvcRows[] = {
 };
 
 constexpr RowSpec kVcRows[] = {
-    {"VC", " L", "VC", true, true},         {"IC", " L", "IC", true, true},
-    {"ERV", " L", "ERV", true, true},       {"IRV", " L", "IRV", true, true},
-    {"EVC", " L", "EVC", true, true},       {"IVC", " L", "IVC", true, true},
-    {"TV", " L", "TV", false, false},       {"VE", " L/min", "MV", false, false},
-    {"RR", " Times/min", "RR", true, true}, {"tI", " S", "tI", false, false},
-    {"tE", " S", "tE", false, false},       {"TV/tI", " L/S", "TV/tI", false, false},
+    {"VC", " L", "VC", true, true},           {"IC", " L", "IC", true, true},
+    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", true, true},
+    {"EVC", " L", "EVC", true, true},         {"IVC", " L", "IVC", true, true},
+    {"TV", " L", "TV", false, false},         {"VE", " L/min", "MV", false, false},
+    {"RR", " Times/min", "RR", true, true},   {"tI", " S", "tI", false, false},
+    {"tE", " S", "tE", false, false},         {"TV/tI", " L/S", "TV/tI", false, false},
     {"tI/ttot", "", "tI/ttot", false, false},
 };
 
@@ -99,17 +105,20 @@ constexpr RowSpec kReportLoopRows[] = {
 };
 
 constexpr RowSpec kReportVcRows[] = {
-    {"VC", " L", "VC", true, true},         {"IC", " L", "IC", true, true},
-    {"ERV", " L", "ERV", true, true},       {"IRV", " L", "IRV", true, true},
-    {"EVC", " L", "EVC", true, true},       {"IVC", " L", "IVC", true, true},
-    {"TV", " L", "TV", false, false},       {"VE", " L/min", "MV", false, false},
-    {"RR", " Times/min", "RR", true, true}, {"TI", " S", "tI", false, false},
-    {"TE", " S", "tE", false, false},       {"TV/TI", " L/S", "TV/tI", false, false},
+    {"VC", " L", "VC", true, true},           {"IC", " L", "IC", true, true},
+    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", true, true},
+    {"EVC", " L", "EVC", true, true},         {"IVC", " L", "IVC", true, true},
+    {"TV", " L", "TV", false, false},         {"VE", " L/min", "MV", false, false},
+    {"RR", " Times/min", "RR", true, true},   {"TI", " S", "tI", false, false},
+    {"TE", " S", "tE", false, false},         {"TV/TI", " L/S", "TV/tI", false, false},
     {"tI/ttot", "", "tI/ttot", false, false},
 };
 
 // A figure as its CaseInfo row holds it ("%.2f"), for ranking.
-long long rowFigure(double value) { return std::llround(value * 100.0); }
+long long rowFigure(double value)
+{
+    return std::llround(value * 100.0);
+}
 
 // Index of the largest `key` (the earlier test on a tie), -1 for none.
 template <class Key> int largest(const ManeuverList& tests, Key key)
@@ -128,8 +137,8 @@ template <class Key> int largest(const ManeuverList& tests, Key key)
 
 QStringList tableHeaders(const QString& valueHeader)
 {
-    return {GetLangText("CASE", 1210), GetLangText("CASE", 1200), GetLangText("CASE", 1201), valueHeader,
-            GetLangText("CASE", 1212)};
+    return {GetLangText("CASE", 1210), GetLangText("CASE", 1200), GetLangText("CASE", 1201),
+            valueHeader, GetLangText("CASE", 1212)};
 }
 
 template <std::size_t N>
@@ -139,14 +148,19 @@ void appendReportRows(ReportTable& table, const RowSpec (&specs)[N], const Maneu
     for (const RowSpec& spec : specs) {
         const double v = field(value, spec.field);
         const double p = field(predicted, spec.field);
-        table.rows.push_back({spec.name, unitText(spec), spec.predicted ? formatField(predicted, spec.field) : QString(),
-                              formatField(value, spec.field), spec.percent ? FormatPercent(v, p) : QString()});
+        table.rows.push_back({spec.name, unitText(spec),
+                              spec.predicted ? formatField(predicted, spec.field) : QString(),
+                              formatField(value, spec.field),
+                              spec.percent ? FormatPercent(v, p) : QString()});
     }
 }
 
 } // namespace
 
-QString FormatValue(double value) { return QString::asprintf("%.2f", value); }
+QString FormatValue(double value)
+{
+    return QString::asprintf("%.2f", value);
+}
 
 QString FormatPercent(double measured, double predicted)
 {
@@ -163,7 +177,8 @@ FvcBest ComputeFvcBest(const ManeuverList& tests)
     best.maxFvcIndex = largest(tests, [](const ManeuverResult& r) { return rowFigure(r.FVC); });
     best.maxFev1Index = largest(tests, [](const ManeuverResult& r) { return rowFigure(r.FEV1); });
     best.maxPefIndex = largest(tests, [](const ManeuverResult& r) { return rowFigure(r.PEF); });
-    best.bestIndex = largest(tests, [](const ManeuverResult& r) { return rowFigure(r.FVC) + rowFigure(r.FEV1); });
+    best.bestIndex = largest(
+        tests, [](const ManeuverResult& r) { return rowFigure(r.FVC) + rowFigure(r.FEV1); });
     best.valid = true;
     const float fvc = tests[std::size_t(best.maxFvcIndex)].FVC;
     const float fev1 = tests[std::size_t(best.maxFev1Index)].FEV1;
@@ -200,7 +215,8 @@ BestValueBox MakeBestValueBox(const FvcBest& best, const ManeuverResult& predict
         return box;
     const ManeuverResult& r = best.record;
     const double values[4] = {r.FVC, r.FEV1, r.PEF, r.FEV1_FVC};
-    const double predictions[4] = {predicted.FVC, predicted.FEV1, predicted.PEF, predicted.FEV1_FVC};
+    const double predictions[4] = {predicted.FVC, predicted.FEV1, predicted.PEF,
+                                   predicted.FEV1_FVC};
     const bool percents = predicted.FVC != 0 && predicted.FEV1 != 0 && predicted.FEV1_VC != 0 &&
                           predicted.FEF2575 != 0 && predicted.PEF != 0;
     for (int i = 0; i < 4; ++i) {
@@ -211,7 +227,8 @@ BestValueBox MakeBestValueBox(const FvcBest& best, const ManeuverResult& predict
     return box;
 }
 
-ResultsList MakeResultsList(int testType, const ManeuverList& tests, const ManeuverResult& predicted)
+ResultsList MakeResultsList(int testType, const ManeuverList& tests,
+                            const ManeuverResult& predicted)
 {
     ResultsList list;
     list.testType = testType;
@@ -279,7 +296,8 @@ ReportTable FvcBestLoopTable(const FvcBest& best, const ManeuverResult& predicte
     return table;
 }
 
-ReportTable VcReportTable(const ManeuverResult& best, int bestIndex, const ManeuverResult& predicted)
+ReportTable VcReportTable(const ManeuverResult& best, int bestIndex,
+                          const ManeuverResult& predicted)
 {
     ReportTable table;
     table.title = "VC " + GetLangText("CASE", 1221);
@@ -288,7 +306,8 @@ ReportTable VcReportTable(const ManeuverResult& best, int bestIndex, const Maneu
     return table;
 }
 
-ReportTable MvvReportTable(const ManeuverResult& best, int bestIndex, const ManeuverResult& predicted)
+ReportTable MvvReportTable(const ManeuverResult& best, int bestIndex,
+                           const ManeuverResult& predicted)
 {
     ReportTable table;
     table.title = "MVV " + GetLangText("CASE", 1221);

@@ -45,7 +45,7 @@ BestValueBox MakeBestValueBox(const FvcBest& best, const ManeuverResult& predict
 
 // One parameter row of a table.
 struct ResultRow {
-    QString name;      // the record's name of the parameter, e.g. "FEV1/FVC"
+    QString name; // the record's name of the parameter, e.g. "FEV1/FVC"
     QString unit;
     QString predicted; // empty when the row has no predicted value
     QString best;      // FVC list only
@@ -60,20 +60,23 @@ struct ResultsList {
     int firstTestColumn = 0;
     std::vector<ResultRow> rows; // empty for a day without tests
 };
-ResultsList MakeResultsList(int testType, const ManeuverList& tests, const ManeuverResult& predicted);
+ResultsList MakeResultsList(int testType, const ManeuverList& tests,
+                            const ManeuverResult& predicted);
 
 // A table of the printed report.
 struct ReportTable {
     QString title;
-    QStringList headers;          // Parameter, Unit, Pre., value column, Percent
+    QStringList headers;           // Parameter, Unit, Pre., value column, Percent
     std::vector<QStringList> rows; // one text per header
 };
 // "Best value from all loops" and "Values from best loop" ("#Best%d").
 ReportTable FvcBestTable(const FvcBest& best, const ManeuverResult& predicted);
 ReportTable FvcBestLoopTable(const FvcBest& best, const ManeuverResult& predicted);
 // VC and MVV tables of the best test (`bestIndex` into the day's list, 0-based).
-ReportTable VcReportTable(const ManeuverResult& best, int bestIndex, const ManeuverResult& predicted);
-ReportTable MvvReportTable(const ManeuverResult& best, int bestIndex, const ManeuverResult& predicted);
+ReportTable VcReportTable(const ManeuverResult& best, int bestIndex,
+                          const ManeuverResult& predicted);
+ReportTable MvvReportTable(const ManeuverResult& best, int bestIndex,
+                           const ManeuverResult& predicted);
 
 // Repeatability over the day's tests and acceptability of the shown one.
 QualityLines DayQualityLines(const DayTestList& tests, int shownIndex);

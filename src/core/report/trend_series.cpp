@@ -15,7 +15,10 @@
 
 namespace {
 
-QColor fromColorRef(ColorRef c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor fromColorRef(ColorRef c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 std::array<double, 6> pairsOf(const ManeuverResult& r)
 {
@@ -34,11 +37,15 @@ void setFont(QPainter& painter, double size, bool bold = false)
 
 QString TrendParameterName(int parameter)
 {
-    static const char* names[kTrendParameterCount] = {"FVC", "FEV1", "PEF", "FEF25", "FEF75", "FEF2575"};
+    static const char* names[kTrendParameterCount] = {"FVC",   "FEV1",  "PEF",
+                                                      "FEF25", "FEF75", "FEF2575"};
     return parameter >= 0 && parameter < kTrendParameterCount ? names[parameter] : "";
 }
 
-QString TrendParameterUnit(int parameter) { return parameter == kTrendFvc || parameter == kTrendFev1 ? "L" : "L/S"; }
+QString TrendParameterUnit(int parameter)
+{
+    return parameter == kTrendFvc || parameter == kTrendFev1 ? "L" : "L/S";
+}
 
 int TrendParameterFromName(const QString& name)
 {
@@ -85,14 +92,16 @@ int TrendPairIndex(int parameter)
     }
 }
 
-std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst, const ManeuverResult& predicted)
+std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst,
+                                      const ManeuverResult& predicted)
 {
     std::vector<TrendTest> tests;
     tests.reserve(newestFirst.size());
     for (auto it = newestFirst.rbegin(); it != newestFirst.rend(); ++it) {
         TrendTest test;
         test.dataName = it->dataName;
-        const QByteArray time(it->file.header.testTime, int(qstrnlen(it->file.header.testTime, 32)));
+        const QByteArray time(it->file.header.testTime,
+                              int(qstrnlen(it->file.header.testTime, 32)));
         test.time = QDateTime::fromString(QString::fromLatin1(time), "yyyy-MM-dd HH:mm:ss");
         test.predicted = pairsOf(predicted);
         test.measured = pairsOf(it->file.record);
@@ -115,7 +124,8 @@ QString TrendSeries::Label(int i) const
 {
     if (i < 0 || i >= int(points.size()))
         return QString();
-    return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)), points[std::size_t(i)].measured,
+    return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)),
+                             points[std::size_t(i)].measured,
                              qPrintable(TrendParameterUnit(parameter)));
 }
 
@@ -128,7 +138,8 @@ TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter)
         series.predicted = test.predicted[std::size_t(pair)];
         if (!test.time.isValid())
             continue;
-        series.points.push_back({test.time, test.measured[std::size_t(pair)], test.predicted[std::size_t(pair)]});
+        series.points.push_back(
+            {test.time, test.measured[std::size_t(pair)], test.predicted[std::size_t(pair)]});
     }
     return series;
 }
@@ -143,9 +154,11 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
 {
     TrendChart c;
     c.rect = rect;
-    c.fontSize = fontSize > 0 ? fontSize : std::clamp(std::min(rect.width(), rect.height()) / 25.0, 6.0, 12.0);
+    c.fontSize = fontSize > 0 ? fontSize
+                              : std::clamp(std::min(rect.width(), rect.height()) / 25.0, 6.0, 12.0);
     const double f = c.fontSize;
-    c.area = QRectF(QPointF(rect.left() + 4 * f, rect.top() + 2.2 * f), QPointF(rect.right() - 2 * f, rect.bottom() - 3 * f));
+    c.area = QRectF(QPointF(rect.left() + 4 * f, rect.top() + 2.2 * f),
+                    QPointF(rect.right() - 2 * f, rect.bottom() - 3 * f));
 
     // Time axis: the tests' span with half a day of room on each side.
     const double day = 86400.0;
@@ -170,10 +183,12 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
         c.grid.lineTo(c.Map(c.xMax, y));
     }
     for (double y = 0; y <= c.yMax + 1e-9; y += yStep)
-        c.labels.push_back({c.Map(c.xMin, y) - QPointF(0.4 * f, 0), QString::number(y, 'f', yStep < 1 ? 1 : 0),
+        c.labels.push_back({c.Map(c.xMin, y) - QPointF(0.4 * f, 0),
+                            QString::number(y, 'f', yStep < 1 ? 1 : 0),
                             Qt::AlignRight | Qt::AlignVCenter});
     c.labels.push_back({QPointF(c.area.left() - 0.4 * f, c.area.top() - 0.7 * f),
-                        "[" + TrendParameterUnit(series.parameter) + "]", Qt::AlignRight | Qt::AlignBottom});
+                        "[" + TrendParameterUnit(series.parameter) + "]",
+                        Qt::AlignRight | Qt::AlignBottom});
 
     if (series.predicted > 0) {
         c.reference.moveTo(c.Map(c.xMin, series.predicted));
@@ -192,8 +207,8 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
         if (at.x() - lastLabelX >= 6 * f) {
             c.grid.moveTo(at.x(), c.area.top());
             c.grid.lineTo(at.x(), c.area.bottom());
-            c.labels.push_back({QPointF(at.x(), c.area.bottom() + 0.3 * f), p.time.toString("yyyy-MM-dd"),
-                                Qt::AlignHCenter | Qt::AlignTop});
+            c.labels.push_back({QPointF(at.x(), c.area.bottom() + 0.3 * f),
+                                p.time.toString("yyyy-MM-dd"), Qt::AlignHCenter | Qt::AlignTop});
             lastLabelX = at.x();
         }
     }
@@ -251,12 +266,14 @@ void PaintTrendPage(QPainter& painter, const QRectF& pageRect, const TrendReport
     painter.setRenderHint(QPainter::Antialiasing, true);
     const double margin = 60, width = kReportSheetWidth - 2 * margin;
     double y = 50;
-    auto text = [&](const QRectF& box, int flags, const QString& s, double size, bool bold = false) {
+    auto text = [&](const QRectF& box, int flags, const QString& s, double size,
+                    bool bold = false) {
         setFont(painter, size, bold);
         painter.setPen(Qt::black);
         painter.drawText(box, flags, s);
     };
-    const QString separator = Settings().language.compare("Chinese", Qt::CaseInsensitive) == 0 ? "" : " ";
+    const QString separator =
+        Settings().language.compare("Chinese", Qt::CaseInsensitive) == 0 ? "" : " ";
     const QString title = GetLangText("TREND CURVE", 176);
     text(QRectF(margin, y, width, 44), Qt::AlignCenter,
          Settings().hospital.isEmpty() ? title : Settings().hospital + separator + title, 26, true);
@@ -264,9 +281,9 @@ void PaintTrendPage(QPainter& painter, const QRectF& pageRect, const TrendReport
     static const char* types[] = {"FVC", "VC", "MVV"};
     const char* type = report.testType >= 0 && report.testType < 3 ? types[report.testType] : "";
     text(QRectF(margin, y, width, 24), Qt::AlignLeft | Qt::AlignVCenter,
-         GetLangText("CASE", 104) + ' ' + report.patientNumber + "    " + GetLangText("CASE", 105) + ' ' +
-             report.patientName + "    " + QString(type) + " " + GetLangText("CASE", 1221) + ": " +
-             TrendParameterName(report.series.parameter),
+         GetLangText("CASE", 104) + ' ' + report.patientNumber + "    " + GetLangText("CASE", 105) +
+             ' ' + report.patientName + "    " + QString(type) + " " + GetLangText("CASE", 1221) +
+             ": " + TrendParameterName(report.series.parameter),
          14);
     y += 34;
 
@@ -276,7 +293,8 @@ void PaintTrendPage(QPainter& painter, const QRectF& pageRect, const TrendReport
 
     // The points as a table: date, measured, predicted, percentage.
     const double rowHeight = 21;
-    const QStringList headers = {GetLangText("REPORT", 185), TrendParameterName(report.series.parameter),
+    const QStringList headers = {GetLangText("REPORT", 185),
+                                 TrendParameterName(report.series.parameter),
                                  GetLangText("CASE", 1201), GetLangText("CASE", 1212)};
     auto row = [&](const QStringList& cells, bool header) {
         if (header)

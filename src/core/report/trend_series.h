@@ -19,7 +19,14 @@ class Database;
 class QPainter;
 
 // The parameters in the order of the dialog's list.
-enum TrendParameter : int { kTrendFvc, kTrendFev1, kTrendPef, kTrendFef25, kTrendFef75, kTrendFef2575 };
+enum TrendParameter : int {
+    kTrendFvc,
+    kTrendFev1,
+    kTrendPef,
+    kTrendFef25,
+    kTrendFef75,
+    kTrendFef2575
+};
 inline constexpr int kTrendParameterCount = 6;
 
 QString TrendParameterName(int parameter); // "FVC", "FEV1", "PEF", "FEF25", "FEF75", "FEF2575"
@@ -29,7 +36,8 @@ int TrendParameterFromName(const QString& name);
 // The colour of the measured series (FEF25 and PEF share FEF50COLOR).
 QColor TrendParameterColor(int parameter);
 
-// The (predicted, measured) pairs one test gives, in the order PEF, FEV1, FVC, FEF25, FEF2575, FEF75.
+// The (predicted, measured) pairs one test gives, in the order PEF, FEV1, FVC, FEF25, FEF2575,
+// FEF75.
 struct TrendTest {
     QString dataName;
     QDateTime time; // the header's test time; invalid when it does not parse
@@ -42,7 +50,8 @@ int TrendPairIndex(int parameter);
 
 // The pairs of every test, oldest first, from tests listed newest first as
 // the trend query gives them.
-std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst, const ManeuverResult& predicted);
+std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst,
+                                      const ManeuverResult& predicted);
 // Reads the patient's tests of the type (a test whose file is missing is left
 // out) and computes the predicted values; empty for an unknown patient.
 std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType);
@@ -72,9 +81,9 @@ struct TrendChart {
     double yMin = 0, yMax = 1;
     QPainterPath grid;
     QPainterPath frame;
-    QPainterPath measured;       // the line through the measured values
-    std::vector<QPointF> marks;  // the measured points
-    QPainterPath reference;      // the predicted value
+    QPainterPath measured;      // the line through the measured values
+    std::vector<QPointF> marks; // the measured points
+    QPainterPath reference;     // the predicted value
     struct Label {
         QPointF pos;
         QString text;
