@@ -171,6 +171,10 @@ TEST(ResultsList, VcAndMvvRowsAndColumns)
     EXPECT_EQ(mvv.rows[0].unit, "L/min");
     EXPECT_EQ(mvv.rows[0].predicted, "100.00");
     EXPECT_EQ(mvv.rows[0].percent, "121%");
+
+    EXPECT_EQ(BestTestIndex(kTestVc, {a, b}), 1);
+    EXPECT_EQ(BestTestIndex(kTestMvv, {m1, m2}), 0);
+    EXPECT_EQ(BestTestIndex(kTestFvc, {}), -1);
 }
 
 TEST(ReportTables, PrintedFvcTablesTakeTheBestLoop)

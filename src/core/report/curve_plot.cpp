@@ -427,11 +427,13 @@ CurveGeometry CurvePlot::LiveGeometry(const QRectF& rect, const CurvePoint* poin
     return g;
 }
 
-void CurvePlot::DrawLive(QPainter& painter, const QRectF& rect, const CurvePointList& list)
+void CurvePlot::DrawLive(QPainter& painter, const QRectF& rect, const CurvePointList& list,
+                         const ManeuverResult* predicted)
 {
+    // Only the geometry is built under the lock; stroking happens after it is released.
     CurveGeometry g;
     list.WithPoints([&](const std::vector<CurvePoint>& points) {
-        g = LiveGeometry(rect, points.data(), int(points.size()));
+        g = LiveGeometry(rect, points.data(), int(points.size()), predicted);
     });
     PaintCurveGeometry(painter, g);
 }

@@ -144,7 +144,8 @@ class CurvePlot {
                                const ManeuverResult* predicted = nullptr, double fontSize = 0);
     // Draws the list while holding the plot lock.
     void DrawLive(QPainter& painter, const QRectF& rect,
-                  const CurvePointList& list = CurvePointList::Instance());
+                  const CurvePointList& list = CurvePointList::Instance(),
+                  const ManeuverResult* predicted = nullptr);
 
     // Stored kinds: the day's curves fitted into `rect`.
     CurveGeometry StoredGeometry(const QRectF& rect, const std::vector<StoredCurve>& curves,

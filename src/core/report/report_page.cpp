@@ -188,7 +188,7 @@ class PageWriter {
 
     void writeFvcCurves()
     {
-        const int best = ComputeFvcBest(RecordsOf(m_data.fvc)).bestIndex;
+        const int best = BestTestIndex(kTestFvc, RecordsOf(m_data.fvc));
         text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
              "FVC " + GetLangText("CASE", 1221), 15, true);
         m_y += kRowHeight + 6;

@@ -199,6 +199,15 @@ int BestMvvIndex(const ManeuverList& tests)
     return largest(tests, [](const ManeuverResult& r) { return rowFigure(r.MVV); });
 }
 
+int BestTestIndex(int testType, const ManeuverList& tests)
+{
+    if (testType == kTestVc)
+        return BestVcIndex(tests);
+    if (testType == kTestMvv)
+        return BestMvvIndex(tests);
+    return ComputeFvcBest(tests).bestIndex;
+}
+
 ManeuverList RecordsOf(const DayTestList& tests)
 {
     ManeuverList records;

@@ -34,6 +34,10 @@ FvcBest ComputeFvcBest(const ManeuverList& tests);
 int BestVcIndex(const ManeuverList& tests);
 int BestMvvIndex(const ManeuverList& tests);
 
+// The test a pane shows first and the report calls best: the largest FVC+FEV1,
+// VC or MVV by type; -1 for none.
+int BestTestIndex(int testType, const ManeuverList& tests);
+
 ManeuverList RecordsOf(const DayTestList& tests);
 
 // The results page's Best Value box: FVC, FEV1, PEF, FEV1/FVC.
