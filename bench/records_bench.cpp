@@ -24,8 +24,8 @@ namespace {
 
 constexpr int kPatients = 100000;
 constexpr int kCaseRows = 1000000;
-constexpr int kBusyPatient = 1;      // the patient with 1,000 tests
-constexpr int kBusyTests = 1000;     // over 100 days, ten a day
+constexpr int kBusyPatient = 1;  // the patient with 1,000 tests
+constexpr int kBusyTests = 1000; // over 100 days, ten a day
 const char* const kBusyDay = "2025-06-15";
 
 struct Fixture {
@@ -57,11 +57,12 @@ void writeDayFiles(const QString& folder)
         r.FEV1 = 3.0f + (n % 4) * 0.05f;
         SaveContext context;
         const QString name = QString("%1.dt").arg(n);
-        const TestFileHeader header =
-            MakeHeader(context, name, QString("%1 09:%2:00").arg(kBusyDay).arg(n, 2, 10, QChar('0')));
+        const TestFileHeader header = MakeHeader(
+            context, name, QString("%1 09:%2:00").arg(kBusyDay).arg(n, 2, 10, QChar('0')));
         QFile file(folder + '/' + name);
         file.open(QIODevice::WriteOnly);
-        file.write(BuildTestFile(header, r, samples.data(), int(samples.size()), QByteArray(32, '\1')));
+        file.write(
+            BuildTestFile(header, r, samples.data(), int(samples.size()), QByteArray(32, '\1')));
     }
 }
 
@@ -75,10 +76,11 @@ bool generate(Database& db)
     if (!db.BeginTransaction())
         return false;
     QSqlQuery patient(connection);
-    patient.prepare("insert into UserInfo(ID, ptID, LastName, FirstName, Gender, Birthdate, Height, "
-                    "Weight, Nation, Smoke, Address, Postalcode, City, Job, UserPassWord, "
-                    "PassWordFlag, Standard) values(?, ?, ?, ?, ?, ?, ?, ?, ?, 0, '', '', '', '', "
-                    "'586', 1, ?)");
+    patient.prepare(
+        "insert into UserInfo(ID, ptID, LastName, FirstName, Gender, Birthdate, Height, "
+        "Weight, Nation, Smoke, Address, Postalcode, City, Job, UserPassWord, "
+        "PassWordFlag, Standard) values(?, ?, ?, ?, ?, ?, ?, ?, ?, 0, '', '', '', '', "
+        "'586', 1, ?)");
     for (int id = 1; id <= kPatients; ++id) {
         const QString name = QString("Patient %1").arg(id);
         patient.bindValue(0, id);
@@ -86,8 +88,8 @@ bool generate(Database& db)
         patient.bindValue(2, name);
         patient.bindValue(3, name);
         patient.bindValue(4, id % 2);
-        patient.bindValue(5, QString::asprintf("%04d-%02d-%02d", 1930 + id % 80, 1 + id % 12,
-                                               1 + id % 28));
+        patient.bindValue(
+            5, QString::asprintf("%04d-%02d-%02d", 1930 + id % 80, 1 + id % 12, 1 + id % 28));
         patient.bindValue(6, 150 + id % 45);
         patient.bindValue(7, 45 + id % 60);
         patient.bindValue(8, 1 + id % 10);
@@ -227,8 +229,9 @@ int main(int argc, char** argv)
     writeDayFiles(AppPaths::PatientCaseFolder(kBusyPatient));
     ReconcileDay(f.db, kBusyPatient, kBusyDay); // rows follow their files once
     LoadPatient(f.db, 1234, f.patient);
-    printPlan(f.db, "SELECT * FROM CaseInfo WHERE ID = 1 and TestType = 0 and YEAR(TestTime) = 2025 "
-                    "AND MONTH(TestTime) = 6 and DAY(TestTime) = 15 order by FVC+FEV1 desc");
+    printPlan(f.db,
+              "SELECT * FROM CaseInfo WHERE ID = 1 and TestType = 0 and YEAR(TestTime) = 2025 "
+              "AND MONTH(TestTime) = 6 and DAY(TestTime) = 15 order by FVC+FEV1 desc");
     printPlan(f.db, "SELECT TestTime FROM CaseInfo WHERE ID = 1 order by YEAR(TestTime) DESC, "
                     "MONTH(TestTime) DESC, DAY(TestTime) DESC");
     printPlan(f.db, "SELECT * FROM UserInfo WHERE ptID = '00054321' AND ID <> 7");

@@ -25,8 +25,8 @@ const char* const kUsage =
     "       tavctl patient show ID [--json]";
 
 // An integer option within [low, high]; `error` names the problem when it is not one.
-bool intOption(QStringList& args, const QString& name, int low, int high, int& value,
-               bool required, QString& error)
+bool intOption(QStringList& args, const QString& name, int low, int high, int& value, bool required,
+               QString& error)
 {
     bool found = false;
     const QString text = CliContext::TakeOption(args, name, &found);
@@ -92,9 +92,8 @@ int add(CliContext& context, QStringList& args)
         return CliContext::Fail(QString("there is no nation group %1").arg(record.Nation));
     const int id = CreatePatient(Database::Instance(), record);
     if (id <= 0)
-        return CliContext::Fail("the patient could not be stored: " +
-                                    Database::Instance().LastError(),
-                                1);
+        return CliContext::Fail(
+            "the patient could not be stored: " + Database::Instance().LastError(), 1);
     ReconcileDay(Database::Instance(), id, QString()); // creates the patient's case folder
     CliContext::Print(QString::number(id));
     return 0;
@@ -102,9 +101,15 @@ int add(CliContext& context, QStringList& args)
 
 QJsonObject listJson(const PatientListRow& row)
 {
-    return {{"ID", row.ID},         {"ptID", row.PatientNumber}, {"Name", row.Name},
-            {"Gender", row.Gender}, {"Age", row.Age},            {"Height", row.Height},
-            {"Weight", row.Weight}, {"Nation", row.Nation},      {"NationName", row.NationName}};
+    return {{"ID", row.ID},
+            {"ptID", row.PatientNumber},
+            {"Name", row.Name},
+            {"Gender", row.Gender},
+            {"Age", row.Age},
+            {"Height", row.Height},
+            {"Weight", row.Weight},
+            {"Nation", row.Nation},
+            {"NationName", row.NationName}};
 }
 
 int list(CliContext& context, QStringList& args)
@@ -146,7 +151,8 @@ int show(CliContext& context, QStringList& args)
     bool ok = false;
     const int id = args[0].toInt(&ok);
     if (!ok || id < 1)
-        return CliContext::Fail("the patient ID must be a positive number, not \"" + args[0] + "\"");
+        return CliContext::Fail("the patient ID must be a positive number, not \"" + args[0] +
+                                "\"");
     if (!context.OpenDatabase())
         return 2;
     PatientRecord r;

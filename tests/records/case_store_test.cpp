@@ -23,7 +23,7 @@ struct Figures {
 } // namespace
 
 class CaseStore : public RecordsTest {
-protected:
+  protected:
     QString folder(int id) const { return AppPaths::PatientCaseFolder(id); }
 
     // Writes Case/<id>/<n>.dt and, when asked, its row as the writer registers it.
@@ -146,9 +146,15 @@ TEST_F(CaseStore, BestTestOfDayByEachCriterion)
     const struct {
         int criterion;
         const char* best;
-    } cases[] = {{kByFvc, "1.dt"},  {kByPef, "3.dt"},         {kByDuration, "1.dt"},
-                 {kByFev1, "2.dt"}, {kByFvcPlusFev1, "2.dt"}, {kByMvv, "2.dt"},
-                 {kByVc, "3.dt"},   {42, "1.dt"},             {-1, "1.dt"}};
+    } cases[] = {{kByFvc, "1.dt"},
+                 {kByPef, "3.dt"},
+                 {kByDuration, "1.dt"},
+                 {kByFev1, "2.dt"},
+                 {kByFvcPlusFev1, "2.dt"},
+                 {kByMvv, "2.dt"},
+                 {kByVc, "3.dt"},
+                 {42, "1.dt"},
+                 {-1, "1.dt"}};
     for (const auto& c : cases) {
         CaseTest best;
         ASSERT_TRUE(BestTestOfDay(db, 1, "2026-03-05", kTestFvc, c.criterion, best)) << c.criterion;
@@ -300,10 +306,27 @@ TEST_F(CaseStore, FolderDeleteRefusesShortPaths)
 
 TEST_F(CaseStore, FolderDeleteStopsAtTheFirstFailure)
 {
+    home.write("tree/a/x.txt", "x");
+    home.write("tree/b.txt", "x");
+    home.write("tree/c.txt", "x");
+    QStringList tried;
+    const auto failOnB = [&](const QString& path) {
+        tried << QFileInfo(path).fileName();
+        return !path.endsWith("b.txt") && QFile::remove(path);
+    };
+    EXPECT_FALSE(RemoveFolderTree(home.path("tree"), failOnB));
+    EXPECT_EQ(tried, QStringList({"x.txt", "b.txt"})); // c.txt is never tried
+    EXPECT_FALSE(QFileInfo::exists(home.path("tree/a")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree/b.txt")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree/c.txt")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree")));
+}
+
+TEST_F(CaseStore, FolderDeleteFailsOnAFolderThatWillNotGo)
+{
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind root";
     home.write("tree/a/locked/file", "x");
-    home.write("tree/b.txt", "x");
     QFile::setPermissions(home.path("tree/a/locked"), QFile::ReadOwner | QFile::ExeOwner);
     EXPECT_FALSE(RemoveFolderTree(home.path("tree")));
     EXPECT_TRUE(QFileInfo::exists(home.path("tree/a/locked/file")));

@@ -24,8 +24,8 @@ ToolResult tavctl(const TempHome& home, QStringList args)
 
 QStringList addArgs(const QString& name, const QString& birth)
 {
-    return {"patient", "add", "--name", name, "--gender", "0", "--birth", birth,
-            "--height", "176", "--weight", "75"};
+    return {"patient", "add", "--name",   name,  "--gender", "0",
+            "--birth", birth, "--height", "176", "--weight", "75"};
 }
 
 QString yearsAgo(int years)
@@ -42,9 +42,9 @@ TEST(TavctlPatient, AddListShowRoundTrip)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "1\n");
     EXPECT_TRUE(QDir(home.path("Case/1")).exists());
-    r = tavctl(home, {"patient", "add", "--name", "Mei Li", "--gender", "1", "--birth",
-                      yearsAgo(30), "--height", "160", "--weight", "50", "--nation", "3",
-                      "--standard", "2"});
+    r = tavctl(home,
+               {"patient", "add", "--name", "Mei Li", "--gender", "1", "--birth", yearsAgo(30),
+                "--height", "160", "--weight", "50", "--nation", "3", "--standard", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "2\n");
 
@@ -81,8 +81,10 @@ TEST(TavctlPatient, BadArgumentsWriteNothing)
         addArgs("X", "1986-13-40"),
         addArgs("X", yearsAgo(3)),   // younger than 6
         addArgs("X", yearsAgo(101)), // older than 100
-        addArgs("X", yearsAgo(40)) << "--height" << "79",
-        addArgs("X", yearsAgo(40)) << "--standard" << "3",
+        addArgs("X", yearsAgo(40)) << "--height"
+                                   << "79",
+        addArgs("X", yearsAgo(40)) << "--standard"
+                                   << "3",
         addArgs("X", yearsAgo(40)) << "stray",
         addArgs(QString(41, 'n'), yearsAgo(40)),
         {"patient", "add", "--name", "X", "--gender", "m", "--birth", yearsAgo(40), "--height",
@@ -101,7 +103,8 @@ TEST(TavctlPatient, BadArgumentsWriteNothing)
     EXPECT_FALSE(QFile::exists(home.path("data.mdb")));
 
     // A group that does not exist is refused after looking it up: no patient is stored.
-    const ToolResult r = tavctl(home, addArgs("X", yearsAgo(40)) << "--nation" << "55");
+    const ToolResult r = tavctl(home, addArgs("X", yearsAgo(40)) << "--nation"
+                                                                 << "55");
     EXPECT_EQ(r.exitCode, 2);
     Database db;
     ASSERT_TRUE(db.Open(home.path("data.mdb")));

@@ -118,7 +118,10 @@ double asPrinted(const char* format, float value)
     return QString::asprintf(format, static_cast<double>(value)).toDouble();
 }
 
-QString printed(float value) { return QString::asprintf("%f", static_cast<double>(value)); }
+QString printed(float value)
+{
+    return QString::asprintf("%f", static_cast<double>(value));
+}
 
 // Rows first, in one statement or transaction, then the file: the caller removes it.
 bool runInTransaction(Database& db, const std::vector<std::pair<QString, QVariantList>>& statements)
@@ -276,8 +279,8 @@ int ReconcileDay(Database& db, int id, const QString& day)
             const QString path = testFilePath(id, row.DataName);
             // A name that is not <digits>.dt can never name a file of this folder.
             if (path.isEmpty() || !QFileInfo::exists(path)) {
-                queue.push_back({"delete from CaseInfo where ID = ? and DataName = ?",
-                                 {id, row.DataName}});
+                queue.push_back(
+                    {"delete from CaseInfo where ID = ? and DataName = ?", {id, row.DataName}});
                 continue;
             }
             TestFileHeader header;
@@ -347,32 +350,35 @@ bool DeletePatient(Database& db, int id)
     return !QFileInfo::exists(folder) || RemoveFolderTree(folder);
 }
 
-bool RemoveFolderTree(const QString& folder)
+bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile)
 {
     if (folder.size() < 4)
         return false;
+    const FileRemover remove =
+        removeFile ? removeFile : [](const QString& path) { return QFile::remove(path); };
     const QFileInfo self(folder);
     if (self.isSymLink())
-        return QFile::remove(folder); // the link goes, never what it points at
+        return remove(folder); // the link goes, never what it points at
     if (!self.isDir())
         return false;
     QDir dir(folder);
     const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                          QDir::Name | QDir::DirsFirst);
     bool ok = true;
     for (const QFileInfo& entry : entries) {
         if (!ok)
             break;
         const QString path = entry.filePath();
         if (entry.isSymLink()) {
-            ok = QFile::remove(path);
+            ok = remove(path);
         } else if (entry.isDir()) {
-            ok = RemoveFolderTree(path);
+            ok = RemoveFolderTree(path, removeFile);
         } else {
             // Like clearing a read-only attribute before deleting.
-            QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner |
-                                            QFile::ReadOwner);
-            ok = QFile::remove(path);
+            QFile::setPermissions(path,
+                                  QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
+            ok = remove(path);
         }
     }
     return ok && QDir().rmdir(folder);

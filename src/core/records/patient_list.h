@@ -20,4 +20,5 @@ struct PatientListRow {
 };
 
 // Every patient in table order.
-std::vector<PatientListRow> LoadPatientList(Database& db, const QDate& today = QDate::currentDate());
+std::vector<PatientListRow> LoadPatientList(Database& db,
+                                            const QDate& today = QDate::currentDate());
