@@ -68,6 +68,13 @@ TEST_F(ReportCliTest, DayReportHoldsThePatientHospitalValuesAndDiagnosisAsText)
           "9.50", "Diagnose Result", "Mild restrictive pattern.", "Dr. Vance",
           day.toLatin1().constData()})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
+    // The document metadata: the report title, and the author in the XMP packet.
+    const ToolResult info = RunTool("pdfinfo", {out});
+    if (info.exitCode == 0) {
+        EXPECT_TRUE(info.out.contains("St. Mary's Clinic TAV Spirometer Report"))
+            << info.out.toStdString();
+    }
+    EXPECT_TRUE(home.read("out/report.pdf").contains("<dc:creator><rdf:Seq><rdf:li>velmar"));
     if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_DIR"))
         QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_DIR") + "/cli_report.pdf");
 }
