@@ -9,3 +9,4 @@ int CmdText(CliContext& context, QStringList& args);
 int CmdAnalyze(CliContext& context, QStringList& args);
 int CmdPatient(CliContext& context, QStringList& args);
 int CmdPredicted(CliContext& context, QStringList& args);
+int CmdReport(CliContext& context, QStringList& args);

@@ -2,11 +2,13 @@
 #include "cli_context.h"
 #include "commands.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -23,6 +25,8 @@ const std::map<QString, Command>& commands()
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
         {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
         {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
+        {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf   the day's report as PDF\n"
+                               "  report --patient ID --trend fvc|fev1|pef|fef25|fef75|fef2575 [--type fvc|vc|mvv] --out FILE.pdf"}},
     };
     return table;
 }
@@ -40,8 +44,17 @@ int usage()
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // Reports paint text, which needs the font system of a GUI application
+    // (the offscreen platform when there is no display); the other commands
+    // make do with the core one.
+    bool paints = false;
+    for (int i = 1; i < argc; ++i)
+        paints = paints || std::strcmp(argv[i], "report") == 0;
+    if (paints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app =
+        paints ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QStringList args = app->arguments().mid(1);
     CliContext context(args);
     if (args.isEmpty())
         return usage();
