@@ -124,15 +124,15 @@ void PatientModel::buildFvc()
         best = forced(7.2, 0.03, {0.65, 0.35, 0.0}, {0.17, 0.45, 1.0}, 4.0);
         break;
     case 4: // poor start: the same lungs as 1, a hesitant start and a slow rise
-        best = forced(9.0, 0.12, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 6.8);
+        best = forced(9.0, 0.12, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 6.3);
         best.hesitation = 0.3;
         best.hesitationFlow = 0.8;
         break;
     case 5: // early stop: the same lungs as 1, blowing ends after 1.6 s
-        best = forced(9.0, 0.03, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 1.6);
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 1.6);
         break;
     default: // normal adult
-        best = forced(9.0, 0.03, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 6.5);
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 6.0);
         break;
     }
     // Three manoeuvres; the first is the best one, the others a little weaker.
