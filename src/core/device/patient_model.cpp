@@ -132,7 +132,7 @@ void PatientModel::buildFvc()
         best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 1.6);
         break;
     default: // normal adult
-        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 6.0);
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 7.0);
         break;
     }
     // Three manoeuvres; the first is the best one, the others a little weaker.
@@ -173,9 +173,9 @@ void PatientModel::buildVc()
     };
     for (int i = 0; i < 6; ++i)
         breath(tv, 1.8, tv, 1.5);
-    breath(tv + erv, 3.5, 0.4, 1.2);            // deep expiration down to residual volume
-    breath(0.4, 1.2, erv + tv + irv, 4.0);      // full inspiration up to total capacity
-    breath(irv + tv, 3.0, tv, 1.5);             // back to tidal breathing
+    // Down to residual volume, then straight up to total lung capacity.
+    breath(tv + erv, 3.5, erv + tv + irv, 4.0);
+    breath(irv, 3.0, tv, 1.5); // back to tidal breathing
     for (int i = 0; i < 2; ++i)
         breath(tv, 1.8, tv, 1.5);
     m_truth.tv = tv;
