@@ -75,8 +75,9 @@ TEST_F(LiveTestSessionTest, FvcProfilesComeCloseToTheirTruthOnBothProtocols)
             EXPECT_NEAR(r.EVOL, truth.evol * 1000, 30) << profile;
             // The poor start fails the start rule, the early stop the end rule.
             EXPECT_EQ(out.saved.acceptance.flag[0], profile == 4 ? 0 : 1) << profile;
-            if (profile != 4)
+            if (profile != 4) {
                 EXPECT_EQ(out.saved.acceptance.flag[1], profile == 5 ? 0 : 1) << profile;
+            }
             // The engine's turbine correction takes up to 0.06 L/s off every
             // slot after the peak; over the six-second blows of profiles 1
             // and 4 that leaves FVC up to 5 % short on ideal pulses.
