@@ -21,6 +21,8 @@ const std::map<QString, Command>& commands()
         {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
+        {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
+        {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
     };
     return table;
 }
