@@ -10,3 +10,6 @@ int CmdAnalyze(CliContext& context, QStringList& args);
 int CmdPatient(CliContext& context, QStringList& args);
 int CmdPredicted(CliContext& context, QStringList& args);
 int CmdReport(CliContext& context, QStringList& args);
+int CmdTest(CliContext& context, QStringList& args);
+int CmdReplay(CliContext& context, QStringList& args);
+int CmdCalibrate(CliContext& context, QStringList& args);

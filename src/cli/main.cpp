@@ -27,6 +27,9 @@ const std::map<QString, Command>& commands()
         {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
         {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf   the day's report as PDF\n"
                                "  report --patient ID --trend fvc|fev1|pef|fef25|fef75|fef2575 [--type fvc|vc|mvv] --out FILE.pdf"}},
+        {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
+        {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
+        {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
     };
     return table;
 }
