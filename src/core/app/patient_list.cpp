@@ -20,14 +20,14 @@ QString withoutColon(QString text)
         text.chop(1);
     return text;
 }
-} // namespace
-
-QString NationGroupName(int groupId, const QString& storedName)
+// Built-in groups show their language name, the others the name the user typed.
+QString groupName(int groupId, const QString& storedName)
 {
     if (groupId >= 1 && groupId <= kBuiltinGroups)
         return GetLangText("USER MANAGE", kFirstGroupText + groupId - 1);
     return storedName;
 }
+} // namespace
 
 QStringList PatientListHeaders()
 {
@@ -37,7 +37,7 @@ QStringList PatientListHeaders()
     return headers;
 }
 
-std::vector<PatientListRow> ReadPatientList(Database& db)
+std::vector<PatientListRow> ReadPatientList(Database& db, int onlyId)
 {
     std::vector<PatientListRow> rows;
     if (!db.IsOpen())
@@ -50,7 +50,7 @@ std::vector<PatientListRow> ReadPatientList(Database& db)
     if (race.exec("SELECT ID, Nation FROM Race")) {
         while (race.next()) {
             const int id = race.value(0).toInt();
-            groups.insert(id, NationGroupName(id, race.value(1).toString()));
+            groups.insert(id, groupName(id, race.value(1).toString()));
         }
     }
     const QString male = GetLangText("CASE", 122);
@@ -59,8 +59,15 @@ std::vector<PatientListRow> ReadPatientList(Database& db)
 
     QSqlQuery query(connection);
     query.setForwardOnly(true);
-    if (!query.exec("SELECT ID, ptID, FirstName, Gender, Birthdate, Height, Weight, Nation "
-                    "FROM UserInfo ORDER BY rowid"))
+    const QString columns = "SELECT ID, ptID, FirstName, Gender, Birthdate, Height, Weight, Nation "
+                            "FROM UserInfo ";
+    if (onlyId > 0) {
+        query.prepare(columns + "WHERE ID = ?");
+        query.addBindValue(onlyId);
+    } else {
+        query.prepare(columns + "ORDER BY rowid");
+    }
+    if (!query.exec())
         return rows;
     while (query.next()) {
         PatientListRow row;

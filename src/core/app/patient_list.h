@@ -19,11 +19,8 @@ struct PatientListRow {
 
 // Every patient in table order ("SELECT * FROM UserInfo"). Reads the group
 // names once and the patients in one forward pass, so 100,000 rows stay quick.
-std::vector<PatientListRow> ReadPatientList(Database& db);
-
-// The name shown for group `groupId`: USER MANAGE 1181..1190 for the ten
-// built-in groups, else `storedName`.
-QString NationGroupName(int groupId, const QString& storedName);
+// With `onlyId` > 0 only that patient's row is read.
+std::vector<PatientListRow> ReadPatientList(Database& db, int onlyId = 0);
 
 // Column headers of the patient list: texts of CASE 104, 105, 106, 107, 108,
 // 109 and 110 with the trailing colon removed, after a blank first column.

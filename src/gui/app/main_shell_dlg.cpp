@@ -3,6 +3,11 @@
 #include "about_dlg.h"
 #include "app/lang_text.h"
 #include "help_command.h"
+#include "measure/test_record.h"
+#include "records/database.h"
+#include "records/diagnosis.h"
+#include "records/patient_record.h"
+#include "records/predicted_values.h"
 #include "measure/fvc_testing_dlg.h"
 #include "page.h"
 #include "product_picture.h"
@@ -17,7 +22,10 @@
 
 CMainShellDlg* CMainShellDlg::s_instance = nullptr;
 
-CMainShellDlg::CMainShellDlg(QWidget* parent) : QDialog(parent)
+CMainShellDlg::CMainShellDlg(QWidget* parent)
+    : QDialog(parent), m_patient(std::make_unique<PatientRecord>()),
+      m_predicted(std::make_unique<ManeuverResult>()),
+      m_diagnosis(std::make_unique<DiagnosisRecord>())
 {
     s_instance = this;
     setObjectName("CMainShellDlg");
@@ -73,6 +81,11 @@ int CMainShellDlg::ShowPage(int templateId)
         previous->deleteLater();
     }
     return 1;
+}
+
+void CMainShellDlg::RecomputePredicted()
+{
+    ComputePredictedValues(Database::Instance(), *m_predicted, *m_patient);
 }
 
 void CMainShellDlg::CloseBluetooth()

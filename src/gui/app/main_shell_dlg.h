@@ -4,8 +4,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class CPage;
+struct DiagnosisRecord;
+struct ManeuverResult;
+struct PatientRecord;
 
 // The Bluetooth connection the pages share; the device layer fills in how it
 // is asked and closed (empty functions mean no connection exists).
@@ -37,6 +41,17 @@ public:
     int SingleLoopDisplay() const { return m_singleLoop; }
     void SetSingleLoopDisplay(int on) { m_singleLoop = on; }
 
+    // The current patient's record and predicted values, shared by every page.
+    PatientRecord& Patient() { return *m_patient; }
+    ManeuverResult& Predicted() { return *m_predicted; }
+    // The diagnosis of the current day, read by the results page and the report.
+    DiagnosisRecord& Diagnosis() { return *m_diagnosis; }
+    // Recomputes the predicted values of the current patient from the database.
+    void RecomputePredicted();
+    // The name column of the selected patient row; empty means no patient.
+    QString SelectedPatientTag() const { return m_selectedTag; }
+    void SetSelectedPatientTag(const QString& tag) { m_selectedTag = tag; }
+
     SharedBluetoothLink& Bluetooth() { return m_bluetooth; }
     bool IsBluetoothOpen() const { return m_bluetooth.isOpen && m_bluetooth.isOpen(); }
     void CloseBluetooth();
@@ -64,6 +79,10 @@ private:
     int m_testType = 0;
     int m_singleLoop = 0;
     SharedBluetoothLink m_bluetooth;
+    std::unique_ptr<PatientRecord> m_patient;
+    std::unique_ptr<ManeuverResult> m_predicted;
+    std::unique_ptr<DiagnosisRecord> m_diagnosis;
+    QString m_selectedTag;
 
     static CMainShellDlg* s_instance;
 };

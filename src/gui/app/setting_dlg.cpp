@@ -4,9 +4,11 @@
 #include "app/lang_text.h"
 #include "app/settings_choice.h"
 #include "app/system_settings.h"
+#include "dialog_hooks.h"
 #include "main_shell_dlg.h"
 #include "records/modify_predict_dlg.h"
 #include "show_message.h"
+#include "ui_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,25 +22,10 @@
 #include <QVBoxLayout>
 
 namespace {
-CSettingDlg::VersionReader& versionReader()
-{
-    static CSettingDlg::VersionReader reader;
-    return reader;
-}
-CSettingDlg::CommSetupOpener& commSetupOpener()
-{
-    static CSettingDlg::CommSetupOpener opener;
-    return opener;
-}
 QString text(int id) { return GetLangText("SETTING", id); }
 
 // The demo device has no text of its own in the language tables yet.
-QString demoDeviceText()
-{
-    return Settings().language.compare("Chinese", Qt::CaseInsensitive) == 0
-               ? QString::fromUtf8("演示设备（虚拟肺活量计）")
-               : QStringLiteral("Demo device (virtual spirometer)");
-}
+QString demoDeviceText() { return UiText("Demo device (virtual spirometer)", "演示设备（虚拟肺活量计）"); }
 
 QGroupBox* group(const QString& title, QWidget* parent, const char* name)
 {
@@ -47,9 +34,6 @@ QGroupBox* group(const QString& title, QWidget* parent, const char* name)
     return box;
 }
 } // namespace
-
-void CSettingDlg::SetVersionReader(VersionReader reader) { versionReader() = std::move(reader); }
-void CSettingDlg::SetCommSetupOpener(CommSetupOpener opener) { commSetupOpener() = std::move(opener); }
 
 CSettingDlg::CSettingDlg(QWidget* parent) : QDialog(parent)
 {
@@ -180,8 +164,10 @@ void CSettingDlg::onDeviceName()
 {
     if (CMainShellDlg* shell = CMainShellDlg::Instance())
         shell->CloseBluetooth();
-    if (commSetupOpener())
-        commSetupOpener()(this);
+    if (Hooks().commSetup)
+        Hooks().commSetup(this);
+    else
+        ShowNotAvailable(this);
 }
 
 void CSettingDlg::onModifyPredicted()
@@ -203,7 +189,7 @@ void CSettingDlg::keyPressEvent(QKeyEvent* event)
 void CSettingDlg::showDeviceVersion()
 {
     QString version;
-    if (versionReader() && versionReader()(version))
+    if (Hooks().deviceVersion && Hooks().deviceVersion(version))
         ShowMessage(QString("Version: %1").arg(version), PromptCaption(), 0, this);
     else
         ShowMessage(QStringLiteral("No version"), ErrorCaption(), 0, this);

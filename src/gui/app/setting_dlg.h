@@ -1,8 +1,6 @@
 #pragma once
 #include <QDialog>
 
-#include <functional>
-
 class QComboBox;
 class QCheckBox;
 class QGroupBox;
@@ -16,14 +14,6 @@ class CSettingDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CSettingDlg(QWidget* parent = nullptr);
-
-    // How the device's version is read on Ctrl+Alt+C (connect, ask, close);
-    // returns false when there is no answer. Filled in by the device layer.
-    using VersionReader = std::function<bool(QString& version)>;
-    static void SetVersionReader(VersionReader reader);
-    // Opens the communication setup dialog (device name button).
-    using CommSetupOpener = std::function<void(QWidget* parent)>;
-    static void SetCommSetupOpener(CommSetupOpener opener);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
