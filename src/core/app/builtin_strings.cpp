@@ -225,8 +225,9 @@ static_assert(strictlyIncreasing(), "the built-in table must be sorted by id, ea
 
 QString BuiltinString(int id)
 {
-    const auto it = std::lower_bound(std::begin(kTexts), std::end(kTexts), id,
-                                     [](const BuiltinText& entry, int key) { return entry.id < key; });
+    const auto it =
+        std::lower_bound(std::begin(kTexts), std::end(kTexts), id,
+                         [](const BuiltinText& entry, int key) { return entry.id < key; });
     if (it == std::end(kTexts) || it->id != id)
         return QString();
     return QString::fromUtf8(it->text);
