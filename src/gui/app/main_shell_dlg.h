@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class CPage;
+#include "page.h"
 struct DiagnosisRecord;
 struct ManeuverResult;
 struct PatientRecord;

@@ -14,6 +14,7 @@ MessageHook& hook()
 } // namespace
 
 void SetMessageHook(MessageHook newHook) { hook() = std::move(newHook); }
+bool MessageHookInstalled() { return bool(hook()); }
 
 int ShowMessage(const QString& text, const QString& caption, int type, QWidget* parent)
 {

@@ -18,3 +18,4 @@ QString ErrorCaption();
 // returns the answer. An empty hook restores the real box.
 using MessageHook = std::function<int(const QString& text, const QString& caption, int type)>;
 void SetMessageHook(MessageHook hook);
+bool MessageHookInstalled();
