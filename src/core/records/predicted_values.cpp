@@ -87,7 +87,7 @@ void ComputePredictedValues(Database& db, ManeuverResult& out, const PatientReco
     if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation))
         return;
     const float bsa = BodySurfaceArea(patient.Weight, patient.Height);
-    const PredictedSlots slots = EvaluatePredictEquation(equation, patient.Height, age, bsa);
-    fillFromSlots(out, slots, age);
+    const PredictedSlots predicted = EvaluatePredictEquation(equation, patient.Height, age, bsa);
+    fillFromSlots(out, predicted, age);
     applyNationCorrection(db, out, patient.Nation);
 }
