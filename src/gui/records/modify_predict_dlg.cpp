@@ -170,7 +170,7 @@ void CModifyPredictDlg::selectGroup(int group)
     const int row = FirstRowOfGroup(group);
     if (row < 0)
         return;
-    m_grid->selectRow(row);
+    m_grid->setCurrentCell(row, 0);
     m_grid->scrollToItem(m_grid->item(row, 0), QAbstractItemView::PositionAtTop);
 }
 
@@ -198,7 +198,7 @@ void CModifyPredictDlg::EditCorrectionRow(int row)
     }
     if (m_rowGroups.value(target) != group || m_rowParameters.value(target) != parameter)
         return; // the pair has no correction row
-    m_grid->selectRow(target);
+    m_grid->setCurrentCell(target, 0);
     m_grid->item(target, 3)->setText(editor.Factor());
     m_grid->item(target, 4)->setText(editor.Offset());
     EditCorrection(Database::Instance(), group, parameter, editor.Factor(), editor.Offset());

@@ -277,8 +277,8 @@ void CUserManageDlg::showContextMenu(DeleteSource source, const QPoint& globalPo
     QAction* remove = menu.addAction(Settings().language == QLatin1String("Chinese")
                                          ? QString::fromUtf8("删除")
                                          : QStringLiteral("Delete"));
-    if (menu.exec(globalPos) == remove)
-        RequestDelete(source);
+    connect(remove, &QAction::triggered, this, [this, source] { RequestDelete(source); });
+    menu.exec(globalPos);
 }
 
 void CUserManageDlg::RequestDelete(DeleteSource source)
