@@ -96,7 +96,7 @@ TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
     whenModal([](QWidget* modal) {
         auto* editor = qobject_cast<CPredictModDlg*>(modal);
         ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(editor->findChild<QLineEdit*>("factor")->text(), "1");
+        EXPECT_DOUBLE_EQ(editor->findChild<QLineEdit*>("factor")->text().toDouble(), 1.0);
         auto* parameter = editor->findChild<QComboBox*>("parameter");
         parameter->setCurrentIndex(parameter->findText("FVC"));
         auto* factor = editor->findChild<QLineEdit*>("factor");
