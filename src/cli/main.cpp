@@ -18,6 +18,7 @@ struct Command {
 const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
+        {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
     };

@@ -2,10 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 constexpr double kSlotSeconds = 0.002;
 constexpr std::uint32_t kInitialInterval = 5000; // 50 ms
+
+// Whole number of a value that absurd coefficients could push out of range.
+std::int32_t saturate(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v <= -2147483648.0)
+        return INT32_MIN;
+    return v < 2147483647.0 ? std::int32_t(v) : INT32_MAX;
+}
 } // namespace
 
 FlowEngine::FlowEngine()
@@ -286,8 +297,8 @@ FlowPhaseResult FlowEngine::FinishPhase()
     r.fef2575 = (i25 >= 0 && i75 > i25) ? float(sum2575 / (i75 - i25)) : 0.0f;
     r.fet = float(kSlotSeconds * (n - t0));
     r.totalTime = float(kSlotSeconds * n);
-    r.evolMl = std::int32_t(evol * kSlotSeconds * 1000.0);
-    r.duration = std::int32_t(r.totalTime + 0.5);
+    r.evolMl = saturate(evol * kSlotSeconds * 1000.0);
+    r.duration = saturate(r.totalTime + 0.5);
     r.timeZero = t0;
     return r;
 }
