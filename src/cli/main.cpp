@@ -19,6 +19,7 @@ const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
         {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
+        {"demo-seed", {CmdDemoSeed, "demo-seed                a few demo patients in an empty program folder"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
     };

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSqlDatabase>
 #include <QTextStream>
 
 namespace {
@@ -47,6 +48,9 @@ bool SelectOffscreenWhenHeadless()
 int RunApplication(QApplication& app, const QString& exeFolder)
 {
     Q_UNUSED(app);
+    // Qt's connection registry must be created before the shared Database, so
+    // that it is destroyed after it at exit (the Database closes itself then).
+    QSqlDatabase::contains(QString());
     installAutoAnswer();
     AppPaths::Init(exeFolder);
     Settings().Load(AppPaths::SettingsFile());
