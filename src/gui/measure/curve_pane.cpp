@@ -7,7 +7,8 @@ namespace {
 const char* const kTitles[] = {"FVC", "VC", "MVV"};
 }
 
-CCurvePane::CCurvePane(int testType, QWidget* parent) : QFrame(parent), m_testType(testType)
+CCurvePane::CCurvePane(int testType, QWidget* parent)
+    : QFrame(parent), m_testType(testType), m_title(kTitles[qBound(0, testType, 2)])
 {
     setObjectName(QString("pane%1").arg(kTitles[qBound(0, testType, 2)]));
     setFrameShape(QFrame::Box);
@@ -50,7 +51,7 @@ void CCurvePane::setHighlighted(bool on)
 
 void CCurvePane::mouseMoveEvent(QMouseEvent* event)
 {
-    setHighlighted(m_testCount > 0 && DetailsSpot(m_testType, size()).contains(event->pos()));
+    setHighlighted(m_spotEnabled && m_testCount > 0 && DetailsSpot(m_testType, size()).contains(event->pos()));
     QFrame::mouseMoveEvent(event);
 }
 
@@ -72,9 +73,8 @@ void CCurvePane::paintEvent(QPaintEvent* event)
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.setPen(QColor(60, 60, 60));
-    painter.drawText(rect().adjusted(8, 6, -8, -6), Qt::AlignLeft | Qt::AlignTop,
-                     kTitles[qBound(0, m_testType, 2)]);
-    if (m_testCount <= 0)
+    painter.drawText(rect().adjusted(8, 6, -8, -6), Qt::AlignLeft | Qt::AlignTop, m_title);
+    if (m_testCount <= 0 || !m_spotEnabled)
         return;
     const QRect spot = DetailsSpot(m_testType, size());
     painter.setPen(m_highlighted ? QColor(0, 90, 200) : QColor(120, 120, 120));

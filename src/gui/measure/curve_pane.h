@@ -11,6 +11,9 @@ public:
 
     int TestType() const { return m_testType; }
     void SetTestCount(int count);
+    // The results page's panes ("V-L", "V-T") show a title of their own and no details spot.
+    void SetTitle(const QString& title) { m_title = title; update(); }
+    void SetDetailsSpotEnabled(bool on) { m_spotEnabled = on; update(); }
     int TestCount() const { return m_testCount; }
     bool IsHighlighted() const { return m_highlighted; }
 
@@ -34,5 +37,7 @@ private:
 
     int m_testType;
     int m_testCount = 0;
+    QString m_title;
+    bool m_spotEnabled = true;
     bool m_highlighted = false;
 };

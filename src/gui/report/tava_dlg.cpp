@@ -51,10 +51,15 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_tests->setTabKeyNavigation(false);
     m_tests->verticalHeader()->hide();
     m_tests->horizontalHeader()->setStretchLastSection(true);
+    m_tests->setColumnWidth(1, 170);
     m_flowVolume = new CCurvePane(0, this);
     m_flowVolume->setObjectName("flowVolume");
     m_volumeTime = new CCurvePane(0, this);
     m_volumeTime->setObjectName("volumeTime");
+    m_flowVolume->SetTitle("V-L");
+    m_volumeTime->SetTitle("V-T");
+    m_flowVolume->SetDetailsSpotEnabled(false);
+    m_volumeTime->SetDetailsSpotEnabled(false);
     m_diagnosis = new QLabel(this);
     m_diagnosis->setObjectName("diagnosis");
     m_diagnosis->setWordWrap(true);
