@@ -6,6 +6,7 @@
 #include "app/dialog_hooks.h"
 #include "app/ini_file.h"
 #include "app/setting_dlg.h"
+#include "device/device_hooks.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -203,6 +204,20 @@ TEST_F(SettingsDialogTest, CtrlAltCShowsTheDeviceVersionOrNoVersion)
     EXPECT_EQ(messages[0].caption, "Error");
     EXPECT_EQ(messages[1].text, "Version: TAV 1.1");
     EXPECT_EQ(messages[1].caption, "Prompt");
+}
+
+TEST_F(SettingsDialogTest, CtrlAltCAsksTheVirtualSpirometerForItsVersion)
+{
+    Settings().simulator = 1;
+    InstallDeviceHooks();
+    openShell();
+    openSettings([](QWidget* dialog) {
+        QTest::keyClick(dialog, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    });
+    Hooks().deviceVersion = {};
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith("Version: ")) << messages[0].text.toStdString();
+    EXPECT_GT(messages[0].text.size(), QString("Version: ").size());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "app/app_paths.h"
 #include "app/system_settings.h"
+#include "device/device_hooks.h"
 #include "main_shell_dlg.h"
 #include "records/database.h"
 #include "show_message.h"
@@ -60,6 +61,7 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         startupError(QString::fromUtf8("连接数据库失败！"));
         return 1;
     }
+    InstallDeviceHooks();
     Database::SetNotifier([](const QString& text, const QString& caption) {
         ShowMessage(text, caption, 0);
     });
