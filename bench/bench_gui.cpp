@@ -22,7 +22,7 @@ constexpr int kPatients = 100000;
 
 // A program folder whose data.mdb holds kPatients patients, made once.
 class Folder {
-public:
+  public:
     Folder()
     {
         AppPaths::Init(m_dir.path(), m_dir.path());
@@ -31,18 +31,19 @@ public:
         db.Open(AppPaths::DatabaseFile());
         db.BeginTransaction();
         for (int id = 1; id <= kPatients; ++id) {
-            db.Execute("insert into UserInfo(ID, ptID, LastName, FirstName, Gender, Birthdate, Height, "
-                       "Weight, Nation, Smoke, Address, Postalcode, City, Job, UserPassWord, "
-                       "PassWordFlag, Standard) values(?, ?, ?, ?, ?, ?, ?, ?, ?, 0, '', '', '', '', "
-                       "'586', 1, 0)",
-                       {id, QString::asprintf("%08d", id), "Patient", QString("Patient %1").arg(id),
-                        id % 2, QString("%1-05-17").arg(1930 + id % 80), 150 + id % 50,
-                        50 + id % 40, 1 + id % 10});
+            db.Execute(
+                "insert into UserInfo(ID, ptID, LastName, FirstName, Gender, Birthdate, Height, "
+                "Weight, Nation, Smoke, Address, Postalcode, City, Job, UserPassWord, "
+                "PassWordFlag, Standard) values(?, ?, ?, ?, ?, ?, ?, ?, ?, 0, '', '', '', '', "
+                "'586', 1, 0)",
+                {id, QString::asprintf("%08d", id), "Patient", QString("Patient %1").arg(id),
+                 id % 2, QString("%1-05-17").arg(1930 + id % 80), 150 + id % 50, 50 + id % 40,
+                 1 + id % 10});
         }
         db.Commit();
     }
 
-private:
+  private:
     QTemporaryDir m_dir;
 };
 

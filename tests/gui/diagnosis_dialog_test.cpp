@@ -13,7 +13,7 @@
 namespace {
 
 class DiagnosisDialogTest : public GuiTest {
-protected:
+  protected:
     // Presses Add and picks the phrases at `rows` in the list.
     static void addPhrases(QWidget* dialog, QList<int> rows)
     {

@@ -26,7 +26,7 @@ struct ShownMessage {
 };
 
 class GuiTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(Database::Instance().Open(home.path("data.mdb")))
@@ -58,11 +58,7 @@ protected:
         return *shell;
     }
 
-    template <class Page>
-    Page* page() const
-    {
-        return qobject_cast<Page*>(shell->CurrentPage());
-    }
+    template <class Page> Page* page() const { return qobject_cast<Page*>(shell->CurrentPage()); }
 
     // Runs `action` on the next modal dialog once it is shown (a dialog's exec()
     // only returns when the action closes it).

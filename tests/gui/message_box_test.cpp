@@ -11,7 +11,7 @@
 namespace {
 
 class MessageBoxTest : public GuiTest {
-protected:
+  protected:
     // Shows the real box (no hook) and clicks the button whose text is `press`.
     int answerBy(int type, const QString& press, QStringList* buttonTexts = nullptr)
     {

@@ -17,7 +17,7 @@
 namespace {
 
 class NationGroupDialogTest : public GuiTest {
-protected:
+  protected:
     static void press(QWidget* dialog, const char* name)
     {
         QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
@@ -71,7 +71,8 @@ TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain
     EXPECT_EQ(grid->item(dialog.FirstRowOfGroup(11), 1)->text(), "Nordic");
 
     // The patient moves into the new group; deleting it moves the patient to group 10.
-    ASSERT_TRUE(Database::Instance().Execute("update UserInfo set Nation = 11 where ID = ?", {ann}));
+    ASSERT_TRUE(
+        Database::Instance().Execute("update UserInfo set Nation = 11 where ID = ?", {ann}));
     shell->Patient().Nation = 11;
     chooseGroup(&dialog, 11);
     answers = {7};
@@ -114,8 +115,10 @@ TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
     press(&dialog, "modify");
     // FVC is parameter 17: the values land in its row, not in the row that was opened.
     EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = 2 AND ParamName = 17 "
-                    "AND Multiply = 1.25 AND Additive = -0.1"), 1);
-    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = 2 AND ParamName = 1 AND Multiply = 1"), 1);
+                    "AND Multiply = 1.25 AND Additive = -0.1"),
+              1);
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = 2 AND ParamName = 1 AND Multiply = 1"),
+              1);
     EXPECT_EQ(grid->item(firstOfGroup2 + 16, 3)->text(), "1.25");
     EXPECT_EQ(grid->currentRow(), firstOfGroup2 + 16);
 }

@@ -20,11 +20,8 @@
 namespace {
 
 class PatientEditorTest : public GuiTest {
-protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-    }
+  protected:
+    void SetUp() override { GuiTest::SetUp(); }
     void selectPatientRow(int row)
     {
         auto* list = shell->findChild<QTableView*>("patientList");
@@ -148,9 +145,9 @@ TEST_F(PatientEditorTest, RangesAndEmptyFieldsKeepTheDialogOpen)
     QStringList texts;
     for (const ShownMessage& m : messages)
         texts << m.text;
-    EXPECT_EQ(texts, (QStringList{"Please input a integer : 80--240 !",
-                                  "Please input a integer : 15--250 !",
-                                  "The name must be not null!"}));
+    EXPECT_EQ(texts,
+              (QStringList{"Please input a integer : 80--240 !",
+                           "Please input a integer : 15--250 !", "The name must be not null!"}));
     EXPECT_EQ(heightsAfter, QList<int>{300});
     EXPECT_EQ(messages.back().caption, "Error");
 }

@@ -19,7 +19,7 @@
 namespace {
 
 class PatientPageTest : public GuiTest {
-protected:
+  protected:
     CUserManageDlg* openPage()
     {
         openShell();
@@ -80,9 +80,9 @@ TEST_F(PatientPageTest, WithoutAPatientEveryTestButtonAndPrintSayWhatIsMissing)
     click("fvcTest");
     click("deleteDay");
     click("trend");
-    EXPECT_EQ(shownTexts(), (QStringList{"There is no User!",
-                                         "Please select testing datetime in the list!",
-                                         "There is no case!"}));
+    EXPECT_EQ(shownTexts(),
+              (QStringList{"There is no User!", "Please select testing datetime in the list!",
+                           "There is no case!"}));
 }
 
 TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
@@ -106,7 +106,8 @@ TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
 
     auto* days = shell->findChild<QTableWidget*>("dayList");
     EXPECT_EQ(days->item(2, 1)->text(), "3");
-    QTest::mouseClick(days->viewport(), Qt::LeftButton, {}, days->visualItemRect(days->item(1, 2)).center());
+    QTest::mouseClick(days->viewport(), Qt::LeftButton, {},
+                      days->visualItemRect(days->item(1, 2)).center());
     EXPECT_EQ(shell->CurrentTestDate(), "2026-03-04");
     EXPECT_EQ(shell->findChild<CCurvePane*>("paneFVC")->TestCount(), 2);
     EXPECT_EQ(shell->findChild<CCurvePane*>("paneVC")->TestCount(), 1);

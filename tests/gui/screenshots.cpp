@@ -51,10 +51,11 @@ void seed()
     const char* times[] = {"2026-11-30 09:10:00", "2026-11-30 09:12:30", "2026-11-30 09:20:00",
                            "2026-12-05 14:02:00"};
     for (int i = 0; i < 4; ++i)
-        db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, "
-                   "TestType) values(1, ?, ?, ?, ?, 6, ?, 0, 3.9, ?)",
-                   {QString("%1.dt").arg(i + 1), times[i], 4.2 + 0.1 * i, 9.1 - 0.2 * i, 3.4 + 0.05 * i,
-                    i == 2 ? 1 : 0});
+        db.Execute(
+            "insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, "
+            "TestType) values(1, ?, ?, ?, ?, 6, ?, 0, 3.9, ?)",
+            {QString("%1.dt").arg(i + 1), times[i], 4.2 + 0.1 * i, 9.1 - 0.2 * i, 3.4 + 0.05 * i,
+             i == 2 ? 1 : 0});
 }
 } // namespace
 

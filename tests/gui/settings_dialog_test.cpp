@@ -19,12 +19,13 @@
 namespace {
 
 class SettingsDialogTest : public GuiTest {
-protected:
+  protected:
     void SetUp() override
     {
         GuiTest::SetUp();
         home.write("Language/English.txt", "[CASE]\r\n1193=TAV Spirometer\r\n");
-        home.write("Language/Chinese.txt", "[CASE]\r\n121=\xE7\xB3\xBB\xE7\xBB\x9F\xE8\xAE\xBE\xE7\xBD\xAE\r\n");
+        home.write("Language/Chinese.txt",
+                   "[CASE]\r\n121=\xE7\xB3\xBB\xE7\xBB\x9F\xE8\xAE\xBE\xE7\xBD\xAE\r\n");
     }
     QString ini(const QString& key)
     {
@@ -48,9 +49,10 @@ protected:
 
 TEST_F(SettingsDialogTest, ANewLanguageChangesTheMainPageTextsAtOnce)
 {
-    home.write("Language/Deutsch.txt",
-               "[CASE]\r\n1193=TAV Spirometer DE\r\n194=Patient\r\n116=Beenden\r\n121=Einstellungen\r\n"
-               "105=Name:\r\n122=männlich\r\n[USER MANAGE]\r\n1190=Unbestimmt\r\n");
+    home.write(
+        "Language/Deutsch.txt",
+        "[CASE]\r\n1193=TAV Spirometer DE\r\n194=Patient\r\n116=Beenden\r\n121=Einstellungen\r\n"
+        "105=Name:\r\n122=männlich\r\n[USER MANAGE]\r\n1190=Unbestimmt\r\n");
     addPatient("Ann");
     openShell();
     auto* user = shell->findChild<QPushButton*>("user");

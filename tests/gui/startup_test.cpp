@@ -27,7 +27,8 @@ TEST(StartupTest, ACorruptDatabaseIsReportedAndLeftUntouched)
     process.start(tav, {});
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_NE(process.exitCode(), 0);
-    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains(QString::fromUtf8("连接数据库失败！")));
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError())
+                    .contains(QString::fromUtf8("连接数据库失败！")));
     EXPECT_EQ(home.read("data.mdb"), junk);
     EXPECT_FALSE(QFile::exists(home.path("System.ini")));
 }

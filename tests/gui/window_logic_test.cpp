@@ -3,8 +3,8 @@
 #include "gui_fixture.h"
 
 #include "app/help_document.h"
-#include "app/patient_list.h"
 #include "app/lang_text.h"
+#include "app/patient_list.h"
 #include "app/settings_choice.h"
 #include "report/day_test_rows.h"
 
@@ -65,8 +65,9 @@ TEST_F(WindowLogicTest, PatientRowsShowNamesAgesAndGroupsAsTheListDoes)
     ASSERT_TRUE(Database::Instance().Execute("insert into Race(Nation) values('Nordic')"));
     const int bob = addPatient("Bob", thisYear - 70, 11);
     const int kid = addPatient("Kid", thisYear, 99);
-    ASSERT_TRUE(Database::Instance().Execute("update UserInfo set Gender = 1, Birthdate = ? where ID = ?",
-                                             {QString("%1-01-01").arg(thisYear + 2), kid}));
+    ASSERT_TRUE(
+        Database::Instance().Execute("update UserInfo set Gender = 1, Birthdate = ? where ID = ?",
+                                     {QString("%1-01-01").arg(thisYear + 2), kid}));
 
     const std::vector<PatientListRow> rows = ReadPatientList(Database::Instance());
     ASSERT_EQ(rows.size(), 3u);
@@ -96,7 +97,8 @@ TEST_F(WindowLogicTest, DayRowsFollowTheDateOfTheTestTime)
     addTest(ann, "2.dt", "2026-03-05 00:00:00", 0);
     addTest(ann, "3.dt", "2026-03-04 08:00:00", 0);
     addTest(ann, "4.dt", "2026-03-04 09:00:00", 2);
-    const std::vector<DayTestRow> rows = ReadDayTestRows(Database::Instance(), ann, 0, "2026-03-04");
+    const std::vector<DayTestRow> rows =
+        ReadDayTestRows(Database::Instance(), ann, 0, "2026-03-04");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].dataName, "3.dt");
     EXPECT_EQ(rows[1].dataName, "1.dt");

@@ -7,14 +7,14 @@ class Database;
 
 // One row of the patient list page, texts ready to show.
 struct PatientListRow {
-    int id = 0;          // UserInfo.ID, the only key the page uses
-    QString number;      // ptID
-    QString name;        // FirstName
-    QString gender;      // CASE 122 "male" / 123 "female"
-    int age = 0;         // current year - birth year, never below 0
+    int id = 0;     // UserInfo.ID, the only key the page uses
+    QString number; // ptID
+    QString name;   // FirstName
+    QString gender; // CASE 122 "male" / 123 "female"
+    int age = 0;    // current year - birth year, never below 0
     int height = 0;
     int weight = 0;
-    QString nation;      // built-in groups by their language name, others by Race.Nation
+    QString nation; // built-in groups by their language name, others by Race.Nation
 };
 
 // Every patient in table order ("SELECT * FROM UserInfo"). Reads the group

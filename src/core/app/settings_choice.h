@@ -10,7 +10,7 @@ struct SettingsChoice {
     QString hospital;      // at most 60 characters
     int btps = 1;
     int wait = 0;
-    int simulator = 0;     // 0 off, else the demo profile number
+    int simulator = 0; // 0 off, else the demo profile number
 };
 
 // The current settings as the dialog shows them when it opens.

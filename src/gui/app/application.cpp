@@ -62,9 +62,8 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         return 1;
     }
     InstallDeviceHooks();
-    Database::SetNotifier([](const QString& text, const QString& caption) {
-        ShowMessage(text, caption, 0);
-    });
+    Database::SetNotifier(
+        [](const QString& text, const QString& caption) { ShowMessage(text, caption, 0); });
 
     {
         CMainShellDlg shell;

@@ -11,7 +11,7 @@ DialogHooks& Hooks()
 
 void ShowNotAvailable(QWidget* parent)
 {
-    ShowMessage(UiText("This function is not available in this version yet.",
-                       "此功能在本版本中尚不可用。"),
-                PromptCaption(), 0, parent);
+    ShowMessage(
+        UiText("This function is not available in this version yet.", "此功能在本版本中尚不可用。"),
+        PromptCaption(), 0, parent);
 }

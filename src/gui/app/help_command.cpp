@@ -16,13 +16,17 @@ std::function<bool(const QUrl&)>& opener()
 }
 } // namespace
 
-void SetHelpOpener(std::function<bool(const QUrl&)> newOpener) { opener() = std::move(newOpener); }
+void SetHelpOpener(std::function<bool(const QUrl&)> newOpener)
+{
+    opener() = std::move(newOpener);
+}
 
 bool OpenHelpDocument(QWidget* parent)
 {
     const HelpDocument doc = HelpDocumentFor(Settings().language);
     if (!QFileInfo(doc.path).isFile()) {
-        ShowMessage(QStringLiteral("Can not find help file!"), GetLangText("CASE", 1193), 0, parent);
+        ShowMessage(QStringLiteral("Can not find help file!"), GetLangText("CASE", 1193), 0,
+                    parent);
         return false;
     }
     const QUrl url = QUrl::fromLocalFile(doc.path);

@@ -3,14 +3,14 @@
 #include "about_dlg.h"
 #include "app/lang_text.h"
 #include "help_command.h"
+#include "measure/fvc_testing_dlg.h"
 #include "measure/test_record.h"
+#include "page.h"
+#include "product_picture.h"
 #include "records/database.h"
 #include "records/diagnosis.h"
 #include "records/patient_record.h"
 #include "records/predicted_values.h"
-#include "measure/fvc_testing_dlg.h"
-#include "page.h"
-#include "product_picture.h"
 #include "records/user_manage_dlg.h"
 #include "report/tava_dlg.h"
 
@@ -101,7 +101,10 @@ void CMainShellDlg::ApplyTexts()
         m_page->ApplyTexts();
 }
 
-void CMainShellDlg::EndShell() { QDialog::done(QDialog::Rejected); }
+void CMainShellDlg::EndShell()
+{
+    QDialog::done(QDialog::Rejected);
+}
 
 // Escape reaches QDialog as reject(): a page never closes by it.
 void CMainShellDlg::reject() {}

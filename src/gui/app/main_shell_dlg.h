@@ -22,7 +22,7 @@ struct SharedBluetoothLink {
 // keeps the state the pages share.
 class CMainShellDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum PageTemplate { kResultsPage = 210, kLiveTestPage = 211, kMainPage = 222 };
 
     explicit CMainShellDlg(QWidget* parent = nullptr);
@@ -64,12 +64,12 @@ public:
     // The one main window, reached by the pages and dialogs (null before start-up).
     static CMainShellDlg* Instance() { return s_instance; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
-private:
+  private:
     bool handleKey(QWidget* target, QKeyEvent* key);
     CPage* createPage(int templateId);
 

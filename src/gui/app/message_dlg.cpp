@@ -34,7 +34,10 @@ CMessageDlg::CMessageDlg(const QString& text, const QString& caption, int type, 
     resize(width, 170);
 }
 
-QString CMessageDlg::Text() const { return m_text->text(); }
+QString CMessageDlg::Text() const
+{
+    return m_text->text();
+}
 
 QPushButton* CMessageDlg::addButton(const QString& text, int answer)
 {

@@ -10,7 +10,7 @@ class QPushButton;
 // pressed: 1 OK, 2 Cancel, 6 Yes, 7 No.
 class CMessageDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum Answer { kOk = 1, kCancel = 2, kYes = 6, kNo = 7 };
     enum ButtonSet { kOkOnly = 0, kOkCancel = 1, kYesNo = 4 };
 
@@ -18,11 +18,11 @@ public:
 
     QString Text() const;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void layoutButtons();
     QPushButton* addButton(const QString& text, int answer);
 

@@ -8,7 +8,7 @@ class CMainShellDlg;
 // to the page rather than to the window.
 class CPage : public QWidget {
     Q_OBJECT
-public:
+  public:
     CPage(CMainShellDlg* shell, int templateId);
 
     int Template() const { return m_template; }
@@ -21,7 +21,7 @@ public:
     // Looks every text up again (after a change of language).
     virtual void ApplyTexts() {}
 
-private:
+  private:
     CMainShellDlg* m_shell;
     int m_template;
 };

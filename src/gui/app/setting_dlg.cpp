@@ -22,10 +22,16 @@
 #include <QVBoxLayout>
 
 namespace {
-QString text(int id) { return GetLangText("SETTING", id); }
+QString text(int id)
+{
+    return GetLangText("SETTING", id);
+}
 
 // The demo device has no text of its own in the language tables yet.
-QString demoDeviceText() { return UiText("Demo device (virtual spirometer)", "演示设备（虚拟肺活量计）"); }
+QString demoDeviceText()
+{
+    return UiText("Demo device (virtual spirometer)", "演示设备（虚拟肺活量计）");
+}
 
 QGroupBox* group(const QString& title, QWidget* parent, const char* name)
 {

@@ -13,8 +13,14 @@ MessageHook& hook()
 }
 } // namespace
 
-void SetMessageHook(MessageHook newHook) { hook() = std::move(newHook); }
-bool MessageHookInstalled() { return bool(hook()); }
+void SetMessageHook(MessageHook newHook)
+{
+    hook() = std::move(newHook);
+}
+bool MessageHookInstalled()
+{
+    return bool(hook());
+}
 
 int ShowMessage(const QString& text, const QString& caption, int type, QWidget* parent)
 {
@@ -26,5 +32,11 @@ int ShowMessage(const QString& text, const QString& caption, int type, QWidget* 
     return dialog.exec();
 }
 
-QString PromptCaption() { return GetLangText("MESSAGE", 141); }
-QString ErrorCaption() { return GetLangText("MESSAGE", 139); }
+QString PromptCaption()
+{
+    return GetLangText("MESSAGE", 141);
+}
+QString ErrorCaption()
+{
+    return GetLangText("MESSAGE", 139);
+}

@@ -51,7 +51,8 @@ void CCurvePane::setHighlighted(bool on)
 
 void CCurvePane::mouseMoveEvent(QMouseEvent* event)
 {
-    setHighlighted(m_spotEnabled && m_testCount > 0 && DetailsSpot(m_testType, size()).contains(event->pos()));
+    setHighlighted(m_spotEnabled && m_testCount > 0 &&
+                   DetailsSpot(m_testType, size()).contains(event->pos()));
     QFrame::mouseMoveEvent(event);
 }
 
@@ -83,5 +84,6 @@ void CCurvePane::paintEvent(QPaintEvent* event)
     painter.drawRect(spot.adjusted(0, 0, -1, -1));
     painter.drawText(spot, Qt::AlignCenter, ">>");
     painter.setPen(QColor(90, 90, 90));
-    painter.drawText(rect(), Qt::AlignCenter, QString("%1 x %2").arg(m_testCount).arg(kTitles[qBound(0, m_testType, 2)]));
+    painter.drawText(rect(), Qt::AlignCenter,
+                     QString("%1 x %2").arg(m_testCount).arg(kTitles[qBound(0, m_testType, 2)]));
 }

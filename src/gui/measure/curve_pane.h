@@ -6,14 +6,22 @@
 // holds; its details spot already leads to the results page.
 class CCurvePane : public QFrame {
     Q_OBJECT
-public:
+  public:
     CCurvePane(int testType, QWidget* parent = nullptr);
 
     int TestType() const { return m_testType; }
     void SetTestCount(int count);
     // The results page's panes ("V-L", "V-T") show a title of their own and no details spot.
-    void SetTitle(const QString& title) { m_title = title; update(); }
-    void SetDetailsSpotEnabled(bool on) { m_spotEnabled = on; update(); }
+    void SetTitle(const QString& title)
+    {
+        m_title = title;
+        update();
+    }
+    void SetDetailsSpotEnabled(bool on)
+    {
+        m_spotEnabled = on;
+        update();
+    }
     int TestCount() const { return m_testCount; }
     bool IsHighlighted() const { return m_highlighted; }
 
@@ -22,17 +30,17 @@ public:
     // 1/5 to 1/20 of the width and 1/30 to 1/15 of the height.
     static QRect DetailsSpot(int testType, const QSize& size);
 
-signals:
+  signals:
     // The left button was released over the highlighted spot.
     void detailsClicked(int testType);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     void setHighlighted(bool on);
 
     int m_testType;

@@ -39,4 +39,7 @@ void CFVCTestingDlg::ApplyTexts()
         close->setText(GetLangText("FVCTestingDlg", 1208));
 }
 
-void CFVCTestingDlg::OnCancel() { Shell()->ShowPage(CMainShellDlg::kMainPage); }
+void CFVCTestingDlg::OnCancel()
+{
+    Shell()->ShowPage(CMainShellDlg::kMainPage);
+}

@@ -8,12 +8,12 @@ class QLabel;
 // Close returns to the patient list.
 class CFVCTestingDlg : public CPage {
     Q_OBJECT
-public:
+  public:
     explicit CFVCTestingDlg(CMainShellDlg* shell);
 
     void OnCancel() override;
     void ApplyTexts() override;
 
-private:
+  private:
     QLabel* m_title = nullptr;
 };

@@ -15,10 +15,19 @@
 #include <QVBoxLayout>
 
 namespace {
-QString reportText(int id) { return GetLangText("REPORT", id); }
+QString reportText(int id)
+{
+    return GetLangText("REPORT", id);
+}
 // The edit shows "\n"; the file and the line-break rule count "\r\n".
-QString toStored(QString text) { return text.replace("\r\n", "\n").replace('\n', "\r\n"); }
-QString toShown(QString text) { return text.replace("\r\n", "\n"); }
+QString toStored(QString text)
+{
+    return text.replace("\r\n", "\n").replace('\n', "\r\n");
+}
+QString toShown(QString text)
+{
+    return text.replace("\r\n", "\n");
+}
 } // namespace
 
 CDiagnoseDlg::CDiagnoseDlg(const QString& caseFolder, const QString& day, DiagnosisRecord& record,
@@ -67,7 +76,10 @@ CDiagnoseDlg::CDiagnoseDlg(const QString& caseFolder, const QString& day, Diagno
     m_result->setPlainText(toShown(m_record.Result));
 }
 
-QString CDiagnoseDlg::ResultText() const { return toStored(m_result->toPlainText()); }
+QString CDiagnoseDlg::ResultText() const
+{
+    return toStored(m_result->toPlainText());
+}
 
 void CDiagnoseDlg::onAdd()
 {

@@ -10,7 +10,7 @@ struct DiagnosisRecord;
 // usually composed from the phrase list. Saved to the day's file on OK.
 class CDiagnoseDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `record` is the application's diagnosis of the day, updated on OK.
     CDiagnoseDlg(const QString& caseFolder, const QString& day, DiagnosisRecord& record,
                  QWidget* parent = nullptr);
@@ -18,7 +18,7 @@ public:
     // The diagnosis text with "\r\n" line breaks, as it is stored.
     QString ResultText() const;
 
-private:
+  private:
     void onAdd();
     void onOk();
 

@@ -7,12 +7,12 @@ class QListWidget;
 // The list of the 40 diagnosis phrases; several may be chosen.
 class CDiagnosePhraseDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CDiagnosePhraseDlg(QWidget* parent = nullptr);
 
     // The chosen phrases in list order.
     QStringList SelectedPhrases() const;
 
-private:
+  private:
     QListWidget* m_list = nullptr;
 };

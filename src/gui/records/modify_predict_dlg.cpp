@@ -20,7 +20,10 @@
 #include <QVBoxLayout>
 
 namespace {
-QString predictText(int id) { return GetLangText("PredictDlg", id); }
+QString predictText(int id)
+{
+    return GetLangText("PredictDlg", id);
+}
 
 QPushButton* button(const QString& text, const char* name, QWidget* parent)
 {
@@ -114,7 +117,10 @@ int CModifyPredictDlg::GroupOfRow(int row) const
     return row >= 0 && row < m_rowGroups.size() ? m_rowGroups[row] : 0;
 }
 
-int CModifyPredictDlg::FirstRowOfGroup(int group) const { return int(m_rowGroups.indexOf(group)); }
+int CModifyPredictDlg::FirstRowOfGroup(int group) const
+{
+    return int(m_rowGroups.indexOf(group));
+}
 
 void CModifyPredictDlg::refreshGrid()
 {

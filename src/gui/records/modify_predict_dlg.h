@@ -14,7 +14,7 @@ class QWidget;
 // current patient's predicted values.
 class CModifyPredictDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CModifyPredictDlg(QWidget* parent = nullptr);
 
     // The group of grid row `row` and its first row (tests and the combo use them).
@@ -23,7 +23,7 @@ public:
     // Opens the one-correction editor for `row` (double click, "修改").
     void EditCorrectionRow(int row);
 
-private:
+  private:
     void refreshGrid();
     void selectGroup(int group);
     void onAddPanel();

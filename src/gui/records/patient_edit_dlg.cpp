@@ -22,23 +22,26 @@
 namespace {
 // Typing may leave the range (the save then names the bounds); the arrows stop at them.
 class BoundedSpinBox : public QSpinBox {
-public:
+  public:
     BoundedSpinBox(int low, int high, QWidget* parent) : QSpinBox(parent), m_low(low), m_high(high)
     {
         setRange(0, 999);
     }
-    void stepBy(int steps) override
-    {
-        setValue(qBound(m_low, value() + steps, m_high));
-    }
+    void stepBy(int steps) override { setValue(qBound(m_low, value() + steps, m_high)); }
 
-private:
+  private:
     int m_low;
     int m_high;
 };
 
-QString userText(int id) { return GetLangText("USER MANAGE", id); }
-QString caseText(int id) { return GetLangText("CASE", id); }
+QString userText(int id)
+{
+    return GetLangText("USER MANAGE", id);
+}
+QString caseText(int id)
+{
+    return GetLangText("CASE", id);
+}
 } // namespace
 
 CPatientEditDlg::CPatientEditDlg(CMainShellDlg* shell, QWidget* parent)
@@ -195,12 +198,23 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
     QWidget* field = nullptr;
     QSpinBox* range = nullptr;
     switch (check.Field) {
-    case PatientField::Name: field = m_name; break;
-    case PatientField::Number: field = m_number; break;
-    case PatientField::Age: field = range = m_age; break;
-    case PatientField::Height: field = range = m_height; break;
-    case PatientField::Weight: field = range = m_weight; break;
-    case PatientField::None: break;
+    case PatientField::Name:
+        field = m_name;
+        break;
+    case PatientField::Number:
+        field = m_number;
+        break;
+    case PatientField::Age:
+        field = range = m_age;
+        break;
+    case PatientField::Height:
+        field = range = m_height;
+        break;
+    case PatientField::Weight:
+        field = range = m_weight;
+        break;
+    case PatientField::None:
+        break;
     }
     // In new-patient mode the field takes the nearer bound; in edit mode it keeps what was typed.
     if (range && m_newMode)
@@ -255,7 +269,8 @@ void CPatientEditDlg::onSave()
 
 void CPatientEditDlg::onDelete()
 {
-    if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 4, this) == 6 && m_patientId > 0) {
+    if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 4, this) == 6 &&
+        m_patientId > 0) {
         DeletePatient(Database::Instance(), m_patientId);
         m_outcome = kDeleted;
     }

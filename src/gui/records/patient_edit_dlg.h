@@ -13,7 +13,7 @@ struct PatientInput;
 // deletes it. Opens in new-patient mode when no patient row is selected.
 class CPatientEditDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum Outcome { kNothing, kCreated, kSaved, kDeleted };
 
     CPatientEditDlg(CMainShellDlg* shell, QWidget* parent = nullptr);
@@ -23,7 +23,7 @@ public:
     Outcome Outcome() const { return m_outcome; }
     int PatientId() const { return m_patientId; }
 
-private:
+  private:
     void buildControls();
     void show(const PatientInput& input);
     PatientInput input() const;

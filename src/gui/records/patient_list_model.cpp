@@ -73,15 +73,24 @@ QVariant PatientListModel::data(const QModelIndex& index, int role) const
     if (!row || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return QVariant();
     switch (index.column()) {
-    case kIdColumn: return QString::number(row->id);
-    case kNumberColumn: return row->number;
-    case kNameColumn: return row->name;
-    case kGenderColumn: return row->gender;
-    case kAgeColumn: return row->age;
-    case kHeightColumn: return row->height;
-    case kWeightColumn: return row->weight;
-    case kNationColumn: return row->nation;
-    default: return QVariant();
+    case kIdColumn:
+        return QString::number(row->id);
+    case kNumberColumn:
+        return row->number;
+    case kNameColumn:
+        return row->name;
+    case kGenderColumn:
+        return row->gender;
+    case kAgeColumn:
+        return row->age;
+    case kHeightColumn:
+        return row->height;
+    case kWeightColumn:
+        return row->weight;
+    case kNationColumn:
+        return row->nation;
+    default:
+        return QVariant();
     }
 }
 

@@ -10,9 +10,18 @@
 // so 100,000 patients scroll as lightly as ten.
 class PatientListModel : public QAbstractTableModel {
     Q_OBJECT
-public:
-    enum Column { kIdColumn, kNumberColumn, kNameColumn, kGenderColumn, kAgeColumn,
-                  kHeightColumn, kWeightColumn, kNationColumn, kColumnCount };
+  public:
+    enum Column {
+        kIdColumn,
+        kNumberColumn,
+        kNameColumn,
+        kGenderColumn,
+        kAgeColumn,
+        kHeightColumn,
+        kWeightColumn,
+        kNationColumn,
+        kColumnCount
+    };
 
     explicit PatientListModel(QObject* parent = nullptr);
 
@@ -31,7 +40,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-private:
+  private:
     std::vector<PatientListRow> m_rows;
     QStringList m_headers;
 };

@@ -56,7 +56,19 @@ void CPredictModDlg::SetValues(const QString& group, const QString& parameter,
     m_offset->setText(offset);
 }
 
-int CPredictModDlg::GroupIndex() const { return m_group->currentIndex(); }
-int CPredictModDlg::ParameterIndex() const { return m_parameter->currentIndex(); }
-QString CPredictModDlg::Factor() const { return m_factor->text(); }
-QString CPredictModDlg::Offset() const { return m_offset->text(); }
+int CPredictModDlg::GroupIndex() const
+{
+    return m_group->currentIndex();
+}
+int CPredictModDlg::ParameterIndex() const
+{
+    return m_parameter->currentIndex();
+}
+QString CPredictModDlg::Factor() const
+{
+    return m_factor->text();
+}
+QString CPredictModDlg::Offset() const
+{
+    return m_offset->text();
+}

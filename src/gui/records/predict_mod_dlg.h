@@ -8,8 +8,9 @@ class QLineEdit;
 // Edits one correction: group, parameter, factor ("乘") and offset ("加").
 class CPredictModDlg : public QDialog {
     Q_OBJECT
-public:
-    CPredictModDlg(const QStringList& groups, const QStringList& parameters, QWidget* parent = nullptr);
+  public:
+    CPredictModDlg(const QStringList& groups, const QStringList& parameters,
+                   QWidget* parent = nullptr);
 
     // Preselects both lists and fills both fields.
     void SetValues(const QString& group, const QString& parameter, const QString& factor,
@@ -20,7 +21,7 @@ public:
     QString Factor() const;
     QString Offset() const;
 
-private:
+  private:
     QComboBox* m_group = nullptr;
     QComboBox* m_parameter = nullptr;
     QLineEdit* m_factor = nullptr;

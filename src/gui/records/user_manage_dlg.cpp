@@ -38,7 +38,10 @@ QPushButton* button(QWidget* parent, const char* name)
     return b;
 }
 
-void message(QWidget* parent, int id) { ShowMessage(GetLangText("MESSAGE", id), PromptCaption(), 0, parent); }
+void message(QWidget* parent, int id)
+{
+    ShowMessage(GetLangText("MESSAGE", id), PromptCaption(), 0, parent);
+}
 } // namespace
 
 CUserManageDlg::CUserManageDlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kMainPage)
@@ -252,8 +255,8 @@ void CUserManageDlg::selectDay()
 
 void CUserManageDlg::loadDayTests()
 {
-    const DayTestCounts counts =
-        CountDayTests(Database::Instance(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
+    const DayTestCounts counts = CountDayTests(Database::Instance(), Shell()->CurrentPatientId(),
+                                               Shell()->CurrentTestDate());
     for (int type = 0; type < 3; ++type)
         m_panes[type]->SetTestCount(counts.byType[type]);
 }
@@ -274,9 +277,9 @@ void CUserManageDlg::showContextMenu(DeleteSource source, const QPoint& globalPo
     // The one item reads "删除" only for the Chinese language file itself.
     QMenu menu(this);
     menu.setObjectName("deleteMenu");
-    QAction* remove = menu.addAction(Settings().language == QLatin1String("Chinese")
-                                         ? QString::fromUtf8("删除")
-                                         : QStringLiteral("Delete"));
+    QAction* remove =
+        menu.addAction(Settings().language == QLatin1String("Chinese") ? QString::fromUtf8("删除")
+                                                                       : QStringLiteral("Delete"));
     connect(remove, &QAction::triggered, this, [this, source] { RequestDelete(source); });
     menu.exec(globalPos);
 }
@@ -404,9 +407,15 @@ void CUserManageDlg::onTrend()
         ShowNotAvailable(this);
 }
 
-void CUserManageDlg::onQuit() { OnCancel(); }
+void CUserManageDlg::onQuit()
+{
+    OnCancel();
+}
 
-void CUserManageDlg::OnCancel() { Shell()->EndShell(); }
+void CUserManageDlg::OnCancel()
+{
+    Shell()->EndShell();
+}
 
 void CUserManageDlg::onPredicted()
 {

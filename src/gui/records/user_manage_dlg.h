@@ -14,7 +14,7 @@ class QTableWidget;
 // day and the command buttons.
 class CUserManageDlg : public CPage {
     Q_OBJECT
-public:
+  public:
     enum DeleteSource { kPatientList, kDayList };
 
     explicit CUserManageDlg(CMainShellDlg* shell);
@@ -34,7 +34,7 @@ public:
     int SelectedPatientId() const;
     QString SelectedDay() const;
 
-private:
+  private:
     void buildControls();
     void selectPatient();
     void fillDays(int id);
@@ -56,17 +56,17 @@ private:
     void onPaneClicked(int testType);
 
     PatientListModel* m_model = nullptr;
-    QTableView* m_patients = nullptr; // 1194
-    QTableWidget* m_days = nullptr;   // 1195
-    CCurvePane* m_panes[3] = {};      // 1202 FVC, 1204 VC, 1203 MVV
-    QPushButton* m_user = nullptr;    // 1117
+    QTableView* m_patients = nullptr;   // 1194
+    QTableWidget* m_days = nullptr;     // 1195
+    CCurvePane* m_panes[3] = {};        // 1202 FVC, 1204 VC, 1203 MVV
+    QPushButton* m_user = nullptr;      // 1117
     QPushButton* m_deleteDay = nullptr; // 1118
-    QPushButton* m_trend = nullptr;   // 1120
-    QPushButton* m_settings = nullptr; // 1123
-    QPushButton* m_scale = nullptr;   // 1121
-    QPushButton* m_tests[3] = {};     // 1122 FVC, 1125 VC, 1126 MVV
-    QPushButton* m_print = nullptr;   // 1129
-    QPushButton* m_quit = nullptr;    // 2
+    QPushButton* m_trend = nullptr;     // 1120
+    QPushButton* m_settings = nullptr;  // 1123
+    QPushButton* m_scale = nullptr;     // 1121
+    QPushButton* m_tests[3] = {};       // 1122 FVC, 1125 VC, 1126 MVV
+    QPushButton* m_print = nullptr;     // 1129
+    QPushButton* m_quit = nullptr;      // 2
     QPushButton* m_predicted = nullptr; // 1127, hidden
-    QPushButton* m_results = nullptr; // 1119, hidden
+    QPushButton* m_results = nullptr;   // 1119, hidden
 };

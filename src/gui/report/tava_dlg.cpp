@@ -8,8 +8,8 @@
 #include "measure/curve_pane.h"
 #include "records/case_store.h"
 #include "records/database.h"
-#include "records/diagnosis.h"
 #include "records/diagnose_dlg.h"
+#include "records/diagnosis.h"
 #include "records/patient_record.h"
 #include "report/day_test_rows.h"
 
@@ -30,7 +30,10 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
     b->setMinimumHeight(34);
     return b;
 }
-QString number(double value) { return QString::asprintf("%.2f", value); }
+QString number(double value)
+{
+    return QString::asprintf("%.2f", value);
+}
 } // namespace
 
 CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsPage)
@@ -115,14 +118,17 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
 void CTAVADlg::ApplyTexts()
 {
     m_name->setText(Shell()->Patient().Name);
-    m_tests->setHorizontalHeaderLabels({GetLangText("CASE", 112), GetLangText("CASE", 1213),
-                                        "FVC", "FEV1", "PEF", "VC", "MVV"});
+    m_tests->setHorizontalHeaderLabels(
+        {GetLangText("CASE", 112), GetLangText("CASE", 1213), "FVC", "FEV1", "PEF", "VC", "MVV"});
     m_diagnose->setText(GetLangText("CASE", 1268));
     m_delete->setToolTip(GetLangText("Tooltip", 119));
     m_singleLoop->setToolTip(GetLangText("Tooltip", 1227));
 }
 
-int CTAVADlg::TestCount() const { return m_tests->rowCount(); }
+int CTAVADlg::TestCount() const
+{
+    return m_tests->rowCount();
+}
 
 void CTAVADlg::Reload()
 {
@@ -132,8 +138,9 @@ void CTAVADlg::Reload()
     m_tests->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
         const DayTestRow& row = rows[size_t(r)];
-        const QStringList cells = {row.dataName, row.testTime, number(row.fvc), number(row.fev1),
-                                   number(row.pef), number(row.vc), number(row.mvv)};
+        const QStringList cells = {row.dataName,     row.testTime,    number(row.fvc),
+                                   number(row.fev1), number(row.pef), number(row.vc),
+                                   number(row.mvv)};
         for (int c = 0; c < cells.size(); ++c)
             m_tests->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
@@ -150,7 +157,10 @@ void CTAVADlg::Reload()
                                    QString(diagnosis.Result).replace("\r\n", "; "));
 }
 
-void CTAVADlg::OnCancel() { Shell()->ShowPage(CMainShellDlg::kMainPage); }
+void CTAVADlg::OnCancel()
+{
+    Shell()->ShowPage(CMainShellDlg::kMainPage);
+}
 
 void CTAVADlg::onDateChosen()
 {
@@ -194,7 +204,8 @@ void CTAVADlg::onSingleLoop()
 
 void CTAVADlg::onDiagnose()
 {
-    CDiagnoseDlg dialog(AppPaths::CaseFolder(), Shell()->CurrentTestDate(), Shell()->Diagnosis(), this);
+    CDiagnoseDlg dialog(AppPaths::CaseFolder(), Shell()->CurrentTestDate(), Shell()->Diagnosis(),
+                        this);
     if (dialog.exec() == QDialog::Accepted)
         Reload();
 }
@@ -207,4 +218,7 @@ void CTAVADlg::onPrint()
         ShowNotAvailable(this);
 }
 
-void CTAVADlg::onToggleVolumeTime() { m_volumeTime->setVisible(!m_volumeTime->isVisible()); }
+void CTAVADlg::onToggleVolumeTime()
+{
+    m_volumeTime->setVisible(!m_volumeTime->isVisible());
+}

@@ -12,7 +12,7 @@ class QTableWidget;
 // this page already lists the day's tests and offers every command.
 class CTAVADlg : public CPage {
     Q_OBJECT
-public:
+  public:
     explicit CTAVADlg(CMainShellDlg* shell);
 
     void OnCancel() override;
@@ -22,7 +22,7 @@ public:
     void Reload();
     int TestCount() const;
 
-private:
+  private:
     void onDateChosen();
     void onTest(int testType);
     void onDelete();
@@ -31,17 +31,17 @@ private:
     void onPrint();
     void onToggleVolumeTime();
 
-    QLabel* m_name = nullptr;         // 1163
-    QComboBox* m_dates = nullptr;     // 1183
-    QTableWidget* m_tests = nullptr;  // 1002
+    QLabel* m_name = nullptr;           // 1163
+    QComboBox* m_dates = nullptr;       // 1183
+    QTableWidget* m_tests = nullptr;    // 1002
     CCurvePane* m_flowVolume = nullptr; // 1164
     CCurvePane* m_volumeTime = nullptr; // 1184
     QLabel* m_diagnosis = nullptr;
-    QPushButton* m_exit = nullptr;    // 2
-    QPushButton* m_print = nullptr;   // 1185
-    QPushButton* m_delete = nullptr;  // 1187
-    QPushButton* m_testButtons[3] = {}; // 1206, 1125, 1126
-    QPushButton* m_singleLoop = nullptr; // 1207
-    QPushButton* m_diagnose = nullptr; // 1117
+    QPushButton* m_exit = nullptr;             // 2
+    QPushButton* m_print = nullptr;            // 1185
+    QPushButton* m_delete = nullptr;           // 1187
+    QPushButton* m_testButtons[3] = {};        // 1206, 1125, 1126
+    QPushButton* m_singleLoop = nullptr;       // 1207
+    QPushButton* m_diagnose = nullptr;         // 1117
     QPushButton* m_volumeTimeToggle = nullptr; // 1226
 };
