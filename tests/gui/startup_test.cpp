@@ -1,8 +1,15 @@
-// Start-up of the desktop program on a corrupt data.mdb, run as a separate
-// process the way a user starts it.
+// The programs run as separate processes, the way a user starts them: the
+// desktop program on a corrupt data.mdb, and tavctl demo-seed.
 #include "support/temp_home.h"
 
+#include "records/database.h"
+#include "records/recordset.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -31,6 +38,46 @@ TEST(StartupTest, ACorruptDatabaseIsReportedAndLeftUntouched)
                     .contains(QString::fromUtf8("连接数据库失败！")));
     EXPECT_EQ(home.read("data.mdb"), junk);
     EXPECT_FALSE(QFile::exists(home.path("System.ini")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(DemoSeedTest, AnEmptyFolderGetsDemoPatientsWithTestsOnlyOnce)
+{
+    TempHome home;
+    const QString tavctl = QCoreApplication::applicationDirPath() + "/tavctl";
+    QProcess first;
+    first.start(tavctl, {"--home", home.path(), "demo-seed"});
+    ASSERT_TRUE(first.waitForFinished(120000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    const QJsonObject seeded = QJsonDocument::fromJson(first.readAllStandardOutput()).object();
+    EXPECT_EQ(seeded["created"].toArray().size(), 5);
+    EXPECT_GT(seeded["tests"].toInt(), 5);
+    for (int id = 1; id <= 5; ++id)
+        EXPECT_TRUE(QDir(home.path(QString("Case/%1").arg(id))).exists());
+    EXPECT_TRUE(QFile::exists(home.path("Case/1/1.dt")));
+
+    QProcess again;
+    again.start(tavctl, {"--home", home.path(), "demo-seed"});
+    ASSERT_TRUE(again.waitForFinished(60000));
+    EXPECT_EQ(again.exitCode(), 0);
+    const QJsonObject second = QJsonDocument::fromJson(again.readAllStandardOutput()).object();
+    EXPECT_TRUE(second["created"].toArray().isEmpty());
+    EXPECT_EQ(second["tests"].toInt(), 0);
+
+    Database db;
+    ASSERT_TRUE(db.Open(home.path("data.mdb")));
+    Recordset patients(db);
+    patients.Open("SELECT * FROM UserInfo");
+    EXPECT_EQ(patients.GetRecordCount(), 5);
+    Recordset tests(db);
+    tests.Open("SELECT * FROM CaseInfo");
+    EXPECT_EQ(tests.GetRecordCount(), seeded["tests"].toInt());
+    tests.Close();
+    patients.Close();
+    db.Close();
 }
 
 } // namespace
