@@ -10,5 +10,18 @@ target_sources(tav_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/port_discovery.cpp ${CMAKE_CURRENT_LIST_DIR}/port_discovery.h
     ${CMAKE_CURRENT_LIST_DIR}/hid_backend.cpp ${CMAKE_CURRENT_LIST_DIR}/hid_backend.h
     ${CMAKE_CURRENT_LIST_DIR}/chid.cpp ${CMAKE_CURRENT_LIST_DIR}/chid.h
-    ${CMAKE_CURRENT_LIST_DIR}/hid_port.cpp ${CMAKE_CURRENT_LIST_DIR}/hid_port.h)
+    ${CMAKE_CURRENT_LIST_DIR}/hid_port.cpp ${CMAKE_CURRENT_LIST_DIR}/hid_port.h
+    ${CMAKE_CURRENT_LIST_DIR}/bluetooth_transport.h
+    ${CMAKE_CURRENT_LIST_DIR}/blue_tooth.cpp ${CMAKE_CURRENT_LIST_DIR}/blue_tooth.h
+    ${CMAKE_CURRENT_LIST_DIR}/bluetooth_port.cpp ${CMAKE_CURRENT_LIST_DIR}/bluetooth_port.h)
 target_link_libraries(tav_core PRIVATE PkgConfig::LIBSERIALPORT PkgConfig::HIDAPI Threads::Threads)
+
+# Core-only builds (sanitizer runs) have no QtBluetooth: CBlueTooth then sees
+# a computer without radios.
+if(NOT TAV_CORE_ONLY)
+    target_sources(tav_core PRIVATE
+        ${CMAKE_CURRENT_LIST_DIR}/qt_bluetooth_transport.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/qt_bluetooth_transport.h)
+    target_link_libraries(tav_core PRIVATE Qt6::Bluetooth)
+    target_compile_definitions(tav_core PRIVATE TAV_HAVE_QTBLUETOOTH)
+endif()
