@@ -1,0 +1,208 @@
+#include "patient_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Step of the numerical integrations behind the true values.
+constexpr double kStep = 1e-5;
+
+FlowPhase forced(double amplitude, double rise, std::initializer_list<double> weights,
+                 std::initializer_list<double> decays, double duration)
+{
+    FlowPhase p;
+    p.expiration = 1;
+    p.forced = true;
+    p.amplitude = amplitude;
+    p.rise = rise;
+    std::copy(weights.begin(), weights.end(), p.weights);
+    std::copy(decays.begin(), decays.end(), p.decays);
+    p.duration = duration;
+    return p;
+}
+
+FlowPhase smooth(int expiration, double volume, double duration)
+{
+    FlowPhase p;
+    p.expiration = expiration;
+    p.volume = volume;
+    p.duration = duration;
+    return p;
+}
+
+FlowPhase scaled(FlowPhase p, double factor)
+{
+    p.amplitude *= factor;
+    p.volume *= factor;
+    return p;
+}
+
+} // namespace
+
+double FlowPhase::FlowAt(double t) const
+{
+    if (t < 0.0 || t > duration)
+        return 0.0;
+    if (!forced)
+        return volume * kPi / (2.0 * duration) * std::sin(kPi * t / duration);
+    if (t < hesitation)
+        return hesitationFlow;
+    t -= hesitation;
+    double decay = 0.0;
+    for (int i = 0; i < 3; ++i)
+        decay += weights[i] * std::exp(-t / decays[i]);
+    return amplitude * (1.0 - std::exp(-t / rise)) * decay;
+}
+
+double FlowPhase::VolumeAt(double t) const
+{
+    t = std::min(t, duration);
+    if (t <= 0.0)
+        return 0.0;
+    if (!forced)
+        return volume / 2.0 * (1.0 - std::cos(kPi * t / duration));
+    if (t < hesitation)
+        return hesitationFlow * t;
+    const double before = hesitationFlow * hesitation;
+    t -= hesitation;
+    // Closed form of the integral of A (1 - e^(-t/r)) e^(-t/d) over 0..t.
+    double v = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        if (weights[i] == 0.0)
+            continue;
+        const double d = decays[i];
+        const double c = rise * d / (rise + d);
+        v += weights[i] * (d * (1.0 - std::exp(-t / d)) - c * (1.0 - std::exp(-t / c)));
+    }
+    return before + amplitude * v;
+}
+
+void PatientModel::ForcedTruth(const FlowPhase& phase, double* fev1, double* pef, double* evol)
+{
+    double peak = 0.0, tPeak = 0.0;
+    for (double t = 0.0; t <= phase.duration; t += kStep) {
+        const double f = phase.FlowAt(t);
+        if (f > peak) {
+            peak = f;
+            tPeak = t;
+        }
+    }
+    const double t0 = std::max(0.0, tPeak - phase.VolumeAt(tPeak) / peak);
+    *pef = peak;
+    *evol = phase.VolumeAt(t0);
+    *fev1 = phase.VolumeAt(t0 + 1.0);
+}
+
+PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths)
+    : m_profile(profile > 10 ? profile - 10 : profile)
+{
+    if (m_profile < 1 || m_profile > 5)
+        m_profile = 1;
+    switch (test) {
+    case SimTest::Fvc:
+        buildFvc();
+        break;
+    case SimTest::Vc:
+        buildVc();
+        break;
+    case SimTest::Mvv:
+        buildMvv(mvvBreaths);
+        break;
+    }
+}
+
+void PatientModel::buildFvc()
+{
+    FlowPhase best;
+    switch (m_profile) {
+    case 2: // obstructive: low peak, long slow tail
+        best = forced(4.2, 0.05, {0.45, 0.40, 0.15}, {0.18, 1.0, 3.5}, 9.0);
+        break;
+    case 3: // restrictive: small volume, fast emptying
+        best = forced(7.2, 0.03, {0.65, 0.35, 0.0}, {0.17, 0.45, 1.0}, 4.0);
+        break;
+    case 4: // poor start: the same lungs as 1, a hesitant start and a slow rise
+        best = forced(9.0, 0.12, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 6.8);
+        best.hesitation = 0.3;
+        best.hesitationFlow = 0.8;
+        break;
+    case 5: // early stop: the same lungs as 1, blowing ends after 1.6 s
+        best = forced(9.0, 0.03, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 1.6);
+        break;
+    default: // normal adult
+        best = forced(9.0, 0.03, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 6.5);
+        break;
+    }
+    // Three manoeuvres; the first is the best one, the others a little weaker.
+    const double factors[3] = {1.0, 0.95, 0.91};
+    for (double factor : factors) {
+        SimBreath b;
+        b.expiration = scaled(best, factor);
+        b.pauseMid = 0.8;
+        const double fvc = b.expiration.VolumeAt(b.expiration.duration);
+        b.inspiration = smooth(0, fvc * 0.95, 2.4);
+        b.pauseAfter = 1.5;
+        m_breaths.push_back(b);
+    }
+    m_truth.fvc = best.VolumeAt(best.duration);
+    m_truth.fivc = m_truth.fvc * 0.95;
+    ForcedTruth(best, &m_truth.fev1, &m_truth.pef, &m_truth.evol);
+}
+
+void PatientModel::buildVc()
+{
+    // Lung volumes by profile: tidal volume, expiratory and inspiratory reserve.
+    double tv = 0.6, erv = 1.3, irv = 2.6;
+    if (m_profile == 2) {
+        erv = 0.9;
+        irv = 2.0;
+    } else if (m_profile == 3) {
+        tv = 0.45;
+        erv = 0.6;
+        irv = 1.3;
+    }
+    auto breath = [&](double expVolume, double expTime, double inspVolume, double inspTime) {
+        SimBreath b;
+        b.expiration = smooth(1, expVolume, expTime);
+        b.pauseMid = 0.7;
+        b.inspiration = smooth(0, inspVolume, inspTime);
+        b.pauseAfter = 0.7;
+        m_breaths.push_back(b);
+    };
+    for (int i = 0; i < 6; ++i)
+        breath(tv, 1.8, tv, 1.5);
+    breath(tv + erv, 3.5, 0.4, 1.2);            // deep expiration down to residual volume
+    breath(0.4, 1.2, erv + tv + irv, 4.0);      // full inspiration up to total capacity
+    breath(irv + tv, 3.0, tv, 1.5);             // back to tidal breathing
+    for (int i = 0; i < 2; ++i)
+        breath(tv, 1.8, tv, 1.5);
+    m_truth.tv = tv;
+    m_truth.erv = erv;
+    m_truth.irv = irv;
+    m_truth.ic = irv + tv;
+    m_truth.vc = irv + tv + erv;
+}
+
+void PatientModel::buildMvv(int breaths)
+{
+    double volume = 1.6;
+    if (m_profile == 2)
+        volume = 1.1;
+    else if (m_profile == 3)
+        volume = 0.9;
+    double total = 0.0, time = 0.0;
+    for (int i = 0; i < breaths; ++i) {
+        SimBreath b;
+        b.expiration = smooth(1, volume, 0.5);
+        b.pauseMid = 0.0;
+        b.inspiration = smooth(0, volume, 0.5);
+        b.pauseAfter = 0.0;
+        m_breaths.push_back(b);
+        total += 2.0 * volume;
+        time += 1.0;
+    }
+    // The program's measured MVV sums expired and inspired volume per minute.
+    m_truth.mvv = time > 0.0 ? total * 60.0 / time : 0.0;
+}

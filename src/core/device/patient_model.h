@@ -1,0 +1,68 @@
+#pragma once
+// The breathing of the virtual patient: a sequence of expirations and
+// inspirations with flows in L/s at body conditions (BTPS), from which the
+// turbine model makes pulses. Each profile knows its own true results, found by
+// integrating its flow curve finely, independent of the program's flow engine.
+#include <vector>
+
+// One expiration or inspiration. Forced phases rise as 1 - exp(-t/rise) and
+// decay as a sum of up to three exponentials; smooth phases are half sines.
+struct FlowPhase {
+    int expiration = 1; // 1 expiration, 0 inspiration
+    double duration = 0.0;
+    bool forced = false;
+    double amplitude = 0.0; // forced: scale of the decay terms, L/s
+    double rise = 0.05;     // forced: rise time constant, s
+    double weights[3] = {1.0, 0.0, 0.0};
+    double decays[3] = {1.0, 1.0, 1.0};
+    double volume = 0.0; // smooth: volume of the half sine, L
+    double hesitation = 0.0;     // forced: s of weak flow before the blast
+    double hesitationFlow = 0.0; // L/s during the hesitation
+
+    double FlowAt(double t) const; // L/s, 0 outside the phase
+    // Volume (L) from the start to time t, integrated numerically.
+    double VolumeAt(double t) const;
+};
+
+// One manoeuvre or breath cycle: expiration, pause, inspiration, pause.
+struct SimBreath {
+    FlowPhase expiration;
+    double pauseMid = 0.8; // s between the end of expiration and inspiration
+    FlowPhase inspiration;
+    double pauseAfter = 1.0;
+};
+
+// What a perfect instrument would report for the profile.
+struct ProfileTruth {
+    double fvc = 0, fev1 = 0, pef = 0, fivc = 0, evol = 0; // best forced manoeuvre
+    double tv = 0, erv = 0, irv = 0, ic = 0, vc = 0;       // slow VC test
+    double mvv = 0;                                        // MVV test, L/min
+};
+
+enum class SimTest { Fvc = 0, Vc = 1, Mvv = 2 };
+
+class PatientModel {
+public:
+    // Profiles: 1 normal adult, 2 obstructive, 3 restrictive, 4 poor start
+    // (slow rise, large back-extrapolated volume), 5 early stop. Profiles 11..15
+    // are the same patients; the number only picks the device's protocol.
+    // `mvvBreaths` sets how many cycles an MVV test holds.
+    PatientModel(int profile, SimTest test, int mvvBreaths = 12);
+
+    const std::vector<SimBreath>& Breaths() const { return m_breaths; }
+    ProfileTruth Truth() const { return m_truth; }
+    int Profile() const { return m_profile; }
+
+    // FEV1, PEF and back-extrapolated volume of one forced expiration, by the
+    // usual rule: time zero where the tangent at peak flow meets zero volume.
+    static void ForcedTruth(const FlowPhase& phase, double* fev1, double* pef, double* evol);
+
+private:
+    void buildFvc();
+    void buildVc();
+    void buildMvv(int breaths);
+
+    int m_profile;
+    std::vector<SimBreath> m_breaths;
+    ProfileTruth m_truth;
+};

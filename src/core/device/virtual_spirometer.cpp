@@ -1,0 +1,225 @@
+#include "virtual_spirometer.h"
+
+#include "ascii_device_side.h"
+#include "checksum_device_side.h"
+#include "turbine_model.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// Silence before the first manoeuvre starts, s.
+constexpr double kLeadIn = 0.05;
+} // namespace
+
+SimConfig SimConfig::ForSetting(int simulator, SimTest test)
+{
+    SimConfig config;
+    config.profile = simulator;
+    config.test = test;
+    config.protocol = simulator > 10 ? SimProtocol::Ascii : SimProtocol::Checksum;
+    return config;
+}
+
+std::unique_ptr<VirtualSpirometer> VirtualSpirometer::Make(const SimConfig& config)
+{
+    if (config.protocol == SimProtocol::Ascii)
+        return std::make_unique<AsciiDeviceSide>(config);
+    return std::make_unique<ChecksumDeviceSide>(config);
+}
+
+VirtualSpirometer::VirtualSpirometer(const SimConfig& config, int reportSize)
+    : m_config(config), m_patient(config.profile, config.test, config.mvvBreaths),
+      m_reportSize(reportSize)
+{
+}
+
+void VirtualSpirometer::SetTest(SimTest test)
+{
+    m_config.test = test;
+    m_patient = PatientModel(m_config.profile, test, m_config.mvvBreaths);
+}
+
+void VirtualSpirometer::HostBytes(const unsigned char* data, int count)
+{
+    if (!m_connected || m_silent)
+        return;
+    for (int i = 0; i < count; ++i)
+        hostByte(data[i]);
+}
+
+int VirtualSpirometer::DeviceBytes(unsigned char* out, int max)
+{
+    if (!m_connected || m_silent || max <= 0)
+        return 0;
+    if (!m_replies.empty()) {
+        if (m_reportSize > 0) {
+            const Wire::Bytes front = m_replies.front();
+            m_replies.pop_front();
+            const int n = std::min<int>(max, static_cast<int>(front.size()));
+            std::memcpy(out, front.data(), n);
+            return n;
+        }
+        int n = 0;
+        while (n < max && !m_replies.empty()) {
+            Wire::Bytes& front = m_replies.front();
+            const int take = std::min<int>(max - n, static_cast<int>(front.size()));
+            std::memcpy(out + n, front.data(), take);
+            n += take;
+            front.erase(front.begin(), front.begin() + take);
+            if (front.empty())
+                m_replies.pop_front();
+        }
+        return n;
+    }
+    return m_streaming ? takeStream(out, max) : 0;
+}
+
+bool VirtualSpirometer::released(const StreamItem& item) const
+{
+    if (!m_config.realTime)
+        return true;
+    const auto elapsed = std::chrono::steady_clock::now() - m_streamStart;
+    const auto units = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() / 10;
+    return units >= static_cast<long long>(item.time);
+}
+
+int VirtualSpirometer::takeStream(unsigned char* out, int max)
+{
+    const int limit = m_reportSize > 0 ? std::min(max, m_reportSize) : max;
+    int n = 0;
+    while (n < limit) {
+        if (!m_partial.empty()) {
+            const int take = std::min<int>(limit - n, static_cast<int>(m_partial.size()));
+            std::memcpy(out + n, m_partial.data(), take);
+            m_partial.erase(m_partial.begin(), m_partial.begin() + take);
+            n += take;
+            continue;
+        }
+        if (m_cursor >= m_stream.size()) {
+            m_streaming = false;
+            break;
+        }
+        const StreamItem& item = m_stream[m_cursor];
+        if (!released(item))
+            break;
+        const SimFaults& faults = m_config.faults;
+        if (item.pulse != 0 && item.pulse == faults.dropPulse && !m_dropped) {
+            m_dropped = true;
+            ++m_cursor;
+            continue;
+        }
+        const int size = static_cast<int>(item.bytes.size());
+        if (m_reportSize > 0 && n + size > limit)
+            break; // frames never straddle two reports
+        // Only the checksum device has a checksum to get wrong.
+        if (m_reportSize > 0 && item.pulse != 0 && item.pulse == faults.badChecksumPulse &&
+            !m_corrupted) {
+            std::memcpy(out + n, item.bytes.data(), size);
+            out[n + size - 1] = static_cast<unsigned char>((out[n + size - 1] + 1) & 0x7F);
+            n += size;
+            m_corrupted = true;
+            continue;
+        }
+        ++m_cursor;
+        if (m_reportSize > 0) {
+            std::memcpy(out + n, item.bytes.data(), size);
+            n += size;
+        } else {
+            m_partial = item.bytes;
+        }
+        if (item.pulse != 0 && item.pulse == faults.silenceAfterPulse) {
+            m_silent = true;
+            break;
+        }
+        if (item.pulse != 0 && item.pulse == faults.disconnectAfterPulse) {
+            m_connected = false;
+            break;
+        }
+    }
+    if (m_reportSize == 0 && !m_partial.empty() && (m_silent || !m_connected)) {
+        // The last frame still goes out whole before the device falls silent.
+        const int take = std::min<int>(limit - n, static_cast<int>(m_partial.size()));
+        std::memcpy(out + n, m_partial.data(), take);
+        n += take;
+        m_partial.clear();
+    }
+    return n;
+}
+
+void VirtualSpirometer::reply(const Wire::Bytes& bytes)
+{
+    m_replies.push_back(bytes);
+}
+
+void VirtualSpirometer::startStream()
+{
+    m_stream = buildStream();
+    m_cursor = 0;
+    m_partial.clear();
+    m_dropped = m_corrupted = false;
+    m_streaming = true;
+    m_streamStart = std::chrono::steady_clock::now();
+}
+
+void VirtualSpirometer::stopStream()
+{
+    m_streaming = false;
+    m_partial.clear();
+}
+
+void VirtualSpirometer::startCalibration()
+{
+    for (int status : m_config.calibrationScript)
+        reply(calibrationStatus(status));
+}
+
+void VirtualSpirometer::stopCalibration()
+{
+    m_replies.clear();
+}
+
+void VirtualSpirometer::rewindToPulse(int pulse)
+{
+    m_resends.push_back(pulse);
+    for (size_t i = 0; i < m_stream.size(); ++i) {
+        if (m_stream[i].pulse == pulse) {
+            m_cursor = i;
+            m_partial.clear();
+            m_streaming = true;
+            return;
+        }
+    }
+}
+
+std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
+{
+    const int cexp = m_config.expCoefficient > 0 ? m_config.expCoefficient : 145;
+    const int cinsp = m_config.inspCoefficient > 0 ? m_config.inspCoefficient : 145;
+    const TurbineModel expTurbine(cexp * 0.008 * 0.0127, m_config.rotorInertia);
+    const TurbineModel inspTurbine(cinsp / 130.0 * 0.0132, m_config.rotorInertia);
+    // Expired gas is at body temperature; inspired gas at the room's.
+    const double expFactor = PhysicalBtpsFactor(33.0);
+    const double inspFactor = PhysicalBtpsFactor(m_config.temperature);
+    std::vector<Phase> result;
+    double t = kLeadIn;
+    for (const SimBreath& breath : m_patient.Breaths()) {
+        Phase exp{1, t, t + breath.expiration.duration,
+                  expTurbine.PhasePulses(breath.expiration, t, expFactor)};
+        t = exp.end + breath.pauseMid;
+        Phase insp{0, t, t + breath.inspiration.duration,
+                   inspTurbine.PhasePulses(breath.inspiration, t, inspFactor)};
+        t = insp.end + breath.pauseAfter;
+        result.push_back(std::move(exp));
+        result.push_back(std::move(insp));
+    }
+    return result;
+}
+
+int VirtualSpirometer::TotalPulses() const
+{
+    int total = 0;
+    for (const Phase& phase : phases())
+        total += static_cast<int>(phase.pulses.size());
+    return total;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Save-time completion of manoeuvre records, choice of the best FVC
+// manoeuvre, its start/end grading, measured MVV and repeatability.
+#include "test_record.h"
+
+#include <QString>
+
+#include <array>
+
+inline constexpr int kGenderMale = 0;
+inline constexpr int kGenderFemale = 1;
+
+// Ratios, VC, indirect MVV and estimated lung age of one record.
+void DeriveManeuver(ManeuverResult& record, int heightCm, int gender);
+
+// Index of the manoeuvre with the largest FVC + FEV1 (earliest on a tie), -1 when empty.
+int BestFvcIndex(const ManeuverList& list);
+
+// Fills flags 0 (start) and 1 (end) for the best manoeuvre and its samples
+// (expiratory samples first). `samples` may be null when n is 0.
+void Acceptance(const ManeuverResult& record, const TestFileHeader& header, AcceptanceFlags& flags,
+                const PulseSample* samples, int n);
+
+// Measured MVV of the breath records first..last (only the leading ones with
+// a non-zero FIVC), over the elapsed time `seconds`, into list[first].MVV.
+void ComputeMvv(ManeuverList& list, int first, int last, double seconds);
+
+// Four flags: 0 more than two manoeuvres, 1 FVC, 2 FEV1, 3 PEF repeatable.
+using RepeatabilityFlags = std::array<int, 4>;
+int Repeatability(const ManeuverList& list, RepeatabilityFlags& flags);
+
+struct QualityLines {
+    QString repeatability;
+    QString acceptability;
+};
+QualityLines QualityTexts(const AcceptanceFlags& acceptance, const RepeatabilityFlags& repeatability);
