@@ -6,3 +6,4 @@ class CliContext;
 // One function per tavctl command; `args` holds what follows the command name.
 int CmdSettings(CliContext& context, QStringList& args);
 int CmdText(CliContext& context, QStringList& args);
+int CmdDevsim(CliContext& context, QStringList& args);

@@ -18,6 +18,7 @@ struct Command {
 const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
+        {"devsim", {CmdDevsim, "devsim --pty [--profile P] [--protocol ascii|checksum]  the virtual spirometer on a pseudo-terminal"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
     };

@@ -101,6 +101,7 @@ int SerialPort::Write(const unsigned char* buffer, int count)
 
 int SerialPort::Read(unsigned char* buffer, int count)
 {
+    m_lastReadCount = 0;
     if (!m_line || count < 0 || (count > 0 && !buffer))
         return 0;
     if (count == 0)
@@ -123,5 +124,6 @@ int SerialPort::Read(unsigned char* buffer, int count)
             break;
         got += n;
     }
+    m_lastReadCount = got;
     return got > 0 ? 1 : 0;
 }

@@ -38,6 +38,8 @@ public:
 
     // Name of the open port (empty when closed).
     QString PortName() const { return m_portName; }
+    // Bytes the last Read delivered (the interface itself does not say).
+    int LastReadCount() const { return m_lastReadCount; }
 
 private:
     int findAndOpen();
@@ -48,4 +50,5 @@ private:
     std::unique_ptr<SerialLine> m_line;
     QString m_portName;
     std::atomic<int> m_open{0};
+    std::atomic<int> m_lastReadCount{0};
 };
