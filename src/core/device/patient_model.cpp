@@ -124,15 +124,15 @@ void PatientModel::buildFvc()
         best = forced(7.2, 0.03, {0.65, 0.35, 0.0}, {0.17, 0.45, 1.0}, 4.0);
         break;
     case 4: // poor start: the same lungs as 1, a hesitant start and a slow rise
-        best = forced(9.0, 0.12, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 6.8);
+        best = forced(9.0, 0.12, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 6.3);
         best.hesitation = 0.3;
         best.hesitationFlow = 0.8;
         break;
     case 5: // early stop: the same lungs as 1, blowing ends after 1.6 s
-        best = forced(9.0, 0.03, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 1.6);
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 1.6);
         break;
     default: // normal adult
-        best = forced(9.0, 0.03, {0.55, 0.40, 0.05}, {0.25, 0.7, 2.5}, 6.5);
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 7.0);
         break;
     }
     // Three manoeuvres; the first is the best one, the others a little weaker.
@@ -173,9 +173,9 @@ void PatientModel::buildVc()
     };
     for (int i = 0; i < 6; ++i)
         breath(tv, 1.8, tv, 1.5);
-    breath(tv + erv, 3.5, 0.4, 1.2);            // deep expiration down to residual volume
-    breath(0.4, 1.2, erv + tv + irv, 4.0);      // full inspiration up to total capacity
-    breath(irv + tv, 3.0, tv, 1.5);             // back to tidal breathing
+    // Down to residual volume, then straight up to total lung capacity.
+    breath(tv + erv, 3.5, erv + tv + irv, 4.0);
+    breath(irv, 3.0, tv, 1.5); // back to tidal breathing
     for (int i = 0; i < 2; ++i)
         breath(tv, 1.8, tv, 1.5);
     m_truth.tv = tv;

@@ -1,0 +1,305 @@
+#include "ascii_command_protocol.h"
+
+#include "measure/btps.h"
+#include "measure/measurement_store.h"
+#include "wire_format.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+using namespace Wire::Ascii;
+
+int AsciiCommandProtocol::writeByte(unsigned char b)
+{
+    return Write(&b, 1);
+}
+
+int AsciiCommandProtocol::readByte(unsigned char& b)
+{
+    b = 0;
+    return Read(&b, 1);
+}
+
+// The serial port purges its queues before every write; nothing more to do here.
+int AsciiCommandProtocol::PrepareResend()
+{
+    return 1;
+}
+
+int AsciiCommandProtocol::CheckConnection()
+{
+    return SendCommand(kConnect, kConnectReply);
+}
+
+int AsciiCommandProtocol::SendCommand(int command, int expectedReply)
+{
+    if (!writeByte(static_cast<unsigned char>(command)))
+        return 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        unsigned char b;
+        if (readByte(b) && b == expectedReply)
+            return 1;
+    }
+    return 0;
+}
+
+int AsciiCommandProtocol::StartTest()
+{
+    unsigned char b;
+    return writeByte(kStart) && readByte(b) && b == kStartReply ? 1 : 0;
+}
+
+int AsciiCommandProtocol::StopTest(int)
+{
+    unsigned char b;
+    return writeByte(kStop) && readByte(b) && b == kStopReply ? 1 : 0;
+}
+
+int AsciiCommandProtocol::GetVersion(int& frameLength, QString& text)
+{
+    if (!writeByte(kVersion))
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    unsigned char b;
+    if (!readByte(b) || b != kVersionReply)
+        return 0;
+    unsigned char frame[4] = {};
+    if (!Read(frame, 4) || frame[0] != kVersionFrame)
+        return 1;
+    ParseFrame(frame, 4); // gives the frame back with bit 7 restored
+    const int d0 = frame[2], d1 = frame[3];
+    const double version = (d0 & 0x0F) * 0.1 + (d0 >> 4);
+    text = QString::asprintf("%.1f %c", version, d1);
+    // Version 1.0 sends one coefficient (3-byte frame); 1.1 and later two.
+    frameLength = version < 1.1 - 1e-9 ? 3 : 4;
+    return 1;
+}
+
+int AsciiCommandProtocol::ReadCoefficients()
+{
+    int frameLength = 0;
+    QString text;
+    GetVersion(frameLength, text);
+    if (!writeByte(kCoefficients))
+        return 0;
+    unsigned char b;
+    if (!readByte(b) || b != kCoefficientsReply)
+        return 0;
+    unsigned char frame[10] = {};
+    if (frameLength > 0 && Read(frame, frameLength))
+        ParseFrame(frame, frameLength);
+    return 1;
+}
+
+int AsciiCommandProtocol::StartCalibration(int mode)
+{
+    return mode == 3 ? SendCommand(kCalibrate3L, kCalibrate3LReply)
+                     : SendCommand(kCalibrate2L, kCalibrate2LReply);
+}
+
+int AsciiCommandProtocol::EndCalibration(int)
+{
+    return SendCommand(kEndCalibration, kEndCalibrationReply);
+}
+
+int AsciiCommandProtocol::FrameLength(int code)
+{
+    switch (code) {
+    case 1:
+    case 12:
+        return 4;
+    case 2:
+    case 9:
+        return 6;
+    case 3:
+    case 10:
+        return 8;
+    case 4:
+    case 16:
+    case 18:
+        return 1;
+    case 11:
+        return 3;
+    case 72:
+    case 73:
+        return 9;
+    case 0x80:
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+CalibrationStatus AsciiCommandProtocol::GetCalibrationStatus(int tries)
+{
+    for (int i = 0; i < tries; ++i) {
+        unsigned char b;
+        if (!readByte(b))
+            continue;
+        switch (b) {
+        case kCalRepeat:
+            return 4;
+        case kCalWrongSyringe:
+            return 2;
+        case kCalReplaceBlade:
+            return 3;
+        case kCalSuccess:
+            return 1;
+        case kCalWait:
+            return 9;
+        case kCalClosed:
+            return 10;
+        default:
+            return 8;
+        }
+    }
+    return -1;
+}
+
+int AsciiCommandProtocol::GetBatteryLevel()
+{
+    return 100;
+}
+
+int AsciiCommandProtocol::RequestResend(int)
+{
+    return 1;
+}
+
+int AsciiCommandProtocol::ReadTemperature()
+{
+    return 1;
+}
+
+int AsciiCommandProtocol::SetWaitParameters(int, int)
+{
+    return 1;
+}
+
+int AsciiCommandProtocol::ParseStream(const unsigned char* buffer, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        unsigned char b = buffer[i];
+        const int length = FrameLength(b);
+        if (length == 1) {
+            m_position = 0;
+            m_expected = 1;
+            ParseFrame(&b, 1);
+            if (b == kTestEnd)
+                return -1;
+        } else if (length > 1) {
+            std::memset(m_frame, 0, sizeof(m_frame));
+            m_frame[0] = b;
+            m_position = 0;
+            m_expected = length;
+        } else {
+            if (m_position < m_expected)
+                ++m_position; // stops counting past the frame; nothing more is stored
+            if (m_expected > 1 && m_position <= m_expected - 1)
+                m_frame[m_position] = b;
+            if (m_expected > 1 && m_position == m_expected - 1)
+                ParseFrame(m_frame, m_expected);
+        }
+    }
+    return 0;
+}
+
+int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
+{
+    if (length < 1 || frame[0] >= 0x80)
+        return -1;
+    const int used = length < 10 ? length : 10;
+    m_code = frame[0];
+    m_length = static_cast<unsigned char>(length);
+    m_highBits = used > 1 ? frame[1] : 0;
+    std::memset(m_decoded, 0, sizeof(m_decoded));
+    m_decoded[0] = m_code;
+    m_decoded[1] = m_highBits;
+    for (int i = 2; i < used; ++i)
+        m_decoded[i] = static_cast<unsigned char>((frame[i] & 0x7F) | (((m_highBits >> (i - 2)) & 1) << 7));
+
+    switch (m_code) {
+    case kCoefficientFrame: {
+        m_expCount = m_inspCount = m_sampleCounter = 0;
+        int exp = data(0);
+        int insp = length >= 4 ? data(1) : data(0);
+        if (exp == 0)
+            exp = 145;
+        if (insp == 0)
+            insp = 145;
+        m_temperature = 33;
+        m_rawInspCoefficient = insp;
+        const double factor = BtpsFactor(33);
+        m_expCoefficient = BtpsCorrect(exp, factor);
+        m_inspCoefficient = BtpsCorrect(insp, factor);
+        break;
+    }
+    case kExpPulse:
+    case kInspPulse: {
+        const std::uint32_t raw = static_cast<std::uint32_t>(data16(0)) |
+                                  static_cast<std::uint32_t>(data16(2)) << 16;
+        const bool expiration = m_code == kExpPulse;
+        store().AppendPulse({raw - Wire::kTimeOffset, expiration ? 1 : 0});
+        ++(expiration ? m_expCount : m_inspCount);
+        ++m_sampleCounter;
+        break;
+    }
+    case kExpEnd:
+    case kInspEnd: {
+        const bool expiration = m_code == kExpEnd;
+        m_sampleCounter = 0;
+        if (expiration)
+            m_record = ManeuverResult{};
+        const float c = static_cast<float>(expiration ? m_expCoefficient : m_inspCoefficient);
+        const int r1 = data16(0), r2 = data16(2), r3 = data16(4);
+        const float first = c * r1 * 0.0001f;
+        // A zero peak sum would divide by zero: no peak then.
+        const float peak = r2 > 0 ? c * 100000.0f / (r2 * 10000.0f) : 0.0f;
+        const float volume = c * r3 * 0.0001f;
+        if (expiration) {
+            m_record.FEV1 = first;
+            m_record.PEF = peak;
+            m_record.FVC = volume;
+            m_record.ExpCount = m_expCount;
+            m_expCount = 0;
+        } else {
+            m_record.FIV1 = first;
+            m_record.PIF = peak;
+            m_record.FIVC = volume;
+            m_record.InspCount = m_inspCount;
+            m_inspCount = 0;
+        }
+        break;
+    }
+    case kTestEnd:
+    case kCycleEnd:
+        m_expCount = m_inspCount = m_sampleCounter = 0;
+        store().AppendManeuver(m_record);
+        if (m_code == kTestEnd)
+            store().finished = 1;
+        m_record = ManeuverResult{};
+        if (m_code == kCycleEnd && !store().tidalFound.load() && m_testType == kTestVc)
+            store().UpdateTidalStability();
+        break;
+    case kTemperature:
+        if (data(0) != m_temperature) {
+            m_temperature = data(0);
+            m_inspCoefficient = BtpsCorrect(m_rawInspCoefficient, BtpsFactor(data(0)));
+        }
+        break;
+    case kVersionFrame:
+        std::memcpy(frame, m_decoded, used < 4 ? used : 4);
+        break;
+    case kDeviceId: {
+        const int piece = data(0);
+        if (piece >= 1 && piece <= 5)
+            for (int i = 0; i < 6; ++i)
+                m_deviceId[6 * (piece - 1) + i] = static_cast<char>(data(1 + i));
+        break;
+    }
+    default:
+        break;
+    }
+    return m_code;
+}

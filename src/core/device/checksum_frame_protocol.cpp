@@ -1,0 +1,360 @@
+#include "checksum_frame_protocol.h"
+
+#include "app/system_settings.h"
+#include "curve_point_list.h"
+#include "measure/btps.h"
+#include "measure/flow_engine.h"
+#include "measure/measurement_store.h"
+#include "wire_format.h"
+
+#include <cstring>
+
+using namespace Wire::Frame;
+
+namespace {
+
+// Data byte k of a frame with a high-bit byte, bit 7 restored.
+int decoded(const unsigned char* frame, int k)
+{
+    return (frame[k + 2] & 0x7F) | (((frame[1] >> k) & 1) << 7);
+}
+
+void copyPhase(ManeuverResult& r, const FlowPhaseResult& p)
+{
+    r.FVC = p.fvc;
+    r.FEV1 = p.fev1;
+    r.FEV3 = p.fev3;
+    r.FEV6 = p.fev6;
+    r.PEF = p.pef;
+    r.FEF25 = p.fef25;
+    r.FEF50 = p.fef50;
+    r.FEF75 = p.fef75;
+    r.FEF2575 = p.fef2575;
+    r.FET = p.fet;
+    r.EVOL = static_cast<std::int32_t>(p.evol * 1000.0f);
+    r.Duration = static_cast<std::int32_t>(p.totalTime + 0.5f);
+}
+
+} // namespace
+
+int ChecksumFrameProtocol::FrameLength(int code)
+{
+    switch (code) {
+    case 0x00:
+        return 1;
+    case 0x80: case 0x82: case 0x84: case 0x85: case 0x86: case 0x87: case 0x8B: case 0x8C:
+    case 0x8D: case 0xAA: case 0xE3: case 0xF0: case 0xF7: case 0xFB: case 0xFC: case 0xFD:
+    case 0xFE:
+        return 2;
+    case 0x8A: case 0xF5: case 0xF6: case 0xFA:
+        return 3;
+    case 0x8E:
+        return 4;
+    case 0x91:
+        return 5;
+    case 0xF4:
+        return 7;
+    case 0xF2:
+        return 8;
+    case 0xE1: case 0xE2:
+        return 9;
+    case 0xF1:
+        return 10;
+    default:
+        return 0;
+    }
+}
+
+bool ChecksumFrameProtocol::ValidFrame(const unsigned char* frame, int available)
+{
+    if (available < 1)
+        return false;
+    const int length = FrameLength(frame[0]);
+    if (length < 1 || length > available)
+        return false;
+    return Wire::Checksum7(frame, length - 1) == frame[length - 1];
+}
+
+int ChecksumFrameProtocol::writeFrame(unsigned char code, std::initializer_list<unsigned char> params)
+{
+    unsigned char buffer[65] = {};
+    buffer[0] = code;
+    int i = 1;
+    for (unsigned char p : params)
+        buffer[i++] = p;
+    const int length = FrameLength(code);
+    if (length < 2)
+        return 0;
+    buffer[length - 1] = Wire::Checksum7(buffer, length - 1);
+    return Write(buffer, length);
+}
+
+int ChecksumFrameProtocol::exchange(unsigned char code, std::initializer_list<unsigned char> params,
+                                    unsigned char* reply)
+{
+    if (!writeFrame(code, params))
+        return 0;
+    std::memset(reply, 0, kBlockSize + 1);
+    return Read(reply, kBlockSize);
+}
+
+int ChecksumFrameProtocol::PrepareResend()
+{
+    return 1;
+}
+
+int ChecksumFrameProtocol::SendCommand(int command, int expectedReply)
+{
+    unsigned char reply[kBlockSize + 1];
+    if (!exchange(static_cast<unsigned char>(command), {}, reply))
+        return 0;
+    return reply[0] == expectedReply && ValidFrame(reply, kBlockSize) ? 1 : 0;
+}
+
+int ChecksumFrameProtocol::CheckConnection()
+{
+    return SendCommand(kConnect, kConnectReply);
+}
+
+int ChecksumFrameProtocol::StartTest()
+{
+    m_expectedSeq = 0;
+    m_expCount = m_inspCount = 0;
+    m_lastTime = 0;
+    return SendCommand(kStart, kStartReply);
+}
+
+int ChecksumFrameProtocol::StopTest(int waitForReply)
+{
+    if (waitForReply)
+        return SendCommand(kStop, kStopReply);
+    return writeFrame(kStop, {});
+}
+
+int ChecksumFrameProtocol::ReadCoefficients()
+{
+    unsigned char reply[kBlockSize + 1];
+    if (!exchange(kCoefficients, {}, reply))
+        return 0;
+    if (reply[0] != kCoefficientsReply || !ValidFrame(reply, kBlockSize))
+        return 0;
+    const int exp = decoded(reply, 1) * 256 + decoded(reply, 0);
+    const int insp = decoded(reply, 3) * 256 + decoded(reply, 2);
+    const double factor = BtpsFactor(33);
+    m_rawInspCoefficient = insp;
+    m_expCoefficient = BtpsCorrect(exp, factor);
+    m_inspCoefficient = BtpsCorrect(insp, factor);
+    m_temperature = 33;
+    return 1;
+}
+
+int ChecksumFrameProtocol::ReadTemperature()
+{
+    unsigned char reply[kBlockSize + 1];
+    if (!exchange(kTemperature, {}, reply))
+        return 0;
+    if (reply[0] == kTemperatureReply && ValidFrame(reply, kBlockSize)) {
+        m_temperature = reply[1];
+        // From the coefficient as received: correcting the 33 C value again
+        // would apply the correction twice.
+        m_inspCoefficient = BtpsCorrect(m_rawInspCoefficient, BtpsFactor(reply[1]));
+    }
+    return 1;
+}
+
+int ChecksumFrameProtocol::GetBatteryLevel()
+{
+    unsigned char reply[kBlockSize + 1];
+    if (!exchange(kBattery, {}, reply))
+        return 100;
+    if (reply[0] != kBatteryReply || !ValidFrame(reply, kBlockSize))
+        return 100;
+    return reply[1];
+}
+
+int ChecksumFrameProtocol::GetVersion(int&, QString& text)
+{
+    unsigned char reply[kBlockSize + 1];
+    if (!exchange(kVersion, {}, reply))
+        return 0;
+    if (reply[0] != kVersionReply || !ValidFrame(reply, kBlockSize))
+        return 0;
+    text = QString::asprintf("\nDevice Version:%d.%d.%d \n Soft Version:%d.%d.%d", reply[3],
+                             reply[2], reply[1], reply[6], reply[5], reply[4]);
+    return 1;
+}
+
+int ChecksumFrameProtocol::StartCalibration(int mode)
+{
+    return writeFrame(kStartCalibration, {static_cast<unsigned char>(mode)});
+}
+
+int ChecksumFrameProtocol::EndCalibration(int waitForReply)
+{
+    if (waitForReply)
+        return SendCommand(kEndCalibration, kEndCalibrationReply);
+    return writeFrame(kEndCalibration, {});
+}
+
+CalibrationStatus ChecksumFrameProtocol::GetCalibrationStatus(int tries)
+{
+    for (int i = 0; i < tries; ++i) {
+        unsigned char block[kBlockSize + 1] = {};
+        if (!Read(block, kBlockSize))
+            continue;
+        if (block[0] == kCalibrationStatus && ValidFrame(block, kBlockSize)) {
+            switch (block[1]) {
+            case 0:
+                return 9;
+            case 1:
+                return 4;
+            case 2:
+                return 2;
+            case 3:
+                return 3;
+            case 4:
+                return 1;
+            default:
+                return 8;
+            }
+        }
+        if (block[0] == kEndCalibrationReply)
+            return -1;
+    }
+    return -1;
+}
+
+int ChecksumFrameProtocol::RequestResend(int sequence)
+{
+    PrepareResend();
+    const unsigned char high = static_cast<unsigned char>(((sequence >> 7) & 1) | (((sequence >> 15) & 1) << 1));
+    return writeFrame(kResend, {high, static_cast<unsigned char>(sequence & 0x7F),
+                                static_cast<unsigned char>((sequence >> 8) & 0x7F)});
+}
+
+int ChecksumFrameProtocol::SetWaitParameters(int space, int times)
+{
+    unsigned char reply[kBlockSize + 1];
+    if (!exchange(kWait, {static_cast<unsigned char>(space), static_cast<unsigned char>(times)}, reply))
+        return 0;
+    return reply[0] == kWaitReply && ValidFrame(reply, kBlockSize) ? 1 : 0;
+}
+
+int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const unsigned char b = buffer[i];
+        const int length = FrameLength(b);
+        if (length == 2) {
+            m_position = 0;
+            m_expected = 2;
+            // The byte after the block counts as 0: a 2-byte frame cut by the
+            // block's end is not recognised.
+            unsigned char pair[2] = {b, static_cast<unsigned char>(i + 1 < count ? buffer[i + 1] : 0)};
+            if (ParseFrame(pair, 2) != -1) {
+                if (b == kTestEnd)
+                    return -1;
+                if (b == kStopReply)
+                    return -2;
+            }
+        } else if (length > 2) {
+            std::memset(m_frame, 0, sizeof(m_frame));
+            m_frame[0] = b;
+            m_position = 0;
+            m_expected = length;
+        } else {
+            if (m_position < m_expected)
+                ++m_position;
+            if (m_expected > 1 && m_position <= m_expected - 1)
+                m_frame[m_position] = b;
+            if (m_expected > 1 && m_position == m_expected - 1) {
+                const int result = ParseFrame(m_frame, m_expected);
+                if (result > 0)
+                    return result;
+            }
+        }
+    }
+    return 0;
+}
+
+int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
+{
+    if (length < 1 || length != FrameLength(frame[0]) ||
+        Wire::Checksum7(frame, length - 1) != frame[length - 1])
+        return -1;
+    switch (frame[0]) {
+    case kPulse: {
+        const int seq = decoded(frame, 1) * 256 + decoded(frame, 0);
+        const std::uint32_t raw = static_cast<std::uint32_t>(decoded(frame, 2)) |
+                                  static_cast<std::uint32_t>(decoded(frame, 3)) << 8 |
+                                  static_cast<std::uint32_t>(decoded(frame, 4)) << 16 |
+                                  static_cast<std::uint32_t>(decoded(frame, 5)) << 24;
+        const bool expiration = (frame[1] & kInspirationBit) == 0;
+        ++m_expectedSeq;
+        if (seq == 0)
+            m_resendPending = 0;
+        if (static_cast<std::uint32_t>(seq) == m_expectedSeq) {
+            const std::uint32_t time = raw - Wire::kTimeOffset;
+            m_resendPending = 0;
+            store().AppendPulse({time, expiration ? 1 : 0});
+            const int produced = engine().FeedInterval(time - m_lastTime);
+            m_lastTime = time;
+            points().Append({produced > 0 ? engine().LastSlotFlow() : 0.0f, produced, expiration ? 1 : 0});
+            m_lastDirection = expiration ? 1 : 0;
+            ++(expiration ? m_expCount : m_inspCount);
+            return 0;
+        }
+        --m_expectedSeq;
+        if (!m_resendPending) {
+            m_resendPending = 1;
+            return static_cast<int>(m_expectedSeq + 1);
+        }
+        return 0;
+    }
+    case kPhaseEnd: {
+        const bool expiration = (frame[1] & kInspirationBit) == 0;
+        if (expiration) {
+            m_record = ManeuverResult{};
+            m_record.ExpCount = m_expCount;
+            copyPhase(m_record, engine().FinishExpiration());
+            engine().ResetEngine();
+            engine().SetDirection(1);
+        } else {
+            m_record.InspCount = m_inspCount;
+            const FlowPhaseResult p = engine().FinishInspiration();
+            m_record.FIVC = p.fvc;
+            m_record.FIV1 = p.fev1;
+            m_record.PIF = p.pef;
+            engine().ResetEngine();
+            engine().SetDirection(0);
+        }
+        m_expCount = m_inspCount = 0;
+        if (!expiration) {
+            store().AppendManeuver(m_record);
+            m_record = ManeuverResult{};
+            if (!store().tidalFound.load() && m_testType == kTestVc)
+                store().UpdateTidalStability();
+        }
+        return 0;
+    }
+    case kTestEnd:
+        // An expiration without its inspiration is still a manoeuvre.
+        if (m_record.FVC > 0 && m_record.FIVC < 1e-14f && m_record.ExpCount > 0 &&
+            m_record.InspCount == 0) {
+            m_expCount = m_inspCount = 0;
+            m_lastTime = 0;
+            store().AppendManeuver(m_record);
+            m_record = ManeuverResult{};
+        }
+        store().finished = 1;
+        return 0;
+    case kWaitMark:
+        points().Append({0.0f, Settings().space.load() * 5, m_lastDirection});
+        return 0;
+    case kTemperatureReply:
+        m_temperature = frame[1];
+        return 0;
+    default:
+        return 0;
+    }
+}

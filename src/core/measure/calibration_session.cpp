@@ -1,0 +1,114 @@
+#include "calibration_session.h"
+
+#include "device/device_manager.h"
+#include "device/device_protocol.h"
+
+CalibrationSession::CalibrationSession(QObject* parent)
+    : CalibrationSession(DeviceManager::Instance(), parent)
+{
+}
+
+CalibrationSession::CalibrationSession(DeviceManager& manager, QObject* parent)
+    : QObject(parent), m_manager(manager)
+{
+}
+
+CalibrationSession::~CalibrationSession()
+{
+    Join();
+}
+
+int CalibrationSession::VolumeCode(int selection)
+{
+    return selection == 1 ? 3 : 2;
+}
+
+CalibrationSession::Step CalibrationSession::StepFor(int status)
+{
+    switch (status) {
+    case -1:
+        return {-1, false, false};
+    case 1:
+        return {kSuccess, false, false};
+    case 2:
+        return {kWrongSyringe, false, false};
+    case 3:
+        return {kReplaceBlade, false, false};
+    case 4:
+        return {kRepeat, false, false};
+    case 9:
+        return {kWaiting, true, false};
+    case 10:
+        return {kClose, false, false};
+    default: // 0, 5..8 and anything outside -1..10
+        return {kFailure, false, true};
+    }
+}
+
+void CalibrationSession::Join()
+{
+    if (m_worker.joinable() && m_worker.get_id() != std::this_thread::get_id())
+        m_worker.join();
+}
+
+int CalibrationSession::Start(int volumeCode)
+{
+    m_success = 0;
+    if (m_active.load())
+        return 1; // a running worker is not started again
+    Join();
+    if (!m_manager.ConnectDevice())
+        return 0;
+    m_active = 1;
+    m_worker = std::thread(&CalibrationSession::work, this, volumeCode);
+    return 1;
+}
+
+void CalibrationSession::work(int volumeCode)
+{
+    m_wrongSyringe = 0;
+    m_replaceBlade = 0;
+    m_success = 0;
+    DeviceProtocol* protocol = m_manager.CurrentProtocol();
+    if (!protocol || !protocol->StartCalibration(volumeCode)) {
+        m_manager.ClosePort();
+        Q_EMIT verdict(kTimeOut);
+        m_active = 0;
+        Q_EMIT workerEnded();
+        return;
+    }
+    if (m_repeat.exchange(0))
+        Q_EMIT verdict(kRepeatStart);
+    else
+        Q_EMIT verdict(kTesting);
+    for (;;) {
+        const int status = protocol->GetCalibrationStatus(kStatusTries);
+        const Step step = StepFor(status);
+        if (step.endCalibration)
+            protocol->EndCalibration(1);
+        if (step.verdict == kSuccess)
+            m_success = 1;
+        else if (step.verdict == kWrongSyringe)
+            m_wrongSyringe = 1;
+        else if (step.verdict == kReplaceBlade)
+            m_replaceBlade = 1;
+        else if (step.verdict == kRepeat)
+            m_repeat = 1;
+        if (step.verdict >= 0)
+            Q_EMIT verdict(step.verdict);
+        if (!step.keepWaiting)
+            break;
+    }
+    m_manager.ClosePort();
+    m_active = 0;
+    Q_EMIT workerEnded();
+}
+
+void CalibrationSession::Cancel()
+{
+    if (m_worker.joinable() && m_active.load()) {
+        if (DeviceProtocol* protocol = m_manager.CurrentProtocol())
+            protocol->EndCalibration(0);
+    }
+    Join();
+}

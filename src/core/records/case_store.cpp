@@ -1,0 +1,379 @@
+#include "case_store.h"
+
+#include "database.h"
+#include "recordset.h"
+
+#include "app/app_paths.h"
+#include "measure/record_codec.h"
+#include "measure/test_file_reader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// The day filter every per-day query shares; its three values are bound.
+const char* const kDayFilter =
+    "YEAR(TestTime) = ? AND MONTH(TestTime) = ? and \t\tDAY(TestTime) = ?";
+
+// `order by` texts of the best-test criteria: fixed texts, never taken from input.
+const char* orderFor(int criterion)
+{
+    switch (criterion) {
+    case kByPef:
+        return "PEF";
+    case kByDuration:
+        return "Duration";
+    case kByFev1:
+        return "FEV1";
+    case kByFvcPlusFev1:
+        return "FVC+FEV1";
+    case kByMvv:
+        return "MVV";
+    case kByVc:
+        return "VC";
+    default:
+        return "FVC";
+    }
+}
+
+const char* orderForKind(int kind)
+{
+    return kind == kTestVc ? "VC" : kind == kTestMvv ? "MVV" : "FVC+FEV1";
+}
+
+// A file of the patient's folder named by a row; empty when the name is not <digits>.dt,
+// so a row can never reach outside Case/<ID>/.
+QString testFilePath(int id, const QString& dataName)
+{
+    if (!IsTestFileName(dataName))
+        return QString();
+    return AppPaths::PatientCaseFolder(id) + '/' + dataName;
+}
+
+bool readTest(int id, const QString& dataName, CaseTest& test)
+{
+    const QString path = testFilePath(id, dataName);
+    if (path.isEmpty())
+        return false;
+    test.DataName = dataName;
+    return ReadTestHead(path, test.Header, test.Record);
+}
+
+QStringList dataNames(Recordset& rs)
+{
+    QStringList names;
+    const int n = rs.GetRecordCount();
+    if (n > 0)
+        rs.MoveFirst();
+    for (int i = 0; i < n; ++i) {
+        QString name;
+        rs.GetFieldValue("DataName", name);
+        names << name;
+        rs.MoveNext();
+    }
+    return names;
+}
+
+CaseTestList readTests(int id, const QStringList& names)
+{
+    CaseTestList tests;
+    for (const QString& name : names) {
+        CaseTest test;
+        if (readTest(id, name, test))
+            tests.push_back(test);
+    }
+    return tests;
+}
+
+CaseRowList readRows(Recordset& rs)
+{
+    CaseRowList rows;
+    const int n = rs.GetRecordCount();
+    if (n > 0)
+        rs.MoveFirst();
+    rows.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        CaseRow row;
+        rs.GetFieldValue("ID", row.ID);
+        rs.GetFieldValue("DataName", row.DataName);
+        rs.GetFieldValue("TestTime", row.TestTime);
+        rs.GetFieldValue("FVC", row.FVC);
+        rs.GetFieldValue("PEF", row.PEF);
+        rs.GetFieldValue("FEV1", row.FEV1);
+        rs.GetFieldValue("MVV", row.MVV);
+        rs.GetFieldValue("VC", row.VC);
+        rs.GetFieldValue("Duration", row.Duration);
+        rs.GetFieldValue("TestType", row.TestType);
+        rows.push_back(row);
+        rs.MoveNext();
+    }
+    return rows;
+}
+
+// A value as it travels through a "%.2f" or "%f" statement text.
+double asPrinted(const char* format, float value)
+{
+    return QString::asprintf(format, static_cast<double>(value)).toDouble();
+}
+
+QString printed(float value) { return QString::asprintf("%f", static_cast<double>(value)); }
+
+// Rows first, in one statement or transaction, then the file: the caller removes it.
+bool runInTransaction(Database& db, const std::vector<std::pair<QString, QVariantList>>& statements)
+{
+    if (statements.empty())
+        return true;
+    if (!db.BeginTransaction())
+        return false;
+    for (const auto& [sql, values] : statements) {
+        if (!db.Execute(sql, values)) {
+            db.Rollback();
+            return false;
+        }
+    }
+    if (db.Commit())
+        return true;
+    db.Rollback();
+    return false;
+}
+
+} // namespace
+
+bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth)
+{
+    if (day.size() < 10)
+        return false;
+    bool okYear = false, okMonth = false, okDay = false;
+    year = day.mid(0, 4).toInt(&okYear);
+    month = day.mid(5, 2).toInt(&okMonth);
+    dayOfMonth = day.mid(8, 2).toInt(&okDay);
+    return okYear && okMonth && okDay;
+}
+
+bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
+                  const ManeuverResult& r, int testType)
+{
+    return db.Execute("insert into CaseInfo(ID, DataName, \t\t\t\t\t\t\tTestTime, FVC, PEF, "
+                      "Duration, FEV1, MVV, VC, TestType) \t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, "
+                      "?, ?, ?, ?, ?)",
+                      {id, dataName, testTime, asPrinted("%.2f", r.FVC), asPrinted("%.2f", r.PEF),
+                       r.Duration, asPrinted("%.2f", r.FEV1), asPrinted("%.2f", r.MVV),
+                       asPrinted("%.2f", r.VC), testType});
+}
+
+CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)
+{
+    int y = 0, m = 0, d = 0;
+    if (id < 1 || !SplitDay(day, y, m, d))
+        return {};
+    Recordset rs(db);
+    rs.Open(QString("SELECT * FROM CaseInfo WHERE ID = ? and TestType = ? and %1 order by TestTime")
+                .arg(kDayFilter),
+            {id, kind, y, m, d});
+    return readTests(id, dataNames(rs));
+}
+
+CaseTestList LoadDayTestsBestFirst(Database& db, int id, const QString& day, int kind)
+{
+    int y = 0, m = 0, d = 0;
+    if (id < 1 || !SplitDay(day, y, m, d))
+        return {};
+    Recordset rs(db);
+    rs.Open(QString("SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ? and %1 "
+                    "order by %2 desc")
+                .arg(kDayFilter, orderForKind(kind)),
+            {id, kind, y, m, d});
+    return readTests(id, dataNames(rs));
+}
+
+bool BestTestOfDay(Database& db, int id, const QString& day, int kind, int criterion,
+                   CaseTest& best)
+{
+    int y = 0, m = 0, d = 0;
+    if (id < 1 || !SplitDay(day, y, m, d))
+        return false;
+    Recordset rs(db);
+    rs.Open(QString("SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ? and %1 "
+                    "order by %2 desc")
+                .arg(kDayFilter, orderFor(criterion)),
+            {id, kind, y, m, d});
+    if (rs.GetRecordCount() <= 0)
+        return false;
+    rs.MoveFirst();
+    QString name;
+    rs.GetFieldValue("DataName", name);
+    return readTest(id, name, best);
+}
+
+QStringList TestTimes(Database& db, int id)
+{
+    Recordset rs(db);
+    rs.Open("SELECT TestTime FROM CaseInfo WHERE ID = ? order by YEAR(TestTime) DESC, "
+            "MONTH(TestTime) DESC, \t\tDAY(TestTime) DESC",
+            {id});
+    QStringList times;
+    const int n = rs.GetRecordCount();
+    if (n > 0)
+        rs.MoveFirst();
+    for (int i = 0; i < n; ++i) {
+        QString time;
+        rs.GetFieldValue("TestTime", time);
+        times << time;
+        rs.MoveNext();
+    }
+    return times;
+}
+
+QStringList TestDays(Database& db, int id)
+{
+    QStringList days;
+    for (const QString& time : TestTimes(db, id)) {
+        const QString day = time.left(10);
+        if (days.isEmpty() || days.last() != day)
+            days << day;
+    }
+    return days;
+}
+
+CaseRowList TestsOfKind(Database& db, int id, int kind)
+{
+    Recordset rs(db);
+    rs.Open("SELECT * FROM CaseInfo WHERE ID = ? and TestType = ? order by TestTime DESC",
+            {id, kind});
+    return readRows(rs);
+}
+
+CaseRowList DayTestsOfKind(Database& db, int id, int kind, const QString& day)
+{
+    int y = 0, m = 0, d = 0;
+    if (!SplitDay(day, y, m, d))
+        return {};
+    Recordset rs(db);
+    rs.Open(QString("SELECT * FROM CaseInfo WHERE ID = ? and TestType = ? and %1 "
+                    "order by TestTime ASC")
+                .arg(kDayFilter),
+            {id, kind, y, m, d});
+    return readRows(rs);
+}
+
+int ReconcileDay(Database& db, int id, const QString& day)
+{
+    if (id < 1)
+        return 0;
+    if (!QDir().mkpath(AppPaths::PatientCaseFolder(id)))
+        return -1;
+    int y = 0, m = 0, d = 0;
+    if (day.isEmpty() || !SplitDay(day, y, m, d))
+        return 0;
+    std::vector<std::pair<QString, QVariantList>> queue;
+    {
+        Recordset rs(db);
+        rs.Open(QString("SELECT * FROM CaseInfo WHERE ID = ? and %1").arg(kDayFilter),
+                {id, y, m, d});
+        for (const CaseRow& row : readRows(rs)) {
+            const QString path = testFilePath(id, row.DataName);
+            // A name that is not <digits>.dt can never name a file of this folder.
+            if (path.isEmpty() || !QFileInfo::exists(path)) {
+                queue.push_back({"delete from CaseInfo where ID = ? and DataName = ?",
+                                 {id, row.DataName}});
+                continue;
+            }
+            TestFileHeader header;
+            ManeuverResult record;
+            if (!ReadTestHead(path, header, record))
+                continue; // there but unreadable: neither row nor file is touched
+            const QString fileTime =
+                QString::fromLatin1(RecordCodec::Text(header.testTime, sizeof header.testTime));
+            const bool same = row.TestTime == fileTime && printed(row.FVC) == printed(record.FVC) &&
+                              printed(row.PEF) == printed(record.PEF) &&
+                              printed(row.FEV1) == printed(record.FEV1) &&
+                              row.Duration == record.Duration;
+            if (same)
+                continue;
+            queue.push_back(
+                {"update CaseInfo set TestTime = ?, FVC = ?, PEF = ?, FEV1 = ?, \t\t\t\t\t\t"
+                 "Duration = ?, VC = ?, MVV = ?, TestType = ? WHERE ID = ? and DataName = ?",
+                 {fileTime, asPrinted("%f", record.FVC), asPrinted("%f", record.PEF),
+                  asPrinted("%f", record.FEV1), record.Duration, asPrinted("%f", record.VC),
+                  asPrinted("%f", record.MVV), header.testType, id, row.DataName}});
+        }
+    }
+    // The queued changes land together or not at all.
+    return runInTransaction(db, queue) ? static_cast<int>(queue.size()) : -1;
+}
+
+bool DeleteTest(Database& db, int id, const QString& dataName)
+{
+    if (!db.Execute("delete from CaseInfo where ID = ? and DataName = ?", {id, dataName}))
+        return false;
+    const QString path = testFilePath(id, dataName);
+    return path.isEmpty() || !QFileInfo::exists(path) || QFile::remove(path);
+}
+
+bool DeleteDay(Database& db, int id, const QString& day)
+{
+    int y = 0, m = 0, d = 0;
+    if (id < 1 || !SplitDay(day, y, m, d))
+        return false;
+    // The files of every kind go with the rows; removing FVC files only would orphan the others.
+    QStringList names;
+    {
+        Recordset rs(db);
+        rs.Open(QString("SELECT DataName FROM CaseInfo WHERE ID = ? and %1").arg(kDayFilter),
+                {id, y, m, d});
+        names = dataNames(rs);
+    }
+    bool filesRemoved = true;
+    for (const QString& name : names) {
+        const QString path = testFilePath(id, name);
+        if (!path.isEmpty() && QFileInfo::exists(path) && !QFile::remove(path))
+            filesRemoved = false;
+    }
+    const bool rowsRemoved = db.Execute(
+        QString("delete from CaseInfo WHERE ID = ? and %1").arg(kDayFilter), {id, y, m, d});
+    return filesRemoved && rowsRemoved;
+}
+
+bool DeletePatient(Database& db, int id)
+{
+    if (id < 1)
+        return false;
+    if (!runInTransaction(db, {{"delete from UserInfo where ID = ?", {id}},
+                               {"delete from CaseInfo where ID = ?", {id}}}))
+        return false;
+    const QString folder = AppPaths::PatientCaseFolder(id);
+    return !QFileInfo::exists(folder) || RemoveFolderTree(folder);
+}
+
+bool RemoveFolderTree(const QString& folder)
+{
+    if (folder.size() < 4)
+        return false;
+    const QFileInfo self(folder);
+    if (self.isSymLink())
+        return QFile::remove(folder); // the link goes, never what it points at
+    if (!self.isDir())
+        return false;
+    QDir dir(folder);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    bool ok = true;
+    for (const QFileInfo& entry : entries) {
+        if (!ok)
+            break;
+        const QString path = entry.filePath();
+        if (entry.isSymLink()) {
+            ok = QFile::remove(path);
+        } else if (entry.isDir()) {
+            ok = RemoveFolderTree(path);
+        } else {
+            // Like clearing a read-only attribute before deleting.
+            QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner |
+                                            QFile::ReadOwner);
+            ok = QFile::remove(path);
+        }
+    }
+    return ok && QDir().rmdir(folder);
+}

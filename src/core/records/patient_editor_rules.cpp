@@ -1,0 +1,164 @@
+#include "patient_editor_rules.h"
+
+#include "database.h"
+#include "recordset.h"
+
+QDate ValidDate(int year, int month, int day)
+{
+    for (int d = day; d >= 1; --d) {
+        const QDate date(year, month, d);
+        if (date.isValid())
+            return date;
+    }
+    return QDate();
+}
+
+QDate BirthdateForAge(int age, const QDate& birthdate, const QDate& today)
+{
+    const int month = birthdate.isValid() ? birthdate.month() : today.month();
+    const int day = birthdate.isValid() ? birthdate.day() : today.day();
+    return ValidDate(today.year() - age, month, day);
+}
+
+int AgeForBirthdate(const QDate& birthdate, const QDate& today)
+{
+    return qBound(kMinAge, AgeFromBirthdate(birthdate, today), kMaxAge);
+}
+
+PatientInputCheck CheckRange(PatientField field, int value)
+{
+    int low = 0, high = 0, key = 0;
+    switch (field) {
+    case PatientField::Age:
+        low = kMinAge, high = kMaxAge, key = 1175;
+        break;
+    case PatientField::Height:
+        low = kMinHeight, high = kMaxHeight, key = 1176;
+        break;
+    case PatientField::Weight:
+        low = kMinWeight, high = kMaxWeight, key = 1177;
+        break;
+    default:
+        return {};
+    }
+    if (value >= low && value <= high)
+        return {};
+    return {field, key, value < low ? low : high};
+}
+
+namespace {
+
+PatientInputCheck checkEmpty(const PatientInput& input)
+{
+    if (input.Name.isEmpty())
+        return {PatientField::Name, 163, 0};
+    if (input.NumberText.isEmpty())
+        return {PatientField::Number, 1172, 0};
+    return {};
+}
+
+PatientInputCheck checkRanges(const PatientInput& input)
+{
+    for (const auto& [field, value] : {std::pair{PatientField::Age, input.Age},
+                                       std::pair{PatientField::Height, input.Height},
+                                       std::pair{PatientField::Weight, input.Weight}}) {
+        const PatientInputCheck check = CheckRange(field, value);
+        if (!check.Ok())
+            return check;
+    }
+    return {};
+}
+
+// Item data (Race.ID) of the tenth entry of the group list: "Not defined" as shipped.
+int tenthGroup(Database& db)
+{
+    Recordset rs(db);
+    rs.Open("SELECT ID FROM Race");
+    if (rs.GetRecordCount() < 10)
+        return 10;
+    rs.MoveFirst();
+    for (int i = 0; i < 9; ++i)
+        rs.MoveNext();
+    int id = 10;
+    rs.GetFieldValue("ID", id);
+    return id;
+}
+
+} // namespace
+
+PatientInputCheck CheckNewPatient(const PatientInput& input)
+{
+    const PatientInputCheck empty = checkEmpty(input);
+    return empty.Ok() ? checkRanges(input) : empty;
+}
+
+PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, int currentId)
+{
+    const PatientInputCheck empty = checkEmpty(input);
+    if (!empty.Ok())
+        return empty;
+    if (PatientNumberTaken(db, input.NumberText, currentId))
+        return {PatientField::Number, 1245, 0};
+    return checkRanges(input);
+}
+
+PatientInput NewPatientDefaults(Database& db, const QDate& today)
+{
+    PatientInput input;
+    input.NumberText = QString::asprintf("%08d", LastPatientId(db) + 1);
+    input.Age = 25;
+    input.Birthdate = ValidDate(today.year() - 25, today.month(), today.day());
+    input.Height = 160;
+    input.Weight = 50;
+    input.Nation = tenthGroup(db);
+    input.Gender = 0;
+    input.Standard = 0;
+    input.Password = "586";
+    input.PasswordFlag = 1;
+    return input;
+}
+
+PatientInput InputFromPatient(Database& db, const PatientRecord& record, const QDate& today)
+{
+    PatientInput input;
+    PatientName name;
+    if (ReadPatientName(db, record.ID, name)) {
+        input.Name = name.Name;
+        input.Password = name.Password;
+        input.PasswordFlag = name.PasswordFlag;
+    }
+    input.NumberText = QString::asprintf("%08d", record.PatientNumber.toInt());
+    input.Age = record.Age;
+    input.Birthdate = BirthdateForAge(record.Age, record.Birthdate, today);
+    input.Height = record.Height;
+    input.Weight = record.Weight;
+    input.Nation = record.Nation;
+    input.Gender = record.Gender;
+    input.Standard = record.Standard;
+    return input;
+}
+
+bool InputDiffers(const PatientInput& input, const PatientRecord& record)
+{
+    return input.Gender != record.Gender || input.Nation != record.Nation ||
+           input.Age != record.Age || input.Height != record.Height ||
+           input.Weight != record.Weight || input.Birthdate != record.Birthdate ||
+           input.Standard != record.Standard || input.Name != record.Name ||
+           input.NumberText != record.PatientNumber;
+}
+
+void ApplyInput(const PatientInput& input, PatientRecord& record, const QDate& today)
+{
+    record.Name = input.Name;
+    record.PatientNumber = input.NumberText;
+    record.Gender = input.Gender;
+    record.Birthdate = input.Birthdate;
+    record.Age = AgeFromBirthdate(input.Birthdate, today);
+    record.Height = input.Height;
+    record.Weight = input.Weight;
+    record.Nation = input.Nation;
+    record.Standard = input.Standard;
+    record.Password = input.Password;
+    record.PasswordFlag = input.PasswordFlag;
+    record.ClipTexts();
+}

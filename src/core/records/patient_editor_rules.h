@@ -1,0 +1,70 @@
+#pragma once
+#include "patient_record.h"
+
+#include <QDate>
+#include <QString>
+
+class Database;
+
+// What the patient editor shows and the user types, before it reaches a PatientRecord.
+struct PatientInput {
+    QString Name;
+    QString NumberText; // the ID field: ptID as "%08d"
+    int Gender = 0;
+    int Age = 25;
+    QDate Birthdate;
+    int Height = 160;
+    int Weight = 50;
+    int Nation = 10; // Race.ID
+    int Standard = 0;
+    QString Password;
+    int PasswordFlag = 1;
+};
+
+inline constexpr int kMinAge = 6, kMaxAge = 100;
+inline constexpr int kMinHeight = 80, kMaxHeight = 240;
+inline constexpr int kMinWeight = 15, kMaxWeight = 250;
+
+enum class PatientField { None, Name, Number, Age, Height, Weight };
+
+// The first rule the input breaks: the field to focus, the message key (section
+// "MESSAGE") and, for the ranges, the nearer bound the new-patient mode sets.
+struct PatientInputCheck {
+    PatientField Field = PatientField::None;
+    int MessageKey = 0;
+    int Bound = 0;
+    bool Ok() const { return Field == PatientField::None; }
+};
+
+// (year, month, day) with the day lowered until the date exists (29 February in a common year -> 28).
+QDate ValidDate(int year, int month, int day);
+
+// The birth date that goes with `age`: the same month and day as `birthdate`, `age` years back.
+QDate BirthdateForAge(int age, const QDate& birthdate, const QDate& today = QDate::currentDate());
+
+// The age that goes with a changed birth date, kept inside 6 to 100.
+int AgeForBirthdate(const QDate& birthdate, const QDate& today = QDate::currentDate());
+
+// Range check of one numeric field: None when `value` is inside, else the field
+// with its message (1175, 1176, 1177) and the nearer bound.
+PatientInputCheck CheckRange(PatientField field, int value);
+
+// The save rules: empty name (163), empty number (1172), then age, height and weight ranges.
+PatientInputCheck CheckNewPatient(const PatientInput& input);
+// As above, plus a number another patient has (1245) before the ranges.
+PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, int currentId);
+
+// The fields of a new patient: number of the next key, age 25, today's month and
+// day 25 years back, 160 cm, 50 kg, the tenth nation group, male, "ERS".
+PatientInput NewPatientDefaults(Database& db, const QDate& today = QDate::currentDate());
+
+// The fields of the editor in edit mode, from the current patient and its row.
+PatientInput InputFromPatient(Database& db, const PatientRecord& record,
+                              const QDate& today = QDate::currentDate());
+
+// True when any field the editor shows differs from the current patient.
+bool InputDiffers(const PatientInput& input, const PatientRecord& record);
+
+// Copies the editor's fields into `record` (age recomputed from the birth date).
+void ApplyInput(const PatientInput& input, PatientRecord& record,
+                const QDate& today = QDate::currentDate());

@@ -1,0 +1,153 @@
+#include "patient_record.h"
+
+#include "database.h"
+#include "recordset.h"
+
+void PatientRecord::ClipTexts()
+{
+    Address.truncate(kAddressLength);
+    Postalcode.truncate(kPostalcodeLength);
+    City.truncate(kCityLength);
+    Job.truncate(kJobLength);
+    Name.truncate(kNameLength);
+    Password.truncate(kPasswordLength);
+}
+
+int AgeFromBirthdate(const QDate& birthdate, const QDate& today)
+{
+    return birthdate.isValid() ? today.year() - birthdate.year() : 0;
+}
+
+namespace {
+
+// The Birthdate column comes back as "yyyy-MM-dd HH:mm:ss" or as the text it was written with.
+QDate parseBirthdate(const QString& text)
+{
+    const QString day = text.left(10);
+    QDate date = QDate::fromString(day, "yyyy-MM-dd");
+    if (!date.isValid())
+        date = QDate::fromString(text.section(' ', 0, 0), "yyyy-M-d");
+    return date;
+}
+
+} // namespace
+
+bool LoadPatient(Database& db, int id, PatientRecord& record)
+{
+    Recordset rs(db);
+    rs.Open("SELECT * FROM UserInfo WHERE ID = ?", {id});
+    if (rs.GetRecordCount() <= 0)
+        return false;
+    rs.MoveFirst();
+    PatientRecord loaded;
+    QString birthdate;
+    int smoke = 0;
+    rs.GetFieldValue("ID", loaded.ID);
+    rs.GetFieldValue("ptID", loaded.PatientNumber);
+    rs.GetFieldValue("Gender", loaded.Gender);
+    rs.GetFieldValue("Birthdate", birthdate);
+    rs.GetFieldValue("Height", loaded.Height);
+    rs.GetFieldValue("Weight", loaded.Weight);
+    rs.GetFieldValue("Nation", loaded.Nation);
+    rs.GetFieldValue("Smoke", smoke);
+    rs.GetFieldValue("Address", loaded.Address);
+    rs.GetFieldValue("Postalcode", loaded.Postalcode);
+    rs.GetFieldValue("City", loaded.City);
+    rs.GetFieldValue("Job", loaded.Job);
+    rs.GetFieldValue("Standard", loaded.Standard);
+    rs.GetFieldValue("FirstName", loaded.Name);
+    rs.GetFieldValue("UserPassWord", loaded.Password);
+    rs.GetFieldValue("PassWordFlag", loaded.PasswordFlag);
+    loaded.Smoker = smoke == 1;
+    loaded.Birthdate = parseBirthdate(birthdate);
+    loaded.Age = AgeFromBirthdate(loaded.Birthdate);
+    loaded.ClipTexts();
+    record = loaded;
+    return true;
+}
+
+bool SavePatientDemographics(Database& db, int id, const PatientRecord& record)
+{
+    PatientRecord r = record;
+    r.ClipTexts();
+    return db.Execute("update UserInfo set Birthdate = ?, Gender = ?, Height = ?, Weight = ?, "
+                      "\t\tNation = ?, Smoke = ?, Standard = ?, Address = ?, Postalcode = ?, "
+                      "City = ?,\t\tJob = ?, ptID = ? WHERE ID = ?",
+                      {r.Birthdate.toString("yyyy-MM-dd"), r.Gender, r.Height, r.Weight, r.Nation,
+                       r.Smoker ? 1 : 0, r.Standard, r.Address, r.Postalcode, r.City, r.Job,
+                       r.PatientNumber, id});
+}
+
+bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag,
+                     const QString& password)
+{
+    if (id == -1)
+        return false;
+    const QString clippedName = name.left(PatientRecord::kNameLength);
+    return db.Execute("update UserInfo set LastName = ?, FirstName = ?, PassWordFlag = ?, "
+                      "\t\tUserPassWord = ? WHERE ID = ?",
+                      {clippedName, clippedName, passwordFlag,
+                       password.left(PatientRecord::kPasswordLength), id});
+}
+
+bool ReadPatientName(Database& db, int id, PatientName& out)
+{
+    Recordset rs(db);
+    rs.Open("SELECT * FROM UserInfo WHERE ID = ?", {id});
+    if (rs.GetRecordCount() <= 0)
+        return false;
+    rs.MoveFirst();
+    rs.GetFieldValue("FirstName", out.Name);
+    rs.GetFieldValue("PassWordFlag", out.PasswordFlag);
+    rs.GetFieldValue("UserPassWord", out.Password);
+    out.Name.truncate(PatientRecord::kNameLength);
+    out.Password.truncate(PatientRecord::kPasswordLength);
+    return true;
+}
+
+bool PatientNumberTaken(Database& db, const QString& ptID, int id)
+{
+    Recordset rs(db);
+    rs.Open("SELECT * FROM UserInfo WHERE ptID = ? AND ID <> ?", {ptID, id});
+    return rs.GetRecordCount() > 0;
+}
+
+int LastPatientId(Database& db)
+{
+    // ID is the table's row key, so the last row in table order is the one with the largest ID;
+    // asking for that row alone spares walking the whole table.
+    Recordset rs(db);
+    rs.Open("SELECT ID FROM UserInfo ORDER BY ID DESC LIMIT 1");
+    if (rs.GetRecordCount() <= 0)
+        return 0;
+    rs.MoveFirst();
+    int id = 0;
+    rs.GetFieldValue("ID", id);
+    return id;
+}
+
+int CreatePatient(Database& db, PatientRecord& record)
+{
+    if (!db.BeginTransaction())
+        return 0;
+    const int id = LastPatientId(db) + 1;
+    PatientRecord r = record;
+    r.ClipTexts();
+    r.ID = id;
+    r.PatientNumber = QString::asprintf("%08d", id);
+    r.Password = "586";
+    r.PasswordFlag = 1;
+    const bool ok = db.Execute(
+        "insert into UserInfo(ID, ptID, LastName, FirstName, Gender,Birthdate,Height,Weight,"
+        "\t\t\tNation, Smoke, Address, Postalcode, City, Job, UserPassWord, PassWordFlag, "
+        "Standard) \t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '586', 1, ?)",
+        {id, r.PatientNumber, r.Name, r.Name, r.Gender, r.Birthdate.toString("yyyy-MM-dd"),
+         r.Height, r.Weight, r.Nation, r.Smoker ? 1 : 0, r.Address, r.Postalcode, r.City, r.Job,
+         r.Standard});
+    if (!ok || !db.Commit()) {
+        db.Rollback();
+        return 0;
+    }
+    record = r;
+    return id;
+}

@@ -1,0 +1,81 @@
+#pragma once
+// A program folder with a seeded database, one patient, and the device
+// manager pointed at a virtual spirometer of the test's choosing.
+#include "support/temp_home.h"
+
+#include "app/system_settings.h"
+#include "device/device_manager.h"
+#include "device/virtual_spirometer.h"
+#include "measure/live_test_session.h"
+#include "records/database.h"
+#include "records/patient_record.h"
+#include "records/recordset.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <chrono>
+#include <thread>
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();
+        PatientRecord patient;
+        patient.Height = 175;
+        patient.Gender = 0;
+        patientId = CreatePatient(db, patient);
+        ASSERT_GT(patientId, 0);
+        SavePatientDemographics(db, patientId, patient);
+    }
+    void TearDown() override
+    {
+        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
+        DeviceManager::Instance().Disconnect();
+    }
+
+    // Uses `config` for the next connects.
+    static void useDevice(const SimConfig& config)
+    {
+        DeviceManager::Instance().SetSimulatorConfig(config);
+    }
+
+    // Waits (bounded) until the session's worker has left its loop.
+    static bool waitForEnd(LiveTestSession& session, int seconds = 60)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (session.Running() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        session.Join();
+        return !session.Running();
+    }
+
+    SaveContext context() const
+    {
+        SaveContext c;
+        c.patientId = patientId;
+        c.caseFolder = AppPaths::PatientCaseFolder(patientId);
+        c.heightCm = 175;
+        c.gender = 0;
+        return c;
+    }
+
+    int caseRows()
+    {
+        Recordset rs(db);
+        rs.Open("select * from CaseInfo where ID = ?", {patientId});
+        return rs.GetRecordCount();
+    }
+
+    int caseFiles() const
+    {
+        return QDir(AppPaths::PatientCaseFolder(patientId)).entryList({"*.dt"}, QDir::Files).size();
+    }
+
+    TempHome home;
+    Database db;
+    int patientId = 0;
+};

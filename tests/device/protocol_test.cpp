@@ -1,0 +1,375 @@
+// Both wire protocols byte for byte: de-framing across blocks, checksums,
+// sequence gaps, command encodings and the coefficient corrections.
+#include "scripted_port.h"
+#include "support/temp_home.h"
+
+#include "device/ascii_command_protocol.h"
+#include "device/checksum_frame_protocol.h"
+#include "device/curve_point_list.h"
+#include "measure/flow_engine.h"
+#include "measure/measurement_store.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+unsigned char sum7(const Bytes& b)
+{
+    unsigned s = 0;
+    for (unsigned char c : b)
+        s += c;
+    return static_cast<unsigned char>(s % 128);
+}
+
+// A checksum-frame pulse as the device sends it.
+Bytes pulse(int seq, std::uint32_t time, bool expiration = true)
+{
+    const std::uint32_t raw = time + 80000;
+    const unsigned char data[6] = {static_cast<unsigned char>(seq), static_cast<unsigned char>(seq >> 8),
+                                   static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
+                                   static_cast<unsigned char>(raw >> 16), static_cast<unsigned char>(raw >> 24)};
+    Bytes f{0xE1, static_cast<unsigned char>(expiration ? 0 : 0x40)};
+    for (int k = 0; k < 6; ++k) {
+        f[1] |= (data[k] >> 7) << k;
+        f.push_back(data[k] & 0x7F);
+    }
+    f.push_back(sum7(f));
+    return f;
+}
+
+Bytes phaseEnd(bool expiration)
+{
+    Bytes f{0xE2, static_cast<unsigned char>(expiration ? 0 : 0x40), 0, 0, 0, 0, 0, 0};
+    f.push_back(sum7(f));
+    return f;
+}
+
+Bytes join(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// An ascii-command frame: code, high-bit byte, data with the sync bit.
+Bytes asciiFrame(unsigned char code, const Bytes& data)
+{
+    Bytes f{code, 0x80};
+    for (size_t i = 0; i < data.size(); ++i) {
+        f[1] |= (data[i] >> 7) << i;
+        f.push_back(data[i] | 0x80);
+    }
+    return f;
+}
+
+Bytes asciiPulse(std::uint32_t time, bool expiration = true)
+{
+    const std::uint32_t raw = time + 80000;
+    return asciiFrame(expiration ? 2 : 9, {static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
+                                           static_cast<unsigned char>(raw >> 16),
+                                           static_cast<unsigned char>(raw >> 24)});
+}
+
+template <class Protocol>
+class ProtocolTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        protocol.Attach(&store, engine.get(), &points);
+        protocol.SetPort(&port);
+        engine->SetCoefficients(149, 149);
+        engine->ResetEngine();
+        engine->SetDirection(0);
+    }
+    int parse(const Bytes& block) { return protocol.ParseStream(block.data(), int(block.size())); }
+
+    TempHome home; // settings at their defaults (BTPS on)
+    MeasurementStore store;
+    std::unique_ptr<FlowEngine> engine = std::make_unique<FlowEngine>();
+    CurvePointList points;
+    ScriptedPort port;
+    Protocol protocol;
+};
+
+using ChecksumFrameTest = ProtocolTest<ChecksumFrameProtocol>;
+using AsciiCommandTest = ProtocolTest<AsciiCommandProtocol>;
+
+} // namespace
+
+TEST_F(ChecksumFrameTest, PulseFrameMatchesTheWireLayout)
+{
+    // Sequence 1 at time 0: raw 80000 = 0x00013880, so data byte 2 (0x80)
+    // travels as 0 with bit 2 of the high-bit byte set.
+    EXPECT_EQ(pulse(1, 0), (Bytes{0xE1, 0x04, 0x01, 0x00, 0x00, 0x38, 0x01, 0x00, 0x1F}));
+    EXPECT_EQ(parse(pulse(1, 0)), 0);
+    ASSERT_EQ(store.PulseCount(), 1);
+    EXPECT_EQ(store.Pulses()[0].time, 0u);
+    EXPECT_EQ(store.Pulses()[0].direction, 1);
+    EXPECT_EQ(points.Count(), 1);
+}
+
+TEST_F(ChecksumFrameTest, WrongChecksumIsIgnoredAndTheNextValidFrameInTheBlockIsFound)
+{
+    Bytes bad = pulse(1, 1000);
+    bad.back() = static_cast<unsigned char>((bad.back() + 1) & 0x7F);
+    EXPECT_EQ(parse(join({bad, pulse(1, 1000), pulse(2, 1500, false)})), 0);
+    const PulseStream pulses = store.Pulses();
+    ASSERT_EQ(pulses.size(), 2u);
+    EXPECT_EQ(pulses[0].time, 1000u);
+    EXPECT_EQ(pulses[1].time, 1500u);
+    EXPECT_EQ(pulses[1].direction, 0);
+    // A frame of the right code but the wrong length is refused by the interpreter.
+    Bytes shortFrame = pulse(3, 2000);
+    EXPECT_EQ(protocol.ParseFrame(shortFrame.data(), 8), -1);
+}
+
+TEST_F(ChecksumFrameTest, SequenceGapAsksOnceAndDropsPulsesUntilTheMissingOneArrives)
+{
+    EXPECT_EQ(parse(join({pulse(1, 100), pulse(2, 200), pulse(4, 400)})), 3);
+    EXPECT_EQ(store.PulseCount(), 2);
+    // Asked already: later pulses are dropped without a second request.
+    EXPECT_EQ(parse(join({pulse(4, 400), pulse(5, 500)})), 0);
+    EXPECT_EQ(store.PulseCount(), 2);
+    EXPECT_EQ(parse(join({pulse(3, 300), pulse(4, 400), pulse(5, 500)})), 0);
+    const PulseStream pulses = store.Pulses();
+    ASSERT_EQ(pulses.size(), 5u);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(pulses[i].time, std::uint32_t(100 * (i + 1)));
+}
+
+TEST_F(ChecksumFrameTest, EndAndStopFramesEndTheStreamOnlyWhenWhole)
+{
+    EXPECT_EQ(parse({0xE3, 0x63, 0, 0}), -1);
+    EXPECT_EQ(store.finished.load(), 1);
+    store.finished = 0;
+    EXPECT_EQ(parse({0xFD, 0x7D}), -2);
+    // The checksum in the next block: not recognised, the test goes on.
+    EXPECT_EQ(parse(join({pulse(1, 100), Bytes{0xE3}})), 0);
+    EXPECT_EQ(parse({0x63, 0, 0}), 0);
+    EXPECT_EQ(store.finished.load(), 0);
+    EXPECT_EQ(parse(join({pulse(2, 200), Bytes{0xFD}})), 0);
+    EXPECT_EQ(parse({0x7D}), 0);
+}
+
+TEST_F(ChecksumFrameTest, LongFrameSplitBetweenBlocksIsCompletedByTheNext)
+{
+    const Bytes frame = pulse(1, 4321);
+    EXPECT_EQ(parse(Bytes(frame.begin(), frame.begin() + 4)), 0);
+    EXPECT_EQ(store.PulseCount(), 0);
+    EXPECT_EQ(parse(Bytes(frame.begin() + 4, frame.end())), 0);
+    ASSERT_EQ(store.PulseCount(), 1);
+    EXPECT_EQ(store.Pulses()[0].time, 4321u);
+}
+
+TEST_F(ChecksumFrameTest, PhasesCloseManoeuvresAndAnUnfinishedOneIsKeptAtTheEnd)
+{
+    // An expiration of 40 pulses 10 ms apart, its inspiration, then an expiration alone.
+    Bytes stream;
+    int seq = 0;
+    std::uint32_t t = 5000;
+    auto blow = [&](bool expiration) {
+        for (int i = 0; i < 40; ++i, t += 1000) {
+            const Bytes p = pulse(++seq, t, expiration);
+            stream.insert(stream.end(), p.begin(), p.end());
+        }
+        const Bytes e = phaseEnd(expiration);
+        stream.insert(stream.end(), e.begin(), e.end());
+        t += 80000;
+    };
+    blow(true);
+    blow(false);
+    blow(true);
+    for (size_t i = 0; i < stream.size(); i += 64)
+        ASSERT_EQ(parse(Bytes(stream.begin() + i, stream.begin() + std::min(stream.size(), i + 64))), 0);
+    EXPECT_EQ(store.ManeuverCount(), 1);
+    EXPECT_EQ(parse({0xE3, 0x63}), -1);
+    const ManeuverList list = store.Maneuvers();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].ExpCount, 40);
+    EXPECT_EQ(list[0].InspCount, 40);
+    EXPECT_GT(list[0].FIVC, 0.0f);
+    EXPECT_GT(list[1].FVC, 0.0f);
+    EXPECT_EQ(list[1].ExpCount, 40);
+    EXPECT_EQ(list[1].InspCount, 0);
+}
+
+TEST_F(ChecksumFrameTest, CommandFramesAreEncodedByteForByte)
+{
+    // Sequence 0x80FF: bit 7 of both bytes goes to the high-bit byte.
+    EXPECT_EQ(protocol.RequestResend(0x80FF), 1);
+    EXPECT_EQ(port.writes.back(), (Bytes{0x91, 0x03, 0x7F, 0x00, 0x13}));
+    EXPECT_EQ(protocol.StopTest(0), 1);
+    EXPECT_EQ(port.writes.back(), (Bytes{0x8D, 0x0D}));
+    EXPECT_EQ(protocol.StartCalibration(3), 1);
+    EXPECT_EQ(port.writes.back(), (Bytes{0x8A, 0x03, 0x0D}));
+    port.replies.push_back({0xFE, 0x7E});
+    EXPECT_EQ(protocol.SetWaitParameters(10, 15), 1);
+    EXPECT_EQ(port.writes.back(), (Bytes{0x8E, 0x0A, 0x0F, 0x27}));
+    port.replies.push_back({0xFE, 0x7F}); // bad checksum
+    EXPECT_EQ(protocol.SetWaitParameters(10, 15), 0);
+}
+
+TEST_F(ChecksumFrameTest, RepliesAreCheckedBeforeTheyAreBelieved)
+{
+    EXPECT_EQ(protocol.GetBatteryLevel(), 100); // no answer
+    port.replies.push_back({0xF6, 5, 0x7B});
+    EXPECT_EQ(protocol.GetBatteryLevel(), 5);
+    port.replies.push_back({0xF6, 5, 0x7C});
+    EXPECT_EQ(protocol.GetBatteryLevel(), 100);
+    port.replies.push_back({0xF7, 0x77});
+    EXPECT_EQ(protocol.CheckConnection(), 1);
+    EXPECT_EQ(port.writes.back(), (Bytes{0x87, 0x07}));
+    port.replies.push_back({0xF2, 0, 1, 1, 1, 1, 3, 0x79});
+    int length = -5;
+    QString text;
+    EXPECT_EQ(protocol.GetVersion(length, text), 1);
+    EXPECT_EQ(text, "\nDevice Version:1.1.0 \n Soft Version:3.1.1");
+    EXPECT_EQ(length, -5);
+}
+
+TEST_F(ChecksumFrameTest, CoefficientsAreCorrectedOnceForBodyConditions)
+{
+    // Expiratory 300 (0x012C), inspiratory 145 (0x0091: bit 7 via the high-bit byte).
+    port.replies.push_back({0xF4, 0x04, 0x2C, 0x01, 0x11, 0x00, 0x36});
+    ASSERT_EQ(protocol.ReadCoefficients(), 1);
+    EXPECT_EQ(protocol.ExpCoefficient(), 308); // 300 x 1.0258 at 33 C
+    EXPECT_EQ(protocol.InspCoefficient(), 149);
+    // 25 C: the inspiratory coefficient is the received 145 x 1.0743, not 149 x 1.0743.
+    port.replies.push_back({0xF5, 25, 0x0E});
+    ASSERT_EQ(protocol.ReadTemperature(), 1);
+    EXPECT_EQ(protocol.Temperature(), 25);
+    EXPECT_EQ(protocol.InspCoefficient(), 156);
+    EXPECT_EQ(protocol.ExpCoefficient(), 308);
+
+    Settings().btps = 0;
+    port.replies.push_back({0xF4, 0x04, 0x2C, 0x01, 0x11, 0x00, 0x36});
+    ASSERT_EQ(protocol.ReadCoefficients(), 1);
+    EXPECT_EQ(protocol.ExpCoefficient(), 300);
+    EXPECT_EQ(protocol.InspCoefficient(), 145);
+    port.replies.push_back({0xF4, 0x04, 0x2C, 0x01, 0x11, 0x00, 0x35});
+    EXPECT_EQ(protocol.ReadCoefficients(), 0);
+}
+
+TEST_F(ChecksumFrameTest, CalibrationStatusFrames)
+{
+    EXPECT_EQ(protocol.GetCalibrationStatus(0), -1);
+    EXPECT_EQ(port.reads, 0);
+    const std::pair<unsigned char, int> table[] = {{0, 9}, {1, 4}, {2, 2}, {3, 3}, {4, 1}, {11, 8}};
+    for (const auto& [code, status] : table) {
+        port.replies.push_back({0xFA, code, static_cast<unsigned char>((0xFA + code) % 128)});
+        EXPECT_EQ(protocol.GetCalibrationStatus(150), status) << int(code);
+    }
+    // Noise uses up attempts; the end-calibration reply ends the wait at once.
+    port.replies.push_back({0x12, 0x34});
+    port.replies.push_back({0xFB, 0x7B});
+    port.replies.push_back({0xFA, 4, 0x7E});
+    EXPECT_EQ(protocol.GetCalibrationStatus(150), -1);
+    EXPECT_EQ(protocol.GetCalibrationStatus(1), 1);
+}
+
+TEST_F(ChecksumFrameTest, NoPortMeansFailureValues)
+{
+    protocol.SetPort(nullptr);
+    EXPECT_EQ(protocol.CheckConnection(), 0);
+    EXPECT_EQ(protocol.GetBatteryLevel(), 100);
+    EXPECT_EQ(protocol.GetCalibrationStatus(3), -1);
+    EXPECT_EQ(protocol.StartTest(), 0);
+}
+
+TEST_F(AsciiCommandTest, FramesCarryOverBetweenReadsAndEndOfTestStopsTheBlock)
+{
+    const Bytes frame = asciiPulse(0);
+    EXPECT_EQ(frame, (Bytes{0x02, 0x81, 0x80, 0xB8, 0x81, 0x80}));
+    EXPECT_EQ(parse(Bytes(frame.begin(), frame.begin() + 3)), 0);
+    EXPECT_EQ(store.PulseCount(), 0);
+    EXPECT_EQ(parse(join({Bytes(frame.begin() + 3, frame.end()), asciiPulse(700, false)})), 0);
+    ASSERT_EQ(store.PulseCount(), 2);
+    EXPECT_EQ(store.Pulses()[1].time, 700u);
+    EXPECT_EQ(store.Pulses()[1].direction, 0);
+    // Frame 4 ends the test at once: the pulse after it is not looked at.
+    EXPECT_EQ(parse(join({Bytes{4}, asciiPulse(900)})), -1);
+    EXPECT_EQ(store.PulseCount(), 2);
+    EXPECT_EQ(store.finished.load(), 1);
+    EXPECT_EQ(store.ManeuverCount(), 1);
+}
+
+TEST_F(AsciiCommandTest, PhaseSumsBecomeTheManoeuvreResults)
+{
+    Bytes frame{1, 0x80, 0x80 | 100};
+    protocol.ParseFrame(frame.data(), 3); // coefficient 100 for both directions
+    const int e = protocol.ExpCoefficient();
+    EXPECT_EQ(e, 103); // 100 x 1.0258, rounded
+    EXPECT_EQ(protocol.InspCoefficient(), 103);
+    // R1 = 3000, R2 = 250, R3 = 4000 (little-endian 16 bit).
+    parse(join({asciiPulse(10), asciiPulse(20),
+                asciiFrame(3, {0xB8, 0x0B, 0xFA, 0x00, 0xA0, 0x0F}), asciiPulse(30, false),
+                asciiFrame(10, {0x10, 0x27, 0x64, 0x00, 0x20, 0x4E}), Bytes{16}}));
+    const ManeuverList list = store.Maneuvers();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_FLOAT_EQ(list[0].FEV1, 103 * 3000 * 0.0001f);
+    EXPECT_FLOAT_EQ(list[0].PEF, 103 * 100000.0f / (250 * 10000.0f));
+    EXPECT_FLOAT_EQ(list[0].FVC, 103 * 4000 * 0.0001f);
+    EXPECT_FLOAT_EQ(list[0].FIV1, 103 * 10000 * 0.0001f);
+    EXPECT_FLOAT_EQ(list[0].PIF, 103 * 100000.0f / (100 * 10000.0f));
+    EXPECT_FLOAT_EQ(list[0].FIVC, 103 * 20000 * 0.0001f);
+    EXPECT_EQ(list[0].ExpCount, 2);
+    EXPECT_EQ(list[0].InspCount, 1);
+}
+
+TEST_F(AsciiCommandTest, CoefficientFramesAndTemperatureReports)
+{
+    // Firmware 1.0: one byte for both; a zero byte falls back to 145.
+    Bytes zero{1, 0x80, 0x80};
+    protocol.ParseFrame(zero.data(), 3);
+    EXPECT_EQ(protocol.ExpCoefficient(), 149);
+    EXPECT_EQ(protocol.InspCoefficient(), 149);
+    EXPECT_EQ(protocol.Temperature(), 33);
+    Settings().btps = 0;
+    Bytes two{1, 0x81, 0x80 | 0x2C, 0x80 | 0x7F}; // 0xAC and 0x7F
+    protocol.ParseFrame(two.data(), 4);
+    EXPECT_EQ(protocol.ExpCoefficient(), 0xAC);
+    EXPECT_EQ(protocol.InspCoefficient(), 0x7F);
+    Settings().btps = 1;
+    Bytes same{11, 0x80, 0x80 | 33};
+    protocol.ParseFrame(same.data(), 3);
+    EXPECT_EQ(protocol.InspCoefficient(), 0x7F); // repeated temperature: nothing changes
+    Bytes warm{11, 0x80, 0x80 | 15};
+    protocol.ParseFrame(warm.data(), 3);
+    EXPECT_EQ(protocol.Temperature(), 15);
+    EXPECT_EQ(protocol.InspCoefficient(), 143); // 127 x 1.1284
+    EXPECT_EQ(protocol.ExpCoefficient(), 0xAC);
+}
+
+TEST_F(AsciiCommandTest, DeviceIdentifierPiecesAndCommands)
+{
+    const char* pieces[] = {"ABCDEF", "GHIJKL"};
+    for (int k = 0; k < 2; ++k) {
+        Bytes data{static_cast<unsigned char>(k + 1)};
+        data.insert(data.end(), pieces[k], pieces[k] + 6);
+        parse(asciiFrame(72, data));
+    }
+    Bytes stray{static_cast<unsigned char>(9), 'X', 'X', 'X', 'X', 'X', 'X'};
+    parse(asciiFrame(72, stray)); // piece 9 does not exist
+    EXPECT_EQ(protocol.DeviceId(), QByteArray("ABCDEFGHIJKL"));
+
+    EXPECT_EQ(protocol.GetBatteryLevel(), 100);
+    EXPECT_EQ(protocol.GetCalibrationStatus(0), -1);
+    EXPECT_EQ(port.reads, 0);
+    port.replies.push_back({'x'});
+    port.replies.push_back({'T'});
+    EXPECT_EQ(protocol.CheckConnection(), 1); // the second attempt answers
+    EXPECT_EQ(port.writes.back(), Bytes{'E'});
+    port.replies.push_back({'s'});
+    EXPECT_EQ(protocol.StartCalibration(2), 1);
+    EXPECT_EQ(port.writes.back(), Bytes{'C'});
+    const std::pair<unsigned char, int> table[] = {{5, 4}, {6, 2}, {7, 3}, {8, 1}, {17, 9}, {'v', 10}, {11, 8}};
+    for (const auto& [byte, status] : table) {
+        port.replies.push_back({byte});
+        EXPECT_EQ(protocol.GetCalibrationStatus(150), status) << int(byte);
+    }
+}

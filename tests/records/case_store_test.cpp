@@ -1,0 +1,339 @@
+// The case store: rows and files of stored tests kept in step.
+#include "records_fixture.h"
+
+#include "app/app_paths.h"
+#include "measure/record_codec.h"
+#include "measure/test_file_writer.h"
+#include "records/case_store.h"
+#include "records/patient_record.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace {
+
+struct Figures {
+    float fvc = 4, fev1 = 3, pef = 8, vc = 4, mvv = 105;
+    int duration = 6;
+};
+
+} // namespace
+
+class CaseStore : public RecordsTest {
+protected:
+    QString folder(int id) const { return AppPaths::PatientCaseFolder(id); }
+
+    // Writes Case/<id>/<n>.dt and, when asked, its row as the writer registers it.
+    void addTest(int id, int n, const QString& time, int kind, Figures f = {}, bool row = true)
+    {
+        ManeuverResult r;
+        r.FVC = f.fvc;
+        r.FEV1 = f.fev1;
+        r.PEF = f.pef;
+        r.VC = f.vc;
+        r.MVV = f.mvv;
+        r.Duration = f.duration;
+        SaveContext context;
+        context.testType = kind;
+        const QString name = QString("%1.dt").arg(n);
+        const TestFileHeader header = MakeHeader(context, name, time);
+        QDir().mkpath(folder(id));
+        QFile file(folder(id) + '/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(BuildTestFile(header, r, nullptr, 0, QByteArray(32, '\1')));
+        file.close();
+        if (row) {
+            ASSERT_TRUE(RegisterTest(db, id, name, time, r, kind));
+        }
+    }
+
+    QStringList names(const CaseTestList& tests)
+    {
+        QStringList out;
+        for (const CaseTest& t : tests)
+            out << t.DataName;
+        return out;
+    }
+
+    CaseRow row(int id, const QString& name)
+    {
+        Recordset rs(db);
+        rs.Open("SELECT * FROM CaseInfo WHERE ID = ? AND DataName = ?", {id, name});
+        CaseRow r;
+        if (rs.GetRecordCount() > 0) {
+            rs.MoveFirst();
+            rs.GetFieldValue("TestTime", r.TestTime);
+            rs.GetFieldValue("FVC", r.FVC);
+            rs.GetFieldValue("PEF", r.PEF);
+            rs.GetFieldValue("FEV1", r.FEV1);
+            rs.GetFieldValue("Duration", r.Duration);
+            rs.GetFieldValue("TestType", r.TestType);
+            r.DataName = name;
+        }
+        return r;
+    }
+};
+
+TEST_F(CaseStore, RegisterKeepsTwoDecimals)
+{
+    addTest(1, 1, "2026-03-05 10:00:00", kTestFvc, {4.567f, 3.211f, 9.999f, 4.5f, 110.004f, 7});
+    const CaseRow r = row(1, "1.dt");
+    EXPECT_FLOAT_EQ(r.FVC, 4.57f);
+    EXPECT_FLOAT_EQ(r.FEV1, 3.21f);
+    EXPECT_FLOAT_EQ(r.PEF, 10.0f);
+    EXPECT_EQ(r.Duration, 7);
+    EXPECT_EQ(r.TestTime, "2026-03-05 10:00:00");
+}
+
+TEST_F(CaseStore, DaysAreDistinctAndNewestFirst)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    addTest(1, 2, "2026-03-05 10:00:00", kTestVc);
+    addTest(1, 3, "2026-03-05 11:00:00", kTestFvc);
+    addTest(1, 4, "2026-01-20 23:59:59", kTestFvc);
+    addTest(1, 5, "2026-01-21 00:00:01", kTestMvv);
+    addTest(2, 1, "2026-04-01 08:00:00", kTestFvc);
+    EXPECT_EQ(TestDays(db, 1), QStringList({"2026-03-05", "2026-01-21", "2026-01-20"}));
+    EXPECT_EQ(TestTimes(db, 1).size(), 5);
+    EXPECT_TRUE(TestDays(db, 3).isEmpty());
+}
+
+TEST_F(CaseStore, DayTestsOfOneKindOldestFirstSkippingMissingFiles)
+{
+    addTest(1, 1, "2026-03-05 11:00:00", kTestFvc);
+    addTest(1, 2, "2026-03-05 09:00:00", kTestFvc);
+    addTest(1, 3, "2026-03-05 10:00:00", kTestVc);
+    addTest(1, 4, "2026-03-06 10:00:00", kTestFvc);
+    addTest(1, 5, "2026-03-05 12:00:00", kTestFvc);
+    QFile::remove(folder(1) + "/5.dt");
+    EXPECT_EQ(names(LoadDayTests(db, 1, "2026-03-05", kTestFvc)), QStringList({"2.dt", "1.dt"}));
+    EXPECT_EQ(names(LoadDayTests(db, 1, "2026-03-05", kTestVc)), QStringList({"3.dt"}));
+    EXPECT_TRUE(LoadDayTests(db, 0, "2026-03-05", kTestFvc).empty());
+    EXPECT_TRUE(LoadDayTests(db, 1, "", kTestFvc).empty());
+    EXPECT_TRUE(LoadDayTests(db, 1, "2026-3-5", kTestFvc).empty());
+    EXPECT_TRUE(LoadDayTests(db, 1, "2026-03-05 OR 1=1", kTestFvc).size() == 2);
+    EXPECT_TRUE(LoadDayTests(db, 1, "2026-xx-05", kTestFvc).empty());
+    const CaseTestList tests = LoadDayTests(db, 1, "2026-03-05", kTestFvc);
+    EXPECT_FLOAT_EQ(tests[0].Record.FVC, 4);
+    EXPECT_EQ(QByteArray(tests[0].Header.testTime), "2026-03-05 09:00:00");
+}
+
+TEST_F(CaseStore, BestFirstOrdersByTheSumForFvcAndByVcOrMvvOtherwise)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, {5.0f, 2.0f}); // sum 7, largest FVC
+    addTest(1, 2, "2026-03-05 09:10:00", kTestFvc, {4.5f, 3.5f}); // sum 8
+    addTest(1, 3, "2026-03-05 09:20:00", kTestFvc, {4.0f, 2.5f}); // sum 6.5
+    addTest(1, 4, "2026-03-05 10:00:00", kTestVc, {.vc = 3.0f});
+    addTest(1, 5, "2026-03-05 10:10:00", kTestVc, {.vc = 3.5f});
+    addTest(1, 6, "2026-03-05 11:00:00", kTestMvv, {.mvv = 90});
+    addTest(1, 7, "2026-03-05 11:10:00", kTestMvv, {.mvv = 120});
+    EXPECT_EQ(names(LoadDayTestsBestFirst(db, 1, "2026-03-05", kTestFvc)),
+              QStringList({"2.dt", "1.dt", "3.dt"}));
+    EXPECT_EQ(names(LoadDayTestsBestFirst(db, 1, "2026-03-05", kTestVc)),
+              QStringList({"5.dt", "4.dt"}));
+    EXPECT_EQ(names(LoadDayTestsBestFirst(db, 1, "2026-03-05", kTestMvv)),
+              QStringList({"7.dt", "6.dt"}));
+}
+
+TEST_F(CaseStore, BestTestOfDayByEachCriterion)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, {5.0f, 2.0f, 7.0f, 5.0f, 70.f, 9});
+    addTest(1, 2, "2026-03-05 09:10:00", kTestFvc, {4.5f, 3.5f, 6.0f, 4.5f, 122.f, 4});
+    addTest(1, 3, "2026-03-05 09:20:00", kTestFvc, {4.0f, 3.0f, 9.0f, 5.5f, 105.f, 6});
+    const struct {
+        int criterion;
+        const char* best;
+    } cases[] = {{kByFvc, "1.dt"},  {kByPef, "3.dt"},         {kByDuration, "1.dt"},
+                 {kByFev1, "2.dt"}, {kByFvcPlusFev1, "2.dt"}, {kByMvv, "2.dt"},
+                 {kByVc, "3.dt"},   {42, "1.dt"},             {-1, "1.dt"}};
+    for (const auto& c : cases) {
+        CaseTest best;
+        ASSERT_TRUE(BestTestOfDay(db, 1, "2026-03-05", kTestFvc, c.criterion, best)) << c.criterion;
+        EXPECT_EQ(best.DataName, c.best) << c.criterion;
+    }
+    CaseTest none;
+    EXPECT_FALSE(BestTestOfDay(db, 1, "", kTestFvc, kByFvc, none));
+    EXPECT_FALSE(BestTestOfDay(db, 0, "2026-03-05", kTestFvc, kByFvc, none));
+    EXPECT_FALSE(BestTestOfDay(db, 1, "2026-03-05", kTestVc, kByFvc, none));
+}
+
+TEST_F(CaseStore, RowListsOfOneKind)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    addTest(1, 2, "2026-03-07 09:00:00", kTestFvc);
+    addTest(1, 3, "2026-03-05 08:00:00", kTestFvc);
+    addTest(1, 4, "2026-03-05 07:00:00", kTestVc);
+    const CaseRowList all = TestsOfKind(db, 1, kTestFvc);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].DataName, "2.dt");
+    EXPECT_EQ(all[2].DataName, "3.dt");
+    const CaseRowList day = DayTestsOfKind(db, 1, kTestFvc, "2026-03-05");
+    ASSERT_EQ(day.size(), 2u);
+    EXPECT_EQ(day[0].DataName, "3.dt");
+    EXPECT_EQ(day[1].DataName, "1.dt");
+}
+
+TEST_F(CaseStore, ReconcileWithoutDayOnlyMakesTheFolder)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    QFile::remove(folder(1) + "/1.dt");
+    EXPECT_EQ(ReconcileDay(db, 7, ""), 0);
+    EXPECT_TRUE(QFileInfo(folder(7)).isDir());
+    EXPECT_EQ(ReconcileDay(db, 1, ""), 0);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo"), 1);
+    EXPECT_EQ(ReconcileDay(db, 0, "2026-03-05"), 0);
+    EXPECT_FALSE(QFileInfo::exists(folder(0)));
+}
+
+TEST_F(CaseStore, ReconcileFollowsTheFiles)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, {3.4567f, 2.5f, 7.25f});
+    addTest(1, 2, "2026-03-05 10:00:00", kTestFvc);
+    addTest(1, 3, "2026-03-05 11:00:00", kTestFvc, {}, false); // a file without a row
+    addTest(1, 4, "2026-03-06 11:00:00", kTestFvc);
+    // Row 1 now differs from its file in the fourth decimal of FVC only.
+    db.Execute("update CaseInfo set FVC = 3.4561, FEV1 = 2.5, PEF = 7.25 where DataName = '1.dt'");
+    // Row 2 is exactly its file as "%f" shows it.
+    db.Execute("update CaseInfo set FVC = 4.0, FEV1 = 3.0, PEF = 8.0 where DataName = '2.dt'");
+    QFile::remove(folder(1) + "/4.dt");
+    addTest(1, 5, "2026-03-05 12:00:00", kTestFvc);
+    QFile::remove(folder(1) + "/5.dt");
+
+    EXPECT_EQ(ReconcileDay(db, 1, "2026-03-05"), 2);
+    const CaseRow r1 = row(1, "1.dt");
+    EXPECT_EQ(QString::asprintf("%f", r1.FVC), QString::asprintf("%f", 3.4567f));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE DataName = '5.dt'"), 0);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE DataName = '3.dt'"), 0);
+    EXPECT_TRUE(QFile::exists(folder(1) + "/3.dt"));
+    // Another day is not this day's business.
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE DataName = '4.dt'"), 1);
+    // Now rows and files agree: nothing more to do.
+    EXPECT_EQ(ReconcileDay(db, 1, "2026-03-05"), 0);
+}
+
+TEST_F(CaseStore, ReconcileTakesTimeDurationAndKindFromTheFile)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestVc, {.duration = 5});
+    db.Execute("update CaseInfo set TestTime = '2026-03-05 09:00:01', Duration = 4, TestType = 0");
+    EXPECT_EQ(ReconcileDay(db, 1, "2026-03-05"), 1);
+    const CaseRow r = row(1, "1.dt");
+    EXPECT_EQ(r.TestTime, "2026-03-05 09:00:00");
+    EXPECT_EQ(r.Duration, 5);
+    EXPECT_EQ(r.TestType, kTestVc);
+}
+
+TEST_F(CaseStore, DeleteTestRemovesRowAndFile)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    addTest(1, 2, "2026-03-05 10:00:00", kTestFvc);
+    EXPECT_TRUE(DeleteTest(db, 1, "1.dt"));
+    EXPECT_FALSE(QFile::exists(folder(1) + "/1.dt"));
+    EXPECT_TRUE(QFile::exists(folder(1) + "/2.dt"));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo"), 1);
+}
+
+TEST_F(CaseStore, DeleteDayRemovesTheFilesOfEveryKind)
+{
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    addTest(1, 2, "2026-03-05 10:00:00", kTestVc);
+    addTest(1, 3, "2026-03-05 11:00:00", kTestMvv);
+    addTest(1, 4, "2026-03-06 11:00:00", kTestFvc);
+    addTest(2, 1, "2026-03-05 09:00:00", kTestFvc);
+    EXPECT_TRUE(DeleteDay(db, 1, "2026-03-05"));
+    for (const char* name : {"/1.dt", "/2.dt", "/3.dt"})
+        EXPECT_FALSE(QFile::exists(folder(1) + name)) << name;
+    EXPECT_TRUE(QFile::exists(folder(1) + "/4.dt"));
+    EXPECT_TRUE(QFile::exists(folder(2) + "/1.dt"));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 1"), 1);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 2"), 1);
+    EXPECT_FALSE(DeleteDay(db, 1, "not a day"));
+}
+
+TEST_F(CaseStore, DeletePatientRemovesRowsAndFolderWithReadOnlyFile)
+{
+    PatientRecord a, b;
+    a.Name = "A";
+    b.Name = "B";
+    CreatePatient(db, a);
+    for (int i = 0; i < 11; ++i) {
+        PatientRecord p;
+        p.Name = "filler";
+        CreatePatient(db, p);
+    }
+    ASSERT_EQ(LastPatientId(db), 12);
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    addTest(12, 1, "2026-03-05 09:00:00", kTestFvc);
+    QDir().mkpath(folder(1) + "/sub/deeper");
+    home.write("Case/1/sub/deeper/notes.txt", "x");
+    home.write("Case/1/.hidden", "x");
+    QFile::setPermissions(folder(1) + "/1.dt", QFile::ReadOwner | QFile::ReadGroup);
+    EXPECT_TRUE(DeletePatient(db, 1));
+    EXPECT_FALSE(QFileInfo::exists(folder(1)));
+    EXPECT_TRUE(QFile::exists(folder(12) + "/1.dt"));
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ID = 1"), 0);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 1"), 0);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 12"), 1);
+    EXPECT_EQ(count("SELECT * FROM UserInfo"), 11);
+    EXPECT_FALSE(DeletePatient(db, 0));
+}
+
+TEST_F(CaseStore, FolderDeleteNeverFollowsLinksOut)
+{
+    home.write("outside/keep.txt", "keep");
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    ASSERT_TRUE(QFile::link(home.path("outside"), folder(1) + "/linkdir"));
+    ASSERT_TRUE(QFile::link(home.path("outside/keep.txt"), folder(1) + "/2.dt"));
+    EXPECT_TRUE(DeletePatient(db, 1));
+    EXPECT_FALSE(QFileInfo::exists(folder(1)));
+    EXPECT_EQ(home.read("outside/keep.txt"), "keep");
+}
+
+TEST_F(CaseStore, FolderDeleteRefusesShortPaths)
+{
+    EXPECT_FALSE(RemoveFolderTree(""));
+    EXPECT_FALSE(RemoveFolderTree("/"));
+    EXPECT_FALSE(RemoveFolderTree("/tm"));
+}
+
+TEST_F(CaseStore, FolderDeleteStopsAtTheFirstFailure)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind root";
+    home.write("tree/a/locked/file", "x");
+    home.write("tree/b.txt", "x");
+    QFile::setPermissions(home.path("tree/a/locked"), QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_FALSE(RemoveFolderTree(home.path("tree")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree/a/locked/file")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree")));
+    QFile::setPermissions(home.path("tree/a/locked"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(CaseStore, DataNameOutsideTheFolderIsNeverTouched)
+{
+    home.write("Case/x.dt", "outside");
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
+    // The file exists through the path the row would make: Case/1/../x.dt.
+    ASSERT_TRUE(QFile::exists(folder(1) + "/../x.dt"));
+    db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, TestType) values(1, "
+               "'../x.dt', '2026-03-05 10:00:00', 9, 0)");
+    EXPECT_EQ(names(LoadDayTests(db, 1, "2026-03-05", kTestFvc)), QStringList({"1.dt"}));
+    CaseTest best;
+    EXPECT_FALSE(BestTestOfDay(db, 1, "2026-03-05", kTestFvc, kByFvc, best));
+    EXPECT_TRUE(DeleteTest(db, 1, "../x.dt"));
+    EXPECT_EQ(home.read("Case/x.dt"), "outside");
+    db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, TestType) values(1, "
+               "'../x.dt', '2026-03-05 10:00:00', 9, 0)");
+    EXPECT_EQ(ReconcileDay(db, 1, "2026-03-05"), 1); // only the stray row goes
+    EXPECT_EQ(home.read("Case/x.dt"), "outside");
+    db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, TestType) values(1, "
+               "'../x.dt', '2026-03-05 10:00:00', 9, 0)");
+    EXPECT_TRUE(DeleteDay(db, 1, "2026-03-05"));
+    EXPECT_EQ(home.read("Case/x.dt"), "outside");
+    EXPECT_EQ(count("SELECT * FROM CaseInfo"), 0);
+    EXPECT_TRUE(DeletePatient(db, 1));
+    EXPECT_EQ(home.read("Case/x.dt"), "outside");
+}

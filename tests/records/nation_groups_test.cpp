@@ -1,0 +1,150 @@
+// Nation groups: the grid, corrections, adding and deleting groups.
+#include "records_fixture.h"
+
+#include "records/nation_groups.h"
+#include "records/patient_record.h"
+
+using NationGroups = RecordsTest;
+
+TEST_F(NationGroups, ShippedGridHasTenGroupsOfTwentyThreeRows)
+{
+    const CorrectionGrid grid = RefreshGrid(db);
+    ASSERT_EQ(grid.Groups.size(), 10);
+    EXPECT_EQ(grid.Parameters.size(), 23);
+    EXPECT_EQ(grid.Parameters.first(), "ERV");
+    EXPECT_EQ(grid.Parameters.last(), "VC");
+    ASSERT_EQ(grid.Rows.size(), 230);
+    for (int g = 0; g < 10; ++g) {
+        EXPECT_EQ(grid.Groups[g].ID, g + 1);
+        EXPECT_FALSE(grid.Groups[g].Name.isEmpty());
+    }
+    EXPECT_EQ(grid.Rows[0].Group, 1);
+    EXPECT_EQ(grid.Rows[0].Parameter, 1);
+    EXPECT_EQ(grid.Rows[229].Group, 10);
+    EXPECT_EQ(grid.Rows[229].Parameter, 23);
+    EXPECT_EQ(grid.Rows[24].ParameterName, "EVC");
+    EXPECT_DOUBLE_EQ(grid.Rows[24].Multiply, 1);
+    EXPECT_DOUBLE_EQ(grid.Rows[24].Additive, 0);
+}
+
+TEST_F(NationGroups, EditWritesTheChosenRowOnly)
+{
+    ASSERT_TRUE(EditCorrection(db, 3, 17, "1.25", " -0.5xyz"));
+    const CorrectionGrid grid = RefreshGrid(db);
+    int changed = 0;
+    for (const CorrectionRow& row : grid.Rows) {
+        if (row.Group == 3 && row.Parameter == 17) {
+            EXPECT_DOUBLE_EQ(row.Multiply, 1.25);
+            EXPECT_DOUBLE_EQ(row.Additive, -0.5);
+            EXPECT_EQ(row.ParameterName, "FVC");
+            ++changed;
+        } else {
+            EXPECT_DOUBLE_EQ(row.Multiply, 1) << row.Group << "/" << row.Parameter;
+        }
+    }
+    EXPECT_EQ(changed, 1);
+    // Text that is no number counts as 0, as atof reads it.
+    EditCorrection(db, 3, 17, "abc", "");
+    Recordset rs(db);
+    rs.Open("SELECT * FROM Nation WHERE nNation = 3 AND ParamName = 17");
+    double m = -1;
+    rs.GetFieldValue("Multiply", m);
+    EXPECT_EQ(m, 0);
+}
+
+TEST_F(NationGroups, AddedGroupGetsTwentyThreeDefaultRowsAndComesOutAgain)
+{
+    int group = 0;
+    EXPECT_EQ(AddGroup(db, "Inuit", &group), AddGroupResult::Added);
+    EXPECT_EQ(group, 11);
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = 11 AND Multiply = 1 AND Additive = 0"),
+              23);
+    CorrectionGrid grid = RefreshGrid(db);
+    ASSERT_EQ(grid.Groups.size(), 11);
+    EXPECT_EQ(grid.Groups[10].Name, "Inuit");
+    EXPECT_EQ(grid.Rows.size(), 253);
+    EXPECT_EQ(grid.Rows.last().GroupName, "Inuit");
+
+    EXPECT_EQ(DeleteGroup(db, 11), DeleteGroupResult::Deleted);
+    EXPECT_EQ(count("SELECT * FROM Race WHERE ID = 11"), 0);
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = 11"), 0);
+    EXPECT_EQ(RefreshGrid(db).Rows.size(), 230);
+}
+
+TEST_F(NationGroups, GroupNumbersAreReadBackNotCounted)
+{
+    int a = 0, b = 0, c = 0;
+    AddGroup(db, "A", &a);
+    AddGroup(db, "B", &b);
+    ASSERT_EQ(DeleteGroup(db, a), DeleteGroupResult::Deleted);
+    // Eleven rows remain; counting would hand out 12 again, which B already holds.
+    EXPECT_EQ(AddGroup(db, "C", &c), AddGroupResult::Added);
+    EXPECT_NE(c, b);
+    EXPECT_EQ(count("SELECT * FROM Race WHERE ID = ? AND Nation = 'C'", {c}), 1);
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = ?", {c}), 23);
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = ?", {b}), 23);
+    // The grid shows each group's own rows under its own name.
+    for (const CorrectionRow& row : RefreshGrid(db).Rows) {
+        if (row.Group == b) {
+            EXPECT_EQ(row.GroupName, "B");
+        }
+        if (row.Group == c) {
+            EXPECT_EQ(row.GroupName, "C");
+        }
+    }
+}
+
+TEST_F(NationGroups, NamesWithQuotesAndEmptyNames)
+{
+    EXPECT_EQ(AddGroup(db, ""), AddGroupResult::EmptyName);
+    int group = 0;
+    EXPECT_EQ(AddGroup(db, "N'Ko'); DELETE FROM Race; --", &group), AddGroupResult::Added);
+    EXPECT_EQ(NationGroupName(db, group), "N'Ko'); DELETE FROM Race; --");
+    EXPECT_EQ(count("SELECT * FROM Race"), 11);
+}
+
+TEST_F(NationGroups, AddWithoutCorrectionsAddsOnlyTheGroup)
+{
+    db.Execute("delete from Nation");
+    int group = 0;
+    EXPECT_EQ(AddGroup(db, "Solo", &group), AddGroupResult::Added);
+    EXPECT_EQ(count("SELECT * FROM Nation"), 0);
+    db.Execute("delete from Race");
+    EXPECT_EQ(AddGroup(db, "Nobody"), AddGroupResult::NoGroups);
+    EXPECT_EQ(count("SELECT * FROM Race"), 0);
+}
+
+TEST_F(NationGroups, BuiltInGroupsCannotBeDeleted)
+{
+    for (int g = 1; g <= 10; ++g)
+        EXPECT_EQ(DeleteGroup(db, g), DeleteGroupResult::BuiltIn) << g;
+    EXPECT_EQ(count("SELECT * FROM Race"), 10);
+    EXPECT_EQ(count("SELECT * FROM Nation"), 230);
+}
+
+TEST_F(NationGroups, DeletingTheCurrentPatientsGroupMovesOnlyThatPatient)
+{
+    int group = 0;
+    AddGroup(db, "Temp", &group);
+    PatientRecord current, other;
+    current.Name = "Cur";
+    current.Nation = group;
+    other.Name = "Oth";
+    other.Nation = group;
+    CreatePatient(db, current);
+    CreatePatient(db, other);
+    EXPECT_EQ(DeleteGroup(db, group, &current), DeleteGroupResult::Deleted);
+    EXPECT_EQ(current.Nation, 10);
+    PatientRecord loaded;
+    LoadPatient(db, current.ID, loaded);
+    EXPECT_EQ(loaded.Nation, 10);
+    LoadPatient(db, other.ID, loaded);
+    EXPECT_EQ(loaded.Nation, group); // until it becomes current and its group is checked
+
+    EXPECT_TRUE(EnsurePatientGroup(db, loaded));
+    EXPECT_EQ(loaded.Nation, 10);
+    PatientRecord reloaded;
+    LoadPatient(db, other.ID, reloaded);
+    EXPECT_EQ(reloaded.Nation, 10);
+    EXPECT_FALSE(EnsurePatientGroup(db, reloaded));
+}

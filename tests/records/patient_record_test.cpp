@@ -1,0 +1,268 @@
+// Patient rows: keys, bound values, limits, and the editor's rules.
+#include "records_fixture.h"
+
+#include "records/patient_editor_rules.h"
+#include "records/patient_record.h"
+
+namespace {
+
+PatientRecord sample(const QString& name)
+{
+    PatientRecord r;
+    r.Name = name;
+    r.Gender = 1;
+    r.Birthdate = QDate(1980, 2, 29);
+    r.Height = 165;
+    r.Weight = 60;
+    r.Nation = 3;
+    r.Standard = 2;
+    return r;
+}
+
+} // namespace
+
+using Patients = RecordsTest;
+
+TEST_F(Patients, FirstPatientGetsKeyOneAndItsEightDigitNumber)
+{
+    EXPECT_EQ(LastPatientId(db), 0);
+    PatientRecord r = sample("Ann");
+    EXPECT_EQ(CreatePatient(db, r), 1);
+    EXPECT_EQ(r.ID, 1);
+    EXPECT_EQ(r.PatientNumber, "00000001");
+    EXPECT_EQ(r.Password, "586");
+    EXPECT_EQ(r.PasswordFlag, 1);
+    PatientRecord second = sample("Bob");
+    EXPECT_EQ(CreatePatient(db, second), 2);
+    EXPECT_EQ(LastPatientId(db), 2);
+}
+
+TEST_F(Patients, NameWithQuoteIsStoredAsTyped)
+{
+    PatientRecord r = sample("O'Brien");
+    r.Address = "1 King's Road'; DROP TABLE UserInfo; --";
+    const int id = CreatePatient(db, r);
+    ASSERT_GT(id, 0);
+    PatientRecord loaded;
+    ASSERT_TRUE(LoadPatient(db, id, loaded));
+    EXPECT_EQ(loaded.Name, "O'Brien");
+    EXPECT_EQ(loaded.Address, r.Address);
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE LastName = ?", {"O'Brien"}), 1);
+    ASSERT_TRUE(SavePatientName(db, id, "D'Arcy O'Neil", 1, "it's"));
+    PatientName name;
+    ASSERT_TRUE(ReadPatientName(db, id, name));
+    EXPECT_EQ(name.Name, "D'Arcy O'Neil");
+    EXPECT_EQ(name.Password, "it's");
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE LastName = ?", {"D'Arcy O'Neil"}), 1);
+}
+
+TEST_F(Patients, LoadFillsEveryFieldAndComputesAge)
+{
+    PatientRecord r = sample("Eve");
+    r.Smoker = true;
+    r.City = "Leeds";
+    const int id = CreatePatient(db, r);
+    PatientRecord loaded;
+    ASSERT_TRUE(LoadPatient(db, id, loaded));
+    EXPECT_EQ(loaded.ID, id);
+    EXPECT_EQ(loaded.PatientNumber, "00000001");
+    EXPECT_EQ(loaded.Gender, 1);
+    EXPECT_EQ(loaded.Birthdate, QDate(1980, 2, 29));
+    EXPECT_EQ(loaded.Age, QDate::currentDate().year() - 1980);
+    EXPECT_EQ(loaded.Height, 165);
+    EXPECT_EQ(loaded.Weight, 60);
+    EXPECT_EQ(loaded.Nation, 3);
+    EXPECT_TRUE(loaded.Smoker);
+    EXPECT_EQ(loaded.City, "Leeds");
+    EXPECT_EQ(loaded.Standard, 2);
+    EXPECT_EQ(loaded.Password, "586");
+    EXPECT_EQ(loaded.PasswordFlag, 1);
+}
+
+TEST_F(Patients, MissingRowLeavesTheRecordAsItWas)
+{
+    PatientRecord r = sample("Kept");
+    r.ID = 77;
+    EXPECT_FALSE(LoadPatient(db, 5, r));
+    EXPECT_EQ(r.Name, "Kept");
+    EXPECT_EQ(r.ID, 77);
+}
+
+TEST_F(Patients, OverlongTextsFromTheDatabaseAreCut)
+{
+    ASSERT_TRUE(db.Execute("insert into UserInfo(ID, ptID, FirstName, Address, Postalcode, City, "
+                           "Job, UserPassWord, Birthdate) values(9, '9', ?, ?, ?, ?, ?, ?, "
+                           "'1970-01-01')",
+                           {QString(60, 'n'), QString(150, 'a'), QString(20, 'p'),
+                            QString(80, 'c'), QString(80, 'j'), QString(30, 'w')}));
+    PatientRecord r;
+    ASSERT_TRUE(LoadPatient(db, 9, r));
+    EXPECT_EQ(r.Name.size(), 40);
+    EXPECT_EQ(r.Address.size(), 99);
+    EXPECT_EQ(r.Postalcode.size(), 9);
+    EXPECT_EQ(r.City.size(), 49);
+    EXPECT_EQ(r.Job.size(), 49);
+    EXPECT_EQ(r.Password.size(), 22);
+}
+
+TEST_F(Patients, DemographicsUpdateOnlyTheirRow)
+{
+    PatientRecord a = sample("A");
+    PatientRecord b = sample("B");
+    CreatePatient(db, a);
+    CreatePatient(db, b);
+    a.Height = 181;
+    a.Weight = 90;
+    a.Smoker = true;
+    a.Birthdate = QDate(1955, 12, 31);
+    a.PatientNumber = "12345678";
+    a.Job = "Miner";
+    ASSERT_TRUE(SavePatientDemographics(db, a.ID, a));
+    PatientRecord la, lb;
+    LoadPatient(db, a.ID, la);
+    LoadPatient(db, b.ID, lb);
+    EXPECT_EQ(la.Height, 181);
+    EXPECT_EQ(la.Weight, 90);
+    EXPECT_TRUE(la.Smoker);
+    EXPECT_EQ(la.Birthdate, QDate(1955, 12, 31));
+    EXPECT_EQ(la.PatientNumber, "12345678");
+    EXPECT_EQ(la.Job, "Miner");
+    EXPECT_EQ(lb.Height, 165);
+    EXPECT_EQ(lb.PatientNumber, "00000002");
+}
+
+TEST_F(Patients, NoPatientKeyWritesNoName)
+{
+    PatientRecord a = sample("A");
+    CreatePatient(db, a);
+    EXPECT_FALSE(SavePatientName(db, -1, "X", 0, ""));
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE FirstName = 'X'"), 0);
+}
+
+TEST_F(Patients, NumberTakenLooksAtOtherPatientsOnly)
+{
+    PatientRecord a = sample("A");
+    PatientRecord b = sample("B");
+    CreatePatient(db, a);
+    CreatePatient(db, b);
+    EXPECT_FALSE(PatientNumberTaken(db, "00000001", 1));
+    EXPECT_TRUE(PatientNumberTaken(db, "00000001", 2));
+    EXPECT_FALSE(PatientNumberTaken(db, "00000003", 2));
+    EXPECT_FALSE(PatientNumberTaken(db, "' OR '1'='1", 2));
+}
+
+TEST_F(Patients, KeysAreNotReusedUnlessTheLastRowWentAway)
+{
+    for (const char* name : {"A", "B", "C"}) {
+        PatientRecord r = sample(name);
+        CreatePatient(db, r);
+    }
+    db.Execute("delete from UserInfo where ID = 2");
+    EXPECT_EQ(LastPatientId(db), 3);
+    db.Execute("delete from UserInfo where ID = 3");
+    PatientRecord d = sample("D");
+    EXPECT_EQ(CreatePatient(db, d), 2);
+}
+
+TEST(PatientRules, DayIsLoweredUntilTheDateExists)
+{
+    EXPECT_EQ(ValidDate(2023, 2, 29), QDate(2023, 2, 28));
+    EXPECT_EQ(ValidDate(2024, 2, 29), QDate(2024, 2, 29));
+    EXPECT_EQ(ValidDate(2023, 4, 31), QDate(2023, 4, 30));
+    // 25 years before 29 Feb 2024 is 1999, which has no 29 February.
+    EXPECT_EQ(BirthdateForAge(25, QDate(2024, 2, 29), QDate(2024, 2, 29)), QDate(1999, 2, 28));
+    EXPECT_EQ(BirthdateForAge(40, QDate(1990, 7, 14), QDate(2026, 1, 1)), QDate(1986, 7, 14));
+}
+
+TEST(PatientRules, BirthDateGivesClampedAge)
+{
+    const QDate today(2026, 6, 1);
+    EXPECT_EQ(AgeForBirthdate(QDate(1906, 6, 1), today), 100); // 120 years back shows 100
+    EXPECT_EQ(AgeForBirthdate(QDate(2024, 1, 1), today), 6);
+    EXPECT_EQ(AgeForBirthdate(QDate(1986, 12, 31), today), 40); // calendar years only
+}
+
+TEST(PatientRules, RangesGiveTheirMessageAndNearerBound)
+{
+    struct Case {
+        PatientField field;
+        int value, key, bound;
+    } cases[] = {{PatientField::Age, 5, 1175, 6},       {PatientField::Age, 101, 1175, 100},
+                 {PatientField::Height, 79, 1176, 80},  {PatientField::Height, 241, 1176, 240},
+                 {PatientField::Weight, 14, 1177, 15},  {PatientField::Weight, 251, 1177, 250}};
+    for (const Case& c : cases) {
+        const PatientInputCheck check = CheckRange(c.field, c.value);
+        EXPECT_EQ(check.Field, c.field) << c.value;
+        EXPECT_EQ(check.MessageKey, c.key) << c.value;
+        EXPECT_EQ(check.Bound, c.bound) << c.value;
+    }
+    for (const auto& [field, value] :
+         {std::pair{PatientField::Age, 6}, std::pair{PatientField::Age, 100},
+          std::pair{PatientField::Height, 80}, std::pair{PatientField::Height, 240},
+          std::pair{PatientField::Weight, 15}, std::pair{PatientField::Weight, 250}})
+        EXPECT_TRUE(CheckRange(field, value).Ok()) << value;
+}
+
+TEST(PatientRules, EmptyFieldsComeBeforeRanges)
+{
+    PatientInput input;
+    input.Age = 5;
+    EXPECT_EQ(CheckNewPatient(input).MessageKey, 163);
+    input.Name = "Ann";
+    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1172);
+    input.NumberText = "00000001";
+    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1175);
+    input.Age = 30;
+    input.Height = 300;
+    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1176);
+    input.Height = 170;
+    input.Weight = 10;
+    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1177);
+    input.Weight = 70;
+    EXPECT_TRUE(CheckNewPatient(input).Ok());
+}
+
+TEST_F(Patients, EditCheckRefusesAnotherPatientsNumber)
+{
+    PatientRecord a = sample("A");
+    PatientRecord b = sample("B");
+    CreatePatient(db, a);
+    CreatePatient(db, b);
+    PatientRecord current;
+    ASSERT_TRUE(LoadPatient(db, b.ID, current));
+    PatientInput input = InputFromPatient(db, current);
+    EXPECT_TRUE(CheckEditedPatient(db, input, b.ID).Ok());
+    input.NumberText = "00000001";
+    EXPECT_EQ(CheckEditedPatient(db, input, b.ID).MessageKey, 1245);
+}
+
+TEST_F(Patients, NewPatientDefaults)
+{
+    PatientRecord a = sample("A");
+    CreatePatient(db, a);
+    const PatientInput input = NewPatientDefaults(db, QDate(2024, 2, 29));
+    EXPECT_TRUE(input.Name.isEmpty());
+    EXPECT_EQ(input.NumberText, "00000002");
+    EXPECT_EQ(input.Age, 25);
+    EXPECT_EQ(input.Birthdate, QDate(1999, 2, 28));
+    EXPECT_EQ(input.Height, 160);
+    EXPECT_EQ(input.Weight, 50);
+    EXPECT_EQ(input.Nation, 10);
+    EXPECT_EQ(input.Gender, 0);
+    EXPECT_EQ(input.Standard, 0);
+}
+
+TEST_F(Patients, UnchangedEditIsNoChange)
+{
+    PatientRecord a = sample("A");
+    CreatePatient(db, a);
+    PatientRecord current;
+    LoadPatient(db, a.ID, current);
+    PatientInput input = InputFromPatient(db, current);
+    EXPECT_FALSE(InputDiffers(input, current));
+    input.Weight = 61;
+    EXPECT_TRUE(InputDiffers(input, current));
+    input.Weight = 60;
+    input.NumberText = "00000009";
+    EXPECT_TRUE(InputDiffers(input, current));
+}

@@ -1,0 +1,158 @@
+// The coefficient lists, the atof rule, BSA and the half-open age bands.
+#include "records_fixture.h"
+
+#include "records/leading_number.h"
+#include "records/predict_equation.h"
+
+TEST(LeadingNumber, TakesTheLongestLeadingDecimalNumber)
+{
+    EXPECT_DOUBLE_EQ(LeadingNumber("1.25"), 1.25);
+    EXPECT_DOUBLE_EQ(LeadingNumber("  -0.026abc"), -0.026);
+    EXPECT_DOUBLE_EQ(LeadingNumber("+.5"), 0.5);
+    EXPECT_DOUBLE_EQ(LeadingNumber("7."), 7.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber("2.5e-3/"), 0.0025);
+    EXPECT_DOUBLE_EQ(LeadingNumber("3e"), 3.0);   // no digit after e: the exponent is not part
+    EXPECT_DOUBLE_EQ(LeadingNumber("4e+x"), 4.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber("1,5"), 1.0);  // a comma never is a decimal point
+}
+
+TEST(LeadingNumber, GivesZeroWithoutANumber)
+{
+    EXPECT_EQ(LeadingNumber(""), 0.0);
+    EXPECT_EQ(LeadingNumber("abc"), 0.0);
+    EXPECT_EQ(LeadingNumber("-"), 0.0);
+    EXPECT_EQ(LeadingNumber("."), 0.0);
+    EXPECT_EQ(LeadingNumber("inf"), 0.0);
+    EXPECT_EQ(LeadingNumber("nan"), 0.0);
+    EXPECT_EQ(LeadingNumber("0x10"), 0.0);
+}
+
+TEST(CoefficientList, ListWithoutSlashLeavesTheTenthsInPlace)
+{
+    auto values = DefaultCoefficients();
+    ParseCoefficientList("5.5", values);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FLOAT_EQ(values[i], i / 10.0f) << i;
+    ParseCoefficientList("", values);
+    EXPECT_FLOAT_EQ(values[9], 0.9f);
+}
+
+TEST(CoefficientList, ShortListFillsTheFirstSlotsOnly)
+{
+    auto values = DefaultCoefficients();
+    ParseCoefficientList("1/2/3", values);
+    EXPECT_FLOAT_EQ(values[0], 1);
+    EXPECT_FLOAT_EQ(values[1], 2);
+    EXPECT_FLOAT_EQ(values[2], 3);
+    EXPECT_FLOAT_EQ(values[3], 0.3f);
+    EXPECT_FLOAT_EQ(values[9], 0.9f);
+}
+
+TEST(CoefficientList, BlanksAreIgnoredAndBadNumbersAreZero)
+{
+    auto spaced = DefaultCoefficients();
+    auto plain = DefaultCoefficients();
+    ParseCoefficientList(" 1 .5 / -2 / x/ 3e1 /4abc/", spaced);
+    ParseCoefficientList("1.5/-2/x/3e1/4abc/", plain);
+    EXPECT_EQ(spaced, plain);
+    EXPECT_FLOAT_EQ(plain[0], 1.5f);
+    EXPECT_FLOAT_EQ(plain[1], -2);
+    EXPECT_FLOAT_EQ(plain[2], 0);
+    EXPECT_FLOAT_EQ(plain[3], 30);
+    EXPECT_FLOAT_EQ(plain[4], 4);
+    EXPECT_FLOAT_EQ(plain[5], 0); // the empty text after the last "/"
+    EXPECT_FLOAT_EQ(plain[6], 0.6f);
+}
+
+TEST(CoefficientList, NeverWritesMoreThanTenSlots)
+{
+    auto values = DefaultCoefficients();
+    ParseCoefficientList("0/1/2/3/4/5/6/7/8/9/10/11/12", values);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FLOAT_EQ(values[i], i) << i;
+}
+
+TEST(BodySurfaceArea, FollowsDuBois)
+{
+    // DuBois & DuBois 1916: 70 kg, 175 cm is about 1.85 m2; 50 kg, 160 cm about 1.50 m2.
+    EXPECT_NEAR(BodySurfaceArea(70, 175), 1.848, 0.002);
+    EXPECT_NEAR(BodySurfaceArea(50, 160), 1.50, 0.005);
+    EXPECT_EQ(BodySurfaceArea(0, 175), 0.0f);
+}
+
+TEST(PredictionAge, ClampsToTheTable)
+{
+    EXPECT_EQ(PredictionAge(-3), 0);
+    EXPECT_EQ(PredictionAge(0), 0);
+    EXPECT_EQ(PredictionAge(1), 1);
+    EXPECT_EQ(PredictionAge(99), 99);
+    EXPECT_EQ(PredictionAge(100), 99);
+    EXPECT_EQ(PredictionAge(130), 99);
+}
+
+TEST(PredictEquationEval, RatioSlotAddsFTimesTheFev1FvcRatio)
+{
+    PredictEquation eq;
+    eq.F = 100;
+    eq.C = {4, 3, 0, 0, 0, 0, 0, 0, 0, 0};
+    const PredictedSlots s = EvaluatePredictEquation(eq, 170, 40, 1.8f);
+    EXPECT_FLOAT_EQ(s.P[0], 4);
+    EXPECT_FLOAT_EQ(s.P[1], 3);
+    EXPECT_FLOAT_EQ(s.R, 0.75f);
+    EXPECT_FLOAT_EQ(s.P[2], 75);
+
+    eq.F = 0;
+    eq.C[2] = 80;
+    eq.Ac[2] = -0.2f;
+    EXPECT_FLOAT_EQ(EvaluatePredictEquation(eq, 170, 40, 1.8f).P[2], 72);
+}
+
+TEST(PredictEquationEval, EveryTermTakesItsOwnVariable)
+{
+    PredictEquation eq;
+    eq.C[0] = 1;
+    eq.Hc[0] = 0.01f;
+    eq.Ac[0] = 0.1f;
+    eq.AAc[0] = 0.001f;
+    eq.HHc[0] = 0.0001f;
+    eq.Sc[0] = 2;
+    // 1 + 0.01*150 + 0.1*30 + 0.001*900 + 0.0001*22500 + 2*1.5
+    EXPECT_NEAR(EvaluatePredictEquation(eq, 150, 30, 1.5f).P[0], 11.65, 1e-4);
+}
+
+TEST(PredictEquationEval, ZeroFvcEquationGivesNoInfiniteRatio)
+{
+    PredictEquation eq;
+    eq.C[1] = 3;
+    const PredictedSlots s = EvaluatePredictEquation(eq, 170, 40, 1.8f);
+    EXPECT_EQ(s.R, 0.0f);
+    EXPECT_TRUE(std::isfinite(s.P[2]));
+}
+
+using PredictTable = RecordsTest;
+
+TEST_F(PredictTable, AgeBandsAreHalfOpen)
+{
+    // ECCS adults: 18-25 uses age 25 folded into the constant (no age term); from 25 on the
+    // published age slope of FVC, -0.026 L/year, applies.
+    PredictEquation at24, at25, at18, at17;
+    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 24, at24));
+    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 25, at25));
+    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 18, at18));
+    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 17, at17));
+    EXPECT_FLOAT_EQ(at24.Ac[0], 0);
+    EXPECT_NEAR(at25.Ac[0], -0.026, 1e-6);
+    EXPECT_NEAR(at25.Hc[0], 0.0576, 1e-6);
+    EXPECT_EQ(at18.C, at24.C);
+    EXPECT_NE(at17.C, at18.C);
+    EXPECT_EQ(at25.F, 0);
+}
+
+TEST_F(PredictTable, UnknownStandardFindsNoEquation)
+{
+    PredictEquation eq;
+    eq.F = 42;
+    EXPECT_FALSE(LoadPredictEquation(db, 7, 0, 40, eq));
+    EXPECT_EQ(eq.F, 42);
+    EXPECT_FALSE(LoadPredictEquation(db, 0, 0, 100, eq)); // 100 is past the last band
+}

@@ -1,0 +1,277 @@
+// Predicted values against the published reference equations, and the
+// nation-group correction applied field by field.
+#include "records_fixture.h"
+
+#include "measure/test_record.h"
+#include "records/patient_record.h"
+#include "records/predicted_values.h"
+
+namespace {
+
+PatientRecord person(int standard, int gender, int age, int height, int weight = 70)
+{
+    PatientRecord p;
+    p.ID = 1;
+    p.Standard = standard;
+    p.Gender = gender;
+    p.Age = age;
+    p.Height = height;
+    p.Weight = weight;
+    p.Nation = 1;
+    return p;
+}
+
+// 1e-3 relative, as single-precision evaluation of the shipped coefficients allows.
+void expectNear(float actual, double expected, const char* what)
+{
+    EXPECT_NEAR(actual, expected, std::abs(expected) * 1e-3 + 1e-4) << what;
+}
+
+} // namespace
+
+using Predicted = RecordsTest;
+
+TEST_F(Predicted, EccsAdultManMatchesThePublishedEquations)
+{
+    // Quanjer et al. 1993, men, H in m: FVC 5.76H-0.026A-4.34, FEV1 4.30H-0.029A-2.49,
+    // FEV1%VC -0.18A+87.21, FEF25-75 1.94H-0.043A+2.70, PEF 6.14H-0.043A+0.15,
+    // MEF75 5.46H-0.029A-0.47, MEF50 3.79H-0.031A-0.35, MEF25 2.61H-0.026A-1.34,
+    // ERV = FRC-RV = (2.34H+0.009A-1.09)-(1.31H+0.022A-1.23).
+    const double H = 1.76, A = 40;
+    ManeuverResult r;
+    ComputePredictedValues(db, r, person(0, 0, 40, 176));
+    const double fvc = 5.76 * H - 0.026 * A - 4.34;
+    const double fev1 = 4.30 * H - 0.029 * A - 2.49;
+    const double erv = (2.34 * H + 0.009 * A - 1.09) - (1.31 * H + 0.022 * A - 1.23);
+    expectNear(r.FVC, fvc, "FVC");
+    expectNear(r.FEV1, fev1, "FEV1");
+    expectNear(r.FEV1_FVC, -0.18 * A + 87.21, "FEV1/FVC");
+    expectNear(r.FEF2575, 1.94 * H - 0.043 * A + 2.70, "FEF2575");
+    expectNear(r.PEF, 6.14 * H - 0.043 * A + 0.15, "PEF");
+    expectNear(r.FEF25, 5.46 * H - 0.029 * A - 0.47, "FEF25 (MEF75)");
+    expectNear(r.FEF50, 3.79 * H - 0.031 * A - 0.35, "FEF50");
+    expectNear(r.FEF75, 2.61 * H - 0.026 * A - 1.34, "FEF75 (MEF25)");
+    expectNear(r.ERV, erv, "ERV");
+    expectNear(r.MVV, 35 * fev1, "MVV");
+    // Derived fields of the same call.
+    expectNear(r.IC, fvc - erv, "IC");
+    expectNear(r.FEV1_FEV6, 100 * fev1 / fvc, "FEV1/FEV6");
+    for (float f : {r.FEV6, r.FIVC, r.VC, r.EVC, r.IVC})
+        EXPECT_EQ(f, r.FVC);
+    EXPECT_EQ(r.FIV1, r.FEV1);
+    EXPECT_EQ(r.PIF, r.PEF);
+    EXPECT_EQ(r.FEV1_VC, r.FEV1_FVC);
+    EXPECT_EQ(r.FIV1_FIVC, r.FEV1_FVC);
+    EXPECT_FLOAT_EQ(r.RR, 15);
+    EXPECT_FLOAT_EQ(r.FET, 6);
+    EXPECT_EQ(r.ELA, 40);
+    EXPECT_EQ(r.EVOL, 0);
+}
+
+TEST_F(Predicted, EccsAdultWomanAndTheYoungAdultSubstitution)
+{
+    // Women: FVC 4.43H-0.026A-2.89, FEV1 3.95H-0.025A-2.60.
+    ManeuverResult w;
+    ComputePredictedValues(db, w, person(0, 1, 40, 165));
+    expectNear(w.FVC, 4.43 * 1.65 - 0.026 * 40 - 2.89, "FVC");
+    expectNear(w.FEV1, 3.95 * 1.65 - 0.025 * 40 - 2.60, "FEV1");
+    // Between 18 and 25 years the statement substitutes age 25.
+    ManeuverResult m;
+    ComputePredictedValues(db, m, person(0, 0, 22, 180));
+    expectNear(m.FVC, 5.76 * 1.80 - 0.026 * 25 - 4.34, "FVC at 22");
+    EXPECT_EQ(m.ELA, 22);
+}
+
+TEST_F(Predicted, UsaSetFollowsNhanesThree)
+{
+    // Hankinson 1999, Caucasian men >= 20 y, H in cm:
+    // FVC -0.1933+0.00064A-0.000269A^2+0.00018642H^2, FEV1 0.5536-0.01303A-0.000172A^2+0.00014098H^2.
+    const double A = 60, H = 175;
+    ManeuverResult r;
+    ComputePredictedValues(db, r, person(2, 0, 60, 175));
+    expectNear(r.FVC, -0.1933 + 0.00064 * A - 0.000269 * A * A + 0.00018642 * H * H, "FVC");
+    expectNear(r.FEV1, 0.5536 - 0.01303 * A - 0.000172 * A * A + 0.00014098 * H * H, "FEV1");
+}
+
+TEST_F(Predicted, AgeIsClampedForQueryEquationsAndLungAge)
+{
+    ManeuverResult zero, negative, hundred, ninetyNine, old;
+    ComputePredictedValues(db, zero, person(0, 0, 0, 100, 15));
+    ComputePredictedValues(db, negative, person(0, 0, -4, 100, 15));
+    ComputePredictedValues(db, hundred, person(0, 0, 100, 170));
+    ComputePredictedValues(db, ninetyNine, person(0, 0, 99, 170));
+    ComputePredictedValues(db, old, person(0, 0, 130, 170));
+    EXPECT_EQ(zero.ELA, 1);
+    EXPECT_EQ(negative.ELA, 1);
+    EXPECT_GT(zero.FVC, 0);
+    EXPECT_EQ(negative.FVC, zero.FVC);
+    EXPECT_EQ(hundred.ELA, 99);
+    EXPECT_EQ(hundred.FVC, ninetyNine.FVC);
+    EXPECT_EQ(old.FVC, ninetyNine.FVC);
+    expectNear(ninetyNine.FVC, 5.76 * 1.70 - 0.026 * 99 - 4.34, "FVC at 99");
+}
+
+TEST_F(Predicted, BandEdgeTwentyFiveTakesTheNextRow)
+{
+    ManeuverResult at24, at25;
+    ComputePredictedValues(db, at24, person(0, 0, 24, 180));
+    ComputePredictedValues(db, at25, person(0, 0, 25, 180));
+    // Both give age 25 in the published equation: 18-24 by substitution, 25 by itself.
+    expectNear(at24.FVC, 5.76 * 1.80 - 0.026 * 25 - 4.34, "24");
+    expectNear(at25.FVC, 5.76 * 1.80 - 0.026 * 25 - 4.34, "25");
+    ManeuverResult at26;
+    ComputePredictedValues(db, at26, person(0, 0, 26, 180));
+    expectNear(at25.FVC - at26.FVC, 0.026, "slope from 25 on");
+}
+
+TEST_F(Predicted, WithoutEquationNothingChanges)
+{
+    ManeuverResult r;
+    r.FVC = 1.23f;
+    r.ELA = 7;
+    r.RR = 3;
+    ComputePredictedValues(db, r, person(5, 0, 40, 170));
+    EXPECT_FLOAT_EQ(r.FVC, 1.23f);
+    EXPECT_EQ(r.ELA, 7);
+    EXPECT_FLOAT_EQ(r.RR, 3);
+}
+
+TEST_F(Predicted, FieldsWithoutEquationKeepTheirValues)
+{
+    ManeuverResult r;
+    r.TV = 0.5f;
+    r.MV = 7;
+    r.tI = 1.5f;
+    r.tE = 2;
+    r.TV_tI = 0.3f;
+    r.ttot = 3.5f;
+    r.tI_ttot = 0.4f;
+    r.ExpCount = 11;
+    r.Duration = 6;
+    r.InspCount = 12;
+    r.FEV3 = 2;
+    r.IRV = 9;
+    ComputePredictedValues(db, r, person(0, 0, 40, 176));
+    EXPECT_FLOAT_EQ(r.TV, 0.5f);
+    EXPECT_FLOAT_EQ(r.MV, 7);
+    EXPECT_FLOAT_EQ(r.tI, 1.5f);
+    EXPECT_FLOAT_EQ(r.tE, 2);
+    EXPECT_FLOAT_EQ(r.TV_tI, 0.3f);
+    EXPECT_FLOAT_EQ(r.ttot, 3.5f);
+    EXPECT_FLOAT_EQ(r.tI_ttot, 0.4f);
+    EXPECT_EQ(r.ExpCount, 11);
+    EXPECT_EQ(r.Duration, 6);
+    EXPECT_EQ(r.InspCount, 12);
+    EXPECT_EQ(r.FEV3, 0);
+    EXPECT_EQ(r.FEV3_FVC, 0);
+    // The neutral correction of the shipped groups copies ERV into IRV.
+    EXPECT_EQ(r.IRV, r.ERV);
+}
+
+TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
+{
+    // A private equation set 3: FVC 4, FEV1 3 (constants only), slot 2 all zero.
+    auto add = [&](int f) {
+        db.Execute("delete from Predict where Type = 3");
+        ASSERT_TRUE(db.Execute(
+            "insert into Predict(Type, Gender, Age_lower_limit, Age_upper_limit, \"FEV1/FVC\", "
+            "Param_Constant, Param_Hight, Param_Age, Param_Age_Age, Param_Height_Height, "
+            "Param_Surface) values(3, 0, 0, 100, ?, ?, ?, ?, ?, ?, ?)",
+            {f, "4/3/0/1/1/1/1/1/1/1", "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0",
+             "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0"}));
+    };
+    add(100);
+    ManeuverResult r;
+    ComputePredictedValues(db, r, person(3, 0, 40, 170));
+    EXPECT_FLOAT_EQ(r.FEV1_FVC, 75);
+    add(0);
+    ComputePredictedValues(db, r, person(3, 0, 40, 170));
+    EXPECT_FLOAT_EQ(r.FEV1_FVC, 0);
+    EXPECT_FLOAT_EQ(r.FEV1_FEV6, 75);
+}
+
+TEST_F(Predicted, NeutralCorrectionChangesNothing)
+{
+    // Group 1 ships with Multiply 1 and Additive 0; a group without rows is not corrected.
+    ManeuverResult corrected, plain;
+    PatientRecord p = person(0, 1, 50, 160, 60);
+    ComputePredictedValues(db, corrected, p);
+    p.Nation = 99;
+    plain.IRV = -5;
+    ComputePredictedValues(db, plain, p);
+    EXPECT_EQ(std::memcmp(&corrected.IC, &plain.IC, offsetof(ManeuverResult, IRV)), 0);
+    EXPECT_EQ(corrected.VC, plain.VC);
+    EXPECT_EQ(corrected.FVC, plain.FVC);
+    EXPECT_EQ(corrected.MVV, plain.MVV);
+    EXPECT_FLOAT_EQ(corrected.FET, 6);
+    EXPECT_EQ(plain.IRV, -5); // no correction: IRV untouched
+}
+
+TEST_F(Predicted, EachCorrectionRowReachesItsOwnField)
+{
+    // Row k gets factor 1 + k/100 and offset k/1000, so every field shows which row it took.
+    for (int k = 1; k <= 23; ++k)
+        ASSERT_TRUE(db.Execute("update Nation set Multiply = ?, Additive = ? where nNation = 4 "
+                               "and ParamName = ?",
+                               {1 + k / 100.0, k / 1000.0, k}));
+    PatientRecord p = person(0, 0, 40, 176);
+    ManeuverResult base, r;
+    ComputePredictedValues(db, base, p);
+    p.Nation = 4;
+    ComputePredictedValues(db, r, p);
+    auto row = [&](float before, int k) {
+        return before * static_cast<float>(1 + k / 100.0) + static_cast<float>(k / 1000.0);
+    };
+    const struct {
+        float ManeuverResult::*field;
+        int k;
+        const char* name;
+    } table[] = {{&ManeuverResult::ERV, 1, "ERV"},         {&ManeuverResult::EVC, 2, "EVC"},
+                 {&ManeuverResult::FEF25, 3, "FEF25"},     {&ManeuverResult::FEF2575, 4, "FEF2575"},
+                 {&ManeuverResult::FEF50, 5, "FEF50"},     {&ManeuverResult::FEF75, 6, "FEF75"},
+                 {&ManeuverResult::FEV1, 7, "FEV1"},       {&ManeuverResult::FEV1_FEV6, 8, "FEV1/FEV6"},
+                 {&ManeuverResult::FEV1_FVC, 9, "FEV1/FVC"}, {&ManeuverResult::FEV1_VC, 10, "FEV1/VC"},
+                 {&ManeuverResult::FEV6, 13, "FEV6"},      {&ManeuverResult::FIV1, 14, "FIV1"},
+                 {&ManeuverResult::FIV1_FIVC, 15, "FIV1/FIVC"}, {&ManeuverResult::FIVC, 16, "FIVC"},
+                 {&ManeuverResult::FVC, 17, "FVC"},        {&ManeuverResult::IC, 18, "IC"},
+                 {&ManeuverResult::IVC, 19, "IVC"},        {&ManeuverResult::MVV, 20, "MVV"},
+                 {&ManeuverResult::PEF, 21, "PEF"},        {&ManeuverResult::PIF, 22, "PIF"},
+                 {&ManeuverResult::VC, 23, "VC"}};
+    for (const auto& t : table)
+        EXPECT_FLOAT_EQ(r.*t.field, row(base.*t.field, t.k)) << t.name;
+    EXPECT_FLOAT_EQ(r.IRV, r.ERV);
+    EXPECT_FLOAT_EQ(r.FET, 6.0f * 1.02f);
+    EXPECT_EQ(r.FEV3, 0);
+    EXPECT_EQ(r.FEV3_FVC, 0);
+    EXPECT_EQ(r.EVOL, 0);
+    EXPECT_EQ(r.ELA, 40);
+}
+
+TEST_F(Predicted, IncompleteGroupIsNotCorrected)
+{
+    db.Execute("update Nation set Multiply = 2 where nNation = 5");
+    db.Execute("delete from Nation where nNation = 5 and ParamName = 23");
+    PatientRecord p = person(0, 0, 40, 176);
+    ManeuverResult base, r;
+    ComputePredictedValues(db, base, p);
+    p.Nation = 5;
+    ComputePredictedValues(db, r, p);
+    EXPECT_EQ(r.FVC, base.FVC);
+    EXPECT_EQ(r.FET, 6.0f);
+}
+
+TEST_F(Predicted, RowsWrittenOutOfOrderStillMeetTheirParameter)
+{
+    // Group 11 written in descending parameter order with only FVC (17) doubled.
+    ASSERT_TRUE(db.Execute("insert into Race(Nation) values('Late')"));
+    for (int k = 23; k >= 1; --k)
+        db.Execute("insert into Nation(nNation, ParamName, Multiply, Additive) values(11, ?, ?, 0)",
+                   {k, k == 17 ? 2.0 : 1.0});
+    PatientRecord p = person(0, 0, 40, 176);
+    ManeuverResult base, r;
+    ComputePredictedValues(db, base, p);
+    p.Nation = 11;
+    ComputePredictedValues(db, r, p);
+    EXPECT_FLOAT_EQ(r.FVC, 2 * base.FVC);
+    EXPECT_FLOAT_EQ(r.ERV, base.ERV);
+}
