@@ -14,7 +14,8 @@ target_sources(tav_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/bluetooth_transport.h
     ${CMAKE_CURRENT_LIST_DIR}/blue_tooth.cpp ${CMAKE_CURRENT_LIST_DIR}/blue_tooth.h
     ${CMAKE_CURRENT_LIST_DIR}/bluetooth_port.cpp ${CMAKE_CURRENT_LIST_DIR}/bluetooth_port.h
-    ${CMAKE_CURRENT_LIST_DIR}/pty_server.cpp ${CMAKE_CURRENT_LIST_DIR}/pty_server.h)
+    ${CMAKE_CURRENT_LIST_DIR}/pty_server.cpp ${CMAKE_CURRENT_LIST_DIR}/pty_server.h
+    ${CMAKE_CURRENT_LIST_DIR}/real_link_factories.cpp ${CMAKE_CURRENT_LIST_DIR}/real_link_factories.h)
 target_link_libraries(tav_core PRIVATE PkgConfig::LIBSERIALPORT PkgConfig::HIDAPI Threads::Threads)
 
 # Core-only builds (sanitizer runs) have no QtBluetooth: CBlueTooth then sees
