@@ -19,6 +19,7 @@ struct FakeHidState {
     QList<QByteArray> written;
     int failWriteNumber = -1; // this write (0-based) fails
     std::deque<QByteArray> input; // payloads; an empty one stands for a timed-out read
+    bool unplugged = false;        // reads fail with an error
 };
 
 class FakeHidBackend : public HidBackend {
@@ -56,6 +57,8 @@ public:
     }
     int Read(unsigned char* data, int length, int) override
     {
+        if (m_state->unplugged)
+            return -1;
         if (m_state->input.empty())
             return 0;
         const QByteArray next = m_state->input.front();

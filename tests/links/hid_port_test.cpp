@@ -94,6 +94,22 @@ TEST_F(HidPortTest, FailedReportDoesNotStopTheOthers)
     EXPECT_EQ(m_state->written.size(), 2);
 }
 
+TEST_F(HidPortTest, SilenceKeepsThePortOpenAnUnpluggedDeviceDoesNot)
+{
+    auto port = openPort(VendorDescriptor(64));
+    unsigned char buffer[64] = {};
+    EXPECT_EQ(port->Read(buffer, 64), 0); // nothing came within the wait
+    EXPECT_EQ(port->IsOpen(), 1);
+    m_state->unplugged = true;
+    EXPECT_EQ(port->Read(buffer, 64), 0);
+    EXPECT_EQ(port->IsOpen(), 0);
+    port->Close();
+    EXPECT_FALSE(m_state->open);
+    // Plugged in again: a new open finds it.
+    m_state->unplugged = false;
+    EXPECT_EQ(port->Open(), 1);
+}
+
 TEST_F(HidPortTest, OpenMatchesIdentityAndStrings)
 {
     m_state->devices = {{"/dev/hidraw0", 0x2047, 0x0302, "Texas Instruments", "Other gadget"},

@@ -176,6 +176,21 @@ TEST_F(SerialPortIo, FirstByteMayComeLateWithinTheTotalLimit)
     EXPECT_STREQ(reinterpret_cast<char*>(buffer), "0123456789");
 }
 
+TEST(SerialPortLost, DeviceThatGoesAwayLeavesThePortClosed)
+{
+    TempHome home;
+    auto device = std::make_unique<PtyDevice>(AnswerE('T'));
+    Settings().portName = device->name();
+    SerialPort port(listOf({}));
+    ASSERT_EQ(port.Open(), 1);
+    device.reset(); // the other end of the line is gone, as if unplugged
+    unsigned char buffer[64] = {};
+    EXPECT_EQ(port.Read(buffer, 64), 0);
+    EXPECT_EQ(port.IsOpen(), 0) << "a reader must be able to tell a lost device from silence";
+    EXPECT_EQ(port.Close(), 1);
+    EXPECT_TRUE(port.PortName().isEmpty());
+}
+
 TEST(PortDiscovery, KeepsOnlyTheDeviceIdentityInSystemOrder)
 {
     const QList<PortDiscovery::PortInfo> ports = {

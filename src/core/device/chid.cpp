@@ -15,6 +15,7 @@ int CHID::SelectDeviceOpen(int index, int vendorId, int productId, const QString
     if (!m_backend || index < 1)
         return 0;
     Close();
+    m_lost = 0;
     int seen = 0;
     for (const HidBackend::DeviceInfo& info : m_backend->Enumerate(vendorId, productId)) {
         if (info.vendorId != vendorId || info.productId != productId ||
@@ -59,6 +60,8 @@ int CHID::Read(unsigned char* report, int length, int* read)
         return 0;
     report[0] = 0;
     const int got = m_backend->Read(report + 1, length - 1, kReadWaitMs);
+    if (got < 0)
+        m_lost = 1;
     if (got <= 0)
         return 0;
     if (read)

@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 // Our USB HID access layer: finds the device by identity and strings, knows
@@ -27,6 +28,9 @@ public:
     int Write(const unsigned char* report, int length, int* written);
     // One report into report[1..]; report[0] is the report ID 0.
     int Read(unsigned char* report, int length, int* read);
+    // Non-zero once a read failed with an error rather than a time-out: the
+    // device is gone (unplugged).
+    int Lost() const { return m_lost; }
 
     // Bytes in the longest input report plus the report-ID byte, from a HID
     // report descriptor; 0 when the descriptor describes no input.
@@ -34,4 +38,5 @@ public:
 
 private:
     std::unique_ptr<HidBackend> m_backend;
+    std::atomic<int> m_lost{0};
 };

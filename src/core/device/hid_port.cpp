@@ -69,6 +69,10 @@ int HidPort::Read(unsigned char* buffer, int count)
         int got = 0;
         if (!m_device.Read(report.data(), length, &got)) {
             result = 0; // that part of the caller's buffer stays as it was
+            if (m_device.Lost()) {
+                m_open = 0; // unplugged: a reader must not wait on it any longer
+                break;
+            }
             continue;
         }
         std::memcpy(buffer + offset, report.data() + 1,

@@ -134,7 +134,7 @@ public:
             if (n < 0 && errno != EAGAIN && errno != EINTR)
                 return done > 0 ? done : -1;
             const int left = msLeft(deadline);
-            if (left <= 0 || waitFor(POLLOUT, left) < 0)
+            if (left <= 0 || waitFor(POLLOUT, left) != 0)
                 break;
         }
         return done;
@@ -145,18 +145,22 @@ public:
         if (m_fd < 0 || timeoutMs <= 0)
             return -1;
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        bool hungUp = false;
         for (;;) {
             const ssize_t n = ::read(m_fd, buffer, static_cast<size_t>(count));
             if (n > 0)
                 return static_cast<int>(n);
-            // A pseudo-terminal whose other end went away reports EIO: no data.
-            if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO)
+            // The other end went away (like an unplugged device) once
+            // nothing is left to read after a hang-up.
+            if ((n < 0 && errno != EAGAIN && errno != EINTR) || hungUp)
                 return -1;
             const int left = msLeft(deadline);
             if (left <= 0)
                 return 0;
-            if (waitFor(POLLIN, left) < 0)
+            const int state = waitFor(POLLIN, left);
+            if (state < 0)
                 return -1;
+            hungUp = state > 0;
         }
     }
 
@@ -169,16 +173,15 @@ private:
             std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count());
     }
 
-    // Waits for the event; a hung-up other end is waited out by the deadline.
+    // Waits for the event; 1 when the line hung up (the other end of the
+    // pseudo-terminal closed), which a read alone does not tell from silence.
     int waitFor(short events, int timeoutMs)
     {
         pollfd p{m_fd, events, 0};
         const int r = ::poll(&p, 1, timeoutMs);
-        if (r < 0 && errno != EINTR)
-            return -1;
-        if (r > 0 && (p.revents & POLLHUP) && !(p.revents & events))
-            usleep(static_cast<useconds_t>(std::min(timeoutMs, 10)) * 1000);
-        return 0;
+        if (r < 0)
+            return errno == EINTR ? 0 : -1;
+        return r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? 1 : 0;
     }
 
     static speed_t speedFor(int baudRate)

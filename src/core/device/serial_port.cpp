@@ -35,8 +35,7 @@ int SerialPort::Open()
 
 int SerialPort::Close()
 {
-    if (m_open)
-        closeLine();
+    closeLine();
     m_open = 0;
     return 1;
 }
@@ -49,6 +48,14 @@ void SerialPort::closeLine()
     }
     m_line.reset();
     m_portName.clear();
+}
+
+void SerialPort::lost()
+{
+    // The device went away (unplugged, or the other end of a pseudo-terminal
+    // closed): report the port closed so that a reader stops waiting on it.
+    // The line itself is let go by Close, on the thread that owns the port.
+    m_open = 0;
 }
 
 int SerialPort::findAndOpen()
@@ -96,7 +103,10 @@ int SerialPort::Write(const unsigned char* buffer, int count)
     m_line->Flush();
     if (count == 0)
         return 1;
-    return m_line->Write(buffer, count, kPerByteMs * count + kConstantMs) == count ? 1 : 0;
+    const int written = m_line->Write(buffer, count, kPerByteMs * count + kConstantMs);
+    if (written < 0)
+        lost();
+    return written == count ? 1 : 0;
 }
 
 int SerialPort::Read(unsigned char* buffer, int count)
@@ -118,8 +128,10 @@ int SerialPort::Read(unsigned char* buffer, int count)
         if (wait <= 0)
             break;
         const int n = m_line->ReadSome(buffer + got, count - got, wait);
-        if (n < 0)
+        if (n < 0) {
+            lost();
             return 0;
+        }
         if (n == 0)
             break;
         got += n;

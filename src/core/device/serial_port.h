@@ -45,6 +45,7 @@ private:
     int findAndOpen();
     int openOne(const QString& name);
     void closeLine();
+    void lost();
 
     PortLister m_lister;
     std::unique_ptr<SerialLine> m_line;
