@@ -7,3 +7,6 @@ class CliContext;
 int CmdSettings(CliContext& context, QStringList& args);
 int CmdText(CliContext& context, QStringList& args);
 int CmdDevsim(CliContext& context, QStringList& args);
+int CmdAnalyze(CliContext& context, QStringList& args);
+int CmdPatient(CliContext& context, QStringList& args);
+int CmdPredicted(CliContext& context, QStringList& args);

@@ -2,6 +2,9 @@
 #include "cli_context.h"
 #include "commands.h"
 
+#include "device/device_manager.h"
+#include "device/real_link_factories.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -18,9 +21,12 @@ struct Command {
 const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
-        {"devsim", {CmdDevsim, "devsim --pty [--profile P] [--protocol ascii|checksum]  the virtual spirometer on a pseudo-terminal"}},
+        {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
+        {"devsim", {CmdDevsim, "devsim --pty [--profile P]  the virtual spirometer on a pseudo-terminal"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
+        {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
+        {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
     };
     return table;
 }
@@ -41,6 +47,8 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     CliContext context(args);
+    // The wired and Bluetooth links for commands that reach a device.
+    RegisterRealLinks(DeviceManager::Instance());
     if (args.isEmpty())
         return usage();
     const QString name = args.takeFirst();

@@ -1,7 +1,16 @@
+#include "app/ini_file.h"
 #include "app/lang_text.h"
 #include "support/temp_home.h"
+#include "text_lookups.h"
 
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QStringList>
+
+#include <map>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -36,6 +45,162 @@ TEST(GetLangText, NoCachingFollowsLanguageChange)
     EXPECT_EQ(GetLangText("CASE", 116), "Quit");
     Settings().language = "Chinese";
     EXPECT_EQ(GetLangText("CASE", 116), QString::fromUtf8("退出"));
+}
+
+TEST(GetLangText, ChineseValuesRoundTripAndAreCutByCharacters)
+{
+    TempHome home;
+    const QString longChinese(600, QChar(0x80BA)); // 肺, three bytes in UTF-8
+    home.write("Language/English.txt",
+               QString::fromUtf8("[CASE]\n1193=肺活量\\n测试\n[MESSAGE]\n141=").toUtf8() +
+                   longChinese.toUtf8() + "\n");
+    EXPECT_EQ(GetLangText("CASE", 1193), QString::fromUtf8("肺活量\n测试"));
+    EXPECT_EQ(GetLangText("MESSAGE", 141), longChinese.left(kLangTextLength));
+}
+
+// The language files as they are shipped.
+
+QString shippedFile(const char* language)
+{
+    return QString(TAV_LANGUAGE_DIR) + '/' + language + ".txt";
+}
+
+bool hasChinese(const QString& text)
+{
+    for (const QChar c : text)
+        if ((c.unicode() >= 0x3000 && c.unicode() <= 0x9FFF) ||
+            (c.unicode() >= 0xFF00 && c.unicode() <= 0xFFEF))
+            return true;
+    return false;
+}
+
+std::map<QString, std::set<int>> lookedUp()
+{
+    std::map<QString, std::set<int>> ids;
+    for (const auto& [section, list] : text_lookups::Lookups())
+        ids[section].insert(list.begin(), list.end());
+    return ids;
+}
+
+class ShippedLanguageFile : public testing::TestWithParam<const char*> {};
+
+TEST_P(ShippedLanguageFile, IsUtf8IniWithOnlyTheTextsTheProgramUses)
+{
+    QFile file(shippedFile(GetParam()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(QString::fromUtf8(bytes).toUtf8(), bytes) << "not valid UTF-8";
+
+    const auto used = lookedUp();
+    std::map<QString, std::set<int>> seen;
+    QString section;
+    const QStringList lines = QString::fromUtf8(bytes).split('\n');
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString line = lines[n].trimmed();
+        const std::string where = "line " + std::to_string(n + 1);
+        if (line.isEmpty() || line.startsWith(';'))
+            continue;
+        if (line.startsWith('[')) {
+            ASSERT_TRUE(line.endsWith(']')) << where;
+            section = line.mid(1, line.size() - 2);
+            EXPECT_TRUE(used.count(section)) << where << ": unknown section";
+            EXPECT_FALSE(seen.count(section)) << where << ": section repeated";
+            seen[section];
+            continue;
+        }
+        const int eq = line.indexOf('=');
+        ASSERT_GT(eq, 0) << where;
+        bool isNumber = false;
+        const int id = line.left(eq).toInt(&isNumber);
+        ASSERT_TRUE(isNumber) << where;
+        ASSERT_FALSE(section.isEmpty()) << where << ": key before any section";
+        // A repeated key would be hidden behind the first one.
+        EXPECT_TRUE(seen[section].insert(id).second) << where << ": key repeated";
+        EXPECT_TRUE(used.count(section) && used.at(section).count(id))
+            << where << ": " << id << " is not looked up in " << section.toStdString();
+        EXPECT_LE(line.size() - eq - 1, kLangTextLength) << where;
+    }
+}
+
+TEST_P(ShippedLanguageFile, HoldsEveryTextTheProgramLooksUp)
+{
+    const QString path = shippedFile(GetParam());
+    for (const auto& [section, ids] : text_lookups::Lookups()) {
+        for (int id : ids) {
+            EXPECT_TRUE(IniFile::HasKey(path, section, QString::number(id)))
+                << section << " " << id << " missing";
+            EXPECT_FALSE(GetLangTextFrom(path, section, id).trimmed().isEmpty())
+                << section << " " << id << " blank";
+        }
+    }
+    // The delete question stays two lines in every language.
+    EXPECT_EQ(GetLangTextFrom(path, "MESSAGE", 140).count('\n'), 1);
+    // The BTPS and Wait lists offer two different choices.
+    EXPECT_NE(GetLangTextFrom(path, "SETTING", 300), GetLangTextFrom(path, "SETTING", 301));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, ShippedLanguageFile, testing::Values("English", "Chinese"));
+
+TEST(ShippedLanguageFiles, EnglishRepeatsTheEnglishDefaultsAndHasNoChinese)
+{
+    const QString path = shippedFile("English");
+    std::map<int, QString> defaults;
+    for (const auto& entry : text_lookups::Defaults())
+        defaults[entry.id] = QString::fromUtf8(entry.text);
+    for (const auto& [section, ids] : text_lookups::Lookups()) {
+        for (int id : ids) {
+            const QString text = GetLangTextFrom(path, section, id);
+            EXPECT_FALSE(hasChinese(text)) << section << " " << id;
+            const auto it = defaults.find(id);
+            if (it != defaults.end() && !hasChinese(it->second)) {
+                EXPECT_EQ(text.toStdString(), it->second.toStdString()) << section << " " << id;
+            }
+        }
+    }
+}
+
+TEST(ShippedLanguageFiles, ChineseTranslatesEveryTextAndKeepsChineseDefaults)
+{
+    const QString path = shippedFile("Chinese");
+    const QStringList sameInEveryLanguage = {"cm", "kg", "L", "L/S", "TAV"};
+    std::map<int, QString> defaults;
+    for (const auto& entry : text_lookups::Defaults())
+        defaults[entry.id] = QString::fromUtf8(entry.text);
+    for (const auto& [section, ids] : text_lookups::Lookups()) {
+        for (int id : ids) {
+            const QString text = GetLangTextFrom(path, section, id);
+            const auto it = defaults.find(id);
+            if (it != defaults.end() && hasChinese(it->second)) {
+                EXPECT_EQ(text, it->second) << section << " " << id;
+            } else if (!sameInEveryLanguage.contains(text)) {
+                EXPECT_TRUE(hasChinese(text)) << section << " " << id << " untranslated";
+            }
+        }
+    }
+    // List headers drop a trailing ASCII colon, so the labels must end in one.
+    for (int id : {104, 105, 107, 108, 109, 110})
+        EXPECT_TRUE(GetLangTextFrom(path, "CASE", id).endsWith(':')) << id;
+}
+
+TEST(ShippedLanguageFiles, LanguageChoiceSwitchesTextsAndAnEmptyChoiceFallsBack)
+{
+    TempHome home;
+    for (const char* language : {"English", "Chinese"}) {
+        QFile file(shippedFile(language));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        home.write(QString("Language/") + language + ".txt", file.readAll());
+    }
+    Settings().language = "English";
+    const QString englishOff = GetLangText("SETTING", 300);
+    EXPECT_FALSE(englishOff.isEmpty());
+    Settings().language = "Chinese";
+    const QString chineseOff = GetLangText("SETTING", 300);
+    EXPECT_TRUE(hasChinese(chineseOff));
+    EXPECT_NE(chineseOff, englishOff);
+    // An empty language folder stores an empty LANGUAGE: only the built-in table is left.
+    Settings().language = "";
+    EXPECT_TRUE(GetLangText("SETTING", 300).isEmpty());
+    EXPECT_EQ(GetLangText("CASE", 1193), "TAV Spirometer");
 }
 
 } // namespace

@@ -103,11 +103,11 @@ void AsciiDeviceSide::hostByte(unsigned char b)
     }
     case kCalibrate2L:
         reply({kCalibrate2LReply});
-        startCalibration();
+        startCalibration(2);
         break;
     case kCalibrate3L:
         reply({kCalibrate3LReply});
-        startCalibration();
+        startCalibration(3);
         break;
     case kEndCalibration:
         stopCalibration();

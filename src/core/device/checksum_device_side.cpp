@@ -105,7 +105,7 @@ void ChecksumDeviceSide::command(const Wire::Bytes& frame)
         break;
     }
     case kStartCalibration:
-        startCalibration();
+        startCalibration(frame[1]);
         break;
     case kEndCalibration:
         stopCalibration();

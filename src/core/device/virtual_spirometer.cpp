@@ -168,8 +168,9 @@ void VirtualSpirometer::stopStream()
     m_partial.clear();
 }
 
-void VirtualSpirometer::startCalibration()
+void VirtualSpirometer::startCalibration(int volume)
 {
+    m_calibrationVolume = volume;
     for (int status : m_config.calibrationScript)
         reply(calibrationStatus(status));
 }

@@ -71,6 +71,8 @@ public:
     // Space and times of the last wait parameters, -1 before any.
     int WaitSpace() const { return m_waitSpace; }
     int WaitTimes() const { return m_waitTimes; }
+    // Syringe volume code of the last calibration start, -1 before any.
+    int CalibrationVolume() const { return m_calibrationVolume; }
     int TotalPulses() const;
     void SetTest(SimTest test);
 
@@ -101,7 +103,7 @@ protected:
     void reply(const Wire::Bytes& bytes);
     void startStream();
     void stopStream();
-    void startCalibration();
+    void startCalibration(int volume);
     void stopCalibration();
     void rewindToPulse(int pulse);
     bool ignores(int command) const { return command == m_config.faults.noAnswerTo; }
@@ -113,6 +115,7 @@ protected:
     SimConfig m_config;
     PatientModel m_patient;
     int m_waitSpace = -1, m_waitTimes = -1;
+    int m_calibrationVolume = -1;
     std::vector<int> m_resends;
 
 private:

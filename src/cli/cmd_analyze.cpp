@@ -1,0 +1,63 @@
+// tavctl analyze FILE.dt: a test file taken apart, as JSON.
+#include "cli_context.h"
+#include "commands.h"
+#include "json_out.h"
+
+#include "measure/maneuver_fields.h"
+#include "measure/record_codec.h"
+#include "measure/test_file_reader.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+QJsonObject headerJson(const TestFileHeader& h) {
+    QJsonObject json;
+    json["magic"] = QString::fromLatin1(RecordCodec::Text(h.magic, sizeof h.magic));
+    json["version"] = QString::fromLatin1(RecordCodec::Text(h.version, sizeof h.version));
+    json["trailerFlag"] = h.trailerFlag;
+    json["sampleOffset"] = h.sampleOffset;
+    json["testType"] = h.testType;
+    json["expCoefficient"] = h.expCoefficient;
+    json["inspCoefficient"] = h.inspCoefficient;
+    json["temperature"] = h.temperature;
+    json["deviceId"] = QString::fromLatin1(RecordCodec::Text(h.deviceId, sizeof h.deviceId));
+    json["testTime"] = QString::fromLatin1(RecordCodec::Text(h.testTime, sizeof h.testTime));
+    json["dataName"] = QString::fromLatin1(RecordCodec::Text(h.dataName, sizeof h.dataName));
+    return json;
+}
+
+QJsonObject recordJson(const ManeuverResult& record) {
+    QJsonObject json;
+    const auto& fields = ManeuverFields();
+    for (int i = 0; i < int(fields.size()); ++i) {
+        const double value = ManeuverFieldValue(record, i);
+        if (fields[i].isInteger)
+            json[fields[i].name] = qint64(value);
+        else // the float's own shortest digits, not its double expansion
+            json[fields[i].name] = QString::number(float(value), 'g', 7).toDouble();
+    }
+    return json;
+}
+
+} // namespace
+
+int CmdAnalyze(CliContext&, QStringList& args) {
+    if (args.size() != 1)
+        return CliContext::Fail("usage: tavctl analyze FILE.dt");
+    TestFile file;
+    QString error;
+    if (!ReadTestFile(args[0], file, &error))
+        return CliContext::Fail(args[0] + ": " + error);
+    QJsonArray acceptance;
+    for (int flag : file.acceptance.flag)
+        acceptance.append(flag);
+    QJsonObject json;
+    json["header"] = headerJson(file.header);
+    json["record"] = recordJson(file.record);
+    json["acceptance"] = acceptance;
+    json["samples"] = qint64(file.samples.size());
+    PrintJson(json);
+    return 0;
+}

@@ -1,0 +1,140 @@
+// The calibration worker against the virtual spirometer's verdict scripts.
+#include "device_fixture.h"
+
+#include "measure/calibration_session.h"
+
+#include <mutex>
+
+namespace {
+
+struct CalibrationRun {
+    int started = 0;
+    std::vector<int> verdicts;
+};
+
+CalibrationRun calibrate(CalibrationSession& session, int volumeCode)
+{
+    CalibrationRun run;
+    std::mutex mutex;
+    const auto connection = QObject::connect(&session, &CalibrationSession::verdict, [&](int code) {
+        std::lock_guard lock(mutex);
+        run.verdicts.push_back(code);
+    });
+    run.started = session.Start(volumeCode);
+    session.Join();
+    QObject::disconnect(connection);
+    return run;
+}
+
+SimConfig script(std::vector<int> statuses, SimProtocol protocol = SimProtocol::Checksum)
+{
+    SimConfig config;
+    config.protocol = protocol;
+    config.calibrationScript = std::move(statuses);
+    return config;
+}
+
+} // namespace
+
+using CalibrationSessionTest = DeviceTest;
+
+TEST_F(CalibrationSessionTest, EveryStatusMapsToItsVerdict)
+{
+    using S = CalibrationSession;
+    const struct {
+        int status, verdict;
+        bool keepWaiting, end;
+    } table[] = {{-1, -1, false, false},         {0, S::kFailure, false, true},
+                 {1, S::kSuccess, false, false}, {2, S::kWrongSyringe, false, false},
+                 {3, S::kReplaceBlade, false, false}, {4, S::kRepeat, false, false},
+                 {5, S::kFailure, false, true},  {8, S::kFailure, false, true},
+                 {9, S::kWaiting, true, false},  {10, S::kClose, false, false},
+                 {11, S::kFailure, false, true}, {-7, S::kFailure, false, true}};
+    for (const auto& row : table) {
+        const S::Step step = S::StepFor(row.status);
+        EXPECT_EQ(step.verdict, row.verdict) << row.status;
+        EXPECT_EQ(step.keepWaiting, row.keepWaiting) << row.status;
+        EXPECT_EQ(step.endCalibration, row.end) << row.status;
+    }
+    EXPECT_EQ(S::VolumeCode(-1), 2); // nothing selected
+    EXPECT_EQ(S::VolumeCode(0), 2);
+    EXPECT_EQ(S::VolumeCode(1), 3);
+}
+
+TEST_F(CalibrationSessionTest, VerdictScriptsOfTheChecksumDevice)
+{
+    using S = CalibrationSession;
+    const struct {
+        std::vector<int> statuses;
+        std::vector<int> verdicts;
+    } cases[] = {
+        {{9, 9, 1}, {S::kTesting, S::kWaiting, S::kWaiting, S::kSuccess}},
+        {{2}, {S::kTesting, S::kWrongSyringe}},
+        {{3}, {S::kTesting, S::kReplaceBlade}},
+        {{11}, {S::kTesting, S::kFailure}}, // an unknown status ends as a failure
+        {{9, -1}, {S::kTesting, S::kWaiting}},
+        {{}, {S::kTesting}}, // a silent device: the wait ends without a verdict
+    };
+    for (const auto& c : cases) {
+        useDevice(script(c.statuses));
+        CalibrationSession session;
+        const CalibrationRun run = calibrate(session, 3);
+        EXPECT_EQ(run.started, 1);
+        EXPECT_EQ(run.verdicts, c.verdicts);
+        EXPECT_EQ(DeviceManager::Instance().SimulatedDevice()->CalibrationVolume(), 3);
+        EXPECT_EQ(DeviceManager::Instance().CurrentPort()->IsOpen(), 0); // closed afterwards
+    }
+}
+
+TEST_F(CalibrationSessionTest, FlagsAndTheRepeatRequestCarryToTheNextStart)
+{
+    CalibrationSession session;
+    useDevice(script({4}, SimProtocol::Ascii));
+    EXPECT_EQ(calibrate(session, 2).verdicts,
+              (std::vector<int>{CalibrationSession::kTesting, CalibrationSession::kRepeat}));
+    EXPECT_EQ(session.RepeatRequested(), 1);
+    EXPECT_EQ(DeviceManager::Instance().SimulatedDevice()->CalibrationVolume(), 2);
+
+    useDevice(script({9, 1}, SimProtocol::Ascii)); // wait, then success
+    EXPECT_EQ(calibrate(session, 2).verdicts,
+              (std::vector<int>{CalibrationSession::kRepeatStart, CalibrationSession::kWaiting,
+                                CalibrationSession::kSuccess}));
+    EXPECT_EQ(session.RepeatRequested(), 0);
+    EXPECT_EQ(session.Success(), 1);
+
+    useDevice(script({2}, SimProtocol::Ascii));
+    calibrate(session, 2);
+    EXPECT_EQ(session.Success(), 0);
+    EXPECT_EQ(session.WrongSyringe(), 1);
+
+    useDevice(script({10}, SimProtocol::Ascii)); // the device closes the calibration
+    EXPECT_EQ(calibrate(session, 2).verdicts,
+              (std::vector<int>{CalibrationSession::kTesting, CalibrationSession::kClose}));
+}
+
+TEST_F(CalibrationSessionTest, RefusedStartAndMissingDevice)
+{
+    SimConfig refusing = script({1}, SimProtocol::Ascii);
+    refusing.faults.noAnswerTo = 'C';
+    useDevice(refusing);
+    CalibrationSession session;
+    EXPECT_EQ(calibrate(session, 2).verdicts, std::vector<int>{CalibrationSession::kTimeOut});
+
+    DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
+    Settings().simulator = 0;
+    Settings().communication = 1; // wired, and no link registered here
+    EXPECT_EQ(calibrate(session, 2).started, 0);
+}
+
+TEST_F(CalibrationSessionTest, CancelEndsAWaitingWorker)
+{
+    useDevice(script({}));
+    CalibrationSession session;
+    std::vector<int> verdicts;
+    QObject::connect(&session, &CalibrationSession::verdict, [&](int code) { verdicts.push_back(code); });
+    ASSERT_EQ(session.Start(2), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    session.Cancel();
+    EXPECT_FALSE(session.WorkerRunning());
+    EXPECT_EQ(verdicts, std::vector<int>{CalibrationSession::kTesting});
+}

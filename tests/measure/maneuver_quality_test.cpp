@@ -1,0 +1,168 @@
+#include "measure/maneuver_quality.h"
+
+#include "support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ManeuverResult fvc(float fvcValue, float fev1, float pef = 8.0f) {
+    ManeuverResult r;
+    r.FVC = fvcValue;
+    r.FEV1 = fev1;
+    r.PEF = pef;
+    return r;
+}
+
+} // namespace
+
+TEST(DeriveManeuver, RatiosCapacityIndirectMvvAndLungAge) {
+    ManeuverResult r;
+    r.FVC = 4.0f;
+    r.FEV1 = 3.0f;
+    r.FEV3 = 3.8f;
+    r.FEV6 = 3.9f;
+    r.FIVC = 4.2f;
+    r.FIV1 = 3.5f;
+    DeriveManeuver(r, 170, kGenderMale);
+    EXPECT_FLOAT_EQ(r.VC, 4.2f);
+    EXPECT_FLOAT_EQ(r.MVV, 105.0f);
+    EXPECT_FLOAT_EQ(r.FEV1_FVC, 75.0f);
+    EXPECT_NEAR(r.FEV1_VC, 71.43f, 0.01f);
+    EXPECT_FLOAT_EQ(r.FEV3_FVC, 95.0f);
+    EXPECT_NEAR(r.FEV1_FEV6, 76.92f, 0.01f);
+    EXPECT_NEAR(r.FIV1_FIVC, 83.33f, 0.01f);
+    EXPECT_EQ(r.ELA, 58); // 192.087 - 93.75 - 39.375 = 58.96
+
+    DeriveManeuver(r, 170, kGenderFemale);
+    EXPECT_EQ(r.ELA, 40); // 238.268 - 120 - 77.28 = 40.99
+}
+
+TEST(DeriveManeuver, ZeroDenominatorsAndMissingFirstSecondOfInspiration) {
+    ManeuverResult r;
+    r.FIVC = 0.8f; // an inspiration shorter than 1 s reports no FIV1
+    DeriveManeuver(r, 160, kGenderMale);
+    EXPECT_EQ(r.FEV1_FVC, 0.0f);
+    EXPECT_EQ(r.FEV3_FVC, 0.0f);
+    EXPECT_EQ(r.FEV1_FEV6, 0.0f);
+    EXPECT_FLOAT_EQ(r.FIV1, 0.8f);
+    EXPECT_FLOAT_EQ(r.FIV1_FIVC, 100.0f);
+
+    ManeuverResult empty;
+    DeriveManeuver(empty, 160, kGenderMale);
+    EXPECT_EQ(empty.FIV1_FIVC, 0.0f);
+    EXPECT_EQ(empty.FEV1_VC, 0.0f);
+}
+
+TEST(BestFvcIndex, LargestSumEarliestOnTies) {
+    EXPECT_EQ(BestFvcIndex({}), -1);
+    EXPECT_EQ(BestFvcIndex({fvc(3.0f, 2.5f), fvc(3.2f, 2.6f), fvc(3.1f, 2.4f)}), 1);
+    EXPECT_EQ(BestFvcIndex({fvc(3.0f, 2.0f), fvc(2.0f, 3.0f)}), 0);
+    EXPECT_EQ(BestFvcIndex({fvc(1.0f, 1.0f), fvc(3.0f, 2.0f), fvc(2.5f, 2.5f)}), 1);
+}
+
+TEST(Acceptance, StartToleranceIsFivePercentOrAtLeast150Millilitres) {
+    TestFileHeader header;
+    ManeuverResult r = fvc(2.0f, 1.6f);
+    r.EVOL = 160;
+    r.Duration = 6;
+    AcceptanceFlags flags;
+    Acceptance(r, header, flags, nullptr, 0);
+    EXPECT_EQ(flags.flag[0], 0);
+
+    r.FVC = 4.0f; // tolerance 200 mL
+    AcceptanceFlags passed;
+    passed.flag[0] = 0; // left over from an earlier grading
+    Acceptance(r, header, passed, nullptr, 0);
+    EXPECT_EQ(passed.flag[0], 1);
+    for (int i = 2; i < 8; ++i)
+        EXPECT_EQ(passed.flag[i], 1);
+}
+
+TEST(Acceptance, EndNeedsAPlateauOfOneSecondOrSixSeconds) {
+    TestFileHeader header;
+    header.expCoefficient = 145; // two steps of 145000 stay below 300000
+    ManeuverResult r = fvc(3.0f, 2.5f);
+    r.Duration = 3;
+    PulseStream samples;
+    for (std::uint32_t t = 0; t < 200000; t += 2000)
+        samples.push_back({t, 1});
+    samples.push_back({samples.back().time + 120000, 1}); // last pulse 1.2 s after the one before
+    r.ExpCount = int(samples.size());
+    samples.push_back({samples.back().time + 500, 0}); // inspiration follows
+    r.InspCount = 1;
+
+    AcceptanceFlags flags;
+    flags.flag[1] = 7;
+    Acceptance(r, header, flags, samples.data(), int(samples.size()));
+    EXPECT_EQ(flags.flag[1], 1);
+
+    samples[r.ExpCount - 1].time = samples[r.ExpCount - 2].time + 50000; // only 0.5 s
+    Acceptance(r, header, flags, samples.data(), int(samples.size()));
+    EXPECT_EQ(flags.flag[1], 0);
+
+    header.expCoefficient = 90; // three samples are looked at now, all within 1 s
+    Acceptance(r, header, flags, samples.data(), int(samples.size()));
+    EXPECT_EQ(flags.flag[1], 0);
+
+    r.Duration = 6;
+    Acceptance(r, header, flags, samples.data(), int(samples.size()));
+    EXPECT_EQ(flags.flag[1], 1);
+
+    r.Duration = 2;
+    Acceptance(r, header, flags, samples.data(), 0); // no samples at all
+    EXPECT_EQ(flags.flag[1], 0);
+}
+
+TEST(ComputeMvv, LeadingBreathsWithInspirationOverTheElapsedTime) {
+    ManeuverList list(4);
+    list[0].FVC = 1.0f, list[0].FIVC = 1.1f;
+    list[1].FVC = 1.2f, list[1].FIVC = 0.9f;
+    list[2].FVC = 1.0f, list[2].FIVC = 0.0f; // ends the run
+    list[3].FVC = 5.0f, list[3].FIVC = 5.0f;
+    ComputeMvv(list, 0, 3, 12.0);
+    EXPECT_FLOAT_EQ(list[0].MVV, 4.2f * 60 / 12);
+    EXPECT_EQ(list[1].MVV, 0.0f);
+}
+
+TEST(Repeatability, TheTwoBestOfMoreThanTwoManoeuvres) {
+    RepeatabilityFlags flags{9, 1, 1, 1};
+    Repeatability({fvc(3.00f, 2.5f, 8.0f), fvc(2.85f, 2.4f, 7.9f), fvc(2.0f, 1.5f, 5.0f)}, flags);
+    EXPECT_EQ(flags, (RepeatabilityFlags{1, 1, 1, 1})); // 150 mL < 200; 100 < 200; 100 < 400
+
+    flags = {9, 1, 1, 1};
+    Repeatability({fvc(4.0f, 3.0f, 9.0f), fvc(5.00f, 4.0f, 10.0f), fvc(4.70f, 3.75f, 9.0f)}, flags);
+    // FVC 300 mL >= 250; FEV1 250 >= 200; PEF 1000 >= 500.
+    EXPECT_EQ(flags, (RepeatabilityFlags{1, 0, 0, 0}));
+
+    flags = {9, 1, 1, 1};
+    // PEF has no minimum: 0.2 L/s apart at 3.0 is more than 5 % (150).
+    Repeatability({fvc(3.0f, 2.5f, 3.0f), fvc(2.95f, 2.5f, 2.8f), fvc(1.0f, 1.0f, 3.0f)}, flags);
+    EXPECT_EQ(flags, (RepeatabilityFlags{1, 1, 1, 0}));
+
+    flags = {9, 1, 1, 1};
+    Repeatability({fvc(3.0f, 2.5f), fvc(1.0f, 0.5f)}, flags);
+    EXPECT_EQ(flags, (RepeatabilityFlags{0, 1, 1, 1}));
+}
+
+TEST(QualityTexts, LinesFromTheLanguageTable) {
+    TempHome home;
+    home.write("Language/English.txt",
+               "[CASE]\n1270=start;\n1271=end;\n1273=more;\n1274=FVC;\n1275=FEV1;\n1276=PEF;\n");
+    AcceptanceFlags good;
+    QualityLines lines = QualityTexts(good, {0, 1, 1, 1});
+    EXPECT_EQ(lines.repeatability, "more;");
+    EXPECT_EQ(lines.acceptability, "");
+
+    AcceptanceFlags bad;
+    bad.flag[0] = 0;
+    bad.flag[1] = 0;
+    lines = QualityTexts(bad, {1, 1, 0, 1});
+    EXPECT_EQ(lines.repeatability, "FVC;PEF;");
+    EXPECT_EQ(lines.acceptability, "start;end;");
+
+    bad.flag[0] = 1;
+    lines = QualityTexts(bad, {1, 0, 0, 0});
+    EXPECT_EQ(lines.repeatability, "");
+    EXPECT_EQ(lines.acceptability, "end;");
+}

@@ -1,0 +1,389 @@
+#include "engine_driver.h"
+#include "vc_test_stream.h"
+
+#include "measure/record_codec.h"
+#include "measure/test_file_reader.h"
+#include "measure/test_file_writer.h"
+
+#include "app/lang_text.h"
+#include "records/database.h"
+#include "records/recordset.h"
+#include "support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Plays one manoeuvre into the store the way the checksum-frame parser does.
+class Session {
+  public:
+    Session() { m_store.Clear(); }
+
+    void maneuver(const ForcedExpiration& blow, const SineBreath& breath,
+                  double pauseSeconds = 2.0) {
+        PulseStream pulses;
+        const double start = m_clock + pauseSeconds;
+        const int exp = AppendIdealPulses(
+            pulses, [&](double t) { return blow.Volume(t); }, 6.0,
+            FlowEngine::ExpiratoryPulseVolume(149), start, kDirectionExpiration);
+        const int insp = AppendIdealPulses(
+            pulses, [&](double t) { return breath.Volume(t); }, breath.duration,
+            FlowEngine::InspiratoryPulseVolume(149), start + 6.2, kDirectionInspiration);
+        ManeuverResult r;
+        const FlowPhaseResult e = m_driver.phase(pulses, 0, exp, true);
+        r.FVC = e.fvc, r.FEV1 = e.fev1, r.FEV3 = e.fev3, r.FEV6 = e.fev6, r.PEF = e.pef;
+        r.FEF25 = e.fef25, r.FEF50 = e.fef50, r.FEF75 = e.fef75, r.FEF2575 = e.fef2575,
+        r.FET = e.fet;
+        r.EVOL = e.evolMl, r.Duration = e.duration, r.ExpCount = exp;
+        const FlowPhaseResult i = m_driver.phase(pulses, exp, exp + insp, false);
+        r.FIVC = i.fvc, r.FIV1 = i.fev1, r.PIF = i.pef, r.InspCount = insp;
+        for (const PulseSample& s : pulses)
+            m_store.AppendPulse(s);
+        m_store.AppendManeuver(r);
+        m_clock = pulses.back().time * 1e-5;
+    }
+
+    MeasurementStore& store() { return m_store; }
+
+  private:
+    MeasurementStore m_store;
+    EngineDriver m_driver{149, 149};
+    double m_clock = 0;
+};
+
+class TestFileFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_db.Open(m_home.path("data.mdb")));
+        m_context.patientId = 17;
+        m_context.caseFolder = AppPaths::PatientCaseFolder(17);
+        m_context.expCoefficient = 149;
+        m_context.inspCoefficient = 149;
+        m_context.temperature = 33;
+        m_context.deviceId = "TAV-0001";
+        m_context.heightCm = 175;
+        m_context.now = QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30));
+    }
+
+    int rowCount(const QString& where = "1 = 1") {
+        Recordset rs(m_db);
+        rs.Open("SELECT * FROM CaseInfo WHERE " + where);
+        return rs.GetRecordCount();
+    }
+
+    TempHome m_home;
+    Database m_db;
+    SaveContext m_context;
+};
+
+std::uint32_t le32(const QByteArray& bytes, int offset) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData() + offset);
+    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
+           std::uint32_t(b[3]) << 24;
+}
+
+} // namespace
+
+TEST_F(TestFileFixture, NextTestNumberFollowsTheLargest) {
+    const QString folder = m_context.caseFolder;
+    EXPECT_EQ(NextTestNumber(folder), 1); // folder missing
+    QDir().mkpath(folder);
+    EXPECT_EQ(NextTestNumber(folder), 1);
+    m_home.write("Case/17/1.dt", "x");
+    EXPECT_EQ(NextTestNumber(folder), 2);
+    m_home.write("Case/17/2.dt", "x");
+    EXPECT_EQ(NextTestNumber(folder), 3);
+    m_home.write("Case/17/7.dt", "x");
+    EXPECT_EQ(NextTestNumber(folder), 8); // a gap is not filled
+    m_home.write("Case/17/.20.dt", "x");  // hidden names do not count
+    QDir().mkpath(folder + "/30.dt");     // nor do folders
+    m_home.write("Case/17/5.dta", "x");
+    EXPECT_EQ(NextTestNumber(folder), 8);
+}
+
+TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased) {
+    Session session;
+    session.maneuver({3.5, 7.0, 0.08, 1.2}, {3.0, 2.0});
+    session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    session.maneuver({4.6, 9.5, 0.08, 1.0}, {4.0, 2.0}); // the best
+    const ManeuverList live = session.store().Maneuvers();
+    const PulseStream stream = session.store().Pulses();
+
+    const SaveResult result = SaveTest(1, session.store(), m_context, m_db);
+    ASSERT_EQ(result.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(result.resultValid, 1);
+    EXPECT_EQ(result.bestIndex, 2);
+    EXPECT_EQ(result.dataName, "1.dt");
+    EXPECT_EQ(session.store().finished.load(), 1);
+
+    const QByteArray bytes = m_home.read("Case/17/1.dt");
+    const ManeuverResult& best = live[2];
+    const int count = best.ExpCount + best.InspCount;
+    ASSERT_EQ(bytes.size(), 412 + 8 * count + 32);
+    EXPECT_EQ(le32(bytes, 24), 412u);
+    EXPECT_EQ(le32(bytes, 36), 149u);
+    EXPECT_EQ(bytes.mid(88, 20), QByteArray("2026-03-04 10:20:30\0", 20));
+    EXPECT_EQ(QDir(m_context.caseFolder).entryList(QDir::Files),
+              QStringList{"1.dt"}); // no temporary left
+
+    TestFile file;
+    QString error;
+    ASSERT_TRUE(ParseTestFile(bytes, file, &error)) << error.toStdString();
+    EXPECT_EQ(file.record.FVC, best.FVC);
+    EXPECT_EQ(file.record.ExpCount, best.ExpCount);
+    EXPECT_FLOAT_EQ(file.record.VC, std::max(best.FVC, best.FIVC));
+    EXPECT_FLOAT_EQ(file.record.MVV, best.FEV1 * 35);
+    EXPECT_FLOAT_EQ(file.record.FEV1_FVC, best.FEV1 / best.FVC * 100);
+    ASSERT_EQ(int(file.samples.size()), count);
+    // Rebased on the last sample before the best manoeuvre: 2 s of pause, then the blow.
+    const int start = live[0].ExpCount + live[0].InspCount + live[1].ExpCount + live[1].InspCount;
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(file.samples[i].time, stream[start + i].time - stream[start - 1].time);
+    EXPECT_NEAR(file.samples[0].time, 200000, 3000);
+    EXPECT_EQ(file.acceptance.flag, result.acceptance.flag);
+    EXPECT_EQ(file.acceptance.flag[0], 1); // a sharp start
+    // The blow empties in about 3 s and its last pulses come 0.2 s apart: no plateau.
+    EXPECT_LT(best.Duration, 6);
+    EXPECT_EQ(file.acceptance.flag[1], 0);
+
+    Recordset rs(m_db);
+    ASSERT_TRUE(rs.Open("SELECT * FROM CaseInfo WHERE ID = ?", {17}));
+    ASSERT_EQ(rs.GetRecordCount(), 1);
+    QString dataName, testTime;
+    double fvc = 0, vc = 0;
+    int type = -1, duration = -1;
+    rs.GetFieldValue("DataName", dataName);
+    rs.GetFieldValue("TestTime", testTime);
+    rs.GetFieldValue("FVC", fvc);
+    rs.GetFieldValue("VC", vc);
+    rs.GetFieldValue("TestType", type);
+    rs.GetFieldValue("Duration", duration);
+    EXPECT_EQ(dataName, "1.dt");
+    EXPECT_EQ(testTime, "2026-03-04 10:20:30");
+    EXPECT_DOUBLE_EQ(fvc, QString::number(best.FVC, 'f', 2).toDouble());
+    EXPECT_DOUBLE_EQ(vc, QString::number(file.record.VC, 'f', 2).toDouble());
+    EXPECT_EQ(type, 0);
+    EXPECT_EQ(duration, best.Duration);
+
+    // The list readers find it as FVC and not as another type.
+    CaseHeaderList fvcList, vcList;
+    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 0, fvcList), 1);
+    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 2025, fvcList), 0);
+    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestVc, 0, vcList), 0);
+    ASSERT_EQ(fvcList.Count(), 1);
+    EXPECT_EQ(fvcList.records[0].FEV1, best.FEV1);
+    EXPECT_EQ(RecordCodec::Text(fvcList.headers[0].dataName, 128), "1.dt");
+
+    // The second test of the patient gets the next number.
+    Session again;
+    again.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    EXPECT_EQ(SaveTest(1, again.store(), m_context, m_db).dataName, "2.dt");
+}
+
+TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre) {
+    Session session;
+    session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    ManeuverList list = session.store().Maneuvers();
+    list[1].FVC = list[0].FVC + 0.25f;
+    list[1].FEV1 = list[0].FEV1 - 0.25f;
+    session.store().SetManeuvers(list);
+    const SaveResult result = SaveTest(1, session.store(), m_context, m_db);
+    EXPECT_EQ(result.bestIndex, 0);
+    EXPECT_EQ(result.record.FVC, list[0].FVC);
+}
+
+TEST_F(TestFileFixture, NothingToSave) {
+    Session session;
+    SaveResult result = SaveTest(1, session.store(), m_context, m_db); // FVC without a manoeuvre
+    EXPECT_EQ(result.outcome, SaveOutcome::NothingToSave);
+    EXPECT_EQ(result.resultValid, 1);
+    session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    result = SaveTest(0, session.store(), m_context, m_db); // not asked to save
+    EXPECT_EQ(result.outcome, SaveOutcome::NothingToSave);
+    EXPECT_EQ(session.store().finished.load(), 1);
+    EXPECT_FALSE(QDir(m_context.caseFolder).exists());
+    EXPECT_EQ(rowCount(), 0);
+}
+
+TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles) {
+    m_home.write("Language/English.txt", "[CASE]\n1225=too few;\n1226=over;\n");
+    m_context.testType = kTestMvv;
+    VcTestStream one;
+    one.add({1.5f, 1.4f, 0.6, 0.5});
+    MeasurementStore store;
+    for (const PulseSample& s : one.stream)
+        store.AppendPulse(s);
+    store.SetManeuvers(one.list);
+    SaveResult result = SaveTest(1, store, m_context, m_db);
+    EXPECT_EQ(result.outcome, SaveOutcome::InvalidMvv);
+    EXPECT_EQ(result.resultValid, 0);
+    EXPECT_EQ(result.prompts, QStringList{"too few;"});
+    EXPECT_EQ(rowCount(), 0);
+
+    VcTestStream breaths;
+    breaths.add({1.5f, 1.4f, 0.6, 0.5});
+    breaths.add({1.6f, 1.5f, 0.6, 0.5});
+    breaths.add({1.4f, 1.5f, 0.6, 0.5});
+    breaths.add({1.4f, 0.0f, 0.6, 0.5}); // an unfinished cycle ends the count
+    store.Clear();
+    for (const PulseSample& s : breaths.stream)
+        store.AppendPulse(s);
+    store.SetManeuvers(breaths.list);
+    result = SaveTest(1, store, m_context, m_db);
+    ASSERT_EQ(result.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(result.prompts, QStringList{"over;"});
+    // 8.9 L over the 1 s lead-in and three cycles of 1.1 s.
+    EXPECT_NEAR(result.record.MVV, 8.9 * 60 / 4.3, 1e-3);
+    const QByteArray bytes = m_home.read("Case/17/1.dt");
+    ASSERT_EQ(bytes.size(), 412 + 8 * int(breaths.stream.size())); // nothing follows the samples
+    TestFile file;
+    ASSERT_TRUE(ParseTestFile(bytes, file));
+    EXPECT_EQ(file.header.trailerFlag, 0);
+    EXPECT_EQ(file.samples.size(), breaths.stream.size());
+    EXPECT_EQ(rowCount("TestType = 2"), 1);
+}
+
+TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
+    m_home.write("Language/English.txt", "[MESSAGE]\n1265=invalid;\n");
+    m_context.testType = kTestVc;
+    VcTestStream test;
+    for (int i = 0; i < 4; ++i)
+        test.add({0.5f, 0.5f});
+    MeasurementStore store;
+    for (const PulseSample& s : test.stream)
+        store.AppendPulse(s);
+    store.SetManeuvers(test.list);
+    EXPECT_EQ(store.UpdateTidalStability(), 1);
+    SaveResult result = SaveTest(1, store, m_context, m_db);
+    EXPECT_EQ(result.outcome, SaveOutcome::InvalidVc); // no deep breaths
+    EXPECT_EQ(result.validPicture, 0);
+    EXPECT_EQ(result.prompts, QStringList{"invalid;"});
+    EXPECT_EQ(store.tidalFound.load(), 0);
+    EXPECT_EQ(rowCount(), 0);
+
+    test.add({1.7f, 3.7f, 4.0, 3.0});
+    store.Clear();
+    for (const PulseSample& s : test.stream)
+        store.AppendPulse(s);
+    store.SetManeuvers(test.list);
+    EXPECT_EQ(store.UpdateTidalStability(), 1);
+    result = SaveTest(1, store, m_context, m_db);
+    ASSERT_EQ(result.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(result.validPicture, 1);
+    EXPECT_NEAR(result.record.VC, 3.7, 1e-5);
+    const QByteArray bytes = m_home.read("Case/17/1.dt");
+    ASSERT_EQ(bytes.size(), 412 + 8 * int(test.stream.size()) + 40);
+    TestFile file;
+    ASSERT_TRUE(ParseTestFile(bytes, file));
+    EXPECT_EQ(file.samples.size(),
+              test.stream.size()); // the 40-byte summary is not read as a sample
+    EXPECT_EQ(RecordCodec::DecodeTidalSummary(bytes.constData() + bytes.size() - 40).deepExpBreath,
+              4);
+    EXPECT_EQ(rowCount("TestType = 1 and VC > 3.69 and VC < 3.71"), 1);
+}
+
+TEST_F(TestFileFixture, AFileThatCannotBeWrittenLeavesNoRow) {
+    m_home.write("Case/17", "a file where the folder should be");
+    for (int type : {kTestFvc, kTestMvv}) {
+        m_context.testType = type;
+        Session session;
+        session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+        session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+        const SaveResult result = SaveTest(1, session.store(), m_context, m_db);
+        EXPECT_EQ(result.outcome, SaveOutcome::FileNotCreated);
+        ASSERT_EQ(result.prompts.size(), 1);
+        EXPECT_NE(result.prompts[0], GetLangText("CASE", 1226));
+    }
+    EXPECT_EQ(rowCount(), 0);
+}
+
+TEST(TestFileReader, TrailerRules) {
+    TestFileHeader header;
+    header.trailerFlag = 0;
+    header.sampleOffset = 412;
+    PulseStream samples{{100, 1}, {200, 1}, {300, 0}};
+    const QByteArray body =
+        BuildTestFile(header, ManeuverResult{}, samples.data(), 3, QByteArray(32, '\x01'));
+    PulseStream read;
+    for (int reader : {kTestFvc, kTestVc, kTestMvv}) {
+        ASSERT_TRUE(ParseSamples(body, header, reader, read));
+        EXPECT_EQ(read.size(), 7u); // flag 0: every byte after the offset is samples
+    }
+    header.trailerFlag = 1;
+    ASSERT_TRUE(ParseSamples(body, header, kTestFvc, read));
+    EXPECT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[2].time, 300u);
+    EXPECT_EQ(read[2].direction, 0);
+    ASSERT_TRUE(ParseSamples(body, header, kTestMvv, read));
+    EXPECT_EQ(read.size(), 2u);
+}
+
+TEST(TestFileReader, MalformedFilesAreRejected) {
+    TestFileHeader header;
+    RecordCodec::SetText(header.magic, 8, "TAVW");
+    header.sampleOffset = 412;
+    ManeuverResult record;
+    record.ExpCount = 2;
+    record.InspCount = 1;
+    PulseSample samples[3] = {{100, 1}, {200, 1}, {300, 0}};
+    const QByteArray good = BuildTestFile(header, record, samples, 3, QByteArray(32, '\x01'));
+    TestFile file;
+    QString error;
+    ASSERT_TRUE(ParseTestFile(good, file, &error)) << error.toStdString();
+    EXPECT_EQ(file.acceptance.flag[0], 0x01010101);
+
+    EXPECT_FALSE(ParseTestFile(good.left(403), file, &error));
+    EXPECT_TRUE(error.contains("not a test file"));
+    EXPECT_FALSE(ParseTestFile(good.left(good.size() - 8), file, &error)); // one sample short
+    EXPECT_FALSE(ParseTestFile(good.left(430), file, &error));
+    QByteArray wrongMagic = good;
+    wrongMagic[0] = 'X';
+    EXPECT_FALSE(ParseTestFile(wrongMagic, file, &error));
+    for (std::int32_t offset : {0, 403, 100000, -8}) {
+        TestFileHeader bad = header;
+        bad.sampleOffset = offset;
+        EXPECT_FALSE(ParseTestFile(BuildTestFile(bad, record, samples, 3, QByteArray(32, '\0')),
+                                   file, &error))
+            << offset;
+    }
+    ManeuverResult greedy = record;
+    greedy.ExpCount = 1000000;
+    EXPECT_FALSE(ParseTestFile(BuildTestFile(header, greedy, samples, 3, QByteArray(32, '\0')),
+                               file, &error));
+    EXPECT_TRUE(error.contains("1000001"));
+    greedy.ExpCount = -5;
+    EXPECT_FALSE(ParseTestFile(BuildTestFile(header, greedy, samples, 3, QByteArray(32, '\0')),
+                               file, &error));
+    TestFileHeader badType = header;
+    badType.testType = 3;
+    EXPECT_FALSE(ParseTestFile(BuildTestFile(badType, record, samples, 3, QByteArray(32, '\0')),
+                               file, &error));
+}
+
+TEST_F(TestFileFixture, CaseListSkipsOtherTypesBadNamesAndMissingFiles) {
+    TestFileHeader header;
+    RecordCodec::SetText(header.magic, 8, "TAVW");
+    header.sampleOffset = 412;
+    auto store = [&](const QString& name, int type) {
+        header.testType = type;
+        m_home.write(name,
+                     BuildTestFile(header, ManeuverResult{}, nullptr, 0, QByteArray(32, '\x02')));
+    };
+    store("Case/17/1.dt", kTestFvc);
+    store("Case/17/2.dt", kTestVc);
+    store("Case/evil.dt", kTestFvc); // outside the patient's folder
+    const char* names[] = {"1.dt", "2.dt", "3.dt", "../evil.dt", "1.dt.bak", " 1.dt"};
+    for (const char* name : names)
+        ASSERT_TRUE(
+            m_db.Execute("insert into CaseInfo(ID, DataName, TestTime, TestType) values(17, ?, "
+                         "'2026-03-04 10:00:00', 0)",
+                         {QString(name)}));
+    CaseHeaderList lists;
+    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 2026, lists), 1);
+    ASSERT_EQ(lists.Count(), 1);
+    EXPECT_EQ(lists.flags[0].flag[3], 0x02020202);
+    EXPECT_FALSE(IsTestFileName("../evil.dt"));
+    EXPECT_FALSE(IsTestFileName(".dt"));
+    EXPECT_TRUE(IsTestFileName("12.dt"));
+}
