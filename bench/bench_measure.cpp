@@ -21,8 +21,7 @@ struct Phase {
 };
 
 // Feeds every phase as the stream parser does; returns the slots produced.
-long long runPhases(FlowEngine& engine, const std::vector<Phase>& phases)
-{
+long long runPhases(FlowEngine& engine, const std::vector<Phase>& phases) {
     long long slotCount = 0;
     std::uint32_t last = 0;
     engine.ResetEngine();
@@ -39,8 +38,7 @@ long long runPhases(FlowEngine& engine, const std::vector<Phase>& phases)
     return slotCount;
 }
 
-long long pulseCount(const std::vector<Phase>& phases)
-{
+long long pulseCount(const std::vector<Phase>& phases) {
     long long n = 0;
     for (const Phase& p : phases)
         n += (long long)p.pulses.size();
@@ -48,18 +46,17 @@ long long pulseCount(const std::vector<Phase>& phases)
 }
 
 // A 6-second forced expiration of 4.5 L, peak 9 L/s.
-std::vector<Phase> fvcManoeuvre()
-{
+std::vector<Phase> fvcManoeuvre() {
     const ForcedExpiration blow{4.6, 9.0, 0.08, 1.3};
     Phase phase{{}, true};
-    AppendIdealPulses(phase.pulses, [&](double t) { return blow.Volume(t); }, 6.0,
-                      FlowEngine::ExpiratoryPulseVolume(149), 0.5, kDirectionExpiration);
+    AppendIdealPulses(
+        phase.pulses, [&](double t) { return blow.Volume(t); }, 6.0,
+        FlowEngine::ExpiratoryPulseVolume(149), 0.5, kDirectionExpiration);
     return {phase};
 }
 
 // 12 seconds of maximal ventilation: 1.8 L breaths at 90 per minute.
-std::vector<Phase> mvvRun()
-{
+std::vector<Phase> mvvRun() {
     std::vector<Phase> phases;
     const SineBreath half{1.8, 1.0 / 3};
     double start = 0.2;
@@ -68,8 +65,9 @@ std::vector<Phase> mvvRun()
             Phase phase{{}, expiration};
             const double k = expiration ? FlowEngine::ExpiratoryPulseVolume(149)
                                         : FlowEngine::InspiratoryPulseVolume(149);
-            AppendIdealPulses(phase.pulses, [&](double t) { return half.Volume(t); }, half.duration, k, start,
-                              expiration ? kDirectionExpiration : kDirectionInspiration);
+            AppendIdealPulses(
+                phase.pulses, [&](double t) { return half.Volume(t); }, half.duration, k, start,
+                expiration ? kDirectionExpiration : kDirectionInspiration);
             phases.push_back(std::move(phase));
             start += half.duration;
         }
@@ -77,40 +75,46 @@ std::vector<Phase> mvvRun()
     return phases;
 }
 
-void runStream(benchmark::State& state, const std::vector<Phase>& phases, double seconds)
-{
+void runStream(benchmark::State& state, const std::vector<Phase>& phases, double seconds) {
     auto engine = std::make_unique<FlowEngine>();
     engine->SetCoefficients(149, 149);
     long long slotCount = 0;
     for (auto _ : state)
         slotCount += runPhases(*engine, phases);
     const double iterations = double(state.iterations());
-    state.counters["pulses/s"] = benchmark::Counter(double(pulseCount(phases)) * iterations, benchmark::Counter::kIsRate);
+    state.counters["pulses/s"] =
+        benchmark::Counter(double(pulseCount(phases)) * iterations, benchmark::Counter::kIsRate);
     state.counters["slots/s"] = benchmark::Counter(double(slotCount), benchmark::Counter::kIsRate);
     // Seconds of breathing processed per second: the multiple of real time.
-    state.counters["x_realtime"] = benchmark::Counter(seconds * iterations, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(seconds * iterations, benchmark::Counter::kIsRate);
 }
 
-void BM_EngineFvc6s(benchmark::State& state) { runStream(state, fvcManoeuvre(), 6.0); }
+void BM_EngineFvc6s(benchmark::State& state) {
+    runStream(state, fvcManoeuvre(), 6.0);
+}
 BENCHMARK(BM_EngineFvc6s);
 
-void BM_EngineMvv12s(benchmark::State& state) { runStream(state, mvvRun(), 12.0); }
+void BM_EngineMvv12s(benchmark::State& state) {
+    runStream(state, mvvRun(), 12.0);
+}
 BENCHMARK(BM_EngineMvv12s);
 
 // Eight FVC files of one day, read from disk and run through the engine
 // (expiration and inspiration), as the stored-curve drawing does.
-void BM_RebuildDayCurves(benchmark::State& state)
-{
+void BM_RebuildDayCurves(benchmark::State& state) {
     QTemporaryDir dir;
     for (int i = 1; i <= 8; ++i) {
         const ForcedExpiration blow{4.0 + 0.1 * i, 8.0 + 0.2 * i, 0.08, 1.2};
         const SineBreath breath{3.5, 2.0};
         PulseStream samples;
         ManeuverResult record;
-        record.ExpCount = AppendIdealPulses(samples, [&](double t) { return blow.Volume(t); }, 6.0,
-                                            FlowEngine::ExpiratoryPulseVolume(149), 2.0, kDirectionExpiration);
-        record.InspCount = AppendIdealPulses(samples, [&](double t) { return breath.Volume(t); }, 2.0,
-                                             FlowEngine::InspiratoryPulseVolume(149), 8.2, kDirectionInspiration);
+        record.ExpCount = AppendIdealPulses(
+            samples, [&](double t) { return blow.Volume(t); }, 6.0,
+            FlowEngine::ExpiratoryPulseVolume(149), 2.0, kDirectionExpiration);
+        record.InspCount = AppendIdealPulses(
+            samples, [&](double t) { return breath.Volume(t); }, 2.0,
+            FlowEngine::InspiratoryPulseVolume(149), 8.2, kDirectionInspiration);
         SaveContext context;
         context.expCoefficient = context.inspCoefficient = 149;
         const QString name = QString("%1.dt").arg(i);
@@ -132,8 +136,10 @@ void BM_RebuildDayCurves(benchmark::State& state)
             engine->SetCoefficients(file.header.expCoefficient, file.header.inspCoefficient);
             std::vector<Phase> phases(2);
             phases[0].expiration = true;
-            phases[0].pulses.assign(file.samples.begin(), file.samples.begin() + file.record.ExpCount);
-            phases[1].pulses.assign(file.samples.begin() + file.record.ExpCount, file.samples.end());
+            phases[0].pulses.assign(file.samples.begin(),
+                                    file.samples.begin() + file.record.ExpCount);
+            phases[1].pulses.assign(file.samples.begin() + file.record.ExpCount,
+                                    file.samples.end());
             benchmark::DoNotOptimize(runPhases(*engine, phases));
         }
     }

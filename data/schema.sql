@@ -18,6 +18,8 @@ CREATE TABLE UserInfo (
     PassWordFlag INTEGER,
     Standard INTEGER
 );
+-- The patient editor checks a patient number against every other patient.
+CREATE INDEX UserInfo_ptID ON UserInfo (ptID);
 CREATE TABLE CaseInfo (
     ID INTEGER NOT NULL,
     DataName TEXT NOT NULL,

@@ -12,10 +12,10 @@
 #include <cstdint>
 #include <memory>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static auto engine = std::make_unique<FlowEngine>();
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     if (bytes.size() >= kHeaderSize) {
         // The curve readers with every trailer rule, on whatever header the bytes hold.
         const TestFileHeader header = RecordCodec::DecodeHeader(bytes.constData());

@@ -12,8 +12,7 @@
 
 namespace {
 
-QJsonObject headerJson(const TestFileHeader& h)
-{
+QJsonObject headerJson(const TestFileHeader& h) {
     QJsonObject json;
     json["magic"] = QString::fromLatin1(RecordCodec::Text(h.magic, sizeof h.magic));
     json["version"] = QString::fromLatin1(RecordCodec::Text(h.version, sizeof h.version));
@@ -29,8 +28,7 @@ QJsonObject headerJson(const TestFileHeader& h)
     return json;
 }
 
-QJsonObject recordJson(const ManeuverResult& record)
-{
+QJsonObject recordJson(const ManeuverResult& record) {
     QJsonObject json;
     const auto& fields = ManeuverFields();
     for (int i = 0; i < int(fields.size()); ++i) {
@@ -45,8 +43,7 @@ QJsonObject recordJson(const ManeuverResult& record)
 
 } // namespace
 
-int CmdAnalyze(CliContext&, QStringList& args)
-{
+int CmdAnalyze(CliContext&, QStringList& args) {
     if (args.size() != 1)
         return CliContext::Fail("usage: tavctl analyze FILE.dt");
     TestFile file;

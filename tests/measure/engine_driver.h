@@ -8,10 +8,9 @@
 #include <memory>
 
 class EngineDriver {
-public:
+  public:
     explicit EngineDriver(int expCoefficient = 145, int inspCoefficient = 145)
-        : m_engine(std::make_unique<FlowEngine>())
-    {
+        : m_engine(std::make_unique<FlowEngine>()) {
         m_engine->SetCoefficients(expCoefficient, inspCoefficient);
         m_engine->ResetEngine();
         m_engine->SetDirection(0);
@@ -21,8 +20,7 @@ public:
 
     // Feeds samples [from, to) and finishes the phase; the engine is then set
     // for the other direction, as after an end-of-phase frame.
-    FlowPhaseResult phase(const PulseStream& stream, int from, int to, bool expiration)
-    {
+    FlowPhaseResult phase(const PulseStream& stream, int from, int to, bool expiration) {
         for (int i = from; i < to; ++i) {
             m_engine->FeedInterval(stream[i].time - m_last);
             m_last = stream[i].time;
@@ -33,7 +31,7 @@ public:
         return result;
     }
 
-private:
+  private:
     std::unique_ptr<FlowEngine> m_engine;
     std::uint32_t m_last = 0;
 };

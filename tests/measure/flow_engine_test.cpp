@@ -13,8 +13,7 @@ struct Truth {
     double fvc, fev1, pef;
 };
 
-Truth truthOf(const ForcedExpiration& e, int pulses, double k)
-{
+Truth truthOf(const ForcedExpiration& e, int pulses, double k) {
     const double t0 = e.TimeZero();
     return {pulses * k, e.Volume(t0 + 1) - e.Volume(t0), e.pef};
 }
@@ -27,22 +26,20 @@ struct Profile {
 
 // Normal, obstructive (dragging tail), restrictive, poor start, small lungs.
 const Profile kProfiles[] = {
-    {"normal", {4.5, 9.0, 0.08, 1.0}, 6.0},
-    {"obstructive", {3.5, 4.0, 0.10, 2.5}, 8.0},
-    {"restrictive", {2.5, 7.0, 0.07, 1.0}, 4.0},
-    {"poor start", {3.0, 4.5, 0.25, 1.2}, 5.0},
+    {"normal", {4.5, 9.0, 0.08, 1.0}, 6.0},      {"obstructive", {3.5, 4.0, 0.10, 2.5}, 8.0},
+    {"restrictive", {2.5, 7.0, 0.07, 1.0}, 4.0}, {"poor start", {3.0, 4.5, 0.25, 1.2}, 5.0},
     {"small", {1.2, 3.0, 0.06, 1.0}, 3.0},
 };
 
 } // namespace
 
-TEST(FlowEngine, IdealPulsesOfKnownCurvesGiveTheirVolumesAndPeak)
-{
+TEST(FlowEngine, IdealPulsesOfKnownCurvesGiveTheirVolumesAndPeak) {
     for (const Profile& p : kProfiles) {
         SCOPED_TRACE(p.name);
         PulseStream stream;
         const int n = AppendIdealPulses(
-            stream, [&](double t) { return p.curve.Volume(t); }, p.duration, kExp145, 0.5, kDirectionExpiration);
+            stream, [&](double t) { return p.curve.Volume(t); }, p.duration, kExp145, 0.5,
+            kDirectionExpiration);
         EngineDriver driver;
         const FlowPhaseResult r = driver.phase(stream, 0, n, true);
         const Truth truth = truthOf(p.curve, n, kExp145);
@@ -65,8 +62,7 @@ TEST(FlowEngine, IdealPulsesOfKnownCurvesGiveTheirVolumesAndPeak)
     }
 }
 
-TEST(FlowEngine, InspirationUsesTheInspiratoryPulseVolume)
-{
+TEST(FlowEngine, InspirationUsesTheInspiratoryPulseVolume) {
     // SetDirection(1) selects the inspiratory volume, although a PulseSample
     // direction of 1 means expiration.
     auto owner = std::make_unique<FlowEngine>();
@@ -78,14 +74,19 @@ TEST(FlowEngine, InspirationUsesTheInspiratoryPulseVolume)
     for (int i = 0; i < 3; ++i)
         engine.FeedInterval(1000);
     EXPECT_DOUBLE_EQ(engine.Volume(), 3 * 117 / 130.0 * 0.0132);
+    engine.SetCoefficients(145, 130); // new coefficients keep the direction
+    EXPECT_DOUBLE_EQ(engine.PulseVolume(), 0.0132);
     engine.SetDirection(0);
+    EXPECT_DOUBLE_EQ(engine.PulseVolume(), kExp145);
+    engine.SetDirection(2); // anything but 1 is expiration
     EXPECT_DOUBLE_EQ(engine.PulseVolume(), kExp145);
 
     const SineBreath breath{3.0, 1.5};
     const double k = FlowEngine::InspiratoryPulseVolume(117);
     PulseStream stream;
     const int n = AppendIdealPulses(
-        stream, [&](double t) { return breath.Volume(t); }, breath.duration, k, 0.2, kDirectionInspiration);
+        stream, [&](double t) { return breath.Volume(t); }, breath.duration, k, 0.2,
+        kDirectionInspiration);
     EngineDriver driver(145, 117);
     driver.phase(PulseStream{}, 0, 0, true); // switch the driver to inspiration
     const FlowPhaseResult r = driver.phase(stream, 0, n, false);
@@ -93,8 +94,7 @@ TEST(FlowEngine, InspirationUsesTheInspiratoryPulseVolume)
     EXPECT_NEAR(r.pef, breath.PeakFlow(), 0.05 * breath.PeakFlow());
 }
 
-TEST(FlowEngine, IntervalsOfZeroOrAbove60000ProduceNoSlot)
-{
+TEST(FlowEngine, IntervalsOfZeroOrAbove60000ProduceNoSlot) {
     auto engine = std::make_unique<FlowEngine>();
     engine->ResetEngine();
     EXPECT_EQ(engine->FeedInterval(0), 0);
@@ -102,11 +102,10 @@ TEST(FlowEngine, IntervalsOfZeroOrAbove60000ProduceNoSlot)
     EXPECT_EQ(engine->FeedInterval(4000000000u), 0);
     EXPECT_EQ(engine->SlotCount(), 0);
     EXPECT_DOUBLE_EQ(engine->Volume(), 3 * kExp145); // each pulse still counts its volume
-    EXPECT_EQ(engine->FeedInterval(60000), 299);     // 60000 still counts: 300 slot lengths, carry 200
+    EXPECT_EQ(engine->FeedInterval(60000), 299); // 60000 still counts: 300 slot lengths, carry 200
 }
 
-TEST(FlowEngine, InterpolatorUsesThePreviousPulsesInterval)
-{
+TEST(FlowEngine, InterpolatorUsesThePreviousPulsesInterval) {
     auto engine = std::make_unique<FlowEngine>();
     engine->ResetEngine();
     // First pulse: no slot yet, so R = 200000 / (2 x 1000) = 100 pulses/s,
@@ -120,8 +119,7 @@ TEST(FlowEngine, InterpolatorUsesThePreviousPulsesInterval)
     EXPECT_NEAR(engine->RawSlot(18), (100.0 - 50.0 * 2800 / 3000) * kExp145, 1e-5);
 }
 
-TEST(FlowEngine, SlowPulsesAndSuddenSlowDown)
-{
+TEST(FlowEngine, SlowPulsesAndSuddenSlowDown) {
     auto engine = std::make_unique<FlowEngine>();
     engine->ResetEngine();
     engine->FeedInterval(1000); // 4 slots, 200 carried
@@ -146,8 +144,7 @@ TEST(FlowEngine, SlowPulsesAndSuddenSlowDown)
     EXPECT_FALSE(engine->Stopped());
 }
 
-TEST(FlowEngine, ShortManoeuvreCapsTheTimedIndices)
-{
+TEST(FlowEngine, ShortManoeuvreCapsTheTimedIndices) {
     const ForcedExpiration curve{1.0, 4.0, 0.06, 1.0};
     PulseStream stream;
     const int n = AppendIdealPulses(
@@ -161,8 +158,7 @@ TEST(FlowEngine, ShortManoeuvreCapsTheTimedIndices)
     EXPECT_FLOAT_EQ(r.fev6, r.fev1);
 }
 
-TEST(FlowEngine, PeakInTheFirstThreeSlotsStartsTheClockAtZero)
-{
+TEST(FlowEngine, PeakInTheFirstThreeSlotsStartsTheClockAtZero) {
     auto engine = std::make_unique<FlowEngine>();
     engine->SetCoefficients(145, 145);
     engine->ResetEngine();
@@ -188,8 +184,7 @@ TEST(FlowEngine, PeakInTheFirstThreeSlotsStartsTheClockAtZero)
     EXPECT_NEAR(r.fev6, sum(0, 3001), 1e-4); // slot 3000 is included
 }
 
-TEST(FlowEngine, SlotStorageStopsAt32768ButTheVolumeGoesOn)
-{
+TEST(FlowEngine, SlotStorageStopsAt32768ButTheVolumeGoesOn) {
     auto engine = std::make_unique<FlowEngine>();
     engine->ResetEngine();
     for (int i = 0; i < 7000; ++i) // 70 s of steady 100 pulses/s
@@ -204,8 +199,7 @@ TEST(FlowEngine, SlotStorageStopsAt32768ButTheVolumeGoesOn)
     EXPECT_FLOAT_EQ(r.totalTime, 32768 * 0.002f);
 }
 
-TEST(FlowEngine, ResetGivesTheSameResultForTheSameStream)
-{
+TEST(FlowEngine, ResetGivesTheSameResultForTheSameStream) {
     const ForcedExpiration curve{4.0, 8.0, 0.08, 1.3};
     PulseStream stream;
     const int n = AppendIdealPulses(

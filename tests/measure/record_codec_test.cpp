@@ -10,14 +10,13 @@
 
 namespace {
 
-std::uint32_t le32(const QByteArray& bytes, int offset)
-{
+std::uint32_t le32(const QByteArray& bytes, int offset) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData() + offset);
-    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
+    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
+           std::uint32_t(b[3]) << 24;
 }
 
-float leFloat(const QByteArray& bytes, int offset)
-{
+float leFloat(const QByteArray& bytes, int offset) {
     const std::uint32_t bits = le32(bytes, offset);
     float value;
     std::memcpy(&value, &bits, 4);
@@ -26,8 +25,7 @@ float leFloat(const QByteArray& bytes, int offset)
 
 } // namespace
 
-TEST(RecordCodec, ManeuverFieldsSitAtTheirFileOffsets)
-{
+TEST(RecordCodec, ManeuverFieldsSitAtTheirFileOffsets) {
     ManeuverResult r;
     r.IC = 1.5f;
     r.TV_tI = 0.75f;
@@ -62,8 +60,7 @@ TEST(RecordCodec, ManeuverFieldsSitAtTheirFileOffsets)
     EXPECT_EQ(std::memcmp(&back, &r, sizeof r), 0);
 }
 
-TEST(RecordCodec, HeaderSamplesAndTrailersAreLittleEndian)
-{
+TEST(RecordCodec, HeaderSamplesAndTrailersAreLittleEndian) {
     TestFileHeader h;
     RecordCodec::SetText(h.magic, sizeof h.magic, "TAVW");
     RecordCodec::SetText(h.version, sizeof h.version, "3.1.1");
@@ -72,7 +69,8 @@ TEST(RecordCodec, HeaderSamplesAndTrailersAreLittleEndian)
     h.testType = 2;
     h.expCoefficient = 149;
     h.temperature = 33;
-    RecordCodec::SetText(h.deviceId, sizeof h.deviceId, QByteArray(40, 'x')); // longer than the field
+    RecordCodec::SetText(h.deviceId, sizeof h.deviceId,
+                         QByteArray(40, 'x')); // longer than the field
     RecordCodec::SetText(h.dataName, sizeof h.dataName, "12.dt");
     QByteArray bytes;
     RecordCodec::AppendHeader(bytes, h);
@@ -107,8 +105,7 @@ TEST(RecordCodec, HeaderSamplesAndTrailersAreLittleEndian)
     EXPECT_EQ(le32(tail, 40), 0xFFFFFFFFu); // a summary field not found holds -1
 }
 
-TEST(RecordCodec, NamedFieldsFollowTheRecordOrder)
-{
+TEST(RecordCodec, NamedFieldsFollowTheRecordOrder) {
     const auto& fields = ManeuverFields();
     ASSERT_EQ(fields.size(), 38u);
     ManeuverResult r;
@@ -131,8 +128,7 @@ TEST(RecordCodec, NamedFieldsFollowTheRecordOrder)
     EXPECT_EQ(valueOf("InspCount"), 17.0);
 }
 
-TEST(Btps, FactorsAtTheDocumentedTemperatures)
-{
+TEST(Btps, FactorsAtTheDocumentedTemperatures) {
     Settings().btps = 1;
     EXPECT_NEAR(BtpsFactor(33), 1.0258, 5e-5);
     EXPECT_NEAR(BtpsFactor(37), 0.9999, 5e-5);

@@ -16,24 +16,24 @@ namespace {
 
 // Plays one manoeuvre into the store the way the checksum-frame parser does.
 class Session {
-public:
-    Session()
-    {
-        m_store.Clear();
-    }
+  public:
+    Session() { m_store.Clear(); }
 
-    void maneuver(const ForcedExpiration& blow, const SineBreath& breath, double pauseSeconds = 2.0)
-    {
+    void maneuver(const ForcedExpiration& blow, const SineBreath& breath,
+                  double pauseSeconds = 2.0) {
         PulseStream pulses;
         const double start = m_clock + pauseSeconds;
-        const int exp = AppendIdealPulses(pulses, [&](double t) { return blow.Volume(t); }, 6.0,
-                                          FlowEngine::ExpiratoryPulseVolume(149), start, kDirectionExpiration);
-        const int insp = AppendIdealPulses(pulses, [&](double t) { return breath.Volume(t); }, breath.duration,
-                                           FlowEngine::InspiratoryPulseVolume(149), start + 6.2, kDirectionInspiration);
+        const int exp = AppendIdealPulses(
+            pulses, [&](double t) { return blow.Volume(t); }, 6.0,
+            FlowEngine::ExpiratoryPulseVolume(149), start, kDirectionExpiration);
+        const int insp = AppendIdealPulses(
+            pulses, [&](double t) { return breath.Volume(t); }, breath.duration,
+            FlowEngine::InspiratoryPulseVolume(149), start + 6.2, kDirectionInspiration);
         ManeuverResult r;
         const FlowPhaseResult e = m_driver.phase(pulses, 0, exp, true);
         r.FVC = e.fvc, r.FEV1 = e.fev1, r.FEV3 = e.fev3, r.FEV6 = e.fev6, r.PEF = e.pef;
-        r.FEF25 = e.fef25, r.FEF50 = e.fef50, r.FEF75 = e.fef75, r.FEF2575 = e.fef2575, r.FET = e.fet;
+        r.FEF25 = e.fef25, r.FEF50 = e.fef50, r.FEF75 = e.fef75, r.FEF2575 = e.fef2575,
+        r.FET = e.fet;
         r.EVOL = e.evolMl, r.Duration = e.duration, r.ExpCount = exp;
         const FlowPhaseResult i = m_driver.phase(pulses, exp, exp + insp, false);
         r.FIVC = i.fvc, r.FIV1 = i.fev1, r.PIF = i.pef, r.InspCount = insp;
@@ -45,16 +45,15 @@ public:
 
     MeasurementStore& store() { return m_store; }
 
-private:
+  private:
     MeasurementStore m_store;
     EngineDriver m_driver{149, 149};
     double m_clock = 0;
 };
 
 class TestFileFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(m_db.Open(m_home.path("data.mdb")));
         m_context.patientId = 17;
         m_context.caseFolder = AppPaths::PatientCaseFolder(17);
@@ -66,8 +65,7 @@ protected:
         m_context.now = QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30));
     }
 
-    int rowCount(const QString& where = "1 = 1")
-    {
+    int rowCount(const QString& where = "1 = 1") {
         Recordset rs(m_db);
         rs.Open("SELECT * FROM CaseInfo WHERE " + where);
         return rs.GetRecordCount();
@@ -78,16 +76,15 @@ protected:
     SaveContext m_context;
 };
 
-std::uint32_t le32(const QByteArray& bytes, int offset)
-{
+std::uint32_t le32(const QByteArray& bytes, int offset) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData() + offset);
-    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
+    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
+           std::uint32_t(b[3]) << 24;
 }
 
 } // namespace
 
-TEST_F(TestFileFixture, NextTestNumberFollowsTheLargest)
-{
+TEST_F(TestFileFixture, NextTestNumberFollowsTheLargest) {
     const QString folder = m_context.caseFolder;
     EXPECT_EQ(NextTestNumber(folder), 1); // folder missing
     QDir().mkpath(folder);
@@ -104,8 +101,7 @@ TEST_F(TestFileFixture, NextTestNumberFollowsTheLargest)
     EXPECT_EQ(NextTestNumber(folder), 8);
 }
 
-TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased)
-{
+TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased) {
     Session session;
     session.maneuver({3.5, 7.0, 0.08, 1.2}, {3.0, 2.0});
     session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
@@ -127,7 +123,8 @@ TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased)
     EXPECT_EQ(le32(bytes, 24), 412u);
     EXPECT_EQ(le32(bytes, 36), 149u);
     EXPECT_EQ(bytes.mid(88, 20), QByteArray("2026-03-04 10:20:30\0", 20));
-    EXPECT_EQ(QDir(m_context.caseFolder).entryList(QDir::Files), QStringList{"1.dt"}); // no temporary left
+    EXPECT_EQ(QDir(m_context.caseFolder).entryList(QDir::Files),
+              QStringList{"1.dt"}); // no temporary left
 
     TestFile file;
     QString error;
@@ -183,8 +180,7 @@ TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased)
     EXPECT_EQ(SaveTest(1, again.store(), m_context, m_db).dataName, "2.dt");
 }
 
-TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre)
-{
+TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre) {
     Session session;
     session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
     session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
@@ -197,8 +193,7 @@ TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre)
     EXPECT_EQ(result.record.FVC, list[0].FVC);
 }
 
-TEST_F(TestFileFixture, NothingToSave)
-{
+TEST_F(TestFileFixture, NothingToSave) {
     Session session;
     SaveResult result = SaveTest(1, session.store(), m_context, m_db); // FVC without a manoeuvre
     EXPECT_EQ(result.outcome, SaveOutcome::NothingToSave);
@@ -211,8 +206,7 @@ TEST_F(TestFileFixture, NothingToSave)
     EXPECT_EQ(rowCount(), 0);
 }
 
-TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles)
-{
+TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles) {
     m_home.write("Language/English.txt", "[CASE]\n1225=too few;\n1226=over;\n");
     m_context.testType = kTestMvv;
     VcTestStream one;
@@ -250,8 +244,7 @@ TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles)
     EXPECT_EQ(rowCount("TestType = 2"), 1);
 }
 
-TEST_F(TestFileFixture, VcTestWithAndWithoutAResult)
-{
+TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
     m_home.write("Language/English.txt", "[MESSAGE]\n1265=invalid;\n");
     m_context.testType = kTestVc;
     VcTestStream test;
@@ -283,13 +276,14 @@ TEST_F(TestFileFixture, VcTestWithAndWithoutAResult)
     ASSERT_EQ(bytes.size(), 412 + 8 * int(test.stream.size()) + 40);
     TestFile file;
     ASSERT_TRUE(ParseTestFile(bytes, file));
-    EXPECT_EQ(file.samples.size(), test.stream.size()); // the 40-byte summary is not read as a sample
-    EXPECT_EQ(RecordCodec::DecodeTidalSummary(bytes.constData() + bytes.size() - 40).deepExpBreath, 4);
+    EXPECT_EQ(file.samples.size(),
+              test.stream.size()); // the 40-byte summary is not read as a sample
+    EXPECT_EQ(RecordCodec::DecodeTidalSummary(bytes.constData() + bytes.size() - 40).deepExpBreath,
+              4);
     EXPECT_EQ(rowCount("TestType = 1 and VC > 3.69 and VC < 3.71"), 1);
 }
 
-TEST_F(TestFileFixture, AFileThatCannotBeWrittenLeavesNoRow)
-{
+TEST_F(TestFileFixture, AFileThatCannotBeWrittenLeavesNoRow) {
     m_home.write("Case/17", "a file where the folder should be");
     for (int type : {kTestFvc, kTestMvv}) {
         m_context.testType = type;
@@ -304,13 +298,13 @@ TEST_F(TestFileFixture, AFileThatCannotBeWrittenLeavesNoRow)
     EXPECT_EQ(rowCount(), 0);
 }
 
-TEST(TestFileReader, TrailerRules)
-{
+TEST(TestFileReader, TrailerRules) {
     TestFileHeader header;
     header.trailerFlag = 0;
     header.sampleOffset = 412;
     PulseStream samples{{100, 1}, {200, 1}, {300, 0}};
-    const QByteArray body = BuildTestFile(header, ManeuverResult{}, samples.data(), 3, QByteArray(32, '\x01'));
+    const QByteArray body =
+        BuildTestFile(header, ManeuverResult{}, samples.data(), 3, QByteArray(32, '\x01'));
     PulseStream read;
     for (int reader : {kTestFvc, kTestVc, kTestMvv}) {
         ASSERT_TRUE(ParseSamples(body, header, reader, read));
@@ -325,8 +319,7 @@ TEST(TestFileReader, TrailerRules)
     EXPECT_EQ(read.size(), 2u);
 }
 
-TEST(TestFileReader, MalformedFilesAreRejected)
-{
+TEST(TestFileReader, MalformedFilesAreRejected) {
     TestFileHeader header;
     RecordCodec::SetText(header.magic, 8, "TAVW");
     header.sampleOffset = 412;
@@ -350,37 +343,42 @@ TEST(TestFileReader, MalformedFilesAreRejected)
     for (std::int32_t offset : {0, 403, 100000, -8}) {
         TestFileHeader bad = header;
         bad.sampleOffset = offset;
-        EXPECT_FALSE(ParseTestFile(BuildTestFile(bad, record, samples, 3, QByteArray(32, '\0')), file, &error))
+        EXPECT_FALSE(ParseTestFile(BuildTestFile(bad, record, samples, 3, QByteArray(32, '\0')),
+                                   file, &error))
             << offset;
     }
     ManeuverResult greedy = record;
     greedy.ExpCount = 1000000;
-    EXPECT_FALSE(ParseTestFile(BuildTestFile(header, greedy, samples, 3, QByteArray(32, '\0')), file, &error));
+    EXPECT_FALSE(ParseTestFile(BuildTestFile(header, greedy, samples, 3, QByteArray(32, '\0')),
+                               file, &error));
     EXPECT_TRUE(error.contains("1000001"));
     greedy.ExpCount = -5;
-    EXPECT_FALSE(ParseTestFile(BuildTestFile(header, greedy, samples, 3, QByteArray(32, '\0')), file, &error));
+    EXPECT_FALSE(ParseTestFile(BuildTestFile(header, greedy, samples, 3, QByteArray(32, '\0')),
+                               file, &error));
     TestFileHeader badType = header;
     badType.testType = 3;
-    EXPECT_FALSE(ParseTestFile(BuildTestFile(badType, record, samples, 3, QByteArray(32, '\0')), file, &error));
+    EXPECT_FALSE(ParseTestFile(BuildTestFile(badType, record, samples, 3, QByteArray(32, '\0')),
+                               file, &error));
 }
 
-TEST_F(TestFileFixture, CaseListSkipsOtherTypesBadNamesAndMissingFiles)
-{
+TEST_F(TestFileFixture, CaseListSkipsOtherTypesBadNamesAndMissingFiles) {
     TestFileHeader header;
     RecordCodec::SetText(header.magic, 8, "TAVW");
     header.sampleOffset = 412;
     auto store = [&](const QString& name, int type) {
         header.testType = type;
-        m_home.write(name, BuildTestFile(header, ManeuverResult{}, nullptr, 0, QByteArray(32, '\x02')));
+        m_home.write(name,
+                     BuildTestFile(header, ManeuverResult{}, nullptr, 0, QByteArray(32, '\x02')));
     };
     store("Case/17/1.dt", kTestFvc);
     store("Case/17/2.dt", kTestVc);
     store("Case/evil.dt", kTestFvc); // outside the patient's folder
     const char* names[] = {"1.dt", "2.dt", "3.dt", "../evil.dt", "1.dt.bak", " 1.dt"};
     for (const char* name : names)
-        ASSERT_TRUE(m_db.Execute("insert into CaseInfo(ID, DataName, TestTime, TestType) values(17, ?, "
-                                 "'2026-03-04 10:00:00', 0)",
-                                 {QString(name)}));
+        ASSERT_TRUE(
+            m_db.Execute("insert into CaseInfo(ID, DataName, TestTime, TestType) values(17, ?, "
+                         "'2026-03-04 10:00:00', 0)",
+                         {QString(name)}));
     CaseHeaderList lists;
     EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 2026, lists), 1);
     ASSERT_EQ(lists.Count(), 1);

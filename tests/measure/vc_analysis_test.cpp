@@ -6,8 +6,7 @@
 
 namespace {
 
-VcTestStream tidal(int count, const Breath& breath = {0.5f, 0.5f})
-{
+VcTestStream tidal(int count, const Breath& breath = {0.5f, 0.5f}) {
     VcTestStream test;
     for (int i = 0; i < count; ++i)
         test.add(breath);
@@ -16,8 +15,7 @@ VcTestStream tidal(int count, const Breath& breath = {0.5f, 0.5f})
 
 } // namespace
 
-TEST(BreathTimes, PhasesRunFromTheEndOfThePhaseBefore)
-{
+TEST(BreathTimes, PhasesRunFromTheEndOfThePhaseBefore) {
     VcTestStream test;
     test.add({0.5f, 0.5f, 1.5, 1.0});
     test.add({0.6f, 0.4f, 2.0, 1.2});
@@ -32,8 +30,7 @@ TEST(BreathTimes, PhasesRunFromTheEndOfThePhaseBefore)
     EXPECT_EQ(BreathTimesOf(test.list, test.stream, 1).expiration, 0.0);
 }
 
-TEST(TidalStability, FourSteadyBreathsInARow)
-{
+TEST(TidalStability, FourSteadyBreathsInARow) {
     TidalIndices indices{-1, -1, -1, -1};
     VcTestStream three = tidal(3);
     EXPECT_EQ(TidalStability(three.list, three.stream, indices), 0);
@@ -43,8 +40,7 @@ TEST(TidalStability, FourSteadyBreathsInARow)
     EXPECT_EQ(indices, (TidalIndices{0, 1, 2, 3}));
 }
 
-TEST(TidalStability, ARejectedBreathBecomesTheReferenceWithoutCounting)
-{
+TEST(TidalStability, ARejectedBreathBecomesTheReferenceWithoutCounting) {
     VcTestStream test;
     test.add({0.5f, 0.5f});
     test.add({1.5f, 1.5f}); // three times the mean: rejected, now the reference
@@ -62,8 +58,7 @@ TEST(TidalStability, ARejectedBreathBecomesTheReferenceWithoutCounting)
     EXPECT_EQ(TidalStability(slow.list, slow.stream, indices), 0);
 }
 
-TEST(VcAnalysis, DeepExpirationThenDeepInspiration)
-{
+TEST(VcAnalysis, DeepExpirationThenDeepInspiration) {
     VcTestStream test = tidal(4); // TV 0.5 L, tE 1.5 s, tI 1.0 s
     test.add({0.5f, 0.5f});
     test.add({1.7f, 3.7f, 4.0, 3.0}); // ERV 1.2, then up to the top: IRV 2.0
@@ -105,8 +100,7 @@ TEST(VcAnalysis, DeepExpirationThenDeepInspiration)
     EXPECT_EQ(s.deepInspEndSample, 60);
 }
 
-TEST(VcAnalysis, DeepInspirationThenDeepExpiration)
-{
+TEST(VcAnalysis, DeepInspirationThenDeepExpiration) {
     VcTestStream test = tidal(4);
     test.add({0.5f, 2.5f, 1.5, 2.0}); // IRV 2.0
     test.add({3.7f, 0.5f, 5.0, 1.0}); // from the top down to the bottom: ERV 1.2
@@ -131,8 +125,7 @@ TEST(VcAnalysis, DeepInspirationThenDeepExpiration)
     EXPECT_EQ(summaries[0].deepExpBreath, 6);
 }
 
-TEST(VcAnalysis, MoreThanTenMissesOrTooFewBreathsFail)
-{
+TEST(VcAnalysis, MoreThanTenMissesOrTooFewBreathsFail) {
     VcTestStream test = tidal(4);
     test.add({1.7f, 0.5f}); // deep expiration, no deep inspiration ever
     for (int i = 0; i < 12; ++i)

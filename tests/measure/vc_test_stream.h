@@ -13,11 +13,10 @@ struct Breath {
 };
 
 class VcTestStream {
-public:
+  public:
     static constexpr int kPulsesPerPhase = 5;
 
-    void add(const Breath& b)
-    {
+    void add(const Breath& b) {
         ManeuverResult r;
         r.FVC = b.expired;
         r.FIVC = b.inspired;
@@ -32,9 +31,8 @@ public:
     ManeuverList list;
     PulseStream stream;
 
-private:
-    void phase(double seconds, std::int32_t direction)
-    {
+  private:
+    void phase(double seconds, std::int32_t direction) {
         const double step = seconds * 100000.0 / kPulsesPerPhase;
         for (int i = 1; i <= kPulsesPerPhase; ++i)
             stream.push_back({std::uint32_t(m_time + step * i + 0.5), direction});

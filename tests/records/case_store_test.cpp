@@ -23,7 +23,7 @@ struct Figures {
 } // namespace
 
 class CaseStore : public RecordsTest {
-protected:
+  protected:
     QString folder(int id) const { return AppPaths::PatientCaseFolder(id); }
 
     // Writes Case/<id>/<n>.dt and, when asked, its row as the writer registers it.
@@ -146,9 +146,15 @@ TEST_F(CaseStore, BestTestOfDayByEachCriterion)
     const struct {
         int criterion;
         const char* best;
-    } cases[] = {{kByFvc, "1.dt"},  {kByPef, "3.dt"},         {kByDuration, "1.dt"},
-                 {kByFev1, "2.dt"}, {kByFvcPlusFev1, "2.dt"}, {kByMvv, "2.dt"},
-                 {kByVc, "3.dt"},   {42, "1.dt"},             {-1, "1.dt"}};
+    } cases[] = {{kByFvc, "1.dt"},
+                 {kByPef, "3.dt"},
+                 {kByDuration, "1.dt"},
+                 {kByFev1, "2.dt"},
+                 {kByFvcPlusFev1, "2.dt"},
+                 {kByMvv, "2.dt"},
+                 {kByVc, "3.dt"},
+                 {42, "1.dt"},
+                 {-1, "1.dt"}};
     for (const auto& c : cases) {
         CaseTest best;
         ASSERT_TRUE(BestTestOfDay(db, 1, "2026-03-05", kTestFvc, c.criterion, best)) << c.criterion;

@@ -93,8 +93,8 @@ TEST_F(Patients, OverlongTextsFromTheDatabaseAreCut)
     ASSERT_TRUE(db.Execute("insert into UserInfo(ID, ptID, FirstName, Address, Postalcode, City, "
                            "Job, UserPassWord, Birthdate) values(9, '9', ?, ?, ?, ?, ?, ?, "
                            "'1970-01-01')",
-                           {QString(60, 'n'), QString(150, 'a'), QString(20, 'p'),
-                            QString(80, 'c'), QString(80, 'j'), QString(30, 'w')}));
+                           {QString(60, 'n'), QString(150, 'a'), QString(20, 'p'), QString(80, 'c'),
+                            QString(80, 'j'), QString(30, 'w')}));
     PatientRecord r;
     ASSERT_TRUE(LoadPatient(db, 9, r));
     EXPECT_EQ(r.Name.size(), 40);
@@ -187,9 +187,9 @@ TEST(PatientRules, RangesGiveTheirMessageAndNearerBound)
     struct Case {
         PatientField field;
         int value, key, bound;
-    } cases[] = {{PatientField::Age, 5, 1175, 6},       {PatientField::Age, 101, 1175, 100},
-                 {PatientField::Height, 79, 1176, 80},  {PatientField::Height, 241, 1176, 240},
-                 {PatientField::Weight, 14, 1177, 15},  {PatientField::Weight, 251, 1177, 250}};
+    } cases[] = {{PatientField::Age, 5, 1175, 6},      {PatientField::Age, 101, 1175, 100},
+                 {PatientField::Height, 79, 1176, 80}, {PatientField::Height, 241, 1176, 240},
+                 {PatientField::Weight, 14, 1177, 15}, {PatientField::Weight, 251, 1177, 250}};
     for (const Case& c : cases) {
         const PatientInputCheck check = CheckRange(c.field, c.value);
         EXPECT_EQ(check.Field, c.field) << c.value;

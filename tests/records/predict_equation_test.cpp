@@ -11,9 +11,9 @@ TEST(LeadingNumber, TakesTheLongestLeadingDecimalNumber)
     EXPECT_DOUBLE_EQ(LeadingNumber("+.5"), 0.5);
     EXPECT_DOUBLE_EQ(LeadingNumber("7."), 7.0);
     EXPECT_DOUBLE_EQ(LeadingNumber("2.5e-3/"), 0.0025);
-    EXPECT_DOUBLE_EQ(LeadingNumber("3e"), 3.0);   // no digit after e: the exponent is not part
+    EXPECT_DOUBLE_EQ(LeadingNumber("3e"), 3.0); // no digit after e: the exponent is not part
     EXPECT_DOUBLE_EQ(LeadingNumber("4e+x"), 4.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber("1,5"), 1.0);  // a comma never is a decimal point
+    EXPECT_DOUBLE_EQ(LeadingNumber("1,5"), 1.0); // a comma never is a decimal point
 }
 
 TEST(LeadingNumber, GivesZeroWithoutANumber)

@@ -85,7 +85,8 @@ TEST_F(Predicted, EccsAdultWomanAndTheYoungAdultSubstitution)
 TEST_F(Predicted, UsaSetFollowsNhanesThree)
 {
     // Hankinson 1999, Caucasian men >= 20 y, H in cm:
-    // FVC -0.1933+0.00064A-0.000269A^2+0.00018642H^2, FEV1 0.5536-0.01303A-0.000172A^2+0.00014098H^2.
+    // FVC -0.1933+0.00064A-0.000269A^2+0.00018642H^2, FEV1
+    // 0.5536-0.01303A-0.000172A^2+0.00014098H^2.
     const double A = 60, H = 175;
     ManeuverResult r;
     ComputePredictedValues(db, r, person(2, 0, 60, 175));
@@ -226,16 +227,26 @@ TEST_F(Predicted, EachCorrectionRowReachesItsOwnField)
         float ManeuverResult::*field;
         int k;
         const char* name;
-    } table[] = {{&ManeuverResult::ERV, 1, "ERV"},         {&ManeuverResult::EVC, 2, "EVC"},
-                 {&ManeuverResult::FEF25, 3, "FEF25"},     {&ManeuverResult::FEF2575, 4, "FEF2575"},
-                 {&ManeuverResult::FEF50, 5, "FEF50"},     {&ManeuverResult::FEF75, 6, "FEF75"},
-                 {&ManeuverResult::FEV1, 7, "FEV1"},       {&ManeuverResult::FEV1_FEV6, 8, "FEV1/FEV6"},
-                 {&ManeuverResult::FEV1_FVC, 9, "FEV1/FVC"}, {&ManeuverResult::FEV1_VC, 10, "FEV1/VC"},
-                 {&ManeuverResult::FEV6, 13, "FEV6"},      {&ManeuverResult::FIV1, 14, "FIV1"},
-                 {&ManeuverResult::FIV1_FIVC, 15, "FIV1/FIVC"}, {&ManeuverResult::FIVC, 16, "FIVC"},
-                 {&ManeuverResult::FVC, 17, "FVC"},        {&ManeuverResult::IC, 18, "IC"},
-                 {&ManeuverResult::IVC, 19, "IVC"},        {&ManeuverResult::MVV, 20, "MVV"},
-                 {&ManeuverResult::PEF, 21, "PEF"},        {&ManeuverResult::PIF, 22, "PIF"},
+    } table[] = {{&ManeuverResult::ERV, 1, "ERV"},
+                 {&ManeuverResult::EVC, 2, "EVC"},
+                 {&ManeuverResult::FEF25, 3, "FEF25"},
+                 {&ManeuverResult::FEF2575, 4, "FEF2575"},
+                 {&ManeuverResult::FEF50, 5, "FEF50"},
+                 {&ManeuverResult::FEF75, 6, "FEF75"},
+                 {&ManeuverResult::FEV1, 7, "FEV1"},
+                 {&ManeuverResult::FEV1_FEV6, 8, "FEV1/FEV6"},
+                 {&ManeuverResult::FEV1_FVC, 9, "FEV1/FVC"},
+                 {&ManeuverResult::FEV1_VC, 10, "FEV1/VC"},
+                 {&ManeuverResult::FEV6, 13, "FEV6"},
+                 {&ManeuverResult::FIV1, 14, "FIV1"},
+                 {&ManeuverResult::FIV1_FIVC, 15, "FIV1/FIVC"},
+                 {&ManeuverResult::FIVC, 16, "FIVC"},
+                 {&ManeuverResult::FVC, 17, "FVC"},
+                 {&ManeuverResult::IC, 18, "IC"},
+                 {&ManeuverResult::IVC, 19, "IVC"},
+                 {&ManeuverResult::MVV, 20, "MVV"},
+                 {&ManeuverResult::PEF, 21, "PEF"},
+                 {&ManeuverResult::PIF, 22, "PIF"},
                  {&ManeuverResult::VC, 23, "VC"}};
     for (const auto& t : table)
         EXPECT_FLOAT_EQ(r.*t.field, row(base.*t.field, t.k)) << t.name;

@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 class RecordsTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString(); }
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();
+    }
 
     // Number of rows `sql` returns.
     int count(const QString& sql, const QVariantList& values = {})

@@ -9,8 +9,7 @@ constexpr double kSlotSeconds = 0.002;
 constexpr std::uint32_t kInitialInterval = 5000; // 50 ms
 
 // Whole number of a value that absurd coefficients could push out of range.
-std::int32_t saturate(double v)
-{
+std::int32_t saturate(double v) {
     if (std::isnan(v))
         return 0;
     if (v <= -2147483648.0)
@@ -20,38 +19,35 @@ std::int32_t saturate(double v)
 } // namespace
 
 FlowEngine::FlowEngine()
-    : m_kExp(ExpiratoryPulseVolume(145))
-    , m_kInsp(InspiratoryPulseVolume(145))
-    , m_k(m_kExp)
-{
+    : m_kExp(ExpiratoryPulseVolume(145)), m_kInsp(InspiratoryPulseVolume(145)), m_k(m_kExp) {
     ResetEngine();
 }
 
-FlowEngine& FlowEngine::Instance()
-{
+FlowEngine& FlowEngine::Instance() {
     static FlowEngine engine;
     return engine;
 }
 
-double FlowEngine::ExpiratoryPulseVolume(int expCoefficient) { return expCoefficient * 0.008 * 0.0127; }
+double FlowEngine::ExpiratoryPulseVolume(int expCoefficient) {
+    return expCoefficient * 0.008 * 0.0127;
+}
 
-double FlowEngine::InspiratoryPulseVolume(int inspCoefficient) { return inspCoefficient / 130.0 * 0.0132; }
+double FlowEngine::InspiratoryPulseVolume(int inspCoefficient) {
+    return inspCoefficient / 130.0 * 0.0132;
+}
 
-void FlowEngine::SetCoefficients(int expCoefficient, int inspCoefficient)
-{
+void FlowEngine::SetCoefficients(int expCoefficient, int inspCoefficient) {
     SetPulseVolumes(ExpiratoryPulseVolume(expCoefficient), InspiratoryPulseVolume(inspCoefficient));
 }
 
 void FlowEngine::SetPulseVolumes(double expVolume, double inspVolume)
 {
-    const bool inspiratory = m_k == m_kInsp && m_kInsp != m_kExp;
     m_kExp = expVolume;
     m_kInsp = inspVolume;
-    m_k = inspiratory ? m_kInsp : m_kExp;
+    m_k = m_inspiratory ? m_kInsp : m_kExp;
 }
 
-void FlowEngine::ResetEngine()
-{
+void FlowEngine::ResetEngine() {
     m_prevInterval = kInitialInterval;
     m_interpPrev = kInitialInterval;
     m_prevRate = 0;
@@ -84,15 +80,14 @@ void FlowEngine::ResetEngine()
     m_timeZero = 0;
 }
 
-void FlowEngine::SetDirection(int direction)
-{
-    m_k = direction == 1 ? m_kInsp : m_kExp;
+void FlowEngine::SetDirection(int direction) {
+    m_inspiratory = direction == 1;
+    m_k = m_inspiratory ? m_kInsp : m_kExp;
     m_prevInterval = kInitialInterval;
     m_interpPrev = kInitialInterval;
 }
 
-int FlowEngine::FeedInterval(std::uint32_t dt)
-{
+int FlowEngine::FeedInterval(std::uint32_t dt) {
     m_volume += m_k;
     m_slotsThisCall = 0;
     m_lastFlow = 0;
@@ -119,11 +114,11 @@ int FlowEngine::FeedInterval(std::uint32_t dt)
     return m_slotsThisCall;
 }
 
-void FlowEngine::interpolate(std::uint32_t dt)
-{
+void FlowEngine::interpolate(std::uint32_t dt) {
     // Pulse rate (pulses per second) over the last two intervals; the first
     // pulse of a phase has no usable predecessor.
-    const double rate = m_slotTotal == 0 ? 200000.0 / (2.0 * dt) : 200000.0 / (double(dt) + m_interpPrev);
+    const double rate =
+        m_slotTotal == 0 ? 200000.0 / (2.0 * dt) : 200000.0 / (double(dt) + m_interpPrev);
     m_interpPrev = dt;
     const double slope = (rate - m_prevRate) / dt;
 
@@ -139,8 +134,7 @@ void FlowEngine::interpolate(std::uint32_t dt)
     m_prevRate = rate;
 }
 
-void FlowEngine::takeSlot(double f)
-{
+void FlowEngine::takeSlot(double f) {
     m_ring[m_ringIndex] = f;
     detectExtreme(f);
     const double q = correct(f);
@@ -168,8 +162,7 @@ void FlowEngine::takeSlot(double f)
     m_lastFlow = float(q);
 }
 
-void FlowEngine::detectExtreme(double f)
-{
+void FlowEngine::detectExtreme(double f) {
     if (m_detectorState == 0) {
         if (f > 0.5 && f > m_extreme) {
             m_extreme = f;
@@ -194,8 +187,7 @@ void FlowEngine::detectExtreme(double f)
     }
 }
 
-double FlowEngine::correct(double f)
-{
+double FlowEngine::correct(double f) {
     double a = 0.01;
     if (m_slotTotal >= 30) {
         const double previous = m_ring[(m_ringIndex + kRingSize - 1) % kRingSize];
@@ -212,8 +204,7 @@ double FlowEngine::correct(double f)
     return q < 0 ? 0 : q;
 }
 
-FlowPhaseResult FlowEngine::FinishPhase()
-{
+FlowPhaseResult FlowEngine::FinishPhase() {
     // Let the flow decay to zero when the phase ended on fast pulses.
     if (m_prevInterval < 4000)
         FeedInterval(15000);
@@ -248,7 +239,8 @@ FlowPhaseResult FlowEngine::FinishPhase()
     int t0 = 0;
     bool extrapolated = false;
     if (ipk >= 3) {
-        const double v[3] = {volumeAtPeak, volumeAtPeak - m_flow[ipk], volumeAtPeak - m_flow[ipk] - m_flow[ipk - 1]};
+        const double v[3] = {volumeAtPeak, volumeAtPeak - m_flow[ipk],
+                             volumeAtPeak - m_flow[ipk] - m_flow[ipk - 1]};
         const double x[3] = {double(ipk), double(ipk - 1), double(ipk - 2)};
         const double vMean = (v[0] + v[1] + v[2]) / 3, xMean = (x[0] + x[1] + x[2]) / 3;
         double sxy = 0, sxx = 0;

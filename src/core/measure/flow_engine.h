@@ -8,27 +8,27 @@
 // Timed values of one finished phase. For an inspiration fvc, fev1 and pef
 // are FIVC, FIV1 and PIF.
 struct FlowPhaseResult {
-    float fvc = 0;      // L
-    float fev1 = 0;     // L, from time zero to 1 s
+    float fvc = 0;  // L
+    float fev1 = 0; // L, from time zero to 1 s
     float fev3 = 0;
     float fev6 = 0;
-    float fev1Fvc = 0;  // percent
-    float pef = 0;      // L/s, largest corrected flow
-    float fef25 = 0;    // L/s
+    float fev1Fvc = 0; // percent
+    float pef = 0;     // L/s, largest corrected flow
+    float fef25 = 0;   // L/s
     float fef50 = 0;
     float fef75 = 0;
     float fef2575 = 0;
-    float fet = 0;      // s, from time zero to the end of the phase
-    float evol = 0;     // L, back-extrapolated volume
-    std::int32_t evolMl = 0;    // mL, truncated
-    float totalTime = 0;        // s, length of the phase
-    std::int32_t duration = 0;  // whole seconds of the phase, rounded
-    std::int32_t timeZero = 0;  // slot index of the back-extrapolated start
+    float fet = 0;             // s, from time zero to the end of the phase
+    float evol = 0;            // L, back-extrapolated volume
+    std::int32_t evolMl = 0;   // mL, truncated
+    float totalTime = 0;       // s, length of the phase
+    std::int32_t duration = 0; // whole seconds of the phase, rounded
+    std::int32_t timeZero = 0; // slot index of the back-extrapolated start
 };
 
 class FlowEngine {
-public:
-    static constexpr int kMaxSlots = 32768;   // 65.5 s of 2 ms slots
+  public:
+    static constexpr int kMaxSlots = 32768; // 65.5 s of 2 ms slots
     static constexpr int kRingSize = 1024;
     static constexpr int kMaxSlotsPerPulse = 511;
     static constexpr std::uint32_t kSlotTime = 200; // 2 ms in 10 us units
@@ -75,7 +75,7 @@ public:
     float LastSlotFlow() const { return m_lastFlow; } // 0 when the last pulse produced none
 
     double PulseVolume() const { return m_k; }
-    double Volume() const { return m_volume; }      // k per pulse
+    double Volume() const { return m_volume; } // k per pulse
     double Pef() const { return m_pef; }
     double MaxRawFlow() const { return m_maxRaw; }
     double FirstSecondRawVolume() const { return m_firstSecondRaw; }
@@ -83,7 +83,7 @@ public:
     bool PastPeak() const { return m_pastPeak != 0; } // flow fell > 1 L/s below its largest value
     int PeakSlot() const { return m_peakSlot; }
 
-private:
+  private:
     void interpolate(std::uint32_t dt);
     void takeSlot(double flow);
     void detectExtreme(double flow);
@@ -92,6 +92,7 @@ private:
     double m_kExp;
     double m_kInsp;
     double m_k;
+    bool m_inspiratory = false;
 
     std::uint32_t m_prevInterval = 5000; // pulse intake's previous interval
     std::uint32_t m_interpPrev = 5000;   // interpolator's own copy: the previous pulse's interval

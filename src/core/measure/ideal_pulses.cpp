@@ -4,9 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-int AppendIdealPulses(PulseStream& out, const VolumeCurve& volume, double duration, double pulseVolume,
-                      double startSeconds, std::int32_t direction)
-{
+int AppendIdealPulses(PulseStream& out, const VolumeCurve& volume, double duration,
+                      double pulseVolume, double startSeconds, std::int32_t direction) {
     if (pulseVolume <= 0 || duration <= 0)
         return 0;
     const double total = volume(duration);
@@ -28,8 +27,7 @@ int AppendIdealPulses(PulseStream& out, const VolumeCurve& volume, double durati
     return count;
 }
 
-double ForcedExpiration::Volume(double t) const
-{
+double ForcedExpiration::Volume(double t) const {
     if (t <= 0)
         return 0;
     if (t < riseTime)
@@ -45,8 +43,7 @@ double ForcedExpiration::Volume(double t) const
     return capacity - left * fraction;
 }
 
-double ForcedExpiration::Flow(double t) const
-{
+double ForcedExpiration::Flow(double t) const {
     if (t <= 0)
         return 0;
     if (t < riseTime)
@@ -55,10 +52,11 @@ double ForcedExpiration::Flow(double t) const
     return pef * std::pow((capacity - Volume(t)) / left, shape);
 }
 
-double SineBreath::Volume(double t) const
-{
+double SineBreath::Volume(double t) const {
     const double x = std::clamp(t / duration, 0.0, 1.0);
     return volume * (1 - std::cos(std::numbers::pi * x)) / 2;
 }
 
-double SineBreath::PeakFlow() const { return volume * std::numbers::pi / (2 * duration); }
+double SineBreath::PeakFlow() const {
+    return volume * std::numbers::pi / (2 * duration);
+}

@@ -13,15 +13,15 @@ using VolumeCurve = std::function<double(double t)>;
 // Appends the pulses of `volume` over [0, duration] s, stamped from `startSeconds`
 // on (10 us units, rounded), with `direction` (1 expiration, 0 inspiration).
 // Returns the number of pulses appended.
-int AppendIdealPulses(PulseStream& out, const VolumeCurve& volume, double duration, double pulseVolume,
-                      double startSeconds, std::int32_t direction);
+int AppendIdealPulses(PulseStream& out, const VolumeCurve& volume, double duration,
+                      double pulseVolume, double startSeconds, std::int32_t direction);
 
 // A forced expiration: the flow rises linearly to `pef` in `riseTime`, then
 // falls with the volume still to come as pef x (left / left at peak)^shape.
 // shape 1 is an exponential emptying; above 1 the tail drags (obstruction).
 struct ForcedExpiration {
-    double capacity = 4.5; // L the lungs would give with unlimited time
-    double pef = 9.0;      // L/s
+    double capacity = 4.5;  // L the lungs would give with unlimited time
+    double pef = 9.0;       // L/s
     double riseTime = 0.08; // s
     double shape = 1.0;
 

@@ -8,11 +8,12 @@
 
 namespace {
 
-float ratio(float numerator, float denominator) { return denominator != 0 ? numerator / denominator * 100.0f : 0.0f; }
+float ratio(float numerator, float denominator) {
+    return denominator != 0 ? numerator / denominator * 100.0f : 0.0f;
+}
 
 // Repeatable when the two values (in thousandths) differ by less than the tolerance.
-int repeatable(double best, double second, int minimum)
-{
+int repeatable(double best, double second, int minimum) {
     const int difference = int(std::fabs(best * 1000.0 - second * 1000.0));
     const int tolerance = std::max(int(std::max(best, second) * 1000.0 * 0.05), minimum);
     return difference >= tolerance ? 0 : 1;
@@ -20,8 +21,7 @@ int repeatable(double best, double second, int minimum)
 
 } // namespace
 
-void DeriveManeuver(ManeuverResult& r, int heightCm, int gender)
-{
+void DeriveManeuver(ManeuverResult& r, int heightCm, int gender) {
     r.VC = std::max(r.FIVC, r.FVC);
     r.MVV = r.FEV1 * 35.0f;
     r.FEV1_FVC = ratio(r.FEV1, r.FVC);
@@ -37,8 +37,7 @@ void DeriveManeuver(ManeuverResult& r, int heightCm, int gender)
     r.FIV1_FIVC = r.FIVC > 0 ? r.FIV1 * 100.0f / r.FIVC : 0.0f;
 }
 
-int BestFvcIndex(const ManeuverList& list)
-{
+int BestFvcIndex(const ManeuverList& list) {
     int best = -1;
     float bestSum = 0;
     for (int i = 0; i < int(list.size()); ++i) {
@@ -52,11 +51,9 @@ int BestFvcIndex(const ManeuverList& list)
 }
 
 void Acceptance(const ManeuverResult& record, const TestFileHeader& header, AcceptanceFlags& flags,
-                const PulseSample* samples, int n)
-{
+                const PulseSample* samples, int n) {
     const double tolerance = std::max(0.15, 0.05 * record.FVC);
-    if (record.EVOL > tolerance * 1000.0)
-        flags.flag[0] = 0;
+    flags.flag[0] = record.EVOL > tolerance * 1000.0 ? 0 : 1;
 
     // End of test: a plateau of at least 1 s before the last expiratory pulse,
     // reached before the walk has covered too much volume.
@@ -78,8 +75,7 @@ void Acceptance(const ManeuverResult& record, const TestFileHeader& header, Acce
     flags.flag[1] = record.Duration >= 6 ? 1 : end;
 }
 
-void ComputeMvv(ManeuverList& list, int first, int last, double seconds)
-{
+void ComputeMvv(ManeuverList& list, int first, int last, double seconds) {
     if (first < 0 || first >= int(list.size()))
         return;
     last = std::min(last, int(list.size()) - 1);
@@ -89,8 +85,7 @@ void ComputeMvv(ManeuverList& list, int first, int last, double seconds)
     list[first].MVV = seconds > 0 ? float(volume * 60.0 / seconds) : 0.0f;
 }
 
-int Repeatability(const ManeuverList& list, RepeatabilityFlags& flags)
-{
+int Repeatability(const ManeuverList& list, RepeatabilityFlags& flags) {
     flags[0] = list.size() > 2 ? 1 : 0;
     if (list.size() <= 2)
         return 1;
@@ -112,8 +107,8 @@ int Repeatability(const ManeuverList& list, RepeatabilityFlags& flags)
     return 1;
 }
 
-QualityLines QualityTexts(const AcceptanceFlags& acceptance, const RepeatabilityFlags& repeatability)
-{
+QualityLines QualityTexts(const AcceptanceFlags& acceptance,
+                          const RepeatabilityFlags& repeatability) {
     QualityLines lines;
     if (repeatability[0] == 0) {
         lines.repeatability = GetLangText("CASE", 1273);

@@ -33,4 +33,5 @@ struct QualityLines {
     QString repeatability;
     QString acceptability;
 };
-QualityLines QualityTexts(const AcceptanceFlags& acceptance, const RepeatabilityFlags& repeatability);
+QualityLines QualityTexts(const AcceptanceFlags& acceptance,
+                          const RepeatabilityFlags& repeatability);

@@ -2,14 +2,12 @@
 
 #include "vc_analysis.h"
 
-MeasurementStore& MeasurementStore::Instance()
-{
+MeasurementStore& MeasurementStore::Instance() {
     static MeasurementStore store;
     return store;
 }
 
-void MeasurementStore::Clear()
-{
+void MeasurementStore::Clear() {
     std::lock_guard lock(m_mutex);
     m_pulses.clear();
     m_maneuvers.clear();
@@ -19,75 +17,63 @@ void MeasurementStore::Clear()
     finished = 0;
 }
 
-void MeasurementStore::AppendPulse(const PulseSample& sample)
-{
+void MeasurementStore::AppendPulse(const PulseSample& sample) {
     std::lock_guard lock(m_mutex);
     m_pulses.push_back(sample);
 }
 
-void MeasurementStore::AppendManeuver(const ManeuverResult& record)
-{
+void MeasurementStore::AppendManeuver(const ManeuverResult& record) {
     std::lock_guard lock(m_mutex);
     m_maneuvers.push_back(record);
 }
 
-void MeasurementStore::AppendTidalSummary(const TidalSummary& summary)
-{
+void MeasurementStore::AppendTidalSummary(const TidalSummary& summary) {
     std::lock_guard lock(m_mutex);
     m_summaries.push_back(summary);
 }
 
-int MeasurementStore::PulseCount() const
-{
+int MeasurementStore::PulseCount() const {
     std::lock_guard lock(m_mutex);
     return int(m_pulses.size());
 }
 
-int MeasurementStore::ManeuverCount() const
-{
+int MeasurementStore::ManeuverCount() const {
     std::lock_guard lock(m_mutex);
     return int(m_maneuvers.size());
 }
 
-PulseStream MeasurementStore::Pulses() const
-{
+PulseStream MeasurementStore::Pulses() const {
     std::lock_guard lock(m_mutex);
     return m_pulses;
 }
 
-ManeuverList MeasurementStore::Maneuvers() const
-{
+ManeuverList MeasurementStore::Maneuvers() const {
     std::lock_guard lock(m_mutex);
     return m_maneuvers;
 }
 
-std::vector<TidalSummary> MeasurementStore::TidalSummaries() const
-{
+std::vector<TidalSummary> MeasurementStore::TidalSummaries() const {
     std::lock_guard lock(m_mutex);
     return m_summaries;
 }
 
-TidalIndices MeasurementStore::Tidal() const
-{
+TidalIndices MeasurementStore::Tidal() const {
     std::lock_guard lock(m_mutex);
     return m_tidal;
 }
 
-void MeasurementStore::SetManeuvers(const ManeuverList& list)
-{
+void MeasurementStore::SetManeuvers(const ManeuverList& list) {
     std::lock_guard lock(m_mutex);
     m_maneuvers = list;
 }
 
-void MeasurementStore::SetTidal(const TidalIndices& indices, int found)
-{
+void MeasurementStore::SetTidal(const TidalIndices& indices, int found) {
     std::lock_guard lock(m_mutex);
     m_tidal = indices;
     tidalFound = found;
 }
 
-int MeasurementStore::UpdateTidalStability()
-{
+int MeasurementStore::UpdateTidalStability() {
     std::lock_guard lock(m_mutex);
     if (tidalFound.load())
         return 1;

@@ -14,7 +14,7 @@
 using TidalIndices = std::array<int, 4>;
 
 class MeasurementStore {
-public:
+  public:
     // The process-wide store of the live test.
     static MeasurementStore& Instance();
 
@@ -46,7 +46,7 @@ public:
     std::atomic<int> tidalFound{0};
     std::atomic<int> finished{0}; // the device reported the end of the test
 
-private:
+  private:
     mutable std::mutex m_mutex;
     PulseStream m_pulses;
     ManeuverList m_maneuvers;

@@ -14,18 +14,19 @@ namespace {
 
 constexpr int kHeadSize = kHeaderSize + kRecordSize; // header and record at the start of every file
 
-bool fail(QString* error, const QString& text)
-{
+bool fail(QString* error, const QString& text) {
     if (error)
         *error = text;
     return false;
 }
 
 // Header and record of `bytes`, checked to be a test file.
-bool parseHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& record, QString* error)
-{
+bool parseHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& record,
+               QString* error) {
     if (bytes.size() < kHeadSize)
-        return fail(error, QString("not a test file: %1 bytes, a test file starts with %2").arg(bytes.size()).arg(kHeadSize));
+        return fail(error, QString("not a test file: %1 bytes, a test file starts with %2")
+                               .arg(bytes.size())
+                               .arg(kHeadSize));
     header = RecordCodec::DecodeHeader(bytes.constData());
     if (RecordCodec::Text(header.magic, sizeof header.magic) != "TAVW")
         return fail(error, "not a test file: the file does not start with \"TAVW\"");
@@ -35,8 +36,7 @@ bool parseHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& 
     return true;
 }
 
-QByteArray readFile(const QString& path, qint64 limit = -1)
-{
+QByteArray readFile(const QString& path, qint64 limit = -1) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -45,8 +45,7 @@ QByteArray readFile(const QString& path, qint64 limit = -1)
 
 } // namespace
 
-int TrailerLength(const TestFileHeader& header, int readerType)
-{
+int TrailerLength(const TestFileHeader& header, int readerType) {
     if (header.trailerFlag == 0)
         return 0;
     // FVC files end with the acceptance flags (32 bytes); VC files with a
@@ -54,27 +53,27 @@ int TrailerLength(const TestFileHeader& header, int readerType)
     return readerType == kTestFvc ? kAcceptanceSize : kTidalSummarySize;
 }
 
-bool IsTestFileName(const QString& name)
-{
+bool IsTestFileName(const QString& name) {
     static const QRegularExpression pattern("^[0-9]{1,9}\\.dt$");
     return pattern.match(name).hasMatch();
 }
 
-bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record, QString* error)
-{
+bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record,
+                  QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, "cannot open " + path);
     return parseHead(file.read(kHeadSize), header, record, error);
 }
 
-bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType, PulseStream& samples,
-                  QString* error)
-{
+bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType,
+                  PulseStream& samples, QString* error) {
     samples.clear();
     const qint64 size = bytes.size();
     if (header.sampleOffset < kHeadSize || header.sampleOffset > size)
-        return fail(error, QString("sample offset %1 lies outside the file (%2 bytes)").arg(header.sampleOffset).arg(size));
+        return fail(error, QString("sample offset %1 lies outside the file (%2 bytes)")
+                               .arg(header.sampleOffset)
+                               .arg(size));
     const qint64 block = size - header.sampleOffset - TrailerLength(header, readerType);
     if (block < 0)
         return fail(error, QString("the file is too short for its trailer (%1 bytes)").arg(size));
@@ -86,8 +85,7 @@ bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int rea
     return true;
 }
 
-bool ParseTestFile(const QByteArray& bytes, TestFile& file, QString* error)
-{
+bool ParseTestFile(const QByteArray& bytes, TestFile& file, QString* error) {
     file = TestFile{};
     if (!parseHead(bytes, file.header, file.record, error))
         return false;
@@ -101,22 +99,24 @@ bool ParseTestFile(const QByteArray& bytes, TestFile& file, QString* error)
     // An FVC file holds exactly its manoeuvre's samples; VC and MVV files the
     // whole stream, of which the first record is only the start.
     if (file.header.testType == kTestFvc ? counted != held : counted > held)
-        return fail(error, QString("the record counts %1 samples but the file holds %2").arg(counted).arg(held));
+        return fail(
+            error,
+            QString("the record counts %1 samples but the file holds %2").arg(counted).arg(held));
     if (file.header.testType == kTestFvc && file.header.trailerFlag != 0)
-        file.acceptance = RecordCodec::DecodeAcceptance(bytes.constData() + bytes.size() - kAcceptanceSize);
+        file.acceptance =
+            RecordCodec::DecodeAcceptance(bytes.constData() + bytes.size() - kAcceptanceSize);
     return true;
 }
 
-bool ReadTestFile(const QString& path, TestFile& file, QString* error)
-{
+bool ReadTestFile(const QString& path, TestFile& file, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return fail(error, "cannot open " + path);
     return ParseTestFile(f.readAll(), file, error);
 }
 
-bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType, CaseHeaderList& lists)
-{
+bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
+                    CaseHeaderList& lists) {
     if (!IsTestFileName(dataName))
         return false;
     const QByteArray bytes = readFile(caseFolder + '/' + dataName);
@@ -126,7 +126,8 @@ bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int test
         return false;
     AcceptanceFlags flags;
     // Only FVC files end with acceptance flags; the tail of the others is samples or a summary.
-    if (header.trailerFlag != 0 && header.testType == kTestFvc && bytes.size() >= kHeadSize + kAcceptanceSize)
+    if (header.trailerFlag != 0 && header.testType == kTestFvc &&
+        bytes.size() >= kHeadSize + kAcceptanceSize)
         flags = RecordCodec::DecodeAcceptance(bytes.constData() + bytes.size() - kAcceptanceSize);
     RecordCodec::SetText(header.dataName, sizeof header.dataName, dataName.toLatin1());
     lists.headers.push_back(header);
@@ -135,8 +136,7 @@ bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int test
     return true;
 }
 
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists)
-{
+int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists) {
     QString sql = "SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ?";
     QVariantList values{patientId, testType};
     if (year > 0) {

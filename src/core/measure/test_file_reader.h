@@ -26,7 +26,8 @@ struct TestFile {
 };
 
 // Header and record at the start of the file (case services, trend curves).
-bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record, QString* error = nullptr);
+bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record,
+                  QString* error = nullptr);
 
 // Header, record, flags and the sample block as the curve reader of the
 // file's own test type reads it.
@@ -34,8 +35,8 @@ bool ParseTestFile(const QByteArray& bytes, TestFile& file, QString* error = nul
 bool ReadTestFile(const QString& path, TestFile& file, QString* error = nullptr);
 
 // The sample block of `bytes` as the curve reader of `readerType` sees it.
-bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType, PulseStream& samples,
-                  QString* error = nullptr);
+bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType,
+                  PulseStream& samples, QString* error = nullptr);
 
 // One entry of a case list.
 struct CaseHeaderList {
@@ -47,7 +48,8 @@ struct CaseHeaderList {
 
 // Reads <caseFolder>/<dataName> into the lists when it is a test of `testType`;
 // returns false (and appends nothing) when the file is skipped.
-bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType, CaseHeaderList& lists);
+bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
+                    CaseHeaderList& lists);
 
 // Every CaseInfo row of the patient and type (year 0: all years), oldest
 // first, read from Case/<ID>/<DataName>. Returns the number of entries appended.

@@ -15,8 +15,7 @@
 namespace {
 
 // Decimal value of the leading digits, as atoi reads them (saturating).
-int leadingNumber(const QString& text)
-{
+int leadingNumber(const QString& text) {
     long long value = 0;
     for (QChar c : text) {
         if (!c.isDigit())
@@ -26,18 +25,18 @@ int leadingNumber(const QString& text)
     return int(value);
 }
 
-long long firstSampleOf(const ManeuverList& list, int index)
-{
+long long firstSampleOf(const ManeuverList& list, int index) {
     long long start = 0;
     for (int j = 0; j < index; ++j)
         start += std::max(list[j].ExpCount, 0) + std::max(list[j].InspCount, 0);
     return start;
 }
 
-double twoDecimals(double v) { return QString::number(v, 'f', 2).toDouble(); }
+double twoDecimals(double v) {
+    return QString::number(v, 'f', 2).toDouble();
+}
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
+bool writeFile(const QString& path, const QByteArray& bytes) {
     // A temporary file renamed into place: a crash never leaves half a test file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -49,22 +48,22 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.commit();
 }
 
-bool insertRow(Database& db, int patientId, const SaveResult& r)
-{
+bool insertRow(Database& db, int patientId, const SaveResult& r) {
     const ManeuverResult& m = r.record;
-    return db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, TestType) "
-                      "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                      {patientId, r.dataName, r.testTime, twoDecimals(m.FVC), twoDecimals(m.PEF), m.Duration,
-                       twoDecimals(m.FEV1), twoDecimals(m.MVV), twoDecimals(m.VC), r.header.testType});
+    return db.Execute(
+        "insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, TestType) "
+        "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {patientId, r.dataName, r.testTime, twoDecimals(m.FVC), twoDecimals(m.PEF), m.Duration,
+         twoDecimals(m.FEV1), twoDecimals(m.MVV), twoDecimals(m.VC), r.header.testType});
 }
 
 } // namespace
 
-int NextTestNumber(const QString& caseFolder)
-{
+int NextTestNumber(const QString& caseFolder) {
     int largest = 0;
     const QDir dir(caseFolder);
-    const QFileInfoList entries = dir.entryInfoList({"*.dt"}, QDir::Files | QDir::Hidden | QDir::System);
+    const QFileInfoList entries =
+        dir.entryInfoList({"*.dt"}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo& entry : entries) {
         QString name = entry.fileName();
         if (name.startsWith('.'))
@@ -76,8 +75,8 @@ int NextTestNumber(const QString& caseFolder)
     return largest + 1;
 }
 
-TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName, const QString& testTime)
-{
+TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
+                          const QString& testTime) {
     TestFileHeader h;
     RecordCodec::SetText(h.magic, sizeof h.magic, "TAVW");
     RecordCodec::SetText(h.version, sizeof h.version, "3.1.1");
@@ -97,9 +96,8 @@ TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName, c
     return h;
 }
 
-QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record, const PulseSample* samples,
-                         int count, const QByteArray& trailer)
-{
+QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record,
+                         const PulseSample* samples, int count, const QByteArray& trailer) {
     QByteArray bytes;
     bytes.reserve(kSampleOffset + 8 * count + trailer.size());
     RecordCodec::AppendHeader(bytes, header);
@@ -111,8 +109,8 @@ QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& rec
     return bytes;
 }
 
-SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context, Database& db)
-{
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    Database& db) {
     SaveResult result;
     result.resultValid = 1;
     store.finished = 1;
@@ -143,7 +141,8 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         while (last + 1 < int(list.size()) && list[last + 1].FIVC != 0)
             ++last;
         const long long end = firstSampleOf(list, last + 1); // one past the last sample of `last`
-        const double seconds = end > 0 && end <= (long long)stream.size() ? stream[end - 1].time * 1e-5 : 0.0;
+        const double seconds =
+            end > 0 && end <= (long long)stream.size() ? stream[end - 1].time * 1e-5 : 0.0;
         ComputeMvv(list, 0, last, seconds);
     } else if (type == kTestVc) {
         TidalIndices tidal = store.Tidal();
@@ -175,19 +174,23 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         const int best = result.bestIndex;
         result.record = list[best];
         const long long start = firstSampleOf(list, best);
-        const long long wanted = std::max(result.record.ExpCount, 0) + std::max(result.record.InspCount, 0);
-        const long long available = std::clamp<long long>((long long)stream.size() - start, 0, wanted);
+        const long long wanted =
+            std::max(result.record.ExpCount, 0) + std::max(result.record.InspCount, 0);
+        const long long available =
+            std::clamp<long long>((long long)stream.size() - start, 0, wanted);
         if (available < wanted) { // a short stream: the record counts what the file holds
             result.record.ExpCount = int(std::min<long long>(result.record.ExpCount, available));
             result.record.InspCount = int(available - result.record.ExpCount);
         }
-        const std::uint32_t base = best > 0 && start > 0 && start <= (long long)stream.size() ? stream[start - 1].time : 0;
+        const std::uint32_t base =
+            best > 0 && start > 0 && start <= (long long)stream.size() ? stream[start - 1].time : 0;
         for (long long i = 0; i < available; ++i) {
             PulseSample s = stream[start + i];
             s.time -= base;
             samples.push_back(s);
         }
-        Acceptance(result.record, result.header, result.acceptance, samples.data(), int(samples.size()));
+        Acceptance(result.record, result.header, result.acceptance, samples.data(),
+                   int(samples.size()));
         RecordCodec::AppendAcceptance(trailer, result.acceptance);
     } else {
         result.record = list[0];

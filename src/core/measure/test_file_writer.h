@@ -22,41 +22,42 @@ enum class SaveOutcome {
 // What the writer needs to know about the test beyond the store.
 struct SaveContext {
     int patientId = 0;
-    QString caseFolder;  // the patient's case folder
+    QString caseFolder; // the patient's case folder
     int testType = kTestFvc;
-    int expCoefficient = 145;  // after BTPS correction
+    int expCoefficient = 145; // after BTPS correction
     int inspCoefficient = 145;
     int temperature = 33;
     QByteArray deviceId;
-    int heightCm = 0;    // for the estimated lung age
-    int gender = 0;      // 0 male, 1 female
-    QDateTime now;       // saving time; the current time when invalid
+    int heightCm = 0; // for the estimated lung age
+    int gender = 0;   // 0 male, 1 female
+    QDateTime now;    // saving time; the current time when invalid
 };
 
 struct SaveResult {
     SaveOutcome outcome = SaveOutcome::NothingToSave;
-    int resultValid = 0;  // 1: the page posts its test-saved message
-    QStringList prompts;  // texts for the prompt line, in order
+    int resultValid = 0;   // 1: the page posts its test-saved message
+    QStringList prompts;   // texts for the prompt line, in order
     int validPicture = -1; // VC tests: 1 show the valid picture, 0 the invalid one
-    QString dataName;     // "<n>.dt" when a file was written
+    QString dataName;      // "<n>.dt" when a file was written
     QString path;
     QString testTime;
     TestFileHeader header;
     ManeuverResult record; // the record written
     AcceptanceFlags acceptance;
-    int bestIndex = -1;   // FVC tests
+    int bestIndex = -1; // FVC tests
 };
 
 // Largest number among the folder's *.dt files plus one (1 for none).
 int NextTestNumber(const QString& caseFolder);
 
 // The header a writer puts in front of a new file.
-TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName, const QString& testTime);
+TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
+                          const QString& testTime);
 
 // Completes the store's manoeuvres and saves the test when `request` is 1.
 // The completed records are written back into the store.
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context, Database& db);
 
 // The bytes of a test file for the given parts (exposed for tests and tools).
-QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record, const PulseSample* samples,
-                         int count, const QByteArray& trailer);
+QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record,
+                         const PulseSample* samples, int count, const QByteArray& trailer);

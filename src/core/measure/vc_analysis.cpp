@@ -5,8 +5,7 @@
 namespace {
 
 // First sample of breath k in the stream (expiratory samples, then inspiratory ones).
-int firstSampleOf(const ManeuverList& list, int breath)
-{
+int firstSampleOf(const ManeuverList& list, int breath) {
     long long start = 0;
     for (int j = 0; j < breath; ++j)
         start += std::max(list[j].ExpCount, 0) + std::max(list[j].InspCount, 0);
@@ -15,23 +14,26 @@ int firstSampleOf(const ManeuverList& list, int breath)
 
 // The expired volume of a live breath: VC once the record is completed,
 // else the larger of its two volumes (what completion will make of it).
-double breathVolume(const ManeuverResult& r) { return r.VC > 0 ? r.VC : std::max(r.FVC, r.FIVC); }
+double breathVolume(const ManeuverResult& r) {
+    return r.VC > 0 ? r.VC : std::max(r.FVC, r.FIVC);
+}
 
 struct Means {
     double volume = 0, inspired = 0, total = 0;
 };
 
-bool within(double value, double mean) { return value >= 0.5 * mean && value <= 1.5 * mean; }
+bool within(double value, double mean) {
+    return value >= 0.5 * mean && value <= 1.5 * mean;
+}
 
 } // namespace
 
-BreathTimes BreathTimesOf(const ManeuverList& list, const PulseStream& stream, int breath)
-{
+BreathTimes BreathTimesOf(const ManeuverList& list, const PulseStream& stream, int breath) {
     BreathTimes times;
     if (breath < 0 || breath >= int(list.size()))
         return times;
     const long long start = firstSampleOf(list, breath);
-    const long long expEnd = start + std::max(list[breath].ExpCount, 0);        // one past
+    const long long expEnd = start + std::max(list[breath].ExpCount, 0); // one past
     const long long inspEnd = expEnd + std::max(list[breath].InspCount, 0);
     if (inspEnd > (long long)stream.size() || expEnd == start)
         return times;
@@ -44,8 +46,7 @@ BreathTimes BreathTimesOf(const ManeuverList& list, const PulseStream& stream, i
     return times;
 }
 
-int TidalStability(const ManeuverList& list, const PulseStream& stream, TidalIndices& indices)
-{
+int TidalStability(const ManeuverList& list, const PulseStream& stream, TidalIndices& indices) {
     if (list.size() < 4)
         return 0;
     std::vector<int> run;
@@ -63,8 +64,10 @@ int TidalStability(const ManeuverList& list, const PulseStream& stream, TidalInd
             continue;
         }
         const double n = double(run.size());
-        const Means mean = run.empty() ? seed : Means{sum.volume / n, sum.inspired / n, sum.total / n};
-        if (within(v.volume, mean.volume) && within(v.inspired, mean.inspired) && within(v.total, mean.total)) {
+        const Means mean =
+            run.empty() ? seed : Means{sum.volume / n, sum.inspired / n, sum.total / n};
+        if (within(v.volume, mean.volume) && within(v.inspired, mean.inspired) &&
+            within(v.total, mean.total)) {
             run.push_back(i);
             sum.volume += v.volume;
             sum.inspired += v.inspired;
@@ -83,9 +86,8 @@ int TidalStability(const ManeuverList& list, const PulseStream& stream, TidalInd
     return 0;
 }
 
-int VcAnalysis(ManeuverList& list, const PulseStream& stream, const TidalIndices& indices, int& found,
-               std::vector<TidalSummary>& summaries)
-{
+int VcAnalysis(ManeuverList& list, const PulseStream& stream, const TidalIndices& indices,
+               int& found, std::vector<TidalSummary>& summaries) {
     const int n = int(list.size());
     const int first = indices[0];
     auto fail = [&] {

@@ -19,5 +19,5 @@ int TidalStability(const ManeuverList& list, const PulseStream& stream, TidalInd
 // Tidal and lung-volume parameters into list[0]; appends the TidalSummary on
 // success. Returns 1 when a VC result was produced; on failure TV is cleared
 // and `found` is cleared.
-int VcAnalysis(ManeuverList& list, const PulseStream& stream, const TidalIndices& indices, int& found,
-               std::vector<TidalSummary>& summaries);
+int VcAnalysis(ManeuverList& list, const PulseStream& stream, const TidalIndices& indices,
+               int& found, std::vector<TidalSummary>& summaries);

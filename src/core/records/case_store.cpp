@@ -118,7 +118,10 @@ double asPrinted(const char* format, float value)
     return QString::asprintf(format, static_cast<double>(value)).toDouble();
 }
 
-QString printed(float value) { return QString::asprintf("%f", static_cast<double>(value)); }
+QString printed(float value)
+{
+    return QString::asprintf("%f", static_cast<double>(value));
+}
 
 // Rows first, in one statement or transaction, then the file: the caller removes it.
 bool runInTransaction(Database& db, const std::vector<std::pair<QString, QVariantList>>& statements)
@@ -276,8 +279,8 @@ int ReconcileDay(Database& db, int id, const QString& day)
             const QString path = testFilePath(id, row.DataName);
             // A name that is not <digits>.dt can never name a file of this folder.
             if (path.isEmpty() || !QFileInfo::exists(path)) {
-                queue.push_back({"delete from CaseInfo where ID = ? and DataName = ?",
-                                 {id, row.DataName}});
+                queue.push_back(
+                    {"delete from CaseInfo where ID = ? and DataName = ?", {id, row.DataName}});
                 continue;
             }
             TestFileHeader header;
@@ -370,8 +373,8 @@ bool RemoveFolderTree(const QString& folder)
             ok = RemoveFolderTree(path);
         } else {
             // Like clearing a read-only attribute before deleting.
-            QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner |
-                                            QFile::ReadOwner);
+            QFile::setPermissions(path,
+                                  QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
             ok = QFile::remove(path);
         }
     }

@@ -101,7 +101,12 @@ bool createDatabaseFile(const QString& path, QString* error)
 
 } // namespace
 
-Database::Database() : m_connectionName(newConnectionName()) {}
+Database::Database() : m_connectionName(newConnectionName())
+{
+    // Touching Qt's connection registry first makes it outlive a static Database,
+    // whose destructor still closes the connection at exit.
+    QSqlDatabase::contains(m_connectionName);
+}
 
 Database::~Database() { Close(); }
 

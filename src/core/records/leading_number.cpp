@@ -2,7 +2,10 @@
 
 namespace {
 
-bool isDigit(QChar c) { return c >= '0' && c <= '9'; }
+bool isDigit(QChar c)
+{
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 

@@ -59,9 +59,9 @@ PatientInputCheck checkEmpty(const PatientInput& input)
 
 PatientInputCheck checkRanges(const PatientInput& input)
 {
-    for (const auto& [field, value] : {std::pair{PatientField::Age, input.Age},
-                                       std::pair{PatientField::Height, input.Height},
-                                       std::pair{PatientField::Weight, input.Weight}}) {
+    for (const auto& [field, value] :
+         {std::pair{PatientField::Age, input.Age}, std::pair{PatientField::Height, input.Height},
+          std::pair{PatientField::Weight, input.Weight}}) {
         const PatientInputCheck check = CheckRange(field, value);
         if (!check.Ok())
             return check;

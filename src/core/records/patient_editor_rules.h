@@ -36,7 +36,8 @@ struct PatientInputCheck {
     bool Ok() const { return Field == PatientField::None; }
 };
 
-// (year, month, day) with the day lowered until the date exists (29 February in a common year -> 28).
+// (year, month, day) with the day lowered until the date exists (29 February in a common year ->
+// 28).
 QDate ValidDate(int year, int month, int day);
 
 // The birth date that goes with `age`: the same month and day as `birthdate`, `age` years back.

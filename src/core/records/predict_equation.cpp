@@ -30,9 +30,8 @@ void ParseCoefficientList(const QString& text, PredictEquation::Slots& values)
 
 float BodySurfaceArea(int weightKg, int heightCm)
 {
-    const double bsa =
-        std::pow(static_cast<double>(weightKg), 0.425) * std::pow(static_cast<double>(heightCm), 0.725) *
-        71.84 * 1e-4;
+    const double bsa = std::pow(static_cast<double>(weightKg), 0.425) *
+                       std::pow(static_cast<double>(heightCm), 0.725) * 71.84 * 1e-4;
     return static_cast<float>(bsa);
 }
 
@@ -57,9 +56,12 @@ bool LoadPredictEquation(Database& db, int standard, int gender, int age, Predic
     PredictEquation loaded;
     rs.GetFieldValue("FEV1/FVC", loaded.F);
     const std::pair<const char*, PredictEquation::Slots*> terms[] = {
-        {"Param_Constant", &loaded.C},     {"Param_Hight", &loaded.Hc},
-        {"Param_Age", &loaded.Ac},         {"Param_Age_Age", &loaded.AAc},
-        {"Param_Height_Height", &loaded.HHc}, {"Param_Surface", &loaded.Sc}};
+        {"Param_Constant", &loaded.C},
+        {"Param_Hight", &loaded.Hc},
+        {"Param_Age", &loaded.Ac},
+        {"Param_Age_Age", &loaded.AAc},
+        {"Param_Height_Height", &loaded.HHc},
+        {"Param_Surface", &loaded.Sc}};
     for (const auto& [column, values] : terms) {
         *values = DefaultCoefficients();
         QString text;

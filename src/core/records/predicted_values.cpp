@@ -39,10 +39,10 @@ void fillFromSlots(ManeuverResult& out, const PredictedSlots& s, int age)
 std::array<float ManeuverResult::*, 23> correctedFields()
 {
     using M = ManeuverResult;
-    return {&M::ERV,      &M::EVC,       &M::FEF25, &M::FEF2575,  &M::FEF50, &M::FEF75,
-            &M::FEV1,     &M::FEV1_FEV6, &M::FEV1_FVC, &M::FEV1_VC, nullptr,  nullptr,
-            &M::FEV6,     &M::FIV1,      &M::FIV1_FIVC, &M::FIVC,  &M::FVC,   &M::IC,
-            &M::IVC,      &M::MVV,       &M::PEF,   &M::PIF,      &M::VC};
+    return {&M::ERV,  &M::EVC,       &M::FEF25,     &M::FEF2575, &M::FEF50, &M::FEF75,
+            &M::FEV1, &M::FEV1_FEV6, &M::FEV1_FVC,  &M::FEV1_VC, nullptr,   nullptr,
+            &M::FEV6, &M::FIV1,      &M::FIV1_FIVC, &M::FIVC,    &M::FVC,   &M::IC,
+            &M::IVC,  &M::MVV,       &M::PEF,       &M::PIF,     &M::VC};
 }
 
 void applyNationCorrection(Database& db, ManeuverResult& out, int nation)

@@ -6,6 +6,28 @@
 
 #include <cmath>
 
+namespace {
+
+// "yyyy-MM-dd HH:mm:ss" of a stored date or date-time text. Date and time are parsed
+// apart: a local QDateTime would consult the time-zone files for every value and
+// move times that fall into a daylight-saving gap.
+QString dateTimeText(const QString& text)
+{
+    const QString datePart = text.section(' ', 0, 0);
+    const QString timePart = text.section(' ', 1, 1, QString::SectionSkipEmpty);
+    QDate date = QDate::fromString(datePart, "yyyy-MM-dd");
+    if (!date.isValid())
+        date = QDate::fromString(datePart, "yyyy-M-d");
+    QTime time = timePart.isEmpty() ? QTime(0, 0) : QTime::fromString(timePart, "HH:mm:ss");
+    if (!time.isValid())
+        time = QTime::fromString(timePart, "H:m:s");
+    if (!date.isValid() || !time.isValid())
+        return text;
+    return date.toString("yyyy-MM-dd") + ' ' + time.toString("HH:mm:ss");
+}
+
+} // namespace
+
 Recordset::Recordset(Database& db) : m_db(db) {}
 
 Recordset::~Recordset() { Close(); }
@@ -28,6 +50,8 @@ bool Recordset::Open(const QString& sql, const QVariantList& values)
         return false;
     }
     m_open = true;
+    // The column names once per query: QSqlQuery::record() copies every value of the row.
+    m_columns = m_query->record();
     if (m_query->isSelect())
         m_query->first();
     return true;
@@ -36,6 +60,7 @@ bool Recordset::Open(const QString& sql, const QVariantList& values)
 void Recordset::Close()
 {
     m_query.reset();
+    m_columns.clear();
     m_open = false;
 }
 
@@ -66,7 +91,7 @@ bool Recordset::currentValue(const QString& name, QVariant& value)
 {
     if (!m_open || !m_query->isValid())
         return false;
-    const int index = m_query->record().indexOf(name);
+    const int index = m_columns.indexOf(name);
     if (index < 0)
         return false;
     value = m_query->value(index);
@@ -145,13 +170,7 @@ bool Recordset::GetFieldValue(const QString& name, QString& value)
         return true;
     case QMetaType::QString:
         if (declared == "DATE" || declared == "DATETIME") {
-            const QString text = v.toString().trimmed();
-            QDateTime time = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
-            if (!time.isValid())
-                time = QDateTime::fromString(text, "yyyy-M-d H:m:s");
-            if (!time.isValid())
-                time = QDateTime(QDate::fromString(text, "yyyy-M-d"), QTime(0, 0));
-            value = time.isValid() ? time.toString("yyyy-MM-dd HH:mm:ss") : text;
+            value = dateTimeText(v.toString().trimmed());
         } else {
             value = v.toString();
         }

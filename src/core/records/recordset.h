@@ -2,6 +2,7 @@
 #include "database.h"
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QString>
 #include <QVariantList>
 
@@ -38,5 +39,6 @@ private:
 
     Database& m_db;
     std::unique_ptr<QSqlQuery> m_query;
+    QSqlRecord m_columns; // names of the result's columns
     bool m_open = false;
 };

@@ -1,0 +1,254 @@
+// The virtual spirometer as a peer: its flow profiles, its turbine and both
+// device sides of the wire, driven through the byte-pipe interface only.
+#include "support/temp_home.h"
+
+#include "device/ascii_command_protocol.h"
+#include "device/ascii_device_side.h"
+#include "device/checksum_device_side.h"
+#include "device/simulated_port.h"
+#include "device/turbine_model.h"
+#include "device/virtual_spirometer.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes send(VirtualSpirometer& device, const Bytes& command)
+{
+    device.HostBytes(command.data(), int(command.size()));
+    unsigned char out[64] = {};
+    const int n = device.DeviceBytes(out, 64);
+    return Bytes(out, out + n);
+}
+
+Bytes checksumCommand(unsigned char code, Bytes params = {})
+{
+    params.insert(params.begin(), code);
+    params.push_back(static_cast<unsigned char>(std::accumulate(params.begin(), params.end(), 0u) % 128));
+    return params;
+}
+
+bool validChecksum(const Bytes& frame)
+{
+    return !frame.empty() &&
+           std::accumulate(frame.begin(), frame.end() - 1, 0u) % 128 == frame.back();
+}
+
+// Lengths of the frames the checksum device streams.
+int streamFrameLength(unsigned char code)
+{
+    switch (code) {
+    case 0xE1:
+    case 0xE2:
+        return 9;
+    case 0xF5:
+        return 3;
+    case 0xE3:
+    case 0xAA:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+TEST(PatientModelTest, ProfilesHaveTheCharacterTheirNamesPromise)
+{
+    const ProfileTruth normal = PatientModel(1, SimTest::Fvc).Truth();
+    const ProfileTruth obstructive = PatientModel(2, SimTest::Fvc).Truth();
+    const ProfileTruth restrictive = PatientModel(3, SimTest::Fvc).Truth();
+    const ProfileTruth poorStart = PatientModel(4, SimTest::Fvc).Truth();
+    const ProfileTruth earlyStop = PatientModel(5, SimTest::Fvc).Truth();
+    EXPECT_GT(normal.fev1 / normal.fvc, 0.70);
+    EXPECT_LT(obstructive.fev1 / obstructive.fvc, 0.60);
+    EXPECT_LT(restrictive.fvc, 0.6 * normal.fvc);
+    EXPECT_GT(restrictive.fev1 / restrictive.fvc, 0.85);
+    // Over 150 mL and 5 % of FVC before time zero: fails the start rule.
+    EXPECT_GT(poorStart.evol, std::max(0.15, 0.05 * poorStart.fvc));
+    EXPECT_LT(normal.evol, 0.05);
+    EXPECT_LT(earlyStop.fvc, 0.95 * normal.fvc);
+    EXPECT_DOUBLE_EQ(earlyStop.pef, normal.pef);
+    // Profiles 11..15 are the same patients.
+    EXPECT_DOUBLE_EQ(PatientModel(12, SimTest::Fvc).Truth().fvc, obstructive.fvc);
+
+    // A forced expiration's volume curve is the integral of its flow.
+    const PatientModel model(1, SimTest::Fvc);
+    const FlowPhase& blow = model.Breaths()[0].expiration;
+    double integral = 0.0;
+    for (double t = 0.0; t < 2.0; t += 1e-5)
+        integral += blow.FlowAt(t + 0.5e-5) * 1e-5;
+    EXPECT_NEAR(blow.VolumeAt(2.0), integral, 1e-4);
+
+    const ProfileTruth vc = PatientModel(1, SimTest::Vc).Truth();
+    EXPECT_DOUBLE_EQ(vc.vc, vc.irv + vc.tv + vc.erv);
+    EXPECT_EQ(PatientModel(1, SimTest::Mvv, 3).Breaths().size(), 3u);
+}
+
+TEST(TurbineModelTest, OnePulsePerPulseVolumeOfGasAtTheSensor)
+{
+    const PatientModel model(1, SimTest::Fvc);
+    const FlowPhase& blow = model.Breaths()[0].expiration;
+    const double pulseVolume = 0.0147;
+    const double factor = PhysicalBtpsFactor(33);
+    const auto ideal = TurbineModel(pulseVolume).PhasePulses(blow, 1.0, factor);
+    const double sensorVolume = blow.VolumeAt(blow.duration) / factor;
+    EXPECT_EQ(int(ideal.size()), int(sensorVolume / pulseVolume));
+    EXPECT_TRUE(std::is_sorted(ideal.begin(), ideal.end()));
+    EXPECT_GE(ideal.front(), 100000u); // the phase starts at 1 s
+    // Pulse n comes when the volume reaches n pulse volumes.
+    EXPECT_NEAR(blow.VolumeAt(ideal[99] * 1e-5 - 1.0) / factor, 100 * pulseVolume, 1e-4);
+
+    // A heavy rotor lags the flow but turns for the same gas.
+    const auto heavy = TurbineModel(pulseVolume, 0.05).PhasePulses(blow, 1.0, factor);
+    EXPECT_NEAR(double(heavy.size()), double(ideal.size()), 2.0);
+    EXPECT_GT(heavy[20], ideal[20]);
+
+    EXPECT_NEAR(PhysicalBtpsFactor(33), 1.0258, 0.0005);
+    EXPECT_NEAR(PhysicalBtpsFactor(37), 0.9999, 0.0005);
+    EXPECT_DOUBLE_EQ(PhysicalBtpsFactor(5), PhysicalBtpsFactor(15));
+}
+
+TEST(AsciiDeviceTest, AnswersCommandsAndSumsEachPhase)
+{
+    SimConfig config;
+    config.protocol = SimProtocol::Ascii;
+    config.firmware = 10;
+    auto device = VirtualSpirometer::Make(config);
+    EXPECT_EQ(device->ReportSize(), 0);
+    EXPECT_EQ(send(*device, {'E'}), Bytes{'T'});
+    // Version 1.0: one coefficient byte (145 = 0x91 travels as 0x91 with bit 0 of the high-bit byte).
+    EXPECT_EQ(send(*device, {'@'}), (Bytes{'p', 0x01, 0x81, 0x91}));
+    EXPECT_EQ(send(*device, {'J'}), (Bytes{'z', 0x0C, 0x80, 0x90, 0xC1})); // "1.0 A"
+    config.firmware = 11;
+    device = VirtualSpirometer::Make(config);
+    EXPECT_EQ(send(*device, {'@'}), (Bytes{'p', 0x01, 0x83, 0x91, 0x91}));
+    EXPECT_EQ(send(*device, {'Z'}), Bytes{}); // unknown: no answer
+
+    // 100 pulses 5 ms apart (200 pulses/s) after a phase start at 0.
+    std::vector<std::uint32_t> stamps;
+    for (int i = 1; i <= 100; ++i)
+        stamps.push_back(500u * i);
+    int sums[3];
+    AsciiDeviceSide::PhaseSums(stamps, 0.0, true, sums);
+    EXPECT_EQ(sums[2], 102);                       // 100 x 1.016
+    EXPECT_EQ(sums[0], 102);                       // all within the first second
+    EXPECT_EQ(sums[1], int(10.0 / (200 * 1.016e-4) + 0.5)); // coefficient x 10 / PEF
+}
+
+TEST(AsciiDeviceTest, FirmwareDecidesTheCoefficientFrameTheProgramReads)
+{
+    TempHome home;
+    for (int firmware : {10, 11}) {
+        SimConfig config;
+        config.protocol = SimProtocol::Ascii;
+        config.firmware = firmware;
+        config.expCoefficient = 150;
+        config.inspCoefficient = 160;
+        SimulatedPort port(VirtualSpirometer::Make(config));
+        ASSERT_EQ(port.Open(), 1);
+        AsciiCommandProtocol protocol;
+        protocol.SetPort(&port);
+        int length = 0;
+        QString text;
+        ASSERT_EQ(protocol.GetVersion(length, text), 1);
+        EXPECT_EQ(length, firmware == 10 ? 3 : 4);
+        EXPECT_EQ(text, firmware == 10 ? "1.0 A" : "1.1 A");
+        ASSERT_EQ(protocol.ReadCoefficients(), 1);
+        EXPECT_EQ(protocol.ExpCoefficient(), 154); // 150 x 1.0258
+        EXPECT_EQ(protocol.InspCoefficient(), firmware == 10 ? 154 : 164);
+    }
+}
+
+TEST(ChecksumDeviceTest, RepliesAndTheStreamFollowTheWireRules)
+{
+    SimConfig config;
+    config.battery = 42;
+    config.temperature = 24;
+    auto device = VirtualSpirometer::Make(config);
+    EXPECT_EQ(device->ReportSize(), 64);
+    EXPECT_EQ(send(*device, checksumCommand(0x87)), (Bytes{0xF7, 0x77}));
+    EXPECT_EQ(send(*device, checksumCommand(0x86)), (Bytes{0xF6, 42, (0xF6 + 42) % 128}));
+    EXPECT_EQ(send(*device, checksumCommand(0x85)), (Bytes{0xF5, 24, (0xF5 + 24) % 128}));
+    Bytes bad = checksumCommand(0x87);
+    bad.back() ^= 1;
+    EXPECT_EQ(send(*device, bad), Bytes{}); // a command with a wrong checksum is ignored
+    const Bytes coefficients = send(*device, checksumCommand(0x84));
+    ASSERT_EQ(coefficients.size(), 7u);
+    EXPECT_TRUE(validChecksum(coefficients));
+
+    EXPECT_EQ(send(*device, checksumCommand(0x8C)), (Bytes{0xFC, 0x7C}));
+    // Every report holds whole frames with valid checksums; the last ends the test.
+    int pulses = 0, lastSeq = 0;
+    Bytes last;
+    unsigned char report[64];
+    while (int n = device->DeviceBytes(report, 64)) {
+        for (int i = 0; i < n;) {
+            const int length = streamFrameLength(report[i]);
+            ASSERT_GT(length, 0);
+            ASSERT_LE(i + length, n);
+            last.assign(report + i, report + i + length);
+            EXPECT_TRUE(validChecksum(last));
+            if (report[i] == 0xE1) {
+                const int seq = report[i + 2] | (report[i + 1] & 1) << 7 | report[i + 3] << 8;
+                EXPECT_EQ(seq, lastSeq + 1);
+                lastSeq = seq;
+                ++pulses;
+            }
+            i += length;
+        }
+    }
+    EXPECT_EQ(last, (Bytes{0xE3, 0x63}));
+    EXPECT_EQ(pulses, device->TotalPulses());
+}
+
+TEST(ChecksumDeviceTest, ResendRewindsTheStreamToTheAskedPulse)
+{
+    SimConfig config;
+    config.faults.dropPulse = 10;
+    auto device = VirtualSpirometer::Make(config);
+    send(*device, checksumCommand(0x8C));
+    unsigned char report[64];
+    std::vector<int> seen;
+    auto collect = [&] {
+        const int n = device->DeviceBytes(report, 64);
+        for (int i = 0; i + 9 <= n; i += 9)
+            if (report[i] == 0xE1)
+                seen.push_back(report[i + 2] | (report[i + 1] & 1) << 7 | report[i + 3] << 8);
+    };
+    while (seen.size() < 15)
+        collect();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 10), 0);
+    device->HostBytes(checksumCommand(0x91, {0, 10, 0}).data(), 5);
+    seen.clear();
+    collect();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0], 10);
+    EXPECT_EQ(device->ResendRequests(), std::vector<int>{10});
+}
+
+TEST(ChecksumDeviceTest, FaultsSilenceAndDisconnect)
+{
+    SimConfig config;
+    config.faults.disconnectAfterPulse = 5;
+    auto device = VirtualSpirometer::Make(config);
+    send(*device, checksumCommand(0x8C));
+    unsigned char report[64];
+    while (device->DeviceBytes(report, 64) > 0) {
+    }
+    EXPECT_FALSE(device->Connected());
+    EXPECT_EQ(send(*device, checksumCommand(0x87)), Bytes{});
+
+    config.faults = {};
+    config.faults.silenceAfterPulse = 5;
+    device = VirtualSpirometer::Make(config);
+    send(*device, checksumCommand(0x8C));
+    while (device->DeviceBytes(report, 64) > 0) {
+    }
+    EXPECT_TRUE(device->Connected());
+    EXPECT_EQ(send(*device, checksumCommand(0x87)), Bytes{});
+}
