@@ -67,6 +67,7 @@ int RunApplication(QApplication& app, const QString& exeFolder)
 
     {
         CMainShellDlg shell;
+        AttachSharedBluetooth(shell);
         shell.exec();
     }
     Database::Instance().Close();

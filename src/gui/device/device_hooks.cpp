@@ -1,8 +1,11 @@
 #include "device_hooks.h"
 
 #include "app/dialog_hooks.h"
+#include "app/main_shell_dlg.h"
+#include "device/blue_tooth.h"
 #include "device/device_manager.h"
 #include "device/device_protocol.h"
+#include "device/real_link_factories.h"
 
 namespace {
 // Connects through the device manager, asks for the version text, closes the port.
@@ -24,6 +27,17 @@ bool readDeviceVersion(QString& version)
 
 void InstallDeviceHooks()
 {
+    static bool linksRegistered = false;
+    if (!linksRegistered) {
+        RegisterRealLinks(DeviceManager::Instance());
+        linksRegistered = true;
+    }
     if (!Hooks().deviceVersion)
         Hooks().deviceVersion = readDeviceVersion;
+}
+
+void AttachSharedBluetooth(CMainShellDlg& shell)
+{
+    shell.Bluetooth().isOpen = [] { return SharedBluetooth().blueTooth.IsConnected(); };
+    shell.Bluetooth().close = [] { SharedBluetooth().blueTooth.Disconnect(); };
 }
