@@ -119,7 +119,7 @@ int CBlueTooth::Send(const unsigned char* buffer, int count)
 
 int CBlueTooth::Receive(unsigned char* buffer, int& count, int pollLimit)
 {
-    if (!buffer || count == 0 || !m_connected)
+    if (!buffer || count < 1 || !m_connected)
         return 0;
     const int wanted = count;
     count = 0;

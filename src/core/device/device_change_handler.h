@@ -29,7 +29,8 @@ public:
 
 Q_SIGNALS:
     void promptChanged(const QString& text);
-    // Show "Please check the connection!" / "Error"; once per unplugging.
+    // Show "Please check the connection!" / "Error": once between two
+    // pluggings in, and not when the test's reader already reported the loss.
     void connectionLost();
     // The start sequence ran again after the device came back; the value is
     // a LiveTestSession::StartResult.
