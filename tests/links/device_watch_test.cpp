@@ -50,7 +50,7 @@ TEST(DeviceWatch, RealListNamesOnlyTheSpirometersInterfaces)
 }
 
 class DeviceChangeTest : public DeviceTest {
-protected:
+  protected:
     void SetUp() override
     {
         if (!QCoreApplication::instance()) {

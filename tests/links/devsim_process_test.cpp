@@ -15,7 +15,7 @@
 namespace {
 
 class DevsimProcessTest : public DeviceTest {
-protected:
+  protected:
     void SetUp() override
     {
         DeviceTest::SetUp();
@@ -35,7 +35,8 @@ protected:
     // Starts the simulator and returns the pty it serves.
     QString startDevsim(const QStringList& options)
     {
-        m_devsim.start(TAVCTL_PATH, QStringList{"--home", home.path(), "devsim", "--pty"} + options);
+        m_devsim.start(TAVCTL_PATH,
+                       QStringList{"--home", home.path(), "devsim", "--pty"} + options);
         if (!m_devsim.waitForStarted(10000) || !m_devsim.waitForReadyRead(10000))
             return {};
         const QJsonObject info = QJsonDocument::fromJson(m_devsim.readLine()).object();

@@ -108,7 +108,7 @@ TEST(SerialPortOpen, NoDeviceAnywhereFailsWithoutTouchingSettings)
 }
 
 class SerialPortIo : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         Settings().portName = m_device.name();
@@ -121,9 +121,8 @@ protected:
 
 TEST_F(SerialPortIo, WriteDropsInputThatWasNotRead)
 {
-    m_device.setResponder([](unsigned char byte) {
-        return byte == 'Q' ? QByteArray("ok") : QByteArray();
-    });
+    m_device.setResponder(
+        [](unsigned char byte) { return byte == 'Q' ? QByteArray("ok") : QByteArray(); });
     m_device.send("stale");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const unsigned char command = 'Q';
@@ -194,10 +193,8 @@ TEST(SerialPortLost, DeviceThatGoesAwayLeavesThePortClosed)
 TEST(PortDiscovery, KeepsOnlyTheDeviceIdentityInSystemOrder)
 {
     const QList<PortDiscovery::PortInfo> ports = {
-        {"/dev/ttyS0", false, -1, -1},
-        {"/dev/ttyACM3", true, 0x2047, 0x0300},
-        {"/dev/ttyACM0", true, 0x2047, 0x0302},
-        {"/dev/ttyUSB0", true, 0x0403, 0x0300},
+        {"/dev/ttyS0", false, -1, -1},          {"/dev/ttyACM3", true, 0x2047, 0x0300},
+        {"/dev/ttyACM0", true, 0x2047, 0x0302}, {"/dev/ttyUSB0", true, 0x0403, 0x0300},
         {"/dev/ttyACM1", true, 0x2047, 0x0300},
     };
     EXPECT_EQ(PortDiscovery::Select(ports, 0x2047, 0x0300),

@@ -1,13 +1,12 @@
 #include "blue_tooth.h"
 
-
 #include <QRegularExpression>
 
 namespace {
 
 // A computer without Bluetooth: no radio, nothing found, no connection.
 class NoBluetooth : public BluetoothTransport {
-public:
+  public:
     QList<Radio> Radios() override { return {}; }
     bool Discover(bool, QList<Found>&) override { return false; }
     bool Connect(quint64, const QString&) override { return false; }
@@ -38,7 +37,10 @@ CBlueTooth::CBlueTooth(std::unique_ptr<BluetoothTransport> transport)
 {
 }
 
-CBlueTooth::~CBlueTooth() { Disconnect(); }
+CBlueTooth::~CBlueTooth()
+{
+    Disconnect();
+}
 
 BluetoothTransport& CBlueTooth::transport()
 {

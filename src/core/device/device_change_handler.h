@@ -15,7 +15,7 @@ class LiveTestSession;
 
 class DeviceChangeHandler : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kArrivalDelayMs = 200;
 
     DeviceChangeHandler(LiveTestSession& session, DeviceManager& manager, DeviceWatch& watch,
@@ -27,7 +27,7 @@ public:
     void OnRemoved();
     void OnArrived();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void promptChanged(const QString& text);
     // Show "Please check the connection!" / "Error": once between two
     // pluggings in, and not when the test's reader already reported the loss.
@@ -36,7 +36,7 @@ Q_SIGNALS:
     // a LiveTestSession::StartResult.
     void restarted(int startResult);
 
-private:
+  private:
     void restart();
 
     LiveTestSession& m_session;
