@@ -3,6 +3,7 @@
 
 #include "device/chid.h"
 #include "device/hid_port.h"
+#include "device/wire_format.h"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,25 @@ TEST(HidPortOnHidapi, NoAttachedSpirometerFailsToOpen)
     EXPECT_EQ(port.IsOpen(), 0);
     unsigned char buffer[64] = {};
     EXPECT_EQ(port.Read(buffer, 64), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Runs only when TAV_HID_DEVICE is set and a HID spirometer is attached.
+TEST(HidPortHardware, AttachedSpirometerAnswersTheConnectionFrame)
+{
+    if (qEnvironmentVariableIsEmpty("TAV_HID_DEVICE"))
+        GTEST_SKIP() << "set TAV_HID_DEVICE=1 with a HID spirometer attached";
+    HidPort port;
+    ASSERT_EQ(port.Open(), 1);
+    EXPECT_GT(port.ReportLength(), 1);
+    const Wire::Bytes connect = Wire::ChecksumFrame(Wire::Frame::kConnect, {});
+    ASSERT_EQ(port.Write(connect.data(), int(connect.size())), 1);
+    unsigned char reply[64] = {};
+    ASSERT_EQ(port.Read(reply, 64), 1);
+    EXPECT_EQ(reply[0], Wire::Frame::kConnectReply);
 }
 
 } // namespace

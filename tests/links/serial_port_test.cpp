@@ -7,6 +7,7 @@
 #include "app/system_settings.h"
 #include "device/port_discovery.h"
 #include "device/serial_port.h"
+#include "device/wire_format.h"
 
 #include <gtest/gtest.h>
 
@@ -213,6 +214,29 @@ TEST(PortDiscovery, RealEnumerationListsOnlyPortsTheSystemKnows)
     }
     for (const QString& found : PortDiscovery::FindPorts(0x2047, 0x0300))
         EXPECT_TRUE(names.contains(found));
+}
+
+} // namespace
+
+namespace {
+
+// Runs only when TAV_SERIAL_DEVICE names the port of an attached spirometer:
+// the libserialport line, which pseudo-terminals cannot reach.
+TEST(SerialPortHardware, AttachedSpirometerAnswersOnItsPort)
+{
+    const QString name = qEnvironmentVariable("TAV_SERIAL_DEVICE");
+    if (name.isEmpty())
+        GTEST_SKIP() << "set TAV_SERIAL_DEVICE to the spirometer's serial port";
+    TempHome home;
+    Settings().portName = name;
+    SerialPort port;
+    ASSERT_EQ(port.Open(), 1);
+    EXPECT_EQ(port.PortName(), name);
+    const unsigned char version = Wire::Ascii::kVersion;
+    ASSERT_EQ(port.Write(&version, 1), 1);
+    unsigned char reply[2] = {};
+    ASSERT_EQ(port.Read(reply, 1), 1);
+    EXPECT_EQ(reply[0], Wire::Ascii::kVersionReply);
 }
 
 } // namespace
