@@ -15,7 +15,10 @@ namespace {
 
 std::atomic<int> g_stop{0};
 
-void requestStop(int) { g_stop = 1; }
+void requestStop(int)
+{
+    g_stop = 1;
+}
 
 } // namespace
 

@@ -11,7 +11,7 @@
 namespace {
 
 class BluetoothConnectTest : public DeviceTest {
-protected:
+  protected:
     void SetUp() override
     {
         DeviceTest::SetUp();
@@ -126,7 +126,8 @@ TEST_F(BluetoothConnectTest, WholeFvcTestOverBluetoothEqualsTheDemoRun)
         ASSERT_EQ(results[run].outcome, SaveOutcome::Saved) << run;
     }
     for (int i = 0; i < int(ManeuverFields().size()); ++i) {
-        EXPECT_EQ(ManeuverFieldValue(results[0].record, i), ManeuverFieldValue(results[1].record, i))
+        EXPECT_EQ(ManeuverFieldValue(results[0].record, i),
+                  ManeuverFieldValue(results[1].record, i))
             << ManeuverFields()[i].name;
     }
     EXPECT_EQ(caseRows(), 2);

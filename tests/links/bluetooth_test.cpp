@@ -9,11 +9,12 @@
 namespace {
 
 class BluetoothTest : public ::testing::Test {
-protected:
+  protected:
     BluetoothTest()
     {
         m_link.blueTooth.SetTransport(std::make_unique<FakeBluetooth>(m_state));
-        m_state->found = {{"Spirometer A", 0x00001A2B3C4D5E6FULL}, {"", 0x111111111111ULL},
+        m_state->found = {{"Spirometer A", 0x00001A2B3C4D5E6FULL},
+                          {"", 0x111111111111ULL},
                           {"Spirometer B", 0x0000AABBCCDDEEFFULL}};
     }
     ~BluetoothTest() override { BluetoothPort::SetSetupDialog({}); }

@@ -22,7 +22,7 @@ struct LiveRun {
 };
 
 class ConnectDeviceTest : public DeviceTest {
-protected:
+  protected:
     void SetUp() override
     {
         DeviceTest::SetUp();
@@ -85,7 +85,8 @@ TEST_F(ConnectDeviceTest, WholeFvcTestOverSerialPortAndPtyEqualsTheDemoRun)
     EXPECT_EQ(caseRows(), 2);
 
     for (int i = 0; i < int(ManeuverFields().size()); ++i) {
-        EXPECT_EQ(ManeuverFieldValue(wired.saved.record, i), ManeuverFieldValue(demo.saved.record, i))
+        EXPECT_EQ(ManeuverFieldValue(wired.saved.record, i),
+                  ManeuverFieldValue(demo.saved.record, i))
             << ManeuverFields()[i].name;
     }
     for (int i = 0; i < 8; ++i)
@@ -144,7 +145,8 @@ TEST_F(ConnectDeviceTest, HidDeviceWinsOverSerialDeviceAndRunsAWholeTest)
     manager.SetSimulatorConfig(std::nullopt);
     ASSERT_EQ(demo.saved.outcome, SaveOutcome::Saved);
     for (int i = 0; i < int(ManeuverFields().size()); ++i) {
-        EXPECT_EQ(ManeuverFieldValue(viaHid.saved.record, i), ManeuverFieldValue(demo.saved.record, i))
+        EXPECT_EQ(ManeuverFieldValue(viaHid.saved.record, i),
+                  ManeuverFieldValue(demo.saved.record, i))
             << ManeuverFields()[i].name;
     }
 

@@ -50,7 +50,7 @@ TEST(DeviceWatch, RealListNamesOnlyTheSpirometersInterfaces)
 }
 
 class DeviceChangeTest : public DeviceTest {
-protected:
+  protected:
     void SetUp() override
     {
         if (!QCoreApplication::instance()) {
@@ -89,7 +89,7 @@ protected:
         return !m_restarts.isEmpty();
     }
 
-    QStringList m_attached = {"/dev/ttyACM0"};
+    QStringList m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
     DeviceWatch m_watch{[this] { return m_attached; }};
     LiveTestSession m_session;
     DeviceChangeHandler m_handler{m_session, DeviceManager::Instance(), m_watch};
@@ -101,15 +101,13 @@ protected:
 TEST_F(DeviceChangeTest, UnpluggingStopsTheTestAndPluggingInRestartsIt)
 {
     ASSERT_EQ(m_session.Start(0), LiveTestSession::kStarted);
-    m_attached.clear();
+    // The device's two interfaces go one after the other.
+    m_attached = {"/dev/ttyACM0"};
     m_watch.Poll();
     EXPECT_EQ(m_session.Running(), 0);
     EXPECT_EQ(m_prompts, QStringList({GetLangText("MESSAGE", 1207)}));
     EXPECT_EQ(m_lossBoxes, 1);
-    m_watch.Poll(); // the same unplugging reported again
-    m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
-    m_watch.Poll();
-    m_attached = {"/dev/ttyACM0"};
+    m_attached.clear();
     m_watch.Poll();
     EXPECT_EQ(m_lossBoxes, 1) << "the box is shown once";
 
@@ -117,8 +115,32 @@ TEST_F(DeviceChangeTest, UnpluggingStopsTheTestAndPluggingInRestartsIt)
     m_watch.Poll();
     ASSERT_TRUE(waitForRestart());
     EXPECT_EQ(m_restarts.first(), LiveTestSession::kStarted);
-    EXPECT_TRUE(m_prompts.contains(GetLangText("MESSAGE", 1206)));
+    EXPECT_EQ(m_prompts.last(), GetLangText("MESSAGE", 1206));
     EXPECT_EQ(m_session.Running(), 1);
+
+    // Unplugged again after the restart: the box comes again.
+    m_attached.clear();
+    m_watch.Poll();
+    EXPECT_EQ(m_lossBoxes, 2);
+}
+
+TEST_F(DeviceChangeTest, LossAlreadyReportedByTheReaderIsNotShownAgain)
+{
+    // A device that drops the link in the middle of the test: the reader
+    // finds the port gone and reports it before the watch looks.
+    SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
+    config.faults.disconnectAfterPulse = 50;
+    useDevice(config);
+    bool timedOut = false;
+    QObject::connect(&m_session, &LiveTestSession::timedOut, [&] { timedOut = true; });
+    ASSERT_EQ(m_session.Start(0), LiveTestSession::kStarted);
+    ASSERT_TRUE(waitForEnd(m_session));
+    ASSERT_TRUE(timedOut);
+    QCoreApplication::processEvents();
+    m_attached.clear();
+    m_watch.Poll();
+    EXPECT_EQ(m_lossBoxes, 0);
+    EXPECT_EQ(m_prompts, QStringList({GetLangText("MESSAGE", 1207)}));
 }
 
 TEST_F(DeviceChangeTest, BluetoothLinksIgnoreUsbChanges)

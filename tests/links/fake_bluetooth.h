@@ -27,10 +27,8 @@ struct FakeBluetoothState {
 };
 
 class FakeBluetooth : public BluetoothTransport {
-public:
-    explicit FakeBluetooth(std::shared_ptr<FakeBluetoothState> state) : m_state(std::move(state))
-    {
-    }
+  public:
+    explicit FakeBluetooth(std::shared_ptr<FakeBluetoothState> state) : m_state(std::move(state)) {}
     QList<Radio> Radios() override { return m_state->radios; }
     bool Discover(bool, QList<Found>& found) override
     {
@@ -74,6 +72,6 @@ public:
         return n;
     }
 
-private:
+  private:
     std::shared_ptr<FakeBluetoothState> m_state;
 };

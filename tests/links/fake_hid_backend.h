@@ -17,13 +17,13 @@ struct FakeHidState {
     QString openedPath;
     bool open = false;
     QList<QByteArray> written;
-    int failWriteNumber = -1; // this write (0-based) fails
+    int failWriteNumber = -1;     // this write (0-based) fails
     std::deque<QByteArray> input; // payloads; an empty one stands for a timed-out read
-    bool unplugged = false;        // reads fail with an error
+    bool unplugged = false;       // reads fail with an error
 };
 
 class FakeHidBackend : public HidBackend {
-public:
+  public:
     explicit FakeHidBackend(std::shared_ptr<FakeHidState> state) : m_state(std::move(state)) {}
 
     QList<DeviceInfo> Enumerate(int vendorId, int productId) override
@@ -68,7 +68,7 @@ public:
         return n;
     }
 
-private:
+  private:
     std::shared_ptr<FakeHidState> m_state;
 };
 

@@ -3,6 +3,7 @@
 
 #include "device/chid.h"
 #include "device/hid_port.h"
+#include "device/wire_format.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ QByteArray bytes(std::initializer_list<int> values)
 }
 
 class HidPortTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<HidPort> openPort(const QByteArray& descriptor)
     {
         m_state->devices = {SpirometerHid("/dev/hidraw3")};
@@ -114,7 +115,8 @@ TEST_F(HidPortTest, OpenMatchesIdentityAndStrings)
 {
     m_state->devices = {{"/dev/hidraw0", 0x2047, 0x0302, "Texas Instruments", "Other gadget"},
                         {"/dev/hidraw1", 0x2047, 0x0300, "Texas Instruments", "Spirometer"},
-                        SpirometerHid("/dev/hidraw2"), SpirometerHid("/dev/hidraw5")};
+                        SpirometerHid("/dev/hidraw2"),
+                        SpirometerHid("/dev/hidraw5")};
     HidPort port(std::make_unique<FakeHidBackend>(m_state));
     ASSERT_EQ(port.Open(), 1);
     EXPECT_EQ(m_state->openedPath, "/dev/hidraw2");
@@ -149,10 +151,9 @@ TEST(HidReportDescriptor, LengthIsLongestInputPlusReportIdByte)
     EXPECT_EQ(CHID::ReportLengthFromDescriptor(VendorDescriptor(8)), 9);
     // Two numbered input reports of 3 and 31 bytes, 12 bits of padding in
     // the second: (31 * 8 + 12 bits) rounds up to 33 bytes.
-    const QByteArray numbered = bytes({0x06, 0x00, 0xff, 0x09, 0x01, 0xa1, 0x01,
-                                       0x85, 0x01, 0x75, 0x08, 0x95, 0x03, 0x81, 0x02,
-                                       0x85, 0x02, 0x95, 0x1f, 0x81, 0x02,
-                                       0x75, 0x04, 0x95, 0x03, 0x81, 0x03, 0xc0});
+    const QByteArray numbered =
+        bytes({0x06, 0x00, 0xff, 0x09, 0x01, 0xa1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95, 0x03, 0x81,
+               0x02, 0x85, 0x02, 0x95, 0x1f, 0x81, 0x02, 0x75, 0x04, 0x95, 0x03, 0x81, 0x03, 0xc0});
     EXPECT_EQ(CHID::ReportLengthFromDescriptor(numbered), 34);
     // Output only, or nothing: unknown.
     EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x95, 0x40, 0x91, 0x02})), 0);
@@ -161,8 +162,8 @@ TEST(HidReportDescriptor, LengthIsLongestInputPlusReportIdByte)
     EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x95, 0x04, 0x81, 0x02, 0x27})),
               5);
     // Push/pop restore the sizes; a long item is skipped whole.
-    const QByteArray pushed = bytes({0x75, 0x08, 0x95, 0x02, 0xa4, 0x95, 0x10, 0xb4, 0xfe, 0x02,
-                                     0x00, 0x81, 0x02, 0x81, 0x02});
+    const QByteArray pushed = bytes(
+        {0x75, 0x08, 0x95, 0x02, 0xa4, 0x95, 0x10, 0xb4, 0xfe, 0x02, 0x00, 0x81, 0x02, 0x81, 0x02});
     EXPECT_EQ(CHID::ReportLengthFromDescriptor(pushed), 3);
 }
 
@@ -180,6 +181,25 @@ TEST(HidPortOnHidapi, NoAttachedSpirometerFailsToOpen)
     EXPECT_EQ(port.IsOpen(), 0);
     unsigned char buffer[64] = {};
     EXPECT_EQ(port.Read(buffer, 64), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Runs only when TAV_HID_DEVICE is set and a HID spirometer is attached.
+TEST(HidPortHardware, AttachedSpirometerAnswersTheConnectionFrame)
+{
+    if (qEnvironmentVariableIsEmpty("TAV_HID_DEVICE"))
+        GTEST_SKIP() << "set TAV_HID_DEVICE=1 with a HID spirometer attached";
+    HidPort port;
+    ASSERT_EQ(port.Open(), 1);
+    EXPECT_GT(port.ReportLength(), 1);
+    const Wire::Bytes connect = Wire::ChecksumFrame(Wire::Frame::kConnect, {});
+    ASSERT_EQ(port.Write(connect.data(), int(connect.size())), 1);
+    unsigned char reply[64] = {};
+    ASSERT_EQ(port.Read(reply, 64), 1);
+    EXPECT_EQ(reply[0], Wire::Frame::kConnectReply);
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 class PtyDevice {
-public:
+  public:
     using Responder = std::function<QByteArray(unsigned char)>;
 
     explicit PtyDevice(Responder responder = {}) : m_responder(std::move(responder))
@@ -52,7 +52,7 @@ public:
         m_responder = std::move(responder);
     }
 
-private:
+  private:
     void serve()
     {
         while (!m_stop) {
@@ -98,7 +98,6 @@ private:
 // The device's half of the handshake: "E" is answered with `reply`.
 inline PtyDevice::Responder AnswerE(char reply)
 {
-    return [reply](unsigned char byte) {
-        return byte == 'E' ? QByteArray(1, reply) : QByteArray();
-    };
+    return
+        [reply](unsigned char byte) { return byte == 'E' ? QByteArray(1, reply) : QByteArray(); };
 }

@@ -33,7 +33,7 @@ QByteArray inProcessStream(const SimConfig& config)
 }
 
 class PtyServerTest : public ::testing::Test {
-protected:
+  protected:
     void startServer(const SimConfig& config)
     {
         m_server = std::make_unique<PtyServer>(config);

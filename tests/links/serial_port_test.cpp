@@ -7,6 +7,7 @@
 #include "app/system_settings.h"
 #include "device/port_discovery.h"
 #include "device/serial_port.h"
+#include "device/wire_format.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +109,7 @@ TEST(SerialPortOpen, NoDeviceAnywhereFailsWithoutTouchingSettings)
 }
 
 class SerialPortIo : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         Settings().portName = m_device.name();
@@ -121,9 +122,8 @@ protected:
 
 TEST_F(SerialPortIo, WriteDropsInputThatWasNotRead)
 {
-    m_device.setResponder([](unsigned char byte) {
-        return byte == 'Q' ? QByteArray("ok") : QByteArray();
-    });
+    m_device.setResponder(
+        [](unsigned char byte) { return byte == 'Q' ? QByteArray("ok") : QByteArray(); });
     m_device.send("stale");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const unsigned char command = 'Q';
@@ -194,10 +194,8 @@ TEST(SerialPortLost, DeviceThatGoesAwayLeavesThePortClosed)
 TEST(PortDiscovery, KeepsOnlyTheDeviceIdentityInSystemOrder)
 {
     const QList<PortDiscovery::PortInfo> ports = {
-        {"/dev/ttyS0", false, -1, -1},
-        {"/dev/ttyACM3", true, 0x2047, 0x0300},
-        {"/dev/ttyACM0", true, 0x2047, 0x0302},
-        {"/dev/ttyUSB0", true, 0x0403, 0x0300},
+        {"/dev/ttyS0", false, -1, -1},          {"/dev/ttyACM3", true, 0x2047, 0x0300},
+        {"/dev/ttyACM0", true, 0x2047, 0x0302}, {"/dev/ttyUSB0", true, 0x0403, 0x0300},
         {"/dev/ttyACM1", true, 0x2047, 0x0300},
     };
     EXPECT_EQ(PortDiscovery::Select(ports, 0x2047, 0x0300),
@@ -216,6 +214,29 @@ TEST(PortDiscovery, RealEnumerationListsOnlyPortsTheSystemKnows)
     }
     for (const QString& found : PortDiscovery::FindPorts(0x2047, 0x0300))
         EXPECT_TRUE(names.contains(found));
+}
+
+} // namespace
+
+namespace {
+
+// Runs only when TAV_SERIAL_DEVICE names the port of an attached spirometer:
+// the libserialport line, which pseudo-terminals cannot reach.
+TEST(SerialPortHardware, AttachedSpirometerAnswersOnItsPort)
+{
+    const QString name = qEnvironmentVariable("TAV_SERIAL_DEVICE");
+    if (name.isEmpty())
+        GTEST_SKIP() << "set TAV_SERIAL_DEVICE to the spirometer's serial port";
+    TempHome home;
+    Settings().portName = name;
+    SerialPort port;
+    ASSERT_EQ(port.Open(), 1);
+    EXPECT_EQ(port.PortName(), name);
+    const unsigned char version = Wire::Ascii::kVersion;
+    ASSERT_EQ(port.Write(&version, 1), 1);
+    unsigned char reply[2] = {};
+    ASSERT_EQ(port.Read(reply, 1), 1);
+    EXPECT_EQ(reply[0], Wire::Ascii::kVersionReply);
 }
 
 } // namespace

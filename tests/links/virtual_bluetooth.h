@@ -11,10 +11,11 @@
 #include <mutex>
 
 class VirtualBluetooth : public BluetoothTransport {
-public:
+  public:
     static constexpr quint64 kAddress = 0x00A1B2C3D4E5ULL;
 
-    explicit VirtualBluetooth(std::shared_ptr<VirtualSpirometer> device) : m_device(std::move(device))
+    explicit VirtualBluetooth(std::shared_ptr<VirtualSpirometer> device)
+        : m_device(std::move(device))
     {
     }
 
@@ -71,7 +72,7 @@ public:
 
     int connects = 0;
 
-private:
+  private:
     void fill()
     {
         if (!m_incoming.isEmpty())

@@ -11,7 +11,7 @@
 #include <thread>
 
 class VirtualHidBackend : public HidBackend {
-public:
+  public:
     explicit VirtualHidBackend(std::shared_ptr<VirtualSpirometer> device)
         : m_device(std::move(device))
     {
@@ -53,7 +53,7 @@ public:
         }
     }
 
-private:
+  private:
     std::shared_ptr<VirtualSpirometer> m_device;
     std::mutex m_mutex;
     bool m_open = false;

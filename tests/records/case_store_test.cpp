@@ -306,10 +306,27 @@ TEST_F(CaseStore, FolderDeleteRefusesShortPaths)
 
 TEST_F(CaseStore, FolderDeleteStopsAtTheFirstFailure)
 {
+    home.write("tree/a/x.txt", "x");
+    home.write("tree/b.txt", "x");
+    home.write("tree/c.txt", "x");
+    QStringList tried;
+    const auto failOnB = [&](const QString& path) {
+        tried << QFileInfo(path).fileName();
+        return !path.endsWith("b.txt") && QFile::remove(path);
+    };
+    EXPECT_FALSE(RemoveFolderTree(home.path("tree"), failOnB));
+    EXPECT_EQ(tried, QStringList({"x.txt", "b.txt"})); // c.txt is never tried
+    EXPECT_FALSE(QFileInfo::exists(home.path("tree/a")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree/b.txt")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree/c.txt")));
+    EXPECT_TRUE(QFileInfo::exists(home.path("tree")));
+}
+
+TEST_F(CaseStore, FolderDeleteFailsOnAFolderThatWillNotGo)
+{
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind root";
     home.write("tree/a/locked/file", "x");
-    home.write("tree/b.txt", "x");
     QFile::setPermissions(home.path("tree/a/locked"), QFile::ReadOwner | QFile::ExeOwner);
     EXPECT_FALSE(RemoveFolderTree(home.path("tree")));
     EXPECT_TRUE(QFileInfo::exists(home.path("tree/a/locked/file")));

@@ -27,6 +27,23 @@ TEST_F(NationGroups, ShippedGridHasTenGroupsOfTwentyThreeRows)
     EXPECT_DOUBLE_EQ(grid.Rows[24].Additive, 0);
 }
 
+TEST_F(NationGroups, BuiltInGroupsAreNamedByTheLanguageFileOthersByTheirText)
+{
+    home.write("Language/" + Settings().language + ".txt",
+               "[USER MANAGE]\n1181=Group one\n1183=Group three\n1190=Group ten\n");
+    int added = 0;
+    AddGroup(db, "My group", &added);
+    const QVector<NationGroup> groups = LoadNationGroups(db);
+    ASSERT_EQ(groups.size(), 11);
+    EXPECT_EQ(groups[0].Name, "Group one");
+    EXPECT_EQ(groups[2].Name, "Group three");
+    EXPECT_EQ(groups[9].Name, "Group ten");
+    EXPECT_EQ(groups[10].Name, "My group");
+    EXPECT_EQ(groups[10].ID, added);
+    EXPECT_EQ(NationGroupName(db, 3), "Group three");
+    EXPECT_TRUE(NationGroupName(db, 99).isEmpty());
+}
+
 TEST_F(NationGroups, EditWritesTheChosenRowOnly)
 {
     ASSERT_TRUE(EditCorrection(db, 3, 17, "1.25", " -0.5xyz"));

@@ -78,6 +78,8 @@ TEST(BodySurfaceArea, FollowsDuBois)
     EXPECT_NEAR(BodySurfaceArea(70, 175), 1.848, 0.002);
     EXPECT_NEAR(BodySurfaceArea(50, 160), 1.50, 0.005);
     EXPECT_EQ(BodySurfaceArea(0, 175), 0.0f);
+    EXPECT_EQ(BodySurfaceArea(-70, 175), 0.0f);
+    EXPECT_EQ(BodySurfaceArea(70, -175), 0.0f);
 }
 
 TEST(PredictionAge, ClampsToTheTable)

@@ -1,13 +1,12 @@
 #include "blue_tooth.h"
 
-
 #include <QRegularExpression>
 
 namespace {
 
 // A computer without Bluetooth: no radio, nothing found, no connection.
 class NoBluetooth : public BluetoothTransport {
-public:
+  public:
     QList<Radio> Radios() override { return {}; }
     bool Discover(bool, QList<Found>&) override { return false; }
     bool Connect(quint64, const QString&) override { return false; }
@@ -38,7 +37,10 @@ CBlueTooth::CBlueTooth(std::unique_ptr<BluetoothTransport> transport)
 {
 }
 
-CBlueTooth::~CBlueTooth() { Disconnect(); }
+CBlueTooth::~CBlueTooth()
+{
+    Disconnect();
+}
 
 BluetoothTransport& CBlueTooth::transport()
 {
@@ -119,7 +121,7 @@ int CBlueTooth::Send(const unsigned char* buffer, int count)
 
 int CBlueTooth::Receive(unsigned char* buffer, int& count, int pollLimit)
 {
-    if (!buffer || count == 0 || !m_connected)
+    if (!buffer || count < 1 || !m_connected)
         return 0;
     const int wanted = count;
     count = 0;

@@ -16,7 +16,7 @@ struct BluetoothDeviceRecord {
 // Finds radios and nearby devices, and holds the one RFCOMM connection to the
 // Serial Port Profile service of the chosen spirometer.
 class CBlueTooth {
-public:
+  public:
     static constexpr const char* kSerialPortService = "00001101-0000-1000-8000-00805f9b34fb";
 
     explicit CBlueTooth(std::unique_ptr<BluetoothTransport> transport = nullptr);
@@ -46,7 +46,7 @@ public:
     // Replaces the system's Bluetooth (tests); drops an open connection first.
     void SetTransport(std::unique_ptr<BluetoothTransport> transport);
 
-private:
+  private:
     BluetoothTransport& transport();
 
     int m_pollWait = 20; // microseconds per readiness poll

@@ -17,7 +17,10 @@ void BluetoothPort::SetSetupDialog(SetupDialog dialog)
 
 BluetoothPort::BluetoothPort(BluetoothLink& link) : m_link(link) {}
 
-int BluetoothPort::IsOpen() { return m_open; }
+int BluetoothPort::IsOpen()
+{
+    return m_open;
+}
 
 int BluetoothPort::Open()
 {
@@ -41,7 +44,10 @@ int BluetoothPort::Open()
     return m_open;
 }
 
-int BluetoothPort::Close() { return 1; }
+int BluetoothPort::Close()
+{
+    return 1;
+}
 
 int BluetoothPort::Write(const unsigned char* buffer, int count)
 {

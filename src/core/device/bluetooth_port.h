@@ -9,7 +9,7 @@
 // connection. Every BluetoothPort talks through the same CBlueTooth, so a
 // connection made once serves every later connect.
 class BluetoothPort : public DevicePort {
-public:
+  public:
     static constexpr int kPollLimit = 200;
 
     // The communication setup dialog: lets the user choose a device (its
@@ -29,7 +29,7 @@ public:
     // One byte per receive; the first byte that does not come fails the read.
     int Read(unsigned char* buffer, int count) override;
 
-private:
+  private:
     BluetoothLink& m_link;
     std::atomic<int> m_open{0};
 };

@@ -8,7 +8,7 @@
 // inquiry, one RFCOMM stream. Calls block; they may come from any thread but
 // never from two at once, except Send beside the receive calls.
 class BluetoothTransport {
-public:
+  public:
     struct Radio {
         QString name;
         quint64 address = 0;

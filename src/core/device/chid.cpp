@@ -7,7 +7,10 @@
 
 CHID::CHID(std::unique_ptr<HidBackend> backend) : m_backend(std::move(backend)) {}
 
-CHID::~CHID() { Close(); }
+CHID::~CHID()
+{
+    Close();
+}
 
 int CHID::SelectDeviceOpen(int index, int vendorId, int productId, const QString& manufacturer,
                            const QString& product)
@@ -31,7 +34,10 @@ int CHID::SelectDeviceOpen(int index, int vendorId, int productId, const QString
     return 0;
 }
 
-int CHID::IsOpen() const { return m_backend && m_backend->IsOpen() ? 1 : 0; }
+int CHID::IsOpen() const
+{
+    return m_backend && m_backend->IsOpen() ? 1 : 0;
+}
 
 int CHID::Close()
 {

@@ -10,7 +10,7 @@
 // its report length, and moves one report per call. Reads wait a bounded
 // time, so a reader loop always gets control back.
 class CHID {
-public:
+  public:
     static constexpr int kDefaultReportLength = 65;
     static constexpr int kReadWaitMs = 100;
 
@@ -36,7 +36,7 @@ public:
     // report descriptor; 0 when the descriptor describes no input.
     static int ReportLengthFromDescriptor(const QByteArray& descriptor);
 
-private:
+  private:
     std::unique_ptr<HidBackend> m_backend;
     std::atomic<int> m_lost{0};
 };

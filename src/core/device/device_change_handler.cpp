@@ -14,6 +14,8 @@ DeviceChangeHandler::DeviceChangeHandler(LiveTestSession& session, DeviceManager
 {
     connect(&watch, &DeviceWatch::removed, this, &DeviceChangeHandler::OnRemoved);
     connect(&watch, &DeviceWatch::arrived, this, &DeviceChangeHandler::OnArrived);
+    // A reader that found the port gone has had the page show the message already.
+    connect(&session, &LiveTestSession::timedOut, this, [this] { m_lossShown = true; });
 }
 
 void DeviceChangeHandler::OnRemoved()
@@ -33,6 +35,7 @@ void DeviceChangeHandler::OnArrived()
 {
     if (Settings().communication.load() == 0)
         return;
+    m_lossShown = false;
     // Give the system a moment to finish setting the device up.
     QTimer::singleShot(kArrivalDelayMs, this, &DeviceChangeHandler::restart);
 }
@@ -43,8 +46,5 @@ void DeviceChangeHandler::restart()
         return;
     Q_EMIT promptChanged(GetLangText("MESSAGE", 1206));
     m_manager.ClosePort();
-    const int result = m_session.Start(m_testType);
-    if (result == LiveTestSession::kStarted)
-        m_lossShown = false;
-    Q_EMIT restarted(result);
+    Q_EMIT restarted(m_session.Start(m_testType));
 }

@@ -15,7 +15,7 @@ class LiveTestSession;
 
 class DeviceChangeHandler : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kArrivalDelayMs = 200;
 
     DeviceChangeHandler(LiveTestSession& session, DeviceManager& manager, DeviceWatch& watch,
@@ -27,15 +27,16 @@ public:
     void OnRemoved();
     void OnArrived();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void promptChanged(const QString& text);
-    // Show "Please check the connection!" / "Error"; once per unplugging.
+    // Show "Please check the connection!" / "Error": once between two
+    // pluggings in, and not when the test's reader already reported the loss.
     void connectionLost();
     // The start sequence ran again after the device came back; the value is
     // a LiveTestSession::StartResult.
     void restarted(int startResult);
 
-private:
+  private:
     void restart();
 
     LiveTestSession& m_session;

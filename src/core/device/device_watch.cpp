@@ -26,7 +26,10 @@ void DeviceWatch::Start(int intervalMs)
     m_timer.start(intervalMs);
 }
 
-void DeviceWatch::Stop() { m_timer.stop(); }
+void DeviceWatch::Stop()
+{
+    m_timer.stop();
+}
 
 void DeviceWatch::Poll()
 {

@@ -10,7 +10,7 @@
 
 class DeviceWatch : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kPollMs = 500;
 
     // Names of the attached device interfaces; the default lists the
@@ -29,11 +29,11 @@ public:
     // arrived() when a new one is there (in that order when both).
     void Poll();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void removed();
     void arrived();
 
-private:
+  private:
     Lister m_lister;
     QStringList m_seen;
     QTimer m_timer;

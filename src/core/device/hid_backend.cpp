@@ -16,7 +16,7 @@ QString fromWide(const wchar_t* text)
 }
 
 class HidapiBackend : public HidBackend {
-public:
+  public:
     HidapiBackend()
     {
         static std::once_flag once;
@@ -27,8 +27,8 @@ public:
     QList<DeviceInfo> Enumerate(int vendorId, int productId) override
     {
         QList<DeviceInfo> result;
-        hid_device_info* list =
-            hid_enumerate(static_cast<unsigned short>(vendorId), static_cast<unsigned short>(productId));
+        hid_device_info* list = hid_enumerate(static_cast<unsigned short>(vendorId),
+                                              static_cast<unsigned short>(productId));
         for (hid_device_info* it = list; it; it = it->next) {
             result.append({QString::fromLocal8Bit(it->path), it->vendor_id, it->product_id,
                            fromWide(it->manufacturer_string), fromWide(it->product_string)});
@@ -84,11 +84,14 @@ public:
                         : -1;
     }
 
-private:
+  private:
     hid_device* m_device = nullptr;
     QString m_path;
 };
 
 } // namespace
 
-std::unique_ptr<HidBackend> MakeHidapiBackend() { return std::make_unique<HidapiBackend>(); }
+std::unique_ptr<HidBackend> MakeHidapiBackend()
+{
+    return std::make_unique<HidapiBackend>();
+}

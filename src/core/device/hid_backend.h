@@ -8,7 +8,7 @@
 // The few hidapi calls CHID needs, behind an interface so that tests can play
 // a HID device without hardware.
 class HidBackend {
-public:
+  public:
     struct DeviceInfo {
         QString path;
         int vendorId = 0;

@@ -9,9 +9,15 @@ HidPort::HidPort(std::unique_ptr<HidBackend> backend)
 {
 }
 
-HidPort::~HidPort() { Close(); }
+HidPort::~HidPort()
+{
+    Close();
+}
 
-int HidPort::IsOpen() { return m_open; }
+int HidPort::IsOpen()
+{
+    return m_open;
+}
 
 int HidPort::Open()
 {

@@ -9,7 +9,7 @@
 // speaking the checksum-frame protocol. Byte transfers are cut into reports
 // of P = R - 1 payload bytes after the report-ID byte 0.
 class HidPort : public DevicePort {
-public:
+  public:
     static constexpr int kVendorId = 0x2047;
     static constexpr int kProductId = 0x0302;
     static constexpr int kOpenAttempts = 10;
@@ -29,7 +29,7 @@ public:
     // R, including the report-ID byte; 0 until opened.
     int ReportLength() const { return m_reportLength; }
 
-private:
+  private:
     CHID m_device;
     std::atomic<int> m_reportLength{0};
     std::atomic<int> m_open{0};

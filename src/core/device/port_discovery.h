@@ -7,7 +7,7 @@
 // registry walk: libserialport lists every serial port and tells which USB
 // vendor and product each belongs to.
 class PortDiscovery {
-public:
+  public:
     struct PortInfo {
         QString name;
         bool usb = false;

@@ -97,7 +97,6 @@ bool PtyServer::writeAll(const unsigned char* data, int count, const std::atomic
         ::poll(&p, 1, 20);
         if (p.revents & POLLHUP)
             return false; // nobody reads any more
-
     }
     return done == count;
 }

@@ -13,7 +13,7 @@
 #include <thread>
 
 class PtyServer {
-public:
+  public:
     explicit PtyServer(const SimConfig& config);
     ~PtyServer();
 
@@ -30,7 +30,7 @@ public:
     // Devices switched on so far: the first, and one after each pause in use.
     int Sessions() const { return m_sessions; }
 
-private:
+  private:
     void switchOn();
     bool writeAll(const unsigned char* data, int count, const std::atomic<int>& stop);
 

@@ -22,7 +22,7 @@ constexpr int kInquiryLimitMs = 30000;
 constexpr int kConnectLimitMs = 20000;
 
 class QtBluetoothTransport : public BluetoothTransport {
-public:
+  public:
     QtBluetoothTransport()
     {
         m_thread.setObjectName("bluetooth");
@@ -121,8 +121,8 @@ public:
             if (!failed && m_socket->state() != QBluetoothSocket::SocketState::ConnectedState)
                 loop.exec();
             QObject::disconnect(connection);
-            connected = !failed &&
-                        m_socket->state() == QBluetoothSocket::SocketState::ConnectedState;
+            connected =
+                !failed && m_socket->state() == QBluetoothSocket::SocketState::ConnectedState;
             if (!connected) {
                 dropSocket();
                 return;
@@ -144,8 +144,8 @@ public:
         int sent = -1;
         run([&] {
             if (m_socket)
-                sent = static_cast<int>(
-                    m_socket->write(reinterpret_cast<const char*>(buffer), count));
+                sent =
+                    static_cast<int>(m_socket->write(reinterpret_cast<const char*>(buffer), count));
         });
         return sent;
     }
@@ -171,7 +171,7 @@ public:
         return n; // 0 once the stream has ended and all was taken
     }
 
-private:
+  private:
     template <typename Work> void run(Work work)
     {
         if (QThread::currentThread() == &m_thread)

@@ -14,7 +14,7 @@
 class DeviceManager;
 
 class HidLinkFactory : public LinkFactory {
-public:
+  public:
     using BackendMaker = std::function<std::unique_ptr<HidBackend>()>;
     // Without a maker the ports use hidapi.
     explicit HidLinkFactory(BackendMaker maker = {}) : m_maker(std::move(maker)) {}
@@ -23,12 +23,12 @@ public:
     std::unique_ptr<DeviceProtocol> MakeProtocol() override;
     LinkKind Kind() const override { return LinkKind::Hid; }
 
-private:
+  private:
     BackendMaker m_maker;
 };
 
 class SerialLinkFactory : public LinkFactory {
-public:
+  public:
     // Without a lister the ports run the USB discovery.
     explicit SerialLinkFactory(SerialPort::PortLister lister = {}) : m_lister(std::move(lister)) {}
 
@@ -36,12 +36,12 @@ public:
     std::unique_ptr<DeviceProtocol> MakeProtocol() override;
     LinkKind Kind() const override { return LinkKind::Serial; }
 
-private:
+  private:
     SerialPort::PortLister m_lister;
 };
 
 class BluetoothLinkFactory : public LinkFactory {
-public:
+  public:
     explicit BluetoothLinkFactory(BluetoothLink& link = SharedBluetooth()) : m_link(link) {}
 
     std::unique_ptr<DevicePort> MakePort() override;
@@ -51,7 +51,7 @@ public:
     // The next connect asks the user for a device again.
     void CloseSharedConnection() override { m_link.blueTooth.Disconnect(); }
 
-private:
+  private:
     BluetoothLink& m_link;
 };
 

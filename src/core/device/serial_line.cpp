@@ -13,7 +13,7 @@
 namespace {
 
 class LibSerialLine : public SerialLine {
-public:
+  public:
     ~LibSerialLine() override { Close(); }
 
     bool Open(const QString& name, int baudRate) override
@@ -31,11 +31,10 @@ public:
         m_open = true;
         // One setter per field: a whole-config write would also drive RTS/DTR,
         // which some USB-serial functions do not support.
-        const bool configured = sp_set_baudrate(m_port, baudRate) == SP_OK &&
-                                sp_set_bits(m_port, 8) == SP_OK &&
-                                sp_set_parity(m_port, SP_PARITY_ODD) == SP_OK &&
-                                sp_set_stopbits(m_port, 1) == SP_OK &&
-                                sp_set_flowcontrol(m_port, SP_FLOWCONTROL_NONE) == SP_OK;
+        const bool configured =
+            sp_set_baudrate(m_port, baudRate) == SP_OK && sp_set_bits(m_port, 8) == SP_OK &&
+            sp_set_parity(m_port, SP_PARITY_ODD) == SP_OK && sp_set_stopbits(m_port, 1) == SP_OK &&
+            sp_set_flowcontrol(m_port, SP_FLOWCONTROL_NONE) == SP_OK;
         if (!configured)
             Close();
         return configured;
@@ -72,14 +71,14 @@ public:
         return result < 0 ? -1 : static_cast<int>(result);
     }
 
-private:
+  private:
     sp_port* m_port = nullptr;
     bool m_open = false;
 };
 
 // Plain termios for pseudo-terminals (the virtual device behind `tavctl devsim`).
 class TermiosLine : public SerialLine {
-public:
+  public:
     ~TermiosLine() override { Close(); }
 
     bool Open(const QString& name, int baudRate) override
@@ -164,7 +163,7 @@ public:
         }
     }
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
 
     static int msLeft(Clock::time_point deadline)
@@ -214,8 +213,14 @@ bool LibSerialKnowsPort(const QString& name)
     return true;
 }
 
-std::unique_ptr<SerialLine> MakeLibSerialLine() { return std::make_unique<LibSerialLine>(); }
-std::unique_ptr<SerialLine> MakeTermiosLine() { return std::make_unique<TermiosLine>(); }
+std::unique_ptr<SerialLine> MakeLibSerialLine()
+{
+    return std::make_unique<LibSerialLine>();
+}
+std::unique_ptr<SerialLine> MakeTermiosLine()
+{
+    return std::make_unique<TermiosLine>();
+}
 
 std::unique_ptr<SerialLine> MakeSerialLine(const QString& name)
 {

@@ -7,7 +7,7 @@
 // flush, write with a deadline, and wait for the next bytes. SerialPort builds
 // its time-out rules on top, so both implementations share them.
 class SerialLine {
-public:
+  public:
     virtual ~SerialLine() = default;
 
     // Opens exclusively and applies baud rate, 8 data bits, odd parity, 1 stop bit.

@@ -22,9 +22,15 @@ SerialPort::SerialPort()
 
 SerialPort::SerialPort(PortLister lister) : m_lister(std::move(lister)) {}
 
-SerialPort::~SerialPort() { Close(); }
+SerialPort::~SerialPort()
+{
+    Close();
+}
 
-int SerialPort::IsOpen() { return m_open; }
+int SerialPort::IsOpen()
+{
+    return m_open;
+}
 
 int SerialPort::Open()
 {

@@ -14,7 +14,7 @@
 // port with the device's USB identity, keeping the first that answers the
 // "E"/"T" handshake.
 class SerialPort : public DevicePort {
-public:
+  public:
     static constexpr int kBaudRate = 115200;
     static constexpr int kVendorId = 0x2047;
     static constexpr int kProductId = 0x0300;
@@ -41,7 +41,7 @@ public:
     // Bytes the last Read delivered (the interface itself does not say).
     int LastReadCount() const { return m_lastReadCount; }
 
-private:
+  private:
     int findAndOpen();
     int openOne(const QString& name);
     void closeLine();

@@ -350,32 +350,35 @@ bool DeletePatient(Database& db, int id)
     return !QFileInfo::exists(folder) || RemoveFolderTree(folder);
 }
 
-bool RemoveFolderTree(const QString& folder)
+bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile)
 {
     if (folder.size() < 4)
         return false;
+    const FileRemover remove =
+        removeFile ? removeFile : [](const QString& path) { return QFile::remove(path); };
     const QFileInfo self(folder);
     if (self.isSymLink())
-        return QFile::remove(folder); // the link goes, never what it points at
+        return remove(folder); // the link goes, never what it points at
     if (!self.isDir())
         return false;
     QDir dir(folder);
     const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                          QDir::Name | QDir::DirsFirst);
     bool ok = true;
     for (const QFileInfo& entry : entries) {
         if (!ok)
             break;
         const QString path = entry.filePath();
         if (entry.isSymLink()) {
-            ok = QFile::remove(path);
+            ok = remove(path);
         } else if (entry.isDir()) {
-            ok = RemoveFolderTree(path);
+            ok = RemoveFolderTree(path, removeFile);
         } else {
             // Like clearing a read-only attribute before deleting.
             QFile::setPermissions(path,
                                   QFile::permissions(path) | QFile::WriteOwner | QFile::ReadOwner);
-            ok = QFile::remove(path);
+            ok = remove(path);
         }
     }
     return ok && QDir().rmdir(folder);

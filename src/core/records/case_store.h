@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class Database;
@@ -77,5 +78,6 @@ bool DeletePatient(Database& db, int id);
 
 // Removes `folder` and everything below it without following links. Refuses paths
 // shorter than four characters; after the first failure nothing more is deleted
-// and the folder stays.
-bool RemoveFolderTree(const QString& folder);
+// and the folder stays. `removeFile` deletes one file or link (QFile::remove when empty).
+using FileRemover = std::function<bool(const QString& path)>;
+bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile = {});

@@ -30,6 +30,10 @@ void ParseCoefficientList(const QString& text, PredictEquation::Slots& values)
 
 float BodySurfaceArea(int weightKg, int heightCm)
 {
+    // A negative size from a damaged row would make the powers NaN and, through a zero
+    // surface coefficient, every predicted value with them.
+    if (weightKg <= 0 || heightCm <= 0)
+        return 0.0f;
     const double bsa = std::pow(static_cast<double>(weightKg), 0.425) *
                        std::pow(static_cast<double>(heightCm), 0.725) * 71.84 * 1e-4;
     return static_cast<float>(bsa);
