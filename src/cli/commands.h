@@ -4,8 +4,10 @@
 class CliContext;
 
 // One function per tavctl command; `args` holds what follows the command name.
+int CmdDemoSeed(CliContext& context, QStringList& args);
 int CmdSettings(CliContext& context, QStringList& args);
 int CmdText(CliContext& context, QStringList& args);
+int CmdDevsim(CliContext& context, QStringList& args);
 int CmdAnalyze(CliContext& context, QStringList& args);
 int CmdPatient(CliContext& context, QStringList& args);
 int CmdPredicted(CliContext& context, QStringList& args);

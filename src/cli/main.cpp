@@ -2,6 +2,10 @@
 #include "cli_context.h"
 #include "commands.h"
 
+#include "device/device_manager.h"
+#include "device/real_link_factories.h"
+
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
 
@@ -21,6 +25,8 @@ const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
         {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
+        {"demo-seed", {CmdDemoSeed, "demo-seed                a few demo patients in an empty program folder"}},
+        {"devsim", {CmdDevsim, "devsim --pty [--profile P]  the virtual spirometer on a pseudo-terminal"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
         {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
@@ -59,6 +65,8 @@ int main(int argc, char* argv[])
         paints ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = app->arguments().mid(1);
     CliContext context(args);
+    // The wired and Bluetooth links for commands that reach a device.
+    RegisterRealLinks(DeviceManager::Instance());
     if (args.isEmpty())
         return usage();
     const QString name = args.takeFirst();

@@ -1,13 +1,41 @@
 #include "application.h"
 
 #include "app/app_paths.h"
-#include "app/lang_text.h"
 #include "app/system_settings.h"
+#include "device/device_hooks.h"
+#include "main_shell_dlg.h"
 #include "records/database.h"
+#include "show_message.h"
 
 #include <QApplication>
-#include <QMainWindow>
 #include <QMessageBox>
+#include <QSqlDatabase>
+#include <QTextStream>
+
+namespace {
+// With TAV_AUTO_ANSWER set (scripted runs, tests) every message box is written
+// to stderr and answered with that number instead of waiting for a user.
+void installAutoAnswer()
+{
+    bool ok = false;
+    const int answer = qEnvironmentVariableIntValue("TAV_AUTO_ANSWER", &ok);
+    if (!ok)
+        return;
+    SetMessageHook([answer](const QString& text, const QString& caption, int) {
+        QTextStream(stderr) << caption << ": " << text << '\n';
+        return answer;
+    });
+}
+
+// The start-up failure uses the standard message box (the program's own needs the language tables).
+void startupError(const QString& text)
+{
+    if (MessageHookInstalled())
+        ShowMessage(text, QString(), 0);
+    else
+        QMessageBox::critical(nullptr, QString(), text);
+}
+} // namespace
 
 bool SelectOffscreenWhenHeadless()
 {
@@ -20,22 +48,28 @@ bool SelectOffscreenWhenHeadless()
 
 int RunApplication(QApplication& app, const QString& exeFolder)
 {
+    Q_UNUSED(app);
+    // Qt's connection registry must be created before the shared Database, so
+    // that it is destroyed after it at exit (the Database closes itself then).
+    QSqlDatabase::contains(QString());
+    installAutoAnswer();
     AppPaths::Init(exeFolder);
     Settings().Load(AppPaths::SettingsFile());
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
 
     if (!Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword)) {
-        QMessageBox::critical(nullptr, QString(), QString::fromUtf8("连接数据库失败！"));
+        startupError(QString::fromUtf8("连接数据库失败！"));
         return 1;
     }
-    Database::SetNotifier([](const QString& text, const QString& caption) {
-        QMessageBox::information(nullptr, caption, text);
-    });
+    InstallDeviceHooks();
+    Database::SetNotifier(
+        [](const QString& text, const QString& caption) { ShowMessage(text, caption, 0); });
 
-    QMainWindow window;
-    window.setWindowTitle(GetLangText("CASE", 1193));
-    window.showMaximized();
-    const int code = app.exec();
+    {
+        CMainShellDlg shell;
+        AttachSharedBluetooth(shell);
+        shell.exec();
+    }
     Database::Instance().Close();
-    return code;
+    return 0;
 }

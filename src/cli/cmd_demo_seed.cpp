@@ -1,0 +1,147 @@
+// tavctl demo-seed: a few demo patients for a fresh program folder, so the
+// desktop program opens on a living patient list. Does nothing when patients exist.
+#include "cli_context.h"
+#include "commands.h"
+#include "json_out.h"
+
+#include "app/app_paths.h"
+
+#include "device/device_manager.h"
+#include "device/virtual_spirometer.h"
+#include "measure/live_test_session.h"
+#include "records/case_store.h"
+#include "records/database.h"
+#include "records/patient_record.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+struct DemoPatient {
+    const char* name;
+    int gender;
+    int birthYear, birthMonth, birthDay;
+    int height, weight;
+    int nation;   // Race.ID
+    int standard; // 0 ERS, 1 Knudson, 2 USA
+    bool smoker;
+};
+
+const DemoPatient kDemoPatients[] = {
+    {"Li Wei", 0, 1975, 4, 12, 175, 72, 3, 0, false},
+    {"Anna Schmidt", 1, 1988, 9, 3, 165, 58, 1, 0, false},
+    {"Robert O'Brien", 0, 1952, 1, 28, 180, 86, 1, 1, true},
+    {"Maria Santos", 1, 2010, 6, 17, 148, 41, 10, 2, false},
+    {"王芳", 1, 1969, 11, 30, 158, 55, 3, 0, false},
+};
+
+// The demo tests: patient (index), days before today, time of day, test type
+// and the virtual patient's profile (1 normal, 2 obstructive, 3 restrictive,
+// 4 poor start, 5 early stop).
+struct DemoTest {
+    int patient;
+    int daysAgo;
+    int hour, minute;
+    SimTest test;
+    int profile;
+};
+
+const DemoTest kDemoTests[] = {
+    {0, 30, 9, 10, SimTest::Fvc, 1}, {0, 30, 9, 14, SimTest::Fvc, 1},
+    {0, 30, 9, 19, SimTest::Fvc, 4}, {0, 2, 10, 5, SimTest::Fvc, 1},
+    {0, 2, 10, 9, SimTest::Fvc, 1},  {0, 2, 10, 20, SimTest::Vc, 1},
+    {1, 5, 15, 30, SimTest::Fvc, 3}, {1, 5, 15, 34, SimTest::Fvc, 3},
+    {2, 1, 11, 0, SimTest::Fvc, 2},  {2, 1, 11, 6, SimTest::Fvc, 2},
+    {2, 1, 11, 12, SimTest::Fvc, 5},
+};
+
+// One headless test on the virtual spirometer, stored as if it ran at `when`.
+bool runDemoTest(Database& db, const PatientRecord& patient, const DemoTest& demo,
+                 const QDateTime& when)
+{
+    SimConfig config;
+    config.profile = demo.profile;
+    config.test = demo.test;
+    DeviceManager::Instance().SetSimulatorConfig(config);
+    LiveTestSession session;
+    std::atomic<bool> finished{false};
+    QObject::connect(&session, &LiveTestSession::deviceFinished,
+                     [&finished](int) { finished = true; });
+    if (session.Start(int(demo.test)) != LiveTestSession::kStarted)
+        return false;
+    const QDateTime giveUp = QDateTime::currentDateTime().addSecs(60);
+    while (session.Running() && QDateTime::currentDateTime() < giveUp)
+        QThread::msleep(2);
+    session.Join();
+    if (!finished)
+        return false;
+    SaveContext context;
+    context.patientId = patient.ID;
+    context.caseFolder = AppPaths::PatientCaseFolder(patient.ID);
+    context.testType = int(demo.test);
+    context.heightCm = patient.Height;
+    context.gender = patient.Gender;
+    context.now = when;
+    return session.Save(1, context, db).outcome == SaveOutcome::Saved;
+}
+
+} // namespace
+
+int CmdDemoSeed(CliContext& context, QStringList& args)
+{
+    if (!args.isEmpty())
+        return CliContext::Fail("demo-seed takes no arguments");
+    // Qt's connection registry must be created before the shared Database, so
+    // that it is destroyed after it at exit (the Database closes itself then).
+    QSqlDatabase::contains(QString());
+    if (!context.OpenDatabase())
+        return 2;
+    Database& db = Database::Instance();
+    QJsonArray created;
+    int tests = 0;
+    if (LastPatientId(db) == 0) {
+        std::vector<PatientRecord> patients;
+        for (const DemoPatient& demo : kDemoPatients) {
+            PatientRecord record;
+            record.Name = QString::fromUtf8(demo.name);
+            record.Gender = demo.gender;
+            record.Birthdate = QDate(demo.birthYear, demo.birthMonth, demo.birthDay);
+            record.Age = AgeFromBirthdate(record.Birthdate);
+            record.Height = demo.height;
+            record.Weight = demo.weight;
+            record.Nation = demo.nation;
+            record.Standard = demo.standard;
+            record.Smoker = demo.smoker;
+            const int id = CreatePatient(db, record);
+            if (id <= 0) {
+                const QString error = db.LastError();
+                db.Close();
+                return CliContext::Fail("cannot add a demo patient: " + error);
+            }
+            ReconcileDay(db, id, QString()); // makes the patient's case folder
+            LoadPatient(db, id, record);
+            patients.push_back(record);
+            created.append(id);
+        }
+        // A few days of tests, so the lists, panes and results have something to show.
+        const QDate today = QDate::currentDate();
+        for (const DemoTest& demo : kDemoTests) {
+            const QDateTime when(today.addDays(-demo.daysAgo), QTime(demo.hour, demo.minute));
+            if (runDemoTest(db, patients[size_t(demo.patient)], demo, when))
+                ++tests;
+        }
+        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
+        DeviceManager::Instance().Disconnect();
+    }
+    // Closed here: the shared connection must not outlive the Qt SQL plugins at exit.
+    db.Close();
+    PrintJson(QJsonObject{{"created", created}, {"tests", tests}});
+    return 0;
+}

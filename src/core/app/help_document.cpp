@@ -1,0 +1,17 @@
+#include "help_document.h"
+
+#include "app_paths.h"
+
+HelpDocument HelpDocumentFor(const QString& language)
+{
+    HelpDocument doc;
+    if (language.compare(QLatin1String("Chinese"), Qt::CaseInsensitive) == 0) {
+        doc.title = QString::fromUtf8("TAV 肺活量计帮助");
+        doc.fileName = QStringLiteral("TAV(CH).pdf");
+    } else {
+        doc.title = QStringLiteral("TAV Spirometer Help");
+        doc.fileName = QStringLiteral("TAV(EN).pdf");
+    }
+    doc.path = AppPaths::ProgramFolder() + doc.fileName;
+    return doc;
+}

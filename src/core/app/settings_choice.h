@@ -1,0 +1,40 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// What the settings dialog edits, and the two ways of confirming it.
+struct SettingsChoice {
+    QString language;
+    int communication = 1; // 1 wired (USB), 0 Bluetooth
+    int predicted = 1;     // 1 "Point", 0 "Area"
+    QString hospital;      // at most 60 characters
+    int btps = 1;
+    int wait = 0;
+    int simulator = 0; // 0 off, else the demo profile number
+};
+
+// The current settings as the dialog shows them when it opens.
+SettingsChoice CurrentSettingsChoice();
+
+// Names of the language files (every file of `folder`, less ".txt", names
+// starting with a dot and sub-folders skipped), sorted by name.
+QStringList LanguageNames(const QString& folder);
+
+// The entry to select for `language`: the first one, searching from the
+// second entry round to the first, that begins with it (case ignored);
+// 0 when none does, -1 for an empty list.
+int LanguageIndex(const QStringList& names, const QString& language);
+
+// OK: stores the choice in the settings record and writes LANGUAGE, PREDICTED,
+// HOSPITAL, COMMUNICATION, COMPORT, BTPS, WAIT and SIMULATOR in that order.
+// Returns true when the link changed from Bluetooth to wired (the caller then
+// closes the shared Bluetooth connection).
+bool ApplySettingsChoice(const SettingsChoice& choice);
+
+// Default: wave colour, LANGUAGE "English", PREDICTED 1, HOSPITAL empty,
+// COMMUNICATION 1, BTPS 1, WAIT 0 and COMPORT -1 in memory; writes LANGUAGE,
+// PREDICTED, HOSPITAL, COMMUNICATION and BTPS only (WAIT and COMPORT keep
+// their values in the file).
+void RestoreDefaultSettings();
+
+inline constexpr int kHospitalLength = 60;

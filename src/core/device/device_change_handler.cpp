@@ -1,0 +1,50 @@
+#include "device_change_handler.h"
+
+#include "device_manager.h"
+
+#include "app/lang_text.h"
+#include "app/system_settings.h"
+#include "measure/live_test_session.h"
+
+#include <QTimer>
+
+DeviceChangeHandler::DeviceChangeHandler(LiveTestSession& session, DeviceManager& manager,
+                                         DeviceWatch& watch, QObject* parent)
+    : QObject(parent), m_session(session), m_manager(manager), m_testType(session.TestType())
+{
+    connect(&watch, &DeviceWatch::removed, this, &DeviceChangeHandler::OnRemoved);
+    connect(&watch, &DeviceWatch::arrived, this, &DeviceChangeHandler::OnArrived);
+    // A reader that found the port gone has had the page show the message already.
+    connect(&session, &LiveTestSession::timedOut, this, [this] { m_lossShown = true; });
+}
+
+void DeviceChangeHandler::OnRemoved()
+{
+    if (Settings().communication.load() == 0)
+        return;
+    m_session.Stop();
+    Q_EMIT promptChanged(GetLangText("MESSAGE", 1207));
+    // The system may report one unplugging several times.
+    if (!m_lossShown) {
+        m_lossShown = true;
+        Q_EMIT connectionLost();
+    }
+}
+
+void DeviceChangeHandler::OnArrived()
+{
+    if (Settings().communication.load() == 0)
+        return;
+    m_lossShown = false;
+    // Give the system a moment to finish setting the device up.
+    QTimer::singleShot(kArrivalDelayMs, this, &DeviceChangeHandler::restart);
+}
+
+void DeviceChangeHandler::restart()
+{
+    if (Settings().communication.load() == 0 || m_session.Running())
+        return;
+    Q_EMIT promptChanged(GetLangText("MESSAGE", 1206));
+    m_manager.ClosePort();
+    Q_EMIT restarted(m_session.Start(m_testType));
+}

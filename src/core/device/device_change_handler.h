@@ -1,0 +1,46 @@
+#pragma once
+// What a live test does when the wired spirometer is unplugged or plugged in
+// while its page is open. Unplugged: the test stops, the prompt line says
+// "USB CONNECT ERROR!" and the page is asked once to show "Please check the
+// connection!". Plugged in: after 200 ms the prompt says "Blow!", the link is
+// closed and the test starts again. Bluetooth links (COMMUNICATION 0) are
+// left alone.
+#include "device_watch.h"
+
+#include <QObject>
+#include <QString>
+
+class DeviceManager;
+class LiveTestSession;
+
+class DeviceChangeHandler : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int kArrivalDelayMs = 200;
+
+    DeviceChangeHandler(LiveTestSession& session, DeviceManager& manager, DeviceWatch& watch,
+                        QObject* parent = nullptr);
+
+    // The test type a restart runs (the page's current one).
+    void SetTestType(int testType) { m_testType = testType; }
+
+    void OnRemoved();
+    void OnArrived();
+
+  Q_SIGNALS:
+    void promptChanged(const QString& text);
+    // Show "Please check the connection!" / "Error": once between two
+    // pluggings in, and not when the test's reader already reported the loss.
+    void connectionLost();
+    // The start sequence ran again after the device came back; the value is
+    // a LiveTestSession::StartResult.
+    void restarted(int startResult);
+
+  private:
+    void restart();
+
+    LiveTestSession& m_session;
+    DeviceManager& m_manager;
+    int m_testType = 0;
+    bool m_lossShown = false;
+};

@@ -1,0 +1,102 @@
+#include "pty_server.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+PtyServer::PtyServer(const SimConfig& config) : m_config(config) {}
+
+PtyServer::~PtyServer()
+{
+    Stop();
+    if (m_master >= 0)
+        ::close(m_master);
+}
+
+bool PtyServer::Create()
+{
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_master < 0)
+        return false;
+    const char* name = nullptr;
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 || !(name = ptsname(m_master))) {
+        ::close(m_master);
+        m_master = -1;
+        return false;
+    }
+    m_slaveName = QString::fromLocal8Bit(name);
+    switchOn();
+    return true;
+}
+
+void PtyServer::switchOn()
+{
+    // Making a device builds its whole test in advance, which takes a while.
+    m_device = VirtualSpirometer::Make(m_config);
+    m_deviceUsed = false;
+    ++m_sessions;
+}
+
+void PtyServer::StartThread()
+{
+    m_stop = 0;
+    m_thread = std::thread([this] { Serve(m_stop); });
+}
+
+void PtyServer::Stop()
+{
+    m_stop = 1;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void PtyServer::Serve(const std::atomic<int>& stop)
+{
+    if (m_master < 0)
+        return;
+    unsigned char in[512];
+    unsigned char out[4096];
+    while (!stop) {
+        pollfd p{m_master, POLLIN, 0};
+        ::poll(&p, 1, 5);
+        const ssize_t n = ::read(m_master, in, sizeof in);
+        if (n > 0) {
+            m_deviceUsed = true;
+            m_device->HostBytes(in, static_cast<int>(n));
+        } else if (n < 0 && errno == EIO) {
+            // Nobody has the slave open: switch the device off and on while
+            // nobody waits, so that the next user meets a fresh one at once.
+            if (m_deviceUsed)
+                switchOn();
+            usleep(10000);
+            continue;
+        }
+        int produced = 0;
+        while (!stop && (produced = m_device->DeviceBytes(out, sizeof out)) > 0) {
+            if (!writeAll(out, produced, stop))
+                break;
+        }
+    }
+}
+
+bool PtyServer::writeAll(const unsigned char* data, int count, const std::atomic<int>& stop)
+{
+    int done = 0;
+    while (done < count && !stop) {
+        const ssize_t n = ::write(m_master, data + done, static_cast<size_t>(count - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        // The reader is behind: wait until the pseudo-terminal takes more.
+        pollfd p{m_master, POLLOUT, 0};
+        ::poll(&p, 1, 20);
+        if (p.revents & POLLHUP)
+            return false; // nobody reads any more
+    }
+    return done == count;
+}

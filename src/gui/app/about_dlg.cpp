@@ -1,0 +1,30 @@
+#include "about_dlg.h"
+
+#include "app/lang_text.h"
+#include "product_picture.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("CAboutDlg");
+    setWindowTitle(GetLangText("CASE", 1193));
+    auto* picture = new QLabel(this);
+    picture->setPixmap(ProductPicture(64));
+    auto* text = new QLabel(VersionText(), this);
+    text->setObjectName("versionText");
+    auto* ok = new QPushButton(GetLangText("MESSAGE", 132), this);
+    ok->setObjectName("ok");
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(picture);
+    row->addWidget(text, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(ok, 0, Qt::AlignRight);
+}

@@ -1,0 +1,164 @@
+#include "main_shell_dlg.h"
+
+#include "about_dlg.h"
+#include "app/lang_text.h"
+#include "help_command.h"
+#include "measure/fvc_testing_dlg.h"
+#include "measure/test_record.h"
+#include "page.h"
+#include "product_picture.h"
+#include "records/database.h"
+#include "records/diagnosis.h"
+#include "records/patient_record.h"
+#include "records/predicted_values.h"
+#include "records/user_manage_dlg.h"
+#include "report/tava_dlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+CMainShellDlg* CMainShellDlg::s_instance = nullptr;
+
+CMainShellDlg::CMainShellDlg(QWidget* parent)
+    : QDialog(parent), m_patient(std::make_unique<PatientRecord>()),
+      m_predicted(std::make_unique<ManeuverResult>()),
+      m_diagnosis(std::make_unique<DiagnosisRecord>())
+{
+    s_instance = this;
+    setObjectName("CMainShellDlg");
+    setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(ProductPicture(64)));
+    setWindowTitle(GetLangText("CASE", 1193));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // Cover the work area (the screen less its panels), then maximise.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    setWindowState(Qt::WindowMaximized);
+    qApp->installEventFilter(this);
+    ShowPage(kMainPage);
+}
+
+CMainShellDlg::~CMainShellDlg()
+{
+    qApp->removeEventFilter(this);
+    CloseBluetooth();
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+CPage* CMainShellDlg::createPage(int templateId)
+{
+    switch (templateId) {
+    case kMainPage:
+        return new CUserManageDlg(this);
+    case kResultsPage:
+        return new CTAVADlg(this);
+    case kLiveTestPage:
+        return new CFVCTestingDlg(this);
+    default:
+        return nullptr;
+    }
+}
+
+int CMainShellDlg::ShowPage(int templateId)
+{
+    if (templateId != kMainPage && templateId != kResultsPage && templateId != kLiveTestPage)
+        return 0;
+    CPage* previous = m_page;
+    m_page = nullptr;
+    CPage* page = createPage(templateId);
+    layout()->addWidget(page);
+    page->show();
+    m_page = page;
+    if (previous) {
+        // The request usually comes from a handler of the old page: let it return first.
+        layout()->removeWidget(previous);
+        previous->hide();
+        previous->deleteLater();
+    }
+    return 1;
+}
+
+void CMainShellDlg::RecomputePredicted()
+{
+    ComputePredictedValues(Database::Instance(), *m_predicted, *m_patient);
+}
+
+void CMainShellDlg::CloseBluetooth()
+{
+    if (IsBluetoothOpen() && m_bluetooth.close)
+        m_bluetooth.close();
+}
+
+void CMainShellDlg::ApplyTexts()
+{
+    setWindowTitle(GetLangText("CASE", 1193));
+    if (m_page)
+        m_page->ApplyTexts();
+}
+
+void CMainShellDlg::EndShell()
+{
+    QDialog::done(QDialog::Rejected);
+}
+
+// Escape reaches QDialog as reject(): a page never closes by it.
+void CMainShellDlg::reject() {}
+
+void CMainShellDlg::closeEvent(QCloseEvent* event)
+{
+    // Closing the window is the Cancel command of the current page; the page decides.
+    event->ignore();
+    if (m_page)
+        m_page->OnCancel();
+    else
+        EndShell();
+}
+
+bool CMainShellDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return QDialog::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Only keys meant for this window, not for the dialogs it opens.
+    if (!widget || widget->window() != this)
+        return QDialog::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int k = key->key();
+        return k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Escape;
+    }
+    return handleKey(widget, key);
+}
+
+bool CMainShellDlg::handleKey(QWidget* target, QKeyEvent* key)
+{
+    const int k = key->key();
+    if (k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Escape) {
+        // Enter and Escape become Tab, so neither closes a page.
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &tab);
+        return true;
+    }
+    const Qt::KeyboardModifiers ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    if ((key->modifiers() & ctrlAlt) == ctrlAlt && k == Qt::Key_C) {
+        if (m_page)
+            m_page->OnHotKey();
+        return true;
+    }
+    if ((key->modifiers() & ctrlAlt) == ctrlAlt && k == Qt::Key_A && m_page &&
+        m_page->Template() == kMainPage) {
+        CAboutDlg about(this);
+        about.exec();
+        return true;
+    }
+    if (k == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+        OpenHelpDocument(this);
+        return true;
+    }
+    return false;
+}

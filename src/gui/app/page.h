@@ -1,0 +1,27 @@
+#pragma once
+#include <QWidget>
+
+class CMainShellDlg;
+
+// One page of the main window (patient list, results, live test). The main
+// window shows exactly one at a time and forwards the commands that belong
+// to the page rather than to the window.
+class CPage : public QWidget {
+    Q_OBJECT
+  public:
+    CPage(CMainShellDlg* shell, int templateId);
+
+    int Template() const { return m_template; }
+    CMainShellDlg* Shell() const { return m_shell; }
+
+    // The Cancel command (id 2): closing the main window sends it to the page.
+    virtual void OnCancel() = 0;
+    // Ctrl+Alt+C, forwarded by the main window.
+    virtual void OnHotKey() {}
+    // Looks every text up again (after a change of language).
+    virtual void ApplyTexts() {}
+
+  private:
+    CMainShellDlg* m_shell;
+    int m_template;
+};

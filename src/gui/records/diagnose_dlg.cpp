@@ -1,0 +1,101 @@
+#include "diagnose_dlg.h"
+
+#include "app/lang_text.h"
+#include "app/show_message.h"
+#include "diagnose_phrase_dlg.h"
+#include "records/diagnosis.h"
+
+#include <QDateTimeEdit>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+QString reportText(int id)
+{
+    return GetLangText("REPORT", id);
+}
+// The edit shows "\n"; the file and the line-break rule count "\r\n".
+QString toStored(QString text)
+{
+    return text.replace("\r\n", "\n").replace('\n', "\r\n");
+}
+QString toShown(QString text)
+{
+    return text.replace("\r\n", "\n");
+}
+} // namespace
+
+CDiagnoseDlg::CDiagnoseDlg(const QString& caseFolder, const QString& day, DiagnosisRecord& record,
+                           QWidget* parent)
+    : QDialog(parent), m_path(DiagnosisFile(caseFolder, day)), m_record(record)
+{
+    setObjectName("CDiagnoseDlg");
+    setWindowTitle(reportText(184));
+    resize(480, 380);
+    m_physician = new QLineEdit(this);
+    m_physician->setObjectName("physician");
+    m_date = new QDateTimeEdit(QDateTime::currentDateTime(), this);
+    m_date->setObjectName("date");
+    m_date->hide();
+    auto* frame = new QGroupBox(reportText(184), this);
+    m_result = new QPlainTextEdit(frame);
+    m_result->setObjectName("result");
+    (new QVBoxLayout(frame))->addWidget(m_result);
+
+    auto* add = new QPushButton(GetLangText("RPTSETTING", 1269), this);
+    add->setObjectName("add");
+    auto* ok = new QPushButton(GetLangText("RPTSETTING", 132), this);
+    ok->setObjectName("ok");
+    auto* cancel = new QPushButton(GetLangText("RPTSETTING", 133), this);
+    cancel->setObjectName("cancel");
+    for (QPushButton* b : {add, ok, cancel})
+        b->setAutoDefault(false);
+    connect(add, &QPushButton::clicked, this, &CDiagnoseDlg::onAdd);
+    connect(ok, &QPushButton::clicked, this, &CDiagnoseDlg::onOk);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* form = new QFormLayout;
+    form->addRow(reportText(186), m_physician);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(frame, 1);
+    layout->addLayout(buttons);
+
+    LoadDiagnosis(m_path, m_record);
+    m_physician->setText(m_record.Physician);
+    m_result->setPlainText(toShown(m_record.Result));
+}
+
+QString CDiagnoseDlg::ResultText() const
+{
+    return toStored(m_result->toPlainText());
+}
+
+void CDiagnoseDlg::onAdd()
+{
+    CDiagnosePhraseDlg phrases(this);
+    if (phrases.exec() != QDialog::Accepted)
+        return;
+    QString text;
+    if (!AppendDiagnosisPhrases(ResultText(), phrases.SelectedPhrases(), text)) {
+        ShowMessage(GetLangText("DIAGNOSE_RESULT", 1334), ErrorCaption(), 0, this);
+        return;
+    }
+    m_result->setPlainText(toShown(text));
+}
+
+void CDiagnoseDlg::onOk()
+{
+    ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_path, m_record);
+    accept();
+}

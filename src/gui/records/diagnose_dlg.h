@@ -1,0 +1,30 @@
+#pragma once
+#include <QDialog>
+
+class QDateTimeEdit;
+class QLineEdit;
+class QPlainTextEdit;
+struct DiagnosisRecord;
+
+// The diagnosis of one test day: physician and up to eight lines of text,
+// usually composed from the phrase list. Saved to the day's file on OK.
+class CDiagnoseDlg : public QDialog {
+    Q_OBJECT
+  public:
+    // `record` is the application's diagnosis of the day, updated on OK.
+    CDiagnoseDlg(const QString& caseFolder, const QString& day, DiagnosisRecord& record,
+                 QWidget* parent = nullptr);
+
+    // The diagnosis text with "\r\n" line breaks, as it is stored.
+    QString ResultText() const;
+
+  private:
+    void onAdd();
+    void onOk();
+
+    QString m_path;
+    DiagnosisRecord& m_record;
+    QLineEdit* m_physician = nullptr;
+    QPlainTextEdit* m_result = nullptr;
+    QDateTimeEdit* m_date = nullptr;
+};

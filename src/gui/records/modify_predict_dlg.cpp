@@ -1,0 +1,267 @@
+#include "modify_predict_dlg.h"
+
+#include "app/lang_text.h"
+#include "app/main_shell_dlg.h"
+#include "app/show_message.h"
+#include "app/ui_text.h"
+#include "predict_mod_dlg.h"
+#include "records/database.h"
+#include "records/nation_groups.h"
+#include "records/patient_record.h"
+#include "user_manage_dlg.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+QString predictText(int id)
+{
+    return GetLangText("PredictDlg", id);
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+} // namespace
+
+CModifyPredictDlg::CModifyPredictDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("CModifyPredictDlg");
+    setWindowTitle(predictText(1228));
+    resize(640, 520);
+
+    m_grid = new QTableWidget(0, 5, this);
+    m_grid->setObjectName("grid");
+    m_grid->setHorizontalHeaderLabels({predictText(1234), predictText(1229), predictText(1230),
+                                       predictText(1231), predictText(1232)});
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->verticalHeader()->hide();
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    auto* hint = new QLabel(predictText(1233), this);
+
+    m_groups = new QComboBox(this);
+    m_groups->setObjectName("groups");
+    m_panelToggle = button(predictText(1238), "addPanelToggle", this);
+    auto* modify = button(UiText("Modify", "修改"), "modify", this);
+    auto* remove = button(UiText("Delete", "删除"), "deleteGroup", this);
+
+    m_addPanel = new QWidget(this);
+    m_addPanel->setObjectName("addPanel");
+    m_newName = new QLineEdit(m_addPanel);
+    m_newName->setObjectName("newName");
+    m_newName->setPlaceholderText(predictText(1237));
+    auto* add = button(UiText("Add", "添加"), "add", m_addPanel);
+    auto* panelLayout = new QHBoxLayout(m_addPanel);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(m_newName, 1);
+    panelLayout->addWidget(add);
+    m_addPanel->hide();
+
+    auto* ok = button(GetLangText("OTHERDLG", 132), "ok", this);
+    auto* cancel = button(GetLangText("OTHERDLG", 133), "cancel", this);
+
+    auto* groupRow = new QHBoxLayout;
+    groupRow->addWidget(m_groups, 1);
+    groupRow->addWidget(modify);
+    groupRow->addWidget(remove);
+    groupRow->addWidget(m_panelToggle);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(hint);
+    layout->addLayout(groupRow);
+    layout->addWidget(m_addPanel);
+    layout->addLayout(buttons);
+
+    connect(m_grid, &QTableWidget::cellDoubleClicked, this,
+            [this](int row) { EditCorrectionRow(row); });
+    connect(m_grid, &QTableWidget::cellClicked, this, [this](int row) {
+        const int at = m_groups->findData(GroupOfRow(row));
+        if (at >= 0) {
+            QSignalBlocker block(m_groups);
+            m_groups->setCurrentIndex(at);
+        }
+    });
+    connect(m_groups, &QComboBox::currentIndexChanged, this,
+            [this] { selectGroup(m_groups->currentData().toInt()); });
+    connect(modify, &QPushButton::clicked, this, [this] {
+        const QList<QTableWidgetItem*> selected = m_grid->selectedItems();
+        EditCorrectionRow(selected.isEmpty() ? 0 : selected.first()->row());
+    });
+    connect(m_panelToggle, &QPushButton::clicked, this, &CModifyPredictDlg::onAddPanel);
+    connect(add, &QPushButton::clicked, this, &CModifyPredictDlg::onAdd);
+    connect(remove, &QPushButton::clicked, this, &CModifyPredictDlg::onDelete);
+    connect(ok, &QPushButton::clicked, this, &CModifyPredictDlg::onOk);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    refreshGrid();
+}
+
+int CModifyPredictDlg::GroupOfRow(int row) const
+{
+    return row >= 0 && row < m_rowGroups.size() ? m_rowGroups[row] : 0;
+}
+
+int CModifyPredictDlg::FirstRowOfGroup(int group) const
+{
+    return int(m_rowGroups.indexOf(group));
+}
+
+void CModifyPredictDlg::refreshGrid()
+{
+    Database& db = Database::Instance();
+    const CorrectionGrid grid = RefreshGrid(db);
+    m_groupNames.clear();
+    m_groupIds.clear();
+    {
+        QSignalBlocker block(m_groups);
+        m_groups->clear();
+        for (const NationGroup& group : grid.Groups) {
+            m_groups->addItem(group.Name, group.ID);
+            m_groupNames << group.Name;
+            m_groupIds << group.ID;
+        }
+    }
+    m_parameterNames = grid.Parameters;
+    m_rowGroups.clear();
+    m_rowParameters.clear();
+    m_grid->setRowCount(int(grid.Rows.size()));
+    for (int row = 0; row < grid.Rows.size(); ++row) {
+        const CorrectionRow& r = grid.Rows[row];
+        m_grid->setItem(row, 0, new QTableWidgetItem(QString::number(row + 1)));
+        m_grid->setItem(row, 1, new QTableWidgetItem(r.GroupName));
+        m_grid->setItem(row, 2, new QTableWidgetItem(r.ParameterName));
+        m_grid->setItem(row, 3, new QTableWidgetItem(r.MultiplyText));
+        m_grid->setItem(row, 4, new QTableWidgetItem(r.AdditiveText));
+        m_rowGroups << r.Group;
+        m_rowParameters << r.Parameter;
+    }
+
+    // The current patient's group, or group 10 when it has gone.
+    int group = kUndefinedGroup;
+    if (CMainShellDlg* shell = CMainShellDlg::Instance()) {
+        PatientRecord& patient = shell->Patient();
+        if (patient.ID > 0) {
+            if (EnsurePatientGroup(db, patient))
+                if (auto* page = qobject_cast<CUserManageDlg*>(shell->CurrentPage()))
+                    page->RefreshPatientRow(patient.ID);
+            group = patient.Nation;
+        }
+    }
+    const int at = m_groups->findData(group);
+    if (at >= 0) {
+        QSignalBlocker block(m_groups);
+        m_groups->setCurrentIndex(at);
+    }
+    selectGroup(group);
+}
+
+void CModifyPredictDlg::selectGroup(int group)
+{
+    const int row = FirstRowOfGroup(group);
+    if (row < 0)
+        return;
+    m_grid->setCurrentCell(row, 0);
+    m_grid->scrollToItem(m_grid->item(row, 0), QAbstractItemView::PositionAtTop);
+}
+
+void CModifyPredictDlg::EditCorrectionRow(int row)
+{
+    if (row < 0 || row >= m_grid->rowCount())
+        return;
+    CPredictModDlg editor(m_groupNames, m_parameterNames, this);
+    editor.SetValues(m_grid->item(row, 1)->text(), m_grid->item(row, 2)->text(),
+                     m_grid->item(row, 3)->text(), m_grid->item(row, 4)->text());
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    const int groupIndex = editor.GroupIndex();
+    const int parameter = editor.ParameterIndex() + 1;
+    if (groupIndex < 0 || groupIndex >= m_groupIds.size() || parameter < 1)
+        return;
+    const int group = m_groupIds[groupIndex];
+    // Another group or parameter chosen: the values go to that pair's row.
+    int target = row;
+    for (int r = 0; r < m_rowGroups.size(); ++r) {
+        if (m_rowGroups[r] == group && m_rowParameters[r] == parameter) {
+            target = r;
+            break;
+        }
+    }
+    if (m_rowGroups.value(target) != group || m_rowParameters.value(target) != parameter)
+        return; // the pair has no correction row
+    m_grid->setCurrentCell(target, 0);
+    m_grid->item(target, 3)->setText(editor.Factor());
+    m_grid->item(target, 4)->setText(editor.Offset());
+    EditCorrection(Database::Instance(), group, parameter, editor.Factor(), editor.Offset());
+}
+
+void CModifyPredictDlg::onAddPanel()
+{
+    const bool show = m_addPanel->isHidden();
+    m_addPanel->setVisible(show);
+    m_panelToggle->setText(predictText(show ? 1248 : 1238));
+}
+
+void CModifyPredictDlg::onAdd()
+{
+    switch (AddGroup(Database::Instance(), m_newName->text())) {
+    case AddGroupResult::EmptyName:
+        ShowMessage(predictText(1237), PromptCaption(), 0, this);
+        break;
+    case AddGroupResult::Added:
+        refreshGrid();
+        ShowMessage(predictText(1236), PromptCaption(), 0, this);
+        m_newName->clear();
+        break;
+    case AddGroupResult::Failed:
+        ShowMessage(predictText(1258), PromptCaption(), 0, this);
+        break;
+    case AddGroupResult::NoGroups:
+    case AddGroupResult::InsertFailed:
+        break;
+    }
+}
+
+void CModifyPredictDlg::onDelete()
+{
+    const int group = m_groups->currentData().toInt();
+    if (group <= kBuiltinGroupCount) {
+        ShowMessage(GetLangText("MESSAGE", 1249), ErrorCaption(), 0, this);
+        return;
+    }
+    if (ShowMessage(GetLangText("MESSAGE", 1261), PromptCaption(), 4, this) != 6)
+        return;
+    CMainShellDlg* shell = CMainShellDlg::Instance();
+    PatientRecord* patient = shell && shell->Patient().ID > 0 ? &shell->Patient() : nullptr;
+    const int before = patient ? patient->Nation : 0;
+    if (DeleteGroup(Database::Instance(), group, patient) != DeleteGroupResult::Deleted)
+        return;
+    if (patient && patient->Nation != before)
+        if (auto* page = qobject_cast<CUserManageDlg*>(shell->CurrentPage()))
+            page->RefreshPatientRow(patient->ID);
+    refreshGrid();
+    ShowMessage(predictText(1259), PromptCaption(), 0, this);
+}
+
+void CModifyPredictDlg::onOk()
+{
+    if (CMainShellDlg* shell = CMainShellDlg::Instance())
+        if (shell->Patient().ID > 0)
+            shell->RecomputePredicted();
+    accept();
+}

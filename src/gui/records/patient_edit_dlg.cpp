@@ -1,0 +1,278 @@
+#include "patient_edit_dlg.h"
+
+#include "app/app_paths.h"
+#include "app/lang_text.h"
+#include "app/main_shell_dlg.h"
+#include "app/show_message.h"
+#include "records/case_store.h"
+#include "records/database.h"
+#include "records/nation_groups.h"
+#include "records/patient_editor_rules.h"
+#include "records/patient_record.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+// Typing may leave the range (the save then names the bounds); the arrows stop at them.
+class BoundedSpinBox : public QSpinBox {
+  public:
+    BoundedSpinBox(int low, int high, QWidget* parent) : QSpinBox(parent), m_low(low), m_high(high)
+    {
+        setRange(0, 999);
+    }
+    void stepBy(int steps) override { setValue(qBound(m_low, value() + steps, m_high)); }
+
+  private:
+    int m_low;
+    int m_high;
+};
+
+QString userText(int id)
+{
+    return GetLangText("USER MANAGE", id);
+}
+QString caseText(int id)
+{
+    return GetLangText("CASE", id);
+}
+} // namespace
+
+CPatientEditDlg::CPatientEditDlg(CMainShellDlg* shell, QWidget* parent)
+    : QDialog(parent), m_shell(shell)
+{
+    setObjectName("CPatientEditDlg");
+    setWindowTitle(userText(103));
+    buildControls();
+    if (m_shell->SelectedPatientTag().isEmpty()) {
+        startNewPatient();
+    } else {
+        m_patientId = m_shell->CurrentPatientId();
+        const PatientInput current = InputFromPatient(Database::Instance(), m_shell->Patient());
+        m_password = current.Password;
+        m_passwordFlag = current.PasswordFlag;
+        show(current);
+    }
+}
+
+void CPatientEditDlg::buildControls()
+{
+    m_name = new QLineEdit(this);
+    m_name->setObjectName("name");
+    m_name->setMaxLength(PatientRecord::kNameLength);
+    m_number = new QLineEdit(this);
+    m_number->setObjectName("number");
+    m_gender = new QComboBox(this);
+    m_gender->setObjectName("gender");
+    m_gender->addItems({caseText(122), caseText(123)});
+    m_age = new BoundedSpinBox(kMinAge, kMaxAge, this);
+    m_age->setObjectName("age");
+    m_birthdate = new QDateEdit(this);
+    m_birthdate->setObjectName("birthdate");
+    m_birthdate->setDisplayFormat("yyyy-MM-dd");
+    m_birthdate->setCalendarPopup(true);
+    m_birthdate->setMinimumDate(QDate(1800, 1, 1));
+    m_height = new BoundedSpinBox(kMinHeight, kMaxHeight, this);
+    m_height->setObjectName("height");
+    m_height->setSuffix(" " + caseText(113));
+    m_weight = new BoundedSpinBox(kMinWeight, kMaxWeight, this);
+    m_weight->setObjectName("weight");
+    m_weight->setSuffix(" " + caseText(114));
+    m_nation = new QComboBox(this);
+    m_nation->setObjectName("nation");
+    for (const NationGroup& group : LoadNationGroups(Database::Instance()))
+        m_nation->addItem(group.Name, group.ID);
+    m_standard = new QComboBox(this);
+    m_standard->setObjectName("standard");
+    m_standard->addItems({"ERS", "Knudson", "USA"});
+
+    auto* form = new QFormLayout;
+    form->addRow(caseText(105), m_name);
+    form->addRow(caseText(104), m_number);
+    form->addRow(caseText(106), m_gender);
+    form->addRow(caseText(107), m_age);
+    form->addRow(userText(1149), m_birthdate);
+    form->addRow(caseText(108), m_height);
+    form->addRow(caseText(109), m_weight);
+    form->addRow(caseText(110), m_nation);
+    form->addRow(GetLangText("OTHERDLG", 1160), m_standard);
+
+    m_save = new QPushButton(userText(120), this);
+    m_save->setObjectName("save");
+    m_register = new QPushButton(userText(177), this);
+    m_register->setObjectName("register");
+    m_delete = new QPushButton(userText(178), this);
+    m_delete->setObjectName("delete");
+    m_cancel = new QPushButton(userText(133), this);
+    m_cancel->setObjectName("cancel");
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {m_save, m_register, m_delete, m_cancel}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+
+    connect(m_save, &QPushButton::clicked, this, &CPatientEditDlg::onSave);
+    connect(m_register, &QPushButton::clicked, this, &CPatientEditDlg::startNewPatient);
+    connect(m_delete, &QPushButton::clicked, this, &CPatientEditDlg::onDelete);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_age, &QSpinBox::valueChanged, this, &CPatientEditDlg::onAgeChanged);
+    connect(m_birthdate, &QDateEdit::dateChanged, this, &CPatientEditDlg::onBirthdateChanged);
+}
+
+void CPatientEditDlg::show(const PatientInput& in)
+{
+    m_coupling = true;
+    m_name->setText(in.Name);
+    m_number->setText(in.NumberText);
+    m_gender->setCurrentIndex(qBound(0, in.Gender, 1));
+    m_age->setValue(in.Age);
+    m_birthdate->setDate(in.Birthdate);
+    m_height->setValue(in.Height);
+    m_weight->setValue(in.Weight);
+    const int nation = m_nation->findData(in.Nation);
+    m_nation->setCurrentIndex(nation >= 0 ? nation : qMin(9, m_nation->count() - 1));
+    m_standard->setCurrentIndex(qBound(0, in.Standard, 2));
+    m_coupling = false;
+}
+
+PatientInput CPatientEditDlg::input() const
+{
+    PatientInput in;
+    in.Name = m_name->text();
+    in.NumberText = m_number->text().trimmed();
+    in.Gender = m_gender->currentIndex();
+    in.Age = m_age->value();
+    in.Birthdate = m_birthdate->date();
+    in.Height = m_height->value();
+    in.Weight = m_weight->value();
+    in.Nation = m_nation->currentData().toInt();
+    in.Standard = qMax(0, m_standard->currentIndex());
+    in.Password = m_password;
+    in.PasswordFlag = m_passwordFlag;
+    return in;
+}
+
+void CPatientEditDlg::startNewPatient()
+{
+    m_newMode = true;
+    m_register->setEnabled(false);
+    m_delete->setEnabled(false);
+    m_password.clear();
+    m_passwordFlag = 1;
+    show(NewPatientDefaults(Database::Instance()));
+    m_name->setFocus();
+}
+
+void CPatientEditDlg::onAgeChanged(int age)
+{
+    if (m_coupling || age < kMinAge || age > kMaxAge)
+        return;
+    m_coupling = true;
+    m_birthdate->setDate(BirthdateForAge(age, m_birthdate->date()));
+    m_coupling = false;
+}
+
+void CPatientEditDlg::onBirthdateChanged()
+{
+    if (m_coupling)
+        return;
+    m_coupling = true;
+    m_age->setValue(AgeForBirthdate(m_birthdate->date()));
+    m_coupling = false;
+}
+
+bool CPatientEditDlg::passes(const PatientInputCheck& check)
+{
+    if (check.Ok())
+        return true;
+    ShowMessage(GetLangText("MESSAGE", check.MessageKey), ErrorCaption(), 0, this);
+    QWidget* field = nullptr;
+    QSpinBox* range = nullptr;
+    switch (check.Field) {
+    case PatientField::Name:
+        field = m_name;
+        break;
+    case PatientField::Number:
+        field = m_number;
+        break;
+    case PatientField::Age:
+        field = range = m_age;
+        break;
+    case PatientField::Height:
+        field = range = m_height;
+        break;
+    case PatientField::Weight:
+        field = range = m_weight;
+        break;
+    case PatientField::None:
+        break;
+    }
+    // In new-patient mode the field takes the nearer bound; in edit mode it keeps what was typed.
+    if (range && m_newMode)
+        range->setValue(check.Bound);
+    if (field)
+        field->setFocus();
+    return false;
+}
+
+void CPatientEditDlg::onSave()
+{
+    Database& db = Database::Instance();
+    PatientInput in = input();
+    if (m_newMode) {
+        if (!passes(CheckNewPatient(in)))
+            return;
+        PatientRecord record;
+        ApplyInput(in, record);
+        const int id = CreatePatient(db, record);
+        if (id <= 0) {
+            ShowMessage(db.LastError(), ErrorCaption(), 0, this);
+            return;
+        }
+        m_patientId = id;
+        AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
+        m_shell->SetSelectedPatientTag(record.Name);
+        m_shell->Patient() = record;
+        m_outcome = kCreated;
+        accept();
+        return;
+    }
+
+    if (!passes(CheckEditedPatient(db, in, m_patientId)))
+        return;
+    PatientRecord& patient = m_shell->Patient();
+    if (!InputDiffers(in, patient)) {
+        accept();
+        return;
+    }
+    if (ShowMessage(GetLangText("MESSAGE", 167), PromptCaption(), 4, this) != 6) {
+        accept();
+        return;
+    }
+    ApplyInput(in, patient);
+    SavePatientDemographics(db, m_patientId, patient);
+    SavePatientName(db, m_patientId, patient.Name, patient.PasswordFlag, patient.Password);
+    m_shell->SetSelectedPatientTag(patient.Name);
+    m_shell->RecomputePredicted();
+    m_outcome = kSaved;
+    accept();
+}
+
+void CPatientEditDlg::onDelete()
+{
+    if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 4, this) == 6 &&
+        m_patientId > 0) {
+        DeletePatient(Database::Instance(), m_patientId);
+        m_outcome = kDeleted;
+    }
+    accept();
+}

@@ -1,0 +1,443 @@
+#include "user_manage_dlg.h"
+
+#include "app/app_paths.h"
+#include "app/dialog_hooks.h"
+#include "app/lang_text.h"
+#include "app/main_shell_dlg.h"
+#include "app/patient_list.h"
+#include "app/setting_dlg.h"
+#include "app/show_message.h"
+#include "app/system_settings.h"
+#include "measure/curve_pane.h"
+#include "modify_predict_dlg.h"
+#include "patient_edit_dlg.h"
+#include "patient_list_model.h"
+#include "records/case_store.h"
+#include "records/database.h"
+#include "records/patient_record.h"
+#include "report/day_test_rows.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+const char* const kTestNames[] = {"FVC ", "VC ", "MVV "};
+
+QPushButton* button(QWidget* parent, const char* name)
+{
+    auto* b = new QPushButton(parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    b->setMinimumHeight(34);
+    return b;
+}
+
+void message(QWidget* parent, int id)
+{
+    ShowMessage(GetLangText("MESSAGE", id), PromptCaption(), 0, parent);
+}
+} // namespace
+
+CUserManageDlg::CUserManageDlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kMainPage)
+{
+    setWindowTitle(GetLangText("CASE", 1193));
+    buildControls();
+    ApplyTexts();
+    FillPatients();
+}
+
+void CUserManageDlg::buildControls()
+{
+    m_model = new PatientListModel(this);
+    m_patients = new QTableView(this);
+    m_patients->setObjectName("patientList");
+    m_patients->setModel(m_model);
+    m_patients->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_patients->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_patients->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_patients->setTabKeyNavigation(false);
+    m_patients->setAlternatingRowColors(true);
+    m_patients->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_patients->verticalHeader()->hide();
+    // Fixed row heights: the view never measures 100,000 rows.
+    m_patients->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_patients->verticalHeader()->setDefaultSectionSize(m_patients->fontMetrics().height() + 8);
+    m_patients->horizontalHeader()->setStretchLastSection(true);
+    m_patients->setColumnWidth(PatientListModel::kIdColumn, 60);
+    m_patients->setColumnWidth(PatientListModel::kNameColumn, 180);
+
+    m_days = new QTableWidget(0, 3, this);
+    m_days->setObjectName("dayList");
+    m_days->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_days->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_days->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_days->setTabKeyNavigation(false);
+    m_days->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_days->verticalHeader()->hide();
+    m_days->horizontalHeader()->setStretchLastSection(true);
+    m_days->setColumnWidth(0, 20);
+    m_days->setColumnWidth(1, 50);
+    m_days->setMaximumWidth(280);
+
+    for (int type = 0; type < 3; ++type) {
+        m_panes[type] = new CCurvePane(type, this);
+        connect(m_panes[type], &CCurvePane::detailsClicked, this, &CUserManageDlg::onPaneClicked);
+    }
+
+    m_user = button(this, "user");
+    m_deleteDay = button(this, "deleteDay");
+    m_trend = button(this, "trend");
+    m_settings = button(this, "settings");
+    m_scale = button(this, "scale");
+    m_tests[0] = button(this, "fvcTest");
+    m_tests[1] = button(this, "vcTest");
+    m_tests[2] = button(this, "mvvTest");
+    m_print = button(this, "print");
+    m_quit = button(this, "quit");
+    m_predicted = button(this, "predicted");
+    m_predicted->hide();
+    m_results = button(this, "results");
+    m_results->hide();
+
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(m_patients, 3);
+    lists->addWidget(m_days, 1);
+    auto* panes = new QHBoxLayout;
+    for (CCurvePane* pane : m_panes)
+        panes->addWidget(pane, 1);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {m_user, m_deleteDay, m_trend, m_settings, m_scale, m_tests[0],
+                           m_tests[1], m_tests[2], m_print, m_predicted, m_results})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    buttons->addWidget(m_quit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(lists, 3);
+    layout->addLayout(panes, 2);
+    layout->addLayout(buttons);
+
+    connect(m_patients->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectPatient(); });
+    connect(m_patients, &QTableView::doubleClicked, this, &CUserManageDlg::onPatientEditor);
+    connect(m_patients, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        showContextMenu(kPatientList, m_patients->viewport()->mapToGlobal(pos));
+    });
+    connect(m_days, &QTableWidget::itemSelectionChanged, this, [this] { selectDay(); });
+    connect(m_days, &QTableWidget::cellClicked, this, [this] {
+        // A click also brings the day's rows in line with its files.
+        ReconcileDay(Database::Instance(), Shell()->CurrentPatientId(), SelectedDay());
+    });
+    connect(m_days, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        showContextMenu(kDayList, m_days->viewport()->mapToGlobal(pos));
+    });
+
+    connect(m_user, &QPushButton::clicked, this, &CUserManageDlg::onPatientEditor);
+    connect(m_deleteDay, &QPushButton::clicked, this, &CUserManageDlg::onDeleteDay);
+    for (int type = 0; type < 3; ++type)
+        connect(m_tests[type], &QPushButton::clicked, this, [this, type] { onTest(type); });
+    connect(m_print, &QPushButton::clicked, this, &CUserManageDlg::onPrint);
+    connect(m_settings, &QPushButton::clicked, this, &CUserManageDlg::onSettings);
+    connect(m_scale, &QPushButton::clicked, this, &CUserManageDlg::onScale);
+    connect(m_trend, &QPushButton::clicked, this, &CUserManageDlg::onTrend);
+    connect(m_quit, &QPushButton::clicked, this, &CUserManageDlg::onQuit);
+    connect(m_predicted, &QPushButton::clicked, this, &CUserManageDlg::onPredicted);
+    connect(m_results, &QPushButton::clicked, this, &CUserManageDlg::onResults);
+}
+
+void CUserManageDlg::ApplyTexts()
+{
+    setWindowTitle(GetLangText("CASE", 1193));
+    m_model->SetHeaders(PatientListHeaders());
+    m_days->setHorizontalHeaderLabels(
+        {QString(), GetLangText("CASE", 112), GetLangText("CASE", 1213)});
+    m_user->setText(GetLangText("CASE", 194));
+    m_deleteDay->setText(GetLangText("CASE", 1256));
+    m_trend->setText(GetLangText("CASE", 195));
+    m_settings->setText(GetLangText("CASE", 121));
+    m_scale->setText(GetLangText("CASE", 1159));
+    for (int type = 0; type < 3; ++type)
+        m_tests[type]->setText(kTestNames[type] + GetLangText("CASE", 1221));
+    m_print->setText(GetLangText("CASE", 117));
+    m_quit->setText(GetLangText("CASE", 116));
+    m_predicted->setText(GetLangText("PredictDlg", 1228));
+}
+
+void CUserManageDlg::FillPatients()
+{
+    const int current = Shell()->CurrentPatientId();
+    QSignalBlocker block(m_patients->selectionModel());
+    m_model->SetRows(ReadPatientList(Database::Instance()));
+    const int row = m_model->RowOfId(current);
+    if (row >= 0) {
+        m_patients->selectRow(row);
+        m_patients->scrollTo(m_model->index(row, 0));
+    }
+}
+
+void CUserManageDlg::RefreshPatientRow(int id)
+{
+    const std::vector<PatientListRow> rows = ReadPatientList(Database::Instance(), id);
+    if (!rows.empty())
+        m_model->UpsertRow(rows.front());
+}
+
+int CUserManageDlg::SelectedPatientId() const
+{
+    const QModelIndexList rows = m_patients->selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : m_model->IdAt(rows.first().row());
+}
+
+QString CUserManageDlg::SelectedDay() const
+{
+    const QList<QTableWidgetItem*> items = m_days->selectedItems();
+    if (items.isEmpty())
+        return QString();
+    const QTableWidgetItem* day = m_days->item(items.first()->row(), 2);
+    return day ? day->text() : QString();
+}
+
+QStringList CUserManageDlg::Days() const
+{
+    QStringList days;
+    for (int row = 0; row < m_days->rowCount(); ++row)
+        days << m_days->item(row, 2)->text();
+    return days;
+}
+
+void CUserManageDlg::selectPatient()
+{
+    const int id = SelectedPatientId();
+    if (id <= 0)
+        return;
+    Shell()->SetCurrentPatientId(id);
+    AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
+    PatientRecord& patient = Shell()->Patient();
+    patient.Clear();
+    LoadPatient(Database::Instance(), id, patient);
+    Shell()->RecomputePredicted();
+    fillDays(id);
+    const PatientListRow* row = m_model->RowAt(m_model->RowOfId(id));
+    Shell()->SetSelectedPatientTag(row ? row->name : QString());
+    selectDay();
+}
+
+void CUserManageDlg::fillDays(int id)
+{
+    if (id <= 0)
+        return;
+    QSignalBlocker block(m_days);
+    m_days->setRowCount(0);
+    const QStringList days = TestDays(Database::Instance(), id);
+    m_days->setRowCount(int(days.size()));
+    int selectRow = -1;
+    for (int row = 0; row < days.size(); ++row) {
+        m_days->setItem(row, 0, new QTableWidgetItem);
+        m_days->setItem(row, 1, new QTableWidgetItem(QString::number(row + 1)));
+        m_days->setItem(row, 2, new QTableWidgetItem(days[row]));
+        if (days[row] == Shell()->CurrentTestDate())
+            selectRow = row;
+    }
+    if (selectRow >= 0)
+        m_days->selectRow(selectRow);
+}
+
+void CUserManageDlg::selectDay()
+{
+    Shell()->SetCurrentTestDate(SelectedDay());
+    loadDayTests();
+}
+
+void CUserManageDlg::loadDayTests()
+{
+    const DayTestCounts counts = CountDayTests(Database::Instance(), Shell()->CurrentPatientId(),
+                                               Shell()->CurrentTestDate());
+    for (int type = 0; type < 3; ++type)
+        m_panes[type]->SetTestCount(counts.byType[type]);
+}
+
+void CUserManageDlg::clearPatient()
+{
+    Shell()->SetCurrentPatientId(0);
+    Shell()->SetCurrentTestDate(QString());
+    Shell()->SetSelectedPatientTag(QString());
+    Shell()->Patient().Clear();
+    AppPaths::SetCaseFolder(AppPaths::CaseRoot());
+    m_days->setRowCount(0);
+    loadDayTests();
+}
+
+void CUserManageDlg::showContextMenu(DeleteSource source, const QPoint& globalPos)
+{
+    // The one item reads "删除" only for the Chinese language file itself.
+    QMenu menu(this);
+    menu.setObjectName("deleteMenu");
+    QAction* remove =
+        menu.addAction(Settings().language == QLatin1String("Chinese") ? QString::fromUtf8("删除")
+                                                                       : QStringLiteral("Delete"));
+    connect(remove, &QAction::triggered, this, [this, source] { RequestDelete(source); });
+    menu.exec(globalPos);
+}
+
+void CUserManageDlg::RequestDelete(DeleteSource source)
+{
+    if (source == kDayList) {
+        onDeleteDay();
+        return;
+    }
+    const int id = SelectedPatientId();
+    if (id <= 0)
+        return;
+    if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 1, this) != 1)
+        return;
+    DeletePatient(Database::Instance(), id);
+    clearPatient();
+    FillPatients();
+}
+
+void CUserManageDlg::onPatientEditor()
+{
+    const int selected = SelectedPatientId();
+    const PatientListRow* row = m_model->RowAt(m_model->RowOfId(selected));
+    Shell()->SetSelectedPatientTag(row ? row->name : QString());
+    CPatientEditDlg editor(Shell(), this);
+    editor.exec();
+    switch (editor.Outcome()) {
+    case CPatientEditDlg::kCreated: {
+        RefreshPatientRow(editor.PatientId());
+        const int at = m_model->RowOfId(editor.PatientId());
+        if (at >= 0) {
+            m_patients->selectRow(at);
+            m_patients->scrollTo(m_model->index(at, 0));
+        }
+        break;
+    }
+    case CPatientEditDlg::kSaved:
+        RefreshPatientRow(editor.PatientId());
+        break;
+    case CPatientEditDlg::kDeleted:
+        clearPatient();
+        FillPatients();
+        break;
+    default:
+        break;
+    }
+    // Creates the case folder of a new patient.
+    ReconcileDay(Database::Instance(), SelectedPatientId(), QString());
+    loadDayTests();
+}
+
+void CUserManageDlg::onDeleteDay()
+{
+    const QString day = SelectedDay();
+    const int id = Shell()->CurrentPatientId();
+    if (day.isEmpty() || id <= 0) {
+        message(this, 1257);
+        return;
+    }
+    if (ShowMessage(GetLangText("MESSAGE", 1251), PromptCaption(), 1, this) != 1)
+        return;
+    DeleteDay(Database::Instance(), id, day);
+    Shell()->SetCurrentTestDate(QString());
+    fillDays(id);
+    selectDay();
+}
+
+void CUserManageDlg::onTest(int testType)
+{
+    if (SelectedPatientId() <= 0) {
+        message(this, testType == 0 ? 1146 : 1147);
+        return;
+    }
+    Shell()->SetCurrentTestType(testType);
+    Shell()->ShowPage(CMainShellDlg::kLiveTestPage);
+}
+
+void CUserManageDlg::onPrint()
+{
+    if (SelectedPatientId() <= 0) {
+        message(this, 1146);
+        return;
+    }
+    if (Shell()->CurrentTestDate().isEmpty()) {
+        message(this, 143);
+        return;
+    }
+    if (Hooks().printReport)
+        Hooks().printReport(this, Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
+    else
+        ShowNotAvailable(this);
+}
+
+void CUserManageDlg::onSettings()
+{
+    const QString before = Settings().language;
+    CSettingDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted || Settings().language == before)
+        return;
+    // A new language: every text of the page and the window at once.
+    Shell()->ApplyTexts();
+    FillPatients();
+    loadDayTests();
+}
+
+void CUserManageDlg::onScale()
+{
+    if (Hooks().calibration)
+        Hooks().calibration(this);
+    else
+        ShowNotAvailable(this);
+}
+
+void CUserManageDlg::onTrend()
+{
+    const int id = SelectedPatientId();
+    if (id <= 0 || Days().isEmpty()) {
+        message(this, 1147);
+        return;
+    }
+    if (Hooks().trend)
+        Hooks().trend(this, id);
+    else
+        ShowNotAvailable(this);
+}
+
+void CUserManageDlg::onQuit()
+{
+    OnCancel();
+}
+
+void CUserManageDlg::OnCancel()
+{
+    Shell()->EndShell();
+}
+
+void CUserManageDlg::onPredicted()
+{
+    CModifyPredictDlg dialog(this);
+    dialog.exec();
+}
+
+void CUserManageDlg::onResults()
+{
+    if (SelectedPatientId() <= 0) {
+        message(this, 1146);
+        return;
+    }
+    if (Shell()->CurrentTestDate().isEmpty()) {
+        message(this, 1147);
+        return;
+    }
+    Shell()->ShowPage(CMainShellDlg::kResultsPage);
+}
+
+void CUserManageDlg::onPaneClicked(int testType)
+{
+    Shell()->SetCurrentTestType(testType);
+    onResults();
+}

@@ -1,0 +1,98 @@
+#pragma once
+// A program folder with a seeded data.mdb, the message box answered by the
+// test, and helpers to drive modal dialogs the way a user would.
+#include "support/temp_home.h"
+
+#include "app/main_shell_dlg.h"
+#include "app/show_message.h"
+#include "records/database.h"
+#include "records/recordset.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+struct ShownMessage {
+    QString text;
+    QString caption;
+    int type = 0;
+};
+
+class GuiTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Database::Instance().Open(home.path("data.mdb")))
+            << Database::Instance().LastError().toStdString();
+        SetMessageHook([this](const QString& text, const QString& caption, int type) {
+            messages.push_back({text, caption, type});
+            if (!answers.empty()) {
+                const int answer = answers.front();
+                answers.pop_front();
+                return answer;
+            }
+            return type == 4 ? 6 : 1;
+        });
+    }
+
+    void TearDown() override
+    {
+        shell.reset();
+        SetMessageHook({});
+        Database::Instance().Close();
+    }
+
+    // Opens the main window as start-up does (shown, not run modally).
+    CMainShellDlg& openShell()
+    {
+        shell = std::make_unique<CMainShellDlg>();
+        shell->show();
+        QApplication::processEvents();
+        return *shell;
+    }
+
+    template <class Page> Page* page() const { return qobject_cast<Page*>(shell->CurrentPage()); }
+
+    // Runs `action` on the next modal dialog once it is shown (a dialog's exec()
+    // only returns when the action closes it).
+    static void whenModal(std::function<void(QWidget*)> action)
+    {
+        auto timer = std::make_shared<QElapsedTimer>();
+        timer->start();
+        auto poll = std::make_shared<std::function<void()>>();
+        *poll = [action, timer, poll] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal->isVisible()) {
+                action(modal);
+                return;
+            }
+            if (timer->elapsed() < 5000)
+                QTimer::singleShot(10, *poll);
+        };
+        QTimer::singleShot(0, *poll);
+    }
+
+    int count(const QString& sql, const QVariantList& values = {})
+    {
+        Recordset rs(Database::Instance());
+        rs.Open(sql, values);
+        return rs.GetRecordCount();
+    }
+
+    // Adds a patient through the records core; returns its ID.
+    int addPatient(const QString& name, int birthYear = 1980, int nation = 10);
+    // Adds a CaseInfo row (and an empty test file) for the patient.
+    void addTest(int id, const QString& dataName, const QString& testTime, int testType);
+
+    TempHome home;
+    std::unique_ptr<CMainShellDlg> shell;
+    std::vector<ShownMessage> messages;
+    std::deque<int> answers;
+};

@@ -1,0 +1,255 @@
+// The patient list page: messages without a patient, the day list, deleting
+// from either list, and the way to the results page.
+#include "gui_fixture.h"
+
+#include "app/app_paths.h"
+#include "app/lang_text.h"
+#include "measure/curve_pane.h"
+#include "records/patient_record.h"
+#include "records/user_manage_dlg.h"
+#include "report/tava_dlg.h"
+
+#include <QDir>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+class PatientPageTest : public GuiTest {
+  protected:
+    CUserManageDlg* openPage()
+    {
+        openShell();
+        return page<CUserManageDlg>();
+    }
+    void click(const char* name)
+    {
+        auto* button = shell->findChild<QPushButton*>(name);
+        ASSERT_NE(button, nullptr) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    void selectPatientRow(int row)
+    {
+        auto* list = shell->findChild<QTableView*>("patientList");
+        const QRect cell = list->visualRect(list->model()->index(row, 2));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    QStringList shownTexts() const
+    {
+        QStringList texts;
+        for (const ShownMessage& m : messages)
+            texts << m.text;
+        return texts;
+    }
+    // Picks the first item of the pop-up menu the list opens on a right click.
+    QString rightClickAndChoose(QAbstractItemView* view, const QPoint& at)
+    {
+        auto text = std::make_shared<QString>();
+        QTimer::singleShot(50, [text] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                *text = menu->actions().value(0)->text();
+                menu->actions().value(0)->trigger();
+                menu->close();
+            }
+        });
+        emit view->customContextMenuRequested(at);
+        return *text;
+    }
+};
+
+TEST_F(PatientPageTest, WithoutAPatientEveryTestButtonAndPrintSayWhatIsMissing)
+{
+    openPage();
+    for (const char* name : {"fvcTest", "vcTest", "mvvTest", "print"})
+        click(name);
+    EXPECT_EQ(shownTexts(), (QStringList{"There is no User!", "There is no case!",
+                                         "There is no case!", "There is no User!"}));
+    for (const ShownMessage& m : messages) {
+        EXPECT_EQ(m.caption, "Prompt");
+        EXPECT_EQ(m.type, 0);
+    }
+    EXPECT_NE(page<CUserManageDlg>(), nullptr);
+
+    // Patients in the list but none selected: the same messages.
+    messages.clear();
+    addPatient("Ann");
+    page<CUserManageDlg>()->FillPatients();
+    click("fvcTest");
+    click("deleteDay");
+    click("trend");
+    EXPECT_EQ(shownTexts(),
+              (QStringList{"There is no User!", "Please select testing datetime in the list!",
+                           "There is no case!"}));
+}
+
+TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
+{
+    addPatient("Ann");
+    const int bob = addPatient("Bob O'Brien");
+    addTest(bob, "1.dt", "2026-03-04 09:00:00", 0);
+    addTest(bob, "2.dt", "2026-03-04 09:05:00", 0);
+    addTest(bob, "3.dt", "2026-03-04 23:59:30", 1);
+    addTest(bob, "4.dt", "2026-03-05 00:00:10", 2);
+    addTest(bob, "5.dt", "2025-12-31 10:00:00", 0);
+    CUserManageDlg* list = openPage();
+
+    selectPatientRow(1);
+    EXPECT_EQ(shell->CurrentPatientId(), bob);
+    EXPECT_EQ(shell->SelectedPatientTag(), "Bob O'Brien");
+    EXPECT_EQ(shell->Patient().Name, "Bob O'Brien");
+    EXPECT_EQ(AppPaths::CaseFolder(), AppPaths::PatientCaseFolder(bob));
+    EXPECT_EQ(list->Days(), (QStringList{"2026-03-05", "2026-03-04", "2025-12-31"}));
+    EXPECT_EQ(shell->CurrentTestDate(), "");
+
+    auto* days = shell->findChild<QTableWidget*>("dayList");
+    EXPECT_EQ(days->item(2, 1)->text(), "3");
+    QTest::mouseClick(days->viewport(), Qt::LeftButton, {},
+                      days->visualItemRect(days->item(1, 2)).center());
+    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-04");
+    EXPECT_EQ(shell->findChild<CCurvePane*>("paneFVC")->TestCount(), 2);
+    EXPECT_EQ(shell->findChild<CCurvePane*>("paneVC")->TestCount(), 1);
+    EXPECT_EQ(shell->findChild<CCurvePane*>("paneMVV")->TestCount(), 0);
+
+    // Filling the list again keeps the patient and the day selected.
+    list->FillPatients();
+    EXPECT_EQ(list->SelectedPatientId(), bob);
+    selectPatientRow(1);
+    EXPECT_EQ(list->SelectedDay(), "2026-03-04");
+}
+
+TEST_F(PatientPageTest, APatientWithoutTestsLeavesDaysAndPanesEmpty)
+{
+    const int ann = addPatient("Ann");
+    const int bob = addPatient("Bob");
+    addTest(bob, "1.dt", "2026-03-04 09:00:00", 0);
+    CUserManageDlg* list = openPage();
+    selectPatientRow(1);
+    auto* days = shell->findChild<QTableWidget*>("dayList");
+    days->selectRow(0);
+    EXPECT_EQ(shell->findChild<CCurvePane*>("paneFVC")->TestCount(), 1);
+
+    selectPatientRow(0);
+    EXPECT_EQ(shell->CurrentPatientId(), ann);
+    EXPECT_TRUE(list->Days().isEmpty());
+    EXPECT_EQ(shell->CurrentTestDate(), "");
+    EXPECT_EQ(shell->findChild<CCurvePane*>("paneFVC")->TestCount(), 0);
+}
+
+TEST_F(PatientPageTest, DeletingTheSelectedPatientRemovesItsFolderAndRows)
+{
+    const int ann = addPatient("Ann");
+    const int bob = addPatient("Bob");
+    addTest(bob, "1.dt", "2026-03-04 09:00:00", 0);
+    addTest(bob, "2.dt", "2026-03-05 09:00:00", 1);
+    addTest(ann, "1.dt", "2026-03-04 09:00:00", 0);
+    CUserManageDlg* list = openPage();
+    selectPatientRow(1);
+    ASSERT_TRUE(QDir(AppPaths::PatientCaseFolder(bob)).exists());
+
+    // Cancel keeps everything.
+    answers = {2};
+    auto* view = shell->findChild<QTableView*>("patientList");
+    const QPoint row = view->visualRect(view->model()->index(1, 0)).center();
+    EXPECT_EQ(rightClickAndChoose(view, row), "Delete");
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ID = ?", {bob}), 1);
+
+    rightClickAndChoose(view, row);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, "Are you sure to delete the all information of this user?");
+    EXPECT_EQ(messages[1].type, 1);
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ID = ?", {bob}), 0);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {bob}), 0);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {ann}), 1);
+    EXPECT_FALSE(QDir(AppPaths::PatientCaseFolder(bob)).exists());
+    EXPECT_TRUE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/1.dt"));
+    EXPECT_EQ(view->model()->rowCount(), 1);
+    EXPECT_EQ(shell->SelectedPatientTag(), "");
+    EXPECT_EQ(shell->CurrentPatientId(), 0);
+    EXPECT_EQ(list->Days(), QStringList());
+}
+
+TEST_F(PatientPageTest, TheMenuSaysDeleteInChineseOnlyForTheChineseFile)
+{
+    addPatient("Ann");
+    openPage();
+    auto* view = shell->findChild<QTableView*>("patientList");
+    answers = {2, 2};
+    Settings().language = "Chinese";
+    EXPECT_EQ(rightClickAndChoose(view, QPoint(5, 5)), QString::fromUtf8("删除"));
+    Settings().language = "chinese";
+    EXPECT_EQ(rightClickAndChoose(view, QPoint(5, 5)), "Delete");
+}
+
+TEST_F(PatientPageTest, DeletingADayRemovesItsTestsOfEveryKind)
+{
+    const int ann = addPatient("Ann");
+    addTest(ann, "1.dt", "2026-03-04 09:00:00", 0);
+    addTest(ann, "2.dt", "2026-03-04 10:00:00", 1);
+    addTest(ann, "3.dt", "2026-03-06 10:00:00", 2);
+    CUserManageDlg* list = openPage();
+    selectPatientRow(0);
+    auto* days = shell->findChild<QTableWidget*>("dayList");
+    days->selectRow(1);
+    ASSERT_EQ(list->SelectedDay(), "2026-03-04");
+
+    click("deleteDay");
+    EXPECT_EQ(messages.back().text, "Are you sure to delete  cases of this testing datetime?");
+    EXPECT_EQ(list->Days(), QStringList{"2026-03-06"});
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {ann}), 1);
+    EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/1.dt"));
+    EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/2.dt"));
+    EXPECT_TRUE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/3.dt"));
+    EXPECT_EQ(shell->CurrentTestDate(), "");
+}
+
+TEST_F(PatientPageTest, TheDetailsSpotOfAPaneOpensTheResultsOfThatKind)
+{
+    const int ann = addPatient("Ann");
+    addTest(ann, "1.dt", "2026-03-04 09:00:00", 1);
+    addTest(ann, "2.dt", "2026-03-04 09:10:00", 1);
+    addTest(ann, "3.dt", "2026-03-04 09:20:00", 0);
+    openPage();
+    selectPatientRow(0);
+    shell->findChild<QTableWidget*>("dayList")->selectRow(0);
+
+    auto* pane = shell->findChild<CCurvePane*>("paneVC");
+    EXPECT_EQ(CCurvePane::DetailsSpot(1, QSize(400, 300)), QRect(QPoint(320, 10), QPoint(380, 20)));
+    EXPECT_EQ(CCurvePane::DetailsSpot(0, QSize(300, 210)), QRect(QPoint(200, 7), QPoint(270, 30)));
+    const QRect spot = CCurvePane::DetailsSpot(1, pane->size());
+    QTest::mouseMove(pane, QPoint(10, 200));
+    EXPECT_FALSE(pane->IsHighlighted());
+    QTest::mouseMove(pane, spot.center());
+    EXPECT_TRUE(pane->IsHighlighted());
+    QTest::mouseClick(pane, Qt::LeftButton, {}, spot.center());
+
+    auto* results = page<CTAVADlg>();
+    ASSERT_NE(results, nullptr);
+    EXPECT_EQ(shell->CurrentTestType(), 1);
+    EXPECT_EQ(results->TestCount(), 2);
+    auto* tests = results->findChild<QTableWidget*>("tests");
+    EXPECT_EQ(tests->item(0, 0)->text(), "1.dt");
+    EXPECT_EQ(tests->item(1, 0)->text(), "2.dt");
+}
+
+TEST_F(PatientPageTest, TestButtonsOpenTheLiveTestPageOfTheirKind)
+{
+    addPatient("Ann");
+    openPage();
+    selectPatientRow(0);
+    click("mvvTest");
+    EXPECT_EQ(shell->CurrentTestType(), 2);
+    EXPECT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kLiveTestPage);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(PatientPageTest, QuitEndsTheMainWindow)
+{
+    openPage();
+    click("quit");
+    EXPECT_FALSE(shell->isVisible());
+}
+
+} // namespace

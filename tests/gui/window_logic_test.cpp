@@ -1,0 +1,127 @@
+// The core logic behind the windows: language list, settings confirm rules,
+// patient list rows, day test rows and the help document choice.
+#include "gui_fixture.h"
+
+#include "app/help_document.h"
+#include "app/lang_text.h"
+#include "app/patient_list.h"
+#include "app/settings_choice.h"
+#include "report/day_test_rows.h"
+
+#include <QDate>
+#include <QDir>
+
+namespace {
+
+using WindowLogicTest = GuiTest;
+
+TEST_F(WindowLogicTest, LanguageListTakesFilesOnlyAndSelectsFromTheSecondEntryRound)
+{
+    home.write("Language/English.txt", "");
+    home.write("Language/Chinese.txt", "");
+    home.write("Language/English (UK).txt", "");
+    home.write("Language/.hidden.txt", "");
+    home.write("Language/Old/Deutsch.txt", "");
+    const QStringList names = LanguageNames(home.path("Language"));
+    EXPECT_EQ(names, (QStringList{"Chinese", "English", "English (UK)"}));
+
+    EXPECT_EQ(LanguageIndex(names, "english"), 1);
+    EXPECT_EQ(LanguageIndex(names, "Chinese"), 0); // found after wrapping round
+    EXPECT_EQ(LanguageIndex(names, "Eng"), 1);
+    EXPECT_EQ(LanguageIndex(names, "Klingon"), 0);
+    EXPECT_EQ(LanguageIndex(names, ""), 1); // every name begins with nothing: the second one
+    EXPECT_EQ(LanguageIndex({}, "English"), -1);
+    EXPECT_TRUE(LanguageNames(home.path("NoSuchFolder")).isEmpty());
+}
+
+TEST_F(WindowLogicTest, AnEmptyLanguageListStoresAnEmptyLanguage)
+{
+    SettingsChoice choice = CurrentSettingsChoice();
+    choice.language = QString();
+    ApplySettingsChoice(choice);
+    EXPECT_EQ(Settings().language, "");
+    EXPECT_EQ(AppPaths::LanguageFile(), home.path("Language/.txt"));
+    EXPECT_EQ(GetLangText("CASE", 116), "Quit"); // the built-in table answers
+}
+
+TEST_F(WindowLogicTest, OkReportsOnlyTheChangeFromBluetoothToWired)
+{
+    SettingsChoice choice = CurrentSettingsChoice();
+    Settings().communication = 0;
+    choice.communication = 1;
+    EXPECT_TRUE(ApplySettingsChoice(choice));
+    EXPECT_FALSE(ApplySettingsChoice(choice));
+    choice.communication = 0;
+    EXPECT_FALSE(ApplySettingsChoice(choice));
+    choice.hospital = QString(80, 'H');
+    ApplySettingsChoice(choice);
+    EXPECT_EQ(Settings().hospital.size(), 60);
+}
+
+TEST_F(WindowLogicTest, PatientRowsShowNamesAgesAndGroupsAsTheListDoes)
+{
+    const int thisYear = QDate::currentDate().year();
+    const int ann = addPatient("Ann", thisYear - 40, 3);
+    ASSERT_TRUE(Database::Instance().Execute("insert into Race(Nation) values('Nordic')"));
+    const int bob = addPatient("Bob", thisYear - 70, 11);
+    const int kid = addPatient("Kid", thisYear, 99);
+    ASSERT_TRUE(
+        Database::Instance().Execute("update UserInfo set Gender = 1, Birthdate = ? where ID = ?",
+                                     {QString("%1-01-01").arg(thisYear + 2), kid}));
+
+    const std::vector<PatientListRow> rows = ReadPatientList(Database::Instance());
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].id, ann);
+    EXPECT_EQ(rows[0].number, "00000001");
+    EXPECT_EQ(rows[0].age, 40);
+    EXPECT_EQ(rows[0].gender, "male");
+    EXPECT_EQ(rows[0].nation, "Chinese");
+    EXPECT_EQ(rows[1].id, bob);
+    EXPECT_EQ(rows[1].nation, "Nordic");
+    EXPECT_EQ(rows[2].age, 0); // a birth year ahead never gives a negative age
+    EXPECT_EQ(rows[2].gender, "female");
+    EXPECT_EQ(rows[2].nation, ""); // a group that does not exist
+
+    const std::vector<PatientListRow> one = ReadPatientList(Database::Instance(), bob);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].name, "Bob");
+    EXPECT_TRUE(ReadPatientList(Database::Instance(), 777).empty());
+    EXPECT_EQ(PatientListHeaders(),
+              (QStringList{"", "ID", "User Name", "Gender", "Age", "Height", "Weight", "Nation"}));
+}
+
+TEST_F(WindowLogicTest, DayRowsFollowTheDateOfTheTestTime)
+{
+    const int ann = addPatient("Ann");
+    addTest(ann, "1.dt", "2026-03-04 23:59:59", 0);
+    addTest(ann, "2.dt", "2026-03-05 00:00:00", 0);
+    addTest(ann, "3.dt", "2026-03-04 08:00:00", 0);
+    addTest(ann, "4.dt", "2026-03-04 09:00:00", 2);
+    const std::vector<DayTestRow> rows =
+        ReadDayTestRows(Database::Instance(), ann, 0, "2026-03-04");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].dataName, "3.dt");
+    EXPECT_EQ(rows[1].dataName, "1.dt");
+    EXPECT_EQ(rows[1].testTime, "2026-03-04 23:59:59");
+    EXPECT_NEAR(rows[0].fvc, 4.1, 1e-6);
+
+    const DayTestCounts counts = CountDayTests(Database::Instance(), ann, "2026-03-04");
+    EXPECT_EQ(counts.byType[0], 2);
+    EXPECT_EQ(counts.byType[1], 0);
+    EXPECT_EQ(counts.byType[2], 1);
+    EXPECT_EQ(CountDayTests(Database::Instance(), ann, "2026-03-05").byType[0], 1);
+    for (const QString& bad : {QString(), QString("2026-3-4"), QString("x' OR '1'='1")})
+        EXPECT_TRUE(ReadDayTestRows(Database::Instance(), ann, 0, bad).empty());
+    EXPECT_TRUE(ReadDayTestRows(Database::Instance(), 0, 0, "2026-03-04").empty());
+}
+
+TEST_F(WindowLogicTest, HelpDocumentFollowsTheLanguageWithoutRegardToCase)
+{
+    EXPECT_EQ(HelpDocumentFor("CHINESE").fileName, "TAV(CH).pdf");
+    EXPECT_EQ(HelpDocumentFor("Chinese").title, QString::fromUtf8("TAV 肺活量计帮助"));
+    EXPECT_EQ(HelpDocumentFor("Chinese (Taiwan)").fileName, "TAV(EN).pdf");
+    EXPECT_EQ(HelpDocumentFor("English").title, "TAV Spirometer Help");
+    EXPECT_EQ(HelpDocumentFor("").path, home.path("TAV(EN).pdf"));
+}
+
+} // namespace

@@ -1,0 +1,136 @@
+// The device manager's Bluetooth connect over BluetoothPort and the shared
+// CBlueTooth, with the virtual spirometer behind a played Bluetooth module.
+#include "device/device_fixture.h"
+#include "virtual_bluetooth.h"
+
+#include "device/bluetooth_port.h"
+#include "device/real_link_factories.h"
+#include "device/wire_format.h"
+#include "measure/maneuver_fields.h"
+
+namespace {
+
+class BluetoothConnectTest : public DeviceTest {
+  protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        auto transport = std::make_unique<VirtualBluetooth>(m_device);
+        m_module = transport.get();
+        m_link.blueTooth.SetTransport(std::move(transport));
+        DeviceManager::Instance().SetFactory(LinkKind::Bluetooth, &m_factory);
+        Settings().simulator = 0;
+        Settings().communication = 0;
+        useDialog(1);
+    }
+    void TearDown() override
+    {
+        BluetoothPort::SetSetupDialog({});
+        DeviceTest::TearDown();
+        RegisterRealLinks(DeviceManager::Instance());
+    }
+
+    // The setup dialog: scans and picks the first device (or cancels).
+    void useDialog(int result)
+    {
+        BluetoothPort::SetSetupDialog([this, result] {
+            ++m_dialogs;
+            m_link.blueTooth.EnumerateRadios();
+            m_link.blueTooth.Inquire(true);
+            m_link.chosenIndex = result == 1 ? 0 : -1;
+            return result;
+        });
+    }
+
+    std::shared_ptr<VirtualSpirometer> m_device =
+        VirtualSpirometer::Make(SimConfig::ForSetting(1, SimTest::Fvc));
+    VirtualBluetooth* m_module = nullptr;
+    BluetoothLink m_link;
+    BluetoothLinkFactory m_factory{m_link};
+    int m_dialogs = 0;
+};
+
+TEST_F(BluetoothConnectTest, FirstConnectAsksLaterOnesReuseTheConnection)
+{
+    DeviceManager& manager = DeviceManager::Instance();
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    EXPECT_EQ(manager.CurrentKind(), LinkKind::Bluetooth);
+    EXPECT_EQ(m_dialogs, 1);
+    EXPECT_EQ(m_module->connects, 1);
+
+    // Live connection: no dialog, no new socket.
+    manager.ClosePort();
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    EXPECT_EQ(m_dialogs, 1);
+    EXPECT_EQ(m_module->connects, 1);
+}
+
+TEST_F(BluetoothConnectTest, StaleBlockIsDrainedBeforeTheSecondCheck)
+{
+    DeviceManager& manager = DeviceManager::Instance();
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    const DeviceProtocol* protocol = manager.CurrentProtocol();
+    // Two late replies wait in the stream: the first check reads one, the
+    // drain the other, and the second check then finds the first check's
+    // answer. The link is kept as it was: no new port, protocol or socket.
+    const Wire::Bytes late = Wire::ChecksumFrame(Wire::Frame::kStopReply, {});
+    const QByteArray block(reinterpret_cast<const char*>(late.data()), int(late.size()));
+    m_module->InjectBlock(block);
+    m_module->InjectBlock(block);
+    EXPECT_EQ(manager.ConnectDevice(), 1);
+    EXPECT_EQ(manager.CurrentProtocol(), protocol);
+    EXPECT_EQ(m_dialogs, 1);
+    EXPECT_EQ(m_module->connects, 1);
+}
+
+TEST_F(BluetoothConnectTest, SilentDeviceDropsTheConnectionSoTheNextConnectAsks)
+{
+    DeviceManager& manager = DeviceManager::Instance();
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    SimConfig mute = SimConfig::ForSetting(1, SimTest::Fvc);
+    mute.faults.noAnswerTo = Wire::Frame::kConnect;
+    auto muteDevice = std::shared_ptr<VirtualSpirometer>(VirtualSpirometer::Make(mute));
+    auto transport = std::make_unique<VirtualBluetooth>(muteDevice);
+    VirtualBluetooth* module = transport.get();
+    m_link.blueTooth.SetTransport(std::move(transport));
+    m_link.blueTooth.ConnectToBlueToothServer(VirtualBluetooth::kAddress);
+    EXPECT_EQ(manager.ConnectDevice(), 0);
+    EXPECT_FALSE(m_link.blueTooth.IsConnected());
+    EXPECT_EQ(m_dialogs, 1) << "the open found the connection still up";
+    EXPECT_EQ(manager.ConnectDevice(), 0);
+    EXPECT_EQ(m_dialogs, 2) << "the next connect asks again";
+    EXPECT_EQ(module->connects, 2);
+}
+
+TEST_F(BluetoothConnectTest, CancelledDialogFailsAndLeavesNoConnection)
+{
+    useDialog(0);
+    EXPECT_EQ(DeviceManager::Instance().ConnectDevice(), 0);
+    EXPECT_FALSE(m_link.blueTooth.IsConnected());
+    EXPECT_EQ(m_module->connects, 0);
+}
+
+TEST_F(BluetoothConnectTest, WholeFvcTestOverBluetoothEqualsTheDemoRun)
+{
+    SaveResult results[2];
+    for (int run = 0; run < 2; ++run) {
+        if (run == 1)
+            useDevice(SimConfig::ForSetting(1, SimTest::Fvc));
+        LiveTestSession session;
+        bool finished = false;
+        QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
+        ASSERT_EQ(session.Start(0), LiveTestSession::kStarted) << run;
+        ASSERT_TRUE(waitForEnd(session));
+        ASSERT_TRUE(finished) << run;
+        results[run] = session.Save(1, context(), db);
+        ASSERT_EQ(results[run].outcome, SaveOutcome::Saved) << run;
+    }
+    for (int i = 0; i < int(ManeuverFields().size()); ++i) {
+        EXPECT_EQ(ManeuverFieldValue(results[0].record, i),
+                  ManeuverFieldValue(results[1].record, i))
+            << ManeuverFields()[i].name;
+    }
+    EXPECT_EQ(caseRows(), 2);
+}
+
+} // namespace

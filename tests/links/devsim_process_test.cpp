@@ -1,0 +1,104 @@
+// `tavctl devsim --pty` as its own process: it prints the pseudo-terminal,
+// a whole FVC test runs against it through the device manager and the real
+// SerialPort, and it ends cleanly when told to stop.
+#include "device/device_fixture.h"
+
+#include "device/real_link_factories.h"
+#include "measure/maneuver_fields.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <csignal>
+
+namespace {
+
+class DevsimProcessTest : public DeviceTest {
+  protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        RegisterRealLinks(DeviceManager::Instance());
+        Settings().simulator = 0;
+        Settings().communication = 1;
+    }
+    void TearDown() override
+    {
+        if (m_devsim.state() != QProcess::NotRunning) {
+            m_devsim.kill();
+            m_devsim.waitForFinished(5000);
+        }
+        DeviceTest::TearDown();
+    }
+
+    // Starts the simulator and returns the pty it serves.
+    QString startDevsim(const QStringList& options)
+    {
+        m_devsim.start(TAVCTL_PATH,
+                       QStringList{"--home", home.path(), "devsim", "--pty"} + options);
+        if (!m_devsim.waitForStarted(10000) || !m_devsim.waitForReadyRead(10000))
+            return {};
+        const QJsonObject info = QJsonDocument::fromJson(m_devsim.readLine()).object();
+        return info.value("pty").toString();
+    }
+
+    SaveResult runFvc()
+    {
+        LiveTestSession session;
+        bool finished = false;
+        QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
+        EXPECT_EQ(session.Start(0), LiveTestSession::kStarted);
+        EXPECT_TRUE(waitForEnd(session));
+        EXPECT_TRUE(finished);
+        return finished ? session.Save(1, context(), db) : SaveResult();
+    }
+
+    QProcess m_devsim;
+};
+
+TEST_F(DevsimProcessTest, WholeFvcTestAgainstTheSimulatorProcess)
+{
+    if (!MakeHidapiBackend()->Enumerate(0x2047, 0x0302).isEmpty())
+        GTEST_SKIP() << "a HID spirometer is attached and would win the probe";
+    const QString pty = startDevsim({"--profile", "3", "--protocol", "ascii"});
+    ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
+    Settings().portName = pty;
+
+    const SaveResult wired = runFvc();
+    ASSERT_EQ(wired.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(DeviceManager::Instance().CurrentKind(), LinkKind::Serial);
+    EXPECT_TRUE(QFile::exists(wired.path));
+    EXPECT_EQ(caseRows(), 1);
+
+    useDevice(SimConfig::ForSetting(13, SimTest::Fvc));
+    const SaveResult demo = runFvc();
+    ASSERT_EQ(demo.outcome, SaveOutcome::Saved);
+    for (int i = 0; i < int(ManeuverFields().size()); ++i) {
+        EXPECT_EQ(ManeuverFieldValue(wired.record, i), ManeuverFieldValue(demo.record, i))
+            << ManeuverFields()[i].name;
+    }
+
+    ::kill(static_cast<pid_t>(m_devsim.processId()), SIGTERM);
+    ASSERT_TRUE(m_devsim.waitForFinished(10000));
+    EXPECT_EQ(m_devsim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_devsim.exitCode(), 0);
+}
+
+TEST_F(DevsimProcessTest, BadOptionsAreRefused)
+{
+    for (const QStringList& options :
+         {QStringList{"--protocol", "morse"}, QStringList{"--profile", "9"}, QStringList{}}) {
+        QProcess devsim;
+        QStringList args{"--home", home.path(), "devsim"};
+        if (!options.isEmpty())
+            args << "--pty" << options;
+        devsim.start(TAVCTL_PATH, args);
+        ASSERT_TRUE(devsim.waitForFinished(10000));
+        EXPECT_EQ(devsim.exitCode(), 2) << options.join(' ').toStdString();
+        EXPECT_TRUE(devsim.readAllStandardOutput().isEmpty());
+        EXPECT_FALSE(devsim.readAllStandardError().isEmpty());
+    }
+}
+
+} // namespace

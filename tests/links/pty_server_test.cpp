@@ -1,0 +1,103 @@
+// The virtual spirometer served on a pseudo-terminal, reached through the
+// real SerialPort: what arrives is what the in-process device produces.
+#include "support/temp_home.h"
+
+#include "app/system_settings.h"
+#include "device/pty_server.h"
+#include "device/serial_port.h"
+#include "device/wire_format.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// Everything the device says from the start command to the end of its stream.
+QByteArray inProcessStream(const SimConfig& config)
+{
+    auto device = VirtualSpirometer::Make(config);
+    unsigned char buffer[4096];
+    const unsigned char hello = Wire::Ascii::kConnect;
+    device->HostBytes(&hello, 1);
+    while (device->DeviceBytes(buffer, sizeof buffer) > 0) {
+    }
+    const unsigned char start = Wire::Ascii::kStart;
+    device->HostBytes(&start, 1);
+    QByteArray stream;
+    int n = 0;
+    while ((n = device->DeviceBytes(buffer, sizeof buffer)) > 0)
+        stream.append(reinterpret_cast<const char*>(buffer), n);
+    return stream;
+}
+
+class PtyServerTest : public ::testing::Test {
+  protected:
+    void startServer(const SimConfig& config)
+    {
+        m_server = std::make_unique<PtyServer>(config);
+        ASSERT_TRUE(m_server->Create());
+        m_server->StartThread();
+        Settings().portName = m_server->SlaveName();
+    }
+    TempHome m_home;
+    std::unique_ptr<PtyServer> m_server;
+};
+
+TEST_F(PtyServerTest, WholeAsciiStreamArrivesUnchangedInSixtyFourByteReads)
+{
+    SimConfig config = SimConfig::ForSetting(12, SimTest::Fvc);
+    startServer(config);
+    SerialPort port([] { return QStringList(); });
+    ASSERT_EQ(port.Open(), 1);
+
+    const unsigned char start = Wire::Ascii::kStart;
+    ASSERT_EQ(port.Write(&start, 1), 1);
+    QByteArray received;
+    unsigned char block[64];
+    for (;;) {
+        std::fill(std::begin(block), std::end(block), 0);
+        if (!port.Read(block, 64))
+            break; // the device has nothing more to say
+        received.append(reinterpret_cast<const char*>(block), port.LastReadCount());
+    }
+    const QByteArray expected = inProcessStream(config);
+    ASSERT_GT(expected.size(), 1000);
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected);
+}
+
+TEST_F(PtyServerTest, ConnectionsComeAndGoAndAnAbandonedStreamDoesNotLinger)
+{
+    startServer(SimConfig::ForSetting(11, SimTest::Fvc));
+    unsigned char reply[16] = {};
+    for (int round = 1; round <= 2; ++round) {
+        // Closed and opened again at once, as the device manager's probe does.
+        SerialPort port([] { return QStringList(); });
+        ASSERT_EQ(port.Open(), 1) << "round " << round;
+        const unsigned char version = Wire::Ascii::kVersion;
+        ASSERT_EQ(port.Write(&version, 1), 1);
+        ASSERT_EQ(port.Read(reply, 1), 1);
+        EXPECT_EQ(reply[0], Wire::Ascii::kVersionReply);
+    }
+    {
+        // A user that goes away in the middle of a test.
+        SerialPort port([] { return QStringList(); });
+        ASSERT_EQ(port.Open(), 1);
+        const unsigned char start = Wire::Ascii::kStart;
+        ASSERT_EQ(port.Write(&start, 1), 1);
+        ASSERT_EQ(port.Read(reply, 1), 1);
+        EXPECT_EQ(reply[0], Wire::Ascii::kStartReply);
+    }
+    // Once nobody holds the port the device is off; give the server a moment
+    // to notice, then the next user finds a quiet device.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    SerialPort port([] { return QStringList(); });
+    ASSERT_EQ(port.Open(), 1);
+    std::fill(std::begin(reply), std::end(reply), 0);
+    EXPECT_EQ(port.Read(reply, 16), 0) << "no stream left over from the last user";
+    EXPECT_GE(m_server->Sessions(), 2);
+}
+
+} // namespace

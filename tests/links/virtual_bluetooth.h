@@ -1,0 +1,90 @@
+#pragma once
+// The virtual spirometer behind a Bluetooth module: one radio, one named
+// device in range, and an RFCOMM stream that carries the device's reports as
+// the module does, each padded to a full 64-byte block.
+#include "device/bluetooth_transport.h"
+#include "device/virtual_spirometer.h"
+
+#include <QByteArray>
+
+#include <memory>
+#include <mutex>
+
+class VirtualBluetooth : public BluetoothTransport {
+  public:
+    static constexpr quint64 kAddress = 0x00A1B2C3D4E5ULL;
+
+    explicit VirtualBluetooth(std::shared_ptr<VirtualSpirometer> device)
+        : m_device(std::move(device))
+    {
+    }
+
+    QList<Radio> Radios() override { return {{"hci0", 0x1}}; }
+    bool Discover(bool, QList<Found>& found) override
+    {
+        found = {{"Spirometer", kAddress}};
+        return true;
+    }
+    bool Connect(quint64 address, const QString&) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++connects;
+        m_connected = address == kAddress;
+        return m_connected;
+    }
+    void Disconnect() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_connected = false;
+        m_incoming.clear();
+    }
+    int Send(const unsigned char* buffer, int count) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_connected)
+            return -1;
+        m_device->HostBytes(buffer, count);
+        return count;
+    }
+    int WaitReadable(int) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_connected)
+            return -1;
+        fill();
+        return m_incoming.isEmpty() ? 0 : 1;
+    }
+    int Receive(unsigned char* buffer, int count) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        fill();
+        const int n = std::min(count, static_cast<int>(m_incoming.size()));
+        std::copy(m_incoming.begin(), m_incoming.begin() + n, buffer);
+        m_incoming.remove(0, n);
+        return n;
+    }
+    // A block that arrives unasked, e.g. a reply that came too late.
+    void InjectBlock(const QByteArray& block)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_incoming.append(block.leftJustified(64, '\0'));
+    }
+
+    int connects = 0;
+
+  private:
+    void fill()
+    {
+        if (!m_incoming.isEmpty())
+            return;
+        unsigned char report[64] = {};
+        const int n = m_device->DeviceBytes(report, 64);
+        if (n > 0)
+            m_incoming.append(reinterpret_cast<const char*>(report), 64);
+    }
+
+    std::shared_ptr<VirtualSpirometer> m_device;
+    std::mutex m_mutex;
+    bool m_connected = false;
+    QByteArray m_incoming;
+};
