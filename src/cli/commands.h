@@ -10,3 +10,6 @@ int CmdDevsim(CliContext& context, QStringList& args);
 int CmdAnalyze(CliContext& context, QStringList& args);
 int CmdPatient(CliContext& context, QStringList& args);
 int CmdPredicted(CliContext& context, QStringList& args);
+int CmdTest(CliContext& context, QStringList& args);
+int CmdReplay(CliContext& context, QStringList& args);
+int CmdCalibrate(CliContext& context, QStringList& args);

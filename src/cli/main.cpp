@@ -27,6 +27,9 @@ const std::map<QString, Command>& commands()
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
         {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
         {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
+        {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
+        {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
+        {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
     };
     return table;
 }

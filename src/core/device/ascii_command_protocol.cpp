@@ -229,6 +229,7 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
         if (insp == 0)
             insp = 145;
         m_temperature = 33;
+        m_fixedCoefficients = false;
         m_rawInspCoefficient = insp;
         const double factor = BtpsFactor(33);
         m_expCoefficient = BtpsCorrect(exp, factor);
@@ -285,7 +286,8 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
     case kTemperature:
         if (data(0) != m_temperature) {
             m_temperature = data(0);
-            m_inspCoefficient = BtpsCorrect(m_rawInspCoefficient, BtpsFactor(data(0)));
+            if (!m_fixedCoefficients)
+                m_inspCoefficient = BtpsCorrect(m_rawInspCoefficient, BtpsFactor(data(0)));
         }
         break;
     case kVersionFrame:

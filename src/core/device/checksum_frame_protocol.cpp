@@ -142,6 +142,7 @@ int ChecksumFrameProtocol::ReadCoefficients()
     const int insp = decoded(reply, 3) * 256 + decoded(reply, 2);
     const double factor = BtpsFactor(33);
     m_rawInspCoefficient = insp;
+    m_fixedCoefficients = false;
     m_expCoefficient = BtpsCorrect(exp, factor);
     m_inspCoefficient = BtpsCorrect(insp, factor);
     m_temperature = 33;

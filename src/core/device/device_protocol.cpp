@@ -41,6 +41,7 @@ void DeviceProtocol::SetCoefficients(int expCoefficient, int inspCoefficient, in
     m_inspCoefficient = inspCoefficient;
     m_rawInspCoefficient = inspCoefficient;
     m_temperature = temperature;
+    m_fixedCoefficients = true;
 }
 
 QByteArray DeviceProtocol::DeviceId() const

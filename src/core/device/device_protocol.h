@@ -62,7 +62,9 @@ public:
     int ExpCoefficient() const { return m_expCoefficient; }
     int InspCoefficient() const { return m_inspCoefficient; }
     int Temperature() const { return m_temperature; }
-    // Sets corrected coefficients directly (replaying a stored stream).
+    // Sets corrected coefficients directly (replaying a stored stream): they
+    // stay as given, temperature reports in the stream only record the
+    // temperature.
     void SetCoefficients(int expCoefficient, int inspCoefficient, int temperature);
     // The identifier text the device reported (at most 31 characters).
     QByteArray DeviceId() const;
@@ -86,6 +88,7 @@ protected:
     std::atomic<int> m_inspCoefficient{145};
     std::atomic<int> m_rawInspCoefficient{145}; // as received, before correction
     std::atomic<int> m_temperature{33};
+    bool m_fixedCoefficients = false;
     unsigned char m_decoded[10] = {};
     ManeuverResult m_record;
     char m_deviceId[32] = {};

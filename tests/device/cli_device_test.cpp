@@ -1,0 +1,160 @@
+// tavctl test, replay and calibrate run as processes, the way a script would.
+#include "support/run_tool.h"
+#include "support/temp_home.h"
+
+#include "device/virtual_spirometer.h"
+#include "records/database.h"
+#include "records/recordset.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ToolResult tavctl(const TempHome& home, QStringList args, const QByteArray& input = {})
+{
+    args.prepend(home.path());
+    args.prepend("--home");
+    return RunTool(TAVCTL_PATH, args, input);
+}
+
+QJsonObject json(const ToolResult& r)
+{
+    return QJsonDocument::fromJson(r.out).object();
+}
+
+int addPatient(const TempHome& home)
+{
+    const ToolResult r = tavctl(home, {"patient", "add", "--name", "Demo", "--gender", "0", "--birth",
+                                       "1980-05-05", "--height", "175", "--weight", "70"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    return r.out.trimmed().toInt();
+}
+
+int caseRows(const TempHome& home, int id)
+{
+    Database db;
+    if (!db.Open(home.path("data.mdb")))
+        return -1;
+    Recordset rs(db);
+    rs.Open("select * from CaseInfo where ID = ?", {id});
+    return rs.GetRecordCount();
+}
+
+// What the receive worker would read from the device during one test:
+// the checksum device's 64-byte reports, or the ascii device's byte stream.
+QByteArray capture(const SimConfig& config)
+{
+    auto device = VirtualSpirometer::Make(config);
+    const unsigned char start[] = {0x8C, 0x0C};
+    const unsigned char asciiStart[] = {'A'};
+    if (config.protocol == SimProtocol::Ascii)
+        device->HostBytes(asciiStart, 1);
+    else
+        device->HostBytes(start, 2);
+    unsigned char block[64];
+    device->DeviceBytes(block, 64); // the start reply
+    QByteArray stream;
+    while (int n = device->DeviceBytes(block, 64)) {
+        QByteArray report(reinterpret_cast<const char*>(block), n);
+        if (device->ReportSize() > 0)
+            report.append(QByteArray(64 - n, '\0'));
+        stream += report;
+    }
+    return stream;
+}
+
+} // namespace
+
+TEST(TavctlDevice, DemoTestOnEveryProfileStoresFileAndRowNearTheTruth)
+{
+    TempHome home;
+    const int id = addPatient(home);
+    for (int profile = 1; profile <= 5; ++profile) {
+        const ToolResult r = tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc",
+                                           "--profile", QString::number(profile)});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QJsonObject out = json(r);
+        EXPECT_EQ(out["outcome"].toString(), "saved");
+        EXPECT_EQ(out["dataName"].toString(), QString("%1.dt").arg(profile));
+        EXPECT_TRUE(QFile::exists(home.path(QString("Case/%1/%2.dt").arg(id).arg(profile))));
+        EXPECT_EQ(caseRows(home, id), profile);
+        const QJsonObject record = out["record"].toObject();
+        const QJsonObject truth = out["truth"].toObject();
+        const double fvc = truth["FVC"].toDouble(), pef = truth["PEF"].toDouble();
+        // See the live test suite for why profiles 1 and 4 read up to 5 % low.
+        const double tolerance = profile == 1 || profile == 4 ? 0.06 : 0.03;
+        EXPECT_NEAR(record["FVC"].toDouble(), fvc, tolerance * fvc) << profile;
+        EXPECT_NEAR(record["PEF"].toDouble(), pef, 0.10 * pef) << profile;
+        const double fev1 = truth["FEV1"].toDouble() - truth["EVOL"].toDouble() / 1000;
+        EXPECT_NEAR(record["FEV1"].toDouble(), fev1, 0.03 * fev1) << profile;
+    }
+    // Settings on disk were not changed by --profile.
+    EXPECT_FALSE(home.read("System.ini").contains("SIMULATOR=1"));
+}
+
+TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
+{
+    TempHome home;
+    const int id = addPatient(home);
+    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
+        SimConfig config;
+        config.profile = 2;
+        config.protocol = protocol;
+        const bool ascii = protocol == SimProtocol::Ascii;
+        const ToolResult live = tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc",
+                                              "--profile", ascii ? "12" : "2"});
+        ASSERT_EQ(live.exitCode, 0) << live.err.toStdString();
+        const QJsonObject liveRecord = json(live)["record"].toObject();
+        // The header holds the corrected coefficients the live test used.
+        const ToolResult analyzed = tavctl(home, {"analyze", json(live)["path"].toString()});
+        ASSERT_EQ(analyzed.exitCode, 0) << analyzed.err.toStdString();
+        const QJsonObject header = json(analyzed)["header"].toObject();
+
+        const ToolResult r = tavctl(home,
+                                    {"replay", "--protocol", ascii ? "ascii" : "checksum", "--type", "fvc",
+                                     "--cexp", QString::number(header["expCoefficient"].toInt()),
+                                     "--cinsp", QString::number(header["inspCoefficient"].toInt()),
+                                     "--height", "175", "--gender", "0"},
+                                    capture(config));
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QJsonObject out = json(r);
+        EXPECT_EQ(out["ended"].toInt(), -1);
+        const QJsonArray maneuvers = out["maneuvers"].toArray();
+        ASSERT_EQ(maneuvers.size(), 3);
+        EXPECT_EQ(out["best"].toInt(), 0);
+        const QJsonObject best = maneuvers[0].toObject();
+        for (const char* field : {"FVC", "FEV1", "PEF", "FIVC", "EVOL", "ELA", "MVV"})
+            EXPECT_DOUBLE_EQ(best[field].toDouble(), liveRecord[field].toDouble()) << field << ascii;
+        EXPECT_EQ(out["acceptance"].toArray(), json(live)["acceptance"].toArray());
+    }
+}
+
+TEST(TavctlDevice, CalibrateAndArgumentErrors)
+{
+    TempHome home;
+    home.write("System.ini", "[SYSTEM]\nSIMULATOR=1\n");
+    ToolResult r = tavctl(home, {"calibrate", "--volume", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(json(r)["verdicts"].toArray(), (QJsonArray{7, 9, 9, 6}));
+    EXPECT_EQ(json(r)["success"].toInt(), 1);
+
+    EXPECT_EQ(tavctl(home, {"calibrate", "--volume", "5"}).exitCode, 2);
+    EXPECT_EQ(tavctl(home, {"test", "--patient", "42", "--type", "fvc"}).exitCode, 2); // no such patient
+    const int id = addPatient(home);
+    EXPECT_EQ(tavctl(home, {"test", "--patient", QString::number(id), "--type", "xyz"}).exitCode, 2);
+    EXPECT_EQ(tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "9"})
+                  .exitCode,
+              2);
+    EXPECT_EQ(tavctl(home, {"replay", "--protocol", "checksum"}).exitCode, 2);
+
+    // MVV with the virtual patient: saved; the row carries the measured value.
+    r = tavctl(home, {"test", "--patient", QString::number(id), "--type", "mvv"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_GT(json(r)["record"].toObject()["MVV"].toDouble(), 100.0);
+    EXPECT_EQ(caseRows(home, id), 1);
+}
