@@ -40,8 +40,7 @@ std::vector<unsigned char> capture(SimProtocol protocol, int* pulses)
     return stream;
 }
 
-template <class Protocol>
-void replay(benchmark::State& state, SimProtocol kind)
+template <class Protocol> void replay(benchmark::State& state, SimProtocol kind)
 {
     int pulses = 0;
     const std::vector<unsigned char> stream = capture(kind, &pulses);

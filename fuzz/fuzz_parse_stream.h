@@ -12,8 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-template <class Protocol>
-int FuzzParseStream(const std::uint8_t* data, std::size_t size)
+template <class Protocol> int FuzzParseStream(const std::uint8_t* data, std::size_t size)
 {
     static MeasurementStore store;
     static auto engine = std::make_unique<FlowEngine>();

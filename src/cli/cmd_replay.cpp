@@ -50,9 +50,10 @@ int CmdReplay(CliContext&, QStringList& args)
     const int type = ParseTestType(CliContext::TakeOption(args, "--type"));
     int cexp = 0, cinsp = 0, height = 0, gender = 0;
     if ((protocolName != "checksum" && protocolName != "ascii") || type < 0 ||
-        !intOption(args, "--cexp", 1, 65535, cexp) || !intOption(args, "--cinsp", 1, 65535, cinsp) ||
-        !intOption(args, "--height", 50, 250, height) || !intOption(args, "--gender", 0, 1, gender) ||
-        !args.isEmpty())
+        !intOption(args, "--cexp", 1, 65535, cexp) ||
+        !intOption(args, "--cinsp", 1, 65535, cinsp) ||
+        !intOption(args, "--height", 50, 250, height) ||
+        !intOption(args, "--gender", 0, 1, gender) || !args.isEmpty())
         return CliContext::Fail(kUsage);
 
     QFile input;
@@ -99,9 +100,9 @@ int CmdReplay(CliContext&, QStringList& args)
         best = BestFvcIndex(list);
         if (best >= 0) {
             const long long start = firstSample(list, best);
-            const long long count = std::clamp<long long>(
-                (long long)pulses.size() - start, 0,
-                std::max(list[best].ExpCount, 0) + std::max(list[best].InspCount, 0));
+            const long long count = std::clamp<long long>((long long)pulses.size() - start, 0,
+                                                          std::max(list[best].ExpCount, 0) +
+                                                              std::max(list[best].InspCount, 0));
             PulseStream samples(pulses.begin() + start, pulses.begin() + start + count);
             const std::uint32_t base = best > 0 && start > 0 ? pulses[start - 1].time : 0;
             for (PulseSample& s : samples)

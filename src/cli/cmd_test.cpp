@@ -21,7 +21,8 @@
 
 namespace {
 
-const char kUsage[] = "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]";
+const char kUsage[] =
+    "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]";
 
 const char* outcomeName(SaveOutcome outcome)
 {
@@ -59,7 +60,8 @@ int CmdTest(CliContext& context, QStringList& args)
     const QString profileText = CliContext::TakeOption(args, "--profile", &hasProfile);
     const int profile = profileText.toInt(&ok);
     if (hasProfile && (!ok || !validProfile(profile)))
-        return CliContext::Fail("--profile must be 1..5 (checksum frames) or 11..15 (ascii commands)");
+        return CliContext::Fail(
+            "--profile must be 1..5 (checksum frames) or 11..15 (ascii commands)");
     bool hasTimeout = false;
     const int timeout = CliContext::TakeOption(args, "--timeout", &hasTimeout).toInt(&ok);
     if (hasTimeout && (!ok || timeout <= 0))

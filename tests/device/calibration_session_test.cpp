@@ -44,12 +44,18 @@ TEST_F(CalibrationSessionTest, EveryStatusMapsToItsVerdict)
     const struct {
         int status, verdict;
         bool keepWaiting, end;
-    } table[] = {{-1, -1, false, false},         {0, S::kFailure, false, true},
-                 {1, S::kSuccess, false, false}, {2, S::kWrongSyringe, false, false},
-                 {3, S::kReplaceBlade, false, false}, {4, S::kRepeat, false, false},
-                 {5, S::kFailure, false, true},  {8, S::kFailure, false, true},
-                 {9, S::kWaiting, true, false},  {10, S::kClose, false, false},
-                 {11, S::kFailure, false, true}, {-7, S::kFailure, false, true}};
+    } table[] = {{-1, -1, false, false},
+                 {0, S::kFailure, false, true},
+                 {1, S::kSuccess, false, false},
+                 {2, S::kWrongSyringe, false, false},
+                 {3, S::kReplaceBlade, false, false},
+                 {4, S::kRepeat, false, false},
+                 {5, S::kFailure, false, true},
+                 {8, S::kFailure, false, true},
+                 {9, S::kWaiting, true, false},
+                 {10, S::kClose, false, false},
+                 {11, S::kFailure, false, true},
+                 {-7, S::kFailure, false, true}};
     for (const auto& row : table) {
         const S::Step step = S::StepFor(row.status);
         EXPECT_EQ(step.verdict, row.verdict) << row.status;
@@ -131,7 +137,8 @@ TEST_F(CalibrationSessionTest, CancelEndsAWaitingWorker)
     useDevice(script({}));
     CalibrationSession session;
     std::vector<int> verdicts;
-    QObject::connect(&session, &CalibrationSession::verdict, [&](int code) { verdicts.push_back(code); });
+    QObject::connect(&session, &CalibrationSession::verdict,
+                     [&](int code) { verdicts.push_back(code); });
     ASSERT_EQ(session.Start(2), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     session.Cancel();

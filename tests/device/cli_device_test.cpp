@@ -29,8 +29,9 @@ QJsonObject json(const ToolResult& r)
 
 int addPatient(const TempHome& home)
 {
-    const ToolResult r = tavctl(home, {"patient", "add", "--name", "Demo", "--gender", "0", "--birth",
-                                       "1980-05-05", "--height", "175", "--weight", "70"});
+    const ToolResult r =
+        tavctl(home, {"patient", "add", "--name", "Demo", "--gender", "0", "--birth", "1980-05-05",
+                      "--height", "175", "--weight", "70"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     return r.out.trimmed().toInt();
 }
@@ -75,8 +76,8 @@ TEST(TavctlDevice, DemoTestOnEveryProfileStoresFileAndRowNearTheTruth)
     TempHome home;
     const int id = addPatient(home);
     for (int profile = 1; profile <= 5; ++profile) {
-        const ToolResult r = tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc",
-                                           "--profile", QString::number(profile)});
+        const ToolResult r = tavctl(home, {"test", "--patient", QString::number(id), "--type",
+                                           "fvc", "--profile", QString::number(profile)});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QJsonObject out = json(r);
         EXPECT_EQ(out["outcome"].toString(), "saved");
@@ -106,8 +107,8 @@ TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
         config.profile = 2;
         config.protocol = protocol;
         const bool ascii = protocol == SimProtocol::Ascii;
-        const ToolResult live = tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc",
-                                              "--profile", ascii ? "12" : "2"});
+        const ToolResult live = tavctl(home, {"test", "--patient", QString::number(id), "--type",
+                                              "fvc", "--profile", ascii ? "12" : "2"});
         ASSERT_EQ(live.exitCode, 0) << live.err.toStdString();
         const QJsonObject liveRecord = json(live)["record"].toObject();
         // The header holds the corrected coefficients the live test used.
@@ -115,12 +116,13 @@ TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
         ASSERT_EQ(analyzed.exitCode, 0) << analyzed.err.toStdString();
         const QJsonObject header = json(analyzed)["header"].toObject();
 
-        const ToolResult r = tavctl(home,
-                                    {"replay", "--protocol", ascii ? "ascii" : "checksum", "--type", "fvc",
-                                     "--cexp", QString::number(header["expCoefficient"].toInt()),
-                                     "--cinsp", QString::number(header["inspCoefficient"].toInt()),
-                                     "--height", "175", "--gender", "0"},
-                                    capture(config));
+        const ToolResult r =
+            tavctl(home,
+                   {"replay", "--protocol", ascii ? "ascii" : "checksum", "--type", "fvc", "--cexp",
+                    QString::number(header["expCoefficient"].toInt()), "--cinsp",
+                    QString::number(header["inspCoefficient"].toInt()), "--height", "175",
+                    "--gender", "0"},
+                   capture(config));
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QJsonObject out = json(r);
         EXPECT_EQ(out["ended"].toInt(), -1);
@@ -129,7 +131,8 @@ TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
         EXPECT_EQ(out["best"].toInt(), 0);
         const QJsonObject best = maneuvers[0].toObject();
         for (const char* field : {"FVC", "FEV1", "PEF", "FIVC", "EVOL", "ELA", "MVV"})
-            EXPECT_DOUBLE_EQ(best[field].toDouble(), liveRecord[field].toDouble()) << field << ascii;
+            EXPECT_DOUBLE_EQ(best[field].toDouble(), liveRecord[field].toDouble())
+                << field << ascii;
         EXPECT_EQ(out["acceptance"].toArray(), json(live)["acceptance"].toArray());
     }
 }
@@ -144,12 +147,15 @@ TEST(TavctlDevice, CalibrateAndArgumentErrors)
     EXPECT_EQ(json(r)["success"].toInt(), 1);
 
     EXPECT_EQ(tavctl(home, {"calibrate", "--volume", "5"}).exitCode, 2);
-    EXPECT_EQ(tavctl(home, {"test", "--patient", "42", "--type", "fvc"}).exitCode, 2); // no such patient
+    EXPECT_EQ(tavctl(home, {"test", "--patient", "42", "--type", "fvc"}).exitCode,
+              2); // no such patient
     const int id = addPatient(home);
-    EXPECT_EQ(tavctl(home, {"test", "--patient", QString::number(id), "--type", "xyz"}).exitCode, 2);
-    EXPECT_EQ(tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "9"})
-                  .exitCode,
+    EXPECT_EQ(tavctl(home, {"test", "--patient", QString::number(id), "--type", "xyz"}).exitCode,
               2);
+    EXPECT_EQ(
+        tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "9"})
+            .exitCode,
+        2);
     EXPECT_EQ(tavctl(home, {"replay", "--protocol", "checksum"}).exitCode, 2);
 
     // MVV with the virtual patient: saved; the row carries the measured value.

@@ -20,7 +20,7 @@
 #include <thread>
 
 class DeviceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();

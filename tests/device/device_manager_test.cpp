@@ -10,7 +10,7 @@ namespace {
 
 // A port that counts reads and can refuse to open.
 class CountingPort : public SimulatedPort {
-public:
+  public:
     CountingPort(std::shared_ptr<VirtualSpirometer> device, bool opens, int* reads)
         : SimulatedPort(std::move(device)), m_opens(opens), m_reads(reads)
     {
@@ -22,14 +22,14 @@ public:
         return SimulatedPort::Read(buffer, count);
     }
 
-private:
+  private:
     bool m_opens;
     int* m_reads;
 };
 
 // A link kind backed by a virtual spirometer, present or absent.
 class FakeLinkFactory : public LinkFactory {
-public:
+  public:
     FakeLinkFactory(LinkKind kind, SimProtocol protocol, bool present)
         : m_kind(kind), m_protocol(protocol), present(present)
     {
@@ -40,7 +40,8 @@ public:
         SimConfig config;
         config.protocol = m_protocol;
         config.faults.noAnswerTo = mute ? (m_protocol == SimProtocol::Ascii ? 'E' : 0x87) : -1;
-        auto port = std::make_unique<CountingPort>(VirtualSpirometer::Make(config), present, &reads);
+        auto port =
+            std::make_unique<CountingPort>(VirtualSpirometer::Make(config), present, &reads);
         if (m_kind == LinkKind::Bluetooth)
             port->Open(); // Bluetooth ports share one connection: they come open
         return port;
@@ -72,7 +73,7 @@ public:
 } // namespace
 
 class DeviceManagerTest : public DeviceTest {
-protected:
+  protected:
     void SetUp() override
     {
         DeviceTest::SetUp();

@@ -2,8 +2,8 @@
 // worker, writer, file and database row.
 #include "device_fixture.h"
 
-#include "measure/measurement_store.h"
 #include "app/lang_text.h"
+#include "measure/measurement_store.h"
 #include "measure/test_file_reader.h"
 
 #include <cstring>
@@ -24,13 +24,14 @@ struct Outcome {
 } // namespace
 
 class LiveTestSessionTest : public DeviceTest {
-protected:
+  protected:
     Outcome run(const SimConfig& config)
     {
         useDevice(config);
         Outcome out;
         LiveTestSession session;
-        QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { out.finished = true; });
+        QObject::connect(&session, &LiveTestSession::deviceFinished,
+                         [&](int) { out.finished = true; });
         QObject::connect(&session, &LiveTestSession::timedOut, [&] { out.timedOut = true; });
         out.start = session.Start(int(config.test));
         if (out.start != LiveTestSession::kStarted)
@@ -59,9 +60,10 @@ TEST_F(LiveTestSessionTest, FvcProfilesComeCloseToTheirTruthOnBothProtocols)
             EXPECT_TRUE(QFile::exists(out.saved.path));
             EXPECT_EQ(caseRows(), rowsBefore + 1);
             const ManeuverResult& r = out.saved.record;
-            std::printf("protocol %d profile %d: FVC %.3f/%.3f FEV1 %.3f/%.3f PEF %.3f/%.3f EVOL %d/%.0f\n",
-                        int(protocol), profile, r.FVC, truth.fvc, r.FEV1, truth.fev1, r.PEF, truth.pef,
-                        r.EVOL, truth.evol * 1000);
+            std::printf(
+                "protocol %d profile %d: FVC %.3f/%.3f FEV1 %.3f/%.3f PEF %.3f/%.3f EVOL %d/%.0f\n",
+                int(protocol), profile, r.FVC, truth.fvc, r.FEV1, truth.fev1, r.PEF, truth.pef,
+                r.EVOL, truth.evol * 1000);
             EXPECT_NEAR(r.PEF, truth.pef, 0.10 * truth.pef) << profile;
             if (protocol == SimProtocol::Ascii) {
                 // The device's own sums.
@@ -135,9 +137,10 @@ TEST_F(LiveTestSessionTest, VcTestFindsTidalBreathingAndTheLungVolumes)
         EXPECT_EQ(saved.validPicture, 1);
         const ProfileTruth truth = PatientModel(1, SimTest::Vc).Truth();
         const ManeuverResult& r = saved.record;
-        std::printf("VC protocol %d: TV %.3f/%.3f ERV %.3f/%.3f IRV %.3f/%.3f IC %.3f/%.3f VC %.3f/%.3f\n",
-                    int(protocol), r.TV, truth.tv, r.ERV, truth.erv, r.IRV, truth.irv, r.IC, truth.ic, r.VC,
-                    truth.vc);
+        std::printf(
+            "VC protocol %d: TV %.3f/%.3f ERV %.3f/%.3f IRV %.3f/%.3f IC %.3f/%.3f VC %.3f/%.3f\n",
+            int(protocol), r.TV, truth.tv, r.ERV, truth.erv, r.IRV, truth.irv, r.IC, truth.ic, r.VC,
+            truth.vc);
         EXPECT_NEAR(r.TV, truth.tv, 0.10 * truth.tv);
         EXPECT_NEAR(r.VC, truth.vc, 0.05 * truth.vc);
         EXPECT_NEAR(r.ERV, truth.erv, 0.10 * truth.erv);

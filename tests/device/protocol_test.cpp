@@ -29,9 +29,10 @@ unsigned char sum7(const Bytes& b)
 Bytes pulse(int seq, std::uint32_t time, bool expiration = true)
 {
     const std::uint32_t raw = time + 80000;
-    const unsigned char data[6] = {static_cast<unsigned char>(seq), static_cast<unsigned char>(seq >> 8),
-                                   static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
-                                   static_cast<unsigned char>(raw >> 16), static_cast<unsigned char>(raw >> 24)};
+    const unsigned char data[6] = {
+        static_cast<unsigned char>(seq),       static_cast<unsigned char>(seq >> 8),
+        static_cast<unsigned char>(raw),       static_cast<unsigned char>(raw >> 8),
+        static_cast<unsigned char>(raw >> 16), static_cast<unsigned char>(raw >> 24)};
     Bytes f{0xE1, static_cast<unsigned char>(expiration ? 0 : 0x40)};
     for (int k = 0; k < 6; ++k) {
         f[1] |= (data[k] >> 7) << k;
@@ -70,14 +71,14 @@ Bytes asciiFrame(unsigned char code, const Bytes& data)
 Bytes asciiPulse(std::uint32_t time, bool expiration = true)
 {
     const std::uint32_t raw = time + 80000;
-    return asciiFrame(expiration ? 2 : 9, {static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
-                                           static_cast<unsigned char>(raw >> 16),
-                                           static_cast<unsigned char>(raw >> 24)});
+    return asciiFrame(expiration ? 2 : 9,
+                      {static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
+                       static_cast<unsigned char>(raw >> 16),
+                       static_cast<unsigned char>(raw >> 24)});
 }
 
-template <class Protocol>
-class ProtocolTest : public ::testing::Test {
-protected:
+template <class Protocol> class ProtocolTest : public ::testing::Test {
+  protected:
     void SetUp() override
     {
         protocol.Attach(&store, engine.get(), &points);
@@ -185,7 +186,8 @@ TEST_F(ChecksumFrameTest, PhasesCloseManoeuvresAndAnUnfinishedOneIsKeptAtTheEnd)
     blow(false);
     blow(true);
     for (size_t i = 0; i < stream.size(); i += 64)
-        ASSERT_EQ(parse(Bytes(stream.begin() + i, stream.begin() + std::min(stream.size(), i + 64))), 0);
+        ASSERT_EQ(
+            parse(Bytes(stream.begin() + i, stream.begin() + std::min(stream.size(), i + 64))), 0);
     EXPECT_EQ(store.ManeuverCount(), 1);
     EXPECT_EQ(parse({0xE3, 0x63}), -1);
     const ManeuverList list = store.Maneuvers();
@@ -306,9 +308,9 @@ TEST_F(AsciiCommandTest, PhaseSumsBecomeTheManoeuvreResults)
     EXPECT_EQ(e, 103); // 100 x 1.0258, rounded
     EXPECT_EQ(protocol.InspCoefficient(), 103);
     // R1 = 3000, R2 = 250, R3 = 4000 (little-endian 16 bit).
-    parse(join({asciiPulse(10), asciiPulse(20),
-                asciiFrame(3, {0xB8, 0x0B, 0xFA, 0x00, 0xA0, 0x0F}), asciiPulse(30, false),
-                asciiFrame(10, {0x10, 0x27, 0x64, 0x00, 0x20, 0x4E}), Bytes{16}}));
+    parse(join({asciiPulse(10), asciiPulse(20), asciiFrame(3, {0xB8, 0x0B, 0xFA, 0x00, 0xA0, 0x0F}),
+                asciiPulse(30, false), asciiFrame(10, {0x10, 0x27, 0x64, 0x00, 0x20, 0x4E}),
+                Bytes{16}}));
     const ManeuverList list = store.Maneuvers();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_FLOAT_EQ(list[0].FEV1, 103 * 3000 * 0.0001f);
@@ -367,7 +369,8 @@ TEST_F(AsciiCommandTest, DeviceIdentifierPiecesAndCommands)
     port.replies.push_back({'s'});
     EXPECT_EQ(protocol.StartCalibration(2), 1);
     EXPECT_EQ(port.writes.back(), Bytes{'C'});
-    const std::pair<unsigned char, int> table[] = {{5, 4}, {6, 2}, {7, 3}, {8, 1}, {17, 9}, {'v', 10}, {11, 8}};
+    const std::pair<unsigned char, int> table[] = {{5, 4},  {6, 2},    {7, 3}, {8, 1},
+                                                   {17, 9}, {'v', 10}, {11, 8}};
     for (const auto& [byte, status] : table) {
         port.replies.push_back({byte});
         EXPECT_EQ(protocol.GetCalibrationStatus(150), status) << int(byte);

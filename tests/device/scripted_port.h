@@ -8,7 +8,7 @@
 #include <vector>
 
 class ScriptedPort : public DevicePort {
-public:
+  public:
     using Bytes = std::vector<unsigned char>;
 
     int IsOpen() override { return open; }

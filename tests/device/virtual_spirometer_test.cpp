@@ -28,7 +28,8 @@ Bytes send(VirtualSpirometer& device, const Bytes& command)
 Bytes checksumCommand(unsigned char code, Bytes params = {})
 {
     params.insert(params.begin(), code);
-    params.push_back(static_cast<unsigned char>(std::accumulate(params.begin(), params.end(), 0u) % 128));
+    params.push_back(
+        static_cast<unsigned char>(std::accumulate(params.begin(), params.end(), 0u) % 128));
     return params;
 }
 
@@ -121,7 +122,8 @@ TEST(AsciiDeviceTest, AnswersCommandsAndSumsEachPhase)
     auto device = VirtualSpirometer::Make(config);
     EXPECT_EQ(device->ReportSize(), 0);
     EXPECT_EQ(send(*device, {'E'}), Bytes{'T'});
-    // Version 1.0: one coefficient byte (145 = 0x91 travels as 0x91 with bit 0 of the high-bit byte).
+    // Version 1.0: one coefficient byte (145 = 0x91 travels as 0x91 with bit 0 of the high-bit
+    // byte).
     EXPECT_EQ(send(*device, {'@'}), (Bytes{'p', 0x01, 0x81, 0x91}));
     EXPECT_EQ(send(*device, {'J'}), (Bytes{'z', 0x0C, 0x80, 0x90, 0xC1})); // "1.0 A"
     config.firmware = 11;
@@ -135,8 +137,8 @@ TEST(AsciiDeviceTest, AnswersCommandsAndSumsEachPhase)
         stamps.push_back(500u * i);
     int sums[3];
     AsciiDeviceSide::PhaseSums(stamps, 0.0, true, sums);
-    EXPECT_EQ(sums[2], 102);                       // 100 x 1.016
-    EXPECT_EQ(sums[0], 102);                       // all within the first second
+    EXPECT_EQ(sums[2], 102);                                // 100 x 1.016
+    EXPECT_EQ(sums[0], 102);                                // all within the first second
     EXPECT_EQ(sums[1], int(10.0 / (200 * 1.016e-4) + 0.5)); // coefficient x 10 / PEF
 }
 

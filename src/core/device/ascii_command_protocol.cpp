@@ -217,7 +217,8 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
     m_decoded[0] = m_code;
     m_decoded[1] = m_highBits;
     for (int i = 2; i < used; ++i)
-        m_decoded[i] = static_cast<unsigned char>((frame[i] & 0x7F) | (((m_highBits >> (i - 2)) & 1) << 7));
+        m_decoded[i] =
+            static_cast<unsigned char>((frame[i] & 0x7F) | (((m_highBits >> (i - 2)) & 1) << 7));
 
     switch (m_code) {
     case kCoefficientFrame: {
@@ -238,8 +239,8 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
     }
     case kExpPulse:
     case kInspPulse: {
-        const std::uint32_t raw = static_cast<std::uint32_t>(data16(0)) |
-                                  static_cast<std::uint32_t>(data16(2)) << 16;
+        const std::uint32_t raw =
+            static_cast<std::uint32_t>(data16(0)) | static_cast<std::uint32_t>(data16(2)) << 16;
         const bool expiration = m_code == kExpPulse;
         store().AppendPulse({raw - Wire::kTimeOffset, expiration ? 1 : 0});
         ++(expiration ? m_expCount : m_inspCount);

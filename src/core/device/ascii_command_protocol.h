@@ -5,7 +5,7 @@
 #include "device_protocol.h"
 
 class AsciiCommandProtocol : public DeviceProtocol {
-public:
+  public:
     int PrepareResend() override;
     int CheckConnection() override;
     int SendCommand(int command, int expectedReply) override;
@@ -30,7 +30,7 @@ public:
     int LastHighBits() const { return m_highBits; }
     int RawInspCoefficient() const { return m_rawInspCoefficient; }
 
-private:
+  private:
     int writeByte(unsigned char b);
     int readByte(unsigned char& b);
     // Data byte k (from 0) of the last decoded frame.

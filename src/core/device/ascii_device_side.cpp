@@ -97,8 +97,8 @@ void AsciiDeviceSide::hostByte(unsigned char b)
         reply({kVersionReply});
         // Version byte: high nibble the whole number, low nibble the tenths.
         const int major = m_config.firmware / 10, tenth = m_config.firmware % 10;
-        reply(Wire::AsciiFrame(kVersionFrame,
-                               {static_cast<unsigned char>(major << 4 | tenth), 'A'}));
+        reply(
+            Wire::AsciiFrame(kVersionFrame, {static_cast<unsigned char>(major << 4 | tenth), 'A'}));
         break;
     }
     case kCalibrate2L:
@@ -148,13 +148,13 @@ std::vector<VirtualSpirometer::StreamItem> AsciiDeviceSide::buildStream()
         Wire::Bytes data{static_cast<unsigned char>(k)};
         for (int i = 0; i < 6; ++i) {
             const size_t at = 6 * (k - 1) + i;
-            data.push_back(at < sizeof(kIdentifier) ? static_cast<unsigned char>(kIdentifier[at]) : 0);
+            data.push_back(at < sizeof(kIdentifier) ? static_cast<unsigned char>(kIdentifier[at])
+                                                    : 0);
         }
         items.push_back({0, Wire::AsciiFrame(kDeviceId, data), 0});
     }
     items.push_back(
-        {0, Wire::AsciiFrame(kTemperature, {static_cast<unsigned char>(m_config.temperature)}),
-         0});
+        {0, Wire::AsciiFrame(kTemperature, {static_cast<unsigned char>(m_config.temperature)}), 0});
     const auto all = phases();
     int pulse = 0;
     for (size_t p = 0; p < all.size(); ++p) {
@@ -162,7 +162,8 @@ std::vector<VirtualSpirometer::StreamItem> AsciiDeviceSide::buildStream()
         const bool expiration = phase.expiration == 1;
         for (std::uint32_t t : phase.pulses)
             items.push_back(
-                {t, Wire::AsciiFrame(expiration ? kExpPulse : kInspPulse, le32(t + Wire::kTimeOffset)),
+                {t,
+                 Wire::AsciiFrame(expiration ? kExpPulse : kInspPulse, le32(t + Wire::kTimeOffset)),
                  ++pulse});
         int sums[3];
         PhaseSums(phase.pulses, phase.start, expiration, sums);

@@ -5,7 +5,7 @@
 #include "virtual_spirometer.h"
 
 class AsciiDeviceSide : public VirtualSpirometer {
-public:
+  public:
     explicit AsciiDeviceSide(const SimConfig& config);
 
     // The three 16-bit sums of an end-of-phase frame (first-second count,
@@ -14,7 +14,7 @@ public:
     static void PhaseSums(const std::vector<std::uint32_t>& stamps, double start, bool expiration,
                           int sums[3]);
 
-protected:
+  protected:
     void hostByte(unsigned char b) override;
     std::vector<StreamItem> buildStream() override;
     Wire::Bytes calibrationStatus(int status) const override;

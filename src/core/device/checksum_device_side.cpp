@@ -7,8 +7,8 @@ const unsigned char kReportSize = 64;
 Wire::Bytes pulseData(int seq, std::uint32_t stamp)
 {
     const std::uint32_t raw = stamp + Wire::kTimeOffset;
-    return {static_cast<unsigned char>(seq), static_cast<unsigned char>(seq >> 8),
-            static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
+    return {static_cast<unsigned char>(seq),       static_cast<unsigned char>(seq >> 8),
+            static_cast<unsigned char>(raw),       static_cast<unsigned char>(raw >> 8),
             static_cast<unsigned char>(raw >> 16), static_cast<unsigned char>(raw >> 24)};
 }
 
@@ -161,15 +161,16 @@ std::vector<VirtualSpirometer::StreamItem> ChecksumDeviceSide::buildStream()
     using namespace Wire::Frame;
     std::vector<StreamItem> items;
     items.push_back(
-        {0, Wire::ChecksumFrame(kTemperatureReply, {static_cast<unsigned char>(m_config.temperature)}),
+        {0,
+         Wire::ChecksumFrame(kTemperatureReply, {static_cast<unsigned char>(m_config.temperature)}),
          0});
     int seq = 0;
     for (const Phase& phase : phases()) {
         const unsigned char direction = phase.expiration ? 0 : kInspirationBit;
         for (std::uint32_t t : phase.pulses) {
             ++seq;
-            items.push_back({t, Wire::ChecksumFrameWithHighBits(kPulse, pulseData(seq, t), direction),
-                             seq});
+            items.push_back(
+                {t, Wire::ChecksumFrameWithHighBits(kPulse, pulseData(seq, t), direction), seq});
         }
         const auto end = static_cast<std::uint32_t>(phase.end * 1e5);
         items.push_back(

@@ -4,18 +4,18 @@
 #include "virtual_spirometer.h"
 
 class ChecksumDeviceSide : public VirtualSpirometer {
-public:
+  public:
     explicit ChecksumDeviceSide(const SimConfig& config);
 
     // Length of a frame the program sends, by its code (0: not a command).
     static int CommandLength(unsigned char code);
 
-protected:
+  protected:
     void hostByte(unsigned char b) override;
     std::vector<StreamItem> buildStream() override;
     Wire::Bytes calibrationStatus(int status) const override;
 
-private:
+  private:
     void command(const Wire::Bytes& frame);
 
     Wire::Bytes m_command; // command frame being received

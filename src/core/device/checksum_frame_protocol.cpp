@@ -42,11 +42,28 @@ int ChecksumFrameProtocol::FrameLength(int code)
     switch (code) {
     case 0x00:
         return 1;
-    case 0x80: case 0x82: case 0x84: case 0x85: case 0x86: case 0x87: case 0x8B: case 0x8C:
-    case 0x8D: case 0xAA: case 0xE3: case 0xF0: case 0xF7: case 0xFB: case 0xFC: case 0xFD:
+    case 0x80:
+    case 0x82:
+    case 0x84:
+    case 0x85:
+    case 0x86:
+    case 0x87:
+    case 0x8B:
+    case 0x8C:
+    case 0x8D:
+    case 0xAA:
+    case 0xE3:
+    case 0xF0:
+    case 0xF7:
+    case 0xFB:
+    case 0xFC:
+    case 0xFD:
     case 0xFE:
         return 2;
-    case 0x8A: case 0xF5: case 0xF6: case 0xFA:
+    case 0x8A:
+    case 0xF5:
+    case 0xF6:
+    case 0xFA:
         return 3;
     case 0x8E:
         return 4;
@@ -56,7 +73,8 @@ int ChecksumFrameProtocol::FrameLength(int code)
         return 7;
     case 0xF2:
         return 8;
-    case 0xE1: case 0xE2:
+    case 0xE1:
+    case 0xE2:
         return 9;
     case 0xF1:
         return 10;
@@ -75,7 +93,8 @@ bool ChecksumFrameProtocol::ValidFrame(const unsigned char* frame, int available
     return Wire::Checksum7(frame, length - 1) == frame[length - 1];
 }
 
-int ChecksumFrameProtocol::writeFrame(unsigned char code, std::initializer_list<unsigned char> params)
+int ChecksumFrameProtocol::writeFrame(unsigned char code,
+                                      std::initializer_list<unsigned char> params)
 {
     unsigned char buffer[65] = {};
     buffer[0] = code;
@@ -228,7 +247,8 @@ CalibrationStatus ChecksumFrameProtocol::GetCalibrationStatus(int tries)
 int ChecksumFrameProtocol::RequestResend(int sequence)
 {
     PrepareResend();
-    const unsigned char high = static_cast<unsigned char>(((sequence >> 7) & 1) | (((sequence >> 15) & 1) << 1));
+    const unsigned char high =
+        static_cast<unsigned char>(((sequence >> 7) & 1) | (((sequence >> 15) & 1) << 1));
     return writeFrame(kResend, {high, static_cast<unsigned char>(sequence & 0x7F),
                                 static_cast<unsigned char>((sequence >> 8) & 0x7F)});
 }
@@ -236,7 +256,8 @@ int ChecksumFrameProtocol::RequestResend(int sequence)
 int ChecksumFrameProtocol::SetWaitParameters(int space, int times)
 {
     unsigned char reply[kBlockSize + 1];
-    if (!exchange(kWait, {static_cast<unsigned char>(space), static_cast<unsigned char>(times)}, reply))
+    if (!exchange(kWait, {static_cast<unsigned char>(space), static_cast<unsigned char>(times)},
+                  reply))
         return 0;
     return reply[0] == kWaitReply && ValidFrame(reply, kBlockSize) ? 1 : 0;
 }
@@ -251,7 +272,8 @@ int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
             m_expected = 2;
             // The byte after the block counts as 0: a 2-byte frame cut by the
             // block's end is not recognised.
-            unsigned char pair[2] = {b, static_cast<unsigned char>(i + 1 < count ? buffer[i + 1] : 0)};
+            unsigned char pair[2] = {b,
+                                     static_cast<unsigned char>(i + 1 < count ? buffer[i + 1] : 0)};
             if (ParseFrame(pair, 2) != -1) {
                 if (b == kTestEnd)
                     return -1;
@@ -300,7 +322,8 @@ int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
             store().AppendPulse({time, expiration ? 1 : 0});
             const int produced = engine().FeedInterval(time - m_lastTime);
             m_lastTime = time;
-            points().Append({produced > 0 ? engine().LastSlotFlow() : 0.0f, produced, expiration ? 1 : 0});
+            points().Append(
+                {produced > 0 ? engine().LastSlotFlow() : 0.0f, produced, expiration ? 1 : 0});
             m_lastDirection = expiration ? 1 : 0;
             ++(expiration ? m_expCount : m_inspCount);
             return 0;

@@ -6,7 +6,7 @@
 #include "device_protocol.h"
 
 class ChecksumFrameProtocol : public DeviceProtocol {
-public:
+  public:
     static constexpr int kBlockSize = 64;
 
     int PrepareResend() override;
@@ -32,7 +32,7 @@ public:
     bool ValidFrame(const unsigned char* frame, int available);
     int ExpectedSequence() const { return static_cast<int>(m_expectedSeq); }
 
-private:
+  private:
     // Builds the command frame in a zeroed buffer and writes it.
     int writeFrame(unsigned char code, std::initializer_list<unsigned char> params);
     // Writes a command frame and reads the block that holds the reply.

@@ -8,13 +8,13 @@
 
 struct CurvePoint {
     float flow = 0.0f;          // corrected flow of the pulse's last 2 ms slot, L/s (0: none)
-    std::int32_t slotCount = 0;    // 2 ms slots the pulse produced
+    std::int32_t slotCount = 0; // 2 ms slots the pulse produced
     std::int32_t direction = 0; // non-zero expiration, 0 inspiration
 };
 static_assert(sizeof(CurvePoint) == 12);
 
 class CurvePointList {
-public:
+  public:
     static CurvePointList& Instance();
 
     void Append(const CurvePoint& point);
@@ -27,7 +27,7 @@ public:
     std::mutex& Lock() const { return m_mutex; }
     const std::vector<CurvePoint>& PointsLocked() const { return m_points; }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<CurvePoint> m_points;
 };

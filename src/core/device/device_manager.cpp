@@ -58,8 +58,9 @@ int DeviceManager::ConnectDevice()
 {
     const int simulator = Settings().simulator.load();
     if (simulator != 0 || m_simOverride) {
-        SimConfig config = m_simOverride ? *m_simOverride
-                                         : SimConfig::ForSetting(simulator, SimTest(m_simulatedTest));
+        SimConfig config = m_simOverride
+                               ? *m_simOverride
+                               : SimConfig::ForSetting(simulator, SimTest(m_simulatedTest));
         if (!m_simOverride)
             config.realTime = m_simRealTime;
         config.test = SimTest(m_simulatedTest);

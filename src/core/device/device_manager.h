@@ -14,7 +14,7 @@
 class SimulatedLinkFactory;
 
 class DeviceManager {
-public:
+  public:
     DeviceManager();
     ~DeviceManager();
     static DeviceManager& Instance();
@@ -45,7 +45,7 @@ public:
     // The virtual spirometer of the current link, if that is one.
     std::shared_ptr<VirtualSpirometer> SimulatedDevice() const;
 
-private:
+  private:
     int connectWith(LinkFactory* factory);
     int connectWired();
     int connectBluetooth();

@@ -23,7 +23,7 @@ class MeasurementStore;
 using CalibrationStatus = int;
 
 class DeviceProtocol {
-public:
+  public:
     DeviceProtocol();
     virtual ~DeviceProtocol() = default;
 
@@ -71,7 +71,7 @@ public:
     const unsigned char* DecodedData() const { return m_decoded; }
     const ManeuverResult& RecordUnderConstruction() const { return m_record; }
 
-protected:
+  protected:
     MeasurementStore& store() const { return *m_store; }
     FlowEngine& engine() const { return *m_engine; }
     CurvePointList& points() const { return *m_points; }

@@ -10,7 +10,7 @@
 enum class LinkKind { Hid, Serial, Bluetooth, Simulated };
 
 class LinkFactory {
-public:
+  public:
     virtual ~LinkFactory() = default;
     // A new port, not yet opened.
     virtual std::unique_ptr<DevicePort> MakePort() = 0;

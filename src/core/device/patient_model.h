@@ -15,7 +15,7 @@ struct FlowPhase {
     double rise = 0.05;     // forced: rise time constant, s
     double weights[3] = {1.0, 0.0, 0.0};
     double decays[3] = {1.0, 1.0, 1.0};
-    double volume = 0.0; // smooth: volume of the half sine, L
+    double volume = 0.0;         // smooth: volume of the half sine, L
     double hesitation = 0.0;     // forced: s of weak flow before the blast
     double hesitationFlow = 0.0; // L/s during the hesitation
 
@@ -42,7 +42,7 @@ struct ProfileTruth {
 enum class SimTest { Fvc = 0, Vc = 1, Mvv = 2 };
 
 class PatientModel {
-public:
+  public:
     // Profiles: 1 normal adult, 2 obstructive, 3 restrictive, 4 poor start
     // (slow rise, large back-extrapolated volume), 5 early stop. Profiles 11..15
     // are the same patients; the number only picks the device's protocol.
@@ -57,7 +57,7 @@ public:
     // usual rule: time zero where the tangent at peak flow meets zero volume.
     static void ForcedTruth(const FlowPhase& phase, double* fev1, double* pef, double* evol);
 
-private:
+  private:
     void buildFvc();
     void buildVc();
     void buildMvv(int breaths);

@@ -7,7 +7,7 @@
 #include <memory>
 
 class SimulatedLinkFactory : public LinkFactory {
-public:
+  public:
     explicit SimulatedLinkFactory(const SimConfig& config) : m_config(config) {}
 
     std::unique_ptr<DevicePort> MakePort() override;
@@ -20,7 +20,7 @@ public:
     // The device behind the last port made (for tests and tools).
     std::shared_ptr<VirtualSpirometer> Device() const { return m_device; }
 
-private:
+  private:
     SimConfig m_config;
     std::shared_ptr<VirtualSpirometer> m_device;
 };

@@ -8,7 +8,7 @@
 #include <mutex>
 
 class SimulatedPort : public DevicePort {
-public:
+  public:
     // `idleWaitMs`: how long a read waits for the device before giving up.
     explicit SimulatedPort(std::shared_ptr<VirtualSpirometer> device, int idleWaitMs = 2);
 
@@ -20,7 +20,7 @@ public:
 
     std::shared_ptr<VirtualSpirometer> Device() const { return m_device; }
 
-private:
+  private:
     int take(unsigned char* buffer, int count);
 
     std::shared_ptr<VirtualSpirometer> m_device;

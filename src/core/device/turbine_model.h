@@ -7,7 +7,7 @@
 #include <vector>
 
 class TurbineModel {
-public:
+  public:
     // `pulseVolume` is the gas volume (L, at the sensor) of one pulse.
     // `inertia` is the rotor's time constant in seconds (0: an ideal rotor
     // that follows the flow at once).
@@ -19,7 +19,7 @@ public:
     std::vector<std::uint32_t> PhasePulses(const FlowPhase& phase, double start,
                                            double btpsFactor) const;
 
-private:
+  private:
     double m_pulseVolume;
     double m_inertia;
 };

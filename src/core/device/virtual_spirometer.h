@@ -16,30 +16,30 @@ enum class SimProtocol { Checksum = 0, Ascii = 1 };
 
 // Faults to inject; pulse numbers count the flow pulses of a test from 1.
 struct SimFaults {
-    int dropPulse = 0;          // this pulse is held back until the program asks again
-    int badChecksumPulse = 0;   // a copy with a wrong checksum goes out before this pulse
-    int silenceAfterPulse = 0;  // after this pulse the device says nothing more
+    int dropPulse = 0;            // this pulse is held back until the program asks again
+    int badChecksumPulse = 0;     // a copy with a wrong checksum goes out before this pulse
+    int silenceAfterPulse = 0;    // after this pulse the device says nothing more
     int disconnectAfterPulse = 0; // after this pulse the link drops
-    int noAnswerTo = -1;        // command code the device ignores
+    int noAnswerTo = -1;          // command code the device ignores
 };
 
 struct SimConfig {
     int profile = 1; // 1..5; 11..15 the same patients on an ascii-command device
     SimTest test = SimTest::Fvc;
     SimProtocol protocol = SimProtocol::Checksum;
-    int firmware = 11;          // 10: version 1.0 (3-byte coefficient frame), 11: 1.1
-    int expCoefficient = 145;   // raw sensor coefficients before BTPS correction
+    int firmware = 11;        // 10: version 1.0 (3-byte coefficient frame), 11: 1.1
+    int expCoefficient = 145; // raw sensor coefficients before BTPS correction
     int inspCoefficient = 145;
-    int temperature = 25;       // ambient temperature, C
-    int battery = 100;          // 0..127
+    int temperature = 25; // ambient temperature, C
+    int battery = 100;    // 0..127
     int mvvBreaths = 12;
     // What each status poll of a calibration reports, as the program's
     // status values: 9 keep waiting, 1 success, 2 wrong syringe, 3 replace
     // blade, 4 repeat, 10 device closes (ascii only), -1 end-calibration
     // reply, any other value an unknown status byte.
     std::vector<int> calibrationScript = {9, 9, 1};
-    double rotorInertia = 0.0;  // s; 0 is an ideal rotor
-    bool realTime = false;      // stream pulses at the pace of their time stamps
+    double rotorInertia = 0.0; // s; 0 is an ideal rotor
+    bool realTime = false;     // stream pulses at the pace of their time stamps
     SimFaults faults;
 
     // The profile number of the SIMULATOR setting: 1..5 checksum frames,
@@ -48,7 +48,7 @@ struct SimConfig {
 };
 
 class VirtualSpirometer {
-public:
+  public:
     static std::unique_ptr<VirtualSpirometer> Make(const SimConfig& config);
     virtual ~VirtualSpirometer() = default;
 
@@ -76,7 +76,7 @@ public:
     int TotalPulses() const;
     void SetTest(SimTest test);
 
-protected:
+  protected:
     struct StreamItem {
         std::uint32_t time = 0; // 10 us units from the start of the test
         Wire::Bytes bytes;
@@ -118,7 +118,7 @@ protected:
     int m_calibrationVolume = -1;
     std::vector<int> m_resends;
 
-private:
+  private:
     bool released(const StreamItem& item) const;
     int takeStream(unsigned char* out, int max);
 

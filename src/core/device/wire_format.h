@@ -39,21 +39,20 @@ constexpr unsigned char kCoefficientFrame = 1, kExpPulse = 2, kExpEnd = 3, kTest
                         kInspPulse = 9, kInspEnd = 10, kTemperature = 11, kVersionFrame = 12,
                         kCycleEnd = 16, kDeviceId = 72;
 // Calibration status bytes.
-constexpr unsigned char kCalRepeat = 5, kCalWrongSyringe = 6, kCalReplaceBlade = 7,
-                        kCalSuccess = 8, kCalWait = 17, kCalClosed = 'v';
+constexpr unsigned char kCalRepeat = 5, kCalWrongSyringe = 6, kCalReplaceBlade = 7, kCalSuccess = 8,
+                        kCalWait = 17, kCalClosed = 'v';
 } // namespace Ascii
 
 // Checksum-frame codes.
 namespace Frame {
-constexpr unsigned char kVersion = 0x82, kCoefficients = 0x84, kTemperature = 0x85,
-                        kBattery = 0x86, kConnect = 0x87, kStartCalibration = 0x8A,
-                        kEndCalibration = 0x8B, kStart = 0x8C, kStop = 0x8D, kWait = 0x8E,
-                        kResend = 0x91, kWaitMark = 0xAA;
+constexpr unsigned char kVersion = 0x82, kCoefficients = 0x84, kTemperature = 0x85, kBattery = 0x86,
+                        kConnect = 0x87, kStartCalibration = 0x8A, kEndCalibration = 0x8B,
+                        kStart = 0x8C, kStop = 0x8D, kWait = 0x8E, kResend = 0x91, kWaitMark = 0xAA;
 constexpr unsigned char kPulse = 0xE1, kPhaseEnd = 0xE2, kTestEnd = 0xE3;
-constexpr unsigned char kVersionReply = 0xF2, kCoefficientsReply = 0xF4,
-                        kTemperatureReply = 0xF5, kBatteryReply = 0xF6, kConnectReply = 0xF7,
-                        kCalibrationStatus = 0xFA, kEndCalibrationReply = 0xFB,
-                        kStartReply = 0xFC, kStopReply = 0xFD, kWaitReply = 0xFE;
+constexpr unsigned char kVersionReply = 0xF2, kCoefficientsReply = 0xF4, kTemperatureReply = 0xF5,
+                        kBatteryReply = 0xF6, kConnectReply = 0xF7, kCalibrationStatus = 0xFA,
+                        kEndCalibrationReply = 0xFB, kStartReply = 0xFC, kStopReply = 0xFD,
+                        kWaitReply = 0xFE;
 // Bit of the high-bit byte that marks inspiration in pulse and phase-end frames.
 constexpr unsigned char kInspirationBit = 0x40;
 } // namespace Frame

@@ -11,20 +11,20 @@ class DeviceManager;
 
 class CalibrationSession : public QObject {
     Q_OBJECT
-public:
+  public:
     // Verdict codes and what the dialog shows for them.
     enum Verdict {
-        kChooseVolume = 0,  // box 1152
-        kTimeOut = 1,       // box 1240: the device refused the start
-        kWrongSyringe = 2,  // box 1156
-        kReplaceBlade = 3,  // box 1154
-        kRepeat = 4,        // prompt 1179
-        kRepeatStart = 5,   // nothing shown (posted)
-        kSuccess = 6,       // box 1157
-        kTesting = 7,       // prompt 1153 "Please testing......"
-        kFailure = 8,       // box 1264
-        kWaiting = 9,       // prompt 1333
-        kClose = 10,        // close the dialog with OK (posted)
+        kChooseVolume = 0, // box 1152
+        kTimeOut = 1,      // box 1240: the device refused the start
+        kWrongSyringe = 2, // box 1156
+        kReplaceBlade = 3, // box 1154
+        kRepeat = 4,       // prompt 1179
+        kRepeatStart = 5,  // nothing shown (posted)
+        kSuccess = 6,      // box 1157
+        kTesting = 7,      // prompt 1153 "Please testing......"
+        kFailure = 8,      // box 1264
+        kWaiting = 9,      // prompt 1333
+        kClose = 10,       // close the dialog with OK (posted)
     };
     static constexpr int kStatusTries = 150;
 
@@ -58,14 +58,14 @@ public:
     int ReplaceBlade() const { return m_replaceBlade.load(); }
     int RepeatRequested() const { return m_repeat.load(); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // From the worker thread. Connect with Qt::BlockingQueuedConnection to
     // show each verdict before the worker goes on (codes 5 and 10 need not
     // wait).
     void verdict(int code);
     void workerEnded();
 
-private:
+  private:
     void work(int volumeCode);
 
     DeviceManager& m_manager;

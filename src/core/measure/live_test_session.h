@@ -19,7 +19,7 @@ class MeasurementStore;
 
 class LiveTestSession : public QObject {
     Q_OBJECT
-public:
+  public:
     enum StartResult {
         kStarted = 0,
         kRefused,       // a test is running
@@ -52,7 +52,7 @@ public:
     // closes the link.
     SaveResult Save(int request, SaveContext context, Database& db);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void promptChanged(const QString& text);
     void deviceFinished(int request); // the device reported the end: run Save
     void deviceAborted();             // the device stopped the test
@@ -60,7 +60,7 @@ Q_SIGNALS:
     void tidalFound();                // VC tests: four stable tidal breaths
     void workerEnded();
 
-private:
+  private:
     void receive(DeviceProtocol* protocol, bool countIdle);
     void prompt(const QString& text);
 
