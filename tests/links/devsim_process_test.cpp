@@ -2,6 +2,7 @@
 // a whole FVC test runs against it through the device manager and the real
 // SerialPort, and it ends cleanly when told to stop.
 #include "device/device_fixture.h"
+#include "support/run_tool.h"
 
 #include "device/real_link_factories.h"
 #include "measure/maneuver_fields.h"
@@ -83,6 +84,40 @@ TEST_F(DevsimProcessTest, WholeFvcTestAgainstTheSimulatorProcess)
     ASSERT_TRUE(m_devsim.waitForFinished(10000));
     EXPECT_EQ(m_devsim.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_devsim.exitCode(), 0);
+}
+
+// The whole chain as a user would run it: `tavctl devsim --pty` in one
+// process, `tavctl test` with SIMULATOR=0 and PORTNAME at the pty in another.
+TEST_F(DevsimProcessTest, TavctlTestOverThePtyEqualsTheDemoRunAndKeepsSettings)
+{
+    if (!MakeHidapiBackend()->Enumerate(0x2047, 0x0302).isEmpty())
+        GTEST_SKIP() << "a HID spirometer is attached and would win the probe";
+    const QString pty = startDevsim({"--profile", "12", "--protocol", "ascii"});
+    ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
+    const QByteArray ini =
+        "[SYSTEM]\r\nSIMULATOR=0\r\nCOMMUNICATION=1\r\nCOMPORT=3\r\nPORTNAME=" + pty.toLocal8Bit() +
+        "\r\n";
+    home.write("System.ini", ini);
+    const QStringList common = {
+        "--home", home.path(), "test", "--patient", QString::number(patientId), "--type", "fvc"};
+
+    const ToolResult wired = RunTool(TAVCTL_PATH, common);
+    ASSERT_EQ(wired.exitCode, 0) << wired.err.toStdString();
+    const QJsonObject wiredJson = QJsonDocument::fromJson(wired.out).object();
+    EXPECT_EQ(wiredJson.value("outcome").toString(), "saved");
+    EXPECT_TRUE(QFile::exists(wiredJson.value("path").toString()));
+    EXPECT_FALSE(wiredJson.contains("truth")) << "not the in-process device";
+    EXPECT_EQ(home.read("System.ini"), ini) << "the configured port answered";
+
+    const ToolResult demo = RunTool(TAVCTL_PATH, common + QStringList{"--profile", "12"});
+    ASSERT_EQ(demo.exitCode, 0) << demo.err.toStdString();
+    const QJsonObject demoJson = QJsonDocument::fromJson(demo.out).object();
+    EXPECT_EQ(demoJson.value("outcome").toString(), "saved");
+    EXPECT_EQ(wiredJson.value("record").toObject(), demoJson.value("record").toObject());
+    EXPECT_EQ(wiredJson.value("acceptance"), demoJson.value("acceptance"));
+    EXPECT_GT(wiredJson.value("record").toObject().value("FVC").toDouble(), 1.0);
+    EXPECT_EQ(caseRows(), 2);
+    EXPECT_EQ(caseFiles(), 2);
 }
 
 TEST_F(DevsimProcessTest, BadOptionsAreRefused)

@@ -149,7 +149,7 @@ TEST_F(SerialPortIo, BytesWithinTheGapLimitJoinLaterOnesDoNot)
 {
     std::thread sender([this] {
         m_device.send("ab");
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
         m_device.send("cd");
         // Far beyond the 100 ms between bytes, though still inside the
         // 50 x 64 + 50 ms the whole read may take.
@@ -165,9 +165,9 @@ TEST_F(SerialPortIo, BytesWithinTheGapLimitJoinLaterOnesDoNot)
 TEST_F(SerialPortIo, FirstByteMayComeLateWithinTheTotalLimit)
 {
     std::thread sender([this] {
-        // 300 ms before the first byte: longer than the gap limit, shorter
-        // than the 50 x 10 + 50 ms a 10-byte read allows.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // 200 ms before the first byte: longer than the gap limit, well
+        // inside the 50 x 10 + 50 ms a 10-byte read allows.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         m_device.send("0123456789");
     });
     unsigned char buffer[11] = {};

@@ -1,6 +1,7 @@
 #include "pty_server.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -27,15 +28,14 @@ bool PtyServer::Create()
         return false;
     }
     m_slaveName = QString::fromLocal8Bit(name);
-    switchOn();
+    m_device = VirtualSpirometer::Make(m_config);
+    ++m_sessions;
     return true;
 }
 
-void PtyServer::switchOn()
+void PtyServer::takeReplacement()
 {
-    // Making a device builds its whole test in advance, which takes a while.
-    m_device = VirtualSpirometer::Make(m_config);
-    m_deviceUsed = false;
+    m_device = m_replacement.get();
     ++m_sessions;
 }
 
@@ -59,20 +59,29 @@ void PtyServer::Serve(const std::atomic<int>& stop)
     unsigned char in[512];
     unsigned char out[4096];
     while (!stop) {
+        if (m_replacement.valid() &&
+            m_replacement.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            takeReplacement();
         pollfd p{m_master, POLLIN, 0};
         ::poll(&p, 1, 5);
         const ssize_t n = ::read(m_master, in, sizeof in);
         if (n > 0) {
-            m_deviceUsed = true;
+            if (m_replacement.valid())
+                takeReplacement(); // the next user is there: wait for the new device
             m_device->HostBytes(in, static_cast<int>(n));
         } else if (n < 0 && errno == EIO) {
-            // Nobody has the slave open: switch the device off and on while
-            // nobody waits, so that the next user meets a fresh one at once.
-            if (m_deviceUsed)
-                switchOn();
+            // Nobody has the slave open. A test left running is ended by
+            // switching the device off and on again.
+            if (m_device->Streaming() && !m_replacement.valid()) {
+                const SimConfig config = m_config;
+                m_replacement = std::async(std::launch::async,
+                                           [config] { return VirtualSpirometer::Make(config); });
+            }
             usleep(10000);
             continue;
         }
+        if (m_replacement.valid())
+            continue; // the old device is off
         int produced = 0;
         while (!stop && (produced = m_device->DeviceBytes(out, sizeof out)) > 0) {
             if (!writeAll(out, produced, stop))

@@ -1,14 +1,16 @@
 #pragma once
 // The virtual spirometer behind a pseudo-terminal: whatever opens the slave
-// side talks to it as to a spirometer on a serial port. Every time the slave
-// is opened anew after all users closed it, a fresh device answers, so each
-// connection starts from a device just switched on. A port closed and opened
-// again at once keeps the device, like a spirometer that stayed switched on.
+// side talks to it as to a spirometer on a serial port. A user that lets go
+// of the port in the middle of a test leaves a device that is switched off
+// and on again, so that the next user does not receive the rest of that
+// stream. Otherwise the device stays on between users, like a spirometer
+// that is simply unplugged and plugged in again.
 #include "virtual_spirometer.h"
 
 #include <QString>
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -27,18 +29,20 @@ class PtyServer {
     // Serves on a thread of its own until Stop or destruction.
     void StartThread();
     void Stop();
-    // Devices switched on so far: the first, and one after each pause in use.
+    // Devices switched on so far: the first, and one after each abandoned test.
     int Sessions() const { return m_sessions; }
 
   private:
-    void switchOn();
+    void takeReplacement();
     bool writeAll(const unsigned char* data, int count, const std::atomic<int>& stop);
 
     SimConfig m_config;
     int m_master = -1;
     QString m_slaveName;
     std::unique_ptr<VirtualSpirometer> m_device;
-    bool m_deviceUsed = false;
+    // A new device being made off the serving thread: making one builds its
+    // whole test in advance, which takes longer than a handshake may wait.
+    std::future<std::unique_ptr<VirtualSpirometer>> m_replacement;
     std::atomic<int> m_sessions{0};
     std::atomic<int> m_stop{0};
     std::thread m_thread;
