@@ -14,3 +14,4 @@ int CmdPredicted(CliContext& context, QStringList& args);
 int CmdTest(CliContext& context, QStringList& args);
 int CmdReplay(CliContext& context, QStringList& args);
 int CmdCalibrate(CliContext& context, QStringList& args);
+int CmdReport(CliContext& context, QStringList& args);

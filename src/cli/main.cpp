@@ -6,10 +6,13 @@
 #include "device/real_link_factories.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -31,6 +34,8 @@ const std::map<QString, Command>& commands()
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
         {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
+        {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf   the day's report as PDF\n"
+                               "  report --patient ID --trend fvc|fev1|pef|fef25|fef75|fef2575 [--type fvc|vc|mvv] --out FILE.pdf"}},
     };
     return table;
 }
@@ -48,8 +53,17 @@ int usage()
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // Reports paint text, which needs the font system of a GUI application
+    // (the offscreen platform when there is no display); the other commands
+    // make do with the core one.
+    bool paints = false;
+    for (int i = 1; i < argc; ++i)
+        paints = paints || std::strcmp(argv[i], "report") == 0;
+    if (paints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app =
+        paints ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QStringList args = app->arguments().mid(1);
     CliContext context(args);
     // The wired and Bluetooth links for commands that reach a device.
     RegisterRealLinks(DeviceManager::Instance());

@@ -1,0 +1,222 @@
+// Report benchmarks: writing a three-page report PDF, one live repaint of a
+// long point list, and the stored curve panes of a busy day.
+#include "app/app_paths.h"
+#include "app/system_settings.h"
+#include "measure/flow_engine.h"
+#include "measure/ideal_pulses.h"
+#include "measure/test_file_writer.h"
+#include "records/case_store.h"
+#include "records/database.h"
+#include "records/diagnosis.h"
+#include "records/patient_record.h"
+#include "report/curve_plot.h"
+#include "report/pdf_export.h"
+#include "report/report_data.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+namespace {
+
+PulseStream forcedManoeuvre(double capacity, double pef)
+{
+    PulseStream samples;
+    ForcedExpiration expiration;
+    expiration.capacity = capacity;
+    expiration.pef = pef;
+    AppendIdealPulses(
+        samples, [&](double t) { return expiration.Volume(t); }, 6.0,
+        FlowEngine::ExpiratoryPulseVolume(156), 0.0, 1);
+    SineBreath inspiration;
+    inspiration.volume = capacity * 0.9;
+    inspiration.duration = 2.5;
+    AppendIdealPulses(
+        samples, [&](double t) { return inspiration.Volume(t); }, 2.5,
+        FlowEngine::InspiratoryPulseVolume(145), 6.05, 0);
+    return samples;
+}
+
+PulseStream breathing(int breaths, double volume, double seconds)
+{
+    PulseStream samples;
+    SineBreath half;
+    half.volume = volume;
+    half.duration = seconds / 2;
+    for (int i = 0; i < breaths; ++i) {
+        AppendIdealPulses(
+            samples, [&](double t) { return half.Volume(t); }, half.duration,
+            FlowEngine::ExpiratoryPulseVolume(156), i * seconds + 0.01, 1);
+        AppendIdealPulses(
+            samples, [&](double t) { return half.Volume(t); }, half.duration,
+            FlowEngine::InspiratoryPulseVolume(145), i * seconds + half.duration + 0.01, 0);
+    }
+    return samples;
+}
+
+// A program folder holding one patient's day: `fvcTests` FVC tests, a VC and an MVV test.
+class BenchHome {
+  public:
+    explicit BenchHome(int fvcTests)
+    {
+        AppPaths::Init(m_dir.path(), m_dir.path());
+        Settings().Reset();
+        Settings().hospital = "Riverside Hospital";
+        m_db.Open(AppPaths::DatabaseFile());
+        PatientRecord patient;
+        patient.Name = "Bench Patient";
+        patient.Birthdate = QDate(1970, 1, 1);
+        patient.Height = 175;
+        patient.Weight = 72;
+        patient.Nation = 1;
+        m_id = CreatePatient(m_db, patient);
+        QDir().mkpath(AppPaths::PatientCaseFolder(m_id));
+        for (int i = 0; i < fvcTests; ++i) {
+            ManeuverResult r;
+            r.FVC = 4.2f + 0.05f * float(i);
+            r.FEV1 = 3.4f + 0.03f * float(i);
+            r.PEF = 8.5f;
+            add(kTestFvc, QString("%1 09:%2:00").arg(kDay).arg(10 + i), r,
+                forcedManoeuvre(r.FVC, r.PEF));
+        }
+        ManeuverResult vc;
+        vc.VC = 4.3f;
+        add(kTestVc, QString("%1 10:00:00").arg(kDay), vc, breathing(8, 0.6, 4.0));
+        ManeuverResult mvv;
+        mvv.MVV = 120.0f;
+        add(kTestMvv, QString("%1 10:30:00").arg(kDay), mvv, breathing(15, 1.5, 1.0));
+        DiagnosisRecord diagnosis;
+        diagnosis.Physician = "Dr. Bench";
+        diagnosis.Result = "Normal ventilatory function.";
+        SaveDiagnosis(DiagnosisFile(AppPaths::PatientCaseFolder(m_id), kDay), diagnosis);
+    }
+
+    Database& db() { return m_db; }
+    int id() const { return m_id; }
+    QString path(const QString& name) const { return m_dir.path() + '/' + name; }
+    static constexpr const char* kDay = "2026-08-01";
+
+  private:
+    void add(int type, const QString& time, ManeuverResult record, const PulseStream& samples)
+    {
+        const QString folder = AppPaths::PatientCaseFolder(m_id);
+        const QString name = QString("%1.dt").arg(NextTestNumber(folder));
+        SaveContext context;
+        context.testType = type;
+        context.expCoefficient = 156;
+        context.inspCoefficient = 145;
+        if (type == kTestFvc) {
+            for (const PulseSample& s : samples)
+                record.ExpCount += s.direction;
+            record.InspCount = int(samples.size()) - record.ExpCount;
+        }
+        const QByteArray trailer(type == kTestFvc  ? kAcceptanceSize
+                                 : type == kTestVc ? kTidalSummarySize
+                                                   : 0,
+                                 '\1');
+        QFile file(folder + '/' + name);
+        file.open(QIODevice::WriteOnly);
+        file.write(BuildTestFile(MakeHeader(context, name, time), record, samples.data(),
+                                 int(samples.size()), trailer));
+        file.close();
+        RegisterTest(m_db, m_id, name, time, record, type);
+    }
+
+    QTemporaryDir m_dir;
+    Database m_db;
+    int m_id = 0;
+};
+
+void BM_WriteThreePageReportPdf(benchmark::State& state)
+{
+    BenchHome home(3);
+    ReportData data;
+    LoadReportData(home.db(), home.id(), BenchHome::kDay, data);
+    PdfPrinterSettings settings;
+    settings.SetOutput(home.path("report.pdf"));
+    if (ReportPageCount(data) != 3)
+        state.SkipWithError("the day does not make three pages");
+    for (auto _ : state) {
+        QString error;
+        if (!WriteReportPdf(data, settings, &error))
+            state.SkipWithError(qPrintable(error));
+    }
+    state.counters["bytes"] = double(QFile(settings.output).size());
+}
+BENCHMARK(BM_WriteThreePageReportPdf)->Unit(benchmark::kMillisecond);
+
+void BM_LoadAndWriteThreePageReportPdf(benchmark::State& state)
+{
+    BenchHome home(3);
+    PdfPrinterSettings settings;
+    settings.SetOutput(home.path("report.pdf"));
+    for (auto _ : state) {
+        ReportData data;
+        LoadReportData(home.db(), home.id(), BenchHome::kDay, data);
+        WriteReportPdf(data, settings);
+    }
+}
+BENCHMARK(BM_LoadAndWriteThreePageReportPdf)->Unit(benchmark::kMillisecond);
+
+// One live repaint of a full list: geometry under the lock, then the strokes.
+void BM_LiveRepaint65000Points(benchmark::State& state)
+{
+    const int kind = int(state.range(0));
+    // Breaths of 2 s, half out and half in, as a turbine reports them: flows
+    // rise and fall like a sine, about two slots per pulse.
+    CurvePointList list;
+    for (int i = 0; i < 65000; ++i) {
+        const double phase = double(i % 500) / 500.0;
+        const float flow =
+            float(3.0 * std::sin(3.14159265 * (phase < 0.5 ? 2 * phase : 2 * phase - 1)));
+        list.Append({flow, 1 + i % 3, phase < 0.5 ? 1 : 0});
+    }
+    QImage image(800, 400, QImage::Format_ARGB32_Premultiplied);
+    CurvePlot plot(kind);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        plot.DrawLive(painter, QRectF(0, 0, 800, 400), list);
+    }
+}
+BENCHMARK(BM_LiveRepaint65000Points)
+    ->Arg(kCurveLiveFlowVolume)
+    ->Arg(kCurveLiveMvvVolumeTime)
+    ->Unit(benchmark::kMillisecond);
+
+// The main page's three panes (FVC, VC, MVV) of a day with 8 FVC tests, files already read.
+void BM_ThreeStoredPanesOfABusyDay(benchmark::State& state)
+{
+    BenchHome home(8);
+    ReportData data;
+    LoadReportData(home.db(), home.id(), BenchHome::kDay, data);
+    QImage image(1200, 350, QImage::Format_ARGB32_Premultiplied);
+    StoredPlotOptions options;
+    options.predicted = &data.predicted;
+    for (auto _ : state) {
+        QPainter painter(&image);
+        CurvePlot(kCurveFvcResult).DrawStored(painter, QRectF(0, 0, 400, 350), data.fvc, options);
+        CurvePlot(kCurveVcResult).DrawStored(painter, QRectF(400, 0, 400, 350), data.vc, options);
+        CurvePlot(kCurveMvvResult).DrawStored(painter, QRectF(800, 0, 400, 350), data.mvv, options);
+    }
+}
+BENCHMARK(BM_ThreeStoredPanesOfABusyDay)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

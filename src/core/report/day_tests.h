@@ -1,0 +1,27 @@
+#pragma once
+// Whole test files of one patient, day and type, for the result tables, the
+// curves and the report (the case store gives the rows; the curves need the
+// pulse streams too).
+#include "measure/test_file_reader.h"
+
+#include <QString>
+
+#include <vector>
+
+class Database;
+
+// One stored test: its row's file name and the file taken apart.
+struct DayTest {
+    QString dataName;
+    TestFile file;
+};
+using DayTestList = std::vector<DayTest>;
+
+// The day's tests of `testType`, oldest first, each read whole from
+// Case/<ID>/<DataName>. Rows whose name is not <digits>.dt, whose file is
+// missing or unreadable, or whose file holds another type are left out.
+DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, int testType);
+
+// Every test of the patient and type, newest first as the trend query orders
+// them, header and record only; the same skipping rules.
+DayTestList LoadTestHeadsOfKind(Database& db, int patientId, int testType);

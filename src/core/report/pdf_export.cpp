@@ -1,0 +1,95 @@
+#include "pdf_export.h"
+
+#include "report/report_data.h"
+#include "report/report_page.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace {
+
+QString escapeXml(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+// Author, subject and keywords go into the document's XMP packet (the writer
+// has no fields of its own for them).
+QByteArray xmpMetadata(const PdfPrinterSettings& s)
+{
+    QString xmp = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>"
+                  "<x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+                  "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+                  "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/' "
+                  "xmlns:pdf='http://ns.adobe.com/pdf/1.3/'>";
+    xmp += "<dc:title><rdf:Alt><rdf:li xml:lang='x-default'>" + escapeXml(s.title) +
+           "</rdf:li></rdf:Alt></dc:title>";
+    xmp +=
+        "<dc:creator><rdf:Seq><rdf:li>" + escapeXml(s.author) + "</rdf:li></rdf:Seq></dc:creator>";
+    xmp += "<dc:description><rdf:Alt><rdf:li xml:lang='x-default'>" + escapeXml(s.subject) +
+           "</rdf:li></rdf:Alt></dc:description>";
+    xmp += "<pdf:Keywords>" + escapeXml(s.keywords) + "</pdf:Keywords>";
+    xmp += "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
+    return xmp.toUtf8();
+}
+
+} // namespace
+
+bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePainter& paint,
+              QString* error)
+{
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (settings.output.isEmpty())
+        return fail("no output file");
+    if (QFileInfo::exists(settings.output) && !QFile::remove(settings.output))
+        return fail("cannot remove the existing file " + settings.output);
+    if (pageCount < 1)
+        return fail("nothing to write");
+
+    // Written under a temporary name and renamed into place: the file appears
+    // whole or not at all.
+    QSaveFile file(settings.output);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail("cannot create " + settings.output + ": " + file.errorString());
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(settings.resolution);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(settings.title);
+        writer.setCreator(settings.author);
+        writer.setDocumentXmpMetadata(xmpMetadata(settings));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return fail("cannot start the PDF writer");
+        const QRectF page(QPointF(0, 0), QSizeF(writer.width(), writer.height()));
+        for (int i = 1; i <= pageCount; ++i) {
+            if (i > 1)
+                writer.newPage();
+            paint(painter, page, i);
+        }
+        painter.end();
+    }
+    if (!file.commit())
+        return fail("cannot write " + settings.output + ": " + file.errorString());
+    return true;
+}
+
+bool WriteReportPdf(const ReportData& data, const PdfPrinterSettings& settings, QString* error)
+{
+    return WritePdf(
+        settings, ReportPageCount(data),
+        [&](QPainter& painter, const QRectF& page, int number) {
+            PaintReportPage(painter, page, data, number);
+        },
+        error);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Everything the printed report of one patient's day shows, gathered once
+// before painting (the painter itself touches no database and no file).
+#include "records/diagnosis.h"
+#include "records/patient_record.h"
+#include "report/day_tests.h"
+
+#include <QString>
+
+#include <vector>
+
+class Database;
+
+struct ReportData {
+    PatientRecord patient;
+    QString nationName;
+    QString day; // "YYYY-MM-DD"
+    ManeuverResult predicted;
+    DayTestList fvc;
+    DayTestList vc;
+    DayTestList mvv;
+    DiagnosisRecord diagnosis;
+    bool singleLoop = false; // draw only the best test's curve
+
+    bool HasFvc() const { return !fvc.empty(); }
+    bool HasVc() const { return !vc.empty(); }
+    bool HasMvv() const { return !mvv.empty(); }
+    bool HasTests() const { return HasFvc() || HasVc() || HasMvv(); }
+};
+
+// Loads the patient, the predicted values, the day's tests of every type and
+// the day's diagnosis. False when the patient does not exist or the day is not
+// "YYYY-MM-DD".
+bool LoadReportData(Database& db, int patientId, const QString& day, ReportData& data);
+
+// 3 pages when FVC and VC tests exist, 1 when only MVV tests exist, otherwise 2.
+int ReportPageCount(bool hasFvc, bool hasVc, bool hasMvv);
+inline int ReportPageCount(const ReportData& data)
+{
+    return ReportPageCount(data.HasFvc(), data.HasVc(), data.HasMvv());
+}
+
+// The blocks of the report in the order the page plan puts them on a page.
+enum class ReportBlock {
+    Title,
+    Header,
+    Patient,
+    FvcTables,
+    FvcCurves,
+    VcTable,
+    VcCurve,
+    MvvTable,
+    MvvCurve,
+    Diagnosis
+};
+
+// The blocks of page `page` (1 first); a type without tests contributes nothing.
+std::vector<ReportBlock> ReportPageBlocks(bool hasFvc, bool hasVc, bool hasMvv, int page);

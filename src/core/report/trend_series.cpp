@@ -1,0 +1,321 @@
+#include "trend_series.h"
+
+#include "app/lang_text.h"
+#include "app/system_settings.h"
+#include "records/patient_record.h"
+#include "records/predicted_values.h"
+#include "report/report_page.h"
+#include "report/result_tables.h"
+
+#include <QFont>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QColor fromColorRef(ColorRef c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+std::array<double, 6> pairsOf(const ManeuverResult& r)
+{
+    return {r.PEF, r.FEV1, r.FVC, r.FEF25, r.FEF2575, r.FEF75};
+}
+
+void setFont(QPainter& painter, double size, bool bold = false)
+{
+    QFont font("Arial");
+    font.setPixelSize(std::max(1, int(std::lround(size))));
+    font.setBold(bold);
+    painter.setFont(font);
+}
+
+} // namespace
+
+QString TrendParameterName(int parameter)
+{
+    static const char* names[kTrendParameterCount] = {"FVC",   "FEV1",  "PEF",
+                                                      "FEF25", "FEF75", "FEF2575"};
+    return parameter >= 0 && parameter < kTrendParameterCount ? names[parameter] : "";
+}
+
+QString TrendParameterUnit(int parameter)
+{
+    return parameter == kTrendFvc || parameter == kTrendFev1 ? "L" : "L/S";
+}
+
+int TrendParameterFromName(const QString& name)
+{
+    QString key = name.trimmed().toUpper();
+    key.remove('-');
+    for (int p = 0; p < kTrendParameterCount; ++p)
+        if (key == TrendParameterName(p))
+            return p;
+    return -1;
+}
+
+QColor TrendParameterColor(int parameter)
+{
+    const SystemSettings& s = Settings();
+    switch (parameter) {
+    case kTrendFvc:
+        return fromColorRef(s.fvcColor);
+    case kTrendFev1:
+        return fromColorRef(s.fev1Color);
+    case kTrendFef75:
+        return fromColorRef(s.fef75Color);
+    case kTrendFef2575:
+        return fromColorRef(s.fef2575Color);
+    default:
+        return fromColorRef(s.fef50Color);
+    }
+}
+
+int TrendPairIndex(int parameter)
+{
+    switch (parameter) {
+    case kTrendPef:
+        return 0;
+    case kTrendFev1:
+        return 1;
+    case kTrendFef25:
+        return 3;
+    case kTrendFef2575:
+        return 4;
+    case kTrendFef75:
+        return 5;
+    default:
+        return 2;
+    }
+}
+
+std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst,
+                                      const ManeuverResult& predicted)
+{
+    std::vector<TrendTest> tests;
+    tests.reserve(newestFirst.size());
+    for (auto it = newestFirst.rbegin(); it != newestFirst.rend(); ++it) {
+        TrendTest test;
+        test.dataName = it->dataName;
+        const QByteArray time(it->file.header.testTime,
+                              int(qstrnlen(it->file.header.testTime, 32)));
+        test.time = QDateTime::fromString(QString::fromLatin1(time), "yyyy-MM-dd HH:mm:ss");
+        test.predicted = pairsOf(predicted);
+        test.measured = pairsOf(it->file.record);
+        tests.push_back(test);
+    }
+    return tests;
+}
+
+std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType)
+{
+    PatientRecord patient;
+    if (!LoadPatient(db, patientId, patient))
+        return {};
+    ManeuverResult predicted;
+    ComputePredictedValues(db, predicted, patient);
+    return MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
+}
+
+QString TrendSeries::Label(int i) const
+{
+    if (i < 0 || i >= int(points.size()))
+        return QString();
+    return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)),
+                             points[std::size_t(i)].measured,
+                             qPrintable(TrendParameterUnit(parameter)));
+}
+
+TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter)
+{
+    TrendSeries series;
+    series.parameter = parameter;
+    const int pair = TrendPairIndex(parameter);
+    for (const TrendTest& test : tests) {
+        series.predicted = test.predicted[std::size_t(pair)];
+        if (!test.time.isValid())
+            continue;
+        series.points.push_back(
+            {test.time, test.measured[std::size_t(pair)], test.predicted[std::size_t(pair)]});
+    }
+    return series;
+}
+
+QPointF TrendChart::Map(double x, double y) const
+{
+    return QPointF(area.left() + (x - xMin) / (xMax - xMin) * area.width(),
+                   area.bottom() - (y - yMin) / (yMax - yMin) * area.height());
+}
+
+TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize)
+{
+    TrendChart c;
+    c.rect = rect;
+    c.fontSize = fontSize > 0 ? fontSize
+                              : std::clamp(std::min(rect.width(), rect.height()) / 25.0, 6.0, 12.0);
+    const double f = c.fontSize;
+    c.area = QRectF(QPointF(rect.left() + 4 * f, rect.top() + 2.2 * f),
+                    QPointF(rect.right() - 2 * f, rect.bottom() - 3 * f));
+
+    // Time axis: the tests' span with half a day of room on each side.
+    const double day = 86400.0;
+    if (series.points.empty()) {
+        const double now = double(QDateTime::currentSecsSinceEpoch());
+        c.xMin = now - day;
+        c.xMax = now + day;
+    } else {
+        c.xMin = double(series.points.front().time.toSecsSinceEpoch()) - day / 2;
+        c.xMax = double(series.points.back().time.toSecsSinceEpoch()) + day / 2;
+    }
+    double top = std::max(series.predicted, 1.0);
+    for (const TrendPoint& p : series.points)
+        top = std::max(top, p.measured);
+    c.yMin = 0;
+    c.yMax = std::ceil(top * 1.2);
+    const double yStep = c.yMax <= 5 ? 0.5 : c.yMax <= 10 ? 1.0 : 2.0;
+
+    c.frame.addRect(c.area);
+    for (double y = yStep; y < c.yMax - 1e-9; y += yStep) {
+        c.grid.moveTo(c.Map(c.xMin, y));
+        c.grid.lineTo(c.Map(c.xMax, y));
+    }
+    for (double y = 0; y <= c.yMax + 1e-9; y += yStep)
+        c.labels.push_back({c.Map(c.xMin, y) - QPointF(0.4 * f, 0),
+                            QString::number(y, 'f', yStep < 1 ? 1 : 0),
+                            Qt::AlignRight | Qt::AlignVCenter});
+    c.labels.push_back({QPointF(c.area.left() - 0.4 * f, c.area.top() - 0.7 * f),
+                        "[" + TrendParameterUnit(series.parameter) + "]",
+                        Qt::AlignRight | Qt::AlignBottom});
+
+    if (series.predicted > 0) {
+        c.reference.moveTo(c.Map(c.xMin, series.predicted));
+        c.reference.lineTo(c.Map(c.xMax, series.predicted));
+    }
+    // Date labels under the points, thinned so that they do not overlap.
+    double lastLabelX = -1e9;
+    for (std::size_t i = 0; i < series.points.size(); ++i) {
+        const TrendPoint& p = series.points[i];
+        const QPointF at = c.Map(double(p.time.toSecsSinceEpoch()), p.measured);
+        if (i == 0)
+            c.measured.moveTo(at);
+        else
+            c.measured.lineTo(at);
+        c.marks.push_back(at);
+        if (at.x() - lastLabelX >= 6 * f) {
+            c.grid.moveTo(at.x(), c.area.top());
+            c.grid.lineTo(at.x(), c.area.bottom());
+            c.labels.push_back({QPointF(at.x(), c.area.bottom() + 0.3 * f),
+                                p.time.toString("yyyy-MM-dd"), Qt::AlignHCenter | Qt::AlignTop});
+            lastLabelX = at.x();
+        }
+    }
+    return c;
+}
+
+void PaintTrendChart(QPainter& painter, const TrendChart& c, int parameter)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const double f = c.fontSize;
+    painter.fillRect(c.area, fromColorRef(Settings().trendBkColor));
+    QPen gridPen(QColor(0xC8, 0xC8, 0xC8));
+    gridPen.setWidthF(f / 20);
+    painter.strokePath(c.grid, gridPen);
+    QPen framePen(Qt::black);
+    framePen.setWidthF(f / 12);
+    painter.strokePath(c.frame, framePen);
+    QPen referencePen(fromColorRef(Settings().refColor));
+    referencePen.setWidthF(f / 6);
+    referencePen.setStyle(Qt::DashLine);
+    painter.strokePath(c.reference, referencePen);
+    const QColor color = TrendParameterColor(parameter);
+    QPen seriesPen(color);
+    seriesPen.setWidthF(f / 6);
+    painter.strokePath(c.measured, seriesPen);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    for (const QPointF& m : c.marks)
+        painter.drawEllipse(m, 0.35 * f, 0.35 * f);
+    setFont(painter, f);
+    painter.setPen(Qt::black);
+    const double big = 1000 * f;
+    for (const TrendChart::Label& label : c.labels) {
+        QRectF box(label.pos.x() - big, label.pos.y() - big, 2 * big, 2 * big);
+        if (label.align & Qt::AlignRight)
+            box.moveRight(label.pos.x());
+        if (label.align & Qt::AlignTop)
+            box.moveTop(label.pos.y());
+        if (label.align & Qt::AlignBottom)
+            box.moveBottom(label.pos.y());
+        painter.drawText(box, label.align, label.text);
+    }
+    painter.restore();
+}
+
+void PaintTrendPage(QPainter& painter, const QRectF& pageRect, const TrendReport& report)
+{
+    if (pageRect.width() <= 0 || pageRect.height() <= 0)
+        return;
+    painter.save();
+    painter.translate(pageRect.topLeft());
+    const double scale = pageRect.width() / kReportSheetWidth;
+    painter.scale(scale, scale);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const double margin = 60, width = kReportSheetWidth - 2 * margin;
+    double y = 50;
+    auto text = [&](const QRectF& box, int flags, const QString& s, double size,
+                    bool bold = false) {
+        setFont(painter, size, bold);
+        painter.setPen(Qt::black);
+        painter.drawText(box, flags, s);
+    };
+    const QString separator =
+        Settings().language.compare("Chinese", Qt::CaseInsensitive) == 0 ? "" : " ";
+    const QString title = GetLangText("TREND CURVE", 176);
+    text(QRectF(margin, y, width, 44), Qt::AlignCenter,
+         Settings().hospital.isEmpty() ? title : Settings().hospital + separator + title, 26, true);
+    y += 56;
+    static const char* types[] = {"FVC", "VC", "MVV"};
+    const char* type = report.testType >= 0 && report.testType < 3 ? types[report.testType] : "";
+    text(QRectF(margin, y, width, 24), Qt::AlignLeft | Qt::AlignVCenter,
+         GetLangText("CASE", 104) + ' ' + report.patientNumber + "    " + GetLangText("CASE", 105) +
+             ' ' + report.patientName + "    " + QString(type) + " " + GetLangText("CASE", 1221) +
+             ": " + TrendParameterName(report.series.parameter),
+         14);
+    y += 34;
+
+    const TrendChart chart = BuildTrendChart(report.series, QRectF(margin, y, width, 460), 12);
+    PaintTrendChart(painter, chart, report.series.parameter);
+    y += 480;
+
+    // The points as a table: date, measured, predicted, percentage.
+    const double rowHeight = 21;
+    const QStringList headers = {GetLangText("REPORT", 185),
+                                 TrendParameterName(report.series.parameter),
+                                 GetLangText("CASE", 1201), GetLangText("CASE", 1212)};
+    auto row = [&](const QStringList& cells, bool header) {
+        if (header)
+            painter.fillRect(QRectF(margin, y, width, rowHeight), QColor(0xE8, 0xE8, 0xE8));
+        for (int c = 0; c < 4; ++c) {
+            const QRectF cell(margin + c * width / 4, y, width / 4, rowHeight);
+            QPen pen(QColor(0x90, 0x90, 0x90));
+            pen.setWidthF(0.8);
+            painter.setPen(pen);
+            painter.drawRect(cell);
+            text(cell, Qt::AlignCenter, cells.value(c), 12, header);
+        }
+        y += rowHeight;
+    };
+    row(headers, true);
+    const double bottom = pageRect.height() / scale - 60;
+    for (int i = int(report.series.points.size()) - 1; i >= 0 && y + rowHeight <= bottom; --i) {
+        const TrendPoint& p = report.series.points[std::size_t(i)];
+        row({p.time.toString("yyyy-MM-dd HH:mm"), FormatValue(p.measured), FormatValue(p.predicted),
+             FormatPercent(p.measured, p.predicted)},
+            false);
+    }
+    painter.restore();
+}

@@ -1,0 +1,167 @@
+#include "report/pdf_export.h"
+#include "report/report_data.h"
+#include "report/report_page.h"
+
+#include "app/system_settings.h"
+#include "report_fixture.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using B = ReportBlock;
+
+ManeuverResult vcRecord(float vc)
+{
+    ManeuverResult r;
+    r.VC = vc;
+    r.IC = vc * 0.6f;
+    r.ERV = vc * 0.4f;
+    r.TV = 0.55f;
+    r.MV = 7.7f;
+    r.RR = 14;
+    return r;
+}
+
+ManeuverResult mvvRecord(float mvv)
+{
+    ManeuverResult r;
+    r.MVV = mvv;
+    return r;
+}
+
+// Share of the image's pixels that are not white.
+double inked(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                ++count;
+    return double(count) / ((image.width() / 2) * (image.height() / 2));
+}
+
+} // namespace
+
+TEST(ReportPagePlan, PagesAndBlocksForEachMixOfTestTypes)
+{
+    EXPECT_EQ(ReportPageCount(true, true, false), 3);
+    EXPECT_EQ(ReportPageCount(true, true, true), 3);
+    EXPECT_EQ(ReportPageCount(false, false, true), 1);
+    EXPECT_EQ(ReportPageCount(true, false, false), 2);
+    EXPECT_EQ(ReportPageCount(true, false, true), 2);
+    EXPECT_EQ(ReportPageCount(false, true, true), 2);
+
+    const std::vector<B> head = {B::Title, B::Header, B::Patient};
+    auto with = [&](std::vector<B> blocks) {
+        blocks.insert(blocks.begin(), head.begin(), head.end());
+        return blocks;
+    };
+    // Everything: FVC tables; FVC curves and the VC table alone; VC curve, MVV, diagnosis.
+    EXPECT_EQ(ReportPageBlocks(true, true, true, 1), with({B::FvcTables}));
+    EXPECT_EQ(ReportPageBlocks(true, true, true, 2), (std::vector<B>{B::FvcCurves, B::VcTable}));
+    EXPECT_EQ(ReportPageBlocks(true, true, true, 3),
+              (std::vector<B>{B::VcCurve, B::MvvTable, B::MvvCurve, B::Diagnosis}));
+    EXPECT_EQ(ReportPageBlocks(true, true, false, 3), (std::vector<B>{B::VcCurve, B::Diagnosis}));
+    // FVC and MVV.
+    EXPECT_EQ(ReportPageBlocks(true, false, true, 2),
+              (std::vector<B>{B::FvcCurves, B::MvvTable, B::MvvCurve, B::Diagnosis}));
+    // VC only, VC and MVV.
+    EXPECT_EQ(ReportPageBlocks(false, true, false, 1), with({B::VcTable, B::VcCurve}));
+    EXPECT_EQ(ReportPageBlocks(false, true, false, 2), (std::vector<B>{B::Diagnosis}));
+    EXPECT_EQ(ReportPageBlocks(false, true, true, 2),
+              (std::vector<B>{B::MvvTable, B::MvvCurve, B::Diagnosis}));
+    // MVV only: one page with all of it.
+    EXPECT_EQ(ReportPageBlocks(false, false, true, 1),
+              with({B::MvvTable, B::MvvCurve, B::Diagnosis}));
+    EXPECT_TRUE(ReportPageBlocks(false, false, true, 2).empty());
+    EXPECT_TRUE(ReportPageBlocks(true, true, true, 0).empty());
+}
+
+TEST(ReportTitle, HospitalJoinedByLanguage)
+{
+    Settings().hospital = "St. Mary's";
+    Settings().language = "English";
+    EXPECT_EQ(ReportTitle(), "St. Mary's TAV Spirometer Report");
+    Settings().language = "chinese"; // letter case ignored
+    EXPECT_TRUE(ReportTitle().startsWith("St. Mary's") && !ReportTitle().startsWith("St. Mary's "));
+    Settings().Reset();
+}
+
+TEST_F(ReportTest, DayDataDecidesThePageCount)
+{
+    addTest(kTestMvv, "2026-05-04 11:00:00", mvvRecord(101.0f), TidalPulses(6, 1.2));
+    addTest(kTestMvv, "2026-05-04 11:05:00", mvvRecord(96.0f), TidalPulses(6, 1.1));
+    ReportData data;
+    ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-04", data));
+    EXPECT_EQ(data.mvv.size(), 2u);
+    EXPECT_EQ(ReportPageCount(data), 1);
+    EXPECT_EQ(data.patient.Name, "Anna O'Brien");
+    EXPECT_GT(data.predicted.FVC, 0); // the patient's predicted values came along
+
+    addTest(kTestFvc, "2026-05-05 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f), FvcPulses(3.9, 7.0));
+    const QString vc = addTest(kTestVc, "2026-05-05 09:20:00", vcRecord(4.0f), TidalPulses(5, 0.6));
+    ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-05", data));
+    EXPECT_EQ(ReportPageCount(data), 3);
+
+    // A test whose file is gone is left out, and with it the pages it would need.
+    QFile::remove(home.path("Case/" + QString::number(patientId) + "/" + vc));
+    ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-05", data));
+    EXPECT_TRUE(data.vc.empty());
+    EXPECT_EQ(ReportPageCount(data), 2);
+
+    EXPECT_FALSE(LoadReportData(db, patientId + 1, "2026-05-05", data)); // no such patient
+    EXPECT_FALSE(LoadReportData(db, patientId, "2026-5-5", data));
+}
+
+TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
+{
+    const QString day = "2026-06-10";
+    addTest(kTestFvc, day + " 09:00:00", fvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
+    addTest(kTestFvc, day + " 09:04:00", fvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
+    addTest(kTestVc, day + " 09:20:00", vcRecord(4.1f), TidalPulses(5, 0.6));
+    addTest(kTestMvv, day + " 09:40:00", mvvRecord(118.0f), TidalPulses(7, 1.4));
+    DiagnosisRecord diagnosis;
+    diagnosis.Physician = "Dr. Vance";
+    diagnosis.Result = "Normal ventilatory function.";
+    ASSERT_TRUE(
+        SaveDiagnosis(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), day), diagnosis));
+
+    ReportData data;
+    ASSERT_TRUE(LoadReportData(db, patientId, day, data));
+    ASSERT_EQ(ReportPageCount(data), 3);
+    EXPECT_EQ(data.diagnosis.Result, diagnosis.Result);
+    for (int page = 1; page <= 3; ++page) {
+        QImage image(420, 594, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        PaintReportPage(painter, QRectF(0, 0, 420, 594), data, page);
+        painter.end();
+        EXPECT_GT(inked(image), 0.01) << "page " << page;
+    }
+
+    // An existing file is replaced, never appended to or kept.
+    const QString out = home.path("report.pdf");
+    home.write("report.pdf", QByteArray("old contents that must go"));
+    PdfPrinterSettings settings;
+    settings.SetOutput(out);
+    settings.title = ReportTitle();
+    QString error;
+    ASSERT_TRUE(WriteReportPdf(data, settings, &error)) << error.toStdString();
+    const QByteArray pdf = home.read("report.pdf");
+    EXPECT_TRUE(pdf.startsWith("%PDF"));
+    EXPECT_FALSE(pdf.contains("old contents"));
+    EXPECT_TRUE(pdf.contains("/FontFile2") || pdf.contains("/FontFile3")); // embedded fonts
+    EXPECT_FALSE(pdf.contains("/Subtype /Image")); // no raster picture of a page
+    EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "),
+              3);
+    if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_PDF"))
+        QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_PDF"));
+
+    settings.SetOutput(home.path("missing-folder/report.pdf"));
+    EXPECT_FALSE(WriteReportPdf(data, settings, &error));
+    EXPECT_FALSE(error.isEmpty());
+}

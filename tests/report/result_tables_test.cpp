@@ -1,0 +1,221 @@
+#include "report/result_tables.h"
+
+#include "report_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ManeuverResult fvc(float fvcValue, float fev1, float pef, float fef25)
+{
+    ManeuverResult r;
+    r.FVC = fvcValue;
+    r.FEV1 = fev1;
+    r.PEF = pef;
+    r.FEF25 = fef25;
+    r.FEF50 = fef25 / 2;
+    r.FEV1_FVC = fev1 / fvcValue * 100;
+    r.ELA = 51;
+    r.EVOL = 140;
+    return r;
+}
+
+ManeuverResult fullPrediction()
+{
+    ManeuverResult p;
+    p.FVC = 4.0f;
+    p.FEV1 = 3.2f;
+    p.FEV1_VC = 78.0f;
+    p.FEV1_FVC = 80.0f;
+    p.FEF2575 = 3.5f;
+    p.PEF = 7.6f;
+    p.FEF25 = 6.0f;
+    p.ELA = 49;
+    return p;
+}
+
+const ResultRow& row(const ResultsList& list, const QString& name)
+{
+    for (const ResultRow& r : list.rows)
+        if (r.name == name)
+            return r;
+    static const ResultRow none;
+    ADD_FAILURE() << "no row " << name.toStdString();
+    return none;
+}
+
+} // namespace
+
+TEST(FvcBest, LargestFvcAndLargestFev1FromDifferentTestsWithTheOtherValuesFromTheLargestSum)
+{
+    // Test 1 has the largest FVC, test 2 the largest FEV1 and the larger FVC+FEV1.
+    const ManeuverList tests = {fvc(4.80f, 3.50f, 8.0f, 6.1f), fvc(4.60f, 3.90f, 9.5f, 7.2f)};
+    const FvcBest best = ComputeFvcBest(tests);
+    ASSERT_TRUE(best.valid);
+    EXPECT_EQ(best.maxFvcIndex, 0);
+    EXPECT_EQ(best.maxFev1Index, 1);
+    EXPECT_EQ(best.bestIndex, 1);
+    EXPECT_FLOAT_EQ(best.record.FVC, 4.80f);
+    EXPECT_FLOAT_EQ(best.record.FEV1, 3.90f);
+    EXPECT_NEAR(best.record.FEV1_FVC, 3.90 / 4.80 * 100, 1e-4);
+    EXPECT_FLOAT_EQ(best.record.PEF, 9.5f); // from the larger FVC+FEV1
+    EXPECT_FLOAT_EQ(best.record.FEF25, 7.2f);
+    EXPECT_FLOAT_EQ(best.record.FEF50, 3.6f);
+
+    const ResultsList list = MakeResultsList(kTestFvc, tests, fullPrediction());
+    EXPECT_EQ(row(list, "FVC").best, "4.80");
+    EXPECT_EQ(row(list, "FEV1").best, "3.90");
+    EXPECT_EQ(row(list, "FEV1/FVC").best, "81.25");
+    EXPECT_EQ(row(list, "PEF").best, "9.50");
+    EXPECT_EQ(row(list, "FEF25").best, "7.20");
+    EXPECT_EQ(row(list, "FVC").tests, QStringList({"4.80", "4.60"}));
+
+    const BestValueBox box = MakeBestValueBox(best, fullPrediction());
+    EXPECT_EQ(box.values, (std::array<QString, 4>{"4.80", "3.90", "9.50", "81.25"}));
+    EXPECT_EQ(box.percents, (std::array<QString, 4>{"120%", "122%", "125%", "102%"}));
+
+    EXPECT_FALSE(ComputeFvcBest({}).valid); // a day without tests keeps its tables empty
+    EXPECT_TRUE(MakeResultsList(kTestFvc, {}, fullPrediction()).rows.empty());
+}
+
+TEST(FvcBest, TiesGoToTheEarlierTestAtTheRowsTwoDecimals)
+{
+    // 4.801 and 4.799 are both 4.80 in their rows: the first test keeps the lead.
+    const ManeuverList tests = {fvc(4.799f, 3.601f, 8, 6), fvc(4.801f, 3.599f, 9, 7)};
+    const FvcBest best = ComputeFvcBest(tests);
+    EXPECT_EQ(best.maxFvcIndex, 0);
+    EXPECT_EQ(best.maxFev1Index, 0);
+    EXPECT_EQ(best.bestIndex, 0);
+}
+
+TEST(BestValueBox, PercentagesOnlyWhenEveryPredictedValueIsThere)
+{
+    const FvcBest best = ComputeFvcBest({fvc(4.0f, 3.0f, 8.0f, 6.0f)});
+    for (float ManeuverResult::*field :
+         {&ManeuverResult::FVC, &ManeuverResult::FEV1, &ManeuverResult::FEV1_VC,
+          &ManeuverResult::FEF2575, &ManeuverResult::PEF}) {
+        ManeuverResult predicted = fullPrediction();
+        predicted.*field = 0;
+        const BestValueBox box = MakeBestValueBox(best, predicted);
+        EXPECT_EQ(box.values[0], "4.00");
+        EXPECT_EQ(box.values[3], "75.00");
+        for (const QString& percent : box.percents)
+            EXPECT_TRUE(percent.isEmpty());
+    }
+    EXPECT_EQ(MakeBestValueBox(best, fullPrediction()).percents[0], "100%");
+}
+
+TEST(ResultsList, OneTestGivesABestColumnEqualToItsOwnColumn)
+{
+    ManeuverResult only = fvc(3.75f, 2.95f, 7.25f, 5.5f);
+    only.FET = 6.25f;
+    only.MVV = 103.25f;
+    const ResultsList list = MakeResultsList(kTestFvc, {only}, fullPrediction());
+    ASSERT_EQ(list.rows.size(), 19u);
+    EXPECT_EQ(list.headers.size(), 7);
+    EXPECT_EQ(list.headers.first(), "");
+    EXPECT_EQ(list.headers.last(), "#1");
+    EXPECT_EQ(list.firstTestColumn, 6);
+    for (const ResultRow& r : list.rows) {
+        ASSERT_EQ(r.tests.size(), 1) << r.name.toStdString();
+        EXPECT_EQ(r.best, r.tests[0]) << r.name.toStdString();
+    }
+    // Whole numbers for the lung age and the back-extrapolated volume.
+    EXPECT_EQ(row(list, "ELA").best, "51");
+    EXPECT_EQ(row(list, "EVOL").best, "140");
+    EXPECT_EQ(row(list, "EVOL").unit, " ml");
+    EXPECT_EQ(row(list, "ELA").predicted, "49"); // ELA has a predicted value, no percentage
+    EXPECT_TRUE(row(list, "ELA").percent.isEmpty());
+    EXPECT_TRUE(row(list, "EVOL").predicted.isEmpty());
+    EXPECT_EQ(row(list, "PEF").unit, " L/S");
+    EXPECT_EQ(row(list, "FVC").percent, "94%");
+    // A predicted value of zero gives no percentage rather than "inf%".
+    EXPECT_TRUE(row(list, "FIVC").percent.isEmpty());
+}
+
+TEST(ResultsList, VcAndMvvRowsAndColumns)
+{
+    ManeuverResult a, b;
+    a.VC = 3.9f;
+    a.IC = 2.5f;
+    a.MV = 8.4f;
+    a.RR = 14.0f;
+    a.tI_ttot = 0.41f;
+    b.VC = 4.2f;
+    b.IC = 2.7f;
+    b.MV = 9.0f;
+    ManeuverResult predicted;
+    predicted.VC = 4.0f;
+    predicted.IC = 2.0f;
+    predicted.TV = 0.5f; // given, but the list shows no predicted TV
+    const ResultsList vc = MakeResultsList(kTestVc, {a, b}, predicted);
+    ASSERT_EQ(vc.rows.size(), 13u);
+    EXPECT_EQ(vc.headers.size(), 7); // no best column
+    EXPECT_EQ(vc.headers.mid(5), QStringList({"#1", "#2"}));
+    EXPECT_EQ(row(vc, "VC").percent, "105%"); // of the larger VC
+    EXPECT_EQ(row(vc, "IC").percent, "135%");
+    EXPECT_EQ(row(vc, "VE").tests, QStringList({"8.40", "9.00"}));
+    EXPECT_EQ(row(vc, "VE").unit, " L/min");
+    EXPECT_EQ(row(vc, "RR").unit, " Times/min");
+    EXPECT_TRUE(row(vc, "TV").predicted.isEmpty());
+    EXPECT_TRUE(row(vc, "tI/ttot").unit.isEmpty());
+    for (const char* name : {"VC", "IC", "ERV", "IRV", "EVC", "IVC", "RR"})
+        EXPECT_FALSE(row(vc, name).predicted.isEmpty()) << name;
+
+    ManeuverResult m1, m2;
+    m1.MVV = 120.5f;
+    m2.MVV = 98.0f;
+    predicted.MVV = 100.0f;
+    const ResultsList mvv = MakeResultsList(kTestMvv, {m1, m2}, predicted);
+    ASSERT_EQ(mvv.rows.size(), 1u);
+    EXPECT_EQ(mvv.rows[0].unit, "L/min");
+    EXPECT_EQ(mvv.rows[0].predicted, "100.00");
+    EXPECT_EQ(mvv.rows[0].percent, "121%");
+
+    EXPECT_EQ(BestTestIndex(kTestVc, {a, b}), 1);
+    EXPECT_EQ(BestTestIndex(kTestMvv, {m1, m2}), 0);
+    EXPECT_EQ(BestTestIndex(kTestFvc, {}), -1);
+}
+
+TEST(ReportTables, PrintedFvcTablesTakeTheBestLoop)
+{
+    const ManeuverList tests = {fvc(4.80f, 3.50f, 8.0f, 6.1f), fvc(4.60f, 3.90f, 9.5f, 7.2f),
+                                fvc(4.10f, 3.20f, 7.0f, 5.0f)};
+    const FvcBest best = ComputeFvcBest(tests);
+    const ReportTable all = FvcBestTable(best, fullPrediction());
+    EXPECT_EQ(all.title, "Best value from all loops");
+    ASSERT_EQ(all.rows.size(), 4u);
+    EXPECT_EQ(all.rows[0], QStringList({"FVC", "L", "4.00", "4.80", "120%"}));
+    EXPECT_EQ(all.rows[3][3], "9.50");
+
+    const ReportTable loop = FvcBestLoopTable(best, fullPrediction());
+    EXPECT_EQ(loop.title, "Values from best loop");
+    EXPECT_EQ(loop.headers[3], "#Best2");
+    ASSERT_EQ(loop.rows.size(), 16u);
+    EXPECT_EQ(loop.rows[5][0], "ELA");
+    EXPECT_EQ(loop.rows[5][1], "Year");
+    EXPECT_EQ(loop.rows[7], QStringList({"FEF25", "L/S", "6.00", "7.20", "120%"}));
+    EXPECT_EQ(loop.rows[10][1], "ML");
+
+    ManeuverResult m;
+    m.MVV = 88.0f;
+    const ReportTable mvv = MvvReportTable(m, 0, ManeuverResult());
+    EXPECT_EQ(mvv.title, "MVV Test");
+    EXPECT_EQ(mvv.rows[0], QStringList({"MVV", "L/min", "0.00", "88.00", ""}));
+}
+
+TEST_F(ReportTest, QualityLinesFollowTheShownTestAndTheDay)
+{
+    addTest(kTestFvc, "2026-04-01 09:00:00", fvcRecord(4.50f, 3.60f, 8.0f), FvcPulses(4.5, 8.0));
+    addTest(kTestFvc, "2026-04-01 09:03:00", fvcRecord(4.52f, 3.62f, 8.1f), FvcPulses(4.5, 8.1));
+    addTest(kTestFvc, "2026-04-01 09:06:00", fvcRecord(4.48f, 3.58f, 8.05f), FvcPulses(4.5, 8.05));
+    const DayTestList tests = LoadDayTestFiles(db, patientId, "2026-04-01", kTestFvc);
+    ASSERT_EQ(tests.size(), 3u);
+    const QualityLines lines = DayQualityLines(tests, 1);
+    RepeatabilityFlags flags{};
+    Repeatability(RecordsOf(tests), flags);
+    const QualityLines expected = QualityTexts(tests[1].file.acceptance, flags);
+    EXPECT_EQ(lines.repeatability, expected.repeatability);
+    EXPECT_EQ(lines.acceptability, expected.acceptability);
+    EXPECT_FALSE(lines.repeatability.isEmpty());
+}
