@@ -3,7 +3,7 @@
 // the sliding volume-time pane.
 #include "report_gui_fixture.h"
 
-#include "report/stored_curve_view.h"
+#include "measure/curve_plot_widget.h"
 #include "report/tava_dlg.h"
 
 #include <QFile>
@@ -167,7 +167,7 @@ TEST_F(ResultsPageTest, VolumeTimePaneSlidesOverTheQualityTexts)
     CTAVADlg* results = openResults("2026-03-04", kTestFvc);
     shell->resize(1200, 800);
     QApplication::processEvents();
-    auto* volumeTime = child<CStoredCurveView>(shell.get(), "volumeTime");
+    auto* volumeTime = child<CCurvePlotWidget>(shell.get(), "volumeTime");
     auto* quality = child<QWidget>(shell.get(), "quality");
     auto* diagnose = child(shell.get(), "diagnose");
     EXPECT_FALSE(volumeTime->isVisible());
@@ -181,7 +181,7 @@ TEST_F(ResultsPageTest, VolumeTimePaneSlidesOverTheQualityTexts)
     EXPECT_TRUE(volumeTime->isVisible());
     EXPECT_GT(volumeTime->width(), 100);
     EXPECT_EQ(volumeTime->View(), CurveView::VolumeTime);
-    EXPECT_EQ(volumeTime->CurveCount(), 1);
+    EXPECT_EQ(volumeTime->Curves().size(), 1u);
     screenshot(shell.get(), "results_volume_time");
 
     click(shell.get(), "volumeTimeToggle");
@@ -196,13 +196,15 @@ TEST_F(ResultsPageTest, SingleLoopButtonTogglesTheSharedFlagAndThePanes)
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     storeFvc("2026-03-04 09:05:00", 4.20f, 3.30f, 7.80f);
     openResults("2026-03-04", kTestFvc);
-    auto* flowVolume = child<CStoredCurveView>(shell.get(), "flowVolume");
-    EXPECT_FALSE(flowVolume->Options().singleLoop);
+    auto* flowVolume = child<CCurvePlotWidget>(shell.get(), "flowVolume");
     EXPECT_EQ(flowVolume->Kind(), kCurveFvcResult);
+    EXPECT_EQ(flowVolume->View(), CurveView::FlowVolume);
+    EXPECT_EQ(flowVolume->Curves().size(), 2u);
     click(shell.get(), "singleLoop");
     EXPECT_EQ(shell->SingleLoopDisplay(), 1);
-    EXPECT_TRUE(flowVolume->Options().singleLoop);
-    EXPECT_EQ(flowVolume->Options().shownIndex, 1);
+    ASSERT_EQ(flowVolume->Curves().size(), 1u);
+    EXPECT_EQ(flowVolume->Curves()[0].number, 2) << "the shown (best) test";
     click(shell.get(), "singleLoop");
     EXPECT_EQ(shell->SingleLoopDisplay(), 0);
+    EXPECT_EQ(flowVolume->Curves().size(), 2u);
 }

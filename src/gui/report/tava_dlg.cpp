@@ -6,13 +6,13 @@
 #include "app/main_shell_dlg.h"
 #include "app/show_message.h"
 #include "app/system_settings.h"
+#include "measure/curve_plot_widget.h"
 #include "records/case_store.h"
 #include "records/database.h"
 #include "records/diagnose_dlg.h"
 #include "records/diagnosis.h"
 #include "records/patient_record.h"
 #include "report/result_tables.h"
-#include "stored_curve_view.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -81,13 +81,8 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_list->verticalHeader()->hide();
     m_list->setColumnHidden(0, true);
 
-    m_flowVolume = new CStoredCurveView(this);
-    m_flowVolume->setObjectName("flowVolume");
-    m_volumeTime = new CStoredCurveView(this);
-    m_volumeTime->setObjectName("volumeTime");
-    m_volumeTime->setMaximumWidth(0);
-    m_volumeTime->hide();
-    m_slide = new QPropertyAnimation(m_volumeTime, "maximumWidth", this);
+    m_slide = new QPropertyAnimation(this);
+    m_slide->setPropertyName("maximumWidth");
     m_slide->setDuration(kSlideMs);
 
     m_quality = new QWidget(this);
@@ -125,10 +120,9 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     auto* tables = new QHBoxLayout;
     tables->addWidget(m_bestBox);
     tables->addWidget(m_list, 1);
-    auto* panes = new QHBoxLayout;
-    panes->addWidget(m_flowVolume, 1);
-    panes->addWidget(m_volumeTime, 1);
-    panes->addWidget(m_quality, 1);
+    m_panes = new QHBoxLayout;
+    makePanes(storedKind(Shell()->CurrentTestType()));
+    m_panes->addWidget(m_quality, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop,
                            m_volumeTimeToggle, m_diagnose, m_delete, m_print})
@@ -138,7 +132,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(tables, 2);
-    layout->addLayout(panes, 3);
+    layout->addLayout(m_panes, 3);
     layout->addLayout(buttons);
 
     connect(m_exit, &QPushButton::clicked, this, &CTAVADlg::OnCancel);
@@ -172,8 +166,6 @@ void CTAVADlg::ApplyTexts()
     m_diagnose->setText(GetLangText("CASE", 1268));
     m_repeatabilityTitle->setText(GetLangText("CASE", 1332));
     m_acceptabilityTitle->setText(GetLangText("CASE", 1267));
-    m_flowVolume->SetTitle("V-L");
-    m_volumeTime->SetTitle("V-T");
     m_delete->setToolTip(GetLangText("Tooltip", 119));
     m_singleLoop->setToolTip(GetLangText("Tooltip", 1227));
     if (m_dayTests)
@@ -194,9 +186,9 @@ void CTAVADlg::Reload()
     fillList();
     fillBestBox();
     fillQuality();
-    const int kind = storedKind(type);
-    m_flowVolume->SetTests(kind, DefaultView(kind), m_dayTests);
-    m_volumeTime->SetTests(kind, CurveView::VolumeTime, m_dayTests);
+    makePanes(storedKind(type));
+    m_flowVolume->SetTests(*m_dayTests);
+    m_volumeTime->SetTests(*m_dayTests);
     updatePanes();
 
     DiagnosisRecord& diagnosis = Shell()->Diagnosis();
@@ -271,6 +263,30 @@ void CTAVADlg::updatePanes()
     if (m_shown >= 0 && m_list->rowCount() > 0)
         m_list->setCurrentCell(m_list->currentRow() < 0 ? 0 : m_list->currentRow(),
                                m_firstTestColumn + m_shown);
+}
+
+// The panes are plots of the day's test type: made again when the type changes.
+void CTAVADlg::makePanes(int kind)
+{
+    if (m_flowVolume && m_flowVolume->Kind() == kind)
+        return;
+    const bool volumeTimeShown = m_volumeTimeShown;
+    delete m_flowVolume;
+    delete m_volumeTime;
+    m_flowVolume = new CCurvePlotWidget(kind, this);
+    m_flowVolume->setObjectName("flowVolume");
+    m_flowVolume->setToolTip("V-L");
+    m_flowVolume->SetView(DefaultView(kind));
+    m_volumeTime = new CCurvePlotWidget(kind, this);
+    m_volumeTime->setObjectName("volumeTime");
+    m_volumeTime->setToolTip("V-T");
+    m_volumeTime->SetView(CurveView::VolumeTime);
+    m_volumeTime->setMaximumWidth(volumeTimeShown ? QWIDGETSIZE_MAX : 0);
+    m_volumeTime->setVisible(volumeTimeShown);
+    m_panes->insertWidget(0, m_flowVolume, 1);
+    m_panes->insertWidget(1, m_volumeTime, 1);
+    m_slide->stop();
+    m_slide->setTargetObject(m_volumeTime);
 }
 
 void CTAVADlg::ShowTest(int index)

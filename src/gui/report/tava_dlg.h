@@ -4,7 +4,8 @@
 
 #include <memory>
 
-class CStoredCurveView;
+class CCurvePlotWidget;
+class QHBoxLayout;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -36,6 +37,7 @@ class CTAVADlg : public CPage {
     void fillBestBox();
     void fillQuality();
     void updatePanes();
+    void makePanes(int kind);
     void onDateChosen();
     void onTest(int testType);
     void onDelete();
@@ -57,8 +59,9 @@ class CTAVADlg : public CPage {
     QLabel* m_bestValues[4] = {};            // 1173-1176
     QLabel* m_bestPercents[4] = {};          // 1177-1180
     QTableWidget* m_list = nullptr;          // 1002
-    CStoredCurveView* m_flowVolume = nullptr; // 1164
-    CStoredCurveView* m_volumeTime = nullptr; // 1184
+    CCurvePlotWidget* m_flowVolume = nullptr; // 1164
+    CCurvePlotWidget* m_volumeTime = nullptr; // 1184
+    QHBoxLayout* m_panes = nullptr;
     QPropertyAnimation* m_slide = nullptr;
     QWidget* m_quality = nullptr;            // 1221, 1223, 1224, 1225, 1230
     QLabel* m_repeatabilityTitle = nullptr;  // 1221

@@ -7,6 +7,7 @@
 
 namespace {
 constexpr double kPickRadius = 8.0;
+constexpr double kFontSize = 11.0; // labels keep their size when the chart is zoomed
 }
 
 CTrendChartView::CTrendChartView(QWidget* parent) : QWidget(parent)
@@ -49,7 +50,7 @@ void CTrendChartView::SetOffset(int x, int y)
 TrendChart CTrendChartView::chart() const
 {
     const QRectF whole(-m_offsetX, -m_offsetY, width() * m_zoomX, height() * m_zoomY);
-    return BuildTrendChart(m_series, whole, font().pointSizeF() > 0 ? 11 : 0);
+    return BuildTrendChart(m_series, whole, kFontSize);
 }
 
 QPointF CTrendChartView::PointPosition(int i) const
