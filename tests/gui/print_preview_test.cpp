@@ -3,6 +3,7 @@
 #include "report_gui_fixture.h"
 
 #include "records/diagnose_dlg.h"
+#include "records/diagnosis.h"
 #include "report/main_frame.h"
 #include "report/pdf_wait_dlg.h"
 #include "report/tava_dlg.h"
@@ -18,7 +19,7 @@ class PrintPreviewTest : public ReportGuiTest {
     {
         openWith(day, kTestFvc);
         shell->ShowPage(CMainShellDlg::kResultsPage);
-        click(shell.get(), "print");
+        click(current(), "print");
         QApplication::processEvents();
         return CMainFrame::Current();
     }
@@ -87,7 +88,7 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     // A day with only MVV tests: one page.
     shell->SetCurrentTestDate("2026-03-05");
     page<CTAVADlg>()->Reload();
-    click(shell.get(), "print");
+    click(current(), "print");
     frame = CMainFrame::Current();
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->PageCount(), 1);

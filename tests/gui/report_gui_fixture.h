@@ -6,6 +6,7 @@
 #include "report/report_fixture.h"
 
 #include "app/dialog_hooks.h"
+#include "app/lang_text.h"
 #include "app/system_settings.h"
 #include "report/report_hooks.h"
 
@@ -47,7 +48,7 @@ class ReportGuiTest : public GuiTest {
 
     // Writes <n>.dt with the record and the samples and registers its row.
     QString storeTest(int type, const QString& testTime, ManeuverResult record,
-                      const PulseStream& samples)
+                      const PulseStream& samples, bool acceptable = true)
     {
         record.ExpCount = 0;
         record.InspCount = 0;
@@ -69,7 +70,7 @@ class ReportGuiTest : public GuiTest {
                            : type == kTestVc ? kTidalSummarySize
                                              : 0,
                            '\0');
-        if (type == kTestFvc)
+        if (type == kTestFvc && acceptable)
             for (int i = 0; i < 8; ++i)
                 trailer[i * 4] = 1;
         home.write("Case/" + QString::number(patientId) + "/" + dataName,
@@ -78,7 +79,8 @@ class ReportGuiTest : public GuiTest {
         return dataName;
     }
 
-    QString storeFvc(const QString& time, float fvc, float fev1, float pef, float fef25 = 6.0f)
+    QString storeFvc(const QString& time, float fvc, float fev1, float pef, float fef25 = 6.0f,
+                     bool acceptable = true)
     {
         ManeuverResult r;
         r.FVC = fvc;
@@ -93,7 +95,7 @@ class ReportGuiTest : public GuiTest {
         r.FEV1_FVC = fev1 / fvc * 100.0f;
         r.ELA = 47;
         r.FET = 5.5f;
-        return storeTest(kTestFvc, time, r, FvcPulses(fvc, pef));
+        return storeTest(kTestFvc, time, r, FvcPulses(fvc, pef), acceptable);
     }
     QString storeVc(const QString& time, float vc)
     {
@@ -124,6 +126,8 @@ class ReportGuiTest : public GuiTest {
         return *shell;
     }
 
+    // Widgets of the page shown now (the page before it may not be deleted yet).
+    QWidget* current() const { return shell->CurrentPage(); }
     template <class W = QPushButton> static W* child(QWidget* parent, const QString& name)
     {
         W* w = parent->findChild<W*>(name);

@@ -38,20 +38,21 @@ class ResultsPageTest : public ReportGuiTest {
         shell->ShowPage(CMainShellDlg::kResultsPage);
         return page<CTAVADlg>();
     }
-    QString label(const char* name) { return child<QLabel>(shell.get(), name)->text(); }
+    QString label(const char* name) { return child<QLabel>(current(), name)->text(); }
 };
 
 TEST_F(ResultsPageTest, BestRowTakesBothMaximaAndTheFlowsOfTheLargerSum)
 {
-    // #1 has the larger FVC, #2 the larger FEV1 and the larger FVC+FEV1.
-    storeFvc("2026-03-04 09:00:00", 4.80f, 3.10f, 7.00f, 5.0f);
+    // #1 has the larger FVC, #2 the larger FEV1 and the larger FVC+FEV1;
+    // #1 was not blown out forcibly enough.
+    storeFvc("2026-03-04 09:00:00", 4.80f, 3.10f, 7.00f, 5.0f, false);
     storeFvc("2026-03-04 09:05:00", 4.40f, 3.60f, 8.50f, 6.0f);
     CTAVADlg* results = openResults("2026-03-04", kTestFvc);
     ASSERT_NE(results, nullptr);
     ASSERT_EQ(results->TestCount(), 2);
     screenshot(shell.get(), "results_fvc");
 
-    auto* list = child<QTableWidget>(shell.get(), "results");
+    auto* list = child<QTableWidget>(current(), "results");
     const QStringList h = headers(list);
     EXPECT_EQ(h.mid(0, 6), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pre.",
                                         GetLangText("CASE", 1209), GetLangText("CASE", 1212)}));
@@ -78,10 +79,15 @@ TEST_F(ResultsPageTest, BestRowTakesBothMaximaAndTheFlowsOfTheLargerSum)
               QString::asprintf("%.0f%%", 4.80 * 100 / double(shell->Predicted().FVC)));
     EXPECT_TRUE(label("best1180").endsWith('%'));
 
-    // The shown test is the larger FVC+FEV1 one; its quality texts are shown.
+    // The shown test is the larger FVC+FEV1 one; the quality texts are its own.
     EXPECT_EQ(results->ShownTest(), 1);
-    EXPECT_FALSE(label("acceptability").isEmpty());
-    EXPECT_FALSE(label("repeatability").isEmpty());
+    EXPECT_EQ(label("acceptability"), "");
+    EXPECT_EQ(label("repeatability"), "Breathe for more than three times;"); // only two tests
+    list->horizontalHeader()->sectionClicked(int(h.indexOf("#1")));
+    EXPECT_EQ(results->ShownTest(), 0);
+    EXPECT_EQ(label("acceptability"),
+              "Breathe out air forcibly at starting;"
+              "Breathe out for a longer time, Breathe out ALL air in the lungs;");
 }
 
 TEST_F(ResultsPageTest, WithoutPredictedValuesTheBoxHasNoPercentages)
@@ -95,7 +101,7 @@ TEST_F(ResultsPageTest, WithoutPredictedValuesTheBoxHasNoPercentages)
     for (const char* name : {"best1177", "best1178", "best1179", "best1180"})
         EXPECT_EQ(label(name), "") << name;
     // One test: the best column is that test's column.
-    auto* list = child<QTableWidget>(shell.get(), "results");
+    auto* list = child<QTableWidget>(current(), "results");
     for (const char* row : {"FVC", "FEV1", "PEF", "FEF2575"})
         EXPECT_EQ(cell(list, row, GetLangText("CASE", 1209)), cell(list, row, "#1")) << row;
 }
@@ -106,7 +112,7 @@ TEST_F(ResultsPageTest, VcAndMvvListsHaveTheirRowsAndNoBestColumn)
     storeVc("2026-03-04 10:03:00", 4.2f);
     storeMvv("2026-03-04 10:10:00", 120.0f);
     ASSERT_NE(openResults("2026-03-04", kTestVc), nullptr);
-    auto* list = child<QTableWidget>(shell.get(), "results");
+    auto* list = child<QTableWidget>(current(), "results");
     EXPECT_EQ(headers(list), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pre.",
                                           GetLangText("CASE", 1212), "#1", "#2"}));
     ASSERT_EQ(list->rowCount(), 13);
@@ -118,7 +124,7 @@ TEST_F(ResultsPageTest, VcAndMvvListsHaveTheirRowsAndNoBestColumn)
 
     shell->SetCurrentTestType(kTestMvv);
     page<CTAVADlg>()->Reload();
-    list = child<QTableWidget>(shell.get(), "results");
+    list = child<QTableWidget>(current(), "results");
     ASSERT_EQ(list->rowCount(), 1);
     EXPECT_EQ(list->item(0, 1)->text(), "MVV");
     EXPECT_EQ(cell(list, "MVV", "#1"), "120.00");
@@ -132,18 +138,18 @@ TEST_F(ResultsPageTest, ClickingATestColumnShowsThatTestAndDelRemovesIt)
     storeFvc("2026-03-04 09:10:00", 3.00f, 2.00f, 5.00f);
     CTAVADlg* results = openResults("2026-03-04", kTestFvc);
     ASSERT_EQ(results->ShownTest(), 1);
-    auto* list = child<QTableWidget>(shell.get(), "results");
+    auto* list = child<QTableWidget>(current(), "results");
     const int firstTest = int(headers(list).indexOf("#1"));
     list->horizontalHeader()->sectionClicked(firstTest + 2);
     EXPECT_EQ(results->ShownTest(), 2);
 
     // Cancel keeps the test, OK deletes the shown one (#3) with its file.
     answers = {2};
-    click(shell.get(), "delete");
+    click(current(), "delete");
     EXPECT_EQ(results->TestCount(), 3);
     list->horizontalHeader()->sectionClicked(firstTest + 1);
     answers = {1};
-    click(shell.get(), "delete");
+    click(current(), "delete");
     EXPECT_EQ(results->TestCount(), 2);
     EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(patientId) + "/" + second));
     EXPECT_EQ(count("select * from CaseInfo where ID = ? and DataName = ?", {patientId, second}),
@@ -155,7 +161,7 @@ TEST_F(ResultsPageTest, DelOnAnEmptyDayTellsThereIsNothingToDelete)
 {
     CTAVADlg* results = openResults("2026-03-04", kTestFvc);
     ASSERT_EQ(results->TestCount(), 0);
-    click(shell.get(), "delete");
+    click(current(), "delete");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "There is no case to delete!");
     EXPECT_EQ(label("best1173"), "");
@@ -167,13 +173,13 @@ TEST_F(ResultsPageTest, VolumeTimePaneSlidesOverTheQualityTexts)
     CTAVADlg* results = openResults("2026-03-04", kTestFvc);
     shell->resize(1200, 800);
     QApplication::processEvents();
-    auto* volumeTime = child<CCurvePlotWidget>(shell.get(), "volumeTime");
-    auto* quality = child<QWidget>(shell.get(), "quality");
-    auto* diagnose = child(shell.get(), "diagnose");
+    auto* volumeTime = child<CCurvePlotWidget>(current(), "volumeTime");
+    auto* quality = child<QWidget>(current(), "quality");
+    auto* diagnose = child(current(), "diagnose");
     EXPECT_FALSE(volumeTime->isVisible());
     EXPECT_TRUE(quality->isVisible());
 
-    click(shell.get(), "volumeTimeToggle");
+    click(current(), "volumeTimeToggle");
     EXPECT_TRUE(results->IsVolumeTimeShown());
     EXPECT_FALSE(quality->isVisible());
     EXPECT_FALSE(diagnose->isVisible());
@@ -184,7 +190,7 @@ TEST_F(ResultsPageTest, VolumeTimePaneSlidesOverTheQualityTexts)
     EXPECT_EQ(volumeTime->Curves().size(), 1u);
     screenshot(shell.get(), "results_volume_time");
 
-    click(shell.get(), "volumeTimeToggle");
+    click(current(), "volumeTimeToggle");
     QTest::qWait(700);
     EXPECT_FALSE(volumeTime->isVisible());
     EXPECT_TRUE(quality->isVisible());
@@ -196,15 +202,15 @@ TEST_F(ResultsPageTest, SingleLoopButtonTogglesTheSharedFlagAndThePanes)
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     storeFvc("2026-03-04 09:05:00", 4.20f, 3.30f, 7.80f);
     openResults("2026-03-04", kTestFvc);
-    auto* flowVolume = child<CCurvePlotWidget>(shell.get(), "flowVolume");
+    auto* flowVolume = child<CCurvePlotWidget>(current(), "flowVolume");
     EXPECT_EQ(flowVolume->Kind(), kCurveFvcResult);
     EXPECT_EQ(flowVolume->View(), CurveView::FlowVolume);
     EXPECT_EQ(flowVolume->Curves().size(), 2u);
-    click(shell.get(), "singleLoop");
+    click(current(), "singleLoop");
     EXPECT_EQ(shell->SingleLoopDisplay(), 1);
     ASSERT_EQ(flowVolume->Curves().size(), 1u);
     EXPECT_EQ(flowVolume->Curves()[0].number, 2) << "the shown (best) test";
-    click(shell.get(), "singleLoop");
+    click(current(), "singleLoop");
     EXPECT_EQ(shell->SingleLoopDisplay(), 0);
     EXPECT_EQ(flowVolume->Curves().size(), 2u);
 }
