@@ -147,6 +147,7 @@ class ReportGuiTest : public GuiTest {
         if (folder.isEmpty())
             return;
         QDir().mkpath(folder);
+        QApplication::processEvents(); // the layout settles first
         widget->grab().save(folder + "/" + name + ".png");
     }
 
