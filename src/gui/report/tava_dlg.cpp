@@ -220,10 +220,21 @@ void CTAVADlg::fillList()
             m_list->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
     m_list->setColumnHidden(0, true);
-    // Each test column one sixth of the list's width.
+    sizeTestColumns();
+}
+
+// Each test column is one sixth of the list's width.
+void CTAVADlg::sizeTestColumns()
+{
     const int testWidth = qMax(60, m_list->viewport()->width() / 6);
     for (int c = m_firstTestColumn; c < m_list->columnCount(); ++c)
         m_list->setColumnWidth(c, testWidth);
+}
+
+void CTAVADlg::resizeEvent(QResizeEvent* event)
+{
+    CPage::resizeEvent(event);
+    sizeTestColumns();
 }
 
 void CTAVADlg::fillBestBox()

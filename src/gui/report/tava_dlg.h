@@ -32,8 +32,12 @@ class CTAVADlg : public CPage {
     void ShowTest(int index);
     bool IsVolumeTimeShown() const { return m_volumeTimeShown; }
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void fillList();
+    void sizeTestColumns();
     void fillBestBox();
     void fillQuality();
     void updatePanes();
