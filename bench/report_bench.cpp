@@ -1,5 +1,6 @@
 // Report benchmarks: writing a three-page report PDF, one live repaint of a
-// long point list, and the stored curve panes of a busy day.
+// long point list, and the stored curve panes of a busy day; the last two
+// also through the desktop program's plot controls (a widget's whole paint).
 #include "app/app_paths.h"
 #include "app/system_settings.h"
 #include "measure/flow_engine.h"
@@ -13,9 +14,13 @@
 #include "report/pdf_export.h"
 #include "report/report_data.h"
 
+#include "measure/curve_pane.h"
+#include "measure/curve_plot_widget.h"
+
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -165,19 +170,24 @@ void BM_LoadAndWriteThreePageReportPdf(benchmark::State& state)
 }
 BENCHMARK(BM_LoadAndWriteThreePageReportPdf)->Unit(benchmark::kMillisecond);
 
-// One live repaint of a full list: geometry under the lock, then the strokes.
-void BM_LiveRepaint65000Points(benchmark::State& state)
+// Breaths of 2 s, half out and half in, as a turbine reports them: flows
+// rise and fall like a sine, about two slots per pulse.
+void fillBreaths(CurvePointList& list, int count)
 {
-    const int kind = int(state.range(0));
-    // Breaths of 2 s, half out and half in, as a turbine reports them: flows
-    // rise and fall like a sine, about two slots per pulse.
-    CurvePointList list;
-    for (int i = 0; i < 65000; ++i) {
+    for (int i = 0; i < count; ++i) {
         const double phase = double(i % 500) / 500.0;
         const float flow =
             float(3.0 * std::sin(3.14159265 * (phase < 0.5 ? 2 * phase : 2 * phase - 1)));
         list.Append({flow, 1 + i % 3, phase < 0.5 ? 1 : 0});
     }
+}
+
+// One live repaint of a full list: geometry under the lock, then the strokes.
+void BM_LiveRepaint65000Points(benchmark::State& state)
+{
+    const int kind = int(state.range(0));
+    CurvePointList list;
+    fillBreaths(list, 65000);
     QImage image(800, 400, QImage::Format_ARGB32_Premultiplied);
     CurvePlot plot(kind);
     for (auto _ : state) {
@@ -208,13 +218,53 @@ void BM_ThreeStoredPanesOfABusyDay(benchmark::State& state)
 }
 BENCHMARK(BM_ThreeStoredPanesOfABusyDay)->Unit(benchmark::kMillisecond);
 
+// One tick of the live test page's 10 ms timer: the plot widget's whole paint
+// (background, geometry under the plot lock, strokes) with 65,000 points.
+void BM_LivePlotWidgetRepaint65000Points(benchmark::State& state)
+{
+    CurvePointList list;
+    fillBreaths(list, 65000);
+    CCurvePlotWidget plot(int(state.range(0)));
+    plot.SetPointList(&list);
+    plot.resize(800, 400);
+    plot.show();
+    for (auto _ : state)
+        plot.repaint();
+}
+BENCHMARK(BM_LivePlotWidgetRepaint65000Points)
+    ->Arg(kCurveLiveFlowVolume)
+    ->Arg(kCurveLiveMvvVolumeTime)
+    ->Unit(benchmark::kMillisecond);
+
+// The patient list page's three panes repainting a day of 8 FVC tests (and a VC
+// and an MVV test); the files are read when the day is chosen, not per paint.
+void BM_MainPagePanesRepaint(benchmark::State& state)
+{
+    BenchHome home(8);
+    QWidget page;
+    auto* layout = new QHBoxLayout(&page);
+    CCurvePane* panes[3];
+    for (int type = 0; type < 3; ++type) {
+        panes[type] = new CCurvePane(type, &page);
+        layout->addWidget(panes[type]);
+        panes[type]->SetTestCount(1);
+        panes[type]->LoadDay(home.db(), home.id(), BenchHome::kDay);
+    }
+    page.resize(1200, 350);
+    page.show();
+    for (auto _ : state)
+        for (CCurvePane* pane : panes)
+            pane->repaint();
+}
+BENCHMARK(BM_MainPagePanesRepaint)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

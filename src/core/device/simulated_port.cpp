@@ -53,7 +53,9 @@ int SimulatedPort::Read(unsigned char* buffer, int count)
     const bool reports = m_device->ReportSize() > 0;
     // A byte-stream link keeps collecting until the block is full or the
     // device pauses; a report link delivers one report per read.
-    const auto pause = std::chrono::milliseconds(m_device->Config().realTime ? 100 : m_idleWaitMs);
+    // At a person's pace a read waits long enough that the ten empty reads a
+    // live test tolerates outlast the longest rest between two manoeuvres (1.5 s).
+    const auto pause = std::chrono::milliseconds(m_device->Config().realTime ? 250 : m_idleWaitMs);
     auto last = Clock::now();
     int n = 0;
     while (n < count) {

@@ -171,6 +171,12 @@ void VirtualSpirometer::stopStream()
 void VirtualSpirometer::startCalibration(int volume)
 {
     m_calibrationVolume = volume;
+    // One stroke is enough to tell a 2 L syringe from a 3 L one.
+    if (m_config.syringeVolume != 0 && volume != m_config.syringeVolume) {
+        reply(calibrationStatus(9));
+        reply(calibrationStatus(2));
+        return;
+    }
     for (int status : m_config.calibrationScript)
         reply(calibrationStatus(status));
 }

@@ -38,8 +38,11 @@ struct SimConfig {
     // blade, 4 repeat, 10 device closes (ascii only), -1 end-calibration
     // reply, any other value an unknown status byte.
     std::vector<int> calibrationScript = {9, 9, 1};
-    double rotorInertia = 0.0; // s; 0 is an ideal rotor
-    bool realTime = false;     // stream pulses at the pace of their time stamps
+    // The syringe the virtual operator pushes, 2 or 3 L; a calibration started
+    // for the other volume reports the wrong syringe. 0: always the right one.
+    int syringeVolume = 0;
+    double rotorInertia = 0.0;  // s; 0 is an ideal rotor
+    bool realTime = false;      // stream pulses at the pace of their time stamps
     SimFaults faults;
 
     // The profile number of the SIMULATOR setting: 1..5 checksum frames,

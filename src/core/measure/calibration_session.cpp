@@ -104,11 +104,16 @@ void CalibrationSession::work(int volumeCode)
     Q_EMIT workerEnded();
 }
 
-void CalibrationSession::Cancel()
+void CalibrationSession::RequestEnd()
 {
     if (m_worker.joinable() && m_active.load()) {
         if (DeviceProtocol* protocol = m_manager.CurrentProtocol())
             protocol->EndCalibration(0);
     }
+}
+
+void CalibrationSession::Cancel()
+{
+    RequestEnd();
     Join();
 }

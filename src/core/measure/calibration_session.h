@@ -49,6 +49,10 @@ class CalibrationSession : public QObject {
     int Start(int volumeCode);
     // Cancel: ends the calibration on the device and waits for the worker.
     void Cancel();
+    // The first half of Cancel, for a window that waits for workerEnded while
+    // its interface stays alive (Join would block it, and the worker may be
+    // waiting for that very thread to show a verdict).
+    void RequestEnd();
     void Join();
     bool WorkerRunning() const { return m_active.load() != 0; }
 

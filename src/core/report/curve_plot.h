@@ -5,7 +5,7 @@
 // geometry (paths and labels in the caller's rectangle), then strokes it into
 // any QPainter: a widget, the print preview, a printer or a PDF page all get
 // the same picture, and tests inspect the geometry instead of pixels.
-#include "measure/curve_point_list.h"
+#include "device/curve_point_list.h"
 #include "measure/test_record.h"
 #include "report/day_tests.h"
 

@@ -5,6 +5,7 @@
 #include "device/device_hooks.h"
 #include "main_shell_dlg.h"
 #include "records/database.h"
+#include "report/report_hooks.h"
 #include "show_message.h"
 
 #include <QApplication>
@@ -48,7 +49,6 @@ bool SelectOffscreenWhenHeadless()
 
 int RunApplication(QApplication& app, const QString& exeFolder)
 {
-    Q_UNUSED(app);
     // Qt's connection registry must be created before the shared Database, so
     // that it is destroyed after it at exit (the Database closes itself then).
     QSqlDatabase::contains(QString());
@@ -62,13 +62,19 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         return 1;
     }
     InstallDeviceHooks();
+    InstallReportHooks();
     Database::SetNotifier(
         [](const QString& text, const QString& caption) { ShowMessage(text, caption, 0); });
 
     {
         CMainShellDlg shell;
         AttachSharedBluetooth(shell);
-        shell.exec();
+        // Not exec(): hiding a dialog ends its exec(), and the print preview
+        // hides the main window while it is open.
+        QApplication::setQuitOnLastWindowClosed(false);
+        QObject::connect(&shell, &QDialog::finished, &app, &QApplication::quit);
+        shell.show();
+        app.exec();
     }
     Database::Instance().Close();
     return 0;

@@ -1,8 +1,10 @@
 #pragma once
+#include <QColor>
 #include <QString>
 
 #include <functional>
 
+class QPrinter;
 class QWidget;
 
 // Dialogs that other parts of the program provide (calibration, trend curves,
@@ -16,9 +18,23 @@ struct DialogHooks {
     std::function<void(QWidget* parent)> commSetup;
     // Connects, asks the device for its version text and closes; false when it does not answer.
     std::function<bool(QString& version)> deviceVersion;
+
+    // The standard dialogs, answered by tests instead of a user; an empty
+    // function shows the real one. The file name is empty when cancelled.
+    std::function<QString(QWidget* parent, const QString& suggested)> savePdfName;
+    std::function<bool(QWidget* parent, QPrinter& printer)> printDialog;
+    std::function<bool(QWidget* parent, QColor& color)> pickColor;
+    // Opens a finished document in the system's viewer.
+    std::function<bool(const QString& path)> openDocument;
 };
 
 DialogHooks& Hooks();
 
 // Tells the user that a dialog is missing from this build (instead of doing nothing).
 void ShowNotAvailable(QWidget* parent);
+
+// The standard dialogs through the hooks above.
+QString AskPdfFileName(QWidget* parent, const QString& suggested);
+bool RunPrintDialog(QWidget* parent, QPrinter& printer);
+bool PickColor(QWidget* parent, QColor& color);
+bool OpenDocument(const QString& path);

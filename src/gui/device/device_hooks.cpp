@@ -2,10 +2,16 @@
 
 #include "app/dialog_hooks.h"
 #include "app/main_shell_dlg.h"
+#include "comm_setup_dialog.h"
+#include "device/bluetooth_port.h"
 #include "device/blue_tooth.h"
 #include "device/device_manager.h"
 #include "device/device_protocol.h"
 #include "device/real_link_factories.h"
+#include "measure/scaler_dlg.h"
+
+#include <QApplication>
+#include <QThread>
 
 namespace {
 // Connects through the device manager, asks for the version text, closes the port.
@@ -23,6 +29,23 @@ bool readDeviceVersion(QString& version)
     manager.ClosePort();
     return answered;
 }
+
+// BluetoothPort::Open asks through here when no connection is up. Opens come
+// from the interface thread; one from a worker waits for the dialog there.
+int askForBluetoothDevice()
+{
+    auto run = [] {
+        CommSetupDialog dialog(SharedBluetooth(), QApplication::activeWindow());
+        return dialog.exec() == QDialog::Accepted ? 1 : 0;
+    };
+    if (!qApp)
+        return 0;
+    if (QThread::currentThread() == qApp->thread())
+        return run();
+    int result = 0;
+    QMetaObject::invokeMethod(qApp, [&] { result = run(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
 } // namespace
 
 void InstallDeviceHooks()
@@ -34,6 +57,19 @@ void InstallDeviceHooks()
     }
     if (!Hooks().deviceVersion)
         Hooks().deviceVersion = readDeviceVersion;
+    if (!Hooks().calibration)
+        Hooks().calibration = [](QWidget* parent) {
+            CScalerDlg dialog(parent);
+            dialog.exec();
+        };
+    if (!Hooks().commSetup)
+        Hooks().commSetup = [](QWidget* parent) {
+            CommSetupDialog dialog(SharedBluetooth(), parent);
+            dialog.exec();
+        };
+    BluetoothPort::SetSetupDialog(askForBluetoothDevice);
+    // The demo device breathes at a person's pace in the desktop program.
+    DeviceManager::Instance().SetSimulatorRealTime(true);
 }
 
 void AttachSharedBluetooth(CMainShellDlg& shell)

@@ -1,5 +1,8 @@
 #include "curve_pane.h"
 
+#include "app/system_settings.h"
+#include "report/result_tables.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -8,16 +11,24 @@ const char* const kTitles[] = {"FVC", "VC", "MVV"};
 }
 
 CCurvePane::CCurvePane(int testType, QWidget* parent)
-    : QFrame(parent), m_testType(testType), m_title(kTitles[qBound(0, testType, 2)])
+    : CCurvePlotWidget(KindOf(testType), parent), m_testType(qBound(0, testType, 2)),
+      m_title(kTitles[qBound(0, testType, 2)])
 {
-    setObjectName(QString("pane%1").arg(kTitles[qBound(0, testType, 2)]));
-    setFrameShape(QFrame::Box);
+    setObjectName(QString("pane%1").arg(kTitles[m_testType]));
     setMouseTracking(true);
     setMinimumSize(160, 120);
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Qt::white);
-    setPalette(p);
+}
+
+int CCurvePane::KindOf(int testType)
+{
+    switch (testType) {
+    case kTestVc:
+        return kCurveVcResult;
+    case kTestMvv:
+        return kCurveMvvResult;
+    default:
+        return kCurveFvcResult;
+    }
 }
 
 void CCurvePane::SetTestCount(int count)
@@ -26,6 +37,20 @@ void CCurvePane::SetTestCount(int count)
     if (count == 0)
         setHighlighted(false);
     update();
+}
+
+void CCurvePane::LoadDay(Database& db, int patientId, const QString& day,
+                         const ManeuverResult* predicted, bool singleLoop)
+{
+    DayTestList tests;
+    if (patientId > 0 && !day.isEmpty())
+        tests = LoadDayTestFiles(db, patientId, day, m_testType);
+    StoredPlotOptions options;
+    options.shownIndex = BestTestIndex(m_testType, RecordsOf(tests));
+    options.singleLoop = singleLoop;
+    options.predicted = m_testType == kTestFvc ? predicted : nullptr;
+    options.predictedStyle = Settings().predicted;
+    SetTests(std::move(tests), options);
 }
 
 QRect CCurvePane::DetailsSpot(int testType, const QSize& size)
@@ -53,37 +78,41 @@ void CCurvePane::mouseMoveEvent(QMouseEvent* event)
 {
     setHighlighted(m_spotEnabled && m_testCount > 0 &&
                    DetailsSpot(m_testType, size()).contains(event->pos()));
-    QFrame::mouseMoveEvent(event);
+    CCurvePlotWidget::mouseMoveEvent(event);
 }
 
 void CCurvePane::leaveEvent(QEvent* event)
 {
     setHighlighted(false);
-    QFrame::leaveEvent(event);
+    CCurvePlotWidget::leaveEvent(event);
 }
 
 void CCurvePane::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && m_highlighted)
-        emit detailsClicked(m_testType);
-    QFrame::mouseReleaseEvent(event);
+        Q_EMIT detailsClicked(m_testType);
+    CCurvePlotWidget::mouseReleaseEvent(event);
 }
 
 void CCurvePane::paintEvent(QPaintEvent* event)
 {
-    QFrame::paintEvent(event);
+    CCurvePlotWidget::paintEvent(event);
     QPainter painter(this);
-    painter.setPen(QColor(60, 60, 60));
-    painter.drawText(rect().adjusted(8, 6, -8, -6), Qt::AlignLeft | Qt::AlignTop, m_title);
+    painter.setPen(QColor(160, 160, 160));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    QFont font("Arial");
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(40, 40, 40));
+    painter.drawText(rect().adjusted(8, 4, -8, -4), Qt::AlignLeft | Qt::AlignTop, m_title);
     if (m_testCount <= 0 || !m_spotEnabled)
         return;
+    // The spot: a small "details" tab at the top right, lit while the pointer is on it.
     const QRect spot = DetailsSpot(m_testType, size());
     painter.setPen(m_highlighted ? QColor(0, 90, 200) : QColor(120, 120, 120));
-    if (m_highlighted)
-        painter.fillRect(spot, QColor(220, 235, 255));
+    painter.fillRect(spot, m_highlighted ? QColor(220, 235, 255) : QColor(245, 245, 245));
     painter.drawRect(spot.adjusted(0, 0, -1, -1));
+    font.setBold(false);
+    painter.setFont(font);
     painter.drawText(spot, Qt::AlignCenter, ">>");
-    painter.setPen(QColor(90, 90, 90));
-    painter.drawText(rect(), Qt::AlignCenter,
-                     QString("%1 x %2").arg(m_testCount).arg(kTitles[qBound(0, m_testType, 2)]));
 }

@@ -1,16 +1,29 @@
 #pragma once
-#include <QFrame>
+// One curve pane of the patient list page (FVC, VC or MVV): the day's stored
+// curves of one test type drawn by the curve plot control, a title, and a
+// details spot that turns the cursor into a hand and leads to the results
+// page of that type.
+#include "curve_plot_widget.h"
 
-// One curve pane of the patient list page (FVC, VC or MVV). Until the curve
-// plots arrive it draws its frame, its title and how many tests of the day it
-// holds; its details spot already leads to the results page.
-class CCurvePane : public QFrame {
+class Database;
+
+class CCurvePane : public CCurvePlotWidget {
     Q_OBJECT
   public:
     CCurvePane(int testType, QWidget* parent = nullptr);
 
+    // The stored plot kind of a test type: FVC 0 (flow-volume), VC 3, MVV 1.
+    static int KindOf(int testType);
+
     int TestType() const { return m_testType; }
+    // The number of the day's tests (the CaseInfo rows); the spot needs at least one.
     void SetTestCount(int count);
+    int TestCount() const { return m_testCount; }
+    // Reads the day's test files of this type and shows their curves, the
+    // best test in the wave colour. `predicted` (FVC) must outlive the pane's next load.
+    void LoadDay(Database& db, int patientId, const QString& day,
+                 const ManeuverResult* predicted = nullptr, bool singleLoop = false);
+
     // The results page's panes ("V-L", "V-T") show a title of their own and no details spot.
     void SetTitle(const QString& title)
     {
@@ -22,7 +35,6 @@ class CCurvePane : public QFrame {
         m_spotEnabled = on;
         update();
     }
-    int TestCount() const { return m_testCount; }
     bool IsHighlighted() const { return m_highlighted; }
 
     // The details spot: FVC from 1/3 to 1/10 of the width measured from the
@@ -30,7 +42,7 @@ class CCurvePane : public QFrame {
     // 1/5 to 1/20 of the width and 1/30 to 1/15 of the height.
     static QRect DetailsSpot(int testType, const QSize& size);
 
-  signals:
+  Q_SIGNALS:
     // The left button was released over the highlighted spot.
     void detailsClicked(int testType);
 

@@ -1,45 +1,262 @@
 #include "fvc_testing_dlg.h"
 
+#include "curve_plot_widget.h"
+
+#include "app/app_paths.h"
 #include "app/lang_text.h"
 #include "app/main_shell_dlg.h"
+#include "app/show_message.h"
+#include "app/system_settings.h"
+#include "device/curve_point_list.h"
+#include "device/device_manager.h"
+#include "measure/measurement_store.h"
+#include "records/database.h"
+#include "records/patient_record.h"
 
+#include <QDate>
+#include <QEventLoop>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 const char* const kTestNames[] = {"FVC", "VC", "MVV"};
+// How long closing waits for the receive worker to leave its read.
+constexpr int kWorkerWaitMs = 5000;
+
+QLabel* mark(QWidget* parent, const char* name, const QColor& color, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumSize(48, 48);
+    label->setStyleSheet(QString("QLabel { color: white; background: %1; border-radius: 24px;"
+                                 " font-size: 28px; font-weight: bold; }")
+                             .arg(color.name()));
+    label->hide();
+    return label;
+}
+} // namespace
+
+CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
+    : CPage(shell, CMainShellDlg::kLiveTestPage),
+      m_deviceChange(m_session, DeviceManager::Instance(), m_watch),
+      m_testType(qBound(0, shell->CurrentTestType(), 2))
+{
+    m_caption = new QLabel(this);
+    m_caption->setObjectName("testTitle");
+    QFont font = m_caption->font();
+    font.setPointSize(font.pointSize() * 3 / 2);
+    font.setBold(true);
+    m_caption->setFont(font);
+
+    // FVC: flow-volume loop beside the volume-time curve; VC and MVV: one volume-time curve.
+    const int mainKind = m_testType == kTestFvc  ? kCurveLiveFlowVolume
+                         : m_testType == kTestVc ? kCurveLiveVcVolumeTime
+                                                 : kCurveLiveMvvVolumeTime;
+    m_mainPlot = new CCurvePlotWidget(mainKind, this);
+    m_mainPlot->setObjectName("mainPlot");
+    if (m_testType == kTestFvc) {
+        m_secondPlot = new CCurvePlotWidget(kCurveLiveFvcVolumeTime, this);
+        m_secondPlot->setObjectName("secondPlot");
+    }
+
+    m_prompt = new QLabel(this);
+    m_prompt->setObjectName("prompt");
+    QFont promptFont = m_prompt->font();
+    promptFont.setPointSize(promptFont.pointSize() * 3 / 2);
+    m_prompt->setFont(promptFont);
+    m_validMark = mark(this, "validMark", QColor(0x2E, 0x8B, 0x57), QString(QChar(0x2714)));
+    m_invalidMark = mark(this, "invalidMark", QColor(0xC0, 0x30, 0x30), QString(QChar(0x2718)));
+
+    m_testing = new QPushButton(this);
+    m_testing->setObjectName("testing");
+    m_testing->setAutoDefault(false);
+    m_testing->setMinimumHeight(34);
+    m_close = new QPushButton(this);
+    m_close->setObjectName("close");
+    m_close->setAutoDefault(false);
+    m_close->setMinimumHeight(34);
+    connect(m_testing, &QPushButton::clicked, this, &CFVCTestingDlg::OnTesting);
+    connect(m_close, &QPushButton::clicked, this, &CFVCTestingDlg::OnCancel);
+
+    auto* plots = new QHBoxLayout;
+    plots->addWidget(m_mainPlot, 1);
+    if (m_secondPlot)
+        plots->addWidget(m_secondPlot, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_prompt, 1);
+    bottom->addWidget(m_validMark);
+    bottom->addWidget(m_invalidMark);
+    bottom->addSpacing(20);
+    bottom->addWidget(m_testing);
+    bottom->addWidget(m_close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_caption);
+    layout->addLayout(plots, 1);
+    layout->addLayout(bottom);
+    ApplyTexts();
+
+    connect(&m_session, &LiveTestSession::promptChanged, this, &CFVCTestingDlg::setPrompt);
+    connect(&m_session, &LiveTestSession::deviceFinished, this,
+            &CFVCTestingDlg::onDeviceFinished);
+    connect(&m_session, &LiveTestSession::deviceAborted, this, &CFVCTestingDlg::stopPlots);
+    connect(&m_session, &LiveTestSession::timedOut, this, &CFVCTestingDlg::onTimedOut);
+    connect(&m_session, &LiveTestSession::tidalFound, this, [this] { showMarks(1); });
+    connect(&m_session, &LiveTestSession::workerEnded, this, [this] {
+        m_workerAlive = false;
+        Q_EMIT workerGone();
+    });
+    m_deviceChange.SetTestType(m_testType);
+    connect(&m_deviceChange, &DeviceChangeHandler::promptChanged, this,
+            &CFVCTestingDlg::setPrompt);
+    connect(&m_deviceChange, &DeviceChangeHandler::connectionLost, this, [this] {
+        stopPlots();
+        ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
+    });
+    connect(&m_deviceChange, &DeviceChangeHandler::restarted, this, &CFVCTestingDlg::afterStart);
+
+    // A page opened fresh starts from an empty store and list.
+    MeasurementStore::Instance().Clear();
+    CurvePointList::Instance().Clear();
+    m_watch.Start();
+    QTimer::singleShot(kAutoStartMs, this, &CFVCTestingDlg::startTest);
 }
 
-CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kLiveTestPage)
+CFVCTestingDlg::~CFVCTestingDlg()
 {
-    m_title = new QLabel(this);
-    m_title->setObjectName("testTitle");
-    m_title->setAlignment(Qt::AlignCenter);
-    QFont font = m_title->font();
-    font.setPointSize(font.pointSize() * 2);
-    m_title->setFont(font);
-    auto* close = new QPushButton(this);
-    close->setObjectName("close");
-    close->setAutoDefault(false);
-    connect(close, &QPushButton::clicked, this, &CFVCTestingDlg::OnCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addStretch();
-    layout->addWidget(m_title);
-    layout->addStretch();
-    layout->addWidget(close, 0, Qt::AlignRight);
-    ApplyTexts();
+    // Replaced or destroyed without Close: the same cleanup, the worker joined directly
+    // (it reports through queued signals only, so it never waits for this thread).
+    shutDown(false);
 }
 
 void CFVCTestingDlg::ApplyTexts()
 {
-    const int type = qBound(0, Shell()->CurrentTestType(), 2);
-    m_title->setText(QString("%1 %2").arg(kTestNames[type], GetLangText("CASE", 1221)));
-    if (auto* close = findChild<QPushButton*>("close"))
-        close->setText(GetLangText("FVCTestingDlg", 1208));
+    m_caption->setText(GetLangText("MESSAGE", 147) + " " + kTestNames[m_testType]);
+    const QString testing = GetLangText("FVCTestingDlg", 1117);
+    m_testing->setText(testing.isEmpty() ? QStringLiteral("Testing") : testing);
+    m_close->setText(GetLangText("FVCTestingDlg", 1208));
+}
+
+QString CFVCTestingDlg::Prompt() const
+{
+    return m_prompt->text();
+}
+
+void CFVCTestingDlg::setPrompt(const QString& text)
+{
+    m_prompt->setText(text);
+}
+
+void CFVCTestingDlg::OnTesting()
+{
+    if (m_closed || m_session.Running())
+        return;
+    startTest();
+}
+
+void CFVCTestingDlg::startTest()
+{
+    if (m_closed || m_session.Running())
+        return;
+    m_mainPlot->Clear();
+    if (m_secondPlot)
+        m_secondPlot->Clear();
+    showMarks(-1);
+    afterStart(m_session.Start(m_testType));
+}
+
+void CFVCTestingDlg::afterStart(int result)
+{
+    if (result == LiveTestSession::kStarted) {
+        m_workerAlive = true;
+        m_mainPlot->StartLive();
+        if (m_secondPlot)
+            m_secondPlot->StartLive();
+        return;
+    }
+    if (result == LiveTestSession::kNoDevice)
+        ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
+}
+
+void CFVCTestingDlg::stopPlots()
+{
+    m_mainPlot->StopLive();
+    if (m_secondPlot)
+        m_secondPlot->StopLive();
+}
+
+void CFVCTestingDlg::showMarks(int valid)
+{
+    m_validMark->setVisible(valid == 1);
+    m_invalidMark->setVisible(valid == 0);
+}
+
+void CFVCTestingDlg::onDeviceFinished(int request)
+{
+    stopPlots();
+    // A test finishing while the page closes is not saved: closing means "discard".
+    if (m_closed)
+        return;
+    SaveContext context;
+    context.patientId = Shell()->CurrentPatientId();
+    context.caseFolder = AppPaths::PatientCaseFolder(context.patientId);
+    context.heightCm = Shell()->Patient().Height;
+    context.gender = Shell()->Patient().Gender;
+    const SaveResult result = m_session.Save(request, context, Database::Instance());
+    if (m_testType == kTestVc && result.validPicture >= 0)
+        showMarks(result.validPicture);
+    if (result.resultValid)
+        onTestSaved();
+}
+
+void CFVCTestingDlg::onTestSaved()
+{
+    m_close->setEnabled(false);
+    MeasurementStore::Instance().finished = 1;
+    Shell()->SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
+    Shell()->ShowPage(CMainShellDlg::kResultsPage);
+}
+
+void CFVCTestingDlg::onTimedOut()
+{
+    stopPlots();
+    if (m_closed)
+        return;
+    setPrompt(GetLangText("MESSAGE", 1207));
+    DeviceManager::Instance().ClosePort();
+    ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
+}
+
+void CFVCTestingDlg::shutDown(bool keepInterfaceAlive)
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_watch.Stop();
+    m_session.Stop(); // tells the device to stop; the worker leaves after its read
+    stopPlots();
+    if (m_workerAlive && keepInterfaceAlive) {
+        QEventLoop loop;
+        connect(this, &CFVCTestingDlg::workerGone, &loop, &QEventLoop::quit);
+        QTimer::singleShot(kWorkerWaitMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    m_session.Join();
+    m_workerAlive = false;
+    MeasurementStore::Instance().Clear();
+    CurvePointList::Instance().Clear();
+    DeviceManager::Instance().ClosePort();
 }
 
 void CFVCTestingDlg::OnCancel()
 {
+    if (m_closed || !m_close->isEnabled())
+        return;
+    m_close->setEnabled(false);
+    m_testing->setEnabled(false);
+    shutDown(true);
     Shell()->ShowPage(CMainShellDlg::kMainPage);
 }

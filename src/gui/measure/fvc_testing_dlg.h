@@ -1,19 +1,68 @@
 #pragma once
+// The live test page (template 211): one FVC, VC or MVV test with the
+// spirometer attached. The page only shows what LiveTestSession does: it
+// starts a test by itself 100 ms after opening, draws the live curves, shows
+// every status text in the prompt line, hands the finished test to the writer
+// and, once it is saved, turns to the results page of today.
 #include "app/page.h"
+#include "device/device_change_handler.h"
+#include "device/device_watch.h"
+#include "measure/live_test_session.h"
 
+class CCurvePlotWidget;
 class QLabel;
+class QPushButton;
 
-// The live test page (template 211). This build shows which test of which
-// patient is about to run; the live test itself comes with the device pages.
-// Close returns to the patient list.
 class CFVCTestingDlg : public CPage {
     Q_OBJECT
   public:
-    explicit CFVCTestingDlg(CMainShellDlg* shell);
+    static constexpr int kAutoStartMs = 100;
 
+    explicit CFVCTestingDlg(CMainShellDlg* shell);
+    ~CFVCTestingDlg() override;
+
+    // "Close" and the window's close: stops a running test (nothing is
+    // saved), waits for the receive worker while the interface stays alive,
+    // clears the store and the live points, closes the link, and returns to
+    // the patient list.
     void OnCancel() override;
     void ApplyTexts() override;
+    // "Testing": the next test; ignored while one runs.
+    void OnTesting();
+
+    LiveTestSession& Session() { return m_session; }
+    DeviceWatch& Watch() { return m_watch; }
+    CCurvePlotWidget* MainPlot() const { return m_mainPlot; }
+    CCurvePlotWidget* SecondPlot() const { return m_secondPlot; }
+    QString Prompt() const;
+    bool IsClosed() const { return m_closed; }
+
+  Q_SIGNALS:
+    void workerGone();
 
   private:
-    QLabel* m_title = nullptr;
+    void startTest();
+    void afterStart(int result);
+    void onDeviceFinished(int request);
+    void onTimedOut();
+    void onTestSaved();
+    void showMarks(int valid);
+    void stopPlots();
+    void shutDown(bool keepInterfaceAlive);
+    void setPrompt(const QString& text);
+
+    LiveTestSession m_session;
+    DeviceWatch m_watch;
+    DeviceChangeHandler m_deviceChange;
+    int m_testType = 0;
+    bool m_workerAlive = false;
+    bool m_closed = false;
+    QLabel* m_caption = nullptr;
+    QLabel* m_prompt = nullptr;   // 1193
+    QLabel* m_validMark = nullptr;   // 1202
+    QLabel* m_invalidMark = nullptr; // 1203
+    QPushButton* m_testing = nullptr; // 1117
+    QPushButton* m_close = nullptr;   // 2
+    CCurvePlotWidget* m_mainPlot = nullptr;   // 1164
+    CCurvePlotWidget* m_secondPlot = nullptr; // 1192, FVC tests only
 };

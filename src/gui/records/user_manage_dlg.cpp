@@ -257,8 +257,12 @@ void CUserManageDlg::loadDayTests()
 {
     const DayTestCounts counts = CountDayTests(Database::Instance(), Shell()->CurrentPatientId(),
                                                Shell()->CurrentTestDate());
-    for (int type = 0; type < 3; ++type)
+    for (int type = 0; type < 3; ++type) {
         m_panes[type]->SetTestCount(counts.byType[type]);
+        m_panes[type]->LoadDay(Database::Instance(), Shell()->CurrentPatientId(),
+                               Shell()->CurrentTestDate(), &Shell()->Predicted(),
+                               Shell()->SingleLoopDisplay() != 0);
+    }
 }
 
 void CUserManageDlg::clearPatient()

@@ -5,18 +5,22 @@
 #include "app/lang_text.h"
 #include "app/main_shell_dlg.h"
 #include "app/show_message.h"
-#include "measure/curve_pane.h"
+#include "app/system_settings.h"
+#include "measure/curve_plot_widget.h"
 #include "records/case_store.h"
 #include "records/database.h"
 #include "records/diagnose_dlg.h"
 #include "records/diagnosis.h"
 #include "records/patient_record.h"
-#include "report/day_test_rows.h"
+#include "report/result_tables.h"
 
 #include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -30,42 +34,73 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
     b->setMinimumHeight(34);
     return b;
 }
-QString number(double value)
+QLabel* label(const char* name, QWidget* parent)
 {
-    return QString::asprintf("%.2f", value);
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    return l;
 }
+int storedKind(int testType)
+{
+    return testType == kTestVc ? kCurveVcResult : testType == kTestMvv ? kCurveMvvResult
+                                                                        : kCurveFvcResult;
+}
+constexpr int kSlideMs = 400;
 } // namespace
 
 CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsPage)
 {
-    m_name = new QLabel(this);
-    m_name->setObjectName("patientName");
+    m_name = label("patientName", this);
     QFont bold = m_name->font();
     bold.setBold(true);
     bold.setPointSize(bold.pointSize() + 2);
     m_name->setFont(bold);
     m_dates = new QComboBox(this);
     m_dates->setObjectName("dates");
-    m_tests = new QTableWidget(0, 7, this);
-    m_tests->setObjectName("tests");
-    m_tests->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_tests->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tests->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tests->setTabKeyNavigation(false);
-    m_tests->verticalHeader()->hide();
-    m_tests->horizontalHeader()->setStretchLastSection(true);
-    m_tests->setColumnWidth(1, 170);
-    m_flowVolume = new CCurvePane(0, this);
-    m_flowVolume->setObjectName("flowVolume");
-    m_volumeTime = new CCurvePane(0, this);
-    m_volumeTime->setObjectName("volumeTime");
-    m_flowVolume->SetTitle("V-L");
-    m_volumeTime->SetTitle("V-T");
-    m_flowVolume->SetDetailsSpotEnabled(false);
-    m_volumeTime->SetDetailsSpotEnabled(false);
-    m_diagnosis = new QLabel(this);
-    m_diagnosis->setObjectName("diagnosis");
-    m_diagnosis->setWordWrap(true);
+
+    m_bestBox = new QGroupBox(this);
+    m_bestBox->setObjectName("bestValue");
+    auto* grid = new QGridLayout(m_bestBox);
+    const char* names[4] = {"FVC", "FEV1", "PEF", "FEV1/FVC"};
+    for (int i = 0; i < 4; ++i) {
+        m_bestNames[i] = new QLabel(names[i], m_bestBox);
+        m_bestValues[i] = label(QString("best%1").arg(1173 + i).toLatin1().constData(), m_bestBox);
+        m_bestPercents[i] =
+            label(QString("best%1").arg(1177 + i).toLatin1().constData(), m_bestBox);
+        grid->addWidget(m_bestNames[i], i, 0);
+        grid->addWidget(m_bestValues[i], i, 1, Qt::AlignRight);
+        grid->addWidget(m_bestPercents[i], i, 2, Qt::AlignRight);
+    }
+
+    m_list = new QTableWidget(0, 0, this);
+    m_list->setObjectName("results");
+    m_list->setShowGrid(true);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setTabKeyNavigation(false);
+    m_list->verticalHeader()->hide();
+    m_list->setColumnHidden(0, true);
+
+    m_slide = new QPropertyAnimation(this);
+    m_slide->setPropertyName("maximumWidth");
+    m_slide->setDuration(kSlideMs);
+
+    m_quality = new QWidget(this);
+    m_quality->setObjectName("quality");
+    m_repeatabilityTitle = label("repeatabilityTitle", m_quality);
+    m_repeatability = label("repeatability", m_quality);
+    m_acceptabilityTitle = label("acceptabilityTitle", m_quality);
+    m_acceptability = label("acceptability", m_quality);
+    m_diagnosis = label("diagnosis", m_quality);
+    for (QLabel* l : {m_repeatability, m_acceptability, m_diagnosis})
+        l->setWordWrap(true);
+    for (QLabel* l : {m_repeatabilityTitle, m_acceptabilityTitle})
+        l->setFont(bold);
+    auto* quality = new QVBoxLayout(m_quality);
+    for (QLabel* l : {m_repeatabilityTitle, m_repeatability, m_acceptabilityTitle,
+                      m_acceptability, m_diagnosis})
+        quality->addWidget(l);
+    quality->addStretch();
 
     m_exit = button("Exit", "exit", this);
     m_print = button("Print", "print", this);
@@ -82,9 +117,12 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     auto* top = new QHBoxLayout;
     top->addWidget(m_name, 1);
     top->addWidget(m_dates);
-    auto* panes = new QHBoxLayout;
-    panes->addWidget(m_flowVolume, 1);
-    panes->addWidget(m_volumeTime, 1);
+    auto* tables = new QHBoxLayout;
+    tables->addWidget(m_bestBox);
+    tables->addWidget(m_list, 1);
+    m_panes = new QHBoxLayout;
+    makePanes(storedKind(Shell()->CurrentTestType()));
+    m_panes->addWidget(m_quality, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop,
                            m_volumeTimeToggle, m_diagnose, m_delete, m_print})
@@ -93,9 +131,8 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     buttons->addWidget(m_exit);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(m_tests, 2);
-    layout->addLayout(panes, 3);
-    layout->addWidget(m_diagnosis);
+    layout->addLayout(tables, 2);
+    layout->addLayout(m_panes, 3);
     layout->addLayout(buttons);
 
     connect(m_exit, &QPushButton::clicked, this, &CTAVADlg::OnCancel);
@@ -106,6 +143,13 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     connect(m_singleLoop, &QPushButton::clicked, this, &CTAVADlg::onSingleLoop);
     connect(m_diagnose, &QPushButton::clicked, this, &CTAVADlg::onDiagnose);
     connect(m_volumeTimeToggle, &QPushButton::clicked, this, &CTAVADlg::onToggleVolumeTime);
+    connect(m_list, &QTableWidget::cellClicked, this, &CTAVADlg::onCellClicked);
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { onCellClicked(-1, column); });
+    connect(m_slide, &QPropertyAnimation::finished, this, [this] {
+        if (!m_volumeTimeShown)
+            m_volumeTime->hide();
+    });
 
     const QStringList days = TestDays(Database::Instance(), Shell()->CurrentPatientId());
     m_dates->addItems(days);
@@ -118,36 +162,34 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
 void CTAVADlg::ApplyTexts()
 {
     m_name->setText(Shell()->Patient().Name);
-    m_tests->setHorizontalHeaderLabels(
-        {GetLangText("CASE", 112), GetLangText("CASE", 1213), "FVC", "FEV1", "PEF", "VC", "MVV"});
+    m_bestBox->setTitle("Best Value");
     m_diagnose->setText(GetLangText("CASE", 1268));
+    m_repeatabilityTitle->setText(GetLangText("CASE", 1332));
+    m_acceptabilityTitle->setText(GetLangText("CASE", 1267));
     m_delete->setToolTip(GetLangText("Tooltip", 119));
     m_singleLoop->setToolTip(GetLangText("Tooltip", 1227));
+    if (m_dayTests)
+        fillList();
 }
 
 int CTAVADlg::TestCount() const
 {
-    return m_tests->rowCount();
+    return m_dayTests ? int(m_dayTests->size()) : 0;
 }
 
 void CTAVADlg::Reload()
 {
-    const std::vector<DayTestRow> rows =
-        ReadDayTestRows(Database::Instance(), Shell()->CurrentPatientId(),
-                        Shell()->CurrentTestType(), Shell()->CurrentTestDate());
-    m_tests->setRowCount(int(rows.size()));
-    for (int r = 0; r < int(rows.size()); ++r) {
-        const DayTestRow& row = rows[size_t(r)];
-        const QStringList cells = {row.dataName,     row.testTime,    number(row.fvc),
-                                   number(row.fev1), number(row.pef), number(row.vc),
-                                   number(row.mvv)};
-        for (int c = 0; c < cells.size(); ++c)
-            m_tests->setItem(r, c, new QTableWidgetItem(cells[c]));
-    }
-    if (!rows.empty())
-        m_tests->selectRow(int(rows.size()) - 1);
-    m_flowVolume->SetTestCount(int(rows.size()));
-    m_volumeTime->SetTestCount(int(rows.size()));
+    const int type = Shell()->CurrentTestType();
+    m_dayTests = std::make_shared<const DayTestList>(LoadDayTestFiles(
+        Database::Instance(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), type));
+    m_shown = BestTestIndex(type, RecordsOf(*m_dayTests));
+    fillList();
+    fillBestBox();
+    fillQuality();
+    makePanes(storedKind(type));
+    m_flowVolume->SetTests(*m_dayTests);
+    m_volumeTime->SetTests(*m_dayTests);
+    updatePanes();
 
     DiagnosisRecord& diagnosis = Shell()->Diagnosis();
     LoadDiagnosis(DiagnosisFile(AppPaths::CaseFolder(), Shell()->CurrentTestDate()), diagnosis);
@@ -155,6 +197,122 @@ void CTAVADlg::Reload()
                              ? QString()
                              : GetLangText("REPORT", 184) + ": " +
                                    QString(diagnosis.Result).replace("\r\n", "; "));
+}
+
+void CTAVADlg::fillList()
+{
+    const int type = Shell()->CurrentTestType();
+    const ResultsList list = MakeResultsList(type, RecordsOf(*m_dayTests), Shell()->Predicted());
+    m_firstTestColumn = list.firstTestColumn;
+    m_list->clear();
+    m_list->setColumnCount(int(list.headers.size()));
+    m_list->setHorizontalHeaderLabels(list.headers);
+    m_list->setRowCount(int(list.rows.size()));
+    m_list->setSelectionBehavior(type == kTestMvv ? QAbstractItemView::SelectItems
+                                                  : QAbstractItemView::SelectRows);
+    for (int r = 0; r < int(list.rows.size()); ++r) {
+        const ResultRow& row = list.rows[size_t(r)];
+        QStringList cells = {row.name, row.name, row.unit, row.predicted};
+        if (type == kTestFvc)
+            cells << row.best;
+        cells << row.percent << row.tests;
+        for (int c = 0; c < cells.size(); ++c)
+            m_list->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    m_list->setColumnHidden(0, true);
+    sizeTestColumns();
+}
+
+// Each test column is one sixth of the list's width.
+void CTAVADlg::sizeTestColumns()
+{
+    const int testWidth = qMax(60, m_list->viewport()->width() / 6);
+    for (int c = m_firstTestColumn; c < m_list->columnCount(); ++c)
+        m_list->setColumnWidth(c, testWidth);
+}
+
+void CTAVADlg::resizeEvent(QResizeEvent* event)
+{
+    CPage::resizeEvent(event);
+    sizeTestColumns();
+}
+
+void CTAVADlg::fillBestBox()
+{
+    // The box always shows the day's FVC tests, whichever type the list shows.
+    const DayTestList fvc =
+        Shell()->CurrentTestType() == kTestFvc
+            ? *m_dayTests
+            : LoadDayTestFiles(Database::Instance(), Shell()->CurrentPatientId(),
+                               Shell()->CurrentTestDate(), kTestFvc);
+    const BestValueBox box =
+        MakeBestValueBox(ComputeFvcBest(RecordsOf(fvc)), Shell()->Predicted());
+    for (int i = 0; i < 4; ++i) {
+        m_bestValues[i]->setText(box.values[size_t(i)]);
+        m_bestPercents[i]->setText(box.percents[size_t(i)]);
+    }
+}
+
+void CTAVADlg::fillQuality()
+{
+    const QualityLines lines =
+        m_shown < 0 ? QualityLines{} : DayQualityLines(*m_dayTests, m_shown);
+    m_repeatability->setText(lines.repeatability);
+    m_acceptability->setText(lines.acceptability);
+}
+
+void CTAVADlg::updatePanes()
+{
+    StoredPlotOptions options;
+    options.singleLoop = Shell()->SingleLoopDisplay() != 0;
+    options.shownIndex = m_shown;
+    options.predicted = &Shell()->Predicted();
+    options.predictedStyle = Settings().predicted;
+    m_flowVolume->SetOptions(options);
+    m_volumeTime->SetOptions(options);
+    // The shown test's column is the current one of the list.
+    if (m_shown >= 0 && m_list->rowCount() > 0)
+        m_list->setCurrentCell(m_list->currentRow() < 0 ? 0 : m_list->currentRow(),
+                               m_firstTestColumn + m_shown);
+}
+
+// The panes are plots of the day's test type: made again when the type changes.
+void CTAVADlg::makePanes(int kind)
+{
+    if (m_flowVolume && m_flowVolume->Kind() == kind)
+        return;
+    const bool volumeTimeShown = m_volumeTimeShown;
+    delete m_flowVolume;
+    delete m_volumeTime;
+    m_flowVolume = new CCurvePlotWidget(kind, this);
+    m_flowVolume->setObjectName("flowVolume");
+    m_flowVolume->setToolTip("V-L");
+    m_flowVolume->SetView(DefaultView(kind));
+    m_volumeTime = new CCurvePlotWidget(kind, this);
+    m_volumeTime->setObjectName("volumeTime");
+    m_volumeTime->setToolTip("V-T");
+    m_volumeTime->SetView(CurveView::VolumeTime);
+    m_volumeTime->setMaximumWidth(volumeTimeShown ? QWIDGETSIZE_MAX : 0);
+    m_volumeTime->setVisible(volumeTimeShown);
+    m_panes->insertWidget(0, m_flowVolume, 1);
+    m_panes->insertWidget(1, m_volumeTime, 1);
+    m_slide->stop();
+    m_slide->setTargetObject(m_volumeTime);
+}
+
+void CTAVADlg::ShowTest(int index)
+{
+    if (index < 0 || index >= TestCount() || index == m_shown)
+        return;
+    m_shown = index;
+    fillQuality();
+    updatePanes();
+}
+
+void CTAVADlg::onCellClicked(int, int column)
+{
+    if (column >= m_firstTestColumn)
+        ShowTest(column - m_firstTestColumn);
 }
 
 void CTAVADlg::OnCancel()
@@ -183,23 +341,22 @@ void CTAVADlg::onTest(int testType)
 
 void CTAVADlg::onDelete()
 {
-    const QList<QTableWidgetItem*> selected = m_tests->selectedItems();
-    if (selected.isEmpty()) {
+    if (m_shown < 0) {
         ShowMessage(GetLangText("MESSAGE", 1178), PromptCaption(), 0, this);
         return;
     }
     if (ShowMessage(GetLangText("MESSAGE", 140), PromptCaption(), 1, this) != 1)
         return;
-    const QString dataName = m_tests->item(selected.first()->row(), 0)->text();
-    DeleteTest(Database::Instance(), Shell()->CurrentPatientId(), dataName);
+    DeleteTest(Database::Instance(), Shell()->CurrentPatientId(),
+               (*m_dayTests)[size_t(m_shown)].dataName);
     Reload();
 }
 
 void CTAVADlg::onSingleLoop()
 {
     Shell()->SetSingleLoopDisplay(Shell()->SingleLoopDisplay() ? 0 : 1);
-    m_flowVolume->update();
-    m_volumeTime->update();
+    m_singleLoop->setChecked(Shell()->SingleLoopDisplay() != 0);
+    updatePanes();
 }
 
 void CTAVADlg::onDiagnose()
@@ -220,5 +377,15 @@ void CTAVADlg::onPrint()
 
 void CTAVADlg::onToggleVolumeTime()
 {
-    m_volumeTime->setVisible(!m_volumeTime->isVisible());
+    // The volume-time pane slides in over the quality texts and out again.
+    m_volumeTimeShown = !m_volumeTimeShown;
+    const int target = m_flowVolume->width();
+    m_slide->stop();
+    m_slide->setStartValue(m_volumeTimeShown ? 0 : m_volumeTime->width());
+    m_slide->setEndValue(m_volumeTimeShown ? target : 0);
+    m_quality->setVisible(!m_volumeTimeShown);
+    m_diagnose->setVisible(!m_volumeTimeShown);
+    if (m_volumeTimeShown)
+        m_volumeTime->show();
+    m_slide->start();
 }

@@ -1,15 +1,21 @@
 #pragma once
 #include "app/page.h"
+#include "report/day_tests.h"
 
-class CCurvePane;
+#include <memory>
+
+class CCurvePlotWidget;
+class QHBoxLayout;
 class QComboBox;
+class QGroupBox;
 class QLabel;
+class QPropertyAnimation;
 class QPushButton;
 class QTableWidget;
 
 // The results page (template 210): the tests of the current patient, day and
-// test type. The result tables and curves arrive with the reporting pages;
-// this page already lists the day's tests and offers every command.
+// test type as the Best Value box, the results list with one "#n" column per
+// test, the quality texts of the shown test and its curves.
 class CTAVADlg : public CPage {
     Q_OBJECT
   public:
@@ -21,8 +27,21 @@ class CTAVADlg : public CPage {
     // Reads the day's tests of the current type again.
     void Reload();
     int TestCount() const;
+    // The test the panes show first and the quality texts describe (0-based, -1 none).
+    int ShownTest() const { return m_shown; }
+    void ShowTest(int index);
+    bool IsVolumeTimeShown() const { return m_volumeTimeShown; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void fillList();
+    void sizeTestColumns();
+    void fillBestBox();
+    void fillQuality();
+    void updatePanes();
+    void makePanes(int kind);
     void onDateChosen();
     void onTest(int testType);
     void onDelete();
@@ -30,13 +49,30 @@ class CTAVADlg : public CPage {
     void onDiagnose();
     void onPrint();
     void onToggleVolumeTime();
+    void onCellClicked(int row, int column);
 
-    QLabel* m_name = nullptr;           // 1163
-    QComboBox* m_dates = nullptr;       // 1183
-    QTableWidget* m_tests = nullptr;    // 1002
-    CCurvePane* m_flowVolume = nullptr; // 1164
-    CCurvePane* m_volumeTime = nullptr; // 1184
-    QLabel* m_diagnosis = nullptr;
+    std::shared_ptr<const DayTestList> m_dayTests;
+    int m_shown = -1;
+    int m_firstTestColumn = 0;
+    bool m_volumeTimeShown = false;
+
+    QLabel* m_name = nullptr;                // 1163
+    QComboBox* m_dates = nullptr;            // 1183
+    QGroupBox* m_bestBox = nullptr;          // "Best Value"
+    QLabel* m_bestNames[4] = {};             // FVC, FEV1, PEF, FEV1/FVC
+    QLabel* m_bestValues[4] = {};            // 1173-1176
+    QLabel* m_bestPercents[4] = {};          // 1177-1180
+    QTableWidget* m_list = nullptr;          // 1002
+    CCurvePlotWidget* m_flowVolume = nullptr; // 1164
+    CCurvePlotWidget* m_volumeTime = nullptr; // 1184
+    QHBoxLayout* m_panes = nullptr;
+    QPropertyAnimation* m_slide = nullptr;
+    QWidget* m_quality = nullptr;            // 1221, 1223, 1224, 1225, 1230
+    QLabel* m_repeatabilityTitle = nullptr;  // 1221
+    QLabel* m_repeatability = nullptr;       // 1224
+    QLabel* m_acceptabilityTitle = nullptr;  // 1223
+    QLabel* m_acceptability = nullptr;       // 1225
+    QLabel* m_diagnosis = nullptr;           // 1230
     QPushButton* m_exit = nullptr;             // 2
     QPushButton* m_print = nullptr;            // 1185
     QPushButton* m_delete = nullptr;           // 1187

@@ -1,0 +1,98 @@
+#include "curve_plot_widget.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+CCurvePlotWidget::CCurvePlotWidget(int kind, QWidget* parent) : QWidget(parent), m_plot(kind)
+{
+    setObjectName(QString("curvePlot%1").arg(kind));
+    setMinimumSize(120, 90);
+    // The painter fills its own plotting area; the frame around it is white too.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_timer.setInterval(kLiveIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+}
+
+void CCurvePlotWidget::SetView(CurveView view)
+{
+    if (view == m_plot.View())
+        return;
+    m_plot.SetView(view);
+    m_plot.Clear();
+    rebuildCurves();
+    update();
+}
+
+void CCurvePlotWidget::StartLive()
+{
+    if (IsLiveKind(Kind()))
+        m_timer.start();
+}
+
+void CCurvePlotWidget::StopLive()
+{
+    m_timer.stop();
+    update(); // the last points still reach the screen
+}
+
+void CCurvePlotWidget::Clear()
+{
+    m_plot.Clear();
+    update();
+}
+
+void CCurvePlotWidget::SetPredicted(const ManeuverResult* predicted)
+{
+    m_predicted = predicted;
+    update();
+}
+
+void CCurvePlotWidget::SetTests(DayTestList tests, const StoredPlotOptions& options)
+{
+    m_tests = std::move(tests);
+    m_options = options;
+    rebuildCurves();
+    update();
+}
+
+void CCurvePlotWidget::SetOptions(const StoredPlotOptions& options)
+{
+    const bool sameCurves =
+        options.singleLoop == m_options.singleLoop && options.shownIndex == m_options.shownIndex;
+    m_options = options;
+    if (!sameCurves)
+        rebuildCurves();
+    update();
+}
+
+void CCurvePlotWidget::rebuildCurves()
+{
+    m_curves.clear();
+    if (!IsLiveKind(Kind()))
+        m_curves = StoredCurves(m_plot.View(), m_tests, m_options);
+}
+
+CurveGeometry CCurvePlotWidget::BuildGeometry(const QRectF& rect)
+{
+    if (!IsLiveKind(Kind()))
+        return m_plot.StoredGeometry(rect, m_curves, m_options);
+    CurveGeometry g;
+    m_list->WithPoints([&](const std::vector<CurvePoint>& points) {
+        g = m_plot.LiveGeometry(rect, points.data(), int(points.size()), m_predicted);
+    });
+    return g;
+}
+
+void CCurvePlotWidget::PaintInto(QPainter& painter, const QRectF& rect)
+{
+    painter.fillRect(rect, Qt::white);
+    // The geometry is built under the plot lock; stroking runs after it is released.
+    PaintCurveGeometry(painter, BuildGeometry(rect));
+}
+
+void CCurvePlotWidget::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    PaintInto(painter, QRectF(rect()));
+    ++m_paintCount;
+}

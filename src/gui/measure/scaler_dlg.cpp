@@ -1,0 +1,173 @@
+#include "scaler_dlg.h"
+
+#include "app/lang_text.h"
+#include "app/show_message.h"
+
+#include <QComboBox>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+// Bound on waiting for the worker after Cancel: its status poll gives up by itself.
+constexpr int kWorkerWaitMs = 10000;
+} // namespace
+
+CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("CScalerDlg");
+    setWindowTitle(GetLangText("SCALERDLG", 1150));
+    m_scaler = new QLabel(GetLangText("SCALERDLG", 1151), this);
+    m_volume = new QComboBox(this);
+    m_volume->setObjectName("volume");
+    m_volume->addItems({"2L", "3L"});
+    m_volume->setCurrentIndex(-1); // nothing selected until the operator picks
+    m_status = new QLabel(this);
+    m_status->setObjectName("status");
+    m_status->setMinimumWidth(260);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName("progress");
+    m_progress->setRange(0, 0); // runs until a verdict comes
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    m_ok = new QPushButton(GetLangText("SCALERDLG", 132), this);
+    m_ok->setObjectName("ok");
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton(GetLangText("SCALERDLG", 133), this);
+    m_cancel->setObjectName("cancel");
+    m_cancel->setAutoDefault(false);
+    connect(m_ok, &QPushButton::clicked, this, &CScalerDlg::accept);
+    connect(m_cancel, &QPushButton::clicked, this, &CScalerDlg::reject);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_scaler);
+    row->addWidget(m_volume, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(m_status);
+    layout->addWidget(m_progress);
+    layout->addLayout(buttons);
+
+    // Each verdict is on screen before the worker goes on.
+    connect(&m_session, &CalibrationSession::verdict, this, &CScalerDlg::onVerdict,
+            Qt::BlockingQueuedConnection);
+    connect(&m_session, &CalibrationSession::workerEnded, this, [this] {
+        m_workerAlive = false;
+        Q_EMIT workerGone();
+    });
+}
+
+CScalerDlg::~CScalerDlg()
+{
+    // Never left with a worker running (Cancel waits); this is the last guard.
+    m_session.RequestEnd();
+    waitForWorker();
+    m_session.Join();
+}
+
+int CScalerDlg::SelectedVolumeCode() const
+{
+    return CalibrationSession::VolumeCode(m_volume->currentIndex());
+}
+
+void CScalerDlg::setBusy(bool busy)
+{
+    m_progress->setVisible(busy);
+    m_ok->setEnabled(!busy && !m_closing);
+    m_volume->setEnabled(!busy && !m_closing);
+}
+
+void CScalerDlg::accept()
+{
+    if (m_closing)
+        return;
+    setBusy(true);
+    if (!m_session.Start(SelectedVolumeCode())) {
+        setBusy(false);
+        ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
+        return;
+    }
+    m_workerAlive = m_session.WorkerRunning() || m_workerAlive;
+}
+
+void CScalerDlg::onVerdict(int code)
+{
+    auto box = [this](int key, const QString& caption) {
+        setBusy(false);
+        ShowMessage(GetLangText("MESSAGE", key), caption, 0, this);
+    };
+    switch (code) {
+    case CalibrationSession::kChooseVolume:
+        box(1152, PromptCaption());
+        break;
+    case CalibrationSession::kTimeOut:
+        box(1240, ErrorCaption());
+        break;
+    case CalibrationSession::kWrongSyringe:
+        box(1156, PromptCaption());
+        break;
+    case CalibrationSession::kReplaceBlade:
+        box(1154, PromptCaption());
+        break;
+    case CalibrationSession::kRepeat:
+        setBusy(false);
+        m_status->setText(GetLangText("MESSAGE", 1179));
+        break;
+    case CalibrationSession::kSuccess:
+        box(1157, PromptCaption());
+        break;
+    case CalibrationSession::kTesting:
+        setBusy(true);
+        m_status->setText(GetLangText("MESSAGE", 1153));
+        break;
+    case CalibrationSession::kFailure:
+        box(1264, ErrorCaption());
+        break;
+    case CalibrationSession::kWaiting:
+        setBusy(true);
+        m_status->setText(GetLangText("MESSAGE", 1333));
+        break;
+    case CalibrationSession::kClose:
+        // The device ended the calibration itself; the worker closes the link and leaves.
+        if (!m_closing)
+            QDialog::accept();
+        break;
+    default: // kRepeatStart: nothing to show
+        break;
+    }
+}
+
+void CScalerDlg::waitForWorker()
+{
+    if (!m_workerAlive && !m_session.WorkerRunning())
+        return;
+    QEventLoop loop;
+    connect(this, &CScalerDlg::workerGone, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kWorkerWaitMs, &loop, &QEventLoop::quit);
+    // The worker may have ended between the check and here: its queued signal is still to come.
+    if (m_workerAlive || m_session.WorkerRunning())
+        loop.exec();
+}
+
+void CScalerDlg::reject()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    m_status->setText(GetLangText("MESSAGE", 1180));
+    m_ok->setEnabled(false);
+    m_volume->setEnabled(false);
+    m_cancel->setEnabled(false);
+    m_session.RequestEnd();
+    waitForWorker();
+    m_session.Join();
+    QDialog::reject();
+}

@@ -1,0 +1,274 @@
+#include "main_frame.h"
+
+#include "app/dialog_hooks.h"
+#include "app/lang_text.h"
+#include "app/show_message.h"
+#include "app/system_settings.h"
+#include "pdf_wait_dlg.h"
+#include "report/pdf_export.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QPrintPreviewWidget>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+QPointer<CMainFrame>& current()
+{
+    static QPointer<CMainFrame> frame;
+    return frame;
+}
+constexpr double kZoomStep = 1.25;
+constexpr double kMinZoom = 0.1;
+constexpr double kMaxZoom = 8.0;
+// The toolbar in the order of its commands: Print, Next, Prev, one/two pages
+// (twice: the label for "show two" and for "show one"), Zoom In, Zoom Out,
+// Close, PDF, Diagnose.
+const char* const kEnglish[] = {"&Print...", "&Next Page", "Pre&v Page", "&Two Page",
+                                "&One Page", "Zoom &In",   "Zoom &Out",  "&Close",
+                                "PD&F",      "&Diagnose"};
+const char* const kChinese[] = {"打印(&P)...", "下一页(&N)", "上一页(&V)", "两页(&T)",
+                                "一页(&O)",    "放大(&I)",   "缩小(&O)",   "关闭(&C)",
+                                "PDF(&F)",     "诊断(&D)"};
+} // namespace
+
+QStringList CMainFrame::ToolbarLabels(const QString& language)
+{
+    // Only the exact value selects the Chinese toolbar ("chinese" does not).
+    const bool chinese = language == "Chinese";
+    QStringList labels;
+    for (int i = 0; i < 10; ++i)
+        labels << QString::fromUtf8(chinese ? kChinese[i] : kEnglish[i]);
+    return labels;
+}
+
+QString CMainFrame::DefaultTitle(const QWidget* mainWindow)
+{
+    const QString caption = mainWindow ? mainWindow->windowTitle() : QString();
+    if (caption.isEmpty())
+        return " " + GetLangText("REPORT", 1219);
+    return caption + " " + GetLangText("REPORT", 1218);
+}
+
+CMainFrame* CMainFrame::Current()
+{
+    return current();
+}
+
+CMainFrame::CMainFrame(DrawPage draw, QWidget* mainWindow, QWidget* restoreWindow,
+                       bool directPrint, int pageCount, const QString& title)
+    : m_draw(std::move(draw)), m_mainWindow(mainWindow), m_restoreWindow(restoreWindow),
+      m_directPrint(directPrint), m_pageCount(qMax(1, pageCount)),
+      m_printer(QPrinter::HighResolution)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName("printPreview");
+    setWindowTitle(title.isEmpty() ? DefaultTitle(mainWindow) : title);
+    if (mainWindow)
+        setWindowIcon(mainWindow->windowIcon());
+    // Opened from a modal dialog (the trend curves) it must not be blocked by it.
+    setWindowModality(Qt::ApplicationModal);
+    m_printer.setPageSize(QPageSize(QPageSize::A4));
+    m_printer.setDocName(windowTitle().trimmed());
+
+    m_preview = new QPrintPreviewWidget(&m_printer, this);
+    m_preview->setObjectName("preview");
+    m_preview->setZoomMode(QPrintPreviewWidget::FitInView);
+    connect(m_preview, &QPrintPreviewWidget::paintRequested, this, &CMainFrame::paintAll);
+    connect(m_preview, &QPrintPreviewWidget::previewChanged, this, &CMainFrame::refreshButtons);
+    setCentralWidget(m_preview);
+
+    const QStringList labels = ToolbarLabels(Settings().language);
+    auto* bar = addToolBar("preview");
+    bar->setObjectName("previewToolbar");
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    addCommand(labels[0], "print", &CMainFrame::OnPrint);
+    addCommand(labels[1], "nextPage", &CMainFrame::OnNextPage);
+    addCommand(labels[2], "prevPage", &CMainFrame::OnPrevPage);
+    addCommand(labels[3], "twoPages", &CMainFrame::OnTogglePages);
+    addCommand(labels[5], "zoomIn", &CMainFrame::OnZoomIn);
+    addCommand(labels[6], "zoomOut", &CMainFrame::OnZoomOut);
+    QAction* close = addCommand(labels[7], "close", nullptr);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addCommand(labels[8], "pdf", &CMainFrame::OnPdf);
+    addCommand(labels[9], "diagnose", &CMainFrame::OnDiagnose);
+    bar->addActions(m_actions);
+    statusBar()->showMessage(QString());
+    current() = this;
+
+    if (m_directPrint) {
+        OnPrint();
+        return;
+    }
+    setGeometry(200, 200, 500, 500);
+    showMaximized();
+    if (m_mainWindow)
+        m_mainWindow->hide();
+    refreshButtons();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::addCommand(const QString& text, const char* name,
+                                void (CMainFrame::*slot)())
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    if (slot)
+        connect(action, &QAction::triggered, this, slot);
+    m_actions << action;
+    return action;
+}
+
+QAction* CMainFrame::Action(const QString& name) const
+{
+    for (QAction* action : m_actions)
+        if (action->objectName() == name)
+            return action;
+    return nullptr;
+}
+
+void CMainFrame::SetDiagnose(std::function<bool(QWidget*)> diagnose)
+{
+    m_diagnose = std::move(diagnose);
+    refreshButtons();
+}
+
+int CMainFrame::CurrentPage() const
+{
+    return m_preview->currentPage();
+}
+bool CMainFrame::TwoPages() const
+{
+    return m_preview->viewMode() == QPrintPreviewWidget::FacingPagesView;
+}
+double CMainFrame::ZoomFactor() const
+{
+    return m_preview->zoomFactor();
+}
+
+void CMainFrame::paintAll(QPrinter* printer)
+{
+    QPainter painter(printer);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF page(QPointF(0, 0),
+                      printer->pageLayout().paintRectPixels(printer->resolution()).size());
+    for (int i = 1; i <= m_pageCount; ++i) {
+        if (i > 1)
+            printer->newPage();
+        painter.save();
+        m_draw(painter, page, i);
+        painter.restore();
+    }
+}
+
+void CMainFrame::refreshButtons()
+{
+    const int step = TwoPages() ? 2 : 1;
+    Action("nextPage")->setEnabled(CurrentPage() + step <= m_pageCount);
+    Action("prevPage")->setEnabled(CurrentPage() > 1);
+    Action("twoPages")->setEnabled(m_pageCount > 1);
+    const QStringList labels = ToolbarLabels(Settings().language);
+    Action("twoPages")->setText(TwoPages() ? labels[4] : labels[3]);
+    Action("zoomIn")->setEnabled(ZoomFactor() * kZoomStep <= kMaxZoom);
+    Action("zoomOut")->setEnabled(ZoomFactor() / kZoomStep >= kMinZoom);
+    Action("diagnose")->setEnabled(bool(m_diagnose));
+    statusBar()->showMessage(QString("%1 / %2").arg(CurrentPage()).arg(m_pageCount));
+}
+
+void CMainFrame::OnNextPage()
+{
+    m_preview->setCurrentPage(qMin(m_pageCount, CurrentPage() + (TwoPages() ? 2 : 1)));
+    refreshButtons();
+}
+
+void CMainFrame::OnPrevPage()
+{
+    m_preview->setCurrentPage(qMax(1, CurrentPage() - (TwoPages() ? 2 : 1)));
+    refreshButtons();
+}
+
+void CMainFrame::OnTogglePages()
+{
+    m_preview->setViewMode(TwoPages() ? QPrintPreviewWidget::SinglePageView
+                                      : QPrintPreviewWidget::FacingPagesView);
+    refreshButtons();
+}
+
+void CMainFrame::OnZoomIn()
+{
+    m_preview->setZoomFactor(qMin(kMaxZoom, ZoomFactor() * kZoomStep));
+    refreshButtons();
+}
+
+void CMainFrame::OnZoomOut()
+{
+    m_preview->setZoomFactor(qMax(kMinZoom, ZoomFactor() / kZoomStep));
+    refreshButtons();
+}
+
+void CMainFrame::OnPrint()
+{
+    if (m_directPrint)
+        hide();
+    if (RunPrintDialog(this, m_printer))
+        m_preview->print();
+    if (m_directPrint)
+        close();
+}
+
+void CMainFrame::OnPdf()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    const QString suggested = folder + "/" + windowTitle().trimmed() + ".pdf";
+    const QString path = AskPdfFileName(this, suggested);
+    if (path.isEmpty())
+        return;
+    // An old file must never pass for the new one.
+    if (QFile::exists(path) && !QFile::remove(path)) {
+        ShowMessage(GetLangText("MESSAGE", 1215), ErrorCaption(), 0, this);
+        return;
+    }
+    PdfPrinterSettings settings;
+    settings.SetOutput(path);
+    settings.title = windowTitle().trimmed();
+    const DrawPage draw = m_draw;
+    const int pages = m_pageCount;
+    CPrintPdfWaitDlg wait(path, [settings, draw, pages] {
+        return WritePdf(settings, pages, [&draw](QPainter& p, const QRectF& r, int page) {
+            draw(p, r, page);
+        });
+    }, this);
+    if (wait.exec() == QDialog::Accepted) {
+        if (ShowMessage(GetLangText("MESSAGE", 1214), PromptCaption(), 4, this) == 6)
+            OpenDocument(path);
+    } else {
+        ShowMessage(GetLangText("MESSAGE", 1215), ErrorCaption(), 0, this);
+    }
+}
+
+void CMainFrame::OnDiagnose()
+{
+    if (m_diagnose && m_diagnose(this))
+        m_preview->updatePreview();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    // However the preview ends, the main window and the page come back.
+    if (m_mainWindow)
+        m_mainWindow->show();
+    if (m_restoreWindow && m_restoreWindow->isHidden())
+        m_restoreWindow->show();
+    if (current() == this)
+        current() = nullptr;
+    event->accept();
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+class CMainFrame;
+class QWidget;
+
+// Fills the dialog hooks of the reporting windows: the report preview of a
+// patient's day and the trend dialog. Called once at start-up.
+void InstallReportHooks();
+
+// The Print command of the main and results pages: the preview of the day's
+// report with 1, 2 or 3 pages. Null (after a message) without a patient.
+CMainFrame* OpenResultsReport(QWidget* parent, int patientId, const QString& day);

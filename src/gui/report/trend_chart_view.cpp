@@ -1,0 +1,112 @@
+#include "trend_chart_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+constexpr double kPickRadius = 8.0;
+constexpr double kFontSize = 11.0; // labels keep their size when the chart is zoomed
+}
+
+CTrendChartView::CTrendChartView(QWidget* parent) : QWidget(parent)
+{
+    setMinimumSize(300, 200);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CTrendChartView::SetSeries(const TrendSeries& series)
+{
+    m_series = series;
+    m_selected = -1;
+    update();
+}
+
+void CTrendChartView::SetZoom(double x, double y)
+{
+    m_zoomX = qBound(1.0, x, 16.0);
+    m_zoomY = qBound(1.0, y, 16.0);
+    SetOffset(m_offsetX, m_offsetY);
+}
+
+int CTrendChartView::MaxOffsetX() const
+{
+    return int(width() * (m_zoomX - 1));
+}
+int CTrendChartView::MaxOffsetY() const
+{
+    return int(height() * (m_zoomY - 1));
+}
+
+void CTrendChartView::SetOffset(int x, int y)
+{
+    m_offsetX = qBound(0, x, MaxOffsetX());
+    m_offsetY = qBound(0, y, MaxOffsetY());
+    update();
+}
+
+// The chart is built for the enlarged rectangle and moved by the offsets.
+TrendChart CTrendChartView::chart() const
+{
+    const QRectF whole(-m_offsetX, -m_offsetY, width() * m_zoomX, height() * m_zoomY);
+    return BuildTrendChart(m_series, whole, kFontSize);
+}
+
+QPointF CTrendChartView::PointPosition(int i) const
+{
+    const TrendChart c = chart();
+    return i >= 0 && i < int(c.marks.size()) ? c.marks[size_t(i)] : QPointF();
+}
+
+int CTrendChartView::PointAt(const QPoint& pos) const
+{
+    const TrendChart c = chart();
+    int best = -1;
+    double bestDistance = kPickRadius;
+    for (int i = 0; i < int(c.marks.size()); ++i) {
+        const QPointF d = c.marks[size_t(i)] - QPointF(pos);
+        const double distance = std::hypot(d.x(), d.y());
+        if (distance <= bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
+void CTrendChartView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    painter.setClipRect(rect());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const TrendChart c = chart();
+    PaintTrendChart(painter, c, m_series.parameter);
+    if (m_selected >= 0 && m_selected < int(c.marks.size())) {
+        const QPointF at = c.marks[size_t(m_selected)];
+        painter.setPen(QPen(Qt::black, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(at, 6, 6);
+        painter.drawText(at + QPointF(8, -8), m_series.Label(m_selected));
+    }
+}
+
+// A point is selected when the button goes down and comes up on it.
+void CTrendChartView::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton ? PointAt(event->position().toPoint()) : -1;
+}
+
+void CTrendChartView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int index = PointAt(event->position().toPoint());
+    if (index >= 0 && index == m_pressed) {
+        m_selected = index;
+        update();
+        emit pointSelected(index);
+    }
+    m_pressed = -1;
+}

@@ -1,0 +1,265 @@
+// The live test page against the demo device: a whole test from the patient
+// list to the results page, "Testing" while a test runs, closing mid-test,
+// the link lost, the device unplugged, and the writer's verdicts.
+#include "gui_fixture.h"
+
+#include "app/app_paths.h"
+#include "app/lang_text.h"
+#include "device/curve_point_list.h"
+#include "device/device_manager.h"
+#include "device/device_port.h"
+#include "measure/curve_plot_widget.h"
+#include "measure/fvc_testing_dlg.h"
+#include "measure/measurement_store.h"
+#include "records/user_manage_dlg.h"
+#include "report/tava_dlg.h"
+
+#include <QDate>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+class LiveTestPageTest : public GuiTest {
+  protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        Settings().simulator = 1;
+        Settings().communication = 1;
+        DeviceManager::Instance().SetSimulatorRealTime(false);
+        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
+    }
+    void TearDown() override
+    {
+        GuiTest::TearDown();
+        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
+        DeviceManager::Instance().SetSimulatorRealTime(false);
+        DeviceManager::Instance().Disconnect();
+    }
+    // A patient selected on the patient list page.
+    int selectNewPatient()
+    {
+        const int id = addPatient("Ann");
+        openShell();
+        auto* list = shell->findChild<QTableView*>("patientList");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(0, 2)).center());
+        EXPECT_EQ(shell->CurrentPatientId(), id);
+        return id;
+    }
+    void click(const char* name)
+    {
+        auto* button = shell->findChild<QPushButton*>(name);
+        ASSERT_NE(button, nullptr) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // Runs the event loop until `done` holds (or a generous bound passes).
+    static bool waitFor(const std::function<bool()>& done, int boundMs = 60000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > boundMs)
+                return false;
+            QTest::qWait(5);
+        }
+        return true;
+    }
+    QStringList shownTexts() const
+    {
+        QStringList texts;
+        for (const ShownMessage& m : messages)
+            texts << m.text;
+        return texts;
+    }
+    int dtFiles(int id) const
+    {
+        return int(QDir(AppPaths::PatientCaseFolder(id)).entryList({"*.dt"}, QDir::Files).size());
+    }
+};
+
+TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults)
+{
+    // The device breathes at a person's pace here, so the curves are seen growing.
+    DeviceManager::Instance().SetSimulatorRealTime(true);
+    const int id = selectNewPatient();
+    click("fvcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    QStringList prompts;
+    QObject::connect(&live->Session(), &LiveTestSession::promptChanged,
+            [&prompts](const QString& text) { prompts << text; });
+    ASSERT_NE(live->SecondPlot(), nullptr); // FVC: flow-volume and volume-time
+    EXPECT_EQ(live->MainPlot()->Kind(), kCurveLiveFlowVolume);
+    EXPECT_EQ(live->SecondPlot()->Kind(), kCurveLiveFvcVolumeTime);
+
+    // Nobody presses "Testing": the page starts on its own.
+    ASSERT_TRUE(waitFor([&] { return live->Session().Running() != 0; }));
+    EXPECT_TRUE(live->MainPlot()->IsLive());
+    // While it runs, the plots are repainted from a list that keeps growing.
+    std::vector<int> seen;
+    const int paintsBefore = live->MainPlot()->PaintCount();
+    while (page<CFVCTestingDlg>() == live && live->Session().Running() && seen.size() < 5) {
+        const int n = CurvePointList::Instance().Count();
+        if (n > 0 && (seen.empty() || n > seen.back()))
+            seen.push_back(n);
+        QTest::qWait(100);
+    }
+    EXPECT_GE(seen.size(), 3u);
+    EXPECT_GT(live->MainPlot()->PaintCount(), paintsBefore);
+    const CurveGeometry during = live->SecondPlot()->BuildGeometry(QRectF(0, 0, 400, 300));
+    ASSERT_EQ(during.traces.size(), 1u);
+    EXPECT_GT(during.traces[0].pointCount, 1);
+
+    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }))
+        << prompts.join('|').toStdString() << " running " << live->Session().Running()
+        << " points " << CurvePointList::Instance().Count() << " " << shownTexts().join("|").toStdString();
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 0", {id}), 1);
+    EXPECT_EQ(dtFiles(id), 1);
+    EXPECT_EQ(shell->CurrentTestDate(), QDate::currentDate().toString("yyyy-MM-dd"));
+    EXPECT_EQ(page<CTAVADlg>()->TestCount(), 1);
+    // The prompt line went through the start texts in order.
+    ASSERT_GE(prompts.size(), 2);
+    EXPECT_EQ(prompts[0], GetLangText("FVCTestingDlg", 1205));
+    EXPECT_EQ(prompts[1], GetLangText("MESSAGE", 1206));
+    EXPECT_TRUE(messages.empty()) << shownTexts().join('|').toStdString();
+}
+
+TEST_F(LiveTestPageTest, TestingIsIgnoredWhileRunningAndClosingMidTestSavesNothing)
+{
+    DeviceManager::Instance().SetSimulatorRealTime(true);
+    const int id = selectNewPatient();
+    click("mvvTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(live->SecondPlot(), nullptr);
+    EXPECT_EQ(live->MainPlot()->Kind(), kCurveLiveMvvVolumeTime);
+    ASSERT_TRUE(waitFor([&] { return CurvePointList::Instance().Count() > 20; }));
+    auto device = DeviceManager::Instance().SimulatedDevice();
+    ASSERT_NE(device, nullptr);
+
+    // A second start would clear the points and connect anew.
+    const int before = CurvePointList::Instance().Count();
+    click("testing");
+    EXPECT_GE(CurvePointList::Instance().Count(), before);
+    EXPECT_EQ(DeviceManager::Instance().SimulatedDevice(), device);
+    EXPECT_TRUE(live->Session().Running());
+
+    click("close");
+    ASSERT_NE(page<CUserManageDlg>(), nullptr);
+    EXPECT_FALSE(device->Streaming()); // the device was told to stop
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
+    EXPECT_EQ(dtFiles(id), 0);
+    EXPECT_EQ(CurvePointList::Instance().Count(), 0);
+    EXPECT_TRUE(MeasurementStore::Instance().Maneuvers().empty());
+    DevicePort* port = DeviceManager::Instance().CurrentPort();
+    EXPECT_TRUE(port == nullptr || !port->IsOpen());
+    EXPECT_TRUE(messages.empty()) << shownTexts().join('|').toStdString();
+
+    // The program goes on: the next test runs to its end.
+    DeviceManager::Instance().SetSimulatorRealTime(false);
+    click("vcTest");
+    ASSERT_NE(page<CFVCTestingDlg>(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 1", {id}), 1);
+}
+
+TEST_F(LiveTestPageTest, ALostLinkStopsTheTestWithTheConnectionMessage)
+{
+    SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
+    config.faults.disconnectAfterPulse = 300;
+    DeviceManager::Instance().SetSimulatorConfig(config);
+    const int id = selectNewPatient();
+    click("fvcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !messages.empty(); }));
+    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 138));
+    EXPECT_EQ(messages[0].caption, ErrorCaption());
+    EXPECT_EQ(live->Prompt(), GetLangText("MESSAGE", 1207));
+    EXPECT_FALSE(live->MainPlot()->IsLive());
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
+    // "Close" still leads back.
+    click("close");
+    EXPECT_NE(page<CUserManageDlg>(), nullptr);
+}
+
+TEST_F(LiveTestPageTest, UnpluggingAWiredDeviceStopsTheTestAndTellsOnce)
+{
+    DeviceManager::Instance().SetSimulatorRealTime(true);
+    selectNewPatient();
+    click("fvcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    ASSERT_TRUE(waitFor([&] { return live->Session().Running() != 0; }));
+    Q_EMIT live->Watch().removed();
+    Q_EMIT live->Watch().removed(); // the system may tell one unplugging twice
+    EXPECT_FALSE(live->Session().Running());
+    EXPECT_EQ(live->Prompt(), GetLangText("MESSAGE", 1207));
+    waitFor([&] { return false; }, 100);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 138));
+    click("close");
+    EXPECT_NE(page<CUserManageDlg>(), nullptr);
+}
+
+TEST_F(LiveTestPageTest, WithoutADeviceThePromptAndTheBoxSaySo)
+{
+    Settings().simulator = 0; // and no real link is registered in this program
+    selectNewPatient();
+    click("fvcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !messages.empty(); }));
+    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 138));
+    EXPECT_EQ(live->Prompt(), GetLangText("MESSAGE", 1207));
+    EXPECT_FALSE(live->Session().Running());
+}
+
+TEST_F(LiveTestPageTest, VcMarksFollowTheTidalBreathing)
+{
+    selectNewPatient();
+    click("vcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    auto* valid = live->findChild<QLabel*>("validMark");
+    auto* invalid = live->findChild<QLabel*>("invalidMark");
+    EXPECT_FALSE(valid->isVisibleTo(live));
+    EXPECT_FALSE(invalid->isVisibleTo(live));
+    bool validShown = false;
+    // Connected after the page's own handler: sees the mark as the page left it.
+    QObject::connect(&live->Session(), &LiveTestSession::tidalFound, live, [&] {
+        validShown = valid->isVisibleTo(live) && !invalid->isVisibleTo(live);
+    });
+    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }));
+    EXPECT_TRUE(validShown);
+}
+
+TEST_F(LiveTestPageTest, AnMvvTestWithOneBreathIsNotSaved)
+{
+    SimConfig config = SimConfig::ForSetting(1, SimTest::Mvv);
+    config.mvvBreaths = 1;
+    DeviceManager::Instance().SetSimulatorConfig(config);
+    const int id = selectNewPatient();
+    click("mvvTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    QStringList prompts;
+    QObject::connect(&live->Session(), &LiveTestSession::promptChanged,
+                     [&prompts](const QString& text) { prompts << text; });
+    const QString invalid = "The result is invalid,because the times can't less than 2!";
+    ASSERT_TRUE(waitFor([&] { return prompts.contains(invalid); }))
+        << prompts.join('|').toStdString();
+    waitFor([] { return false; }, 200);
+    EXPECT_EQ(page<CFVCTestingDlg>(), live); // no switch to the results
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
+    EXPECT_EQ(dtFiles(id), 0);
+    EXPECT_TRUE(shell->findChild<QPushButton*>("close")->isEnabled());
+    EXPECT_FALSE(live->MainPlot()->IsLive());
+}
+
+} // namespace

@@ -1,0 +1,234 @@
+// The print preview: pages per day, its toolbar, the main window hidden while
+// it is open and back whenever it closes, printing, and the PDF export flow.
+#include "report_gui_fixture.h"
+
+#include "records/diagnose_dlg.h"
+#include "records/diagnosis.h"
+#include "report/main_frame.h"
+#include "report/pdf_wait_dlg.h"
+#include "report/tava_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QPlainTextEdit>
+
+class PrintPreviewTest : public ReportGuiTest {
+  protected:
+    // The results page's Print button; returns the preview it opened.
+    CMainFrame* printFromResults(const QString& day)
+    {
+        openWith(day, kTestFvc);
+        shell->ShowPage(CMainShellDlg::kResultsPage);
+        click(current(), "print");
+        QApplication::processEvents();
+        return CMainFrame::Current();
+    }
+    static void trigger(CMainFrame* frame, const char* name)
+    {
+        QAction* action = frame->Action(name);
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+        QApplication::processEvents();
+    }
+    void closePreview(CMainFrame* frame)
+    {
+        QPointer<CMainFrame> guard(frame);
+        trigger(frame, "close");
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull()) << "the frame is destroyed";
+        EXPECT_EQ(CMainFrame::Current(), nullptr);
+        EXPECT_TRUE(shell->isVisible()) << "the main window is back";
+    }
+    QString pdfPath() const { return home.path("out/report.pdf"); }
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    storeVc("2026-03-04 09:10:00", 4.1f);
+    storeMvv("2026-03-05 10:00:00", 110.0f);
+    CMainFrame* frame = printFromResults("2026-03-04");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->PageCount(), 3);
+    EXPECT_FALSE(shell->isVisible()) << "hidden while the preview is open";
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->windowTitle(), shell->windowTitle() + " Preview");
+    screenshot(frame, "preview_page1");
+
+    EXPECT_FALSE(frame->Action("prevPage")->isEnabled());
+    trigger(frame, "nextPage");
+    trigger(frame, "nextPage");
+    EXPECT_EQ(frame->CurrentPage(), 3);
+    EXPECT_FALSE(frame->Action("nextPage")->isEnabled());
+    EXPECT_TRUE(frame->Action("prevPage")->isEnabled());
+    screenshot(frame, "preview_page3");
+    trigger(frame, "prevPage");
+    EXPECT_EQ(frame->CurrentPage(), 2);
+
+    trigger(frame, "twoPages");
+    EXPECT_TRUE(frame->TwoPages());
+    EXPECT_EQ(frame->Action("twoPages")->text(), "&One Page");
+    screenshot(frame, "preview_two_pages");
+    trigger(frame, "twoPages");
+    EXPECT_FALSE(frame->TwoPages());
+
+    const double before = frame->ZoomFactor();
+    trigger(frame, "zoomIn");
+    EXPECT_GT(frame->ZoomFactor(), before);
+    trigger(frame, "zoomOut");
+    trigger(frame, "zoomOut");
+    EXPECT_LT(frame->ZoomFactor(), before);
+    closePreview(frame);
+
+    // A day with only MVV tests: one page.
+    shell->SetCurrentTestDate("2026-03-05");
+    page<CTAVADlg>()->Reload();
+    click(current(), "print");
+    frame = CMainFrame::Current();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->PageCount(), 1);
+    EXPECT_FALSE(frame->Action("nextPage")->isEnabled());
+    EXPECT_FALSE(frame->Action("twoPages")->isEnabled());
+    closePreview(frame);
+}
+
+TEST_F(PrintPreviewTest, ToolbarIsChineseOnlyForTheExactLanguageName)
+{
+    const QStringList english = CMainFrame::ToolbarLabels("English");
+    EXPECT_EQ(english[0], "&Print...");
+    EXPECT_EQ(english[8], "PD&F");
+    EXPECT_EQ(CMainFrame::ToolbarLabels("chinese"), english);
+    const QStringList chinese = CMainFrame::ToolbarLabels("Chinese");
+    for (int i = 0; i < english.size(); ++i)
+        EXPECT_NE(chinese[i], english[i]) << i;
+
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    Settings().language = "Chinese";
+    CMainFrame* frame = printFromResults("2026-03-04");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->Action("print")->text(), chinese[0]);
+    EXPECT_EQ(frame->Action("close")->text(), chinese[7]);
+    closePreview(frame);
+}
+
+TEST_F(PrintPreviewTest, WithoutAPatientThereIsNoPreview)
+{
+    openShell();
+    Hooks().printReport(shell.get(), -1, "2026-03-04");
+    EXPECT_EQ(CMainFrame::Current(), nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "There is no User!");
+    EXPECT_EQ(messages[0].caption, "Error");
+    EXPECT_TRUE(shell->isVisible());
+}
+
+TEST_F(PrintPreviewTest, PrintGoesThroughThePrintDialogToThePrinter)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    CMainFrame* frame = printFromResults("2026-03-04");
+    ASSERT_NE(frame, nullptr);
+    const QString printed = home.path("printed.pdf");
+    int asked = 0;
+    Hooks().printDialog = [&](QWidget*, QPrinter& printer) {
+        ++asked;
+        if (asked == 1)
+            return false; // cancelled: nothing printed
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    };
+    trigger(frame, "print");
+    EXPECT_FALSE(QFile::exists(printed));
+    trigger(frame, "print");
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(readFile(printed).startsWith("%PDF"));
+    EXPECT_TRUE(frame->isVisible()) << "printing keeps the preview open";
+    closePreview(frame);
+}
+
+TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindowComesBack)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    home.write("out/report.pdf", QByteArray("old contents that are not a PDF"));
+    CMainFrame* frame = printFromResults("2026-03-04");
+    ASSERT_NE(frame, nullptr);
+    QString suggested;
+    Hooks().savePdfName = [&](QWidget*, const QString& proposal) {
+        suggested = proposal;
+        return pdfPath();
+    };
+    QStringList opened;
+    Hooks().openDocument = [&](const QString& path) {
+        opened << path;
+        return true;
+    };
+    answers = {6}; // Yes, view it
+    trigger(frame, "pdf");
+    EXPECT_TRUE(suggested.endsWith(".pdf"));
+    const QByteArray pdf = readFile(pdfPath());
+    EXPECT_TRUE(pdf.startsWith("%PDF"));
+    EXPECT_FALSE(pdf.contains("old contents"));
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().text, "Print PDF Succeed!Do you want to view it?");
+    EXPECT_EQ(messages.back().type, 4);
+    EXPECT_EQ(opened, QStringList{pdfPath()});
+
+    // No: written again, not opened.
+    answers = {7};
+    trigger(frame, "pdf");
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_FALSE(shell->isVisible());
+    closePreview(frame);
+}
+
+TEST_F(PrintPreviewTest, PdfExportCancelledOrFailingSaysSoAndKeepsThePreview)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    CMainFrame* frame = printFromResults("2026-03-04");
+    ASSERT_NE(frame, nullptr);
+    Hooks().savePdfName = [](QWidget*, const QString&) { return QString(); };
+    trigger(frame, "pdf");
+    EXPECT_TRUE(messages.empty()) << "a cancelled save dialog says nothing";
+
+    // A folder that cannot be written: the writer makes no file.
+    home.write("blocked", QByteArray("a file, not a folder"));
+    const QString impossible = home.path("blocked/report.pdf");
+    Hooks().savePdfName = [&](QWidget*, const QString&) { return impossible; };
+    trigger(frame, "pdf");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Print PDF Error!");
+    EXPECT_EQ(messages[0].caption, "Error");
+    EXPECT_TRUE(frame->isVisible());
+    closePreview(frame);
+}
+
+TEST_F(PrintPreviewTest, DiagnosisFromThePreviewIsSavedAndClosingBringsTheMainWindowBack)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    CMainFrame* frame = printFromResults("2026-03-04");
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(frame->Action("diagnose")->isEnabled());
+    whenModal([](QWidget* modal) {
+        ASSERT_NE(qobject_cast<CDiagnoseDlg*>(modal), nullptr);
+        modal->findChild<QPlainTextEdit*>("result")->setPlainText("Mild obstruction");
+        QTest::mouseClick(modal->findChild<QPushButton*>("ok"), Qt::LeftButton);
+    });
+    trigger(frame, "diagnose");
+    EXPECT_FALSE(shell->isVisible());
+    closePreview(frame);
+    EXPECT_TRUE(QFile::exists(
+        DiagnosisFile(AppPaths::PatientCaseFolder(patientId), "2026-03-04")));
+}
+
+TEST(PdfWaitText, DotsCycleFromNoneToFive)
+{
+    EXPECT_EQ(CPrintPdfWaitDlg::WaitText(0), "Please wait");
+    EXPECT_EQ(CPrintPdfWaitDlg::WaitText(5), "Please wait.....");
+    EXPECT_EQ(CPrintPdfWaitDlg::WaitText(6), "Please wait");
+    EXPECT_EQ(CPrintPdfWaitDlg::WaitText(8), "Please wait..");
+}

@@ -1,0 +1,155 @@
+#pragma once
+// The main window over a patient whose tests are real test files (pulses of
+// an ideal turbine), for the results page, the print preview and the trend
+// dialog. Standard dialogs are answered through the dialog hooks.
+#include "gui_fixture.h"
+#include "report/report_fixture.h"
+
+#include "app/dialog_hooks.h"
+#include "app/lang_text.h"
+#include "app/system_settings.h"
+#include "report/report_hooks.h"
+
+#include <QAction>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+
+class ReportGuiTest : public GuiTest {
+  protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        InstallReportHooks();
+        PatientRecord record;
+        record.Name = "Anna O'Brien";
+        record.Gender = 1;
+        record.Birthdate = QDate(1976, 5, 14);
+        record.Height = 168;
+        record.Weight = 61;
+        record.Nation = 1;
+        patientId = CreatePatient(Database::Instance(), record);
+        ASSERT_GT(patientId, 0);
+    }
+
+    void TearDown() override
+    {
+        Hooks().savePdfName = {};
+        Hooks().printDialog = {};
+        Hooks().pickColor = {};
+        Hooks().openDocument = {};
+        Hooks().printReport = {};
+        Hooks().trend = {};
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "printPreview")
+                delete w;
+        GuiTest::TearDown();
+    }
+
+    // Writes <n>.dt with the record and the samples and registers its row.
+    QString storeTest(int type, const QString& testTime, ManeuverResult record,
+                      const PulseStream& samples, bool acceptable = true)
+    {
+        record.ExpCount = 0;
+        record.InspCount = 0;
+        if (type == kTestFvc) {
+            for (const PulseSample& s : samples)
+                record.ExpCount += s.direction;
+            record.InspCount = int(samples.size()) - record.ExpCount;
+        }
+        const QString folder = AppPaths::PatientCaseFolder(patientId);
+        QDir().mkpath(folder);
+        const QString dataName = QString("%1.dt").arg(NextTestNumber(folder));
+        SaveContext context;
+        context.testType = type;
+        context.expCoefficient = 156;
+        context.inspCoefficient = 145;
+        context.deviceId = "TAV-TEST";
+        const TestFileHeader header = MakeHeader(context, dataName, testTime);
+        QByteArray trailer(type == kTestFvc  ? kAcceptanceSize
+                           : type == kTestVc ? kTidalSummarySize
+                                             : 0,
+                           '\0');
+        if (type == kTestFvc && acceptable)
+            for (int i = 0; i < 8; ++i)
+                trailer[i * 4] = 1;
+        home.write("Case/" + QString::number(patientId) + "/" + dataName,
+                   BuildTestFile(header, record, samples.data(), int(samples.size()), trailer));
+        EXPECT_TRUE(RegisterTest(Database::Instance(), patientId, dataName, testTime, record, type));
+        return dataName;
+    }
+
+    QString storeFvc(const QString& time, float fvc, float fev1, float pef, float fef25 = 6.0f,
+                     bool acceptable = true)
+    {
+        ManeuverResult r;
+        r.FVC = fvc;
+        r.FEV1 = fev1;
+        r.PEF = pef;
+        r.FEF25 = fef25;
+        r.FEF50 = fef25 * 0.7f;
+        r.FEF75 = fef25 * 0.35f;
+        r.FEF2575 = fef25 * 0.6f;
+        r.FEV6 = fvc * 0.98f;
+        r.VC = fvc;
+        r.FEV1_FVC = fev1 / fvc * 100.0f;
+        r.ELA = 47;
+        r.FET = 5.5f;
+        return storeTest(kTestFvc, time, r, FvcPulses(fvc, pef), acceptable);
+    }
+    QString storeVc(const QString& time, float vc)
+    {
+        ManeuverResult r;
+        r.VC = vc;
+        r.IC = vc * 0.6f;
+        r.ERV = vc * 0.4f;
+        r.TV = 0.5f;
+        return storeTest(kTestVc, time, r, TidalPulses(3, 0.5));
+    }
+    QString storeMvv(const QString& time, float mvv)
+    {
+        ManeuverResult r;
+        r.MVV = mvv;
+        return storeTest(kTestMvv, time, r, TidalPulses(6, 1.2));
+    }
+
+    // The main window with the patient and day current, as selecting them does.
+    CMainShellDlg& openWith(const QString& day, int testType)
+    {
+        openShell();
+        shell->SetCurrentPatientId(patientId);
+        AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(patientId));
+        EXPECT_TRUE(LoadPatient(Database::Instance(), patientId, shell->Patient()));
+        shell->RecomputePredicted();
+        shell->SetCurrentTestDate(day);
+        shell->SetCurrentTestType(testType);
+        return *shell;
+    }
+
+    // Widgets of the page shown now (the page before it may not be deleted yet).
+    QWidget* current() const { return shell->CurrentPage(); }
+    template <class W = QPushButton> static W* child(QWidget* parent, const QString& name)
+    {
+        W* w = parent->findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    static void click(QWidget* parent, const QString& name)
+    {
+        if (QPushButton* b = child(parent, name))
+            QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    // With TAV_SCREENSHOTS=<folder> set, keeps a PNG of `widget` there.
+    static void screenshot(QWidget* widget, const QString& name)
+    {
+        const QString folder = qEnvironmentVariable("TAV_SCREENSHOTS");
+        if (folder.isEmpty())
+            return;
+        QDir().mkpath(folder);
+        QApplication::processEvents(); // the layout settles first
+        widget->grab().save(folder + "/" + name + ".png");
+    }
+
+    int patientId = 0;
+};

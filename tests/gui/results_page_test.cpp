@@ -1,0 +1,216 @@
+// The results page: the Best Value box, the results list per test type with
+// its "#n" columns, the quality texts of the shown test, Del, single-loop and
+// the sliding volume-time pane.
+#include "report_gui_fixture.h"
+
+#include "measure/curve_plot_widget.h"
+#include "report/tava_dlg.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+
+namespace {
+QStringList headers(QTableWidget* list)
+{
+    QStringList texts;
+    for (int c = 0; c < list->columnCount(); ++c)
+        texts << list->horizontalHeaderItem(c)->text();
+    return texts;
+}
+// The cell of the row named `name` in the column headed `header`.
+QString cell(QTableWidget* list, const QString& name, const QString& header)
+{
+    const int column = int(headers(list).indexOf(header));
+    for (int r = 0; r < list->rowCount(); ++r)
+        if (list->item(r, 0)->text() == name && column >= 0)
+            return list->item(r, column)->text();
+    return "<missing>";
+}
+} // namespace
+
+class ResultsPageTest : public ReportGuiTest {
+  protected:
+    CTAVADlg* openResults(const QString& day, int testType)
+    {
+        openWith(day, testType);
+        shell->ShowPage(CMainShellDlg::kResultsPage);
+        return page<CTAVADlg>();
+    }
+    QString label(const char* name) { return child<QLabel>(current(), name)->text(); }
+};
+
+TEST_F(ResultsPageTest, BestRowTakesBothMaximaAndTheFlowsOfTheLargerSum)
+{
+    // #1 has the larger FVC, #2 the larger FEV1 and the larger FVC+FEV1;
+    // #1 was not blown out forcibly enough.
+    storeFvc("2026-03-04 09:00:00", 4.80f, 3.10f, 7.00f, 5.0f, false);
+    storeFvc("2026-03-04 09:05:00", 4.40f, 3.60f, 8.50f, 6.0f);
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ASSERT_NE(results, nullptr);
+    ASSERT_EQ(results->TestCount(), 2);
+    screenshot(shell.get(), "results_fvc");
+
+    auto* list = child<QTableWidget>(current(), "results");
+    const QStringList h = headers(list);
+    EXPECT_EQ(h.mid(0, 6), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pre.",
+                                        GetLangText("CASE", 1209), GetLangText("CASE", 1212)}));
+    EXPECT_EQ(h.mid(6), (QStringList{"#1", "#2"}));
+    const QString best = GetLangText("CASE", 1209);
+    EXPECT_EQ(cell(list, "FVC", best), "4.80");
+    EXPECT_EQ(cell(list, "FEV1", best), "3.60");
+    EXPECT_EQ(cell(list, "FEV1/FVC", best), "75.00"); // 3.60 / 4.80
+    EXPECT_EQ(cell(list, "PEF", best), "8.50");
+    EXPECT_EQ(cell(list, "FEF25", best), "6.00");
+    EXPECT_EQ(cell(list, "FVC", "#1"), "4.80");
+    EXPECT_EQ(cell(list, "FEV1", "#1"), "3.10");
+    EXPECT_EQ(cell(list, "PEF", "#2"), "8.50");
+    EXPECT_EQ(list->rowCount(), 19);
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+
+    // The box: the same four values, with percentages (the patient has predicted values).
+    EXPECT_EQ(label("best1173"), "4.80");
+    EXPECT_EQ(label("best1174"), "3.60");
+    EXPECT_EQ(label("best1175"), "8.50");
+    EXPECT_EQ(label("best1176"), "75.00");
+    ASSERT_GT(shell->Predicted().FVC, 0);
+    EXPECT_EQ(label("best1177"),
+              QString::asprintf("%.0f%%", 4.80 * 100 / double(shell->Predicted().FVC)));
+    EXPECT_TRUE(label("best1180").endsWith('%'));
+
+    // The shown test is the larger FVC+FEV1 one; the quality texts are its own.
+    EXPECT_EQ(results->ShownTest(), 1);
+    EXPECT_EQ(label("acceptability"), "");
+    EXPECT_EQ(label("repeatability"), "Breathe for more than three times;"); // only two tests
+    list->horizontalHeader()->sectionClicked(int(h.indexOf("#1")));
+    EXPECT_EQ(results->ShownTest(), 0);
+    EXPECT_EQ(label("acceptability"),
+              "Breathe out air forcibly at starting;"
+              "Breathe out for a longer time, Breathe out ALL air in the lungs;");
+}
+
+TEST_F(ResultsPageTest, WithoutPredictedValuesTheBoxHasNoPercentages)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    shell->Predicted().FVC = 0;
+    results->Reload();
+    EXPECT_EQ(label("best1173"), "4.00");
+    EXPECT_EQ(label("best1176"), "80.00");
+    for (const char* name : {"best1177", "best1178", "best1179", "best1180"})
+        EXPECT_EQ(label(name), "") << name;
+    // One test: the best column is that test's column.
+    auto* list = child<QTableWidget>(current(), "results");
+    for (const char* row : {"FVC", "FEV1", "PEF", "FEF2575"})
+        EXPECT_EQ(cell(list, row, GetLangText("CASE", 1209)), cell(list, row, "#1")) << row;
+}
+
+TEST_F(ResultsPageTest, VcAndMvvListsHaveTheirRowsAndNoBestColumn)
+{
+    storeVc("2026-03-04 10:00:00", 3.9f);
+    storeVc("2026-03-04 10:03:00", 4.2f);
+    storeMvv("2026-03-04 10:10:00", 120.0f);
+    ASSERT_NE(openResults("2026-03-04", kTestVc), nullptr);
+    auto* list = child<QTableWidget>(current(), "results");
+    EXPECT_EQ(headers(list), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pre.",
+                                          GetLangText("CASE", 1212), "#1", "#2"}));
+    ASSERT_EQ(list->rowCount(), 13);
+    EXPECT_EQ(list->item(0, 1)->text(), "VC");
+    EXPECT_EQ(list->item(12, 1)->text(), "tI/ttot");
+    EXPECT_EQ(cell(list, "VC", "#2"), "4.20");
+    EXPECT_EQ(cell(list, "TV", "Pre."), ""); // no predicted value for TV
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+
+    shell->SetCurrentTestType(kTestMvv);
+    page<CTAVADlg>()->Reload();
+    list = child<QTableWidget>(current(), "results");
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->item(0, 1)->text(), "MVV");
+    EXPECT_EQ(cell(list, "MVV", "#1"), "120.00");
+    EXPECT_EQ(headers(list).last(), "#1");
+}
+
+TEST_F(ResultsPageTest, ClickingATestColumnShowsThatTestAndDelRemovesIt)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    const QString second = storeFvc("2026-03-04 09:05:00", 4.50f, 3.50f, 8.00f);
+    storeFvc("2026-03-04 09:10:00", 3.00f, 2.00f, 5.00f);
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ASSERT_EQ(results->ShownTest(), 1);
+    auto* list = child<QTableWidget>(current(), "results");
+    const int firstTest = int(headers(list).indexOf("#1"));
+    list->horizontalHeader()->sectionClicked(firstTest + 2);
+    EXPECT_EQ(results->ShownTest(), 2);
+
+    // Cancel keeps the test, OK deletes the shown one (#3) with its file.
+    answers = {2};
+    click(current(), "delete");
+    EXPECT_EQ(results->TestCount(), 3);
+    list->horizontalHeader()->sectionClicked(firstTest + 1);
+    answers = {1};
+    click(current(), "delete");
+    EXPECT_EQ(results->TestCount(), 2);
+    EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(patientId) + "/" + second));
+    EXPECT_EQ(count("select * from CaseInfo where ID = ? and DataName = ?", {patientId, second}),
+              0);
+    EXPECT_EQ(headers(list).mid(firstTest), (QStringList{"#1", "#2"}));
+}
+
+TEST_F(ResultsPageTest, DelOnAnEmptyDayTellsThereIsNothingToDelete)
+{
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ASSERT_EQ(results->TestCount(), 0);
+    click(current(), "delete");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "There is no case to delete!");
+    EXPECT_EQ(label("best1173"), "");
+}
+
+TEST_F(ResultsPageTest, VolumeTimePaneSlidesOverTheQualityTexts)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    shell->resize(1200, 800);
+    QApplication::processEvents();
+    auto* volumeTime = child<CCurvePlotWidget>(current(), "volumeTime");
+    auto* quality = child<QWidget>(current(), "quality");
+    auto* diagnose = child(current(), "diagnose");
+    EXPECT_FALSE(volumeTime->isVisible());
+    EXPECT_TRUE(quality->isVisible());
+
+    click(current(), "volumeTimeToggle");
+    EXPECT_TRUE(results->IsVolumeTimeShown());
+    EXPECT_FALSE(quality->isVisible());
+    EXPECT_FALSE(diagnose->isVisible());
+    QTest::qWait(700); // the slide lasts 400 ms
+    EXPECT_TRUE(volumeTime->isVisible());
+    EXPECT_GT(volumeTime->width(), 100);
+    EXPECT_EQ(volumeTime->View(), CurveView::VolumeTime);
+    EXPECT_EQ(volumeTime->Curves().size(), 1u);
+    screenshot(shell.get(), "results_volume_time");
+
+    click(current(), "volumeTimeToggle");
+    QTest::qWait(700);
+    EXPECT_FALSE(volumeTime->isVisible());
+    EXPECT_TRUE(quality->isVisible());
+    EXPECT_TRUE(diagnose->isVisible());
+}
+
+TEST_F(ResultsPageTest, SingleLoopButtonTogglesTheSharedFlagAndThePanes)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    storeFvc("2026-03-04 09:05:00", 4.20f, 3.30f, 7.80f);
+    openResults("2026-03-04", kTestFvc);
+    auto* flowVolume = child<CCurvePlotWidget>(current(), "flowVolume");
+    EXPECT_EQ(flowVolume->Kind(), kCurveFvcResult);
+    EXPECT_EQ(flowVolume->View(), CurveView::FlowVolume);
+    EXPECT_EQ(flowVolume->Curves().size(), 2u);
+    click(current(), "singleLoop");
+    EXPECT_EQ(shell->SingleLoopDisplay(), 1);
+    ASSERT_EQ(flowVolume->Curves().size(), 1u);
+    EXPECT_EQ(flowVolume->Curves()[0].number, 2) << "the shown (best) test";
+    click(current(), "singleLoop");
+    EXPECT_EQ(shell->SingleLoopDisplay(), 0);
+    EXPECT_EQ(flowVolume->Curves().size(), 2u);
+}
