@@ -104,15 +104,19 @@ void CCurvePane::paintEvent(QPaintEvent* event)
     font.setBold(true);
     painter.setFont(font);
     painter.setPen(QColor(40, 40, 40));
-    painter.drawText(rect().adjusted(8, 4, -8, -4), Qt::AlignLeft | Qt::AlignTop, m_title);
+    // Centred: the plot's axis name takes the top left corner.
+    painter.drawText(rect().adjusted(8, 4, -8, -4), Qt::AlignHCenter | Qt::AlignTop, m_title);
     if (m_testCount <= 0 || !m_spotEnabled)
         return;
-    // The spot: a small "details" tab at the top right, lit while the pointer is on it.
+    // The spot: an outline at the top right (the legend shows through), lit
+    // while the pointer is on it.
     const QRect spot = DetailsSpot(m_testType, size());
-    painter.setPen(m_highlighted ? QColor(0, 90, 200) : QColor(120, 120, 120));
-    painter.fillRect(spot, m_highlighted ? QColor(220, 235, 255) : QColor(245, 245, 245));
+    if (m_highlighted)
+        painter.fillRect(spot, QColor(0, 90, 200, 40));
+    painter.setPen(QPen(m_highlighted ? QColor(0, 90, 200) : QColor(150, 150, 150), 1,
+                        m_highlighted ? Qt::SolidLine : Qt::DotLine));
     painter.drawRect(spot.adjusted(0, 0, -1, -1));
     font.setBold(false);
     painter.setFont(font);
-    painter.drawText(spot, Qt::AlignCenter, ">>");
+    painter.drawText(spot.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, ">>");
 }
