@@ -1,9 +1,9 @@
 // tavctl analyze FILE.dt: a test file taken apart, as JSON.
 #include "cli_context.h"
 #include "commands.h"
+#include "device_json.h"
 #include "json_out.h"
 
-#include "measure/maneuver_fields.h"
 #include "measure/record_codec.h"
 #include "measure/test_file_reader.h"
 
@@ -28,19 +28,6 @@ QJsonObject headerJson(const TestFileHeader& h) {
     return json;
 }
 
-QJsonObject recordJson(const ManeuverResult& record) {
-    QJsonObject json;
-    const auto& fields = ManeuverFields();
-    for (int i = 0; i < int(fields.size()); ++i) {
-        const double value = ManeuverFieldValue(record, i);
-        if (fields[i].isInteger)
-            json[fields[i].name] = qint64(value);
-        else // the float's own shortest digits, not its double expansion
-            json[fields[i].name] = QString::number(float(value), 'g', 7).toDouble();
-    }
-    return json;
-}
-
 } // namespace
 
 int CmdAnalyze(CliContext&, QStringList& args) {
@@ -50,13 +37,10 @@ int CmdAnalyze(CliContext&, QStringList& args) {
     QString error;
     if (!ReadTestFile(args[0], file, &error))
         return CliContext::Fail(args[0] + ": " + error);
-    QJsonArray acceptance;
-    for (int flag : file.acceptance.flag)
-        acceptance.append(flag);
     QJsonObject json;
     json["header"] = headerJson(file.header);
-    json["record"] = recordJson(file.record);
-    json["acceptance"] = acceptance;
+    json["record"] = ManeuverJson(file.record);
+    json["acceptance"] = AcceptanceJson(file.acceptance);
     json["samples"] = qint64(file.samples.size());
     PrintJson(json);
     return 0;

@@ -1,5 +1,5 @@
 #pragma once
-// JSON forms of the records the device commands print.
+// JSON forms of the records that tavctl prints.
 #include "device/patient_model.h"
 #include "measure/test_record.h"
 
