@@ -1,12 +1,12 @@
 // Replay throughput of a whole FVC test stream through the stream parser, in
 // 64-byte blocks as the receive worker reads them: bytes and pulses per
 // second on both protocols.
-#include "device/ascii_command_protocol.h"
-#include "device/checksum_frame_protocol.h"
-#include "device/curve_point_list.h"
-#include "device/virtual_spirometer.h"
-#include "measure/flow_engine.h"
-#include "measure/measurement_store.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/checksum_frame_protocol.h"
+#include "core/device/virtual_spirometer.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/measurement_store.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,13 +1,13 @@
 // How long the patient list page takes with 100,000 patients: reading the
 // rows, opening the main window on the page (first paint included), and
 // selecting a patient at the end of the list. Runs on the offscreen platform.
-#include "app/app_paths.h"
-#include "app/main_shell_dlg.h"
-#include "app/patient_list.h"
-#include "app/show_message.h"
-#include "app/system_settings.h"
-#include "records/database.h"
-#include "records/user_manage_dlg.h"
+#include "core/app/app_paths.h"
+#include "core/app/patient_list.h"
+#include "core/app/system_settings.h"
+#include "core/records/database.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
+#include "gui/records/user_manage_dlg.h"
 
 #include <QApplication>
 #include <QSqlDatabase>

@@ -1,10 +1,10 @@
 // Flow engine throughput on realistic pulse streams, and the time to rebuild
 // the curves of one day from stored test files.
-#include "measure/flow_engine.h"
-#include "measure/ideal_pulses.h"
-#include "measure/record_codec.h"
-#include "measure/test_file_reader.h"
-#include "measure/test_file_writer.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/ideal_pulses.h"
+#include "core/measure/record_codec.h"
+#include "core/measure/test_file_reader.h"
+#include "core/measure/test_file_writer.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,12 +1,12 @@
 // Records at scale: 100,000 patients and 1,000,000 stored tests, generated here.
-#include "app/app_paths.h"
-#include "measure/test_file_writer.h"
-#include "records/case_store.h"
-#include "records/database.h"
-#include "records/patient_list.h"
-#include "records/patient_record.h"
-#include "records/predicted_values.h"
-#include "records/recordset.h"
+#include "core/app/app_paths.h"
+#include "core/measure/test_file_writer.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
+#include "core/records/patient_list.h"
+#include "core/records/patient_record.h"
+#include "core/records/predicted_values.h"
+#include "core/records/recordset.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,21 +1,21 @@
 // Report benchmarks: writing a three-page report PDF, one live repaint of a
 // long point list, and the stored curve panes of a busy day; the last two
 // also through the desktop program's plot controls (a widget's whole paint).
-#include "app/app_paths.h"
-#include "app/system_settings.h"
-#include "measure/flow_engine.h"
-#include "measure/ideal_pulses.h"
-#include "measure/test_file_writer.h"
-#include "records/case_store.h"
-#include "records/database.h"
-#include "records/diagnosis.h"
-#include "records/patient_record.h"
-#include "report/curve_plot.h"
-#include "report/pdf_export.h"
-#include "report/report_data.h"
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/ideal_pulses.h"
+#include "core/measure/test_file_writer.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
+#include "core/records/diagnosis.h"
+#include "core/records/patient_record.h"
+#include "core/report/curve_plot.h"
+#include "core/report/pdf_export.h"
+#include "core/report/report_data.h"
 
-#include "measure/curve_pane.h"
-#include "measure/curve_plot_widget.h"
+#include "gui/measure/curve_pane.h"
+#include "gui/measure/curve_plot_widget.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,10 +3,10 @@
 // blocks of varying size (so frames are split across calls, as the receive
 // worker meets them) and fed to one protocol object, with its store, engine
 // and live point list, the way a test run does.
-#include "device/curve_point_list.h"
-#include "device/device_protocol.h"
-#include "measure/flow_engine.h"
-#include "measure/measurement_store.h"
+#include "core/device/device_protocol.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/measurement_store.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // libFuzzer target: the ascii-command stream parser.
 #include "fuzz_parse_stream.h"
 
-#include "device/ascii_command_protocol.h"
+#include "core/device/ascii_command_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

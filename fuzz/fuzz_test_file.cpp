@@ -1,10 +1,10 @@
 // Feeds arbitrary bytes to the test-file reader, then runs what a reader
 // hands on (samples through the flow engine, the acceptance walk) so that
 // hostile counts and stamps are exercised as well.
-#include "measure/flow_engine.h"
-#include "measure/maneuver_quality.h"
-#include "measure/record_codec.h"
-#include "measure/test_file_reader.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/maneuver_quality.h"
+#include "core/measure/record_codec.h"
+#include "core/measure/test_file_reader.h"
 
 #include <QByteArray>
 

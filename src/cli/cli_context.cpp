@@ -1,8 +1,8 @@
 #include "cli_context.h"
 
-#include "app/app_paths.h"
-#include "app/system_settings.h"
-#include "records/database.h"
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
+#include "core/records/database.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -4,8 +4,8 @@
 #include "device_json.h"
 #include "json_out.h"
 
-#include "measure/record_codec.h"
-#include "measure/test_file_reader.h"
+#include "core/measure/record_codec.h"
+#include "core/measure/test_file_reader.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -4,8 +4,8 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "app/lang_text.h"
-#include "measure/calibration_session.h"
+#include "core/app/lang_text.h"
+#include "core/session/calibration_session.h"
 
 #include <QJsonArray>
 

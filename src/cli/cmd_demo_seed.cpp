@@ -4,14 +4,14 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "app/app_paths.h"
+#include "core/app/app_paths.h"
 
-#include "device/device_manager.h"
-#include "device/virtual_spirometer.h"
-#include "measure/live_test_session.h"
-#include "records/case_store.h"
-#include "records/database.h"
-#include "records/patient_record.h"
+#include "core/device/device_manager.h"
+#include "core/device/virtual_spirometer.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "core/session/live_test_session.h"
 
 #include <QDate>
 #include <QDateTime>

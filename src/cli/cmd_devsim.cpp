@@ -4,7 +4,7 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "device/pty_server.h"
+#include "core/device/pty_server.h"
 
 #include <QJsonObject>
 

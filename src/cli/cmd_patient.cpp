@@ -3,13 +3,13 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "records/case_store.h"
-#include "records/database.h"
-#include "records/nation_groups.h"
-#include "records/patient_editor_rules.h"
-#include "records/patient_list.h"
-#include "records/patient_record.h"
-#include "records/recordset.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
+#include "core/records/nation_groups.h"
+#include "core/records/patient_editor_rules.h"
+#include "core/records/patient_list.h"
+#include "core/records/patient_record.h"
+#include "core/records/recordset.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -3,12 +3,12 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "measure/maneuver_fields.h"
-#include "measure/test_record.h"
-#include "records/database.h"
-#include "records/patient_record.h"
-#include "records/predict_equation.h"
-#include "records/predicted_values.h"
+#include "core/measure/maneuver_fields.h"
+#include "core/measure/test_record.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "core/records/predict_equation.h"
+#include "core/records/predicted_values.h"
 
 #include <QJsonObject>
 

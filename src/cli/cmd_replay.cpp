@@ -6,13 +6,13 @@
 #include "device_json.h"
 #include "json_out.h"
 
-#include "device/ascii_command_protocol.h"
-#include "device/checksum_frame_protocol.h"
-#include "device/curve_point_list.h"
-#include "measure/flow_engine.h"
-#include "measure/maneuver_quality.h"
-#include "measure/measurement_store.h"
-#include "measure/vc_analysis.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/checksum_frame_protocol.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/maneuver_quality.h"
+#include "core/measure/measurement_store.h"
+#include "core/measure/vc_analysis.h"
 
 #include <QFile>
 #include <QJsonArray>

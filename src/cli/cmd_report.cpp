@@ -4,13 +4,13 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "app/lang_text.h"
-#include "records/database.h"
-#include "records/patient_record.h"
-#include "report/pdf_export.h"
-#include "report/report_data.h"
-#include "report/report_page.h"
-#include "report/trend_series.h"
+#include "core/app/lang_text.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "core/report/pdf_export.h"
+#include "core/report/report_data.h"
+#include "core/report/report_page.h"
+#include "core/report/trend_series.h"
 
 #include <QFileInfo>
 #include <QJsonObject>

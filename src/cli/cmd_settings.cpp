@@ -2,8 +2,8 @@
 #include "commands.h"
 #include "json_out.h"
 
-#include "app/lang_text.h"
-#include "app/system_settings.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -6,14 +6,14 @@
 #include "device_json.h"
 #include "json_out.h"
 
-#include "app/app_paths.h"
-#include "app/lang_text.h"
-#include "app/system_settings.h"
-#include "device/device_manager.h"
-#include "measure/live_test_session.h"
-#include "measure/measurement_store.h"
-#include "records/database.h"
-#include "records/patient_record.h"
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/device/device_manager.h"
+#include "core/measure/measurement_store.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "core/session/live_test_session.h"
 
 #include <QEventLoop>
 #include <QJsonArray>

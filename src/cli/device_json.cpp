@@ -1,6 +1,6 @@
 #include "device_json.h"
 
-#include "measure/maneuver_fields.h"
+#include "core/measure/maneuver_fields.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 // JSON forms of the records that tavctl prints.
-#include "device/patient_model.h"
-#include "measure/test_record.h"
+#include "core/device/patient_model.h"
+#include "core/measure/test_record.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -2,8 +2,8 @@
 #include "cli_context.h"
 #include "commands.h"
 
-#include "device/device_manager.h"
-#include "device/real_link_factories.h"
+#include "core/device/device_manager.h"
+#include "core/device/real_link_factories.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

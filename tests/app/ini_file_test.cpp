@@ -1,4 +1,4 @@
-#include "app/ini_file.h"
+#include "core/app/ini_file.h"
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>

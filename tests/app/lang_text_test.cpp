@@ -1,5 +1,5 @@
-#include "app/ini_file.h"
-#include "app/lang_text.h"
+#include "core/app/ini_file.h"
+#include "core/app/lang_text.h"
 #include "support/temp_home.h"
 #include "text_lookups.h"
 

@@ -1,5 +1,5 @@
-#include "app/ini_file.h"
-#include "app/system_settings.h"
+#include "core/app/ini_file.h"
+#include "core/app/system_settings.h"
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The calibration worker against the virtual spirometer's verdict scripts.
 #include "device_fixture.h"
 
-#include "measure/calibration_session.h"
+#include "core/session/calibration_session.h"
 
 #include <mutex>
 

@@ -2,9 +2,9 @@
 #include "support/run_tool.h"
 #include "support/temp_home.h"
 
-#include "device/virtual_spirometer.h"
-#include "records/database.h"
-#include "records/recordset.h"
+#include "core/device/virtual_spirometer.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -3,13 +3,13 @@
 // manager pointed at a virtual spirometer of the test's choosing.
 #include "support/temp_home.h"
 
-#include "app/system_settings.h"
-#include "device/device_manager.h"
-#include "device/virtual_spirometer.h"
-#include "measure/live_test_session.h"
-#include "records/database.h"
-#include "records/patient_record.h"
-#include "records/recordset.h"
+#include "core/app/system_settings.h"
+#include "core/device/device_manager.h"
+#include "core/device/virtual_spirometer.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "core/records/recordset.h"
+#include "core/session/live_test_session.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // shared Bluetooth connection, with links made of virtual spirometers.
 #include "device_fixture.h"
 
-#include "device/ascii_command_protocol.h"
-#include "device/checksum_frame_protocol.h"
-#include "device/simulated_port.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/checksum_frame_protocol.h"
+#include "core/device/simulated_port.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // worker, writer, file and database row.
 #include "device_fixture.h"
 
-#include "app/lang_text.h"
-#include "measure/measurement_store.h"
-#include "measure/test_file_reader.h"
+#include "core/app/lang_text.h"
+#include "core/measure/measurement_store.h"
+#include "core/measure/test_file_reader.h"
 
 #include <cstring>
 

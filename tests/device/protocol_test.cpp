@@ -3,11 +3,11 @@
 #include "scripted_port.h"
 #include "support/temp_home.h"
 
-#include "device/ascii_command_protocol.h"
-#include "device/checksum_frame_protocol.h"
-#include "device/curve_point_list.h"
-#include "measure/flow_engine.h"
-#include "measure/measurement_store.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/checksum_frame_protocol.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/measurement_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A DevicePort that plays prepared replies and records what was written.
-#include "device/device_port.h"
+#include "core/device/device_port.h"
 
 #include <algorithm>
 #include <cstring>

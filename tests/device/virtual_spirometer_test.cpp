@@ -2,12 +2,12 @@
 // device sides of the wire, driven through the byte-pipe interface only.
 #include "support/temp_home.h"
 
-#include "device/ascii_command_protocol.h"
-#include "device/ascii_device_side.h"
-#include "device/checksum_device_side.h"
-#include "device/simulated_port.h"
-#include "device/turbine_model.h"
-#include "device/virtual_spirometer.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/ascii_device_side.h"
+#include "core/device/checksum_device_side.h"
+#include "core/device/simulated_port.h"
+#include "core/device/turbine_model.h"
+#include "core/device/virtual_spirometer.h"
 
 #include <gtest/gtest.h>
 

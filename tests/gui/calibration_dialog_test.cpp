@@ -2,10 +2,10 @@
 // syringe, the volume code of an empty selection, no device, and Cancel.
 #include "gui_fixture.h"
 
-#include "app/lang_text.h"
-#include "device/device_manager.h"
-#include "device/device_port.h"
-#include "measure/scaler_dlg.h"
+#include "core/app/lang_text.h"
+#include "core/device/device_manager.h"
+#include "core/device/device_port.h"
+#include "gui/measure/scaler_dlg.h"
 
 #include <QComboBox>
 #include <QLabel>

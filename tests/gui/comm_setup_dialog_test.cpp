@@ -4,10 +4,10 @@
 
 #include "links/fake_bluetooth.h"
 
-#include "app/lang_text.h"
-#include "device/bluetooth_port.h"
-#include "device/comm_setup_dialog.h"
-#include "device/device_hooks.h"
+#include "core/app/lang_text.h"
+#include "core/device/bluetooth_port.h"
+#include "gui/device/comm_setup_dialog.h"
+#include "gui/device/device_hooks.h"
 
 #include <QProgressBar>
 #include <QPushButton>

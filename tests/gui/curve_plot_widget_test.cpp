@@ -3,13 +3,13 @@
 // the patient list's panes drawing the day's saved tests.
 #include "gui_fixture.h"
 
-#include "app/system_settings.h"
-#include "device/curve_point_list.h"
-#include "device/device_manager.h"
-#include "measure/curve_pane.h"
-#include "measure/curve_plot_widget.h"
-#include "measure/live_test_session.h"
-#include "records/patient_record.h"
+#include "core/app/system_settings.h"
+#include "core/device/device_manager.h"
+#include "core/measure/curve_point_list.h"
+#include "core/records/patient_record.h"
+#include "core/session/live_test_session.h"
+#include "gui/measure/curve_pane.h"
+#include "gui/measure/curve_plot_widget.h"
 
 #include <QDate>
 #include <QEventLoop>

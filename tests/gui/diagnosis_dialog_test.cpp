@@ -1,8 +1,8 @@
 // The diagnosis dialog and its phrase list.
 #include "gui_fixture.h"
 
-#include "records/diagnose_dlg.h"
-#include "records/diagnosis.h"
+#include "core/records/diagnosis.h"
+#include "gui/records/diagnose_dlg.h"
 
 #include <QLineEdit>
 #include <QListWidget>

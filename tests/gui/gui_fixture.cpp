@@ -1,6 +1,6 @@
 #include "gui_fixture.h"
 
-#include "records/patient_record.h"
+#include "core/records/patient_record.h"
 
 #include <QDir>
 

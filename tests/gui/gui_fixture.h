@@ -3,10 +3,10 @@
 // test, and helpers to drive modal dialogs the way a user would.
 #include "support/temp_home.h"
 
-#include "app/main_shell_dlg.h"
-#include "app/show_message.h"
-#include "records/database.h"
-#include "records/recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

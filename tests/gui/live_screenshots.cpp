@@ -1,17 +1,17 @@
 // Not a test: PNGs of the live test page mid-test, the patient list's curve
 // panes over a day of demo tests, the calibration dialog and the Bluetooth
 // setup dialog. Usage: live_screenshots OUTDIR (offscreen or under xvfb-run).
-#include "app/app_paths.h"
-#include "app/main_shell_dlg.h"
-#include "app/show_message.h"
-#include "app/system_settings.h"
-#include "device/comm_setup_dialog.h"
-#include "device/device_manager.h"
-#include "measure/fvc_testing_dlg.h"
-#include "measure/live_test_session.h"
-#include "measure/scaler_dlg.h"
-#include "records/database.h"
-#include "records/patient_record.h"
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
+#include "core/device/device_manager.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "core/session/live_test_session.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
+#include "gui/device/comm_setup_dialog.h"
+#include "gui/measure/fvc_testing_dlg.h"
+#include "gui/measure/scaler_dlg.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,16 +3,16 @@
 // the link lost, the device unplugged, and the writer's verdicts.
 #include "gui_fixture.h"
 
-#include "app/app_paths.h"
-#include "app/lang_text.h"
-#include "device/curve_point_list.h"
-#include "device/device_manager.h"
-#include "device/device_port.h"
-#include "measure/curve_plot_widget.h"
-#include "measure/fvc_testing_dlg.h"
-#include "measure/measurement_store.h"
-#include "records/user_manage_dlg.h"
-#include "report/tava_dlg.h"
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/device/device_manager.h"
+#include "core/device/device_port.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/measurement_store.h"
+#include "gui/measure/curve_plot_widget.h"
+#include "gui/measure/fvc_testing_dlg.h"
+#include "gui/records/user_manage_dlg.h"
+#include "gui/report/tava_dlg.h"
 
 #include <QDate>
 #include <QDir>

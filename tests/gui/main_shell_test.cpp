@@ -2,10 +2,10 @@
 // the About box and the help command.
 #include "gui_fixture.h"
 
-#include "app/help_command.h"
-#include "measure/fvc_testing_dlg.h"
-#include "records/user_manage_dlg.h"
-#include "report/tava_dlg.h"
+#include "gui/app/help_command.h"
+#include "gui/measure/fvc_testing_dlg.h"
+#include "gui/records/user_manage_dlg.h"
+#include "gui/report/tava_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -2,7 +2,7 @@
 // and button texts from the language tables.
 #include "gui_fixture.h"
 
-#include "app/message_dlg.h"
+#include "gui/app/message_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>

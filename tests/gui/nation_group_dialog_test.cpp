@@ -2,10 +2,10 @@
 // deleting a user group, editing one correction, OK recomputing predictions.
 #include "gui_fixture.h"
 
-#include "measure/test_record.h"
-#include "records/modify_predict_dlg.h"
-#include "records/patient_record.h"
-#include "records/predict_mod_dlg.h"
+#include "core/measure/test_record.h"
+#include "core/records/patient_record.h"
+#include "gui/records/modify_predict_dlg.h"
+#include "gui/records/predict_mod_dlg.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -2,10 +2,10 @@
 // edits with and without changes, range messages, the taken number, delete.
 #include "gui_fixture.h"
 
-#include "app/app_paths.h"
-#include "records/patient_edit_dlg.h"
-#include "records/patient_record.h"
-#include "records/user_manage_dlg.h"
+#include "core/app/app_paths.h"
+#include "core/records/patient_record.h"
+#include "gui/records/patient_edit_dlg.h"
+#include "gui/records/user_manage_dlg.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -2,12 +2,12 @@
 // from either list, and the way to the results page.
 #include "gui_fixture.h"
 
-#include "app/app_paths.h"
-#include "app/lang_text.h"
-#include "measure/curve_pane.h"
-#include "records/patient_record.h"
-#include "records/user_manage_dlg.h"
-#include "report/tava_dlg.h"
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/records/patient_record.h"
+#include "gui/measure/curve_pane.h"
+#include "gui/records/user_manage_dlg.h"
+#include "gui/report/tava_dlg.h"
 
 #include <QDir>
 #include <QMenu>

@@ -2,11 +2,11 @@
 // it is open and back whenever it closes, printing, and the PDF export flow.
 #include "report_gui_fixture.h"
 
-#include "records/diagnose_dlg.h"
-#include "records/diagnosis.h"
-#include "report/main_frame.h"
-#include "report/pdf_wait_dlg.h"
-#include "report/tava_dlg.h"
+#include "core/records/diagnosis.h"
+#include "gui/records/diagnose_dlg.h"
+#include "gui/report/main_frame.h"
+#include "gui/report/pdf_wait_dlg.h"
+#include "gui/report/tava_dlg.h"
 
 #include <QDialogButtonBox>
 #include <QFile>

@@ -5,10 +5,10 @@
 #include "gui_fixture.h"
 #include "report/report_fixture.h"
 
-#include "app/dialog_hooks.h"
-#include "app/lang_text.h"
-#include "app/system_settings.h"
-#include "report/report_hooks.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "gui/app/dialog_hooks.h"
+#include "gui/report/report_hooks.h"
 
 #include <QAction>
 #include <QDir>

@@ -3,8 +3,8 @@
 // the sliding volume-time pane.
 #include "report_gui_fixture.h"
 
-#include "measure/curve_plot_widget.h"
-#include "report/tava_dlg.h"
+#include "gui/measure/curve_plot_widget.h"
+#include "gui/report/tava_dlg.h"
 
 #include <QFile>
 #include <QHeaderView>

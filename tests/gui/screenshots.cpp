@@ -1,21 +1,21 @@
 // Not a test: writes a PNG of every page and dialog of the desktop program
 // into the folder given, for looking at them (run under xvfb-run or offscreen).
 // Usage: gui_screenshots OUTDIR
-#include "app/about_dlg.h"
-#include "app/app_paths.h"
-#include "app/main_shell_dlg.h"
-#include "app/message_dlg.h"
-#include "app/setting_dlg.h"
-#include "app/show_message.h"
-#include "app/system_settings.h"
-#include "records/database.h"
-#include "records/diagnose_dlg.h"
-#include "records/diagnose_phrase_dlg.h"
-#include "records/diagnosis.h"
-#include "records/modify_predict_dlg.h"
-#include "records/patient_edit_dlg.h"
-#include "records/patient_record.h"
-#include "records/predict_mod_dlg.h"
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
+#include "core/records/database.h"
+#include "core/records/diagnosis.h"
+#include "core/records/patient_record.h"
+#include "gui/app/about_dlg.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/message_dlg.h"
+#include "gui/app/setting_dlg.h"
+#include "gui/app/show_message.h"
+#include "gui/records/diagnose_dlg.h"
+#include "gui/records/diagnose_phrase_dlg.h"
+#include "gui/records/modify_predict_dlg.h"
+#include "gui/records/patient_edit_dlg.h"
+#include "gui/records/predict_mod_dlg.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,11 +2,11 @@
 // and demo choices, and the main page's texts after a change of language.
 #include "gui_fixture.h"
 
-#include "app/app_paths.h"
-#include "app/dialog_hooks.h"
-#include "app/ini_file.h"
-#include "app/setting_dlg.h"
-#include "device/device_hooks.h"
+#include "core/app/app_paths.h"
+#include "core/app/ini_file.h"
+#include "gui/app/dialog_hooks.h"
+#include "gui/app/setting_dlg.h"
+#include "gui/device/device_hooks.h"
 
 #include <QCheckBox>
 #include <QComboBox>

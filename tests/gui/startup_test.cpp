@@ -2,8 +2,8 @@
 // desktop program on a corrupt data.mdb, and tavctl demo-seed.
 #include "support/temp_home.h"
 
-#include "records/database.h"
-#include "records/recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 
 #include <QCoreApplication>
 #include <QDir>

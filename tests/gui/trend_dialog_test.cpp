@@ -3,10 +3,10 @@
 // point selection and the trend report through the preview.
 #include "report_gui_fixture.h"
 
-#include "app/ini_file.h"
-#include "report/main_frame.h"
-#include "report/trend_chart_view.h"
-#include "report/trend_dlg.h"
+#include "core/app/ini_file.h"
+#include "gui/report/main_frame.h"
+#include "gui/report/trend_chart_view.h"
+#include "gui/report/trend_dlg.h"
 
 #include <QFile>
 #include <QLabel>

@@ -2,11 +2,11 @@
 // patient list rows, day test rows and the help document choice.
 #include "gui_fixture.h"
 
-#include "app/help_document.h"
-#include "app/lang_text.h"
-#include "app/patient_list.h"
-#include "app/settings_choice.h"
-#include "report/day_test_rows.h"
+#include "core/app/help_document.h"
+#include "core/app/lang_text.h"
+#include "core/app/patient_list.h"
+#include "core/app/settings_choice.h"
+#include "core/report/day_test_rows.h"
 
 #include <QDate>
 #include <QDir>

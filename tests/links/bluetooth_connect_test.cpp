@@ -3,10 +3,10 @@
 #include "device/device_fixture.h"
 #include "virtual_bluetooth.h"
 
-#include "device/bluetooth_port.h"
-#include "device/real_link_factories.h"
-#include "device/wire_format.h"
-#include "measure/maneuver_fields.h"
+#include "core/device/bluetooth_port.h"
+#include "core/device/real_link_factories.h"
+#include "core/device/wire_format.h"
+#include "core/measure/maneuver_fields.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // CBlueTooth on this machine's own Bluetooth through QtBluetooth. Build and
 // test machines have no radio; there the whole chain must fail quickly and
 // cleanly (the "No device!" path of the setup dialog).
-#include "device/blue_tooth.h"
-#include "device/bluetooth_port.h"
+#include "core/device/blue_tooth.h"
+#include "core/device/bluetooth_port.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // CBlueTooth and BluetoothPort over Bluetooth played in memory.
 #include "fake_bluetooth.h"
 
-#include "device/blue_tooth.h"
-#include "device/bluetooth_port.h"
+#include "core/device/blue_tooth.h"
+#include "core/device/bluetooth_port.h"
 
 #include <gtest/gtest.h>
 

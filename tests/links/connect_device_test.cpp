@@ -5,11 +5,11 @@
 #include "fake_hid_backend.h"
 #include "virtual_hid_backend.h"
 
-#include "device/hid_port.h"
-#include "device/port_discovery.h"
-#include "device/pty_server.h"
-#include "device/real_link_factories.h"
-#include "measure/maneuver_fields.h"
+#include "core/device/hid_port.h"
+#include "core/device/port_discovery.h"
+#include "core/device/pty_server.h"
+#include "core/device/real_link_factories.h"
+#include "core/measure/maneuver_fields.h"
 
 #include <QFile>
 

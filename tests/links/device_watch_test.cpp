@@ -2,9 +2,9 @@
 // device lists, and the live test's reaction to it.
 #include "device/device_fixture.h"
 
-#include "app/lang_text.h"
-#include "device/device_change_handler.h"
-#include "device/device_watch.h"
+#include "core/app/lang_text.h"
+#include "core/device/device_watch.h"
+#include "core/session/device_change_handler.h"
 
 #include <QCoreApplication>
 

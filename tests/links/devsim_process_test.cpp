@@ -4,8 +4,8 @@
 #include "device/device_fixture.h"
 #include "support/run_tool.h"
 
-#include "device/real_link_factories.h"
-#include "measure/maneuver_fields.h"
+#include "core/device/real_link_factories.h"
+#include "core/measure/maneuver_fields.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

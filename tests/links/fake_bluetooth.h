@@ -1,7 +1,7 @@
 #pragma once
 // Bluetooth in memory: radios and inquiry results as set up by the test, and
 // a stream that hands out queued bytes after a chosen number of polls.
-#include "device/bluetooth_transport.h"
+#include "core/device/bluetooth_transport.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A HID device in memory: what the port sent is kept report by report, and
 // queued input reports are handed out one per read.
-#include "device/hid_backend.h"
+#include "core/device/hid_backend.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,9 +1,9 @@
 // HidPort and CHID over a HID device played in memory.
 #include "fake_hid_backend.h"
 
-#include "device/chid.h"
-#include "device/hid_port.h"
-#include "device/wire_format.h"
+#include "core/device/chid.h"
+#include "core/device/hid_port.h"
+#include "core/device/wire_format.h"
 
 #include <gtest/gtest.h>
 

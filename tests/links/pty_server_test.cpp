@@ -2,10 +2,10 @@
 // real SerialPort: what arrives is what the in-process device produces.
 #include "support/temp_home.h"
 
-#include "app/system_settings.h"
-#include "device/pty_server.h"
-#include "device/serial_port.h"
-#include "device/wire_format.h"
+#include "core/app/system_settings.h"
+#include "core/device/pty_server.h"
+#include "core/device/serial_port.h"
+#include "core/device/wire_format.h"
 
 #include <gtest/gtest.h>
 

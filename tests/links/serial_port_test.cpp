@@ -3,11 +3,11 @@
 #include "pty_device.h"
 #include "support/temp_home.h"
 
-#include "app/app_paths.h"
-#include "app/system_settings.h"
-#include "device/port_discovery.h"
-#include "device/serial_port.h"
-#include "device/wire_format.h"
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
+#include "core/device/port_discovery.h"
+#include "core/device/serial_port.h"
+#include "core/device/wire_format.h"
 
 #include <gtest/gtest.h>
 

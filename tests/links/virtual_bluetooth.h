@@ -2,8 +2,8 @@
 // The virtual spirometer behind a Bluetooth module: one radio, one named
 // device in range, and an RFCOMM stream that carries the device's reports as
 // the module does, each padded to a full 64-byte block.
-#include "device/bluetooth_transport.h"
-#include "device/virtual_spirometer.h"
+#include "core/device/bluetooth_transport.h"
+#include "core/device/virtual_spirometer.h"
 
 #include <QByteArray>
 

@@ -2,8 +2,8 @@
 // The virtual spirometer as a HID device: every report sent goes to the
 // device model, every read takes one report of its answer. Stands where
 // hidapi and the hardware would be, so HidPort and CHID run unchanged.
-#include "device/hid_backend.h"
-#include "device/virtual_spirometer.h"
+#include "core/device/hid_backend.h"
+#include "core/device/virtual_spirometer.h"
 
 #include <chrono>
 #include <memory>

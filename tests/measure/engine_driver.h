@@ -2,8 +2,8 @@
 // Feeds pulse streams through a FlowEngine the way the checksum-frame parser
 // does: each pulse's stamp minus the previous one, a reset and a direction
 // switch after each phase.
-#include "measure/flow_engine.h"
-#include "measure/ideal_pulses.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/ideal_pulses.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "measure/maneuver_quality.h"
+#include "core/measure/maneuver_quality.h"
 
 #include "support/temp_home.h"
 

@@ -1,4 +1,4 @@
-#include "measure/measurement_store.h"
+#include "core/measure/measurement_store.h"
 
 #include <gtest/gtest.h>
 

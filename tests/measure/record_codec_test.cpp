@@ -1,8 +1,8 @@
-#include "measure/btps.h"
-#include "measure/maneuver_fields.h"
-#include "measure/record_codec.h"
+#include "core/measure/btps.h"
+#include "core/measure/maneuver_fields.h"
+#include "core/measure/record_codec.h"
 
-#include "app/system_settings.h"
+#include "core/app/system_settings.h"
 
 #include <gtest/gtest.h>
 

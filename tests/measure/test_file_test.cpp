@@ -1,13 +1,13 @@
 #include "engine_driver.h"
 #include "vc_test_stream.h"
 
-#include "measure/record_codec.h"
-#include "measure/test_file_reader.h"
-#include "measure/test_file_writer.h"
+#include "core/measure/record_codec.h"
+#include "core/measure/test_file_reader.h"
+#include "core/measure/test_file_writer.h"
 
-#include "app/lang_text.h"
-#include "records/database.h"
-#include "records/recordset.h"
+#include "core/app/lang_text.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>

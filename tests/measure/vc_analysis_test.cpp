@@ -1,6 +1,6 @@
 #include "vc_test_stream.h"
 
-#include "measure/vc_analysis.h"
+#include "core/measure/vc_analysis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Breath records and a matching pulse stream for the slow-VC tests: each
 // phase gets `kPulsesPerPhase` evenly spaced pulses over its length.
-#include "measure/test_record.h"
+#include "core/measure/test_record.h"
 
 #include <cstdint>
 

@@ -1,11 +1,11 @@
 // The case store: rows and files of stored tests kept in step.
 #include "records_fixture.h"
 
-#include "app/app_paths.h"
-#include "measure/record_codec.h"
-#include "measure/test_file_writer.h"
-#include "records/case_store.h"
-#include "records/patient_record.h"
+#include "core/app/app_paths.h"
+#include "core/measure/record_codec.h"
+#include "core/measure/test_file_writer.h"
+#include "core/records/case_store.h"
+#include "core/records/patient_record.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 #include "support/run_tool.h"
 #include "support/temp_home.h"
 
-#include "records/database.h"
-#include "records/recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 
 #include <QDate>
 #include <QDir>

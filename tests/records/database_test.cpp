@@ -1,5 +1,5 @@
-#include "records/database.h"
-#include "records/recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 #include "support/temp_home.h"
 
 #include <QCryptographicHash>

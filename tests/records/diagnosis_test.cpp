@@ -1,7 +1,7 @@
 // Diagnosis files: layout, limits, removal, and the phrase rules.
 #include "support/temp_home.h"
 
-#include "records/diagnosis.h"
+#include "core/records/diagnosis.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

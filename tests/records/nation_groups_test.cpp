@@ -1,8 +1,8 @@
 // Nation groups: the grid, corrections, adding and deleting groups.
 #include "records_fixture.h"
 
-#include "records/nation_groups.h"
-#include "records/patient_record.h"
+#include "core/records/nation_groups.h"
+#include "core/records/patient_record.h"
 
 using NationGroups = RecordsTest;
 

@@ -1,8 +1,8 @@
 // Patient rows: keys, bound values, limits, and the editor's rules.
 #include "records_fixture.h"
 
-#include "records/patient_editor_rules.h"
-#include "records/patient_record.h"
+#include "core/records/patient_editor_rules.h"
+#include "core/records/patient_record.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The coefficient lists, the atof rule, BSA and the half-open age bands.
 #include "records_fixture.h"
 
-#include "records/leading_number.h"
-#include "records/predict_equation.h"
+#include "core/records/leading_number.h"
+#include "core/records/predict_equation.h"
 
 TEST(LeadingNumber, TakesTheLongestLeadingDecimalNumber)
 {

@@ -2,9 +2,9 @@
 // nation-group correction applied field by field.
 #include "records_fixture.h"
 
-#include "measure/test_record.h"
-#include "records/patient_record.h"
-#include "records/predicted_values.h"
+#include "core/measure/test_record.h"
+#include "core/records/patient_record.h"
+#include "core/records/predicted_values.h"
 
 namespace {
 

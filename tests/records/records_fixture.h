@@ -2,8 +2,8 @@
 // A fresh program folder with a freshly seeded data.mdb for one test.
 #include "support/temp_home.h"
 
-#include "records/database.h"
-#include "records/recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 
 #include <gtest/gtest.h>
 

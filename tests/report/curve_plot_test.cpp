@@ -1,4 +1,4 @@
-#include "report/curve_plot.h"
+#include "core/report/curve_plot.h"
 
 #include "report_fixture.h"
 

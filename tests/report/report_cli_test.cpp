@@ -1,5 +1,5 @@
 // tavctl report run as a process, its PDF read back with pdftotext.
-#include "records/diagnosis.h"
+#include "core/records/diagnosis.h"
 #include "report_fixture.h"
 #include "support/run_tool.h"
 

@@ -3,12 +3,12 @@
 // tests the way the test writer does (file under Case/<ID>/, then the row).
 #include "support/temp_home.h"
 
-#include "measure/flow_engine.h"
-#include "measure/ideal_pulses.h"
-#include "measure/test_file_writer.h"
-#include "records/case_store.h"
-#include "records/database.h"
-#include "records/patient_record.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/ideal_pulses.h"
+#include "core/measure/test_file_writer.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "report/pdf_export.h"
-#include "report/report_data.h"
-#include "report/report_page.h"
+#include "core/report/pdf_export.h"
+#include "core/report/report_data.h"
+#include "core/report/report_page.h"
 
-#include "app/system_settings.h"
+#include "core/app/system_settings.h"
 #include "report_fixture.h"
 
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "report/result_tables.h"
+#include "core/report/result_tables.h"
 
 #include "report_fixture.h"
 

@@ -1,6 +1,6 @@
-#include "report/trend_series.h"
+#include "core/report/trend_series.h"
 
-#include "records/predicted_values.h"
+#include "core/records/predicted_values.h"
 #include "report_fixture.h"
 
 #include <QImage>

@@ -1,7 +1,7 @@
 #pragma once
 // A fresh program folder for one test, removed afterwards.
-#include "app/app_paths.h"
-#include "app/system_settings.h"
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
 
 #include <QDir>
 #include <QFile>

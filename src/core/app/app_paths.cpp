@@ -1,6 +1,6 @@
-#include "app_paths.h"
+#include "core/app/app_paths.h"
 
-#include "system_settings.h"
+#include "core/app/system_settings.h"
 
 #include <QDir>
 

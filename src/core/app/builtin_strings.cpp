@@ -1,4 +1,4 @@
-#include "builtin_strings.h"
+#include "core/app/builtin_strings.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "help_document.h"
+#include "core/app/help_document.h"
 
-#include "app_paths.h"
+#include "core/app/app_paths.h"
 
 HelpDocument HelpDocumentFor(const QString& language)
 {

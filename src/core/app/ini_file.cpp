@@ -1,4 +1,4 @@
-#include "ini_file.h"
+#include "core/app/ini_file.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,8 +1,8 @@
-#include "lang_text.h"
+#include "core/app/lang_text.h"
 
-#include "app_paths.h"
-#include "builtin_strings.h"
-#include "ini_file.h"
+#include "core/app/app_paths.h"
+#include "core/app/builtin_strings.h"
+#include "core/app/ini_file.h"
 
 QString GetLangTextFrom(const QString& languageFile, const QString& section, int id)
 {

@@ -1,7 +1,7 @@
-#include "patient_list.h"
+#include "core/app/patient_list.h"
 
-#include "lang_text.h"
-#include "records/database.h"
+#include "core/app/lang_text.h"
+#include "core/records/database.h"
 
 #include <QDate>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "settings_choice.h"
+#include "core/app/settings_choice.h"
 
-#include "system_settings.h"
+#include "core/app/system_settings.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "system_settings.h"
+#include "core/app/system_settings.h"
 
-#include "app_paths.h"
-#include "ini_file.h"
+#include "core/app/app_paths.h"
+#include "core/app/ini_file.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "ascii_command_protocol.h"
+#include "core/device/ascii_command_protocol.h"
 
-#include "measure/btps.h"
-#include "measure/measurement_store.h"
-#include "wire_format.h"
+#include "core/device/wire_format.h"
+#include "core/measure/btps.h"
+#include "core/measure/measurement_store.h"
 
 #include <chrono>
 #include <cstring>

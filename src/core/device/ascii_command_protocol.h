@@ -2,7 +2,7 @@
 // The protocol of devices on a serial (or USB virtual serial) port: single
 // ASCII commands, single-letter replies, and frames whose data bytes carry a
 // sync bit. The device computes its manoeuvre results itself.
-#include "device_protocol.h"
+#include "core/device/device_protocol.h"
 
 class AsciiCommandProtocol : public DeviceProtocol {
   public:

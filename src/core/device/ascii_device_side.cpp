@@ -1,4 +1,4 @@
-#include "ascii_device_side.h"
+#include "core/device/ascii_device_side.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // The device side of the ascii-command protocol: single-letter commands and
 // replies, frames whose data bytes carry a sync bit, and the manoeuvre sums
 // the device computes itself at the end of each phase.
-#include "virtual_spirometer.h"
+#include "core/device/virtual_spirometer.h"
 
 class AsciiDeviceSide : public VirtualSpirometer {
   public:

@@ -1,4 +1,4 @@
-#include "blue_tooth.h"
+#include "core/device/blue_tooth.h"
 
 #include <QRegularExpression>
 

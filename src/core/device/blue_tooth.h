@@ -1,5 +1,5 @@
 #pragma once
-#include "bluetooth_transport.h"
+#include "core/device/bluetooth_transport.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "bluetooth_port.h"
+#include "core/device/bluetooth_port.h"
 
 #include <mutex>
 

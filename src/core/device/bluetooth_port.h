@@ -1,6 +1,6 @@
 #pragma once
-#include "blue_tooth.h"
-#include "device_port.h"
+#include "core/device/blue_tooth.h"
+#include "core/device/device_port.h"
 
 #include <atomic>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "checksum_device_side.h"
+#include "core/device/checksum_device_side.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The device side of the checksum-frame protocol: command frames in, reply
 // frames out, numbered flow pulses during a test, retransmission on request.
-#include "virtual_spirometer.h"
+#include "core/device/virtual_spirometer.h"
 
 class ChecksumDeviceSide : public VirtualSpirometer {
   public:

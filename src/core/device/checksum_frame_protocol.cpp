@@ -1,11 +1,11 @@
-#include "checksum_frame_protocol.h"
+#include "core/device/checksum_frame_protocol.h"
 
-#include "app/system_settings.h"
-#include "curve_point_list.h"
-#include "measure/btps.h"
-#include "measure/flow_engine.h"
-#include "measure/measurement_store.h"
-#include "wire_format.h"
+#include "core/app/system_settings.h"
+#include "core/device/wire_format.h"
+#include "core/measure/btps.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/measurement_store.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // that starts with a code byte (bit 7 set) and ends with a 7-bit additive
 // checksum. During a test the device streams numbered pulses; the program
 // computes every parameter itself with the flow engine.
-#include "device_protocol.h"
+#include "core/device/device_protocol.h"
 
 class ChecksumFrameProtocol : public DeviceProtocol {
   public:

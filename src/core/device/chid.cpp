@@ -1,4 +1,4 @@
-#include "chid.h"
+#include "core/device/chid.h"
 
 #include <QMap>
 

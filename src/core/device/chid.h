@@ -1,5 +1,5 @@
 #pragma once
-#include "hid_backend.h"
+#include "core/device/hid_backend.h"
 
 #include <QString>
 

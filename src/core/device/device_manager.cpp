@@ -1,7 +1,7 @@
-#include "device_manager.h"
+#include "core/device/device_manager.h"
 
-#include "app/system_settings.h"
-#include "simulated_link_factory.h"
+#include "core/app/system_settings.h"
+#include "core/device/simulated_link_factory.h"
 
 DeviceManager::DeviceManager() = default;
 DeviceManager::~DeviceManager() = default;

@@ -4,8 +4,8 @@
 // pair through that kind's factory and proves it with the protocol's
 // connection check. With the SIMULATOR setting on it connects to the virtual
 // spirometer instead of probing hardware.
-#include "link_factory.h"
-#include "virtual_spirometer.h"
+#include "core/device/link_factory.h"
+#include "core/device/virtual_spirometer.h"
 
 #include <map>
 #include <memory>

@@ -1,9 +1,9 @@
-#include "device_protocol.h"
+#include "core/device/device_protocol.h"
 
-#include "curve_point_list.h"
-#include "device_port.h"
-#include "measure/flow_engine.h"
-#include "measure/measurement_store.h"
+#include "core/device/device_port.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/measurement_store.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 // live point list it is attached to (the process-wide ones unless a test
 // attaches its own). The de-framer state belongs to the object, one per
 // connection.
-#include "measure/test_record.h"
+#include "core/measure/test_record.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "device_watch.h"
+#include "core/device/device_watch.h"
 
-#include "hid_backend.h"
-#include "hid_port.h"
-#include "port_discovery.h"
-#include "serial_port.h"
+#include "core/device/hid_backend.h"
+#include "core/device/hid_port.h"
+#include "core/device/port_discovery.h"
+#include "core/device/serial_port.h"
 
 DeviceWatch::DeviceWatch(Lister lister, QObject* parent)
     : QObject(parent), m_lister(lister ? std::move(lister) : Lister(&DeviceWatch::AttachedDevices))

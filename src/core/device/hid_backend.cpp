@@ -1,4 +1,4 @@
-#include "hid_backend.h"
+#include "core/device/hid_backend.h"
 
 #include <hidapi/hidapi.h>
 

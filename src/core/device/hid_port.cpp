@@ -1,4 +1,4 @@
-#include "hid_port.h"
+#include "core/device/hid_port.h"
 
 #include <algorithm>
 #include <cstring>

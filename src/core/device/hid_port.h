@@ -1,6 +1,6 @@
 #pragma once
-#include "chid.h"
-#include "device_port.h"
+#include "core/device/chid.h"
+#include "core/device/device_port.h"
 
 #include <atomic>
 #include <memory>

@@ -2,8 +2,8 @@
 // Makes the matching port and protocol of one kind of link. The device
 // manager holds one factory per kind; the real links (HID, serial,
 // Bluetooth) register theirs, the virtual spirometer's is built in.
-#include "device_port.h"
-#include "device_protocol.h"
+#include "core/device/device_port.h"
+#include "core/device/device_protocol.h"
 
 #include <memory>
 

@@ -16,8 +16,7 @@ target_sources(tav_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/bluetooth_port.cpp ${CMAKE_CURRENT_LIST_DIR}/bluetooth_port.h
     ${CMAKE_CURRENT_LIST_DIR}/pty_server.cpp ${CMAKE_CURRENT_LIST_DIR}/pty_server.h
     ${CMAKE_CURRENT_LIST_DIR}/real_link_factories.cpp ${CMAKE_CURRENT_LIST_DIR}/real_link_factories.h
-    ${CMAKE_CURRENT_LIST_DIR}/device_watch.cpp ${CMAKE_CURRENT_LIST_DIR}/device_watch.h
-    ${CMAKE_CURRENT_LIST_DIR}/device_change_handler.cpp ${CMAKE_CURRENT_LIST_DIR}/device_change_handler.h)
+    ${CMAKE_CURRENT_LIST_DIR}/device_watch.cpp ${CMAKE_CURRENT_LIST_DIR}/device_watch.h)
 target_link_libraries(tav_core PRIVATE PkgConfig::LIBSERIALPORT PkgConfig::HIDAPI Threads::Threads)
 
 # Core-only builds (sanitizer runs) have no QtBluetooth: CBlueTooth then sees

@@ -1,4 +1,4 @@
-#include "patient_model.h"
+#include "core/device/patient_model.h"
 
 #include <algorithm>
 #include <cmath>

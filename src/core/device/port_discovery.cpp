@@ -1,4 +1,4 @@
-#include "port_discovery.h"
+#include "core/device/port_discovery.h"
 
 #include <libserialport.h>
 

@@ -1,4 +1,4 @@
-#include "pty_server.h"
+#include "core/device/pty_server.h"
 
 #include <cerrno>
 #include <chrono>

@@ -5,7 +5,7 @@
 // and on again, so that the next user does not receive the rest of that
 // stream. Otherwise the device stays on between users, like a spirometer
 // that is simply unplugged and plugged in again.
-#include "virtual_spirometer.h"
+#include "core/device/virtual_spirometer.h"
 
 #include <QString>
 

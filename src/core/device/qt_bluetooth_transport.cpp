@@ -1,4 +1,4 @@
-#include "qt_bluetooth_transport.h"
+#include "core/device/qt_bluetooth_transport.h"
 
 #include <QBluetoothAddress>
 #include <QBluetoothDeviceDiscoveryAgent>

@@ -1,5 +1,5 @@
 #pragma once
-#include "bluetooth_transport.h"
+#include "core/device/bluetooth_transport.h"
 
 // The blocking adaptor over QtBluetooth: its objects live on a thread of
 // their own with an event loop, and each call waits for its answer there, so

@@ -1,10 +1,10 @@
-#include "real_link_factories.h"
+#include "core/device/real_link_factories.h"
 
-#include "ascii_command_protocol.h"
-#include "bluetooth_port.h"
-#include "checksum_frame_protocol.h"
-#include "device_manager.h"
-#include "hid_port.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/bluetooth_port.h"
+#include "core/device/checksum_frame_protocol.h"
+#include "core/device/device_manager.h"
+#include "core/device/hid_port.h"
 
 std::unique_ptr<DevicePort> HidLinkFactory::MakePort()
 {

@@ -3,10 +3,10 @@
 // USB HID and Bluetooth speak checksum frames, the serial port ascii commands.
 // Each can be given a source of its system parts, so tests can put a played
 // device where the hardware would be.
-#include "blue_tooth.h"
-#include "hid_backend.h"
-#include "link_factory.h"
-#include "serial_port.h"
+#include "core/device/blue_tooth.h"
+#include "core/device/hid_backend.h"
+#include "core/device/link_factory.h"
+#include "core/device/serial_port.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "serial_line.h"
+#include "core/device/serial_line.h"
 
 #include <libserialport.h>
 

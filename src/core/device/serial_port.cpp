@@ -1,8 +1,8 @@
-#include "serial_port.h"
+#include "core/device/serial_port.h"
 
-#include "port_discovery.h"
+#include "core/device/port_discovery.h"
 
-#include "app/system_settings.h"
+#include "core/app/system_settings.h"
 
 #include <algorithm>
 #include <chrono>

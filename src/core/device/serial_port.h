@@ -1,6 +1,6 @@
 #pragma once
-#include "device_port.h"
-#include "serial_line.h"
+#include "core/device/device_port.h"
+#include "core/device/serial_line.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "simulated_link_factory.h"
+#include "core/device/simulated_link_factory.h"
 
-#include "ascii_command_protocol.h"
-#include "checksum_frame_protocol.h"
-#include "simulated_port.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/checksum_frame_protocol.h"
+#include "core/device/simulated_port.h"
 
 std::unique_ptr<DevicePort> SimulatedLinkFactory::MakePort()
 {

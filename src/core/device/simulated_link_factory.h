@@ -1,8 +1,8 @@
 #pragma once
 // The link to the virtual spirometer: a SimulatedPort over a fresh device
 // model, with the protocol the model speaks.
-#include "link_factory.h"
-#include "virtual_spirometer.h"
+#include "core/device/link_factory.h"
+#include "core/device/virtual_spirometer.h"
 
 #include <memory>
 

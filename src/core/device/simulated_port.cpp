@@ -1,4 +1,4 @@
-#include "simulated_port.h"
+#include "core/device/simulated_port.h"
 
 #include <chrono>
 #include <thread>

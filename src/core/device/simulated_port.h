@@ -1,8 +1,8 @@
 #pragma once
 // A DevicePort joined in process to the virtual spirometer. Reads wait a
 // little when the device has nothing to say, like a real link's time-out.
-#include "device_port.h"
-#include "virtual_spirometer.h"
+#include "core/device/device_port.h"
+#include "core/device/virtual_spirometer.h"
 
 #include <memory>
 #include <mutex>

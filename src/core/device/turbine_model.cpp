@@ -1,4 +1,4 @@
-#include "turbine_model.h"
+#include "core/device/turbine_model.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 // The flow sensor of the virtual spirometer: a turbine that turns once per
 // fixed volume of gas and reports each turn as a time-stamped pulse.
-#include "patient_model.h"
+#include "core/device/patient_model.h"
 
 #include <cstdint>
 #include <vector>

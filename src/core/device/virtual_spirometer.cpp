@@ -1,8 +1,8 @@
-#include "virtual_spirometer.h"
+#include "core/device/virtual_spirometer.h"
 
-#include "ascii_device_side.h"
-#include "checksum_device_side.h"
-#include "turbine_model.h"
+#include "core/device/ascii_device_side.h"
+#include "core/device/checksum_device_side.h"
+#include "core/device/turbine_model.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,8 +3,8 @@
 // sends and produces the bytes a real spirometer would answer, for either wire
 // protocol. It has no notion of a port: the in-process SimulatedPort and the
 // pseudo-terminal server both drive it through HostBytes/DeviceBytes.
-#include "patient_model.h"
-#include "wire_format.h"
+#include "core/device/patient_model.h"
+#include "core/device/wire_format.h"
 
 #include <chrono>
 #include <cstdint>

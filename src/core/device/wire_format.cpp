@@ -1,4 +1,4 @@
-#include "wire_format.h"
+#include "core/device/wire_format.h"
 
 namespace Wire {
 

@@ -1,6 +1,6 @@
-#include "btps.h"
+#include "core/measure/btps.h"
 
-#include "app/system_settings.h"
+#include "core/app/system_settings.h"
 
 #include <algorithm>
 

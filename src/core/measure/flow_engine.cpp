@@ -1,4 +1,4 @@
-#include "flow_engine.h"
+#include "core/measure/flow_engine.h"
 
 #include <algorithm>
 #include <cmath>

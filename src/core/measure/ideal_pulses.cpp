@@ -1,4 +1,4 @@
-#include "ideal_pulses.h"
+#include "core/measure/ideal_pulses.h"
 
 #include <algorithm>
 #include <cmath>

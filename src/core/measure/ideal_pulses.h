@@ -3,7 +3,7 @@
 // whose volume is known: a pulse each time the volume has grown by one
 // per-pulse volume. Tests check the flow engine against the curve's truth;
 // benchmarks and the virtual spirometer can use the same curves.
-#include "test_record.h"
+#include "core/measure/test_record.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "maneuver_fields.h"
+#include "core/measure/maneuver_fields.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The named fields of a ManeuverResult, in file order, for tables and JSON.
-#include "test_record.h"
+#include "core/measure/test_record.h"
 
 #include <array>
 

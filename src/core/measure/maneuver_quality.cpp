@@ -1,6 +1,6 @@
-#include "maneuver_quality.h"
+#include "core/measure/maneuver_quality.h"
 
-#include "app/lang_text.h"
+#include "core/app/lang_text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 // Save-time completion of manoeuvre records, choice of the best FVC
 // manoeuvre, its start/end grading, measured MVV and repeatability.
-#include "test_record.h"
+#include "core/measure/test_record.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "measurement_store.h"
+#include "core/measure/measurement_store.h"
 
-#include "vc_analysis.h"
+#include "core/measure/vc_analysis.h"
 
 MeasurementStore& MeasurementStore::Instance() {
     static MeasurementStore store;

@@ -4,7 +4,7 @@
 // runs; the interface thread reads it, live through snapshots and fully once
 // the finished flag is set. The containers are guarded by one mutex; the
 // flags are atomic.
-#include "test_record.h"
+#include "core/measure/test_record.h"
 
 #include <array>
 #include <atomic>

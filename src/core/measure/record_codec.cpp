@@ -1,4 +1,4 @@
-#include "record_codec.h"
+#include "core/measure/record_codec.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 // Little-endian encoding of the test-file records, independent of the host's
 // byte order and struct packing.
-#include "test_record.h"
+#include "core/measure/test_record.h"
 
 #include <QByteArray>
 

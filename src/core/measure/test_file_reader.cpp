@@ -1,9 +1,9 @@
-#include "test_file_reader.h"
+#include "core/measure/test_file_reader.h"
 
-#include "record_codec.h"
+#include "core/measure/record_codec.h"
 
-#include "app/app_paths.h"
-#include "records/recordset.h"
+#include "core/app/app_paths.h"
+#include "core/records/recordset.h"
 
 #include <QFile>
 #include <QRegularExpression>

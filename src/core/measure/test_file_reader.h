@@ -2,7 +2,7 @@
 // Readers of test files. Every length and offset is checked against the
 // bytes the file really holds: a short or inconsistent file is reported, never
 // read past its end.
-#include "test_record.h"
+#include "core/measure/test_record.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,11 +1,11 @@
-#include "test_file_writer.h"
+#include "core/measure/test_file_writer.h"
 
-#include "maneuver_quality.h"
-#include "record_codec.h"
-#include "vc_analysis.h"
+#include "core/measure/maneuver_quality.h"
+#include "core/measure/record_codec.h"
+#include "core/measure/vc_analysis.h"
 
-#include "app/lang_text.h"
-#include "records/database.h"
+#include "core/app/lang_text.h"
+#include "core/records/database.h"
 
 #include <QDir>
 #include <QSaveFile>

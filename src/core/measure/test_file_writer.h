@@ -1,8 +1,8 @@
 #pragma once
 // The writer that runs when a live test ends: completes every manoeuvre,
 // checks the test, writes Case/<ID>/<n>.dt and inserts the CaseInfo row.
-#include "measurement_store.h"
-#include "test_record.h"
+#include "core/measure/measurement_store.h"
+#include "core/measure/test_record.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "vc_analysis.h"
+#include "core/measure/vc_analysis.h"
 
 #include <algorithm>
 

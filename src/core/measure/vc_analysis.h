@@ -1,7 +1,7 @@
 #pragma once
 // Stable tidal breathing and the slow-VC analysis of a VC test.
-#include "measurement_store.h"
-#include "test_record.h"
+#include "core/measure/measurement_store.h"
+#include "core/measure/test_record.h"
 
 // Breath k's expiration and inspiration lengths in seconds, taken from the
 // pulse stream (each phase runs from the end of the previous phase to its own

@@ -1,11 +1,11 @@
-#include "case_store.h"
+#include "core/records/case_store.h"
 
-#include "database.h"
-#include "recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 
-#include "app/app_paths.h"
-#include "measure/record_codec.h"
-#include "measure/test_file_reader.h"
+#include "core/app/app_paths.h"
+#include "core/measure/record_codec.h"
+#include "core/measure/test_file_reader.h"
 
 #include <QDir>
 #include <QFile>

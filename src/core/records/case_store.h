@@ -1,5 +1,5 @@
 #pragma once
-#include "measure/test_record.h"
+#include "core/measure/test_record.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "database.h"
+#include "core/records/database.h"
 
-#include "database_seed.h"
+#include "core/records/database_seed.h"
 
 #include <QAtomicInt>
 #include <QDate>

@@ -1,4 +1,4 @@
-#include "database_seed.h"
+#include "core/records/database_seed.h"
 
 #include <QFile>
 #include <QSqlError>

@@ -1,6 +1,6 @@
-#include "diagnosis.h"
+#include "core/records/diagnosis.h"
 
-#include "app/lang_text.h"
+#include "core/app/lang_text.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "leading_number.h"
+#include "core/records/leading_number.h"
 
 namespace {
 

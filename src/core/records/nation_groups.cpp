@@ -1,11 +1,11 @@
-#include "nation_groups.h"
+#include "core/records/nation_groups.h"
 
-#include "database.h"
-#include "leading_number.h"
-#include "patient_record.h"
-#include "recordset.h"
+#include "core/records/database.h"
+#include "core/records/leading_number.h"
+#include "core/records/patient_record.h"
+#include "core/records/recordset.h"
 
-#include "app/lang_text.h"
+#include "core/app/lang_text.h"
 
 #include <QHash>
 

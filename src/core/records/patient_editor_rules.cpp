@@ -1,7 +1,7 @@
-#include "patient_editor_rules.h"
+#include "core/records/patient_editor_rules.h"
 
-#include "database.h"
-#include "recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 
 QDate ValidDate(int year, int month, int day)
 {

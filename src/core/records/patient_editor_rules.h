@@ -1,5 +1,5 @@
 #pragma once
-#include "patient_record.h"
+#include "core/records/patient_record.h"
 
 #include <QDate>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "patient_list.h"
+#include "core/records/patient_list.h"
 
-#include "nation_groups.h"
-#include "patient_record.h"
-#include "recordset.h"
+#include "core/records/nation_groups.h"
+#include "core/records/patient_record.h"
+#include "core/records/recordset.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "patient_record.h"
+#include "core/records/patient_record.h"
 
-#include "database.h"
-#include "recordset.h"
+#include "core/records/database.h"
+#include "core/records/recordset.h"
 
 void PatientRecord::ClipTexts()
 {

@@ -1,8 +1,8 @@
-#include "predict_equation.h"
+#include "core/records/predict_equation.h"
 
-#include "database.h"
-#include "leading_number.h"
-#include "recordset.h"
+#include "core/records/database.h"
+#include "core/records/leading_number.h"
+#include "core/records/recordset.h"
 
 #include <cmath>
 

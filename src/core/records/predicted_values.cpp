@@ -1,11 +1,11 @@
-#include "predicted_values.h"
+#include "core/records/predicted_values.h"
 
-#include "database.h"
-#include "patient_record.h"
-#include "predict_equation.h"
-#include "recordset.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "core/records/predict_equation.h"
+#include "core/records/recordset.h"
 
-#include "measure/test_record.h"
+#include "core/measure/test_record.h"
 
 #include <array>
 

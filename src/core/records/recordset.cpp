@@ -1,4 +1,4 @@
-#include "recordset.h"
+#include "core/records/recordset.h"
 
 #include <QDateTime>
 #include <QSqlError>

@@ -1,5 +1,5 @@
 #pragma once
-#include "database.h"
+#include "core/records/database.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

@@ -1,7 +1,7 @@
-#include "curve_plot.h"
+#include "core/report/curve_plot.h"
 
-#include "app/system_settings.h"
-#include "measure/flow_engine.h"
+#include "core/app/system_settings.h"
+#include "core/measure/flow_engine.h"
 
 #include <QFont>
 #include <QPaintEngine>

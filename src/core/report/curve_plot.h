@@ -5,9 +5,9 @@
 // geometry (paths and labels in the caller's rectangle), then strokes it into
 // any QPainter: a widget, the print preview, a printer or a PDF page all get
 // the same picture, and tests inspect the geometry instead of pixels.
-#include "device/curve_point_list.h"
-#include "measure/test_record.h"
-#include "report/day_tests.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/test_record.h"
+#include "core/report/day_tests.h"
 
 #include <QColor>
 #include <QPainterPath>

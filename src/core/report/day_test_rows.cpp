@@ -1,6 +1,6 @@
-#include "day_test_rows.h"
+#include "core/report/day_test_rows.h"
 
-#include "records/database.h"
+#include "core/records/database.h"
 
 #include <QDate>
 #include <QSqlQuery>

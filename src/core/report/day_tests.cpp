@@ -1,7 +1,7 @@
-#include "day_tests.h"
+#include "core/report/day_tests.h"
 
-#include "app/app_paths.h"
-#include "records/case_store.h"
+#include "core/app/app_paths.h"
+#include "core/records/case_store.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Whole test files of one patient, day and type, for the result tables, the
 // curves and the report (the case store gives the rows; the curves need the
 // pulse streams too).
-#include "measure/test_file_reader.h"
+#include "core/measure/test_file_reader.h"
 
 #include <QString>
 

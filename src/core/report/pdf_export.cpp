@@ -1,7 +1,7 @@
-#include "pdf_export.h"
+#include "core/report/pdf_export.h"
 
-#include "report/report_data.h"
-#include "report/report_page.h"
+#include "core/report/report_data.h"
+#include "core/report/report_page.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "report_data.h"
+#include "core/report/report_data.h"
 
-#include "app/app_paths.h"
-#include "records/nation_groups.h"
-#include "records/predicted_values.h"
+#include "core/app/app_paths.h"
+#include "core/records/nation_groups.h"
+#include "core/records/predicted_values.h"
 
 #include <QDate>
 

@@ -1,9 +1,9 @@
 #pragma once
 // Everything the printed report of one patient's day shows, gathered once
 // before painting (the painter itself touches no database and no file).
-#include "records/diagnosis.h"
-#include "records/patient_record.h"
-#include "report/day_tests.h"
+#include "core/records/diagnosis.h"
+#include "core/records/patient_record.h"
+#include "core/report/day_tests.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
-#include "report_page.h"
+#include "core/report/report_page.h"
 
-#include "app/lang_text.h"
-#include "app/system_settings.h"
-#include "report/curve_plot.h"
-#include "report/result_tables.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/report/curve_plot.h"
+#include "core/report/result_tables.h"
 
 #include <QFont>
 #include <QPainter>

@@ -3,7 +3,7 @@
 // any QPainter rectangle, so the screen preview, the printer and the PDF file
 // show the same page. The page is laid out on a sheet 1000 units wide whose
 // height follows the rectangle's aspect.
-#include "report/report_data.h"
+#include "core/report/report_data.h"
 
 #include <QRectF>
 #include <QString>

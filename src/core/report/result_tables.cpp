@@ -1,7 +1,7 @@
-#include "result_tables.h"
+#include "core/report/result_tables.h"
 
-#include "app/lang_text.h"
-#include "measure/maneuver_fields.h"
+#include "core/app/lang_text.h"
+#include "core/measure/maneuver_fields.h"
 
 #include <cmath>
 #include <cstring>

@@ -2,9 +2,9 @@
 // The result tables of one patient's day as plain data: the Best Value box,
 // the results list and the tables of the printed report. Widgets and the
 // report painter only lay these texts out.
-#include "measure/maneuver_quality.h"
-#include "measure/test_record.h"
-#include "report/day_tests.h"
+#include "core/measure/maneuver_quality.h"
+#include "core/measure/test_record.h"
+#include "core/report/day_tests.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,11 +1,11 @@
-#include "trend_series.h"
+#include "core/report/trend_series.h"
 
-#include "app/lang_text.h"
-#include "app/system_settings.h"
-#include "records/patient_record.h"
-#include "records/predicted_values.h"
-#include "report/report_page.h"
-#include "report/result_tables.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/records/patient_record.h"
+#include "core/records/predicted_values.h"
+#include "core/report/report_page.h"
+#include "core/report/result_tables.h"
 
 #include <QFont>
 #include <QPainter>

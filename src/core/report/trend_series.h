@@ -2,8 +2,8 @@
 // Trend curves: one parameter of a patient over all tests of one type, oldest
 // first, against the patient's predicted value; and the chart and report page
 // that draw it (the trend dialog and the trend report share them).
-#include "measure/test_record.h"
-#include "report/day_tests.h"
+#include "core/measure/test_record.h"
+#include "core/report/day_tests.h"
 
 #include <QColor>
 #include <QDateTime>

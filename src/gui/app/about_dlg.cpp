@@ -1,7 +1,7 @@
-#include "about_dlg.h"
+#include "gui/app/about_dlg.h"
 
-#include "app/lang_text.h"
-#include "product_picture.h"
+#include "core/app/lang_text.h"
+#include "gui/app/product_picture.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

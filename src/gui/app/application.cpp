@@ -1,12 +1,12 @@
-#include "application.h"
+#include "gui/app/application.h"
 
-#include "app/app_paths.h"
-#include "app/system_settings.h"
-#include "device/device_hooks.h"
-#include "main_shell_dlg.h"
-#include "records/database.h"
-#include "report/report_hooks.h"
-#include "show_message.h"
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
+#include "core/records/database.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
+#include "gui/device/device_hooks.h"
+#include "gui/report/report_hooks.h"
 
 #include <QApplication>
 #include <QMessageBox>

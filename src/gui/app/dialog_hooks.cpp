@@ -1,7 +1,7 @@
-#include "dialog_hooks.h"
+#include "gui/app/dialog_hooks.h"
 
-#include "show_message.h"
-#include "ui_text.h"
+#include "gui/app/show_message.h"
+#include "gui/app/ui_text.h"
 
 #include <QColorDialog>
 #include <QDesktopServices>

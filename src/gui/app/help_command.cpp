@@ -1,9 +1,9 @@
-#include "help_command.h"
+#include "gui/app/help_command.h"
 
-#include "app/help_document.h"
-#include "app/lang_text.h"
-#include "app/system_settings.h"
-#include "show_message.h"
+#include "core/app/help_document.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "gui/app/show_message.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "page.h"
+#include "gui/app/page.h"
 struct DiagnosisRecord;
 struct ManeuverResult;
 struct PatientRecord;

@@ -1,6 +1,6 @@
-#include "message_dlg.h"
+#include "gui/app/message_dlg.h"
 
-#include "app/lang_text.h"
+#include "core/app/lang_text.h"
 
 #include <QKeyEvent>
 #include <QLabel>

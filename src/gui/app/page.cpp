@@ -1,6 +1,6 @@
-#include "page.h"
+#include "gui/app/page.h"
 
-#include "main_shell_dlg.h"
+#include "gui/app/main_shell_dlg.h"
 
 CPage::CPage(CMainShellDlg* shell, int templateId)
     : QWidget(shell), m_shell(shell), m_template(templateId)

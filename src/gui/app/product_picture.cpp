@@ -1,4 +1,4 @@
-#include "product_picture.h"
+#include "gui/app/product_picture.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,14 +1,14 @@
-#include "setting_dlg.h"
+#include "gui/app/setting_dlg.h"
 
-#include "app/app_paths.h"
-#include "app/lang_text.h"
-#include "app/settings_choice.h"
-#include "app/system_settings.h"
-#include "dialog_hooks.h"
-#include "main_shell_dlg.h"
-#include "records/modify_predict_dlg.h"
-#include "show_message.h"
-#include "ui_text.h"
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/app/settings_choice.h"
+#include "core/app/system_settings.h"
+#include "gui/app/dialog_hooks.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
+#include "gui/app/ui_text.h"
+#include "gui/records/modify_predict_dlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>

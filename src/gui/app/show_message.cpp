@@ -1,7 +1,7 @@
-#include "show_message.h"
+#include "gui/app/show_message.h"
 
-#include "app/lang_text.h"
-#include "message_dlg.h"
+#include "core/app/lang_text.h"
+#include "gui/app/message_dlg.h"
 
 #include <QApplication>
 

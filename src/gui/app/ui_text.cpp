@@ -1,6 +1,6 @@
-#include "ui_text.h"
+#include "gui/app/ui_text.h"
 
-#include "app/system_settings.h"
+#include "core/app/system_settings.h"
 
 QString UiText(const char* english, const char* chinese)
 {

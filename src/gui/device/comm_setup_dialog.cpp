@@ -1,8 +1,8 @@
-#include "comm_setup_dialog.h"
+#include "gui/device/comm_setup_dialog.h"
 
-#include "app/lang_text.h"
-#include "app/show_message.h"
-#include "app/system_settings.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "gui/app/show_message.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

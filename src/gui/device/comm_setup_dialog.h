@@ -4,7 +4,7 @@
 // check box each (at most one checked, each address once), and Connect makes
 // the program's one connection to the checked device. While the dialog is
 // open COMMUNICATION reads 0 (Bluetooth); its value comes back on close.
-#include "device/blue_tooth.h"
+#include "core/device/blue_tooth.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -1,14 +1,14 @@
-#include "device_hooks.h"
+#include "gui/device/device_hooks.h"
 
-#include "app/dialog_hooks.h"
-#include "app/main_shell_dlg.h"
-#include "comm_setup_dialog.h"
-#include "device/bluetooth_port.h"
-#include "device/blue_tooth.h"
-#include "device/device_manager.h"
-#include "device/device_protocol.h"
-#include "device/real_link_factories.h"
-#include "measure/scaler_dlg.h"
+#include "core/device/blue_tooth.h"
+#include "core/device/bluetooth_port.h"
+#include "core/device/device_manager.h"
+#include "core/device/device_protocol.h"
+#include "core/device/real_link_factories.h"
+#include "gui/app/dialog_hooks.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/device/comm_setup_dialog.h"
+#include "gui/measure/scaler_dlg.h"
 
 #include <QApplication>
 #include <QThread>

@@ -1,7 +1,7 @@
-#include "curve_pane.h"
+#include "gui/measure/curve_pane.h"
 
-#include "app/system_settings.h"
-#include "report/result_tables.h"
+#include "core/app/system_settings.h"
+#include "core/report/result_tables.h"
 
 #include <QMouseEvent>
 #include <QPainter>

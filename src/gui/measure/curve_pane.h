@@ -3,7 +3,7 @@
 // curves of one test type drawn by the curve plot control, a title, and a
 // details spot that turns the cursor into a hand and leads to the results
 // page of that type.
-#include "curve_plot_widget.h"
+#include "gui/measure/curve_plot_widget.h"
 
 class Database;
 

@@ -1,4 +1,4 @@
-#include "curve_plot_widget.h"
+#include "gui/measure/curve_plot_widget.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -12,10 +12,10 @@
 // fits the traces into the widget. SetView() switches between flow-volume and
 // volume-time, SetOptions() changes the shown test, the single-loop switch and
 // the predicted values without reading files again.
-#include "device/curve_point_list.h"
-#include "measure/test_record.h"
-#include "report/curve_plot.h"
-#include "report/day_tests.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/test_record.h"
+#include "core/report/curve_plot.h"
+#include "core/report/day_tests.h"
 
 #include <QTimer>
 #include <QWidget>

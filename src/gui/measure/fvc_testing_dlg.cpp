@@ -1,17 +1,17 @@
-#include "fvc_testing_dlg.h"
+#include "gui/measure/fvc_testing_dlg.h"
 
-#include "curve_plot_widget.h"
+#include "gui/measure/curve_plot_widget.h"
 
-#include "app/app_paths.h"
-#include "app/lang_text.h"
-#include "app/main_shell_dlg.h"
-#include "app/show_message.h"
-#include "app/system_settings.h"
-#include "device/curve_point_list.h"
-#include "device/device_manager.h"
-#include "measure/measurement_store.h"
-#include "records/database.h"
-#include "records/patient_record.h"
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/device/device_manager.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/measurement_store.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
 
 #include <QDate>
 #include <QEventLoop>

@@ -4,10 +4,10 @@
 // starts a test by itself 100 ms after opening, draws the live curves, shows
 // every status text in the prompt line, hands the finished test to the writer
 // and, once it is saved, turns to the results page of today.
-#include "app/page.h"
-#include "device/device_change_handler.h"
-#include "device/device_watch.h"
-#include "measure/live_test_session.h"
+#include "core/device/device_watch.h"
+#include "core/session/device_change_handler.h"
+#include "core/session/live_test_session.h"
+#include "gui/app/page.h"
 
 class CCurvePlotWidget;
 class QLabel;

@@ -1,7 +1,7 @@
-#include "scaler_dlg.h"
+#include "gui/measure/scaler_dlg.h"
 
-#include "app/lang_text.h"
-#include "app/show_message.h"
+#include "core/app/lang_text.h"
+#include "gui/app/show_message.h"
 
 #include <QComboBox>
 #include <QEventLoop>

@@ -3,7 +3,7 @@
 // ("2L" or "3L"), presses OK and pushes the syringe through the turbine; the
 // device judges the strokes and adjusts its own coefficients. The dialog only
 // shows the verdicts of CalibrationSession's worker.
-#include "measure/calibration_session.h"
+#include "core/session/calibration_session.h"
 
 #include <QDialog>
 

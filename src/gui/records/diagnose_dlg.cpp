@@ -1,9 +1,9 @@
-#include "diagnose_dlg.h"
+#include "gui/records/diagnose_dlg.h"
 
-#include "app/lang_text.h"
-#include "app/show_message.h"
-#include "diagnose_phrase_dlg.h"
-#include "records/diagnosis.h"
+#include "core/app/lang_text.h"
+#include "core/records/diagnosis.h"
+#include "gui/app/show_message.h"
+#include "gui/records/diagnose_phrase_dlg.h"
 
 #include <QDateTimeEdit>
 #include <QFormLayout>

@@ -1,7 +1,7 @@
-#include "diagnose_phrase_dlg.h"
+#include "gui/records/diagnose_phrase_dlg.h"
 
-#include "app/lang_text.h"
-#include "records/diagnosis.h"
+#include "core/app/lang_text.h"
+#include "core/records/diagnosis.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>

@@ -1,14 +1,14 @@
-#include "modify_predict_dlg.h"
+#include "gui/records/modify_predict_dlg.h"
 
-#include "app/lang_text.h"
-#include "app/main_shell_dlg.h"
-#include "app/show_message.h"
-#include "app/ui_text.h"
-#include "predict_mod_dlg.h"
-#include "records/database.h"
-#include "records/nation_groups.h"
-#include "records/patient_record.h"
-#include "user_manage_dlg.h"
+#include "core/app/lang_text.h"
+#include "core/records/database.h"
+#include "core/records/nation_groups.h"
+#include "core/records/patient_record.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
+#include "gui/app/ui_text.h"
+#include "gui/records/predict_mod_dlg.h"
+#include "gui/records/user_manage_dlg.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

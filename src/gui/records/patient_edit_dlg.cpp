@@ -1,14 +1,14 @@
-#include "patient_edit_dlg.h"
+#include "gui/records/patient_edit_dlg.h"
 
-#include "app/app_paths.h"
-#include "app/lang_text.h"
-#include "app/main_shell_dlg.h"
-#include "app/show_message.h"
-#include "records/case_store.h"
-#include "records/database.h"
-#include "records/nation_groups.h"
-#include "records/patient_editor_rules.h"
-#include "records/patient_record.h"
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
+#include "core/records/nation_groups.h"
+#include "core/records/patient_editor_rules.h"
+#include "core/records/patient_record.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -1,4 +1,4 @@
-#include "patient_list_model.h"
+#include "gui/records/patient_list_model.h"
 
 PatientListModel::PatientListModel(QObject* parent) : QAbstractTableModel(parent) {}
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/patient_list.h"
+#include "core/app/patient_list.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "predict_mod_dlg.h"
+#include "gui/records/predict_mod_dlg.h"
 
-#include "app/lang_text.h"
-#include "app/ui_text.h"
+#include "core/app/lang_text.h"
+#include "gui/app/ui_text.h"
 
 #include <QComboBox>
 #include <QFormLayout>

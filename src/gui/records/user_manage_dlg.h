@@ -1,5 +1,5 @@
 #pragma once
-#include "app/page.h"
+#include "gui/app/page.h"
 
 #include <QString>
 

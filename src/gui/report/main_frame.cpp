@@ -1,11 +1,11 @@
-#include "main_frame.h"
+#include "gui/report/main_frame.h"
 
-#include "app/dialog_hooks.h"
-#include "app/lang_text.h"
-#include "app/show_message.h"
-#include "app/system_settings.h"
-#include "pdf_wait_dlg.h"
-#include "report/pdf_export.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/report/pdf_export.h"
+#include "gui/app/dialog_hooks.h"
+#include "gui/app/show_message.h"
+#include "gui/report/pdf_wait_dlg.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
-#include "pdf_wait_dlg.h"
+#include "gui/report/pdf_wait_dlg.h"
 
-#include "app/lang_text.h"
+#include "core/app/lang_text.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -1,16 +1,16 @@
-#include "report_hooks.h"
+#include "gui/report/report_hooks.h"
 
-#include "app/app_paths.h"
-#include "app/dialog_hooks.h"
-#include "app/lang_text.h"
-#include "app/main_shell_dlg.h"
-#include "app/show_message.h"
-#include "main_frame.h"
-#include "records/database.h"
-#include "records/diagnose_dlg.h"
-#include "report/report_data.h"
-#include "report/report_page.h"
-#include "trend_dlg.h"
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/records/database.h"
+#include "core/report/report_data.h"
+#include "core/report/report_page.h"
+#include "gui/app/dialog_hooks.h"
+#include "gui/app/main_shell_dlg.h"
+#include "gui/app/show_message.h"
+#include "gui/records/diagnose_dlg.h"
+#include "gui/report/main_frame.h"
+#include "gui/report/trend_dlg.h"
 
 #include <memory>
 

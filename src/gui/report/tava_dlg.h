@@ -1,6 +1,6 @@
 #pragma once
-#include "app/page.h"
-#include "report/day_tests.h"
+#include "core/report/day_tests.h"
+#include "gui/app/page.h"
 
 #include <memory>
 

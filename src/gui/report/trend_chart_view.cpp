@@ -1,4 +1,4 @@
-#include "trend_chart_view.h"
+#include "gui/report/trend_chart_view.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,14 +1,14 @@
-#include "trend_dlg.h"
+#include "gui/report/trend_dlg.h"
 
-#include "app/dialog_hooks.h"
-#include "app/lang_text.h"
-#include "app/show_message.h"
-#include "app/system_settings.h"
-#include "app/ui_text.h"
-#include "main_frame.h"
-#include "records/database.h"
-#include "records/patient_record.h"
-#include "trend_chart_view.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/records/database.h"
+#include "core/records/patient_record.h"
+#include "gui/app/dialog_hooks.h"
+#include "gui/app/show_message.h"
+#include "gui/app/ui_text.h"
+#include "gui/report/main_frame.h"
+#include "gui/report/trend_chart_view.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -1,5 +1,5 @@
 #pragma once
-#include "report/trend_series.h"
+#include "core/report/trend_series.h"
 
 #include <QDialog>
 

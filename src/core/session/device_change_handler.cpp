@@ -1,10 +1,10 @@
-#include "device_change_handler.h"
+#include "core/session/device_change_handler.h"
 
-#include "device_manager.h"
+#include "core/device/device_manager.h"
 
-#include "app/lang_text.h"
-#include "app/system_settings.h"
-#include "measure/live_test_session.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/session/live_test_session.h"
 
 #include <QTimer>
 

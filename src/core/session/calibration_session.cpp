@@ -1,7 +1,7 @@
-#include "calibration_session.h"
+#include "core/session/calibration_session.h"
 
-#include "device/device_manager.h"
-#include "device/device_protocol.h"
+#include "core/device/device_manager.h"
+#include "core/device/device_protocol.h"
 
 CalibrationSession::CalibrationSession(QObject* parent)
     : CalibrationSession(DeviceManager::Instance(), parent)

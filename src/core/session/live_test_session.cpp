@@ -1,13 +1,13 @@
-#include "live_test_session.h"
+#include "core/session/live_test_session.h"
 
-#include "app/lang_text.h"
-#include "app/system_settings.h"
-#include "device/curve_point_list.h"
-#include "device/device_manager.h"
-#include "device/device_port.h"
-#include "device/device_protocol.h"
-#include "measure/flow_engine.h"
-#include "measure/measurement_store.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/device/device_manager.h"
+#include "core/device/device_port.h"
+#include "core/device/device_protocol.h"
+#include "core/measure/curve_point_list.h"
+#include "core/measure/flow_engine.h"
+#include "core/measure/measurement_store.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "curve_point_list.h"
+#include "core/measure/curve_point_list.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 // connection!". Plugged in: after 200 ms the prompt says "Blow!", the link is
 // closed and the test starts again. Bluetooth links (COMMUNICATION 0) are
 // left alone.
-#include "device_watch.h"
+#include "core/device/device_watch.h"
 
 #include <QObject>
 #include <QString>

@@ -2,7 +2,7 @@
 // One live FVC, VC or MVV test without a window: the start sequence, the
 // receive worker and the hand-over to the test-file writer. A page or the
 // command line follows it through its signals (queued across threads).
-#include "measure/test_file_writer.h"
+#include "core/measure/test_file_writer.h"
 
 #include <QObject>
 #include <QString>
