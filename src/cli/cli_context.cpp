@@ -3,11 +3,14 @@
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
+#include "core/session/measurement_parts.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
-CliContext::CliContext(QStringList& args)
+CliContext::~CliContext() = default;
+
+CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<MeasurementParts>())
 {
     const QString home = TakeOption(args, "--home");
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);

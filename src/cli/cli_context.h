@@ -2,12 +2,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+struct MeasurementParts;
+
 // What every tavctl command shares: the program folder, the settings read at
 // start-up, the database on demand, and uniform errors.
 class CliContext {
 public:
     // Takes --home DIR out of `args` and resolves the program folder.
     explicit CliContext(QStringList& args);
+    ~CliContext();
+
+    // The one set of live-test objects of this run (device link, store,
+    // engine, point list).
+    MeasurementParts& Parts() { return *m_parts; }
 
     bool OpenDatabase(); // prints the error and returns false when it cannot
     static int Fail(const QString& message, int code = 2);
@@ -15,4 +24,7 @@ public:
 
     // Value of "--name VALUE" (removed from args); `found` tells whether it was given.
     static QString TakeOption(QStringList& args, const QString& name, bool* found = nullptr);
+
+  private:
+    std::unique_ptr<MeasurementParts> m_parts;
 };

@@ -4,6 +4,7 @@
 
 #include "core/device/device_manager.h"
 #include "core/device/real_link_factories.h"
+#include "core/session/measurement_parts.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -66,7 +67,7 @@ int main(int argc, char* argv[])
     QStringList args = app->arguments().mid(1);
     CliContext context(args);
     // The wired and Bluetooth links for commands that reach a device.
-    RegisterRealLinks(DeviceManager::Instance());
+    RegisterRealLinks(context.Parts().devices);
     if (args.isEmpty())
         return usage();
     const QString name = args.takeFirst();

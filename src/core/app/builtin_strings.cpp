@@ -210,6 +210,10 @@ constexpr BuiltinText kTexts[] = {
     {1328, "Values from best loop"},
     {1329, "TAV"},
     {1331, "电池电量不足,请选择有线方式进行通信!"},
+    {2000, "Data were lost on the link: please repeat the blow!"},
+    {2001, "The test could not be stored!"},
+    {2002, "The blow gave values outside the possible range and was not used: please repeat it!"},
+    {2003, "The device's sums and the pulses received disagree: please repeat the blow!"},
 };
 
 constexpr bool strictlyIncreasing()

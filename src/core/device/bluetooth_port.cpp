@@ -54,6 +54,20 @@ int BluetoothPort::Write(const unsigned char* buffer, int count)
     return m_link.blueTooth.Send(buffer, count);
 }
 
+int BluetoothPort::ReadSome(unsigned char* buffer, int count)
+{
+    if (!buffer || count < 1)
+        return 0;
+    int got = 0;
+    while (got < count) {
+        int one = 1;
+        if (!m_link.blueTooth.Receive(buffer + got, one, kPollLimit))
+            break;
+        ++got;
+    }
+    return got;
+}
+
 int BluetoothPort::Read(unsigned char* buffer, int count)
 {
     if (!buffer || count < 1)

@@ -9,7 +9,6 @@
 
 #include <vector>
 
-class Database;
 
 // Which curve reader discounts the trailer: FVC and VC readers 32 bytes, MVV 40.
 int TrailerLength(const TestFileHeader& header, int readerType);
@@ -51,6 +50,3 @@ struct CaseHeaderList {
 bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
                     CaseHeaderList& lists);
 
-// Every CaseInfo row of the patient and type (year 0: all years), oldest
-// first, read from Case/<ID>/<DataName>. Returns the number of entries appended.
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists);

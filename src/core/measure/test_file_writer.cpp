@@ -5,9 +5,9 @@
 #include "core/measure/vc_analysis.h"
 
 #include "core/app/lang_text.h"
-#include "core/records/database.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -32,10 +32,6 @@ long long firstSampleOf(const ManeuverList& list, int index) {
     return start;
 }
 
-double twoDecimals(double v) {
-    return QString::number(v, 'f', 2).toDouble();
-}
-
 bool writeFile(const QString& path, const QByteArray& bytes) {
     // A temporary file renamed into place: a crash never leaves half a test file.
     QSaveFile file(path);
@@ -48,13 +44,21 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.commit();
 }
 
-bool insertRow(Database& db, int patientId, const SaveResult& r) {
-    const ManeuverResult& m = r.record;
-    return db.Execute(
-        "insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, TestType) "
-        "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {patientId, r.dataName, r.testTime, twoDecimals(m.FVC), twoDecimals(m.PEF), m.Duration,
-         twoDecimals(m.FEV1), twoDecimals(m.MVV), twoDecimals(m.VC), r.header.testType});
+// Why no manoeuvre of an FVC test can be stored, in the user's words.
+QString unusableReason(const ManeuverList& list, const std::vector<ManeuverStatus>& statuses) {
+    bool lost = false, disagree = false;
+    for (int i = 0; i < int(list.size()) && i < int(statuses.size()); ++i) {
+        lost = lost || !statuses[i].complete;
+        disagree = disagree || statuses[i].sumsDisagree;
+    }
+    return GetLangText("MESSAGE", lost ? 2000 : disagree ? 2003 : 2002);
+}
+
+bool anyIncomplete(const std::vector<ManeuverStatus>& statuses, int first, int last) {
+    for (int i = std::max(first, 0); i <= last && i < int(statuses.size()); ++i)
+        if (!statuses[i].complete || statuses[i].sumsDisagree)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -110,7 +114,7 @@ QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& rec
 }
 
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
-                    Database& db) {
+                    const TestRowWriter& writeRow) {
     SaveResult result;
     result.resultValid = 1;
     store.finished = 1;
@@ -123,6 +127,7 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     result.header = MakeHeader(context, result.dataName, result.testTime);
 
     ManeuverList list = store.Maneuvers();
+    const std::vector<ManeuverStatus> statuses = store.Statuses();
     const PulseStream stream = store.Pulses();
     for (ManeuverResult& record : list)
         DeriveManeuver(record, context.heightCm, context.gender);
@@ -144,7 +149,22 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         const double seconds =
             end > 0 && end <= (long long)stream.size() ? stream[end - 1].time * 1e-5 : 0.0;
         ComputeMvv(list, 0, last, seconds);
+        if (anyIncomplete(statuses, 0, last)) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::DataLost;
+            result.resultValid = 0;
+            result.prompts << GetLangText("MESSAGE", 2000);
+            return result;
+        }
     } else if (type == kTestVc) {
+        if (anyIncomplete(statuses, 0, int(list.size()) - 1)) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::DataLost;
+            result.resultValid = 0;
+            result.validPicture = 0;
+            result.prompts << GetLangText("MESSAGE", 2000);
+            return result;
+        }
         TidalIndices tidal = store.Tidal();
         int found = store.tidalFound.load();
         std::vector<TidalSummary> summaries = store.TidalSummaries();
@@ -154,9 +174,16 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
             store.AppendTidalSummary(summaries.back());
         result.validPicture = result.resultValid;
     } else {
-        result.bestIndex = BestFvcIndex(list);
-        if (result.bestIndex < 0) {
+        if (list.empty()) {
             result.outcome = SaveOutcome::NothingToSave;
+            return result;
+        }
+        result.bestIndex = BestUsableFvcIndex(list, statuses);
+        if (result.bestIndex < 0) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::NotUsable;
+            result.resultValid = 0;
+            result.prompts << unusableReason(list, statuses);
             return result;
         }
     }
@@ -208,10 +235,18 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         BuildTestFile(result.header, result.record, samples.data(), int(samples.size()), trailer);
     if (!writeFile(result.path, bytes)) {
         result.outcome = SaveOutcome::FileNotCreated;
-        result.prompts << QStringLiteral("The test could not be stored!");
+        result.resultValid = 0;
+        result.prompts << GetLangText("MESSAGE", 2001);
         return result;
     }
-    insertRow(db, context.patientId, result);
+    if (!writeRow || !writeRow(result)) {
+        // Nothing half-stored: a file without its row would be an orphan.
+        QFile::remove(result.path);
+        result.outcome = SaveOutcome::RowNotInserted;
+        result.resultValid = 0;
+        result.prompts << GetLangText("MESSAGE", 2001);
+        return result;
+    }
     result.outcome = SaveOutcome::Saved;
     result.prompts << GetLangText("CASE", 1226);
     return result;

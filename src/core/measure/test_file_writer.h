@@ -1,6 +1,8 @@
 #pragma once
 // The writer that runs when a live test ends: completes every manoeuvre,
-// checks the test, writes Case/<ID>/<n>.dt and inserts the CaseInfo row.
+// checks the test, writes Case/<ID>/<n>.dt and has the CaseInfo row inserted.
+// A manoeuvre that lost pulses on the link, whose device sums disagree with
+// its pulses or whose values are outside what a blow can give is never stored.
 #include "core/measure/measurement_store.h"
 #include "core/measure/test_record.h"
 
@@ -9,7 +11,7 @@
 #include <QString>
 #include <QStringList>
 
-class Database;
+#include <functional>
 
 enum class SaveOutcome {
     Saved,          // file written and row inserted
@@ -17,6 +19,9 @@ enum class SaveOutcome {
     InvalidVc,      // no VC result
     NothingToSave,  // not asked to save, or an FVC test without a manoeuvre
     FileNotCreated, // the file could not be written: no row either
+    RowNotInserted, // the row could not be inserted: the file was removed again
+    NotUsable,      // FVC: no manoeuvre is whole and plausible
+    DataLost,       // VC, MVV: pulses of a breath used were lost on the link
 };
 
 // What the writer needs to know about the test beyond the store.
@@ -56,7 +61,10 @@ TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
 
 // Completes the store's manoeuvres and saves the test when `request` is 1.
 // The completed records are written back into the store.
-SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context, Database& db);
+// Inserts the CaseInfo row of a written file; true when it is in.
+using TestRowWriter = std::function<bool(const SaveResult& result)>;
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    const TestRowWriter& writeRow);
 
 // The bytes of a test file for the given parts (exposed for tests and tools).
 QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record,

@@ -383,3 +383,28 @@ bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile)
     }
     return ok && QDir().rmdir(folder);
 }
+
+int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists)
+{
+    QString sql = "SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ?";
+    QVariantList values{patientId, testType};
+    if (year > 0) {
+        sql += " and YEAR(TestTime) = ?";
+        values << year;
+    }
+    sql += " order by TestTime";
+    Recordset rs(db);
+    if (!rs.Open(sql, values))
+        return 0;
+    const QString folder = AppPaths::PatientCaseFolder(patientId);
+    const int rows = rs.GetRecordCount();
+    int appended = 0;
+    rs.MoveFirst();
+    for (int i = 0; i < rows; ++i, rs.MoveNext()) {
+        QString dataName;
+        rs.GetFieldValue("DataName", dataName);
+        if (LoadCaseHeader(folder, dataName, testType, lists))
+            ++appended;
+    }
+    return appended;
+}

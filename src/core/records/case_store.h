@@ -1,4 +1,5 @@
 #pragma once
+#include "core/measure/test_file_reader.h"
 #include "core/measure/test_record.h"
 
 #include <QString>
@@ -81,3 +82,7 @@ bool DeletePatient(Database& db, int id);
 // and the folder stays. `removeFile` deletes one file or link (QFile::remove when empty).
 using FileRemover = std::function<bool(const QString& path)>;
 bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile = {});
+
+// Every CaseInfo row of the patient and type (year 0: all years), oldest
+// first, read from Case/<ID>/<DataName>. Returns the number of entries appended.
+int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists);

@@ -12,6 +12,7 @@
 #include "core/records/patient_record.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
+#include "gui/device/device_hooks.h"
 
 #include <QDate>
 #include <QEventLoop>
@@ -42,7 +43,7 @@ QLabel* mark(QWidget* parent, const char* name, const QColor& color, const QStri
 
 CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     : CPage(shell, CMainShellDlg::kLiveTestPage),
-      m_deviceChange(m_session, DeviceManager::Instance(), m_watch),
+      m_parts(LiveParts()), m_session(m_parts), m_deviceChange(m_session, m_parts.devices, m_watch),
       m_testType(qBound(0, shell->CurrentTestType(), 2))
 {
     m_caption = new QLabel(this);
@@ -58,9 +59,11 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
                                                  : kCurveLiveMvvVolumeTime;
     m_mainPlot = new CCurvePlotWidget(mainKind, this);
     m_mainPlot->setObjectName("mainPlot");
+    m_mainPlot->SetPointList(&m_parts.points);
     if (m_testType == kTestFvc) {
         m_secondPlot = new CCurvePlotWidget(kCurveLiveFvcVolumeTime, this);
         m_secondPlot->setObjectName("secondPlot");
+        m_secondPlot->SetPointList(&m_parts.points);
     }
 
     m_prompt = new QLabel(this);
@@ -119,8 +122,8 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     connect(&m_deviceChange, &DeviceChangeHandler::restarted, this, &CFVCTestingDlg::afterStart);
 
     // A page opened fresh starts from an empty store and list.
-    MeasurementStore::Instance().Clear();
-    CurvePointList::Instance().Clear();
+    m_parts.store.Clear();
+    m_parts.points.Clear();
     m_watch.Start();
     QTimer::singleShot(kAutoStartMs, this, &CFVCTestingDlg::startTest);
 }
@@ -215,7 +218,7 @@ void CFVCTestingDlg::onDeviceFinished(int request)
 void CFVCTestingDlg::onTestSaved()
 {
     m_close->setEnabled(false);
-    MeasurementStore::Instance().finished = 1;
+    m_parts.store.finished = 1;
     Shell()->SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
     Shell()->ShowPage(CMainShellDlg::kResultsPage);
 }
@@ -226,7 +229,7 @@ void CFVCTestingDlg::onTimedOut()
     if (m_closed)
         return;
     setPrompt(GetLangText("MESSAGE", 1207));
-    DeviceManager::Instance().ClosePort();
+    m_parts.devices.ClosePort();
     ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
 }
 
@@ -246,9 +249,9 @@ void CFVCTestingDlg::shutDown(bool keepInterfaceAlive)
     }
     m_session.Join();
     m_workerAlive = false;
-    MeasurementStore::Instance().Clear();
-    CurvePointList::Instance().Clear();
-    DeviceManager::Instance().ClosePort();
+    m_parts.store.Clear();
+    m_parts.points.Clear();
+    m_parts.devices.ClosePort();
 }
 
 void CFVCTestingDlg::OnCancel()
