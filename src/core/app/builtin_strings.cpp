@@ -214,6 +214,15 @@ constexpr BuiltinText kTexts[] = {
     {2001, "The test could not be stored!"},
     {2002, "The blow gave values outside the possible range and was not used: please repeat it!"},
     {2003, "The device's sums and the pulses received disagree: please repeat the blow!"},
+    {2700, "Export"},
+    {2701, "Export FHIR..."},
+    {2702, "Export CSV (all tests)..."},
+    {2703, "Send to practice system (GDT)"},
+    {2704, "FHIR bundle written:"},
+    {2705, "CSV table written:"},
+    {2706, "Results sent to the practice system:"},
+    {2707, "Export failed:"},
+    {2708, "There are no tests on this day to export."},
 };
 
 constexpr bool strictlyIncreasing()
