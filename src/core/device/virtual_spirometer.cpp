@@ -231,6 +231,8 @@ void VirtualSpirometer::stopCalibration()
 void VirtualSpirometer::rewindToPulse(int pulse)
 {
     m_resends.push_back(pulse);
+    if (pulse == m_config.faults.lostPulse)
+        return; // the device cannot send it again
     for (size_t i = 0; i < m_stream.size(); ++i) {
         if (m_stream[i].pulse == pulse) {
             m_cursor = i;
