@@ -21,7 +21,7 @@
 
 namespace {
 
-struct Run {
+struct LinkRun {
     bool finished = false;
     bool timedOut = false;
     int dataLostSignals = 0;
@@ -40,10 +40,10 @@ bool sameValues(const ManeuverResult& a, const ManeuverResult& b)
 
 class LinkFaultTest : public DeviceTest {
   protected:
-    Run run(SimConfig config, int silenceMs = LiveTestSession::kSilenceLimitMs)
+    LinkRun run(SimConfig config, int silenceMs = LiveTestSession::kSilenceLimitMs)
     {
         useDevice(config);
-        Run out;
+        LinkRun out;
         LiveTestSession session(TestParts());
         session.SetSilenceLimit(silenceMs);
         QObject::connect(&session, &LiveTestSession::deviceFinished,
@@ -74,9 +74,9 @@ TEST_F(LinkFaultTest, PulseLostBeforeEveryPhaseEndStoresWhatACleanLineStores)
             SimConfig config;
             config.profile = profile;
             config.protocol = protocol;
-            const Run clean = run(config);
+            const LinkRun clean = run(config);
             config.faults.dropEnd = true;
-            const Run faulty = run(config);
+            const LinkRun faulty = run(config);
             ASSERT_EQ(clean.saved.outcome, SaveOutcome::Saved) << profile;
             ASSERT_EQ(faulty.saved.outcome, SaveOutcome::Saved) << profile;
             EXPECT_EQ(faulty.saved.bestIndex, clean.saved.bestIndex) << profile;
@@ -102,13 +102,13 @@ TEST_F(LinkFaultTest, PulseLostBeforeEveryPhaseEndStoresWhatACleanLineStores)
 TEST_F(LinkFaultTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
 {
     SimConfig clean;
-    const Run reference = run(clean);
+    const LinkRun reference = run(clean);
     ASSERT_EQ(reference.saved.outcome, SaveOutcome::Saved);
 
     // Pulse 100 lies in the first blow, the best of the clean run is not that one.
     SimConfig config;
     config.faults.lostPulse = 100;
-    const Run out = run(config);
+    const LinkRun out = run(config);
     ASSERT_TRUE(out.finished);
     ASSERT_GE(out.statuses.size(), 3u);
     EXPECT_EQ(out.statuses[0].complete, 0);
@@ -136,7 +136,7 @@ TEST_F(LinkFaultTest, PulseLostInTheLastBlowAndNoAnswerEndsTheTestWithoutATrunca
     for (const int lost : {total, total - 200}) {
         SimConfig config;
         config.faults.lostPulse = lost;
-        const Run out = run(config);
+        const LinkRun out = run(config);
         ASSERT_TRUE(out.finished) << lost;
         EXPECT_FALSE(out.timedOut);
         ASSERT_FALSE(out.statuses.empty());
@@ -150,7 +150,7 @@ TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
     SimConfig config;
     config.faults.lostPulse = 30;
     config.test = SimTest::Mvv;
-    const Run mvv = run(config);
+    const LinkRun mvv = run(config);
     ASSERT_TRUE(mvv.finished);
     EXPECT_EQ(mvv.saved.outcome, SaveOutcome::DataLost);
     EXPECT_EQ(mvv.saved.resultValid, 0);
@@ -168,7 +168,7 @@ TEST_F(LinkFaultTest, NoiseOnTheAsciiLineNeverBecomesAStoredWrongNumber)
         config.protocol = SimProtocol::Ascii;
         config.faults.noise = 0.002;
         config.faults.seed = seed;
-        const Run out = run(config, 400);
+        const LinkRun out = run(config, 400);
         if (out.saved.outcome != SaveOutcome::Saved) {
             ++refused;
             continue;

@@ -197,7 +197,10 @@ int AsciiCommandProtocol::ParseStream(const unsigned char* buffer, int count)
                 ++m_position; // stops counting past the frame; nothing more is stored
             if (m_expected > 1 && m_position <= m_expected - 1)
                 m_frame[m_position] = b;
-            if (m_expected > 1 && m_position == m_expected - 1)
+            // A coefficient frame only ever answers the coefficient command:
+            // one that turns up in the stream is damage and must not rescale
+            // the test.
+            if (m_expected > 1 && m_position == m_expected - 1 && m_frame[0] != kCoefficientFrame)
                 ParseFrame(m_frame, m_expected);
         }
     }

@@ -19,7 +19,9 @@ BluetoothPort::BluetoothPort(BluetoothLink& link) : m_link(link) {}
 
 int BluetoothPort::IsOpen()
 {
-    return m_open;
+    // Every port shares the one connection: open while it is up, also for a
+    // port the manager made after the connection was proven.
+    return m_open || m_link.blueTooth.IsConnected() ? 1 : 0;
 }
 
 int BluetoothPort::Open()

@@ -244,6 +244,9 @@ int ChecksumFrameProtocol::SetWaitParameters(int space, int times)
 
 int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
 {
+    // The first pulse to ask for again; the rest of the block is still read,
+    // so that a test end behind the gap is not lost with it.
+    int resend = 0;
     for (int i = 0; i < count; ++i) {
         const unsigned char b = buffer[i];
         const int length = FrameLength(b);
@@ -255,9 +258,10 @@ int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
             unsigned char pair[2] = {b,
                                      static_cast<unsigned char>(i + 1 < count ? buffer[i + 1] : 0)};
             const int result = ParseFrame(pair, 2);
-            if (result > 0)
-                return result; // the test end waits for a resend
-            if (result != -1) {
+            if (result > 0) {
+                if (!resend)
+                    resend = result;
+            } else if (result != -1 && !m_heldTestEnd) {
                 if (b == kTestEnd)
                     return -1;
                 if (b == kStopReply)
@@ -275,12 +279,12 @@ int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
                 m_frame[m_position] = b;
             if (m_expected > 1 && m_position == m_expected - 1) {
                 const int result = ParseFrame(m_frame, m_expected);
-                if (result > 0)
-                    return result;
+                if (result > 0 && !resend)
+                    resend = result;
             }
         }
     }
-    return 0;
+    return resend;
 }
 
 void ChecksumFrameProtocol::clearResend()
@@ -404,8 +408,9 @@ int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
     }
     case kTestEnd:
         if (m_resendPending) {
+            // Acted on once the missing pulses are here, or given up.
             m_heldTestEnd = 1;
-            return askAgain();
+            return 0;
         }
         sink().TestEnd();
         return 0;
