@@ -78,8 +78,11 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     prompt(GetLangText("MESSAGE", 1206));
 
     m_sink.ResetLosses();
+    // The device only ever sees the low byte of SPACE; the mark on the plot
+    // stands for what it waits (no signed overflow from a wild setting).
+    const int spaceSent = Settings().space.load() & 0xFF;
     m_sink.Assembler().Begin(testType, protocol->ExpCoefficient(), protocol->InspCoefficient(),
-                             Settings().space.load() * 5);
+                             spaceSent * 5);
     protocol->SetSink(&m_sink);
     m_worker = std::thread(&LiveTestSession::receive, this, protocol);
     return kStarted;
