@@ -69,8 +69,15 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
     input.Height = p.Height;
     input.Weight = p.Weight;
     const PatientInputCheck check = CheckNewPatient(input);
-    if (!check.Ok())
-        return GetLangText("MESSAGE", check.MessageKey);
+    if (!check.Ok()) {
+        // The editor's message, with the column it concerns.
+        const char* column = check.Field == PatientField::Age      ? "birth_date (age)"
+                             : check.Field == PatientField::Height ? "height_cm"
+                             : check.Field == PatientField::Weight ? "weight_kg"
+                             : check.Field == PatientField::Name   ? "name"
+                                                                   : "patient_number";
+        return QString(column) + ": " + GetLangText("MESSAGE", check.MessageKey);
+    }
     p.Nation = NewPatientDefaults(db).Nation;
     if (c.nation >= 0 && !at(c.nation).isEmpty()) {
         if (!readInt(at(c.nation), p.Nation) || !nationExists(db, p.Nation))
