@@ -6,7 +6,8 @@ PACKAGES="cmake ninja-build g++ clang pkg-config
 qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-connectivity-dev libsqlite3-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 libserialport-dev libhidapi-dev libgl-dev
-fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth"
+fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth
+dpkg-dev fakeroot lintian desktop-file-utils appstream file"
 
 missing=""
 for p in $PACKAGES; do
