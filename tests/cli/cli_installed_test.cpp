@@ -10,7 +10,7 @@
 
 namespace {
 
-struct Run {
+struct ToolRun {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
@@ -31,7 +31,7 @@ protected:
 
     QString path(const QString& name) const { return m_root.path() + '/' + name; }
 
-    Run run(const QStringList& args, const QString& dataHome) const
+    ToolRun run(const QStringList& args, const QString& dataHome) const
     {
         QProcessEnvironment environment;
         environment.insert("PATH", "/usr/bin:/bin");
@@ -42,7 +42,7 @@ protected:
         QProcess process;
         process.setProcessEnvironment(environment);
         process.start(path("usr/bin/tavctl"), args);
-        Run result;
+        ToolRun result;
         if (!process.waitForFinished(60000))
             return result;
         result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -56,7 +56,7 @@ protected:
 
 TEST_F(InstalledTavctl, HelpAndVersionNeedNoFolder)
 {
-    Run result = run({"--help"}, path("data"));
+    ToolRun result = run({"--help"}, path("data"));
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_TRUE(result.out.contains("settings")) << result.out.constData();
     result = run({"--version"}, path("data"));
@@ -67,7 +67,7 @@ TEST_F(InstalledTavctl, HelpAndVersionNeedNoFolder)
 
 TEST_F(InstalledTavctl, FirstUseMakesTheUsersFolderAndReadsTheSharedFiles)
 {
-    Run result = run({"settings"}, path("data"));
+    ToolRun result = run({"settings"}, path("data"));
     ASSERT_EQ(result.exitCode, 0) << result.err.constData();
     const QString user = path("data/tav-spirometer");
     EXPECT_TRUE(QFileInfo(user + "/Case").isDir());
@@ -94,7 +94,7 @@ TEST_F(InstalledTavctl, UnusableDataFolderIsAnErrorNotASilentFallback)
     QFile blocker(path("blocked"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    const Run result = run({"settings"}, path("blocked"));
+    const ToolRun result = run({"settings"}, path("blocked"));
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(result.err.contains("blocked")) << result.err.constData();
     EXPECT_TRUE(result.out.isEmpty());
