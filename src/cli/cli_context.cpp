@@ -14,7 +14,8 @@ CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<Measurement
 {
     const QString home = TakeOption(args, "--home");
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);
-    Settings().Load(AppPaths::SettingsFile());
+    if (AppPaths::PrepareProgramFolder(&m_folderError))
+        Settings().Load(AppPaths::SettingsFile());
 }
 
 bool CliContext::OpenDatabase()

@@ -10,13 +10,17 @@ struct MeasurementParts;
 // start-up, the database on demand, and uniform errors.
 class CliContext {
 public:
-    // Takes --home DIR out of `args` and resolves the program folder.
+    // Takes --home DIR out of `args`, resolves the program folder and, for an
+    // installed program, creates the user's folder on first use.
     explicit CliContext(QStringList& args);
     ~CliContext();
 
     // The one set of live-test objects of this run (device link, store,
     // engine, point list).
     MeasurementParts& Parts() { return *m_parts; }
+
+    // Empty when the program folder is ready, else why it is not.
+    QString FolderError() const { return m_folderError; }
 
     bool OpenDatabase(); // prints the error and returns false when it cannot
     static int Fail(const QString& message, int code = 2);
@@ -27,4 +31,5 @@ public:
 
   private:
     std::unique_ptr<MeasurementParts> m_parts;
+    QString m_folderError;
 };
