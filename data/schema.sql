@@ -16,7 +16,8 @@ CREATE TABLE UserInfo (
     Job TEXT,
     UserPassWord TEXT,
     PassWordFlag INTEGER,
-    Standard INTEGER
+    Standard INTEGER,
+    Ethnic INTEGER
 );
 -- The patient editor checks a patient number against every other patient.
 CREATE INDEX UserInfo_ptID ON UserInfo (ptID);
@@ -31,6 +32,9 @@ CREATE TABLE CaseInfo (
     VC FLOAT,
     Duration INTEGER,
     TestType INTEGER,
+    Session INTEGER,
+    Maneuver INTEGER,
+    Phase INTEGER,
     UNIQUE (ID, DataName)
 );
 CREATE INDEX CaseInfo_ID_TestTime ON CaseInfo (ID, TestTime);

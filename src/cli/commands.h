@@ -15,3 +15,5 @@ int CmdReport(CliContext& context, QStringList& args);
 int CmdTest(CliContext& context, QStringList& args);
 int CmdReplay(CliContext& context, QStringList& args);
 int CmdCalibrate(CliContext& context, QStringList& args);
+int CmdReference(CliContext& context, QStringList& args);
+int CmdInterpret(CliContext& context, QStringList& args);

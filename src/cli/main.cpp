@@ -36,6 +36,10 @@ const std::map<QString, Command>& commands()
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
         {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
+        {"interpret", {CmdInterpret, "interpret --set S --sex M|F --age Y --height CM [--ethnic 1-5] --measured FEV1=.. --measured FVC=..\n"
+                                     "  [--post FEV1=.. --post FVC=..] [--json]   the suggested interpretation"}},
+        {"reference", {CmdReference, "reference --set gli2012|gli-global-2022 --sex M|F --age YEARS --height CM\n"
+                                     "  [--ethnic 1-5] [--measured NAME=VALUE ...] [--json]   GLI predicted, LLN, z-scores"}},
     };
     return table;
 }

@@ -1,5 +1,7 @@
 #include "core/records/case_store.h"
 
+#include "core/records/schema_upgrade.h"
+
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
@@ -156,14 +158,15 @@ bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth)
 }
 
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
-                  const ManeuverResult& r, int testType)
+                  const ManeuverResult& r, int testType, const SessionPlace& place)
 {
+    const int session = place.session > 0 ? place.session : TestFileNumber(dataName);
     return db.Execute("insert into CaseInfo(ID, DataName, \t\t\t\t\t\t\tTestTime, FVC, PEF, "
-                      "Duration, FEV1, MVV, VC, TestType) \t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, "
-                      "?, ?, ?, ?, ?)",
+                      "Duration, FEV1, MVV, VC, TestType, Session, Maneuver, Phase) "
+                      "\t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                       {id, dataName, testTime, asPrinted("%.2f", r.FVC), asPrinted("%.2f", r.PEF),
                        r.Duration, asPrinted("%.2f", r.FEV1), asPrinted("%.2f", r.MVV),
-                       asPrinted("%.2f", r.VC), testType});
+                       asPrinted("%.2f", r.VC), testType, session, place.maneuver, place.phase});
 }
 
 CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)

@@ -1,6 +1,7 @@
 #include "core/records/database.h"
 
 #include "core/records/database_seed.h"
+#include "core/records/schema_upgrade.h"
 
 #include <QAtomicInt>
 #include <QDate>
@@ -136,6 +137,11 @@ bool Database::Open(const QString& path, const QString& /*password: SQLite has n
         return false;
     }
     QSqlQuery(db).exec("PRAGMA foreign_keys = OFF");
+    // Older files gain the session and ethnic-group columns before anything reads them.
+    if (!UpgradeSchema(*this, &m_lastError)) {
+        Close();
+        return false;
+    }
     loadDeclaredTypes();
     return true;
 }
