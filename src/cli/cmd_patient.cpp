@@ -20,7 +20,10 @@ namespace {
 
 const char* const kUsage =
     "usage: tavctl patient add --name NAME --gender 0|1 --birth YYYY-MM-DD --height CM "
-    "--weight KG [--nation N] [--standard 0|1|2]\n"
+    "--weight KG [--nation N] [--standard 0-4] [--ethnic 1-5]\n"
+    "         standards: 0 ERS, 1 Knudson, 2 USA, 3 GLI-2012, 4 GLI Global 2022;\n"
+    "         GLI-2012 ethnic groups: 1 Caucasian, 2 African-American, 3 North-East Asian,\n"
+    "         4 South-East Asian, 5 Other/mixed\n"
     "       tavctl patient list [--json]\n"
     "       tavctl patient show ID [--json]";
 
@@ -69,7 +72,8 @@ int add(CliContext& context, QStringList& args)
         !intOption(args, "--height", kMinHeight, kMaxHeight, record.Height, true, error) ||
         !intOption(args, "--weight", kMinWeight, kMaxWeight, record.Weight, true, error) ||
         !intOption(args, "--nation", 1, INT_MAX, record.Nation, false, error) ||
-        !intOption(args, "--standard", 0, 2, record.Standard, false, error))
+        !intOption(args, "--standard", 0, 4, record.Standard, false, error) ||
+        !intOption(args, "--ethnic", 1, 5, record.Ethnic, false, error))
         return CliContext::Fail(error);
     if (!found || record.Name.trimmed().isEmpty())
         return CliContext::Fail("--name is required and must not be empty");
@@ -173,7 +177,8 @@ int show(CliContext& context, QStringList& args)
                              {"Postalcode", r.Postalcode},
                              {"City", r.City},
                              {"Job", r.Job},
-                             {"Standard", r.Standard}};
+                             {"Standard", r.Standard},
+                             {"Ethnic", r.Ethnic}};
     if (json) {
         PrintJson(object);
         return 0;

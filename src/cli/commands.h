@@ -17,3 +17,4 @@ int CmdReplay(CliContext& context, QStringList& args);
 int CmdCalibrate(CliContext& context, QStringList& args);
 int CmdReference(CliContext& context, QStringList& args);
 int CmdInterpret(CliContext& context, QStringList& args);
+int CmdSession(CliContext& context, QStringList& args);

@@ -38,6 +38,7 @@ const std::map<QString, Command>& commands()
         {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
         {"interpret", {CmdInterpret, "interpret --set S --sex M|F --age Y --height CM [--ethnic 1-5] --measured FEV1=.. --measured FVC=..\n"
                                      "  [--post FEV1=.. --post FVC=..] [--json]   the suggested interpretation"}},
+        {"session", {CmdSession, "session --patient ID --day YYYY-MM-DD --json   the day's sessions, grades and interpretation"}},
         {"reference", {CmdReference, "reference --set gli2012|gli-global-2022 --sex M|F --age YEARS --height CM\n"
                                      "  [--ethnic 1-5] [--measured NAME=VALUE ...] [--json]   GLI predicted, LLN, z-scores"}},
     };

@@ -1,5 +1,6 @@
 // Sessions as stored: an old database upgraded in place, rows grouped into
 // sessions and graded from their files, measures taken from the pulses.
+#include "session_files.h"
 #include "support/temp_home.h"
 
 #include "core/clinical/maneuver_measures.h"
@@ -15,37 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr int kCoefficient = 156;
-
-// Expiratory pulses of a blow: most of the volume in the first 2 s, then
-// either one last pulse at `seconds` (a plateau) or a steady trickle to the end.
-PulseStream blowPulses(bool plateau, double seconds = 4.0)
-{
-    PulseStream samples;
-    for (int i = 0; i < 200; ++i)
-        samples.push_back({std::uint32_t(i * 1000), kDirectionExpiration}); // every 10 ms
-    if (plateau) {
-        samples.push_back({std::uint32_t(seconds * 100000), kDirectionExpiration});
-    } else {
-        for (std::uint32_t t = 200000; t <= std::uint32_t(seconds * 100000); t += 5000)
-            samples.push_back({t, kDirectionExpiration}); // 20 pulses a second
-    }
-    return samples;
-}
-
-ManeuverResult blowRecord(float fvc, float fev1, const PulseStream& samples, int evolMl = 50)
-{
-    ManeuverResult r;
-    r.FVC = fvc;
-    r.FEV1 = fev1;
-    r.PEF = 8;
-    r.FIVC = fvc - 0.1f;
-    r.EVOL = evolMl;
-    r.FET = 3.9f;
-    r.ExpCount = int(samples.size());
-    return r;
-}
 
 TEST(ManeuverMeasuresTest, PlateauAndHesitationFromThePulses)
 {
@@ -78,21 +48,12 @@ protected:
 
     void writeFile(int number, const ManeuverResult& record, const PulseStream& samples, const QString& time)
     {
-        SaveContext context;
-        context.patientId = 1;
-        context.expCoefficient = kCoefficient;
-        const QString name = QString("%1.dt").arg(number);
-        const QByteArray bytes = BuildTestFile(MakeHeader(context, name, time), record, samples.data(),
-                                               int(samples.size()), QByteArray(32, '\1'));
-        QFile file(AppPaths::PatientCaseFolder(1) + "/" + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes), bytes.size());
+        WriteSessionFile(1, number, record, samples, time);
     }
     void store(Database& db, int number, const ManeuverResult& record, const PulseStream& samples,
                const QString& time, const SessionPlace& place)
     {
-        writeFile(number, record, samples, time);
-        ASSERT_TRUE(RegisterTest(db, 1, QString("%1.dt").arg(number), time, record, kTestFvc, place));
+        StoreSessionBlow(db, 1, number, record, samples, time, place);
     }
     TempHome home;
 };

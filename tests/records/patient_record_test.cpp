@@ -249,7 +249,9 @@ TEST_F(Patients, NewPatientDefaults)
     EXPECT_EQ(input.Weight, 50);
     EXPECT_EQ(input.Nation, 10);
     EXPECT_EQ(input.Gender, 0);
-    EXPECT_EQ(input.Standard, 0);
+    EXPECT_EQ(input.Standard, 4); // GLI Global 2022 unless the settings name another set
+    EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 1).Standard, 1);
+    EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 7).Standard, 0); // no such set
 }
 
 TEST_F(Patients, UnchangedEditIsNoChange)

@@ -258,6 +258,7 @@ constexpr BuiltinText kTexts[] = {
     {2566, "North-East Asian"},
     {2567, "South-East Asian"},
     {2568, "Other/mixed"},
+    {2569, "Please choose the ethnic group for the GLI-2012 reference values."},
     {2570, "Measured"},
     {2571, "Pred"},
     {2572, "LLN"},

@@ -322,6 +322,16 @@ bool GliEquations::Load(const QString& folder, QString* error)
     return true;
 }
 
+const GliEquations& GliEquations::BuiltIn()
+{
+    static const GliEquations tables = [] {
+        GliEquations gli;
+        gli.LoadBuiltIn();
+        return gli;
+    }();
+    return tables;
+}
+
 bool GliEquations::Has(GliSet set, GliParameter parameter) const
 {
     const auto key = keyOf(set, parameter, true);

@@ -68,6 +68,8 @@ public:
     // Returns false with a message naming the file and line on any fault.
     bool Load(const QString& folder, QString* error = nullptr);
     bool LoadBuiltIn(QString* error = nullptr) { return Load(":/gli", error); }
+    // The built-in tables, read once: they never change while the program runs.
+    static const GliEquations& BuiltIn();
 
     bool Has(GliSet set, GliParameter parameter) const;
     GliPrediction Predict(GliSet set, GliParameter parameter, const GliSubject& subject) const;

@@ -66,6 +66,9 @@ PatientInputCheck checkRanges(const PatientInput& input)
         if (!check.Ok())
             return check;
     }
+    // GLI-2012 predicts differently per ethnic group: the user must choose one.
+    if (input.Standard == 3 && (input.Ethnic < 1 || input.Ethnic > 5))
+        return {PatientField::Ethnic, 2569, 0};
     return {};
 }
 
@@ -102,7 +105,7 @@ PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, in
     return checkRanges(input);
 }
 
-PatientInput NewPatientDefaults(Database& db, const QDate& today)
+PatientInput NewPatientDefaults(Database& db, const QDate& today, int standard)
 {
     PatientInput input;
     input.NumberText = QString::asprintf("%08d", LastPatientId(db) + 1);
@@ -112,7 +115,7 @@ PatientInput NewPatientDefaults(Database& db, const QDate& today)
     input.Weight = 50;
     input.Nation = tenthGroup(db);
     input.Gender = 0;
-    input.Standard = 0;
+    input.Standard = standard >= 0 && standard <= 4 ? standard : 0;
     input.Password = "586";
     input.PasswordFlag = 1;
     return input;
@@ -135,6 +138,7 @@ PatientInput InputFromPatient(Database& db, const PatientRecord& record, const Q
     input.Nation = record.Nation;
     input.Gender = record.Gender;
     input.Standard = record.Standard;
+    input.Ethnic = record.Ethnic;
     return input;
 }
 
@@ -143,7 +147,7 @@ bool InputDiffers(const PatientInput& input, const PatientRecord& record)
     return input.Gender != record.Gender || input.Nation != record.Nation ||
            input.Age != record.Age || input.Height != record.Height ||
            input.Weight != record.Weight || input.Birthdate != record.Birthdate ||
-           input.Standard != record.Standard || input.Name != record.Name ||
+           input.Standard != record.Standard || input.Ethnic != record.Ethnic || input.Name != record.Name ||
            input.NumberText != record.PatientNumber;
 }
 
@@ -158,6 +162,7 @@ void ApplyInput(const PatientInput& input, PatientRecord& record, const QDate& t
     record.Weight = input.Weight;
     record.Nation = input.Nation;
     record.Standard = input.Standard;
+    record.Ethnic = input.Ethnic;
     record.Password = input.Password;
     record.PasswordFlag = input.PasswordFlag;
     record.ClipTexts();

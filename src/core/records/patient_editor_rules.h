@@ -17,6 +17,7 @@ struct PatientInput {
     int Weight = 50;
     int Nation = 10; // Race.ID
     int Standard = 0;
+    int Ethnic = 0; // GLI-2012 ethnic group 1-5, 0 not chosen
     QString Password;
     int PasswordFlag = 1;
 };
@@ -25,7 +26,7 @@ inline constexpr int kMinAge = 6, kMaxAge = 100;
 inline constexpr int kMinHeight = 80, kMaxHeight = 240;
 inline constexpr int kMinWeight = 15, kMaxWeight = 250;
 
-enum class PatientField { None, Name, Number, Age, Height, Weight };
+enum class PatientField { None, Name, Number, Age, Height, Weight, Ethnic };
 
 // The first rule the input breaks: the field to focus, the message key (section
 // "MESSAGE") and, for the ranges, the nearer bound the new-patient mode sets.
@@ -57,7 +58,8 @@ PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, in
 
 // The fields of a new patient: number of the next key, age 25, today's month and
 // day 25 years back, 160 cm, 50 kg, the tenth nation group, male, "ERS".
-PatientInput NewPatientDefaults(Database& db, const QDate& today = QDate::currentDate());
+// `standard` is the reference set new patients get (the settings' STANDARD key).
+PatientInput NewPatientDefaults(Database& db, const QDate& today = QDate::currentDate(), int standard = 4);
 
 // The fields of the editor in edit mode, from the current patient and its row.
 PatientInput InputFromPatient(Database& db, const PatientRecord& record,

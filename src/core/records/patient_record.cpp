@@ -1,5 +1,7 @@
 #include "core/records/patient_record.h"
 
+#include <QVariant>
+
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
@@ -19,6 +21,12 @@ int AgeFromBirthdate(const QDate& birthdate, const QDate& today)
 }
 
 namespace {
+
+// Not chosen is stored as NULL, as databases from before the column hold it.
+QVariant ethnicValue(int ethnic)
+{
+    return ethnic >= 1 && ethnic <= 5 ? QVariant(ethnic) : QVariant();
+}
 
 // The Birthdate column comes back as "yyyy-MM-dd HH:mm:ss" or as the text it was written with.
 QDate parseBirthdate(const QString& text)
@@ -55,6 +63,7 @@ bool LoadPatient(Database& db, int id, PatientRecord& record)
     rs.GetFieldValue("City", loaded.City);
     rs.GetFieldValue("Job", loaded.Job);
     rs.GetFieldValue("Standard", loaded.Standard);
+    rs.GetFieldValue("Ethnic", loaded.Ethnic);
     rs.GetFieldValue("FirstName", loaded.Name);
     rs.GetFieldValue("UserPassWord", loaded.Password);
     rs.GetFieldValue("PassWordFlag", loaded.PasswordFlag);
@@ -72,10 +81,10 @@ bool SavePatientDemographics(Database& db, int id, const PatientRecord& record)
     r.ClipTexts();
     return db.Execute("update UserInfo set Birthdate = ?, Gender = ?, Height = ?, Weight = ?, "
                       "\t\tNation = ?, Smoke = ?, Standard = ?, Address = ?, Postalcode = ?, "
-                      "City = ?,\t\tJob = ?, ptID = ? WHERE ID = ?",
+                      "City = ?,\t\tJob = ?, ptID = ?, Ethnic = ? WHERE ID = ?",
                       {r.Birthdate.toString("yyyy-MM-dd"), r.Gender, r.Height, r.Weight, r.Nation,
                        r.Smoker ? 1 : 0, r.Standard, r.Address, r.Postalcode, r.City, r.Job,
-                       r.PatientNumber, id});
+                       r.PatientNumber, ethnicValue(r.Ethnic), id});
 }
 
 bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag,
@@ -140,10 +149,10 @@ int CreatePatient(Database& db, PatientRecord& record)
     const bool ok = db.Execute(
         "insert into UserInfo(ID, ptID, LastName, FirstName, Gender,Birthdate,Height,Weight,"
         "\t\t\tNation, Smoke, Address, Postalcode, City, Job, UserPassWord, PassWordFlag, "
-        "Standard) \t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '586', 1, ?)",
+        "Standard, Ethnic) \t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '586', 1, ?, ?)",
         {id, r.PatientNumber, r.Name, r.Name, r.Gender, r.Birthdate.toString("yyyy-MM-dd"),
          r.Height, r.Weight, r.Nation, r.Smoker ? 1 : 0, r.Address, r.Postalcode, r.City, r.Job,
-         r.Standard});
+         r.Standard, ethnicValue(r.Ethnic)});
     if (!ok || !db.Commit()) {
         db.Rollback();
         return 0;

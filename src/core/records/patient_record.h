@@ -19,7 +19,8 @@ struct PatientRecord {
     QString Postalcode;
     QString City;
     QString Job;
-    int Standard = 0; // 0 "ERS", 1 "Knudson", 2 "USA"
+    int Standard = 0; // 0 "ERS", 1 "Knudson", 2 "USA", 3 GLI-2012, 4 GLI Global 2022
+    int Ethnic = 0;   // GLI-2012 ethnic group 1-5; 0 not chosen
     QString Name;
     QString Password;
     int PasswordFlag = 0;

@@ -1,5 +1,11 @@
 #include "core/records/predicted_values.h"
 
+#include "core/clinical/gli_patient.h"
+#include "core/records/nation_groups.h"
+#include "core/records/patient_record.h"
+
+#include <QDate>
+
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/predict_equation.h"
@@ -80,8 +86,27 @@ void applyNationCorrection(Database& db, ManeuverResult& out, int nation)
 
 } // namespace
 
+GliSubject GliSubjectOf(Database& db, const PatientRecord& patient, const QDate& testDay)
+{
+    GliSubject subject;
+    subject.male = patient.Gender == 0;
+    subject.ageYears = patient.Birthdate.isValid() ? GliDecimalAge(patient.Birthdate, testDay) : patient.Age;
+    subject.heightCm = patient.Height;
+    subject.ethnic = patient.Ethnic;
+    if (subject.ethnic < 1 || subject.ethnic > 5)
+        subject.ethnic = EthnicGroupOfNation(NationGroupName(db, patient.Nation));
+    if (subject.ethnic == 0)
+        subject.ethnic = kEthnicOther; // GLI's choice for a person of no single group
+    return subject;
+}
+
 void ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
 {
+    // GLI sets come from their own tables, with their own ethnic terms instead of the correction.
+    if (const auto set = GliSetOfStandard(patient.Standard)) {
+        FillGliPredicted(GliEquations::BuiltIn(), *set, GliSubjectOf(db, patient, QDate::currentDate()), out);
+        return;
+    }
     const int age = PredictionAge(patient.Age);
     PredictEquation equation;
     if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation))

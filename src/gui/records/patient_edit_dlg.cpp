@@ -1,5 +1,9 @@
 #include "gui/records/patient_edit_dlg.h"
 
+#include "core/app/ini_file.h"
+#include "core/app/system_settings.h"
+#include "core/clinical/gli_patient.h"
+
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/records/case_store.h"
@@ -90,7 +94,12 @@ void CPatientEditDlg::buildControls()
         m_nation->addItem(group.Name, group.ID);
     m_standard = new QComboBox(this);
     m_standard->setObjectName("standard");
-    m_standard->addItems({"ERS", "Knudson", "USA"});
+    m_standard->addItems({"ERS", "Knudson", "USA", GetLangText("CLINICAL", 2560), GetLangText("CLINICAL", 2561)});
+    m_ethnic = new QComboBox(this);
+    m_ethnic->setObjectName("ethnic");
+    m_ethnic->addItem("-", 0);
+    for (int group = 1; group <= 5; ++group)
+        m_ethnic->addItem(GetLangText("CLINICAL", 2563 + group), group);
 
     auto* form = new QFormLayout;
     form->addRow(caseText(105), m_name);
@@ -102,6 +111,7 @@ void CPatientEditDlg::buildControls()
     form->addRow(caseText(109), m_weight);
     form->addRow(caseText(110), m_nation);
     form->addRow(GetLangText("OTHERDLG", 1160), m_standard);
+    form->addRow(GetLangText("CLINICAL", 2563), m_ethnic);
 
     m_save = new QPushButton(userText(120), this);
     m_save->setObjectName("save");
@@ -126,6 +136,14 @@ void CPatientEditDlg::buildControls()
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_age, &QSpinBox::valueChanged, this, &CPatientEditDlg::onAgeChanged);
     connect(m_birthdate, &QDateEdit::dateChanged, this, &CPatientEditDlg::onBirthdateChanged);
+    connect(m_standard, &QComboBox::currentIndexChanged, this,
+            [this](int standard) { m_ethnic->setEnabled(standard == kStandardGli2012); });
+    // A nation group that stands for one GLI-2012 group fills it in while none is chosen.
+    connect(m_nation, &QComboBox::currentIndexChanged, this, [this] {
+        const int group = EthnicGroupOfNation(m_nation->currentText());
+        if (m_ethnic->currentData().toInt() == 0 && group > 0)
+            m_ethnic->setCurrentIndex(m_ethnic->findData(group));
+    });
 }
 
 void CPatientEditDlg::show(const PatientInput& in)
@@ -140,7 +158,11 @@ void CPatientEditDlg::show(const PatientInput& in)
     m_weight->setValue(in.Weight);
     const int nation = m_nation->findData(in.Nation);
     m_nation->setCurrentIndex(nation >= 0 ? nation : qMin(9, m_nation->count() - 1));
-    m_standard->setCurrentIndex(qBound(0, in.Standard, 2));
+    m_standard->setCurrentIndex(qBound(0, in.Standard, kStandardCount - 1));
+    m_ethnic->setCurrentIndex(qMax(0, m_ethnic->findData(in.Ethnic)));
+    if (in.Ethnic == 0 && EthnicGroupOfNation(m_nation->currentText()) > 0)
+        m_ethnic->setCurrentIndex(m_ethnic->findData(EthnicGroupOfNation(m_nation->currentText())));
+    m_ethnic->setEnabled(in.Standard == kStandardGli2012);
     m_coupling = false;
 }
 
@@ -156,6 +178,7 @@ PatientInput CPatientEditDlg::input() const
     in.Weight = m_weight->value();
     in.Nation = m_nation->currentData().toInt();
     in.Standard = qMax(0, m_standard->currentIndex());
+    in.Ethnic = m_ethnic->currentData().toInt();
     in.Password = m_password;
     in.PasswordFlag = m_passwordFlag;
     return in;
@@ -168,7 +191,7 @@ void CPatientEditDlg::startNewPatient()
     m_delete->setEnabled(false);
     m_password.clear();
     m_passwordFlag = 1;
-    show(NewPatientDefaults(Database::Instance()));
+    show(NewPatientDefaults(Database::Instance(), QDate::currentDate(), Settings().newPatientStandard));
     m_name->setFocus();
 }
 
@@ -212,6 +235,9 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
         break;
     case PatientField::Weight:
         field = range = m_weight;
+        break;
+    case PatientField::Ethnic:
+        field = m_ethnic;
         break;
     case PatientField::None:
         break;

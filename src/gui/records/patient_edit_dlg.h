@@ -52,6 +52,7 @@ class CPatientEditDlg : public QDialog {
     QSpinBox* m_weight = nullptr;
     QComboBox* m_nation = nullptr;
     QComboBox* m_standard = nullptr;
+    QComboBox* m_ethnic = nullptr; // GLI-2012 ethnic group, asked only for that set
     QPushButton* m_save = nullptr;
     QPushButton* m_register = nullptr;
     QPushButton* m_delete = nullptr;
