@@ -18,3 +18,6 @@ int CmdCalibrate(CliContext& context, QStringList& args);
 int CmdReference(CliContext& context, QStringList& args);
 int CmdInterpret(CliContext& context, QStringList& args);
 int CmdSession(CliContext& context, QStringList& args);
+int CmdExport(CliContext& context, QStringList& args);
+int CmdImport(CliContext& context, QStringList& args);
+int CmdGdt(CliContext& context, QStringList& args);

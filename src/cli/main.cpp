@@ -41,6 +41,10 @@ const std::map<QString, Command>& commands()
         {"session", {CmdSession, "session --patient ID --day YYYY-MM-DD --json   the day's sessions, grades and interpretation"}},
         {"reference", {CmdReference, "reference --set gli2012|gli-global-2022 --sex M|F --age YEARS --height CM\n"
                                      "  [--ethnic 1-5] [--measured NAME=VALUE ...] [--json]   GLI predicted, LLN, z-scores"}},
+        {"export", {CmdExport, "export fhir --patient ID --day YYYY-MM-DD --out FILE.json   the day as a FHIR R4 Bundle\n"
+                               "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
+        {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
+        {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf] | gdt inbox"}},
     };
     return table;
 }
@@ -63,7 +67,9 @@ int main(int argc, char* argv[])
     // make do with the core one.
     bool paints = false;
     for (int i = 1; i < argc; ++i)
-        paints = paints || std::strcmp(argv[i], "report") == 0;
+        paints = paints || std::strcmp(argv[i], "report") == 0 || std::strcmp(argv[i], "fhir") == 0 ||
+                 (std::strcmp(argv[i], "export") == 0 && i + 1 < argc && std::strcmp(argv[i + 1], "csv") != 0) ||
+                 std::strcmp(argv[i], "gdt") == 0;
     if (paints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =

@@ -272,6 +272,15 @@ constexpr BuiltinText kTexts[] = {
     {2580, "Manoeuvres"},
     {2581, "Interpretation"},
     // end clinical
+    {2700, "Export"},
+    {2701, "Export FHIR..."},
+    {2702, "Export CSV (all tests)..."},
+    {2703, "Send to practice system (GDT)"},
+    {2704, "FHIR bundle written:"},
+    {2705, "CSV table written:"},
+    {2706, "Results sent to the practice system:"},
+    {2707, "Export failed:"},
+    {2708, "There are no tests on this day to export."},
 };
 
 constexpr bool strictlyIncreasing()
