@@ -84,7 +84,7 @@ TEST(TavctlPatient, BadArgumentsWriteNothing)
         addArgs("X", yearsAgo(40)) << "--height"
                                    << "79",
         addArgs("X", yearsAgo(40)) << "--standard"
-                                   << "3",
+                                   << "5",
         addArgs("X", yearsAgo(40)) << "stray",
         addArgs(QString(41, 'n'), yearsAgo(40)),
         {"patient", "add", "--name", "X", "--gender", "m", "--birth", yearsAgo(40), "--height",

@@ -171,22 +171,22 @@ TEST_F(Predicted, FieldsWithoutEquationKeepTheirValues)
 
 TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
 {
-    // A private equation set 3: FVC 4, FEV1 3 (constants only), slot 2 all zero.
+    // A private equation set 9 (3 and 4 are the GLI sets): FVC 4, FEV1 3 (constants only), slot 2 all zero.
     auto add = [&](int f) {
-        db.Execute("delete from Predict where Type = 3");
+        db.Execute("delete from Predict where Type = 9");
         ASSERT_TRUE(db.Execute(
             "insert into Predict(Type, Gender, Age_lower_limit, Age_upper_limit, \"FEV1/FVC\", "
             "Param_Constant, Param_Hight, Param_Age, Param_Age_Age, Param_Height_Height, "
-            "Param_Surface) values(3, 0, 0, 100, ?, ?, ?, ?, ?, ?, ?)",
+            "Param_Surface) values(9, 0, 0, 100, ?, ?, ?, ?, ?, ?, ?)",
             {f, "4/3/0/1/1/1/1/1/1/1", "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0",
              "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0"}));
     };
     add(100);
     ManeuverResult r;
-    ComputePredictedValues(db, r, person(3, 0, 40, 170));
+    ComputePredictedValues(db, r, person(9, 0, 40, 170));
     EXPECT_FLOAT_EQ(r.FEV1_FVC, 75);
     add(0);
-    ComputePredictedValues(db, r, person(3, 0, 40, 170));
+    ComputePredictedValues(db, r, person(9, 0, 40, 170));
     EXPECT_FLOAT_EQ(r.FEV1_FVC, 0);
     EXPECT_FLOAT_EQ(r.FEV1_FEV6, 75);
 }

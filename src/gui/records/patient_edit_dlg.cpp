@@ -191,7 +191,10 @@ void CPatientEditDlg::startNewPatient()
     m_delete->setEnabled(false);
     m_password.clear();
     m_passwordFlag = 1;
-    show(NewPatientDefaults(Database::Instance(), QDate::currentDate(), Settings().newPatientStandard));
+    // STANDARD names the reference set new patients get; GLI Global 2022 unless set.
+    const int standard = IniFile::ReadInt(AppPaths::SettingsFile(), kSettingsSection, "STANDARD",
+                                          kStandardGliGlobal2022);
+    show(NewPatientDefaults(Database::Instance(), QDate::currentDate(), standard));
     m_name->setFocus();
 }
 
