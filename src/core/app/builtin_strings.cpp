@@ -210,6 +210,16 @@ constexpr BuiltinText kTexts[] = {
     {1328, "Values from best loop"},
     {1329, "TAV"},
     {1331, "电池电量不足,请选择有线方式进行通信!"},
+    {2200, "The ID holds at most 20 characters, with no blank at either end and no line break!"},
+    {2201, "The birth date cannot lie in the future!"},
+    {2202, "The age given by the birth date must be 6 to 100 years!"},
+    {2203, "Some patients share one ID. Every row is kept; give each patient its own ID in the patient editor (ID: patient keys):"},
+    {2204, "A nation group of this name exists already!"},
+    {2205, "The physician's name is too long: at most 49 letters or 16 Chinese characters!"},
+    {2206, "The diagnosis is too long: at most 200 characters! Nothing was saved."},
+    {2207, "The diagnosis file could not be written! Nothing was saved."},
+    {2208, "Search by ID or name"},
+    {2209, "No reference equation covers this patient's equation set, gender and age: predicted values are not shown."},
 };
 
 constexpr bool strictlyIncreasing()

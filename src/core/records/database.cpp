@@ -1,6 +1,7 @@
 #include "core/records/database.h"
 
 #include "core/records/database_seed.h"
+#include "core/records/patient_numbers.h"
 
 #include <QAtomicInt>
 #include <QDate>
@@ -136,6 +137,7 @@ bool Database::Open(const QString& path, const QString& /*password: SQLite has n
         return false;
     }
     QSqlQuery(db).exec("PRAGMA foreign_keys = OFF");
+    PreparePatientTable(*this);
     loadDeclaredTypes();
     return true;
 }

@@ -14,7 +14,7 @@ QByteArray encodeField(const QString& text, int limit)
     QByteArray bytes = text.toUtf8();
     if (bytes.size() <= limit)
         return bytes;
-    int end = limit;
+    qsizetype end = limit;
     while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80)
         --end;
     return bytes.left(end);
@@ -52,6 +52,23 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
     record.Result = decodeField(result);
 }
 
+int DiagnosisCharacters(const QString& text)
+{
+    return int(text.toUcs4().size());
+}
+
+bool PhysicianFits(const QString& physician)
+{
+    return DiagnosisCharacters(physician) <= kPhysicianLength &&
+           physician.toUtf8().size() <= kPhysicianFieldSize;
+}
+
+bool ResultFits(const QString& result)
+{
+    return DiagnosisCharacters(result) <= kResultLength &&
+           result.toUtf8().size() <= kResultFieldSize;
+}
+
 bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record)
 {
     if (path.isEmpty())
@@ -59,8 +76,8 @@ bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record)
     if (record.Physician.isEmpty() && record.Result.isEmpty())
         return !QFile::exists(path) || QFile::remove(path);
     QByteArray bytes(kDiagnosisFileSize, '\0');
-    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize - 1);
-    const QByteArray result = encodeField(record.Result, kResultFieldSize - 1);
+    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize);
+    const QByteArray result = encodeField(record.Result, kResultFieldSize);
     bytes.replace(0, physician.size(), physician);
     bytes.replace(kPhysicianFieldSize, result.size(), result);
     QSaveFile file(path);
@@ -73,16 +90,18 @@ bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record)
     return file.commit();
 }
 
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      const QString& path, DiagnosisRecord& record)
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, const QString& path,
+                               DiagnosisRecord& record)
 {
-    record.Physician = physician.left(kPhysicianLength);
-    if (result.size() > kResultLength)
-        return false;
+    if (!PhysicianFits(physician))
+        return DiagnosisSave::PhysicianTooLong;
+    if (!ResultFits(result))
+        return DiagnosisSave::ResultTooLong;
+    record.Physician = physician;
     record.Result = result;
     record.Date = now;
-    SaveDiagnosis(path, record); // a file that cannot be written is skipped silently
-    return true;
+    return SaveDiagnosis(path, record) ? DiagnosisSave::Saved : DiagnosisSave::NotWritten;
 }
 
 QStringList DiagnosisPhrases()

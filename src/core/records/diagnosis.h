@@ -25,16 +25,32 @@ QString DiagnosisFile(const QString& caseFolder, const QString& day);
 // Clears the record, then reads the file when it exists and is not empty.
 void LoadDiagnosis(const QString& path, DiagnosisRecord& record);
 
+// Characters of `text` as the user counts them (a character outside the basic plane is one).
+int DiagnosisCharacters(const QString& text);
+
+// Whether a text fits its field of the file whole: at most 49 (physician) or 200 (result)
+// characters, and no more UTF-8 bytes than the field holds. A field filled to its last
+// byte has no terminating NUL; readers stop at the field's end.
+bool PhysicianFits(const QString& physician);
+bool ResultFits(const QString& result);
+
 // Writes the 650-byte file atomically; when both texts are empty, removes the file instead.
-// Texts are stored as UTF-8, cut at a character boundary to fit their fields.
+// Texts are stored as UTF-8; a text that does not fit is cut at a character boundary
+// (the dialog never lets one through).
 bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record);
 
-// The dialog's OK: takes the physician (cut to 49 characters); a result longer
-// than 200 characters ends there with nothing saved. Otherwise the result and
-// `now` enter the record and the file is written or removed. Returns whether the
-// result was accepted.
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      const QString& path, DiagnosisRecord& record);
+enum class DiagnosisSave {
+    Saved,            // file written (or removed when both texts are empty)
+    PhysicianTooLong, // message 2205 of section "DIAGNOSE_RESULT": nothing changed
+    ResultTooLong,    // message 2206 of section "DIAGNOSE_RESULT": nothing changed
+    NotWritten,       // message 2207 of section "DIAGNOSE_RESULT": the record holds the texts
+};
+// The dialog's OK: texts that do not fit whole change nothing, so the dialog can stay
+// open with them. Otherwise both texts and `now` enter the record and the file is
+// written or removed.
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, const QString& path,
+                               DiagnosisRecord& record);
 
 // The 40 diagnosis phrases (section "DIAGNOSE_RESULT", keys 1283 to 1322) in key order.
 QStringList DiagnosisPhrases();

@@ -1,6 +1,7 @@
 #include "core/records/patient_record.h"
 
 #include "core/records/database.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
 
 void PatientRecord::ClipTexts()
@@ -16,6 +17,14 @@ void PatientRecord::ClipTexts()
 int AgeFromBirthdate(const QDate& birthdate, const QDate& today)
 {
     return birthdate.isValid() ? today.year() - birthdate.year() : 0;
+}
+
+PatientRecord PatientOnDay(const PatientRecord& patient, const QDate& day)
+{
+    PatientRecord onDay = patient;
+    if (day.isValid() && patient.Birthdate.isValid())
+        onDay.Age = AgeFromBirthdate(patient.Birthdate, day);
+    return onDay;
 }
 
 namespace {
@@ -126,7 +135,7 @@ int LastPatientId(Database& db)
     return id;
 }
 
-int CreatePatient(Database& db, PatientRecord& record)
+int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumber)
 {
     if (!db.BeginTransaction())
         return 0;
@@ -134,7 +143,12 @@ int CreatePatient(Database& db, PatientRecord& record)
     PatientRecord r = record;
     r.ClipTexts();
     r.ID = id;
-    r.PatientNumber = QString::asprintf("%08d", id);
+    // A number derived from the key may have been given to a patient by hand already.
+    r.PatientNumber = chosenNumber.isEmpty() ? NextFreePatientNumber(db, id) : chosenNumber;
+    if (PatientNumberTaken(db, r.PatientNumber, 0)) {
+        db.Rollback();
+        return 0;
+    }
     r.Password = "586";
     r.PasswordFlag = 1;
     const bool ok = db.Execute(

@@ -80,14 +80,26 @@ void applyNationCorrection(Database& db, ManeuverResult& out, int nation)
 
 } // namespace
 
-void ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
+void ClearPredictedValues(ManeuverResult& out)
+{
+    fillFromSlots(out, PredictedSlots{}, 0);
+    out.ELA = 0;
+    out.IRV = 0;
+    out.RR = 0;
+    out.FET = 0;
+}
+
+bool ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
 {
     const int age = PredictionAge(patient.Age);
     PredictEquation equation;
-    if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation))
-        return;
+    if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation)) {
+        ClearPredictedValues(out);
+        return false;
+    }
     const float bsa = BodySurfaceArea(patient.Weight, patient.Height);
     const PredictedSlots predicted = EvaluatePredictEquation(equation, patient.Height, age, bsa);
     fillFromSlots(out, predicted, age);
     applyNationCorrection(db, out, patient.Nation);
+    return true;
 }

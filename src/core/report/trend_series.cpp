@@ -8,6 +8,7 @@
 #include "core/report/result_tables.h"
 
 #include <QFont>
+#include <QHash>
 #include <QPainter>
 
 #include <algorithm>
@@ -117,7 +118,22 @@ std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType)
         return {};
     ManeuverResult predicted;
     ComputePredictedValues(db, predicted, patient);
-    return MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
+    std::vector<TrendTest> tests =
+        MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
+    // Each test against the values predicted for the patient's age on its own day.
+    QHash<int, std::array<double, 6>> byYear;
+    for (TrendTest& test : tests) {
+        if (!test.time.isValid())
+            continue;
+        const int year = test.time.date().year();
+        if (!byYear.contains(year)) {
+            ManeuverResult onDay;
+            ComputePredictedValues(db, onDay, PatientOnDay(patient, test.time.date()));
+            byYear.insert(year, pairsOf(onDay));
+        }
+        test.predicted = byYear.value(year);
+    }
+    return tests;
 }
 
 QString TrendSeries::Label(int i) const
@@ -172,7 +188,7 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     }
     double top = std::max(series.predicted, 1.0);
     for (const TrendPoint& p : series.points)
-        top = std::max(top, p.measured);
+        top = std::max({top, p.measured, p.predicted});
     c.yMin = 0;
     c.yMax = std::ceil(top * 1.2);
     const double yStep = c.yMax <= 5 ? 0.5 : c.yMax <= 10 ? 1.0 : 2.0;
@@ -190,7 +206,19 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
                         "[" + TrendParameterUnit(series.parameter) + "]",
                         Qt::AlignRight | Qt::AlignBottom});
 
-    if (series.predicted > 0) {
+    // The predicted value of each test's day, held until the next test: it steps where
+    // the patient's age changed between tests.
+    if (!series.points.empty()) {
+        double level = series.points.front().predicted;
+        c.reference.moveTo(c.Map(c.xMin, level));
+        for (const TrendPoint& p : series.points) {
+            const double x = double(p.time.toSecsSinceEpoch());
+            c.reference.lineTo(c.Map(x, level));
+            level = p.predicted;
+            c.reference.lineTo(c.Map(x, level));
+        }
+        c.reference.lineTo(c.Map(c.xMax, level));
+    } else if (series.predicted > 0) {
         c.reference.moveTo(c.Map(c.xMin, series.predicted));
         c.reference.lineTo(c.Map(c.xMax, series.predicted));
     }
