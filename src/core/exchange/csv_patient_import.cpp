@@ -66,10 +66,12 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
     input.Name = p.Name;
     input.NumberText = p.PatientNumber;
     input.Age = AgeFromBirthdate(p.Birthdate);
+    input.Birthdate = p.Birthdate;
     input.Height = p.Height;
     input.Weight = p.Weight;
-    const PatientInputCheck check = CheckNewPatient(input);
-    if (!check.Ok())
+    const PatientInputCheck check = CheckNewPatient(db, input);
+    // A number already taken is named below, with the patient that has it.
+    if (!check.Ok() && check.MessageKey != 1245)
         return GetLangText("MESSAGE", check.MessageKey);
     p.Nation = NewPatientDefaults(db).Nation;
     if (c.nation >= 0 && !at(c.nation).isEmpty()) {

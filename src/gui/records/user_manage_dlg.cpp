@@ -145,9 +145,9 @@ void CUserManageDlg::buildControls()
         m_model->SetFilter(text);
         reselectCurrent();
     });
-    // A new order keeps the current patient selected and in sight.
-    connect(m_patients->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
-            [this] { reselectCurrent(); });
+    // A new order (a click on a column header) keeps the current patient selected and in
+    // sight; the view has taken the reset by the time this runs.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { reselectCurrent(); });
     connect(m_patients, &QTableView::doubleClicked, this, &CUserManageDlg::onPatientEditor);
     connect(m_patients, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         showContextMenu(kPatientList, m_patients->viewport()->mapToGlobal(pos));
