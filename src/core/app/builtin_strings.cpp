@@ -220,6 +220,16 @@ constexpr BuiltinText kTexts[] = {
     {2207, "The diagnosis file could not be written! Nothing was saved."},
     {2208, "Search by ID or name"},
     {2209, "No reference equation covers this patient's equation set, gender and age: predicted values are not shown."},
+    {2700, "Export"},
+    {2701, "Export FHIR..."},
+    {2702, "Export CSV (all tests)..."},
+    {2703, "Send to practice system (GDT)"},
+    {2704, "FHIR bundle written:"},
+    {2705, "CSV table written:"},
+    {2706, "Results sent to the practice system:"},
+    {2707, "Export failed:"},
+    {2708, "There are no tests on this day to export."},
+    {2709, "A request of the practice system was refused:"},
 };
 
 constexpr bool strictlyIncreasing()

@@ -71,8 +71,16 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
     input.Weight = p.Weight;
     const PatientInputCheck check = CheckNewPatient(db, input);
     // A number already taken is named below, with the patient that has it.
-    if (!check.Ok() && check.MessageKey != 1245)
-        return GetLangText("MESSAGE", check.MessageKey);
+    if (!check.Ok() && check.MessageKey != 1245) {
+        // The editor's message, with the column it concerns.
+        const char* column = check.Field == PatientField::Age         ? "birth_date (age)"
+                             : check.Field == PatientField::Birthdate ? "birth_date"
+                             : check.Field == PatientField::Height    ? "height_cm"
+                             : check.Field == PatientField::Weight    ? "weight_kg"
+                             : check.Field == PatientField::Name      ? "name"
+                                                                      : "patient_number";
+        return QString(column) + ": " + GetLangText("MESSAGE", check.MessageKey);
+    }
     p.Nation = NewPatientDefaults(db).Nation;
     if (c.nation >= 0 && !at(c.nation).isEmpty()) {
         if (!readInt(at(c.nation), p.Nation) || !nationExists(db, p.Nation))
