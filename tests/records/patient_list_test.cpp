@@ -138,6 +138,13 @@ TEST_F(PatientList, SearchNarrowsByPartOfNameOrNumber)
         query.SetFilter(c.typed);
         EXPECT_EQ(ids(query.Rows(0, 100)), c.expected) << c.typed.toStdString();
         EXPECT_EQ(query.Count(), int(c.expected.size())) << c.typed.toStdString();
+        // A first page shorter or longer than what was found counts all the same.
+        for (int page : {1, 3, 100}) {
+            int total = -1;
+            const auto first = query.FirstRows(page, total);
+            EXPECT_EQ(total, int(c.expected.size())) << c.typed.toStdString() << " " << page;
+            EXPECT_EQ(int(first.size()), std::min(page, int(c.expected.size())));
+        }
     }
     // Search and order together.
     query.SetFilter("adam");

@@ -189,6 +189,13 @@ std::vector<PatientListRow> PatientListQuery::Rows(int first, int count)
     return read(kColumns + whereClause() + orderClause() + " LIMIT ? OFFSET ?", values);
 }
 
+std::vector<PatientListRow> PatientListQuery::FirstRows(int count, int& total)
+{
+    std::vector<PatientListRow> rows = Rows(0, count);
+    total = int(rows.size()) < count ? int(rows.size()) : Count();
+    return rows;
+}
+
 std::optional<PatientListRow> PatientListQuery::Row(int id)
 {
     const std::vector<PatientListRow> rows = read(QString(kColumns) + " WHERE ID = ?", {id});

@@ -47,6 +47,9 @@ public:
     int Count();
     // Up to `count` rows from position `first` of the filtered, ordered list.
     std::vector<PatientListRow> Rows(int first, int count);
+    // The first `count` rows and, in `total`, how many there are in all: a search that
+    // finds fewer than a page needs no second pass to count them.
+    std::vector<PatientListRow> FirstRows(int count, int& total);
     // Position of patient `id` in the filtered, ordered list; -1 when it is not in it.
     int PositionOf(int id);
     // The row of patient `id`, whatever the filter.

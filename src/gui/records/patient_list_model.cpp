@@ -19,7 +19,9 @@ void PatientListModel::reset()
     m_pages.clear();
     m_male = GetLangText("CASE", 122);
     m_female = GetLangText("CASE", 123);
-    m_count = m_query.Count();
+    m_count = 0;
+    std::vector<PatientListRow> first = m_query.FirstRows(kPageSize, m_count);
+    m_pages.insert(0, std::move(first));
     endResetModel();
 }
 
