@@ -1,6 +1,7 @@
 #include "gui/app/application.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
 #include "core/records/patient_numbers.h"
@@ -56,6 +57,11 @@ int RunApplication(QApplication& app, const QString& exeFolder)
     QSqlDatabase::contains(QString());
     installAutoAnswer();
     AppPaths::Init(exeFolder);
+    QString folderError;
+    if (!AppPaths::PrepareProgramFolder(&folderError)) {
+        startupError(GetLangText("MESSAGE", 2900) + '\n' + folderError);
+        return 1;
+    }
     Settings().Load(AppPaths::SettingsFile());
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
 
