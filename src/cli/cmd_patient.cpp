@@ -131,13 +131,13 @@ int list(CliContext& context, QStringList& args)
     }
     QString text;
     for (const PatientListRow& row : rows)
-        text += QString("%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\n")
-                    .arg(row.ID)
-                    .arg(row.PatientNumber, row.Name, row.Gender == 0 ? "male" : "female")
-                    .arg(row.Age)
-                    .arg(row.Height)
-                    .arg(row.Weight)
-                    .arg(row.NationName);
+        // Joined, not chained .arg(): a "%1" typed into a name stays as typed.
+        text += QStringList{QString::number(row.ID), row.PatientNumber, row.Name,
+                            row.Gender == 0 ? "male" : "female", QString::number(row.Age),
+                            QString::number(row.Height), QString::number(row.Weight),
+                            row.NationName}
+                    .join('\t') +
+                '\n';
     if (!text.isEmpty())
         CliContext::Print(text);
     return 0;

@@ -3,6 +3,7 @@
 #include "core/app/system_settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 QString AppPaths::s_programFolder;
 QString AppPaths::s_caseFolder;
@@ -23,7 +24,26 @@ void AppPaths::Init(const QString& exeFolder, const QString& overrideHome)
 
 QString AppPaths::ProgramFolder() { return s_programFolder; }
 QString AppPaths::LanguageFolder() { return s_programFolder + "Language/"; }
-QString AppPaths::LanguageFile() { return LanguageFolder() + Settings().language + ".txt"; }
+QString AppPaths::LanguageFile()
+{
+    const QString& name = Settings().language;
+    return IsPlainFileName(name) ? LanguageFolder() + name + ".txt" : QString();
+}
+
+bool AppPaths::IsPlainFileName(const QString& name)
+{
+    // No folder part of any platform, nothing that names the folder itself or its parent.
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
+           !name.contains('\\') && !name.contains(QChar(0)) && !name.contains(':');
+}
+
+bool AppPaths::IsWithinCaseRoot(const QString& path)
+{
+    const QString root = QFileInfo(CaseRoot()).canonicalFilePath();
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return !root.isEmpty() && !target.isEmpty() &&
+           (target == root || target.startsWith(root + '/'));
+}
 QString AppPaths::SettingsFile() { return s_programFolder + "System.ini"; }
 QString AppPaths::DatabaseFile() { return s_programFolder + "data.mdb"; }
 QString AppPaths::CaseFolder() { return s_caseFolder; }

@@ -210,6 +210,10 @@ constexpr BuiltinText kTexts[] = {
     {1328, "Values from best loop"},
     {1329, "TAV"},
     {1331, "电池电量不足,请选择有线方式进行通信!"},
+    {2100, "The test could not be saved: %1"},
+    {2101, "The test could not be saved: the test file numbers of this patient are used up."},
+    {2102, "The test could not be saved in the database (%1). Please test again."},
+    {2103, "The diagnosis could not be saved: %1"},
 };
 
 constexpr bool strictlyIncreasing()

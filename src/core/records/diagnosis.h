@@ -27,14 +27,17 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record);
 
 // Writes the 650-byte file atomically; when both texts are empty, removes the file instead.
 // Texts are stored as UTF-8, cut at a character boundary to fit their fields.
-bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record);
+// False with the reason in `error` when the file could not be written whole
+// (the old file then stays as it was) or not removed.
+bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* error = nullptr);
 
 // The dialog's OK: takes the physician (cut to 49 characters); a result longer
 // than 200 characters ends there with nothing saved. Otherwise the result and
 // `now` enter the record and the file is written or removed. Returns whether the
-// result was accepted.
+// result was accepted; when the file could not be written, `saveError` says why
+// (it stays untouched after a good save).
 bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      const QString& path, DiagnosisRecord& record);
+                      const QString& path, DiagnosisRecord& record, QString* saveError = nullptr);
 
 // The 40 diagnosis phrases (section "DIAGNOSE_RESULT", keys 1283 to 1322) in key order.
 QStringList DiagnosisPhrases();

@@ -20,6 +20,17 @@ QColor fromColorRef(ColorRef c)
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
 
+// The most a person can blow, with room to spare: FVC and FEV1 in L, the flows in L/s.
+double physicalLimit(int parameter)
+{
+    return parameter == kTrendFvc || parameter == kTrendFev1 ? 20.0 : 30.0;
+}
+
+bool withinLimit(double value, int parameter)
+{
+    return std::isfinite(value) && value >= 0 && value <= physicalLimit(parameter);
+}
+
 std::array<double, 6> pairsOf(const ManeuverResult& r)
 {
     return {r.PEF, r.FEV1, r.FVC, r.FEF25, r.FEF2575, r.FEF75};
@@ -124,8 +135,10 @@ QString TrendSeries::Label(int i) const
 {
     if (i < 0 || i >= int(points.size()))
         return QString();
-    return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)),
-                             points[std::size_t(i)].measured,
+    const double value = points[std::size_t(i)].measured;
+    if (std::isnan(value))
+        return TrendParameterName(parameter) + " -- " + TrendParameterUnit(parameter);
+    return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)), value,
                              qPrintable(TrendParameterUnit(parameter)));
 }
 
@@ -134,12 +147,17 @@ TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter)
     TrendSeries series;
     series.parameter = parameter;
     const int pair = TrendPairIndex(parameter);
+    // Values from a damaged file or record are missing, never drawn or printed.
+    const auto checked = [&](double value, double missing) {
+        return withinLimit(value, parameter) ? value : missing;
+    };
     for (const TrendTest& test : tests) {
-        series.predicted = test.predicted[std::size_t(pair)];
+        const double predicted = checked(test.predicted[std::size_t(pair)], 0.0);
+        series.predicted = predicted;
         if (!test.time.isValid())
             continue;
         series.points.push_back(
-            {test.time, test.measured[std::size_t(pair)], test.predicted[std::size_t(pair)]});
+            {test.time, checked(test.measured[std::size_t(pair)], kMissingValue), predicted});
     }
     return series;
 }
@@ -172,7 +190,10 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     }
     double top = std::max(series.predicted, 1.0);
     for (const TrendPoint& p : series.points)
-        top = std::max(top, p.measured);
+        if (!std::isnan(p.measured))
+            top = std::max(top, p.measured);
+    // A series made by hand may still hold anything: the axis stops at what a person can blow.
+    top = std::min(top, physicalLimit(series.parameter));
     c.yMin = 0;
     c.yMax = std::ceil(top * 1.2);
     const double yStep = c.yMax <= 5 ? 0.5 : c.yMax <= 10 ? 1.0 : 2.0;
@@ -190,20 +211,26 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
                         "[" + TrendParameterUnit(series.parameter) + "]",
                         Qt::AlignRight | Qt::AlignBottom});
 
-    if (series.predicted > 0) {
+    if (series.predicted > 0 && series.predicted <= top) {
         c.reference.moveTo(c.Map(c.xMin, series.predicted));
         c.reference.lineTo(c.Map(c.xMax, series.predicted));
     }
     // Date labels under the points, thinned so that they do not overlap.
     double lastLabelX = -1e9;
+    bool lineOpen = false;
     for (std::size_t i = 0; i < series.points.size(); ++i) {
         const TrendPoint& p = series.points[i];
-        const QPointF at = c.Map(double(p.time.toSecsSinceEpoch()), p.measured);
-        if (i == 0)
-            c.measured.moveTo(at);
-        else
-            c.measured.lineTo(at);
-        c.marks.push_back(at);
+        const bool shown = p.measured >= 0 && p.measured <= top; // false for a missing value
+        const QPointF at = c.Map(double(p.time.toSecsSinceEpoch()), shown ? p.measured : 0);
+        if (shown) {
+            // A missing value breaks the line rather than dropping it to zero.
+            if (lineOpen)
+                c.measured.lineTo(at);
+            else
+                c.measured.moveTo(at);
+            c.marks.push_back(at);
+        }
+        lineOpen = shown;
         if (at.x() - lastLabelX >= 6 * f) {
             c.grid.moveTo(at.x(), c.area.top());
             c.grid.lineTo(at.x(), c.area.bottom());

@@ -96,6 +96,13 @@ void CDiagnoseDlg::onAdd()
 
 void CDiagnoseDlg::onOk()
 {
-    ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_path, m_record);
+    QString saveError;
+    ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_path, m_record,
+                     &saveError);
+    if (!saveError.isEmpty()) {
+        // The dialog stays open with the typed text, so nothing is lost.
+        ShowMessage(GetLangText("DIAGNOSE_RESULT", 2103).arg(saveError), ErrorCaption(), 0, this);
+        return;
+    }
     accept();
 }
