@@ -1,9 +1,14 @@
 // Whole-file writes and guarded reads: what is on disk after a failure, a
 // race for a name, or something hostile sitting under a file's name.
+#include "core/app/app_paths.h"
 #include "core/app/durable_file.h"
 #include "core/app/ini_file.h"
+#include "core/app/lang_text.h"
 #include "core/app/regular_file.h"
+#include "core/app/system_settings.h"
+#include "core/app/text_limit.h"
 #include "support/full_disk.h"
+#include "support/temp_home.h"
 
 #include <QDir>
 #include <QFile>
@@ -179,6 +184,49 @@ TEST(IniFileReads, SpecialFilesReadAsEmptyAndEditsAreSeenAtOnce)
     }
     QFile::remove(path);
     EXPECT_EQ(IniFile::ReadString(path, "A", "k", "gone", 99), "gone");
+}
+
+} // namespace
+
+namespace {
+
+TEST(LanguageName, OnlyAPlainNameInsideTheLanguageFolderIsRead)
+{
+    TempHome home;
+    home.write("Language/English.txt", "[MESSAGE]\n141=From the folder\n");
+    // Planted beside and above the language folder.
+    home.write("x.txt", "[MESSAGE]\n141=From outside\n");
+    home.write("Language/sub/evil.txt", "[MESSAGE]\n141=From a subfolder\n");
+    Settings().language = "English";
+    EXPECT_EQ(GetLangText("MESSAGE", 141), "From the folder");
+    for (const char* name : {"../x", "sub/evil", "..", "", "..\\x", "/etc/passwd"}) {
+        Settings().language = name;
+        EXPECT_EQ(GetLangText("MESSAGE", 141), "Prompt") << name; // the built-in text
+        EXPECT_TRUE(AppPaths::LanguageFile().isEmpty()) << name;
+    }
+}
+
+TEST(TextLimit, CountsCharactersAndNeverHalvesOne)
+{
+    // U+1F600 and U+20000 lie outside the basic plane: two UTF-16 units each.
+    const QString text = QString::fromUtf8("a\xF0\x9F\x98\x80" "b\xF0\xA0\x80\x80");
+    EXPECT_EQ(text.size(), 6);
+    EXPECT_EQ(TextLimit::Length(text), 4);
+    EXPECT_EQ(TextLimit::Left(text, 1), "a");
+    EXPECT_EQ(TextLimit::Left(text, 2), QString::fromUtf8("a\xF0\x9F\x98\x80"));
+    EXPECT_EQ(TextLimit::Left(text, 3), QString::fromUtf8("a\xF0\x9F\x98\x80" "b"));
+    EXPECT_EQ(TextLimit::Left(text, 9), text);
+    EXPECT_EQ(TextLimit::Left(text, 0), QString());
+    // A lone surrogate (damaged text) counts as one character.
+    const QString lone = QString(QChar(0xD800)) + "x";
+    EXPECT_EQ(TextLimit::Length(lone), 2);
+    EXPECT_EQ(TextLimit::Left(lone, 1).size(), 1);
+
+    // The INI reader cuts values the same way.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.ini");
+    put(path, QByteArray("[S]\nk=") + text.toUtf8() + "\n");
+    EXPECT_EQ(IniFile::ReadString(path, "S", "k", QString(), 2), TextLimit::Left(text, 2));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/app/durable_file.h"
 #include "core/app/regular_file.h"
+#include "core/app/text_limit.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -188,7 +189,7 @@ QString IniFile::ReadString(const QString& path, const QString& section, const Q
     const ParsedLines parsed = readLines(path);
     const Location where = locate(parsed.lines, section, key);
     const QString value = where.keyLine < 0 ? defaultValue : valueOf(parsed.lines[where.keyLine]);
-    return maxLength >= 0 ? value.left(maxLength) : value;
+    return maxLength >= 0 ? TextLimit::Left(value, maxLength) : value;
 }
 
 int IniFile::ReadInt(const QString& path, const QString& section, const QString& key,

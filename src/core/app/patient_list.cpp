@@ -1,6 +1,7 @@
 #include "core/app/patient_list.h"
 
 #include "core/app/lang_text.h"
+#include "core/app/text_limit.h"
 #include "core/records/database.h"
 
 #include <QDate>
@@ -73,7 +74,7 @@ std::vector<PatientListRow> ReadPatientList(Database& db, int onlyId)
         PatientListRow row;
         row.id = query.value(0).toInt();
         row.number = query.value(1).toString();
-        row.name = query.value(2).toString().left(40);
+        row.name = TextLimit::Left(query.value(2).toString(), 40);
         row.gender = query.value(3).toInt() == 0 ? male : female;
         const int birthYear = query.value(4).toString().left(4).toInt();
         row.age = birthYear > 0 ? qMax(0, thisYear - birthYear) : 0;

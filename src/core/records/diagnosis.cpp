@@ -3,6 +3,7 @@
 #include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
 #include "core/app/regular_file.h"
+#include "core/app/text_limit.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -52,7 +53,7 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
     // A short file gives what it holds; missing bytes count as zeros.
     const QByteArray physician = bytes.left(kPhysicianFieldSize);
     const QByteArray result = bytes.mid(kPhysicianFieldSize, kResultFieldSize);
-    record.Physician = decodeField(physician).left(kPhysicianLength);
+    record.Physician = TextLimit::Left(decodeField(physician), kPhysicianLength);
     record.Result = decodeField(result);
 }
 
@@ -82,8 +83,8 @@ bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* 
 bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
                       const QString& path, DiagnosisRecord& record, QString* saveError)
 {
-    record.Physician = physician.left(kPhysicianLength);
-    if (result.size() > kResultLength)
+    record.Physician = TextLimit::Left(physician, kPhysicianLength);
+    if (TextLimit::Length(result) > kResultLength)
         return false;
     record.Result = result;
     record.Date = now;

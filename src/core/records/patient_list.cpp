@@ -4,6 +4,8 @@
 #include "core/records/patient_record.h"
 #include "core/records/recordset.h"
 
+#include "core/app/text_limit.h"
+
 #include <QHash>
 
 std::vector<PatientListRow> LoadPatientList(Database& db, const QDate& today)
@@ -31,7 +33,7 @@ std::vector<PatientListRow> LoadPatientList(Database& db, const QDate& today)
         rs.GetFieldValue("Height", row.Height);
         rs.GetFieldValue("Weight", row.Weight);
         rs.GetFieldValue("Nation", row.Nation);
-        row.Name.truncate(PatientRecord::kNameLength);
+        row.Name = TextLimit::Left(row.Name, PatientRecord::kNameLength);
         const QDate birth = QDate::fromString(birthdate.left(10), "yyyy-MM-dd");
         row.Age = std::max(0, AgeFromBirthdate(birth, today));
         row.NationName = groupNames.value(row.Nation);
