@@ -3,7 +3,10 @@
 #include "support/run_tool.h"
 #include "support/temp_home.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -69,6 +72,52 @@ TEST(TavctlPatient, NamesAreListedAsTyped)
     ASSERT_GE(cells.size(), 8) << result.out.toStdString();
     EXPECT_EQ(cells[2], name);
     EXPECT_EQ(cells[5], "165");
+}
+
+TEST(TavctlTest, AWriteLockOfAnotherProgramIsNeverReportedAsSaved)
+{
+    TempHome home;
+    home.write("System.ini", "[SYSTEM]\nSIMULATOR=1\n");
+    ToolResult result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "add", "--name",
+                                              "Lock Test", "--gender", "0", "--birth",
+                                              "1980-01-01", "--height", "175", "--weight", "70"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QStringList test = {"--home", home.path(), "test", "--patient", "1", "--type", "fvc"};
+    {
+        // Another workstation's program holds the write lock for the whole run.
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-workstation");
+        other.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE"));
+        result = RunTool(TAVCTL_PATH, test, {}, 120000);
+        lock.exec("ROLLBACK");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("other-workstation");
+    EXPECT_EQ(result.exitCode, 1) << result.out.toStdString();
+    const QJsonObject locked = QJsonDocument::fromJson(result.out).object();
+    EXPECT_EQ(locked["outcome"].toString(), "not-recorded");
+    EXPECT_TRUE(QDir(home.path("Case/1")).entryList(QDir::Files).isEmpty());
+
+    // Without the lock the same command saves file and row.
+    result = RunTool(TAVCTL_PATH, test, {}, 120000);
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QJsonObject saved = QJsonDocument::fromJson(result.out).object();
+    EXPECT_EQ(saved["outcome"].toString(), "saved");
+    EXPECT_EQ(QDir(home.path("Case/1")).entryList(QDir::Files),
+              QStringList{saved["dataName"].toString()});
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase("QSQLITE", "check");
+        check.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(check.open());
+        QSqlQuery rows(check);
+        ASSERT_TRUE(rows.exec("SELECT DataName FROM CaseInfo"));
+        ASSERT_TRUE(rows.next());
+        EXPECT_EQ(rows.value(0).toString(), saved["dataName"].toString());
+        EXPECT_FALSE(rows.next());
+    }
+    QSqlDatabase::removeDatabase("check");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // at all, and the user is told which.
 #include "store_session.h"
 
+#include "core/measure/record_codec.h"
 #include "core/measure/test_file_reader.h"
 #include "core/measure/test_file_writer.h"
 

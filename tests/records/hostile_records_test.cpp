@@ -2,6 +2,7 @@
 // folder and a second program registering patients at the same time.
 #include "records_fixture.h"
 
+#include "core/measure/test_record.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
 #include "core/records/predicted_values.h"
@@ -12,6 +13,7 @@
 #include <QSqlQuery>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cmath>

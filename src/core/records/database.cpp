@@ -81,7 +81,18 @@ bool createDatabaseFile(const QString& path, QString* error)
         const QString name = newConnectionName();
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(temporary);
-        ok = db.open() && CreateSeededDatabase(db, error);
+        ok = db.open();
+        if (!ok && error) {
+            // SQLite only says "unable to open database file"; the folder says why.
+            const QFileInfo folder(QFileInfo(path).absolutePath());
+            const QString reason = db.lastError().text().trimmed();
+            *error = QString("Cannot create %1: %2").arg(
+                path, !folder.isWritable() ? QString("the folder %1 is not writable")
+                                                 .arg(folder.absoluteFilePath())
+                      : reason.isEmpty()   ? QString("the database cannot be made there")
+                                           : reason);
+        }
+        ok = ok && CreateSeededDatabase(db, error);
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
