@@ -13,7 +13,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
     -DCMAKE_C_COMPILER=clang -DTAV_FUZZ=ON -DTAV_CORE_ONLY=ON >/dev/null
 mkdir -p build-fuzz/findings
 for target in fuzz_test_file fuzz_parse_stream_checksum fuzz_parse_stream_ascii fuzz_ini_file \
-              fuzz_diagnosis fuzz_test_head fuzz_db_text fuzz_curves fuzz_device_replies; do
+              fuzz_diagnosis fuzz_test_head fuzz_db_text fuzz_curves fuzz_device_replies fuzz_gdt; do
     cmake --build build-fuzz --target "$target" -j"$(nproc)"
     seeds="fuzz/corpus/${target#fuzz_}"
     [ "$target" = fuzz_parse_stream_checksum ] && seeds=fuzz/corpus/parse_checksum

@@ -5,24 +5,17 @@
 
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
-#include "core/exchange/atomic_file.h"
 #include "core/exchange/csv_export.h"
 #include "core/exchange/csv_patient_import.h"
-#include "core/exchange/day_results.h"
+#include "core/exchange/day_export.h"
 #include "core/exchange/exchange_settings.h"
-#include "core/exchange/fhir_bundle.h"
 #include "core/exchange/gdt_exchange.h"
 #include "core/records/database.h"
-#include "core/report/pdf_export.h"
-#include "core/report/report_data.h"
-#include "core/report/report_page.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -53,21 +46,6 @@ bool dateOption(QStringList& args, const QString& name, QDate& date)
     return true;
 }
 
-// The day's report as PDF bytes, painted as `tavctl report` paints it.
-bool reportPdf(Database& db, int patientId, const QString& day, const QString& path, QString* error)
-{
-    ReportData data;
-    if (!LoadReportData(db, patientId, day, data)) {
-        *error = "the report data cannot be loaded";
-        return false;
-    }
-    PdfPrinterSettings settings;
-    settings.SetOutput(path);
-    settings.title = ReportTitle();
-    settings.subject = data.patient.Name + " " + day;
-    return WriteReportPdf(data, settings, error);
-}
-
 QString testTypeName(int type)
 {
     return type == kTestVc ? "vc" : type == kTestMvv ? "mvv" : type == kTestFvc ? "fvc" : QString();
@@ -82,28 +60,15 @@ int exportFhir(Database& db, QStringList& args)
     const QString out = CliContext::TakeOption(args, "--out");
     if (!args.isEmpty() || day.isEmpty() || out.isEmpty())
         return CliContext::Fail("usage: tavctl export fhir --patient ID --day YYYY-MM-DD --out FILE.json");
-    DayResults results;
+    DayExportSummary summary;
     QString error;
-    if (!CollectDayResults(db, patientId, day, results, &error))
-        return CliContext::Fail(error);
-    QTemporaryDir scratch;
-    const QString pdfPath = scratch.filePath("report.pdf");
-    if (!scratch.isValid() || !reportPdf(db, patientId, day, pdfPath, &error))
-        return CliContext::Fail("the PDF report cannot be made: " + error);
-    QFile pdf(pdfPath);
-    if (!pdf.open(QIODevice::ReadOnly))
-        return CliContext::Fail("the PDF report cannot be read back");
-    FhirExportOptions options;
-    options.reportPdf = pdf.readAll();
-    options.demoMode = Settings().simulator.load() != 0;
-    const QJsonObject bundle = BuildFhirBundle(results, options);
-    if (!WriteFileAtomically(out, QJsonDocument(bundle).toJson(QJsonDocument::Indented), &error))
+    if (!ExportDayFhir(db, patientId, day, out, Settings().simulator.load() != 0, &summary, &error))
         return CliContext::Fail(error);
     QJsonObject json;
-    json["out"] = QFileInfo(out).absoluteFilePath();
-    json["bundle"] = bundle["id"];
-    json["resources"] = bundle["entry"].toArray().size();
-    json["observations"] = int(results.values.size());
+    json["out"] = summary.file;
+    json["bundle"] = summary.bundle;
+    json["resources"] = summary.resources;
+    json["observations"] = summary.values;
     PrintJson(json);
     return 0;
 }
@@ -143,36 +108,21 @@ int gdtExport(Database& db, QStringList& args)
     int patientId = 0;
     if (!patientOption(args, patientId))
         return 2;
-    bool noPdf = args.removeAll("--no-pdf") > 0;
+    const bool noPdf = args.removeAll("--no-pdf") > 0;
     const QString day = CliContext::TakeOption(args, "--day");
     const QString out = CliContext::TakeOption(args, "--out");
-    if (!args.isEmpty() || day.isEmpty() || out.isEmpty())
-        return CliContext::Fail("usage: tavctl gdt export --patient ID --day YYYY-MM-DD --out FILE [--no-pdf]");
-    DayResults results;
+    if (!args.isEmpty() || day.isEmpty())
+        return CliContext::Fail("usage: tavctl gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf]");
+    DayExportSummary summary;
     QString error;
-    if (!CollectDayResults(db, patientId, day, results, &error))
-        return CliContext::Fail(error);
     const ExchangeSettings settings = ExchangeSettings::Load(AppPaths::SettingsFile());
-    QString pdfPath;
-    if (!noPdf) {
-        // The report goes beside the result file, whole before the result names it.
-        const QFileInfo outInfo(out);
-        pdfPath = outInfo.absoluteDir().filePath(
-            QString("%1_%2.pdf").arg(FhirResourceId("report", {results.patient.PatientNumber}).mid(7), QString(day).remove('-')));
-        const QString partial = pdfPath + ".part";
-        if (!reportPdf(db, patientId, day, partial, &error) || !ReplaceFile(partial, pdfPath, &error)) {
-            QFile::remove(partial);
-            return CliContext::Fail("the PDF report cannot be written: " + error);
-        }
-    }
-    const GdtRecord record = BuildGdtResult(results, settings, pdfPath);
-    if (!WriteGdtFile(record, out, &error))
+    if (!ExportDayGdt(db, patientId, day, settings, out, !noPdf, &summary, &error))
         return CliContext::Fail(error);
     QJsonObject json;
-    json["out"] = QFileInfo(out).absoluteFilePath();
-    if (!pdfPath.isEmpty())
-        json["pdf"] = pdfPath;
-    json["values"] = int(results.values.size());
+    json["out"] = summary.file;
+    if (!summary.pdf.isEmpty())
+        json["pdf"] = summary.pdf;
+    json["values"] = summary.values;
     PrintJson(json);
     return 0;
 }

@@ -39,7 +39,7 @@ const std::map<QString, Command>& commands()
         {"export", {CmdExport, "export fhir --patient ID --day YYYY-MM-DD --out FILE.json   the day as a FHIR R4 Bundle\n"
                                "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
         {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
-        {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD --out FILE [--no-pdf] | gdt inbox"}},
+        {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf] | gdt inbox"}},
     };
     return table;
 }

@@ -215,6 +215,15 @@ inline const std::vector<DocumentedText>& Defaults()
         {2101, "The test could not be saved: the test file numbers of this patient are used up."},
         {2102, "The test could not be saved in the database (%1). Please test again."},
         {2103, "The diagnosis could not be saved: %1"},
+        {2700, "Export"},
+        {2701, "Export FHIR..."},
+        {2702, "Export CSV (all tests)..."},
+        {2703, "Send to practice system (GDT)"},
+        {2704, "FHIR bundle written:"},
+        {2705, "CSV table written:"},
+        {2706, "Results sent to the practice system:"},
+        {2707, "Export failed:"},
+        {2708, "There are no tests on this day to export."},
     };
     return texts;
 }
@@ -259,6 +268,7 @@ inline const std::vector<SectionIds>& Lookups()
           1311, 1312, 1313, 1314, 1315, 1316, 1317, 1318, 1319, 1320, 1321, 1322, 1334,
           2103}},
         {"Tooltip", {119, 1227}},
+        {"EXCHANGE", {2700, 2701, 2702, 2703, 2704, 2705, 2706, 2707, 2708}},
     };
     return lookups;
 }

@@ -214,6 +214,15 @@ constexpr BuiltinText kTexts[] = {
     {2101, "The test could not be saved: the test file numbers of this patient are used up."},
     {2102, "The test could not be saved in the database (%1). Please test again."},
     {2103, "The diagnosis could not be saved: %1"},
+    {2700, "Export"},
+    {2701, "Export FHIR..."},
+    {2702, "Export CSV (all tests)..."},
+    {2703, "Send to practice system (GDT)"},
+    {2704, "FHIR bundle written:"},
+    {2705, "CSV table written:"},
+    {2706, "Results sent to the practice system:"},
+    {2707, "Export failed:"},
+    {2708, "There are no tests on this day to export."},
 };
 
 constexpr bool strictlyIncreasing()

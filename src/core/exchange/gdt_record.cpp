@@ -183,8 +183,13 @@ bool SerializeGdt(const GdtRecord& record, QByteArray& bytes, QString* error)
     lines.emplace_back(GdtField::kRecordLength, QByteArray()); // filled in below
     if (!add(GdtField::kVersion, record.version))
         return false;
-    if (!record.IsVersion30() && !add(GdtField::kCharset, GdtCharsetField(record.charset)))
+    // ISO 8859-15 is what a 3.0 file without 9206 means; every other set is declared.
+    if (record.charset == GdtCharset::Latin9) {
+        if (!record.IsVersion30())
+            return fail(error, 0, "ISO 8859-15 can only be written as GDT 3.0");
+    } else if (!add(GdtField::kCharset, GdtCharsetField(record.charset))) {
         return false;
+    }
     for (const GdtLine& l : record.lines)
         if (!add(l.field, l.value))
             return false;

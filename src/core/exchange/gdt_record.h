@@ -78,7 +78,8 @@ struct GdtRecord {
 // a line.
 bool ParseGdt(const QByteArray& bytes, GdtRecord& record, QString* error = nullptr);
 
-// The bytes of a record: 8000, 8100, then for 2.1 9218 and 9206, then the lines.
+// The bytes of a record: 8000, 8100, 9218, 9206 (left out for ISO 8859-15,
+// the set a 3.0 file without it has), then the lines.
 // False when a value holds a line break, a character outside the record's set,
 // or is too long for a three-digit line length.
 bool SerializeGdt(const GdtRecord& record, QByteArray& bytes, QString* error = nullptr);
