@@ -86,6 +86,24 @@ TEST(DurableFile, RefusesWhatIsNotARegularFile)
     EXPECT_EQ(entries(dir.path()).size(), 4);
 }
 
+TEST(DurableFile, SettingsLinkedElsewhereAreWrittenWhereTheLinkLeads)
+{
+    QTemporaryDir dir;
+    QDir().mkdir(dir.filePath("etc"));
+    const QString real = dir.filePath("etc/System.ini");
+    put(real, "[SYSTEM]\nLANGUAGE=Chinese\n");
+    const QString link = dir.filePath("System.ini");
+    ASSERT_TRUE(QFile::link(real, link));
+    ASSERT_TRUE(IniFile::WriteString(link, "SYSTEM", "HOSPITAL", "North"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(contentOf(real), "[SYSTEM]\nLANGUAGE=Chinese\nHOSPITAL=North\n");
+    // A link to nothing is not turned into a file.
+    const QString dangling = dir.filePath("Dangling.ini");
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere/x.ini"), dangling));
+    EXPECT_FALSE(IniFile::WriteString(dangling, "SYSTEM", "HOSPITAL", "North"));
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+}
+
 TEST(DurableFile, FullDiskKeepsTheOldFileAndLeavesNoEmptyOne)
 {
     FullDisk disk;

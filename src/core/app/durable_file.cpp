@@ -104,20 +104,29 @@ bool writeTemporary(const QString& target, const QByteArray& bytes, int keepMode
 
 } // namespace
 
-bool DurableFile::Write(const QString& path, const QByteArray& bytes, QString* error)
+bool DurableFile::Write(const QString& path, const QByteArray& bytes, QString* error,
+                        Links links)
 {
     if (path.isEmpty())
         return fail(error, "no file name");
-    const QByteArray target = QFile::encodeName(path);
-    int mode = -1;
+    QString finalPath = path;
     struct stat existing {};
+    if (links == Links::Follow &&
+        ::lstat(QFile::encodeName(path).constData(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+        const QString resolved = QFileInfo(path).canonicalFilePath();
+        if (resolved.isEmpty())
+            return fail(error, QString("%1 is a link to nothing; it is left as it is").arg(path));
+        finalPath = resolved;
+    }
+    const QByteArray target = QFile::encodeName(finalPath);
+    int mode = -1;
     if (::lstat(target.constData(), &existing) == 0) {
         if (!S_ISREG(existing.st_mode))
             return fail(error, QString("%1 is not a regular file; it is left as it is").arg(path));
         mode = int(existing.st_mode & 07777); // a replaced file keeps its permissions
     }
     Temporary temp;
-    if (!writeTemporary(path, bytes, mode, temp, error))
+    if (!writeTemporary(finalPath, bytes, mode, temp, error))
         return false;
     if (::rename(temp.path.constData(), target.constData()) != 0) {
         const int code = errno;

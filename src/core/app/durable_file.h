@@ -9,9 +9,13 @@
 // stays as it was, and the reason is returned in `error`.
 class DurableFile {
 public:
+    enum class Links { Refuse, Follow };
     // Creates or replaces `path`. Refuses a target that exists but is not a
-    // regular file (a folder, a link, a device, a FIFO).
-    static bool Write(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+    // regular file (a folder, a device, a FIFO, and a link unless `links` is
+    // Follow: then the regular file it leads to is replaced, as an installer
+    // that links the settings elsewhere expects).
+    static bool Write(const QString& path, const QByteArray& bytes, QString* error = nullptr,
+                      Links links = Links::Refuse);
 
     enum class Created { Yes, NameTaken, Failed };
     // Like Write, but only when no entry named `path` exists yet: the check and

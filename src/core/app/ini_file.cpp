@@ -246,7 +246,7 @@ bool IniFile::WriteString(const QString& path, const QString& section, const QSt
     // A file without a final newline keeps that form unless our line became its last.
     if (parsed.endsWithNewline || changedLine == lines.size() - 1)
         text += parsed.newline;
-    return DurableFile::Write(path, text.toUtf8(), error);
+    return DurableFile::Write(path, text.toUtf8(), error, DurableFile::Links::Follow);
 }
 
 bool IniFile::WriteInt(const QString& path, const QString& section, const QString& key, int value,
