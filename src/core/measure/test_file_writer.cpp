@@ -78,6 +78,9 @@ void storeTestFile(SaveResult& result, const PulseStream& samples, const QByteAr
                              result.dataName.toLatin1());
         const QByteArray bytes = BuildTestFile(result.header, result.record, samples.data(),
                                                int(samples.size()), trailer);
+        // Never a file the readers would refuse.
+        if (bytes.size() > kMaxTestFileSize)
+            return fail(GetLangText("CASE", 2100).arg("the test is longer than a test file holds"));
         QString error;
         const DurableFile::Created created = DurableFile::CreateNew(result.path, bytes, &error);
         if (created == DurableFile::Created::NameTaken)
