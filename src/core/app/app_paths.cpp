@@ -27,7 +27,9 @@ QString AppPaths::LanguageFolder() { return s_programFolder + "Language/"; }
 QString AppPaths::LanguageFile()
 {
     const QString& name = Settings().language;
-    return IsPlainFileName(name) ? LanguageFolder() + name + ".txt" : QString();
+    // An empty name (an empty language list) still names a file inside the folder.
+    return name.isEmpty() || IsPlainFileName(name) ? LanguageFolder() + name + ".txt"
+                                                   : QString();
 }
 
 bool AppPaths::IsPlainFileName(const QString& name)
