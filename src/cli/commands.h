@@ -15,3 +15,6 @@ int CmdReport(CliContext& context, QStringList& args);
 int CmdTest(CliContext& context, QStringList& args);
 int CmdReplay(CliContext& context, QStringList& args);
 int CmdCalibrate(CliContext& context, QStringList& args);
+int CmdExport(CliContext& context, QStringList& args);
+int CmdImport(CliContext& context, QStringList& args);
+int CmdGdt(CliContext& context, QStringList& args);

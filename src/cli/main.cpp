@@ -36,6 +36,10 @@ const std::map<QString, Command>& commands()
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
         {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
+        {"export", {CmdExport, "export fhir --patient ID --day YYYY-MM-DD --out FILE.json   the day as a FHIR R4 Bundle\n"
+                               "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
+        {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
+        {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf] | gdt inbox"}},
     };
     return table;
 }
@@ -58,7 +62,9 @@ int main(int argc, char* argv[])
     // make do with the core one.
     bool paints = false;
     for (int i = 1; i < argc; ++i)
-        paints = paints || std::strcmp(argv[i], "report") == 0;
+        paints = paints || std::strcmp(argv[i], "report") == 0 || std::strcmp(argv[i], "fhir") == 0 ||
+                 (std::strcmp(argv[i], "export") == 0 && i + 1 < argc && std::strcmp(argv[i + 1], "csv") != 0) ||
+                 std::strcmp(argv[i], "gdt") == 0;
     if (paints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =

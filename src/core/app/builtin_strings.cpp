@@ -239,13 +239,21 @@ constexpr BuiltinText kTexts[] = {
     {2334, "Page %1 of %2"},
     {2335, "Report"},
     {2336, "Show only the best loop"},
-    {2337, "Nation group:"},
     {2338, "Diagnosed on"},
     {2340, "Demo device (virtual spirometer)"},
     {2341, "This function is not available in this version yet."},
     {2342, "Background"},
     {2343, "Predicted"},
     {2344, "Default colours"},
+    {2700, "Export"},
+    {2701, "Export FHIR..."},
+    {2702, "Export CSV (all tests)..."},
+    {2703, "Send to practice system (GDT)"},
+    {2704, "FHIR bundle written:"},
+    {2705, "CSV table written:"},
+    {2706, "Results sent to the practice system:"},
+    {2707, "Export failed:"},
+    {2708, "There are no tests on this day to export."},
 };
 
 constexpr bool strictlyIncreasing()
