@@ -112,8 +112,8 @@ TEST_F(PagePlaceTest, ExitFromTheResultsPageComesBackToTheSamePatientDayAndCurve
     expectShowing("2026-10-02", 1);
 
     // A double-click on a day and Ctrl+R are the other ways in.
-    QTest::mouseDClick(days()->viewport(), Qt::LeftButton, {},
-                       days()->visualRect(days()->model()->index(0, 2)).center());
+    days()->selectRow(0);
+    Q_EMIT days()->cellDoubleClicked(0, 2);
     QApplication::processEvents();
     ASSERT_NE(page<CTAVADlg>(), nullptr);
     EXPECT_EQ(shell->CurrentTestDate(), "2026-11-30");

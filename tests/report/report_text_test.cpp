@@ -92,6 +92,9 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
     settings.SetOutput(out);
     QString error;
     ASSERT_TRUE(WriteReportPdf(data, settings, &error)) << error.toStdString();
+    if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_DIR"))
+        QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_DIR") + "/report_" + GetParam() +
+                             ".pdf");
 
     QString all;
     for (int page = 1; page <= 3; ++page) {

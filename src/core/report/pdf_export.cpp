@@ -1,8 +1,10 @@
 #include "core/report/pdf_export.h"
 
 #include "core/report/report_data.h"
+#include "core/report/pdf_text_map.h"
 #include "core/report/report_page.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -60,8 +62,10 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
     QSaveFile file(settings.output);
     if (!file.open(QIODevice::WriteOnly))
         return fail("cannot create " + settings.output + ": " + file.errorString());
+    QBuffer buffer; // the text map is mended before a byte reaches the file
+    buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setResolution(settings.resolution);
         writer.setPageLayout(
             QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
@@ -79,7 +83,8 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
         }
         painter.end();
     }
-    if (!file.commit())
+    const QByteArray pdf = MendPdfTextMap(buffer.data());
+    if (file.write(pdf) != pdf.size() || !file.commit())
         return fail("cannot write " + settings.output + ": " + file.errorString());
     return true;
 }

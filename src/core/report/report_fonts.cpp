@@ -6,11 +6,13 @@
 
 QStringList ReportFontFamilies(const QString& language)
 {
-    // Named faces, never a fallback chosen by the system: a Japanese CJK face
-    // maps common Chinese characters to radicals and the PDF text is lost.
-    const bool chinese = language.compare("Chinese", Qt::CaseInsensitive) == 0;
-    return chinese ? QStringList{"Noto Sans CJK SC", "Liberation Sans"}
-                   : QStringList{"Liberation Sans", "Noto Sans CJK SC"};
+    // Named faces, never a fallback chosen by the system (which picked a
+    // Japanese CJK face). Latin letters and digits always come from the
+    // metric-compatible sans, whose text map is plain; Chinese characters from
+    // the Simplified Chinese face (PDF text maps mended by MendPdfTextMap).
+    // The same pair serves every language: each face draws its own script.
+    Q_UNUSED(language);
+    return {"Liberation Sans", "Noto Sans CJK SC"};
 }
 
 QFont ReportFont(int pixelSize, bool bold)

@@ -4,9 +4,9 @@
 #include <QStringList>
 
 // The faces of everything the program paints as a report or a curve, first
-// choice first: a Simplified Chinese face for Chinese, a metric-compatible
-// sans for every other language (the other face covers names written in the
-// other script).
+// choice first: the metric-compatible sans for Latin letters and digits, the
+// Simplified Chinese face for Chinese characters, in every language (a
+// Chinese report holds parameter names, an English one may hold a Chinese name).
 QStringList ReportFontFamilies(const QString& language);
 
 // A font of those faces for the current language, `pixelSize` high.
