@@ -3,6 +3,7 @@
 #include "report_gui_fixture.h"
 
 #include "core/exchange/exchange_settings.h"
+#include "gui/app/gdt_inbox.h"
 #include "gui/report/exchange_menu.h"
 #include "gui/report/tava_dlg.h"
 
@@ -85,4 +86,48 @@ TEST_F(ExchangeMenuTest, SendGdtNeedsTheExchangeFolderThenWritesResultAndReport)
     EXPECT_TRUE(result.startsWith("01380006310\r\n"));
     EXPECT_TRUE(result.contains("4.10"));
     EXPECT_EQ(QDir(settings.gdtFolder).entryList({"*.pdf"}).size(), 1);
+}
+
+namespace {
+
+QByteArray gdtLine(const char* field, const QByteArray& content)
+{
+    return QByteArray::number(9 + content.size()).rightJustified(3, '0') + field + content + "\r\n";
+}
+
+} // namespace
+
+TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
+{
+    openShell();
+    ASSERT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kMainPage);
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    QDir().mkpath(settings.gdtFolder);
+    ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
+    CGdtInbox inbox(*shell, 3600 * 1000); // polled by hand here
+    EXPECT_FALSE(inbox.Poll());
+
+    const QByteArray request = gdtLine("8000", "6301") + gdtLine("9206", "3") + gdtLine("3000", "P-77") +
+                               gdtLine("3101", "Lind") + gdtLine("3102", "Ola") +
+                               gdtLine("3103", "02031955") + gdtLine("3110", "1");
+    home.write("gdt/TAVSPRAX.GDT", request);
+    ASSERT_TRUE(inbox.Poll());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
+    EXPECT_EQ(shell->Patient().PatientNumber, "P-77");
+    EXPECT_EQ(shell->Patient().Name, "Lind, Ola");
+    EXPECT_EQ(shell->CurrentPatientId(), shell->Patient().ID);
+    EXPECT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kMainPage); // no test was asked for
+
+    QByteArray broken = request;
+    broken.replace(gdtLine("3110", "1"), gdtLine("3110", "9"));
+    home.write("gdt/TAVSPRAX.GDT", broken);
+    EXPECT_FALSE(inbox.Poll());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2709)));
+    EXPECT_TRUE(messages[0].text.contains("line 7:")) << messages[0].text.toStdString();
+    EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.refused")));
+    EXPECT_FALSE(inbox.Poll()); // the refused file is not read again
+    EXPECT_EQ(messages.size(), 1u);
 }

@@ -254,6 +254,7 @@ constexpr BuiltinText kTexts[] = {
     {2706, "Results sent to the practice system:"},
     {2707, "Export failed:"},
     {2708, "There are no tests on this day to export."},
+    {2709, "A request of the practice system was refused:"},
 };
 
 constexpr bool strictlyIncreasing()

@@ -69,8 +69,15 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
     input.Height = p.Height;
     input.Weight = p.Weight;
     const PatientInputCheck check = CheckNewPatient(input);
-    if (!check.Ok())
-        return GetLangText("MESSAGE", check.MessageKey);
+    if (!check.Ok()) {
+        // The editor's message, with the column it concerns.
+        const char* column = check.Field == PatientField::Age      ? "birth_date (age)"
+                             : check.Field == PatientField::Height ? "height_cm"
+                             : check.Field == PatientField::Weight ? "weight_kg"
+                             : check.Field == PatientField::Name   ? "name"
+                                                                   : "patient_number";
+        return QString(column) + ": " + GetLangText("MESSAGE", check.MessageKey);
+    }
     p.Nation = NewPatientDefaults(db).Nation;
     if (c.nation >= 0 && !at(c.nation).isEmpty()) {
         if (!readInt(at(c.nation), p.Nation) || !nationExists(db, p.Nation))
@@ -83,8 +90,12 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
         p.Standard = 1;
     else if (standard.compare("USA", Qt::CaseInsensitive) == 0)
         p.Standard = 2;
+    else if (standard.compare("GLI-2012", Qt::CaseInsensitive) == 0)
+        p.Standard = 3;
+    else if (standard.compare("GLI Global 2022", Qt::CaseInsensitive) == 0)
+        p.Standard = 4;
     else
-        return "reference set \"" + standard + "\" is none of ERS, Knudson, USA";
+        return "reference set \"" + standard + "\" is none of ERS, Knudson, USA, GLI-2012, GLI Global 2022";
     p.Age = input.Age;
     return QString();
 }

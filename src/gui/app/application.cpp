@@ -3,6 +3,7 @@
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
+#include "gui/app/gdt_inbox.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
@@ -69,6 +70,7 @@ int RunApplication(QApplication& app, const QString& exeFolder)
     {
         CMainShellDlg shell;
         AttachSharedBluetooth(shell);
+        CGdtInbox gdtInbox(shell); // requests of the practice system, while the patient list shows
         // Not exec(): hiding a dialog ends its exec(), and the print preview
         // hides the main window while it is open.
         QApplication::setQuitOnLastWindowClosed(false);
