@@ -43,7 +43,7 @@ constexpr BuiltinText kTexts[] = {
     {140, "Are you sure to delete the \nselection  patient information?"},
     {141, "Prompt"},
     {143, "There is no patient!"},
-    {147, "Translate"},
+    {147, "Test"},
     {148, "Default"},
     {150, "COM"},
     {163, "The name must be not null!"},
