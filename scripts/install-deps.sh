@@ -8,7 +8,8 @@ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-connectivity-dev libsqlite
 libgtest-dev libgmock-dev libbenchmark-dev
 libserialport-dev libhidapi-dev libgl-dev
 fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth
-nodejs npm"
+nodejs npm
+dpkg-dev fakeroot lintian desktop-file-utils appstream file"
 
 missing=""
 for p in $PACKAGES; do

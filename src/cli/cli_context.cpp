@@ -11,7 +11,8 @@ CliContext::CliContext(QStringList& args)
 {
     const QString home = TakeOption(args, "--home");
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);
-    Settings().Load(AppPaths::SettingsFile());
+    if (AppPaths::PrepareProgramFolder(&m_folderError))
+        Settings().Load(AppPaths::SettingsFile());
 }
 
 bool CliContext::OpenDatabase()

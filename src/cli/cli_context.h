@@ -6,8 +6,12 @@
 // start-up, the database on demand, and uniform errors.
 class CliContext {
 public:
-    // Takes --home DIR out of `args` and resolves the program folder.
+    // Takes --home DIR out of `args`, resolves the program folder and, for an
+    // installed program, creates the user's folder on first use.
     explicit CliContext(QStringList& args);
+
+    // Empty when the program folder is ready, else why it is not.
+    QString FolderError() const { return m_folderError; }
 
     bool OpenDatabase(); // prints the error and returns false when it cannot
     static int Fail(const QString& message, int code = 2);
@@ -15,4 +19,7 @@ public:
 
     // Value of "--name VALUE" (removed from args); `found` tells whether it was given.
     static QString TakeOption(QStringList& args, const QString& name, bool* found = nullptr);
+
+private:
+    QString m_folderError;
 };

@@ -2,6 +2,7 @@
 #include "cli_context.h"
 #include "commands.h"
 
+#include "core/app/program_version.h"
 #include "core/device/device_manager.h"
 #include "core/device/real_link_factories.h"
 
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -44,12 +46,19 @@ const std::map<QString, Command>& commands()
     return table;
 }
 
+void printUsage(FILE* stream)
+{
+    QTextStream out(stream);
+    out << "usage: tavctl [--home DIR] COMMAND ...\n"
+           "       tavctl --help | --version\n"
+           "commands:\n";
+    for (const auto& [name, command] : commands())
+        out << "  " << command.usage << '\n';
+}
+
 int usage()
 {
-    QTextStream err(stderr);
-    err << "usage: tavctl [--home DIR] COMMAND ...\ncommands:\n";
-    for (const auto& [name, command] : commands())
-        err << "  " << command.usage << '\n';
+    printUsage(stderr);
     return 2;
 }
 
@@ -70,7 +79,18 @@ int main(int argc, char* argv[])
     std::unique_ptr<QCoreApplication> app =
         paints ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = app->arguments().mid(1);
+    // Asked for on their own, these touch no folder.
+    if (args == QStringList{"--help"} || args == QStringList{"-h"}) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (args == QStringList{"--version"}) {
+        QTextStream(stdout) << "tavctl " << ProgramVersion() << '\n';
+        return 0;
+    }
     CliContext context(args);
+    if (!context.FolderError().isEmpty())
+        return CliContext::Fail(context.FolderError());
     // The wired and Bluetooth links for commands that reach a device.
     RegisterRealLinks(DeviceManager::Instance());
     if (args.isEmpty())

@@ -1,6 +1,7 @@
 #include "gui/app/application.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
 #include "gui/app/gdt_inbox.h"
@@ -55,6 +56,11 @@ int RunApplication(QApplication& app, const QString& exeFolder)
     QSqlDatabase::contains(QString());
     installAutoAnswer();
     AppPaths::Init(exeFolder);
+    QString folderError;
+    if (!AppPaths::PrepareProgramFolder(&folderError)) {
+        startupError(GetLangText("MESSAGE", 2900) + '\n' + folderError);
+        return 1;
+    }
     Settings().Load(AppPaths::SettingsFile());
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
 
