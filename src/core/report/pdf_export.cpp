@@ -1,6 +1,7 @@
 #include "core/report/pdf_export.h"
 
 #include "core/report/report_data.h"
+#include "core/report/pdf_text_map.h"
 #include "core/report/report_page.h"
 
 #include "core/app/durable_file.h"
@@ -59,8 +60,7 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
 
     // The document is made in memory, then replaces the old file in one step:
     // a report that fails or is killed half-way leaves the previous one as it was.
-    QByteArray document;
-    QBuffer buffer(&document);
+    QBuffer buffer; // the text map is mended before a byte reaches the file
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
@@ -81,9 +81,9 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
         }
         painter.end();
     }
-    buffer.close();
+    const QByteArray pdf = MendPdfTextMap(buffer.data());
     QString writeError;
-    if (!DurableFile::Write(settings.output, document, &writeError))
+    if (!DurableFile::Write(settings.output, pdf, &writeError))
         return fail(writeError);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "core/app/system_settings.h"
 #include "core/records/patient_record.h"
 #include "core/records/predicted_values.h"
+#include "core/report/report_fonts.h"
 #include "core/report/report_page.h"
 #include "core/report/result_tables.h"
 
@@ -38,10 +39,7 @@ std::array<double, 6> pairsOf(const ManeuverResult& r)
 
 void setFont(QPainter& painter, double size, bool bold = false)
 {
-    QFont font("Arial");
-    font.setPixelSize(std::max(1, int(std::lround(size))));
-    font.setBold(bold);
-    painter.setFont(font);
+    painter.setFont(ReportFont(int(std::lround(size)), bold));
 }
 
 } // namespace
@@ -168,7 +166,8 @@ QPointF TrendChart::Map(double x, double y) const
                    area.bottom() - (y - yMin) / (yMax - yMin) * area.height());
 }
 
-TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize)
+TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize,
+                           const QRectF& window)
 {
     TrendChart c;
     c.rect = rect;
@@ -196,16 +195,37 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     top = std::min(top, physicalLimit(series.parameter));
     c.yMin = 0;
     c.yMax = std::ceil(top * 1.2);
-    const double yStep = c.yMax <= 5 ? 0.5 : c.yMax <= 10 ? 1.0 : 2.0;
+
+    // A zoomed view shows a part of both ranges inside the same area, so the
+    // axes, their labels and the dates stay on screen.
+    const QRectF part = window.intersected(QRectF(0, 0, 1, 1));
+    if (part.width() > 0 && part.height() > 0) {
+        const double xRange = c.xMax - c.xMin, yRange = c.yMax - c.yMin, yTop = c.yMax;
+        c.xMin += part.left() * xRange;
+        c.xMax = c.xMin + part.width() * xRange;
+        c.yMax = yTop - part.top() * yRange;
+        c.yMin = yTop - part.bottom() * yRange;
+    }
+    const double shown = c.yMax - c.yMin;
+    const bool zoomed = part != QRectF(0, 0, 1, 1);
+    const double yStep = zoomed && shown <= 1     ? 0.1
+                         : zoomed && shown <= 2.5 ? 0.25
+                         : shown <= 5             ? 0.5
+                         : shown <= 10            ? 1.0
+                                                  : 2.0;
+    const int decimals = yStep == 0.25 ? 2 : yStep < 1 ? 1 : 0;
+    const double firstY = std::ceil(c.yMin / yStep - 1e-9) * yStep;
 
     c.frame.addRect(c.area);
-    for (double y = yStep; y < c.yMax - 1e-9; y += yStep) {
+    for (double y = firstY; y < c.yMax - 1e-9; y += yStep) {
+        if (y <= c.yMin + 1e-9)
+            continue;
         c.grid.moveTo(c.Map(c.xMin, y));
         c.grid.lineTo(c.Map(c.xMax, y));
     }
-    for (double y = 0; y <= c.yMax + 1e-9; y += yStep)
+    for (double y = firstY; y <= c.yMax + 1e-9; y += yStep)
         c.labels.push_back({c.Map(c.xMin, y) - QPointF(0.4 * f, 0),
-                            QString::number(y, 'f', yStep < 1 ? 1 : 0),
+                            QString::number(y, 'f', decimals),
                             Qt::AlignRight | Qt::AlignVCenter});
     c.labels.push_back({QPointF(c.area.left() - 0.4 * f, c.area.top() - 0.7 * f),
                         "[" + TrendParameterUnit(series.parameter) + "]",
@@ -231,7 +251,8 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
             c.marks.push_back(at);
         }
         lineOpen = shown;
-        if (at.x() - lastLabelX >= 6 * f) {
+        const bool inside = at.x() >= c.area.left() - 1e-6 && at.x() <= c.area.right() + 1e-6;
+        if (inside && at.x() - lastLabelX >= 6 * f) {
             c.grid.moveTo(at.x(), c.area.top());
             c.grid.lineTo(at.x(), c.area.bottom());
             c.labels.push_back({QPointF(at.x(), c.area.bottom() + 0.3 * f),
@@ -254,6 +275,9 @@ void PaintTrendChart(QPainter& painter, const TrendChart& c, int parameter)
     QPen framePen(Qt::black);
     framePen.setWidthF(f / 12);
     painter.strokePath(c.frame, framePen);
+    painter.save();
+    painter.setClipRect(c.area.adjusted(-0.5 * f, -0.5 * f, 0.5 * f, 0.5 * f),
+                        Qt::IntersectClip);
     QPen referencePen(fromColorRef(Settings().refColor));
     referencePen.setWidthF(f / 6);
     referencePen.setStyle(Qt::DashLine);
@@ -266,6 +290,7 @@ void PaintTrendChart(QPainter& painter, const TrendChart& c, int parameter)
     painter.setBrush(color);
     for (const QPointF& m : c.marks)
         painter.drawEllipse(m, 0.35 * f, 0.35 * f);
+    painter.restore();
     setFont(painter, f);
     painter.setPen(Qt::black);
     const double big = 1000 * f;

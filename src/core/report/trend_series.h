@@ -99,7 +99,11 @@ struct TrendChart {
 
     QPointF Map(double x, double y) const;
 };
-TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize = 0);
+// `window`: the part of the whole chart to show, as fractions of the time
+// range (from the left) and of the value range (from the top); the axes and
+// labels always stay inside `rect`.
+TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize = 0,
+                           const QRectF& window = QRectF(0, 0, 1, 1));
 // Background TRENDBKCOLOR, reference line REFCOLOR, the series in its parameter colour.
 void PaintTrendChart(QPainter& painter, const TrendChart& chart, int parameter);
 
