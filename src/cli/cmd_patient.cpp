@@ -155,13 +155,13 @@ int list(CliContext& context, QStringList& args)
             if (json)
                 array.append(listJson(row));
             else
-                out << QString("%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\n")
-                           .arg(row.ID)
-                           .arg(row.PatientNumber, row.Name, row.Gender == 0 ? "male" : "female")
-                           .arg(row.Age)
-                           .arg(row.Height)
-                           .arg(row.Weight)
-                           .arg(row.NationName);
+                // Joined, not chained .arg(): a "%1" typed into a name stays as typed.
+                out << QStringList{QString::number(row.ID), row.PatientNumber, row.Name,
+                                   row.Gender == 0 ? "male" : "female", QString::number(row.Age),
+                                   QString::number(row.Height), QString::number(row.Weight),
+                                   row.NationName}
+                               .join('\t')
+                    << '\n';
         }
         done += int(rows.size());
         if (int(rows.size()) < want)

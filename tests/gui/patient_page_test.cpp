@@ -104,7 +104,7 @@ TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
     EXPECT_EQ(shell->Patient().Name, "Bob O'Brien");
     EXPECT_EQ(AppPaths::CaseFolder(), AppPaths::PatientCaseFolder(bob));
     EXPECT_EQ(list->Days(), (QStringList{"2026-03-05", "2026-03-04", "2025-12-31"}));
-    EXPECT_EQ(shell->CurrentTestDate(), "");
+    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-05"); // the newest day, shown at once
 
     auto* days = shell->findChild<QTableWidget*>("dayList");
     EXPECT_EQ(days->item(2, 1)->text(), "3");
@@ -204,7 +204,7 @@ TEST_F(PatientPageTest, DeletingADayRemovesItsTestsOfEveryKind)
     EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/1.dt"));
     EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/2.dt"));
     EXPECT_TRUE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/3.dt"));
-    EXPECT_EQ(shell->CurrentTestDate(), "");
+    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-06"); // the newest day left
 }
 
 TEST_F(PatientPageTest, TheDetailsSpotOfAPaneOpensTheResultsOfThatKind)

@@ -36,21 +36,22 @@ bool ResultFits(const QString& result);
 
 // Writes the 650-byte file atomically; when both texts are empty, removes the file instead.
 // Texts are stored as UTF-8; a text that does not fit is cut at a character boundary
-// (the dialog never lets one through).
-bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record);
+// (the dialog never lets one through). False with the reason in `error` when the file
+// could not be written whole (the old file then stays as it was) or not removed.
+bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* error = nullptr);
 
 enum class DiagnosisSave {
     Saved,            // file written (or removed when both texts are empty)
     PhysicianTooLong, // message 2205 of section "DIAGNOSE_RESULT": nothing changed
     ResultTooLong,    // message 2206 of section "DIAGNOSE_RESULT": nothing changed
-    NotWritten,       // message 2207 of section "DIAGNOSE_RESULT": the record holds the texts
+    NotWritten,       // message 2103 of section "DIAGNOSE_RESULT" with the reason; the record holds the texts
 };
 // The dialog's OK: texts that do not fit whole change nothing, so the dialog can stay
 // open with them. Otherwise both texts and `now` enter the record and the file is
-// written or removed.
+// written or removed; when it could not be written, `saveError` says why.
 DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
                                const QDateTime& now, const QString& path,
-                               DiagnosisRecord& record);
+                               DiagnosisRecord& record, QString* saveError = nullptr);
 
 // The 40 diagnosis phrases (section "DIAGNOSE_RESULT", keys 1283 to 1322) in key order.
 QStringList DiagnosisPhrases();

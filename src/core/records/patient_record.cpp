@@ -3,15 +3,17 @@
 #include "core/records/database.h"
 #include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
+#include "core/app/text_limit.h"
 
 void PatientRecord::ClipTexts()
 {
-    Address.truncate(kAddressLength);
-    Postalcode.truncate(kPostalcodeLength);
-    City.truncate(kCityLength);
-    Job.truncate(kJobLength);
-    Name.truncate(kNameLength);
-    Password.truncate(kPasswordLength);
+    // Limits count characters: a character outside the basic plane is never halved.
+    Address = TextLimit::Left(Address, kAddressLength);
+    Postalcode = TextLimit::Left(Postalcode, kPostalcodeLength);
+    City = TextLimit::Left(City, kCityLength);
+    Job = TextLimit::Left(Job, kJobLength);
+    Name = TextLimit::Left(Name, kNameLength);
+    Password = TextLimit::Left(Password, kPasswordLength);
 }
 
 int AgeFromBirthdate(const QDate& birthdate, const QDate& today)
@@ -92,11 +94,11 @@ bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag
 {
     if (id == -1)
         return false;
-    const QString clippedName = name.left(PatientRecord::kNameLength);
+    const QString clippedName = TextLimit::Left(name, PatientRecord::kNameLength);
     return db.Execute("update UserInfo set LastName = ?, FirstName = ?, PassWordFlag = ?, "
                       "\t\tUserPassWord = ? WHERE ID = ?",
                       {clippedName, clippedName, passwordFlag,
-                       password.left(PatientRecord::kPasswordLength), id});
+                       TextLimit::Left(password, PatientRecord::kPasswordLength), id});
 }
 
 bool ReadPatientName(Database& db, int id, PatientName& out)
@@ -109,8 +111,8 @@ bool ReadPatientName(Database& db, int id, PatientName& out)
     rs.GetFieldValue("FirstName", out.Name);
     rs.GetFieldValue("PassWordFlag", out.PasswordFlag);
     rs.GetFieldValue("UserPassWord", out.Password);
-    out.Name.truncate(PatientRecord::kNameLength);
-    out.Password.truncate(PatientRecord::kPasswordLength);
+    out.Name = TextLimit::Left(out.Name, PatientRecord::kNameLength);
+    out.Password = TextLimit::Left(out.Password, PatientRecord::kPasswordLength);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "core/records/predicted_values.h"
 
+#include "core/records/patient_editor_rules.h"
+
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/predict_equation.h"
@@ -91,6 +93,14 @@ void ClearPredictedValues(ManeuverResult& out)
 
 bool ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
 {
+    // A damaged row (height 0, a wrapped 10^10) would give a negative or absurd
+    // prediction: a body the editor would refuse predicts nothing. The age has
+    // its own clamp in PredictionAge.
+    if (patient.Height < kMinHeight || patient.Height > kMaxHeight ||
+        patient.Weight < kMinWeight || patient.Weight > kMaxWeight) {
+        ClearPredictedValues(out);
+        return false;
+    }
     const int age = PredictionAge(patient.Age);
     PredictEquation equation;
     if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation)) {

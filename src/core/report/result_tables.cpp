@@ -160,14 +160,25 @@ void appendReportRows(ReportTable& table, const RowSpec (&specs)[N], const Maneu
 
 } // namespace
 
+// No quantity of a test reaches this in its unit (L, L/s, L/min, %, s): a value
+// beyond it comes from a damaged file and is shown as missing, not as a number.
+constexpr double kLargestShownValue = 1e5;
+
+bool shownAsNumber(double value)
+{
+    return std::isfinite(value) && std::fabs(value) < kLargestShownValue;
+}
+
 QString FormatValue(double value)
 {
+    if (!shownAsNumber(value))
+        return QString();
     return QString::asprintf("%.2f", value);
 }
 
 QString FormatPercent(double measured, double predicted)
 {
-    if (predicted == 0 || !std::isfinite(measured) || !std::isfinite(predicted))
+    if (predicted == 0 || !shownAsNumber(measured) || !shownAsNumber(predicted))
         return QString();
     return QString::asprintf("%.0f%%", measured * 100.0 / predicted);
 }

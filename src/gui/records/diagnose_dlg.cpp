@@ -97,9 +97,10 @@ void CDiagnoseDlg::onAdd()
 
 void CDiagnoseDlg::onOk()
 {
+    QString saveError;
     // Text that does not fit its field keeps the dialog open with everything typed.
     switch (ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_path,
-                             m_record)) {
+                             m_record, &saveError)) {
     case DiagnosisSave::Saved:
         accept();
         return;
@@ -112,7 +113,8 @@ void CDiagnoseDlg::onOk()
         m_result->setFocus();
         return;
     case DiagnosisSave::NotWritten:
-        ShowMessage(GetLangText("DIAGNOSE_RESULT", 2207), ErrorCaption(), 0, this);
+        // The dialog stays open with the typed text, so nothing is lost.
+        ShowMessage(GetLangText("DIAGNOSE_RESULT", 2103).arg(saveError), ErrorCaption(), 0, this);
         return;
     }
 }

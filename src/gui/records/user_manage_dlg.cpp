@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -115,8 +116,11 @@ void CUserManageDlg::buildControls()
     m_quit = button(this, "quit");
     m_predicted = button(this, "predicted");
     m_predicted->hide();
+    // The way to the results page of the selected day: button, double-click
+    // or Enter-free shortcut (Enter moves the focus on this window).
     m_results = button(this, "results");
-    m_results->hide();
+    auto* resultsKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    connect(resultsKey, &QShortcut::activated, this, &CUserManageDlg::onResults);
 
     auto* patientColumn = new QVBoxLayout;
     patientColumn->addWidget(m_search);
@@ -129,8 +133,8 @@ void CUserManageDlg::buildControls()
     for (CCurvePane* pane : m_panes)
         panes->addWidget(pane, 1);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_user, m_deleteDay, m_trend, m_settings, m_scale, m_tests[0],
-                           m_tests[1], m_tests[2], m_print, m_predicted, m_results})
+    for (QPushButton* b : {m_results, m_user, m_deleteDay, m_trend, m_settings, m_scale,
+                           m_tests[0], m_tests[1], m_tests[2], m_print, m_predicted})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_quit);
@@ -148,11 +152,17 @@ void CUserManageDlg::buildControls()
     // A new order (a click on a column header) keeps the current patient selected and in
     // sight; the view has taken the reset by the time this runs.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { reselectCurrent(); });
+    // A click on the row that is already highlighted shows it again as well.
+    connect(m_patients, &QTableView::clicked, this, [this] {
+        if (SelectedPatientId() != Shell()->CurrentPatientId() || m_days->rowCount() == 0)
+            selectPatient();
+    });
     connect(m_patients, &QTableView::doubleClicked, this, &CUserManageDlg::onPatientEditor);
     connect(m_patients, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         showContextMenu(kPatientList, m_patients->viewport()->mapToGlobal(pos));
     });
     connect(m_days, &QTableWidget::itemSelectionChanged, this, [this] { selectDay(); });
+    connect(m_days, &QTableWidget::cellDoubleClicked, this, &CUserManageDlg::onResults);
     connect(m_days, &QTableWidget::cellClicked, this, [this] {
         // A click also brings the day's rows in line with its files.
         ReconcileDay(Database::Instance(), Shell()->CurrentPatientId(), SelectedDay());
@@ -192,12 +202,17 @@ void CUserManageDlg::ApplyTexts()
     m_print->setText(GetLangText("CASE", 117));
     m_quit->setText(GetLangText("CASE", 116));
     m_predicted->setText(GetLangText("PredictDlg", 1228));
+    m_results->setText(GetLangText("CASE", 2300));
+    m_results->setToolTip(GetLangText("Tooltip", 2301) + " (Ctrl+R)");
 }
 
 void CUserManageDlg::FillPatients()
 {
     m_model->Reload();
     reselectCurrent();
+    // The selection was made with signals blocked: show the patient's days and the
+    // current day's curves, as a user's selection does.
+    selectPatient();
 }
 
 void CUserManageDlg::reselectCurrent()
@@ -253,6 +268,9 @@ void CUserManageDlg::selectPatient()
     const int id = SelectedPatientId();
     if (id <= 0)
         return;
+    // Another patient starts at its newest day; the same one keeps its day.
+    if (id != Shell()->CurrentPatientId())
+        Shell()->SetCurrentTestDate(QString());
     Shell()->SetCurrentPatientId(id);
     AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
     PatientRecord& patient = Shell()->Patient();
@@ -281,6 +299,9 @@ void CUserManageDlg::fillDays(int id)
         if (days[row] == Shell()->CurrentTestDate())
             selectRow = row;
     }
+    // Without a current day the newest one is shown, so the panes are never blank.
+    if (selectRow < 0 && !days.isEmpty())
+        selectRow = 0;
     if (selectRow >= 0)
         m_days->selectRow(selectRow);
 }
