@@ -35,6 +35,8 @@ const char* outcomeName(SaveOutcome outcome)
         return "invalid-vc";
     case SaveOutcome::FileNotCreated:
         return "file-not-created";
+    case SaveOutcome::NotRecorded:
+        return "not-recorded";
     case SaveOutcome::NothingToSave:
         break;
     }

@@ -76,7 +76,10 @@ void createOldDatabase(const QString& path)
               "CREATE TABLE Race (ID INTEGER PRIMARY KEY AUTOINCREMENT, Nation TEXT)",
               "CREATE TABLE Nation (nNation INTEGER, ParamName INTEGER, Multiply DOUBLE, Additive DOUBLE)",
               "CREATE TABLE ParamName (ParamName TEXT)",
-              "CREATE TABLE Predict (Type INTEGER, Gender INTEGER, Age_lower_limit INTEGER)",
+              "CREATE TABLE Predict (Type INTEGER, Gender INTEGER, Age_lower_limit INTEGER, "
+              "Age_upper_limit INTEGER, \"FEV1/FVC\" INTEGER, Param_Constant DOUBLE, "
+              "Param_Hight DOUBLE, Param_Age DOUBLE, Param_Age_Age DOUBLE, "
+              "Param_Height_Height DOUBLE, Param_Surface DOUBLE)",
               "INSERT INTO UserInfo (ID, LastName, Gender, Birthdate, Height, Standard) "
               "VALUES (1, 'Old', 0, '1980-05-01', 175, 0)",
               "INSERT INTO CaseInfo VALUES (1, '3.dt', '2025-02-03 10:00:00', 4.1, 9.0, 3.3, 0, 4.1, 6, 0)",

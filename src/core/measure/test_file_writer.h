@@ -17,6 +17,7 @@ enum class SaveOutcome {
     InvalidVc,      // no VC result
     NothingToSave,  // not asked to save, or an FVC test without a manoeuvre
     FileNotCreated, // the file could not be written: no row either
+    NotRecorded,    // the row could not be inserted: the file was removed again
 };
 
 // What the writer needs to know about the test beyond the store.
@@ -47,14 +48,21 @@ struct SaveResult {
     int bestIndex = -1; // FVC tests
 };
 
-// Largest number among the folder's *.dt files plus one (1 for none).
-int NextTestNumber(const QString& caseFolder);
+inline constexpr int kLargestTestNumber = 999999999; // nine digits, as the readers accept
+
+// The number of the next test file: one above the largest name of the folder
+// that the readers accept (and above `above`); when that would pass
+// `largestAllowed`, the lowest free number above `above`; -1 when none is left.
+int NextTestNumber(const QString& caseFolder, int above = 0,
+                   int largestAllowed = kLargestTestNumber);
 
 // The header a writer puts in front of a new file.
 TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
                           const QString& testTime);
 
 // Completes the store's manoeuvres and saves the test when `request` is 1.
+// Saved only when the file is whole on disk under a name no other writer took
+// and its CaseInfo row is in; otherwise nothing of the test stays behind.
 // The completed records are written back into the store.
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context, Database& db);
 

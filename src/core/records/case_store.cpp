@@ -47,11 +47,15 @@ const char* orderForKind(int kind)
 
 // A file of the patient's folder named by a row; empty when the name is not <digits>.dt,
 // so a row can never reach outside Case/<ID>/.
+// A folder that is a link leading out of the case store counts as no folder.
 QString testFilePath(int id, const QString& dataName)
 {
     if (!IsTestFileName(dataName))
         return QString();
-    return AppPaths::PatientCaseFolder(id) + '/' + dataName;
+    const QString folder = AppPaths::PatientCaseFolder(id);
+    if (QFileInfo::exists(folder) && !AppPaths::IsWithinCaseRoot(folder))
+        return QString();
+    return folder + '/' + dataName;
 }
 
 bool readTest(int id, const QString& dataName, CaseTest& test)
@@ -269,6 +273,9 @@ int ReconcileDay(Database& db, int id, const QString& day)
     if (id < 1)
         return 0;
     if (!QDir().mkpath(AppPaths::PatientCaseFolder(id)))
+        return -1;
+    // Rows are never dropped because their folder is a link leading elsewhere.
+    if (!AppPaths::IsWithinCaseRoot(AppPaths::PatientCaseFolder(id)))
         return -1;
     int y = 0, m = 0, d = 0;
     if (day.isEmpty() || !SplitDay(day, y, m, d))

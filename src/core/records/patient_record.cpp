@@ -3,21 +3,33 @@
 #include <QVariant>
 
 #include "core/records/database.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
+#include "core/app/text_limit.h"
 
 void PatientRecord::ClipTexts()
 {
-    Address.truncate(kAddressLength);
-    Postalcode.truncate(kPostalcodeLength);
-    City.truncate(kCityLength);
-    Job.truncate(kJobLength);
-    Name.truncate(kNameLength);
-    Password.truncate(kPasswordLength);
+    // Limits count characters: a character outside the basic plane is never halved.
+    Address = TextLimit::Left(Address, kAddressLength);
+    Postalcode = TextLimit::Left(Postalcode, kPostalcodeLength);
+    City = TextLimit::Left(City, kCityLength);
+    Job = TextLimit::Left(Job, kJobLength);
+    Name = TextLimit::Left(Name, kNameLength);
+    Password = TextLimit::Left(Password, kPasswordLength);
 }
 
 int AgeFromBirthdate(const QDate& birthdate, const QDate& today)
 {
     return birthdate.isValid() ? today.year() - birthdate.year() : 0;
+}
+
+PatientRecord PatientOnDay(const PatientRecord& patient, const QDate& day)
+{
+    PatientRecord onDay = patient;
+    onDay.AgeDay = day;
+    if (day.isValid() && patient.Birthdate.isValid())
+        onDay.Age = AgeFromBirthdate(patient.Birthdate, day);
+    return onDay;
 }
 
 namespace {
@@ -92,11 +104,11 @@ bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag
 {
     if (id == -1)
         return false;
-    const QString clippedName = name.left(PatientRecord::kNameLength);
+    const QString clippedName = TextLimit::Left(name, PatientRecord::kNameLength);
     return db.Execute("update UserInfo set LastName = ?, FirstName = ?, PassWordFlag = ?, "
                       "\t\tUserPassWord = ? WHERE ID = ?",
                       {clippedName, clippedName, passwordFlag,
-                       password.left(PatientRecord::kPasswordLength), id});
+                       TextLimit::Left(password, PatientRecord::kPasswordLength), id});
 }
 
 bool ReadPatientName(Database& db, int id, PatientName& out)
@@ -109,8 +121,8 @@ bool ReadPatientName(Database& db, int id, PatientName& out)
     rs.GetFieldValue("FirstName", out.Name);
     rs.GetFieldValue("PassWordFlag", out.PasswordFlag);
     rs.GetFieldValue("UserPassWord", out.Password);
-    out.Name.truncate(PatientRecord::kNameLength);
-    out.Password.truncate(PatientRecord::kPasswordLength);
+    out.Name = TextLimit::Left(out.Name, PatientRecord::kNameLength);
+    out.Password = TextLimit::Left(out.Password, PatientRecord::kPasswordLength);
     return true;
 }
 
@@ -135,7 +147,7 @@ int LastPatientId(Database& db)
     return id;
 }
 
-int CreatePatient(Database& db, PatientRecord& record)
+int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumber)
 {
     if (!db.BeginTransaction())
         return 0;
@@ -143,7 +155,12 @@ int CreatePatient(Database& db, PatientRecord& record)
     PatientRecord r = record;
     r.ClipTexts();
     r.ID = id;
-    r.PatientNumber = QString::asprintf("%08d", id);
+    // A number derived from the key may have been given to a patient by hand already.
+    r.PatientNumber = chosenNumber.isEmpty() ? NextFreePatientNumber(db, id) : chosenNumber;
+    if (PatientNumberTaken(db, r.PatientNumber, 0)) {
+        db.Rollback();
+        return 0;
+    }
     r.Password = "586";
     r.PasswordFlag = 1;
     const bool ok = db.Execute(

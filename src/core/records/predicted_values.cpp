@@ -2,6 +2,7 @@
 
 #include "core/clinical/gli_patient.h"
 #include "core/records/nation_groups.h"
+#include "core/records/patient_editor_rules.h"
 #include "core/records/patient_record.h"
 
 #include <QDate>
@@ -86,6 +87,15 @@ void applyNationCorrection(Database& db, ManeuverResult& out, int nation)
 
 } // namespace
 
+void ClearPredictedValues(ManeuverResult& out)
+{
+    fillFromSlots(out, PredictedSlots{}, 0);
+    out.ELA = 0;
+    out.IRV = 0;
+    out.RR = 0;
+    out.FET = 0;
+}
+
 GliSubject GliSubjectOf(Database& db, const PatientRecord& patient, const QDate& testDay)
 {
     GliSubject subject;
@@ -100,19 +110,30 @@ GliSubject GliSubjectOf(Database& db, const PatientRecord& patient, const QDate&
     return subject;
 }
 
-void ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
+bool ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
 {
+    // A damaged row (height 0, a wrapped 10^10) would give a negative or absurd
+    // prediction: a body the editor would refuse predicts nothing. The age has
+    // its own clamp in PredictionAge.
+    if (patient.Height < kMinHeight || patient.Height > kMaxHeight ||
+        patient.Weight < kMinWeight || patient.Weight > kMaxWeight) {
+        ClearPredictedValues(out);
+        return false;
+    }
     // GLI sets come from their own tables, with their own ethnic terms instead of the correction.
     if (const auto set = GliSetOfStandard(patient.Standard)) {
-        FillGliPredicted(GliEquations::BuiltIn(), *set, GliSubjectOf(db, patient, QDate::currentDate()), out);
-        return;
+        const QDate day = patient.AgeDay.isValid() ? patient.AgeDay : QDate::currentDate();
+        return FillGliPredicted(GliEquations::BuiltIn(), *set, GliSubjectOf(db, patient, day), out);
     }
     const int age = PredictionAge(patient.Age);
     PredictEquation equation;
-    if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation))
-        return;
+    if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation)) {
+        ClearPredictedValues(out);
+        return false;
+    }
     const float bsa = BodySurfaceArea(patient.Weight, patient.Height);
     const PredictedSlots predicted = EvaluatePredictEquation(equation, patient.Height, age, bsa);
     fillFromSlots(out, predicted, age);
     applyNationCorrection(db, out, patient.Nation);
+    return true;
 }

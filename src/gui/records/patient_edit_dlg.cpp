@@ -10,6 +10,7 @@
 #include "core/records/database.h"
 #include "core/records/nation_groups.h"
 #include "core/records/patient_editor_rules.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/patient_record.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 // Typing may leave the range (the save then names the bounds); the arrows stop at them.
@@ -61,6 +64,8 @@ CPatientEditDlg::CPatientEditDlg(CMainShellDlg* shell, QWidget* parent)
         const PatientInput current = InputFromPatient(Database::Instance(), m_shell->Patient());
         m_password = current.Password;
         m_passwordFlag = current.PasswordFlag;
+        // A number stored longer than new ones may be is still shown whole.
+        m_number->setMaxLength(std::max<int>(kPatientNumberLength, current.NumberText.size()));
         show(current);
     }
 }
@@ -72,6 +77,7 @@ void CPatientEditDlg::buildControls()
     m_name->setMaxLength(PatientRecord::kNameLength);
     m_number = new QLineEdit(this);
     m_number->setObjectName("number");
+    m_number->setMaxLength(kPatientNumberLength);
     m_gender = new QComboBox(this);
     m_gender->setObjectName("gender");
     m_gender->addItems({caseText(122), caseText(123)});
@@ -82,6 +88,7 @@ void CPatientEditDlg::buildControls()
     m_birthdate->setDisplayFormat("yyyy-MM-dd");
     m_birthdate->setCalendarPopup(true);
     m_birthdate->setMinimumDate(QDate(1800, 1, 1));
+    m_birthdate->setMaximumDate(QDate::currentDate()); // nobody is born tomorrow
     m_height = new BoundedSpinBox(kMinHeight, kMaxHeight, this);
     m_height->setObjectName("height");
     m_height->setSuffix(" " + caseText(113));
@@ -194,7 +201,11 @@ void CPatientEditDlg::startNewPatient()
     // STANDARD names the reference set new patients get; GLI Global 2022 unless set.
     const int standard = IniFile::ReadInt(AppPaths::SettingsFile(), kSettingsSection, "STANDARD",
                                           kStandardGliGlobal2022);
-    show(NewPatientDefaults(Database::Instance(), QDate::currentDate(), standard));
+    const PatientInput defaults =
+        NewPatientDefaults(Database::Instance(), QDate::currentDate(), standard);
+    m_suggestedNumber = defaults.NumberText;
+    m_number->setMaxLength(kPatientNumberLength);
+    show(defaults);
     m_name->setFocus();
 }
 
@@ -233,6 +244,9 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
     case PatientField::Age:
         field = range = m_age;
         break;
+    case PatientField::Birthdate:
+        field = m_birthdate;
+        break;
     case PatientField::Height:
         field = range = m_height;
         break;
@@ -258,13 +272,19 @@ void CPatientEditDlg::onSave()
     Database& db = Database::Instance();
     PatientInput in = input();
     if (m_newMode) {
-        if (!passes(CheckNewPatient(in)))
+        if (!passes(CheckNewPatient(db, in)))
             return;
         PatientRecord record;
         ApplyInput(in, record);
-        const int id = CreatePatient(db, record);
+        // The suggested number follows the key the patient gets; a number typed is kept.
+        const QString chosen = in.NumberText == m_suggestedNumber ? QString() : in.NumberText;
+        const int id = CreatePatient(db, record, chosen);
         if (id <= 0) {
-            ShowMessage(db.LastError(), ErrorCaption(), 0, this);
+            // Another program may have taken the number since the check.
+            if (!chosen.isEmpty() && PatientNumberTaken(db, chosen, 0))
+                passes({PatientField::Number, 1245, 0});
+            else
+                ShowMessage(db.LastError(), ErrorCaption(), 0, this);
             return;
         }
         m_patientId = id;
@@ -276,9 +296,9 @@ void CPatientEditDlg::onSave()
         return;
     }
 
-    if (!passes(CheckEditedPatient(db, in, m_patientId)))
-        return;
     PatientRecord& patient = m_shell->Patient();
+    if (!passes(CheckEditedPatient(db, in, m_patientId, patient.Birthdate)))
+        return;
     if (!InputDiffers(in, patient)) {
         accept();
         return;
@@ -287,9 +307,24 @@ void CPatientEditDlg::onSave()
         accept();
         return;
     }
-    ApplyInput(in, patient);
-    SavePatientDemographics(db, m_patientId, patient);
-    SavePatientName(db, m_patientId, patient.Name, patient.PasswordFlag, patient.Password);
+    PatientRecord changed = patient;
+    ApplyInput(in, changed);
+    // Both rows of the change are written, or the record stays as it was.
+    const bool saved = db.BeginTransaction() &&
+                       SavePatientDemographics(db, m_patientId, changed) &&
+                       SavePatientName(db, m_patientId, changed.Name, changed.PasswordFlag,
+                                       changed.Password) &&
+                       db.Commit();
+    if (!saved) {
+        const QString error = db.LastError();
+        db.Rollback();
+        if (PatientNumberTaken(db, in.NumberText, m_patientId))
+            passes({PatientField::Number, 1245, 0});
+        else
+            ShowMessage(error, ErrorCaption(), 0, this);
+        return;
+    }
+    patient = changed;
     m_shell->SetSelectedPatientTag(patient.Name);
     m_shell->RecomputePredicted();
     m_outcome = kSaved;

@@ -40,6 +40,7 @@ class CPatientEditDlg : public QDialog {
     bool m_coupling = false; // set while age and birth date update each other
     enum Outcome m_outcome = kNothing;
     int m_patientId = 0;
+    QString m_suggestedNumber; // the number new-patient mode offered
     QString m_password;
     int m_passwordFlag = 1;
 
