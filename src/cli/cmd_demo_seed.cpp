@@ -45,7 +45,9 @@ const DemoPatient kDemoPatients[] = {
 
 // The demo tests: patient (index), days before today, time of day, test type
 // and the virtual patient's profile (1 normal, 2 obstructive, 3 restrictive,
-// 4 poor start, 5 early stop).
+// 4 poor start, 5 early stop). Each patient's blows come from that patient's
+// lungs: the poor-start and early-stop profiles are normal lungs, so they
+// belong to the normal patient, never to a day of the obstructive one.
 struct DemoTest {
     int patient;
     int daysAgo;
@@ -57,10 +59,10 @@ struct DemoTest {
 const DemoTest kDemoTests[] = {
     {0, 30, 9, 10, SimTest::Fvc, 1}, {0, 30, 9, 14, SimTest::Fvc, 1},
     {0, 30, 9, 19, SimTest::Fvc, 4}, {0, 2, 10, 5, SimTest::Fvc, 1},
-    {0, 2, 10, 9, SimTest::Fvc, 1},  {0, 2, 10, 20, SimTest::Vc, 1},
-    {1, 5, 15, 30, SimTest::Fvc, 3}, {1, 5, 15, 34, SimTest::Fvc, 3},
-    {2, 1, 11, 0, SimTest::Fvc, 2},  {2, 1, 11, 6, SimTest::Fvc, 2},
-    {2, 1, 11, 12, SimTest::Fvc, 5},
+    {0, 2, 10, 9, SimTest::Fvc, 1},  {0, 2, 10, 14, SimTest::Fvc, 5},
+    {0, 2, 10, 20, SimTest::Vc, 1},  {1, 5, 15, 30, SimTest::Fvc, 3},
+    {1, 5, 15, 34, SimTest::Fvc, 3}, {2, 1, 11, 0, SimTest::Fvc, 2},
+    {2, 1, 11, 6, SimTest::Fvc, 2},  {2, 1, 11, 12, SimTest::Fvc, 2},
 };
 
 // One headless test on the virtual spirometer, stored as if it ran at `when`.

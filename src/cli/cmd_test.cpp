@@ -41,8 +41,8 @@ const char* outcomeName(SaveOutcome outcome)
         return "invalid-vc";
     case SaveOutcome::FileNotCreated:
         return "file-not-created";
-    case SaveOutcome::RowNotInserted:
-        return "row-not-inserted";
+    case SaveOutcome::NotRecorded:
+        return "not-recorded";
     case SaveOutcome::NotUsable:
         return "not-usable";
     case SaveOutcome::DataLost:

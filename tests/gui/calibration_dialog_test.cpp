@@ -88,16 +88,24 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
     EXPECT_EQ(dialog.Session().Success(), 0);
 }
 
-TEST_F(CalibrationDialogTest, NothingSelectedCalibratesForTwoLitres)
+TEST_F(CalibrationDialogTest, TheTwoLitreSyringeIsShownFromTheStartAndTheStatusEndsWithTheVerdict)
 {
     useSyringe(2);
     CScalerDlg dialog;
     dialog.show();
-    EXPECT_EQ(dialog.findChild<QComboBox*>("volume")->currentIndex(), -1);
+    // The volume the device is told is the one in sight, not an empty list.
+    auto* volume = dialog.findChild<QComboBox*>("volume");
+    EXPECT_EQ(volume->currentText(), "2L");
     calibrate(dialog);
     EXPECT_EQ(usedVolume(), 2);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 1157));
+    // The status line no longer asks to go on once the verdict is in.
+    EXPECT_EQ(dialog.findChild<QLabel*>("status")->text(), GetLangText("MESSAGE", 1157));
+
+    // An empty selection (a list cleared by hand) still means 2 L.
+    volume->setCurrentIndex(-1);
+    EXPECT_EQ(dialog.SelectedVolumeCode(), 2);
 }
 
 TEST_F(CalibrationDialogTest, EveryVerdictHasItsMessage)
@@ -116,6 +124,8 @@ TEST_F(CalibrationDialogTest, EveryVerdictHasItsMessage)
         ASSERT_EQ(messages.size(), 1u) << c.status;
         EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", c.key)) << c.status;
         EXPECT_EQ(messages[0].caption, c.error ? ErrorCaption() : PromptCaption()) << c.status;
+        EXPECT_EQ(dialog.findChild<QLabel*>("status")->text(), GetLangText("MESSAGE", c.key))
+            << c.status;
     }
     // A repeat request: no box, the prompt asks to press OK again.
     messages.clear();
@@ -148,8 +158,9 @@ TEST_F(CalibrationDialogTest, CancelStopsTheDeviceAndWaitsWithTheInterfaceAlive)
     CScalerDlg dialog;
     dialog.show();
     std::atomic<int> last{-1};
-    QObject::connect(&dialog.Session(), &CalibrationSession::verdict, &dialog,
-                     [&last](int code) { last = code; }, Qt::DirectConnection);
+    QObject::connect(
+        &dialog.Session(), &CalibrationSession::verdict, &dialog,
+        [&last](int code) { last = code; }, Qt::DirectConnection);
     QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
     QElapsedTimer timer;
     timer.start();

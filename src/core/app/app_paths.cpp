@@ -148,7 +148,28 @@ QString AppPaths::LanguageFolder()
     return s_folders.sharedFolder + QStringLiteral("Language/");
 }
 
-QString AppPaths::LanguageFile() { return LanguageFolder() + Settings().language + ".txt"; }
+QString AppPaths::LanguageFile()
+{
+    const QString& name = Settings().language;
+    // An empty name (an empty language list) still names a file inside the folder.
+    return name.isEmpty() || IsPlainFileName(name) ? LanguageFolder() + name + ".txt"
+                                                   : QString();
+}
+
+bool AppPaths::IsPlainFileName(const QString& name)
+{
+    // No folder part of any platform, nothing that names the folder itself or its parent.
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
+           !name.contains('\\') && !name.contains(QChar(0)) && !name.contains(':');
+}
+
+bool AppPaths::IsWithinCaseRoot(const QString& path)
+{
+    const QString root = QFileInfo(CaseRoot()).canonicalFilePath();
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return !root.isEmpty() && !target.isEmpty() &&
+           (target == root || target.startsWith(root + '/'));
+}
 QString AppPaths::SettingsFile() { return ProgramFolder() + "System.ini"; }
 QString AppPaths::DatabaseFile() { return ProgramFolder() + "data.mdb"; }
 

@@ -42,7 +42,9 @@ public:
     static QString SharedFolder();   // ends in '/', or empty
     static bool PerUserFolder();
     static QString LanguageFolder(); // ProgramFolder + "Language/", else the shared one when only it exists
-    static QString LanguageFile();   // LanguageFolder + LANGUAGE + ".txt", formed on every call
+    // LanguageFolder + LANGUAGE + ".txt", formed on every call; empty (the
+    // built-in texts) when LANGUAGE is not a plain file name.
+    static QString LanguageFile();
     static QString SettingsFile();   // ProgramFolder + "System.ini"
     static QString DatabaseFile();   // ProgramFolder + "data.mdb"
     // A shipped file by name: in the program folder when it is there, else in the
@@ -54,6 +56,12 @@ public:
     static void SetCaseFolder(const QString& folder);
     static QString CaseRoot(); // ProgramFolder + "Case"
     static QString PatientCaseFolder(int patientId);
+
+    // A name without any folder part ("English", not "../x/evil").
+    static bool IsPlainFileName(const QString& name);
+    // True when `path` exists and, with every link resolved, lies inside CaseRoot
+    // (itself resolved): a link in the case store never leads a file elsewhere.
+    static bool IsWithinCaseRoot(const QString& path);
 
 private:
     static Folders s_folders;

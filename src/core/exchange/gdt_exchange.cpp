@@ -8,6 +8,7 @@
 #include "core/records/patient_record.h"
 #include "core/records/recordset.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -223,7 +224,16 @@ GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, Gd
     if (matches.isEmpty())
         return GdtInboxResult::Empty;
     const QString path = folder.filePath(matches.front());
-    if (!ImportGdtFile(db, path, result, error)) {
+    QString reason;
+    if (!ImportGdtFile(db, path, result, &reason)) {
+        // A file that ends inside a line may still be being written by a
+        // practice system that does not write by rename: give it time first.
+        constexpr int kSettleSeconds = 10;
+        const QDateTime written = QFileInfo(path).lastModified();
+        if (reason.contains("(truncated)") && written.secsTo(QDateTime::currentDateTime()) < kSettleSeconds)
+            return GdtInboxResult::Empty;
+        if (error)
+            *error = reason;
         const QString refused = path + ".refused";
         QFile::remove(refused);
         QFile::rename(path, refused);

@@ -3,8 +3,8 @@
 #include "core/measure/record_codec.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/regular_file.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include <cstring>
@@ -35,11 +35,13 @@ bool parseHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& 
     return true;
 }
 
-QByteArray readFile(const QString& path, qint64 limit = -1) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return limit < 0 ? file.readAll() : file.read(limit);
+// Only a regular file is read (a FIFO or a device would block or never end),
+// whole up to the largest test file, or its first `head` bytes.
+bool readFile(const QString& path, QByteArray& bytes, QString* error, qint64 head = -1) {
+    const RegularFile::Status status =
+        head < 0 ? RegularFile::Read(path, kMaxTestFileSize, bytes, error)
+                 : RegularFile::Read(path, head, bytes, error, true);
+    return status == RegularFile::Status::Read;
 }
 
 } // namespace
@@ -59,10 +61,10 @@ bool IsTestFileName(const QString& name) {
 
 bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record,
                   QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, "cannot open " + path);
-    return parseHead(file.read(kHeadSize), header, record, error);
+    QByteArray bytes;
+    if (!readFile(path, bytes, error, kHeadSize))
+        return false;
+    return parseHead(bytes, header, record, error);
 }
 
 bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType,
@@ -108,17 +110,20 @@ bool ParseTestFile(const QByteArray& bytes, TestFile& file, QString* error) {
 }
 
 bool ReadTestFile(const QString& path, TestFile& file, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(error, "cannot open " + path);
-    return ParseTestFile(f.readAll(), file, error);
+    file = TestFile{};
+    QByteArray bytes;
+    if (!readFile(path, bytes, error))
+        return false;
+    return ParseTestFile(bytes, file, error);
 }
 
 bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
                     CaseHeaderList& lists) {
     if (!IsTestFileName(dataName))
         return false;
-    const QByteArray bytes = readFile(caseFolder + '/' + dataName);
+    QByteArray bytes;
+    if (!readFile(caseFolder + '/' + dataName, bytes, nullptr))
+        return false;
     TestFileHeader header;
     ManeuverResult record;
     if (!parseHead(bytes, header, record, nullptr) || header.testType != testType)

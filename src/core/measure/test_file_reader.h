@@ -10,6 +10,13 @@
 #include <vector>
 
 
+// The largest test file there can be: ten minutes of breathing at 20 L/s
+// through the turbine's finest pulse (5 mL, coefficient 50), 8 bytes a pulse,
+// after the fixed part and before the longest trailer. Readers refuse larger
+// files, which can only be damaged or planted.
+inline constexpr qint64 kMaxTestSamples = 600LL * 20 * 200;
+inline constexpr qint64 kMaxTestFileSize = kSampleOffset + 8 * kMaxTestSamples + 40;
+
 // Which curve reader discounts the trailer: FVC and VC readers 32 bytes, MVV 40.
 int TrailerLength(const TestFileHeader& header, int readerType);
 

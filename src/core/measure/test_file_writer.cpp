@@ -4,44 +4,27 @@
 #include "core/measure/record_codec.h"
 #include "core/measure/vc_analysis.h"
 
+#include "core/measure/test_file_reader.h"
+
+#include "core/app/app_paths.h"
+#include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
 namespace {
 
-// Decimal value of the leading digits, as atoi reads them (saturating).
-int leadingNumber(const QString& text) {
-    long long value = 0;
-    for (QChar c : text) {
-        if (!c.isDigit())
-            break;
-        value = std::min(value * 10 + c.digitValue(), 999999999LL);
-    }
-    return int(value);
-}
+// Races for a name with other programs saving for the same patient.
+constexpr int kSaveAttempts = 1000;
 
 long long firstSampleOf(const ManeuverList& list, int index) {
     long long start = 0;
     for (int j = 0; j < index; ++j)
         start += std::max(list[j].ExpCount, 0) + std::max(list[j].InspCount, 0);
     return start;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    // A temporary file renamed into place: a crash never leaves half a test file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 // Why no manoeuvre of an FVC test can be stored, in the user's words.
@@ -61,22 +44,94 @@ bool anyIncomplete(const std::vector<ManeuverStatus>& statuses, int first, int l
     return false;
 }
 
+void storeTestFile(SaveResult& result, const PulseStream& samples, const QByteArray& trailer,
+                   const SaveContext& context, const TestRowWriter& writeRow) {
+    const auto fail = [&](const QString& prompt) {
+        result.outcome = SaveOutcome::FileNotCreated;
+        result.resultValid = 0; // the live page stays, so the blows can be repeated
+        result.prompts << prompt;
+        result.dataName.clear();
+        result.path.clear();
+    };
+    if (!QDir().mkpath(context.caseFolder))
+        return fail(GetLangText("CASE", 2100).arg("cannot create " + context.caseFolder));
+    // A link in the case store must not carry the patient's tests somewhere else.
+    if (!AppPaths::IsWithinCaseRoot(context.caseFolder))
+        return fail(GetLangText("CASE", 2100)
+                        .arg(context.caseFolder + " leads outside " + AppPaths::CaseRoot()));
+    // The number is taken by creating the file under it exclusively: a second
+    // program saving for the same patient gets the next free one. A row left
+    // from a lost file also holds its name, so the next number is tried then.
+    int tried = 0;
+    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+        const int number = NextTestNumber(context.caseFolder, tried);
+        if (number < 0)
+            return fail(GetLangText("CASE", 2101));
+        tried = number;
+        result.dataName = QString("%1.dt").arg(number);
+        result.path = context.caseFolder + '/' + result.dataName;
+        RecordCodec::SetText(result.header.dataName, sizeof result.header.dataName,
+                             result.dataName.toLatin1());
+        const QByteArray bytes = BuildTestFile(result.header, result.record, samples.data(),
+                                               int(samples.size()), trailer);
+        // Never a file the readers would refuse.
+        if (bytes.size() > kMaxTestFileSize)
+            return fail(GetLangText("CASE", 2100).arg("the test is longer than a test file holds"));
+        QString error;
+        const DurableFile::Created created = DurableFile::CreateNew(result.path, bytes, &error);
+        if (created == DurableFile::Created::NameTaken)
+            continue;
+        if (created == DurableFile::Created::Failed)
+            return fail(GetLangText("CASE", 2100).arg(error));
+        // Saved means both: without its row the test would appear in no day.
+        const RowWrite written = writeRow ? writeRow(result, error) : RowWrite::Failed;
+        if (written == RowWrite::Inserted) {
+            result.outcome = SaveOutcome::Saved;
+            result.prompts << GetLangText("CASE", 1226);
+            return;
+        }
+        QFile::remove(result.path);
+        if (written == RowWrite::Failed) {
+            result.outcome = SaveOutcome::NotRecorded;
+            result.resultValid = 0;
+            result.prompts << GetLangText("CASE", 2102).arg(error);
+            result.dataName.clear();
+            result.path.clear();
+            return;
+        }
+    }
+    fail(GetLangText("CASE", 2101));
+}
+
 } // namespace
 
-int NextTestNumber(const QString& caseFolder) {
+int NextTestNumber(const QString& caseFolder, int above, int largestAllowed) {
+    // Only names the readers accept count. A folder under such a name is met
+    // by the exclusive create, which then moves on to the next number.
     int largest = 0;
-    const QDir dir(caseFolder);
-    const QFileInfoList entries =
-        dir.entryInfoList({"*.dt"}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : entries) {
-        QString name = entry.fileName();
-        if (name.startsWith('.'))
+    const QStringList names =
+        QDir(caseFolder).entryList({"*.dt"}, QDir::Files | QDir::Hidden | QDir::System);
+    std::vector<int> numbers;
+    for (const QString& name : names) {
+        if (!IsTestFileName(name))
             continue;
-        while (!name.isEmpty() && (name.endsWith('.') || name.endsWith('d') || name.endsWith('t')))
-            name.chop(1);
-        largest = std::max(largest, leadingNumber(name));
+        const int n = name.chopped(3).toInt();
+        numbers.push_back(n);
+        largest = std::max(largest, n);
     }
-    return largest + 1;
+    const int next = std::max(largest, above) + 1;
+    if (next >= 1 && next <= largestAllowed)
+        return next;
+    // A stray name at the top must not end the patient's tests: the lowest free number.
+    std::sort(numbers.begin(), numbers.end());
+    int candidate = std::max(above, 0) + 1;
+    for (int n : numbers) {
+        if (n > candidate)
+            break;
+        if (n == candidate)
+            ++candidate;
+    }
+    return candidate <= largestAllowed ? candidate : -1;
 }
 
 TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
@@ -122,7 +177,6 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         return result; // nothing to save; the page still gets its test-saved message
 
     const int type = context.testType;
-    result.dataName = QString("%1.dt").arg(NextTestNumber(context.caseFolder));
     result.testTime = context.now.toString("yyyy-MM-dd HH:mm:ss");
     result.header = MakeHeader(context, result.dataName, result.testTime);
 
@@ -229,25 +283,6 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     // The flag tells readers whether anything follows the samples.
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 
-    QDir().mkpath(context.caseFolder);
-    result.path = context.caseFolder + '/' + result.dataName;
-    const QByteArray bytes =
-        BuildTestFile(result.header, result.record, samples.data(), int(samples.size()), trailer);
-    if (!writeFile(result.path, bytes)) {
-        result.outcome = SaveOutcome::FileNotCreated;
-        result.resultValid = 0;
-        result.prompts << GetLangText("MESSAGE", 2001);
-        return result;
-    }
-    if (!writeRow || !writeRow(result)) {
-        // Nothing half-stored: a file without its row would be an orphan.
-        QFile::remove(result.path);
-        result.outcome = SaveOutcome::RowNotInserted;
-        result.resultValid = 0;
-        result.prompts << GetLangText("MESSAGE", 2001);
-        return result;
-    }
-    result.outcome = SaveOutcome::Saved;
-    result.prompts << GetLangText("CASE", 1226);
+    storeTestFile(result, samples, trailer, context, writeRow);
     return result;
 }

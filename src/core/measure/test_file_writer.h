@@ -19,7 +19,7 @@ enum class SaveOutcome {
     InvalidVc,      // no VC result
     NothingToSave,  // not asked to save, or an FVC test without a manoeuvre
     FileNotCreated, // the file could not be written: no row either
-    RowNotInserted, // the row could not be inserted: the file was removed again
+    NotRecorded,    // the row could not be inserted: the file was removed again
     NotUsable,      // FVC: no manoeuvre is whole and plausible
     DataLost,       // VC, MVV: pulses of a breath used were lost on the link
 };
@@ -52,17 +52,28 @@ struct SaveResult {
     int bestIndex = -1; // FVC tests
 };
 
-// Largest number among the folder's *.dt files plus one (1 for none).
-int NextTestNumber(const QString& caseFolder);
+inline constexpr int kLargestTestNumber = 999999999; // nine digits, as the readers accept
+
+// The number of the next test file: one above the largest name of the folder
+// that the readers accept (and above `above`); when that would pass
+// `largestAllowed`, the lowest free number above `above`; -1 when none is left.
+int NextTestNumber(const QString& caseFolder, int above = 0,
+                   int largestAllowed = kLargestTestNumber);
 
 // The header a writer puts in front of a new file.
 TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
                           const QString& testTime);
 
 // Completes the store's manoeuvres and saves the test when `request` is 1.
+// Saved only when the file is whole on disk under a name no other writer took
+// and its CaseInfo row is in; otherwise nothing of the test stays behind.
 // The completed records are written back into the store.
-// Inserts the CaseInfo row of a written file; true when it is in.
-using TestRowWriter = std::function<bool(const SaveResult& result)>;
+//
+// The row writer inserts the CaseInfo row of a written file. `NameTaken` means a row
+// of another (lost) file already holds the name: the writer then tries the next
+// number. `Failed` puts the reason in `error`.
+enum class RowWrite { Inserted, NameTaken, Failed };
+using TestRowWriter = std::function<RowWrite(const SaveResult& result, QString& error)>;
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
                     const TestRowWriter& writeRow);
 

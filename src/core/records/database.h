@@ -29,7 +29,8 @@ public:
     // Runs one INSERT, UPDATE or DELETE with `values` bound to its '?' marks.
     bool Execute(const QString& sql, const QVariantList& values = {});
 
-    // Multi-statement changes run inside one transaction.
+    // Multi-statement changes run inside one transaction, which takes the write
+    // lock at its start (waiting up to kBusyTimeoutMs for another writer).
     bool BeginTransaction();
     bool Commit();
     void Rollback();
@@ -46,12 +47,16 @@ public:
     static void Notify(const QString& text, const QString& caption);
 
     static const char* const kPassword; // the password start-up passes
+    static constexpr int kBusyTimeoutMs = 10000;
+    // How long a statement waits for another writer, from the next Open on.
+    void SetBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
 
 private:
     bool isUsable();
     void loadDeclaredTypes();
 
     QString m_connectionName;
+    int m_busyTimeoutMs = kBusyTimeoutMs;
     QString m_lastError;
     QHash<QString, QString> m_declaredTypes; // lower-case column name -> declared type
 };

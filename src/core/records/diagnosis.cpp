@@ -1,10 +1,12 @@
 #include "core/records/diagnosis.h"
 
+#include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
+#include "core/app/regular_file.h"
+#include "core/app/text_limit.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace {
 
@@ -14,7 +16,7 @@ QByteArray encodeField(const QString& text, int limit)
     QByteArray bytes = text.toUtf8();
     if (bytes.size() <= limit)
         return bytes;
-    int end = limit;
+    qsizetype end = limit;
     while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80)
         --end;
     return bytes.left(end);
@@ -42,47 +44,76 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
     record.Result.clear();
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    QByteArray bytes;
+    // Only the fixed fields are read; a FIFO or a device under the name reads as no file.
+    if (RegularFile::Read(path, kDiagnosisFileSize, bytes, nullptr, true) !=
+            RegularFile::Status::Read ||
+        bytes.isEmpty())
         return;
     // A short file gives what it holds; missing bytes count as zeros.
-    const QByteArray physician = file.read(kPhysicianFieldSize);
-    const QByteArray result = file.read(kResultFieldSize);
-    record.Physician = decodeField(physician).left(kPhysicianLength);
+    const QByteArray physician = bytes.left(kPhysicianFieldSize);
+    const QByteArray result = bytes.mid(kPhysicianFieldSize, kResultFieldSize);
+    record.Physician = TextLimit::Left(decodeField(physician), kPhysicianLength);
     record.Result = decodeField(result);
 }
 
-bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record)
+int DiagnosisCharacters(const QString& text)
 {
-    if (path.isEmpty())
-        return false;
-    if (record.Physician.isEmpty() && record.Result.isEmpty())
-        return !QFile::exists(path) || QFile::remove(path);
-    QByteArray bytes(kDiagnosisFileSize, '\0');
-    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize - 1);
-    const QByteArray result = encodeField(record.Result, kResultFieldSize - 1);
-    bytes.replace(0, physician.size(), physician);
-    bytes.replace(kPhysicianFieldSize, result.size(), result);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return int(text.toUcs4().size());
 }
 
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      const QString& path, DiagnosisRecord& record)
+bool PhysicianFits(const QString& physician)
 {
-    record.Physician = physician.left(kPhysicianLength);
-    if (result.size() > kResultLength)
+    return DiagnosisCharacters(physician) <= kPhysicianLength &&
+           physician.toUtf8().size() <= kPhysicianFieldSize;
+}
+
+bool ResultFits(const QString& result)
+{
+    return DiagnosisCharacters(result) <= kResultLength &&
+           result.toUtf8().size() <= kResultFieldSize;
+}
+
+bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* error)
+{
+    if (path.isEmpty()) {
+        if (error)
+            *error = "no diagnosis file";
         return false;
+    }
+    if (record.Physician.isEmpty() && record.Result.isEmpty()) {
+        QFile file(path);
+        if (!file.exists() || file.remove())
+            return true;
+        if (error)
+            *error = QString("cannot remove %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray bytes(kDiagnosisFileSize, '\0');
+    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize);
+    const QByteArray result = encodeField(record.Result, kResultFieldSize);
+    bytes.replace(0, physician.size(), physician);
+    bytes.replace(kPhysicianFieldSize, result.size(), result);
+    return DurableFile::Write(path, bytes, error);
+}
+
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, const QString& path,
+                               DiagnosisRecord& record, QString* saveError)
+{
+    if (!PhysicianFits(physician))
+        return DiagnosisSave::PhysicianTooLong;
+    if (!ResultFits(result))
+        return DiagnosisSave::ResultTooLong;
+    record.Physician = physician;
     record.Result = result;
     record.Date = now;
-    SaveDiagnosis(path, record); // a file that cannot be written is skipped silently
-    return true;
+    QString error;
+    if (SaveDiagnosis(path, record, &error))
+        return DiagnosisSave::Saved;
+    if (saveError)
+        *saveError = error;
+    return DiagnosisSave::NotWritten;
 }
 
 QStringList DiagnosisPhrases()

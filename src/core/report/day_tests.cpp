@@ -5,9 +5,14 @@
 
 namespace {
 
+// Empty (no file) for a row name that is not <digits>.dt or a folder leading
+// out of the case store: a row never makes the report read elsewhere.
 QString testPath(int patientId, const QString& dataName)
 {
-    return AppPaths::PatientCaseFolder(patientId) + '/' + dataName;
+    const QString folder = AppPaths::PatientCaseFolder(patientId);
+    if (!IsTestFileName(dataName) || !AppPaths::IsWithinCaseRoot(folder))
+        return QString();
+    return folder + '/' + dataName;
 }
 
 } // namespace

@@ -191,11 +191,8 @@ SaveResult LiveTestSession::Save(int request, SaveContext context, Database& db)
     context.testType = m_testType;
     if (!context.now.isValid())
         context.now = QDateTime::currentDateTime();
-    const int patientId = context.patientId;
-    const SaveResult result = SaveTest(request, m_store, context, [&](const SaveResult& saved) {
-        return RegisterTest(db, patientId, saved.dataName, saved.testTime, saved.record,
-                            saved.header.testType);
-    });
+    const SaveResult result =
+        SaveTest(request, m_store, context, CaseInfoRowWriter(db, context.patientId));
     for (const QString& text : result.prompts)
         prompt(text);
     m_manager.ClosePort();

@@ -10,6 +10,7 @@
 #include "core/measure/measurement_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
+#include "core/report/quality_statement.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
@@ -26,6 +27,8 @@ namespace {
 const char* const kTestNames[] = {"FVC", "VC", "MVV"};
 // How long closing waits for the receive worker to leave its read.
 constexpr int kWorkerWaitMs = 5000;
+// How often the page looks for a newly closed blow.
+constexpr int kBlowPollMs = 200;
 
 QLabel* mark(QWidget* parent, const char* name, const QColor& color, const QString& text)
 {
@@ -71,6 +74,9 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     QFont promptFont = m_prompt->font();
     promptFont.setPointSize(promptFont.pointSize() * 3 / 2);
     m_prompt->setFont(promptFont);
+    m_blows = new QLabel(this);
+    m_blows->setObjectName("blows");
+    m_blows->setFont(promptFont);
     m_validMark = mark(this, "validMark", QColor(0x2E, 0x8B, 0x57), QString(QChar(0x2714)));
     m_invalidMark = mark(this, "invalidMark", QColor(0xC0, 0x30, 0x30), QString(QChar(0x2718)));
 
@@ -99,6 +105,7 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_caption);
     layout->addLayout(plots, 1);
+    layout->addWidget(m_blows);
     layout->addLayout(bottom);
     ApplyTexts();
 
@@ -126,6 +133,13 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     m_parts.points.Clear();
     m_watch.Start();
     QTimer::singleShot(kAutoStartMs, this, &CFVCTestingDlg::startTest);
+    // Each FVC blow is counted and judged as soon as the device closes it.
+    if (m_testType == kTestFvc) {
+        auto* blows = new QTimer(this);
+        blows->setInterval(kBlowPollMs);
+        connect(blows, &QTimer::timeout, this, &CFVCTestingDlg::showBlows);
+        blows->start();
+    }
 }
 
 CFVCTestingDlg::~CFVCTestingDlg()
@@ -141,6 +155,28 @@ void CFVCTestingDlg::ApplyTexts()
     const QString testing = GetLangText("FVCTestingDlg", 1117);
     m_testing->setText(testing.isEmpty() ? QStringLiteral("Testing") : testing);
     m_close->setText(GetLangText("FVCTestingDlg", 1208));
+}
+
+QString CFVCTestingDlg::BlowText() const
+{
+    return m_blows->text();
+}
+
+void CFVCTestingDlg::showBlows()
+{
+    const int count = m_parts.store.ManeuverCount();
+    if (count == m_shownBlows)
+        return;
+    m_shownBlows = count;
+    if (count <= 0) {
+        m_blows->clear();
+        return;
+    }
+    const ManeuverList blows = m_parts.store.Maneuvers();
+    if (blows.empty())
+        return;
+    m_blows->setText(GetLangText("FVCTestingDlg", 2320).arg(blows.size()) + "    " +
+                     BlowVerdict(int(blows.size()), blows.back()));
 }
 
 QString CFVCTestingDlg::Prompt() const
