@@ -1,6 +1,7 @@
 // tavctl session --patient ID --day YYYY-MM-DD: every FVC session of a day,
 // each manoeuvre's acceptability, the grades, the reported values against the
-// patient's GLI set, the bronchodilator response and the interpretation.
+// patient's GLI set, each phase's manoeuvres judged together (the values the
+// exchange files carry), the bronchodilator response and the interpretation.
 #include "cli_context.h"
 #include "clinical_options.h"
 #include "commands.h"

@@ -1,7 +1,8 @@
 #pragma once
 // The values of one patient's test day as they leave the program: for every
-// exchanged parameter the best value of the day, with its predicted value,
-// lower limit of normal, z-score and percent of predicted where known.
+// exchanged parameter the value the day reports (FVC values once per phase,
+// as `tavctl session` reports them), with its predicted value, lower limit of
+// normal, z-score and percent of predicted where the patient's set gives them.
 #include "core/exchange/exchange_parameters.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
@@ -37,7 +38,7 @@ struct DayResults {
     QString lastTestTime;
     QString deviceId; // as the device reported it in the test files ("" when none)
     DiagnosisRecord diagnosis;
-    std::vector<ParameterResult> values; // in ExchangeParameters() order, measured ones only
+    std::vector<ParameterResult> values; // in ExchangeParameters() order (pre before post), measured ones only
 };
 
 // The reference set names of PatientRecord::Standard.
