@@ -328,3 +328,26 @@ TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
     }
     EXPECT_GT(std::abs(cell(olderRows[0], "FVC_pred") - cell(olderRows[1], "FVC_pred")), 0.1);
 }
+
+TEST_F(DayResultsTest, NoLimitIsGivenOutsideTheEquationsOrOnTheOlderSets)
+{
+    // GLI ends at 95: a 96-year-old gets no GLI values at all, not extrapolated ones.
+    const QDate day(2024, 4, 9);
+    const int old = addPatient(4, true, day.addYears(-96), 170);
+    storeSession(old, 1, kPhasePre, day.toString("yyyy-MM-dd"), 9, 2.0, 2.9);
+    // The fixture's patient is on an older set: predicted and % predicted, no LLN or z-score.
+    addDay(day.toString("yyyy-MM-dd"));
+    for (const int id : {old, patientId}) {
+        const DayResults r = collect(id, day);
+        for (const char* name : {"FEV1", "FVC", "FEV1/FVC"}) {
+            const ParameterResult* v = find(r, name);
+            ASSERT_NE(v, nullptr) << name;
+            EXPECT_FALSE(v->lln || v->zScore) << name;
+            EXPECT_EQ(bool(v->predicted), id == patientId) << name;
+            EXPECT_FALSE(v->BelowLln()) << name;
+        }
+        // Without an LLN the FHIR observation has no range and no low/normal.
+        for (const QJsonValue& e : BuildFhirBundle(r, {})["entry"].toArray())
+            EXPECT_FALSE(e["resource"].toObject().contains("referenceRange")) << e["resource"]["id"].toString().toStdString();
+    }
+}
