@@ -351,3 +351,36 @@ TEST_F(DayResultsTest, NoLimitIsGivenOutsideTheEquationsOrOnTheOlderSets)
             EXPECT_FALSE(e["resource"].toObject().contains("referenceRange")) << e["resource"]["id"].toString().toStdString();
     }
 }
+
+TEST_F(DayResultsTest, AValueNoAcceptableBlowGaveIsMarkedInEveryForm)
+{
+    // Every blow starts below full lungs (a larger inspiration after it): usable, not acceptable.
+    const QDate day(2025, 1, 14);
+    const int id = addPatient(4, true, QDate(1980, 7, 7), 180);
+    const PulseStream good = blowPulses(true);
+    for (int i = 0; i < 3; ++i) {
+        ManeuverResult r = blowRecord(float(4.2 - 0.05 * i), float(3.4 - 0.05 * i), good);
+        r.FIVC = r.FVC + 0.6f;
+        StoreSessionBlow(db, id, 1 + i, r, good, QString("2025-01-14 09:0%1:00").arg(i), {1, i + 1, kPhasePre});
+    }
+    storeSession(patientId, 1, kPhasePre, "2025-01-14", 9, 3.1, 3.9); // another patient's good day
+    const DayResults r = collect(id, day);
+    const ParameterResult* fev1 = find(r, "FEV1");
+    ASSERT_NE(fev1, nullptr);
+    EXPECT_TRUE(fev1->usableOnly);
+    EXPECT_EQ(fev1->measured, 3.4);
+    EXPECT_TRUE(find(r, "PEF")->usableOnly);
+    const QJsonObject bundle = BuildFhirBundle(r, {});
+    int marked = 0;
+    for (const QJsonValue& e : bundle["entry"].toArray())
+        marked += e["resource"]["note"][0]["text"].toString() == kUsableOnlyNote;
+    EXPECT_EQ(marked, 7); // every FVC value of the day
+    int named = 0;
+    for (const GdtLine& l : BuildGdtResult(r, ExchangeSettings()).lines)
+        named += l.field == GdtField::kTestName && l.value.endsWith(kUsableOnlyNote);
+    EXPECT_EQ(named, 7);
+
+    const DayResults acceptable = collect(patientId, day);
+    for (const ParameterResult& v : acceptable.values)
+        EXPECT_FALSE(v.usableOnly) << v.parameter->name;
+}

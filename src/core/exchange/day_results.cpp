@@ -129,9 +129,11 @@ bool CollectDayResults(Database& db, int patientId, const QString& day, DayResul
     for (const ExchangeParameter& p : ExchangeParameters()) {
         if (p.testType == kTestFvc) {
             for (const PhaseValues& phase : sessions.phases) {
-                if (const ReferencedValue* v = phase.reported.Find(p.name))
+                if (const ReferencedValue* v = phase.reported.Find(p.name)) {
                     addValue(p, phaseOf(phase.phase, dayHasPost), v->value * recordScale(p), v->reference,
                              data.predicted, v->testTime, r);
+                    r.values.back().usableOnly = v->usableOnly;
+                }
             }
         } else if (p.testType == kTestVc && vcIndex >= 0) {
             addValue(p, SessionPhase::Unspecified, vcRecords[vcIndex].*p.field, GliPrediction(), data.predicted,

@@ -25,6 +25,7 @@ struct ParameterResult {
     std::optional<double> zScore;
     std::optional<double> percentPredicted;
     QString testTime; // "yyyy-MM-dd HH:mm:ss" of the test the value comes from
+    bool usableOnly = false; // no acceptable manoeuvre gave it: the largest usable one, marked so
 
     // Below the lower limit of normal; only meaningful when lln is known.
     bool BelowLln() const { return lln && measured < *lln; }
@@ -40,6 +41,9 @@ struct DayResults {
     DiagnosisRecord diagnosis;
     std::vector<ParameterResult> values; // in ExchangeParameters() order (pre before post), measured ones only
 };
+
+// How a value that no acceptable manoeuvre gave is marked in the exchange files.
+inline constexpr char kUsableOnlyNote[] = "usable, not acceptable (no acceptable manoeuvre, ATS/ERS 2019)";
 
 // The reference set names of PatientRecord::Standard.
 QString ReferenceSetName(int standard);

@@ -286,7 +286,8 @@ GdtRecord BuildGdtResult(const DayResults& day, const ExchangeSettings& settings
                                                                   : "";
         const QString id = p.slug + phaseId;
         const QString name = p.name + phaseText;
-        addTest(id, p.text + phaseText, v.measured, p.ucum);
+        addTest(id, p.text + phaseText + (v.usableOnly ? QString(", ") + kUsableOnlyNote : QString()), v.measured,
+                p.ucum);
         if (v.predicted)
             addTest(id + "_PRED", name + " predicted (" + day.referenceSet + ")", *v.predicted, p.ucum);
         if (v.lln)
