@@ -7,6 +7,7 @@
 #include "json_out.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/device/bluetooth_port.h"
@@ -28,7 +29,7 @@ namespace {
 const char kUsage[] =
     "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]\n"
     "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS]... [--seed S]\n"
-    "                   [--link bluetooth]";
+    "                   [--link bluetooth] [--record STREAM-FILE]";
 
 const char* outcomeName(SaveOutcome outcome)
 {
@@ -141,6 +142,10 @@ int CmdTest(CliContext& context, QStringList& args)
     const QString link = CliContext::TakeOption(args, "--link", &hasLink);
     if (hasLink && link != "bluetooth")
         return CliContext::Fail("--link must be bluetooth\n" + QString(kUsage));
+    bool record = false;
+    const QString recordFile = CliContext::TakeOption(args, "--record", &record);
+    if (record && recordFile.isEmpty())
+        return CliContext::Fail("--record needs a file name\n" + QString(kUsage));
     if (!args.isEmpty())
         return CliContext::Fail("unexpected argument " + args.first() + "\n" + kUsage);
     if (!context.OpenDatabase())
@@ -190,6 +195,9 @@ int CmdTest(CliContext& context, QStringList& args)
     }
 
     LiveTestSession session(parts);
+    QByteArray stream; // the device's bytes, for --record
+    if (record)
+        session.RecordStream(&stream);
     QEventLoop loop;
     enum class End { None, Finished, Aborted, TimedOut, Stopped } end = End::None;
     QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int) {
@@ -240,6 +248,10 @@ int CmdTest(CliContext& context, QStringList& args)
     save.gender = patient.Gender;
     save.now = QDateTime::currentDateTime();
     const SaveResult result = session.Save(1, save, db);
+    // The stream as it came, for `tavctl replay` (coefficients below in "cexp"/"cinsp").
+    QString recordError;
+    if (record && !DurableFile::Write(recordFile, stream, &recordError))
+        return CliContext::Fail("cannot write " + recordFile + ": " + recordError, 1);
 
     QJsonObject json;
     json["outcome"] = outcomeName(result.outcome);
@@ -248,6 +260,8 @@ int CmdTest(CliContext& context, QStringList& args)
     json["path"] = result.path;
     json["testTime"] = result.testTime;
     json["record"] = ManeuverJson(result.record);
+    json["cexp"] = result.header.expCoefficient;
+    json["cinsp"] = result.header.inspCoefficient;
     if (type == kTestFvc) {
         json["acceptance"] = AcceptanceJson(result.acceptance);
         json["best"] = result.bestIndex;
