@@ -3,11 +3,15 @@
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
+#include "core/records/patient_numbers.h"
+#include "core/session/measurement_parts.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
-CliContext::CliContext(QStringList& args)
+CliContext::~CliContext() = default;
+
+CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<MeasurementParts>())
 {
     const QString home = TakeOption(args, "--home");
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);
@@ -17,8 +21,13 @@ CliContext::CliContext(QStringList& args)
 
 bool CliContext::OpenDatabase()
 {
-    if (Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword))
+    if (Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword)) {
+        const std::vector<SharedPatientNumber> shared =
+            FindSharedPatientNumbers(Database::Instance());
+        if (!shared.empty())
+            QTextStream(stderr) << "tavctl: warning: " << SharedPatientNumbersText(shared) << '\n';
         return true;
+    }
     Fail("Cannot open the database " + AppPaths::DatabaseFile() + ": " +
          Database::Instance().LastError());
     return false;

@@ -2,6 +2,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+struct MeasurementParts;
+
 // What every tavctl command shares: the program folder, the settings read at
 // start-up, the database on demand, and uniform errors.
 class CliContext {
@@ -9,6 +13,11 @@ public:
     // Takes --home DIR out of `args`, resolves the program folder and, for an
     // installed program, creates the user's folder on first use.
     explicit CliContext(QStringList& args);
+    ~CliContext();
+
+    // The one set of live-test objects of this run (device link, store,
+    // engine, point list).
+    MeasurementParts& Parts() { return *m_parts; }
 
     // Empty when the program folder is ready, else why it is not.
     QString FolderError() const { return m_folderError; }
@@ -20,6 +29,7 @@ public:
     // Value of "--name VALUE" (removed from args); `found` tells whether it was given.
     static QString TakeOption(QStringList& args, const QString& name, bool* found = nullptr);
 
-private:
+  private:
+    std::unique_ptr<MeasurementParts> m_parts;
     QString m_folderError;
 };

@@ -12,6 +12,7 @@
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/session/live_test_session.h"
+#include "core/session/measurement_parts.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -65,14 +66,14 @@ const DemoTest kDemoTests[] = {
 };
 
 // One headless test on the virtual spirometer, stored as if it ran at `when`.
-bool runDemoTest(Database& db, const PatientRecord& patient, const DemoTest& demo,
-                 const QDateTime& when)
+bool runDemoTest(MeasurementParts& parts, Database& db, const PatientRecord& patient,
+                 const DemoTest& demo, const QDateTime& when)
 {
     SimConfig config;
     config.profile = demo.profile;
     config.test = demo.test;
-    DeviceManager::Instance().SetSimulatorConfig(config);
-    LiveTestSession session;
+    parts.devices.SetSimulatorConfig(config);
+    LiveTestSession session(parts);
     std::atomic<bool> finished{false};
     QObject::connect(&session, &LiveTestSession::deviceFinished,
                      [&finished](int) { finished = true; });
@@ -136,11 +137,11 @@ int CmdDemoSeed(CliContext& context, QStringList& args)
         const QDate today = QDate::currentDate();
         for (const DemoTest& demo : kDemoTests) {
             const QDateTime when(today.addDays(-demo.daysAgo), QTime(demo.hour, demo.minute));
-            if (runDemoTest(db, patients[size_t(demo.patient)], demo, when))
+            if (runDemoTest(context.Parts(), db, patients[size_t(demo.patient)], demo, when))
                 ++tests;
         }
-        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
-        DeviceManager::Instance().Disconnect();
+        context.Parts().devices.SetSimulatorConfig(std::nullopt);
+        context.Parts().devices.Disconnect();
     }
     // Closed here: the shared connection must not outlive the Qt SQL plugins at exit.
     db.Close();

@@ -5,6 +5,7 @@
 #include "core/app/program_version.h"
 #include "core/device/device_manager.h"
 #include "core/device/real_link_factories.h"
+#include "core/session/measurement_parts.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -38,6 +39,11 @@ const std::map<QString, Command>& commands()
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
         {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
+        {"interpret", {CmdInterpret, "interpret --set S --sex M|F --age Y --height CM [--ethnic 1-5] --measured FEV1=.. --measured FVC=..\n"
+                                     "  [--post FEV1=.. --post FVC=..] [--json]   the suggested interpretation"}},
+        {"session", {CmdSession, "session --patient ID --day YYYY-MM-DD --json   the day's sessions, grades and interpretation"}},
+        {"reference", {CmdReference, "reference --set gli2012|gli-global-2022 --sex M|F --age YEARS --height CM\n"
+                                     "  [--ethnic 1-5] [--measured NAME=VALUE ...] [--json]   GLI predicted, LLN, z-scores"}},
         {"export", {CmdExport, "export fhir --patient ID --day YYYY-MM-DD --out FILE.json   the day as a FHIR R4 Bundle\n"
                                "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
         {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
@@ -92,7 +98,7 @@ int main(int argc, char* argv[])
     if (!context.FolderError().isEmpty())
         return CliContext::Fail(context.FolderError());
     // The wired and Bluetooth links for commands that reach a device.
-    RegisterRealLinks(DeviceManager::Instance());
+    RegisterRealLinks(context.Parts().devices);
     if (args.isEmpty())
         return usage();
     const QString name = args.takeFirst();

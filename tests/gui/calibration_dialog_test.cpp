@@ -1,6 +1,8 @@
 // The calibration dialog against the demo device: the right and the wrong
 // syringe, the volume code of an empty selection, no device, and Cancel.
 #include "gui_fixture.h"
+#include "gui/device/device_hooks.h"
+#include "core/session/measurement_parts.h"
 
 #include "core/app/lang_text.h"
 #include "core/device/device_manager.h"
@@ -21,12 +23,12 @@ class CalibrationDialogTest : public GuiTest {
     {
         GuiTest::SetUp();
         Settings().simulator = 1;
-        DeviceManager::Instance().SetSimulatorRealTime(false);
+        LiveParts().devices.SetSimulatorRealTime(false);
     }
     void TearDown() override
     {
-        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
-        DeviceManager::Instance().Disconnect();
+        LiveParts().devices.SetSimulatorConfig(std::nullopt);
+        LiveParts().devices.Disconnect();
         GuiTest::TearDown();
     }
     // The demo operator holds a syringe of `litres`.
@@ -35,7 +37,7 @@ class CalibrationDialogTest : public GuiTest {
         SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
         config.syringeVolume = litres;
         config.calibrationScript = std::move(script);
-        DeviceManager::Instance().SetSimulatorConfig(config);
+        LiveParts().devices.SetSimulatorConfig(config);
     }
     // Presses OK and runs the event loop until the worker has ended.
     void calibrate(CScalerDlg& dialog)
@@ -49,7 +51,7 @@ class CalibrationDialogTest : public GuiTest {
     }
     int usedVolume() const
     {
-        auto device = DeviceManager::Instance().SimulatedDevice();
+        auto device = LiveParts().devices.SimulatedDevice();
         return device ? device->CalibrationVolume() : -1;
     }
 };
@@ -179,9 +181,9 @@ TEST_F(CalibrationDialogTest, CancelStopsTheDeviceAndWaitsWithTheInterfaceAlive)
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(status->text(), GetLangText("MESSAGE", 1180));
     EXPECT_TRUE(messages.empty());
-    auto device = DeviceManager::Instance().SimulatedDevice();
-    EXPECT_TRUE(device == nullptr || !DeviceManager::Instance().CurrentPort() ||
-                !DeviceManager::Instance().CurrentPort()->IsOpen());
+    auto device = LiveParts().devices.SimulatedDevice();
+    EXPECT_TRUE(device == nullptr || !LiveParts().devices.CurrentPort() ||
+                !LiveParts().devices.CurrentPort()->IsOpen());
 }
 
 } // namespace

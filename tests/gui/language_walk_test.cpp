@@ -6,10 +6,12 @@
 #include "report_gui_fixture.h"
 
 #include "core/device/device_manager.h"
+#include "core/session/measurement_parts.h"
 #include "core/records/diagnosis.h"
 #include "gui/app/about_dlg.h"
 #include "gui/app/message_dlg.h"
 #include "gui/app/setting_dlg.h"
+#include "gui/device/device_hooks.h"
 #include "gui/measure/scaler_dlg.h"
 #include "gui/records/diagnose_dlg.h"
 #include "gui/records/diagnose_phrase_dlg.h"
@@ -47,6 +49,7 @@ const std::set<QString>& allowedLatinWords()
         "tI",    "tE",    "ttot",  "MV",      "BTPS", "ml",  "ML",   "min",  "Times",
         "kg",    "cm",    "ID",    "PDF",     "USB",  "COM", "TAV",  "ERS",  "Knudson",
         "USA",   "Pre",   "Best",  "VT",      "Year", "mdb", "dt",   "Hz",   "OK",
+        "GLI",   "LLN",
         // key names, the language files' own names, Roman numerals of diagnoses,
         // and the About box's fixed version line
         "Ctrl",  "Chinese", "English", "II", "Version",
@@ -250,12 +253,12 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
 
     // The live test page against the demo device, while it runs.
     Settings().simulator = 1;
-    DeviceManager::Instance().SetSimulatorRealTime(false);
+    LiveParts().devices.SetSimulatorRealTime(false);
     shell->SetCurrentTestType(0);
     shell->ShowPage(CMainShellDlg::kLiveTestPage);
     look(shell.get(), "live_test");
     shell->CurrentPage()->OnCancel();
-    DeviceManager::Instance().Disconnect();
+    LiveParts().devices.Disconnect();
     Settings().simulator = 0;
 
     EXPECT_TRUE(found.isEmpty()) << GetParam().toStdString() << ":\n"

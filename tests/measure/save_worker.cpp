@@ -5,6 +5,7 @@
 
 #include "core/app/app_paths.h"
 #include "core/measure/test_file_writer.h"
+#include "core/records/case_store.h"
 #include "core/records/database.h"
 
 #include <QCoreApplication>
@@ -39,7 +40,7 @@ int main(int argc, char** argv)
             Session session;
             session.maneuver({4.0 + 0.01 * i, 8.0, 0.08, 1.0}, {3.4, 2.0});
             context.now = QDateTime(QDate(2026, 3, 4), QTime(10, 0).addSecs(i));
-            const SaveResult result = SaveTest(1, session.store(), context, db);
+            const SaveResult result = SaveTest(1, session.store(), context, CaseInfoRowWriter(db, patient));
             const bool saved = result.outcome == SaveOutcome::Saved;
             failed += saved ? 0 : 1;
             std::printf("%s %s %s\n", saved ? "saved" : "failed", qPrintable(result.dataName),

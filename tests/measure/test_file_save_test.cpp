@@ -43,7 +43,7 @@ protected:
     {
         Session session;
         session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-        return SaveTest(1, session.store(), m_context, m_db);
+        return SaveTest(1, session.store(), m_context, CaseInfoRowWriter(m_db, m_context.patientId));
     }
 
     int rowCount()

@@ -47,11 +47,11 @@ TEST_F(RecordsTest, ADatabaseWithoutAColumnInUseIsRefusedUntouched)
 {
     db.Close();
     const QString path = home.path("data.mdb");
-    alter(path, {"ALTER TABLE UserInfo DROP COLUMN Height"});
+    alter(path, {"ALTER TABLE UserInfo DROP COLUMN Smoke"});
     const QByteArray before = digest(path);
     Database damaged;
     EXPECT_FALSE(damaged.Open(path));
-    EXPECT_TRUE(damaged.LastError().contains("Height")) << damaged.LastError().toStdString();
+    EXPECT_TRUE(damaged.LastError().contains("Smoke")) << damaged.LastError().toStdString();
     EXPECT_FALSE(damaged.IsOpen());
     EXPECT_EQ(digest(path), before);
 
@@ -152,8 +152,9 @@ TEST_F(RecordsTest, AFullDiskKeepsTheOldDiagnosisAndSaysSo)
     disk.Fill();
     DiagnosisRecord changed;
     QString error;
-    EXPECT_TRUE(ConfirmDiagnosis("Dr. New", "Mild obstruction", QDateTime::currentDateTime(), path,
-                                 changed, &error));
+    EXPECT_EQ(ConfirmDiagnosis("Dr. New", "Mild obstruction", QDateTime::currentDateTime(), path,
+                               changed, &error),
+              DiagnosisSave::NotWritten);
     disk.Free();
     EXPECT_FALSE(error.isEmpty());
     DiagnosisRecord read;

@@ -4,7 +4,6 @@
 
 #include "core/app/app_paths.h"
 #include "core/app/regular_file.h"
-#include "core/records/recordset.h"
 
 #include <QRegularExpression>
 
@@ -139,30 +138,4 @@ bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int test
     lists.records.push_back(record);
     lists.flags.push_back(flags);
     return true;
-}
-
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists) {
-    QString sql = "SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ?";
-    QVariantList values{patientId, testType};
-    if (year > 0) {
-        sql += " and YEAR(TestTime) = ?";
-        values << year;
-    }
-    sql += " order by TestTime";
-    Recordset rs(db);
-    if (!rs.Open(sql, values))
-        return 0;
-    const QString folder = AppPaths::PatientCaseFolder(patientId);
-    if (!AppPaths::IsWithinCaseRoot(folder))
-        return 0; // missing, or a link leading out of the case store
-    const int rows = rs.GetRecordCount();
-    int appended = 0;
-    rs.MoveFirst();
-    for (int i = 0; i < rows; ++i, rs.MoveNext()) {
-        QString dataName;
-        rs.GetFieldValue("DataName", dataName);
-        if (LoadCaseHeader(folder, dataName, testType, lists))
-            ++appended;
-    }
-    return appended;
 }

@@ -9,7 +9,6 @@
 
 #include <vector>
 
-class Database;
 
 // The largest test file there can be: ten minutes of breathing at 20 L/s
 // through the turbine's finest pulse (5 mL, coefficient 50), 8 bytes a pulse,
@@ -58,6 +57,3 @@ struct CaseHeaderList {
 bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
                     CaseHeaderList& lists);
 
-// Every CaseInfo row of the patient and type (year 0: all years), oldest
-// first, read from Case/<ID>/<DataName>. Returns the number of entries appended.
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists);

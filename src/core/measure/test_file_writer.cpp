@@ -9,8 +9,6 @@
 #include "core/app/app_paths.h"
 #include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
-#include "core/records/database.h"
-#include "core/records/recordset.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,30 +27,28 @@ long long firstSampleOf(const ManeuverList& list, int index) {
     return start;
 }
 
-double twoDecimals(double v) {
-    return QString::number(v, 'f', 2).toDouble();
+// Why no manoeuvre of an FVC test can be stored, in the user's words.
+QString unusableReason(const ManeuverList& list, const std::vector<ManeuverStatus>& statuses) {
+    bool lost = false, disagree = false;
+    for (int i = 0; i < int(list.size()) && i < int(statuses.size()); ++i) {
+        lost = lost || !statuses[i].complete;
+        disagree = disagree || statuses[i].sumsDisagree;
+    }
+    return GetLangText("MESSAGE", lost ? 2000 : disagree ? 2003 : 2002);
 }
 
-bool insertRow(Database& db, int patientId, const SaveResult& r) {
-    const ManeuverResult& m = r.record;
-    return db.Execute(
-        "insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, TestType) "
-        "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {patientId, r.dataName, r.testTime, twoDecimals(m.FVC), twoDecimals(m.PEF), m.Duration,
-         twoDecimals(m.FEV1), twoDecimals(m.MVV), twoDecimals(m.VC), r.header.testType});
-}
-
-bool rowExists(Database& db, int patientId, const QString& dataName) {
-    Recordset rs(db);
-    return rs.Open("SELECT DataName FROM CaseInfo WHERE ID = ? and DataName = ?",
-                   {patientId, dataName}) &&
-           rs.GetRecordCount() > 0;
+bool anyIncomplete(const std::vector<ManeuverStatus>& statuses, int first, int last) {
+    for (int i = std::max(first, 0); i <= last && i < int(statuses.size()); ++i)
+        if (!statuses[i].complete || statuses[i].sumsDisagree)
+            return true;
+    return false;
 }
 
 void storeTestFile(SaveResult& result, const PulseStream& samples, const QByteArray& trailer,
-                   const SaveContext& context, Database& db) {
+                   const SaveContext& context, const TestRowWriter& writeRow) {
     const auto fail = [&](const QString& prompt) {
         result.outcome = SaveOutcome::FileNotCreated;
+        result.resultValid = 0; // the live page stays, so the blows can be repeated
         result.prompts << prompt;
         result.dataName.clear();
         result.path.clear();
@@ -88,16 +84,17 @@ void storeTestFile(SaveResult& result, const PulseStream& samples, const QByteAr
         if (created == DurableFile::Created::Failed)
             return fail(GetLangText("CASE", 2100).arg(error));
         // Saved means both: without its row the test would appear in no day.
-        if (insertRow(db, context.patientId, result)) {
+        const RowWrite written = writeRow ? writeRow(result, error) : RowWrite::Failed;
+        if (written == RowWrite::Inserted) {
             result.outcome = SaveOutcome::Saved;
             result.prompts << GetLangText("CASE", 1226);
             return;
         }
-        const QString reason = db.LastError();
         QFile::remove(result.path);
-        if (!rowExists(db, context.patientId, result.dataName)) {
+        if (written == RowWrite::Failed) {
             result.outcome = SaveOutcome::NotRecorded;
-            result.prompts << GetLangText("CASE", 2102).arg(reason);
+            result.resultValid = 0;
+            result.prompts << GetLangText("CASE", 2102).arg(error);
             result.dataName.clear();
             result.path.clear();
             return;
@@ -172,7 +169,7 @@ QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& rec
 }
 
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
-                    Database& db) {
+                    const TestRowWriter& writeRow) {
     SaveResult result;
     result.resultValid = 1;
     store.finished = 1;
@@ -184,6 +181,7 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     result.header = MakeHeader(context, result.dataName, result.testTime);
 
     ManeuverList list = store.Maneuvers();
+    const std::vector<ManeuverStatus> statuses = store.Statuses();
     const PulseStream stream = store.Pulses();
     for (ManeuverResult& record : list)
         DeriveManeuver(record, context.heightCm, context.gender);
@@ -205,7 +203,22 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         const double seconds =
             end > 0 && end <= (long long)stream.size() ? stream[end - 1].time * 1e-5 : 0.0;
         ComputeMvv(list, 0, last, seconds);
+        if (anyIncomplete(statuses, 0, last)) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::DataLost;
+            result.resultValid = 0;
+            result.prompts << GetLangText("MESSAGE", 2000);
+            return result;
+        }
     } else if (type == kTestVc) {
+        if (anyIncomplete(statuses, 0, int(list.size()) - 1)) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::DataLost;
+            result.resultValid = 0;
+            result.validPicture = 0;
+            result.prompts << GetLangText("MESSAGE", 2000);
+            return result;
+        }
         TidalIndices tidal = store.Tidal();
         int found = store.tidalFound.load();
         std::vector<TidalSummary> summaries = store.TidalSummaries();
@@ -215,9 +228,16 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
             store.AppendTidalSummary(summaries.back());
         result.validPicture = result.resultValid;
     } else {
-        result.bestIndex = BestFvcIndex(list);
-        if (result.bestIndex < 0) {
+        if (list.empty()) {
             result.outcome = SaveOutcome::NothingToSave;
+            return result;
+        }
+        result.bestIndex = BestUsableFvcIndex(list, statuses);
+        if (result.bestIndex < 0) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::NotUsable;
+            result.resultValid = 0;
+            result.prompts << unusableReason(list, statuses);
             return result;
         }
     }
@@ -263,6 +283,6 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     // The flag tells readers whether anything follows the samples.
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 
-    storeTestFile(result, samples, trailer, context, db);
+    storeTestFile(result, samples, trailer, context, writeRow);
     return result;
 }

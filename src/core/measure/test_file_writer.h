@@ -1,6 +1,8 @@
 #pragma once
 // The writer that runs when a live test ends: completes every manoeuvre,
-// checks the test, writes Case/<ID>/<n>.dt and inserts the CaseInfo row.
+// checks the test, writes Case/<ID>/<n>.dt and has the CaseInfo row inserted.
+// A manoeuvre that lost pulses on the link, whose device sums disagree with
+// its pulses or whose values are outside what a blow can give is never stored.
 #include "core/measure/measurement_store.h"
 #include "core/measure/test_record.h"
 
@@ -9,7 +11,7 @@
 #include <QString>
 #include <QStringList>
 
-class Database;
+#include <functional>
 
 enum class SaveOutcome {
     Saved,          // file written and row inserted
@@ -18,6 +20,8 @@ enum class SaveOutcome {
     NothingToSave,  // not asked to save, or an FVC test without a manoeuvre
     FileNotCreated, // the file could not be written: no row either
     NotRecorded,    // the row could not be inserted: the file was removed again
+    NotUsable,      // FVC: no manoeuvre is whole and plausible
+    DataLost,       // VC, MVV: pulses of a breath used were lost on the link
 };
 
 // What the writer needs to know about the test beyond the store.
@@ -64,7 +68,14 @@ TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
 // Saved only when the file is whole on disk under a name no other writer took
 // and its CaseInfo row is in; otherwise nothing of the test stays behind.
 // The completed records are written back into the store.
-SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context, Database& db);
+//
+// The row writer inserts the CaseInfo row of a written file. `NameTaken` means a row
+// of another (lost) file already holds the name: the writer then tries the next
+// number. `Failed` puts the reason in `error`.
+enum class RowWrite { Inserted, NameTaken, Failed };
+using TestRowWriter = std::function<RowWrite(const SaveResult& result, QString& error)>;
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    const TestRowWriter& writeRow);
 
 // The bytes of a test file for the given parts (exposed for tests and tools).
 QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record,

@@ -1,5 +1,7 @@
 #include "core/records/case_store.h"
 
+#include "core/records/schema_upgrade.h"
+
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
@@ -160,14 +162,30 @@ bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth)
 }
 
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
-                  const ManeuverResult& r, int testType)
+                  const ManeuverResult& r, int testType, const SessionPlace& place)
 {
+    const int session = place.session > 0 ? place.session : TestFileNumber(dataName);
     return db.Execute("insert into CaseInfo(ID, DataName, \t\t\t\t\t\t\tTestTime, FVC, PEF, "
-                      "Duration, FEV1, MVV, VC, TestType) \t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, "
-                      "?, ?, ?, ?, ?)",
+                      "Duration, FEV1, MVV, VC, TestType, Session, Maneuver, Phase) "
+                      "\t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                       {id, dataName, testTime, asPrinted("%.2f", r.FVC), asPrinted("%.2f", r.PEF),
                        r.Duration, asPrinted("%.2f", r.FEV1), asPrinted("%.2f", r.MVV),
-                       asPrinted("%.2f", r.VC), testType});
+                       asPrinted("%.2f", r.VC), testType, session, place.maneuver, place.phase});
+}
+
+TestRowWriter CaseInfoRowWriter(Database& db, int id)
+{
+    return [&db, id](const SaveResult& saved, QString& error) {
+        if (RegisterTest(db, id, saved.dataName, saved.testTime, saved.record,
+                         saved.header.testType))
+            return RowWrite::Inserted;
+        error = db.LastError();
+        Recordset rs(db);
+        const bool taken = rs.Open("SELECT DataName FROM CaseInfo WHERE ID = ? and DataName = ?",
+                                   {id, saved.dataName}) &&
+                           rs.GetRecordCount() > 0;
+        return taken ? RowWrite::NameTaken : RowWrite::Failed;
+    };
 }
 
 CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)
@@ -389,4 +407,31 @@ bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile)
         }
     }
     return ok && QDir().rmdir(folder);
+}
+
+int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists)
+{
+    QString sql = "SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ?";
+    QVariantList values{patientId, testType};
+    if (year > 0) {
+        sql += " and YEAR(TestTime) = ?";
+        values << year;
+    }
+    sql += " order by TestTime";
+    Recordset rs(db);
+    if (!rs.Open(sql, values))
+        return 0;
+    const QString folder = AppPaths::PatientCaseFolder(patientId);
+    if (!AppPaths::IsWithinCaseRoot(folder))
+        return 0; // missing, or a link leading out of the case store
+    const int rows = rs.GetRecordCount();
+    int appended = 0;
+    rs.MoveFirst();
+    for (int i = 0; i < rows; ++i, rs.MoveNext()) {
+        QString dataName;
+        rs.GetFieldValue("DataName", dataName);
+        if (LoadCaseHeader(folder, dataName, testType, lists))
+            ++appended;
+    }
+    return appended;
 }

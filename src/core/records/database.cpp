@@ -1,6 +1,8 @@
 #include "core/records/database.h"
 
 #include "core/records/database_seed.h"
+#include "core/records/patient_numbers.h"
+#include "core/records/schema_upgrade.h"
 
 #include <QAtomicInt>
 #include <QDate>
@@ -151,6 +153,12 @@ bool Database::Open(const QString& path, const QString& /*password: SQLite has n
         return false;
     }
     QSqlQuery(db).exec("PRAGMA foreign_keys = OFF");
+    // Older files gain the session and ethnic-group columns before anything reads them.
+    if (!UpgradeSchema(*this, &m_lastError)) {
+        Close();
+        return false;
+    }
+    PreparePatientTable(*this);
     loadDeclaredTypes();
     return true;
 }

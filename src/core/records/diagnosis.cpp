@@ -16,7 +16,7 @@ QByteArray encodeField(const QString& text, int limit)
     QByteArray bytes = text.toUtf8();
     if (bytes.size() <= limit)
         return bytes;
-    int end = limit;
+    qsizetype end = limit;
     while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80)
         --end;
     return bytes.left(end);
@@ -57,6 +57,23 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
     record.Result = decodeField(result);
 }
 
+int DiagnosisCharacters(const QString& text)
+{
+    return int(text.toUcs4().size());
+}
+
+bool PhysicianFits(const QString& physician)
+{
+    return DiagnosisCharacters(physician) <= kPhysicianLength &&
+           physician.toUtf8().size() <= kPhysicianFieldSize;
+}
+
+bool ResultFits(const QString& result)
+{
+    return DiagnosisCharacters(result) <= kResultLength &&
+           result.toUtf8().size() <= kResultFieldSize;
+}
+
 bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* error)
 {
     if (path.isEmpty()) {
@@ -73,25 +90,30 @@ bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* 
         return false;
     }
     QByteArray bytes(kDiagnosisFileSize, '\0');
-    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize - 1);
-    const QByteArray result = encodeField(record.Result, kResultFieldSize - 1);
+    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize);
+    const QByteArray result = encodeField(record.Result, kResultFieldSize);
     bytes.replace(0, physician.size(), physician);
     bytes.replace(kPhysicianFieldSize, result.size(), result);
     return DurableFile::Write(path, bytes, error);
 }
 
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      const QString& path, DiagnosisRecord& record, QString* saveError)
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, const QString& path,
+                               DiagnosisRecord& record, QString* saveError)
 {
-    record.Physician = TextLimit::Left(physician, kPhysicianLength);
-    if (TextLimit::Length(result) > kResultLength)
-        return false;
+    if (!PhysicianFits(physician))
+        return DiagnosisSave::PhysicianTooLong;
+    if (!ResultFits(result))
+        return DiagnosisSave::ResultTooLong;
+    record.Physician = physician;
     record.Result = result;
     record.Date = now;
     QString error;
-    if (!SaveDiagnosis(path, record, &error) && saveError)
+    if (SaveDiagnosis(path, record, &error))
+        return DiagnosisSave::Saved;
+    if (saveError)
         *saveError = error;
-    return true;
+    return DiagnosisSave::NotWritten;
 }
 
 QStringList DiagnosisPhrases()

@@ -1,7 +1,7 @@
 #include "core/report/curve_plot.h"
 
 #include "core/app/system_settings.h"
-#include "core/measure/flow_engine.h"
+#include "core/measure/maneuver_assembler.h"
 #include "core/report/report_fonts.h"
 
 #include <QFont>
@@ -388,27 +388,7 @@ void CurveTrace(CurveView view, const CurvePoint* points, int count, std::vector
 
 std::vector<CurvePoint> ReplayTest(const TestFileHeader& header, const PulseStream& samples)
 {
-    std::vector<CurvePoint> points;
-    if (samples.size() < 2)
-        return points;
-    points.reserve(samples.size() - 1);
-    // The engine holds two 64 KB slot arrays: never on the stack.
-    auto engine = std::make_unique<FlowEngine>();
-    engine->SetCoefficients(header.expCoefficient, header.inspCoefficient);
-    engine->ResetEngine();
-    engine->SetDirection(0);
-    for (std::size_t i = 1; i < samples.size(); ++i) {
-        const PulseSample& previous = samples[i - 1];
-        const PulseSample& sample = samples[i];
-        if (sample.direction != previous.direction)
-            engine->SetDirection(sample.direction == 0 ? 1 : 0);
-        // A stamp earlier than its predecessor belongs to a damaged file: no interval.
-        if (sample.time < previous.time)
-            continue;
-        const int slotCount = engine->FeedInterval(sample.time - previous.time);
-        points.push_back({engine->LastSlotFlow(), slotCount, sample.direction});
-    }
-    return points;
+    return ManeuverAssembler::ReplayStored(header.expCoefficient, header.inspCoefficient, samples);
 }
 
 CurveAxes LiveAxes(int kind)

@@ -148,7 +148,7 @@ class CurvePlot {
                                const ManeuverResult* predicted = nullptr, double fontSize = 0);
     // Draws the list while holding the plot lock.
     void DrawLive(QPainter& painter, const QRectF& rect,
-                  const CurvePointList& list = CurvePointList::Instance(),
+                  const CurvePointList& list,
                   const ManeuverResult* predicted = nullptr);
 
     // Stored kinds: the day's curves fitted into `rect`.

@@ -37,7 +37,10 @@ bool LoadReportData(Database& db, int patientId, const QString& day, ReportData&
         return false;
     data.day = day;
     data.nationName = NationGroupName(db, data.patient.Nation);
-    ComputePredictedValues(db, data.predicted, data.patient);
+    // The report of a day compares with the values predicted for the age on that day, so a
+    // report printed again years later shows what the filed one showed.
+    data.patient = PatientOnDay(data.patient, QDate::fromString(day, "yyyy-MM-dd"));
+    data.predictedFound = ComputePredictedValues(db, data.predicted, data.patient);
     data.fvc = LoadDayTestFiles(db, patientId, day, kTestFvc);
     data.vc = LoadDayTestFiles(db, patientId, day, kTestVc);
     data.mvv = LoadDayTestFiles(db, patientId, day, kTestMvv);

@@ -16,6 +16,7 @@ struct ReportData {
     QString nationName;
     QString day; // "YYYY-MM-DD"
     ManeuverResult predicted;
+    bool predictedFound = false; // false: no equation for the patient, `predicted` is cleared
     DayTestList fvc;
     DayTestList vc;
     DayTestList mvv;

@@ -9,6 +9,7 @@
 #include "core/report/result_tables.h"
 
 #include <QFont>
+#include <QHash>
 #include <QPainter>
 
 #include <algorithm>
@@ -126,7 +127,22 @@ std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType)
         return {};
     ManeuverResult predicted;
     ComputePredictedValues(db, predicted, patient);
-    return MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
+    std::vector<TrendTest> tests =
+        MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
+    // Each test against the values predicted for the patient's age on its own day.
+    QHash<int, std::array<double, 6>> byYear;
+    for (TrendTest& test : tests) {
+        if (!test.time.isValid())
+            continue;
+        const int year = test.time.date().year();
+        if (!byYear.contains(year)) {
+            ManeuverResult onDay;
+            ComputePredictedValues(db, onDay, PatientOnDay(patient, test.time.date()));
+            byYear.insert(year, pairsOf(onDay));
+        }
+        test.predicted = byYear.value(year);
+    }
+    return tests;
 }
 
 QString TrendSeries::Label(int i) const
@@ -189,8 +205,9 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     }
     double top = std::max(series.predicted, 1.0);
     for (const TrendPoint& p : series.points)
-        if (!std::isnan(p.measured))
-            top = std::max(top, p.measured);
+        for (double value : {p.measured, p.predicted})
+            if (!std::isnan(value))
+                top = std::max(top, value);
     // A series made by hand may still hold anything: the axis stops at what a person can blow.
     top = std::min(top, physicalLimit(series.parameter));
     c.yMin = 0;
@@ -231,7 +248,24 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
                         "[" + TrendParameterUnit(series.parameter) + "]",
                         Qt::AlignRight | Qt::AlignBottom});
 
-    if (series.predicted > 0 && series.predicted <= top) {
+    // The predicted value of each test's day, held until the next test: it steps where
+    // the patient's age changed between tests. A missing level or one beyond the axis
+    // draws no line.
+    const bool levelsOnAxis =
+        std::all_of(series.points.begin(), series.points.end(), [top](const TrendPoint& p) {
+            return p.predicted > 0 && p.predicted <= top;
+        });
+    if (!series.points.empty() && levelsOnAxis) {
+        double level = series.points.front().predicted;
+        c.reference.moveTo(c.Map(c.xMin, level));
+        for (const TrendPoint& p : series.points) {
+            const double x = double(p.time.toSecsSinceEpoch());
+            c.reference.lineTo(c.Map(x, level));
+            level = p.predicted;
+            c.reference.lineTo(c.Map(x, level));
+        }
+        c.reference.lineTo(c.Map(c.xMax, level));
+    } else if (series.points.empty() && series.predicted > 0 && series.predicted <= top) {
         c.reference.moveTo(c.Map(c.xMin, series.predicted));
         c.reference.lineTo(c.Map(c.xMax, series.predicted));
     }

@@ -4,6 +4,7 @@
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
+#include "core/records/patient_numbers.h"
 #include "gui/app/gdt_inbox.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
@@ -82,6 +83,11 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         QApplication::setQuitOnLastWindowClosed(false);
         QObject::connect(&shell, &QDialog::finished, &app, &QApplication::quit);
         shell.show();
+        // Patients sharing a number (from a database older than the rule) are named once.
+        const std::vector<SharedPatientNumber> shared =
+            FindSharedPatientNumbers(Database::Instance());
+        if (!shared.empty())
+            ShowMessage(SharedPatientNumbersText(shared), PromptCaption(), 0, &shell);
         app.exec();
     }
     Database::Instance().Close();

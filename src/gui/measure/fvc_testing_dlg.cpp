@@ -13,6 +13,7 @@
 #include "core/report/quality_statement.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
+#include "gui/device/device_hooks.h"
 
 #include <QDate>
 #include <QEventLoop>
@@ -45,7 +46,7 @@ QLabel* mark(QWidget* parent, const char* name, const QColor& color, const QStri
 
 CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     : CPage(shell, CMainShellDlg::kLiveTestPage),
-      m_deviceChange(m_session, DeviceManager::Instance(), m_watch),
+      m_parts(LiveParts()), m_session(m_parts), m_deviceChange(m_session, m_parts.devices, m_watch),
       m_testType(qBound(0, shell->CurrentTestType(), 2))
 {
     m_caption = new QLabel(this);
@@ -61,9 +62,11 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
                                                  : kCurveLiveMvvVolumeTime;
     m_mainPlot = new CCurvePlotWidget(mainKind, this);
     m_mainPlot->setObjectName("mainPlot");
+    m_mainPlot->SetPointList(&m_parts.points);
     if (m_testType == kTestFvc) {
         m_secondPlot = new CCurvePlotWidget(kCurveLiveFvcVolumeTime, this);
         m_secondPlot->setObjectName("secondPlot");
+        m_secondPlot->SetPointList(&m_parts.points);
     }
 
     m_prompt = new QLabel(this);
@@ -126,8 +129,8 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     connect(&m_deviceChange, &DeviceChangeHandler::restarted, this, &CFVCTestingDlg::afterStart);
 
     // A page opened fresh starts from an empty store and list.
-    MeasurementStore::Instance().Clear();
-    CurvePointList::Instance().Clear();
+    m_parts.store.Clear();
+    m_parts.points.Clear();
     m_watch.Start();
     QTimer::singleShot(kAutoStartMs, this, &CFVCTestingDlg::startTest);
     // Each FVC blow is counted and judged as soon as the device closes it.
@@ -161,7 +164,7 @@ QString CFVCTestingDlg::BlowText() const
 
 void CFVCTestingDlg::showBlows()
 {
-    const int count = MeasurementStore::Instance().ManeuverCount();
+    const int count = m_parts.store.ManeuverCount();
     if (count == m_shownBlows)
         return;
     m_shownBlows = count;
@@ -169,7 +172,7 @@ void CFVCTestingDlg::showBlows()
         m_blows->clear();
         return;
     }
-    const ManeuverList blows = MeasurementStore::Instance().Maneuvers();
+    const ManeuverList blows = m_parts.store.Maneuvers();
     if (blows.empty())
         return;
     m_blows->setText(GetLangText("FVCTestingDlg", 2320).arg(blows.size()) + "    " +
@@ -251,7 +254,7 @@ void CFVCTestingDlg::onDeviceFinished(int request)
 void CFVCTestingDlg::onTestSaved()
 {
     m_close->setEnabled(false);
-    MeasurementStore::Instance().finished = 1;
+    m_parts.store.finished = 1;
     Shell()->SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
     Shell()->ShowPage(CMainShellDlg::kResultsPage);
 }
@@ -262,7 +265,7 @@ void CFVCTestingDlg::onTimedOut()
     if (m_closed)
         return;
     setPrompt(GetLangText("MESSAGE", 1207));
-    DeviceManager::Instance().ClosePort();
+    m_parts.devices.ClosePort();
     ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
 }
 
@@ -282,9 +285,9 @@ void CFVCTestingDlg::shutDown(bool keepInterfaceAlive)
     }
     m_session.Join();
     m_workerAlive = false;
-    MeasurementStore::Instance().Clear();
-    CurvePointList::Instance().Clear();
-    DeviceManager::Instance().ClosePort();
+    m_parts.store.Clear();
+    m_parts.points.Clear();
+    m_parts.devices.ClosePort();
 }
 
 void CFVCTestingDlg::OnCancel()

@@ -7,6 +7,7 @@
 #include "core/device/device_watch.h"
 #include "core/session/device_change_handler.h"
 #include "core/session/live_test_session.h"
+#include "core/session/measurement_parts.h"
 #include "gui/app/page.h"
 
 class CCurvePlotWidget;
@@ -55,6 +56,7 @@ class CFVCTestingDlg : public CPage {
     void setPrompt(const QString& text);
     void showBlows();
 
+    MeasurementParts& m_parts;
     LiveTestSession m_session;
     DeviceWatch m_watch;
     DeviceChangeHandler m_deviceChange;

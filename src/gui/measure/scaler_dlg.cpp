@@ -1,5 +1,8 @@
 #include "gui/measure/scaler_dlg.h"
 
+#include "core/session/measurement_parts.h"
+#include "gui/device/device_hooks.h"
+
 #include "core/app/lang_text.h"
 #include "gui/app/show_message.h"
 
@@ -17,7 +20,7 @@ namespace {
 constexpr int kWorkerWaitMs = 10000;
 } // namespace
 
-CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent)
+CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent), m_session(LiveParts().devices)
 {
     setObjectName("CScalerDlg");
     setWindowTitle(GetLangText("SCALERDLG", 1150));
