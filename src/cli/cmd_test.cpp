@@ -2,6 +2,7 @@
 // manager (the virtual spirometer in demo mode), the protocol, the writer and
 // the database row.
 #include "cli_context.h"
+#include "fault_options.h"
 #include "commands.h"
 #include "device_json.h"
 #include "json_out.h"
@@ -60,39 +61,6 @@ bool validProfile(int p)
 }
 
 // One --fault KIND into `faults`; false when KIND is not understood.
-bool parseFault(const QString& kind, SimFaults& faults)
-{
-    const QString name = kind.section(':', 0, 0);
-    const QString value = kind.section(':', 1);
-    bool ok = kind.count(':') <= 1;
-    if (name == "drop-end" && value.isEmpty() && !kind.contains(':')) {
-        faults.dropEnd = true;
-        return true;
-    }
-    if (name == "drop" || name == "lost") {
-        const int pulse = value.toInt(&ok);
-        if (!ok || pulse < 1)
-            return false;
-        (name == "drop" ? faults.dropPulse : faults.lostPulse) = pulse;
-        return true;
-    }
-    if (name == "noise") {
-        const double p = value.toDouble(&ok);
-        if (!ok || !(p >= 0.0 && p <= 1.0))
-            return false;
-        faults.noise = p;
-        return true;
-    }
-    if (name == "pause") {
-        const int ms = value.toInt(&ok);
-        if (!ok || ms < 0 || ms > 600000)
-            return false;
-        faults.pauseMs = ms;
-        return true;
-    }
-    return false;
-}
-
 // A dialog stand-in for the headless Bluetooth connect: picks the first device.
 int pickFirstDevice(BluetoothLink& link)
 {
@@ -124,20 +92,9 @@ int CmdTest(CliContext& context, QStringList& args)
         return CliContext::Fail("--timeout must be a number of seconds");
     SimFaults faults;
     bool anyFault = false;
-    for (bool found = true; found;) {
-        const QString kind = CliContext::TakeOption(args, "--fault", &found);
-        if (!found)
-            break;
-        if (!parseFault(kind, faults))
-            return CliContext::Fail("unknown --fault " + kind + "\n" + kUsage);
-        anyFault = true;
-    }
-    bool hasSeed = false;
-    const QString seedText = CliContext::TakeOption(args, "--seed", &hasSeed);
-    const uint seed = seedText.toUInt(&ok);
-    if (hasSeed && !ok)
-        return CliContext::Fail("--seed must be a whole number");
-    faults.seed = hasSeed ? seed : 1;
+    QString faultError;
+    if (!TakeFaultOptions(args, faults, anyFault, faultError))
+        return CliContext::Fail(faultError + "\n" + kUsage);
     bool hasLink = false;
     const QString link = CliContext::TakeOption(args, "--link", &hasLink);
     if (hasLink && link != "bluetooth")
