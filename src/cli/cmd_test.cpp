@@ -29,7 +29,7 @@ namespace {
 
 const char kUsage[] =
     "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]\n"
-    "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS]... [--seed S]\n"
+    "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS|split:N]... [--seed S]\n"
     "                   [--link bluetooth] [--record STREAM-FILE]";
 
 const char* outcomeName(SaveOutcome outcome)

@@ -2,7 +2,8 @@
 
 #include "cli_context.h"
 
-const char kFaultUsage[] = "[--fault drop:N|drop-end|lost:N|noise:P|pause:MS]... [--seed S]";
+const char kFaultUsage[] =
+    "[--fault drop:N|drop-end|lost:N|noise:P|pause:MS|split:N]... [--seed S]";
 
 namespace {
 
@@ -34,6 +35,13 @@ bool parseFault(const QString& kind, SimFaults& faults)
         if (!ok || ms < 0 || ms > 600000)
             return false;
         faults.pauseMs = ms;
+        return true;
+    }
+    if (name == "split") {
+        const int bytes = value.toInt(&ok);
+        if (!ok || bytes < 1 || bytes > 64)
+            return false;
+        faults.splitBytes = bytes;
         return true;
     }
     return false;

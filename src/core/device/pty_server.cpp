@@ -1,5 +1,6 @@
 #include "core/device/pty_server.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -83,8 +84,17 @@ void PtyServer::Serve(const std::atomic<int>& stop)
         if (m_replacement.valid())
             continue; // the old device is off
         int produced = 0;
+        const int split = m_config.faults.splitBytes;
         while (!stop && (produced = m_device->DeviceBytes(out, sizeof out)) > 0) {
-            if (!writeAll(out, produced, stop))
+            bool written = true;
+            // In pieces with a pause between: the reader gets frames cut anywhere.
+            for (int at = 0; written && at < produced; at += split > 0 ? split : produced) {
+                const int piece = split > 0 ? std::min(split, produced - at) : produced;
+                written = writeAll(out + at, piece, stop);
+                if (split > 0)
+                    usleep(2000);
+            }
+            if (!written)
                 break;
         }
     }

@@ -1,5 +1,6 @@
 #include "core/device/simulated_port.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -56,6 +57,9 @@ int SimulatedPort::ReadSome(unsigned char* buffer, int count)
     if (count <= 0)
         return 0;
     const bool reports = m_device->ReportSize() > 0;
+    const int split = m_device->Config().faults.splitBytes;
+    if (!reports && split > 0)
+        count = std::min(count, split); // a read that ends inside a frame
     // A byte-stream link keeps collecting until the block is full or the
     // device pauses; a report link delivers one report per read.
     // At a person's pace a read waits long enough that the ten empty reads a

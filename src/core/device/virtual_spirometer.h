@@ -26,6 +26,8 @@ struct SimFaults {
     double noise = 0.0;           // each streamed byte is replaced by a random one this often
     unsigned seed = 1;            // of the noise
     int pauseMs = 0;              // silence before the first blow and between blows
+    int splitBytes = 0;           // a byte link hands the bytes over in pieces of this many
+                                  // (reads that end mid-frame); the pty also pauses between
 };
 
 struct SimConfig {
