@@ -3,6 +3,7 @@
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
+#include "core/records/database_location.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -10,16 +11,33 @@
 CliContext::CliContext(QStringList& args)
 {
     const QString home = TakeOption(args, "--home");
+    m_givenDatabase = TakeOption(args, "--database");
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);
     Settings().Load(AppPaths::SettingsFile());
 }
 
+QString CliContext::DatabaseTarget(QString* error) const
+{
+    QString target;
+    if (!ChooseDatabase(m_givenDatabase, Settings().database, AppPaths::DatabaseFile(), target,
+                        error))
+        return QString();
+    return target;
+}
+
 bool CliContext::OpenDatabase()
 {
-    if (Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword))
+    QString error;
+    const QString target = DatabaseTarget(&error);
+    if (target.isEmpty()) {
+        Fail(error);
+        return false;
+    }
+    if (m_db.Open(target, Database::kPassword))
         return true;
-    Fail("Cannot open the database " + AppPaths::DatabaseFile() + ": " +
-         Database::Instance().LastError());
+    DatabaseLocation shown;
+    ParseDatabaseLocation(target, shown, nullptr);
+    Fail("Cannot open the database " + shown.Display() + ": " + m_db.LastError());
     return false;
 }
 

@@ -15,3 +15,4 @@ int CmdReport(CliContext& context, QStringList& args);
 int CmdTest(CliContext& context, QStringList& args);
 int CmdReplay(CliContext& context, QStringList& args);
 int CmdCalibrate(CliContext& context, QStringList& args);
+int CmdDb(CliContext& context, QStringList& args);

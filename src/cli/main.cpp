@@ -24,7 +24,7 @@ struct Command {
 const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
-        {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
+        {"analyze", {CmdAnalyze, "analyze FILE.dt | --patient ID N.dt   a test file as JSON"}},
         {"demo-seed", {CmdDemoSeed, "demo-seed                a few demo patients in an empty program folder"}},
         {"devsim", {CmdDevsim, "devsim --pty [--profile P]  the virtual spirometer on a pseudo-terminal"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
@@ -36,6 +36,9 @@ const std::map<QString, Command>& commands()
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
         {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
+        {"db", {CmdDb, "db migrate --to CONNECTION   copies this folder's records to an empty server database\n"
+                       "  db check                 every test row against its stored test data\n"
+                       "  db export --patient ID --name N.dt --out FILE   a stored file written to disk"}},
     };
     return table;
 }
@@ -43,7 +46,7 @@ const std::map<QString, Command>& commands()
 int usage()
 {
     QTextStream err(stderr);
-    err << "usage: tavctl [--home DIR] COMMAND ...\ncommands:\n";
+    err << "usage: tavctl [--home DIR] [--database CONNECTION] COMMAND ...\ncommands:\n";
     for (const auto& [name, command] : commands())
         err << "  " << command.usage << '\n';
     return 2;

@@ -32,7 +32,7 @@ class NationGroupDialogTest : public GuiTest {
 TEST_F(NationGroupDialogTest, BuiltInGroupsCannotBeDeleted)
 {
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     EXPECT_EQ(grid->rowCount(), 10 * 23);
     for (int group : {1, 10}) {
@@ -51,7 +51,7 @@ TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain
     const int ann = addPatient("Ann", 1980, 10);
     openShell();
     shell->findChild<QTableView*>("patientList")->selectRow(0);
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     // The current patient's group is selected on opening.
     EXPECT_EQ(dialog.GroupOfRow(grid->currentRow()), 10);
@@ -72,7 +72,7 @@ TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain
 
     // The patient moves into the new group; deleting it moves the patient to group 10.
     ASSERT_TRUE(
-        Database::Instance().Execute("update UserInfo set Nation = 11 where ID = ?", {ann}));
+        db.Execute("update UserInfo set Nation = 11 where ID = ?", {ann}));
     shell->Patient().Nation = 11;
     chooseGroup(&dialog, 11);
     answers = {7};
@@ -91,7 +91,7 @@ TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain
 TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
 {
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     const int firstOfGroup2 = dialog.FirstRowOfGroup(2);
     whenModal([](QWidget* modal) {
@@ -130,9 +130,9 @@ TEST_F(NationGroupDialogTest, OkRecomputesTheCurrentPatientsPredictedValues)
     shell->findChild<QTableView*>("patientList")->selectRow(0);
     const float before = shell->Predicted().FVC;
     ASSERT_GT(before, 0.5f);
-    ASSERT_TRUE(Database::Instance().Execute(
+    ASSERT_TRUE(db.Execute(
         "update Nation set Multiply = 2 where nNation = 1 and ParamName = 17"));
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     press(&dialog, "ok");
     EXPECT_FLOAT_EQ(shell->Predicted().FVC, before * 2);
 }

@@ -54,7 +54,7 @@ class PatientEditorTest : public GuiTest {
     }
     int totalChanges()
     {
-        QSqlQuery query(Database::Instance().Connection());
+        QSqlQuery query(db.Connection());
         query.exec("SELECT total_changes()");
         return query.next() ? query.value(0).toInt() : -1;
     }

@@ -20,7 +20,7 @@ class ReportGuiTest : public GuiTest {
     void SetUp() override
     {
         GuiTest::SetUp();
-        InstallReportHooks();
+        InstallReportHooks(db);
         PatientRecord record;
         record.Name = "Anna O'Brien";
         record.Gender = 1;
@@ -28,7 +28,7 @@ class ReportGuiTest : public GuiTest {
         record.Height = 168;
         record.Weight = 61;
         record.Nation = 1;
-        patientId = CreatePatient(Database::Instance(), record);
+        patientId = CreatePatient(db, record);
         ASSERT_GT(patientId, 0);
     }
 
@@ -75,7 +75,7 @@ class ReportGuiTest : public GuiTest {
                 trailer[i * 4] = 1;
         home.write("Case/" + QString::number(patientId) + "/" + dataName,
                    BuildTestFile(header, record, samples.data(), int(samples.size()), trailer));
-        EXPECT_TRUE(RegisterTest(Database::Instance(), patientId, dataName, testTime, record, type));
+        EXPECT_TRUE(RegisterTest(db, patientId, dataName, testTime, record, type));
         return dataName;
     }
 
@@ -119,7 +119,7 @@ class ReportGuiTest : public GuiTest {
         openShell();
         shell->SetCurrentPatientId(patientId);
         AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(patientId));
-        EXPECT_TRUE(LoadPatient(Database::Instance(), patientId, shell->Patient()));
+        EXPECT_TRUE(LoadPatient(db, patientId, shell->Patient()));
         shell->RecomputePredicted();
         shell->SetCurrentTestDate(day);
         shell->SetCurrentTestType(testType);

@@ -210,6 +210,7 @@ constexpr BuiltinText kTexts[] = {
     {1328, "Values from best loop"},
     {1329, "TAV"},
     {1331, "电池电量不足,请选择有线方式进行通信!"},
+    {2800, "Password of the database user:"},
 };
 
 constexpr bool strictlyIncreasing()

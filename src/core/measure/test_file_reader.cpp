@@ -2,7 +2,7 @@
 
 #include "core/measure/record_codec.h"
 
-#include "core/app/app_paths.h"
+#include "core/records/case_file_store.h"
 #include "core/records/recordset.h"
 
 #include <QFile>
@@ -44,6 +44,12 @@ QByteArray readFile(const QString& path, qint64 limit = -1) {
 }
 
 } // namespace
+
+bool ParseTestHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& record,
+                   QString* error)
+{
+    return parseHead(bytes, header, record, error);
+}
 
 int TrailerLength(const TestFileHeader& header, int readerType) {
     if (header.trailerFlag == 0)
@@ -119,7 +125,14 @@ bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int test
                     CaseHeaderList& lists) {
     if (!IsTestFileName(dataName))
         return false;
-    const QByteArray bytes = readFile(caseFolder + '/' + dataName);
+    return AddCaseHeader(readFile(caseFolder + '/' + dataName), dataName, testType, lists);
+}
+
+bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testType,
+                   CaseHeaderList& lists)
+{
+    if (!IsTestFileName(dataName))
+        return false;
     TestFileHeader header;
     ManeuverResult record;
     if (!parseHead(bytes, header, record, nullptr) || header.testType != testType)
@@ -147,14 +160,15 @@ int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHea
     Recordset rs(db);
     if (!rs.Open(sql, values))
         return 0;
-    const QString folder = AppPaths::PatientCaseFolder(patientId);
     const int rows = rs.GetRecordCount();
     int appended = 0;
     rs.MoveFirst();
     for (int i = 0; i < rows; ++i, rs.MoveNext()) {
         QString dataName;
         rs.GetFieldValue("DataName", dataName);
-        if (LoadCaseHeader(folder, dataName, testType, lists))
+        QByteArray bytes;
+        if (IsTestFileName(dataName) && db.Files().Read(patientId, dataName, bytes) &&
+            AddCaseHeader(bytes, dataName, testType, lists))
             ++appended;
     }
     return appended;

@@ -5,6 +5,7 @@
 #include "core/measure/vc_analysis.h"
 
 #include "core/app/lang_text.h"
+#include "core/records/case_file_store.h"
 #include "core/records/database.h"
 
 #include <QDir>
@@ -55,6 +56,34 @@ bool insertRow(Database& db, int patientId, const SaveResult& r) {
         "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
         {patientId, r.dataName, r.testTime, twoDecimals(m.FVC), twoDecimals(m.PEF), m.Duration,
          twoDecimals(m.FEV1), twoDecimals(m.MVV), twoDecimals(m.VC), r.header.testType});
+}
+
+// The bytes and the row of a test in the database's store, in one transaction,
+// under the next free number. Another workstation saving for the same patient
+// at the same moment takes a number first; the loser tries the next one.
+bool storeInDatabase(Database& db, int patientId, const PulseStream& samples,
+                     const QByteArray& trailer, SaveResult& result) {
+    constexpr int kAttempts = 50;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        int largest = 0;
+        for (const QString& name : db.Files().Names(patientId))
+            largest = std::max(largest, name.endsWith(".dt") ? leadingNumber(name) : 0);
+        result.dataName = QString("%1.dt").arg(largest + 1);
+        RecordCodec::SetText(result.header.dataName, sizeof result.header.dataName,
+                             result.dataName.toLatin1());
+        const QByteArray bytes = BuildTestFile(result.header, result.record, samples.data(),
+                                               int(samples.size()), trailer);
+        if (!db.BeginTransaction())
+            return false;
+        if (db.Files().Create(patientId, result.dataName, bytes) &&
+            insertRow(db, patientId, result) && db.Commit())
+            return true;
+        const bool conflict = db.Files().Taken() || db.LastErrorWasConflict();
+        db.Rollback();
+        if (!conflict)
+            return false;
+    }
+    return false;
 }
 
 } // namespace
@@ -202,6 +231,16 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     // The flag tells readers whether anything follows the samples.
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 
+    if (db.Files().InDatabase()) {
+        if (!storeInDatabase(db, context.patientId, samples, trailer, result)) {
+            result.outcome = SaveOutcome::FileNotCreated;
+            result.prompts << QStringLiteral("The test could not be stored!");
+            return result;
+        }
+        result.outcome = SaveOutcome::Saved;
+        result.prompts << GetLangText("CASE", 1226);
+        return result;
+    }
     QDir().mkpath(context.caseFolder);
     result.path = context.caseFolder + '/' + result.dataName;
     const QByteArray bytes =

@@ -1,8 +1,11 @@
 #include "core/records/diagnosis.h"
 
 #include "core/app/lang_text.h"
+#include "core/records/case_file_store.h"
+#include "core/records/database.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -36,6 +39,25 @@ QString DiagnosisFile(const QString& caseFolder, const QString& day)
     return caseFolder + '/' + day + ".dia";
 }
 
+void ParseDiagnosis(const QByteArray& bytes, DiagnosisRecord& record)
+{
+    record.Physician.clear();
+    record.Result.clear();
+    // A short file gives what it holds; missing bytes count as zeros.
+    record.Physician = decodeField(bytes.left(kPhysicianFieldSize)).left(kPhysicianLength);
+    record.Result = decodeField(bytes.mid(kPhysicianFieldSize, kResultFieldSize));
+}
+
+QByteArray DiagnosisBytes(const DiagnosisRecord& record)
+{
+    QByteArray bytes(kDiagnosisFileSize, '\0');
+    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize - 1);
+    const QByteArray result = encodeField(record.Result, kResultFieldSize - 1);
+    bytes.replace(0, physician.size(), physician);
+    bytes.replace(kPhysicianFieldSize, result.size(), result);
+    return bytes;
+}
+
 void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
 {
     record.Physician.clear();
@@ -45,11 +67,27 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
         return;
-    // A short file gives what it holds; missing bytes count as zeros.
-    const QByteArray physician = file.read(kPhysicianFieldSize);
-    const QByteArray result = file.read(kResultFieldSize);
-    record.Physician = decodeField(physician).left(kPhysicianLength);
-    record.Result = decodeField(result);
+    ParseDiagnosis(file.read(kDiagnosisFileSize), record);
+}
+
+void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record)
+{
+    record.Physician.clear();
+    record.Result.clear();
+    const QString name = QFileInfo(DiagnosisFile(QString(), day)).fileName();
+    QByteArray bytes;
+    if (!name.isEmpty() && db.Files().Read(id, name, bytes))
+        ParseDiagnosis(bytes, record);
+}
+
+bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record)
+{
+    const QString name = QFileInfo(DiagnosisFile(QString(), day)).fileName();
+    if (name.isEmpty())
+        return false;
+    if (record.Physician.isEmpty() && record.Result.isEmpty())
+        return db.Files().Remove(id, name);
+    return db.Files().Write(id, name, DiagnosisBytes(record));
 }
 
 bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record)
@@ -58,11 +96,7 @@ bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record)
         return false;
     if (record.Physician.isEmpty() && record.Result.isEmpty())
         return !QFile::exists(path) || QFile::remove(path);
-    QByteArray bytes(kDiagnosisFileSize, '\0');
-    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize - 1);
-    const QByteArray result = encodeField(record.Result, kResultFieldSize - 1);
-    bytes.replace(0, physician.size(), physician);
-    bytes.replace(kPhysicianFieldSize, result.size(), result);
+    const QByteArray bytes = DiagnosisBytes(record);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -82,6 +116,18 @@ bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDa
     record.Result = result;
     record.Date = now;
     SaveDiagnosis(path, record); // a file that cannot be written is skipped silently
+    return true;
+}
+
+bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
+                      Database& db, int id, const QString& day, DiagnosisRecord& record)
+{
+    record.Physician = physician.left(kPhysicianLength);
+    if (result.size() > kResultLength)
+        return false;
+    record.Result = result;
+    record.Date = now;
+    SaveDiagnosis(db, id, day, record);
     return true;
 }
 

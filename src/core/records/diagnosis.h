@@ -29,12 +29,26 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record);
 // Texts are stored as UTF-8, cut at a character boundary to fit their fields.
 bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record);
 
+// The same through the database's case file store (Case/<ID>/<day>.dia, or
+// its row on a server): the diagnosis of patient `id`'s `day`.
+class Database;
+void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record);
+bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record);
+
+// The 650 bytes of a diagnosis file, and a record read back from them.
+QByteArray DiagnosisBytes(const DiagnosisRecord& record);
+void ParseDiagnosis(const QByteArray& bytes, DiagnosisRecord& record);
+
 // The dialog's OK: takes the physician (cut to 49 characters); a result longer
 // than 200 characters ends there with nothing saved. Otherwise the result and
 // `now` enter the record and the file is written or removed. Returns whether the
 // result was accepted.
 bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
                       const QString& path, DiagnosisRecord& record);
+
+// The same, saving through the database's case file store.
+bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
+                      Database& db, int id, const QString& day, DiagnosisRecord& record);
 
 // The 40 diagnosis phrases (section "DIAGNOSE_RESULT", keys 1283 to 1322) in key order.
 QStringList DiagnosisPhrases();

@@ -19,7 +19,7 @@ bool LoadReportData(Database& db, int patientId, const QString& day, ReportData&
     data.fvc = LoadDayTestFiles(db, patientId, day, kTestFvc);
     data.vc = LoadDayTestFiles(db, patientId, day, kTestVc);
     data.mvv = LoadDayTestFiles(db, patientId, day, kTestMvv);
-    LoadDiagnosis(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), day), data.diagnosis);
+    LoadDiagnosis(db, patientId, day, data.diagnosis);
     return true;
 }
 

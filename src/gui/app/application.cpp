@@ -2,15 +2,18 @@
 
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
+#include "core/app/lang_text.h"
 #include "core/records/database.h"
+#include "core/records/database_location.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
 #include "gui/report/report_hooks.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
-#include <QSqlDatabase>
 #include <QTextStream>
 
 namespace {
@@ -36,6 +39,31 @@ void startupError(const QString& text)
     else
         QMessageBox::critical(nullptr, QString(), text);
 }
+// data.mdb, or the clinic's server named by the DATABASE setting. A server that
+// wants a password neither PGPASSWORD nor the password file gave is asked for
+// one; it is used for this run only.
+bool openRecords(Database& db)
+{
+    QString target;
+    QString error;
+    if (!ChooseDatabase(QString(), Settings().database, AppPaths::DatabaseFile(), target,
+                        &error)) {
+        QTextStream(stderr) << error << '\n';
+        return false;
+    }
+    if (db.Open(target, Database::kPassword))
+        return true;
+    QTextStream(stderr) << db.LastError() << '\n';
+    DatabaseLocation location;
+    if (!db.NeedsPassword() || MessageHookInstalled() ||
+        !ParseDatabaseLocation(target, location, nullptr))
+        return false;
+    bool given = false;
+    const QString password = QInputDialog::getText(
+        nullptr, location.Display(), GetLangText("MESSAGE", 2800), QLineEdit::Password,
+        QString(), &given);
+    return given && db.OpenServer(location, password);
+}
 } // namespace
 
 bool SelectOffscreenWhenHeadless()
@@ -49,25 +77,23 @@ bool SelectOffscreenWhenHeadless()
 
 int RunApplication(QApplication& app, const QString& exeFolder)
 {
-    // Qt's connection registry must be created before the shared Database, so
-    // that it is destroyed after it at exit (the Database closes itself then).
-    QSqlDatabase::contains(QString());
     installAutoAnswer();
     AppPaths::Init(exeFolder);
     Settings().Load(AppPaths::SettingsFile());
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
 
-    if (!Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword)) {
+    Database db;
+    if (!openRecords(db)) {
         startupError(QString::fromUtf8("连接数据库失败！"));
         return 1;
     }
     InstallDeviceHooks();
-    InstallReportHooks();
+    InstallReportHooks(db);
     Database::SetNotifier(
         [](const QString& text, const QString& caption) { ShowMessage(text, caption, 0); });
 
     {
-        CMainShellDlg shell;
+        CMainShellDlg shell(db);
         AttachSharedBluetooth(shell);
         // Not exec(): hiding a dialog ends its exec(), and the print preview
         // hides the main window while it is open.
@@ -76,6 +102,6 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         shell.show();
         app.exec();
     }
-    Database::Instance().Close();
+    db.Close();
     return 0;
 }

@@ -22,8 +22,8 @@
 
 CMainShellDlg* CMainShellDlg::s_instance = nullptr;
 
-CMainShellDlg::CMainShellDlg(QWidget* parent)
-    : QDialog(parent), m_patient(std::make_unique<PatientRecord>()),
+CMainShellDlg::CMainShellDlg(Database& db, QWidget* parent)
+    : QDialog(parent), m_db(db), m_patient(std::make_unique<PatientRecord>()),
       m_predicted(std::make_unique<ManeuverResult>()),
       m_diagnosis(std::make_unique<DiagnosisRecord>())
 {
@@ -85,7 +85,7 @@ int CMainShellDlg::ShowPage(int templateId)
 
 void CMainShellDlg::RecomputePredicted()
 {
-    ComputePredictedValues(Database::Instance(), *m_predicted, *m_patient);
+    ComputePredictedValues(m_db, *m_predicted, *m_patient);
 }
 
 void CMainShellDlg::CloseBluetooth()

@@ -41,7 +41,7 @@ QGroupBox* group(const QString& title, QWidget* parent, const char* name)
 }
 } // namespace
 
-CSettingDlg::CSettingDlg(QWidget* parent) : QDialog(parent)
+CSettingDlg::CSettingDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
 {
     setObjectName("CSettingDlg");
     setWindowTitle(text(126));
@@ -178,7 +178,7 @@ void CSettingDlg::onDeviceName()
 
 void CSettingDlg::onModifyPredicted()
 {
-    CModifyPredictDlg dialog(this);
+    CModifyPredictDlg dialog(m_db, this);
     dialog.exec();
 }
 

@@ -30,9 +30,9 @@ QString toShown(QString text)
 }
 } // namespace
 
-CDiagnoseDlg::CDiagnoseDlg(const QString& caseFolder, const QString& day, DiagnosisRecord& record,
-                           QWidget* parent)
-    : QDialog(parent), m_path(DiagnosisFile(caseFolder, day)), m_record(record)
+CDiagnoseDlg::CDiagnoseDlg(Database& db, int patientId, const QString& day,
+                           DiagnosisRecord& record, QWidget* parent)
+    : QDialog(parent), m_db(db), m_patientId(patientId), m_day(day), m_record(record)
 {
     setObjectName("CDiagnoseDlg");
     setWindowTitle(reportText(184));
@@ -71,7 +71,7 @@ CDiagnoseDlg::CDiagnoseDlg(const QString& caseFolder, const QString& day, Diagno
     layout->addWidget(frame, 1);
     layout->addLayout(buttons);
 
-    LoadDiagnosis(m_path, m_record);
+    LoadDiagnosis(m_db, m_patientId, m_day, m_record);
     m_physician->setText(m_record.Physician);
     m_result->setPlainText(toShown(m_record.Result));
 }
@@ -96,6 +96,7 @@ void CDiagnoseDlg::onAdd()
 
 void CDiagnoseDlg::onOk()
 {
-    ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_path, m_record);
+    ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_db, m_patientId, m_day,
+                     m_record);
     accept();
 }

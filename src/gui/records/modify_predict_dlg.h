@@ -3,6 +3,7 @@
 #include <QVector>
 
 struct NationGroup;
+class Database;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -15,7 +16,7 @@ class QWidget;
 class CModifyPredictDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CModifyPredictDlg(QWidget* parent = nullptr);
+    explicit CModifyPredictDlg(Database& db, QWidget* parent = nullptr);
 
     // The group of grid row `row` and its first row (tests and the combo use them).
     int GroupOfRow(int row) const;
@@ -24,6 +25,7 @@ class CModifyPredictDlg : public QDialog {
     void EditCorrectionRow(int row);
 
   private:
+    Database& m_db;
     void refreshGrid();
     void selectGroup(int group);
     void onAddPanel();

@@ -54,7 +54,7 @@ CPatientEditDlg::CPatientEditDlg(CMainShellDlg* shell, QWidget* parent)
         startNewPatient();
     } else {
         m_patientId = m_shell->CurrentPatientId();
-        const PatientInput current = InputFromPatient(Database::Instance(), m_shell->Patient());
+        const PatientInput current = InputFromPatient(m_shell->Db(), m_shell->Patient());
         m_password = current.Password;
         m_passwordFlag = current.PasswordFlag;
         show(current);
@@ -86,7 +86,7 @@ void CPatientEditDlg::buildControls()
     m_weight->setSuffix(" " + caseText(114));
     m_nation = new QComboBox(this);
     m_nation->setObjectName("nation");
-    for (const NationGroup& group : LoadNationGroups(Database::Instance()))
+    for (const NationGroup& group : LoadNationGroups(m_shell->Db()))
         m_nation->addItem(group.Name, group.ID);
     m_standard = new QComboBox(this);
     m_standard->setObjectName("standard");
@@ -168,7 +168,7 @@ void CPatientEditDlg::startNewPatient()
     m_delete->setEnabled(false);
     m_password.clear();
     m_passwordFlag = 1;
-    show(NewPatientDefaults(Database::Instance()));
+    show(NewPatientDefaults(m_shell->Db()));
     m_name->setFocus();
 }
 
@@ -226,7 +226,7 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
 
 void CPatientEditDlg::onSave()
 {
-    Database& db = Database::Instance();
+    Database& db = m_shell->Db();
     PatientInput in = input();
     if (m_newMode) {
         if (!passes(CheckNewPatient(in)))
@@ -271,7 +271,7 @@ void CPatientEditDlg::onDelete()
 {
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 4, this) == 6 &&
         m_patientId > 0) {
-        DeletePatient(Database::Instance(), m_patientId);
+        DeletePatient(m_shell->Db(), m_patientId);
         m_outcome = kDeleted;
     }
     accept();

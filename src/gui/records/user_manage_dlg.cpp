@@ -131,7 +131,7 @@ void CUserManageDlg::buildControls()
     connect(m_days, &QTableWidget::itemSelectionChanged, this, [this] { selectDay(); });
     connect(m_days, &QTableWidget::cellClicked, this, [this] {
         // A click also brings the day's rows in line with its files.
-        ReconcileDay(Database::Instance(), Shell()->CurrentPatientId(), SelectedDay());
+        ReconcileDay(Shell()->Db(), Shell()->CurrentPatientId(), SelectedDay());
     });
     connect(m_days, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         showContextMenu(kDayList, m_days->viewport()->mapToGlobal(pos));
@@ -172,7 +172,7 @@ void CUserManageDlg::FillPatients()
 {
     const int current = Shell()->CurrentPatientId();
     QSignalBlocker block(m_patients->selectionModel());
-    m_model->SetRows(ReadPatientList(Database::Instance()));
+    m_model->SetRows(ReadPatientList(Shell()->Db()));
     const int row = m_model->RowOfId(current);
     if (row >= 0) {
         m_patients->selectRow(row);
@@ -182,7 +182,7 @@ void CUserManageDlg::FillPatients()
 
 void CUserManageDlg::RefreshPatientRow(int id)
 {
-    const std::vector<PatientListRow> rows = ReadPatientList(Database::Instance(), id);
+    const std::vector<PatientListRow> rows = ReadPatientList(Shell()->Db(), id);
     if (!rows.empty())
         m_model->UpsertRow(rows.front());
 }
@@ -219,7 +219,7 @@ void CUserManageDlg::selectPatient()
     AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
     PatientRecord& patient = Shell()->Patient();
     patient.Clear();
-    LoadPatient(Database::Instance(), id, patient);
+    LoadPatient(Shell()->Db(), id, patient);
     Shell()->RecomputePredicted();
     fillDays(id);
     const PatientListRow* row = m_model->RowAt(m_model->RowOfId(id));
@@ -233,7 +233,7 @@ void CUserManageDlg::fillDays(int id)
         return;
     QSignalBlocker block(m_days);
     m_days->setRowCount(0);
-    const QStringList days = TestDays(Database::Instance(), id);
+    const QStringList days = TestDays(Shell()->Db(), id);
     m_days->setRowCount(int(days.size()));
     int selectRow = -1;
     for (int row = 0; row < days.size(); ++row) {
@@ -255,11 +255,11 @@ void CUserManageDlg::selectDay()
 
 void CUserManageDlg::loadDayTests()
 {
-    const DayTestCounts counts = CountDayTests(Database::Instance(), Shell()->CurrentPatientId(),
+    const DayTestCounts counts = CountDayTests(Shell()->Db(), Shell()->CurrentPatientId(),
                                                Shell()->CurrentTestDate());
     for (int type = 0; type < 3; ++type) {
         m_panes[type]->SetTestCount(counts.byType[type]);
-        m_panes[type]->LoadDay(Database::Instance(), Shell()->CurrentPatientId(),
+        m_panes[type]->LoadDay(Shell()->Db(), Shell()->CurrentPatientId(),
                                Shell()->CurrentTestDate(), &Shell()->Predicted(),
                                Shell()->SingleLoopDisplay() != 0);
     }
@@ -299,7 +299,7 @@ void CUserManageDlg::RequestDelete(DeleteSource source)
         return;
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 1, this) != 1)
         return;
-    DeletePatient(Database::Instance(), id);
+    DeletePatient(Shell()->Db(), id);
     clearPatient();
     FillPatients();
 }
@@ -332,7 +332,7 @@ void CUserManageDlg::onPatientEditor()
         break;
     }
     // Creates the case folder of a new patient.
-    ReconcileDay(Database::Instance(), SelectedPatientId(), QString());
+    ReconcileDay(Shell()->Db(), SelectedPatientId(), QString());
     loadDayTests();
 }
 
@@ -346,7 +346,7 @@ void CUserManageDlg::onDeleteDay()
     }
     if (ShowMessage(GetLangText("MESSAGE", 1251), PromptCaption(), 1, this) != 1)
         return;
-    DeleteDay(Database::Instance(), id, day);
+    DeleteDay(Shell()->Db(), id, day);
     Shell()->SetCurrentTestDate(QString());
     fillDays(id);
     selectDay();
@@ -381,7 +381,7 @@ void CUserManageDlg::onPrint()
 void CUserManageDlg::onSettings()
 {
     const QString before = Settings().language;
-    CSettingDlg dialog(this);
+    CSettingDlg dialog(Shell()->Db(), this);
     if (dialog.exec() != QDialog::Accepted || Settings().language == before)
         return;
     // A new language: every text of the page and the window at once.
@@ -423,7 +423,7 @@ void CUserManageDlg::OnCancel()
 
 void CUserManageDlg::onPredicted()
 {
-    CModifyPredictDlg dialog(this);
+    CModifyPredictDlg dialog(Shell()->Db(), this);
     dialog.exec();
 }
 

@@ -151,7 +151,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
             m_volumeTime->hide();
     });
 
-    const QStringList days = TestDays(Database::Instance(), Shell()->CurrentPatientId());
+    const QStringList days = TestDays(Shell()->Db(), Shell()->CurrentPatientId());
     m_dates->addItems(days);
     m_dates->setCurrentIndex(qMax(0, int(days.indexOf(Shell()->CurrentTestDate()))));
     connect(m_dates, &QComboBox::currentTextChanged, this, &CTAVADlg::onDateChosen);
@@ -181,7 +181,7 @@ void CTAVADlg::Reload()
 {
     const int type = Shell()->CurrentTestType();
     m_dayTests = std::make_shared<const DayTestList>(LoadDayTestFiles(
-        Database::Instance(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), type));
+        Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), type));
     m_shown = BestTestIndex(type, RecordsOf(*m_dayTests));
     fillList();
     fillBestBox();
@@ -192,7 +192,8 @@ void CTAVADlg::Reload()
     updatePanes();
 
     DiagnosisRecord& diagnosis = Shell()->Diagnosis();
-    LoadDiagnosis(DiagnosisFile(AppPaths::CaseFolder(), Shell()->CurrentTestDate()), diagnosis);
+    LoadDiagnosis(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
+                  diagnosis);
     m_diagnosis->setText(diagnosis.Result.isEmpty()
                              ? QString()
                              : GetLangText("REPORT", 184) + ": " +
@@ -243,7 +244,7 @@ void CTAVADlg::fillBestBox()
     const DayTestList fvc =
         Shell()->CurrentTestType() == kTestFvc
             ? *m_dayTests
-            : LoadDayTestFiles(Database::Instance(), Shell()->CurrentPatientId(),
+            : LoadDayTestFiles(Shell()->Db(), Shell()->CurrentPatientId(),
                                Shell()->CurrentTestDate(), kTestFvc);
     const BestValueBox box =
         MakeBestValueBox(ComputeFvcBest(RecordsOf(fvc)), Shell()->Predicted());
@@ -347,7 +348,7 @@ void CTAVADlg::onDelete()
     }
     if (ShowMessage(GetLangText("MESSAGE", 140), PromptCaption(), 1, this) != 1)
         return;
-    DeleteTest(Database::Instance(), Shell()->CurrentPatientId(),
+    DeleteTest(Shell()->Db(), Shell()->CurrentPatientId(),
                (*m_dayTests)[size_t(m_shown)].dataName);
     Reload();
 }
@@ -361,8 +362,8 @@ void CTAVADlg::onSingleLoop()
 
 void CTAVADlg::onDiagnose()
 {
-    CDiagnoseDlg dialog(AppPaths::CaseFolder(), Shell()->CurrentTestDate(), Shell()->Diagnosis(),
-                        this);
+    CDiagnoseDlg dialog(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
+                        Shell()->Diagnosis(), this);
     if (dialog.exec() == QDialog::Accepted)
         Reload();
 }
