@@ -1,12 +1,14 @@
 #!/bin/sh
 # Installs every Debian package the build, the tests and the program need,
-# but only when something is missing. Nothing is fetched from anywhere else.
+# but only when something is missing. Nothing is fetched from anywhere else
+# (the FHIR validation test installs its pinned npm packages itself).
 set -e
 PACKAGES="cmake ninja-build g++ clang pkg-config
 qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql qt6-connectivity-dev libsqlite3-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 libserialport-dev libhidapi-dev libgl-dev
-fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth"
+fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth
+nodejs npm"
 
 missing=""
 for p in $PACKAGES; do

@@ -16,3 +16,6 @@ int CmdTest(CliContext& context, QStringList& args);
 int CmdReplay(CliContext& context, QStringList& args);
 int CmdCalibrate(CliContext& context, QStringList& args);
 int CmdDb(CliContext& context, QStringList& args);
+int CmdExport(CliContext& context, QStringList& args);
+int CmdImport(CliContext& context, QStringList& args);
+int CmdGdt(CliContext& context, QStringList& args);

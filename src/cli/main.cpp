@@ -39,6 +39,10 @@ const std::map<QString, Command>& commands()
         {"db", {CmdDb, "db migrate --to CONNECTION   copies this folder's records to an empty server database\n"
                        "  db check                 every test row against its stored test data\n"
                        "  db export --patient ID --name N.dt --out FILE   a stored file written to disk"}},
+        {"export", {CmdExport, "export fhir --patient ID --day YYYY-MM-DD --out FILE.json   the day as a FHIR R4 Bundle\n"
+                               "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
+        {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
+        {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf] | gdt inbox"}},
     };
     return table;
 }
@@ -61,7 +65,9 @@ int main(int argc, char* argv[])
     // make do with the core one.
     bool paints = false;
     for (int i = 1; i < argc; ++i)
-        paints = paints || std::strcmp(argv[i], "report") == 0;
+        paints = paints || std::strcmp(argv[i], "report") == 0 || std::strcmp(argv[i], "fhir") == 0 ||
+                 (std::strcmp(argv[i], "export") == 0 && i + 1 < argc && std::strcmp(argv[i + 1], "csv") != 0) ||
+                 std::strcmp(argv[i], "gdt") == 0;
     if (paints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =

@@ -211,6 +211,16 @@ inline const std::vector<DocumentedText>& Defaults()
         {1328, "Values from best loop"},
         {1329, "TAV"},
         {1331, "电池电量不足,请选择有线方式进行通信!"},
+        {2700, "Export"},
+        {2701, "Export FHIR..."},
+        {2702, "Export CSV (all tests)..."},
+        {2703, "Send to practice system (GDT)"},
+        {2704, "FHIR bundle written:"},
+        {2705, "CSV table written:"},
+        {2706, "Results sent to the practice system:"},
+        {2707, "Export failed:"},
+        {2708, "There are no tests on this day to export."},
+        {2709, "A request of the practice system was refused:"},
     };
     return texts;
 }
@@ -253,6 +263,7 @@ inline const std::vector<SectionIds>& Lookups()
           1297, 1298, 1299, 1300, 1301, 1302, 1303, 1304, 1305, 1306, 1307, 1308, 1309, 1310,
           1311, 1312, 1313, 1314, 1315, 1316, 1317, 1318, 1319, 1320, 1321, 1322, 1334}},
         {"Tooltip", {119, 1227}},
+        {"EXCHANGE", {2700, 2701, 2702, 2703, 2704, 2705, 2706, 2707, 2708, 2709}},
     };
     return lookups;
 }

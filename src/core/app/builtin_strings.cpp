@@ -210,6 +210,16 @@ constexpr BuiltinText kTexts[] = {
     {1328, "Values from best loop"},
     {1329, "TAV"},
     {1331, "电池电量不足,请选择有线方式进行通信!"},
+    {2700, "Export"},
+    {2701, "Export FHIR..."},
+    {2702, "Export CSV (all tests)..."},
+    {2703, "Send to practice system (GDT)"},
+    {2704, "FHIR bundle written:"},
+    {2705, "CSV table written:"},
+    {2706, "Results sent to the practice system:"},
+    {2707, "Export failed:"},
+    {2708, "There are no tests on this day to export."},
+    {2709, "A request of the practice system was refused:"},
     {2800, "Password of the database user:"},
 };
 

@@ -5,6 +5,7 @@
 #include "core/app/lang_text.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
+#include "gui/app/gdt_inbox.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
@@ -95,6 +96,7 @@ int RunApplication(QApplication& app, const QString& exeFolder)
     {
         CMainShellDlg shell(db);
         AttachSharedBluetooth(shell);
+        CGdtInbox gdtInbox(shell); // requests of the practice system, while the patient list shows
         // Not exec(): hiding a dialog ends its exec(), and the print preview
         // hides the main window while it is open.
         QApplication::setQuitOnLastWindowClosed(false);

@@ -1,5 +1,7 @@
 #include "gui/report/tava_dlg.h"
 
+#include "gui/report/exchange_menu.h"
+
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
@@ -113,6 +115,10 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_singleLoop->setChecked(Shell()->SingleLoopDisplay() != 0);
     m_diagnose = button(QString(), "diagnose", this);
     m_volumeTimeToggle = button("V-T", "volumeTimeToggle", this);
+    m_export = button(QString(), "export", this);
+    m_exportMenu = new CExchangeMenu(
+        Shell()->Db(), this, [this] { return Shell()->CurrentPatientId(); }, [this] { return Shell()->CurrentTestDate(); });
+    m_export->setMenu(m_exportMenu);
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_name, 1);
@@ -125,7 +131,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_panes->addWidget(m_quality, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop,
-                           m_volumeTimeToggle, m_diagnose, m_delete, m_print})
+                           m_volumeTimeToggle, m_diagnose, m_delete, m_print, m_export})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_exit);
@@ -164,6 +170,8 @@ void CTAVADlg::ApplyTexts()
     m_name->setText(Shell()->Patient().Name);
     m_bestBox->setTitle("Best Value");
     m_diagnose->setText(GetLangText("CASE", 1268));
+    m_exportMenu->ApplyTexts();
+    m_export->setText(m_exportMenu->title());
     m_repeatabilityTitle->setText(GetLangText("CASE", 1332));
     m_acceptabilityTitle->setText(GetLangText("CASE", 1267));
     m_delete->setToolTip(GetLangText("Tooltip", 119));

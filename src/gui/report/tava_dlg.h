@@ -5,6 +5,7 @@
 #include <memory>
 
 class CCurvePlotWidget;
+class CExchangeMenu;
 class QHBoxLayout;
 class QComboBox;
 class QGroupBox;
@@ -80,4 +81,6 @@ class CTAVADlg : public CPage {
     QPushButton* m_singleLoop = nullptr;       // 1207
     QPushButton* m_diagnose = nullptr;         // 1117
     QPushButton* m_volumeTimeToggle = nullptr; // 1226
+    QPushButton* m_export = nullptr;           // FHIR, CSV, GDT
+    CExchangeMenu* m_exportMenu = nullptr;
 };

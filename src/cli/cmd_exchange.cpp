@@ -1,0 +1,204 @@
+// tavctl export / import / gdt: exchange with other systems (FHIR R4, CSV, GDT).
+#include "cli_context.h"
+#include "commands.h"
+#include "json_out.h"
+
+#include "core/app/app_paths.h"
+#include "core/app/system_settings.h"
+#include "core/exchange/csv_export.h"
+#include "core/exchange/csv_patient_import.h"
+#include "core/exchange/day_export.h"
+#include "core/exchange/exchange_settings.h"
+#include "core/exchange/gdt_exchange.h"
+#include "core/records/database.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace {
+
+bool patientOption(QStringList& args, int& patientId)
+{
+    bool found = false;
+    const QString text = CliContext::TakeOption(args, "--patient", &found);
+    bool ok = false;
+    patientId = text.toInt(&ok);
+    if (!found || !ok || patientId < 1) {
+        CliContext::Fail("--patient takes a patient ID: " + text);
+        return false;
+    }
+    return true;
+}
+
+bool dateOption(QStringList& args, const QString& name, QDate& date)
+{
+    bool found = false;
+    const QString text = CliContext::TakeOption(args, name, &found);
+    if (!found)
+        return true;
+    date = QDate::fromString(text, "yyyy-MM-dd");
+    if (!date.isValid()) {
+        CliContext::Fail(name + " takes a date YYYY-MM-DD: " + text);
+        return false;
+    }
+    return true;
+}
+
+QString testTypeName(int type)
+{
+    return type == kTestVc ? "vc" : type == kTestMvv ? "mvv" : type == kTestFvc ? "fvc" : QString();
+}
+
+int exportFhir(Database& db, QStringList& args)
+{
+    int patientId = 0;
+    if (!patientOption(args, patientId))
+        return 2;
+    const QString day = CliContext::TakeOption(args, "--day");
+    const QString out = CliContext::TakeOption(args, "--out");
+    if (!args.isEmpty() || day.isEmpty() || out.isEmpty())
+        return CliContext::Fail("usage: tavctl export fhir --patient ID --day YYYY-MM-DD --out FILE.json");
+    DayExportSummary summary;
+    QString error;
+    if (!ExportDayFhir(db, patientId, day, out, Settings().simulator.load() != 0, &summary, &error))
+        return CliContext::Fail(error);
+    QJsonObject json;
+    json["out"] = summary.file;
+    json["bundle"] = summary.bundle;
+    json["resources"] = summary.resources;
+    json["observations"] = summary.values;
+    PrintJson(json);
+    return 0;
+}
+
+int exportCsv(Database& db, QStringList& args)
+{
+    QDate from, to;
+    if (!dateOption(args, "--from", from) || !dateOption(args, "--to", to))
+        return 2;
+    const QString out = CliContext::TakeOption(args, "--out");
+    if (!args.isEmpty() || out.isEmpty())
+        return CliContext::Fail("usage: tavctl export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]");
+    CsvExportResult result;
+    QString error;
+    if (!ExportTestsCsv(db, from, to, out, result, &error))
+        return CliContext::Fail(error);
+    QJsonObject json;
+    json["out"] = QFileInfo(out).absoluteFilePath();
+    json["rows"] = result.rows;
+    json["skipped"] = result.skipped;
+    PrintJson(json);
+    return 0;
+}
+
+QJsonObject importJson(const GdtImport& result)
+{
+    QJsonObject json;
+    json["patient"] = result.patientId;
+    json["created"] = result.created;
+    if (result.testType >= 0)
+        json["test"] = testTypeName(result.testType);
+    return json;
+}
+
+int gdtExport(Database& db, QStringList& args)
+{
+    int patientId = 0;
+    if (!patientOption(args, patientId))
+        return 2;
+    const bool noPdf = args.removeAll("--no-pdf") > 0;
+    const QString day = CliContext::TakeOption(args, "--day");
+    const QString out = CliContext::TakeOption(args, "--out");
+    if (!args.isEmpty() || day.isEmpty())
+        return CliContext::Fail("usage: tavctl gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf]");
+    DayExportSummary summary;
+    QString error;
+    const ExchangeSettings settings = ExchangeSettings::Load(AppPaths::SettingsFile());
+    if (!ExportDayGdt(db, patientId, day, settings, out, !noPdf, &summary, &error))
+        return CliContext::Fail(error);
+    QJsonObject json;
+    json["out"] = summary.file;
+    if (!summary.pdf.isEmpty())
+        json["pdf"] = summary.pdf;
+    json["values"] = summary.values;
+    PrintJson(json);
+    return 0;
+}
+
+} // namespace
+
+int CmdExport(CliContext& context, QStringList& args)
+{
+    const QString kind = args.isEmpty() ? QString() : args.takeFirst();
+    if (kind != "fhir" && kind != "csv")
+        return CliContext::Fail("usage: tavctl export fhir|csv ...");
+    if (!context.OpenDatabase())
+        return 2;
+    Database& db = context.Db();
+    return kind == "fhir" ? exportFhir(db, args) : exportCsv(db, args);
+}
+
+int CmdImport(CliContext& context, QStringList& args)
+{
+    const QString kind = args.isEmpty() ? QString() : args.takeFirst();
+    const QString file = CliContext::TakeOption(args, "--patients");
+    if (kind != "csv" || file.isEmpty() || !args.isEmpty())
+        return CliContext::Fail("usage: tavctl import csv --patients FILE.csv");
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return CliContext::Fail("cannot read " + file + ": " + in.errorString());
+    if (!context.OpenDatabase())
+        return 2;
+    CsvImportReport report;
+    QString error;
+    if (!ImportPatientsCsv(context.Db(), in.readAll(), report, &error))
+        return CliContext::Fail(file + ": " + error);
+    QJsonArray taken, refused;
+    for (const CsvImportRow& row : report.taken)
+        taken.append(QJsonObject{{"line", row.line}, {"patient_number", row.patientNumber}, {"patient", row.patientId}});
+    for (const CsvImportRow& row : report.refused)
+        refused.append(QJsonObject{{"line", row.line}, {"patient_number", row.patientNumber}, {"reason", row.reason}});
+    PrintJson(QJsonObject{{"taken", taken}, {"refused", refused}, {"repeated", report.repeated}});
+    return 0;
+}
+
+int CmdGdt(CliContext& context, QStringList& args)
+{
+    const QString verb = args.isEmpty() ? QString() : args.takeFirst();
+    if (verb != "import" && verb != "export" && verb != "inbox")
+        return CliContext::Fail("usage: tavctl gdt import FILE | gdt export --patient ID --day YYYY-MM-DD --out FILE | gdt inbox");
+    if (!context.OpenDatabase())
+        return 2;
+    Database& db = context.Db();
+    if (verb == "export")
+        return gdtExport(db, args);
+    GdtImport result;
+    QString error;
+    if (verb == "inbox") {
+        if (!args.isEmpty())
+            return CliContext::Fail("usage: tavctl gdt inbox");
+        const ExchangeSettings settings = ExchangeSettings::Load(AppPaths::SettingsFile());
+        switch (TakeGdtRequest(db, settings, result, &error)) {
+        case GdtInboxResult::Empty:
+            PrintJson(QJsonObject{{"request", false}});
+            return 0;
+        case GdtInboxResult::Refused:
+            return CliContext::Fail(error);
+        case GdtInboxResult::Taken:
+            break;
+        }
+        QJsonObject json = importJson(result);
+        if (!error.isEmpty())
+            json["warning"] = error;
+        PrintJson(json);
+        return 0;
+    }
+    if (args.size() != 1)
+        return CliContext::Fail("usage: tavctl gdt import FILE");
+    if (!ImportGdtFile(db, args.front(), result, &error))
+        return CliContext::Fail(args.front() + ": " + error);
+    PrintJson(importJson(result));
+    return 0;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The values of one patient's test day as they leave the program: for every
+// exchanged parameter the best value of the day, with its predicted value,
+// lower limit of normal, z-score and percent of predicted where known.
+#include "core/exchange/exchange_parameters.h"
+#include "core/records/diagnosis.h"
+#include "core/records/patient_record.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class Database;
+
+enum class SessionPhase { Unspecified, Pre, Post };
+
+struct ParameterResult {
+    const ExchangeParameter* parameter = nullptr;
+    SessionPhase phase = SessionPhase::Unspecified;
+    double measured = 0;
+    std::optional<double> predicted;
+    std::optional<double> lln;
+    std::optional<double> zScore;
+    std::optional<double> percentPredicted;
+    QString testTime; // "yyyy-MM-dd HH:mm:ss" of the test the value comes from
+
+    // Below the lower limit of normal; only meaningful when lln is known.
+    bool BelowLln() const { return lln && measured < *lln; }
+};
+
+struct DayResults {
+    PatientRecord patient;
+    QString day;          // "YYYY-MM-DD"
+    QString referenceSet; // the patient's equations: "ERS", "Knudson", "USA"
+    QString firstTestTime;
+    QString lastTestTime;
+    QString deviceId; // as the device reported it in the test files ("" when none)
+    DiagnosisRecord diagnosis;
+    std::vector<ParameterResult> values; // in ExchangeParameters() order, measured ones only
+};
+
+// The reference set names of PatientRecord::Standard.
+QString ReferenceSetName(int standard);
+
+// Two decimals, as the program shows and stores figures.
+double RoundedValue(double value);
+
+// Gathers the day. False (with a message) when the patient does not exist, the
+// day is not "YYYY-MM-DD" or the day has no tests.
+bool CollectDayResults(Database& db, int patientId, const QString& day, DayResults& out,
+                       QString* error = nullptr);

@@ -1,0 +1,303 @@
+#include "core/exchange/gdt_exchange.h"
+
+#include "core/app/lang_text.h"
+#include "core/exchange/atomic_file.h"
+#include "core/exchange/imported_patient.h"
+#include "core/records/database.h"
+#include "core/records/patient_editor_rules.h"
+#include "core/records/patient_record.h"
+#include "core/records/recordset.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kMaxPatientNumberLength = 10;
+constexpr char kProcedureCode[] = "SPIRO";
+
+bool fail(QString* error, const GdtLine* line, const QString& message)
+{
+    if (error)
+        *error = line ? QString("line %1: %2").arg(line->line).arg(message) : message;
+    return false;
+}
+
+// A whole number of cm or kg; GDT writers send "175" or "72,5".
+bool readMeasure(const QString& text, int& value)
+{
+    QString t = text.trimmed();
+    t.replace(',', '.');
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0 || v > 1000)
+        return false;
+    value = int(std::lround(v));
+    return true;
+}
+
+int testTypeFromProcedure(const QString& code, bool& known)
+{
+    const QString c = code.trimmed().toUpper();
+    known = true;
+    if (c.isEmpty() || c == "FVC" || c == kProcedureCode)
+        return kTestFvc;
+    if (c == "VC" || c == "SVC")
+        return kTestVc;
+    if (c == "MVV")
+        return kTestMvv;
+    known = false;
+    return -1;
+}
+
+QString gdtDate(const QDate& date)
+{
+    return date.toString("ddMMyyyy");
+}
+
+QString gdtNumber(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+} // namespace
+
+QString GdtPatientName(const QString& surname, const QString& firstName)
+{
+    const QString s = surname.trimmed(), f = firstName.trimmed();
+    return f.isEmpty() ? s : s + ", " + f;
+}
+
+bool ReadGdtRequest(const GdtRecord& record, GdtRequest& request, QString* error)
+{
+    if (record.recordType != GdtRecordType::kSendMasterData &&
+        record.recordType != GdtRecordType::kNewExamination)
+        return fail(error, nullptr,
+                    "line 1: record type " + record.recordType +
+                        " is not a patient request (6301 or 6302)");
+    GdtRequest r;
+    r.recordType = record.recordType;
+
+    const GdtLine* number = record.Find(GdtField::kPatientNumber);
+    if (!number || number->value.trimmed().isEmpty())
+        return fail(error, number, "the patient number (3000) is missing");
+    r.patientNumber = number->value.trimmed();
+    if (r.patientNumber.size() > kMaxPatientNumberLength)
+        return fail(error, number, QString("the patient number is longer than %1 characters").arg(kMaxPatientNumberLength));
+    for (const QChar c : r.patientNumber)
+        if (!c.isPrint())
+            return fail(error, number, "the patient number holds a control character");
+
+    const GdtLine* surname = record.Find(GdtField::kSurname);
+    r.surname = surname ? surname->value.trimmed() : QString();
+    r.firstName = record.Value(GdtField::kFirstName).trimmed();
+    if (r.surname.isEmpty())
+        return fail(error, surname, GetLangText("MESSAGE", 163) + " (3101)");
+    if (GdtPatientName(r.surname, r.firstName).size() > PatientRecord::kNameLength)
+        return fail(error, surname,
+                    QString("the name is longer than %1 characters").arg(PatientRecord::kNameLength));
+
+    const GdtLine* birth = record.Find(GdtField::kBirthDate);
+    if (!birth)
+        return fail(error, nullptr, "the birth date (3103) is missing");
+    r.birthDate = QDate::fromString(birth->value.trimmed(), "ddMMyyyy");
+    if (!r.birthDate.isValid())
+        return fail(error, birth, "the birth date \"" + birth->value + "\" is not a date DDMMYYYY");
+    const int age = AgeFromBirthdate(r.birthDate);
+    if (CheckRange(PatientField::Age, age).Field != PatientField::None)
+        return fail(error, birth, GetLangText("MESSAGE", 1175) + QString(" (age %1)").arg(age));
+
+    const GdtLine* sex = record.Find(GdtField::kSex);
+    if (!sex)
+        return fail(error, nullptr, "the sex (3110) is missing; predicted values need it");
+    const QString sexValue = sex->value.trimmed().toUpper();
+    if (sexValue == "1" || sexValue == "M")
+        r.sex = 0;
+    else if (sexValue == "2" || sexValue == "W" || sexValue == "F")
+        r.sex = 1;
+    else
+        return fail(error, sex, "sex \"" + sex->value + "\" is neither 1 (male) nor 2 (female); the predicted values need one of them");
+
+    if (const GdtLine* height = record.Find(GdtField::kHeight)) {
+        if (!readMeasure(height->value, r.height))
+            return fail(error, height, "the height \"" + height->value + "\" is not a number of cm");
+        if (CheckRange(PatientField::Height, r.height).Field != PatientField::None)
+            return fail(error, height, GetLangText("MESSAGE", 1176));
+    }
+    if (const GdtLine* weight = record.Find(GdtField::kWeight)) {
+        if (!readMeasure(weight->value, r.weight))
+            return fail(error, weight, "the weight \"" + weight->value + "\" is not a number of kg");
+        if (CheckRange(PatientField::Weight, r.weight).Field != PatientField::None)
+            return fail(error, weight, GetLangText("MESSAGE", 1177));
+    }
+    if (const GdtLine* procedure = record.Find(GdtField::kDeviceProcedure)) {
+        bool known = false;
+        r.testType = testTypeFromProcedure(procedure->value, known);
+        if (!known)
+            return fail(error, procedure, "unknown examination \"" + procedure->value + "\" (FVC, VC or MVV)");
+    } else if (r.recordType == GdtRecordType::kNewExamination) {
+        r.testType = kTestFvc;
+    }
+    request = r;
+    return true;
+}
+
+bool StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& result, QString* error)
+{
+    int count = 0;
+    if (!db.BeginTransaction())
+        return fail(error, nullptr, "the database cannot start a change: " + db.LastError());
+    const int existing = PatientIdOfNumber(db, request.patientNumber, &count);
+    if (count > 1) {
+        db.Rollback();
+        return fail(error, nullptr, "patient number " + request.patientNumber + " is held by more than one patient");
+    }
+    PatientRecord record;
+    bool ok = true;
+    int id = existing;
+    if (existing > 0) {
+        ok = LoadPatient(db, existing, record);
+    } else {
+        const PatientInput defaults = NewPatientDefaults(db);
+        record.Nation = defaults.Nation;
+        record.Standard = defaults.Standard;
+        record.Height = defaults.Height;
+        record.Weight = defaults.Weight;
+    }
+    record.Name = GdtPatientName(request.surname, request.firstName);
+    record.PatientNumber = request.patientNumber;
+    record.Birthdate = request.birthDate;
+    record.Gender = request.sex;
+    if (request.height > 0)
+        record.Height = request.height;
+    if (request.weight > 0)
+        record.Weight = request.weight;
+    if (ok && existing == 0) {
+        ok = InsertPatientKeepingNumber(db, record);
+        id = record.ID;
+    } else if (ok) {
+        PatientName name;
+        ok = ReadPatientName(db, id, name) && SavePatientDemographics(db, id, record) &&
+             SavePatientName(db, id, record.Name, name.PasswordFlag, name.Password);
+    }
+    if (!ok || !db.Commit()) {
+        const QString reason = db.LastError();
+        db.Rollback();
+        return fail(error, nullptr, "the patient could not be stored: " + reason);
+    }
+    result.patientId = id;
+    result.created = existing == 0;
+    result.testType = request.testType;
+    return true;
+}
+
+bool ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, nullptr, "cannot read " + path + ": " + file.errorString());
+    // A request is a few hundred bytes; anything far larger is not one.
+    constexpr qint64 kMaxRequestSize = 1 << 20;
+    if (file.size() > kMaxRequestSize)
+        return fail(error, nullptr, path + " is too large for a GDT request");
+    const QByteArray bytes = file.readAll();
+    GdtRecord record;
+    GdtRequest request;
+    if (!ParseGdt(bytes, record, error) || !ReadGdtRequest(record, request, error))
+        return false;
+    return StoreGdtRequest(db, request, result, error);
+}
+
+GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
+                              QString* error)
+{
+    if (settings.gdtFolder.isEmpty())
+        return GdtInboxResult::Empty;
+    const QDir folder(settings.gdtFolder);
+    const QStringList matches =
+        folder.entryList({settings.RequestFileName()}, QDir::Files, QDir::Name);
+    if (matches.isEmpty())
+        return GdtInboxResult::Empty;
+    const QString path = folder.filePath(matches.front());
+    if (!ImportGdtFile(db, path, result, error)) {
+        const QString refused = path + ".refused";
+        QFile::remove(refused);
+        QFile::rename(path, refused);
+        return GdtInboxResult::Refused;
+    }
+    if (!QFile::remove(path)) {
+        if (error)
+            *error = "the patient is stored, but the request " + path + " cannot be removed";
+    }
+    return GdtInboxResult::Taken;
+}
+
+GdtRecord BuildGdtResult(const DayResults& day, const ExchangeSettings& settings,
+                         const QString& pdfPath)
+{
+    GdtRecord r;
+    r.recordType = GdtRecordType::kExaminationData;
+    r.version = settings.gdtVersion;
+    r.charset = settings.gdtVersion.startsWith("03") ? GdtCharset::Latin9 : settings.gdtCharset;
+    r.Add(GdtField::kReceiverId, settings.gdtPracticeId);
+    r.Add(GdtField::kSenderId, settings.gdtOwnId);
+    r.Add(GdtField::kPatientNumber, day.patient.PatientNumber);
+    const int comma = day.patient.Name.indexOf(", ");
+    r.Add(GdtField::kSurname, comma > 0 ? day.patient.Name.left(comma) : day.patient.Name);
+    if (comma > 0)
+        r.Add(GdtField::kFirstName, day.patient.Name.mid(comma + 2));
+    if (day.patient.Birthdate.isValid())
+        r.Add(GdtField::kBirthDate, gdtDate(day.patient.Birthdate));
+    r.Add(GdtField::kSex, day.patient.Gender == 1 ? "2" : "1");
+    r.Add(GdtField::kHeight, QString::number(day.patient.Height));
+    r.Add(GdtField::kWeight, QString::number(day.patient.Weight));
+    const QDateTime last = QDateTime::fromString(day.lastTestTime, "yyyy-MM-dd HH:mm:ss");
+    r.Add(GdtField::kExamDate, last.isValid() ? gdtDate(last.date()) : QString(day.day).remove('-'));
+    if (last.isValid())
+        r.Add(GdtField::kExamTime, last.time().toString("HHmmss"));
+    r.Add(GdtField::kDeviceProcedure, kProcedureCode);
+
+    auto addTest = [&](const QString& id, const QString& name, double value, const QString& unit) {
+        r.Add(GdtField::kTestId, id);
+        r.Add(GdtField::kTestName, name);
+        r.Add(GdtField::kResultValue, gdtNumber(value));
+        r.Add(GdtField::kResultUnit, unit);
+    };
+    for (const ParameterResult& v : day.values) {
+        const ExchangeParameter& p = *v.parameter;
+        const QString id = p.slug;
+        addTest(id, p.text, v.measured, p.ucum);
+        if (v.predicted)
+            addTest(id + "_PRED", QString(p.name) + " predicted (" + day.referenceSet + ")", *v.predicted, p.ucum);
+        if (v.lln)
+            addTest(id + "_LLN", QString(p.name) + " lower limit of normal", *v.lln, p.ucum);
+        if (v.zScore)
+            addTest(id + "_Z", QString(p.name) + " z-score", *v.zScore, "");
+        if (v.percentPredicted)
+            addTest(id + "_PCT", QString(p.name) + " % predicted", *v.percentPredicted, "%");
+    }
+    // Findings: one line per line of the physician's text.
+    const QStringList findings = day.diagnosis.Result.split(QRegularExpression("[\r\n]+"), Qt::SkipEmptyParts);
+    for (const QString& line : findings)
+        r.Add(GdtField::kFindings, line.left(900));
+    if (!day.diagnosis.Physician.trimmed().isEmpty())
+        r.Add(GdtField::kComment, day.diagnosis.Physician.trimmed());
+    if (!pdfPath.isEmpty()) {
+        r.Add(GdtField::kFileFormat, "PDF");
+        r.Add(GdtField::kFileDescription, "Spirometry report " + day.day);
+        r.Add(GdtField::kFileReference, QDir::toNativeSeparators(QFileInfo(pdfPath).absoluteFilePath()));
+    }
+    return r;
+}
+
+bool WriteGdtFile(const GdtRecord& record, const QString& path, QString* error)
+{
+    QByteArray bytes;
+    if (!SerializeGdt(record, bytes, error))
+        return false;
+    return WriteFileAtomically(path, bytes, error);
+}

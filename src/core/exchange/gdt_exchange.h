@@ -1,0 +1,65 @@
+#pragma once
+// The link to the practice system through GDT files: a request (6301 "send
+// patient data", 6302 "new examination") selects or creates the patient; a
+// result (6310) carries the day's values and a reference to the PDF report.
+#include "core/exchange/day_results.h"
+#include "core/exchange/exchange_settings.h"
+#include "core/exchange/gdt_record.h"
+
+#include <QDate>
+#include <QString>
+
+class Database;
+
+// What a request asks for, checked field by field.
+struct GdtRequest {
+    QString recordType;
+    QString patientNumber;
+    QString surname;
+    QString firstName;
+    QDate birthDate;
+    int sex = -1;    // 0 male, 1 female; -1 not given
+    int height = 0;  // cm; 0 not given
+    int weight = 0;  // kg; 0 not given
+    int testType = -1; // the examination a 6302 asks for; -1 none named
+};
+
+// The patient's name as the program keeps it: "Surname, First name".
+QString GdtPatientName(const QString& surname, const QString& firstName);
+
+// Checks a parsed request: its type, the patient number, name, birth date, sex,
+// height and weight (the patient editor's ranges). False with "line N: ..." for
+// the first field at fault.
+bool ReadGdtRequest(const GdtRecord& record, GdtRequest& request, QString* error = nullptr);
+
+struct GdtImport {
+    int patientId = 0;
+    bool created = false;
+    int testType = -1;
+};
+
+// Selects the patient with the request's number and brings the row up to date,
+// or creates it; one transaction, so a failure leaves the register as it was.
+bool StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& result,
+                     QString* error = nullptr);
+
+// Parse, check and store one request file. The file itself is left alone.
+bool ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error = nullptr);
+
+enum class GdtInboxResult { Empty, Taken, Refused };
+
+// Looks for the request file of `settings` in its folder. A request is removed
+// only after its patient is stored; a refused one is renamed to
+// "<name>.refused" (with the reason in `error`) so that it is not read again.
+GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
+                              QString* error = nullptr);
+
+// The 6310 record of a day: header, patient, date and time of the examination,
+// one test block (8410 id, 8411 name, 8420 value, 8421 unit) per value and its
+// predicted value, lower limit, z-score and percent, the findings, and the PDF
+// report as a file reference when `pdfPath` is given.
+GdtRecord BuildGdtResult(const DayResults& day, const ExchangeSettings& settings,
+                         const QString& pdfPath = QString());
+
+// Serialises and writes the record atomically.
+bool WriteGdtFile(const GdtRecord& record, const QString& path, QString* error = nullptr);

@@ -1,0 +1,21 @@
+#pragma once
+// Watches the GDT exchange folder while the patient list is shown: a request
+// from the practice system selects (or creates) its patient and opens the live
+// test page for the requested test; a refused request is reported.
+#include <QObject>
+#include <QTimer>
+
+class CMainShellDlg;
+
+class CGdtInbox : public QObject {
+    Q_OBJECT
+  public:
+    explicit CGdtInbox(CMainShellDlg& shell, int intervalMs = 2000);
+
+    // One look at the folder (the timer calls it); true when a request was taken.
+    bool Poll();
+
+  private:
+    CMainShellDlg& m_shell;
+    QTimer m_timer;
+};

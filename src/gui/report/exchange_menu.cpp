@@ -1,0 +1,104 @@
+#include "gui/report/exchange_menu.h"
+
+#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
+#include "core/exchange/csv_export.h"
+#include "core/exchange/day_export.h"
+#include "core/exchange/exchange_settings.h"
+#include "core/records/database.h"
+#include "gui/app/show_message.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace {
+
+QString text(int id)
+{
+    return GetLangText("EXCHANGE", id);
+}
+
+} // namespace
+
+CExchangeMenu::CExchangeMenu(Database& db, QWidget* parent, std::function<int()> patientId,
+                             std::function<QString()> day)
+    : QMenu(parent), m_db(db), m_patientId(std::move(patientId)), m_day(std::move(day))
+{
+    setObjectName("exchangeMenu");
+    m_fhir = addAction(QString(), this, &CExchangeMenu::ExportFhir);
+    m_csv = addAction(QString(), this, &CExchangeMenu::ExportCsv);
+    m_gdt = addAction(QString(), this, &CExchangeMenu::SendGdt);
+    m_fhir->setObjectName("exportFhir");
+    m_csv->setObjectName("exportCsv");
+    m_gdt->setObjectName("sendGdt");
+    ApplyTexts();
+}
+
+void CExchangeMenu::ApplyTexts()
+{
+    setTitle(text(2700));
+    m_fhir->setText(text(2701));
+    m_csv->setText(text(2702));
+    m_gdt->setText(text(2703));
+}
+
+QString CExchangeMenu::saveName(const QString& suggested, const QString& filter)
+{
+    if (askSaveName)
+        return askSaveName(suggested, filter);
+    return QFileDialog::getSaveFileName(parentWidget(), QString(), suggested, filter);
+}
+
+void CExchangeMenu::showOutcome(bool ok, int doneText, const QString& detail, const QString& error)
+{
+    if (ok)
+        ShowMessage(text(doneText) + "\n" + QDir::toNativeSeparators(detail), PromptCaption(), 0, parentWidget());
+    else
+        ShowMessage(text(2707) + "\n" + error, ErrorCaption(), 0, parentWidget());
+}
+
+void CExchangeMenu::ExportFhir()
+{
+    const int id = m_patientId();
+    const QString day = m_day();
+    if (id < 1 || day.isEmpty()) {
+        ShowMessage(text(2708), PromptCaption(), 0, parentWidget());
+        return;
+    }
+    const QString path = saveName(QDir::home().filePath(QString("spirometry_%1_%2.json").arg(id).arg(QString(day).remove('-'))),
+                                  "FHIR JSON (*.json)");
+    if (path.isEmpty())
+        return;
+    DayExportSummary summary;
+    QString error;
+    const bool ok = ExportDayFhir(m_db, id, day, path, Settings().simulator.load() != 0,
+                                  &summary, &error);
+    showOutcome(ok, 2704, summary.file, error);
+}
+
+void CExchangeMenu::ExportCsv()
+{
+    const QString path = saveName(QDir::home().filePath("spirometry_tests.csv"), "CSV (*.csv)");
+    if (path.isEmpty())
+        return;
+    CsvExportResult result;
+    QString error;
+    const bool ok = ExportTestsCsv(m_db, QDate(), QDate(), path, result, &error);
+    showOutcome(ok, 2705, path, error);
+}
+
+void CExchangeMenu::SendGdt()
+{
+    const int id = m_patientId();
+    const QString day = m_day();
+    if (id < 1 || day.isEmpty()) {
+        ShowMessage(text(2708), PromptCaption(), 0, parentWidget());
+        return;
+    }
+    DayExportSummary summary;
+    QString error;
+    const bool ok = ExportDayGdt(m_db, id, day, ExchangeSettings::Load(AppPaths::SettingsFile()),
+                                 QString(), true, &summary, &error);
+    showOutcome(ok, 2706, summary.file, error);
+}

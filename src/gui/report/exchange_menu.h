@@ -1,0 +1,35 @@
+#pragma once
+// The results page's "Export" menu: the shown day as a FHIR bundle, every test
+// as a CSV table, the day's results to the practice system as a GDT file.
+// Thin over core/exchange: it asks for a file name and shows the outcome.
+#include <QMenu>
+
+#include <functional>
+
+class Database;
+
+class CExchangeMenu : public QMenu {
+    Q_OBJECT
+  public:
+    CExchangeMenu(Database& db, QWidget* parent, std::function<int()> patientId,
+                  std::function<QString()> day);
+
+    void ApplyTexts();
+    void ExportFhir();
+    void ExportCsv();
+    void SendGdt();
+
+    // The save dialog; tests answer it instead of a user ("" = cancelled).
+    std::function<QString(const QString& suggested, const QString& filter)> askSaveName;
+
+  private:
+    Database& m_db;
+    QString saveName(const QString& suggested, const QString& filter);
+    void showOutcome(bool ok, int doneText, const QString& detail, const QString& error);
+
+    std::function<int()> m_patientId;
+    std::function<QString()> m_day;
+    QAction* m_fhir = nullptr;
+    QAction* m_csv = nullptr;
+    QAction* m_gdt = nullptr;
+};

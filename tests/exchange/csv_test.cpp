@@ -1,0 +1,191 @@
+// RFC 4180 records, the tests table (whatever the locale), and patients
+// imported row by row with a report.
+#include "exchange_fixture.h"
+
+#include "core/exchange/csv_export.h"
+#include "core/exchange/csv_patient_import.h"
+#include "core/exchange/csv_table.h"
+#include "core/records/predicted_values.h"
+
+#include <QLocale>
+
+#include <clocale>
+
+TEST(CsvTableTest, QuotedFieldsSurviveARoundTripAndBrokenQuotesAreRefused)
+{
+    const QStringList fields = {"plain", "with, comma", "say \"hi\"", "two\r\nlines", "", QString::fromUtf8("王芳")};
+    const QByteArray record = CsvRecord(fields);
+    EXPECT_EQ(record, QByteArray("plain,\"with, comma\",\"say \"\"hi\"\"\",\"two\r\nlines\",,") +
+                          QString::fromUtf8("王芳").toUtf8() + "\r\n");
+    CsvRows rows;
+    QString error;
+    ASSERT_TRUE(ParseCsv(CsvByteOrderMark() + CsvRecord({"a", "b"}) + record + "x,y\n", rows, &error))
+        << error.toStdString();
+    ASSERT_EQ(rows.rows.size(), 3u);
+    EXPECT_EQ(rows.rows[0], QStringList({"a", "b"}));
+    EXPECT_EQ(rows.rows[1], fields);
+    EXPECT_EQ(rows.rows[2], QStringList({"x", "y"}));
+    EXPECT_EQ(rows.lines[2], 4); // the quoted line break moved the last record one line down
+
+    EXPECT_FALSE(ParseCsv("a,b\r\n\"open,c\r\n", rows, &error));
+    EXPECT_TRUE(error.startsWith("line 2:")) << error.toStdString();
+    EXPECT_FALSE(ParseCsv("a,\"b\"c\r\n", rows, &error));
+    EXPECT_FALSE(ParseCsv("a,\xFF\xFE\r\n", rows, &error));
+}
+
+TEST(CsvTableTest, FormulaLikeTextIsDefusedAndRestored)
+{
+    for (const QString text : {"=HYPERLINK(\"x\")", "+1", "-2", "@SUM(A1)"}) {
+        const QString written = CsvText(text);
+        EXPECT_TRUE(written.startsWith('\'')) << text.toStdString();
+        EXPECT_EQ(TextFromCsv(written), text);
+    }
+    EXPECT_EQ(CsvText("O'Brien"), "O'Brien");
+    EXPECT_EQ(TextFromCsv("'quoted'"), "'quoted'");
+}
+
+class CsvExchangeTest : public ExchangeTest {};
+
+TEST_F(CsvExchangeTest, TableHasOneRowPerTestWithDecimalPointsUnderACommaLocale)
+{
+    addDay("2026-07-01");
+    addTest(kTestFvc, "2026-08-15 09:00:00", fvcRecord(4.20f, 3.10f, 7.0f), FvcPulses(4.2, 7.0));
+    // A German number format must not reach the file.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    QByteArray csv;
+    CsvExportResult result;
+    QString error;
+    const bool built = BuildTestsCsv(db, QDate(), QDate(), csv, result, &error);
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(before);
+    ASSERT_TRUE(built) << error.toStdString();
+    EXPECT_EQ(result.rows, 5);
+    EXPECT_EQ(result.skipped, 0);
+
+    CsvRows rows;
+    ASSERT_TRUE(ParseCsv(csv, rows, &error));
+    ASSERT_EQ(rows.rows.size(), 6u);
+    const QStringList header = rows.rows[0];
+    EXPECT_EQ(header, CsvExportColumns());
+    auto cell = [&](int row, const QString& column) { return rows.rows[row][header.indexOf(column)]; };
+    EXPECT_EQ(cell(1, "patient_number"), patient.PatientNumber);
+    EXPECT_EQ(cell(1, "birth_date"), "1976-05-14");
+    EXPECT_EQ(cell(1, "sex"), "female");
+    EXPECT_EQ(cell(1, "test_time"), "2026-07-01T10:00:00");
+    EXPECT_EQ(cell(1, "test_type"), "FVC");
+    EXPECT_EQ(cell(1, "FVC"), "4.80");
+    EXPECT_EQ(cell(2, "FEV1"), "3.90");
+    EXPECT_EQ(cell(1, "ELA"), "47");
+    EXPECT_EQ(cell(1, "VC"), ""); // an FVC test gives no slow VC
+    EXPECT_EQ(cell(3, "test_type"), "VC");
+    EXPECT_EQ(cell(3, "VC"), "4.10");
+    EXPECT_EQ(cell(3, "FEV1"), "");
+    EXPECT_EQ(cell(4, "MVV"), "142.50");
+    EXPECT_EQ(cell(5, "test_time"), "2026-08-15T09:00:00");
+    ManeuverResult predicted;
+    ComputePredictedValues(db, predicted, patient);
+    ASSERT_GT(predicted.FEV1, 0);
+    EXPECT_EQ(cell(1, "FEV1_pred"), QString::number(predicted.FEV1, 'f', 2));
+    EXPECT_EQ(cell(1, "FEV1_pctpred"),
+              QString::number(qRound(350.0 / (std::round(predicted.FEV1 * 100.0) / 100.0))));
+    EXPECT_EQ(cell(1, "FEV1_lln"), "");
+
+    // Only the August test lies in August.
+    ASSERT_TRUE(BuildTestsCsv(db, QDate(2026, 8, 1), QDate(2026, 8, 15), csv, result, &error));
+    EXPECT_EQ(result.rows, 1);
+    ASSERT_TRUE(BuildTestsCsv(db, QDate(2026, 7, 1), QDate(2026, 7, 1), csv, result, &error));
+    EXPECT_EQ(result.rows, 4);
+}
+
+TEST_F(CsvExchangeTest, ImportOfTheExportReproducesThePatientsInAnotherProgramFolder)
+{
+    addDay("2026-07-01");
+    PatientRecord second;
+    second.Name = "=cmd|' /C calc'!A0";
+    second.Gender = 0;
+    second.Birthdate = QDate(1950, 1, 31);
+    second.Height = 181;
+    second.Weight = 90;
+    second.Nation = 3;
+    second.Standard = 2;
+    const int secondId = CreatePatient(db, second);
+    ASSERT_GT(secondId, 0);
+    ASSERT_TRUE(LoadPatient(db, secondId, second));
+    const int firstId = patientId;
+    patientId = secondId; // the fixture stores tests for `patientId`
+    addTest(kTestFvc, "2026-07-03 08:00:00", fvcRecord(4.0f, 3.0f, 7.0f), FvcPulses(4.0, 7.0));
+    patientId = firstId;
+    QByteArray csv;
+    CsvExportResult result;
+    ASSERT_TRUE(BuildTestsCsv(db, QDate(), QDate(), csv, result));
+    EXPECT_FALSE(csv.contains(",=cmd")); // defused for spreadsheets
+
+    TempHome other;
+    Database target;
+    ASSERT_TRUE(target.Open(other.path("data.mdb")));
+    CsvImportReport report;
+    QString error;
+    ASSERT_TRUE(ImportPatientsCsv(target, csv, report, &error)) << error.toStdString();
+    EXPECT_TRUE(report.refused.empty()) << report.refused.front().reason.toStdString();
+    ASSERT_EQ(report.taken.size(), 2u);
+    EXPECT_EQ(report.repeated, 3); // the first patient's other three tests
+    const PatientRecord originals[] = {patient, second};
+    for (int i = 0; i < 2; ++i) {
+        const PatientRecord& original = originals[i];
+        const CsvImportRow& row = report.taken[i];
+        PatientRecord copy;
+        ASSERT_TRUE(LoadPatient(target, row.patientId, copy));
+        EXPECT_EQ(copy.PatientNumber, original.PatientNumber);
+        EXPECT_EQ(copy.Name, original.Name);
+        EXPECT_EQ(copy.Gender, original.Gender);
+        EXPECT_EQ(copy.Birthdate, original.Birthdate);
+        EXPECT_EQ(copy.Height, original.Height);
+        EXPECT_EQ(copy.Weight, original.Weight);
+        EXPECT_EQ(copy.Nation, original.Nation);
+        EXPECT_EQ(copy.Standard, original.Standard);
+    }
+    // A second import finds every number taken and stores nothing: each of
+    // the five rows is refused.
+    CsvImportReport again;
+    ASSERT_TRUE(ImportPatientsCsv(target, csv, again, &error));
+    EXPECT_TRUE(again.taken.empty());
+    EXPECT_EQ(again.refused.size(), 5u);
+    for (const CsvImportRow& row : again.refused)
+        EXPECT_TRUE(row.reason.contains("already exists")) << row.reason.toStdString();
+}
+
+TEST_F(CsvExchangeTest, RowsBreakingTheEditorsRulesAreRefusedWithReasonsAndNothingOfThemStored)
+{
+    const QByteArray csv = CsvRecord(CsvPatientColumns()) +
+                           CsvRecord({"A1", "Ada", "female", "1980-02-29", "170", "60", "", "ERS"}) +
+                           CsvRecord({"A2", "", "female", "1980-01-01", "170", "60", "", ""}) +
+                           CsvRecord({"A3", "Bob", "x", "1980-01-01", "170", "60", "", ""}) +
+                           CsvRecord({"A4", "Cy", "male", "1981-02-29", "170", "60", "", ""}) +
+                           CsvRecord({"A5", "Di", "male", "1980-01-01", "300", "60", "", ""}) +
+                           CsvRecord({"A6", "Ed", "male", "1980-01-01", "170", "60", "999", ""}) +
+                           CsvRecord({"A7", "Flo", "male", "1980-01-01", "170", "60", "", "GLI"}) +
+                           CsvRecord({"A1", "Ada", "female", "1980-02-29", "171", "60", "", "ERS"}) +
+                           CsvRecord({"", "Gus", "male", "1980-01-01", "170", "60", "", ""}) +
+                           CsvRecord({"A8", "Hal", "male", "2024-01-01", "170", "60", "", ""});
+    const int before = patientCount();
+    CsvImportReport report;
+    QString error;
+    ASSERT_TRUE(ImportPatientsCsv(db, csv, report, &error)) << error.toStdString();
+    ASSERT_EQ(report.taken.size(), 1u);
+    EXPECT_EQ(report.taken[0].patientNumber, "A1");
+    EXPECT_EQ(patientCount(), before + 1);
+    ASSERT_EQ(report.refused.size(), 9u);
+    const QStringList expected = {"name", "sex", "birth date", "80--240", "nation group",
+                                  "reference set", "line 2", "ID", "6--100"};
+    for (int i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(report.refused[i].line, i + 3);
+        EXPECT_TRUE(report.refused[i].reason.contains(expected[i], Qt::CaseInsensitive))
+            << report.refused[i].reason.toStdString();
+    }
+
+    // A file without the patient columns is refused as a whole.
+    EXPECT_FALSE(ImportPatientsCsv(db, "patient_number,name\r\nX,Y\r\n", report, &error));
+    EXPECT_TRUE(error.contains("sex"));
+}

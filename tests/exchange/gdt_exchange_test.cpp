@@ -1,0 +1,217 @@
+// GDT requests become patients (all or nothing), the exchange folder's inbox,
+// and the result file of a day.
+#include "exchange_fixture.h"
+
+#include "core/exchange/day_results.h"
+#include "core/exchange/gdt_exchange.h"
+#include "core/records/predicted_values.h"
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+namespace {
+
+QByteArray line(const char* field, const QByteArray& content)
+{
+    return QByteArray::number(9 + content.size()).rightJustified(3, '0') + field + content + "\r\n";
+}
+
+QByteArray requestFile(const char* type, const QList<QByteArray>& lines)
+{
+    QByteArray bytes = line("8000", type);
+    for (const QByteArray& l : lines)
+        bytes += l;
+    return bytes;
+}
+
+QList<QByteArray> fullRequest()
+{
+    return {line("8315", "TAVSPIRO"), line("8316", "PRAXIS"), line("9218", "02.10"),
+            line("9206", "2"),        line("3000", "4711"),   line("3101", "M\x81ller"),
+            line("3102", "J\x81rgen"), line("3103", "14051976"), line("3110", "1"),
+            line("3622", "178"),      line("3623", "81,4"),   line("8402", "VC")};
+}
+
+QList<QByteArray> replaced(QList<QByteArray> lines, const char* field, const QByteArray& content)
+{
+    for (QByteArray& l : lines)
+        if (l.mid(3, 4) == field)
+            l = line(field, content);
+    return lines;
+}
+
+} // namespace
+
+class GdtExchangeTest : public ExchangeTest {
+  protected:
+    bool import(const QByteArray& bytes, GdtImport& result, QString& error)
+    {
+        home.write("in.gdt", bytes);
+        return ImportGdtFile(db, home.path("in.gdt"), result, &error);
+    }
+};
+
+TEST_F(GdtExchangeTest, NewExaminationRequestCreatesThePatientWithEveryField)
+{
+    const int before = patientCount();
+    GdtImport result;
+    QString error;
+    ASSERT_TRUE(import(requestFile("6302", fullRequest()), result, error)) << error.toStdString();
+    EXPECT_TRUE(result.created);
+    EXPECT_EQ(result.testType, kTestVc);
+    EXPECT_EQ(patientCount(), before + 1);
+    PatientRecord p;
+    ASSERT_TRUE(LoadPatient(db, result.patientId, p));
+    EXPECT_EQ(p.PatientNumber, "4711");
+    EXPECT_EQ(p.Name, QString::fromUtf8("Müller, Jürgen"));
+    EXPECT_EQ(p.Birthdate, QDate(1976, 5, 14));
+    EXPECT_EQ(p.Gender, 0);
+    EXPECT_EQ(p.Height, 178);
+    EXPECT_EQ(p.Weight, 81);
+
+    // The same number again updates the patient instead of making a second one.
+    GdtImport again;
+    ASSERT_TRUE(import(requestFile("6301", replaced(fullRequest(), "3623", "84")), again, error));
+    EXPECT_FALSE(again.created);
+    EXPECT_EQ(again.patientId, result.patientId);
+    EXPECT_EQ(again.testType, kTestVc);
+    EXPECT_EQ(patientCount(), before + 1);
+    ASSERT_TRUE(LoadPatient(db, result.patientId, p));
+    EXPECT_EQ(p.Weight, 84);
+}
+
+TEST_F(GdtExchangeTest, RequestsBreakingARuleAreRefusedWithTheLineAndStoreNothing)
+{
+    const int before = patientCount();
+    struct Case {
+        const char* field;
+        QByteArray content;
+        const char* line;
+    } cases[] = {
+        {"3103", "31022001", "line 9:"}, // no such day
+        {"3103", "01012024", "line 9:"}, // two years old: below the editor's age range
+        {"3110", "3", "line 10:"},
+        {"3622", "300", "line 11:"},
+        {"3623", "viel", "line 12:"},
+        {"8402", "ECG", "line 13:"},
+        {"3000", "12345678901", "line 6:"},
+    };
+    for (const Case& c : cases) {
+        GdtImport result;
+        QString error;
+        EXPECT_FALSE(import(requestFile("6302", replaced(fullRequest(), c.field, c.content)), result, error));
+        EXPECT_TRUE(error.startsWith(c.line)) << c.field << ": " << error.toStdString();
+    }
+    GdtImport result;
+    QString error;
+    EXPECT_FALSE(import(requestFile("6310", fullRequest()), result, error));
+    EXPECT_TRUE(error.contains("6310")) << error.toStdString();
+    QList<QByteArray> noSurname = fullRequest();
+    noSurname.removeAt(5);
+    EXPECT_FALSE(import(requestFile("6302", noSurname), result, error));
+    EXPECT_EQ(patientCount(), before);
+}
+
+TEST_F(GdtExchangeTest, InboxConsumesTheRequestOnlyOnceThePatientIsStored)
+{
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    QDir().mkpath(settings.gdtFolder);
+    GdtImport result;
+    QString error;
+    EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Empty);
+
+    const QString request = settings.gdtFolder + "/" + settings.RequestFileName();
+    EXPECT_EQ(settings.RequestFileName(), "TAVSPRAX.GDT");
+    home.write("gdt/TAVSPRAX.GDT", requestFile("6302", fullRequest()));
+
+    // Another connection holds the database: the patient cannot be stored,
+    // so the request stays (renamed, with the reason) and nothing is half there.
+    const int before = patientCount();
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+        other.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        QSqlQuery(db.Connection()).exec("PRAGMA busy_timeout = 0");
+        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused);
+        EXPECT_FALSE(error.isEmpty());
+        lock.exec("ROLLBACK");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("locker");
+    EXPECT_EQ(patientCount(), before);
+    EXPECT_FALSE(QFile::exists(request));
+    EXPECT_TRUE(QFile::exists(request + ".refused"));
+
+    home.write("gdt/TAVSPRAX.GDT", requestFile("6302", fullRequest()));
+    error.clear();
+    ASSERT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Taken) << error.toStdString();
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(request));
+    EXPECT_EQ(patientCount(), before + 1);
+    EXPECT_EQ(result.testType, kTestVc);
+}
+
+TEST_F(GdtExchangeTest, ResultFileHoldsTheDaysBestValuesWithPredictedAndPercent)
+{
+    const QString day = "2026-07-01";
+    addDay(day);
+    DayResults results;
+    QString error;
+    ASSERT_TRUE(CollectDayResults(db, patientId, day, results, &error)) << error.toStdString();
+    ManeuverResult predicted;
+    ComputePredictedValues(db, predicted, patient);
+
+    ExchangeSettings settings;
+    settings.gdtCharset = GdtCharset::Latin1;
+    const GdtRecord record = BuildGdtResult(results, settings, home.path("report.pdf"));
+    QByteArray bytes;
+    ASSERT_TRUE(SerializeGdt(record, bytes, &error)) << error.toStdString();
+    GdtRecord back;
+    ASSERT_TRUE(ParseGdt(bytes, back, &error)) << error.toStdString();
+    EXPECT_EQ(back.recordType, "6310");
+    EXPECT_EQ(back.Value(GdtField::kReceiverId), "PRAXIS");
+    EXPECT_EQ(back.Value(GdtField::kSurname), "Anna O'Brien");
+    EXPECT_EQ(back.Value(GdtField::kBirthDate), "14051976");
+    EXPECT_EQ(back.Value(GdtField::kSex), "2");
+    EXPECT_EQ(back.Value(GdtField::kExamDate), "01072026");
+    EXPECT_EQ(back.Value(GdtField::kExamTime), "104000");
+    EXPECT_EQ(back.Value(GdtField::kFileReference), home.path("report.pdf"));
+
+    // Test id -> value, unit: every 8410 is followed by its 8411, 8420, 8421.
+    QMap<QString, QPair<QString, QString>> tests;
+    for (std::size_t i = 0; i + 3 < back.lines.size(); ++i)
+        if (back.lines[i].field == GdtField::kTestId) {
+            EXPECT_EQ(back.lines[i + 1].field, GdtField::kTestName);
+            EXPECT_EQ(back.lines[i + 2].field, GdtField::kResultValue);
+            EXPECT_EQ(back.lines[i + 3].field, GdtField::kResultUnit);
+            tests[back.lines[i].value] = {back.lines[i + 2].value, back.lines[i + 3].value};
+        }
+    // The largest FVC and FEV1 of the day, each from its own test; VC and MVV of their tests.
+    EXPECT_EQ(tests["FVC"], qMakePair(QString("4.80"), QString("L")));
+    EXPECT_EQ(tests["FEV1"], qMakePair(QString("3.90"), QString("L")));
+    EXPECT_EQ(tests["VC"].first, "4.10");
+    EXPECT_EQ(tests["MVV"], qMakePair(QString("142.50"), QString("L/min")));
+    ASSERT_GT(predicted.FVC, 0);
+    const double predictedFvc = std::round(predicted.FVC * 100.0) / 100.0;
+    EXPECT_EQ(tests["FVC_PRED"].first, QString::number(predictedFvc, 'f', 2));
+    EXPECT_EQ(tests["FVC_PCT"].first, QString::number(std::round(480.0 / predictedFvc), 'f', 2));
+    EXPECT_FALSE(tests.contains("FVC_LLN")); // no lower limits without a GLI set
+}
+
+TEST_F(GdtExchangeTest, ResultOfANameTheCharacterSetLacksIsRefusedNotMangled)
+{
+    const QString day = "2026-07-02";
+    addDay(day);
+    ASSERT_TRUE(SavePatientName(db, patientId, QString::fromUtf8("王芳"), 1, "586"));
+    DayResults results;
+    ASSERT_TRUE(CollectDayResults(db, patientId, day, results));
+    ExchangeSettings settings;
+    QString error;
+    EXPECT_FALSE(WriteGdtFile(BuildGdtResult(results, settings), home.path("out.gdt"), &error));
+    EXPECT_TRUE(error.contains("3101")) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(home.path("out.gdt")));
+}

@@ -1,0 +1,133 @@
+// The results page's Export menu: a day's FHIR bundle, the CSV table, the GDT
+// result to the practice system's folder, and the messages the user sees.
+#include "report_gui_fixture.h"
+
+#include "core/exchange/exchange_settings.h"
+#include "gui/app/gdt_inbox.h"
+#include "gui/report/exchange_menu.h"
+#include "gui/report/tava_dlg.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+class ExchangeMenuTest : public ReportGuiTest {
+  protected:
+    CExchangeMenu* openMenu(const QString& day)
+    {
+        openWith(day, kTestFvc);
+        shell->ShowPage(CMainShellDlg::kResultsPage);
+        QPushButton* button = child(current(), "export");
+        if (!button)
+            return nullptr;
+        auto* menu = qobject_cast<CExchangeMenu*>(button->menu());
+        EXPECT_NE(menu, nullptr);
+        EXPECT_EQ(button->text(), GetLangText("EXCHANGE", 2700));
+        return menu;
+    }
+};
+
+TEST_F(ExchangeMenuTest, ExportFhirWritesTheBundleOfTheShownDayAndSaysWhere)
+{
+    storeFvc("2026-07-01 10:00:00", 4.8f, 3.6f, 8.0f);
+    storeVc("2026-07-01 10:20:00", 4.5f);
+    CExchangeMenu* menu = openMenu("2026-07-01");
+    ASSERT_NE(menu, nullptr);
+    QStringList asked;
+    QString answer;
+    menu->askSaveName = [&](const QString& suggested, const QString&) {
+        asked << suggested;
+        return answer;
+    };
+    // Cancelled: nothing written, nothing said.
+    menu->ExportFhir();
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_TRUE(messages.empty());
+
+    answer = home.path("out/day.json");
+    QDir().mkpath(home.path("out"));
+    menu->ExportFhir();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2704))) << messages[0].text.toStdString();
+    const QJsonObject bundle = QJsonDocument::fromJson(home.read("out/day.json")).object();
+    EXPECT_EQ(bundle["resourceType"].toString(), "Bundle");
+    EXPECT_EQ(bundle["type"].toString(), "collection");
+
+    // A folder that cannot be written: the failure is shown, not a success.
+    answer = home.path("missing/folder/day.json");
+    menu->ExportFhir();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].text.startsWith(GetLangText("EXCHANGE", 2707)));
+    EXPECT_EQ(messages[1].caption, ErrorCaption());
+
+    answer = home.path("out/all.csv");
+    menu->ExportCsv();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[2].text.startsWith(GetLangText("EXCHANGE", 2705)));
+    EXPECT_TRUE(home.read("out/all.csv").contains("2026-07-01T10:00:00"));
+}
+
+TEST_F(ExchangeMenuTest, SendGdtNeedsTheExchangeFolderThenWritesResultAndReport)
+{
+    storeFvc("2026-07-02 09:00:00", 4.1f, 3.2f, 7.0f);
+    CExchangeMenu* menu = openMenu("2026-07-02");
+    ASSERT_NE(menu, nullptr);
+    menu->SendGdt();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2707)));
+
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    QDir().mkpath(settings.gdtFolder);
+    ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
+    menu->SendGdt();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].text.startsWith(GetLangText("EXCHANGE", 2706))) << messages[1].text.toStdString();
+    const QByteArray result = home.read("gdt/PRAXTAVS.GDT");
+    EXPECT_TRUE(result.startsWith("01380006310\r\n"));
+    EXPECT_TRUE(result.contains("4.10"));
+    EXPECT_EQ(QDir(settings.gdtFolder).entryList({"*.pdf"}).size(), 1);
+}
+
+namespace {
+
+QByteArray gdtLine(const char* field, const QByteArray& content)
+{
+    return QByteArray::number(9 + content.size()).rightJustified(3, '0') + field + content + "\r\n";
+}
+
+} // namespace
+
+TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
+{
+    openShell();
+    ASSERT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kMainPage);
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    QDir().mkpath(settings.gdtFolder);
+    ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
+    CGdtInbox inbox(*shell, 3600 * 1000); // polled by hand here
+    EXPECT_FALSE(inbox.Poll());
+
+    const QByteArray request = gdtLine("8000", "6301") + gdtLine("9206", "3") + gdtLine("3000", "P-77") +
+                               gdtLine("3101", "Lind") + gdtLine("3102", "Ola") +
+                               gdtLine("3103", "02031955") + gdtLine("3110", "1");
+    home.write("gdt/TAVSPRAX.GDT", request);
+    ASSERT_TRUE(inbox.Poll());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
+    EXPECT_EQ(shell->Patient().PatientNumber, "P-77");
+    EXPECT_EQ(shell->Patient().Name, "Lind, Ola");
+    EXPECT_EQ(shell->CurrentPatientId(), shell->Patient().ID);
+    EXPECT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kMainPage); // no test was asked for
+
+    QByteArray broken = request;
+    broken.replace(gdtLine("3110", "1"), gdtLine("3110", "9"));
+    home.write("gdt/TAVSPRAX.GDT", broken);
+    EXPECT_FALSE(inbox.Poll());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2709)));
+    EXPECT_TRUE(messages[0].text.contains("line 7:")) << messages[0].text.toStdString();
+    EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.refused")));
+    EXPECT_FALSE(inbox.Poll()); // the refused file is not read again
+    EXPECT_EQ(messages.size(), 1u);
+}
