@@ -122,6 +122,25 @@ CaseFileStore& Database::Files()
     return *m_files;
 }
 
+bool Database::WatchChanges(QObject* context, std::function<void()> changed)
+{
+    if (!m_server || !IsOpen())
+        return false;
+    QSqlDriver* driver = Connection().driver();
+    if (!driver->subscribeToNotification("tav_records"))
+        return false;
+    QObject::connect(driver,
+                     qOverload<const QString&, QSqlDriver::NotificationSource, const QVariant&>(
+                         &QSqlDriver::notification),
+                     context, [changed = std::move(changed)](const QString&,
+                                                            QSqlDriver::NotificationSource source,
+                                                            const QVariant&) {
+                         if (source == QSqlDriver::OtherSource)
+                             changed();
+                     });
+    return true;
+}
+
 void Database::NoteError(const QSqlError& error)
 {
     m_lastError = error.text();

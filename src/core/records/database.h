@@ -1,5 +1,6 @@
 #pragma once
 #include <QHash>
+#include <QObject>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -40,6 +41,11 @@ public:
     CaseFileStore& Files();
     // The server refused the login for want of a (right) password.
     bool NeedsPassword() const { return m_needsPassword; }
+    // On a server: `changed` runs (on this thread) whenever another connection
+    // changes patients or tests, until `context` is destroyed. False for a
+    // data.mdb file, which has no such news.
+    bool WatchChanges(QObject* context, std::function<void()> changed);
+
     // The last failed statement broke a unique key or lost a race with another
     // writer: running it again with a fresh number may succeed.
     bool LastErrorWasConflict() const { return m_conflict; }

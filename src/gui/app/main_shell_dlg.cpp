@@ -39,6 +39,9 @@ CMainShellDlg::CMainShellDlg(Database& db, QWidget* parent)
         setGeometry(screen->availableGeometry());
     setWindowState(Qt::WindowMaximized);
     qApp->installEventFilter(this);
+    // With a shared server the patient page follows the other workstations.
+    if (m_db.IsServer())
+        m_db.WatchChanges(this, [this] { refreshSharedRecords(); });
     ShowPage(kMainPage);
 }
 
@@ -117,6 +120,19 @@ void CMainShellDlg::closeEvent(QCloseEvent* event)
         m_page->OnCancel();
     else
         EndShell();
+}
+
+void CMainShellDlg::refreshSharedRecords()
+{
+    if (auto* page = qobject_cast<CUserManageDlg*>(m_page.data()))
+        page->RefreshFromDatabase();
+}
+
+void CMainShellDlg::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_db.IsServer())
+        refreshSharedRecords();
+    QDialog::changeEvent(event);
 }
 
 bool CMainShellDlg::eventFilter(QObject* watched, QEvent* event)

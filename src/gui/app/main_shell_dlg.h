@@ -71,12 +71,14 @@ class CMainShellDlg : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
   private:
     bool handleKey(QWidget* target, QKeyEvent* key);
     CPage* createPage(int templateId);
+    void refreshSharedRecords();
 
     Database& m_db;
     QPointer<CPage> m_page;

@@ -180,6 +180,12 @@ void CUserManageDlg::FillPatients()
     }
 }
 
+void CUserManageDlg::RefreshFromDatabase()
+{
+    FillPatients();
+    fillDays(Shell()->CurrentPatientId());
+}
+
 void CUserManageDlg::RefreshPatientRow(int id)
 {
     const std::vector<PatientListRow> rows = ReadPatientList(Shell()->Db(), id);
