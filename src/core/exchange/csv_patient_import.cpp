@@ -90,8 +90,12 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
         p.Standard = 1;
     else if (standard.compare("USA", Qt::CaseInsensitive) == 0)
         p.Standard = 2;
+    else if (standard.compare("GLI-2012", Qt::CaseInsensitive) == 0)
+        p.Standard = 3;
+    else if (standard.compare("GLI Global 2022", Qt::CaseInsensitive) == 0)
+        p.Standard = 4;
     else
-        return "reference set \"" + standard + "\" is none of ERS, Knudson, USA";
+        return "reference set \"" + standard + "\" is none of ERS, Knudson, USA, GLI-2012, GLI Global 2022";
     p.Age = input.Age;
     return QString();
 }

@@ -51,6 +51,10 @@ QString ReferenceSetName(int standard)
         return "Knudson";
     case 2:
         return "USA";
+    case 3:
+        return "GLI-2012";
+    case 4:
+        return "GLI Global 2022";
     default:
         return "ERS";
     }

@@ -32,7 +32,7 @@ struct ParameterResult {
 struct DayResults {
     PatientRecord patient;
     QString day;          // "YYYY-MM-DD"
-    QString referenceSet; // the patient's equations: "ERS", "Knudson", "USA"
+    QString referenceSet; // the patient's equations: "ERS", "Knudson", "USA", "GLI-2012", "GLI Global 2022"
     QString firstTestTime;
     QString lastTestTime;
     QString deviceId; // as the device reported it in the test files ("" when none)
