@@ -7,6 +7,7 @@
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
 #include "core/measure/measurement_store.h"
+#include "core/session/assembler_sink.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,11 +51,10 @@ template <class Protocol> void replay(benchmark::State& state, SimProtocol kind)
     for (auto _ : state) {
         store.Clear();
         points.Clear();
-        engine->SetCoefficients(149, 149);
-        engine->ResetEngine();
-        engine->SetDirection(0);
+        AssemblerSink sink(store, *engine, &points);
+        sink.Assembler().Begin(kTestFvc, 149, 149);
         Protocol protocol;
-        protocol.Attach(&store, engine.get(), &points);
+        protocol.SetSink(&sink);
         protocol.SetCoefficients(149, 149, 33);
         for (size_t at = 0; at < stream.size(); at += 64) {
             unsigned char block[65] = {};

@@ -36,6 +36,7 @@ bool generate(Database& db)
         patient.Height = 150 + p % 40;
         patient.Weight = 50 + p % 40;
         patient.Nation = 1 + p % 5;
+        patient.Standard = p % 5; // every reference set, the GLI ones with LLN and z-scores
         if (!InsertPatientKeepingNumber(db, patient))
             return false;
         const QString folder = AppPaths::PatientCaseFolder(patient.ID);

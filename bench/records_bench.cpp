@@ -186,6 +186,78 @@ void BM_PatientList(benchmark::State& state)
 }
 BENCHMARK(BM_PatientList)->Unit(benchmark::kMillisecond);
 
+constexpr int kScreenRows = 40; // rows of a maximised patient list
+
+// What the patient page and `tavctl patient list` do before showing anything: read the
+// group names, count the patients and read the rows of one screen, in the order of
+// argument 0 (a PatientListColumn).
+void BM_PatientListFirstScreen(benchmark::State& state)
+{
+    const auto column = PatientListColumn(state.range(0));
+    for (auto _ : state) {
+        PatientListQuery query(fixture->db);
+        query.SetOrder(column, false);
+        int count = 0;
+        const auto rows = query.FirstRows(kScreenRows, count);
+        if (count != kPatients || int(rows.size()) != kScreenRows)
+            state.SkipWithError("wrong rows");
+    }
+}
+BENCHMARK(BM_PatientListFirstScreen)
+    ->Arg(int(PatientListColumn::Key))
+    ->Arg(int(PatientListColumn::Name))
+    ->Arg(int(PatientListColumn::Age))
+    ->Arg(int(PatientListColumn::Nation))
+    ->Unit(benchmark::kMillisecond);
+
+// A screen far down the list sorted by name, as after dragging the scroll bar to the end.
+void BM_PatientListLastScreen(benchmark::State& state)
+{
+    PatientListQuery query(fixture->db);
+    query.SetOrder(PatientListColumn::Name, false);
+    for (auto _ : state) {
+        const auto rows = query.Rows(kPatients - kScreenRows, kScreenRows);
+        if (int(rows.size()) != kScreenRows)
+            state.SkipWithError("wrong rows");
+    }
+}
+BENCHMARK(BM_PatientListLastScreen)->Unit(benchmark::kMillisecond);
+
+// One keystroke in the search box: the list narrowed to the typed text (argument 0 is
+// how many characters of "Patient 5432" or "0005432" are typed), counted and its first
+// screen read.
+void BM_PatientSearchKeystroke(benchmark::State& state)
+{
+    const bool byNumber = state.range(1) != 0;
+    const QString typed = QString(byNumber ? "0005432" : "Patient 5432").left(int(state.range(0)));
+    PatientListQuery query(fixture->db);
+    for (auto _ : state) {
+        query.SetFilter(typed);
+        int count = 0;
+        const auto rows = query.FirstRows(128, count); // a page of the patient page's model
+        if (count <= 0 || rows.empty())
+            state.SkipWithError("nothing found");
+    }
+}
+BENCHMARK(BM_PatientSearchKeystroke)
+    ->Args({1, 0})
+    ->Args({9, 0})
+    ->Args({12, 0})
+    ->Args({4, 1})
+    ->Args({7, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// Finding the row of the selected patient again after a sort.
+void BM_PatientListPositionOf(benchmark::State& state)
+{
+    PatientListQuery query(fixture->db);
+    query.SetOrder(PatientListColumn::Name, true);
+    for (auto _ : state)
+        if (query.PositionOf(kPatients - 7) < 0)
+            state.SkipWithError("patient not found");
+}
+BENCHMARK(BM_PatientListPositionOf)->Unit(benchmark::kMicrosecond);
+
 void BM_TestDays(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -259,6 +331,7 @@ int main(int argc, char** argv)
     printPlan(f.db, "SELECT TestTime FROM CaseInfo WHERE ID = 1 order by YEAR(TestTime) DESC, "
                     "MONTH(TestTime) DESC, DAY(TestTime) DESC");
     printPlan(f.db, "SELECT * FROM UserInfo WHERE ptID = '00054321' AND ID <> 7");
+    printPlan(f.db, "SELECT ID FROM UserInfo ORDER BY FirstName DESC, ID DESC LIMIT 40 OFFSET 0");
     printPlan(f.db, "SELECT * FROM Predict WHERE Type = 0 AND Gender = 0 AND Age_lower_limit <= 40 "
                     "AND Age_upper_limit > 40");
     printPlan(f.db, "SELECT * FROM Nation WHERE nNation = 3 ORDER BY ParamName");

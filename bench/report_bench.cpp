@@ -200,6 +200,23 @@ BENCHMARK(BM_LiveRepaint65000Points)
     ->Arg(kCurveLiveMvvVolumeTime)
     ->Unit(benchmark::kMillisecond);
 
+// The same repaint with an empty list: grid, axes and labels alone, the floor
+// under every live repaint.
+void BM_LiveRepaintEmptyList(benchmark::State& state)
+{
+    CurvePointList list;
+    QImage image(800, 400, QImage::Format_ARGB32_Premultiplied);
+    CurvePlot plot(int(state.range(0)));
+    for (auto _ : state) {
+        QPainter painter(&image);
+        plot.DrawLive(painter, QRectF(0, 0, 800, 400), list);
+    }
+}
+BENCHMARK(BM_LiveRepaintEmptyList)
+    ->Arg(kCurveLiveFlowVolume)
+    ->Arg(kCurveLiveMvvVolumeTime)
+    ->Unit(benchmark::kMillisecond);
+
 // The main page's three panes (FVC, VC, MVV) of a day with 8 FVC tests, files already read.
 void BM_ThreeStoredPanesOfABusyDay(benchmark::State& state)
 {

@@ -16,10 +16,16 @@ CREATE TABLE UserInfo (
     Job TEXT,
     UserPassWord TEXT,
     PassWordFlag INTEGER,
-    Standard INTEGER
+    Standard INTEGER,
+    Ethnic INTEGER
 );
--- The patient editor checks a patient number against every other patient.
-CREATE INDEX UserInfo_ptID ON UserInfo (ptID);
+-- No two patients share a number; the patient list sorts by its shown columns.
+CREATE UNIQUE INDEX UserInfo_ptID_unique ON UserInfo (ptID);
+CREATE INDEX UserInfo_FirstName ON UserInfo (FirstName);
+CREATE INDEX UserInfo_Gender ON UserInfo (Gender);
+CREATE INDEX UserInfo_Birthdate ON UserInfo (Birthdate);
+CREATE INDEX UserInfo_Height ON UserInfo (Height);
+CREATE INDEX UserInfo_Weight ON UserInfo (Weight);
 CREATE TABLE CaseInfo (
     ID INTEGER NOT NULL,
     DataName TEXT NOT NULL,
@@ -31,6 +37,9 @@ CREATE TABLE CaseInfo (
     VC FLOAT,
     Duration INTEGER,
     TestType INTEGER,
+    Session INTEGER,
+    Maneuver INTEGER,
+    Phase INTEGER,
     UNIQUE (ID, DataName)
 );
 CREATE INDEX CaseInfo_ID_TestTime ON CaseInfo (ID, TestTime);

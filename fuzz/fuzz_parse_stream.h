@@ -7,6 +7,7 @@
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
 #include "core/measure/measurement_store.h"
+#include "core/session/assembler_sink.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,12 +22,10 @@ template <class Protocol> int FuzzParseStream(const std::uint8_t* data, std::siz
         return 0;
     store.Clear();
     points.Clear();
-    engine->SetCoefficients(149, 149);
-    engine->ResetEngine();
-    engine->SetDirection(0);
+    AssemblerSink sink(store, *engine, &points);
+    sink.Assembler().Begin(data[0] % 3, 149, 149);
     Protocol protocol;
-    protocol.Attach(&store, engine.get(), &points);
-    protocol.SetTestType(data[0] % 3);
+    protocol.SetSink(&sink);
     const std::size_t block = 1 + data[1] % 64;
     for (std::size_t at = 2; at < size; at += block) {
         unsigned char buffer[65] = {};
@@ -40,6 +39,8 @@ template <class Protocol> int FuzzParseStream(const std::uint8_t* data, std::siz
         for (std::size_t i = 0; i < n && i < sizeof(frame); ++i)
             frame[i] = buffer[i];
         protocol.ParseFrame(frame, static_cast<int>(n)); // any length, any code
+        if (data[1] & 0x80)
+            protocol.LinkIdle(); // the link falls quiet now and then
     }
     return 0;
 }

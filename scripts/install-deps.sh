@@ -8,7 +8,7 @@ qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql qt6
 libgtest-dev libgmock-dev libbenchmark-dev
 libserialport-dev libhidapi-dev libgl-dev
 fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth
-nodejs npm"
+dpkg-dev fakeroot lintian desktop-file-utils appstream file"
 
 missing=""
 for p in $PACKAGES; do
@@ -16,6 +16,11 @@ for p in $PACKAGES; do
         missing="$missing $p"
     fi
 done
+# Node.js and npm from Debian only where the machine has no npm yet: a
+# Node.js that brings its own npm conflicts with Debian's npm package.
+if ! command -v npm >/dev/null 2>&1; then
+    missing="$missing nodejs npm"
+fi
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
     SUDO=""

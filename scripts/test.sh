@@ -5,6 +5,8 @@
 set -e
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# No include may cross the folders' allowed edges.
+sh scripts/check-layers.sh
 export QT_QPA_PLATFORM=offscreen
 TAV_BUILD_DIR=build scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"

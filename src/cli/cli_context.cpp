@@ -4,16 +4,21 @@
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
+#include "core/records/patient_numbers.h"
+#include "core/session/measurement_parts.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
-CliContext::CliContext(QStringList& args)
+CliContext::~CliContext() = default;
+
+CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<MeasurementParts>())
 {
     const QString home = TakeOption(args, "--home");
     m_givenDatabase = TakeOption(args, "--database");
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);
-    Settings().Load(AppPaths::SettingsFile());
+    if (AppPaths::PrepareProgramFolder(&m_folderError))
+        Settings().Load(AppPaths::SettingsFile());
 }
 
 QString CliContext::DatabaseTarget(QString* error) const
@@ -33,8 +38,12 @@ bool CliContext::OpenDatabase()
         Fail(error);
         return false;
     }
-    if (m_db.Open(target, Database::kPassword))
+    if (m_db.Open(target, Database::kPassword)) {
+        const std::vector<SharedPatientNumber> shared = FindSharedPatientNumbers(m_db);
+        if (!shared.empty())
+            QTextStream(stderr) << "tavctl: warning: " << SharedPatientNumbersText(shared) << '\n';
         return true;
+    }
     DatabaseLocation shown;
     ParseDatabaseLocation(target, shown, nullptr);
     Fail("Cannot open the database " + shown.Display() + ": " + m_db.LastError());

@@ -4,12 +4,26 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+struct MeasurementParts;
+
 // What every tavctl command shares: the program folder, the settings read at
 // start-up, the database on demand, and uniform errors.
 class CliContext {
 public:
-    // Takes --home DIR and --database CONNECTION out of `args` and resolves the program folder.
+    // Takes --home DIR and --database CONNECTION out of `args`, resolves the
+    // program folder and, for an installed program, creates the user's folder
+    // on first use.
     explicit CliContext(QStringList& args);
+    ~CliContext();
+
+    // The one set of live-test objects of this run (device link, store,
+    // engine, point list).
+    MeasurementParts& Parts() { return *m_parts; }
+
+    // Empty when the program folder is ready, else why it is not.
+    QString FolderError() const { return m_folderError; }
 
     bool OpenDatabase(); // prints the error and returns false when it cannot
     Database& Db() { return m_db; }
@@ -25,4 +39,6 @@ public:
 private:
     QString m_givenDatabase;
     Database m_db;
+    std::unique_ptr<MeasurementParts> m_parts;
+    QString m_folderError;
 };

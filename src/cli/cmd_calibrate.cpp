@@ -6,6 +6,7 @@
 
 #include "core/app/lang_text.h"
 #include "core/session/calibration_session.h"
+#include "core/session/measurement_parts.h"
 
 #include <QJsonArray>
 
@@ -24,13 +25,13 @@ QString verdictText(int verdict)
 
 } // namespace
 
-int CmdCalibrate(CliContext&, QStringList& args)
+int CmdCalibrate(CliContext& context, QStringList& args)
 {
     const QString volume = CliContext::TakeOption(args, "--volume");
     if ((volume != "2" && volume != "3") || !args.isEmpty())
         return CliContext::Fail("usage: tavctl calibrate --volume 2|3");
 
-    CalibrationSession session;
+    CalibrationSession session(context.Parts().devices);
     std::mutex mutex;
     QJsonArray verdicts, texts;
     QObject::connect(&session, &CalibrationSession::verdict, [&](int code) {

@@ -12,6 +12,7 @@
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/session/live_test_session.h"
+#include "core/session/measurement_parts.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -44,7 +45,9 @@ const DemoPatient kDemoPatients[] = {
 
 // The demo tests: patient (index), days before today, time of day, test type
 // and the virtual patient's profile (1 normal, 2 obstructive, 3 restrictive,
-// 4 poor start, 5 early stop).
+// 4 poor start, 5 early stop). Each patient's blows come from that patient's
+// lungs: the poor-start and early-stop profiles are normal lungs, so they
+// belong to the normal patient, never to a day of the obstructive one.
 struct DemoTest {
     int patient;
     int daysAgo;
@@ -56,21 +59,21 @@ struct DemoTest {
 const DemoTest kDemoTests[] = {
     {0, 30, 9, 10, SimTest::Fvc, 1}, {0, 30, 9, 14, SimTest::Fvc, 1},
     {0, 30, 9, 19, SimTest::Fvc, 4}, {0, 2, 10, 5, SimTest::Fvc, 1},
-    {0, 2, 10, 9, SimTest::Fvc, 1},  {0, 2, 10, 20, SimTest::Vc, 1},
-    {1, 5, 15, 30, SimTest::Fvc, 3}, {1, 5, 15, 34, SimTest::Fvc, 3},
-    {2, 1, 11, 0, SimTest::Fvc, 2},  {2, 1, 11, 6, SimTest::Fvc, 2},
-    {2, 1, 11, 12, SimTest::Fvc, 5},
+    {0, 2, 10, 9, SimTest::Fvc, 1},  {0, 2, 10, 14, SimTest::Fvc, 5},
+    {0, 2, 10, 20, SimTest::Vc, 1},  {1, 5, 15, 30, SimTest::Fvc, 3},
+    {1, 5, 15, 34, SimTest::Fvc, 3}, {2, 1, 11, 0, SimTest::Fvc, 2},
+    {2, 1, 11, 6, SimTest::Fvc, 2},  {2, 1, 11, 12, SimTest::Fvc, 2},
 };
 
 // One headless test on the virtual spirometer, stored as if it ran at `when`.
-bool runDemoTest(Database& db, const PatientRecord& patient, const DemoTest& demo,
-                 const QDateTime& when)
+bool runDemoTest(MeasurementParts& parts, Database& db, const PatientRecord& patient,
+                 const DemoTest& demo, const QDateTime& when)
 {
     SimConfig config;
     config.profile = demo.profile;
     config.test = demo.test;
-    DeviceManager::Instance().SetSimulatorConfig(config);
-    LiveTestSession session;
+    parts.devices.SetSimulatorConfig(config);
+    LiveTestSession session(parts);
     std::atomic<bool> finished{false};
     QObject::connect(&session, &LiveTestSession::deviceFinished,
                      [&finished](int) { finished = true; });
@@ -134,11 +137,11 @@ int CmdDemoSeed(CliContext& context, QStringList& args)
         const QDate today = QDate::currentDate();
         for (const DemoTest& demo : kDemoTests) {
             const QDateTime when(today.addDays(-demo.daysAgo), QTime(demo.hour, demo.minute));
-            if (runDemoTest(db, patients[size_t(demo.patient)], demo, when))
+            if (runDemoTest(context.Parts(), db, patients[size_t(demo.patient)], demo, when))
                 ++tests;
         }
-        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
-        DeviceManager::Instance().Disconnect();
+        context.Parts().devices.SetSimulatorConfig(std::nullopt);
+        context.Parts().devices.Disconnect();
     }
     // Closed here: the shared connection must not outlive the Qt SQL plugins at exit.
     db.Close();

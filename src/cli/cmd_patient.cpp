@@ -14,14 +14,22 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <QTextStream>
+
+#include <algorithm>
 #include <climits>
+#include <limits>
 
 namespace {
 
 const char* const kUsage =
     "usage: tavctl patient add --name NAME --gender 0|1 --birth YYYY-MM-DD --height CM "
-    "--weight KG [--nation N] [--standard 0|1|2]\n"
-    "       tavctl patient list [--json]\n"
+    "--weight KG [--nation N] [--standard 0-4] [--ethnic 1-5]\n"
+    "         standards: 0 ERS, 1 Knudson, 2 USA, 3 GLI-2012, 4 GLI Global 2022;\n"
+    "         GLI-2012 ethnic groups: 1 Caucasian, 2 African-American, 3 North-East Asian,\n"
+    "         4 South-East Asian, 5 Other/mixed\n"
+    "       tavctl patient list [--search TEXT] [--sort id|number|name|gender|age|height|weight|"
+    "nation] [--desc] [--first N] [--limit N] [--json]\n"
     "       tavctl patient show ID [--json]";
 
 // An integer option within [low, high]; `error` names the problem when it is not one.
@@ -69,7 +77,8 @@ int add(CliContext& context, QStringList& args)
         !intOption(args, "--height", kMinHeight, kMaxHeight, record.Height, true, error) ||
         !intOption(args, "--weight", kMinWeight, kMaxWeight, record.Weight, true, error) ||
         !intOption(args, "--nation", 1, INT_MAX, record.Nation, false, error) ||
-        !intOption(args, "--standard", 0, 2, record.Standard, false, error))
+        !intOption(args, "--standard", 0, 4, record.Standard, false, error) ||
+        !intOption(args, "--ethnic", 1, 5, record.Ethnic, false, error))
         return CliContext::Fail(error);
     if (!found || record.Name.trimmed().isEmpty())
         return CliContext::Fail("--name is required and must not be empty");
@@ -114,32 +123,57 @@ QJsonObject listJson(const PatientListRow& row)
 
 int list(CliContext& context, QStringList& args)
 {
-    bool json = false;
-    if (args.size() == 1 && args[0] == "--json")
-        json = true;
-    else if (!args.isEmpty())
-        return CliContext::Fail(kUsage);
+    static const QStringList kSortNames = {"id",     "number", "name",   "gender",
+                                           "age",    "height", "weight", "nation"};
+    const bool json = args.removeAll("--json") > 0;
+    const bool descending = args.removeAll("--desc") > 0;
+    int first = 0;
+    int limit = std::numeric_limits<int>::max();
+    QString error;
+    const QString search = CliContext::TakeOption(args, "--search");
+    bool sortGiven = false;
+    const QString sort = CliContext::TakeOption(args, "--sort", &sortGiven);
+    const int column = sortGiven ? int(kSortNames.indexOf(sort)) : 0;
+    if (column < 0)
+        return CliContext::Fail("--sort takes one of " + kSortNames.join('|'));
+    if (!intOption(args, "--first", 0, std::numeric_limits<int>::max(), first, false, error) ||
+        !intOption(args, "--limit", 0, std::numeric_limits<int>::max(), limit, false, error))
+        return CliContext::Fail(error + "\n" + kUsage);
+    if (!args.isEmpty())
+        return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kUsage);
     if (!context.OpenDatabase())
         return 2;
-    const auto rows = LoadPatientList(context.Db());
-    if (json) {
-        QJsonArray array;
-        for (const PatientListRow& row : rows)
-            array.append(listJson(row));
-        PrintJson(QJsonDocument(array));
-        return 0;
+
+    // The same paged query as the patient page: a window of rows at a time, never the
+    // whole table in memory.
+    PatientListQuery query(context.Db());
+    query.SetFilter(search);
+    query.SetOrder(PatientListColumn(column), descending);
+    constexpr int kPage = 1000;
+    QJsonArray array;
+    QTextStream out(stdout);
+    for (int done = 0; done < limit;) {
+        const int want = std::min(kPage, limit - done);
+        const std::vector<PatientListRow> rows = query.Rows(first + done, want);
+        for (const PatientListRow& row : rows) {
+            if (json)
+                array.append(listJson(row));
+            else
+                // Joined, not chained .arg(): a "%1" typed into a name stays as typed.
+                out << QStringList{QString::number(row.ID), row.PatientNumber, row.Name,
+                                   row.Gender == 0 ? "male" : "female", QString::number(row.Age),
+                                   QString::number(row.Height), QString::number(row.Weight),
+                                   row.NationName}
+                               .join('\t')
+                    << '\n';
+        }
+        done += int(rows.size());
+        if (int(rows.size()) < want)
+            break;
     }
-    QString text;
-    for (const PatientListRow& row : rows)
-        text += QString("%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\n")
-                    .arg(row.ID)
-                    .arg(row.PatientNumber, row.Name, row.Gender == 0 ? "male" : "female")
-                    .arg(row.Age)
-                    .arg(row.Height)
-                    .arg(row.Weight)
-                    .arg(row.NationName);
-    if (!text.isEmpty())
-        CliContext::Print(text);
+    if (json)
+        PrintJson(QJsonDocument(array));
+    out.flush();
     return 0;
 }
 
@@ -173,7 +207,8 @@ int show(CliContext& context, QStringList& args)
                              {"Postalcode", r.Postalcode},
                              {"City", r.City},
                              {"Job", r.Job},
-                             {"Standard", r.Standard}};
+                             {"Standard", r.Standard},
+                             {"Ethnic", r.Ethnic}};
     if (json) {
         PrintJson(object);
         return 0;

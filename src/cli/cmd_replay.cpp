@@ -10,9 +10,11 @@
 #include "core/device/checksum_frame_protocol.h"
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
+#include "core/measure/maneuver_check.h"
 #include "core/measure/maneuver_quality.h"
 #include "core/measure/measurement_store.h"
 #include "core/measure/vc_analysis.h"
+#include "core/session/assembler_sink.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -69,35 +71,47 @@ int CmdReplay(CliContext&, QStringList& args)
         protocol = std::make_unique<AsciiCommandProtocol>();
     else
         protocol = std::make_unique<ChecksumFrameProtocol>();
-    protocol->Attach(&store, engine.get(), &points);
-    protocol->SetTestType(type);
+    AssemblerSink sink(store, *engine, &points);
     protocol->SetCoefficients(cexp, cinsp, 33);
-    engine->SetCoefficients(cexp, cinsp);
-    engine->ResetEngine();
-    engine->SetDirection(0);
+    sink.Assembler().Begin(type, cexp, cinsp);
+    protocol->SetSink(&sink);
 
-    // Blocks as the worker reads them: zero-filled, 64 bytes each.
+    // Blocks as the worker reads them: 64 bytes each, the last one as long
+    // as what is left.
     int ended = 0;
     QJsonArray resends;
     for (qsizetype at = 0; at < stream.size() && ended == 0; at += 64) {
         unsigned char block[65] = {};
         const qsizetype n = std::min<qsizetype>(64, stream.size() - at);
         std::memcpy(block, stream.constData() + at, size_t(n));
-        const int result = protocol->ParseStream(block, 64);
+        const int result = protocol->ParseStream(block, int(n));
         if (result < 0)
             ended = result;
         else if (result > 0)
             resends.append(result); // offline nobody can send it again
     }
+    // The link stays quiet: a protocol waiting for pulses asks again, then
+    // gives them up.
+    for (int quiet = 0; ended == 0 && quiet < 16; ++quiet) {
+        const int result = protocol->LinkIdle();
+        if (result < 0)
+            ended = result;
+        else if (result > 0)
+            resends.append(result);
+        else
+            break;
+    }
+    protocol->SetSink(nullptr);
 
     ManeuverList list = store.Maneuvers();
+    const std::vector<ManeuverStatus> statuses = store.Statuses();
     const PulseStream pulses = store.Pulses();
     for (ManeuverResult& record : list)
         DeriveManeuver(record, height, gender);
     int best = -1, valid = 1;
     AcceptanceFlags acceptance;
     if (type == kTestFvc) {
-        best = BestFvcIndex(list);
+        best = BestUsableFvcIndex(list, statuses);
         if (best >= 0) {
             const long long start = firstSample(list, best);
             const long long count = std::clamp<long long>((long long)pulses.size() - start, 0,
@@ -134,8 +148,11 @@ int CmdReplay(CliContext&, QStringList& args)
     }
 
     QJsonArray maneuvers;
-    for (const ManeuverResult& record : list)
-        maneuvers.append(ManeuverJson(record));
+    for (size_t i = 0; i < list.size(); ++i) {
+        QJsonObject m = ManeuverJson(list[i]);
+        m["complete"] = i >= statuses.size() || statuses[i].complete;
+        maneuvers.append(m);
+    }
     QJsonObject json;
     json["maneuvers"] = maneuvers;
     json["best"] = best;

@@ -9,11 +9,15 @@
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
+#include "core/device/bluetooth_port.h"
 #include "core/device/device_manager.h"
+#include "core/device/real_link_factories.h"
+#include "core/device/simulated_bluetooth.h"
 #include "core/measure/measurement_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/session/live_test_session.h"
+#include "core/session/measurement_parts.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -22,7 +26,9 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]";
+    "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]\n"
+    "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS]... [--seed S]\n"
+    "                   [--link bluetooth]";
 
 const char* outcomeName(SaveOutcome outcome)
 {
@@ -35,6 +41,12 @@ const char* outcomeName(SaveOutcome outcome)
         return "invalid-vc";
     case SaveOutcome::FileNotCreated:
         return "file-not-created";
+    case SaveOutcome::NotRecorded:
+        return "not-recorded";
+    case SaveOutcome::NotUsable:
+        return "not-usable";
+    case SaveOutcome::DataLost:
+        return "data-lost";
     case SaveOutcome::NothingToSave:
         break;
     }
@@ -44,6 +56,49 @@ const char* outcomeName(SaveOutcome outcome)
 bool validProfile(int p)
 {
     return (p >= 1 && p <= 5) || (p >= 11 && p <= 15);
+}
+
+// One --fault KIND into `faults`; false when KIND is not understood.
+bool parseFault(const QString& kind, SimFaults& faults)
+{
+    const QString name = kind.section(':', 0, 0);
+    const QString value = kind.section(':', 1);
+    bool ok = kind.count(':') <= 1;
+    if (name == "drop-end" && value.isEmpty() && !kind.contains(':')) {
+        faults.dropEnd = true;
+        return true;
+    }
+    if (name == "drop" || name == "lost") {
+        const int pulse = value.toInt(&ok);
+        if (!ok || pulse < 1)
+            return false;
+        (name == "drop" ? faults.dropPulse : faults.lostPulse) = pulse;
+        return true;
+    }
+    if (name == "noise") {
+        const double p = value.toDouble(&ok);
+        if (!ok || !(p >= 0.0 && p <= 1.0))
+            return false;
+        faults.noise = p;
+        return true;
+    }
+    if (name == "pause") {
+        const int ms = value.toInt(&ok);
+        if (!ok || ms < 0 || ms > 600000)
+            return false;
+        faults.pauseMs = ms;
+        return true;
+    }
+    return false;
+}
+
+// A dialog stand-in for the headless Bluetooth connect: picks the first device.
+int pickFirstDevice(BluetoothLink& link)
+{
+    link.blueTooth.EnumerateRadios();
+    link.blueTooth.Inquire(true);
+    link.chosenIndex = 0;
+    return 1;
 }
 
 } // namespace
@@ -66,6 +121,26 @@ int CmdTest(CliContext& context, QStringList& args)
     const int timeout = CliContext::TakeOption(args, "--timeout", &hasTimeout).toInt(&ok);
     if (hasTimeout && (!ok || timeout <= 0))
         return CliContext::Fail("--timeout must be a number of seconds");
+    SimFaults faults;
+    bool anyFault = false;
+    for (bool found = true; found;) {
+        const QString kind = CliContext::TakeOption(args, "--fault", &found);
+        if (!found)
+            break;
+        if (!parseFault(kind, faults))
+            return CliContext::Fail("unknown --fault " + kind + "\n" + kUsage);
+        anyFault = true;
+    }
+    bool hasSeed = false;
+    const QString seedText = CliContext::TakeOption(args, "--seed", &hasSeed);
+    const uint seed = seedText.toUInt(&ok);
+    if (hasSeed && !ok)
+        return CliContext::Fail("--seed must be a whole number");
+    faults.seed = hasSeed ? seed : 1;
+    bool hasLink = false;
+    const QString link = CliContext::TakeOption(args, "--link", &hasLink);
+    if (hasLink && link != "bluetooth")
+        return CliContext::Fail("--link must be bluetooth\n" + QString(kUsage));
     if (!args.isEmpty())
         return CliContext::Fail("unexpected argument " + args.first() + "\n" + kUsage);
     if (!context.OpenDatabase())
@@ -76,8 +151,45 @@ int CmdTest(CliContext& context, QStringList& args)
         return CliContext::Fail(QString("no patient with ID %1").arg(patientId));
     if (hasProfile)
         Settings().simulator = profile; // this run only; System.ini is not touched
+    const int simulator = Settings().simulator.load();
+    if ((anyFault || hasLink) && !validProfile(simulator))
+        return CliContext::Fail("--fault and --link need the virtual device: give --profile");
 
-    LiveTestSession session;
+    MeasurementParts& parts = context.Parts();
+    SimConfig config = SimConfig::ForSetting(simulator, SimTest(type));
+    config.faults = faults;
+    // The Bluetooth port code with the virtual device behind a played module,
+    // at a person's pace.
+    BluetoothLink bluetooth;
+    std::shared_ptr<VirtualSpirometer> radioDevice;
+    BluetoothLinkFactory bluetoothFactory(bluetooth);
+    // The port and the dialog refer to the link above: both go before it does.
+    struct LinkGuard {
+        MeasurementParts& parts;
+        bool active;
+        ~LinkGuard()
+        {
+            if (!active)
+                return;
+            parts.devices.Disconnect();
+            parts.devices.SetFactory(LinkKind::Bluetooth, nullptr);
+            BluetoothPort::SetSetupDialog({});
+        }
+    } guardLink{parts, hasLink};
+    if (hasLink) {
+        config.protocol = SimProtocol::Checksum; // Bluetooth devices speak checksum frames
+        config.realTime = true;
+        radioDevice = VirtualSpirometer::Make(config);
+        bluetooth.blueTooth.SetTransport(std::make_unique<SimulatedBluetooth>(radioDevice));
+        parts.devices.SetFactory(LinkKind::Bluetooth, &bluetoothFactory);
+        BluetoothPort::SetSetupDialog([&bluetooth] { return pickFirstDevice(bluetooth); });
+        Settings().simulator = 0;
+        Settings().communication = 0;
+    } else if (anyFault) {
+        parts.devices.SetSimulatorConfig(config);
+    }
+
+    LiveTestSession session(parts);
     QEventLoop loop;
     enum class End { None, Finished, Aborted, TimedOut, Stopped } end = End::None;
     QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int) {
@@ -115,7 +227,7 @@ int CmdTest(CliContext& context, QStringList& args)
     loop.exec();
     session.Join();
     if (end != End::Finished) {
-        DeviceManager::Instance().ClosePort();
+        parts.devices.ClosePort();
         return CliContext::Fail(end == End::Aborted ? QString("the device stopped the test")
                                                     : GetLangText("MESSAGE", 1207),
                                 1);
@@ -140,13 +252,31 @@ int CmdTest(CliContext& context, QStringList& args)
         json["acceptance"] = AcceptanceJson(result.acceptance);
         json["best"] = result.bestIndex;
     }
-    json["maneuvers"] = MeasurementStore::Instance().ManeuverCount();
+    const ManeuverList maneuvers = parts.store.Maneuvers();
+    const std::vector<ManeuverStatus> statuses = parts.store.Statuses();
+    QJsonArray perManeuver;
+    bool complete = true;
+    for (size_t i = 0; i < maneuvers.size(); ++i) {
+        const bool whole = i >= statuses.size() || statuses[i].complete;
+        complete = complete && whole;
+        QJsonObject m;
+        m["FVC"] = maneuvers[i].FVC;
+        m["FEV1"] = maneuvers[i].FEV1;
+        m["PEF"] = maneuvers[i].PEF;
+        m["complete"] = whole;
+        perManeuver.append(m);
+    }
+    json["maneuvers"] = int(maneuvers.size());
+    json["maneuverResults"] = perManeuver;
+    json["complete"] = complete;
     json["resends"] = session.ResendRequests();
     json["prompts"] = QJsonArray::fromStringList(result.prompts);
-    if (const auto device = DeviceManager::Instance().SimulatedDevice()) {
+    const auto device = radioDevice ? radioDevice : parts.devices.SimulatedDevice();
+    if (device) {
         json["profile"] = device->Config().profile;
         json["truth"] = TruthJson(device->Truth());
     }
+
     PrintJson(json);
     return result.outcome == SaveOutcome::Saved ? 0 : 1;
 }

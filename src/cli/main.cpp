@@ -2,13 +2,16 @@
 #include "cli_context.h"
 #include "commands.h"
 
+#include "core/app/program_version.h"
 #include "core/device/device_manager.h"
 #include "core/device/real_link_factories.h"
+#include "core/session/measurement_parts.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -39,6 +42,11 @@ const std::map<QString, Command>& commands()
         {"db", {CmdDb, "db migrate --to CONNECTION   copies this folder's records to an empty server database\n"
                        "  db check                 every test row against its stored test data\n"
                        "  db export --patient ID --name N.dt --out FILE   a stored file written to disk"}},
+        {"interpret", {CmdInterpret, "interpret --set S --sex M|F --age Y --height CM [--ethnic 1-5] --measured FEV1=.. --measured FVC=..\n"
+                                     "  [--post FEV1=.. --post FVC=..] [--json]   the suggested interpretation"}},
+        {"session", {CmdSession, "session --patient ID --day YYYY-MM-DD --json   the day's sessions, grades and interpretation"}},
+        {"reference", {CmdReference, "reference --set gli2012|gli-global-2022 --sex M|F --age YEARS --height CM\n"
+                                     "  [--ethnic 1-5] [--measured NAME=VALUE ...] [--json]   GLI predicted, LLN, z-scores"}},
         {"export", {CmdExport, "export fhir --patient ID --day YYYY-MM-DD --out FILE.json   the day as a FHIR R4 Bundle\n"
                                "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
         {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
@@ -47,12 +55,19 @@ const std::map<QString, Command>& commands()
     return table;
 }
 
+void printUsage(FILE* stream)
+{
+    QTextStream out(stream);
+    out << "usage: tavctl [--home DIR] [--database CONNECTION] COMMAND ...\n"
+           "       tavctl --help | --version\n"
+           "commands:\n";
+    for (const auto& [name, command] : commands())
+        out << "  " << command.usage << '\n';
+}
+
 int usage()
 {
-    QTextStream err(stderr);
-    err << "usage: tavctl [--home DIR] [--database CONNECTION] COMMAND ...\ncommands:\n";
-    for (const auto& [name, command] : commands())
-        err << "  " << command.usage << '\n';
+    printUsage(stderr);
     return 2;
 }
 
@@ -73,9 +88,20 @@ int main(int argc, char* argv[])
     std::unique_ptr<QCoreApplication> app =
         paints ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = app->arguments().mid(1);
+    // Asked for on their own, these touch no folder.
+    if (args == QStringList{"--help"} || args == QStringList{"-h"}) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (args == QStringList{"--version"}) {
+        QTextStream(stdout) << "tavctl " << ProgramVersion() << '\n';
+        return 0;
+    }
     CliContext context(args);
+    if (!context.FolderError().isEmpty())
+        return CliContext::Fail(context.FolderError());
     // The wired and Bluetooth links for commands that reach a device.
-    RegisterRealLinks(DeviceManager::Instance());
+    RegisterRealLinks(context.Parts().devices);
     if (args.isEmpty())
         return usage();
     const QString name = args.takeFirst();

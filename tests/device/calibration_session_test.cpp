@@ -1,5 +1,6 @@
 // The calibration worker against the virtual spirometer's verdict scripts.
 #include "device_fixture.h"
+#include "support/test_parts.h"
 
 #include "core/session/calibration_session.h"
 
@@ -83,23 +84,23 @@ TEST_F(CalibrationSessionTest, VerdictScriptsOfTheChecksumDevice)
     };
     for (const auto& c : cases) {
         useDevice(script(c.statuses));
-        CalibrationSession session;
+        CalibrationSession session(TestParts().devices);
         const CalibrationRun run = calibrate(session, 3);
         EXPECT_EQ(run.started, 1);
         EXPECT_EQ(run.verdicts, c.verdicts);
-        EXPECT_EQ(DeviceManager::Instance().SimulatedDevice()->CalibrationVolume(), 3);
-        EXPECT_EQ(DeviceManager::Instance().CurrentPort()->IsOpen(), 0); // closed afterwards
+        EXPECT_EQ(TestParts().devices.SimulatedDevice()->CalibrationVolume(), 3);
+        EXPECT_EQ(TestParts().devices.CurrentPort()->IsOpen(), 0); // closed afterwards
     }
 }
 
 TEST_F(CalibrationSessionTest, FlagsAndTheRepeatRequestCarryToTheNextStart)
 {
-    CalibrationSession session;
+    CalibrationSession session(TestParts().devices);
     useDevice(script({4}, SimProtocol::Ascii));
     EXPECT_EQ(calibrate(session, 2).verdicts,
               (std::vector<int>{CalibrationSession::kTesting, CalibrationSession::kRepeat}));
     EXPECT_EQ(session.RepeatRequested(), 1);
-    EXPECT_EQ(DeviceManager::Instance().SimulatedDevice()->CalibrationVolume(), 2);
+    EXPECT_EQ(TestParts().devices.SimulatedDevice()->CalibrationVolume(), 2);
 
     useDevice(script({9, 1}, SimProtocol::Ascii)); // wait, then success
     EXPECT_EQ(calibrate(session, 2).verdicts,
@@ -123,10 +124,10 @@ TEST_F(CalibrationSessionTest, RefusedStartAndMissingDevice)
     SimConfig refusing = script({1}, SimProtocol::Ascii);
     refusing.faults.noAnswerTo = 'C';
     useDevice(refusing);
-    CalibrationSession session;
+    CalibrationSession session(TestParts().devices);
     EXPECT_EQ(calibrate(session, 2).verdicts, std::vector<int>{CalibrationSession::kTimeOut});
 
-    DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
+    TestParts().devices.SetSimulatorConfig(std::nullopt);
     Settings().simulator = 0;
     Settings().communication = 1; // wired, and no link registered here
     EXPECT_EQ(calibrate(session, 2).started, 0);
@@ -135,7 +136,7 @@ TEST_F(CalibrationSessionTest, RefusedStartAndMissingDevice)
 TEST_F(CalibrationSessionTest, CancelEndsAWaitingWorker)
 {
     useDevice(script({}));
-    CalibrationSession session;
+    CalibrationSession session(TestParts().devices);
     std::vector<int> verdicts;
     QObject::connect(&session, &CalibrationSession::verdict,
                      [&](int code) { verdicts.push_back(code); });

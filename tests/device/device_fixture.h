@@ -2,6 +2,7 @@
 // A program folder with a seeded database, one patient, and the device
 // manager pointed at a virtual spirometer of the test's choosing.
 #include "support/temp_home.h"
+#include "support/test_parts.h"
 
 #include "core/app/system_settings.h"
 #include "core/device/device_manager.h"
@@ -33,14 +34,14 @@ class DeviceTest : public ::testing::Test {
     }
     void TearDown() override
     {
-        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
-        DeviceManager::Instance().Disconnect();
+        TestParts().devices.SetSimulatorConfig(std::nullopt);
+        TestParts().devices.Disconnect();
     }
 
     // Uses `config` for the next connects.
     static void useDevice(const SimConfig& config)
     {
-        DeviceManager::Instance().SetSimulatorConfig(config);
+        TestParts().devices.SetSimulatorConfig(config);
     }
 
     // Waits (bounded) until the session's worker has left its loop.

@@ -1,6 +1,7 @@
 // Choosing and proving the link: demo mode, wired probing order and the
 // shared Bluetooth connection, with links made of virtual spirometers.
 #include "device_fixture.h"
+#include "support/test_parts.h"
 
 #include "core/device/ascii_command_protocol.h"
 #include "core/device/checksum_frame_protocol.h"
@@ -85,7 +86,7 @@ class DeviceManagerTest : public DeviceTest {
             manager().SetFactory(kind, nullptr);
         DeviceTest::TearDown();
     }
-    static DeviceManager& manager() { return DeviceManager::Instance(); }
+    static DeviceManager& manager() { return TestParts().devices; }
 };
 
 TEST_F(DeviceManagerTest, DemoModeConnectsToTheVirtualSpirometer)

@@ -8,6 +8,7 @@
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
 #include "core/measure/measurement_store.h"
+#include "core/session/assembler_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -81,11 +82,9 @@ template <class Protocol> class ProtocolTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        protocol.Attach(&store, engine.get(), &points);
+        sink.Assembler().Begin(kTestFvc, 149, 149);
+        protocol.SetSink(&sink);
         protocol.SetPort(&port);
-        engine->SetCoefficients(149, 149);
-        engine->ResetEngine();
-        engine->SetDirection(0);
     }
     int parse(const Bytes& block) { return protocol.ParseStream(block.data(), int(block.size())); }
 
@@ -93,6 +92,7 @@ template <class Protocol> class ProtocolTest : public ::testing::Test {
     MeasurementStore store;
     std::unique_ptr<FlowEngine> engine = std::make_unique<FlowEngine>();
     CurvePointList points;
+    AssemblerSink sink{store, *engine, &points};
     ScriptedPort port;
     Protocol protocol;
 };

@@ -31,7 +31,8 @@ class ScriptedPort : public DevicePort {
             return 0;
         const Bytes reply = replies.front();
         replies.pop_front();
-        std::memcpy(buffer, reply.data(), std::min<size_t>(count, reply.size()));
+        if (!reply.empty()) // an empty reply is a read that brought nothing
+            std::memcpy(buffer, reply.data(), std::min<size_t>(count, reply.size()));
         return 1;
     }
 

@@ -155,6 +155,27 @@ TEST_F(GdtExchangeTest, InboxConsumesTheRequestOnlyOnceThePatientIsStored)
     EXPECT_EQ(result.testType, kTestVc);
 }
 
+TEST_F(GdtExchangeTest, InboxWaitsForAFreshTruncatedRequestThenRefusesIt)
+{
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    const QByteArray whole = requestFile("6302", fullRequest());
+    home.write("gdt/TAVSPRAX.GDT", whole.left(whole.size() - 4));
+    GdtImport result;
+    QString error;
+    // Just written: perhaps still being written.
+    EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Empty);
+    EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
+    // Still cut off a minute later: refused, kept aside.
+    QFile file(home.path("gdt/TAVSPRAX.GDT"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    file.close();
+    EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused);
+    EXPECT_TRUE(error.contains("truncated")) << error.toStdString();
+    EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.refused")));
+}
+
 TEST_F(GdtExchangeTest, ResultFileHoldsTheDaysBestValuesWithPredictedAndPercent)
 {
     const QString day = "2026-07-01";

@@ -1,6 +1,8 @@
 // The calibration dialog against the demo device: the right and the wrong
 // syringe, the volume code of an empty selection, no device, and Cancel.
 #include "gui_fixture.h"
+#include "gui/device/device_hooks.h"
+#include "core/session/measurement_parts.h"
 
 #include "core/app/lang_text.h"
 #include "core/device/device_manager.h"
@@ -21,12 +23,12 @@ class CalibrationDialogTest : public GuiTest {
     {
         GuiTest::SetUp();
         Settings().simulator = 1;
-        DeviceManager::Instance().SetSimulatorRealTime(false);
+        LiveParts().devices.SetSimulatorRealTime(false);
     }
     void TearDown() override
     {
-        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
-        DeviceManager::Instance().Disconnect();
+        LiveParts().devices.SetSimulatorConfig(std::nullopt);
+        LiveParts().devices.Disconnect();
         GuiTest::TearDown();
     }
     // The demo operator holds a syringe of `litres`.
@@ -35,7 +37,7 @@ class CalibrationDialogTest : public GuiTest {
         SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
         config.syringeVolume = litres;
         config.calibrationScript = std::move(script);
-        DeviceManager::Instance().SetSimulatorConfig(config);
+        LiveParts().devices.SetSimulatorConfig(config);
     }
     // Presses OK and runs the event loop until the worker has ended.
     void calibrate(CScalerDlg& dialog)
@@ -49,7 +51,7 @@ class CalibrationDialogTest : public GuiTest {
     }
     int usedVolume() const
     {
-        auto device = DeviceManager::Instance().SimulatedDevice();
+        auto device = LiveParts().devices.SimulatedDevice();
         return device ? device->CalibrationVolume() : -1;
     }
 };
@@ -86,16 +88,24 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
     EXPECT_EQ(dialog.Session().Success(), 0);
 }
 
-TEST_F(CalibrationDialogTest, NothingSelectedCalibratesForTwoLitres)
+TEST_F(CalibrationDialogTest, TheTwoLitreSyringeIsShownFromTheStartAndTheStatusEndsWithTheVerdict)
 {
     useSyringe(2);
     CScalerDlg dialog;
     dialog.show();
-    EXPECT_EQ(dialog.findChild<QComboBox*>("volume")->currentIndex(), -1);
+    // The volume the device is told is the one in sight, not an empty list.
+    auto* volume = dialog.findChild<QComboBox*>("volume");
+    EXPECT_EQ(volume->currentText(), "2L");
     calibrate(dialog);
     EXPECT_EQ(usedVolume(), 2);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 1157));
+    // The status line no longer asks to go on once the verdict is in.
+    EXPECT_EQ(dialog.findChild<QLabel*>("status")->text(), GetLangText("MESSAGE", 1157));
+
+    // An empty selection (a list cleared by hand) still means 2 L.
+    volume->setCurrentIndex(-1);
+    EXPECT_EQ(dialog.SelectedVolumeCode(), 2);
 }
 
 TEST_F(CalibrationDialogTest, EveryVerdictHasItsMessage)
@@ -114,6 +124,8 @@ TEST_F(CalibrationDialogTest, EveryVerdictHasItsMessage)
         ASSERT_EQ(messages.size(), 1u) << c.status;
         EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", c.key)) << c.status;
         EXPECT_EQ(messages[0].caption, c.error ? ErrorCaption() : PromptCaption()) << c.status;
+        EXPECT_EQ(dialog.findChild<QLabel*>("status")->text(), GetLangText("MESSAGE", c.key))
+            << c.status;
     }
     // A repeat request: no box, the prompt asks to press OK again.
     messages.clear();
@@ -146,8 +158,9 @@ TEST_F(CalibrationDialogTest, CancelStopsTheDeviceAndWaitsWithTheInterfaceAlive)
     CScalerDlg dialog;
     dialog.show();
     std::atomic<int> last{-1};
-    QObject::connect(&dialog.Session(), &CalibrationSession::verdict, &dialog,
-                     [&last](int code) { last = code; }, Qt::DirectConnection);
+    QObject::connect(
+        &dialog.Session(), &CalibrationSession::verdict, &dialog,
+        [&last](int code) { last = code; }, Qt::DirectConnection);
     QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
     QElapsedTimer timer;
     timer.start();
@@ -168,9 +181,9 @@ TEST_F(CalibrationDialogTest, CancelStopsTheDeviceAndWaitsWithTheInterfaceAlive)
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(status->text(), GetLangText("MESSAGE", 1180));
     EXPECT_TRUE(messages.empty());
-    auto device = DeviceManager::Instance().SimulatedDevice();
-    EXPECT_TRUE(device == nullptr || !DeviceManager::Instance().CurrentPort() ||
-                !DeviceManager::Instance().CurrentPort()->IsOpen());
+    auto device = LiveParts().devices.SimulatedDevice();
+    EXPECT_TRUE(device == nullptr || !LiveParts().devices.CurrentPort() ||
+                !LiveParts().devices.CurrentPort()->IsOpen());
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // another thread fills, the three drawing rules seen through the control, and
 // the patient list's panes drawing the day's saved tests.
 #include "gui_fixture.h"
+#include "gui/device/device_hooks.h"
+#include "core/session/measurement_parts.h"
 
 #include "core/app/system_settings.h"
 #include "core/device/device_manager.h"
@@ -135,10 +137,10 @@ TEST_F(CurvePlotWidgetTest, DrawingRulesSeenThroughTheControl)
 TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
 {
     Settings().simulator = 1;
-    DeviceManager::Instance().SetSimulatorRealTime(false);
+    LiveParts().devices.SetSimulatorRealTime(false);
     const int id = addPatient("Ann");
     for (int i = 0; i < 2; ++i) {
-        LiveTestSession session;
+        LiveTestSession session(LiveParts());
         QEventLoop loop;
         SaveResult saved;
         QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int request) {
@@ -155,7 +157,7 @@ TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
         loop.exec();
         ASSERT_EQ(saved.resultValid, 1) << saved.prompts.join('|').toStdString();
     }
-    DeviceManager::Instance().Disconnect();
+    LiveParts().devices.Disconnect();
 
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     CCurvePane pane(kTestFvc);

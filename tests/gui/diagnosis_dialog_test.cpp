@@ -59,6 +59,38 @@ TEST_F(DiagnosisDialogTest, MoreThanEightLinesAreRefusedAndTheTextKept)
     EXPECT_EQ(result->toPlainText(), "1\n2\n3\n4\n5\n6\nAsthma");
 }
 
+TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
+{
+    home.write("Case/1/.keep", "");
+    CDiagnoseDlg earlier(folder(), "2026-03-04", record);
+    earlier.findChild<QPlainTextEdit*>("result")->setPlainText("earlier");
+    QTest::mouseClick(earlier.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    const QByteArray before = home.read("Case/1/2026-03-04.dia");
+    ASSERT_EQ(before.size(), 650);
+
+    CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+    dialog.show();
+    auto* result = dialog.findChild<QPlainTextEdit*>("result");
+    const QString text201 = QString(201, QChar(0x80BA));
+    result->setPlainText(text201);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              "The diagnosis is too long: at most 200 characters! Nothing was saved.");
+    EXPECT_EQ(result->toPlainText(), text201);
+    EXPECT_EQ(home.read("Case/1/2026-03-04.dia"), before);
+    EXPECT_EQ(record.Result, "earlier");
+
+    // One character less is stored whole.
+    result->setPlainText(text201.left(200));
+    QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    DiagnosisRecord saved;
+    LoadDiagnosis(folder() + "/2026-03-04.dia", saved);
+    EXPECT_EQ(saved.Result, text201.left(200));
+}
+
 TEST_F(DiagnosisDialogTest, ClearingBothFieldsRemovesTheDaysFileAndCancelKeepsIt)
 {
     home.write("Case/1/.keep", "");

@@ -2,6 +2,8 @@
 // panes over a day of demo tests, the calibration dialog and the Bluetooth
 // setup dialog. Usage: live_screenshots OUTDIR (offscreen or under xvfb-run).
 #include "core/app/app_paths.h"
+#include "gui/device/device_hooks.h"
+#include "core/session/measurement_parts.h"
 #include "core/app/system_settings.h"
 #include "core/device/device_manager.h"
 #include "core/records/database.h"
@@ -44,7 +46,7 @@ void wait(int ms)
 // One demo test of `type`, saved for patient `id` as the live page would.
 void demoTest(Database& db, int id, int type)
 {
-    LiveTestSession session;
+    LiveTestSession session(LiveParts());
     QEventLoop loop;
     QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int request) {
         SaveContext context;
@@ -94,7 +96,7 @@ int main(int argc, char* argv[])
     save(shell, "main_page_panes");
 
     // The live page half-way through a demo FVC test at a person's pace.
-    DeviceManager::Instance().SetSimulatorRealTime(true);
+    LiveParts().devices.SetSimulatorRealTime(true);
     shell.SetCurrentTestType(0);
     shell.ShowPage(CMainShellDlg::kLiveTestPage);
     wait(4500);
@@ -107,7 +109,7 @@ int main(int argc, char* argv[])
     save(shell, "live_mvv_running");
     if (auto* live = qobject_cast<CFVCTestingDlg*>(shell.CurrentPage()))
         live->OnCancel();
-    DeviceManager::Instance().SetSimulatorRealTime(false);
+    LiveParts().devices.SetSimulatorRealTime(false);
 
     CScalerDlg scaler(&shell);
     scaler.findChild<QComboBox*>("volume")->setCurrentIndex(1);

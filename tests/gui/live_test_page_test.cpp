@@ -2,6 +2,8 @@
 // list to the results page, "Testing" while a test runs, closing mid-test,
 // the link lost, the device unplugged, and the writer's verdicts.
 #include "gui_fixture.h"
+#include "gui/device/device_hooks.h"
+#include "core/session/measurement_parts.h"
 
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
@@ -30,15 +32,15 @@ class LiveTestPageTest : public GuiTest {
         GuiTest::SetUp();
         Settings().simulator = 1;
         Settings().communication = 1;
-        DeviceManager::Instance().SetSimulatorRealTime(false);
-        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
+        LiveParts().devices.SetSimulatorRealTime(false);
+        LiveParts().devices.SetSimulatorConfig(std::nullopt);
     }
     void TearDown() override
     {
         GuiTest::TearDown();
-        DeviceManager::Instance().SetSimulatorConfig(std::nullopt);
-        DeviceManager::Instance().SetSimulatorRealTime(false);
-        DeviceManager::Instance().Disconnect();
+        LiveParts().devices.SetSimulatorConfig(std::nullopt);
+        LiveParts().devices.SetSimulatorRealTime(false);
+        LiveParts().devices.Disconnect();
     }
     // A patient selected on the patient list page.
     int selectNewPatient()
@@ -85,7 +87,7 @@ class LiveTestPageTest : public GuiTest {
 TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults)
 {
     // The device breathes at a person's pace here, so the curves are seen growing.
-    DeviceManager::Instance().SetSimulatorRealTime(true);
+    LiveParts().devices.SetSimulatorRealTime(true);
     const int id = selectNewPatient();
     click("fvcTest");
     auto* live = page<CFVCTestingDlg>();
@@ -104,7 +106,7 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     std::vector<int> seen;
     const int paintsBefore = live->MainPlot()->PaintCount();
     while (page<CFVCTestingDlg>() == live && live->Session().Running() && seen.size() < 5) {
-        const int n = CurvePointList::Instance().Count();
+        const int n = LiveParts().points.Count();
         if (n > 0 && (seen.empty() || n > seen.back()))
             seen.push_back(n);
         QTest::qWait(100);
@@ -117,7 +119,7 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
 
     ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }))
         << prompts.join('|').toStdString() << " running " << live->Session().Running()
-        << " points " << CurvePointList::Instance().Count() << " " << shownTexts().join("|").toStdString();
+        << " points " << LiveParts().points.Count() << " " << shownTexts().join("|").toStdString();
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 0", {id}), 1);
     EXPECT_EQ(dtFiles(id), 1);
     EXPECT_EQ(shell->CurrentTestDate(), QDate::currentDate().toString("yyyy-MM-dd"));
@@ -131,22 +133,22 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
 
 TEST_F(LiveTestPageTest, TestingIsIgnoredWhileRunningAndClosingMidTestSavesNothing)
 {
-    DeviceManager::Instance().SetSimulatorRealTime(true);
+    LiveParts().devices.SetSimulatorRealTime(true);
     const int id = selectNewPatient();
     click("mvvTest");
     auto* live = page<CFVCTestingDlg>();
     ASSERT_NE(live, nullptr);
     EXPECT_EQ(live->SecondPlot(), nullptr);
     EXPECT_EQ(live->MainPlot()->Kind(), kCurveLiveMvvVolumeTime);
-    ASSERT_TRUE(waitFor([&] { return CurvePointList::Instance().Count() > 20; }));
-    auto device = DeviceManager::Instance().SimulatedDevice();
+    ASSERT_TRUE(waitFor([&] { return LiveParts().points.Count() > 20; }));
+    auto device = LiveParts().devices.SimulatedDevice();
     ASSERT_NE(device, nullptr);
 
     // A second start would clear the points and connect anew.
-    const int before = CurvePointList::Instance().Count();
+    const int before = LiveParts().points.Count();
     click("testing");
-    EXPECT_GE(CurvePointList::Instance().Count(), before);
-    EXPECT_EQ(DeviceManager::Instance().SimulatedDevice(), device);
+    EXPECT_GE(LiveParts().points.Count(), before);
+    EXPECT_EQ(LiveParts().devices.SimulatedDevice(), device);
     EXPECT_TRUE(live->Session().Running());
 
     click("close");
@@ -154,14 +156,14 @@ TEST_F(LiveTestPageTest, TestingIsIgnoredWhileRunningAndClosingMidTestSavesNothi
     EXPECT_FALSE(device->Streaming()); // the device was told to stop
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
     EXPECT_EQ(dtFiles(id), 0);
-    EXPECT_EQ(CurvePointList::Instance().Count(), 0);
-    EXPECT_TRUE(MeasurementStore::Instance().Maneuvers().empty());
-    DevicePort* port = DeviceManager::Instance().CurrentPort();
+    EXPECT_EQ(LiveParts().points.Count(), 0);
+    EXPECT_TRUE(LiveParts().store.Maneuvers().empty());
+    DevicePort* port = LiveParts().devices.CurrentPort();
     EXPECT_TRUE(port == nullptr || !port->IsOpen());
     EXPECT_TRUE(messages.empty()) << shownTexts().join('|').toStdString();
 
     // The program goes on: the next test runs to its end.
-    DeviceManager::Instance().SetSimulatorRealTime(false);
+    LiveParts().devices.SetSimulatorRealTime(false);
     click("vcTest");
     ASSERT_NE(page<CFVCTestingDlg>(), nullptr);
     ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }));
@@ -172,7 +174,7 @@ TEST_F(LiveTestPageTest, ALostLinkStopsTheTestWithTheConnectionMessage)
 {
     SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
     config.faults.disconnectAfterPulse = 300;
-    DeviceManager::Instance().SetSimulatorConfig(config);
+    LiveParts().devices.SetSimulatorConfig(config);
     const int id = selectNewPatient();
     click("fvcTest");
     auto* live = page<CFVCTestingDlg>();
@@ -190,7 +192,7 @@ TEST_F(LiveTestPageTest, ALostLinkStopsTheTestWithTheConnectionMessage)
 
 TEST_F(LiveTestPageTest, UnpluggingAWiredDeviceStopsTheTestAndTellsOnce)
 {
-    DeviceManager::Instance().SetSimulatorRealTime(true);
+    LiveParts().devices.SetSimulatorRealTime(true);
     selectNewPatient();
     click("fvcTest");
     auto* live = page<CFVCTestingDlg>();
@@ -243,7 +245,7 @@ TEST_F(LiveTestPageTest, AnMvvTestWithOneBreathIsNotSaved)
 {
     SimConfig config = SimConfig::ForSetting(1, SimTest::Mvv);
     config.mvvBreaths = 1;
-    DeviceManager::Instance().SetSimulatorConfig(config);
+    LiveParts().devices.SetSimulatorConfig(config);
     const int id = selectNewPatient();
     click("mvvTest");
     auto* live = page<CFVCTestingDlg>();

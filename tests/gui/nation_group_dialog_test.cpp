@@ -3,6 +3,7 @@
 #include "gui_fixture.h"
 
 #include "core/measure/test_record.h"
+#include "core/records/nation_groups.h"
 #include "core/records/patient_record.h"
 #include "gui/records/modify_predict_dlg.h"
 #include "gui/records/predict_mod_dlg.h"
@@ -121,6 +122,51 @@ TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
               1);
     EXPECT_EQ(grid->item(firstOfGroup2 + 16, 3)->text(), "1.25");
     EXPECT_EQ(grid->currentRow(), firstOfGroup2 + 16);
+}
+
+TEST_F(NationGroupDialogTest, ANameAGroupHasAlreadyIsRefused)
+{
+    openShell();
+    CModifyPredictDlg dialog;
+    for (const char* name : {"Chinese", " chinese ", "NOT DEFINED"}) {
+        auto* field = dialog.findChild<QLineEdit*>("newName");
+        field->clear();
+        QTest::keyClicks(field, name);
+        press(&dialog, "add");
+        EXPECT_EQ(messages.back().text, "A nation group of this name exists already!") << name;
+        EXPECT_EQ(field->text(), name); // kept for the user to change
+    }
+    EXPECT_EQ(count("SELECT * FROM Race"), 10);
+}
+
+// A group that an older version let in under a built-in group's name.
+TEST_F(NationGroupDialogTest, EditingAUserGroupNamedLikeABuiltInOneChangesThatGroupOnly)
+{
+    ASSERT_EQ(AddGroup(db, "Chinese (Hakka)"), AddGroupResult::Added);
+    ASSERT_TRUE(db.Execute("update Race set Nation = 'Chinese' where ID = 11"));
+    openShell();
+    CModifyPredictDlg dialog;
+    auto* grid = dialog.findChild<QTableWidget*>("grid");
+    const int row = dialog.FirstRowOfGroup(11);
+    ASSERT_GE(row, 0);
+    ASSERT_EQ(grid->item(row, 1)->text(), "Chinese"); // looks like group 3's rows
+    int preselected = 0;
+    whenModal([&preselected](QWidget* modal) {
+        auto* editor = qobject_cast<CPredictModDlg*>(modal);
+        ASSERT_NE(editor, nullptr);
+        preselected = editor->Group();
+        auto* factor = editor->findChild<QLineEdit*>("factor");
+        factor->clear();
+        QTest::keyClicks(factor, "1.5");
+        QTest::mouseClick(editor->findChild<QPushButton*>("ok"), Qt::LeftButton);
+    });
+    dialog.EditCorrectionRow(row);
+    EXPECT_EQ(preselected, 11);
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = 11 AND ParamName = 1 AND "
+                    "Multiply = 1.5"),
+              1);
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE Multiply = 1.5"), 1); // group 3 untouched
+    EXPECT_EQ(count("SELECT * FROM Nation WHERE nNation = 3 AND Multiply <> 1"), 0);
 }
 
 TEST_F(NationGroupDialogTest, OkRecomputesTheCurrentPatientsPredictedValues)

@@ -199,12 +199,90 @@ TEST_F(PatientEditorTest, AgeAndBirthDateFollowEachOther)
         auto* birth = editor->findChild<QDateEdit*>("birthdate");
         const QDate today = QDate::currentDate();
         birth->setDate(QDate(today.year() - 120, 1, 1));
-        EXPECT_EQ(age->value(), 100);
+        EXPECT_EQ(age->value(), 120); // the age that will be stored, not a clamped one
+        birth->setDate(QDate(today.year() - 3, 1, 1));
+        EXPECT_EQ(age->value(), 3);
+        birth->setDate(today.addDays(1)); // the picker ends today
+        EXPECT_LE(birth->date(), today);
         birth->setDate(QDate(today.year() - 40, 2, 28));
         EXPECT_EQ(age->value(), 40);
         type(age, "30");
         EXPECT_EQ(birth->date(), QDate(today.year() - 30, 2, 28));
     });
+}
+
+TEST_F(PatientEditorTest, ATooRecentBirthDateIsNotSaved)
+{
+    openShell();
+    QString shownAge;
+    edit([&](CPatientEditDlg* editor) {
+        type(editor->findChild<QLineEdit*>("name"), "Baby");
+        auto* birth = editor->findChild<QDateEdit*>("birthdate");
+        birth->setDate(QDate::currentDate().addYears(-3));
+        press(editor, "save");
+        EXPECT_TRUE(editor->isVisible());
+        shownAge = editor->findChild<QSpinBox*>("age")->text();
+        // After the message the age is the nearest allowed and the birth date follows it.
+        EXPECT_EQ(AgeFromBirthdate(birth->date()), editor->findChild<QSpinBox*>("age")->value());
+    });
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Please input a integer : 6--100 !");
+    EXPECT_EQ(shownAge, "6");
+    EXPECT_EQ(count("SELECT * FROM UserInfo"), 0);
+}
+
+TEST_F(PatientEditorTest, APatientOfAHundredAndFiveIsEditedWithoutRetypingTheAge)
+{
+    const int old = addPatient("Old", QDate::currentDate().year() - 105);
+    openShell();
+    selectPatientRow(0);
+    edit([&](CPatientEditDlg* editor) {
+        EXPECT_EQ(editor->findChild<QSpinBox*>("age")->value(), 105);
+        type(editor->findChild<QSpinBox*>("weight"), "58");
+        press(editor, "save");
+        EXPECT_FALSE(editor->isVisible());
+    });
+    ASSERT_EQ(messages.size(), 1u); // only the "reworked" question, answered yes
+    EXPECT_EQ(messages[0].type, 4);
+    PatientRecord stored;
+    ASSERT_TRUE(LoadPatient(db, old, stored));
+    EXPECT_EQ(stored.Weight, 58);
+    EXPECT_EQ(stored.Age, 105);
+}
+
+TEST_F(PatientEditorTest, ATypedNumberSurvivesTwoEditsWithoutAQuestion)
+{
+    openShell();
+    edit([&](CPatientEditDlg* editor) {
+        type(editor->findChild<QLineEdit*>("name"), "Ann");
+        type(editor->findChild<QLineEdit*>("number"), "HOSP-4711");
+        press(editor, "save");
+    });
+    ASSERT_TRUE(messages.empty());
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ptID = 'HOSP-4711'"), 1);
+    for (int round = 0; round < 2; ++round) {
+        selectPatientRow(0);
+        edit([&](CPatientEditDlg* editor) {
+            EXPECT_EQ(editor->findChild<QLineEdit*>("number")->text(), "HOSP-4711");
+            press(editor, "save");
+            EXPECT_FALSE(editor->isVisible());
+        });
+    }
+    EXPECT_TRUE(messages.empty()); // no "reworked" question for an unchanged patient
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ptID = 'HOSP-4711'"), 1);
+
+    // The next new patient is offered, and gets, a number nobody has.
+    edit([&](CPatientEditDlg* editor) {
+        press(editor, "register");
+        EXPECT_EQ(editor->findChild<QLineEdit*>("number")->text(), "00000002");
+        type(editor->findChild<QLineEdit*>("name"), "Bob");
+        type(editor->findChild<QLineEdit*>("number"), "HOSP-4711");
+        press(editor, "save");
+        EXPECT_TRUE(editor->isVisible());
+    });
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "The ID is exiting!");
+    EXPECT_EQ(count("SELECT * FROM UserInfo"), 1);
 }
 
 TEST_F(PatientEditorTest, RegisterSwitchesToANewPatientAndDeleteRemovesTheCurrentOne)

@@ -10,6 +10,8 @@
 #include "gui/report/tava_dlg.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -102,7 +104,7 @@ TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
     EXPECT_EQ(shell->Patient().Name, "Bob O'Brien");
     EXPECT_EQ(AppPaths::CaseFolder(), AppPaths::PatientCaseFolder(bob));
     EXPECT_EQ(list->Days(), (QStringList{"2026-03-05", "2026-03-04", "2025-12-31"}));
-    EXPECT_EQ(shell->CurrentTestDate(), "");
+    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-05"); // the newest day, shown at once
 
     auto* days = shell->findChild<QTableWidget*>("dayList");
     EXPECT_EQ(days->item(2, 1)->text(), "3");
@@ -202,7 +204,7 @@ TEST_F(PatientPageTest, DeletingADayRemovesItsTestsOfEveryKind)
     EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/1.dt"));
     EXPECT_FALSE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/2.dt"));
     EXPECT_TRUE(QFile::exists(AppPaths::PatientCaseFolder(ann) + "/3.dt"));
-    EXPECT_EQ(shell->CurrentTestDate(), "");
+    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-06"); // the newest day left
 }
 
 TEST_F(PatientPageTest, TheDetailsSpotOfAPaneOpensTheResultsOfThatKind)
@@ -244,6 +246,77 @@ TEST_F(PatientPageTest, TestButtonsOpenTheLiveTestPageOfTheirKind)
     EXPECT_EQ(shell->CurrentTestType(), 2);
     EXPECT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kLiveTestPage);
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
+{
+    addPatient("Zoe Meyer", 1950);
+    const int adam = addPatient("adam Smith", 1990);
+    addPatient("Bea Adams", 1960);
+    addPatient("Chen Wei", 2000);
+    openShell();
+    auto* list = shell->findChild<QTableView*>("patientList");
+    auto* search = shell->findChild<QLineEdit*>("patientSearch");
+    ASSERT_NE(search, nullptr);
+    auto shownNames = [list] {
+        QStringList names;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            names << list->model()->index(row, 2).data().toString();
+        return names;
+    };
+    selectPatientRow(1);
+    ASSERT_EQ(shell->CurrentPatientId(), adam);
+
+    // Typed letter by letter, as the user does.
+    QTest::keyClicks(search, "ada");
+    EXPECT_EQ(shownNames(), (QStringList{"adam Smith", "Bea Adams"}));
+    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+    QTest::keyClicks(search, "m s");
+    EXPECT_EQ(shownNames(), QStringList{"adam Smith"});
+    QTest::keyClick(search, Qt::Key_Backspace);
+    QTest::keyClick(search, Qt::Key_Backspace);
+    QTest::keyClick(search, Qt::Key_Backspace);
+    QTest::keyClick(search, Qt::Key_Backspace);
+    QTest::keyClicks(search, "0000000");
+    EXPECT_TRUE(shownNames().isEmpty());
+    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), 0);
+    EXPECT_EQ(shell->CurrentPatientId(), adam); // hidden by the search, still current
+    search->clear();
+    EXPECT_EQ(shownNames().size(), 4);
+    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+
+    // Sorting by a column (what a click on its header does) moves the selection with the
+    // patient.
+    list->sortByColumn(2, Qt::AscendingOrder);
+    EXPECT_EQ(shownNames(), (QStringList{"Bea Adams", "Chen Wei", "Zoe Meyer", "adam Smith"}));
+    EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), 3);
+    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+    list->sortByColumn(4, Qt::AscendingOrder); // age: the youngest first
+    EXPECT_EQ(shownNames(), (QStringList{"Chen Wei", "adam Smith", "Bea Adams", "Zoe Meyer"}));
+    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+    EXPECT_EQ(shell->CurrentPatientId(), adam);
+}
+
+TEST_F(PatientPageTest, APatientWithoutAnEquationShowsNoPredictedValuesAndSaysWhy)
+{
+    const int first = addPatient("Ann", 1980);
+    const int second = addPatient("Bob", 1980);
+    ASSERT_TRUE(db.Execute("update UserInfo set Standard = 7 where ID = ?",
+                                             {second}));
+    openShell();
+    auto* note = shell->findChild<QLabel*>("predictedNote");
+    ASSERT_NE(note, nullptr);
+    selectPatientRow(0);
+    ASSERT_EQ(shell->CurrentPatientId(), first);
+    EXPECT_GT(shell->Predicted().FVC, 0);
+    EXPECT_TRUE(note->isHidden());
+    selectPatientRow(1);
+    ASSERT_EQ(shell->CurrentPatientId(), second);
+    EXPECT_EQ(shell->Predicted().FVC, 0); // not Ann's values
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_EQ(note->text(), GetLangText("MESSAGE", 2209));
+    selectPatientRow(0);
+    EXPECT_TRUE(note->isHidden());
 }
 
 TEST_F(PatientPageTest, QuitEndsTheMainWindow)

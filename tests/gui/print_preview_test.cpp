@@ -151,6 +151,45 @@ TEST_F(PrintPreviewTest, PrintGoesThroughThePrintDialogToThePrinter)
     closePreview(frame);
 }
 
+TEST_F(PrintPreviewTest, TheScreenToggleNeverDecidesThePaperThePrintDialogDoes)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    storeFvc("2026-03-04 09:05:00", 4.60f, 3.70f, 8.40f);
+    storeFvc("2026-03-04 09:10:00", 3.10f, 2.50f, 6.10f);
+    openWith("2026-03-04", kTestFvc);
+    shell->SetSingleLoopDisplay(1); // one loop on the screen
+    shell->ShowPage(CMainShellDlg::kResultsPage);
+    click(current(), "print");
+    QApplication::processEvents();
+    CMainFrame* frame = CMainFrame::Current();
+    ASSERT_NE(frame, nullptr);
+
+    // Printed once as the day is, once with "best loop only" chosen in the dialog.
+    auto printTo = [&](const QString& path, bool bestLoopOnly) {
+        Hooks().printDialog = [path](QWidget*, QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            return true;
+        };
+        Hooks().printChoices = [bestLoopOnly](PrintChoices& choices) {
+            EXPECT_FALSE(choices.bestLoopOnly) << "every loop unless chosen";
+            choices.bestLoopOnly = bestLoopOnly;
+        };
+        trigger(frame, "print");
+    };
+    printTo(home.path("all.pdf"), false);
+    printTo(home.path("best.pdf"), true);
+    printTo(home.path("again.pdf"), false); // the choice holds for one job only
+    Hooks().printChoices = {};
+    const qint64 all = readFile(home.path("all.pdf")).size();
+    const qint64 best = readFile(home.path("best.pdf")).size();
+    ASSERT_GT(best, 1000);
+    // Two loops fewer on the curve page make a smaller file.
+    EXPECT_GT(all, best + 500);
+    EXPECT_NEAR(double(readFile(home.path("again.pdf")).size()), double(all), 200.0);
+    closePreview(frame);
+}
+
 TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindowComesBack)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
@@ -169,7 +208,9 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindo
     };
     answers = {6}; // Yes, view it
     trigger(frame, "pdf");
-    EXPECT_TRUE(suggested.endsWith(".pdf"));
+    // The file is named for filing: patient number, name and day.
+    EXPECT_TRUE(suggested.endsWith("/" + shell->Patient().PatientNumber + "_Anna O'Brien_2026-03-04.pdf"))
+        << suggested.toStdString();
     const QByteArray pdf = readFile(pdfPath());
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_FALSE(pdf.contains("old contents"));

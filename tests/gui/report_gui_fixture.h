@@ -50,33 +50,8 @@ class ReportGuiTest : public GuiTest {
     QString storeTest(int type, const QString& testTime, ManeuverResult record,
                       const PulseStream& samples, bool acceptable = true)
     {
-        record.ExpCount = 0;
-        record.InspCount = 0;
-        if (type == kTestFvc) {
-            for (const PulseSample& s : samples)
-                record.ExpCount += s.direction;
-            record.InspCount = int(samples.size()) - record.ExpCount;
-        }
-        const QString folder = AppPaths::PatientCaseFolder(patientId);
-        QDir().mkpath(folder);
-        const QString dataName = QString("%1.dt").arg(NextTestNumber(folder));
-        SaveContext context;
-        context.testType = type;
-        context.expCoefficient = 156;
-        context.inspCoefficient = 145;
-        context.deviceId = "TAV-TEST";
-        const TestFileHeader header = MakeHeader(context, dataName, testTime);
-        QByteArray trailer(type == kTestFvc  ? kAcceptanceSize
-                           : type == kTestVc ? kTidalSummarySize
-                                             : 0,
-                           '\0');
-        if (type == kTestFvc && acceptable)
-            for (int i = 0; i < 8; ++i)
-                trailer[i * 4] = 1;
-        home.write("Case/" + QString::number(patientId) + "/" + dataName,
-                   BuildTestFile(header, record, samples.data(), int(samples.size()), trailer));
-        EXPECT_TRUE(RegisterTest(db, patientId, dataName, testTime, record, type));
-        return dataName;
+        return WriteRegisteredTest(home, db, patientId, type, testTime, record,
+                                   samples, acceptable);
     }
 
     QString storeFvc(const QString& time, float fvc, float fev1, float pef, float fef25 = 6.0f,

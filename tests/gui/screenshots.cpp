@@ -96,8 +96,8 @@ int main(int argc, char* argv[])
     save(newEditor, "patient_editor_new");
     CModifyPredictDlg groups(db, &shell);
     save(groups, "nation_groups");
-    CPredictModDlg correction({"Caucasian", "Chinese"}, {"ERV", "FVC"}, &shell);
-    correction.SetValues("Chinese", "FVC", "1.000000", "0.000000");
+    CPredictModDlg correction({{1, "Caucasian"}, {3, "Chinese"}}, {"ERV", "FVC"}, &shell);
+    correction.SetValues(3, 2, "1.000000", "0.000000");
     save(correction, "correction_edit");
     DiagnosisRecord record;
     CDiagnoseDlg diagnose(db, 1, "2026-11-30", record, &shell);

@@ -76,6 +76,23 @@ TEST(DemoSeedTest, AnEmptyFolderGetsDemoPatientsWithTestsOnlyOnce)
     tests.Open("SELECT * FROM CaseInfo");
     EXPECT_EQ(tests.GetRecordCount(), seeded["tests"].toInt());
     tests.Close();
+    // Every blow of a demo patient tells that patient's story: the obstructive
+    // patient (the third) never shows normal lungs, the normal one never obstruction.
+    for (const auto& [id, obstructive] : {std::pair{3, true}, std::pair{1, false}}) {
+        Recordset rows(db);
+        rows.Open("SELECT FVC, FEV1 FROM CaseInfo WHERE ID = ? and TestType = 0", {id});
+        ASSERT_GT(rows.GetRecordCount(), 0) << id;
+        rows.MoveFirst();
+        const int count = rows.GetRecordCount();
+        for (int row = 0; row < count; ++row, rows.MoveNext()) {
+            double fvc = 0, fev1 = 0;
+            rows.GetFieldValue("FVC", fvc);
+            rows.GetFieldValue("FEV1", fev1);
+            const double ratio = fvc > 0 ? fev1 / fvc : 0;
+            EXPECT_EQ(ratio < 0.7, obstructive) << "patient " << id << " FEV1/FVC " << ratio;
+        }
+        rows.Close();
+    }
     patients.Close();
     db.Close();
 }

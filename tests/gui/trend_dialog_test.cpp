@@ -151,7 +151,7 @@ TEST_F(TrendDialogTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBa
     CMainFrame* frame = CMainFrame::Current();
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->PageCount(), 1);
-    EXPECT_EQ(frame->windowTitle(), "Trend CurvePreview");
+    EXPECT_EQ(frame->windowTitle(), "Trend Curve Preview");
     EXPECT_FALSE(shell->isVisible());
     screenshot(frame, "trend_report");
     frame->Action("close")->trigger();

@@ -4,9 +4,9 @@
 
 #include "core/app/help_document.h"
 #include "core/app/lang_text.h"
-#include "core/app/patient_list.h"
 #include "core/app/settings_choice.h"
 #include "core/report/day_test_rows.h"
+#include "gui/records/patient_list_model.h"
 
 #include <QDate>
 #include <QDir>
@@ -69,25 +69,31 @@ TEST_F(WindowLogicTest, PatientRowsShowNamesAgesAndGroupsAsTheListDoes)
         db.Execute("update UserInfo set Gender = 1, Birthdate = ? where ID = ?",
                                      {QString("%1-01-01").arg(thisYear + 2), kid}));
 
-    const std::vector<PatientListRow> rows = ReadPatientList(db);
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].id, ann);
-    EXPECT_EQ(rows[0].number, "00000001");
-    EXPECT_EQ(rows[0].age, 40);
-    EXPECT_EQ(rows[0].gender, "male");
-    EXPECT_EQ(rows[0].nation, "Chinese");
-    EXPECT_EQ(rows[1].id, bob);
-    EXPECT_EQ(rows[1].nation, "Nordic");
-    EXPECT_EQ(rows[2].age, 0); // a birth year ahead never gives a negative age
-    EXPECT_EQ(rows[2].gender, "female");
-    EXPECT_EQ(rows[2].nation, ""); // a group that does not exist
+    PatientListModel model(db);
+    ASSERT_EQ(model.rowCount(), 3);
+    auto cell = [&](int row, int column) { return model.index(row, column).data().toString(); };
+    EXPECT_EQ(cell(0, PatientListModel::kIdColumn), QString::number(ann));
+    EXPECT_EQ(cell(0, PatientListModel::kNumberColumn), "00000001");
+    EXPECT_EQ(cell(0, PatientListModel::kAgeColumn), "40");
+    EXPECT_EQ(cell(0, PatientListModel::kGenderColumn), "male");
+    EXPECT_EQ(cell(0, PatientListModel::kNationColumn), "Chinese");
+    EXPECT_EQ(model.IdAt(1), bob);
+    EXPECT_EQ(cell(1, PatientListModel::kNationColumn), "Nordic");
+    EXPECT_EQ(cell(2, PatientListModel::kAgeColumn), "0"); // a birth year ahead: never negative
+    EXPECT_EQ(cell(2, PatientListModel::kGenderColumn), "female");
+    EXPECT_EQ(cell(2, PatientListModel::kNationColumn), ""); // a group that does not exist
+    EXPECT_EQ(model.RowOfId(kid), 2);
+    EXPECT_EQ(model.RowOfId(777), -1);
+    EXPECT_EQ(model.IdAt(3), 0);
 
-    const std::vector<PatientListRow> one = ReadPatientList(db, bob);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(one[0].name, "Bob");
-    EXPECT_TRUE(ReadPatientList(db, 777).empty());
-    EXPECT_EQ(PatientListHeaders(),
-              (QStringList{"", "ID", "User Name", "Gender", "Age", "Height", "Weight", "Nation"}));
+    // Sorted by age, descending, and searched: rows, keys and positions follow.
+    model.sort(PatientListModel::kAgeColumn, Qt::DescendingOrder);
+    EXPECT_EQ(model.IdAt(0), bob);
+    EXPECT_EQ(model.RowOfId(kid), 2);
+    model.SetFilter("k");
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.IdAt(0), kid);
+    EXPECT_EQ(model.RowOfId(ann), -1);
 }
 
 TEST_F(WindowLogicTest, DayRowsFollowTheDateOfTheTestTime)

@@ -1,6 +1,7 @@
 // The device manager's Bluetooth connect over BluetoothPort and the shared
 // CBlueTooth, with the virtual spirometer behind a played Bluetooth module.
 #include "device/device_fixture.h"
+#include "support/test_parts.h"
 #include "virtual_bluetooth.h"
 
 #include "core/device/bluetooth_port.h"
@@ -18,7 +19,7 @@ class BluetoothConnectTest : public DeviceTest {
         auto transport = std::make_unique<VirtualBluetooth>(m_device);
         m_module = transport.get();
         m_link.blueTooth.SetTransport(std::move(transport));
-        DeviceManager::Instance().SetFactory(LinkKind::Bluetooth, &m_factory);
+        TestParts().devices.SetFactory(LinkKind::Bluetooth, &m_factory);
         Settings().simulator = 0;
         Settings().communication = 0;
         useDialog(1);
@@ -27,7 +28,7 @@ class BluetoothConnectTest : public DeviceTest {
     {
         BluetoothPort::SetSetupDialog({});
         DeviceTest::TearDown();
-        RegisterRealLinks(DeviceManager::Instance());
+        RegisterRealLinks(TestParts().devices);
     }
 
     // The setup dialog: scans and picks the first device (or cancels).
@@ -52,7 +53,7 @@ class BluetoothConnectTest : public DeviceTest {
 
 TEST_F(BluetoothConnectTest, FirstConnectAsksLaterOnesReuseTheConnection)
 {
-    DeviceManager& manager = DeviceManager::Instance();
+    DeviceManager& manager = TestParts().devices;
     ASSERT_EQ(manager.ConnectDevice(), 1);
     EXPECT_EQ(manager.CurrentKind(), LinkKind::Bluetooth);
     EXPECT_EQ(m_dialogs, 1);
@@ -67,7 +68,7 @@ TEST_F(BluetoothConnectTest, FirstConnectAsksLaterOnesReuseTheConnection)
 
 TEST_F(BluetoothConnectTest, StaleBlockIsDrainedBeforeTheSecondCheck)
 {
-    DeviceManager& manager = DeviceManager::Instance();
+    DeviceManager& manager = TestParts().devices;
     ASSERT_EQ(manager.ConnectDevice(), 1);
     const DeviceProtocol* protocol = manager.CurrentProtocol();
     // Two late replies wait in the stream: the first check reads one, the
@@ -85,7 +86,7 @@ TEST_F(BluetoothConnectTest, StaleBlockIsDrainedBeforeTheSecondCheck)
 
 TEST_F(BluetoothConnectTest, SilentDeviceDropsTheConnectionSoTheNextConnectAsks)
 {
-    DeviceManager& manager = DeviceManager::Instance();
+    DeviceManager& manager = TestParts().devices;
     ASSERT_EQ(manager.ConnectDevice(), 1);
     SimConfig mute = SimConfig::ForSetting(1, SimTest::Fvc);
     mute.faults.noAnswerTo = Wire::Frame::kConnect;
@@ -105,7 +106,7 @@ TEST_F(BluetoothConnectTest, SilentDeviceDropsTheConnectionSoTheNextConnectAsks)
 TEST_F(BluetoothConnectTest, CancelledDialogFailsAndLeavesNoConnection)
 {
     useDialog(0);
-    EXPECT_EQ(DeviceManager::Instance().ConnectDevice(), 0);
+    EXPECT_EQ(TestParts().devices.ConnectDevice(), 0);
     EXPECT_FALSE(m_link.blueTooth.IsConnected());
     EXPECT_EQ(m_module->connects, 0);
 }
@@ -116,7 +117,7 @@ TEST_F(BluetoothConnectTest, WholeFvcTestOverBluetoothEqualsTheDemoRun)
     for (int run = 0; run < 2; ++run) {
         if (run == 1)
             useDevice(SimConfig::ForSetting(1, SimTest::Fvc));
-        LiveTestSession session;
+        LiveTestSession session(TestParts());
         bool finished = false;
         QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
         ASSERT_EQ(session.Start(0), LiveTestSession::kStarted) << run;

@@ -2,6 +2,7 @@
 // SerialPort and a pseudo-terminal, the wired probe order, and a wired
 // connect with no device at all.
 #include "device/device_fixture.h"
+#include "support/test_parts.h"
 #include "fake_hid_backend.h"
 #include "virtual_hid_backend.h"
 
@@ -26,20 +27,20 @@ class ConnectDeviceTest : public DeviceTest {
     void SetUp() override
     {
         DeviceTest::SetUp();
-        RegisterRealLinks(DeviceManager::Instance());
+        RegisterRealLinks(TestParts().devices);
         Settings().simulator = 0;
         Settings().communication = 1;
     }
     void TearDown() override
     {
         DeviceTest::TearDown();
-        RegisterRealLinks(DeviceManager::Instance());
+        RegisterRealLinks(TestParts().devices);
     }
 
     LiveRun runTest(int testType)
     {
         LiveRun run;
-        LiveTestSession session;
+        LiveTestSession session(TestParts());
         QObject::connect(&session, &LiveTestSession::deviceFinished,
                          [&](int) { run.finished = true; });
         run.start = session.Start(testType);
@@ -72,16 +73,16 @@ TEST_F(ConnectDeviceTest, WholeFvcTestOverSerialPortAndPtyEqualsTheDemoRun)
     ASSERT_EQ(wired.start, LiveTestSession::kStarted);
     ASSERT_TRUE(wired.finished);
     ASSERT_EQ(wired.saved.outcome, SaveOutcome::Saved);
-    EXPECT_EQ(DeviceManager::Instance().CurrentKind(), LinkKind::Serial);
+    EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Serial);
     EXPECT_TRUE(QFile::exists(wired.saved.path));
     EXPECT_EQ(caseRows(), 1);
     EXPECT_EQ(caseFiles(), 1);
 
     // The same patient on the in-process virtual device.
-    DeviceManager::Instance().SetSimulatorConfig(config);
+    TestParts().devices.SetSimulatorConfig(config);
     const LiveRun demo = runTest(0);
     ASSERT_EQ(demo.saved.outcome, SaveOutcome::Saved);
-    EXPECT_EQ(DeviceManager::Instance().CurrentKind(), LinkKind::Simulated);
+    EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Simulated);
     EXPECT_EQ(caseRows(), 2);
 
     for (int i = 0; i < int(ManeuverFields().size()); ++i) {
@@ -100,7 +101,7 @@ TEST_F(ConnectDeviceTest, WiredConnectWithoutAnyDeviceLeavesNoLink)
         GTEST_SKIP() << "a spirometer is attached";
     // Real hidapi and real serial-port enumeration, nothing configured.
     Settings().portName.clear();
-    DeviceManager& manager = DeviceManager::Instance();
+    DeviceManager& manager = TestParts().devices;
     manager.SetSimulatorConfig(SimConfig::ForSetting(11, SimTest::Fvc));
     ASSERT_EQ(manager.ConnectDevice(), 1); // a link exists before
     manager.SetSimulatorConfig(std::nullopt);
@@ -131,7 +132,7 @@ TEST_F(ConnectDeviceTest, HidDeviceWinsOverSerialDeviceAndRunsAWholeTest)
             return std::make_unique<FakeHidBackend>(std::make_shared<FakeHidState>());
         return std::make_unique<VirtualHidBackend>(device);
     });
-    DeviceManager& manager = DeviceManager::Instance();
+    DeviceManager& manager = TestParts().devices;
     manager.SetFactory(LinkKind::Hid, &hid);
     const LiveRun viaHid = runTest(0);
     ASSERT_EQ(viaHid.start, LiveTestSession::kStarted);

@@ -1,6 +1,7 @@
 // Device arrival and removal during a live test: the watch's comparison of
 // device lists, and the live test's reaction to it.
 #include "device/device_fixture.h"
+#include "support/test_parts.h"
 
 #include "core/app/lang_text.h"
 #include "core/device/device_watch.h"
@@ -91,8 +92,8 @@ class DeviceChangeTest : public DeviceTest {
 
     QStringList m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
     DeviceWatch m_watch{[this] { return m_attached; }};
-    LiveTestSession m_session;
-    DeviceChangeHandler m_handler{m_session, DeviceManager::Instance(), m_watch};
+    LiveTestSession m_session{TestParts()};
+    DeviceChangeHandler m_handler{m_session, TestParts().devices, m_watch};
     QStringList m_prompts;
     int m_lossBoxes = 0;
     QList<int> m_restarts;

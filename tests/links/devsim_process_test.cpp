@@ -2,6 +2,7 @@
 // a whole FVC test runs against it through the device manager and the real
 // SerialPort, and it ends cleanly when told to stop.
 #include "device/device_fixture.h"
+#include "support/test_parts.h"
 #include "support/run_tool.h"
 
 #include "core/device/real_link_factories.h"
@@ -20,7 +21,7 @@ class DevsimProcessTest : public DeviceTest {
     void SetUp() override
     {
         DeviceTest::SetUp();
-        RegisterRealLinks(DeviceManager::Instance());
+        RegisterRealLinks(TestParts().devices);
         Settings().simulator = 0;
         Settings().communication = 1;
     }
@@ -46,7 +47,7 @@ class DevsimProcessTest : public DeviceTest {
 
     SaveResult runFvc()
     {
-        LiveTestSession session;
+        LiveTestSession session(TestParts());
         bool finished = false;
         QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
         EXPECT_EQ(session.Start(0), LiveTestSession::kStarted);
@@ -68,7 +69,7 @@ TEST_F(DevsimProcessTest, WholeFvcTestAgainstTheSimulatorProcess)
 
     const SaveResult wired = runFvc();
     ASSERT_EQ(wired.outcome, SaveOutcome::Saved);
-    EXPECT_EQ(DeviceManager::Instance().CurrentKind(), LinkKind::Serial);
+    EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Serial);
     EXPECT_TRUE(QFile::exists(wired.path));
     EXPECT_EQ(caseRows(), 1);
 

@@ -167,6 +167,27 @@ TEST(HidReportDescriptor, LengthIsLongestInputPlusReportIdByte)
     EXPECT_EQ(CHID::ReportLengthFromDescriptor(pushed), 3);
 }
 
+// A descriptor comes from the device: sizes and counts of up to 2^32 - 1 must
+// not overflow the sum (which could wrap back to a plausible length), and an
+// input report longer than 4096 bytes is no usable report length.
+TEST(HidReportDescriptor, HugeOrOverlongInputGivesNoLength)
+{
+    // 2^32 - 1 fields of 2^32 - 1 bits, then 2^32 - 1 fields of 2 bits, then
+    // 65 bytes: the sum is far beyond any report (a wrapped sum reads 65 bytes).
+    const QByteArray wrapping =
+        bytes({0x77, 0xff, 0xff, 0xff, 0xff, 0x97, 0xff, 0xff, 0xff, 0xff, 0x81, 0x02, //
+               0x77, 0x02, 0x00, 0x00, 0x00, 0x81, 0x02,                               //
+               0x75, 0x08, 0x95, 0x41, 0x81, 0x02});
+    EXPECT_EQ(CHID::ReportLengthFromDescriptor(wrapping), 0);
+    // 4096 bytes is the longest accepted; one bit more is refused, also when
+    // it is reached by many small items of one report.
+    EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x96, 0x00, 0x10, 0x81, 0x02})),
+              4097);
+    EXPECT_EQ(CHID::ReportLengthFromDescriptor(
+                  bytes({0x75, 0x08, 0x96, 0x00, 0x10, 0x81, 0x02, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02})),
+              0);
+}
+
 } // namespace
 
 namespace {

@@ -114,14 +114,15 @@ TEST(Acceptance, EndNeedsAPlateauOfOneSecondOrSixSeconds) {
     EXPECT_EQ(flags.flag[1], 0);
 }
 
-TEST(ComputeMvv, LeadingBreathsWithInspirationOverTheElapsedTime) {
+TEST(ComputeMvv, ExpiredVolumeOfTheLeadingBreathsPerMinute) {
     ManeuverList list(4);
     list[0].FVC = 1.0f, list[0].FIVC = 1.1f;
     list[1].FVC = 1.2f, list[1].FIVC = 0.9f;
     list[2].FVC = 1.0f, list[2].FIVC = 0.0f; // ends the run
     list[3].FVC = 5.0f, list[3].FIVC = 5.0f;
     ComputeMvv(list, 0, 3, 12.0);
-    EXPECT_FLOAT_EQ(list[0].MVV, 4.2f * 60 / 12);
+    // Only what was breathed out counts: 2.2 L in 12 s.
+    EXPECT_FLOAT_EQ(list[0].MVV, 2.2f * 60 / 12);
     EXPECT_EQ(list[1].MVV, 0.0f);
 }
 

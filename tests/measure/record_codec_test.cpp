@@ -1,4 +1,4 @@
-#include "core/measure/btps.h"
+#include "core/device/btps.h"
 #include "core/measure/maneuver_fields.h"
 #include "core/measure/record_codec.h"
 

@@ -1,4 +1,4 @@
-#include "engine_driver.h"
+#include "store_session.h"
 #include "vc_test_stream.h"
 
 #include "core/measure/record_codec.h"
@@ -6,6 +6,7 @@
 #include "core/measure/test_file_writer.h"
 
 #include "core/app/lang_text.h"
+#include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 #include "support/temp_home.h"
@@ -13,43 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Plays one manoeuvre into the store the way the checksum-frame parser does.
-class Session {
-  public:
-    Session() { m_store.Clear(); }
-
-    void maneuver(const ForcedExpiration& blow, const SineBreath& breath,
-                  double pauseSeconds = 2.0) {
-        PulseStream pulses;
-        const double start = m_clock + pauseSeconds;
-        const int exp = AppendIdealPulses(
-            pulses, [&](double t) { return blow.Volume(t); }, 6.0,
-            FlowEngine::ExpiratoryPulseVolume(149), start, kDirectionExpiration);
-        const int insp = AppendIdealPulses(
-            pulses, [&](double t) { return breath.Volume(t); }, breath.duration,
-            FlowEngine::InspiratoryPulseVolume(149), start + 6.2, kDirectionInspiration);
-        ManeuverResult r;
-        const FlowPhaseResult e = m_driver.phase(pulses, 0, exp, true);
-        r.FVC = e.fvc, r.FEV1 = e.fev1, r.FEV3 = e.fev3, r.FEV6 = e.fev6, r.PEF = e.pef;
-        r.FEF25 = e.fef25, r.FEF50 = e.fef50, r.FEF75 = e.fef75, r.FEF2575 = e.fef2575,
-        r.FET = e.fet;
-        r.EVOL = e.evolMl, r.Duration = e.duration, r.ExpCount = exp;
-        const FlowPhaseResult i = m_driver.phase(pulses, exp, exp + insp, false);
-        r.FIVC = i.fvc, r.FIV1 = i.fev1, r.PIF = i.pef, r.InspCount = insp;
-        for (const PulseSample& s : pulses)
-            m_store.AppendPulse(s);
-        m_store.AppendManeuver(r);
-        m_clock = pulses.back().time * 1e-5;
-    }
-
-    MeasurementStore& store() { return m_store; }
-
-  private:
-    MeasurementStore m_store;
-    EngineDriver m_driver{149, 149};
-    double m_clock = 0;
-};
 
 class TestFileFixture : public ::testing::Test {
   protected:
@@ -70,6 +34,9 @@ class TestFileFixture : public ::testing::Test {
         rs.Open("SELECT * FROM CaseInfo WHERE " + where);
         return rs.GetRecordCount();
     }
+
+    // The CaseInfo row as the live test has it inserted.
+    TestRowWriter rowWriter() { return CaseInfoRowWriter(m_db, m_context.patientId); }
 
     TempHome m_home;
     Database m_db;
@@ -109,7 +76,7 @@ TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased) {
     const ManeuverList live = session.store().Maneuvers();
     const PulseStream stream = session.store().Pulses();
 
-    const SaveResult result = SaveTest(1, session.store(), m_context, m_db);
+    const SaveResult result = SaveTest(1, session.store(), m_context, rowWriter());
     ASSERT_EQ(result.outcome, SaveOutcome::Saved);
     EXPECT_EQ(result.resultValid, 1);
     EXPECT_EQ(result.bestIndex, 2);
@@ -177,7 +144,7 @@ TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased) {
     // The second test of the patient gets the next number.
     Session again;
     again.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-    EXPECT_EQ(SaveTest(1, again.store(), m_context, m_db).dataName, "2.dt");
+    EXPECT_EQ(SaveTest(1, again.store(), m_context, rowWriter()).dataName, "2.dt");
 }
 
 TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre) {
@@ -188,18 +155,18 @@ TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre) {
     list[1].FVC = list[0].FVC + 0.25f;
     list[1].FEV1 = list[0].FEV1 - 0.25f;
     session.store().SetManeuvers(list);
-    const SaveResult result = SaveTest(1, session.store(), m_context, m_db);
+    const SaveResult result = SaveTest(1, session.store(), m_context, rowWriter());
     EXPECT_EQ(result.bestIndex, 0);
     EXPECT_EQ(result.record.FVC, list[0].FVC);
 }
 
 TEST_F(TestFileFixture, NothingToSave) {
     Session session;
-    SaveResult result = SaveTest(1, session.store(), m_context, m_db); // FVC without a manoeuvre
+    SaveResult result = SaveTest(1, session.store(), m_context, rowWriter()); // FVC without a manoeuvre
     EXPECT_EQ(result.outcome, SaveOutcome::NothingToSave);
     EXPECT_EQ(result.resultValid, 1);
     session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-    result = SaveTest(0, session.store(), m_context, m_db); // not asked to save
+    result = SaveTest(0, session.store(), m_context, rowWriter()); // not asked to save
     EXPECT_EQ(result.outcome, SaveOutcome::NothingToSave);
     EXPECT_EQ(session.store().finished.load(), 1);
     EXPECT_FALSE(QDir(m_context.caseFolder).exists());
@@ -215,7 +182,7 @@ TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles) {
     for (const PulseSample& s : one.stream)
         store.AppendPulse(s);
     store.SetManeuvers(one.list);
-    SaveResult result = SaveTest(1, store, m_context, m_db);
+    SaveResult result = SaveTest(1, store, m_context, rowWriter());
     EXPECT_EQ(result.outcome, SaveOutcome::InvalidMvv);
     EXPECT_EQ(result.resultValid, 0);
     EXPECT_EQ(result.prompts, QStringList{"too few;"});
@@ -230,11 +197,12 @@ TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles) {
     for (const PulseSample& s : breaths.stream)
         store.AppendPulse(s);
     store.SetManeuvers(breaths.list);
-    result = SaveTest(1, store, m_context, m_db);
+    result = SaveTest(1, store, m_context, rowWriter());
     ASSERT_EQ(result.outcome, SaveOutcome::Saved);
     EXPECT_EQ(result.prompts, QStringList{"over;"});
-    // 8.9 L over the 1 s lead-in and three cycles of 1.1 s.
-    EXPECT_NEAR(result.record.MVV, 8.9 * 60 / 4.3, 1e-3);
+    // 4.5 L expired (each breath counted once) over the 1 s lead-in and
+    // three cycles of 1.1 s.
+    EXPECT_NEAR(result.record.MVV, 4.5 * 60 / 4.3, 1e-3);
     const QByteArray bytes = m_home.read("Case/17/1.dt");
     ASSERT_EQ(bytes.size(), 412 + 8 * int(breaths.stream.size())); // nothing follows the samples
     TestFile file;
@@ -255,7 +223,7 @@ TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
         store.AppendPulse(s);
     store.SetManeuvers(test.list);
     EXPECT_EQ(store.UpdateTidalStability(), 1);
-    SaveResult result = SaveTest(1, store, m_context, m_db);
+    SaveResult result = SaveTest(1, store, m_context, rowWriter());
     EXPECT_EQ(result.outcome, SaveOutcome::InvalidVc); // no deep breaths
     EXPECT_EQ(result.validPicture, 0);
     EXPECT_EQ(result.prompts, QStringList{"invalid;"});
@@ -268,7 +236,7 @@ TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
         store.AppendPulse(s);
     store.SetManeuvers(test.list);
     EXPECT_EQ(store.UpdateTidalStability(), 1);
-    result = SaveTest(1, store, m_context, m_db);
+    result = SaveTest(1, store, m_context, rowWriter());
     ASSERT_EQ(result.outcome, SaveOutcome::Saved);
     EXPECT_EQ(result.validPicture, 1);
     EXPECT_NEAR(result.record.VC, 3.7, 1e-5);
@@ -290,7 +258,7 @@ TEST_F(TestFileFixture, AFileThatCannotBeWrittenLeavesNoRow) {
         Session session;
         session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
         session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-        const SaveResult result = SaveTest(1, session.store(), m_context, m_db);
+        const SaveResult result = SaveTest(1, session.store(), m_context, rowWriter());
         EXPECT_EQ(result.outcome, SaveOutcome::FileNotCreated);
         ASSERT_EQ(result.prompts.size(), 1);
         EXPECT_NE(result.prompts[0], GetLangText("CASE", 1226));

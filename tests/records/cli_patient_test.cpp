@@ -72,6 +72,51 @@ TEST(TavctlPatient, AddListShowRoundTrip)
     EXPECT_TRUE(r.out.contains("O'Brien"));
 }
 
+TEST(TavctlPatient, ListSearchesSortsAndPagesLikeThePage)
+{
+    TempHome home;
+    for (const auto& [name, age] : {std::pair{"Zoe Meyer", 70}, std::pair{"adam Smith", 30},
+                                    std::pair{"Bea Adams", 50}, std::pair{"Chen Wei", 20}})
+        ASSERT_EQ(tavctl(home, addArgs(name, yearsAgo(age))).exitCode, 0);
+    auto names = [&](const QStringList& options) {
+        ToolResult r = tavctl(home, QStringList{"patient", "list", "--json"} + options);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        QStringList out;
+        for (const QJsonValue& row : QJsonDocument::fromJson(r.out).array())
+            out << row.toObject()["Name"].toString();
+        return out;
+    };
+    EXPECT_EQ(names({"--search", "ADA"}), (QStringList{"adam Smith", "Bea Adams"}));
+    EXPECT_EQ(names({"--sort", "age"}),
+              (QStringList{"Chen Wei", "adam Smith", "Bea Adams", "Zoe Meyer"}));
+    EXPECT_EQ(names({"--sort", "name", "--desc"}),
+              (QStringList{"adam Smith", "Zoe Meyer", "Chen Wei", "Bea Adams"}));
+    EXPECT_EQ(names({"--sort", "name", "--first", "1", "--limit", "2"}),
+              (QStringList{"Chen Wei", "Zoe Meyer"}));
+    EXPECT_EQ(names({"--search", "0000000", "--first", "3"}), QStringList{"Chen Wei"});
+    EXPECT_TRUE(names({"--search", "%"}).isEmpty());
+    EXPECT_NE(tavctl(home, {"patient", "list", "--sort", "shoe size"}).exitCode, 0);
+    EXPECT_NE(tavctl(home, {"patient", "list", "--limit", "-1"}).exitCode, 0);
+    EXPECT_NE(tavctl(home, {"patient", "list", "--search"}).exitCode, 0);
+}
+
+TEST(TavctlPatient, SharedNumbersOfAnOlderFileAreNamedOnEveryOpen)
+{
+    TempHome home;
+    ASSERT_EQ(tavctl(home, addArgs("Ann", yearsAgo(40))).exitCode, 0);
+    ASSERT_EQ(tavctl(home, addArgs("Bob", yearsAgo(41))).exitCode, 0);
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(home.path("data.mdb")));
+        ASSERT_TRUE(db.Execute("DROP INDEX UserInfo_ptID_unique"));
+        ASSERT_TRUE(db.Execute("update UserInfo set ptID = '00000001'"));
+    }
+    ToolResult r = tavctl(home, {"patient", "list"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.count('\n'), 2); // both rows kept
+    EXPECT_TRUE(r.err.contains("00000001: 1, 2")) << r.err.toStdString();
+}
+
 TEST(TavctlPatient, BadArgumentsWriteNothing)
 {
     TempHome home;
@@ -84,7 +129,7 @@ TEST(TavctlPatient, BadArgumentsWriteNothing)
         addArgs("X", yearsAgo(40)) << "--height"
                                    << "79",
         addArgs("X", yearsAgo(40)) << "--standard"
-                                   << "3",
+                                   << "5",
         addArgs("X", yearsAgo(40)) << "stray",
         addArgs(QString(41, 'n'), yearsAgo(40)),
         {"patient", "add", "--name", "X", "--gender", "m", "--birth", yearsAgo(40), "--height",

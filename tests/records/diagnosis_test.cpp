@@ -72,7 +72,7 @@ TEST(DiagnosisFile, BothFieldsEmptyRemovesTheFile)
     EXPECT_TRUE(SaveDiagnosis(path, r)); // nothing there, nothing to do
 }
 
-TEST(DiagnosisFile, LongTextsAreCutAtCharacterBoundaries)
+TEST(DiagnosisFile, TextsTooLongForAFieldAreCutAtCharacterBoundaries)
 {
     TempHome home;
     const QString path = home.path("d.dia");
@@ -83,28 +83,83 @@ TEST(DiagnosisFile, LongTextsAreCutAtCharacterBoundaries)
     EXPECT_EQ(home.read("d.dia").size(), 650);
     DiagnosisRecord loaded;
     LoadDiagnosis(path, loaded);
-    EXPECT_EQ(loaded.Physician, QString(16, QChar(0x674E))); // 48 bytes fit in 49
-    EXPECT_EQ(loaded.Result, QString(199, QChar(0x80BA)));   // 597 bytes fit in 599
+    EXPECT_EQ(loaded.Physician, QString(16, QChar(0x674E))); // 48 bytes of the 50
+    EXPECT_EQ(loaded.Result, QString(200, QChar(0x80BA)));   // all 600 bytes
 }
 
-TEST(DiagnosisConfirm, SavesOrRefusesByTheTwoHundredCharacterRule)
+TEST(DiagnosisConfirm, TwoHundredChineseCharactersAreStoredWhole)
+{
+    TempHome home;
+    const QString path = home.path("d.dia");
+    const QDateTime now(QDate(2026, 5, 1), QTime(9, 30));
+    // Two hundred different characters of three UTF-8 bytes each fill the field to its end.
+    QString text;
+    for (int i = 0; i < 200; ++i)
+        text += QChar(0x4E00 + i * 37);
+    const QString physician = QString(16, QChar(0x674E)) + "Dr";
+    DiagnosisRecord r;
+    ASSERT_EQ(ConfirmDiagnosis(physician, text, now, path, r), DiagnosisSave::Saved);
+    const QByteArray bytes = home.read("d.dia");
+    ASSERT_EQ(bytes.size(), 650);
+    EXPECT_EQ(bytes.mid(50), text.toUtf8()); // no room left, and none needed, for a NUL
+    DiagnosisRecord loaded;
+    LoadDiagnosis(path, loaded);
+    EXPECT_EQ(loaded.Result, text);
+    EXPECT_EQ(loaded.Physician, physician);
+
+    // Line breaks and characters outside the basic plane count once each.
+    const QString lines = QString(96, QChar(0x80BA)) + "\r\n" + QString(100, 'x');
+    EXPECT_EQ(DiagnosisCharacters(lines), 198);
+    EXPECT_TRUE(ResultFits(lines));
+    const QString wide = QString::fromUcs4(std::u32string(150, U'\U00020000').data(), 150);
+    EXPECT_EQ(DiagnosisCharacters(wide), 150);
+    EXPECT_TRUE(ResultFits(wide)); // 600 bytes
+    EXPECT_FALSE(ResultFits(wide + "x"));
+}
+
+TEST(DiagnosisConfirm, TooLongTextsChangeNothing)
 {
     TempHome home;
     const QString path = home.path("d.dia");
     const QDateTime now(QDate(2026, 5, 1), QTime(9, 30));
     DiagnosisRecord r;
-    EXPECT_FALSE(ConfirmDiagnosis("Dr A", QString(201, 'x'), now, path, r));
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(r.Physician, "Dr A"); // taken before the length check, as the dialog does
-    EXPECT_TRUE(r.Result.isEmpty());
+    ASSERT_EQ(ConfirmDiagnosis("Dr A", "earlier", now, path, r), DiagnosisSave::Saved);
+    const QByteArray before = home.read("d.dia");
 
-    EXPECT_TRUE(ConfirmDiagnosis(QString(60, 'p'), QString(200, 'x'), now, path, r));
-    EXPECT_EQ(r.Physician.size(), 49);
+    const QString text201 = QString(201, QChar(0x80BA));
+    EXPECT_EQ(ConfirmDiagnosis("Dr B", text201, now.addDays(1), path, r),
+              DiagnosisSave::ResultTooLong);
+    EXPECT_EQ(ConfirmDiagnosis("Dr B", QString(201, 'x'), now, path, r),
+              DiagnosisSave::ResultTooLong);
+    EXPECT_EQ(ConfirmDiagnosis(QString(50, 'p'), "new", now, path, r),
+              DiagnosisSave::PhysicianTooLong);
+    EXPECT_EQ(ConfirmDiagnosis(QString(17, QChar(0x674E)), "new", now, path, r),
+              DiagnosisSave::PhysicianTooLong); // 17 characters, but 51 bytes
+    // The file and the application's record still hold the earlier diagnosis.
+    EXPECT_EQ(home.read("d.dia"), before);
+    EXPECT_EQ(r.Physician, "Dr A");
+    EXPECT_EQ(r.Result, "earlier");
     EXPECT_EQ(r.Date, now);
+
+    EXPECT_EQ(ConfirmDiagnosis(QString(49, 'p'), QString(200, 'x'), now, path, r),
+              DiagnosisSave::Saved);
     DiagnosisRecord loaded;
     LoadDiagnosis(path, loaded);
     EXPECT_EQ(loaded.Physician, QString(49, 'p'));
     EXPECT_EQ(loaded.Result, QString(200, 'x'));
+}
+
+TEST(DiagnosisConfirm, AFileThatCannotBeWrittenIsReported)
+{
+    TempHome home;
+    const QDateTime now(QDate(2026, 5, 1), QTime(9, 30));
+    DiagnosisRecord r;
+    // The case folder is a file: nothing can be created inside it.
+    const QString folder = home.path("Case-1");
+    home.write("Case-1", "not a folder");
+    EXPECT_EQ(ConfirmDiagnosis("Dr A", "text", now, folder + "/2026-05-01.dia", r),
+              DiagnosisSave::NotWritten);
+    EXPECT_EQ(r.Result, "text"); // the texts stay in the record for another try
 }
 
 TEST(DiagnosisPhrases, FortyPhrasesInKeyOrder)

@@ -174,12 +174,16 @@ TEST(PatientRules, DayIsLoweredUntilTheDateExists)
     EXPECT_EQ(BirthdateForAge(40, QDate(1990, 7, 14), QDate(2026, 1, 1)), QDate(1986, 7, 14));
 }
 
-TEST(PatientRules, BirthDateGivesClampedAge)
+TEST(PatientRules, AgeBoxShowsTheAgeThatIsStored)
 {
+    // The box never shows another age than the one the birth date gives and the record keeps.
     const QDate today(2026, 6, 1);
-    EXPECT_EQ(AgeForBirthdate(QDate(1906, 6, 1), today), 100); // 120 years back shows 100
-    EXPECT_EQ(AgeForBirthdate(QDate(2024, 1, 1), today), 6);
+    EXPECT_EQ(AgeForBirthdate(QDate(1906, 6, 1), today), 120);
+    EXPECT_EQ(AgeForBirthdate(QDate(2024, 1, 1), today), 2);
     EXPECT_EQ(AgeForBirthdate(QDate(1986, 12, 31), today), 40); // calendar years only
+    EXPECT_EQ(AgeForBirthdate(QDate(2027, 1, 1), today), 0);
+    for (const QDate& birth : {QDate(1906, 6, 1), QDate(2024, 1, 1), QDate(1986, 12, 31)})
+        EXPECT_EQ(AgeForBirthdate(birth, today), AgeFromBirthdate(birth, today));
 }
 
 TEST(PatientRules, RangesGiveTheirMessageAndNearerBound)
@@ -203,23 +207,78 @@ TEST(PatientRules, RangesGiveTheirMessageAndNearerBound)
         EXPECT_TRUE(CheckRange(field, value).Ok()) << value;
 }
 
-TEST(PatientRules, EmptyFieldsComeBeforeRanges)
+TEST_F(Patients, EmptyFieldsComeBeforeRanges)
 {
+    const QDate today(2026, 6, 1);
     PatientInput input;
     input.Age = 5;
-    EXPECT_EQ(CheckNewPatient(input).MessageKey, 163);
+    input.Birthdate = QDate(2021, 3, 3);
+    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 163);
     input.Name = "Ann";
-    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1172);
+    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 1172);
     input.NumberText = "00000001";
-    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1175);
+    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 1175);
     input.Age = 30;
+    input.Birthdate = QDate(1996, 3, 3);
     input.Height = 300;
-    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1176);
+    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 1176);
     input.Height = 170;
     input.Weight = 10;
-    EXPECT_EQ(CheckNewPatient(input).MessageKey, 1177);
+    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 1177);
     input.Weight = 70;
-    EXPECT_TRUE(CheckNewPatient(input).Ok());
+    EXPECT_TRUE(CheckNewPatient(db, input, today).Ok());
+}
+
+TEST_F(Patients, BirthDateAndAgeMustAgreeAndStayInRange)
+{
+    const QDate today(2026, 6, 1);
+    PatientInput input;
+    input.Name = "Ann";
+    input.NumberText = "A-1";
+    auto check = [&](const QDate& birth, int age, const QDate& stored = QDate()) {
+        input.Birthdate = birth;
+        input.Age = age;
+        return stored.isValid() ? CheckEditedPatient(db, input, 1, stored, today)
+                                : CheckNewPatient(db, input, today);
+    };
+    // A birth date in the future, even by a day, or none at all.
+    EXPECT_EQ(check(QDate(2026, 6, 2), 6).MessageKey, 2201);
+    EXPECT_EQ(check(QDate(2026, 6, 2), 0).Field, PatientField::Birthdate);
+    EXPECT_EQ(check(QDate(), 30).MessageKey, 2201);
+    // Three years ago while the box shows 6 (what the old clamped box let through).
+    EXPECT_EQ(check(QDate(2023, 6, 1), 6).MessageKey, 2202);
+    // The box showing the true age of a too-recent birth date.
+    EXPECT_EQ(check(QDate(2023, 6, 1), 3).MessageKey, 1175);
+    // A box that disagrees with a valid birth date.
+    EXPECT_EQ(check(QDate(1990, 1, 1), 30).MessageKey, 2202);
+    EXPECT_TRUE(check(QDate(1990, 1, 1), 36).Ok());
+    EXPECT_TRUE(check(QDate(2020, 12, 31), 6).Ok());
+    EXPECT_TRUE(check(QDate(1926, 1, 1), 100).Ok());
+    // 105: a new patient is refused, a stored patient who has grown old keeps the birth date,
+    // but a changed birth date of that age is refused as well.
+    EXPECT_EQ(check(QDate(1921, 3, 1), 105).MessageKey, 1175);
+    EXPECT_TRUE(check(QDate(1921, 3, 1), 105, QDate(1921, 3, 1)).Ok());
+    EXPECT_EQ(check(QDate(1921, 3, 2), 105, QDate(1921, 3, 1)).MessageKey, 1175);
+    EXPECT_EQ(check(QDate(1921, 3, 1), 100, QDate(1921, 3, 1)).MessageKey, 2202);
+}
+
+TEST_F(Patients, AVeryOldPatientOpensAndSavesUnchanged)
+{
+    const QDate today = QDate::currentDate();
+    PatientRecord old = sample("Old");
+    old.Birthdate = QDate(today.year() - 105, 4, 4);
+    ASSERT_GT(CreatePatient(db, old), 0);
+    PatientRecord current;
+    ASSERT_TRUE(LoadPatient(db, old.ID, current));
+    PatientInput input = InputFromPatient(db, current);
+    EXPECT_EQ(input.Age, 105);
+    EXPECT_EQ(input.Birthdate, old.Birthdate);
+    EXPECT_FALSE(InputDiffers(input, current));
+    input.Weight = 55;
+    EXPECT_TRUE(CheckEditedPatient(db, input, current.ID, current.Birthdate).Ok());
+    ApplyInput(input, current);
+    EXPECT_EQ(current.Age, 105);
+    EXPECT_EQ(current.Birthdate, old.Birthdate);
 }
 
 TEST_F(Patients, EditCheckRefusesAnotherPatientsNumber)
@@ -231,9 +290,11 @@ TEST_F(Patients, EditCheckRefusesAnotherPatientsNumber)
     PatientRecord current;
     ASSERT_TRUE(LoadPatient(db, b.ID, current));
     PatientInput input = InputFromPatient(db, current);
-    EXPECT_TRUE(CheckEditedPatient(db, input, b.ID).Ok());
+    EXPECT_TRUE(CheckEditedPatient(db, input, b.ID, current.Birthdate).Ok());
     input.NumberText = "00000001";
-    EXPECT_EQ(CheckEditedPatient(db, input, b.ID).MessageKey, 1245);
+    EXPECT_EQ(CheckEditedPatient(db, input, b.ID, current.Birthdate).MessageKey, 1245);
+    input.NumberText = "12\n34";
+    EXPECT_EQ(CheckEditedPatient(db, input, b.ID, current.Birthdate).MessageKey, 2200);
 }
 
 TEST_F(Patients, NewPatientDefaults)
@@ -249,7 +310,9 @@ TEST_F(Patients, NewPatientDefaults)
     EXPECT_EQ(input.Weight, 50);
     EXPECT_EQ(input.Nation, 10);
     EXPECT_EQ(input.Gender, 0);
-    EXPECT_EQ(input.Standard, 0);
+    EXPECT_EQ(input.Standard, 4); // GLI Global 2022 unless the settings name another set
+    EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 1).Standard, 1);
+    EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 7).Standard, 0); // no such set
 }
 
 TEST_F(Patients, UnchangedEditIsNoChange)

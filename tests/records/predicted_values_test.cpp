@@ -125,16 +125,39 @@ TEST_F(Predicted, BandEdgeTwentyFiveTakesTheNextRow)
     expectNear(at25.FVC - at26.FVC, 0.026, "slope from 25 on");
 }
 
-TEST_F(Predicted, WithoutEquationNothingChanges)
+TEST_F(Predicted, WithoutEquationThePreviousPatientsValuesAreCleared)
 {
+    // The values of the patient selected before stay in the record the page shows.
     ManeuverResult r;
-    r.FVC = 1.23f;
-    r.ELA = 7;
-    r.RR = 3;
-    ComputePredictedValues(db, r, person(5, 0, 40, 170));
-    EXPECT_FLOAT_EQ(r.FVC, 1.23f);
-    EXPECT_EQ(r.ELA, 7);
-    EXPECT_FLOAT_EQ(r.RR, 3);
+    ASSERT_TRUE(ComputePredictedValues(db, r, person(0, 0, 40, 176)));
+    ASSERT_GT(r.FVC, 0);
+    r.TV = 0.5f; // no equation gives TV: it is not the equations' to clear
+    EXPECT_FALSE(ComputePredictedValues(db, r, person(5, 0, 40, 170)));
+    for (float value : {r.FVC, r.FEV1, r.FEV1_FVC, r.FEV6, r.FIVC, r.VC, r.EVC, r.IVC,
+                        r.FEV1_VC, r.FIV1, r.FIV1_FIVC, r.FEF2575, r.PEF, r.PIF, r.FEF25,
+                        r.FEF50, r.FEF75, r.MVV, r.ERV, r.IRV, r.IC, r.FEV1_FEV6, r.RR, r.FET})
+        EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(r.ELA, 0);
+    EXPECT_FLOAT_EQ(r.TV, 0.5f);
+    // An equation set whose table has no row for a newborn behaves the same way.
+    EXPECT_FALSE(ComputePredictedValues(db, r, person(9, 1, 0, 50)));
+}
+
+TEST_F(Predicted, ATestDayTakesTheAgeOfThatDay)
+{
+    PatientRecord p = person(0, 0, 0, 176);
+    p.Birthdate = QDate(1950, 8, 1);
+    p.Age = AgeFromBirthdate(p.Birthdate, QDate(2026, 3, 1));
+    const PatientRecord in2016 = PatientOnDay(p, QDate(2016, 4, 20));
+    EXPECT_EQ(in2016.Age, 66);
+    EXPECT_EQ(PatientOnDay(p, QDate()).Age, p.Age); // no day: as the record has it
+    ManeuverResult then, sixtySix, now;
+    ASSERT_TRUE(ComputePredictedValues(db, then, in2016));
+    ASSERT_TRUE(ComputePredictedValues(db, sixtySix, person(0, 0, 66, 176)));
+    ASSERT_TRUE(ComputePredictedValues(db, now, p));
+    EXPECT_EQ(then.FVC, sixtySix.FVC);
+    EXPECT_EQ(then.ELA, 66);
+    EXPECT_GT(then.FVC, now.FVC); // ten years younger, a larger lung
 }
 
 TEST_F(Predicted, FieldsWithoutEquationKeepTheirValues)
@@ -171,22 +194,22 @@ TEST_F(Predicted, FieldsWithoutEquationKeepTheirValues)
 
 TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
 {
-    // A private equation set 3: FVC 4, FEV1 3 (constants only), slot 2 all zero.
+    // A private equation set 9 (3 and 4 are the GLI sets): FVC 4, FEV1 3 (constants only), slot 2 all zero.
     auto add = [&](int f) {
-        db.Execute("delete from Predict where Type = 3");
+        db.Execute("delete from Predict where Type = 9");
         ASSERT_TRUE(db.Execute(
             "insert into Predict(Type, Gender, Age_lower_limit, Age_upper_limit, \"FEV1/FVC\", "
             "Param_Constant, Param_Hight, Param_Age, Param_Age_Age, Param_Height_Height, "
-            "Param_Surface) values(3, 0, 0, 100, ?, ?, ?, ?, ?, ?, ?)",
+            "Param_Surface) values(9, 0, 0, 100, ?, ?, ?, ?, ?, ?, ?)",
             {f, "4/3/0/1/1/1/1/1/1/1", "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0",
              "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0", "0/0/0/0/0/0/0/0/0/0"}));
     };
     add(100);
     ManeuverResult r;
-    ComputePredictedValues(db, r, person(3, 0, 40, 170));
+    ComputePredictedValues(db, r, person(9, 0, 40, 170));
     EXPECT_FLOAT_EQ(r.FEV1_FVC, 75);
     add(0);
-    ComputePredictedValues(db, r, person(3, 0, 40, 170));
+    ComputePredictedValues(db, r, person(9, 0, 40, 170));
     EXPECT_FLOAT_EQ(r.FEV1_FVC, 0);
     EXPECT_FLOAT_EQ(r.FEV1_FEV6, 75);
 }

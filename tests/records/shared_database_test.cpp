@@ -4,9 +4,14 @@
 #include "support/pg_server.h"
 #include "support/temp_home.h"
 
+#include "core/app/app_paths.h"
 #include "core/records/case_file_store.h"
+#include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
+#include "core/records/diagnosis.h"
+#include "core/records/patient_list.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/patient_record.h"
 #include "core/records/recordset.h"
 
@@ -210,6 +215,91 @@ TEST_P(BothEngines, StoredFilesAreCreatedOnceAndNamedSafely)
     EXPECT_TRUE(files.Names(3).isEmpty());
 }
 
+TEST_P(BothEngines, ATestIsKeptWithItsRowOrNotAtAll)
+{
+    const int id = 5;
+    const std::unique_ptr<TestStore> tests =
+        PatientTestStore(db, id, AppPaths::PatientCaseFolder(id));
+    QString error;
+    SaveResult result;
+    result.testTime = "2026-03-04 10:20:30";
+    result.header.testType = kTestFvc;
+    result.record.FVC = 4.5f;
+    ASSERT_EQ(tests->NextNumber(0, error), 1) << error.toStdString();
+    result.dataName = "1.dt";
+    ASSERT_EQ(tests->Write(result, "first test", error), TestWrite::Saved) << error.toStdString();
+    QByteArray bytes;
+    ASSERT_TRUE(db.Files().Read(id, "1.dt", bytes));
+    EXPECT_EQ(bytes, "first test");
+    EXPECT_EQ(row("SELECT count(*) FROM CaseInfo WHERE ID = ? AND DataName = ?", {id, "1.dt"})
+                  .value(0)
+                  .toInt(),
+              1);
+    EXPECT_EQ(tests->NextNumber(0, error), 2);
+    EXPECT_EQ(tests->NextNumber(6, error), 7); // above a number already tried
+
+    // A second writer under the same number keeps nothing and is told to move on.
+    EXPECT_EQ(tests->Write(result, "second test", error), TestWrite::NameTaken);
+    ASSERT_TRUE(db.Files().Read(id, "1.dt", bytes));
+    EXPECT_EQ(bytes, "first test");
+
+    // A row left from lost test data holds its name: the bytes do not stay either.
+    ASSERT_TRUE(db.Execute("insert into CaseInfo(ID, DataName, TestTime) values(?, ?, ?)",
+                           {id, "2.dt", "2026-03-04 10:30:00"}));
+    result.dataName = "2.dt";
+    EXPECT_EQ(tests->Write(result, "orphan", error), TestWrite::NameTaken);
+    EXPECT_FALSE(db.Files().Exists(id, "2.dt"));
+    EXPECT_EQ(row("SELECT count(*) FROM CaseInfo WHERE ID = ?", {id}).value(0).toInt(), 2);
+}
+
+TEST_P(BothEngines, ADiagnosisKeepsItsTextAndTheTimeItWasWritten)
+{
+    const int id = 4;
+    DiagnosisRecord record;
+    QString error;
+    ASSERT_EQ(ConfirmDiagnosis("Dr. Li", "Mild obstruction", QDateTime(QDate(2026, 3, 4), QTime(9, 0)),
+                               db, id, "2026-03-04", record, &error),
+              DiagnosisSave::Saved)
+        << error.toStdString();
+    DiagnosisRecord read;
+    LoadDiagnosis(db, id, "2026-03-04", read);
+    EXPECT_EQ(read.Physician, "Dr. Li");
+    EXPECT_EQ(read.Result, "Mild obstruction");
+    EXPECT_TRUE(db.Files().Written(id, "2026-03-04.dia").isValid());
+    // A copy keeps the time of its original (to the second, as a file's time is shown).
+    const QDateTime original(QDate(2025, 11, 2), QTime(16, 45, 10));
+    ASSERT_TRUE(db.Files().Write(id, "2025-11-02.dia", DiagnosisBytes(read), original));
+    EXPECT_EQ(db.Files().Written(id, "2025-11-02.dia").toSecsSinceEpoch(),
+              original.toSecsSinceEpoch());
+    EXPECT_FALSE(db.Files().Written(id, "2024-01-01.dia").isValid());
+
+    // Too long a text changes nothing; both texts empty remove the diagnosis.
+    EXPECT_EQ(ConfirmDiagnosis(QString(50, 'p'), "x", QDateTime(), db, id, "2026-03-04", record),
+              DiagnosisSave::PhysicianTooLong);
+    LoadDiagnosis(db, id, "2026-03-04", read);
+    EXPECT_EQ(read.Physician, "Dr. Li");
+    EXPECT_EQ(ConfirmDiagnosis("", "", QDateTime(), db, id, "2026-03-04", record),
+              DiagnosisSave::Saved);
+    EXPECT_FALSE(db.Files().Exists(id, "2026-03-04.dia"));
+}
+
+TEST_P(BothEngines, SearchingThePatientListIgnoresTheCaseOfLetters)
+{
+    for (const char* name : {"Adam Smith", "EVE ADAMS", "Bob"}) {
+        PatientRecord record;
+        record.Name = name;
+        record.Birthdate = QDate(1980, 1, 1);
+        ASSERT_GT(CreatePatient(db, record), 0) << db.LastError().toStdString();
+    }
+    PatientListQuery query(db, QDate(2026, 3, 4));
+    query.SetFilter("adam");
+    query.SetOrder(PatientListColumn::Name, false);
+    std::vector<QString> names;
+    for (const PatientListRow& row : query.Rows(0, 10))
+        names.push_back(row.Name);
+    EXPECT_EQ(names, (std::vector<QString>{"Adam Smith", "EVE ADAMS"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, BothEngines, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Server" : "File"; });
 
@@ -284,4 +374,53 @@ TEST(SharedServer, PatientsRegisteredAtOnceGetDistinctKeys)
     EXPECT_EQ(query.value(0).toInt(), 2 * kEach);
     EXPECT_EQ(query.value(1).toInt(), 2 * kEach);
     EXPECT_EQ(query.value(2).toInt(), 2 * kEach);
+}
+
+TEST(SharedServer, ADatabaseWithoutAColumnInUseIsRefused)
+{
+    const QString uri = serverDatabase();
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(uri));
+        ASSERT_TRUE(db.Execute("ALTER TABLE UserInfo DROP COLUMN Smoke"));
+    }
+    Database again;
+    EXPECT_FALSE(again.Open(uri));
+    EXPECT_TRUE(again.LastError().contains("Smoke")) << again.LastError().toStdString();
+    EXPECT_FALSE(again.IsOpen());
+}
+
+TEST(SharedServer, AnEarlierServerDatabaseGainsSessionsAndTheNumberRule)
+{
+    const QString uri = serverDatabase();
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(uri));
+        for (const char* sql :
+             {"ALTER TABLE CaseInfo DROP COLUMN Session", "ALTER TABLE CaseInfo DROP COLUMN Maneuver",
+              "ALTER TABLE CaseInfo DROP COLUMN Phase", "ALTER TABLE UserInfo DROP COLUMN Ethnic",
+              "DROP INDEX UserInfo_ptID_unique", "DROP INDEX UserInfo_Height"})
+            ASSERT_TRUE(db.Execute(sql)) << sql << ": " << db.LastError().toStdString();
+        ASSERT_TRUE(db.Execute("insert into CaseInfo(ID, DataName, TestTime) values(1, '7.dt', "
+                               "'2026-03-04 10:00:00')"));
+        ASSERT_FALSE(PatientNumbersEnforced(db));
+    }
+    // Two workstations opening it at once upgrade it once.
+    bool opened[2] = {false, false};
+    std::thread first([&] { Database db; opened[0] = db.Open(uri); });
+    std::thread second([&] { Database db; opened[1] = db.Open(uri); });
+    first.join();
+    second.join();
+    EXPECT_TRUE(opened[0]);
+    EXPECT_TRUE(opened[1]);
+    Database db;
+    ASSERT_TRUE(db.Open(uri)) << db.LastError().toStdString();
+    QSqlQuery query(db.Connection());
+    ASSERT_TRUE(query.exec("SELECT Session, Maneuver, Phase FROM CaseInfo WHERE DataName = '7.dt'"));
+    ASSERT_TRUE(query.next());
+    EXPECT_EQ(query.value(0).toInt(), 7);
+    EXPECT_EQ(query.value(1).toInt(), 1);
+    EXPECT_EQ(query.value(2).toInt(), 0);
+    EXPECT_TRUE(db.ColumnNames("UserInfo").contains("ethnic"));
+    EXPECT_TRUE(PatientNumbersEnforced(db));
 }

@@ -52,6 +52,44 @@ inline PulseStream TidalPulses(int breaths, double volume, int expCoefficient = 
     return samples;
 }
 
+// Writes <n>.dt of the patient with the record and samples and registers its row;
+// returns the file name. `acceptable` sets the FVC acceptance flags.
+inline QString WriteRegisteredTest(TempHome& home, Database& db, int patientId, int type,
+                                   const QString& testTime, ManeuverResult record,
+                                   const PulseStream& samples = {}, bool acceptable = true)
+{
+    // An FVC record counts the samples of its manoeuvre, the whole file;
+    // VC and MVV records count their first breath only (left at 0 here).
+    record.ExpCount = 0;
+    record.InspCount = 0;
+    if (type == kTestFvc) {
+        for (const PulseSample& s : samples)
+            record.ExpCount += s.direction;
+        record.InspCount = int(samples.size()) - record.ExpCount;
+    }
+    const QString folder = AppPaths::PatientCaseFolder(patientId);
+    QDir().mkpath(folder);
+    const QString dataName = QString("%1.dt").arg(NextTestNumber(folder));
+    SaveContext context;
+    context.testType = type;
+    context.expCoefficient = 156;
+    context.inspCoefficient = 145;
+    context.deviceId = "TAV-TEST";
+    const TestFileHeader header = MakeHeader(context, dataName, testTime);
+    // FVC files end with the acceptance flags, VC files with the tidal summary.
+    QByteArray trailer(type == kTestFvc  ? kAcceptanceSize
+                       : type == kTestVc ? kTidalSummarySize
+                                         : 0,
+                       '\0');
+    if (type == kTestFvc && acceptable)
+        for (int i = 0; i < 8; ++i)
+            trailer[i * 4] = 1;
+    home.write("Case/" + QString::number(patientId) + "/" + dataName,
+               BuildTestFile(header, record, samples.data(), int(samples.size()), trailer));
+    EXPECT_TRUE(RegisterTest(db, patientId, dataName, testTime, record, type));
+    return dataName;
+}
+
 class ReportTest : public ::testing::Test {
   protected:
     void SetUp() override
@@ -72,36 +110,7 @@ class ReportTest : public ::testing::Test {
     QString addTest(int type, const QString& testTime, ManeuverResult record,
                     const PulseStream& samples = {})
     {
-        // An FVC record counts the samples of its manoeuvre, the whole file;
-        // VC and MVV records count their first breath only (left at 0 here).
-        record.ExpCount = 0;
-        record.InspCount = 0;
-        if (type == kTestFvc) {
-            for (const PulseSample& s : samples)
-                record.ExpCount += s.direction;
-            record.InspCount = int(samples.size()) - record.ExpCount;
-        }
-        const QString folder = AppPaths::PatientCaseFolder(patientId);
-        QDir().mkpath(folder);
-        const QString dataName = QString("%1.dt").arg(NextTestNumber(folder));
-        SaveContext context;
-        context.testType = type;
-        context.expCoefficient = 156;
-        context.inspCoefficient = 145;
-        context.deviceId = "TAV-TEST";
-        const TestFileHeader header = MakeHeader(context, dataName, testTime);
-        // FVC files end with the acceptance flags, VC files with the tidal summary.
-        QByteArray trailer(type == kTestFvc  ? kAcceptanceSize
-                           : type == kTestVc ? kTidalSummarySize
-                                             : 0,
-                           '\0');
-        if (type == kTestFvc)
-            for (int i = 0; i < 8; ++i)
-                trailer[i * 4] = 1;
-        home.write("Case/" + QString::number(patientId) + "/" + dataName,
-                   BuildTestFile(header, record, samples.data(), int(samples.size()), trailer));
-        EXPECT_TRUE(RegisterTest(db, patientId, dataName, testTime, record, type));
-        return dataName;
+        return WriteRegisteredTest(home, db, patientId, type, testTime, record, samples);
     }
 
     static ManeuverResult fvcRecord(float fvc, float fev1, float pef, float fef25 = 6.0f)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 ManeuverResult fvc(float fvcValue, float fev1, float pef, float fef25)
@@ -72,7 +74,8 @@ TEST(FvcBest, LargestFvcAndLargestFev1FromDifferentTestsWithTheOtherValuesFromTh
 
     const BestValueBox box = MakeBestValueBox(best, fullPrediction());
     EXPECT_EQ(box.values, (std::array<QString, 4>{"4.80", "3.90", "9.50", "81.25"}));
-    EXPECT_EQ(box.percents, (std::array<QString, 4>{"120%", "122%", "125%", "102%"}));
+    // FEV1/FVC is a ratio: shown against its predicted ratio, never as a percentage of it.
+    EXPECT_EQ(box.percents, (std::array<QString, 4>{"120%", "122%", "125%", ""}));
 
     EXPECT_FALSE(ComputeFvcBest({}).valid); // a day without tests keeps its tables empty
     EXPECT_TRUE(MakeResultsList(kTestFvc, {}, fullPrediction()).rows.empty());
@@ -159,7 +162,7 @@ TEST(ResultsList, VcAndMvvRowsAndColumns)
     EXPECT_EQ(row(vc, "RR").unit, " Times/min");
     EXPECT_TRUE(row(vc, "TV").predicted.isEmpty());
     EXPECT_TRUE(row(vc, "tI/ttot").unit.isEmpty());
-    for (const char* name : {"VC", "IC", "ERV", "IRV", "EVC", "IVC", "RR"})
+    for (const char* name : {"VC", "IC", "ERV", "EVC", "IVC"})
         EXPECT_FALSE(row(vc, name).predicted.isEmpty()) << name;
 
     ManeuverResult m1, m2;
@@ -175,6 +178,85 @@ TEST(ResultsList, VcAndMvvRowsAndColumns)
     EXPECT_EQ(BestTestIndex(kTestVc, {a, b}), 1);
     EXPECT_EQ(BestTestIndex(kTestMvv, {m1, m2}), 0);
     EXPECT_EQ(BestTestIndex(kTestFvc, {}), -1);
+}
+
+// Predicted values as the equations fill them: IRV is ERV's value, PIF is PEF's, FET and
+// RR are fixed numbers, and the inspiratory values copy the expiratory ones.
+ManeuverResult equationPrediction()
+{
+    ManeuverResult p = fullPrediction();
+    p.FEV6 = p.FIVC = p.VC = p.EVC = p.IVC = p.FVC;
+    p.FIV1 = p.FEV1;
+    p.FIV1_FIVC = p.FEV1_VC = p.FEV1_FVC;
+    p.FEV1_FEV6 = 80.0f;
+    p.PIF = p.PEF;
+    p.ERV = 1.2f;
+    p.IRV = p.ERV;
+    p.IC = p.FVC - p.ERV;
+    p.FET = 6.0f;
+    p.RR = 15.0f;
+    p.MVV = 110.0f;
+    p.FEF50 = 4.5f;
+    p.FEF75 = 2.0f;
+    return p;
+}
+
+TEST(PercentOfPredicted, OnlyWhereThatVeryParameterHasAReference)
+{
+    ManeuverResult test = fvc(4.2f, 3.3f, 8.0f, 6.4f);
+    test.IRV = 4.05f; // against ERV's 1.2 L this once read "337%"
+    test.ERV = 1.1f;
+    test.IC = 2.9f;
+    test.VC = 4.3f;
+    test.PIF = 3.0f;
+    test.FET = 7.5f;
+    test.RR = 14.0f;
+    test.FIVC = 4.0f;
+    test.FIV1 = 3.5f;
+    test.FIV1_FIVC = 87.5f;
+    test.FEV1_VC = 76.7f;
+    test.FEV6 = 4.1f;
+    test.FEV1_FEV6 = 80.5f;
+    test.MVV = 120.0f;
+    const ManeuverResult predicted = equationPrediction();
+    const std::vector<QString> without = {"IRV",     "PIF",      "FET",       "RR",
+                                          "FEV1/FVC", "FEV1/VC", "FEV1/FEV6", "FIV1/FIVC",
+                                          "FIVC",    "FIV1",     "ELA",       "EVOL"};
+    const std::vector<QString> with = {"FVC", "FEV1", "PEF", "FEF25", "FEF2575", "FEF50",
+                                       "FEF75", "FEV6", "MVV", "VC", "IC", "ERV", "EVC", "IVC"};
+    // Every table that shows a percentage: the results page and each printed table (the
+    // preview, the printer and the PDF all draw these).
+    std::vector<std::pair<QString, QString>> cells; // parameter, percentage
+    for (int type : {kTestFvc, kTestVc, kTestMvv})
+        for (const ResultRow& r : MakeResultsList(type, {test}, predicted).rows)
+            cells.emplace_back(r.name, r.percent);
+    const FvcBest best = ComputeFvcBest({test});
+    for (const ReportTable& table :
+         {FvcBestTable(best, predicted), FvcBestLoopTable(best, predicted),
+          VcReportTable(test, 0, predicted), MvvReportTable(test, 0, predicted)})
+        for (const QStringList& r : table.rows)
+            cells.emplace_back(r[0] == "TI" ? "tI" : r[0], r[4]);
+    int checked = 0;
+    for (const auto& [name, percent] : cells) {
+        if (std::find(without.begin(), without.end(), name) != without.end()) {
+            EXPECT_TRUE(percent.isEmpty()) << name.toStdString() << " " << percent.toStdString();
+            ++checked;
+        } else if (std::find(with.begin(), with.end(), name) != with.end()) {
+            EXPECT_FALSE(percent.isEmpty()) << name.toStdString();
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 30);
+    // A value copied from another parameter, or a fixed number, is no predicted value either.
+    const ResultsList list = MakeResultsList(kTestVc, {test}, predicted);
+    EXPECT_TRUE(row(list, "IRV").predicted.isEmpty());
+    EXPECT_TRUE(row(list, "RR").predicted.isEmpty());
+    EXPECT_EQ(row(list, "ERV").predicted, "1.20");
+    const ResultsList fvcList = MakeResultsList(kTestFvc, {test}, predicted);
+    EXPECT_TRUE(row(fvcList, "PIF").predicted.isEmpty());
+    EXPECT_TRUE(row(fvcList, "FET").predicted.isEmpty());
+    EXPECT_EQ(row(fvcList, "FEV1/FVC").predicted, "80.00"); // the ratio's own equation
+    EXPECT_EQ(row(fvcList, "PEF").percent, "105%");
 }
 
 TEST(ReportTables, PrintedFvcTablesTakeTheBestLoop)

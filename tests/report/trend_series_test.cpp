@@ -1,10 +1,14 @@
 #include "core/report/trend_series.h"
 
 #include "core/records/predicted_values.h"
+#include "core/report/report_data.h"
+#include "core/report/result_tables.h"
 #include "report_fixture.h"
 
 #include <QImage>
 #include <QPainter>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -63,7 +67,10 @@ TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
     EXPECT_LT(chart.marks[0].x(), chart.marks[1].x());
     EXPECT_LT(chart.marks[1].x(), chart.marks[2].x());
     EXPECT_GT(chart.marks[0].y(), chart.marks[2].y()); // a larger value is higher up
-    EXPECT_NEAR(chart.reference.boundingRect().top(), chart.Map(0, predicted.FVC).y(), 1e-6);
+    double highest = 0;
+    for (const TrendPoint& p : fvc.points)
+        highest = std::max(highest, p.predicted);
+    EXPECT_NEAR(chart.reference.boundingRect().top(), chart.Map(0, highest).y(), 1e-6);
 
     QImage image(840, 1188, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -78,6 +85,50 @@ TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
             if (QColor(image.pixel(x, y)) == color)
                 ++seriesPixels;
     EXPECT_GT(seriesPixels, 20);
+}
+
+TEST_F(ReportTest, EachTrendPointIsComparedWithTheValuesOfItsOwnDay)
+{
+    addTest(kTestFvc, "2016-04-20 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f));
+    addTest(kTestFvc, "2021-07-01 09:00:00", fvcRecord(3.8f, 3.0f, 6.8f));
+    addTest(kTestFvc, "2021-09-01 09:00:00", fvcRecord(3.7f, 3.0f, 6.8f));
+    const TrendSeries fvc = MakeTrendSeries(LoadTrendTests(db, patientId, kTestFvc), kTrendFvc);
+    ASSERT_EQ(fvc.points.size(), 3u);
+    for (const auto& [index, age] : {std::pair{0, 40}, std::pair{1, 45}, std::pair{2, 45}}) {
+        PatientRecord then = patient;
+        then.Age = age; // born 1976
+        ManeuverResult expected;
+        ASSERT_TRUE(ComputePredictedValues(db, expected, then));
+        EXPECT_FLOAT_EQ(float(fvc.points[std::size_t(index)].predicted), expected.FVC)
+            << "point " << index;
+    }
+    EXPECT_GT(fvc.points[0].predicted, fvc.points[1].predicted);
+    // The reference line steps down where the age changed, and not between the 2021 tests.
+    const TrendChart chart = BuildTrendChart(fvc, QRectF(0, 0, 600, 400));
+    const QRectF line = chart.reference.boundingRect();
+    EXPECT_NEAR(line.top(), chart.Map(0, fvc.points[0].predicted).y(), 1e-6);
+    EXPECT_NEAR(line.bottom(), chart.Map(0, fvc.points[2].predicted).y(), 1e-6);
+}
+
+TEST_F(ReportTest, TheReportOfAnOldDayUsesTheAgeOfThatDay)
+{
+    addTest(kTestFvc, "2016-04-20 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f));
+    ReportData data;
+    ASSERT_TRUE(LoadReportData(db, patientId, "2016-04-20", data));
+    EXPECT_EQ(data.patient.Age, 40); // born 1976
+    PatientRecord in2016 = patient;
+    in2016.Age = 40;
+    ManeuverResult expected;
+    ASSERT_TRUE(ComputePredictedValues(db, expected, in2016));
+    EXPECT_TRUE(data.predictedFound);
+    EXPECT_EQ(data.predicted.FVC, expected.FVC);
+    EXPECT_EQ(data.predicted.ELA, 40);
+    ManeuverResult today;
+    ComputePredictedValues(db, today, patient);
+    EXPECT_NE(data.predicted.FVC, today.FVC);
+    // The printed table shows the predicted value of 2016.
+    const ReportTable table = FvcBestTable(ComputeFvcBest(RecordsOf(data.fvc)), data.predicted);
+    EXPECT_EQ(table.rows[0][2], FormatValue(expected.FVC));
 }
 
 TEST(TrendParameters, NamesUnitsAndTheirOrder)

@@ -12,6 +12,6 @@ HelpDocument HelpDocumentFor(const QString& language)
         doc.title = QStringLiteral("TAV Spirometer Help");
         doc.fileName = QStringLiteral("TAV(EN).pdf");
     }
-    doc.path = AppPaths::ProgramFolder() + doc.fileName;
+    doc.path = AppPaths::ShippedFile(doc.fileName);
     return doc;
 }

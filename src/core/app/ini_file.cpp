@@ -1,10 +1,19 @@
 #include "core/app/ini_file.h"
 
+#include "core/app/durable_file.h"
+#include "core/app/regular_file.h"
+#include "core/app/text_limit.h"
+
+#include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
+#include <QHash>
 #include <QStringList>
 
+#include <algorithm>
+#include <mutex>
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -14,13 +23,9 @@ struct ParsedLines {
     bool endsWithNewline = true;
 };
 
-ParsedLines readLines(const QString& path)
+ParsedLines parseLines(QByteArray bytes)
 {
     ParsedLines parsed;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return parsed;
-    QByteArray bytes = file.readAll();
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     const QString text = QString::fromUtf8(bytes);
@@ -33,6 +38,77 @@ ParsedLines readLines(const QString& path)
     if (parsed.endsWithNewline)
         parsed.lines.removeLast(); // the empty piece after the final newline
     return parsed;
+}
+
+// What tells one version of a file from the next without reading it.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modifiedNs = 0;
+    long long changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> stampOf(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileStamp{info.st_dev, info.st_ino, info.st_size,
+                     info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
+                     info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec};
+}
+
+// Parsed files kept while they stay unchanged: a command looks up dozens of
+// texts, and each look-up must still see an edit made since the last one.
+class ParsedFileCache {
+public:
+    ParsedLines Get(const QString& path)
+    {
+        const std::optional<FileStamp> stamp = stampOf(path);
+        std::lock_guard lock(m_mutex);
+        if (!stamp) {
+            m_entries.remove(path);
+            return {};
+        }
+        const auto found = m_entries.constFind(path);
+        if (found != m_entries.constEnd() && found->stamp == *stamp && found->settled)
+            return found->lines;
+        QByteArray bytes;
+        // A file too large, a FIFO or a device reads as an empty file.
+        if (RegularFile::Read(path, IniFile::kMaxFileSize, bytes) != RegularFile::Status::Read) {
+            m_entries.remove(path);
+            return {};
+        }
+        if (m_entries.size() >= kMaxEntries)
+            m_entries.clear();
+        Entry& entry = m_entries[path];
+        entry.stamp = *stamp;
+        entry.lines = parseLines(bytes);
+        // A file changed within the clock's granularity of now could change again
+        // without a new stamp; it is trusted only once its stamp lies safely past.
+        const long long nowNs = QDateTime::currentMSecsSinceEpoch() * 1000000LL;
+        entry.settled = std::max(stamp->modifiedNs, stamp->changedNs) < nowNs - kSettleNs;
+        return entry.lines;
+    }
+
+private:
+    static constexpr int kMaxEntries = 16;
+    static constexpr long long kSettleNs = 2000000000LL;
+    struct Entry {
+        FileStamp stamp;
+        ParsedLines lines;
+        bool settled = false;
+    };
+    std::mutex m_mutex;
+    QHash<QString, Entry> m_entries;
+};
+
+ParsedLines readLines(const QString& path)
+{
+    static ParsedFileCache cache;
+    return cache.Get(path);
 }
 
 std::optional<QString> sectionName(const QString& line)
@@ -113,7 +189,7 @@ QString IniFile::ReadString(const QString& path, const QString& section, const Q
     const ParsedLines parsed = readLines(path);
     const Location where = locate(parsed.lines, section, key);
     const QString value = where.keyLine < 0 ? defaultValue : valueOf(parsed.lines[where.keyLine]);
-    return maxLength >= 0 ? value.left(maxLength) : value;
+    return maxLength >= 0 ? TextLimit::Left(value, maxLength) : value;
 }
 
 int IniFile::ReadInt(const QString& path, const QString& section, const QString& key,
@@ -147,7 +223,7 @@ bool IniFile::HasKey(const QString& path, const QString& section, const QString&
 }
 
 bool IniFile::WriteString(const QString& path, const QString& section, const QString& key,
-                          const QString& value)
+                          const QString& value, QString* error)
 {
     ParsedLines parsed = readLines(path);
     QStringList& lines = parsed.lines;
@@ -166,26 +242,20 @@ bool IniFile::WriteString(const QString& path, const QString& section, const QSt
         changedLine = lines.size() - 1;
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     QString text = lines.join(parsed.newline);
     // A file without a final newline keeps that form unless our line became its last.
     if (parsed.endsWithNewline || changedLine == lines.size() - 1)
         text += parsed.newline;
-    file.write(text.toUtf8());
-    return file.commit();
+    return DurableFile::Write(path, text.toUtf8(), error, DurableFile::Links::Follow);
 }
 
-bool IniFile::WriteInt(const QString& path, const QString& section, const QString& key, int value)
+bool IniFile::WriteInt(const QString& path, const QString& section, const QString& key, int value,
+                       QString* error)
 {
-    return WriteString(path, section, key, QString::number(value));
+    return WriteString(path, section, key, QString::number(value), error);
 }
 
-bool IniFile::EnsureExists(const QString& path)
+bool IniFile::EnsureExists(const QString& path, QString* error)
 {
-    if (QFile::exists(path))
-        return true;
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
+    return DurableFile::CreateNew(path, QByteArray(), error) != DurableFile::Created::Failed;
 }

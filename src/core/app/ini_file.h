@@ -5,7 +5,8 @@
 // section and key names compare without case, the first matching section and
 // key win, values are trimmed and one pair of surrounding quotes is dropped.
 // A write changes only the one line it concerns (or adds it) and replaces the
-// file atomically; a missing file is created.
+// file durably (see DurableFile); a missing file is created. Reads take only a
+// regular file of at most kMaxFileSize bytes; anything else reads as empty.
 class IniFile {
 public:
     // Value of `key`, cut to `maxLength` characters; `defaultValue` when the
@@ -18,10 +19,14 @@ public:
                        int defaultValue);
     static bool HasKey(const QString& path, const QString& section, const QString& key);
 
+    // False, with the reason in `error`, when the file could not be written
+    // whole; the old file is then unchanged.
     static bool WriteString(const QString& path, const QString& section, const QString& key,
-                            const QString& value);
+                            const QString& value, QString* error = nullptr);
     static bool WriteInt(const QString& path, const QString& section, const QString& key,
-                         int value);
+                         int value, QString* error = nullptr);
     // Creates an empty file when there is none; keeps an existing one.
-    static bool EnsureExists(const QString& path);
+    static bool EnsureExists(const QString& path, QString* error = nullptr);
+
+    static constexpr qint64 kMaxFileSize = 1 << 20;
 };

@@ -1,6 +1,7 @@
 #include "core/app/settings_choice.h"
 
 #include "core/app/system_settings.h"
+#include "core/app/text_limit.h"
 
 #include <QDir>
 
@@ -53,7 +54,7 @@ bool ApplySettingsChoice(const SettingsChoice& choice)
     const bool bluetoothToWired = s.communication == 0 && choice.communication == 1;
     s.predicted = choice.predicted == 1 ? 1 : 0;
     s.communication = choice.communication == 1 ? 1 : 0;
-    s.hospital = choice.hospital.left(kHospitalLength);
+    s.hospital = TextLimit::Left(choice.hospital, kHospitalLength);
     s.language = choice.language;
     s.btps = choice.btps;
     s.wait = choice.wait;

@@ -1,8 +1,7 @@
 #include "core/device/ascii_command_protocol.h"
 
 #include "core/device/wire_format.h"
-#include "core/measure/btps.h"
-#include "core/measure/measurement_store.h"
+#include "core/device/btps.h"
 
 #include <chrono>
 #include <cstring>
@@ -198,7 +197,10 @@ int AsciiCommandProtocol::ParseStream(const unsigned char* buffer, int count)
                 ++m_position; // stops counting past the frame; nothing more is stored
             if (m_expected > 1 && m_position <= m_expected - 1)
                 m_frame[m_position] = b;
-            if (m_expected > 1 && m_position == m_expected - 1)
+            // A coefficient frame only ever answers the coefficient command:
+            // one that turns up in the stream is damage and must not rescale
+            // the test.
+            if (m_expected > 1 && m_position == m_expected - 1 && m_frame[0] != kCoefficientFrame)
                 ParseFrame(m_frame, m_expected);
         }
     }
@@ -222,7 +224,7 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
 
     switch (m_code) {
     case kCoefficientFrame: {
-        m_expCount = m_inspCount = m_sampleCounter = 0;
+        m_sampleCounter = 0;
         int exp = data(0);
         int insp = length >= 4 ? data(1) : data(0);
         if (exp == 0)
@@ -241,9 +243,7 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
     case kInspPulse: {
         const std::uint32_t raw =
             static_cast<std::uint32_t>(data16(0)) | static_cast<std::uint32_t>(data16(2)) << 16;
-        const bool expiration = m_code == kExpPulse;
-        store().AppendPulse({raw - Wire::kTimeOffset, expiration ? 1 : 0});
-        ++(expiration ? m_expCount : m_inspCount);
+        sink().Pulse(raw - Wire::kTimeOffset, m_code == kExpPulse);
         ++m_sampleCounter;
         break;
     }
@@ -251,38 +251,24 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
     case kInspEnd: {
         const bool expiration = m_code == kExpEnd;
         m_sampleCounter = 0;
-        if (expiration)
-            m_record = ManeuverResult{};
         const float c = static_cast<float>(expiration ? m_expCoefficient : m_inspCoefficient);
         const int r1 = data16(0), r2 = data16(2), r3 = data16(4);
-        const float first = c * r1 * 0.0001f;
+        DevicePhaseSums sums;
+        sums.firstSecond = c * r1 * 0.0001f;
         // A zero peak sum would divide by zero: no peak then.
-        const float peak = r2 > 0 ? c * 100000.0f / (r2 * 10000.0f) : 0.0f;
-        const float volume = c * r3 * 0.0001f;
-        if (expiration) {
-            m_record.FEV1 = first;
-            m_record.PEF = peak;
-            m_record.FVC = volume;
-            m_record.ExpCount = m_expCount;
-            m_expCount = 0;
-        } else {
-            m_record.FIV1 = first;
-            m_record.PIF = peak;
-            m_record.FIVC = volume;
-            m_record.InspCount = m_inspCount;
-            m_inspCount = 0;
-        }
+        sums.peak = r2 > 0 ? c * 100000.0f / (r2 * 10000.0f) : 0.0f;
+        sums.volume = c * r3 * 0.0001f;
+        // The volume sum counts in units of this many per turbine pulse.
+        sums.pulses = r3 / (expiration ? 0.008 * 0.0127 / 0.0001 : 0.0132 / 130.0 / 0.0001);
+        sink().PhaseEnd(expiration, &sums);
         break;
     }
     case kTestEnd:
     case kCycleEnd:
-        m_expCount = m_inspCount = m_sampleCounter = 0;
-        store().AppendManeuver(m_record);
+        m_sampleCounter = 0;
+        sink().ManeuverEnd();
         if (m_code == kTestEnd)
-            store().finished = 1;
-        m_record = ManeuverResult{};
-        if (m_code == kCycleEnd && !store().tidalFound.load() && m_testType == kTestVc)
-            store().UpdateTidalStability();
+            sink().TestEnd();
         break;
     case kTemperature:
         if (data(0) != m_temperature) {
@@ -290,6 +276,7 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
             if (!m_fixedCoefficients)
                 m_inspCoefficient = BtpsCorrect(m_rawInspCoefficient, BtpsFactor(data(0)));
         }
+        sink().Temperature(data(0));
         break;
     case kVersionFrame:
         std::memcpy(frame, m_decoded, used < 4 ? used : 4);

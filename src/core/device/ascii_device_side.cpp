@@ -160,11 +160,13 @@ std::vector<VirtualSpirometer::StreamItem> AsciiDeviceSide::buildStream()
     for (size_t p = 0; p < all.size(); ++p) {
         const Phase& phase = all[p];
         const bool expiration = phase.expiration == 1;
-        for (std::uint32_t t : phase.pulses)
+        for (std::uint32_t t : phase.pulses) {
             items.push_back(
                 {t,
                  Wire::AsciiFrame(expiration ? kExpPulse : kInspPulse, le32(t + Wire::kTimeOffset)),
                  ++pulse});
+            items.back().blowStart = expiration && t == phase.pulses.front();
+        }
         int sums[3];
         PhaseSums(phase.pulses, phase.start, expiration, sums);
         Wire::Bytes data;
@@ -173,7 +175,7 @@ std::vector<VirtualSpirometer::StreamItem> AsciiDeviceSide::buildStream()
             data.push_back(static_cast<unsigned char>(s >> 8));
         }
         const auto end = static_cast<std::uint32_t>(phase.end * 1e5);
-        items.push_back({end, Wire::AsciiFrame(expiration ? kExpEnd : kInspEnd, data), 0});
+        items.push_back({end, Wire::AsciiFrame(expiration ? kExpEnd : kInspEnd, data), 0, true});
         if (!expiration) // a breath cycle ends; the last one ends the test
             items.push_back({end, {p + 1 == all.size() ? kTestEnd : kCycleEnd}, 0});
     }

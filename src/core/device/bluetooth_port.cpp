@@ -19,7 +19,9 @@ BluetoothPort::BluetoothPort(BluetoothLink& link) : m_link(link) {}
 
 int BluetoothPort::IsOpen()
 {
-    return m_open;
+    // Every port shares the one connection: open while it is up, also for a
+    // port the manager made after the connection was proven.
+    return m_open || m_link.blueTooth.IsConnected() ? 1 : 0;
 }
 
 int BluetoothPort::Open()
@@ -52,6 +54,20 @@ int BluetoothPort::Close()
 int BluetoothPort::Write(const unsigned char* buffer, int count)
 {
     return m_link.blueTooth.Send(buffer, count);
+}
+
+int BluetoothPort::ReadSome(unsigned char* buffer, int count)
+{
+    if (!buffer || count < 1)
+        return 0;
+    int got = 0;
+    while (got < count) {
+        int one = 1;
+        if (!m_link.blueTooth.Receive(buffer + got, one, kPollLimit))
+            break;
+        ++got;
+    }
+    return got;
 }
 
 int BluetoothPort::Read(unsigned char* buffer, int count)

@@ -28,6 +28,8 @@ class BluetoothPort : public DevicePort {
     int Write(const unsigned char* buffer, int count) override;
     // One byte per receive; the first byte that does not come fails the read.
     int Read(unsigned char* buffer, int count) override;
+    // Hands over the bytes that came before the link fell quiet.
+    int ReadSome(unsigned char* buffer, int count) override;
 
   private:
     BluetoothLink& m_link;

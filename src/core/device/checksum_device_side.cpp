@@ -171,10 +171,18 @@ std::vector<VirtualSpirometer::StreamItem> ChecksumDeviceSide::buildStream()
             ++seq;
             items.push_back(
                 {t, Wire::ChecksumFrameWithHighBits(kPulse, pulseData(seq, t), direction), seq});
+            items.back().blowStart = phase.expiration && t == phase.pulses.front();
         }
         const auto end = static_cast<std::uint32_t>(phase.end * 1e5);
-        items.push_back(
-            {end, Wire::ChecksumFrameWithHighBits(kPhaseEnd, {0, 0, 0, 0, 0, 0}, direction), 0});
+        // The phase end names the phase's last pulse, so that a lost one is
+        // noticed before the phase is closed.
+        items.push_back({end,
+                         Wire::ChecksumFrameWithHighBits(kPhaseEnd,
+                                                         {static_cast<unsigned char>(seq),
+                                                          static_cast<unsigned char>(seq >> 8), 0,
+                                                          0, 0, 0},
+                                                         direction),
+                         0, true});
         // With wait parameters set the device marks the pause after each breath.
         if (!phase.expiration && m_waitSpace > 0)
             items.push_back({end, Wire::ChecksumFrame(kWaitMark, {}), 0});

@@ -1,11 +1,7 @@
 #include "core/device/checksum_frame_protocol.h"
 
-#include "core/app/system_settings.h"
 #include "core/device/wire_format.h"
-#include "core/measure/btps.h"
-#include "core/measure/curve_point_list.h"
-#include "core/measure/flow_engine.h"
-#include "core/measure/measurement_store.h"
+#include "core/device/btps.h"
 
 #include <cstring>
 
@@ -17,22 +13,6 @@ namespace {
 int decoded(const unsigned char* frame, int k)
 {
     return (frame[k + 2] & 0x7F) | (((frame[1] >> k) & 1) << 7);
-}
-
-void copyPhase(ManeuverResult& r, const FlowPhaseResult& p)
-{
-    r.FVC = p.fvc;
-    r.FEV1 = p.fev1;
-    r.FEV3 = p.fev3;
-    r.FEV6 = p.fev6;
-    r.PEF = p.pef;
-    r.FEF25 = p.fef25;
-    r.FEF50 = p.fef50;
-    r.FEF75 = p.fef75;
-    r.FEF2575 = p.fef2575;
-    r.FET = p.fet;
-    r.EVOL = static_cast<std::int32_t>(p.evol * 1000.0f);
-    r.Duration = static_cast<std::int32_t>(p.totalTime + 0.5f);
 }
 
 } // namespace
@@ -138,8 +118,8 @@ int ChecksumFrameProtocol::CheckConnection()
 int ChecksumFrameProtocol::StartTest()
 {
     m_expectedSeq = 0;
-    m_expCount = m_inspCount = 0;
-    m_lastTime = 0;
+    m_resync = 0;
+    clearResend();
     return SendCommand(kStart, kStartReply);
 }
 
@@ -264,6 +244,9 @@ int ChecksumFrameProtocol::SetWaitParameters(int space, int times)
 
 int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
 {
+    // The first pulse to ask for again; the rest of the block is still read,
+    // so that a test end behind the gap is not lost with it.
+    int resend = 0;
     for (int i = 0; i < count; ++i) {
         const unsigned char b = buffer[i];
         const int length = FrameLength(b);
@@ -274,7 +257,11 @@ int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
             // block's end is not recognised.
             unsigned char pair[2] = {b,
                                      static_cast<unsigned char>(i + 1 < count ? buffer[i + 1] : 0)};
-            if (ParseFrame(pair, 2) != -1) {
+            const int result = ParseFrame(pair, 2);
+            if (result > 0) {
+                if (!resend)
+                    resend = result;
+            } else if (result != -1 && !m_heldTestEnd) {
                 if (b == kTestEnd)
                     return -1;
                 if (b == kStopReply)
@@ -292,12 +279,65 @@ int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
                 m_frame[m_position] = b;
             if (m_expected > 1 && m_position == m_expected - 1) {
                 const int result = ParseFrame(m_frame, m_expected);
-                if (result > 0)
-                    return result;
+                if (result > 0 && !resend)
+                    resend = result;
             }
         }
     }
+    return resend;
+}
+
+void ChecksumFrameProtocol::clearResend()
+{
+    m_resendPending = 0;
+    m_resendRequests = 0;
+    m_refusedPulses = 0;
+    m_heldPhaseEnd = -1;
+    m_heldTestEnd = 0;
+}
+
+int ChecksumFrameProtocol::askAgain()
+{
+    m_refusedPulses = 0;
+    if (m_resendRequests < kMaxResendRequests) {
+        ++m_resendRequests;
+        return static_cast<int>(m_expectedSeq + 1);
+    }
+    giveUp();
     return 0;
+}
+
+void ChecksumFrameProtocol::giveUp()
+{
+    // The stream cannot be made whole: the manoeuvre keeps what came and is
+    // marked, and the numbering restarts from the next pulse that arrives.
+    sink().DataLost(0);
+    const int held = m_heldPhaseEnd;
+    const int testEnd = m_heldTestEnd;
+    clearResend();
+    m_resync = 1;
+    if (held >= 0)
+        closePhase(held == 1);
+    if (testEnd)
+        sink().TestEnd();
+}
+
+void ChecksumFrameProtocol::closePhase(bool expiration)
+{
+    sink().PhaseEnd(expiration, nullptr);
+    if (!expiration)
+        sink().ManeuverEnd();
+}
+
+int ChecksumFrameProtocol::LinkIdle()
+{
+    if (!m_resendPending)
+        return 0;
+    const int testEnd = m_heldTestEnd;
+    const int result = askAgain();
+    if (result > 0)
+        return result;
+    return testEnd ? -1 : 0;
 }
 
 int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
@@ -313,70 +353,73 @@ int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
                                   static_cast<std::uint32_t>(decoded(frame, 4)) << 16 |
                                   static_cast<std::uint32_t>(decoded(frame, 5)) << 24;
         const bool expiration = (frame[1] & kInspirationBit) == 0;
+        if (m_resync && seq > 0) {
+            // After pulses were given up: this one starts the numbering again.
+            if (static_cast<std::uint32_t>(seq) > m_expectedSeq + 1)
+                sink().DataLost(static_cast<int>(seq - m_expectedSeq - 1));
+            m_expectedSeq = static_cast<std::uint32_t>(seq) - 1;
+            m_resync = 0;
+        }
         ++m_expectedSeq;
         if (seq == 0)
             m_resendPending = 0;
         if (static_cast<std::uint32_t>(seq) == m_expectedSeq) {
-            const std::uint32_t time = raw - Wire::kTimeOffset;
-            m_resendPending = 0;
-            store().AppendPulse({time, expiration ? 1 : 0});
-            const int produced = engine().FeedInterval(time - m_lastTime);
-            m_lastTime = time;
-            points().Append(
-                {produced > 0 ? engine().LastSlotFlow() : 0.0f, produced, expiration ? 1 : 0});
-            m_lastDirection = expiration ? 1 : 0;
-            ++(expiration ? m_expCount : m_inspCount);
+            // A held phase or test end is dropped: the device repeats it after
+            // the pulses it sends again.
+            clearResend();
+            sink().Pulse(raw - Wire::kTimeOffset, expiration);
             return 0;
         }
         --m_expectedSeq;
         if (!m_resendPending) {
             m_resendPending = 1;
+            m_resendRequests = 1;
+            m_refusedPulses = 0;
             return static_cast<int>(m_expectedSeq + 1);
         }
+        // The device goes on without sending the missing pulse: ask again now
+        // and then, and give up after a few requests.
+        if (++m_refusedPulses >= kPulsesPerRequest)
+            return askAgain();
         return 0;
     }
     case kPhaseEnd: {
         const bool expiration = (frame[1] & kInspirationBit) == 0;
-        if (expiration) {
-            m_record = ManeuverResult{};
-            m_record.ExpCount = m_expCount;
-            copyPhase(m_record, engine().FinishExpiration());
-            engine().ResetEngine();
-            engine().SetDirection(1);
-        } else {
-            m_record.InspCount = m_inspCount;
-            const FlowPhaseResult p = engine().FinishInspiration();
-            m_record.FIVC = p.fvc;
-            m_record.FIV1 = p.fev1;
-            m_record.PIF = p.pef;
-            engine().ResetEngine();
-            engine().SetDirection(0);
+        // The number of the phase's last pulse (0 from devices that do not
+        // send it).
+        const std::uint32_t last = static_cast<std::uint32_t>(decoded(frame, 1) * 256 +
+                                                              decoded(frame, 0));
+        if (m_resendPending) {
+            m_heldPhaseEnd = expiration ? 1 : 0;
+            return 0;
         }
-        m_expCount = m_inspCount = 0;
-        if (!expiration) {
-            store().AppendManeuver(m_record);
-            m_record = ManeuverResult{};
-            if (!store().tidalFound.load() && m_testType == kTestVc)
-                store().UpdateTidalStability();
+        if (last != 0 && last > m_expectedSeq) {
+            // The phase's last pulses are missing: it ends once they are here.
+            m_heldPhaseEnd = expiration ? 1 : 0;
+            m_resendPending = 1;
+            m_resendRequests = 1;
+            m_refusedPulses = 0;
+            return static_cast<int>(m_expectedSeq + 1);
         }
+        if (last != 0 && last < m_expectedSeq)
+            return 0; // a repeat of a phase end already acted on
+        closePhase(expiration);
         return 0;
     }
     case kTestEnd:
-        // An expiration without its inspiration is still a manoeuvre.
-        if (m_record.FVC > 0 && m_record.FIVC < 1e-14f && m_record.ExpCount > 0 &&
-            m_record.InspCount == 0) {
-            m_expCount = m_inspCount = 0;
-            m_lastTime = 0;
-            store().AppendManeuver(m_record);
-            m_record = ManeuverResult{};
+        if (m_resendPending) {
+            // Acted on once the missing pulses are here, or given up.
+            m_heldTestEnd = 1;
+            return 0;
         }
-        store().finished = 1;
+        sink().TestEnd();
         return 0;
     case kWaitMark:
-        points().Append({0.0f, Settings().space.load() * 5, m_lastDirection});
+        sink().WaitMark();
         return 0;
     case kTemperatureReply:
         m_temperature = frame[1];
+        sink().Temperature(frame[1]);
         return 0;
     default:
         return 0;

@@ -26,6 +26,12 @@ class ChecksumFrameProtocol : public DeviceProtocol {
     int RequestResend(int sequence) override;
     int ReadTemperature() override;
     int SetWaitParameters(int space, int times) override;
+    int LinkIdle() override;
+
+    // A missing pulse is asked for at most this often before it is given up;
+    // while the device streams on without it, every this many pulses ask again.
+    static constexpr int kMaxResendRequests = 4;
+    static constexpr int kPulsesPerRequest = 32;
 
     // True when `frame` (at most `available` bytes) starts with a complete
     // frame of its code's length whose checksum matches.
@@ -39,10 +45,18 @@ class ChecksumFrameProtocol : public DeviceProtocol {
     int exchange(unsigned char code, std::initializer_list<unsigned char> params,
                  unsigned char* reply);
 
-    std::uint32_t m_expectedSeq = 0;
-    std::uint32_t m_lastTime = 0;
+    void clearResend();
+    int askAgain();
+    void giveUp();
+    void closePhase(bool expiration);
+
+    std::uint32_t m_expectedSeq = 0; // number of the last pulse taken
     int m_resendPending = 0;
-    int m_lastDirection = 1;
+    int m_resendRequests = 0; // requests for the pulse that is missing now
+    int m_refusedPulses = 0;  // later pulses that came since the last request
+    int m_heldPhaseEnd = -1;  // 1 expiration, 0 inspiration: ends once whole
+    int m_heldTestEnd = 0;
+    int m_resync = 0; // the next pulse restarts the numbering
     // De-framer state carried from one block to the next.
     unsigned char m_frame[65] = {};
     int m_position = 0;

@@ -77,14 +77,17 @@ int CHID::Read(unsigned char* report, int length, int* read)
 
 int CHID::ReportLengthFromDescriptor(const QByteArray& descriptor)
 {
+    // The longest input report we accept; sums stop just above it, so that
+    // sizes and counts of up to 2^32 - 1 from a hostile device cannot overflow.
+    constexpr unsigned long long kMaxBits = 8 * 4096;
     struct Globals {
-        long size = 0;
-        long count = 0;
+        unsigned long long size = 0;
+        unsigned long long count = 0;
         int reportId = 0;
     };
     Globals globals;
     std::vector<Globals> stack;
-    QMap<int, long> inputBits; // per report ID
+    QMap<int, unsigned long long> inputBits; // per report ID, at most kMaxBits + 1
     const auto* bytes = reinterpret_cast<const unsigned char*>(descriptor.constData());
     const qsizetype total = descriptor.size();
     qsizetype at = 0;
@@ -106,11 +109,11 @@ int CHID::ReportLengthFromDescriptor(const QByteArray& descriptor)
         const int tag = prefix >> 4;
         if (type == 1) { // global
             if (tag == 7)
-                globals.size = static_cast<long>(value);
+                globals.size = value;
             else if (tag == 8)
                 globals.reportId = static_cast<int>(value);
             else if (tag == 9)
-                globals.count = static_cast<long>(value);
+                globals.count = value;
             else if (tag == 10)
                 stack.push_back(globals);
             else if (tag == 11 && !stack.empty()) {
@@ -118,14 +121,17 @@ int CHID::ReportLengthFromDescriptor(const QByteArray& descriptor)
                 stack.pop_back();
             }
         } else if (type == 0 && tag == 8) { // input
-            inputBits[globals.reportId] += globals.size * globals.count;
+            // Both factors are below 2^32: the product fits in 64 bits.
+            const unsigned long long bits = std::min(globals.size * globals.count, kMaxBits + 1);
+            unsigned long long& sum = inputBits[globals.reportId];
+            sum = std::min(sum + bits, kMaxBits + 1);
         }
         at += 1 + size;
     }
-    long longest = 0;
-    for (long bits : inputBits)
+    unsigned long long longest = 0;
+    for (unsigned long long bits : inputBits)
         longest = std::max(longest, bits);
-    if (longest <= 0 || longest > 8 * 4096)
+    if (longest == 0 || longest > kMaxBits)
         return 0;
     return static_cast<int>((longest + 7) / 8) + 1;
 }

@@ -6,12 +6,6 @@
 DeviceManager::DeviceManager() = default;
 DeviceManager::~DeviceManager() = default;
 
-DeviceManager& DeviceManager::Instance()
-{
-    static DeviceManager manager;
-    return manager;
-}
-
 void DeviceManager::SetFactory(LinkKind kind, LinkFactory* factory)
 {
     m_factories[kind] = factory;

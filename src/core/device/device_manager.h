@@ -17,7 +17,6 @@ class DeviceManager {
   public:
     DeviceManager();
     ~DeviceManager();
-    static DeviceManager& Instance();
 
     // 1 when a device answered the connection check, 0 otherwise.
     int ConnectDevice();

@@ -15,4 +15,10 @@ public:
     // 1 when the read completed; callers zero `buffer` first and treat it as
     // holding `count` bytes (the port does not say how many arrived).
     virtual int Read(unsigned char* buffer, int count) = 0;
+    // Reads like Read and returns how many bytes arrived (0: none, or the
+    // link failed). Ports that always fill the whole block keep this default.
+    virtual int ReadSome(unsigned char* buffer, int count)
+    {
+        return Read(buffer, count) ? count : 0;
+    }
 };

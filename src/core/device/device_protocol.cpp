@@ -1,21 +1,46 @@
 #include "core/device/device_protocol.h"
 
 #include "core/device/device_port.h"
-#include "core/measure/curve_point_list.h"
-#include "core/measure/flow_engine.h"
-#include "core/measure/measurement_store.h"
 
 #include <cstring>
 
-DeviceProtocol::DeviceProtocol()
-    : m_store(&MeasurementStore::Instance()), m_engine(&FlowEngine::Instance()),
-      m_points(&CurvePointList::Instance())
+namespace {
+
+// Where events go when nobody listens.
+class NoSink : public MeasurementSink {
+  public:
+    void Pulse(std::uint32_t, bool) override {}
+    void PhaseEnd(bool, const DevicePhaseSums*) override {}
+    void ManeuverEnd() override {}
+    void TestEnd() override {}
+    void WaitMark() override {}
+    void Temperature(int) override {}
+    void DataLost(int) override {}
+};
+
+MeasurementSink* noSink()
 {
+    static NoSink sink; // holds no state
+    return &sink;
+}
+
+} // namespace
+
+DeviceProtocol::DeviceProtocol() : m_sink(noSink()) {}
+
+void DeviceProtocol::SetSink(MeasurementSink* sink)
+{
+    m_sink = sink ? sink : noSink();
 }
 
 int DeviceProtocol::Read(unsigned char* buffer, int count)
 {
     return m_port ? m_port->Read(buffer, count) : 0;
+}
+
+int DeviceProtocol::ReadSome(unsigned char* buffer, int count)
+{
+    return m_port ? m_port->ReadSome(buffer, count) : 0;
 }
 
 int DeviceProtocol::Write(const unsigned char* buffer, int count)
@@ -26,13 +51,6 @@ int DeviceProtocol::Write(const unsigned char* buffer, int count)
 int DeviceProtocol::SetWaitParameters(int, int)
 {
     return 1;
-}
-
-void DeviceProtocol::Attach(MeasurementStore* store, FlowEngine* engine, CurvePointList* points)
-{
-    m_store = store;
-    m_engine = engine;
-    m_points = points;
 }
 
 void DeviceProtocol::SetCoefficients(int expCoefficient, int inspCoefficient, int temperature)

@@ -1,21 +1,17 @@
 #pragma once
 // What the program says to the spirometer, whichever wire protocol it speaks.
 // A protocol object owns no port: it talks through the port the device
-// manager gives it, and fills the measurement store, the flow engine and the
-// live point list it is attached to (the process-wide ones unless a test
-// attaches its own). The de-framer state belongs to the object, one per
-// connection.
-#include "core/measure/test_record.h"
+// manager gives it. While a test streams it decodes bytes into events for the
+// sink it is given and computes nothing from them. The de-framer state
+// belongs to the object, one per connection.
+#include "core/device/measurement_sink.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <atomic>
 
-class CurvePointList;
 class DevicePort;
-class FlowEngine;
-class MeasurementStore;
 
 // Values GetCalibrationStatus returns: -1 nothing came, 1 success, 2 wrong
 // syringe, 3 replace the blade, 4 repeat, 8 failure or unknown, 9 keep
@@ -33,6 +29,8 @@ class DeviceProtocol {
     virtual int StartTest() = 0;
     virtual int StopTest(int waitForReply) = 0;
     virtual int Read(unsigned char* buffer, int count);
+    // The bytes that came, for the receive worker: their number, 0 for none.
+    int ReadSome(unsigned char* buffer, int count);
     virtual int Write(const unsigned char* buffer, int count);
     virtual int ReadCoefficients() = 0;
     // De-frames a block of received bytes: -1 the test is over, -2 the device
@@ -48,14 +46,18 @@ class DeviceProtocol {
     virtual int RequestResend(int sequence) = 0;
     virtual int ReadTemperature() = 0;
     virtual int SetWaitParameters(int space, int times);
+    // The receive worker calls this when the link has been quiet for a while
+    // during a test. A protocol waiting for a resend asks again (returns the
+    // pulse number) or, when it has asked often enough, gives the pulses up
+    // and returns what ParseStream would have (-1 when the test end was
+    // held back). 0: nothing to do.
+    virtual int LinkIdle() { return 0; }
 
     // Wiring, done by the device manager (and by tests and tools).
     void SetPort(DevicePort* port) { m_port = port; }
     DevicePort* Port() const { return m_port; }
-    void Attach(MeasurementStore* store, FlowEngine* engine, CurvePointList* points);
-    // The TestType of the running test (the parsers check stable tidal
-    // breathing during VC tests).
-    void SetTestType(int type) { m_testType = type; }
+    // Where decoded events go (nothing happens to them without a sink).
+    void SetSink(MeasurementSink* sink);
 
     // Sensor coefficients after BTPS correction and the temperature they were
     // corrected for.
@@ -69,18 +71,12 @@ class DeviceProtocol {
     // The identifier text the device reported (at most 31 characters).
     QByteArray DeviceId() const;
     const unsigned char* DecodedData() const { return m_decoded; }
-    const ManeuverResult& RecordUnderConstruction() const { return m_record; }
 
   protected:
-    MeasurementStore& store() const { return *m_store; }
-    FlowEngine& engine() const { return *m_engine; }
-    CurvePointList& points() const { return *m_points; }
+    MeasurementSink& sink() const { return *m_sink; }
 
     DevicePort* m_port = nullptr;
-    MeasurementStore* m_store;
-    FlowEngine* m_engine;
-    CurvePointList* m_points;
-    std::atomic<int> m_testType{kTestFvc};
+    MeasurementSink* m_sink;
 
     // Written by the start sequence and, for temperature reports, by the
     // receive worker.
@@ -90,9 +86,5 @@ class DeviceProtocol {
     std::atomic<int> m_temperature{33};
     bool m_fixedCoefficients = false;
     unsigned char m_decoded[10] = {};
-    ManeuverResult m_record;
     char m_deviceId[32] = {};
-    // Sample counts of the current manoeuvre.
-    int m_expCount = 0;
-    int m_inspCount = 0;
 };

@@ -200,9 +200,9 @@ void PatientModel::buildMvv(int breaths)
         b.inspiration = smooth(0, volume, 0.5);
         b.pauseAfter = 0.0;
         m_breaths.push_back(b);
-        total += 2.0 * volume;
+        total += volume;
         time += 1.0;
     }
-    // The program's measured MVV sums expired and inspired volume per minute.
+    // MVV: the volume breathed out per minute.
     m_truth.mvv = time > 0.0 ? total * 60.0 / time : 0.0;
 }

@@ -115,6 +115,11 @@ int SerialPort::Write(const unsigned char* buffer, int count)
     return written == count ? 1 : 0;
 }
 
+int SerialPort::ReadSome(unsigned char* buffer, int count)
+{
+    return Read(buffer, count) ? m_lastReadCount.load() : 0;
+}
+
 int SerialPort::Read(unsigned char* buffer, int count)
 {
     m_lastReadCount = 0;

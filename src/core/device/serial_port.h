@@ -36,6 +36,8 @@ class SerialPort : public DevicePort {
     // 1 when at least one byte arrived.
     int Read(unsigned char* buffer, int count) override;
 
+    int ReadSome(unsigned char* buffer, int count) override;
+
     // Name of the open port (empty when closed).
     QString PortName() const { return m_portName; }
     // Bytes the last Read delivered (the interface itself does not say).

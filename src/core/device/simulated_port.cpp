@@ -47,9 +47,14 @@ int SimulatedPort::take(unsigned char* buffer, int count)
 
 int SimulatedPort::Read(unsigned char* buffer, int count)
 {
+    return count <= 0 ? IsOpen() : (ReadSome(buffer, count) > 0 ? 1 : 0);
+}
+
+int SimulatedPort::ReadSome(unsigned char* buffer, int count)
+{
     using Clock = std::chrono::steady_clock;
     if (count <= 0)
-        return IsOpen();
+        return 0;
     const bool reports = m_device->ReportSize() > 0;
     // A byte-stream link keeps collecting until the block is full or the
     // device pauses; a report link delivers one report per read.
@@ -73,5 +78,5 @@ int SimulatedPort::Read(unsigned char* buffer, int count)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return n > 0 ? 1 : 0;
+    return n;
 }

@@ -17,6 +17,7 @@ class SimulatedPort : public DevicePort {
     int Close() override;
     int Write(const unsigned char* buffer, int count) override;
     int Read(unsigned char* buffer, int count) override;
+    int ReadSome(unsigned char* buffer, int count) override;
 
     std::shared_ptr<VirtualSpirometer> Device() const { return m_device; }
 

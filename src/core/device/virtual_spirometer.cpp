@@ -104,8 +104,28 @@ int VirtualSpirometer::takeStream(unsigned char* out, int max)
         if (!released(item))
             break;
         const SimFaults& faults = m_config.faults;
+        if (faults.pauseMs > 0 && item.blowStart && !m_config.realTime && !m_paused[m_cursor]) {
+            // The patient rests before the blow; at a person's pace the
+            // time stamps carry the rest already.
+            const auto now = std::chrono::steady_clock::now();
+            if (m_pauseUntil < now - std::chrono::milliseconds(faults.pauseMs))
+                m_pauseUntil = now + std::chrono::milliseconds(faults.pauseMs);
+            if (now < m_pauseUntil)
+                break;
+            m_paused[m_cursor] = 1;
+        }
+        if (item.pulse != 0 && item.pulse == faults.lostPulse) {
+            ++m_cursor; // gone for good
+            continue;
+        }
         if (item.pulse != 0 && item.pulse == faults.dropPulse && !m_dropped) {
             m_dropped = true;
+            ++m_cursor;
+            continue;
+        }
+        if (faults.dropEnd && item.pulse != 0 && m_cursor + 1 < m_stream.size() &&
+            m_stream[m_cursor + 1].phaseEnd && !m_heldBack[m_cursor]) {
+            m_heldBack[m_cursor] = 1;
             ++m_cursor;
             continue;
         }
@@ -124,9 +144,11 @@ int VirtualSpirometer::takeStream(unsigned char* out, int max)
         ++m_cursor;
         if (m_reportSize > 0) {
             std::memcpy(out + n, item.bytes.data(), size);
+            addNoise(out + n, size);
             n += size;
         } else {
             m_partial = item.bytes;
+            addNoise(m_partial.data(), size);
         }
         if (item.pulse != 0 && item.pulse == faults.silenceAfterPulse) {
             m_silent = true;
@@ -147,6 +169,22 @@ int VirtualSpirometer::takeStream(unsigned char* out, int max)
     return n;
 }
 
+void VirtualSpirometer::addNoise(unsigned char* bytes, int count)
+{
+    const double p = m_config.faults.noise;
+    if (p <= 0.0)
+        return;
+    for (int i = 0; i < count; ++i) {
+        // A small linear congruential generator: the same seed gives the same
+        // damage on every machine.
+        m_noiseState = m_noiseState * 1103515245u + 12345u;
+        const double draw = ((m_noiseState >> 8) & 0xFFFFFF) / double(0x1000000);
+        m_noiseState = m_noiseState * 1103515245u + 12345u;
+        if (draw < p)
+            bytes[i] = static_cast<unsigned char>(m_noiseState >> 16);
+    }
+}
+
 void VirtualSpirometer::reply(const Wire::Bytes& bytes)
 {
     m_replies.push_back(bytes);
@@ -158,6 +196,10 @@ void VirtualSpirometer::startStream()
     m_cursor = 0;
     m_partial.clear();
     m_dropped = m_corrupted = false;
+    m_heldBack.assign(m_stream.size(), 0);
+    m_paused.assign(m_stream.size(), 0);
+    m_pauseUntil = {};
+    m_noiseState = m_config.faults.seed;
     m_streaming = true;
     m_streamStart = std::chrono::steady_clock::now();
 }
@@ -189,6 +231,8 @@ void VirtualSpirometer::stopCalibration()
 void VirtualSpirometer::rewindToPulse(int pulse)
 {
     m_resends.push_back(pulse);
+    if (pulse == m_config.faults.lostPulse)
+        return; // the device cannot send it again
     for (size_t i = 0; i < m_stream.size(); ++i) {
         if (m_stream[i].pulse == pulse) {
             m_cursor = i;
@@ -209,8 +253,14 @@ std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
     const double expFactor = PhysicalBtpsFactor(33.0);
     const double inspFactor = PhysicalBtpsFactor(m_config.temperature);
     std::vector<Phase> result;
+    const double pause = m_config.realTime ? m_config.faults.pauseMs / 1000.0 : 0.0;
     double t = kLeadIn;
+    bool first = true;
     for (const SimBreath& breath : m_patient.Breaths()) {
+        // Forced blows are separate efforts; VC and MVV breaths are one.
+        if (first || m_config.test == SimTest::Fvc)
+            t += pause;
+        first = false;
         Phase exp{1, t, t + breath.expiration.duration,
                   expTurbine.PhasePulses(breath.expiration, t, expFactor)};
         t = exp.end + breath.pauseMid;

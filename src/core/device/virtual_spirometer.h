@@ -21,6 +21,11 @@ struct SimFaults {
     int silenceAfterPulse = 0;    // after this pulse the device says nothing more
     int disconnectAfterPulse = 0; // after this pulse the link drops
     int noAnswerTo = -1;          // command code the device ignores
+    bool dropEnd = false;         // the last pulse before every phase end is held back once
+    int lostPulse = 0;            // this pulse never goes out, however often it is asked for
+    double noise = 0.0;           // each streamed byte is replaced by a random one this often
+    unsigned seed = 1;            // of the noise
+    int pauseMs = 0;              // silence before the first blow and between blows
 };
 
 struct SimConfig {
@@ -84,6 +89,8 @@ class VirtualSpirometer {
         std::uint32_t time = 0; // 10 us units from the start of the test
         Wire::Bytes bytes;
         int pulse = 0; // pulse number, 0 for other frames
+        bool phaseEnd = false;  // the frame that ends an expiration or inspiration
+        bool blowStart = false; // the first pulse of a blow (an expiration)
     };
     // One timed pulse of the test with its phase.
     struct TimedPulse {
@@ -109,6 +116,7 @@ class VirtualSpirometer {
     void startCalibration(int volume);
     void stopCalibration();
     void rewindToPulse(int pulse);
+    void addNoise(unsigned char* bytes, int count);
     bool ignores(int command) const { return command == m_config.faults.noAnswerTo; }
     // The phases of the test with their pulses, expiration then inspiration per breath.
     std::vector<Phase> phases() const;
@@ -134,5 +142,9 @@ class VirtualSpirometer {
     size_t m_cursor = 0;
     Wire::Bytes m_partial; // rest of a frame cut at the end of a plain-stream read
     bool m_dropped = false, m_corrupted = false;
+    std::vector<char> m_heldBack; // per stream item: held back once already
+    std::vector<char> m_paused;   // per stream item: the pause before it is over
+    std::chrono::steady_clock::time_point m_pauseUntil;
+    std::uint32_t m_noiseState = 1;
     std::chrono::steady_clock::time_point m_streamStart;
 };

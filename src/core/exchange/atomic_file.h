@@ -1,6 +1,6 @@
 #pragma once
-// Files other systems pick up are written whole or not at all: a temporary
-// name in the same folder, every byte written and synced, then renamed into place.
+// Files other systems pick up are written whole or not at all, through the
+// program's durable write (a full disk leaves the old file and says so).
 #include <QByteArray>
 #include <QString>
 

@@ -1,6 +1,7 @@
 #include "core/exchange/csv_export.h"
 
 #include "core/app/app_paths.h"
+#include "core/clinical/gli_patient.h"
 #include "core/exchange/atomic_file.h"
 #include "core/exchange/csv_table.h"
 #include "core/exchange/day_results.h"
@@ -11,6 +12,7 @@
 #include "core/records/patient_record.h"
 #include "core/records/predicted_values.h"
 #include "core/records/recordset.h"
+#include "core/records/schema_upgrade.h"
 
 #include <QHash>
 
@@ -75,11 +77,68 @@ QString typeName(int type)
     return type == kTestVc ? "VC" : type == kTestMvv ? "MVV" : "FVC";
 }
 
+// A patient's columns and what the reference values of a test day need.
 struct PatientRow {
     bool ok = false;
+    PatientRecord patient;
     QStringList columns;
-    ManeuverResult predicted;
+    std::optional<GliSet> set;
+    QHash<int, ManeuverResult> predictedByAge; // the older sets: by the age in years on the test day
+    QDate subjectDay;                          // GLI: the person of the last test day seen
+    GliSubject subject;
 };
+
+// The reference columns of one value: predicted, LLN, z-score, % predicted.
+struct ReferenceCells {
+    QString predicted, lln, z, percent;
+};
+
+ReferenceCells referenceCells(Database& db, PatientRow& row, const QDate& testDay, const QString& name,
+                              int index, double value)
+{
+    ReferenceCells cells;
+    if (row.set) {
+        const std::optional<GliParameter> parameter = GliParameterFromName(name);
+        if (!parameter)
+            return cells; // GLI has no equation for it: no value borrowed from elsewhere
+        if (row.subjectDay != testDay) {
+            row.subject = GliSubjectOf(db, row.patient, testDay);
+            row.subjectDay = testDay;
+        }
+        const GliPrediction p = GliEquations::BuiltIn().Predict(*row.set, *parameter, row.subject);
+        if (!p.available)
+            return cells;
+        // FEV1/FVC is a percentage in the record and a fraction in GLI.
+        const double scale = *parameter == GliParameter::FEV1FVC ? 100.0 : 1.0;
+        cells.predicted = QString::number(p.M * scale, 'f', 2);
+        cells.lln = QString::number(p.lln * scale, 'f', 2);
+        cells.z = QString::number(p.zScore(value / scale), 'f', 2);
+        cells.percent = QString::number(qRound(p.percentPredicted(value / scale)));
+        return cells;
+    }
+    const PatientRecord onDay = PatientOnDay(row.patient, testDay);
+    auto it = row.predictedByAge.find(onDay.Age);
+    if (it == row.predictedByAge.end()) {
+        ManeuverResult predicted;
+        ComputePredictedValues(db, predicted, onDay);
+        it = row.predictedByAge.insert(onDay.Age, predicted);
+    }
+    const bool integer = ManeuverFields()[index].isInteger;
+    const double predicted = RoundedValue(ManeuverFieldValue(*it, index));
+    if (predicted > 0) {
+        cells.predicted = number(predicted, integer);
+        cells.percent = QString::number(qRound(RoundedValue(value) * 100.0 / predicted));
+    }
+    return cells;
+}
+
+// "pre" or "post" for FVC tests; rows of VC and MVV tests have none.
+QString phaseName(int type, const QString& phase)
+{
+    if (type != kTestFvc)
+        return QString();
+    return phase.trimmed().toInt() == kPhasePost ? "post" : "pre";
+}
 
 } // namespace
 
@@ -104,7 +163,7 @@ bool BuildTestsCsv(Database& db, const QDate& from, const QDate& to, QByteArray&
     const QString lower = from.isValid() ? from.toString("yyyy-MM-dd") : QString("0000-00-00");
     const QString upper = to.isValid() ? to.toString("yyyy-MM-dd") + " 23:59:59" : QString("9999-99-99");
     Recordset rs(db);
-    if (!rs.Open("SELECT ID, DataName, TestTime, TestType FROM CaseInfo WHERE TestTime >= ? AND "
+    if (!rs.Open("SELECT ID, DataName, TestTime, TestType, Phase FROM CaseInfo WHERE TestTime >= ? AND "
                  "TestTime <= ? ORDER BY ID, TestTime, DataName",
                  {lower, upper})) {
         if (error)
@@ -123,18 +182,19 @@ bool BuildTestsCsv(Database& db, const QDate& from, const QDate& to, QByteArray&
     rs.MoveFirst();
     for (int i = 0; i < count; ++i, rs.MoveNext()) {
         int id = 0, type = 0;
-        QString dataName, testTime;
+        QString dataName, testTime, phase;
         rs.GetFieldValue("ID", id);
         rs.GetFieldValue("DataName", dataName);
         rs.GetFieldValue("TestTime", testTime);
         rs.GetFieldValue("TestType", type);
+        rs.GetFieldValue("Phase", phase);
         auto it = patients.find(id);
         if (it == patients.end()) {
             PatientRow row;
-            PatientRecord p;
+            PatientRecord& p = row.patient;
             if (LoadPatient(db, id, p)) {
                 row.ok = true;
-                ComputePredictedValues(db, row.predicted, p);
+                row.set = GliSetOfStandard(p.Standard);
                 row.columns << CsvText(p.PatientNumber) << CsvText(p.Name)
                             << (p.Gender == 1 ? "female" : "male")
                             << p.Birthdate.toString("yyyy-MM-dd") << QString::number(p.Height)
@@ -151,22 +211,20 @@ bool BuildTestsCsv(Database& db, const QDate& from, const QDate& to, QByteArray&
             ++counts.skipped;
             continue;
         }
+        // Reference values for the age on the test's day, not on the day of the export.
+        const QDate testDay = QDate::fromString(testTime.left(10), "yyyy-MM-dd");
         QStringList row = it->columns;
-        row << QString(testTime).replace(' ', 'T') << typeName(type) << QString();
+        row << QString(testTime).replace(' ', 'T') << typeName(type) << phaseName(type, phase);
         for (int k = 0; k < names.size(); ++k) {
             const int index = indices[k];
             if (index < 0 || !measures(type, names[k])) {
                 row << QString() << QString() << QString() << QString() << QString();
                 continue;
             }
-            const bool integer = ManeuverFields()[index].isInteger;
             const double value = ManeuverFieldValue(record, index);
-            const double predicted = RoundedValue(ManeuverFieldValue(it->predicted, index));
-            row << number(value, integer);
-            row << (predicted > 0 ? number(predicted, integer) : QString());
-            row << QString() << QString(); // LLN and z-score: given by GLI sets only
-            row << (predicted > 0 ? QString::number(qRound(RoundedValue(value) * 100.0 / predicted))
-                                  : QString());
+            const ReferenceCells cells = referenceCells(db, *it, testDay, names[k], index, value);
+            row << number(value, ManeuverFields()[index].isInteger) << cells.predicted << cells.lln << cells.z
+                << cells.percent;
         }
         out += CsvRecord(row);
         ++counts.rows;

@@ -66,16 +66,19 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
     input.Name = p.Name;
     input.NumberText = p.PatientNumber;
     input.Age = AgeFromBirthdate(p.Birthdate);
+    input.Birthdate = p.Birthdate;
     input.Height = p.Height;
     input.Weight = p.Weight;
-    const PatientInputCheck check = CheckNewPatient(input);
-    if (!check.Ok()) {
+    const PatientInputCheck check = CheckNewPatient(db, input);
+    // A number already taken is named below, with the patient that has it.
+    if (!check.Ok() && check.MessageKey != 1245) {
         // The editor's message, with the column it concerns.
-        const char* column = check.Field == PatientField::Age      ? "birth_date (age)"
-                             : check.Field == PatientField::Height ? "height_cm"
-                             : check.Field == PatientField::Weight ? "weight_kg"
-                             : check.Field == PatientField::Name   ? "name"
-                                                                   : "patient_number";
+        const char* column = check.Field == PatientField::Age         ? "birth_date (age)"
+                             : check.Field == PatientField::Birthdate ? "birth_date"
+                             : check.Field == PatientField::Height    ? "height_cm"
+                             : check.Field == PatientField::Weight    ? "weight_kg"
+                             : check.Field == PatientField::Name      ? "name"
+                                                                      : "patient_number";
         return QString(column) + ": " + GetLangText("MESSAGE", check.MessageKey);
     }
     p.Nation = NewPatientDefaults(db).Nation;

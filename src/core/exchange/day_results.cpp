@@ -1,5 +1,7 @@
 #include "core/exchange/day_results.h"
 
+#include "core/records/schema_upgrade.h"
+#include "core/report/day_session_values.h"
 #include "core/report/report_data.h"
 #include "core/report/result_tables.h"
 
@@ -27,19 +29,41 @@ void noteTest(const DayTestList& tests, DayResults& out)
     }
 }
 
-void addValue(const ExchangeParameter& p, const ManeuverResult& record,
+// GLI takes FEV1/FVC as a fraction; the record, the program's screens and the
+// exchange files keep it in percent.
+double recordScale(const ExchangeParameter& p)
+{
+    return p.field == &ManeuverResult::FEV1_FVC ? 100.0 : 1.0;
+}
+
+// `measured` in the record's unit. A GLI reference gives predicted, LLN, z-score
+// and % predicted; the older sets give predicted and % predicted only.
+void addValue(const ExchangeParameter& p, SessionPhase phase, double measured, const GliPrediction& gli,
               const ManeuverResult& predicted, const QString& testTime, DayResults& out)
 {
     ParameterResult r;
     r.parameter = &p;
-    r.measured = RoundedValue(record.*p.field);
+    r.phase = phase;
+    r.measured = RoundedValue(measured);
     r.testTime = testTime;
-    const double pred = RoundedValue(predicted.*p.field);
-    if (pred > 0) {
+    if (gli.available) {
+        const double scale = recordScale(p);
+        r.predicted = RoundedValue(gli.M * scale);
+        r.lln = RoundedValue(gli.lln * scale);
+        r.zScore = RoundedValue(gli.zScore(measured / scale));
+        r.percentPredicted = std::round(gli.percentPredicted(measured / scale));
+    } else if (const double pred = RoundedValue(predicted.*p.field); pred > 0) {
         r.predicted = pred;
         r.percentPredicted = std::round(r.measured * 100.0 / pred);
     }
     out.values.push_back(r);
+}
+
+SessionPhase phaseOf(int phase, bool dayHasPost)
+{
+    if (!dayHasPost)
+        return SessionPhase::Unspecified; // no bronchodilator that day: the plain codes
+    return phase == kPhasePost ? SessionPhase::Post : SessionPhase::Pre;
 }
 
 } // namespace
@@ -93,20 +117,31 @@ bool CollectDayResults(Database& db, int patientId, const QString& day, DayResul
                          : headerText(tests[index].file.header.testTime,
                                       sizeof tests[index].file.header.testTime);
     };
-    // The values of the results page: the FVC box takes the largest FVC, FEV1
-    // and their ratio from across the day, the rest from the best test.
-    const FvcBest fvc = ComputeFvcBest(RecordsOf(data.fvc));
+    // The FVC values are those `tavctl session` reports for each phase, with
+    // their GLI references; VC and MVV come from the day's best test.
+    DaySessionReport sessions;
+    LoadDaySessionReport(db, patientId, QDate::fromString(day, "yyyy-MM-dd"), sessions);
+    const bool dayHasPost = sessions.HasPost();
     const ManeuverList vcRecords = RecordsOf(data.vc);
     const ManeuverList mvvRecords = RecordsOf(data.mvv);
     const int vcIndex = BestVcIndex(vcRecords);
     const int mvvIndex = BestMvvIndex(mvvRecords);
     for (const ExchangeParameter& p : ExchangeParameters()) {
-        if (p.testType == kTestFvc && fvc.valid)
-            addValue(p, fvc.record, data.predicted, timeOf(data.fvc, fvc.bestIndex), r);
-        else if (p.testType == kTestVc && vcIndex >= 0)
-            addValue(p, vcRecords[vcIndex], data.predicted, timeOf(data.vc, vcIndex), r);
-        else if (p.testType == kTestMvv && mvvIndex >= 0)
-            addValue(p, mvvRecords[mvvIndex], data.predicted, timeOf(data.mvv, mvvIndex), r);
+        if (p.testType == kTestFvc) {
+            for (const PhaseValues& phase : sessions.phases) {
+                if (const ReferencedValue* v = phase.reported.Find(p.name)) {
+                    addValue(p, phaseOf(phase.phase, dayHasPost), v->value * recordScale(p), v->reference,
+                             data.predicted, v->testTime, r);
+                    r.values.back().usableOnly = v->usableOnly;
+                }
+            }
+        } else if (p.testType == kTestVc && vcIndex >= 0) {
+            addValue(p, SessionPhase::Unspecified, vcRecords[vcIndex].*p.field, GliPrediction(), data.predicted,
+                     timeOf(data.vc, vcIndex), r);
+        } else if (p.testType == kTestMvv && mvvIndex >= 0) {
+            addValue(p, SessionPhase::Unspecified, mvvRecords[mvvIndex].*p.field, GliPrediction(), data.predicted,
+                     timeOf(data.mvv, mvvIndex), r);
+        }
     }
     out = r;
     return true;

@@ -1,7 +1,8 @@
 #pragma once
 // The values of one patient's test day as they leave the program: for every
-// exchanged parameter the best value of the day, with its predicted value,
-// lower limit of normal, z-score and percent of predicted where known.
+// exchanged parameter the value the day reports (FVC values once per phase,
+// as `tavctl session` reports them), with its predicted value, lower limit of
+// normal, z-score and percent of predicted where the patient's set gives them.
 #include "core/exchange/exchange_parameters.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
@@ -24,6 +25,7 @@ struct ParameterResult {
     std::optional<double> zScore;
     std::optional<double> percentPredicted;
     QString testTime; // "yyyy-MM-dd HH:mm:ss" of the test the value comes from
+    bool usableOnly = false; // no acceptable manoeuvre gave it: the largest usable one, marked so
 
     // Below the lower limit of normal; only meaningful when lln is known.
     bool BelowLln() const { return lln && measured < *lln; }
@@ -37,8 +39,11 @@ struct DayResults {
     QString lastTestTime;
     QString deviceId; // as the device reported it in the test files ("" when none)
     DiagnosisRecord diagnosis;
-    std::vector<ParameterResult> values; // in ExchangeParameters() order, measured ones only
+    std::vector<ParameterResult> values; // in ExchangeParameters() order (pre before post), measured ones only
 };
+
+// How a value that no acceptable manoeuvre gave is marked in the exchange files.
+inline constexpr char kUsableOnlyNote[] = "usable, not acceptable (no acceptable manoeuvre, ATS/ERS 2019)";
 
 // The reference set names of PatientRecord::Standard.
 QString ReferenceSetName(int standard);

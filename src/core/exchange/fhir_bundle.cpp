@@ -119,6 +119,8 @@ QJsonObject observation(const DayResults& day, const ParameterResult& r, const Q
                                     name + " % predicted", quantity(*r.percentPredicted, "%")));
     if (!components.isEmpty())
         o["component"] = components;
+    if (r.usableOnly)
+        o["note"] = QJsonArray{QJsonObject{{"text", kUsableOnlyNote}}};
     return o;
 }
 

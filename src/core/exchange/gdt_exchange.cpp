@@ -8,6 +8,7 @@
 #include "core/records/patient_record.h"
 #include "core/records/recordset.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -223,7 +224,16 @@ GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, Gd
     if (matches.isEmpty())
         return GdtInboxResult::Empty;
     const QString path = folder.filePath(matches.front());
-    if (!ImportGdtFile(db, path, result, error)) {
+    QString reason;
+    if (!ImportGdtFile(db, path, result, &reason)) {
+        // A file that ends inside a line may still be being written by a
+        // practice system that does not write by rename: give it time first.
+        constexpr int kSettleSeconds = 10;
+        const QDateTime written = QFileInfo(path).lastModified();
+        if (reason.contains("(truncated)") && written.secsTo(QDateTime::currentDateTime()) < kSettleSeconds)
+            return GdtInboxResult::Empty;
+        if (error)
+            *error = reason;
         const QString refused = path + ".refused";
         QFile::remove(refused);
         QFile::rename(path, refused);
@@ -269,16 +279,23 @@ GdtRecord BuildGdtResult(const DayResults& day, const ExchangeSettings& settings
     };
     for (const ParameterResult& v : day.values) {
         const ExchangeParameter& p = *v.parameter;
-        const QString id = p.slug;
-        addTest(id, p.text, v.measured, p.ucum);
+        // A day with a bronchodilator test names the phase of each value.
+        const QString phaseId = v.phase == SessionPhase::Pre ? "_PRE" : v.phase == SessionPhase::Post ? "_POST" : "";
+        const QString phaseText = v.phase == SessionPhase::Pre    ? " (pre-bronchodilator)"
+                                  : v.phase == SessionPhase::Post ? " (post-bronchodilator)"
+                                                                  : "";
+        const QString id = p.slug + phaseId;
+        const QString name = p.name + phaseText;
+        addTest(id, p.text + phaseText + (v.usableOnly ? QString(", ") + kUsableOnlyNote : QString()), v.measured,
+                p.ucum);
         if (v.predicted)
-            addTest(id + "_PRED", QString(p.name) + " predicted (" + day.referenceSet + ")", *v.predicted, p.ucum);
+            addTest(id + "_PRED", name + " predicted (" + day.referenceSet + ")", *v.predicted, p.ucum);
         if (v.lln)
-            addTest(id + "_LLN", QString(p.name) + " lower limit of normal", *v.lln, p.ucum);
+            addTest(id + "_LLN", name + " lower limit of normal", *v.lln, p.ucum);
         if (v.zScore)
-            addTest(id + "_Z", QString(p.name) + " z-score", *v.zScore, "");
+            addTest(id + "_Z", name + " z-score", *v.zScore, "");
         if (v.percentPredicted)
-            addTest(id + "_PCT", QString(p.name) + " % predicted", *v.percentPredicted, "%");
+            addTest(id + "_PCT", name + " % predicted", *v.percentPredicted, "%");
     }
     // Findings: one line per line of the physician's text.
     const QStringList findings = day.diagnosis.Result.split(QRegularExpression("[\r\n]+"), Qt::SkipEmptyParts);

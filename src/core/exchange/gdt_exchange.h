@@ -51,6 +51,8 @@ enum class GdtInboxResult { Empty, Taken, Refused };
 // Looks for the request file of `settings` in its folder. A request is removed
 // only after its patient is stored; a refused one is renamed to
 // "<name>.refused" (with the reason in `error`) so that it is not read again.
+// A truncated file younger than ten seconds is left for the next look: its
+// writer may not have finished.
 GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
                               QString* error = nullptr);
 

@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-CurvePointList& CurvePointList::Instance()
-{
-    static CurvePointList list;
-    return list;
-}
-
 std::mutex& CurvePointList::PlotLock()
 {
     static std::mutex lock;

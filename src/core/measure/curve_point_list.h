@@ -16,8 +16,6 @@ static_assert(sizeof(CurvePoint) == 12);
 
 class CurvePointList {
 public:
-    // The process-wide list of the live test.
-    static CurvePointList& Instance();
     // The plot lock.
     static std::mutex& PlotLock();
 

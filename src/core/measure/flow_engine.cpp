@@ -23,11 +23,6 @@ FlowEngine::FlowEngine()
     ResetEngine();
 }
 
-FlowEngine& FlowEngine::Instance() {
-    static FlowEngine engine;
-    return engine;
-}
-
 double FlowEngine::ExpiratoryPulseVolume(int expCoefficient) {
     return expCoefficient * 0.008 * 0.0127;
 }
@@ -267,7 +262,9 @@ FlowPhaseResult FlowEngine::FinishPhase() {
             s += m_flow[i];
         return s;
     };
-    double fev1 = sum(t0, m_index1s);
+    // The volume-time curve read at time zero + 1 s: what was blown before
+    // time zero belongs to FEV1 too.
+    double fev1 = sum(0, m_index1s);
     double fev3 = fev1 + sum(m_index1s, m_index3s);
     double fev6 = fev3 + sum(m_index3s, m_index6s + 1);
     const double evol = sum(0, t0);

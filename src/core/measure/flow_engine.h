@@ -9,7 +9,7 @@
 // are FIVC, FIV1 and PIF.
 struct FlowPhaseResult {
     float fvc = 0;  // L
-    float fev1 = 0; // L, from time zero to 1 s
+    float fev1 = 0; // L, from the start of the blow to time zero + 1 s
     float fev3 = 0;
     float fev6 = 0;
     float fev1Fvc = 0; // percent
@@ -34,10 +34,6 @@ class FlowEngine {
     static constexpr std::uint32_t kSlotTime = 200; // 2 ms in 10 us units
 
     FlowEngine();
-
-    // The one engine of the live test (the receive worker is its only user
-    // while a test runs).
-    static FlowEngine& Instance();
 
     // Per-pulse volumes in litres from the BTPS-corrected sensor coefficients.
     static double ExpiratoryPulseVolume(int expCoefficient);

@@ -81,7 +81,7 @@ void ComputeMvv(ManeuverList& list, int first, int last, double seconds) {
     last = std::min(last, int(list.size()) - 1);
     double volume = 0;
     for (int i = first; i <= last && list[i].FIVC != 0; ++i)
-        volume += list[i].FVC + list[i].FIVC;
+        volume += list[i].FVC; // the volume expired per minute: each breath once
     list[first].MVV = seconds > 0 ? float(volume * 60.0 / seconds) : 0.0f;
 }
 

@@ -22,7 +22,8 @@ void Acceptance(const ManeuverResult& record, const TestFileHeader& header, Acce
                 const PulseSample* samples, int n);
 
 // Measured MVV of the breath records first..last (only the leading ones with
-// a non-zero FIVC), over the elapsed time `seconds`, into list[first].MVV.
+// a non-zero FIVC): the volume they expired over the elapsed time `seconds`,
+// extrapolated to a minute, into list[first].MVV.
 void ComputeMvv(ManeuverList& list, int first, int last, double seconds);
 
 // Four flags: 0 more than two manoeuvres, 1 FVC, 2 FEV1, 3 PEF repeatable.

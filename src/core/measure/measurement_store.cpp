@@ -2,15 +2,11 @@
 
 #include "core/measure/vc_analysis.h"
 
-MeasurementStore& MeasurementStore::Instance() {
-    static MeasurementStore store;
-    return store;
-}
-
 void MeasurementStore::Clear() {
     std::lock_guard lock(m_mutex);
     m_pulses.clear();
     m_maneuvers.clear();
+    m_statuses.clear();
     m_summaries.clear();
     m_tidal = {-1, -1, -1, -1};
     tidalFound = 0;
@@ -22,9 +18,11 @@ void MeasurementStore::AppendPulse(const PulseSample& sample) {
     m_pulses.push_back(sample);
 }
 
-void MeasurementStore::AppendManeuver(const ManeuverResult& record) {
+void MeasurementStore::AppendManeuver(const ManeuverResult& record,
+                                      const ManeuverStatus& status) {
     std::lock_guard lock(m_mutex);
     m_maneuvers.push_back(record);
+    m_statuses.push_back(status);
 }
 
 void MeasurementStore::AppendTidalSummary(const TidalSummary& summary) {
@@ -52,6 +50,11 @@ ManeuverList MeasurementStore::Maneuvers() const {
     return m_maneuvers;
 }
 
+std::vector<ManeuverStatus> MeasurementStore::Statuses() const {
+    std::lock_guard lock(m_mutex);
+    return m_statuses;
+}
+
 std::vector<TidalSummary> MeasurementStore::TidalSummaries() const {
     std::lock_guard lock(m_mutex);
     return m_summaries;
@@ -65,6 +68,7 @@ TidalIndices MeasurementStore::Tidal() const {
 void MeasurementStore::SetManeuvers(const ManeuverList& list) {
     std::lock_guard lock(m_mutex);
     m_maneuvers = list;
+    m_statuses.resize(list.size());
 }
 
 void MeasurementStore::SetTidal(const TidalIndices& indices, int found) {

@@ -4,6 +4,7 @@
 // runs; the interface thread reads it, live through snapshots and fully once
 // the finished flag is set. The containers are guarded by one mutex; the
 // flags are atomic.
+#include "core/measure/maneuver_check.h"
 #include "core/measure/test_record.h"
 
 #include <array>
@@ -15,14 +16,11 @@ using TidalIndices = std::array<int, 4>;
 
 class MeasurementStore {
   public:
-    // The process-wide store of the live test.
-    static MeasurementStore& Instance();
-
     // Empties everything and clears both flags (before a test).
     void Clear();
 
     void AppendPulse(const PulseSample& sample);
-    void AppendManeuver(const ManeuverResult& record);
+    void AppendManeuver(const ManeuverResult& record, const ManeuverStatus& status = {});
     void AppendTidalSummary(const TidalSummary& summary);
 
     int PulseCount() const;
@@ -31,10 +29,13 @@ class MeasurementStore {
     // Copies taken under the lock.
     PulseStream Pulses() const;
     ManeuverList Maneuvers() const;
+    // One status per manoeuvre, in the same order.
+    std::vector<ManeuverStatus> Statuses() const;
     std::vector<TidalSummary> TidalSummaries() const;
     TidalIndices Tidal() const;
 
-    // Replaces the manoeuvre list (the writer stores completed records back).
+    // Replaces the manoeuvre records (the writer stores completed records
+    // back); the statuses stay with their manoeuvres.
     void SetManeuvers(const ManeuverList& list);
     void SetTidal(const TidalIndices& indices, int found);
 
@@ -50,6 +51,7 @@ class MeasurementStore {
     mutable std::mutex m_mutex;
     PulseStream m_pulses;
     ManeuverList m_maneuvers;
+    std::vector<ManeuverStatus> m_statuses;
     std::vector<TidalSummary> m_summaries;
     TidalIndices m_tidal{-1, -1, -1, -1};
 };

@@ -2,10 +2,9 @@
 
 #include "core/measure/record_codec.h"
 
-#include "core/records/case_file_store.h"
-#include "core/records/recordset.h"
+#include "core/app/app_paths.h"
+#include "core/app/regular_file.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include <cstring>
@@ -36,11 +35,13 @@ bool parseHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& 
     return true;
 }
 
-QByteArray readFile(const QString& path, qint64 limit = -1) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return limit < 0 ? file.readAll() : file.read(limit);
+// Only a regular file is read (a FIFO or a device would block or never end),
+// whole up to the largest test file, or its first `head` bytes.
+bool readFile(const QString& path, QByteArray& bytes, QString* error, qint64 head = -1) {
+    const RegularFile::Status status =
+        head < 0 ? RegularFile::Read(path, kMaxTestFileSize, bytes, error)
+                 : RegularFile::Read(path, head, bytes, error, true);
+    return status == RegularFile::Status::Read;
 }
 
 } // namespace
@@ -66,10 +67,10 @@ bool IsTestFileName(const QString& name) {
 
 bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record,
                   QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, "cannot open " + path);
-    return parseHead(file.read(kHeadSize), header, record, error);
+    QByteArray bytes;
+    if (!readFile(path, bytes, error, kHeadSize))
+        return false;
+    return parseHead(bytes, header, record, error);
 }
 
 bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType,
@@ -115,17 +116,21 @@ bool ParseTestFile(const QByteArray& bytes, TestFile& file, QString* error) {
 }
 
 bool ReadTestFile(const QString& path, TestFile& file, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return fail(error, "cannot open " + path);
-    return ParseTestFile(f.readAll(), file, error);
+    file = TestFile{};
+    QByteArray bytes;
+    if (!readFile(path, bytes, error))
+        return false;
+    return ParseTestFile(bytes, file, error);
 }
 
 bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
                     CaseHeaderList& lists) {
     if (!IsTestFileName(dataName))
         return false;
-    return AddCaseHeader(readFile(caseFolder + '/' + dataName), dataName, testType, lists);
+    QByteArray bytes;
+    if (!readFile(caseFolder + '/' + dataName, bytes, nullptr))
+        return false;
+    return AddCaseHeader(bytes, dataName, testType, lists);
 }
 
 bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testType,
@@ -147,29 +152,4 @@ bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testTyp
     lists.records.push_back(record);
     lists.flags.push_back(flags);
     return true;
-}
-
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists) {
-    QString sql = "SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ?";
-    QVariantList values{patientId, testType};
-    if (year > 0) {
-        sql += " and YEAR(TestTime) = ?";
-        values << year;
-    }
-    sql += " order by TestTime";
-    Recordset rs(db);
-    if (!rs.Open(sql, values))
-        return 0;
-    const int rows = rs.GetRecordCount();
-    int appended = 0;
-    rs.MoveFirst();
-    for (int i = 0; i < rows; ++i, rs.MoveNext()) {
-        QString dataName;
-        rs.GetFieldValue("DataName", dataName);
-        QByteArray bytes;
-        if (IsTestFileName(dataName) && db.Files().Read(patientId, dataName, bytes) &&
-            AddCaseHeader(bytes, dataName, testType, lists))
-            ++appended;
-    }
-    return appended;
 }

@@ -9,7 +9,13 @@
 
 #include <vector>
 
-class Database;
+
+// The largest test file there can be: ten minutes of breathing at 20 L/s
+// through the turbine's finest pulse (5 mL, coefficient 50), 8 bytes a pulse,
+// after the fixed part and before the longest trailer. Readers refuse larger
+// files, which can only be damaged or planted.
+inline constexpr qint64 kMaxTestSamples = 600LL * 20 * 200;
+inline constexpr qint64 kMaxTestFileSize = kSampleOffset + 8 * kMaxTestSamples + 40;
 
 // Which curve reader discounts the trailer: FVC and VC readers 32 bytes, MVV 40.
 int TrailerLength(const TestFileHeader& header, int readerType);
@@ -58,6 +64,3 @@ bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int test
 bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testType,
                    CaseHeaderList& lists);
 
-// Every CaseInfo row of the patient and type (year 0: all years), oldest
-// first, read through the database's case file store. Returns the number of entries appended.
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists);

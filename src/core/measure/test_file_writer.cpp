@@ -4,27 +4,20 @@
 #include "core/measure/record_codec.h"
 #include "core/measure/vc_analysis.h"
 
+#include "core/measure/folder_test_store.h"
+#include "core/measure/test_file_reader.h"
+
 #include "core/app/lang_text.h"
-#include "core/records/case_file_store.h"
-#include "core/records/database.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
 
 #include <algorithm>
 
 namespace {
 
-// Decimal value of the leading digits, as atoi reads them (saturating).
-int leadingNumber(const QString& text) {
-    long long value = 0;
-    for (QChar c : text) {
-        if (!c.isDigit())
-            break;
-        value = std::min(value * 10 + c.digitValue(), 999999999LL);
-    }
-    return int(value);
-}
+// Races for a name with other programs saving for the same patient.
+constexpr int kSaveAttempts = 1000;
 
 long long firstSampleOf(const ManeuverList& list, int index) {
     long long start = 0;
@@ -33,75 +26,102 @@ long long firstSampleOf(const ManeuverList& list, int index) {
     return start;
 }
 
-double twoDecimals(double v) {
-    return QString::number(v, 'f', 2).toDouble();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    // A temporary file renamed into place: a crash never leaves half a test file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+// Why no manoeuvre of an FVC test can be stored, in the user's words.
+QString unusableReason(const ManeuverList& list, const std::vector<ManeuverStatus>& statuses) {
+    bool lost = false, disagree = false;
+    for (int i = 0; i < int(list.size()) && i < int(statuses.size()); ++i) {
+        lost = lost || !statuses[i].complete;
+        disagree = disagree || statuses[i].sumsDisagree;
     }
-    return file.commit();
+    return GetLangText("MESSAGE", lost ? 2000 : disagree ? 2003 : 2002);
 }
 
-bool insertRow(Database& db, int patientId, const SaveResult& r) {
-    const ManeuverResult& m = r.record;
-    return db.Execute(
-        "insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, TestType) "
-        "values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {patientId, r.dataName, r.testTime, twoDecimals(m.FVC), twoDecimals(m.PEF), m.Duration,
-         twoDecimals(m.FEV1), twoDecimals(m.MVV), twoDecimals(m.VC), r.header.testType});
+bool anyIncomplete(const std::vector<ManeuverStatus>& statuses, int first, int last) {
+    for (int i = std::max(first, 0); i <= last && i < int(statuses.size()); ++i)
+        if (!statuses[i].complete || statuses[i].sumsDisagree)
+            return true;
+    return false;
 }
 
-// The bytes and the row of a test in the database's store, in one transaction,
-// under the next free number. Another workstation saving for the same patient
-// at the same moment takes a number first; the loser tries the next one.
-bool storeInDatabase(Database& db, int patientId, const PulseStream& samples,
-                     const QByteArray& trailer, SaveResult& result) {
-    constexpr int kAttempts = 50;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        int largest = 0;
-        for (const QString& name : db.Files().Names(patientId))
-            largest = std::max(largest, name.endsWith(".dt") ? leadingNumber(name) : 0);
-        result.dataName = QString("%1.dt").arg(largest + 1);
+void storeTest(SaveResult& result, const PulseStream& samples, const QByteArray& trailer,
+               TestStore& testStore) {
+    const auto fail = [&](const QString& prompt) {
+        result.outcome = SaveOutcome::FileNotCreated;
+        result.resultValid = 0; // the live page stays, so the blows can be repeated
+        result.prompts << prompt;
+        result.dataName.clear();
+        result.path.clear();
+    };
+    // The number is taken by storing the test under it exclusively: a second
+    // program saving for the same patient gets the next free one. A row left
+    // from a lost file also holds its name, so the next number is tried then.
+    int tried = 0;
+    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
+        QString error;
+        const int number = testStore.NextNumber(tried, error);
+        if (number < 0)
+            return fail(error.isEmpty() ? GetLangText("CASE", 2101)
+                                        : GetLangText("CASE", 2100).arg(error));
+        tried = number;
+        result.dataName = QString("%1.dt").arg(number);
+        result.path = testStore.PathOf(result.dataName);
         RecordCodec::SetText(result.header.dataName, sizeof result.header.dataName,
                              result.dataName.toLatin1());
         const QByteArray bytes = BuildTestFile(result.header, result.record, samples.data(),
                                                int(samples.size()), trailer);
-        if (!db.BeginTransaction())
-            return false;
-        if (db.Files().Create(patientId, result.dataName, bytes) &&
-            insertRow(db, patientId, result) && db.Commit())
-            return true;
-        const bool conflict = db.Files().Taken() || db.LastErrorWasConflict();
-        db.Rollback();
-        if (!conflict)
-            return false;
+        // Never a file the readers would refuse.
+        if (bytes.size() > kMaxTestFileSize)
+            return fail(GetLangText("CASE", 2100).arg("the test is longer than a test file holds"));
+        switch (testStore.Write(result, bytes, error)) {
+        case TestWrite::Saved:
+            result.outcome = SaveOutcome::Saved;
+            result.prompts << GetLangText("CASE", 1226);
+            return;
+        case TestWrite::NameTaken:
+            continue;
+        case TestWrite::FileFailed:
+            return fail(GetLangText("CASE", 2100).arg(error));
+        case TestWrite::RowFailed:
+            result.outcome = SaveOutcome::NotRecorded;
+            result.resultValid = 0;
+            result.prompts << GetLangText("CASE", 2102).arg(error);
+            result.dataName.clear();
+            result.path.clear();
+            return;
+        }
     }
-    return false;
+    fail(GetLangText("CASE", 2101));
 }
 
 } // namespace
 
-int NextTestNumber(const QString& caseFolder) {
+int NextTestNumber(const QString& caseFolder, int above, int largestAllowed) {
+    // Only names the readers accept count. A folder under such a name is met
+    // by the exclusive create, which then moves on to the next number.
     int largest = 0;
-    const QDir dir(caseFolder);
-    const QFileInfoList entries =
-        dir.entryInfoList({"*.dt"}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& entry : entries) {
-        QString name = entry.fileName();
-        if (name.startsWith('.'))
+    const QStringList names =
+        QDir(caseFolder).entryList({"*.dt"}, QDir::Files | QDir::Hidden | QDir::System);
+    std::vector<int> numbers;
+    for (const QString& name : names) {
+        if (!IsTestFileName(name))
             continue;
-        while (!name.isEmpty() && (name.endsWith('.') || name.endsWith('d') || name.endsWith('t')))
-            name.chop(1);
-        largest = std::max(largest, leadingNumber(name));
+        const int n = name.chopped(3).toInt();
+        numbers.push_back(n);
+        largest = std::max(largest, n);
     }
-    return largest + 1;
+    const int next = std::max(largest, above) + 1;
+    if (next >= 1 && next <= largestAllowed)
+        return next;
+    // A stray name at the top must not end the patient's tests: the lowest free number.
+    std::sort(numbers.begin(), numbers.end());
+    int candidate = std::max(above, 0) + 1;
+    for (int n : numbers) {
+        if (n > candidate)
+            break;
+        if (n == candidate)
+            ++candidate;
+    }
+    return candidate <= largestAllowed ? candidate : -1;
 }
 
 TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
@@ -139,7 +159,13 @@ QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& rec
 }
 
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
-                    Database& db) {
+                    const TestRowWriter& writeRow) {
+    FolderTestStore folder(context.caseFolder, writeRow);
+    return SaveTest(request, store, context, folder);
+}
+
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    TestStore& testStore) {
     SaveResult result;
     result.resultValid = 1;
     store.finished = 1;
@@ -147,11 +173,11 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         return result; // nothing to save; the page still gets its test-saved message
 
     const int type = context.testType;
-    result.dataName = QString("%1.dt").arg(NextTestNumber(context.caseFolder));
     result.testTime = context.now.toString("yyyy-MM-dd HH:mm:ss");
     result.header = MakeHeader(context, result.dataName, result.testTime);
 
     ManeuverList list = store.Maneuvers();
+    const std::vector<ManeuverStatus> statuses = store.Statuses();
     const PulseStream stream = store.Pulses();
     for (ManeuverResult& record : list)
         DeriveManeuver(record, context.heightCm, context.gender);
@@ -173,7 +199,22 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         const double seconds =
             end > 0 && end <= (long long)stream.size() ? stream[end - 1].time * 1e-5 : 0.0;
         ComputeMvv(list, 0, last, seconds);
+        if (anyIncomplete(statuses, 0, last)) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::DataLost;
+            result.resultValid = 0;
+            result.prompts << GetLangText("MESSAGE", 2000);
+            return result;
+        }
     } else if (type == kTestVc) {
+        if (anyIncomplete(statuses, 0, int(list.size()) - 1)) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::DataLost;
+            result.resultValid = 0;
+            result.validPicture = 0;
+            result.prompts << GetLangText("MESSAGE", 2000);
+            return result;
+        }
         TidalIndices tidal = store.Tidal();
         int found = store.tidalFound.load();
         std::vector<TidalSummary> summaries = store.TidalSummaries();
@@ -183,9 +224,16 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
             store.AppendTidalSummary(summaries.back());
         result.validPicture = result.resultValid;
     } else {
-        result.bestIndex = BestFvcIndex(list);
-        if (result.bestIndex < 0) {
+        if (list.empty()) {
             result.outcome = SaveOutcome::NothingToSave;
+            return result;
+        }
+        result.bestIndex = BestUsableFvcIndex(list, statuses);
+        if (result.bestIndex < 0) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::NotUsable;
+            result.resultValid = 0;
+            result.prompts << unusableReason(list, statuses);
             return result;
         }
     }
@@ -231,27 +279,6 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     // The flag tells readers whether anything follows the samples.
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 
-    if (db.Files().InDatabase()) {
-        if (!storeInDatabase(db, context.patientId, samples, trailer, result)) {
-            result.outcome = SaveOutcome::FileNotCreated;
-            result.prompts << QStringLiteral("The test could not be stored!");
-            return result;
-        }
-        result.outcome = SaveOutcome::Saved;
-        result.prompts << GetLangText("CASE", 1226);
-        return result;
-    }
-    QDir().mkpath(context.caseFolder);
-    result.path = context.caseFolder + '/' + result.dataName;
-    const QByteArray bytes =
-        BuildTestFile(result.header, result.record, samples.data(), int(samples.size()), trailer);
-    if (!writeFile(result.path, bytes)) {
-        result.outcome = SaveOutcome::FileNotCreated;
-        result.prompts << QStringLiteral("The test could not be stored!");
-        return result;
-    }
-    insertRow(db, context.patientId, result);
-    result.outcome = SaveOutcome::Saved;
-    result.prompts << GetLangText("CASE", 1226);
+    storeTest(result, samples, trailer, testStore);
     return result;
 }

@@ -1,15 +1,16 @@
 #pragma once
 // The writer that runs when a live test ends: completes every manoeuvre,
-// checks the test, writes Case/<ID>/<n>.dt and inserts the CaseInfo row.
+// checks the test, writes Case/<ID>/<n>.dt and has the CaseInfo row inserted.
+// A manoeuvre that lost pulses on the link, whose device sums disagree with
+// its pulses or whose values are outside what a blow can give is never stored.
 #include "core/measure/measurement_store.h"
 #include "core/measure/test_record.h"
+#include "core/measure/test_store.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-
-class Database;
 
 enum class SaveOutcome {
     Saved,          // file written and row inserted
@@ -17,6 +18,9 @@ enum class SaveOutcome {
     InvalidVc,      // no VC result
     NothingToSave,  // not asked to save, or an FVC test without a manoeuvre
     FileNotCreated, // the file could not be written: no row either
+    NotRecorded,    // the row could not be inserted: the file was removed again
+    NotUsable,      // FVC: no manoeuvre is whole and plausible
+    DataLost,       // VC, MVV: pulses of a breath used were lost on the link
 };
 
 // What the writer needs to know about the test beyond the store.
@@ -47,16 +51,27 @@ struct SaveResult {
     int bestIndex = -1; // FVC tests
 };
 
-// Largest number among the folder's *.dt files plus one (1 for none).
-int NextTestNumber(const QString& caseFolder);
+inline constexpr int kLargestTestNumber = 999999999; // nine digits, as the readers accept
+
+// The number of the next test file: one above the largest name of the folder
+// that the readers accept (and above `above`); when that would pass
+// `largestAllowed`, the lowest free number above `above`; -1 when none is left.
+int NextTestNumber(const QString& caseFolder, int above = 0,
+                   int largestAllowed = kLargestTestNumber);
 
 // The header a writer puts in front of a new file.
 TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
                           const QString& testTime);
 
 // Completes the store's manoeuvres and saves the test when `request` is 1.
-// The completed records are written back into the store.
-SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context, Database& db);
+// Saved only when the test is whole in `testStore` under a number no other
+// writer took and its CaseInfo row is in; otherwise nothing of the test stays
+// behind. The completed records are written back into the store.
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    TestStore& testStore);
+// The same into the case folder of `context`, with the row through `writeRow`.
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    const TestRowWriter& writeRow);
 
 // The bytes of a test file for the given parts (exposed for tests and tools).
 QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record,

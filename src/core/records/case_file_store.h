@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,8 +23,12 @@ public:
     // Stores bytes under a name that must not exist yet: false, with Taken() true,
     // when another writer got there first.
     virtual bool Create(int id, const QString& name, const QByteArray& bytes) = 0;
-    // Stores or replaces the bytes of `name`; all of them or nothing.
-    virtual bool Write(int id, const QString& name, const QByteArray& bytes) = 0;
+    // Stores or replaces the bytes of `name`; all of them or nothing. They count
+    // as written at `written` (a copy keeps its original's time), or now.
+    virtual bool Write(int id, const QString& name, const QByteArray& bytes,
+                       const QDateTime& written = QDateTime()) = 0;
+    // When `name` was last written; invalid when it is not stored.
+    virtual QDateTime Written(int id, const QString& name) = 0;
     // Removes `name`; true when it is gone afterwards (also when it never was).
     virtual bool Remove(int id, const QString& name) = 0;
     // The names stored for the patient, in no particular order.

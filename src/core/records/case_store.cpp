@@ -1,10 +1,14 @@
 #include "core/records/case_store.h"
 
 #include "core/records/case_file_store.h"
+#include "core/records/schema_upgrade.h"
+#include "core/records/table_test_store.h"
+
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
 #include "core/app/app_paths.h"
+#include "core/measure/folder_test_store.h"
 #include "core/measure/record_codec.h"
 #include "core/measure/test_file_reader.h"
 
@@ -46,11 +50,15 @@ const char* orderForKind(int kind)
 
 // A file of the patient's folder named by a row; empty when the name is not <digits>.dt,
 // so a row can never reach outside Case/<ID>/.
+// A folder that is a link leading out of the case store counts as no folder.
 QString testFilePath(int id, const QString& dataName)
 {
     if (!IsTestFileName(dataName))
         return QString();
-    return AppPaths::PatientCaseFolder(id) + '/' + dataName;
+    const QString folder = AppPaths::PatientCaseFolder(id);
+    if (QFileInfo::exists(folder) && !AppPaths::IsWithinCaseRoot(folder))
+        return QString();
+    return folder + '/' + dataName;
 }
 
 bool readTest(Database& db, int id, const QString& dataName, CaseTest& test)
@@ -157,14 +165,37 @@ bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth)
 }
 
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
-                  const ManeuverResult& r, int testType)
+                  const ManeuverResult& r, int testType, const SessionPlace& place)
 {
+    const int session = place.session > 0 ? place.session : TestFileNumber(dataName);
     return db.Execute("insert into CaseInfo(ID, DataName, \t\t\t\t\t\t\tTestTime, FVC, PEF, "
-                      "Duration, FEV1, MVV, VC, TestType) \t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, "
-                      "?, ?, ?, ?, ?)",
+                      "Duration, FEV1, MVV, VC, TestType, Session, Maneuver, Phase) "
+                      "\t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                       {id, dataName, testTime, asPrinted("%.2f", r.FVC), asPrinted("%.2f", r.PEF),
                        r.Duration, asPrinted("%.2f", r.FEV1), asPrinted("%.2f", r.MVV),
-                       asPrinted("%.2f", r.VC), testType});
+                       asPrinted("%.2f", r.VC), testType, session, place.maneuver, place.phase});
+}
+
+TestRowWriter CaseInfoRowWriter(Database& db, int id)
+{
+    return [&db, id](const SaveResult& saved, QString& error) {
+        if (RegisterTest(db, id, saved.dataName, saved.testTime, saved.record,
+                         saved.header.testType))
+            return RowWrite::Inserted;
+        error = db.LastError();
+        Recordset rs(db);
+        const bool taken = rs.Open("SELECT DataName FROM CaseInfo WHERE ID = ? and DataName = ?",
+                                   {id, saved.dataName}) &&
+                           rs.GetRecordCount() > 0;
+        return taken ? RowWrite::NameTaken : RowWrite::Failed;
+    };
+}
+
+std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString& caseFolder)
+{
+    if (db.Files().InDatabase())
+        return std::make_unique<TableTestStore>(db, id);
+    return std::make_unique<FolderTestStore>(caseFolder, CaseInfoRowWriter(db, id));
 }
 
 CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)
@@ -266,8 +297,13 @@ int ReconcileDay(Database& db, int id, const QString& day)
 {
     if (id < 1)
         return 0;
-    if (!db.Files().InDatabase() && !QDir().mkpath(AppPaths::PatientCaseFolder(id)))
-        return -1;
+    if (!db.Files().InDatabase()) {
+        if (!QDir().mkpath(AppPaths::PatientCaseFolder(id)))
+            return -1;
+        // Rows are never dropped because their folder is a link leading elsewhere.
+        if (!AppPaths::IsWithinCaseRoot(AppPaths::PatientCaseFolder(id)))
+            return -1;
+    }
     int y = 0, m = 0, d = 0;
     if (day.isEmpty() || !SplitDay(day, y, m, d))
         return 0;
@@ -407,4 +443,31 @@ bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile)
         }
     }
     return ok && QDir().rmdir(folder);
+}
+
+int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists)
+{
+    QString sql = "SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ?";
+    QVariantList values{patientId, testType};
+    if (year > 0) {
+        sql += " and YEAR(TestTime) = ?";
+        values << year;
+    }
+    sql += " order by TestTime";
+    Recordset rs(db);
+    if (!rs.Open(sql, values))
+        return 0;
+    // The store never reads through a folder that leads out of the case store.
+    const int rows = rs.GetRecordCount();
+    int appended = 0;
+    rs.MoveFirst();
+    for (int i = 0; i < rows; ++i, rs.MoveNext()) {
+        QString dataName;
+        rs.GetFieldValue("DataName", dataName);
+        QByteArray bytes;
+        if (IsTestFileName(dataName) && db.Files().Read(patientId, dataName, bytes) &&
+            AddCaseHeader(bytes, dataName, testType, lists))
+            ++appended;
+    }
+    return appended;
 }

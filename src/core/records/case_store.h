@@ -1,10 +1,13 @@
 #pragma once
+#include "core/measure/test_file_reader.h"
+#include "core/measure/test_file_writer.h"
 #include "core/measure/test_record.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class Database;
@@ -35,9 +38,27 @@ enum BestCriterion { kByFvc, kByPef, kByDuration, kByFev1, kByFvcPlusFev1, kByMv
 // when any part is not a number.
 bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth);
 
+// Where a test belongs: its session (the file number of the session's first
+// manoeuvre; 0: the test's own number), its manoeuvre number from 1, its phase
+// (0 pre, 1 post bronchodilator).
+struct SessionPlace {
+    int session = 0;
+    int maneuver = 1;
+    int phase = 0;
+};
+
 // Inserts the row of a test whose file has just been written (figures to two decimals).
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
-                  const ManeuverResult& record, int testType);
+                  const ManeuverResult& record, int testType, const SessionPlace& place = {});
+
+// The row writer the test-file writer takes: RegisterTest for patient `id`; a failed
+// insert whose name another row already holds asks for the next number.
+TestRowWriter CaseInfoRowWriter(Database& db, int id);
+
+// Where patient `id`'s new tests go: files of `caseFolder` with their rows
+// through CaseInfoRowWriter, or, when the database keeps the bytes, bytes and
+// row in one transaction of the database.
+std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString& caseFolder);
 
 // The day's tests of one kind, oldest first, each read from Case/<ID>/<DataName>;
 // rows whose file cannot be read are skipped. Nothing for id < 1 or an empty day.
@@ -81,3 +102,7 @@ bool DeletePatient(Database& db, int id);
 // and the folder stays. `removeFile` deletes one file or link (QFile::remove when empty).
 using FileRemover = std::function<bool(const QString& path)>;
 bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile = {});
+
+// Every CaseInfo row of the patient and type (year 0: all years), oldest
+// first, read from Case/<ID>/<DataName>. Returns the number of entries appended.
+int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists);

@@ -4,6 +4,8 @@
 #include "core/records/database_location.h"
 #include "core/records/database_seed.h"
 #include "core/records/folder_case_store.h"
+#include "core/records/patient_numbers.h"
+#include "core/records/schema_upgrade.h"
 #include "core/records/table_case_store.h"
 
 #include <QAtomicInt>
@@ -85,7 +87,18 @@ bool createDatabaseFile(const QString& path, QString* error)
         const QString name = newConnectionName();
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(temporary);
-        ok = db.open() && CreateSeededDatabase(db, error);
+        ok = db.open();
+        if (!ok && error) {
+            // SQLite only says "unable to open database file"; the folder says why.
+            const QFileInfo folder(QFileInfo(path).absolutePath());
+            const QString reason = db.lastError().text().trimmed();
+            *error = QString("Cannot create %1: %2").arg(
+                path, !folder.isWritable() ? QString("the folder %1 is not writable")
+                                                 .arg(folder.absoluteFilePath())
+                      : reason.isEmpty()   ? QString("the database cannot be made there")
+                                           : reason);
+        }
+        ok = ok && CreateSeededDatabase(db, error);
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
@@ -167,8 +180,12 @@ bool Database::Open(const QString& path, const QString& /*password: SQLite has n
         return false;
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connectionName);
     db.setDatabaseName(path);
+    // Another workstation process writing at the same moment is waited for, not failed.
+    db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs));
     if (!db.open()) {
         m_lastError = db.lastError().text();
+        if (m_lastError.trimmed().isEmpty())
+            m_lastError = "Cannot open " + path;
         Close();
         return false;
     }
@@ -179,6 +196,12 @@ bool Database::Open(const QString& path, const QString& /*password: SQLite has n
         return false;
     }
     QSqlQuery(db).exec("PRAGMA foreign_keys = OFF");
+    // Older files gain the session and ethnic-group columns before anything reads them.
+    if (!UpgradeSchema(*this, &m_lastError)) {
+        Close();
+        return false;
+    }
+    PreparePatientTable(*this);
     loadDeclaredTypes();
     m_files = std::make_unique<FolderCaseStore>();
     return true;
@@ -255,26 +278,67 @@ bool Database::prepareServer()
         }
         ok = false;
     }
+    // A database made by an earlier version gains the newer columns and indexes
+    // while the lock keeps the other workstations from doing the same at once.
+    ok = ok && isUsable() && UpgradeSchema(*this, &m_lastError);
+    if (ok)
+        PreparePatientTable(*this);
     query.exec("SELECT pg_advisory_unlock(73150001)");
     return ok;
 }
 
-// A usable database is a readable SQLite file holding every table the program uses.
-// A usable file is a readable SQLite file holding every table the program uses.
+QStringList Database::ColumnNames(const QString& table)
+{
+    QStringList names;
+    QSqlQuery query(Connection());
+    const bool ok =
+        m_server ? query.prepare("SELECT lower(column_name) FROM information_schema.columns "
+                                 "WHERE table_schema = current_schema() AND table_name = ?")
+                 : query.prepare(QString("PRAGMA table_info(\"%1\")").arg(table));
+    if (m_server)
+        query.addBindValue(table.toLower());
+    if (!ok || !query.exec()) {
+        m_lastError = query.lastError().text();
+        return names;
+    }
+    while (query.next())
+        names << query.value(m_server ? 0 : 1).toString().toLower();
+    return names;
+}
+
+// A usable database holds every table and column the program uses: a damaged
+// one would otherwise run on with blank names and zero heights, and still take
+// new tests.
 bool Database::isUsable()
 {
-    QSqlQuery query(Connection());
-    if (!query.exec("SELECT name FROM sqlite_master WHERE type = 'table'")) {
-        m_lastError = query.lastError().text();
-        return false;
-    }
-    QStringList tables;
-    while (query.next())
-        tables << query.value(0).toString().toLower();
-    for (const char* needed : {"userinfo", "caseinfo", "race", "nation", "paramname", "predict"}) {
-        if (!tables.contains(needed)) {
-            m_lastError = QString("The database has no table %1.").arg(needed);
+    static const std::pair<const char*, QStringList> kUsed[] = {
+        {"UserInfo",
+         {"ID", "ptID", "LastName", "FirstName", "Gender", "Birthdate", "Height", "Weight",
+          "Nation", "Smoke", "Address", "Postalcode", "City", "Job", "UserPassWord",
+          "PassWordFlag", "Standard"}},
+        {"CaseInfo",
+         {"ID", "DataName", "TestTime", "FVC", "PEF", "FEV1", "MVV", "VC", "Duration",
+          "TestType"}},
+        {"Race", {"ID", "Nation"}},
+        {"Nation", {"nNation", "ParamName", "Multiply", "Additive"}},
+        {"ParamName", {"ParamName"}},
+        {"Predict",
+         {"Type", "Gender", "Age_lower_limit", "Age_upper_limit", "FEV1/FVC", "Param_Constant",
+          "Param_Hight", "Param_Age", "Param_Age_Age", "Param_Height_Height", "Param_Surface"}},
+    };
+    for (const auto& [table, columns] : kUsed) {
+        m_lastError.clear();
+        const QStringList present = ColumnNames(table);
+        if (present.isEmpty()) {
+            if (m_lastError.isEmpty())
+                m_lastError = QString("The database has no table %1.").arg(table);
             return false;
+        }
+        for (const QString& column : columns) {
+            if (!present.contains(column.toLower())) {
+                m_lastError = QString("The table %1 has no column %2.").arg(table, column);
+                return false;
+            }
         }
     }
     return true;
@@ -374,12 +438,26 @@ bool Database::Execute(const QString& sql, const QVariantList& values)
     return true;
 }
 
-bool Database::BeginTransaction() { return IsOpen() && Connection().transaction(); }
-bool Database::Commit() { return IsOpen() && Connection().commit(); }
+// Every transaction here is for writing: taking the write lock at the start
+// lets SQLite's busy wait apply, where a read that later turns into a write
+// would fail at once with "database is locked" when another writer is busy.
+// A server's rows are locked one at a time as they are written.
+bool Database::BeginTransaction()
+{
+    return IsOpen() && Execute(m_server ? "BEGIN" : "BEGIN IMMEDIATE");
+}
+bool Database::Commit() { return IsOpen() && Execute("COMMIT"); }
+// The failure that led here stays the last error, so callers can still tell a
+// conflict worth another attempt from any other fault.
 void Database::Rollback()
 {
-    if (IsOpen())
-        Connection().rollback();
+    if (!IsOpen())
+        return;
+    const QString error = m_lastError;
+    const bool conflict = m_conflict;
+    Execute("ROLLBACK");
+    m_lastError = error;
+    m_conflict = conflict;
 }
 
 void Database::SetNotifier(Notifier n) { notifier() = std::move(n); }

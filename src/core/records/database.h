@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <functional>
@@ -53,7 +54,8 @@ public:
     // Runs one INSERT, UPDATE or DELETE with `values` bound to its '?' marks.
     bool Execute(const QString& sql, const QVariantList& values = {});
 
-    // Multi-statement changes run inside one transaction.
+    // Multi-statement changes run inside one transaction, which takes the write
+    // lock at its start (waiting up to kBusyTimeoutMs for another writer).
     bool BeginTransaction();
     bool Commit();
     void Rollback();
@@ -62,6 +64,8 @@ public:
     // Keeps a statement's failure as LastError (and whether it was a conflict).
     void NoteError(const QSqlError& error);
     QSqlDatabase Connection() const;
+    // The lower-case column names of `table`; empty when there is no such table.
+    QStringList ColumnNames(const QString& table);
     // Declared type (upper case, e.g. "FLOAT", "DATETIME") of a column name, or empty.
     QString DeclaredType(const QString& column) const;
 
@@ -72,6 +76,9 @@ public:
     static void Notify(const QString& text, const QString& caption);
 
     static const char* const kPassword; // the password start-up passes
+    static constexpr int kBusyTimeoutMs = 10000;
+    // How long a statement waits for another writer, from the next Open on.
+    void SetBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
 
 private:
     bool isUsable();
@@ -79,6 +86,7 @@ private:
     void loadDeclaredTypes();
 
     QString m_connectionName;
+    int m_busyTimeoutMs = kBusyTimeoutMs;
     QString m_lastError;
     bool m_server = false;
     bool m_needsPassword = false;

@@ -100,8 +100,9 @@ const char* const kServerExtras[] = {
     "CREATE FUNCTION day(text) RETURNS integer LANGUAGE sql IMMUTABLE AS "
     "$$ SELECT substring($1 from '^\\s*\\d{1,9}-\\d{1,9}-(\\d{1,9})')::integer $$",
     // The bytes of each test and diagnosis file, as the file would hold them.
+    // Written: when the bytes were last written (UTC, ISO 8601), as a file's time.
     "CREATE TABLE CaseData (ID INTEGER NOT NULL, Name TEXT NOT NULL, Bytes BYTEA NOT NULL, "
-    "PRIMARY KEY (ID, Name))",
+    "Written TEXT, PRIMARY KEY (ID, Name))",
     // Other workstations hear of every change to patients and tests.
     "CREATE FUNCTION tav_records_changed() RETURNS trigger LANGUAGE plpgsql AS "
     "$$ BEGIN PERFORM pg_notify('tav_records', lower(TG_TABLE_NAME)); RETURN NULL; END $$",

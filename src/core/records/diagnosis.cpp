@@ -1,13 +1,17 @@
 #include "core/records/diagnosis.h"
 
+#include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
+#include "core/app/regular_file.h"
+#include "core/app/text_limit.h"
 #include "core/records/case_file_store.h"
 #include "core/records/database.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
+
+#include <functional>
 
 namespace {
 
@@ -17,7 +21,7 @@ QByteArray encodeField(const QString& text, int limit)
     QByteArray bytes = text.toUtf8();
     if (bytes.size() <= limit)
         return bytes;
-    int end = limit;
+    qsizetype end = limit;
     while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80)
         --end;
     return bytes.left(end);
@@ -44,15 +48,17 @@ void ParseDiagnosis(const QByteArray& bytes, DiagnosisRecord& record)
     record.Physician.clear();
     record.Result.clear();
     // A short file gives what it holds; missing bytes count as zeros.
-    record.Physician = decodeField(bytes.left(kPhysicianFieldSize)).left(kPhysicianLength);
-    record.Result = decodeField(bytes.mid(kPhysicianFieldSize, kResultFieldSize));
+    const QByteArray physician = bytes.left(kPhysicianFieldSize);
+    const QByteArray result = bytes.mid(kPhysicianFieldSize, kResultFieldSize);
+    record.Physician = TextLimit::Left(decodeField(physician), kPhysicianLength);
+    record.Result = decodeField(result);
 }
 
 QByteArray DiagnosisBytes(const DiagnosisRecord& record)
 {
     QByteArray bytes(kDiagnosisFileSize, '\0');
-    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize - 1);
-    const QByteArray result = encodeField(record.Result, kResultFieldSize - 1);
+    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize);
+    const QByteArray result = encodeField(record.Result, kResultFieldSize);
     bytes.replace(0, physician.size(), physician);
     bytes.replace(kPhysicianFieldSize, result.size(), result);
     return bytes;
@@ -64,10 +70,13 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
     record.Result.clear();
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+    QByteArray bytes;
+    // Only the fixed fields are read; a FIFO or a device under the name reads as no file.
+    if (RegularFile::Read(path, kDiagnosisFileSize, bytes, nullptr, true) !=
+            RegularFile::Status::Read ||
+        bytes.isEmpty())
         return;
-    ParseDiagnosis(file.read(kDiagnosisFileSize), record);
+    ParseDiagnosis(bytes, record);
 }
 
 void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record)
@@ -76,59 +85,102 @@ void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& re
     record.Result.clear();
     const QString name = QFileInfo(DiagnosisFile(QString(), day)).fileName();
     QByteArray bytes;
-    if (!name.isEmpty() && db.Files().Read(id, name, bytes))
-        ParseDiagnosis(bytes, record);
+    if (!name.isEmpty() && db.Files().Read(id, name, bytes) && !bytes.isEmpty())
+        ParseDiagnosis(bytes.left(kDiagnosisFileSize), record);
 }
 
-bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record)
+bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record,
+                   QString* error)
 {
     const QString name = QFileInfo(DiagnosisFile(QString(), day)).fileName();
-    if (name.isEmpty())
-        return false;
-    if (record.Physician.isEmpty() && record.Result.isEmpty())
-        return db.Files().Remove(id, name);
-    return db.Files().Write(id, name, DiagnosisBytes(record));
-}
-
-bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record)
-{
-    if (path.isEmpty())
-        return false;
-    if (record.Physician.isEmpty() && record.Result.isEmpty())
-        return !QFile::exists(path) || QFile::remove(path);
-    const QByteArray bytes = DiagnosisBytes(record);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    if (name.isEmpty()) {
+        if (error)
+            *error = "no diagnosis file";
         return false;
     }
-    return file.commit();
+    CaseFileStore& files = db.Files();
+    const bool ok = record.Physician.isEmpty() && record.Result.isEmpty()
+                        ? files.Remove(id, name)
+                        : files.Write(id, name, DiagnosisBytes(record));
+    if (!ok && error)
+        *error = files.LastError();
+    return ok;
 }
 
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      const QString& path, DiagnosisRecord& record)
+int DiagnosisCharacters(const QString& text)
 {
-    record.Physician = physician.left(kPhysicianLength);
-    if (result.size() > kResultLength)
-        return false;
-    record.Result = result;
-    record.Date = now;
-    SaveDiagnosis(path, record); // a file that cannot be written is skipped silently
-    return true;
+    return int(text.toUcs4().size());
 }
 
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      Database& db, int id, const QString& day, DiagnosisRecord& record)
+bool PhysicianFits(const QString& physician)
 {
-    record.Physician = physician.left(kPhysicianLength);
-    if (result.size() > kResultLength)
+    return DiagnosisCharacters(physician) <= kPhysicianLength &&
+           physician.toUtf8().size() <= kPhysicianFieldSize;
+}
+
+bool ResultFits(const QString& result)
+{
+    return DiagnosisCharacters(result) <= kResultLength &&
+           result.toUtf8().size() <= kResultFieldSize;
+}
+
+bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* error)
+{
+    if (path.isEmpty()) {
+        if (error)
+            *error = "no diagnosis file";
         return false;
+    }
+    if (record.Physician.isEmpty() && record.Result.isEmpty()) {
+        QFile file(path);
+        if (!file.exists() || file.remove())
+            return true;
+        if (error)
+            *error = QString("cannot remove %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return DurableFile::Write(path, DiagnosisBytes(record), error);
+}
+
+namespace {
+
+// The dialog's rules, whatever keeps the file.
+DiagnosisSave confirm(const QString& physician, const QString& result, const QDateTime& now,
+                      DiagnosisRecord& record, QString* saveError,
+                      const std::function<bool(QString*)>& save)
+{
+    if (!PhysicianFits(physician))
+        return DiagnosisSave::PhysicianTooLong;
+    if (!ResultFits(result))
+        return DiagnosisSave::ResultTooLong;
+    record.Physician = physician;
     record.Result = result;
     record.Date = now;
-    SaveDiagnosis(db, id, day, record);
-    return true;
+    QString error;
+    if (save(&error))
+        return DiagnosisSave::Saved;
+    if (saveError)
+        *saveError = error;
+    return DiagnosisSave::NotWritten;
+}
+
+} // namespace
+
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, const QString& path,
+                               DiagnosisRecord& record, QString* saveError)
+{
+    return confirm(physician, result, now, record, saveError,
+                   [&](QString* error) { return SaveDiagnosis(path, record, error); });
+}
+
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, Database& db, int id, const QString& day,
+                               DiagnosisRecord& record, QString* saveError)
+{
+    return confirm(physician, result, now, record, saveError, [&](QString* error) {
+        return SaveDiagnosis(db, id, day, record, error);
+    });
 }
 
 QStringList DiagnosisPhrases()

@@ -25,30 +25,47 @@ QString DiagnosisFile(const QString& caseFolder, const QString& day);
 // Clears the record, then reads the file when it exists and is not empty.
 void LoadDiagnosis(const QString& path, DiagnosisRecord& record);
 
+// Characters of `text` as the user counts them (a character outside the basic plane is one).
+int DiagnosisCharacters(const QString& text);
+
+// Whether a text fits its field of the file whole: at most 49 (physician) or 200 (result)
+// characters, and no more UTF-8 bytes than the field holds. A field filled to its last
+// byte has no terminating NUL; readers stop at the field's end.
+bool PhysicianFits(const QString& physician);
+bool ResultFits(const QString& result);
+
 // Writes the 650-byte file atomically; when both texts are empty, removes the file instead.
-// Texts are stored as UTF-8, cut at a character boundary to fit their fields.
-bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record);
+// Texts are stored as UTF-8; a text that does not fit is cut at a character boundary
+// (the dialog never lets one through). False with the reason in `error` when the file
+// could not be written whole (the old file then stays as it was) or not removed.
+bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* error = nullptr);
+
+enum class DiagnosisSave {
+    Saved,            // file written (or removed when both texts are empty)
+    PhysicianTooLong, // message 2205 of section "DIAGNOSE_RESULT": nothing changed
+    ResultTooLong,    // message 2206 of section "DIAGNOSE_RESULT": nothing changed
+    NotWritten,       // message 2103 of section "DIAGNOSE_RESULT" with the reason; the record holds the texts
+};
+// The dialog's OK: texts that do not fit whole change nothing, so the dialog can stay
+// open with them. Otherwise both texts and `now` enter the record and the file is
+// written or removed; when it could not be written, `saveError` says why.
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, const QString& path,
+                               DiagnosisRecord& record, QString* saveError = nullptr);
 
 // The same through the database's case file store (Case/<ID>/<day>.dia, or
 // its row on a server): the diagnosis of patient `id`'s `day`.
 class Database;
 void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record);
-bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record);
+bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record,
+                   QString* error = nullptr);
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, Database& db, int id, const QString& day,
+                               DiagnosisRecord& record, QString* saveError = nullptr);
 
 // The 650 bytes of a diagnosis file, and a record read back from them.
 QByteArray DiagnosisBytes(const DiagnosisRecord& record);
 void ParseDiagnosis(const QByteArray& bytes, DiagnosisRecord& record);
-
-// The dialog's OK: takes the physician (cut to 49 characters); a result longer
-// than 200 characters ends there with nothing saved. Otherwise the result and
-// `now` enter the record and the file is written or removed. Returns whether the
-// result was accepted.
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      const QString& path, DiagnosisRecord& record);
-
-// The same, saving through the database's case file store.
-bool ConfirmDiagnosis(const QString& physician, const QString& result, const QDateTime& now,
-                      Database& db, int id, const QString& day, DiagnosisRecord& record);
 
 // The 40 diagnosis phrases (section "DIAGNOSE_RESULT", keys 1283 to 1322) in key order.
 QStringList DiagnosisPhrases();

@@ -1,16 +1,15 @@
 #include "core/records/folder_case_store.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/durable_file.h"
+#include "core/app/regular_file.h"
+#include "core/measure/test_file_reader.h"
+#include "core/records/diagnosis.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
-
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 bool IsCaseFileName(const QString& name)
 {
@@ -22,18 +21,30 @@ QString FolderCaseStore::PathOf(int id, const QString& name)
 {
     if (id < 1 || !IsCaseFileName(name))
         return QString();
-    return AppPaths::PatientCaseFolder(id) + '/' + name;
+    // A patient folder that is a link leading out of the case store is never used.
+    const QString folder = AppPaths::PatientCaseFolder(id);
+    if (QFileInfo::exists(folder) && !AppPaths::IsWithinCaseRoot(folder))
+        return QString();
+    return folder + '/' + name;
 }
 
 bool FolderCaseStore::Read(int id, const QString& name, QByteArray& bytes)
 {
-    QFile file(PathOf(id, name));
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        m_lastError = file.errorString();
+    const QString path = PathOf(id, name);
+    if (path.isEmpty()) {
+        m_lastError = "Not a case file: " + name;
         return false;
     }
-    bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    // Only a regular file, and no more than its format holds: a diagnosis file's
+    // fixed fields, a test file up to the size the readers take.
+    const bool diagnosis = name.endsWith(".dia");
+    const qint64 limit = diagnosis ? kDiagnosisFileSize : kMaxTestFileSize;
+    const RegularFile::Status status = RegularFile::Read(path, limit, bytes, nullptr, diagnosis);
+    if (status != RegularFile::Status::Read) {
+        m_lastError = RegularFile::Describe(status, path, limit);
+        return false;
+    }
+    return true;
 }
 
 bool FolderCaseStore::Exists(int id, const QString& name)
@@ -42,61 +53,78 @@ bool FolderCaseStore::Exists(int id, const QString& name)
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-// The bytes go to a temporary file first; linking it under the final name
-// fails when the name exists, so two writers never share a name and a reader
-// never sees half a file.
-bool FolderCaseStore::Create(int id, const QString& name, const QByteArray& bytes)
+namespace {
+
+bool makeFolderFor(const QString& path, QString& error)
 {
-    m_taken = false;
-    const QString path = PathOf(id, name);
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) {
-        m_lastError = "Cannot make the case folder for " + name;
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        error = "cannot create " + folder;
         return false;
     }
-    const QString temporary = path + ".part";
-    {
-        QFile file(temporary);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
-            m_lastError = file.errorString();
-            file.close();
-            QFile::remove(temporary);
-            return false;
-        }
-    }
-    const int linked = ::link(QFile::encodeName(temporary).constData(),
-                              QFile::encodeName(path).constData());
-    const int linkError = errno;
-    QFile::remove(temporary);
-    if (linked != 0) {
-        m_taken = linkError == EEXIST;
-        m_lastError = QString::fromLocal8Bit(std::strerror(linkError));
+    if (!AppPaths::IsWithinCaseRoot(folder)) {
+        error = folder + " leads outside " + AppPaths::CaseRoot();
         return false;
     }
     return true;
 }
 
-bool FolderCaseStore::Write(int id, const QString& name, const QByteArray& bytes)
+} // namespace
+
+bool FolderCaseStore::Create(int id, const QString& name, const QByteArray& bytes)
+{
+    m_taken = false;
+    const QString path = PathOf(id, name);
+    if (path.isEmpty()) {
+        m_lastError = "Not a case file: " + name;
+        return false;
+    }
+    if (!makeFolderFor(path, m_lastError))
+        return false;
+    // Exclusive and durable: of two writers racing for a name exactly one gets it.
+    const DurableFile::Created created = DurableFile::CreateNew(path, bytes, &m_lastError);
+    m_taken = created == DurableFile::Created::NameTaken;
+    return created == DurableFile::Created::Yes;
+}
+
+bool FolderCaseStore::Write(int id, const QString& name, const QByteArray& bytes,
+                            const QDateTime& written)
 {
     const QString path = PathOf(id, name);
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) {
-        m_lastError = "Cannot make the case folder for " + name;
+    if (path.isEmpty()) {
+        m_lastError = "Not a case file: " + name;
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_lastError = file.errorString();
+    if (!makeFolderFor(path, m_lastError) || !DurableFile::Write(path, bytes, &m_lastError))
         return false;
+    if (written.isValid()) {
+        // The time is only shown (a diagnosis's date); the bytes are what matters.
+        QFile file(path);
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(written, QFileDevice::FileModificationTime);
     }
     return true;
+}
+
+QDateTime FolderCaseStore::Written(int id, const QString& name)
+{
+    const QString path = PathOf(id, name);
+    return path.isEmpty() || !QFileInfo(path).isFile() ? QDateTime()
+                                                       : QFileInfo(path).lastModified();
 }
 
 bool FolderCaseStore::Remove(int id, const QString& name)
 {
     const QString path = PathOf(id, name);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        m_lastError = "Not a case file: " + name;
         return false;
-    return !QFileInfo::exists(path) || QFile::remove(path);
+    }
+    QFile file(path);
+    if (!file.exists() || file.remove())
+        return true;
+    m_lastError = QString("cannot remove %1: %2").arg(path, file.errorString());
+    return false;
 }
 
 QStringList FolderCaseStore::Names(int id)

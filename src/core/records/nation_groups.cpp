@@ -129,10 +129,38 @@ bool EditCorrection(Database& db, int group, int parameter, const QString& multi
                       {m, a, group, parameter});
 }
 
-AddGroupResult AddGroup(Database& db, const QString& name, int* newGroup)
+bool NationGroupNameTaken(Database& db, const QString& name)
 {
+    const QString wanted = name.trimmed();
+    auto same = [&](const QString& other) {
+        return QString::compare(other.trimmed(), wanted, Qt::CaseInsensitive) == 0;
+    };
+    for (const NationGroup& group : LoadNationGroups(db))
+        if (same(group.Name))
+            return true;
+    Recordset rs(db);
+    rs.Open("SELECT Nation FROM Race");
+    const int n = rs.GetRecordCount();
+    if (n > 0)
+        rs.MoveFirst();
+    for (int i = 0; i < n; ++i) {
+        QString stored;
+        rs.GetFieldValue("Nation", stored);
+        if (same(stored))
+            return true;
+        rs.MoveNext();
+    }
+    return false;
+}
+
+AddGroupResult AddGroup(Database& db, const QString& typedName, int* newGroup)
+{
+    const QString name = typedName.trimmed();
     if (name.isEmpty())
         return AddGroupResult::EmptyName;
+    // Two groups of one name could not be told apart in any list that shows them.
+    if (NationGroupNameTaken(db, name))
+        return AddGroupResult::NameTaken;
     {
         Recordset rs(db);
         rs.Open("SELECT * FROM Race");

@@ -38,6 +38,10 @@ inline constexpr int kCorrectedParameterCount = 23;
 // "USER MANAGE", 1181 to 1190), the others by the name the user typed.
 QVector<NationGroup> LoadNationGroups(Database& db);
 
+// True when a group is already called `name` (trimmed, letter case ignored), by its
+// shown name or by the name stored for it.
+bool NationGroupNameTaken(Database& db, const QString& name);
+
 // The group's display name, or an empty text when the group does not exist.
 QString NationGroupName(Database& db, int group);
 
@@ -55,13 +59,16 @@ bool EditCorrection(Database& db, int group, int parameter, const QString& multi
 
 enum class AddGroupResult {
     EmptyName,    // message 1237 of section "PredictDlg"
+    NameTaken,    // message 2204 of section "PredictDlg": a group of that name exists
     NoGroups,     // Race is empty: nothing done, no message
     InsertFailed, // the group row could not be added: no message
     Added,        // message 1236
     Failed,       // message 1258: the corrections could not be added, nothing kept
 };
 // Adds a group and, when Nation holds rows, its 23 corrections with the column
-// defaults. The new key is read back from the database into `newGroup`.
+// defaults. The new key is read back from the database into `newGroup`. The name
+// is stored trimmed; a name that any group already has, as shown or as stored,
+// compared without letter case, is refused.
 AddGroupResult AddGroup(Database& db, const QString& name, int* newGroup = nullptr);
 
 enum class DeleteGroupResult {

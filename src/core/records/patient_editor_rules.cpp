@@ -1,7 +1,10 @@
 #include "core/records/patient_editor_rules.h"
 
 #include "core/records/database.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
+
+#include <algorithm>
 
 QDate ValidDate(int year, int month, int day)
 {
@@ -22,7 +25,7 @@ QDate BirthdateForAge(int age, const QDate& birthdate, const QDate& today)
 
 int AgeForBirthdate(const QDate& birthdate, const QDate& today)
 {
-    return qBound(kMinAge, AgeFromBirthdate(birthdate, today), kMaxAge);
+    return std::max(0, AgeFromBirthdate(birthdate, today));
 }
 
 PatientInputCheck CheckRange(PatientField field, int value)
@@ -48,24 +51,57 @@ PatientInputCheck CheckRange(PatientField field, int value)
 
 namespace {
 
-PatientInputCheck checkEmpty(const PatientInput& input)
+PatientInputCheck checkNumber(Database& db, const PatientInput& input, int currentId)
 {
     if (input.Name.isEmpty())
         return {PatientField::Name, 163, 0};
     if (input.NumberText.isEmpty())
         return {PatientField::Number, 1172, 0};
+    if (!IsValidPatientNumber(input.NumberText))
+        return {PatientField::Number, 2200, 0};
+    if (PatientNumberTaken(db, input.NumberText, currentId))
+        return {PatientField::Number, 1245, 0};
     return {};
 }
 
-PatientInputCheck checkRanges(const PatientInput& input)
+// The age box and the birth date must agree, and the age they give is the one stored.
+PatientInputCheck checkAge(const PatientInput& input, const QDate& storedBirthdate,
+                           const QDate& today)
 {
-    for (const auto& [field, value] :
-         {std::pair{PatientField::Age, input.Age}, std::pair{PatientField::Height, input.Height},
-          std::pair{PatientField::Weight, input.Weight}}) {
+    if (!input.Birthdate.isValid() || input.Birthdate > today)
+        return {PatientField::Birthdate, 2201, 0};
+    const int age = AgeFromBirthdate(input.Birthdate, today);
+    // Patients grow older: an unchanged birth date past the upper bound stays valid.
+    const bool kept = storedBirthdate.isValid() && input.Birthdate == storedBirthdate &&
+                      age > kMaxAge && input.Age == age;
+    if (kept)
+        return {};
+    const PatientInputCheck typed = CheckRange(PatientField::Age, input.Age);
+    if (!typed.Ok())
+        return typed;
+    if (age != input.Age || age < kMinAge || age > kMaxAge)
+        return {PatientField::Birthdate, 2202, 0};
+    return {};
+}
+
+PatientInputCheck checkAll(Database& db, const PatientInput& input, int currentId,
+                           const QDate& storedBirthdate, const QDate& today)
+{
+    const PatientInputCheck number = checkNumber(db, input, currentId);
+    if (!number.Ok())
+        return number;
+    const PatientInputCheck age = checkAge(input, storedBirthdate, today);
+    if (!age.Ok())
+        return age;
+    for (const auto& [field, value] : {std::pair{PatientField::Height, input.Height},
+                                       std::pair{PatientField::Weight, input.Weight}}) {
         const PatientInputCheck check = CheckRange(field, value);
         if (!check.Ok())
             return check;
     }
+    // GLI-2012 predicts differently per ethnic group: the user must choose one.
+    if (input.Standard == 3 && (input.Ethnic < 1 || input.Ethnic > 5))
+        return {PatientField::Ethnic, 2569, 0};
     return {};
 }
 
@@ -86,33 +122,28 @@ int tenthGroup(Database& db)
 
 } // namespace
 
-PatientInputCheck CheckNewPatient(const PatientInput& input)
+PatientInputCheck CheckNewPatient(Database& db, const PatientInput& input, const QDate& today)
 {
-    const PatientInputCheck empty = checkEmpty(input);
-    return empty.Ok() ? checkRanges(input) : empty;
+    return checkAll(db, input, 0, QDate(), today);
 }
 
-PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, int currentId)
+PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, int currentId,
+                                     const QDate& storedBirthdate, const QDate& today)
 {
-    const PatientInputCheck empty = checkEmpty(input);
-    if (!empty.Ok())
-        return empty;
-    if (PatientNumberTaken(db, input.NumberText, currentId))
-        return {PatientField::Number, 1245, 0};
-    return checkRanges(input);
+    return checkAll(db, input, currentId, storedBirthdate, today);
 }
 
-PatientInput NewPatientDefaults(Database& db, const QDate& today)
+PatientInput NewPatientDefaults(Database& db, const QDate& today, int standard)
 {
     PatientInput input;
-    input.NumberText = QString::asprintf("%08d", LastPatientId(db) + 1);
+    input.NumberText = NextFreePatientNumber(db, LastPatientId(db) + 1);
     input.Age = 25;
     input.Birthdate = ValidDate(today.year() - 25, today.month(), today.day());
     input.Height = 160;
     input.Weight = 50;
     input.Nation = tenthGroup(db);
     input.Gender = 0;
-    input.Standard = 0;
+    input.Standard = standard >= 0 && standard <= 4 ? standard : 0;
     input.Password = "586";
     input.PasswordFlag = 1;
     return input;
@@ -127,14 +158,17 @@ PatientInput InputFromPatient(Database& db, const PatientRecord& record, const Q
         input.Password = name.Password;
         input.PasswordFlag = name.PasswordFlag;
     }
-    input.NumberText = QString::asprintf("%08d", record.PatientNumber.toInt());
-    input.Age = record.Age;
-    input.Birthdate = BirthdateForAge(record.Age, record.Birthdate, today);
+    input.NumberText = record.PatientNumber; // shown and kept exactly as stored
+    input.Birthdate = record.Birthdate.isValid()
+                          ? record.Birthdate
+                          : BirthdateForAge(record.Age, record.Birthdate, today);
+    input.Age = AgeForBirthdate(input.Birthdate, today);
     input.Height = record.Height;
     input.Weight = record.Weight;
     input.Nation = record.Nation;
     input.Gender = record.Gender;
     input.Standard = record.Standard;
+    input.Ethnic = record.Ethnic;
     return input;
 }
 
@@ -143,7 +177,7 @@ bool InputDiffers(const PatientInput& input, const PatientRecord& record)
     return input.Gender != record.Gender || input.Nation != record.Nation ||
            input.Age != record.Age || input.Height != record.Height ||
            input.Weight != record.Weight || input.Birthdate != record.Birthdate ||
-           input.Standard != record.Standard || input.Name != record.Name ||
+           input.Standard != record.Standard || input.Ethnic != record.Ethnic || input.Name != record.Name ||
            input.NumberText != record.PatientNumber;
 }
 
@@ -158,6 +192,7 @@ void ApplyInput(const PatientInput& input, PatientRecord& record, const QDate& t
     record.Weight = input.Weight;
     record.Nation = input.Nation;
     record.Standard = input.Standard;
+    record.Ethnic = input.Ethnic;
     record.Password = input.Password;
     record.PasswordFlag = input.PasswordFlag;
     record.ClipTexts();

@@ -17,6 +17,7 @@ struct PatientInput {
     int Weight = 50;
     int Nation = 10; // Race.ID
     int Standard = 0;
+    int Ethnic = 0; // GLI-2012 ethnic group 1-5, 0 not chosen
     QString Password;
     int PasswordFlag = 1;
 };
@@ -25,7 +26,7 @@ inline constexpr int kMinAge = 6, kMaxAge = 100;
 inline constexpr int kMinHeight = 80, kMaxHeight = 240;
 inline constexpr int kMinWeight = 15, kMaxWeight = 250;
 
-enum class PatientField { None, Name, Number, Age, Height, Weight };
+enum class PatientField { None, Name, Number, Age, Birthdate, Height, Weight, Ethnic };
 
 // The first rule the input breaks: the field to focus, the message key (section
 // "MESSAGE") and, for the ranges, the nearer bound the new-patient mode sets.
@@ -43,21 +44,29 @@ QDate ValidDate(int year, int month, int day);
 // The birth date that goes with `age`: the same month and day as `birthdate`, `age` years back.
 QDate BirthdateForAge(int age, const QDate& birthdate, const QDate& today = QDate::currentDate());
 
-// The age that goes with a changed birth date, kept inside 6 to 100.
+// The age that goes with a changed birth date: the age that will be stored, never below 0.
 int AgeForBirthdate(const QDate& birthdate, const QDate& today = QDate::currentDate());
 
 // Range check of one numeric field: None when `value` is inside, else the field
 // with its message (1175, 1176, 1177) and the nearer bound.
 PatientInputCheck CheckRange(PatientField field, int value);
 
-// The save rules: empty name (163), empty number (1172), then age, height and weight ranges.
-PatientInputCheck CheckNewPatient(const PatientInput& input);
-// As above, plus a number another patient has (1245) before the ranges.
-PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, int currentId);
+// The save rules: empty name (163), empty number (1172), a number the list cannot show
+// back as typed (2200), a number another patient has (1245), then age, birth date
+// (2201 in the future, 2202 an age outside 6 to 100), height and weight.
+// The age checked is the one the birth date gives, which is the one stored.
+// `storedBirthdate` is the birth date the patient already has (edit mode): a patient
+// who has grown older than 100 since keeps it without retyping the age.
+PatientInputCheck CheckNewPatient(Database& db, const PatientInput& input,
+                                  const QDate& today = QDate::currentDate());
+PatientInputCheck CheckEditedPatient(Database& db, const PatientInput& input, int currentId,
+                                     const QDate& storedBirthdate,
+                                     const QDate& today = QDate::currentDate());
 
-// The fields of a new patient: number of the next key, age 25, today's month and
+// The fields of a new patient: the next free number from the next key, age 25, today's month and
 // day 25 years back, 160 cm, 50 kg, the tenth nation group, male, "ERS".
-PatientInput NewPatientDefaults(Database& db, const QDate& today = QDate::currentDate());
+// `standard` is the reference set new patients get (the settings' STANDARD key).
+PatientInput NewPatientDefaults(Database& db, const QDate& today = QDate::currentDate(), int standard = 4);
 
 // The fields of the editor in edit mode, from the current patient and its row.
 PatientInput InputFromPatient(Database& db, const PatientRecord& record,

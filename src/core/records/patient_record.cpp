@@ -1,16 +1,21 @@
 #include "core/records/patient_record.h"
 
+#include <QVariant>
+
 #include "core/records/database.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
+#include "core/app/text_limit.h"
 
 void PatientRecord::ClipTexts()
 {
-    Address.truncate(kAddressLength);
-    Postalcode.truncate(kPostalcodeLength);
-    City.truncate(kCityLength);
-    Job.truncate(kJobLength);
-    Name.truncate(kNameLength);
-    Password.truncate(kPasswordLength);
+    // Limits count characters: a character outside the basic plane is never halved.
+    Address = TextLimit::Left(Address, kAddressLength);
+    Postalcode = TextLimit::Left(Postalcode, kPostalcodeLength);
+    City = TextLimit::Left(City, kCityLength);
+    Job = TextLimit::Left(Job, kJobLength);
+    Name = TextLimit::Left(Name, kNameLength);
+    Password = TextLimit::Left(Password, kPasswordLength);
 }
 
 int AgeFromBirthdate(const QDate& birthdate, const QDate& today)
@@ -18,7 +23,22 @@ int AgeFromBirthdate(const QDate& birthdate, const QDate& today)
     return birthdate.isValid() ? today.year() - birthdate.year() : 0;
 }
 
+PatientRecord PatientOnDay(const PatientRecord& patient, const QDate& day)
+{
+    PatientRecord onDay = patient;
+    onDay.AgeDay = day;
+    if (day.isValid() && patient.Birthdate.isValid())
+        onDay.Age = AgeFromBirthdate(patient.Birthdate, day);
+    return onDay;
+}
+
 namespace {
+
+// Not chosen is stored as NULL, as databases from before the column hold it.
+QVariant ethnicValue(int ethnic)
+{
+    return ethnic >= 1 && ethnic <= 5 ? QVariant(ethnic) : QVariant();
+}
 
 // The Birthdate column comes back as "yyyy-MM-dd HH:mm:ss" or as the text it was written with.
 QDate parseBirthdate(const QString& text)
@@ -55,6 +75,7 @@ bool LoadPatient(Database& db, int id, PatientRecord& record)
     rs.GetFieldValue("City", loaded.City);
     rs.GetFieldValue("Job", loaded.Job);
     rs.GetFieldValue("Standard", loaded.Standard);
+    rs.GetFieldValue("Ethnic", loaded.Ethnic);
     rs.GetFieldValue("FirstName", loaded.Name);
     rs.GetFieldValue("UserPassWord", loaded.Password);
     rs.GetFieldValue("PassWordFlag", loaded.PasswordFlag);
@@ -72,10 +93,10 @@ bool SavePatientDemographics(Database& db, int id, const PatientRecord& record)
     r.ClipTexts();
     return db.Execute("update UserInfo set Birthdate = ?, Gender = ?, Height = ?, Weight = ?, "
                       "\t\tNation = ?, Smoke = ?, Standard = ?, Address = ?, Postalcode = ?, "
-                      "City = ?,\t\tJob = ?, ptID = ? WHERE ID = ?",
+                      "City = ?,\t\tJob = ?, ptID = ?, Ethnic = ? WHERE ID = ?",
                       {r.Birthdate.toString("yyyy-MM-dd"), r.Gender, r.Height, r.Weight, r.Nation,
                        r.Smoker ? 1 : 0, r.Standard, r.Address, r.Postalcode, r.City, r.Job,
-                       r.PatientNumber, id});
+                       r.PatientNumber, ethnicValue(r.Ethnic), id});
 }
 
 bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag,
@@ -83,11 +104,11 @@ bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag
 {
     if (id == -1)
         return false;
-    const QString clippedName = name.left(PatientRecord::kNameLength);
+    const QString clippedName = TextLimit::Left(name, PatientRecord::kNameLength);
     return db.Execute("update UserInfo set LastName = ?, FirstName = ?, PassWordFlag = ?, "
                       "\t\tUserPassWord = ? WHERE ID = ?",
                       {clippedName, clippedName, passwordFlag,
-                       password.left(PatientRecord::kPasswordLength), id});
+                       TextLimit::Left(password, PatientRecord::kPasswordLength), id});
 }
 
 bool ReadPatientName(Database& db, int id, PatientName& out)
@@ -100,8 +121,8 @@ bool ReadPatientName(Database& db, int id, PatientName& out)
     rs.GetFieldValue("FirstName", out.Name);
     rs.GetFieldValue("PassWordFlag", out.PasswordFlag);
     rs.GetFieldValue("UserPassWord", out.Password);
-    out.Name.truncate(PatientRecord::kNameLength);
-    out.Password.truncate(PatientRecord::kPasswordLength);
+    out.Name = TextLimit::Left(out.Name, PatientRecord::kNameLength);
+    out.Password = TextLimit::Left(out.Password, PatientRecord::kPasswordLength);
     return true;
 }
 
@@ -129,7 +150,7 @@ int LastPatientId(Database& db)
 namespace {
 
 // One attempt at the next key; 0 on failure (the transaction is rolled back).
-int insertNextPatient(Database& db, PatientRecord& record)
+int insertNextPatient(Database& db, PatientRecord& record, const QString& chosenNumber)
 {
     if (!db.BeginTransaction())
         return 0;
@@ -137,16 +158,21 @@ int insertNextPatient(Database& db, PatientRecord& record)
     PatientRecord r = record;
     r.ClipTexts();
     r.ID = id;
-    r.PatientNumber = QString::asprintf("%08d", id);
+    // A number derived from the key may have been given to a patient by hand already.
+    r.PatientNumber = chosenNumber.isEmpty() ? NextFreePatientNumber(db, id) : chosenNumber;
+    if (PatientNumberTaken(db, r.PatientNumber, 0)) {
+        db.Rollback();
+        return 0;
+    }
     r.Password = "586";
     r.PasswordFlag = 1;
     const bool ok = db.Execute(
         "insert into UserInfo(ID, ptID, LastName, FirstName, Gender,Birthdate,Height,Weight,"
         "\t\t\tNation, Smoke, Address, Postalcode, City, Job, UserPassWord, PassWordFlag, "
-        "Standard) \t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '586', 1, ?)",
+        "Standard, Ethnic) \t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '586', 1, ?, ?)",
         {id, r.PatientNumber, r.Name, r.Name, r.Gender, r.Birthdate.toString("yyyy-MM-dd"),
          r.Height, r.Weight, r.Nation, r.Smoker ? 1 : 0, r.Address, r.Postalcode, r.City, r.Job,
-         r.Standard});
+         r.Standard, ethnicValue(r.Ethnic)});
     if (!ok || !db.Commit()) {
         db.Rollback();
         return 0;
@@ -157,14 +183,14 @@ int insertNextPatient(Database& db, PatientRecord& record)
 
 } // namespace
 
-int CreatePatient(Database& db, PatientRecord& record)
+int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumber)
 {
     // Another workstation may take the same next key between our read and our
     // insert; the key's uniqueness refuses the second insert, which then tries
     // the next number.
     constexpr int kAttempts = 50;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const int id = insertNextPatient(db, record);
+        const int id = insertNextPatient(db, record, chosenNumber);
         if (id > 0 || !db.LastErrorWasConflict())
             return id;
     }

@@ -11,6 +11,7 @@ struct PatientRecord {
     int Gender = 0;        // 0 male, 1 female
     int Age = 0;           // current calendar year minus the birth year
     QDate Birthdate;
+    QDate AgeDay; // the day `Age` is counted on (set by PatientOnDay); invalid means today
     int Height = 0; // cm
     int Weight = 0; // kg
     int Nation = 0; // Race.ID of the nation group
@@ -19,7 +20,8 @@ struct PatientRecord {
     QString Postalcode;
     QString City;
     QString Job;
-    int Standard = 0; // 0 "ERS", 1 "Knudson", 2 "USA"
+    int Standard = 0; // 0 "ERS", 1 "Knudson", 2 "USA", 3 GLI-2012, 4 GLI Global 2022
+    int Ethnic = 0;   // GLI-2012 ethnic group 1-5; 0 not chosen
     QString Name;
     QString Password;
     int PasswordFlag = 0;
@@ -39,6 +41,10 @@ struct PatientRecord {
 
 // Current year minus the birth year (no month/day correction), as the whole program counts age.
 int AgeFromBirthdate(const QDate& birthdate, const QDate& today = QDate::currentDate());
+
+// The patient as of `day`: the age is the one the patient had in the year of `day`, the
+// age every reference equation means for a test of that day. An invalid day keeps the record.
+PatientRecord PatientOnDay(const PatientRecord& patient, const QDate& day);
 
 // Fills `record` from the UserInfo row `id`; leaves it unchanged and returns false without a row.
 bool LoadPatient(Database& db, int id, PatientRecord& record);
@@ -64,7 +70,9 @@ bool PatientNumberTaken(Database& db, const QString& ptID, int id);
 // The key of the last UserInfo row in table order, 0 for an empty table.
 int LastPatientId(Database& db);
 
-// Inserts a new patient with the next key, its "%08d" number, the initial
-// password "586" and flag 1. On success `record` carries the new ID, number,
-// password and flag, and the new ID is returned; 0 on failure.
-int CreatePatient(Database& db, PatientRecord& record);
+// Inserts a new patient with the next key, the initial password "586" and flag 1.
+// The number is `chosenNumber`, or, when that is empty, "%08d" of the key (or of
+// the next key whose number is free). On success `record` carries the new ID,
+// number, password and flag, and the new ID is returned; 0 on failure, also when
+// the number is taken.
+int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumber = QString());

@@ -1,5 +1,12 @@
 #include "core/records/predicted_values.h"
 
+#include "core/clinical/gli_patient.h"
+#include "core/records/nation_groups.h"
+#include "core/records/patient_editor_rules.h"
+#include "core/records/patient_record.h"
+
+#include <QDate>
+
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/predict_equation.h"
@@ -80,14 +87,53 @@ void applyNationCorrection(Database& db, ManeuverResult& out, int nation)
 
 } // namespace
 
-void ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
+void ClearPredictedValues(ManeuverResult& out)
 {
+    fillFromSlots(out, PredictedSlots{}, 0);
+    out.ELA = 0;
+    out.IRV = 0;
+    out.RR = 0;
+    out.FET = 0;
+}
+
+GliSubject GliSubjectOf(Database& db, const PatientRecord& patient, const QDate& testDay)
+{
+    GliSubject subject;
+    subject.male = patient.Gender == 0;
+    subject.ageYears = patient.Birthdate.isValid() ? GliDecimalAge(patient.Birthdate, testDay) : patient.Age;
+    subject.heightCm = patient.Height;
+    subject.ethnic = patient.Ethnic;
+    if (subject.ethnic < 1 || subject.ethnic > 5)
+        subject.ethnic = EthnicGroupOfNation(NationGroupName(db, patient.Nation));
+    if (subject.ethnic == 0)
+        subject.ethnic = kEthnicOther; // GLI's choice for a person of no single group
+    return subject;
+}
+
+bool ComputePredictedValues(Database& db, ManeuverResult& out, const PatientRecord& patient)
+{
+    // A damaged row (height 0, a wrapped 10^10) would give a negative or absurd
+    // prediction: a body the editor would refuse predicts nothing. The age has
+    // its own clamp in PredictionAge.
+    if (patient.Height < kMinHeight || patient.Height > kMaxHeight ||
+        patient.Weight < kMinWeight || patient.Weight > kMaxWeight) {
+        ClearPredictedValues(out);
+        return false;
+    }
+    // GLI sets come from their own tables, with their own ethnic terms instead of the correction.
+    if (const auto set = GliSetOfStandard(patient.Standard)) {
+        const QDate day = patient.AgeDay.isValid() ? patient.AgeDay : QDate::currentDate();
+        return FillGliPredicted(GliEquations::BuiltIn(), *set, GliSubjectOf(db, patient, day), out);
+    }
     const int age = PredictionAge(patient.Age);
     PredictEquation equation;
-    if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation))
-        return;
+    if (!LoadPredictEquation(db, patient.Standard, patient.Gender, age, equation)) {
+        ClearPredictedValues(out);
+        return false;
+    }
     const float bsa = BodySurfaceArea(patient.Weight, patient.Height);
     const PredictedSlots predicted = EvaluatePredictEquation(equation, patient.Height, age, bsa);
     fillFromSlots(out, predicted, age);
     applyNationCorrection(db, out, patient.Nation);
+    return true;
 }

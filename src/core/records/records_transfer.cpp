@@ -92,7 +92,7 @@ bool copyFiles(Database& source, Database& target, TransferReport& report,
             QByteArray bytes;
             if (!source.Files().Read(id, name, bytes))
                 return fail(report, QString("%1/%2: %3").arg(id).arg(name, source.Files().LastError()));
-            if (!target.Files().Write(id, name, bytes))
+            if (!target.Files().Write(id, name, bytes, source.Files().Written(id, name)))
                 return fail(report, QString("%1/%2: %3").arg(id).arg(name, target.Files().LastError()));
             copied << std::make_pair(id, name);
             ++report.files;

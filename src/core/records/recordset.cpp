@@ -5,6 +5,7 @@
 #include <QSqlRecord>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -104,11 +105,13 @@ bool Recordset::GetFieldValue(const QString& name, int& value)
     QVariant v;
     bool ok = currentValue(name, v) && !v.isNull();
     if (ok) {
-        if (v.typeId() == QMetaType::Double) {
-            value = static_cast<int>(std::lround(v.toDouble()));
-        } else {
-            value = v.toInt(&ok);
-        }
+        // Through a double: a stored 1e10 or infinity fails instead of wrapping round.
+        const double number =
+            v.typeId() == QMetaType::Double ? v.toDouble() : double(v.toLongLong(&ok));
+        ok = ok && std::isfinite(number) && number >= double(std::numeric_limits<int>::min()) &&
+             number <= double(std::numeric_limits<int>::max());
+        if (ok)
+            value = static_cast<int>(std::lround(number));
     }
     if (!ok)
         value = 0;
@@ -121,15 +124,22 @@ bool Recordset::GetFieldValue(const QString& name, double& value)
     bool ok = currentValue(name, v) && !v.isNull();
     if (ok)
         value = v.toDouble(&ok);
-    if (!ok)
+    // Infinity and NaN are no stored measurement.
+    if (!ok || !std::isfinite(value)) {
         value = 0;
+        ok = false;
+    }
     return ok;
 }
 
 bool Recordset::GetFieldValue(const QString& name, float& value)
 {
     double number = 0;
-    const bool ok = GetFieldValue(name, number);
+    bool ok = GetFieldValue(name, number);
+    if (ok && std::fabs(number) > double(std::numeric_limits<float>::max())) {
+        number = 0;
+        ok = false;
+    }
     value = static_cast<float>(number);
     return ok;
 }

@@ -36,8 +36,9 @@ bool TableCaseStore::Create(int id, const QString& name, const QByteArray& bytes
         m_lastError = "Not a case file name: " + name;
         return false;
     }
-    if (!m_db.Execute("INSERT INTO CaseData (ID, Name, Bytes) VALUES (?, ?, ?)",
-                      {id, name, bytes})) {
+    if (!m_db.Execute("INSERT INTO CaseData (ID, Name, Bytes, Written) VALUES (?, ?, ?, ?)",
+                      {id, name, bytes,
+                       QDateTime::currentDateTime().toUTC().toString(Qt::ISODateWithMs)})) {
         m_taken = m_db.LastErrorWasConflict();
         m_lastError = m_db.LastError();
         return false;
@@ -45,19 +46,33 @@ bool TableCaseStore::Create(int id, const QString& name, const QByteArray& bytes
     return true;
 }
 
-bool TableCaseStore::Write(int id, const QString& name, const QByteArray& bytes)
+bool TableCaseStore::Write(int id, const QString& name, const QByteArray& bytes,
+                           const QDateTime& written)
 {
     if (id < 1 || !IsCaseFileName(name)) {
         m_lastError = "Not a case file name: " + name;
         return false;
     }
-    if (!m_db.Execute("INSERT INTO CaseData (ID, Name, Bytes) VALUES (?, ?, ?) "
-                      "ON CONFLICT (ID, Name) DO UPDATE SET Bytes = excluded.Bytes",
-                      {id, name, bytes})) {
+    const QDateTime when = written.isValid() ? written : QDateTime::currentDateTime();
+    if (!m_db.Execute("INSERT INTO CaseData (ID, Name, Bytes, Written) VALUES (?, ?, ?, ?) "
+                      "ON CONFLICT (ID, Name) DO UPDATE SET Bytes = excluded.Bytes, "
+                      "Written = excluded.Written",
+                      {id, name, bytes, when.toUTC().toString(Qt::ISODateWithMs)})) {
         m_lastError = m_db.LastError();
         return false;
     }
     return true;
+}
+
+QDateTime TableCaseStore::Written(int id, const QString& name)
+{
+    QSqlQuery query(m_db.Connection());
+    query.prepare("SELECT Written FROM CaseData WHERE ID = ? AND Name = ?");
+    query.addBindValue(id);
+    query.addBindValue(name);
+    if (!query.exec() || !query.next())
+        return QDateTime();
+    return QDateTime::fromString(query.value(0).toString(), Qt::ISODateWithMs).toLocalTime();
 }
 
 bool TableCaseStore::Remove(int id, const QString& name)

@@ -14,7 +14,9 @@ public:
     bool Read(int id, const QString& name, QByteArray& bytes) override;
     bool Exists(int id, const QString& name) override;
     bool Create(int id, const QString& name, const QByteArray& bytes) override;
-    bool Write(int id, const QString& name, const QByteArray& bytes) override;
+    bool Write(int id, const QString& name, const QByteArray& bytes,
+               const QDateTime& written = QDateTime()) override;
+    QDateTime Written(int id, const QString& name) override;
     bool Remove(int id, const QString& name) override;
     QStringList Names(int id) override;
     bool RemoveCase(int id) override;

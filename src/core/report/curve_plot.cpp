@@ -1,7 +1,8 @@
 #include "core/report/curve_plot.h"
 
 #include "core/app/system_settings.h"
-#include "core/measure/flow_engine.h"
+#include "core/measure/maneuver_assembler.h"
+#include "core/report/report_fonts.h"
 
 #include <QFont>
 #include <QPaintEngine>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -114,6 +116,25 @@ CurveGeometry frameGeometry(const QRectF& rect, const CurveAxes& axes, CurveView
     return g;
 }
 
+// CurveGeometry::Map with its divisions done once, for tens of thousands of points.
+class Mapper {
+  public:
+    explicit Mapper(const CurveGeometry& g)
+        : m_left(g.area.left()), m_bottom(g.area.bottom()), m_xMin(g.axes.xMin),
+          m_yMin(g.axes.yMin), m_sx(g.area.width() / (g.axes.xMax - g.axes.xMin)),
+          m_sy(g.area.height() / (g.axes.yMax - g.axes.yMin))
+    {
+    }
+    QPointF operator()(const QPointF& p) const
+    {
+        return QPointF(m_left + (p.x() - m_xMin) * m_sx, m_bottom - (p.y() - m_yMin) * m_sy);
+    }
+    double X(double x) const { return m_left + (x - m_xMin) * m_sx; }
+
+  private:
+    double m_left, m_bottom, m_xMin, m_yMin, m_sx, m_sy;
+};
+
 // The trace in the geometry's units, thinned to what the pixels can show: a
 // volume-time curve keeps per pixel column its first, lowest, highest and last
 // vertex; a flow-volume curve drops vertices within a unit of the last one kept.
@@ -125,7 +146,8 @@ PlotTrace mapTrace(const CurveGeometry& g, const std::vector<QPointF>& trace, co
     if (trace.empty())
         return out;
     const int n = int(trace.size());
-    QPointF last = g.Map(trace.front().x(), trace.front().y());
+    const Mapper map(g);
+    QPointF last = map(trace.front());
     out.path.moveTo(last);
     out.pointCount = 1;
     auto emit_ = [&](const QPointF& p) {
@@ -135,7 +157,7 @@ PlotTrace mapTrace(const CurveGeometry& g, const std::vector<QPointF>& trace, co
     };
     if (g.view == CurveView::FlowVolume) {
         for (int i = 1; i < n; ++i) {
-            const QPointF p = g.Map(trace[std::size_t(i)].x(), trace[std::size_t(i)].y());
+            const QPointF p = map(trace[std::size_t(i)]);
             if (i == n - 1 || std::fabs(p.x() - last.x()) + std::fabs(p.y() - last.y()) >= 1.0)
                 emit_(p);
         }
@@ -143,22 +165,22 @@ PlotTrace mapTrace(const CurveGeometry& g, const std::vector<QPointF>& trace, co
     }
     // Vertices left of the view are of no use, except the last one, where the visible line starts.
     int i = 1;
-    while (i < n - 1 && g.Map(trace[std::size_t(i + 1)].x(), 0).x() < g.area.left() - 1)
+    while (i < n - 1 && map.X(trace[std::size_t(i + 1)].x()) < g.area.left() - 1)
         ++i;
     if (i > 1) {
-        last = g.Map(trace[std::size_t(i)].x(), trace[std::size_t(i)].y());
+        last = map(trace[std::size_t(i)]);
         out.path = QPainterPath(last);
         ++i;
     }
     while (i < n) {
         // One pixel column: its vertices in order, reduced to first, extremes, last.
-        const QPointF first = g.Map(trace[std::size_t(i)].x(), trace[std::size_t(i)].y());
+        const QPointF first = map(trace[std::size_t(i)]);
         const double column = std::floor(first.x());
         QPointF low = first, high = first, end = first;
         int lowAt = i, highAt = i;
         int j = i + 1;
         for (; j < n; ++j) {
-            const QPointF p = g.Map(trace[std::size_t(j)].x(), trace[std::size_t(j)].y());
+            const QPointF p = map(trace[std::size_t(j)]);
             if (std::floor(p.x()) != column)
                 break;
             if (p.y() < low.y()) {
@@ -183,6 +205,67 @@ PlotTrace mapTrace(const CurveGeometry& g, const std::vector<QPointF>& trace, co
                 emit_(end);
         }
         i = j;
+    }
+    return out;
+}
+
+// A live flow-volume loop: breath after breath runs over the pixels of the one
+// before. As in mapTrace, vertices within a unit of the last one are dropped;
+// a step of at most two pixels whose middle and end land on pixels already
+// inked adds nothing the eye can see and is left out too (the path lifts and comes down
+// again where the curve leaves the inked track).
+PlotTrace mapLoopTrace(const CurveGeometry& g, const std::vector<QPointF>& trace,
+                       const QColor& color)
+{
+    PlotTrace out;
+    out.color = color;
+    if (trace.empty())
+        return out;
+    const Mapper map(g);
+    const QRect cells = g.area.toAlignedRect().adjusted(-1, -1, 1, 1);
+    const QRectF view = g.area.adjusted(-2, -2, 2, 2);
+    std::vector<std::uint8_t> inked(std::size_t(std::max(0, cells.width() * cells.height())), 0);
+    auto cell = [&](const QPointF& p) -> std::uint8_t* {
+        const int x = int(std::floor(p.x())) - cells.left();
+        const int y = int(std::floor(p.y())) - cells.top();
+        if (x < 0 || y < 0 || x >= cells.width() || y >= cells.height())
+            return nullptr;
+        return &inked[std::size_t(y) * std::size_t(cells.width()) + std::size_t(x)];
+    };
+    QPointF last = map(trace.front());
+    out.path.moveTo(last);
+    out.pointCount = 1;
+    bool down = true;
+    const int n = int(trace.size());
+    for (int i = 1; i < n; ++i) {
+        const QPointF p = map(trace[std::size_t(i)]);
+        const double dx = std::fabs(p.x() - last.x()), dy = std::fabs(p.y() - last.y());
+        const bool end = i == n - 1;
+        if (!end && dx + dy < 1.0)
+            continue;
+        std::uint8_t* to = cell(p);
+        std::uint8_t* mid = cell((p + last) / 2);
+        // A step wholly beyond one edge of the area is clipped away anyway.
+        const bool outside = (p.x() < view.left() && last.x() < view.left()) ||
+                             (p.x() > view.right() && last.x() > view.right()) ||
+                             (p.y() < view.top() && last.y() < view.top()) ||
+                             (p.y() > view.bottom() && last.y() > view.bottom());
+        if (!end && (outside || (dx <= 2.0 && dy <= 2.0 && to && *to && mid && *mid))) {
+            down = false;
+            last = p;
+            continue;
+        }
+        if (!down) {
+            out.path.moveTo(last);
+            ++out.pointCount;
+            down = true;
+        }
+        out.path.lineTo(p);
+        ++out.pointCount;
+        for (std::uint8_t* c : {cell(last), mid, to})
+            if (c)
+                *c = 1;
+        last = p;
     }
     return out;
 }
@@ -276,6 +359,13 @@ int TestTypeOfKind(int kind)
 std::vector<QPointF> CurveTrace(CurveView view, const CurvePoint* points, int count)
 {
     std::vector<QPointF> trace;
+    CurveTrace(view, points, count, trace);
+    return trace;
+}
+
+void CurveTrace(CurveView view, const CurvePoint* points, int count, std::vector<QPointF>& trace)
+{
+    trace.clear();
     trace.reserve(std::size_t(std::max(count, 0)) + 1);
     trace.emplace_back(0.0, 0.0);
     double volume = 0;
@@ -294,32 +384,11 @@ std::vector<QPointF> CurveTrace(CurveView view, const CurvePoint* points, int co
             trace.emplace_back(time, volume);
         }
     }
-    return trace;
 }
 
 std::vector<CurvePoint> ReplayTest(const TestFileHeader& header, const PulseStream& samples)
 {
-    std::vector<CurvePoint> points;
-    if (samples.size() < 2)
-        return points;
-    points.reserve(samples.size() - 1);
-    // The engine holds two 64 KB slot arrays: never on the stack.
-    auto engine = std::make_unique<FlowEngine>();
-    engine->SetCoefficients(header.expCoefficient, header.inspCoefficient);
-    engine->ResetEngine();
-    engine->SetDirection(0);
-    for (std::size_t i = 1; i < samples.size(); ++i) {
-        const PulseSample& previous = samples[i - 1];
-        const PulseSample& sample = samples[i];
-        if (sample.direction != previous.direction)
-            engine->SetDirection(sample.direction == 0 ? 1 : 0);
-        // A stamp earlier than its predecessor belongs to a damaged file: no interval.
-        if (sample.time < previous.time)
-            continue;
-        const int slotCount = engine->FeedInterval(sample.time - previous.time);
-        points.push_back({engine->LastSlotFlow(), slotCount, sample.direction});
-    }
-    return points;
+    return ManeuverAssembler::ReplayStored(header.expCoefficient, header.inspCoefficient, samples);
 }
 
 CurveAxes LiveAxes(int kind)
@@ -405,7 +474,8 @@ void CurvePlot::Clear()
 CurveGeometry CurvePlot::LiveGeometry(const QRectF& rect, const CurvePoint* points, int count,
                                       const ManeuverResult* predicted, double fontSize)
 {
-    const std::vector<QPointF> trace = CurveTrace(m_view, points, count);
+    CurveTrace(m_view, points, count, m_trace);
+    const std::vector<QPointF>& trace = m_trace;
     CurveAxes axes =
         m_view == DefaultView(m_kind) ? LiveAxes(m_kind) : LiveAxes(rangeKind(m_kind, m_view));
     // Scroll by whole grid steps until the last point is in view.
@@ -421,11 +491,17 @@ CurveGeometry CurvePlot::LiveGeometry(const QRectF& rect, const CurvePoint* poin
     if (predicted && TestTypeOfKind(m_kind) == kTestFvc)
         addPredicted(g, *predicted, Settings().predicted);
     if (count > 0) {
-        g.traces.push_back(mapTrace(g, trace, WaveColor()));
+        g.traces.push_back(m_view == CurveView::FlowVolume ? mapLoopTrace(g, trace, WaveColor())
+                                                           : mapTrace(g, trace, WaveColor()));
         m_lastPosition = g.Map(trace.back().x(), trace.back().y());
     }
     return g;
 }
+
+namespace {
+void paintCurveParts(QPainter& painter, const CurveGeometry& g, bool frame, bool curves);
+bool sameFrame(const CurveGeometry& a, const CurveGeometry& b);
+} // namespace
 
 void CurvePlot::DrawLive(QPainter& painter, const QRectF& rect, const CurvePointList& list,
                          const ManeuverResult* predicted)
@@ -435,7 +511,32 @@ void CurvePlot::DrawLive(QPainter& painter, const QRectF& rect, const CurvePoint
     list.WithPoints([&](const std::vector<CurvePoint>& points) {
         g = LiveGeometry(rect, points.data(), int(points.size()), predicted);
     });
-    PaintCurveGeometry(painter, g);
+    // On screen the frame (grid, axes, labels) is painted once per view and
+    // kept as an image until the view scrolls or resizes; every 10 ms only the
+    // curve is stroked over it.
+    const bool raster =
+        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
+    if (!raster || painter.worldTransform().type() > QTransform::TxTranslate) {
+        PaintCurveGeometry(painter, g);
+        return;
+    }
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const std::uint32_t reference = Settings().refColor;
+    if (m_frame.isNull() || m_frameRatio != ratio || m_frameReference != reference ||
+        !sameFrame(m_frameGeometry, g)) {
+        m_frame = QImage((rect.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        m_frame.setDevicePixelRatio(ratio);
+        m_frame.fill(Qt::transparent);
+        QPainter framePainter(&m_frame);
+        framePainter.translate(-rect.topLeft());
+        paintCurveParts(framePainter, g, true, false);
+        m_frameGeometry = g;
+        m_frameGeometry.traces.clear();
+        m_frameRatio = ratio;
+        m_frameReference = reference;
+    }
+    painter.drawImage(rect.topLeft(), m_frame);
+    paintCurveParts(painter, g, false, true);
 }
 
 CurveGeometry CurvePlot::StoredGeometry(const QRectF& rect, const std::vector<StoredCurve>& curves,
@@ -465,32 +566,37 @@ void CurvePlot::DrawStored(QPainter& painter, const QRectF& rect, const DayTestL
                        StoredGeometry(rect, StoredCurves(m_view, tests, options), options));
 }
 
-void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
+namespace {
+// The frame (area, grid, predicted values, axes, labels) and the curves
+// (traces, legend) of a geometry; both in the order a single paint uses.
+void paintCurveParts(QPainter& painter, const CurveGeometry& g, bool frame, bool curves)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     const double f = g.fontSize;
-    painter.fillRect(g.area, Qt::white);
+    if (frame) {
+        painter.fillRect(g.area, Qt::white);
 
-    QPen gridPen(QColor(0xD8, 0xD8, 0xD8));
-    gridPen.setWidthF(f / 20.0);
-    painter.strokePath(g.grid, gridPen);
+        QPen gridPen(QColor(0xD8, 0xD8, 0xD8));
+        gridPen.setWidthF(f / 20.0);
+        painter.strokePath(g.grid, gridPen);
 
-    const QColor reference = fromColorRef(Settings().refColor);
-    if (!g.predictedArea.isEmpty()) {
-        QColor fill = reference;
-        fill.setAlpha(70);
-        painter.fillPath(g.predictedArea, fill);
+        const QColor reference = fromColorRef(Settings().refColor);
+        if (!g.predictedArea.isEmpty()) {
+            QColor fill = reference;
+            fill.setAlpha(70);
+            painter.fillPath(g.predictedArea, fill);
+        }
+        if (!g.predictedPoints.isEmpty()) {
+            QPen pen(reference);
+            pen.setWidthF(f / 7.0);
+            painter.strokePath(g.predictedPoints, pen);
+        }
+
+        QPen axesPen(Qt::black);
+        axesPen.setWidthF(f / 12.0);
+        painter.strokePath(g.axesPath, axesPen);
     }
-    if (!g.predictedPoints.isEmpty()) {
-        QPen pen(reference);
-        pen.setWidthF(f / 7.0);
-        painter.strokePath(g.predictedPoints, pen);
-    }
-
-    QPen axesPen(Qt::black);
-    axesPen.setWidthF(f / 12.0);
-    painter.strokePath(g.axesPath, axesPen);
 
     painter.setClipRect(g.area);
     // On screen a one-pixel cosmetic pen (two on a high-density screen) strokes
@@ -498,7 +604,7 @@ void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
     // takes ten times as long; printers and PDF files get the scalable line.
     const bool raster =
         painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
-    for (const PlotTrace& trace : g.traces) {
+    for (const PlotTrace& trace : curves ? g.traces : std::vector<PlotTrace>()) {
         QPen pen(trace.color);
         pen.setJoinStyle(Qt::RoundJoin);
         if (raster) {
@@ -512,9 +618,7 @@ void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
     }
     painter.setClipping(false);
 
-    QFont font("Arial");
-    font.setPixelSize(std::max(1, int(std::lround(f))));
-    painter.setFont(font);
+    painter.setFont(ReportFont(int(std::lround(f))));
     const double big = 1000 * f; // room for a label around its anchor
     auto drawLabel = [&](const PlotLabel& label) {
         QRectF box(label.pos.x() - big, label.pos.y() - big, 2 * big, 2 * big);
@@ -529,9 +633,36 @@ void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
         painter.setPen(label.color);
         painter.drawText(box, label.align, label.text);
     };
-    for (const PlotLabel& label : g.labels)
-        drawLabel(label);
-    for (const PlotLabel& label : g.legend)
-        drawLabel(label);
+    if (frame)
+        for (const PlotLabel& label : g.labels)
+            drawLabel(label);
+    if (curves)
+        for (const PlotLabel& label : g.legend)
+            drawLabel(label);
     painter.restore();
+}
+
+bool sameLabels(const std::vector<PlotLabel>& a, const std::vector<PlotLabel>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].pos != b[i].pos || a[i].text != b[i].text || a[i].align != b[i].align ||
+            a[i].color != b[i].color)
+            return false;
+    return true;
+}
+
+// Two geometries whose frames paint the same pixels.
+bool sameFrame(const CurveGeometry& a, const CurveGeometry& b)
+{
+    return a.rect == b.rect && a.area == b.area && a.fontSize == b.fontSize && a.grid == b.grid &&
+           a.axesPath == b.axesPath && a.predictedPoints == b.predictedPoints &&
+           a.predictedArea == b.predictedArea && sameLabels(a.labels, b.labels);
+}
+} // namespace
+
+void PaintCurveGeometry(QPainter& painter, const CurveGeometry& g)
+{
+    paintCurveParts(painter, g, true, true);
 }

@@ -10,11 +10,13 @@
 #include "core/report/day_tests.h"
 
 #include <QColor>
+#include <QImage>
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 class QPainter;
@@ -47,6 +49,8 @@ int TestTypeOfKind(int kind); // TestType of the tests a kind shows
 // The curve of a point list in data units, starting at the origin. Points
 // with a slot count of 0 add nothing.
 std::vector<QPointF> CurveTrace(CurveView view, const CurvePoint* points, int count);
+// The same into `trace`, whose memory is kept from one repaint to the next.
+void CurveTrace(CurveView view, const CurvePoint* points, int count, std::vector<QPointF>& trace);
 inline std::vector<QPointF> CurveTrace(CurveView view, const std::vector<CurvePoint>& points)
 {
     return CurveTrace(view, points.data(), int(points.size()));
@@ -144,7 +148,7 @@ class CurvePlot {
                                const ManeuverResult* predicted = nullptr, double fontSize = 0);
     // Draws the list while holding the plot lock.
     void DrawLive(QPainter& painter, const QRectF& rect,
-                  const CurvePointList& list = CurvePointList::Instance(),
+                  const CurvePointList& list,
                   const ManeuverResult* predicted = nullptr);
 
     // Stored kinds: the day's curves fitted into `rect`.
@@ -158,7 +162,13 @@ class CurvePlot {
     CurveView m_view;
     int m_scrollSteps = 0;
     QPointF m_lastPosition;
+    std::vector<QPointF> m_trace; // the live trace, its memory reused every 10 ms
+    QImage m_frame;               // the live frame as painted, until the view changes
+    CurveGeometry m_frameGeometry;
+    qreal m_frameRatio = 0;
+    std::uint32_t m_frameReference = 0;
 };
 
-// Strokes a built geometry: grid, axes, predicted values, curves, labels, legend ("Arial").
+// Strokes a built geometry: grid, axes, predicted values, curves, labels, legend (Liberation Sans,
+// or Noto Sans CJK SC for Chinese).
 void PaintCurveGeometry(QPainter& painter, const CurveGeometry& geometry);

@@ -1,15 +1,17 @@
 #include "core/report/pdf_export.h"
 
 #include "core/report/report_data.h"
+#include "core/report/pdf_text_map.h"
 #include "core/report/report_page.h"
 
-#include <QFile>
+#include "core/app/durable_file.h"
+
+#include <QBuffer>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace {
 
@@ -50,18 +52,18 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
     };
     if (settings.output.isEmpty())
         return fail("no output file");
-    if (QFileInfo::exists(settings.output) && !QFile::remove(settings.output))
-        return fail("cannot remove the existing file " + settings.output);
+    const QFileInfo target(settings.output);
+    if ((target.exists() || target.isSymLink()) && (!target.isFile() || target.isSymLink()))
+        return fail(settings.output + " is not a regular file; it is left as it is");
     if (pageCount < 1)
         return fail("nothing to write");
 
-    // Written under a temporary name and renamed into place: the file appears
-    // whole or not at all.
-    QSaveFile file(settings.output);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail("cannot create " + settings.output + ": " + file.errorString());
+    // The document is made in memory, then replaces the old file in one step:
+    // a report that fails or is killed half-way leaves the previous one as it was.
+    QBuffer buffer; // the text map is mended before a byte reaches the file
+    buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setResolution(settings.resolution);
         writer.setPageLayout(
             QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
@@ -79,8 +81,10 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
         }
         painter.end();
     }
-    if (!file.commit())
-        return fail("cannot write " + settings.output + ": " + file.errorString());
+    const QByteArray pdf = MendPdfTextMap(buffer.data());
+    QString writeError;
+    if (!DurableFile::Write(settings.output, pdf, &writeError))
+        return fail(writeError);
     return true;
 }
 

@@ -25,9 +25,10 @@ struct PdfPrinterSettings {
 // Paints page `page` (1 first) into `pageRect`.
 using PagePainter = std::function<void(QPainter& painter, const QRectF& pageRect, int page)>;
 
-// Writes `pageCount` A4 pages. An existing file at the output path is deleted
-// first, so an old file never passes for the new one. False (with `error`)
-// when the old file cannot be removed or the new one cannot be written.
+// Writes `pageCount` A4 pages. The new file replaces an existing one only once
+// it is complete on disk; until then the old file stays. False (with `error`)
+// when the new file cannot be written, or when the output path names something
+// other than a regular file (a folder, a link, a device), which is never touched.
 bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePainter& paint,
               QString* error = nullptr);
 

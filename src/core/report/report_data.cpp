@@ -1,10 +1,34 @@
 #include "core/report/report_data.h"
 
 #include "core/app/app_paths.h"
+#include "core/records/case_file_store.h"
+#include "core/records/database.h"
 #include "core/records/nation_groups.h"
 #include "core/records/predicted_values.h"
 
 #include <QDate>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+const char* const kStandards[] = {"ERS", "Knudson", "USA"};
+
+// Times of the day's tests: the first alone, or the first and the last.
+QString testTimesOf(const ReportData& data)
+{
+    QStringList times;
+    for (const DayTestList* list : {&data.fvc, &data.vc, &data.mvv})
+        for (const DayTest& test : *list)
+            times << QString::fromLatin1(test.file.header.testTime).mid(11, 5);
+    times.removeAll(QString());
+    if (times.isEmpty())
+        return QString();
+    std::sort(times.begin(), times.end());
+    return times.front() == times.back() ? times.front() : times.front() + " - " + times.back();
+}
+} // namespace
 
 bool LoadReportData(Database& db, int patientId, const QString& day, ReportData& data)
 {
@@ -15,12 +39,41 @@ bool LoadReportData(Database& db, int patientId, const QString& day, ReportData&
         return false;
     data.day = day;
     data.nationName = NationGroupName(db, data.patient.Nation);
-    ComputePredictedValues(db, data.predicted, data.patient);
+    // The report of a day compares with the values predicted for the age on that day, so a
+    // report printed again years later shows what the filed one showed.
+    data.patient = PatientOnDay(data.patient, QDate::fromString(day, "yyyy-MM-dd"));
+    data.predictedFound = ComputePredictedValues(db, data.predicted, data.patient);
     data.fvc = LoadDayTestFiles(db, patientId, day, kTestFvc);
     data.vc = LoadDayTestFiles(db, patientId, day, kTestVc);
     data.mvv = LoadDayTestFiles(db, patientId, day, kTestMvv);
     LoadDiagnosis(db, patientId, day, data.diagnosis);
+    // The file keeps no date of its own: it was made when it was last written.
+    if (!data.diagnosis.Physician.isEmpty() || !data.diagnosis.Result.isEmpty())
+        data.diagnosis.Date =
+            db.Files().Written(patientId, QFileInfo(DiagnosisFile(QString(), day)).fileName());
+    const int standard = std::clamp(data.patient.Standard, 0, 2);
+    data.equations = QString::fromLatin1(kStandards[standard]);
+    if (!data.nationName.isEmpty())
+        data.equations += ", " + data.nationName;
+    data.testTimes = testTimesOf(data);
+    for (const DayTestList* list : {&data.fvc, &data.vc, &data.mvv})
+        if (!list->empty() && data.temperature == 0)
+            data.temperature = list->front().file.header.temperature;
     return true;
+}
+
+QString ReportPdfFileName(const ReportData& data)
+{
+    QStringList parts;
+    for (const QString& part : {data.patient.PatientNumber, data.patient.Name, data.day})
+        if (!part.trimmed().isEmpty())
+            parts << part.trimmed();
+    QString name = parts.join('_');
+    static const QRegularExpression forbidden(R"([/\\:*?"<>|\x00-\x1f])");
+    name.replace(forbidden, "_");
+    if (name.isEmpty() || name.startsWith('.'))
+        name.prepend("report");
+    return name + ".pdf";
 }
 
 int ReportPageCount(bool hasFvc, bool hasVc, bool hasMvv)
@@ -58,14 +111,13 @@ std::vector<ReportBlock> ReportPageBlocks(bool hasFvc, bool hasVc, bool hasMvv, 
     } else if (page == 2) {
         if (hasFvc) {
             blocks.push_back(B::FvcCurves);
-            if (hasVc) {
-                blocks.push_back(B::VcTable);
-                return blocks;
-            }
+            if (hasVc)
+                return blocks; // the VC table stays with its curve on page 3
         }
         mvv();
         blocks.push_back(B::Diagnosis);
     } else {
+        blocks.push_back(B::VcTable);
         blocks.push_back(B::VcCurve);
         mvv();
         blocks.push_back(B::Diagnosis);

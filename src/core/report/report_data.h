@@ -16,11 +16,15 @@ struct ReportData {
     QString nationName;
     QString day; // "YYYY-MM-DD"
     ManeuverResult predicted;
+    bool predictedFound = false; // false: no equation for the patient, `predicted` is cleared
     DayTestList fvc;
     DayTestList vc;
     DayTestList mvv;
-    DiagnosisRecord diagnosis;
-    bool singleLoop = false; // draw only the best test's curve
+    DiagnosisRecord diagnosis; // Date: when the diagnosis file was last written
+    QString equations;         // the reference equations behind the predicted values
+    QString testTimes;         // "HH:MM" of the day's first test, "HH:MM - HH:MM" for several
+    int temperature = 0;       // degrees C the device's BTPS correction used (first test)
+    bool singleLoop = false;   // draw only the best test's curve (chosen when printing)
 
     bool HasFvc() const { return !fvc.empty(); }
     bool HasVc() const { return !vc.empty(); }
@@ -32,6 +36,9 @@ struct ReportData {
 // the day's diagnosis. False when the patient does not exist or the day is not
 // "YYYY-MM-DD".
 bool LoadReportData(Database& db, int patientId, const QString& day, ReportData& data);
+
+// "<number>_<name>_<day>.pdf", with characters no file name may hold replaced.
+QString ReportPdfFileName(const ReportData& data);
 
 // 3 pages when FVC and VC tests exist, 1 when only MVV tests exist, otherwise 2.
 int ReportPageCount(bool hasFvc, bool hasVc, bool hasMvv);

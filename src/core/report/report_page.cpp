@@ -3,6 +3,8 @@
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/report/curve_plot.h"
+#include "core/report/quality_statement.h"
+#include "core/report/report_fonts.h"
 #include "core/report/result_tables.h"
 
 #include <QFont>
@@ -24,10 +26,11 @@ class PageWriter {
 
     void Write(const std::vector<ReportBlock>& blocks, int page, int pageCount)
     {
+        writeRunningHeader();
         for (ReportBlock block : blocks)
             writeBlock(block);
         text(QRectF(kMargin, m_height - 40, width(), 20), Qt::AlignRight | Qt::AlignVCenter,
-             QString::asprintf("%d / %d", page, pageCount), 10);
+             GetLangText("REPORT", 2334).arg(page).arg(pageCount), 10);
     }
 
   private:
@@ -35,10 +38,7 @@ class PageWriter {
 
     void setFont(double size, bool bold)
     {
-        QFont font("Arial");
-        font.setPixelSize(std::max(1, int(size)));
-        font.setBold(bold);
-        m_painter.setFont(font);
+        m_painter.setFont(ReportFont(int(size), bold));
     }
 
     void text(const QRectF& box, int flags, const QString& s, double size, bool bold = false)
@@ -54,6 +54,20 @@ class PageWriter {
         pen.setWidthF(1.0);
         m_painter.setPen(pen);
         m_painter.drawLine(QPointF(kMargin, y), QPointF(kMargin + width(), y));
+    }
+
+    // Name, number and day at the top of every page, so a loose page finds its file.
+    void writeRunningHeader()
+    {
+        const PatientRecord& p = m_data.patient;
+        const QRectF band(kMargin, 18, width(), 18);
+        text(band, Qt::AlignLeft | Qt::AlignVCenter,
+             GetLangText("CASE", 105) + ' ' + p.Name + "    " + GetLangText("CASE", 104) + ' ' +
+                 p.PatientNumber,
+             10);
+        text(band, Qt::AlignRight | Qt::AlignVCenter, m_data.day, 10);
+        line(band.bottom() + 3);
+        m_y = 50;
     }
 
     void writeBlock(ReportBlock block)
@@ -120,7 +134,7 @@ class PageWriter {
             GetLangText("CASE", 109) + ' ' + QString::number(p.Weight) + ' ' +
                 GetLangText("CASE", 114),
             GetLangText("CASE", 110) + ' ' + m_data.nationName,
-            QString(),
+            GetLangText("REPORT", 2330) + ' ' + p.Birthdate.toString("yyyy-MM-dd"),
         };
         const double columns[4] = {0.0, 0.22, 0.58, 0.78};
         for (int i = 0; i < 8; ++i) {
@@ -131,7 +145,17 @@ class PageWriter {
             text(QRectF(left, m_y + row * 24, right - left - 6, 24),
                  Qt::AlignLeft | Qt::AlignVCenter, cells[i], 13);
         }
-        m_y += 2 * 24 + 6;
+        m_y += 2 * 24;
+        const QString details[3] = {
+            GetLangText("REPORT", 2331) + ' ' + m_data.day + ' ' + m_data.testTimes,
+            GetLangText("REPORT", 2332) + ' ' + m_data.equations,
+            GetLangText("REPORT", 2333).arg(m_data.temperature),
+        };
+        for (const QString& detail : details) {
+            text(QRectF(kMargin, m_y, width(), 22), Qt::AlignLeft | Qt::AlignVCenter, detail, 12);
+            m_y += 22;
+        }
+        m_y += 6;
         line(m_y);
         m_y += kGap;
     }
@@ -173,6 +197,23 @@ class PageWriter {
         const FvcBest best = ComputeFvcBest(RecordsOf(m_data.fvc));
         writeTable(FvcBestTable(best, m_data.predicted));
         writeTable(FvcBestLoopTable(best, m_data.predicted));
+        writeQuality(DayQualityStatement(kTestFvc, m_data.fvc, best.bestIndex));
+    }
+
+    void writeQuality(const QualityStatement& quality)
+    {
+        text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
+             GetLangText("CASE", 2316), 15, true);
+        m_y += kRowHeight + 6;
+        for (const QString& sentence : {GetLangText("CASE", 2317) + ' ' + quality.test,
+                                    GetLangText("CASE", 2318) + ' ' + quality.day}) {
+            const QRectF box(kMargin + 10, m_y, width() - 20, 40);
+            setFont(12, false);
+            const QRectF used = m_painter.boundingRect(box, Qt::TextWordWrap, sentence);
+            text(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, sentence, 12);
+            m_y += used.height() + 4;
+        }
+        m_y += kGap;
     }
 
     StoredPlotOptions options(int shown, bool predicted) const
@@ -225,8 +266,12 @@ class PageWriter {
         text(QRectF(kMargin + 10, m_y, width() - 20, bottom - m_y),
              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_data.diagnosis.Result, 13);
         m_y = bottom;
+        const QDateTime& date = m_data.diagnosis.Date;
         text(QRectF(kMargin, m_y, width(), 24), Qt::AlignRight | Qt::AlignVCenter,
-             GetLangText("REPORT", 186) + ' ' + m_data.diagnosis.Physician, 13);
+             GetLangText("REPORT", 186) + ' ' + m_data.diagnosis.Physician + "    " +
+                 GetLangText("REPORT", 2338) + ' ' +
+                 (date.isValid() ? date.toString("yyyy-MM-dd HH:mm") : QString()),
+             13);
         m_y += 30;
     }
 
@@ -240,10 +285,10 @@ class PageWriter {
 
 QString ReportTitle()
 {
-    const QString separator =
-        Settings().language.compare("Chinese", Qt::CaseInsensitive) == 0 ? "" : " ";
+    // One blank between hospital and title in every language: run together,
+    // a Chinese hospital name cannot be told from the title.
     const QString title = GetLangText("REPORT", 102);
-    return Settings().hospital.isEmpty() ? title : Settings().hospital + separator + title;
+    return Settings().hospital.isEmpty() ? title : Settings().hospital + ' ' + title;
 }
 
 void PaintReportPage(QPainter& painter, const QRectF& pageRect, const ReportData& data, int page)

@@ -10,8 +10,9 @@
 
 class QPainter;
 
-// HOSPITAL and REPORT 102: joined directly for the Chinese language, else with one blank.
+// HOSPITAL and REPORT 102 with one blank between.
 QString ReportTitle();
+
 
 // Paints page `page` (1 first) of `data`; pages outside the plan stay blank.
 void PaintReportPage(QPainter& painter, const QRectF& pageRect, const ReportData& data, int page);

@@ -9,7 +9,10 @@
 namespace {
 
 // A parameter row: shown name, unit, the record field it reads, and what the
-// table gives for it.
+// table gives for it. A predicted value is shown only where an equation gives one for
+// that very parameter (not the copy of another's: IRV from ERV, the inspiratory values
+// from the expiratory ones; not the fixed 6 s of FET or 15/min of RR), and a percentage
+// only for such a value that is not itself a ratio.
 struct RowSpec {
     const char* name;
     const char* unit; // nullptr: CASE 1223 "Year"
@@ -46,31 +49,31 @@ QString unitText(const RowSpec& spec)
 constexpr RowSpec kFvcRows[] = {
     {"FVC", " L", "FVC", true, true},
     {"FEV1", " L", "FEV1", true, true},
-    {"FEV1/VC", " %", "FEV1/VC", true, true},
-    {"FEV1/FVC", " %", "FEV1/FVC", true, true},
+    {"FEV1/VC", " %", "FEV1/VC", true, false},
+    {"FEV1/FVC", " %", "FEV1/FVC", true, false},
     {"FEV6", " L", "FEV6", true, true},
-    {"FEV1/FEV6", " %", "FEV1/FEV6", true, true},
+    {"FEV1/FEV6", " %", "FEV1/FEV6", true, false},
     {"PEF", " L/S", "PEF", true, true},
     {"FEF2575", " L/S", "FEF2575", true, true},
     {"ELA", nullptr, "ELA", true, false},
-    {"FET", " S", "FET", true, true},
+    {"FET", " S", "FET", false, false},
     {"FEF25", " L/S", "FEF25", true, true},
     {"FEF50", " L/S", "FEF50", true, true},
     {"FEF75", " L/S", "FEF75", true, true},
     {"EVOL", " ml", "EVOL", false, false},
-    {"FIVC", " L", "FIVC", true, true},
-    {"FIV1", " L", "FIV1", true, true},
-    {"FIV1/FIVC", " %", "FIV1/FIVC", true, true},
-    {"PIF", " L/S", "PIF", true, true},
+    {"FIVC", " L", "FIVC", false, false},
+    {"FIV1", " L", "FIV1", false, false},
+    {"FIV1/FIVC", " %", "FIV1/FIVC", false, false},
+    {"PIF", " L/S", "PIF", false, false},
     {"MVV", " L/min", "MVV", true, true},
 };
 
 constexpr RowSpec kVcRows[] = {
     {"VC", " L", "VC", true, true},           {"IC", " L", "IC", true, true},
-    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", true, true},
+    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", false, false},
     {"EVC", " L", "EVC", true, true},         {"IVC", " L", "IVC", true, true},
     {"TV", " L", "TV", false, false},         {"VE", " L/min", "MV", false, false},
-    {"RR", " Times/min", "RR", true, true},   {"tI", " S", "tI", false, false},
+    {"RR", " Times/min", "RR", false, false}, {"tI", " S", "tI", false, false},
     {"tE", " S", "tE", false, false},         {"TV/tI", " L/S", "TV/tI", false, false},
     {"tI/ttot", "", "tI/ttot", false, false},
 };
@@ -81,35 +84,35 @@ constexpr RowSpec kMvvRows[] = {{"MVV", "L/min", "MVV", true, true}};
 constexpr RowSpec kReportBestRows[] = {
     {"FVC", "L", "FVC", true, true},
     {"FEV1", "L", "FEV1", true, true},
-    {"FEV1/FVC", "%", "FEV1/FVC", true, true},
+    {"FEV1/FVC", "%", "FEV1/FVC", true, false},
     {"PEF", "L/S", "PEF", true, true},
 };
 
 constexpr RowSpec kReportLoopRows[] = {
     {"VC", "L", "VC", true, true},
-    {"FEV1/VC", "%", "FEV1/VC", true, true},
+    {"FEV1/VC", "%", "FEV1/VC", true, false},
     {"FEV6", "L", "FEV6", true, true},
-    {"FEV1/FEV6", "%", "FEV1/FEV6", true, true},
+    {"FEV1/FEV6", "%", "FEV1/FEV6", true, false},
     {"FEF2575", "L/S", "FEF2575", true, true},
     {"ELA", nullptr, "ELA", true, false},
-    {"FET", "S", "FET", true, true},
+    {"FET", "S", "FET", false, false},
     {"FEF25", "L/S", "FEF25", true, true},
     {"FEF50", "L/S", "FEF50", true, true},
     {"FEF75", "L/S", "FEF75", true, true},
     {"EVOL", "ML", "EVOL", false, false},
-    {"FIVC", "L", "FIVC", true, true},
-    {"FIV1", "L", "FIV1", true, true},
-    {"FIV1/FIVC", "%", "FIV1/FIVC", true, true},
-    {"PIF", "L/S", "PIF", true, true},
+    {"FIVC", "L", "FIVC", false, false},
+    {"FIV1", "L", "FIV1", false, false},
+    {"FIV1/FIVC", "%", "FIV1/FIVC", false, false},
+    {"PIF", "L/S", "PIF", false, false},
     {"MVV", "L/min", "MVV", true, true},
 };
 
 constexpr RowSpec kReportVcRows[] = {
     {"VC", " L", "VC", true, true},           {"IC", " L", "IC", true, true},
-    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", true, true},
+    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", false, false},
     {"EVC", " L", "EVC", true, true},         {"IVC", " L", "IVC", true, true},
     {"TV", " L", "TV", false, false},         {"VE", " L/min", "MV", false, false},
-    {"RR", " Times/min", "RR", true, true},   {"TI", " S", "tI", false, false},
+    {"RR", " Times/min", "RR", false, false}, {"TI", " S", "tI", false, false},
     {"TE", " S", "tE", false, false},         {"TV/TI", " L/S", "TV/tI", false, false},
     {"tI/ttot", "", "tI/ttot", false, false},
 };
@@ -157,14 +160,25 @@ void appendReportRows(ReportTable& table, const RowSpec (&specs)[N], const Maneu
 
 } // namespace
 
+// No quantity of a test reaches this in its unit (L, L/s, L/min, %, s): a value
+// beyond it comes from a damaged file and is shown as missing, not as a number.
+constexpr double kLargestShownValue = 1e5;
+
+bool shownAsNumber(double value)
+{
+    return std::isfinite(value) && std::fabs(value) < kLargestShownValue;
+}
+
 QString FormatValue(double value)
 {
+    if (!shownAsNumber(value))
+        return QString();
     return QString::asprintf("%.2f", value);
 }
 
 QString FormatPercent(double measured, double predicted)
 {
-    if (predicted == 0 || !std::isfinite(measured) || !std::isfinite(predicted))
+    if (predicted == 0 || !shownAsNumber(measured) || !shownAsNumber(predicted))
         return QString();
     return QString::asprintf("%.0f%%", measured * 100.0 / predicted);
 }
@@ -230,7 +244,8 @@ BestValueBox MakeBestValueBox(const FvcBest& best, const ManeuverResult& predict
                           predicted.FEF2575 != 0 && predicted.PEF != 0;
     for (int i = 0; i < 4; ++i) {
         box.values[std::size_t(i)] = FormatValue(values[i]);
-        if (percents)
+        // FEV1/FVC is a ratio: its reference is the predicted ratio, not a percentage of it.
+        if (percents && i != 3)
             box.percents[std::size_t(i)] = FormatPercent(values[i], predictions[i]);
     }
     return box;

@@ -12,7 +12,7 @@
 #include <array>
 #include <vector>
 
-// "%.2f"
+// "%.2f"; empty (missing) for a value no test can hold: not finite, or 100000 or more.
 QString FormatValue(double value);
 // measured x 100 / predicted as "%.0f%%"; empty when the predicted value is 0
 // (a percentage of nothing is not a number worth printing).

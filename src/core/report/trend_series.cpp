@@ -4,10 +4,12 @@
 #include "core/app/system_settings.h"
 #include "core/records/patient_record.h"
 #include "core/records/predicted_values.h"
+#include "core/report/report_fonts.h"
 #include "core/report/report_page.h"
 #include "core/report/result_tables.h"
 
 #include <QFont>
+#include <QHash>
 #include <QPainter>
 
 #include <algorithm>
@@ -20,6 +22,17 @@ QColor fromColorRef(ColorRef c)
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
 
+// The most a person can blow, with room to spare: FVC and FEV1 in L, the flows in L/s.
+double physicalLimit(int parameter)
+{
+    return parameter == kTrendFvc || parameter == kTrendFev1 ? 20.0 : 30.0;
+}
+
+bool withinLimit(double value, int parameter)
+{
+    return std::isfinite(value) && value >= 0 && value <= physicalLimit(parameter);
+}
+
 std::array<double, 6> pairsOf(const ManeuverResult& r)
 {
     return {r.PEF, r.FEV1, r.FVC, r.FEF25, r.FEF2575, r.FEF75};
@@ -27,10 +40,7 @@ std::array<double, 6> pairsOf(const ManeuverResult& r)
 
 void setFont(QPainter& painter, double size, bool bold = false)
 {
-    QFont font("Arial");
-    font.setPixelSize(std::max(1, int(std::lround(size))));
-    font.setBold(bold);
-    painter.setFont(font);
+    painter.setFont(ReportFont(int(std::lround(size)), bold));
 }
 
 } // namespace
@@ -117,15 +127,32 @@ std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType)
         return {};
     ManeuverResult predicted;
     ComputePredictedValues(db, predicted, patient);
-    return MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
+    std::vector<TrendTest> tests =
+        MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
+    // Each test against the values predicted for the patient's age on its own day.
+    QHash<int, std::array<double, 6>> byYear;
+    for (TrendTest& test : tests) {
+        if (!test.time.isValid())
+            continue;
+        const int year = test.time.date().year();
+        if (!byYear.contains(year)) {
+            ManeuverResult onDay;
+            ComputePredictedValues(db, onDay, PatientOnDay(patient, test.time.date()));
+            byYear.insert(year, pairsOf(onDay));
+        }
+        test.predicted = byYear.value(year);
+    }
+    return tests;
 }
 
 QString TrendSeries::Label(int i) const
 {
     if (i < 0 || i >= int(points.size()))
         return QString();
-    return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)),
-                             points[std::size_t(i)].measured,
+    const double value = points[std::size_t(i)].measured;
+    if (std::isnan(value))
+        return TrendParameterName(parameter) + " -- " + TrendParameterUnit(parameter);
+    return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)), value,
                              qPrintable(TrendParameterUnit(parameter)));
 }
 
@@ -134,12 +161,17 @@ TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter)
     TrendSeries series;
     series.parameter = parameter;
     const int pair = TrendPairIndex(parameter);
+    // Values from a damaged file or record are missing, never drawn or printed.
+    const auto checked = [&](double value, double missing) {
+        return withinLimit(value, parameter) ? value : missing;
+    };
     for (const TrendTest& test : tests) {
-        series.predicted = test.predicted[std::size_t(pair)];
+        const double predicted = checked(test.predicted[std::size_t(pair)], 0.0);
+        series.predicted = predicted;
         if (!test.time.isValid())
             continue;
         series.points.push_back(
-            {test.time, test.measured[std::size_t(pair)], test.predicted[std::size_t(pair)]});
+            {test.time, checked(test.measured[std::size_t(pair)], kMissingValue), predicted});
     }
     return series;
 }
@@ -150,7 +182,8 @@ QPointF TrendChart::Map(double x, double y) const
                    area.bottom() - (y - yMin) / (yMax - yMin) * area.height());
 }
 
-TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize)
+TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize,
+                           const QRectF& window)
 {
     TrendChart c;
     c.rect = rect;
@@ -172,39 +205,88 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     }
     double top = std::max(series.predicted, 1.0);
     for (const TrendPoint& p : series.points)
-        top = std::max(top, p.measured);
+        for (double value : {p.measured, p.predicted})
+            if (!std::isnan(value))
+                top = std::max(top, value);
+    // A series made by hand may still hold anything: the axis stops at what a person can blow.
+    top = std::min(top, physicalLimit(series.parameter));
     c.yMin = 0;
     c.yMax = std::ceil(top * 1.2);
-    const double yStep = c.yMax <= 5 ? 0.5 : c.yMax <= 10 ? 1.0 : 2.0;
+
+    // A zoomed view shows a part of both ranges inside the same area, so the
+    // axes, their labels and the dates stay on screen.
+    const QRectF part = window.intersected(QRectF(0, 0, 1, 1));
+    if (part.width() > 0 && part.height() > 0) {
+        const double xRange = c.xMax - c.xMin, yRange = c.yMax - c.yMin, yTop = c.yMax;
+        c.xMin += part.left() * xRange;
+        c.xMax = c.xMin + part.width() * xRange;
+        c.yMax = yTop - part.top() * yRange;
+        c.yMin = yTop - part.bottom() * yRange;
+    }
+    const double shown = c.yMax - c.yMin;
+    const bool zoomed = part != QRectF(0, 0, 1, 1);
+    const double yStep = zoomed && shown <= 1     ? 0.1
+                         : zoomed && shown <= 2.5 ? 0.25
+                         : shown <= 5             ? 0.5
+                         : shown <= 10            ? 1.0
+                                                  : 2.0;
+    const int decimals = yStep == 0.25 ? 2 : yStep < 1 ? 1 : 0;
+    const double firstY = std::ceil(c.yMin / yStep - 1e-9) * yStep;
 
     c.frame.addRect(c.area);
-    for (double y = yStep; y < c.yMax - 1e-9; y += yStep) {
+    for (double y = firstY; y < c.yMax - 1e-9; y += yStep) {
+        if (y <= c.yMin + 1e-9)
+            continue;
         c.grid.moveTo(c.Map(c.xMin, y));
         c.grid.lineTo(c.Map(c.xMax, y));
     }
-    for (double y = 0; y <= c.yMax + 1e-9; y += yStep)
+    for (double y = firstY; y <= c.yMax + 1e-9; y += yStep)
         c.labels.push_back({c.Map(c.xMin, y) - QPointF(0.4 * f, 0),
-                            QString::number(y, 'f', yStep < 1 ? 1 : 0),
+                            QString::number(y, 'f', decimals),
                             Qt::AlignRight | Qt::AlignVCenter});
     c.labels.push_back({QPointF(c.area.left() - 0.4 * f, c.area.top() - 0.7 * f),
                         "[" + TrendParameterUnit(series.parameter) + "]",
                         Qt::AlignRight | Qt::AlignBottom});
 
-    if (series.predicted > 0) {
+    // The predicted value of each test's day, held until the next test: it steps where
+    // the patient's age changed between tests. A missing level or one beyond the axis
+    // draws no line.
+    const bool levelsOnAxis =
+        std::all_of(series.points.begin(), series.points.end(), [top](const TrendPoint& p) {
+            return p.predicted > 0 && p.predicted <= top;
+        });
+    if (!series.points.empty() && levelsOnAxis) {
+        double level = series.points.front().predicted;
+        c.reference.moveTo(c.Map(c.xMin, level));
+        for (const TrendPoint& p : series.points) {
+            const double x = double(p.time.toSecsSinceEpoch());
+            c.reference.lineTo(c.Map(x, level));
+            level = p.predicted;
+            c.reference.lineTo(c.Map(x, level));
+        }
+        c.reference.lineTo(c.Map(c.xMax, level));
+    } else if (series.points.empty() && series.predicted > 0 && series.predicted <= top) {
         c.reference.moveTo(c.Map(c.xMin, series.predicted));
         c.reference.lineTo(c.Map(c.xMax, series.predicted));
     }
     // Date labels under the points, thinned so that they do not overlap.
     double lastLabelX = -1e9;
+    bool lineOpen = false;
     for (std::size_t i = 0; i < series.points.size(); ++i) {
         const TrendPoint& p = series.points[i];
-        const QPointF at = c.Map(double(p.time.toSecsSinceEpoch()), p.measured);
-        if (i == 0)
-            c.measured.moveTo(at);
-        else
-            c.measured.lineTo(at);
-        c.marks.push_back(at);
-        if (at.x() - lastLabelX >= 6 * f) {
+        const bool shown = p.measured >= 0 && p.measured <= top; // false for a missing value
+        const QPointF at = c.Map(double(p.time.toSecsSinceEpoch()), shown ? p.measured : 0);
+        if (shown) {
+            // A missing value breaks the line rather than dropping it to zero.
+            if (lineOpen)
+                c.measured.lineTo(at);
+            else
+                c.measured.moveTo(at);
+            c.marks.push_back(at);
+        }
+        lineOpen = shown;
+        const bool inside = at.x() >= c.area.left() - 1e-6 && at.x() <= c.area.right() + 1e-6;
+        if (inside && at.x() - lastLabelX >= 6 * f) {
             c.grid.moveTo(at.x(), c.area.top());
             c.grid.lineTo(at.x(), c.area.bottom());
             c.labels.push_back({QPointF(at.x(), c.area.bottom() + 0.3 * f),
@@ -227,6 +309,9 @@ void PaintTrendChart(QPainter& painter, const TrendChart& c, int parameter)
     QPen framePen(Qt::black);
     framePen.setWidthF(f / 12);
     painter.strokePath(c.frame, framePen);
+    painter.save();
+    painter.setClipRect(c.area.adjusted(-0.5 * f, -0.5 * f, 0.5 * f, 0.5 * f),
+                        Qt::IntersectClip);
     QPen referencePen(fromColorRef(Settings().refColor));
     referencePen.setWidthF(f / 6);
     referencePen.setStyle(Qt::DashLine);
@@ -239,6 +324,7 @@ void PaintTrendChart(QPainter& painter, const TrendChart& c, int parameter)
     painter.setBrush(color);
     for (const QPointF& m : c.marks)
         painter.drawEllipse(m, 0.35 * f, 0.35 * f);
+    painter.restore();
     setFont(painter, f);
     painter.setPen(Qt::black);
     const double big = 1000 * f;

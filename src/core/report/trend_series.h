@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <array>
+#include <limits>
 #include <vector>
 
 class Database;
@@ -56,16 +57,20 @@ std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst,
 // out) and computes the predicted values; empty for an unknown patient.
 std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType);
 
+// A measured value outside what a person can blow (or not finite) is kept as
+// missing: no mark, a break in the line, an empty table cell.
+inline constexpr double kMissingValue = std::numeric_limits<double>::quiet_NaN();
+
 struct TrendPoint {
     QDateTime time;
-    double measured = 0;
+    double measured = 0; // kMissingValue when the stored value is impossible
     double predicted = 0;
 };
 
 struct TrendSeries {
     int parameter = kTrendFvc;
     std::vector<TrendPoint> points; // oldest first; tests without a valid time are left out
-    double predicted = 0;           // the latest predicted value, drawn as the reference line
+    double predicted = 0; // the latest predicted value (0: none), drawn as the reference line
 
     bool Empty() const { return points.empty(); }
     // The value label "%s %.2f %s" of point `i`.
@@ -94,7 +99,11 @@ struct TrendChart {
 
     QPointF Map(double x, double y) const;
 };
-TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize = 0);
+// `window`: the part of the whole chart to show, as fractions of the time
+// range (from the left) and of the value range (from the top); the axes and
+// labels always stay inside `rect`.
+TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double fontSize = 0,
+                           const QRectF& window = QRectF(0, 0, 1, 1));
 // Background TRENDBKCOLOR, reference line REFCOLOR, the series in its parameter colour.
 void PaintTrendChart(QPainter& painter, const TrendChart& chart, int parameter);
 

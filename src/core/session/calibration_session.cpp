@@ -3,11 +3,6 @@
 #include "core/device/device_manager.h"
 #include "core/device/device_protocol.h"
 
-CalibrationSession::CalibrationSession(QObject* parent)
-    : CalibrationSession(DeviceManager::Instance(), parent)
-{
-}
-
 CalibrationSession::CalibrationSession(DeviceManager& manager, QObject* parent)
     : QObject(parent), m_manager(manager)
 {

@@ -28,7 +28,6 @@ class CalibrationSession : public QObject {
     };
     static constexpr int kStatusTries = 150;
 
-    explicit CalibrationSession(QObject* parent = nullptr);
     explicit CalibrationSession(DeviceManager& manager, QObject* parent = nullptr);
     ~CalibrationSession() override;
 

@@ -8,18 +8,21 @@
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
 #include "core/measure/measurement_store.h"
+#include "core/records/case_store.h"
+#include "core/session/measurement_parts.h"
 
+#include <chrono>
 #include <cstring>
 
-LiveTestSession::LiveTestSession(QObject* parent)
-    : LiveTestSession(DeviceManager::Instance(), MeasurementStore::Instance(),
-                      FlowEngine::Instance(), CurvePointList::Instance(), parent)
+LiveTestSession::LiveTestSession(MeasurementParts& parts, QObject* parent)
+    : LiveTestSession(parts.devices, parts.store, *parts.engine, parts.points, parent)
 {
 }
 
 LiveTestSession::LiveTestSession(DeviceManager& manager, MeasurementStore& store,
                                  FlowEngine& engine, CurvePointList& points, QObject* parent)
-    : QObject(parent), m_manager(manager), m_store(store), m_engine(engine), m_points(points)
+    : QObject(parent), m_manager(manager), m_store(store), m_engine(engine), m_points(points),
+      m_sink(store, engine, &points)
 {
 }
 
@@ -57,8 +60,7 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
         return kNoDevice;
     }
     DeviceProtocol* protocol = m_manager.CurrentProtocol();
-    protocol->Attach(&m_store, &m_engine, &m_points);
-    protocol->SetTestType(testType);
+    protocol->SetSink(nullptr); // nothing of a test is decoded before it starts
 
     const int battery = protocol->GetBatteryLevel();
     if (battery >= 1 && battery <= 9) {
@@ -75,59 +77,95 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     m_running = 1;
     prompt(GetLangText("MESSAGE", 1206));
 
-    m_engine.SetCoefficients(protocol->ExpCoefficient(), protocol->InspCoefficient());
-    m_engine.ResetEngine();
-    m_engine.SetDirection(0);
-    m_worker = std::thread(&LiveTestSession::receive, this, protocol, m_manager.CountsIdlePolls());
+    m_sink.ResetLosses();
+    // The device only ever sees the low byte of SPACE; the mark on the plot
+    // stands for what it waits (no signed overflow from a wild setting).
+    const int spaceSent = Settings().space.load() & 0xFF;
+    m_sink.Assembler().Begin(testType, protocol->ExpCoefficient(), protocol->InspCoefficient(),
+                             spaceSent * 5);
+    protocol->SetSink(&m_sink);
+    m_worker = std::thread(&LiveTestSession::receive, this, protocol);
     return kStarted;
 }
 
-void LiveTestSession::receive(DeviceProtocol* protocol, bool countIdle)
+bool LiveTestSession::handle(DeviceProtocol* protocol, int result)
 {
+    if (result == -1) {
+        m_running = 0;
+        Q_EMIT deviceFinished(1);
+        return false;
+    }
+    if (result == -2) {
+        m_running = 0;
+        m_store.finished = 1;
+        Q_EMIT deviceAborted();
+        return false;
+    }
+    if (result > 0) {
+        ++m_resends;
+        protocol->RequestResend(result);
+    }
+    return true;
+}
+
+void LiveTestSession::receive(DeviceProtocol* protocol)
+{
+    using Clock = std::chrono::steady_clock;
     m_store.tidalFound = 0;
     bool tidalReported = false;
     bool started = false;
-    int idle = 0;
+    int lossesReported = 0;
+    auto lastData = Clock::now();
+    auto lastNudge = lastData;
     while (m_running.load()) {
         if (!tidalReported && m_store.tidalFound.load()) {
             tidalReported = true;
             Q_EMIT tidalFound();
         }
+        if (m_sink.Losses() > lossesReported) {
+            lossesReported = m_sink.Losses();
+            Q_EMIT dataLost();
+        }
         unsigned char block[kBlockSize + 1];
         std::memset(block, 0, sizeof(block));
-        if (!protocol->Read(block, kBlockSize)) {
+        // Exactly the bytes that came: a short read is never padded.
+        const int got = protocol->ReadSome(block, kBlockSize);
+        const auto now = Clock::now();
+        if (got <= 0) {
             DevicePort* port = protocol->Port();
-            const bool lost = !port || !port->IsOpen();
-            if (lost || (countIdle && started && ++idle > kIdlePollLimit)) {
+            if (!port || !port->IsOpen()) {
                 m_running = 0;
                 m_store.finished = 1;
                 Q_EMIT timedOut();
                 break;
             }
+            // Silence is judged by the clock, the same on every link.
+            const auto quiet = now - lastData;
+            if (started && quiet > std::chrono::milliseconds(m_silenceLimitMs)) {
+                m_running = 0;
+                m_store.finished = 1;
+                Q_EMIT timedOut();
+                break;
+            }
+            if (started && now - lastNudge > std::chrono::milliseconds(kResendQuietMs)) {
+                lastNudge = now;
+                if (!handle(protocol, protocol->LinkIdle()))
+                    break;
+            }
             continue;
         }
-        idle = 0;
-        const int result = protocol->ParseStream(block, kBlockSize);
-        if (result == -1) {
-            m_running = 0;
-            Q_EMIT deviceFinished(1);
-            break;
-        }
-        if (result == -2) {
-            m_running = 0;
-            m_store.finished = 1;
-            Q_EMIT deviceAborted();
-            break;
-        }
+        lastData = lastNudge = now;
+        const int result = protocol->ParseStream(block, got);
         if (result == 0)
             started = true;
-        else if (result > 0) {
-            ++m_resends;
-            protocol->RequestResend(result);
-        }
+        if (!handle(protocol, result))
+            break;
     }
+    protocol->SetSink(nullptr);
     if (!tidalReported && m_store.tidalFound.load())
         Q_EMIT tidalFound();
+    if (m_sink.Losses() > lossesReported)
+        Q_EMIT dataLost();
     Q_EMIT workerEnded();
 }
 
@@ -153,7 +191,9 @@ SaveResult LiveTestSession::Save(int request, SaveContext context, Database& db)
     context.testType = m_testType;
     if (!context.now.isValid())
         context.now = QDateTime::currentDateTime();
-    const SaveResult result = SaveTest(request, m_store, context, db);
+    const std::unique_ptr<TestStore> tests =
+        PatientTestStore(db, context.patientId, context.caseFolder);
+    const SaveResult result = SaveTest(request, m_store, context, *tests);
     for (const QString& text : result.prompts)
         prompt(text);
     m_manager.ClosePort();

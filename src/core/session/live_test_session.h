@@ -3,6 +3,7 @@
 // receive worker and the hand-over to the test-file writer. A page or the
 // command line follows it through its signals (queued across threads).
 #include "core/measure/test_file_writer.h"
+#include "core/session/assembler_sink.h"
 
 #include <QObject>
 #include <QString>
@@ -10,12 +11,10 @@
 #include <atomic>
 #include <thread>
 
-class CurvePointList;
 class Database;
 class DeviceManager;
 class DeviceProtocol;
-class FlowEngine;
-class MeasurementStore;
+struct MeasurementParts;
 
 class LiveTestSession : public QObject {
     Q_OBJECT
@@ -27,12 +26,15 @@ class LiveTestSession : public QObject {
         kLowBattery,    // the link was closed
         kCommandFailed, // coefficients, temperature or start failed
     };
-    // More than this many empty reads in a row after the device became active
-    // end the test with a time-out (on links that count them).
-    static constexpr int kIdlePollLimit = 10;
     static constexpr int kBlockSize = 64;
+    // Silence after the device became active ends the test with a time-out
+    // once it lasts this long, on every link: ten reads of the serial link's
+    // longest read time-out.
+    static constexpr int kSilenceLimitMs = 32500;
+    // A protocol waiting for a resend is asked to act after this much quiet.
+    static constexpr int kResendQuietMs = 300;
 
-    explicit LiveTestSession(QObject* parent = nullptr);
+    explicit LiveTestSession(MeasurementParts& parts, QObject* parent = nullptr);
     LiveTestSession(DeviceManager& manager, MeasurementStore& store, FlowEngine& engine,
                     CurvePointList& points, QObject* parent = nullptr);
     ~LiveTestSession() override;
@@ -46,6 +48,10 @@ class LiveTestSession : public QObject {
     int Running() const { return m_running.load(); }
     int TestType() const { return m_testType; }
     int ResendRequests() const { return m_resends.load(); }
+    // Times pulses were given up for good during the test.
+    int DataLosses() const { return m_sink.Losses(); }
+    // Tests shorten the silence that ends a test.
+    void SetSilenceLimit(int milliseconds) { m_silenceLimitMs = milliseconds; }
 
     // The writer, after deviceFinished: fills in what the protocol knows
     // (coefficients, temperature, device identifier, test type), saves, and
@@ -58,17 +64,22 @@ class LiveTestSession : public QObject {
     void deviceAborted();             // the device stopped the test
     void timedOut();                  // silent or lost device: "USB CONNECT ERROR!"
     void tidalFound();                // VC tests: four stable tidal breaths
+    void dataLost();                  // pulses could not be had again: repeat the blow
     void workerEnded();
 
   private:
-    void receive(DeviceProtocol* protocol, bool countIdle);
+    void receive(DeviceProtocol* protocol);
+    // Acts on a ParseStream (or LinkIdle) result; false when the test is over.
+    bool handle(DeviceProtocol* protocol, int result);
     void prompt(const QString& text);
 
     DeviceManager& m_manager;
     MeasurementStore& m_store;
     FlowEngine& m_engine;
     CurvePointList& m_points;
+    AssemblerSink m_sink;
     int m_testType = 0;
+    int m_silenceLimitMs = kSilenceLimitMs;
     std::atomic<int> m_running{0};
     std::atomic<int> m_resends{0};
     std::thread m_worker;

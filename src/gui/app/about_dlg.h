@@ -1,10 +1,12 @@
 #pragma once
+#include "core/app/program_version.h"
+
 #include <QDialog>
 
-// The About box: the product picture and "TAV 3.1.1 Version " with an OK button.
+// The About box: the product picture and "TAV <version> Version " with an OK button.
 class CAboutDlg : public QDialog {
     Q_OBJECT
   public:
     explicit CAboutDlg(QWidget* parent = nullptr);
-    static QString VersionText() { return QStringLiteral("TAV 3.1.1 Version "); }
+    static QString VersionText() { return "TAV " + ProgramVersion() + " Version "; }
 };

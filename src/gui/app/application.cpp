@@ -1,10 +1,12 @@
 #include "gui/app/application.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/app/lang_text.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
+#include "core/records/patient_numbers.h"
 #include "gui/app/gdt_inbox.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
@@ -80,6 +82,11 @@ int RunApplication(QApplication& app, const QString& exeFolder)
 {
     installAutoAnswer();
     AppPaths::Init(exeFolder);
+    QString folderError;
+    if (!AppPaths::PrepareProgramFolder(&folderError)) {
+        startupError(GetLangText("MESSAGE", 2900) + '\n' + folderError);
+        return 1;
+    }
     Settings().Load(AppPaths::SettingsFile());
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
 
@@ -102,6 +109,11 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         QApplication::setQuitOnLastWindowClosed(false);
         QObject::connect(&shell, &QDialog::finished, &app, &QApplication::quit);
         shell.show();
+        // Patients sharing a number (from a database older than the rule) are named once.
+        const std::vector<SharedPatientNumber> shared =
+            FindSharedPatientNumbers(db);
+        if (!shared.empty())
+            ShowMessage(SharedPatientNumbersText(shared), PromptCaption(), 0, &shell);
         app.exec();
     }
     db.Close();

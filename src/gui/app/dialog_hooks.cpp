@@ -1,14 +1,17 @@
 #include "gui/app/dialog_hooks.h"
 
 #include "gui/app/show_message.h"
-#include "gui/app/ui_text.h"
 
+#include "core/app/lang_text.h"
+
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QUrl>
+#include <QVBoxLayout>
 
 DialogHooks& Hooks()
 {
@@ -18,9 +21,7 @@ DialogHooks& Hooks()
 
 void ShowNotAvailable(QWidget* parent)
 {
-    ShowMessage(
-        UiText("This function is not available in this version yet.", "此功能在本版本中尚不可用。"),
-        PromptCaption(), 0, parent);
+    ShowMessage(GetLangText("MESSAGE", 2341), PromptCaption(), 0, parent);
 }
 
 QString AskPdfFileName(QWidget* parent, const QString& suggested)
@@ -36,12 +37,32 @@ QString AskPdfFileName(QWidget* parent, const QString& suggested)
     return dialog.selectedFiles().first();
 }
 
-bool RunPrintDialog(QWidget* parent, QPrinter& printer)
+bool RunPrintDialog(QWidget* parent, QPrinter& printer, PrintChoices* choices)
 {
-    if (Hooks().printDialog)
-        return Hooks().printDialog(parent, printer);
+    if (Hooks().printDialog) {
+        const bool accepted = Hooks().printDialog(parent, printer);
+        if (accepted && choices && Hooks().printChoices)
+            Hooks().printChoices(*choices);
+        return accepted;
+    }
     QPrintDialog dialog(&printer, parent);
-    return dialog.exec() == QDialog::Accepted;
+    QCheckBox* bestLoopOnly = nullptr;
+    if (choices) {
+        auto* options = new QWidget;
+        options->setWindowTitle(GetLangText("REPORT", 2335));
+        bestLoopOnly = new QCheckBox(GetLangText("REPORT", 2336), options);
+        bestLoopOnly->setObjectName("bestLoopOnly");
+        bestLoopOnly->setChecked(choices->bestLoopOnly);
+        auto* layout = new QVBoxLayout(options);
+        layout->addWidget(bestLoopOnly);
+        layout->addStretch();
+        dialog.setOptionTabs({options});
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (bestLoopOnly)
+        choices->bestLoopOnly = bestLoopOnly->isChecked();
+    return true;
 }
 
 bool PickColor(QWidget* parent, QColor& color)

@@ -7,6 +7,11 @@
 class QPrinter;
 class QWidget;
 
+// What the print dialog offers beyond the printer's own settings.
+struct PrintChoices {
+    bool bestLoopOnly = false; // the report draws only the best loop of each type
+};
+
 // Dialogs that other parts of the program provide (calibration, trend curves,
 // report preview, communication setup, the device's version). The pages call
 // them through here, so each arrives without the pages changing; an empty
@@ -23,6 +28,8 @@ struct DialogHooks {
     // function shows the real one. The file name is empty when cancelled.
     std::function<QString(QWidget* parent, const QString& suggested)> savePdfName;
     std::function<bool(QWidget* parent, QPrinter& printer)> printDialog;
+    // Answers the report options of an accepted print dialog (tests only).
+    std::function<void(PrintChoices& choices)> printChoices;
     std::function<bool(QWidget* parent, QColor& color)> pickColor;
     // Opens a finished document in the system's viewer.
     std::function<bool(const QString& path)> openDocument;
@@ -35,6 +42,7 @@ void ShowNotAvailable(QWidget* parent);
 
 // The standard dialogs through the hooks above.
 QString AskPdfFileName(QWidget* parent, const QString& suggested);
-bool RunPrintDialog(QWidget* parent, QPrinter& printer);
+// With `choices`, the dialog has a tab of report options that fills them.
+bool RunPrintDialog(QWidget* parent, QPrinter& printer, PrintChoices* choices = nullptr);
 bool PickColor(QWidget* parent, QColor& color);
 bool OpenDocument(const QString& path);

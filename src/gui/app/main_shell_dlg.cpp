@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -86,9 +87,21 @@ int CMainShellDlg::ShowPage(int templateId)
     return 1;
 }
 
-void CMainShellDlg::RecomputePredicted()
+bool CMainShellDlg::RecomputePredicted()
 {
-    ComputePredictedValues(m_db, *m_predicted, *m_patient);
+    const QDate day = QDate::fromString(m_testDate, "yyyy-MM-dd");
+    m_predictedFound =
+        ComputePredictedValues(m_db, *m_predicted, PatientOnDay(*m_patient, day));
+    return m_predictedFound;
+}
+
+void CMainShellDlg::SetCurrentTestDate(const QString& day)
+{
+    if (day == m_testDate)
+        return;
+    m_testDate = day;
+    if (m_patient->ID > 0)
+        RecomputePredicted();
 }
 
 void CMainShellDlg::CloseBluetooth()

@@ -37,7 +37,8 @@ class CMainShellDlg : public QDialog {
     int CurrentPatientId() const { return m_patientId; }
     void SetCurrentPatientId(int id) { m_patientId = id; }
     QString CurrentTestDate() const { return m_testDate; }
-    void SetCurrentTestDate(const QString& day) { m_testDate = day; }
+    // A new day recomputes the predicted values for the patient's age on that day.
+    void SetCurrentTestDate(const QString& day);
     int CurrentTestType() const { return m_testType; }
     void SetCurrentTestType(int type) { m_testType = type; }
     int SingleLoopDisplay() const { return m_singleLoop; }
@@ -51,8 +52,11 @@ class CMainShellDlg : public QDialog {
     ManeuverResult& Predicted() { return *m_predicted; }
     // The diagnosis of the current day, read by the results page and the report.
     DiagnosisRecord& Diagnosis() { return *m_diagnosis; }
-    // Recomputes the predicted values of the current patient from the database.
-    void RecomputePredicted();
+    // Recomputes the predicted values of the current patient from the database, for the
+    // age on the current test day (today's age when no day is chosen). False, with the
+    // values cleared, when no reference equation covers the patient.
+    bool RecomputePredicted();
+    bool PredictedFound() const { return m_predictedFound; }
     // The name column of the selected patient row; empty means no patient.
     QString SelectedPatientTag() const { return m_selectedTag; }
     void SetSelectedPatientTag(const QString& tag) { m_selectedTag = tag; }
@@ -84,6 +88,7 @@ class CMainShellDlg : public QDialog {
     QPointer<CPage> m_page;
     int m_patientId = 0;
     QString m_testDate;
+    bool m_predictedFound = true;
     int m_testType = 0;
     int m_singleLoop = 0;
     SharedBluetoothLink m_bluetooth;

@@ -7,7 +7,6 @@
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
-#include "gui/app/ui_text.h"
 #include "gui/records/modify_predict_dlg.h"
 
 #include <QCheckBox>
@@ -27,10 +26,9 @@ QString text(int id)
     return GetLangText("SETTING", id);
 }
 
-// The demo device has no text of its own in the language tables yet.
 QString demoDeviceText()
 {
-    return UiText("Demo device (virtual spirometer)", "演示设备（虚拟肺活量计）");
+    return text(2340);
 }
 
 QGroupBox* group(const QString& title, QWidget* parent, const char* name)
@@ -50,7 +48,6 @@ CSettingDlg::CSettingDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(
     auto* languageBox = group(text(127), this, "group1069");
     m_language = new QComboBox(languageBox);
     m_language->setObjectName("language");
-    m_language->setStyleSheet("QComboBox { background: white; }");
     const QStringList names = LanguageNames(AppPaths::LanguageFolder());
     m_language->addItems(names);
     m_language->setCurrentIndex(LanguageIndex(names, current.language));
@@ -63,6 +60,7 @@ CSettingDlg::CSettingDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(
     m_bluetooth->setObjectName("bluetooth");
     m_deviceName = new QPushButton(text(1243), linkBox);
     m_deviceName->setObjectName("deviceName");
+    m_deviceName->setMinimumWidth(m_deviceName->sizeHint().width());
     m_demo = new QCheckBox(demoDeviceText(), linkBox);
     m_demo->setObjectName("demoDevice");
     m_demo->setChecked(current.simulator != 0);

@@ -5,6 +5,7 @@
 #include "core/device/device_manager.h"
 #include "core/device/device_protocol.h"
 #include "core/device/real_link_factories.h"
+#include "core/session/measurement_parts.h"
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/device/comm_setup_dialog.h"
@@ -17,7 +18,7 @@ namespace {
 // Connects through the device manager, asks for the version text, closes the port.
 bool readDeviceVersion(QString& version)
 {
-    DeviceManager& manager = DeviceManager::Instance();
+    DeviceManager& manager = LiveParts().devices;
     bool answered = false;
     if (manager.ConnectDevice() == 1 && manager.CurrentProtocol()) {
         int frameLength = 0;
@@ -48,11 +49,17 @@ int askForBluetoothDevice()
 }
 } // namespace
 
+MeasurementParts& LiveParts()
+{
+    static MeasurementParts parts;
+    return parts;
+}
+
 void InstallDeviceHooks()
 {
     static bool linksRegistered = false;
     if (!linksRegistered) {
-        RegisterRealLinks(DeviceManager::Instance());
+        RegisterRealLinks(LiveParts().devices);
         linksRegistered = true;
     }
     if (!Hooks().deviceVersion)
@@ -69,7 +76,7 @@ void InstallDeviceHooks()
         };
     BluetoothPort::SetSetupDialog(askForBluetoothDevice);
     // The demo device breathes at a person's pace in the desktop program.
-    DeviceManager::Instance().SetSimulatorRealTime(true);
+    LiveParts().devices.SetSimulatorRealTime(true);
 }
 
 void AttachSharedBluetooth(CMainShellDlg& shell)

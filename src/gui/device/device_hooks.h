@@ -1,6 +1,12 @@
 #pragma once
 
 class CMainShellDlg;
+struct MeasurementParts;
+
+// The desktop program's one set of live-test objects (device link, store,
+// flow engine, live point list), made on first use by the interface thread
+// and handed to the pages that run tests.
+MeasurementParts& LiveParts();
 
 // Registers the real links with the device manager and fills the dialog hooks
 // that the device layer answers: the device's version on Ctrl+Alt+C in the

@@ -77,6 +77,8 @@ CurveGeometry CCurvePlotWidget::BuildGeometry(const QRectF& rect)
     if (!IsLiveKind(Kind()))
         return m_plot.StoredGeometry(rect, m_curves, m_options);
     CurveGeometry g;
+    if (!m_list)
+        return m_plot.LiveGeometry(rect, nullptr, 0, m_predicted);
     m_list->WithPoints([&](const std::vector<CurvePoint>& points) {
         g = m_plot.LiveGeometry(rect, points.data(), int(points.size()), m_predicted);
     });

@@ -65,7 +65,7 @@ class CCurvePlotWidget : public QWidget {
 
     CurvePlot m_plot;
     QTimer m_timer;
-    const CurvePointList* m_list = &CurvePointList::Instance();
+    const CurvePointList* m_list = nullptr; // live kinds draw nothing without one
     const ManeuverResult* m_predicted = nullptr;
     DayTestList m_tests;
     StoredPlotOptions m_options;

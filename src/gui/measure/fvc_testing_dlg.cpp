@@ -10,8 +10,10 @@
 #include "core/measure/measurement_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
+#include "core/report/quality_statement.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
+#include "gui/device/device_hooks.h"
 
 #include <QDate>
 #include <QEventLoop>
@@ -25,6 +27,8 @@ namespace {
 const char* const kTestNames[] = {"FVC", "VC", "MVV"};
 // How long closing waits for the receive worker to leave its read.
 constexpr int kWorkerWaitMs = 5000;
+// How often the page looks for a newly closed blow.
+constexpr int kBlowPollMs = 200;
 
 QLabel* mark(QWidget* parent, const char* name, const QColor& color, const QString& text)
 {
@@ -42,7 +46,7 @@ QLabel* mark(QWidget* parent, const char* name, const QColor& color, const QStri
 
 CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     : CPage(shell, CMainShellDlg::kLiveTestPage),
-      m_deviceChange(m_session, DeviceManager::Instance(), m_watch),
+      m_parts(LiveParts()), m_session(m_parts), m_deviceChange(m_session, m_parts.devices, m_watch),
       m_testType(qBound(0, shell->CurrentTestType(), 2))
 {
     m_caption = new QLabel(this);
@@ -58,9 +62,11 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
                                                  : kCurveLiveMvvVolumeTime;
     m_mainPlot = new CCurvePlotWidget(mainKind, this);
     m_mainPlot->setObjectName("mainPlot");
+    m_mainPlot->SetPointList(&m_parts.points);
     if (m_testType == kTestFvc) {
         m_secondPlot = new CCurvePlotWidget(kCurveLiveFvcVolumeTime, this);
         m_secondPlot->setObjectName("secondPlot");
+        m_secondPlot->SetPointList(&m_parts.points);
     }
 
     m_prompt = new QLabel(this);
@@ -68,6 +74,9 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     QFont promptFont = m_prompt->font();
     promptFont.setPointSize(promptFont.pointSize() * 3 / 2);
     m_prompt->setFont(promptFont);
+    m_blows = new QLabel(this);
+    m_blows->setObjectName("blows");
+    m_blows->setFont(promptFont);
     m_validMark = mark(this, "validMark", QColor(0x2E, 0x8B, 0x57), QString(QChar(0x2714)));
     m_invalidMark = mark(this, "invalidMark", QColor(0xC0, 0x30, 0x30), QString(QChar(0x2718)));
 
@@ -96,6 +105,7 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_caption);
     layout->addLayout(plots, 1);
+    layout->addWidget(m_blows);
     layout->addLayout(bottom);
     ApplyTexts();
 
@@ -119,10 +129,17 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     connect(&m_deviceChange, &DeviceChangeHandler::restarted, this, &CFVCTestingDlg::afterStart);
 
     // A page opened fresh starts from an empty store and list.
-    MeasurementStore::Instance().Clear();
-    CurvePointList::Instance().Clear();
+    m_parts.store.Clear();
+    m_parts.points.Clear();
     m_watch.Start();
     QTimer::singleShot(kAutoStartMs, this, &CFVCTestingDlg::startTest);
+    // Each FVC blow is counted and judged as soon as the device closes it.
+    if (m_testType == kTestFvc) {
+        auto* blows = new QTimer(this);
+        blows->setInterval(kBlowPollMs);
+        connect(blows, &QTimer::timeout, this, &CFVCTestingDlg::showBlows);
+        blows->start();
+    }
 }
 
 CFVCTestingDlg::~CFVCTestingDlg()
@@ -138,6 +155,28 @@ void CFVCTestingDlg::ApplyTexts()
     const QString testing = GetLangText("FVCTestingDlg", 1117);
     m_testing->setText(testing.isEmpty() ? QStringLiteral("Testing") : testing);
     m_close->setText(GetLangText("FVCTestingDlg", 1208));
+}
+
+QString CFVCTestingDlg::BlowText() const
+{
+    return m_blows->text();
+}
+
+void CFVCTestingDlg::showBlows()
+{
+    const int count = m_parts.store.ManeuverCount();
+    if (count == m_shownBlows)
+        return;
+    m_shownBlows = count;
+    if (count <= 0) {
+        m_blows->clear();
+        return;
+    }
+    const ManeuverList blows = m_parts.store.Maneuvers();
+    if (blows.empty())
+        return;
+    m_blows->setText(GetLangText("FVCTestingDlg", 2320).arg(blows.size()) + "    " +
+                     BlowVerdict(int(blows.size()), blows.back()));
 }
 
 QString CFVCTestingDlg::Prompt() const
@@ -215,7 +254,7 @@ void CFVCTestingDlg::onDeviceFinished(int request)
 void CFVCTestingDlg::onTestSaved()
 {
     m_close->setEnabled(false);
-    MeasurementStore::Instance().finished = 1;
+    m_parts.store.finished = 1;
     Shell()->SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
     Shell()->ShowPage(CMainShellDlg::kResultsPage);
 }
@@ -226,7 +265,7 @@ void CFVCTestingDlg::onTimedOut()
     if (m_closed)
         return;
     setPrompt(GetLangText("MESSAGE", 1207));
-    DeviceManager::Instance().ClosePort();
+    m_parts.devices.ClosePort();
     ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
 }
 
@@ -246,9 +285,9 @@ void CFVCTestingDlg::shutDown(bool keepInterfaceAlive)
     }
     m_session.Join();
     m_workerAlive = false;
-    MeasurementStore::Instance().Clear();
-    CurvePointList::Instance().Clear();
-    DeviceManager::Instance().ClosePort();
+    m_parts.store.Clear();
+    m_parts.points.Clear();
+    m_parts.devices.ClosePort();
 }
 
 void CFVCTestingDlg::OnCancel()

@@ -7,10 +7,12 @@
 #include "core/device/device_watch.h"
 #include "core/session/device_change_handler.h"
 #include "core/session/live_test_session.h"
+#include "core/session/measurement_parts.h"
 #include "gui/app/page.h"
 
 class CCurvePlotWidget;
 class QLabel;
+class QTimer;
 class QPushButton;
 
 class CFVCTestingDlg : public CPage {
@@ -35,6 +37,8 @@ class CFVCTestingDlg : public CPage {
     CCurvePlotWidget* MainPlot() const { return m_mainPlot; }
     CCurvePlotWidget* SecondPlot() const { return m_secondPlot; }
     QString Prompt() const;
+    // FVC tests: the blow count and the word on the last blow.
+    QString BlowText() const;
     bool IsClosed() const { return m_closed; }
 
   Q_SIGNALS:
@@ -50,7 +54,9 @@ class CFVCTestingDlg : public CPage {
     void stopPlots();
     void shutDown(bool keepInterfaceAlive);
     void setPrompt(const QString& text);
+    void showBlows();
 
+    MeasurementParts& m_parts;
     LiveTestSession m_session;
     DeviceWatch m_watch;
     DeviceChangeHandler m_deviceChange;
@@ -59,6 +65,8 @@ class CFVCTestingDlg : public CPage {
     bool m_closed = false;
     QLabel* m_caption = nullptr;
     QLabel* m_prompt = nullptr;   // 1193
+    QLabel* m_blows = nullptr;    // blow count and verdict of the last blow
+    int m_shownBlows = 0;
     QLabel* m_validMark = nullptr;   // 1202
     QLabel* m_invalidMark = nullptr; // 1203
     QPushButton* m_testing = nullptr; // 1117

@@ -1,5 +1,8 @@
 #include "gui/measure/scaler_dlg.h"
 
+#include "core/session/measurement_parts.h"
+#include "gui/device/device_hooks.h"
+
 #include "core/app/lang_text.h"
 #include "gui/app/show_message.h"
 
@@ -17,7 +20,7 @@ namespace {
 constexpr int kWorkerWaitMs = 10000;
 } // namespace
 
-CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent)
+CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent), m_session(LiveParts().devices)
 {
     setObjectName("CScalerDlg");
     setWindowTitle(GetLangText("SCALERDLG", 1150));
@@ -25,7 +28,9 @@ CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent)
     m_volume = new QComboBox(this);
     m_volume->setObjectName("volume");
     m_volume->addItems({"2L", "3L"});
-    m_volume->setCurrentIndex(-1); // nothing selected until the operator picks
+    // The volume the device will be told is in sight from the start (2 L when
+    // nothing is picked), never an empty list that means 2 L silently.
+    m_volume->setCurrentIndex(0);
     m_status = new QLabel(this);
     m_status->setObjectName("status");
     m_status->setMinimumWidth(260);
@@ -100,8 +105,10 @@ void CScalerDlg::accept()
 
 void CScalerDlg::onVerdict(int code)
 {
+    // A verdict also ends the status line, so it never says "continue" afterwards.
     auto box = [this](int key, const QString& caption) {
         setBusy(false);
+        m_status->setText(GetLangText("MESSAGE", key));
         ShowMessage(GetLangText("MESSAGE", key), caption, 0, this);
     };
     switch (code) {

@@ -39,6 +39,7 @@ CDiagnoseDlg::CDiagnoseDlg(Database& db, int patientId, const QString& day,
     resize(480, 380);
     m_physician = new QLineEdit(this);
     m_physician->setObjectName("physician");
+    m_physician->setMaxLength(kPhysicianLength);
     m_date = new QDateTimeEdit(QDateTime::currentDateTime(), this);
     m_date->setObjectName("date");
     m_date->hide();
@@ -96,7 +97,24 @@ void CDiagnoseDlg::onAdd()
 
 void CDiagnoseDlg::onOk()
 {
-    ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_db, m_patientId, m_day,
-                     m_record);
-    accept();
+    QString saveError;
+    // Text that does not fit its field keeps the dialog open with everything typed.
+    switch (ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_db,
+                             m_patientId, m_day, m_record, &saveError)) {
+    case DiagnosisSave::Saved:
+        accept();
+        return;
+    case DiagnosisSave::PhysicianTooLong:
+        ShowMessage(GetLangText("DIAGNOSE_RESULT", 2205), ErrorCaption(), 0, this);
+        m_physician->setFocus();
+        return;
+    case DiagnosisSave::ResultTooLong:
+        ShowMessage(GetLangText("DIAGNOSE_RESULT", 2206), ErrorCaption(), 0, this);
+        m_result->setFocus();
+        return;
+    case DiagnosisSave::NotWritten:
+        // The dialog stays open with the typed text, so nothing is lost.
+        ShowMessage(GetLangText("DIAGNOSE_RESULT", 2103).arg(saveError), ErrorCaption(), 0, this);
+        return;
+    }
 }

@@ -126,15 +126,12 @@ void CModifyPredictDlg::refreshGrid()
 {
     Database& db = m_db;
     const CorrectionGrid grid = RefreshGrid(db);
-    m_groupNames.clear();
-    m_groupIds.clear();
+    m_groupList = grid.Groups;
     {
         QSignalBlocker block(m_groups);
         m_groups->clear();
         for (const NationGroup& group : grid.Groups) {
             m_groups->addItem(group.Name, group.ID);
-            m_groupNames << group.Name;
-            m_groupIds << group.ID;
         }
     }
     m_parameterNames = grid.Parameters;
@@ -184,16 +181,16 @@ void CModifyPredictDlg::EditCorrectionRow(int row)
 {
     if (row < 0 || row >= m_grid->rowCount())
         return;
-    CPredictModDlg editor(m_groupNames, m_parameterNames, this);
-    editor.SetValues(m_grid->item(row, 1)->text(), m_grid->item(row, 2)->text(),
+    CPredictModDlg editor(m_groupList, m_parameterNames, this);
+    // The row's own keys preselect the small dialog: two groups may look alike by name.
+    editor.SetValues(m_rowGroups.value(row), m_rowParameters.value(row),
                      m_grid->item(row, 3)->text(), m_grid->item(row, 4)->text());
     if (editor.exec() != QDialog::Accepted)
         return;
-    const int groupIndex = editor.GroupIndex();
-    const int parameter = editor.ParameterIndex() + 1;
-    if (groupIndex < 0 || groupIndex >= m_groupIds.size() || parameter < 1)
+    const int group = editor.Group();
+    const int parameter = editor.Parameter();
+    if (group < 1 || parameter < 1)
         return;
-    const int group = m_groupIds[groupIndex];
     // Another group or parameter chosen: the values go to that pair's row.
     int target = row;
     for (int r = 0; r < m_rowGroups.size(); ++r) {
@@ -222,6 +219,9 @@ void CModifyPredictDlg::onAdd()
     switch (AddGroup(m_db, m_newName->text())) {
     case AddGroupResult::EmptyName:
         ShowMessage(predictText(1237), PromptCaption(), 0, this);
+        break;
+    case AddGroupResult::NameTaken:
+        ShowMessage(predictText(2204), PromptCaption(), 0, this);
         break;
     case AddGroupResult::Added:
         refreshGrid();

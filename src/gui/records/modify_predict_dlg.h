@@ -1,8 +1,9 @@
 #pragma once
+#include "core/records/nation_groups.h"
+
 #include <QDialog>
 #include <QVector>
 
-struct NationGroup;
 class Database;
 class QComboBox;
 class QLineEdit;
@@ -35,8 +36,7 @@ class CModifyPredictDlg : public QDialog {
 
     QVector<int> m_rowGroups;     // Race.ID of each grid row
     QVector<int> m_rowParameters; // parameter number of each grid row
-    QStringList m_groupNames;
-    QVector<int> m_groupIds;
+    QVector<NationGroup> m_groupList; // as the group combo shows them
     QStringList m_parameterNames;
 
     QTableWidget* m_grid = nullptr;

@@ -1,11 +1,16 @@
 #include "gui/records/patient_edit_dlg.h"
 
+#include "core/app/ini_file.h"
+#include "core/app/system_settings.h"
+#include "core/clinical/gli_patient.h"
+
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/nation_groups.h"
 #include "core/records/patient_editor_rules.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/patient_record.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
@@ -18,6 +23,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 // Typing may leave the range (the save then names the bounds); the arrows stop at them.
@@ -57,6 +64,8 @@ CPatientEditDlg::CPatientEditDlg(CMainShellDlg* shell, QWidget* parent)
         const PatientInput current = InputFromPatient(m_shell->Db(), m_shell->Patient());
         m_password = current.Password;
         m_passwordFlag = current.PasswordFlag;
+        // A number stored longer than new ones may be is still shown whole.
+        m_number->setMaxLength(std::max<int>(kPatientNumberLength, current.NumberText.size()));
         show(current);
     }
 }
@@ -68,6 +77,7 @@ void CPatientEditDlg::buildControls()
     m_name->setMaxLength(PatientRecord::kNameLength);
     m_number = new QLineEdit(this);
     m_number->setObjectName("number");
+    m_number->setMaxLength(kPatientNumberLength);
     m_gender = new QComboBox(this);
     m_gender->setObjectName("gender");
     m_gender->addItems({caseText(122), caseText(123)});
@@ -78,6 +88,7 @@ void CPatientEditDlg::buildControls()
     m_birthdate->setDisplayFormat("yyyy-MM-dd");
     m_birthdate->setCalendarPopup(true);
     m_birthdate->setMinimumDate(QDate(1800, 1, 1));
+    m_birthdate->setMaximumDate(QDate::currentDate()); // nobody is born tomorrow
     m_height = new BoundedSpinBox(kMinHeight, kMaxHeight, this);
     m_height->setObjectName("height");
     m_height->setSuffix(" " + caseText(113));
@@ -90,7 +101,12 @@ void CPatientEditDlg::buildControls()
         m_nation->addItem(group.Name, group.ID);
     m_standard = new QComboBox(this);
     m_standard->setObjectName("standard");
-    m_standard->addItems({"ERS", "Knudson", "USA"});
+    m_standard->addItems({"ERS", "Knudson", "USA", GetLangText("CLINICAL", 2560), GetLangText("CLINICAL", 2561)});
+    m_ethnic = new QComboBox(this);
+    m_ethnic->setObjectName("ethnic");
+    m_ethnic->addItem("-", 0);
+    for (int group = 1; group <= 5; ++group)
+        m_ethnic->addItem(GetLangText("CLINICAL", 2563 + group), group);
 
     auto* form = new QFormLayout;
     form->addRow(caseText(105), m_name);
@@ -102,6 +118,7 @@ void CPatientEditDlg::buildControls()
     form->addRow(caseText(109), m_weight);
     form->addRow(caseText(110), m_nation);
     form->addRow(GetLangText("OTHERDLG", 1160), m_standard);
+    form->addRow(GetLangText("CLINICAL", 2563), m_ethnic);
 
     m_save = new QPushButton(userText(120), this);
     m_save->setObjectName("save");
@@ -126,6 +143,14 @@ void CPatientEditDlg::buildControls()
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_age, &QSpinBox::valueChanged, this, &CPatientEditDlg::onAgeChanged);
     connect(m_birthdate, &QDateEdit::dateChanged, this, &CPatientEditDlg::onBirthdateChanged);
+    connect(m_standard, &QComboBox::currentIndexChanged, this,
+            [this](int standard) { m_ethnic->setEnabled(standard == kStandardGli2012); });
+    // A nation group that stands for one GLI-2012 group fills it in while none is chosen.
+    connect(m_nation, &QComboBox::currentIndexChanged, this, [this] {
+        const int group = EthnicGroupOfNation(m_nation->currentText());
+        if (m_ethnic->currentData().toInt() == 0 && group > 0)
+            m_ethnic->setCurrentIndex(m_ethnic->findData(group));
+    });
 }
 
 void CPatientEditDlg::show(const PatientInput& in)
@@ -140,7 +165,11 @@ void CPatientEditDlg::show(const PatientInput& in)
     m_weight->setValue(in.Weight);
     const int nation = m_nation->findData(in.Nation);
     m_nation->setCurrentIndex(nation >= 0 ? nation : qMin(9, m_nation->count() - 1));
-    m_standard->setCurrentIndex(qBound(0, in.Standard, 2));
+    m_standard->setCurrentIndex(qBound(0, in.Standard, kStandardCount - 1));
+    m_ethnic->setCurrentIndex(qMax(0, m_ethnic->findData(in.Ethnic)));
+    if (in.Ethnic == 0 && EthnicGroupOfNation(m_nation->currentText()) > 0)
+        m_ethnic->setCurrentIndex(m_ethnic->findData(EthnicGroupOfNation(m_nation->currentText())));
+    m_ethnic->setEnabled(in.Standard == kStandardGli2012);
     m_coupling = false;
 }
 
@@ -156,6 +185,7 @@ PatientInput CPatientEditDlg::input() const
     in.Weight = m_weight->value();
     in.Nation = m_nation->currentData().toInt();
     in.Standard = qMax(0, m_standard->currentIndex());
+    in.Ethnic = m_ethnic->currentData().toInt();
     in.Password = m_password;
     in.PasswordFlag = m_passwordFlag;
     return in;
@@ -168,7 +198,14 @@ void CPatientEditDlg::startNewPatient()
     m_delete->setEnabled(false);
     m_password.clear();
     m_passwordFlag = 1;
-    show(NewPatientDefaults(m_shell->Db()));
+    // STANDARD names the reference set new patients get; GLI Global 2022 unless set.
+    const int standard = IniFile::ReadInt(AppPaths::SettingsFile(), kSettingsSection, "STANDARD",
+                                          kStandardGliGlobal2022);
+    const PatientInput defaults =
+        NewPatientDefaults(m_shell->Db(), QDate::currentDate(), standard);
+    m_suggestedNumber = defaults.NumberText;
+    m_number->setMaxLength(kPatientNumberLength);
+    show(defaults);
     m_name->setFocus();
 }
 
@@ -207,11 +244,17 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
     case PatientField::Age:
         field = range = m_age;
         break;
+    case PatientField::Birthdate:
+        field = m_birthdate;
+        break;
     case PatientField::Height:
         field = range = m_height;
         break;
     case PatientField::Weight:
         field = range = m_weight;
+        break;
+    case PatientField::Ethnic:
+        field = m_ethnic;
         break;
     case PatientField::None:
         break;
@@ -229,13 +272,19 @@ void CPatientEditDlg::onSave()
     Database& db = m_shell->Db();
     PatientInput in = input();
     if (m_newMode) {
-        if (!passes(CheckNewPatient(in)))
+        if (!passes(CheckNewPatient(db, in)))
             return;
         PatientRecord record;
         ApplyInput(in, record);
-        const int id = CreatePatient(db, record);
+        // The suggested number follows the key the patient gets; a number typed is kept.
+        const QString chosen = in.NumberText == m_suggestedNumber ? QString() : in.NumberText;
+        const int id = CreatePatient(db, record, chosen);
         if (id <= 0) {
-            ShowMessage(db.LastError(), ErrorCaption(), 0, this);
+            // Another program may have taken the number since the check.
+            if (!chosen.isEmpty() && PatientNumberTaken(db, chosen, 0))
+                passes({PatientField::Number, 1245, 0});
+            else
+                ShowMessage(db.LastError(), ErrorCaption(), 0, this);
             return;
         }
         m_patientId = id;
@@ -247,9 +296,9 @@ void CPatientEditDlg::onSave()
         return;
     }
 
-    if (!passes(CheckEditedPatient(db, in, m_patientId)))
-        return;
     PatientRecord& patient = m_shell->Patient();
+    if (!passes(CheckEditedPatient(db, in, m_patientId, patient.Birthdate)))
+        return;
     if (!InputDiffers(in, patient)) {
         accept();
         return;
@@ -258,9 +307,24 @@ void CPatientEditDlg::onSave()
         accept();
         return;
     }
-    ApplyInput(in, patient);
-    SavePatientDemographics(db, m_patientId, patient);
-    SavePatientName(db, m_patientId, patient.Name, patient.PasswordFlag, patient.Password);
+    PatientRecord changed = patient;
+    ApplyInput(in, changed);
+    // Both rows of the change are written, or the record stays as it was.
+    const bool saved = db.BeginTransaction() &&
+                       SavePatientDemographics(db, m_patientId, changed) &&
+                       SavePatientName(db, m_patientId, changed.Name, changed.PasswordFlag,
+                                       changed.Password) &&
+                       db.Commit();
+    if (!saved) {
+        const QString error = db.LastError();
+        db.Rollback();
+        if (PatientNumberTaken(db, in.NumberText, m_patientId))
+            passes({PatientField::Number, 1245, 0});
+        else
+            ShowMessage(error, ErrorCaption(), 0, this);
+        return;
+    }
+    patient = changed;
     m_shell->SetSelectedPatientTag(patient.Name);
     m_shell->RecomputePredicted();
     m_outcome = kSaved;

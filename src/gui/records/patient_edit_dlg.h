@@ -40,6 +40,7 @@ class CPatientEditDlg : public QDialog {
     bool m_coupling = false; // set while age and birth date update each other
     enum Outcome m_outcome = kNothing;
     int m_patientId = 0;
+    QString m_suggestedNumber; // the number new-patient mode offered
     QString m_password;
     int m_passwordFlag = 1;
 
@@ -52,6 +53,7 @@ class CPatientEditDlg : public QDialog {
     QSpinBox* m_weight = nullptr;
     QComboBox* m_nation = nullptr;
     QComboBox* m_standard = nullptr;
+    QComboBox* m_ethnic = nullptr; // GLI-2012 ethnic group, asked only for that set
     QPushButton* m_save = nullptr;
     QPushButton* m_register = nullptr;
     QPushButton* m_delete = nullptr;

@@ -1,12 +1,50 @@
 #include "gui/records/patient_list_model.h"
 
-PatientListModel::PatientListModel(QObject* parent) : QAbstractTableModel(parent) {}
+#include "core/app/lang_text.h"
 
-void PatientListModel::SetRows(std::vector<PatientListRow> rows)
+namespace {
+// Pages kept before the cache starts again: a few screens' worth around where the user is.
+constexpr int kKeptPages = 64;
+} // namespace
+
+PatientListModel::PatientListModel(Database& db, QObject* parent)
+    : QAbstractTableModel(parent), m_query(db)
+{
+    reset();
+}
+
+void PatientListModel::reset()
 {
     beginResetModel();
-    m_rows = std::move(rows);
+    m_pages.clear();
+    m_male = GetLangText("CASE", 122);
+    m_female = GetLangText("CASE", 123);
+    m_count = 0;
+    std::vector<PatientListRow> first = m_query.FirstRows(kPageSize, m_count);
+    m_pages.insert(0, std::move(first));
     endResetModel();
+}
+
+void PatientListModel::Reload()
+{
+    m_query.ReloadGroupNames();
+    reset();
+}
+
+void PatientListModel::SetFilter(const QString& text)
+{
+    if (text.trimmed() == m_query.Filter())
+        return;
+    m_query.SetFilter(text);
+    reset();
+}
+
+void PatientListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= kColumnCount)
+        return;
+    m_query.SetOrder(PatientListColumn(column), order == Qt::DescendingOrder);
+    reset();
 }
 
 void PatientListModel::SetHeaders(const QStringList& headers)
@@ -15,51 +53,36 @@ void PatientListModel::SetHeaders(const QStringList& headers)
     emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
 }
 
-void PatientListModel::UpsertRow(const PatientListRow& row)
+int PatientListModel::RowOfId(int id)
 {
-    const int at = RowOfId(row.id);
-    if (at >= 0) {
-        m_rows[size_t(at)] = row;
-        emit dataChanged(index(at, 0), index(at, kColumnCount - 1));
-        return;
-    }
-    const int end = int(m_rows.size());
-    beginInsertRows(QModelIndex(), end, end);
-    m_rows.push_back(row);
-    endInsertRows();
-}
-
-int PatientListModel::RowOfId(int id) const
-{
-    if (id <= 0)
-        return -1;
-    // Rows come in table order, which is key order for patients the program created.
-    const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), id,
-                                     [](const PatientListRow& r, int key) { return r.id < key; });
-    if (it != m_rows.end() && it->id == id)
-        return int(it - m_rows.begin());
-    for (size_t i = 0; i < m_rows.size(); ++i)
-        if (m_rows[i].id == id)
-            return int(i);
-    return -1;
+    const int row = m_query.PositionOf(id);
+    return row < m_count ? row : -1;
 }
 
 int PatientListModel::IdAt(int row) const
 {
     const PatientListRow* r = RowAt(row);
-    return r ? r->id : 0;
+    return r ? r->ID : 0;
 }
 
 const PatientListRow* PatientListModel::RowAt(int row) const
 {
-    if (row < 0 || row >= int(m_rows.size()))
+    if (row < 0 || row >= m_count)
         return nullptr;
-    return &m_rows[size_t(row)];
+    const int page = row / kPageSize;
+    auto it = m_pages.find(page);
+    if (it == m_pages.end()) {
+        if (m_pages.size() >= kKeptPages)
+            m_pages.clear();
+        it = m_pages.insert(page, m_query.Rows(page * kPageSize, kPageSize));
+    }
+    const std::size_t at = std::size_t(row % kPageSize);
+    return at < it->size() ? &(*it)[at] : nullptr;
 }
 
 int PatientListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_count;
 }
 
 int PatientListModel::columnCount(const QModelIndex& parent) const
@@ -69,26 +92,28 @@ int PatientListModel::columnCount(const QModelIndex& parent) const
 
 QVariant PatientListModel::data(const QModelIndex& index, int role) const
 {
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return QVariant();
     const PatientListRow* row = RowAt(index.row());
-    if (!row || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!row)
         return QVariant();
     switch (index.column()) {
     case kIdColumn:
-        return QString::number(row->id);
+        return QString::number(row->ID);
     case kNumberColumn:
-        return row->number;
+        return row->PatientNumber;
     case kNameColumn:
-        return row->name;
+        return row->Name;
     case kGenderColumn:
-        return row->gender;
+        return row->Gender == 0 ? m_male : m_female;
     case kAgeColumn:
-        return row->age;
+        return row->Age;
     case kHeightColumn:
-        return row->height;
+        return row->Height;
     case kWeightColumn:
-        return row->weight;
+        return row->Weight;
     case kNationColumn:
-        return row->nation;
+        return row->NationName;
     default:
         return QVariant();
     }

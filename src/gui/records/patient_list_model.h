@@ -1,13 +1,18 @@
 #pragma once
-#include "core/app/patient_list.h"
+#include "core/records/patient_list.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 
 #include <vector>
 
-// The patient list as a table model: one row per patient, no widget per row,
-// so 100,000 patients scroll as lightly as ten.
+class Database;
+
+// The patient list as a table model over the database: it counts the patients the
+// search lets through and reads only the pages of rows the view asks for, so the
+// first screen of 100,000 patients costs what a screen of ten does. Sorting and
+// searching run in SQL.
 class PatientListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -22,16 +27,19 @@ class PatientListModel : public QAbstractTableModel {
         kNationColumn,
         kColumnCount
     };
+    static constexpr int kPageSize = 128;
 
-    explicit PatientListModel(QObject* parent = nullptr);
+    explicit PatientListModel(Database& db, QObject* parent = nullptr);
 
-    void SetRows(std::vector<PatientListRow> rows);
+    // Counts again and forgets every row read (after patients or groups changed).
+    void Reload();
+    // Patients whose number or name holds `text`; all when it is empty.
+    void SetFilter(const QString& text);
+    QString Filter() const { return m_query.Filter(); }
     void SetHeaders(const QStringList& headers);
-    // Adds one row at the end, or replaces the row of the same ID.
-    void UpsertRow(const PatientListRow& row);
 
-    int RowOfId(int id) const; // -1 when absent
-    int IdAt(int row) const;   // 0 outside the list
+    int RowOfId(int id);     // -1 when the patient is not in the list
+    int IdAt(int row) const; // 0 outside the list
     const PatientListRow* RowAt(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -39,8 +47,15 @@ class PatientListModel : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
   private:
-    std::vector<PatientListRow> m_rows;
+    void reset();
+
+    mutable PatientListQuery m_query;
+    mutable QHash<int, std::vector<PatientListRow>> m_pages; // page number -> its rows
+    int m_count = 0;
     QStringList m_headers;
+    QString m_male;
+    QString m_female;
 };

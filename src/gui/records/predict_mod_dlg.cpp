@@ -10,18 +10,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CPredictModDlg::CPredictModDlg(const QStringList& groups, const QStringList& parameters,
-                               QWidget* parent)
+CPredictModDlg::CPredictModDlg(const QVector<NationGroup>& groups,
+                               const QStringList& parameters, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName("CPredictModDlg");
     setWindowTitle(GetLangText("PredictDlg", 1235));
     m_group = new QComboBox(this);
     m_group->setObjectName("group");
-    m_group->addItems(groups);
+    for (const NationGroup& group : groups)
+        m_group->addItem(group.Name, group.ID);
     m_parameter = new QComboBox(this);
     m_parameter->setObjectName("parameter");
-    m_parameter->addItems(parameters);
+    for (int p = 0; p < parameters.size(); ++p)
+        m_parameter->addItem(parameters[p], p + 1);
     m_factor = new QLineEdit(this);
     m_factor->setObjectName("factor");
     m_offset = new QLineEdit(this);
@@ -47,22 +49,22 @@ CPredictModDlg::CPredictModDlg(const QStringList& groups, const QStringList& par
     layout->addLayout(buttons);
 }
 
-void CPredictModDlg::SetValues(const QString& group, const QString& parameter,
-                               const QString& factor, const QString& offset)
+void CPredictModDlg::SetValues(int group, int parameter, const QString& factor,
+                               const QString& offset)
 {
-    m_group->setCurrentIndex(qMax(0, m_group->findText(group)));
-    m_parameter->setCurrentIndex(qMax(0, m_parameter->findText(parameter)));
+    m_group->setCurrentIndex(m_group->findData(group));
+    m_parameter->setCurrentIndex(m_parameter->findData(parameter));
     m_factor->setText(factor);
     m_offset->setText(offset);
 }
 
-int CPredictModDlg::GroupIndex() const
+int CPredictModDlg::Group() const
 {
-    return m_group->currentIndex();
+    return m_group->currentData().toInt();
 }
-int CPredictModDlg::ParameterIndex() const
+int CPredictModDlg::Parameter() const
 {
-    return m_parameter->currentIndex();
+    return m_parameter->currentData().toInt();
 }
 QString CPredictModDlg::Factor() const
 {

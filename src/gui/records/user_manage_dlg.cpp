@@ -2,10 +2,10 @@
 
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
-#include "core/app/patient_list.h"
 #include "core/app/system_settings.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
+#include "core/records/patient_list.h"
 #include "core/records/patient_record.h"
 #include "core/report/day_test_rows.h"
 #include "gui/app/dialog_hooks.h"
@@ -20,8 +20,11 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -54,7 +57,14 @@ CUserManageDlg::CUserManageDlg(CMainShellDlg* shell) : CPage(shell, CMainShellDl
 
 void CUserManageDlg::buildControls()
 {
-    m_model = new PatientListModel(this);
+    m_model = new PatientListModel(Shell()->Db(), this);
+    m_search = new QLineEdit(this);
+    m_search->setObjectName("patientSearch");
+    m_search->setClearButtonEnabled(true);
+    m_predictedNote = new QLabel(this);
+    m_predictedNote->setObjectName("predictedNote");
+    m_predictedNote->setWordWrap(true);
+    m_predictedNote->hide();
     m_patients = new QTableView(this);
     m_patients->setObjectName("patientList");
     m_patients->setModel(m_model);
@@ -70,6 +80,10 @@ void CUserManageDlg::buildControls()
     m_patients->verticalHeader()->setDefaultSectionSize(m_patients->fontMetrics().height() + 8);
     m_patients->horizontalHeader()->setStretchLastSection(true);
     m_patients->setColumnWidth(PatientListModel::kIdColumn, 60);
+    // Sorting runs in the model's SQL; the table order (by key) comes first.
+    m_patients->horizontalHeader()->setSortIndicator(PatientListModel::kIdColumn,
+                                                     Qt::AscendingOrder);
+    m_patients->setSortingEnabled(true);
     m_patients->setColumnWidth(PatientListModel::kNameColumn, 180);
 
     m_days = new QTableWidget(0, 3, this);
@@ -102,18 +116,25 @@ void CUserManageDlg::buildControls()
     m_quit = button(this, "quit");
     m_predicted = button(this, "predicted");
     m_predicted->hide();
+    // The way to the results page of the selected day: button, double-click
+    // or Enter-free shortcut (Enter moves the focus on this window).
     m_results = button(this, "results");
-    m_results->hide();
+    auto* resultsKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    connect(resultsKey, &QShortcut::activated, this, &CUserManageDlg::onResults);
 
+    auto* patientColumn = new QVBoxLayout;
+    patientColumn->addWidget(m_search);
+    patientColumn->addWidget(m_patients, 1);
+    patientColumn->addWidget(m_predictedNote);
     auto* lists = new QHBoxLayout;
-    lists->addWidget(m_patients, 3);
+    lists->addLayout(patientColumn, 3);
     lists->addWidget(m_days, 1);
     auto* panes = new QHBoxLayout;
     for (CCurvePane* pane : m_panes)
         panes->addWidget(pane, 1);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_user, m_deleteDay, m_trend, m_settings, m_scale, m_tests[0],
-                           m_tests[1], m_tests[2], m_print, m_predicted, m_results})
+    for (QPushButton* b : {m_results, m_user, m_deleteDay, m_trend, m_settings, m_scale,
+                           m_tests[0], m_tests[1], m_tests[2], m_print, m_predicted})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_quit);
@@ -124,11 +145,24 @@ void CUserManageDlg::buildControls()
 
     connect(m_patients->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectPatient(); });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_model->SetFilter(text);
+        reselectCurrent();
+    });
+    // A new order (a click on a column header) keeps the current patient selected and in
+    // sight; the view has taken the reset by the time this runs.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { reselectCurrent(); });
+    // A click on the row that is already highlighted shows it again as well.
+    connect(m_patients, &QTableView::clicked, this, [this] {
+        if (SelectedPatientId() != Shell()->CurrentPatientId() || m_days->rowCount() == 0)
+            selectPatient();
+    });
     connect(m_patients, &QTableView::doubleClicked, this, &CUserManageDlg::onPatientEditor);
     connect(m_patients, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         showContextMenu(kPatientList, m_patients->viewport()->mapToGlobal(pos));
     });
     connect(m_days, &QTableWidget::itemSelectionChanged, this, [this] { selectDay(); });
+    connect(m_days, &QTableWidget::cellDoubleClicked, this, &CUserManageDlg::onResults);
     connect(m_days, &QTableWidget::cellClicked, this, [this] {
         // A click also brings the day's rows in line with its files.
         ReconcileDay(Shell()->Db(), Shell()->CurrentPatientId(), SelectedDay());
@@ -154,6 +188,8 @@ void CUserManageDlg::ApplyTexts()
 {
     setWindowTitle(GetLangText("CASE", 1193));
     m_model->SetHeaders(PatientListHeaders());
+    m_search->setPlaceholderText(GetLangText("USER MANAGE", 2208));
+    showPredictedNote();
     m_days->setHorizontalHeaderLabels(
         {QString(), GetLangText("CASE", 112), GetLangText("CASE", 1213)});
     m_user->setText(GetLangText("CASE", 194));
@@ -166,14 +202,24 @@ void CUserManageDlg::ApplyTexts()
     m_print->setText(GetLangText("CASE", 117));
     m_quit->setText(GetLangText("CASE", 116));
     m_predicted->setText(GetLangText("PredictDlg", 1228));
+    m_results->setText(GetLangText("CASE", 2300));
+    m_results->setToolTip(GetLangText("Tooltip", 2301) + " (Ctrl+R)");
 }
 
 void CUserManageDlg::FillPatients()
 {
-    const int current = Shell()->CurrentPatientId();
+    m_model->Reload();
+    reselectCurrent();
+    // The selection was made with signals blocked: show the patient's days and the
+    // current day's curves, as a user's selection does.
+    selectPatient();
+}
+
+void CUserManageDlg::reselectCurrent()
+{
     QSignalBlocker block(m_patients->selectionModel());
-    m_model->SetRows(ReadPatientList(Shell()->Db()));
-    const int row = m_model->RowOfId(current);
+    m_patients->clearSelection();
+    const int row = m_model->RowOfId(Shell()->CurrentPatientId());
     if (row >= 0) {
         m_patients->selectRow(row);
         m_patients->scrollTo(m_model->index(row, 0));
@@ -182,15 +228,23 @@ void CUserManageDlg::FillPatients()
 
 void CUserManageDlg::RefreshFromDatabase()
 {
+    // Another workstation changed patients or tests: the rows on screen, the
+    // selection and the selected patient's days are read again.
     FillPatients();
-    fillDays(Shell()->CurrentPatientId());
 }
 
-void CUserManageDlg::RefreshPatientRow(int id)
+void CUserManageDlg::RefreshPatientRow(int /*id*/)
 {
-    const std::vector<PatientListRow> rows = ReadPatientList(Shell()->Db(), id);
-    if (!rows.empty())
-        m_model->UpsertRow(rows.front());
+    // The model reads only the rows on screen again; the patient may also have moved in
+    // the order or left the search.
+    FillPatients();
+}
+
+void CUserManageDlg::showPredictedNote()
+{
+    const bool missing = Shell()->CurrentPatientId() > 0 && !Shell()->PredictedFound();
+    m_predictedNote->setText(missing ? GetLangText("MESSAGE", 2209) : QString());
+    m_predictedNote->setVisible(missing);
 }
 
 int CUserManageDlg::SelectedPatientId() const
@@ -221,6 +275,9 @@ void CUserManageDlg::selectPatient()
     const int id = SelectedPatientId();
     if (id <= 0)
         return;
+    // Another patient starts at its newest day; the same one keeps its day.
+    if (id != Shell()->CurrentPatientId())
+        Shell()->SetCurrentTestDate(QString());
     Shell()->SetCurrentPatientId(id);
     AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
     PatientRecord& patient = Shell()->Patient();
@@ -229,7 +286,7 @@ void CUserManageDlg::selectPatient()
     Shell()->RecomputePredicted();
     fillDays(id);
     const PatientListRow* row = m_model->RowAt(m_model->RowOfId(id));
-    Shell()->SetSelectedPatientTag(row ? row->name : QString());
+    Shell()->SetSelectedPatientTag(row ? row->Name : QString());
     selectDay();
 }
 
@@ -249,6 +306,9 @@ void CUserManageDlg::fillDays(int id)
         if (days[row] == Shell()->CurrentTestDate())
             selectRow = row;
     }
+    // Without a current day the newest one is shown, so the panes are never blank.
+    if (selectRow < 0 && !days.isEmpty())
+        selectRow = 0;
     if (selectRow >= 0)
         m_days->selectRow(selectRow);
 }
@@ -256,6 +316,7 @@ void CUserManageDlg::fillDays(int id)
 void CUserManageDlg::selectDay()
 {
     Shell()->SetCurrentTestDate(SelectedDay());
+    showPredictedNote();
     loadDayTests();
 }
 
@@ -279,6 +340,7 @@ void CUserManageDlg::clearPatient()
     Shell()->Patient().Clear();
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
     m_days->setRowCount(0);
+    showPredictedNote();
     loadDayTests();
 }
 
@@ -314,12 +376,18 @@ void CUserManageDlg::onPatientEditor()
 {
     const int selected = SelectedPatientId();
     const PatientListRow* row = m_model->RowAt(m_model->RowOfId(selected));
-    Shell()->SetSelectedPatientTag(row ? row->name : QString());
+    Shell()->SetSelectedPatientTag(row ? row->Name : QString());
     CPatientEditDlg editor(Shell(), this);
     editor.exec();
     switch (editor.Outcome()) {
     case CPatientEditDlg::kCreated: {
-        RefreshPatientRow(editor.PatientId());
+        // The new patient is shown even when the search would hide it.
+        m_model->Reload();
+        if (m_model->RowOfId(editor.PatientId()) < 0) {
+            QSignalBlocker block(m_search);
+            m_search->clear();
+            m_model->SetFilter(QString());
+        }
         const int at = m_model->RowOfId(editor.PatientId());
         if (at >= 0) {
             m_patients->selectRow(at);
@@ -329,6 +397,7 @@ void CUserManageDlg::onPatientEditor()
     }
     case CPatientEditDlg::kSaved:
         RefreshPatientRow(editor.PatientId());
+        showPredictedNote();
         break;
     case CPatientEditDlg::kDeleted:
         clearPatient();

@@ -5,6 +5,8 @@
 
 class CCurvePane;
 class PatientListModel;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTableWidget;
@@ -39,6 +41,10 @@ class CUserManageDlg : public CPage {
 
   private:
     void buildControls();
+    // Selects the current patient's row again after the list was read, sorted or searched.
+    void reselectCurrent();
+    // Says so when no reference equation covers the current patient.
+    void showPredictedNote();
     void selectPatient();
     void fillDays(int id);
     void selectDay();
@@ -59,6 +65,8 @@ class CUserManageDlg : public CPage {
     void onPaneClicked(int testType);
 
     PatientListModel* m_model = nullptr;
+    QLineEdit* m_search = nullptr;
+    QLabel* m_predictedNote = nullptr;
     QTableView* m_patients = nullptr;   // 1194
     QTableWidget* m_days = nullptr;     // 1195
     CCurvePane* m_panes[3] = {};        // 1202 FVC, 1204 VC, 1203 MVV

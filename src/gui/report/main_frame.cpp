@@ -217,8 +217,14 @@ void CMainFrame::OnPrint()
 {
     if (m_directPrint)
         hide();
-    if (RunPrintDialog(this, m_printer))
+    PrintChoices choices;
+    if (RunPrintDialog(this, m_printer, m_applyChoices ? &choices : nullptr)) {
+        if (m_applyChoices)
+            m_applyChoices(choices);
         m_preview->print();
+        if (m_applyChoices)
+            m_applyChoices(PrintChoices());
+    }
     if (m_directPrint)
         close();
 }
@@ -228,7 +234,9 @@ void CMainFrame::OnPdf()
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (folder.isEmpty())
         folder = QDir::homePath();
-    const QString suggested = folder + "/" + windowTitle().trimmed() + ".pdf";
+    const QString suggested = folder + "/" +
+                              (m_pdfFileName.isEmpty() ? windowTitle().trimmed() + ".pdf"
+                                                       : m_pdfFileName);
     const QString path = AskPdfFileName(this, suggested);
     if (path.isEmpty())
         return;

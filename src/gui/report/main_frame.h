@@ -1,4 +1,6 @@
 #pragma once
+#include "gui/app/dialog_hooks.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QPrinter>
@@ -23,6 +25,16 @@ class CMainFrame : public QMainWindow {
     CMainFrame(DrawPage draw, QWidget* mainWindow, QWidget* restoreWindow, bool directPrint,
                int pageCount, const QString& title = QString());
     ~CMainFrame() override;
+
+    // The file name the PDF export suggests (in the desktop folder).
+    void SetPdfFileName(const QString& name) { m_pdfFileName = name; }
+    // Told the report options of the print dialog before the pages are
+    // printed, and the defaults again afterwards (the preview and the PDF
+    // always show the whole day).
+    void SetPrintChoicesHandler(std::function<void(const PrintChoices&)> apply)
+    {
+        m_applyChoices = std::move(apply);
+    }
 
     // The diagnosis dialog of the toolbar: true when it ended with OK (the preview is redrawn).
     void SetDiagnose(std::function<bool(QWidget* parent)> diagnose);
@@ -67,5 +79,7 @@ class CMainFrame : public QMainWindow {
     QPrinter m_printer;
     QPrintPreviewWidget* m_preview = nullptr;
     std::function<bool(QWidget*)> m_diagnose;
+    std::function<void(const PrintChoices&)> m_applyChoices;
+    QString m_pdfFileName;
     QList<QAction*> m_actions;
 };

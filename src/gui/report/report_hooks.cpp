@@ -21,14 +21,17 @@ CMainFrame* OpenResultsReport(Database& db, QWidget* parent, int patientId, cons
         ShowMessage(GetLangText("MESSAGE", 1146), ErrorCaption(), 0, parent);
         return nullptr;
     }
+    // The screen's single-loop toggle does not decide the paper: the report
+    // shows every loop unless the print dialog asks otherwise.
     CMainShellDlg* shell = CMainShellDlg::Instance();
-    if (shell)
-        data->singleLoop = shell->SingleLoopDisplay() != 0;
     auto* frame = new CMainFrame(
         [data](QPainter& painter, const QRectF& rect, int page) {
             PaintReportPage(painter, rect, *data, page);
         },
         shell, parent, false, ReportPageCount(*data));
+    frame->SetPdfFileName(ReportPdfFileName(*data));
+    frame->SetPrintChoicesHandler(
+        [data](const PrintChoices& choices) { data->singleLoop = choices.bestLoopOnly; });
     frame->SetDiagnose([&db, data, patientId](QWidget* owner) {
         CDiagnoseDlg dialog(db, patientId, data->day, data->diagnosis, owner);
         if (dialog.exec() != QDialog::Accepted)

@@ -9,6 +9,7 @@
 #include "core/records/database.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
+#include "core/report/quality_statement.h"
 #include "core/report/result_tables.h"
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/main_shell_dlg.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -81,6 +83,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setTabKeyNavigation(false);
     m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->setColumnHidden(0, true);
 
     m_slide = new QPropertyAnimation(this);
@@ -104,13 +107,13 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
         quality->addWidget(l);
     quality->addStretch();
 
-    m_exit = button("Exit", "exit", this);
-    m_print = button("Print", "print", this);
-    m_delete = button("Del", "delete", this);
-    m_testButtons[0] = button(QString::fromUtf8("FVC测试"), "fvcTest", this);
-    m_testButtons[1] = button(QString::fromUtf8("VC测试"), "vcTest", this);
-    m_testButtons[2] = button(QString::fromUtf8("MVV测试"), "mvvTest", this);
-    m_singleLoop = button(QString::fromUtf8("单条显示"), "singleLoop", this);
+    m_exit = button(QString(), "exit", this);
+    m_print = button(QString(), "print", this);
+    m_delete = button(QString(), "delete", this);
+    m_testButtons[0] = button(QString(), "fvcTest", this);
+    m_testButtons[1] = button(QString(), "vcTest", this);
+    m_testButtons[2] = button(QString(), "mvvTest", this);
+    m_singleLoop = button(QString(), "singleLoop", this);
     m_singleLoop->setCheckable(true);
     m_singleLoop->setChecked(Shell()->SingleLoopDisplay() != 0);
     m_diagnose = button(QString(), "diagnose", this);
@@ -168,7 +171,14 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
 void CTAVADlg::ApplyTexts()
 {
     m_name->setText(Shell()->Patient().Name);
-    m_bestBox->setTitle("Best Value");
+    m_bestBox->setTitle(GetLangText("CASE", 2302));
+    m_exit->setText(GetLangText("CASE", 2303));
+    m_print->setText(GetLangText("CASE", 117));
+    m_delete->setText(GetLangText("CASE", 2304));
+    const char* const testNames[] = {"FVC ", "VC ", "MVV "};
+    for (int type = 0; type < 3; ++type)
+        m_testButtons[type]->setText(testNames[type] + GetLangText("CASE", 1221));
+    m_singleLoop->setText(GetLangText("CASE", 2305));
     m_diagnose->setText(GetLangText("CASE", 1268));
     m_exportMenu->ApplyTexts();
     m_export->setText(m_exportMenu->title());
@@ -230,6 +240,11 @@ void CTAVADlg::fillList()
     }
     m_list->setColumnHidden(0, true);
     sizeTestColumns();
+    // Every row of the list in sight (19 for FVC): no row cut in half.
+    const int rowsHeight = m_list->rowCount() * m_list->verticalHeader()->defaultSectionSize();
+    m_list->setMinimumHeight(m_list->horizontalHeader()->sizeHint().height() + rowsHeight +
+                             m_list->horizontalScrollBar()->sizeHint().height() +
+                             2 * m_list->frameWidth());
 }
 
 // Each test column is one sixth of the list's width.
@@ -264,10 +279,10 @@ void CTAVADlg::fillBestBox()
 
 void CTAVADlg::fillQuality()
 {
-    const QualityLines lines =
-        m_shown < 0 ? QualityLines{} : DayQualityLines(*m_dayTests, m_shown);
-    m_repeatability->setText(lines.repeatability);
-    m_acceptability->setText(lines.acceptability);
+    const QualityStatement statement =
+        DayQualityStatement(Shell()->CurrentTestType(), *m_dayTests, m_shown);
+    m_repeatability->setText(statement.day);
+    m_acceptability->setText(statement.test);
 }
 
 void CTAVADlg::updatePanes()
@@ -354,7 +369,8 @@ void CTAVADlg::onDelete()
         ShowMessage(GetLangText("MESSAGE", 1178), PromptCaption(), 0, this);
         return;
     }
-    if (ShowMessage(GetLangText("MESSAGE", 140), PromptCaption(), 1, this) != 1)
+    // The question names the test, not the patient: only this test goes.
+    if (ShowMessage(GetLangText("MESSAGE", 2306).arg(m_shown + 1), PromptCaption(), 1, this) != 1)
         return;
     DeleteTest(Shell()->Db(), Shell()->CurrentPatientId(),
                (*m_dayTests)[size_t(m_shown)].dataName);
@@ -392,8 +408,8 @@ void CTAVADlg::onToggleVolumeTime()
     m_slide->stop();
     m_slide->setStartValue(m_volumeTimeShown ? 0 : m_volumeTime->width());
     m_slide->setEndValue(m_volumeTimeShown ? target : 0);
+    // The Diagnose button stays: the physician may diagnose while looking at either curve.
     m_quality->setVisible(!m_volumeTimeShown);
-    m_diagnose->setVisible(!m_volumeTimeShown);
     if (m_volumeTimeShown)
         m_volumeTime->show();
     m_slide->start();

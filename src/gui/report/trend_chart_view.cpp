@@ -25,9 +25,13 @@ void CTrendChartView::SetSeries(const TrendSeries& series)
 
 void CTrendChartView::SetZoom(double x, double y)
 {
+    // Zoom about the middle of what is shown, not about its top-left corner.
+    const double centreX = (m_offsetX + width() / 2.0) / (width() * m_zoomX);
+    const double centreY = (m_offsetY + height() / 2.0) / (height() * m_zoomY);
     m_zoomX = qBound(1.0, x, 16.0);
     m_zoomY = qBound(1.0, y, 16.0);
-    SetOffset(m_offsetX, m_offsetY);
+    SetOffset(int(centreX * width() * m_zoomX - width() / 2.0),
+              int(centreY * height() * m_zoomY - height() / 2.0));
 }
 
 int CTrendChartView::MaxOffsetX() const
@@ -46,11 +50,13 @@ void CTrendChartView::SetOffset(int x, int y)
     update();
 }
 
-// The chart is built for the enlarged rectangle and moved by the offsets.
+// The zoom and the offsets choose the part of the data shown; the axes stay in the widget.
 TrendChart CTrendChartView::chart() const
 {
-    const QRectF whole(-m_offsetX, -m_offsetY, width() * m_zoomX, height() * m_zoomY);
-    return BuildTrendChart(m_series, whole, kFontSize);
+    const double w = qMax(1, width()), h = qMax(1, height());
+    const QRectF window(m_offsetX / (w * m_zoomX), m_offsetY / (h * m_zoomY), 1 / m_zoomX,
+                        1 / m_zoomY);
+    return BuildTrendChart(m_series, QRectF(rect()), kFontSize, window);
 }
 
 QPointF CTrendChartView::PointPosition(int i) const

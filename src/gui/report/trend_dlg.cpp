@@ -6,7 +6,6 @@
 #include "core/records/patient_record.h"
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/show_message.h"
-#include "gui/app/ui_text.h"
 #include "gui/report/main_frame.h"
 #include "gui/report/trend_chart_view.h"
 
@@ -103,14 +102,14 @@ CTrendDlg::CTrendDlg(Database& db, int patientId, QWidget* parent, int testType)
 
     auto* colors = new QGridLayout;
     colors->addWidget(new QLabel(GetLangText("TREND CURVE", 196), this), 0, 0, 1, 2);
-    const QStringList colorLabels = {UiText("Background", "背景"), "FVC", "FEV1", "FEF50",
-                                     "FEF75", "FEF2575", UiText("Predicted", "预计值")};
+    const QStringList colorLabels = {GetLangText("TREND CURVE", 2342), "FVC", "FEV1", "FEF50",
+                                     "FEF75", "FEF2575", GetLangText("TREND CURVE", 2343)};
     for (int i = 0; i < colorLabels.size(); ++i) {
         QPushButton* b = button(colorLabels[i], ColorKeys()[i].toLatin1().constData(), this);
         colors->addWidget(b, 1 + i / 2, i % 2);
         connect(b, &QPushButton::clicked, this, [this, i] { onColor(i); });
     }
-    QPushButton* reset = button(UiText("Default colours", "默认颜色"), "resetColors", this);
+    QPushButton* reset = button(GetLangText("TREND CURVE", 2344), "resetColors", this);
     colors->addWidget(reset, 5, 0, 1, 2);
 
     QPushButton* zoomIn = button("+", "zoomIn", this);              // 1003
@@ -248,5 +247,5 @@ void CTrendDlg::onPrint()
     new CMainFrame([report](QPainter& painter, const QRectF& rect,
                             int) { PaintTrendPage(painter, rect, *report); },
                    parentWidget() ? parentWidget()->window() : nullptr, this, false, 1,
-                   windowTitle() + GetLangText("REPORT", 1218));
+                   windowTitle() + " " + GetLangText("REPORT", 1218));
 }

@@ -1,4 +1,4 @@
-#include "core/measure/btps.h"
+#include "core/device/btps.h"
 
 #include "core/app/system_settings.h"
 

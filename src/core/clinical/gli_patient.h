@@ -1,0 +1,25 @@
+#pragma once
+// GLI sets as a patient's reference standard: the standard numbers, the
+// GLI-2012 ethnic group a nation group stands for, and predicted values in
+// the record's fields for the tables the older sets fill.
+#include "core/clinical/gli_equations.h"
+#include "core/measure/test_record.h"
+
+#include <optional>
+
+// Standards 0-2 are the older equation sets of the Predict table.
+inline constexpr int kStandardGli2012 = 3;
+inline constexpr int kStandardGliGlobal2022 = 4;
+inline constexpr int kStandardCount = 5;
+
+std::optional<GliSet> GliSetOfStandard(int standard);
+
+// The GLI-2012 group a nation group's name stands for; 0 when it does not map
+// clearly (the editor asks then).
+int EthnicGroupOfNation(const QString& nationGroupName);
+
+// Clears `out` and fills FEV1, FVC, FEV1/FVC (percent, as the record keeps it),
+// FEF25-75, FEF75 and ERV where the set has an equation for the person; every
+// other field stays 0, so no parameter shows a value borrowed from another.
+// Returns false when nothing could be predicted (age outside every equation).
+bool FillGliPredicted(const GliEquations& gli, GliSet set, const GliSubject& subject, ManeuverResult& out);

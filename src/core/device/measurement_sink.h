@@ -1,0 +1,33 @@
+#pragma once
+// What a wire protocol hands on while a test streams: the decoded events, in
+// the order they belong (pulses after any resend), and nothing computed from
+// them. The session connects a sink that turns them into manoeuvres.
+#include <cstdint>
+
+// The device's own sums of a phase, for devices that send them (scaled with
+// the sensor coefficient): volume of the first second, peak flow, volume.
+struct DevicePhaseSums {
+    float firstSecond = 0; // L
+    float peak = 0;        // L/s
+    float volume = 0;      // L
+    double pulses = 0;     // the turbine pulses the device counted for the volume
+};
+
+class MeasurementSink {
+  public:
+    virtual ~MeasurementSink() = default;
+    // One turbine pulse; time in 10 us units from the start of the test.
+    virtual void Pulse(std::uint32_t time, bool expiration) = 0;
+    // An expiration or inspiration is over; `sums` when the device sent them.
+    virtual void PhaseEnd(bool expiration, const DevicePhaseSums* sums) = 0;
+    // A manoeuvre (breath cycle) is over.
+    virtual void ManeuverEnd() = 0;
+    // The device reported the end of the test.
+    virtual void TestEnd() = 0;
+    // The device marked a pause between breaths.
+    virtual void WaitMark() = 0;
+    virtual void Temperature(int celsius) = 0;
+    // Pulses of the current manoeuvre were lost on the link and could not be
+    // had again (0 when the number is not known).
+    virtual void DataLost(int pulses) = 0;
+};

@@ -1,0 +1,75 @@
+#include "core/records/schema_upgrade.h"
+
+#include "core/records/database.h"
+#include "core/records/recordset.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+// Read from the catalogue: a failing probe query would end a server's transaction.
+bool hasColumn(Database& db, const QString& table, const QString& column)
+{
+    return db.ColumnNames(table).contains(column.toLower());
+}
+
+struct NewColumn {
+    const char* table;
+    const char* column;
+};
+constexpr NewColumn kNewColumns[] = {{"CaseInfo", "Session"},
+                                     {"CaseInfo", "Maneuver"},
+                                     {"CaseInfo", "Phase"},
+                                     {"UserInfo", "Ethnic"}};
+
+} // namespace
+
+int TestFileNumber(const QString& dataName)
+{
+    static const QRegularExpression pattern("^([0-9]{1,9})\\.dt$");
+    const QRegularExpressionMatch match = pattern.match(dataName);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+bool UpgradeSchema(Database& db, QString* error)
+{
+    bool missing = false;
+    for (const NewColumn& c : kNewColumns)
+        missing = missing || !hasColumn(db, c.table, c.column);
+    if (!missing)
+        return true;
+    const auto fail = [&](const QString& what) {
+        db.Rollback();
+        if (error)
+            *error = what + ": " + db.LastError();
+        return false;
+    };
+    if (!db.BeginTransaction())
+        return fail("cannot start the database upgrade");
+    for (const NewColumn& c : kNewColumns) {
+        // Another program may have added it since the check above.
+        if (!hasColumn(db, c.table, c.column) &&
+            !db.Execute(QString("ALTER TABLE %1 ADD COLUMN %2 INTEGER").arg(c.table, c.column)))
+            return fail(QString("cannot add %1.%2").arg(c.table, c.column));
+    }
+    // Each earlier test is a session of its own: one manoeuvre, before any bronchodilator.
+    QList<std::pair<int, QString>> rows;
+    {
+        QSqlQuery query(db.Connection());
+        if (!query.exec("SELECT ID, DataName FROM CaseInfo WHERE Session IS NULL"))
+            return fail("cannot read the tests to upgrade");
+        while (query.next())
+            rows.append({query.value(0).toInt(), query.value(1).toString()});
+    }
+    for (const auto& [id, dataName] : rows) {
+        if (!db.Execute("UPDATE CaseInfo SET Session = ?, Maneuver = 1, Phase = ? "
+                        "WHERE ID = ? AND DataName = ?",
+                        {TestFileNumber(dataName), kPhasePre, id, dataName}))
+            return fail("cannot upgrade the test " + dataName);
+    }
+    if (!db.Commit())
+        return fail("cannot finish the database upgrade");
+    return true;
+}

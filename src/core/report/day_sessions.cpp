@@ -1,0 +1,63 @@
+#include "core/report/day_sessions.h"
+
+#include "core/clinical/maneuver_measures.h"
+#include "core/records/case_file_store.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
+#include "core/records/schema_upgrade.h"
+
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <map>
+
+std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QString& day, double ageYears)
+{
+    int y = 0, m = 0, d = 0;
+    if (patientId < 1 || !SplitDay(day, y, m, d))
+        return {};
+    QSqlQuery query(db.Connection());
+    query.prepare("SELECT DataName, TestTime, Session, Maneuver, Phase FROM CaseInfo "
+                  "WHERE ID = ? AND TestType = ? AND YEAR(TestTime) = ? AND MONTH(TestTime) = ? "
+                  "AND DAY(TestTime) = ? ORDER BY TestTime, Maneuver");
+    for (const QVariant& value : {QVariant(patientId), QVariant(int(kTestFvc)), QVariant(y), QVariant(m), QVariant(d)})
+        query.addBindValue(value);
+    if (!query.exec())
+        return {};
+
+    std::vector<StoredSession> sessions;
+    std::map<int, std::size_t> bySession;
+    while (query.next()) {
+        StoredManeuver maneuver;
+        maneuver.dataName = query.value(0).toString();
+        maneuver.testTime = query.value(1).toString();
+        if (!IsTestFileName(maneuver.dataName))
+            continue;
+        // A row the program's own writer made without a session is a session of its own.
+        const int session = query.value(2).isNull() ? TestFileNumber(maneuver.dataName) : query.value(2).toInt();
+        maneuver.maneuver = query.value(3).isNull() ? 1 : query.value(3).toInt();
+        const int phase = query.value(4).toInt() == kPhasePost ? kPhasePost : kPhasePre;
+        QByteArray bytes;
+        if (!db.Files().Read(patientId, maneuver.dataName, bytes) ||
+            !ParseTestFile(bytes, maneuver.file))
+            continue;
+        const TestFile& f = maneuver.file;
+        maneuver.measures = MeasuresFromRecord(f.record, f.samples.data(), int(f.samples.size()),
+                                               f.header.expCoefficient);
+        auto it = bySession.find(session);
+        if (it == bySession.end()) {
+            it = bySession.emplace(session, sessions.size()).first;
+            sessions.push_back(StoredSession{session, phase, {}, {}});
+        }
+        sessions[it->second].maneuvers.push_back(std::move(maneuver));
+    }
+    for (StoredSession& s : sessions) {
+        std::stable_sort(s.maneuvers.begin(), s.maneuvers.end(),
+                         [](const StoredManeuver& a, const StoredManeuver& b) { return a.maneuver < b.maneuver; });
+        std::vector<ManeuverMeasures> measures;
+        for (const StoredManeuver& maneuver : s.maneuvers)
+            measures.push_back(maneuver.measures);
+        s.assessment = AssessSession(measures, ageYears);
+    }
+    return sessions;
+}

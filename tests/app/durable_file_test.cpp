@@ -1,0 +1,250 @@
+// Whole-file writes and guarded reads: what is on disk after a failure, a
+// race for a name, or something hostile sitting under a file's name.
+#include "core/app/app_paths.h"
+#include "core/app/durable_file.h"
+#include "core/app/ini_file.h"
+#include "core/app/lang_text.h"
+#include "core/app/regular_file.h"
+#include "core/app/system_settings.h"
+#include "core/app/text_limit.h"
+#include "support/full_disk.h"
+#include "support/temp_home.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// Everything in `folder` but the full-disk filler.
+QStringList entries(const QString& folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                               QDir::NoDotAndDotDot);
+    names.removeAll(".filler");
+    return names;
+}
+
+TEST(DurableFile, ReplacesWholeAndKeepsPermissions)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("System.ini");
+    put(path, "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    QString error;
+    ASSERT_TRUE(DurableFile::Write(path, "new content", &error)) << error.toStdString();
+    EXPECT_EQ(contentOf(path), "new content");
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(entries(dir.path()), QStringList{"System.ini"}); // no temporary left behind
+}
+
+TEST(DurableFile, RefusesWhatIsNotARegularFile)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("report.pdf");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString fifo = dir.filePath("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString target = dir.filePath("target.txt");
+    put(target, "kept");
+    const QString link = dir.filePath("link.txt");
+    ASSERT_TRUE(QFile::link(target, link));
+
+    for (const QString& path : {folder, fifo, link}) {
+        QString error;
+        EXPECT_FALSE(DurableFile::Write(path, "x", &error)) << path.toStdString();
+        EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(contentOf(target), "kept");
+    EXPECT_EQ(entries(dir.path()).size(), 4);
+}
+
+TEST(DurableFile, SettingsLinkedElsewhereAreWrittenWhereTheLinkLeads)
+{
+    QTemporaryDir dir;
+    QDir().mkdir(dir.filePath("etc"));
+    const QString real = dir.filePath("etc/System.ini");
+    put(real, "[SYSTEM]\nLANGUAGE=Chinese\n");
+    const QString link = dir.filePath("System.ini");
+    ASSERT_TRUE(QFile::link(real, link));
+    ASSERT_TRUE(IniFile::WriteString(link, "SYSTEM", "HOSPITAL", "North"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(contentOf(real), "[SYSTEM]\nLANGUAGE=Chinese\nHOSPITAL=North\n");
+    // A link to nothing is not turned into a file.
+    const QString dangling = dir.filePath("Dangling.ini");
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere/x.ini"), dangling));
+    EXPECT_FALSE(IniFile::WriteString(dangling, "SYSTEM", "HOSPITAL", "North"));
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+}
+
+TEST(DurableFile, FullDiskKeepsTheOldFileAndLeavesNoEmptyOne)
+{
+    FullDisk disk;
+    const QString old = disk.Path("System.ini");
+    put(old, "[SYSTEM]\nLANGUAGE=Chinese\n");
+    disk.Fill();
+    QString error;
+    const bool replaced = DurableFile::Write(old, "[SYSTEM]\nLANGUAGE=English\n", &error);
+    const DurableFile::Created created = DurableFile::CreateNew(disk.Path("1.dt"), "bytes", &error);
+    const bool iniWritten = IniFile::WriteString(old, "SYSTEM", "HOSPITAL", "North");
+    disk.Free();
+
+    EXPECT_FALSE(replaced);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(created, DurableFile::Created::Failed);
+    EXPECT_FALSE(iniWritten);
+    EXPECT_EQ(contentOf(old), "[SYSTEM]\nLANGUAGE=Chinese\n");
+    EXPECT_EQ(entries(disk.Path()), QStringList{"System.ini"});
+}
+
+TEST(DurableFile, OfWritersRacingForOneNameExactlyOneGetsIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("7.dt");
+    constexpr int kWriters = 8;
+    std::atomic<int> ready{0};
+    std::vector<DurableFile::Created> outcomes(kWriters);
+    std::vector<std::thread> writers;
+    for (int i = 0; i < kWriters; ++i) {
+        writers.emplace_back([&, i] {
+            ++ready;
+            while (ready < kWriters) {
+            }
+            outcomes[i] = DurableFile::CreateNew(path, QByteArray(20000, char('a' + i)));
+        });
+    }
+    for (std::thread& t : writers)
+        t.join();
+    int winner = -1, winners = 0;
+    for (int i = 0; i < kWriters; ++i) {
+        EXPECT_NE(outcomes[i], DurableFile::Created::Failed);
+        if (outcomes[i] == DurableFile::Created::Yes) {
+            winner = i;
+            ++winners;
+        }
+    }
+    ASSERT_EQ(winners, 1);
+    EXPECT_EQ(contentOf(path), QByteArray(20000, char('a' + winner))); // whole, never mixed
+    EXPECT_EQ(entries(dir.path()), QStringList{"7.dt"});
+    // A later writer finds the name taken and the file untouched.
+    EXPECT_EQ(DurableFile::CreateNew(path, "late"), DurableFile::Created::NameTaken);
+    EXPECT_EQ(contentOf(path).size(), 20000);
+}
+
+TEST(RegularFile, RefusesSpecialFilesAtOnceAndFilesBeyondTheLimit)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("1.dt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QByteArray bytes;
+    QString error;
+    // Opening a FIFO without a writer would block for ever.
+    EXPECT_EQ(RegularFile::Read(fifo, 1000, bytes, &error), RegularFile::Status::NotRegular);
+    EXPECT_TRUE(error.contains("not a regular file"));
+    EXPECT_EQ(RegularFile::Read("/dev/zero", 1000, bytes), RegularFile::Status::NotRegular);
+    EXPECT_EQ(RegularFile::Read(dir.path(), 1000, bytes), RegularFile::Status::NotRegular);
+    EXPECT_EQ(RegularFile::Read(dir.filePath("none"), 1000, bytes), RegularFile::Status::Missing);
+
+    const QString big = dir.filePath("big");
+    put(big, QByteArray(1001, 'b'));
+    EXPECT_EQ(RegularFile::Read(big, 1000, bytes, &error), RegularFile::Status::TooLarge);
+    EXPECT_TRUE(bytes.isEmpty());
+    EXPECT_TRUE(error.contains("1000"));
+    EXPECT_EQ(RegularFile::Read(big, 1000, bytes, nullptr, true), RegularFile::Status::Read);
+    EXPECT_EQ(bytes, QByteArray(1000, 'b'));
+    EXPECT_EQ(RegularFile::Read(big, 1001, bytes), RegularFile::Status::Read);
+    EXPECT_EQ(bytes.size(), 1001);
+}
+
+TEST(IniFileReads, SpecialFilesReadAsEmptyAndEditsAreSeenAtOnce)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(IniFile::ReadString(fifo, "A", "k", "default", 99), "default");
+    EXPECT_EQ(IniFile::ReadString("/dev/zero", "A", "k", "default", 99), "default");
+    const QString huge = dir.filePath("huge.txt");
+    put(huge, "[A]\nk=v\n" + QByteArray(IniFile::kMaxFileSize, ';'));
+    EXPECT_EQ(IniFile::ReadString(huge, "A", "k", "default", 99), "default");
+
+    // Rewritten in place, same size, within the same clock tick: still seen.
+    const QString path = dir.filePath("lang.txt");
+    for (const char* value : {"1", "2", "3", "4"}) {
+        put(path, QByteArray("[A]\nk=") + value + "\n");
+        EXPECT_EQ(IniFile::ReadString(path, "A", "k", QString(), 99), value);
+    }
+    QFile::remove(path);
+    EXPECT_EQ(IniFile::ReadString(path, "A", "k", "gone", 99), "gone");
+}
+
+} // namespace
+
+namespace {
+
+TEST(LanguageName, OnlyAPlainNameInsideTheLanguageFolderIsRead)
+{
+    TempHome home;
+    home.write("Language/English.txt", "[MESSAGE]\n141=From the folder\n");
+    // Planted beside and above the language folder.
+    home.write("x.txt", "[MESSAGE]\n141=From outside\n");
+    home.write("Language/sub/evil.txt", "[MESSAGE]\n141=From a subfolder\n");
+    Settings().language = "English";
+    EXPECT_EQ(GetLangText("MESSAGE", 141), "From the folder");
+    for (const char* name : {"../x", "sub/evil", "..", "..\\x", "/etc/passwd"}) {
+        Settings().language = name;
+        EXPECT_EQ(GetLangText("MESSAGE", 141), "Prompt") << name; // the built-in text
+        EXPECT_TRUE(AppPaths::LanguageFile().isEmpty()) << name;
+    }
+}
+
+TEST(TextLimit, CountsCharactersAndNeverHalvesOne)
+{
+    // U+1F600 and U+20000 lie outside the basic plane: two UTF-16 units each.
+    const QString text = QString::fromUtf8("a\xF0\x9F\x98\x80" "b\xF0\xA0\x80\x80");
+    EXPECT_EQ(text.size(), 6);
+    EXPECT_EQ(TextLimit::Length(text), 4);
+    EXPECT_EQ(TextLimit::Left(text, 1), "a");
+    EXPECT_EQ(TextLimit::Left(text, 2), QString::fromUtf8("a\xF0\x9F\x98\x80"));
+    EXPECT_EQ(TextLimit::Left(text, 3), QString::fromUtf8("a\xF0\x9F\x98\x80" "b"));
+    EXPECT_EQ(TextLimit::Left(text, 9), text);
+    EXPECT_EQ(TextLimit::Left(text, 0), QString());
+    // A lone surrogate (damaged text) counts as one character.
+    const QString lone = QString(QChar(0xD800)) + "x";
+    EXPECT_EQ(TextLimit::Length(lone), 2);
+    EXPECT_EQ(TextLimit::Left(lone, 1).size(), 1);
+
+    // The INI reader cuts values the same way.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.ini");
+    put(path, QByteArray("[S]\nk=") + text.toUtf8() + "\n");
+    EXPECT_EQ(IniFile::ReadString(path, "S", "k", QString(), 2), TextLimit::Left(text, 2));
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+// tavctl against hostile files and names: special files, oversized files,
+// a language name that climbs out of its folder, names holding "%1".
+#include "support/run_tool.h"
+#include "support/temp_home.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Short enough that a hang shows as a failure, long enough for a loaded machine.
+constexpr int kPatienceMs = 30000;
+
+TEST(TavctlAnalyze, SpecialAndOversizedFilesAreRefusedWithAMessage)
+{
+    TempHome home;
+    const QString fifo = home.path("1.dt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A sparse 100 MB file costs no disk.
+    const QString huge = home.path("2.dt");
+    home.write("2.dt", "TAVW");
+    ASSERT_EQ(::truncate(QFile::encodeName(huge).constData(), 100LL << 20), 0);
+    const std::pair<QString, const char*> cases[] = {
+        {fifo, "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {huge, "larger than"},
+        {home.path("3.dt"), "does not exist"},
+    };
+    for (const auto& [path, message] : cases) {
+        const ToolResult result = RunTool(TAVCTL_PATH, {"analyze", path}, {}, kPatienceMs);
+        EXPECT_EQ(result.exitCode, 2) << path.toStdString(); // -1: it hung or crashed
+        EXPECT_TRUE(result.err.contains(message)) << result.err.toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+    }
+}
+
+TEST(TavctlText, ALanguageNameNeverLeavesTheLanguageFolder)
+{
+    TempHome home;
+    home.write("System.ini", "[SYSTEM]\nLANGUAGE=../x\n");
+    home.write("x.txt", "[MESSAGE]\n141=read from outside\n");
+    home.write("Language/x.txt", "[MESSAGE]\n141=read from the folder\n");
+    ToolResult result = RunTool(TAVCTL_PATH, {"--home", home.path(), "text", "MESSAGE", "141"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "Prompt\n"); // the built-in text
+    home.write("System.ini", "[SYSTEM]\nLANGUAGE=x\n");
+    result = RunTool(TAVCTL_PATH, {"--home", home.path(), "text", "MESSAGE", "141"});
+    EXPECT_EQ(result.out, "read from the folder\n");
+}
+
+TEST(TavctlPatient, NamesAreListedAsTyped)
+{
+    TempHome home;
+    const QString name = "Ann %1 %5 100%";
+    ToolResult result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "add", "--name",
+                                              name, "--gender", "1", "--birth", "1986-01-01", "--height",
+                                              "165", "--weight", "60"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "list"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QStringList cells = QString::fromUtf8(result.out).trimmed().split('\t');
+    ASSERT_GE(cells.size(), 8) << result.out.toStdString();
+    EXPECT_EQ(cells[2], name);
+    EXPECT_EQ(cells[5], "165");
+}
+
+TEST(TavctlTest, AWriteLockOfAnotherProgramIsNeverReportedAsSaved)
+{
+    TempHome home;
+    home.write("System.ini", "[SYSTEM]\nSIMULATOR=1\n");
+    ToolResult result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "add", "--name",
+                                              "Lock Test", "--gender", "0", "--birth",
+                                              "1980-01-01", "--height", "175", "--weight", "70"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QStringList test = {"--home", home.path(), "test", "--patient", "1", "--type", "fvc"};
+    {
+        // Another workstation's program holds the write lock for the whole run.
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-workstation");
+        other.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE"));
+        result = RunTool(TAVCTL_PATH, test, {}, 120000);
+        lock.exec("ROLLBACK");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("other-workstation");
+    EXPECT_EQ(result.exitCode, 1) << result.out.toStdString();
+    const QJsonObject locked = QJsonDocument::fromJson(result.out).object();
+    EXPECT_EQ(locked["outcome"].toString(), "not-recorded");
+    EXPECT_TRUE(QDir(home.path("Case/1")).entryList(QDir::Files).isEmpty());
+
+    // Without the lock the same command saves file and row.
+    result = RunTool(TAVCTL_PATH, test, {}, 120000);
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QJsonObject saved = QJsonDocument::fromJson(result.out).object();
+    EXPECT_EQ(saved["outcome"].toString(), "saved");
+    EXPECT_EQ(QDir(home.path("Case/1")).entryList(QDir::Files),
+              QStringList{saved["dataName"].toString()});
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase("QSQLITE", "check");
+        check.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(check.open());
+        QSqlQuery rows(check);
+        ASSERT_TRUE(rows.exec("SELECT DataName FROM CaseInfo"));
+        ASSERT_TRUE(rows.next());
+        EXPECT_EQ(rows.value(0).toString(), saved["dataName"].toString());
+        EXPECT_FALSE(rows.next());
+    }
+    QSqlDatabase::removeDatabase("check");
+}
+
+} // namespace

@@ -1,0 +1,116 @@
+// tavctl session over a real program folder: sessions of a day with their
+// grades, the bronchodilator response and the interpretation; patients on
+// GLI sets and on the older ones.
+#include "session_files.h"
+#include "support/run_tool.h"
+#include "support/temp_home.h"
+
+#include "core/clinical/gli_equations.h"
+#include "core/records/database.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TavctlSessionTest : public ::testing::Test {
+protected:
+    ToolResult tavctl(QStringList args)
+    {
+        args.prepend(home.path());
+        args.prepend("--home");
+        return RunTool(TAVCTL_PATH, args);
+    }
+    QJsonObject json(const QStringList& args)
+    {
+        const ToolResult r = tavctl(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out).object();
+    }
+    int addPatient(const QString& standard)
+    {
+        const ToolResult r = tavctl({"patient", "add", "--name", "Ann", "--gender", "1", "--birth", "1975-06-15",
+                                     "--height", "165", "--weight", "60", "--standard", standard});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return r.out.trimmed().toInt();
+    }
+    // Three good blows before and three after the bronchodilator; FEV1 gains `gain` L.
+    void storeDay(int patient, double gain)
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(home.path("data.mdb")));
+        const PulseStream good = blowPulses(true);
+        const float fev1[] = {2.20f, 2.25f, 2.18f};
+        for (int i = 0; i < 3; ++i) {
+            StoreSessionBlow(db, patient, 1 + i, blowRecord(3.30f - 0.02f * i, fev1[i], good), good,
+                             QString("2026-03-10 09:0%1:00").arg(i), {1, i + 1, 0});
+            StoreSessionBlow(db, patient, 4 + i, blowRecord(3.30f - 0.02f * i, fev1[i] + float(gain), good), good,
+                             QString("2026-03-10 09:3%1:00").arg(i), {4, i + 1, 1});
+        }
+    }
+    TempHome home;
+};
+
+TEST_F(TavctlSessionTest, PreAndPostOnOneDayGiveTheResponseAndTheInterpretation)
+{
+    const int patient = addPatient("4");
+    storeDay(patient, 0.40);
+    const QJsonObject r = json({"session", "--patient", QString::number(patient), "--day", "2026-03-10", "--json"});
+    const QJsonArray sessions = r["sessions"].toArray();
+    ASSERT_EQ(sessions.size(), 2);
+    const QJsonObject pre = sessions[0].toObject();
+    EXPECT_EQ(pre["phase"].toString(), "pre");
+    EXPECT_EQ(sessions[1].toObject()["phase"].toString(), "post");
+    EXPECT_EQ(pre["maneuvers"].toArray().size(), 3);
+    EXPECT_EQ(pre["grade"].toObject()["FEV1"].toString(), "A");
+    EXPECT_EQ(pre["grade"].toObject()["FVC"].toString(), "A");
+    const QJsonObject fev1 = pre["reported"].toObject()["FEV1"].toObject();
+    EXPECT_NEAR(fev1["value"].toDouble(), 2.25, 1e-6);
+
+    // The predicted value at the decimal age on the test day, from the reference command.
+    const double age = GliDecimalAge(QDate(1975, 6, 15), QDate(2026, 3, 10));
+    const ToolResult ref = RunTool(TAVCTL_PATH, {"reference", "--set", "gli-global-2022", "--sex", "F", "--age",
+                                                 QString::number(age, 'g', 17), "--height", "165", "--json"});
+    const double predicted = QJsonDocument::fromJson(ref.out).object()["FEV1"].toObject()["pred"].toDouble();
+    EXPECT_NEAR(fev1["pred"].toDouble(), predicted, 1e-9);
+
+    const QJsonObject bdr = r["bdr"].toObject()["FEV1"].toObject();
+    EXPECT_NEAR(bdr["litres"].toDouble(), 0.40, 1e-5);
+    EXPECT_NEAR(bdr["percent"].toDouble(), 100 * 0.40 / 2.25, 1e-3);
+    EXPECT_NEAR(bdr["percentPredicted"].toDouble(), 100 * 0.40 / predicted, 1e-3);
+    EXPECT_EQ(bdr["significant"].toBool(), 0.40 / predicted > 0.10);
+    EXPECT_FALSE(r["bdr"].toObject()["FVC"].toObject()["significant"].toBool());
+
+    const QJsonObject interpretation = r["interpretation"].toObject();
+    EXPECT_TRUE(interpretation["available"].toBool());
+    EXPECT_NEAR(interpretation["FEV1"].toObject()["value"].toDouble(), 2.25, 1e-6); // the pre values
+    EXPECT_FALSE(interpretation["bdr"].isNull());
+}
+
+TEST_F(TavctlSessionTest, OlderStandardsHaveNoInterpretationAndBadInputIsRefused)
+{
+    const int patient = addPatient("0");
+    storeDay(patient, 0.05);
+    const QJsonObject r = json({"session", "--patient", QString::number(patient), "--day", "2026-03-10", "--json"});
+    EXPECT_EQ(r["sessions"].toArray().size(), 2);
+    EXPECT_TRUE(r["interpretation"].isNull());
+    EXPECT_TRUE(r["interpretationNote"].toString().contains("GLI"));
+    EXPECT_TRUE(r["sessions"][0]["reported"]["FEV1"]["pred"].isNull());
+
+    const QJsonObject empty = json({"session", "--patient", QString::number(patient), "--day", "2026-03-11"});
+    EXPECT_TRUE(empty["sessions"].toArray().isEmpty());
+    EXPECT_TRUE(empty["bdr"].isNull());
+
+    for (const QStringList& args : {QStringList{"session", "--patient", "99", "--day", "2026-03-10"},
+                                    QStringList{"session", "--patient", "1", "--day", "10.03.2026"},
+                                    QStringList{"session", "--day", "2026-03-10"}}) {
+        const ToolResult bad = tavctl(args);
+        EXPECT_EQ(bad.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(bad.err.isEmpty());
+    }
+}
+
+} // namespace

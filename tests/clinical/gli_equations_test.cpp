@@ -1,0 +1,271 @@
+// GLI equations against the official calculator's grid, the independent
+// GLI Global 2022 oracle and hand-checked cases; broken tables refused.
+#include "core/clinical/gli_equations.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace {
+
+QStringList readLines(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (QString& line : lines)
+        line = line.trimmed().remove('"');
+    return lines;
+}
+
+class GliEquationsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(gli.LoadBuiltIn(&error)) << error.toStdString();
+    }
+    GliPrediction predict(GliSet set, GliParameter parameter, bool male, double age, double height,
+                          int ethnic = 1) const
+    {
+        return gli.Predict(set, parameter, GliSubject{male, age, height, ethnic});
+    }
+    GliEquations gli;
+};
+
+TEST_F(GliEquationsTest, MatchesEveryRowOfTheGliCalculatorGrid)
+{
+    const QStringList lines = readLines(QString(CLINICAL_TEST_DATA) + "/gli2012_calculator_oracle.csv");
+    ASSERT_EQ(lines.size(), 1001);
+    const QStringList header = lines[0].split(',');
+    const std::pair<const char*, GliParameter> columns[] = {
+        {"fev1", GliParameter::FEV1},       {"fvc", GliParameter::FVC},
+        {"fev1fvc", GliParameter::FEV1FVC}, {"fef2575", GliParameter::FEF2575},
+        {"fef75", GliParameter::FEF75},     {"erv", GliParameter::ERV}};
+    double worst = 0;
+    int compared = 0, missing = 0;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines[i].split(',');
+        ASSERT_EQ(cells.size(), header.size());
+        const bool male = cells[0] == "M";
+        const GliSubject subject{male, cells[2].toDouble(), cells[3].toDouble(), cells[1].toInt()};
+        for (const auto& [name, parameter] : columns) {
+            const GliPrediction p = gli.Predict(GliSet::Gli2012, parameter, subject);
+            const QString prefix = QString(name) + "_";
+            const QString pred = cells[header.indexOf(prefix + "predicted")];
+            if (pred == "NA") {
+                // The calculator gives nothing outside the age range; neither do we.
+                EXPECT_FALSE(p.available) << "row " << i << " " << name;
+                EXPECT_TRUE(p.outOfRange) << "row " << i << " " << name;
+                ++missing;
+                continue;
+            }
+            ASSERT_TRUE(p.available) << "row " << i << " " << name;
+            const double expected[] = {pred.toDouble(), cells[header.indexOf(prefix + "lln")].toDouble(),
+                                       cells[header.indexOf(prefix + "uln")].toDouble()};
+            const double actual[] = {p.M, p.lln, p.uln};
+            for (int k = 0; k < 3; ++k) {
+                const double diff = std::fabs(actual[k] - expected[k]);
+                worst = std::max(worst, diff);
+                EXPECT_LE(diff, 0.0015) << "row " << i << " " << name << " value " << k;
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GT(missing, 0); // the grid holds ages past the FEF and ERV ranges
+    EXPECT_EQ(compared + missing * 3, 1000 * 6 * 3);
+    RecordProperty("worst_difference", std::to_string(worst));
+}
+
+TEST_F(GliEquationsTest, MatchesTheIndependentGliGlobalOracle)
+{
+    const QStringList lines = readLines(QString(CLINICAL_TEST_DATA) + "/gli_global_2022_oracle.csv");
+    ASSERT_EQ(lines.size(), 31);
+    const QStringList header = lines[0].split(',');
+    const std::pair<const char*, GliParameter> columns[] = {
+        {"fev1", GliParameter::FEV1}, {"fvc", GliParameter::FVC}, {"fev1fvc", GliParameter::FEV1FVC}};
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines[i].split(',');
+        const auto cell = [&](const QString& column) { return cells[header.indexOf(column)].toDouble(); };
+        const GliSubject subject{cells[0] == "M", cells[1].toDouble(), cells[2].toDouble(), 1};
+        for (const auto& [name, parameter] : columns) {
+            const GliPrediction p = gli.Predict(GliSet::GliGlobal2022, parameter, subject);
+            ASSERT_TRUE(p.available);
+            const QString n(name);
+            const double measured = cell(n + "_measured");
+            EXPECT_NEAR(p.M, cell(n + "_pred_2022"), 1e-6) << "row " << i << " " << name;
+            EXPECT_NEAR(p.lln, cell(n + "_lln_2022"), 1e-6) << "row " << i << " " << name;
+            EXPECT_NEAR(p.zScore(measured), cell(n + "_zscore_2022"), 1e-6) << "row " << i << " " << name;
+            EXPECT_NEAR(p.percentPredicted(measured), cell(n + "_pctpred_2022"), 1e-6);
+        }
+    }
+}
+
+TEST_F(GliEquationsTest, HandCheckedCases)
+{
+    struct Case {
+        bool male;
+        int ethnic;
+        double age, height;
+        double values[10]; // pred/LLN of FEV1, FVC, FEV1/FVC, FEF25-75, FEF75
+    };
+    const Case gli2012[] = {
+        {true, 1, 25, 175, {4.466, 3.600, 5.326, 4.308, 0.844, 0.728, 4.723, 3.016, 2.113, 1.143}},
+        {false, 1, 45, 165, {2.985, 2.357, 3.699, 2.929, 0.812, 0.702, 3.023, 1.772, 1.095, 0.501}},
+        {true, 1, 8, 130, {1.655, 1.325, 1.891, 1.516, 0.881, 0.767, 1.966, 1.258, 0.961, 0.518}},
+        {false, 1, 70, 160, {2.136, 1.556, 2.749, 2.007, 0.783, 0.650, 1.830, 0.848, 0.446, 0.162}},
+        {true, 2, 40, 180, {3.703, 2.843, 4.572, 3.563, 0.812, 0.712, 3.652, 1.904, 1.202, 0.532}},
+        {false, 3, 30, 160, {3.060, 2.463, 3.570, 2.971, 0.859, 0.762, 3.234, 2.099, 1.590, 0.914}}};
+    const GliParameter order[] = {GliParameter::FEV1, GliParameter::FVC, GliParameter::FEV1FVC,
+                                  GliParameter::FEF2575, GliParameter::FEF75};
+    for (const Case& c : gli2012) {
+        for (int k = 0; k < 5; ++k) {
+            const GliPrediction p = predict(GliSet::Gli2012, order[k], c.male, c.age, c.height, c.ethnic);
+            EXPECT_NEAR(p.M, c.values[2 * k], 0.0006) << c.age << " " << k;
+            EXPECT_NEAR(p.lln, c.values[2 * k + 1], 0.0006) << c.age << " " << k;
+            EXPECT_FALSE(p.outOfRange);
+        }
+    }
+    EXPECT_NEAR(predict(GliSet::Gli2012, GliParameter::FEV1, true, 25, 175).zScore(3.50), -1.830, 0.0006);
+
+    const Case global[] = {{true, 1, 25, 175, {4.181, 3.271, 4.912, 3.844, 0.851, 0.743}},
+                           {false, 1, 45, 165, {2.854, 2.135, 3.476, 2.624, 0.818, 0.707}},
+                           {true, 1, 8, 130, {1.631, 1.279, 1.857, 1.459, 0.881, 0.768}},
+                           {false, 1, 70, 160, {2.065, 1.440, 2.640, 1.869, 0.790, 0.661}}};
+    for (const Case& c : global) {
+        for (int k = 0; k < 3; ++k) {
+            const GliPrediction p = predict(GliSet::GliGlobal2022, order[k], c.male, c.age, c.height);
+            EXPECT_NEAR(p.M, c.values[2 * k], 0.0006);
+            EXPECT_NEAR(p.lln, c.values[2 * k + 1], 0.0006);
+        }
+    }
+}
+
+TEST_F(GliEquationsTest, CentilesAndZScoresAgree)
+{
+    // The LLN is the 5th centile: its z-score is -1.645, the ULN's +1.645, the median's 0.
+    for (GliParameter parameter : {GliParameter::FEV1, GliParameter::FEV1FVC, GliParameter::ERV}) {
+        const GliPrediction p = predict(GliSet::Gli2012, parameter, false, 52.3, 158, 4);
+        ASSERT_TRUE(p.available);
+        EXPECT_NEAR(p.zScore(p.lln), -1.645, 1e-9);
+        EXPECT_NEAR(p.zScore(p.uln), 1.645, 1e-9);
+        EXPECT_NEAR(p.zScore(p.M), 0, 1e-12);
+        EXPECT_NEAR(p.percentPredicted(p.M * 0.8), 80, 1e-9);
+        EXPECT_TRUE(std::isnan(p.zScore(0))); // nothing measured has no z-score
+    }
+}
+
+TEST_F(GliEquationsTest, NoValueWhereTheSetHasNoEquationOrTheAgeIsOutside)
+{
+    // GLI Global 2022 has no flow equations: no value is borrowed from GLI-2012.
+    EXPECT_FALSE(gli.Has(GliSet::GliGlobal2022, GliParameter::FEF2575));
+    EXPECT_FALSE(predict(GliSet::GliGlobal2022, GliParameter::FEF75, true, 40, 175).available);
+    EXPECT_TRUE(gli.Has(GliSet::Gli2012, GliParameter::FEF75));
+
+    // Ages just inside and just outside each range.
+    EXPECT_TRUE(predict(GliSet::Gli2012, GliParameter::FEV1, true, 3.0, 95).available);
+    EXPECT_TRUE(predict(GliSet::Gli2012, GliParameter::FEV1, true, 95.0, 170).available);
+    for (double age : {2.99, 95.01, -1.0, std::nan("")}) {
+        const GliPrediction p = predict(GliSet::GliGlobal2022, GliParameter::FVC, false, age, 160);
+        EXPECT_FALSE(p.available) << age;
+        EXPECT_TRUE(p.outOfRange) << age;
+    }
+    EXPECT_TRUE(predict(GliSet::Gli2012, GliParameter::FEF2575, true, 90.0, 170).available);
+    EXPECT_FALSE(predict(GliSet::Gli2012, GliParameter::FEF2575, true, 90.1, 170).available);
+    EXPECT_FALSE(predict(GliSet::Gli2012, GliParameter::ERV, true, 4.9, 110).available);
+
+    // An absurd height is computed (the calculator does) but flagged.
+    const GliPrediction tall = predict(GliSet::Gli2012, GliParameter::FVC, true, 40, 230);
+    EXPECT_TRUE(tall.available);
+    EXPECT_TRUE(tall.outOfRange);
+    EXPECT_FALSE(predict(GliSet::Gli2012, GliParameter::FVC, true, 40, 0).available);
+
+    // GLI-2012 needs one of its five groups; the other sets ignore the group.
+    EXPECT_FALSE(predict(GliSet::Gli2012, GliParameter::FEV1, true, 40, 175, 6).available);
+    EXPECT_FALSE(predict(GliSet::Gli2012, GliParameter::FEV1, true, 40, 175, 0).available);
+    EXPECT_DOUBLE_EQ(predict(GliSet::GliGlobal2022, GliParameter::FEV1, true, 40, 175, 3).M,
+                     predict(GliSet::GliGlobal2022, GliParameter::FEV1, true, 40, 175, 1).M);
+}
+
+TEST(GliNames, SetsParametersAndAge)
+{
+    for (GliSet set : {GliSet::Gli2012, GliSet::GliGlobal2022})
+        EXPECT_EQ(GliSetFromName(GliSetName(set)), set);
+    EXPECT_FALSE(GliSetFromName("gli2022").has_value());
+    for (GliParameter parameter : GliParameters())
+        EXPECT_EQ(GliParameterFromName(GliParameterName(parameter)), parameter);
+    EXPECT_FALSE(GliParameterFromName("FEV6").has_value());
+    // 25 years and 2 days (six leap days in between): whole years would lose the fraction.
+    EXPECT_NEAR(GliDecimalAge(QDate(2000, 1, 1), QDate(2025, 1, 3)), 9134 / 365.25, 1e-12);
+    EXPECT_EQ(GliDecimalAge(QDate(), QDate(2025, 1, 3)), 0);
+}
+
+// Broken table files are refused with a message, never half loaded.
+class GliBrokenTablesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        for (const QString& name : QDir(":/gli").entryList(QDir::Files)) {
+            QFile::remove(dir.filePath(name));
+            ASSERT_TRUE(QFile::copy(":/gli/" + name, dir.filePath(name)));
+        }
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
+            QFile(dir.filePath(name)).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    void replace(const QString& name, const QByteArray& from, const QByteArray& to)
+    {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray text = file.readAll();
+        file.close();
+        const qsizetype at = text.indexOf(from);
+        ASSERT_GE(at, 0) << from.toStdString();
+        text.replace(at, from.size(), to);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+    QString loadError()
+    {
+        QString error;
+        GliEquations gli;
+        if (gli.Load(dir.path(), &error))
+            return QString();
+        EXPECT_FALSE(gli.Has(GliSet::Gli2012, GliParameter::FEV1)); // nothing half loaded
+        return error;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(GliBrokenTablesTest, TheCopyLoads)
+{
+    EXPECT_EQ(loadError(), QString());
+}
+
+TEST_F(GliBrokenTablesTest, RefusesMissingFilesCellsAndNumbers)
+{
+    QFile::remove(dir.filePath("gli2021_erv_splines.csv"));
+    EXPECT_TRUE(loadError().contains("gli2021_erv_splines.csv"));
+    SetUp();
+    replace("gli2012_coefficients.csv", "-10.342,", "-10.342x,");
+    EXPECT_TRUE(loadError().contains("m_const"));
+    SetUp();
+    replace("gli_global_2022_coefficients.csv", "M,FVC,-12.629131,", "M,FVC,");
+    EXPECT_TRUE(loadError().contains("cells"));
+    SetUp();
+    replace("gli2012_coefficients.csv", "M,FVC,", "M,FEV6,");
+    EXPECT_TRUE(loadError().contains("FEV6"));
+}
+
+TEST_F(GliBrokenTablesTest, RefusesAGapInTheAgeSteps)
+{
+    // A dropped knot would shift every later age by a quarter year.
+    replace("gli2012_splines.csv", "M,FEV1,3.25,", "M,FEV1,3.5,");
+    EXPECT_TRUE(loadError().contains("3.5"));
+}
+
+} // namespace

@@ -1,0 +1,313 @@
+// Faults on the line between the spirometer and the program: whatever the
+// link loses, damages or delays, no wrong number is stored as a valid test.
+#include "device_fixture.h"
+#include "support/test_parts.h"
+
+#include "core/app/lang_text.h"
+#include "core/device/ascii_command_protocol.h"
+#include "core/device/bluetooth_port.h"
+#include "core/device/checksum_frame_protocol.h"
+#include "core/device/real_link_factories.h"
+#include "core/device/simulated_bluetooth.h"
+#include "core/measure/maneuver_check.h"
+#include "core/measure/maneuver_quality.h"
+#include "core/measure/measurement_store.h"
+#include "core/session/assembler_sink.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct LinkRun {
+    bool finished = false;
+    bool timedOut = false;
+    int dataLostSignals = 0;
+    SaveResult saved;
+    std::vector<ManeuverStatus> statuses;
+    QByteArray file;
+};
+
+bool sameValues(const ManeuverResult& a, const ManeuverResult& b)
+{
+    return a.FVC == b.FVC && a.FEV1 == b.FEV1 && a.PEF == b.PEF && a.FIVC == b.FIVC &&
+           a.FIV1 == b.FIV1 && a.PIF == b.PIF && a.FEV1_FVC == b.FEV1_FVC && a.ELA == b.ELA;
+}
+
+} // namespace
+
+class LinkFaultTest : public DeviceTest {
+  protected:
+    LinkRun run(SimConfig config, int silenceMs = LiveTestSession::kSilenceLimitMs)
+    {
+        useDevice(config);
+        LinkRun out;
+        LiveTestSession session(TestParts());
+        session.SetSilenceLimit(silenceMs);
+        QObject::connect(&session, &LiveTestSession::deviceFinished,
+                         [&](int) { out.finished = true; });
+        QObject::connect(&session, &LiveTestSession::timedOut, [&] { out.timedOut = true; });
+        QObject::connect(&session, &LiveTestSession::dataLost, [&] { ++out.dataLostSignals; });
+        if (session.Start(int(config.test)) != LiveTestSession::kStarted) {
+            ADD_FAILURE() << "the test did not start";
+            return out;
+        }
+        EXPECT_TRUE(waitForEnd(session));
+        out.statuses = TestParts().store.Statuses();
+        if (out.finished)
+            out.saved = session.Save(1, context(), db);
+        if (!out.saved.path.isEmpty()) {
+            QFile f(out.saved.path);
+            if (f.open(QIODevice::ReadOnly))
+                out.file = f.readAll();
+        }
+        return out;
+    }
+};
+
+TEST_F(LinkFaultTest, PulseLostBeforeEveryPhaseEndStoresWhatACleanLineStores)
+{
+    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
+        for (int profile = 1; profile <= 5; ++profile) {
+            SimConfig config;
+            config.profile = profile;
+            config.protocol = protocol;
+            const LinkRun clean = run(config);
+            config.faults.dropEnd = true;
+            const LinkRun faulty = run(config);
+            ASSERT_EQ(clean.saved.outcome, SaveOutcome::Saved) << profile;
+            ASSERT_EQ(faulty.saved.outcome, SaveOutcome::Saved) << profile;
+            EXPECT_EQ(faulty.saved.bestIndex, clean.saved.bestIndex) << profile;
+            EXPECT_EQ(TestParts().store.ManeuverCount(), 3) << profile; // no extra, empty one
+            if (protocol == SimProtocol::Checksum) {
+                // Every pulse came again when asked: the same file, byte for
+                // byte, apart from the saving time and the file's name.
+                EXPECT_EQ(faulty.file.left(88), clean.file.left(88)) << profile;
+                EXPECT_EQ(faulty.file.mid(248), clean.file.mid(248)) << profile;
+                EXPECT_GT(faulty.file.size(), 412) << profile;
+                EXPECT_EQ(std::memcmp(&faulty.saved.record, &clean.saved.record,
+                                      sizeof(ManeuverResult)),
+                          0)
+                    << profile;
+            } else {
+                // No resend on this link: the device's sums still give the values.
+                EXPECT_TRUE(sameValues(faulty.saved.record, clean.saved.record)) << profile;
+            }
+        }
+    }
+}
+
+TEST_F(LinkFaultTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
+{
+    SimConfig clean;
+    const LinkRun reference = run(clean);
+    ASSERT_EQ(reference.saved.outcome, SaveOutcome::Saved);
+
+    // Pulse 100 lies in the first blow, the best of the clean run is not that one.
+    SimConfig config;
+    config.faults.lostPulse = 100;
+    const LinkRun out = run(config);
+    ASSERT_TRUE(out.finished);
+    ASSERT_GE(out.statuses.size(), 3u);
+    EXPECT_EQ(out.statuses[0].complete, 0);
+    EXPECT_EQ(out.statuses[2].complete, 1);
+    EXPECT_GE(out.dataLostSignals, 1);
+    const auto device = TestParts().devices.SimulatedDevice();
+    ASSERT_TRUE(device);
+    // Asked again, a bounded number of times.
+    const auto asked = device->ResendRequests();
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 100),
+              ChecksumFrameProtocol::kMaxResendRequests);
+    ASSERT_EQ(out.saved.outcome, SaveOutcome::Saved);
+    EXPECT_NE(out.saved.bestIndex, 0);
+    EXPECT_TRUE(std::memcmp(&out.saved.record, &reference.saved.record, sizeof(ManeuverResult)) ==
+                    0 ||
+                out.saved.bestIndex != reference.saved.bestIndex);
+}
+
+TEST_F(LinkFaultTest, PulseLostInTheLastBlowAndNoAnswerEndsTheTestWithoutATruncatedBlow)
+{
+    // The last pulse of the test: nothing follows to reveal the gap but the
+    // phase end, and the device never answers.
+    SimConfig probe;
+    const int total = VirtualSpirometer::Make(probe)->TotalPulses();
+    for (const int lost : {total, total - 200}) {
+        SimConfig config;
+        config.faults.lostPulse = lost;
+        const LinkRun out = run(config);
+        ASSERT_TRUE(out.finished) << lost;
+        EXPECT_FALSE(out.timedOut);
+        ASSERT_FALSE(out.statuses.empty());
+        EXPECT_EQ(out.statuses.back().complete, 0) << lost;
+        EXPECT_NE(out.saved.bestIndex, int(out.statuses.size()) - 1) << lost;
+    }
+}
+
+TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
+{
+    SimConfig config;
+    config.faults.lostPulse = 30;
+    config.test = SimTest::Mvv;
+    const LinkRun mvv = run(config);
+    ASSERT_TRUE(mvv.finished);
+    EXPECT_EQ(mvv.saved.outcome, SaveOutcome::DataLost);
+    EXPECT_EQ(mvv.saved.resultValid, 0);
+    EXPECT_TRUE(mvv.saved.prompts.contains(GetLangText("MESSAGE", 2000)));
+    EXPECT_EQ(caseRows(), 0);
+    EXPECT_EQ(caseFiles(), 0);
+}
+
+TEST_F(LinkFaultTest, NoiseOnTheAsciiLineNeverBecomesAStoredWrongNumber)
+{
+    const ProfileTruth truth = PatientModel(1, SimTest::Fvc).Truth();
+    int stored = 0, refused = 0;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        SimConfig config;
+        config.protocol = SimProtocol::Ascii;
+        config.faults.noise = 0.002;
+        config.faults.seed = seed;
+        const LinkRun out = run(config, 400);
+        if (out.saved.outcome != SaveOutcome::Saved) {
+            ++refused;
+            continue;
+        }
+        ++stored;
+        // Whatever is stored is the patient's blow, not the damage.
+        EXPECT_NEAR(out.saved.record.FVC, truth.fvc, 0.03 * truth.fvc) << seed;
+        EXPECT_NEAR(out.saved.record.FEV1, truth.fev1, 0.03 * truth.fev1) << seed;
+        EXPECT_NEAR(out.saved.record.PEF, truth.pef, 0.10 * truth.pef) << seed;
+    }
+    EXPECT_GT(stored + refused, 0);
+}
+
+TEST_F(LinkFaultTest, BluetoothLinkAtAPersonsPaceToleratesRestsBetweenBlows)
+{
+    auto device = std::shared_ptr<VirtualSpirometer>(VirtualSpirometer::Make([] {
+        SimConfig c;
+        c.test = SimTest::Mvv;
+        c.mvvBreaths = 3;
+        c.realTime = true;
+        c.faults.pauseMs = 1500;
+        return c;
+    }()));
+    BluetoothLink link;
+    link.blueTooth.SetTransport(std::make_unique<SimulatedBluetooth>(device));
+    BluetoothLinkFactory factory(link);
+    DeviceManager& manager = TestParts().devices;
+    manager.SetFactory(LinkKind::Bluetooth, &factory);
+    BluetoothPort::SetSetupDialog([&link] {
+        link.blueTooth.EnumerateRadios();
+        link.blueTooth.Inquire(true);
+        link.chosenIndex = 0;
+        return 1;
+    });
+    Settings().simulator = 0;
+    Settings().communication = 0;
+
+    LiveTestSession session(TestParts());
+    bool finished = false, timedOut = false;
+    QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
+    QObject::connect(&session, &LiveTestSession::timedOut, [&] { timedOut = true; });
+    ASSERT_EQ(session.Start(kTestMvv), LiveTestSession::kStarted);
+    EXPECT_TRUE(waitForEnd(session));
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(timedOut);
+    const SaveResult saved = session.Save(1, context(), db);
+    EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
+
+    manager.Disconnect();
+    manager.SetFactory(LinkKind::Bluetooth, nullptr);
+    BluetoothPort::SetSetupDialog({});
+    RegisterRealLinks(manager);
+}
+
+// The parsers and the assembler without a port: hostile streams.
+class HostileStreamTest : public ::testing::Test {
+  protected:
+    int feed(DeviceProtocol& protocol, const std::vector<unsigned char>& bytes)
+    {
+        sink.Assembler().Begin(kTestFvc, 149, 149);
+        protocol.SetSink(&sink);
+        protocol.SetCoefficients(149, 149, 33);
+        return protocol.ParseStream(bytes.data(), int(bytes.size()));
+    }
+    std::vector<unsigned char> asciiFrame(unsigned char code, const std::vector<unsigned>& data)
+    {
+        std::vector<unsigned char> f{code, 0x80};
+        for (size_t i = 0; i < data.size(); ++i) {
+            f[1] |= ((data[i] >> 7) & 1) << i;
+            f.push_back(static_cast<unsigned char>(data[i] | 0x80));
+        }
+        return f;
+    }
+    // An ascii blow of `pulses` pulses and the device's sums for it.
+    std::vector<unsigned char> asciiBlow(int pulses, int volumeSum)
+    {
+        std::vector<unsigned char> s;
+        for (int i = 1; i <= pulses; ++i) {
+            const unsigned raw = 80000 + 10000 + i * 1500;
+            const auto f = asciiFrame(2, {raw & 0xFF, (raw >> 8) & 0xFF, (raw >> 16) & 0xFF,
+                                          (raw >> 24) & 0xFF});
+            s.insert(s.end(), f.begin(), f.end());
+        }
+        const unsigned first = volumeSum * 8 / 10, peak = 20;
+        const auto end = asciiFrame(3, {first & 0xFF, first >> 8, peak, 0,
+                                        unsigned(volumeSum) & 0xFF, unsigned(volumeSum) >> 8});
+        s.insert(s.end(), end.begin(), end.end());
+        s.push_back(4);
+        return s;
+    }
+
+    TempHome home;
+    MeasurementStore store;
+    std::unique_ptr<FlowEngine> engine = std::make_unique<FlowEngine>();
+    CurvePointList points;
+    AssemblerSink sink{store, *engine, &points};
+};
+
+TEST_F(HostileStreamTest, DeviceSumsThatDisagreeWithThePulsesFlagTheManoeuvre)
+{
+    // 300 pulses of 1.016 sum units each: a volume sum near 305 agrees.
+    AsciiCommandProtocol whole;
+    EXPECT_EQ(feed(whole, asciiBlow(300, 305)), -1);
+    ASSERT_EQ(store.Statuses().size(), 1u);
+    EXPECT_EQ(store.Statuses()[0].sumsDisagree, 0);
+
+    // One flipped bit in the volume sum (bit 4: +16, about 5 %).
+    store.Clear();
+    AsciiCommandProtocol flipped;
+    EXPECT_EQ(feed(flipped, asciiBlow(300, 305 ^ 16)), -1);
+    ASSERT_EQ(store.Statuses().size(), 1u);
+    EXPECT_EQ(store.Statuses()[0].sumsDisagree, 1);
+    ManeuverList list = store.Maneuvers();
+    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
+}
+
+TEST_F(HostileStreamTest, GarbageAndBytesWithoutTheHighBitGiveNothingUsable)
+{
+    AsciiCommandProtocol ascii;
+    std::vector<unsigned char> garbage;
+    unsigned state = 7;
+    for (int i = 0; i < 4000; ++i) {
+        state = state * 1103515245u + 12345u;
+        garbage.push_back(static_cast<unsigned char>(state >> 16));
+    }
+    garbage.push_back(4);
+    feed(ascii, garbage);
+    ManeuverList list = store.Maneuvers();
+    for (ManeuverResult& r : list)
+        DeriveManeuver(r, 175, kGenderMale);
+    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
+
+    // Bytes whose high bit was stripped: every frame reads as zeros.
+    store.Clear();
+    AsciiCommandProtocol stripped;
+    auto blow = asciiBlow(300, 305);
+    for (auto& b : blow)
+        b &= 0x7F;
+    feed(stripped, blow);
+    list = store.Maneuvers();
+    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
+}

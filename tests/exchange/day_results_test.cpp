@@ -1,0 +1,386 @@
+// A day's values as they leave the program, checked against references made
+// elsewhere: the GLI Global 2022 oracle (an independent implementation) and
+// the official GLI calculator's grid for GLI-2012, both in tests/clinical/data.
+// Also: the age of the test's day, one value per bronchodilator phase, and the
+// phase's best acceptable blow when every blow was stored as its own session.
+#include "clinical/session_files.h"
+#include "exchange_fixture.h"
+
+#include "core/exchange/csv_export.h"
+#include "core/exchange/csv_table.h"
+#include "core/exchange/day_results.h"
+#include "core/exchange/fhir_bundle.h"
+#include "core/exchange/gdt_exchange.h"
+#include "core/records/predicted_values.h"
+#include "core/records/schema_upgrade.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <map>
+
+namespace {
+
+// The rows of an oracle file, each as column name -> text.
+std::vector<std::map<QString, QString>> oracleRows(const QString& file)
+{
+    QFile f(QString(GLI_ORACLE_DIR) + "/" + file);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList header = QString(lines.value(0)).remove('"').trimmed().split(',');
+    std::vector<std::map<QString, QString>> rows;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList cells = QString(lines[i]).remove('"').trimmed().split(',');
+        std::map<QString, QString> row;
+        for (int c = 0; c < header.size() && c < cells.size(); ++c)
+            row[header[c]] = cells[c];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The data rows of an export, parsed as any reader of the file would.
+std::vector<QStringList> csvRows(const QByteArray& csv)
+{
+    CsvRows parsed;
+    EXPECT_TRUE(ParseCsv(csv, parsed));
+    if (!parsed.rows.empty())
+        parsed.rows.erase(parsed.rows.begin());
+    return parsed.rows;
+}
+
+double number(const std::map<QString, QString>& row, const QString& column)
+{
+    return row.at(column).toDouble();
+}
+
+// Rounded to two decimals on the way out, plus the oracles' own precision.
+constexpr double kTwoDecimals = 0.0051 + 0.0015;
+
+} // namespace
+
+class DayResultsTest : public ExchangeTest {
+  protected:
+    int addPatient(int standard, bool male, const QDate& birth, int height, int ethnic = 0)
+    {
+        PatientRecord p;
+        p.Name = "GLI, Person";
+        p.Gender = male ? 0 : 1;
+        p.Birthdate = birth;
+        p.Height = height;
+        p.Weight = 70;
+        p.Nation = 1;
+        p.Standard = standard;
+        p.Ethnic = ethnic;
+        const int id = CreatePatient(db, p);
+        EXPECT_GT(id, 0);
+        return id;
+    }
+
+    // A session of three good blows whose largest FEV1 and FVC are the ones given.
+    void storeSession(int id, int session, int phase, const QString& day, int hour, double fev1, double fvc,
+                      ManeuverResult flows = {})
+    {
+        const PulseStream good = blowPulses(true);
+        for (int i = 0; i < 3; ++i) {
+            ManeuverResult r = blowRecord(float(fvc - 0.03 * i), float(fev1 - 0.03 * i), good);
+            if (i == 0) {
+                r.FEF2575 = flows.FEF2575;
+                r.FEV6 = flows.FEV6;
+            }
+            StoreSessionBlow(db, id, nextNumber++, r, good,
+                             QString("%1 %2:%3:00").arg(day).arg(hour, 2, 10, QChar('0')).arg(i * 5, 2, 10, QChar('0')),
+                             {session, i + 1, phase});
+        }
+    }
+
+    DayResults collect(int id, const QDate& day)
+    {
+        DayResults r;
+        QString error;
+        EXPECT_TRUE(CollectDayResults(db, id, day.toString("yyyy-MM-dd"), r, &error)) << error.toStdString();
+        return r;
+    }
+
+    static const ParameterResult* find(const DayResults& day, const char* name,
+                                       SessionPhase phase = SessionPhase::Unspecified)
+    {
+        for (const ParameterResult& v : day.values)
+            if (QString(v.parameter->name) == name && v.phase == phase)
+                return &v;
+        return nullptr;
+    }
+
+    int nextNumber = 1;
+};
+
+TEST_F(DayResultsTest, GliGlobalValuesMatchTheOracleAtTheAgeOfEachTestDay)
+{
+    // One man and one woman, tested at 25, 45, 65 and 85: the oracle's rows of their height.
+    const QDate birth(1920, 1, 1);
+    const int man = addPatient(4, true, birth, 185);
+    const int woman = addPatient(4, false, birth, 155);
+    int checked = 0;
+    for (const auto& row : oracleRows("gli_global_2022_oracle.csv")) {
+        const bool male = row.at("sex") == "M";
+        const int height = int(number(row, "height"));
+        if ((male && height != 185) || (!male && height != 155) || number(row, "age") < 20)
+            continue;
+        const int id = male ? man : woman;
+        const QDate day = birth.addDays(qRound64(number(row, "age") * 365.25));
+        storeSession(id, nextNumber, kPhasePre, day.toString("yyyy-MM-dd"), 9, number(row, "fev1_measured"),
+                     number(row, "fvc_measured"));
+        const DayResults r = collect(id, day);
+        SCOPED_TRACE(QString("%1 %2").arg(row.at("sex"), row.at("age")).toStdString());
+        for (const char* name : {"FEV1", "FVC"}) {
+            const QString prefix = QString(name).toLower();
+            const ParameterResult* v = find(r, name);
+            ASSERT_NE(v, nullptr) << name;
+            ASSERT_TRUE(v->predicted && v->lln && v->zScore && v->percentPredicted) << name;
+            EXPECT_NEAR(*v->predicted, number(row, prefix + "_pred_2022"), kTwoDecimals) << name;
+            EXPECT_NEAR(*v->lln, number(row, prefix + "_lln_2022"), kTwoDecimals) << name;
+            EXPECT_NEAR(*v->zScore, number(row, prefix + "_zscore_2022"), kTwoDecimals) << name;
+            EXPECT_EQ(*v->percentPredicted, number(row, prefix + "_pctpred_2022")) << name;
+            EXPECT_FALSE(v->BelowLln()) << name; // 85 % of predicted is above the LLN here
+        }
+        // FEV1/FVC leaves in percent, as the record keeps it; GLI's fraction times 100.
+        const ParameterResult* ratio = find(r, "FEV1/FVC");
+        ASSERT_NE(ratio, nullptr);
+        EXPECT_NEAR(ratio->measured, 100 * number(row, "fev1_measured") / number(row, "fvc_measured"), 0.0051);
+        ASSERT_TRUE(ratio->predicted && ratio->lln);
+        EXPECT_NEAR(*ratio->predicted, 100 * number(row, "fev1fvc_pred_2022"), 100 * kTwoDecimals / 10);
+        EXPECT_NEAR(*ratio->lln, 100 * number(row, "fev1fvc_lln_2022"), 100 * kTwoDecimals / 10);
+        // GLI Global predicts nothing else: no value borrowed from another parameter or set.
+        for (const char* none : {"PEF", "FEF2575", "FEV6", "FET"}) {
+            const ParameterResult* v = find(r, none);
+            ASSERT_NE(v, nullptr) << none;
+            EXPECT_FALSE(v->predicted || v->lln || v->zScore || v->percentPredicted) << none;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 8);
+}
+
+TEST_F(DayResultsTest, Gli2012ValuesMatchTheCalculatorGridForEachEthnicGroup)
+{
+    // For each group the first grid row of an adult of ordinary height: FEV1 just
+    // below its LLN, FVC and FEF25-75 at their predicted values.
+    const QDate day(2024, 6, 3);
+    int checked = 0;
+    for (int ethnic = 1; ethnic <= 5; ++ethnic) {
+        for (const auto& row : oracleRows("gli2012_calculator_oracle.csv")) {
+            const double age = number(row, "age"), height = number(row, "height");
+            if (row.at("ethnic").toInt() != ethnic || age < 20 || age > 80 || height < 150 || height > 190 ||
+                height != qRound(height))
+                continue;
+            SCOPED_TRACE(QString("ethnic %1 age %2 height %3").arg(ethnic).arg(age).arg(height).toStdString());
+            const int id = addPatient(3, row.at("sex") == "M", day.addDays(-qRound64(age * 365.25)), int(height),
+                                      ethnic);
+            ManeuverResult flows;
+            flows.FEF2575 = float(number(row, "fef2575_predicted"));
+            const double fev1 = number(row, "fev1_lln") - 0.05;
+            storeSession(id, 1, kPhasePre, day.toString("yyyy-MM-dd"), 9, fev1, number(row, "fvc_predicted"), flows);
+            const DayResults r = collect(id, day);
+
+            const ParameterResult* v = find(r, "FEV1");
+            ASSERT_TRUE(v && v->lln && v->zScore && v->predicted);
+            EXPECT_NEAR(*v->predicted, number(row, "fev1_predicted"), kTwoDecimals);
+            EXPECT_NEAR(*v->lln, number(row, "fev1_lln"), kTwoDecimals);
+            EXPECT_TRUE(v->BelowLln());
+            EXPECT_LT(*v->zScore, kLlnZ);
+            for (const char* name : {"FVC", "FEF2575"}) {
+                const QString prefix = QString(name).toLower();
+                const ParameterResult* atPredicted = find(r, name);
+                ASSERT_TRUE(atPredicted && atPredicted->lln && atPredicted->zScore) << name;
+                EXPECT_NEAR(*atPredicted->predicted, number(row, prefix + "_predicted"), kTwoDecimals) << name;
+                EXPECT_NEAR(*atPredicted->lln, number(row, prefix + "_lln"), kTwoDecimals) << name;
+                EXPECT_NEAR(*atPredicted->zScore, 0.0, 0.02) << name; // the median is z = 0
+                EXPECT_EQ(*atPredicted->percentPredicted, 100) << name;
+                EXPECT_FALSE(atPredicted->BelowLln()) << name;
+            }
+            const ParameterResult* ratio = find(r, "FEV1/FVC");
+            ASSERT_TRUE(ratio && ratio->lln);
+            EXPECT_NEAR(*ratio->predicted, 100 * number(row, "fev1fvc_predicted"), 0.06);
+            EXPECT_NEAR(*ratio->lln, 100 * number(row, "fev1fvc_lln"), 0.06);
+
+            // The FHIR observation says "low" for FEV1 and "normal" for FVC, with the LLN as range.
+            const QJsonObject bundle = BuildFhirBundle(r, {});
+            for (const QJsonValue& e : bundle["entry"].toArray()) {
+                const QJsonObject o = e["resource"].toObject();
+                const QString code = o["code"]["coding"][0]["code"].toString();
+                if (code != "20150-9" && code != "19868-9")
+                    continue;
+                EXPECT_EQ(o["interpretation"][0]["coding"][0]["code"].toString(), code == "20150-9" ? "L" : "N");
+                EXPECT_NEAR(o["referenceRange"][0]["low"]["value"].toDouble(),
+                            number(row, code == "20150-9" ? "fev1_lln" : "fvc_lln"), kTwoDecimals);
+            }
+            ++checked;
+            break;
+        }
+    }
+    EXPECT_EQ(checked, 5);
+}
+
+TEST_F(DayResultsTest, ABronchodilatorDayGivesOneValuePerPhaseFromThePhasesBestAcceptableBlow)
+{
+    const QDate day(2025, 11, 20);
+    const int id = addPatient(4, false, QDate(1970, 2, 2), 165);
+    // Before: three blows stored one per session (as every day before sessions),
+    // the best one in the middle; after: one session of three blows.
+    const PulseStream good = blowPulses(true);
+    const double preFev1[] = {2.40, 2.52, 2.45};
+    for (int i = 0; i < 3; ++i) {
+        const int number = nextNumber++;
+        StoreSessionBlow(db, id, number, blowRecord(3.20f, float(preFev1[i]), good), good,
+                         QString("2025-11-20 09:0%1:00").arg(i * 3), {number, 1, kPhasePre});
+    }
+    storeSession(id, 10, kPhasePost, "2025-11-20", 10, 2.90, 3.30);
+
+    const DayResults r = collect(id, day);
+    const ParameterResult* pre = find(r, "FEV1", SessionPhase::Pre);
+    const ParameterResult* post = find(r, "FEV1", SessionPhase::Post);
+    ASSERT_TRUE(pre && post);
+    EXPECT_EQ(pre->measured, 2.52); // the largest acceptable, not the last blow
+    EXPECT_EQ(pre->testTime, "2025-11-20 09:03:00");
+    EXPECT_EQ(post->measured, 2.90);
+    EXPECT_EQ(find(r, "FEV1"), nullptr); // a day with both phases names them
+    // Both phases are compared with the same person's equations.
+    EXPECT_EQ(*pre->predicted, *post->predicted);
+    EXPECT_GT(*post->zScore, *pre->zScore);
+
+    // FHIR: the pre and post codes and ids; GDT: the phase in the test id.
+    const QJsonObject bundle = BuildFhirBundle(r, {});
+    QStringList codes;
+    for (const QJsonValue& e : bundle["entry"].toArray()) {
+        const QString id = e["resource"]["id"].toString();
+        if (id.endsWith("-FEV1-pre") || id.endsWith("-FEV1-post"))
+            codes << id.section('-', -2) + " " + e["resource"]["code"]["coding"][0]["code"].toString();
+    }
+    codes.sort();
+    EXPECT_EQ(codes, QStringList({"FEV1-post 20155-8", "FEV1-pre 20157-4"}));
+    const GdtRecord gdt = BuildGdtResult(r, ExchangeSettings());
+    QStringList ids;
+    for (const GdtLine& l : gdt.lines)
+        if (l.field == GdtField::kTestId && l.value.startsWith("FEV1_"))
+            ids << l.value;
+    EXPECT_TRUE(ids.contains("FEV1_PRE") && ids.contains("FEV1_POST_LLN") && ids.contains("FEV1_PRE_Z"))
+        << ids.join(' ').toStdString();
+
+    // CSV: one row per blow with its phase.
+    QByteArray csv;
+    CsvExportResult counts;
+    ASSERT_TRUE(BuildTestsCsv(db, day, day, csv, counts));
+    const int phaseColumn = CsvExportColumns().indexOf("phase");
+    QStringList phases;
+    for (const QStringList& row : csvRows(csv))
+        phases << row.value(phaseColumn);
+    EXPECT_EQ(phases, QStringList({"pre", "pre", "pre", "post", "post", "post"}));
+}
+
+TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
+{
+    // A GLI Global man tested at 25 and at 65, and a patient of the older sets
+    // tested twenty years apart: each row compares with its own day's age.
+    const QDate birth(1930, 1, 1);
+    const int man = addPatient(4, true, birth, 170);
+    std::vector<std::map<QString, QString>> rows;
+    for (const auto& row : oracleRows("gli_global_2022_oracle.csv"))
+        if (row.at("sex") == "M" && number(row, "height") == 170 &&
+            (number(row, "age") == 25 || number(row, "age") == 65))
+            rows.push_back(row);
+    ASSERT_EQ(rows.size(), 2u);
+    for (const auto& row : rows)
+        storeSession(man, nextNumber, kPhasePre, birth.addDays(qRound64(number(row, "age") * 365.25)).toString("yyyy-MM-dd"),
+                     9, number(row, "fev1_measured"), number(row, "fvc_measured"));
+    addTest(kTestFvc, "2000-05-01 10:00:00", fvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
+    addTest(kTestFvc, "2020-05-01 10:00:00", fvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
+
+    QByteArray csv;
+    CsvExportResult counts;
+    ASSERT_TRUE(BuildTestsCsv(db, QDate(), QDate(), csv, counts));
+    const QStringList columns = CsvExportColumns();
+    std::vector<QStringList> manRows, olderRows;
+    for (const QStringList& cells : csvRows(csv))
+        (cells.value(columns.indexOf("reference_set")) == "GLI Global 2022" ? manRows : olderRows).push_back(cells);
+    ASSERT_EQ(manRows.size(), 6u);
+    ASSERT_EQ(olderRows.size(), 2u);
+    const auto cell = [&](const QStringList& cells, const QString& column) {
+        return cells.value(columns.indexOf(column)).toDouble();
+    };
+    for (int k = 0; k < 2; ++k) {
+        const QStringList& first = manRows[std::size_t(3 * k)]; // the largest blow of the day
+        const auto& row = rows[std::size_t(k)];
+        EXPECT_NEAR(cell(first, "FEV1_pred"), number(row, "fev1_pred_2022"), kTwoDecimals);
+        EXPECT_NEAR(cell(first, "FEV1_lln"), number(row, "fev1_lln_2022"), kTwoDecimals);
+        EXPECT_NEAR(cell(first, "FEV1_z"), number(row, "fev1_zscore_2022"), kTwoDecimals);
+        EXPECT_EQ(cell(first, "FEV1_pctpred"), 85);
+        EXPECT_NEAR(cell(first, "FVC_lln"), number(row, "fvc_lln_2022"), kTwoDecimals);
+        EXPECT_NEAR(cell(first, "FEV1/FVC_lln"), 100 * number(row, "fev1fvc_lln_2022"), 0.011);
+        EXPECT_TRUE(first.value(columns.indexOf("PEF_pred")).isEmpty()); // GLI has no PEF equation
+        EXPECT_EQ(first.value(columns.indexOf("phase")), "pre");
+    }
+    for (const QStringList& older : olderRows) {
+        const QDate day = QDate::fromString(older.value(columns.indexOf("test_time")).left(10), "yyyy-MM-dd");
+        ManeuverResult predicted;
+        ASSERT_TRUE(ComputePredictedValues(db, predicted, PatientOnDay(patient, day)));
+        EXPECT_NEAR(cell(older, "FVC_pred"), predicted.FVC, 0.0051) << day.toString().toStdString();
+        EXPECT_TRUE(older.value(columns.indexOf("FVC_lln")).isEmpty()); // the older sets have no LLN
+    }
+    EXPECT_GT(std::abs(cell(olderRows[0], "FVC_pred") - cell(olderRows[1], "FVC_pred")), 0.1);
+}
+
+TEST_F(DayResultsTest, NoLimitIsGivenOutsideTheEquationsOrOnTheOlderSets)
+{
+    // GLI ends at 95: a 96-year-old gets no GLI values at all, not extrapolated ones.
+    const QDate day(2024, 4, 9);
+    const int old = addPatient(4, true, day.addYears(-96), 170);
+    storeSession(old, 1, kPhasePre, day.toString("yyyy-MM-dd"), 9, 2.0, 2.9);
+    // The fixture's patient is on an older set: predicted and % predicted, no LLN or z-score.
+    addDay(day.toString("yyyy-MM-dd"));
+    for (const int id : {old, patientId}) {
+        const DayResults r = collect(id, day);
+        for (const char* name : {"FEV1", "FVC", "FEV1/FVC"}) {
+            const ParameterResult* v = find(r, name);
+            ASSERT_NE(v, nullptr) << name;
+            EXPECT_FALSE(v->lln || v->zScore) << name;
+            EXPECT_EQ(bool(v->predicted), id == patientId) << name;
+            EXPECT_FALSE(v->BelowLln()) << name;
+        }
+        // Without an LLN the FHIR observation has no range and no low/normal.
+        for (const QJsonValue& e : BuildFhirBundle(r, {})["entry"].toArray())
+            EXPECT_FALSE(e["resource"].toObject().contains("referenceRange")) << e["resource"]["id"].toString().toStdString();
+    }
+}
+
+TEST_F(DayResultsTest, AValueNoAcceptableBlowGaveIsMarkedInEveryForm)
+{
+    // Every blow starts below full lungs (a larger inspiration after it): usable, not acceptable.
+    const QDate day(2025, 1, 14);
+    const int id = addPatient(4, true, QDate(1980, 7, 7), 180);
+    const PulseStream good = blowPulses(true);
+    for (int i = 0; i < 3; ++i) {
+        ManeuverResult r = blowRecord(float(4.2 - 0.05 * i), float(3.4 - 0.05 * i), good);
+        r.FIVC = r.FVC + 0.6f;
+        StoreSessionBlow(db, id, 1 + i, r, good, QString("2025-01-14 09:0%1:00").arg(i), {1, i + 1, kPhasePre});
+    }
+    storeSession(patientId, 1, kPhasePre, "2025-01-14", 9, 3.1, 3.9); // another patient's good day
+    const DayResults r = collect(id, day);
+    const ParameterResult* fev1 = find(r, "FEV1");
+    ASSERT_NE(fev1, nullptr);
+    EXPECT_TRUE(fev1->usableOnly);
+    EXPECT_EQ(fev1->measured, 3.4);
+    EXPECT_TRUE(find(r, "PEF")->usableOnly);
+    const QJsonObject bundle = BuildFhirBundle(r, {});
+    int marked = 0;
+    for (const QJsonValue& e : bundle["entry"].toArray())
+        marked += e["resource"]["note"][0]["text"].toString() == kUsableOnlyNote;
+    EXPECT_EQ(marked, 7); // every FVC value of the day
+    int named = 0;
+    for (const GdtLine& l : BuildGdtResult(r, ExchangeSettings()).lines)
+        named += l.field == GdtField::kTestName && l.value.endsWith(kUsableOnlyNote);
+    EXPECT_EQ(named, 7);
+
+    const DayResults acceptable = collect(patientId, day);
+    for (const ParameterResult& v : acceptable.values)
+        EXPECT_FALSE(v.usableOnly) << v.parameter->name;
+}

@@ -1,0 +1,352 @@
+// The patient list read a window at a time: order, search, positions; and the
+// uniqueness of patient numbers, also in databases written before it was enforced.
+#include "records_fixture.h"
+
+#include "core/records/nation_groups.h"
+#include "core/records/patient_editor_rules.h"
+#include "core/records/patient_list.h"
+#include "core/records/patient_numbers.h"
+#include "core/records/patient_record.h"
+
+
+#include <algorithm>
+
+namespace {
+
+const QDate kToday(2026, 6, 1);
+
+struct Person {
+    QString name;
+    QString number;
+    int birthYear;
+    int height;
+    int nation;
+};
+
+} // namespace
+
+class PatientList : public RecordsTest {
+  protected:
+    // Rows go in with explicit numbers and keys, as an imported table might hold them.
+    void add(int id, const Person& p)
+    {
+        ASSERT_TRUE(db.Execute("insert into UserInfo(ID, ptID, LastName, FirstName, Gender, "
+                               "Birthdate, Height, Weight, Nation) values(?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                               {id, p.number, p.name, p.name, id % 2,
+                                QString("%1-03-04").arg(p.birthYear), p.height, 60, p.nation}))
+            << db.LastError().toStdString();
+    }
+    void addSeveral()
+    {
+        add(1, {"Zoe Meyer", "00000001", 1950, 170, 3});
+        add(2, {"adam Smith", "00000002", 1990, 160, 1});
+        add(3, {"Bea O'Brien", "HOSP-4711", 1950, 180, 10});
+        add(4, {"Chen Wei", "00000004", 2010, 160, 3});
+        add(5, {"Adam Jones", "50%_off", 1990, 150, 11}); // group 11 does not exist
+        add(7, {"Eve", "00000007", 1970, 165, 2});
+    }
+    static std::vector<int> ids(const std::vector<PatientListRow>& rows)
+    {
+        std::vector<int> out;
+        for (const PatientListRow& r : rows)
+            out.push_back(r.ID);
+        return out;
+    }
+};
+
+TEST_F(PatientList, OrdersByEveryShownColumnWithTiesByKey)
+{
+    addSeveral();
+    PatientListQuery query(db, kToday);
+    struct Case {
+        PatientListColumn column;
+        bool descending;
+        std::vector<int> expected;
+    } cases[] = {
+        {PatientListColumn::Key, false, {1, 2, 3, 4, 5, 7}},
+        {PatientListColumn::Key, true, {7, 5, 4, 3, 2, 1}},
+        // Numbers as text: digits before letters.
+        {PatientListColumn::Number, false, {1, 2, 4, 7, 5, 3}},
+        // Names as stored: upper case before lower case.
+        {PatientListColumn::Name, false, {5, 3, 4, 7, 1, 2}},
+        // Youngest first: 16, 36, 36, 56, 76, 76 years.
+        {PatientListColumn::Age, false, {4, 2, 5, 7, 1, 3}},
+        {PatientListColumn::Age, true, {3, 1, 7, 5, 2, 4}},
+        {PatientListColumn::Height, false, {5, 2, 4, 7, 1, 3}},
+        {PatientListColumn::Height, true, {3, 1, 7, 4, 2, 5}},
+        {PatientListColumn::Gender, false, {2, 4, 1, 3, 5, 7}},
+        // By the shown group name: none (gone), Caucasian, Chinese x2, Not defined, Oriental.
+        {PatientListColumn::Nation, false, {5, 2, 1, 4, 3, 7}},
+    };
+    for (const Case& c : cases) {
+        query.SetOrder(c.column, c.descending);
+        EXPECT_EQ(ids(query.Rows(0, 100)), c.expected)
+            << "column " << int(c.column) << (c.descending ? " descending" : "");
+        // Windows of the list join up to the whole list.
+        std::vector<int> joined;
+        for (int first = 0; first < 6; first += 4) {
+            const auto part = ids(query.Rows(first, 4));
+            joined.insert(joined.end(), part.begin(), part.end());
+        }
+        EXPECT_EQ(joined, c.expected) << "column " << int(c.column);
+    }
+}
+
+TEST_F(PatientList, RowsShowWhatThePageShows)
+{
+    addSeveral();
+    PatientListQuery query(db, kToday);
+    const auto rows = query.Rows(0, 100);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[2].PatientNumber, "HOSP-4711");
+    EXPECT_EQ(rows[2].Name, "Bea O'Brien");
+    EXPECT_EQ(rows[2].Age, 76);
+    EXPECT_EQ(rows[2].Height, 180);
+    EXPECT_EQ(rows[0].NationName, "Chinese");
+    EXPECT_EQ(rows[4].NationName, ""); // a group that has gone
+    const auto one = query.Row(3);
+    ASSERT_TRUE(one.has_value());
+    EXPECT_EQ(one->Name, "Bea O'Brien");
+    EXPECT_FALSE(query.Row(6).has_value());
+    EXPECT_TRUE(query.Rows(6, 10).empty());
+    EXPECT_TRUE(query.Rows(-1, 10).empty());
+    EXPECT_EQ(PatientListHeaders(),
+              (QStringList{"", "ID", "User Name", "Gender", "Age", "Height", "Weight", "Nation"}));
+}
+
+TEST_F(PatientList, SearchNarrowsByPartOfNameOrNumber)
+{
+    addSeveral();
+    PatientListQuery query(db, kToday);
+    struct Case {
+        QString typed;
+        std::vector<int> expected;
+    } cases[] = {
+        {"adam", {2, 5}},       // any letter case
+        {"ADAM SM", {2}},       // several words as typed
+        {"4711", {3}},          // part of a number
+        {"0000000", {1, 2, 4, 7}},
+        {"o'b", {3}},           // a quote is only a character
+        {"%", {5}},             // wildcards of SQL match only themselves
+        {"_", {5}},
+        {"50%_", {5}},
+        {"  eve ", {7}},        // blanks around the text do not count
+        {"nobody", {}},
+        {"", {1, 2, 3, 4, 5, 7}},
+    };
+    for (const Case& c : cases) {
+        query.SetFilter(c.typed);
+        EXPECT_EQ(ids(query.Rows(0, 100)), c.expected) << c.typed.toStdString();
+        EXPECT_EQ(query.Count(), int(c.expected.size())) << c.typed.toStdString();
+        // A first page shorter or longer than what was found counts all the same.
+        for (int page : {1, 3, 100}) {
+            int total = -1;
+            const auto first = query.FirstRows(page, total);
+            EXPECT_EQ(total, int(c.expected.size())) << c.typed.toStdString() << " " << page;
+            EXPECT_EQ(int(first.size()), std::min(page, int(c.expected.size())));
+        }
+    }
+    // Search and order together.
+    query.SetFilter("adam");
+    query.SetOrder(PatientListColumn::Name, false);
+    EXPECT_EQ(ids(query.Rows(0, 100)), (std::vector<int>{5, 2}));
+}
+
+TEST_F(PatientList, PositionOfEveryPatientMatchesItsRow)
+{
+    addSeveral();
+    // Rows whose sort values are missing or of an odd kind, as an old table may hold them.
+    ASSERT_TRUE(db.Execute("insert into UserInfo(ID, ptID, FirstName, Birthdate, Height) "
+                           "values(9, '00000009', NULL, NULL, NULL)"));
+    // A server keeps to the column's type: no text can stand in a number there.
+    ASSERT_TRUE(db.Execute(QString("insert into UserInfo(ID, ptID, FirstName, Birthdate, Height) "
+                                   "values(10, '00000010', 'Eve', '', %1)")
+                               .arg(db.IsServer() ? "NULL" : "'tall'")));
+    PatientListQuery query(db, kToday);
+    for (int column = 0; column < kPatientListColumnCount; ++column) {
+        for (bool descending : {false, true}) {
+            for (const QString& filter : {QString(), QString("e")}) {
+                query.SetOrder(PatientListColumn(column), descending);
+                query.SetFilter(filter);
+                const std::vector<int> order = ids(query.Rows(0, 100));
+                for (int id : {1, 2, 3, 4, 5, 7, 9, 10}) {
+                    const auto at = std::find(order.begin(), order.end(), id);
+                    const int expected = at == order.end() ? -1 : int(at - order.begin());
+                    EXPECT_EQ(query.PositionOf(id), expected)
+                        << "patient " << id << ", column " << column
+                        << (descending ? " descending" : "") << ", filter "
+                        << filter.toStdString();
+                }
+            }
+        }
+    }
+    EXPECT_EQ(query.PositionOf(8), -1); // no such patient
+    EXPECT_EQ(query.PositionOf(0), -1);
+}
+
+TEST_F(PatientList, AClosedDatabaseGivesAnEmptyList)
+{
+    addSeveral();
+    PatientListQuery query(db, kToday);
+    db.Close();
+    EXPECT_EQ(query.Count(), 0);
+    EXPECT_TRUE(query.Rows(0, 10).empty());
+    EXPECT_EQ(query.PositionOf(1), -1);
+}
+
+using PatientNumbers = RecordsTest;
+
+TEST_F(PatientNumbers, TheDatabaseRefusesASecondPatientWithATakenNumber)
+{
+    EXPECT_TRUE(PatientNumbersEnforced(db));
+    PatientRecord a;
+    a.Name = "Ann";
+    a.Birthdate = QDate(1980, 1, 1);
+    ASSERT_EQ(CreatePatient(db, a), 1);
+    // Directly, past every check of the program.
+    EXPECT_FALSE(db.Execute("insert into UserInfo(ID, ptID, FirstName) values(5, '00000001', 'X')"));
+    PatientRecord b = a;
+    b.Name = "Bob";
+    ASSERT_EQ(CreatePatient(db, b), 2);
+    EXPECT_FALSE(db.Execute("update UserInfo set ptID = '00000001' where ID = 2"));
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ptID = '00000001'"), 1);
+}
+
+TEST_F(PatientNumbers, NewPatientsNeverTakeANumberGivenByHand)
+{
+    PatientRecord a;
+    a.Name = "Ann";
+    a.Birthdate = QDate(1980, 1, 1);
+    // The first patient is given the numbers the next two keys would derive.
+    ASSERT_EQ(CreatePatient(db, a, "00000002"), 1);
+    PatientRecord b = a;
+    ASSERT_EQ(CreatePatient(db, b), 2);
+    EXPECT_EQ(b.PatientNumber, "00000003");
+    PatientRecord c = a;
+    ASSERT_EQ(CreatePatient(db, c, "HOSP-4711"), 3);
+    EXPECT_EQ(c.PatientNumber, "HOSP-4711");
+    // A number chosen twice is refused, and nothing is stored.
+    PatientRecord d = a;
+    EXPECT_EQ(CreatePatient(db, d, "HOSP-4711"), 0);
+    EXPECT_EQ(count("SELECT * FROM UserInfo"), 3);
+    EXPECT_EQ(NewPatientDefaults(db).NumberText, "00000004");
+    EXPECT_TRUE(FindSharedPatientNumbers(db).empty());
+}
+
+TEST_F(PatientNumbers, ANumberTypedSurvivesTwoEdits)
+{
+    PatientRecord a;
+    a.Name = "Ann";
+    a.Birthdate = QDate(1980, 1, 1);
+    a.Height = 170;
+    a.Weight = 60;
+    ASSERT_EQ(CreatePatient(db, a, "HOSP-4711"), 1);
+    for (int edit = 0; edit < 2; ++edit) {
+        PatientRecord current;
+        ASSERT_TRUE(LoadPatient(db, 1, current));
+        PatientInput input = InputFromPatient(db, current);
+        EXPECT_EQ(input.NumberText, "HOSP-4711");
+        EXPECT_FALSE(InputDiffers(input, current)) << "edit " << edit; // no question asked
+        input.Weight = 70 + edit;
+        ASSERT_TRUE(CheckEditedPatient(db, input, 1, current.Birthdate).Ok());
+        ApplyInput(input, current);
+        ASSERT_TRUE(SavePatientDemographics(db, 1, current));
+    }
+    PatientRecord stored;
+    ASSERT_TRUE(LoadPatient(db, 1, stored));
+    EXPECT_EQ(stored.PatientNumber, "HOSP-4711");
+    EXPECT_EQ(stored.Weight, 71);
+}
+
+TEST(PatientNumberRules, OnlyNumbersThatShowBackAsTyped)
+{
+    for (const QString& good : {QString("HOSP-4711"), QString("00000001"), QString("A"),
+                                QString::fromUtf8("门诊-12"), QString(20, 'x'),
+                                QString("a b")})
+        EXPECT_TRUE(IsValidPatientNumber(good)) << good.toStdString();
+    for (const QString& bad : {QString(), QString(" 12"), QString("12 "), QString("12\n3"),
+                               QString("12\t3"), QString(21, 'x'), QString("1\u200b2"),
+                               QString("1\u20282")})
+        EXPECT_FALSE(IsValidPatientNumber(bad)) << bad.toStdString();
+}
+
+// An older file: the plain index of its time, and two patients sharing a number.
+TEST(PatientNumbersOfOldFiles, SharedNumbersAreListedAndBothRowsKept)
+{
+    TempHome home;
+    const QString path = home.path("data.mdb");
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(path));
+        ASSERT_TRUE(db.Execute("DROP INDEX UserInfo_ptID_unique"));
+        ASSERT_TRUE(db.Execute("CREATE INDEX UserInfo_ptID ON UserInfo (ptID)"));
+        for (int id : {1, 2, 3, 4})
+            ASSERT_TRUE(db.Execute("insert into UserInfo(ID, ptID, FirstName) values(?, ?, ?)",
+                                   {id, id == 4 ? "00000002" : (id == 3 ? "X" : "00000001"),
+                                    QString("P%1").arg(id)}));
+        ASSERT_TRUE(db.Execute("update UserInfo set ptID = 'X' where ID = 2"));
+        ASSERT_TRUE(db.Execute("update UserInfo set ptID = '00000001' where ID = 4"));
+    }
+    Database db;
+    ASSERT_TRUE(db.Open(path)); // opens all the same
+    EXPECT_FALSE(PatientNumbersEnforced(db));
+    const auto shared = FindSharedPatientNumbers(db);
+    ASSERT_EQ(shared.size(), 2u);
+    EXPECT_EQ(shared[0].Number, "00000001");
+    EXPECT_EQ(shared[0].IDs, (std::vector<int>{1, 4}));
+    EXPECT_EQ(shared[1].Number, "X");
+    EXPECT_EQ(shared[1].IDs, (std::vector<int>{2, 3}));
+    const QString text = SharedPatientNumbersText(shared);
+    EXPECT_TRUE(text.contains("00000001: 1, 4")) << text.toStdString();
+    EXPECT_TRUE(text.contains("X: 2, 3")) << text.toStdString();
+    Recordset rs(db);
+    rs.Open("SELECT * FROM UserInfo");
+    EXPECT_EQ(rs.GetRecordCount(), 4);
+    // The program's own checks still refuse a third holder.
+    EXPECT_TRUE(PatientNumberTaken(db, "X", 5));
+    PatientRecord p;
+    p.Name = "New";
+    EXPECT_EQ(CreatePatient(db, p, "X"), 0);
+
+    // Once the user has given each patient its own number, the next open enforces it.
+    ASSERT_TRUE(db.Execute("update UserInfo set ptID = 'Y' where ID = 3"));
+    ASSERT_TRUE(db.Execute("update UserInfo set ptID = '00000004' where ID = 4"));
+    db.Close();
+    ASSERT_TRUE(db.Open(path));
+    EXPECT_TRUE(PatientNumbersEnforced(db));
+    EXPECT_TRUE(FindSharedPatientNumbers(db).empty());
+    EXPECT_FALSE(db.Execute("update UserInfo set ptID = 'Y' where ID = 1"));
+}
+
+TEST(PatientNumbersOfOldFiles, AnOlderFileGetsTheListIndexesOnOpen)
+{
+    TempHome home;
+    const QString path = home.path("data.mdb");
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(path));
+        for (const char* index : {"UserInfo_ptID_unique", "UserInfo_FirstName", "UserInfo_Gender",
+                                  "UserInfo_Birthdate", "UserInfo_Height", "UserInfo_Weight"})
+            ASSERT_TRUE(db.Execute(QString("DROP INDEX %1").arg(index)));
+        ASSERT_TRUE(db.Execute("CREATE INDEX UserInfo_ptID ON UserInfo (ptID)"));
+        ASSERT_TRUE(db.Execute("insert into UserInfo(ID, ptID, FirstName) values(1, 'A', 'Ann')"));
+    }
+    Database db;
+    ASSERT_TRUE(db.Open(path));
+    Recordset rs(db);
+    rs.Open("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'UserInfo' "
+            "ORDER BY name");
+    QStringList names;
+    const int n = rs.GetRecordCount();
+    rs.MoveFirst();
+    for (int i = 0; i < n; ++i, rs.MoveNext()) {
+        QString name;
+        rs.GetFieldValue("name", name);
+        names << name;
+    }
+    EXPECT_EQ(names, (QStringList{"UserInfo_Birthdate", "UserInfo_FirstName", "UserInfo_Gender",
+                                  "UserInfo_Height", "UserInfo_Weight", "UserInfo_ptID_unique"}));
+    EXPECT_TRUE(PatientNumbersEnforced(db));
+    PatientListQuery query(db);
+    EXPECT_EQ(query.Count(), 1); // the row is still there
+}
