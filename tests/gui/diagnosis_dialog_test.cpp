@@ -62,13 +62,13 @@ TEST_F(DiagnosisDialogTest, MoreThanEightLinesAreRefusedAndTheTextKept)
 TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
 {
     home.write("Case/1/.keep", "");
-    CDiagnoseDlg earlier(folder(), "2026-03-04", record);
+    CDiagnoseDlg earlier(db, 1, "2026-03-04", record);
     earlier.findChild<QPlainTextEdit*>("result")->setPlainText("earlier");
     QTest::mouseClick(earlier.findChild<QPushButton*>("ok"), Qt::LeftButton);
     const QByteArray before = home.read("Case/1/2026-03-04.dia");
     ASSERT_EQ(before.size(), 650);
 
-    CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
     dialog.show();
     auto* result = dialog.findChild<QPlainTextEdit*>("result");
     const QString text201 = QString(201, QChar(0x80BA));

@@ -127,7 +127,7 @@ TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
 TEST_F(NationGroupDialogTest, ANameAGroupHasAlreadyIsRefused)
 {
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     for (const char* name : {"Chinese", " chinese ", "NOT DEFINED"}) {
         auto* field = dialog.findChild<QLineEdit*>("newName");
         field->clear();
@@ -145,7 +145,7 @@ TEST_F(NationGroupDialogTest, EditingAUserGroupNamedLikeABuiltInOneChangesThatGr
     ASSERT_EQ(AddGroup(db, "Chinese (Hakka)"), AddGroupResult::Added);
     ASSERT_TRUE(db.Execute("update Race set Nation = 'Chinese' where ID = 11"));
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     const int row = dialog.FirstRowOfGroup(11);
     ASSERT_GE(row, 0);
