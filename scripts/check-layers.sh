@@ -3,7 +3,8 @@
 # edges (lowest layer first): app -> device, measure -> clinical -> records ->
 # session, report -> exchange -> gui, cli. device and measure do not include
 # each other; records reads the test-file format of measure and predicts with
-# the reference sets of clinical.
+# the reference sets of clinical. The same edges link the folders' static
+# libraries (src/core/CMakeLists.txt).
 cd "$(dirname "$0")/.."
 status=0
 

@@ -2,6 +2,7 @@
 // real serial-port code (the desktop program or `tavctl test`) can talk to it.
 #include "cli_context.h"
 #include "commands.h"
+#include "fault_options.h"
 #include "json_out.h"
 
 #include "core/device/pty_server.h"
@@ -46,13 +47,22 @@ int CmdDevsim(CliContext&, QStringList& args)
         test = SimTest::Mvv;
     else if (given && type != "fvc")
         return CliContext::Fail("--type takes fvc, vc or mvv");
+    const QString usage = QString("usage: tavctl devsim --pty [--profile P] "
+                                  "[--protocol ascii|checksum] [--type fvc|vc|mvv] [--realtime]\n"
+                                  "                    ") +
+                          kFaultUsage;
+    SimFaults faults;
+    bool anyFault = false;
+    QString faultError;
+    if (!TakeFaultOptions(args, faults, anyFault, faultError))
+        return CliContext::Fail(faultError + "\n" + usage);
     if (!pty || !args.isEmpty())
-        return CliContext::Fail("usage: tavctl devsim --pty [--profile P] "
-                                "[--protocol ascii|checksum] [--type fvc|vc|mvv] [--realtime]");
+        return CliContext::Fail(usage);
 
     SimConfig config = SimConfig::ForSetting(profile, test);
     config.protocol = protocol == "ascii" ? SimProtocol::Ascii : SimProtocol::Checksum;
     config.realTime = realTime;
+    config.faults = faults;
     PtyServer server(config);
     if (!server.Create())
         return CliContext::Fail("no pseudo-terminal available", 1);

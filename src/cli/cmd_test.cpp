@@ -2,11 +2,13 @@
 // manager (the virtual spirometer in demo mode), the protocol, the writer and
 // the database row.
 #include "cli_context.h"
+#include "fault_options.h"
 #include "commands.h"
 #include "device_json.h"
 #include "json_out.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/device/bluetooth_port.h"
@@ -28,7 +30,7 @@ namespace {
 const char kUsage[] =
     "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]\n"
     "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS]... [--seed S]\n"
-    "                   [--link bluetooth]";
+    "                   [--link bluetooth] [--record STREAM-FILE]";
 
 const char* outcomeName(SaveOutcome outcome)
 {
@@ -59,39 +61,6 @@ bool validProfile(int p)
 }
 
 // One --fault KIND into `faults`; false when KIND is not understood.
-bool parseFault(const QString& kind, SimFaults& faults)
-{
-    const QString name = kind.section(':', 0, 0);
-    const QString value = kind.section(':', 1);
-    bool ok = kind.count(':') <= 1;
-    if (name == "drop-end" && value.isEmpty() && !kind.contains(':')) {
-        faults.dropEnd = true;
-        return true;
-    }
-    if (name == "drop" || name == "lost") {
-        const int pulse = value.toInt(&ok);
-        if (!ok || pulse < 1)
-            return false;
-        (name == "drop" ? faults.dropPulse : faults.lostPulse) = pulse;
-        return true;
-    }
-    if (name == "noise") {
-        const double p = value.toDouble(&ok);
-        if (!ok || !(p >= 0.0 && p <= 1.0))
-            return false;
-        faults.noise = p;
-        return true;
-    }
-    if (name == "pause") {
-        const int ms = value.toInt(&ok);
-        if (!ok || ms < 0 || ms > 600000)
-            return false;
-        faults.pauseMs = ms;
-        return true;
-    }
-    return false;
-}
-
 // A dialog stand-in for the headless Bluetooth connect: picks the first device.
 int pickFirstDevice(BluetoothLink& link)
 {
@@ -123,24 +92,17 @@ int CmdTest(CliContext& context, QStringList& args)
         return CliContext::Fail("--timeout must be a number of seconds");
     SimFaults faults;
     bool anyFault = false;
-    for (bool found = true; found;) {
-        const QString kind = CliContext::TakeOption(args, "--fault", &found);
-        if (!found)
-            break;
-        if (!parseFault(kind, faults))
-            return CliContext::Fail("unknown --fault " + kind + "\n" + kUsage);
-        anyFault = true;
-    }
-    bool hasSeed = false;
-    const QString seedText = CliContext::TakeOption(args, "--seed", &hasSeed);
-    const uint seed = seedText.toUInt(&ok);
-    if (hasSeed && !ok)
-        return CliContext::Fail("--seed must be a whole number");
-    faults.seed = hasSeed ? seed : 1;
+    QString faultError;
+    if (!TakeFaultOptions(args, faults, anyFault, faultError))
+        return CliContext::Fail(faultError + "\n" + kUsage);
     bool hasLink = false;
     const QString link = CliContext::TakeOption(args, "--link", &hasLink);
     if (hasLink && link != "bluetooth")
         return CliContext::Fail("--link must be bluetooth\n" + QString(kUsage));
+    bool record = false;
+    const QString recordFile = CliContext::TakeOption(args, "--record", &record);
+    if (record && recordFile.isEmpty())
+        return CliContext::Fail("--record needs a file name\n" + QString(kUsage));
     if (!args.isEmpty())
         return CliContext::Fail("unexpected argument " + args.first() + "\n" + kUsage);
     if (!context.OpenDatabase())
@@ -190,6 +152,9 @@ int CmdTest(CliContext& context, QStringList& args)
     }
 
     LiveTestSession session(parts);
+    QByteArray stream; // the device's bytes, for --record
+    if (record)
+        session.RecordStream(&stream);
     QEventLoop loop;
     enum class End { None, Finished, Aborted, TimedOut, Stopped } end = End::None;
     QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int) {
@@ -240,6 +205,10 @@ int CmdTest(CliContext& context, QStringList& args)
     save.gender = patient.Gender;
     save.now = QDateTime::currentDateTime();
     const SaveResult result = session.Save(1, save, db);
+    // The stream as it came, for `tavctl replay` (coefficients below in "cexp"/"cinsp").
+    QString recordError;
+    if (record && !DurableFile::Write(recordFile, stream, &recordError))
+        return CliContext::Fail("cannot write " + recordFile + ": " + recordError, 1);
 
     QJsonObject json;
     json["outcome"] = outcomeName(result.outcome);
@@ -248,6 +217,8 @@ int CmdTest(CliContext& context, QStringList& args)
     json["path"] = result.path;
     json["testTime"] = result.testTime;
     json["record"] = ManeuverJson(result.record);
+    json["cexp"] = result.header.expCoefficient;
+    json["cinsp"] = result.header.inspCoefficient;
     if (type == kTestFvc) {
         json["acceptance"] = AcceptanceJson(result.acceptance);
         json["best"] = result.bestIndex;

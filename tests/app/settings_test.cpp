@@ -45,6 +45,34 @@ TEST(SystemSettingsLoad, PredictedIsOneOnlyWhenStoredAsOne)
     }
 }
 
+TEST(SystemSettingsLoad, ValuesOutsideTheirFieldKeepTheDefault)
+{
+    TempHome home;
+    // Hand-edited values: SPACE and TIMES go to the device as one byte each, the
+    // switches choose between two entries. 2147483647 times 5 overflowed before.
+    for (const QByteArray& wild : {QByteArray("2147483647"), QByteArray("-5"), QByteArray("256"),
+                                   QByteArray("99999999999999999999")}) {
+        home.write("System.ini", "[SYSTEM]\nSPACE=" + wild + "\nTIMES=" + wild + "\nWAIT=" + wild +
+                                     "\nBTPS=" + wild + "\nCOMMUNICATION=" + wild + "\n");
+        Settings().Reset();
+        Settings().Load(AppPaths::SettingsFile());
+        EXPECT_EQ(Settings().space, 10) << wild.toStdString();
+        EXPECT_EQ(Settings().times, 15) << wild.toStdString();
+        EXPECT_EQ(Settings().wait, 0) << wild.toStdString();
+        EXPECT_EQ(Settings().btps, 1) << wild.toStdString();
+        EXPECT_EQ(Settings().communication, 1) << wild.toStdString();
+    }
+    // The edges of each range are taken as stored.
+    home.write("System.ini", "[SYSTEM]\nSPACE=255\nTIMES=0\nWAIT=1\nBTPS=0\nCOMMUNICATION=0\n");
+    Settings().Reset();
+    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_EQ(Settings().space, 255);
+    EXPECT_EQ(Settings().times, 0);
+    EXPECT_EQ(Settings().wait, 1);
+    EXPECT_EQ(Settings().btps, 0);
+    EXPECT_EQ(Settings().communication, 0);
+}
+
 TEST(SystemSettingsLoad, ColoursAreDecimalAndStringsAreCut)
 {
     TempHome home;

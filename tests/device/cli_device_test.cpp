@@ -108,7 +108,8 @@ TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
         config.protocol = protocol;
         const bool ascii = protocol == SimProtocol::Ascii;
         const ToolResult live = tavctl(home, {"test", "--patient", QString::number(id), "--type",
-                                              "fvc", "--profile", ascii ? "12" : "2"});
+                                              "fvc", "--profile", ascii ? "12" : "2",
+                                              "--record", home.path("live.stream")});
         ASSERT_EQ(live.exitCode, 0) << live.err.toStdString();
         const QJsonObject liveRecord = json(live)["record"].toObject();
         // The header holds the corrected coefficients the live test used.
@@ -134,6 +135,18 @@ TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
             EXPECT_DOUBLE_EQ(best[field].toDouble(), liveRecord[field].toDouble())
                 << field << ascii;
         EXPECT_EQ(out["acceptance"].toArray(), json(live)["acceptance"].toArray());
+
+        // What the live test recorded with --record is what the device sent.
+        EXPECT_EQ(json(live)["cexp"].toInt(), header["expCoefficient"].toInt());
+        const ToolResult recorded =
+            tavctl(home,
+                   {"replay", "--protocol", ascii ? "ascii" : "checksum", "--type", "fvc", "--cexp",
+                    QString::number(json(live)["cexp"].toInt()), "--cinsp",
+                    QString::number(json(live)["cinsp"].toInt()), "--height", "175", "--gender",
+                    "0"},
+                   home.read("live.stream"));
+        ASSERT_EQ(recorded.exitCode, 0) << recorded.err.toStdString();
+        EXPECT_EQ(json(recorded)["maneuvers"], out["maneuvers"]) << ascii;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "clinical/session_files.h"
 #include "exchange_fixture.h"
 
+#include "core/report/day_session_values.h"
 #include "core/exchange/csv_export.h"
 #include "core/exchange/csv_table.h"
 #include "core/exchange/day_results.h"
@@ -247,6 +248,12 @@ TEST_F(DayResultsTest, ABronchodilatorDayGivesOneValuePerPhaseFromThePhasesBestA
     // Both phases are compared with the same person's equations.
     EXPECT_EQ(*pre->predicted, *post->predicted);
     EXPECT_GT(*post->zScore, *pre->zScore);
+    // The bronchodilator response compares the same phase values: the best pre blow,
+    // not the last one (2.90 - 2.52, not 2.90 - 2.45).
+    DaySessionReport report;
+    ASSERT_TRUE(LoadDaySessionReport(db, id, day, report));
+    ASSERT_TRUE(report.bdr.has_value());
+    EXPECT_NEAR(report.bdr->fev1.litres, 2.90 - 2.52, 1e-3);
 
     // FHIR: the pre and post codes and ids; GDT: the phase in the test id.
     const QJsonObject bundle = BuildFhirBundle(r, {});

@@ -118,6 +118,7 @@ TEST_F(CommSetupDialogTest, CancelKeepsAMadeConnectionAndDropsAnyOther)
     {
         CommSetupDialog dialog(m_link);
         waitForScan(dialog);
+        ASSERT_EQ(dialog.findChild<QTreeWidget*>("deviceList")->topLevelItemCount(), 1);
         dialog.findChild<QTreeWidget*>("deviceList")->topLevelItem(0)->setCheckState(0, Qt::Checked);
         QTest::mouseClick(button(&dialog, "connect"), Qt::LeftButton);
     }
@@ -158,6 +159,7 @@ TEST_F(CommSetupDialogTest, BluetoothOpenAsksThroughTheDialog)
         auto* dialog = qobject_cast<CommSetupDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         waitForScan(*dialog);
+        ASSERT_EQ(dialog->findChild<QTreeWidget*>("deviceList")->topLevelItemCount(), 1);
         dialog->findChild<QTreeWidget*>("deviceList")->topLevelItem(0)->setCheckState(0, Qt::Checked);
         QTest::mouseClick(dialog->findChild<QPushButton*>("connect"), Qt::LeftButton);
     });

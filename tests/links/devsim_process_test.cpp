@@ -121,10 +121,42 @@ TEST_F(DevsimProcessTest, TavctlTestOverThePtyEqualsTheDemoRunAndKeepsSettings)
     EXPECT_EQ(caseFiles(), 2);
 }
 
+// A fault of the simulator process reaches the real serial-port code: the
+// same noise on the line gives over the pty what it gives the in-process
+// device, and not what a clean line gives.
+TEST_F(DevsimProcessTest, FaultsOfTheSimulatorProcessReachTheSerialLink)
+{
+    if (!MakeHidapiBackend()->Enumerate(0x2047, 0x0302).isEmpty())
+        GTEST_SKIP() << "a HID spirometer is attached and would win the probe";
+    const QStringList noise = {"--fault", "noise:0.002", "--seed", "3"};
+    const QString pty = startDevsim(QStringList{"--profile", "12", "--protocol", "ascii"} + noise);
+    ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
+    home.write("System.ini", "[SYSTEM]\r\nSIMULATOR=0\r\nCOMMUNICATION=1\r\nPORTNAME=" +
+                                 pty.toLocal8Bit() + "\r\n");
+    const QStringList common = {
+        "--home", home.path(), "test", "--patient", QString::number(patientId), "--type", "fvc"};
+    const ToolResult wired = RunTool(TAVCTL_PATH, common);
+    ASSERT_EQ(wired.exitCode, 0) << wired.err.toStdString();
+    const QJsonObject wiredJson = QJsonDocument::fromJson(wired.out).object();
+
+    const ToolResult local = RunTool(TAVCTL_PATH, common + QStringList{"--profile", "12"} + noise);
+    ASSERT_EQ(local.exitCode, 0) << local.err.toStdString();
+    const QJsonObject localJson = QJsonDocument::fromJson(local.out).object();
+    EXPECT_EQ(wiredJson.value("outcome"), localJson.value("outcome"));
+    EXPECT_EQ(wiredJson.value("complete"), localJson.value("complete"));
+    EXPECT_EQ(wiredJson.value("maneuverResults"), localJson.value("maneuverResults"));
+
+    const ToolResult clean = RunTool(TAVCTL_PATH, common + QStringList{"--profile", "12"});
+    ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+    EXPECT_NE(wiredJson.value("maneuverResults"),
+              QJsonDocument::fromJson(clean.out).object().value("maneuverResults"));
+}
+
 TEST_F(DevsimProcessTest, BadOptionsAreRefused)
 {
     for (const QStringList& options :
-         {QStringList{"--protocol", "morse"}, QStringList{"--profile", "9"}, QStringList{}}) {
+         {QStringList{"--protocol", "morse"}, QStringList{"--profile", "9"}, QStringList{},
+          QStringList{"--fault", "drop:x"}, QStringList{"--fault", "noise:2"}}) {
         QProcess devsim;
         QStringList args{"--home", home.path(), "devsim"};
         if (!options.isEmpty())

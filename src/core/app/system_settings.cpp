@@ -46,6 +46,12 @@ void SystemSettings::Load(const QString& iniPath)
     const auto readInt = [&](const char* key, int current) {
         return IniFile::ReadInt(iniPath, kSettingsSection, key, current);
     };
+    // A value outside what its field can mean keeps the current one: SPACE and TIMES
+    // go to the device as one byte each, the switches index two-entry lists.
+    const auto readInRange = [&](const char* key, int current, int low, int high) {
+        const int value = readInt(key, current);
+        return value >= low && value <= high ? value : current;
+    };
     const auto readColor = [&](const char* key, ColorRef current) {
         return static_cast<ColorRef>(readInt(key, static_cast<int>(current)));
     };
@@ -63,12 +69,12 @@ void SystemSettings::Load(const QString& iniPath)
     predicted = readInt("PREDICTED", predicted) == 1 ? 1 : 0;
     language = readText("LANGUAGE", language);
     hospital = readText("HOSPITAL", hospital);
-    communication = readInt("COMMUNICATION", communication);
+    communication = readInRange("COMMUNICATION", communication, 0, 1);
     comPort = readInt("COMPORT", comPort);
-    btps = readInt("BTPS", btps);
-    wait = readInt("WAIT", wait);
-    space = readInt("SPACE", space);
-    times = readInt("TIMES", times);
+    btps = readInRange("BTPS", btps, 0, 1);
+    wait = readInRange("WAIT", wait, 0, 1);
+    space = readInRange("SPACE", space, 0, 255);
+    times = readInRange("TIMES", times, 0, 255);
     simulator = readInt("SIMULATOR", simulator);
     portName = readText("PORTNAME", portName);
     database = IniFile::ReadString(iniPath, kSettingsSection, "DATABASE", database, 1000).trimmed();

@@ -4,7 +4,7 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBSERIALPORT REQUIRED IMPORTED_TARGET GLOBAL libserialport)
 pkg_check_modules(HIDAPI REQUIRED IMPORTED_TARGET GLOBAL hidapi-hidraw)
 
-target_sources(tav_core PRIVATE
+target_sources(tav_device PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/serial_line.cpp ${CMAKE_CURRENT_LIST_DIR}/serial_line.h
     ${CMAKE_CURRENT_LIST_DIR}/serial_port.cpp ${CMAKE_CURRENT_LIST_DIR}/serial_port.h
     ${CMAKE_CURRENT_LIST_DIR}/port_discovery.cpp ${CMAKE_CURRENT_LIST_DIR}/port_discovery.h
@@ -17,14 +17,14 @@ target_sources(tav_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/pty_server.cpp ${CMAKE_CURRENT_LIST_DIR}/pty_server.h
     ${CMAKE_CURRENT_LIST_DIR}/real_link_factories.cpp ${CMAKE_CURRENT_LIST_DIR}/real_link_factories.h
     ${CMAKE_CURRENT_LIST_DIR}/device_watch.cpp ${CMAKE_CURRENT_LIST_DIR}/device_watch.h)
-target_link_libraries(tav_core PRIVATE PkgConfig::LIBSERIALPORT PkgConfig::HIDAPI Threads::Threads)
+target_link_libraries(tav_device PRIVATE PkgConfig::LIBSERIALPORT PkgConfig::HIDAPI Threads::Threads)
 
 # Core-only builds (sanitizer runs) have no QtBluetooth: CBlueTooth then sees
 # a computer without radios.
 if(NOT TAV_CORE_ONLY)
-    target_sources(tav_core PRIVATE
+    target_sources(tav_device PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/qt_bluetooth_transport.cpp
         ${CMAKE_CURRENT_LIST_DIR}/qt_bluetooth_transport.h)
-    target_link_libraries(tav_core PRIVATE Qt6::Bluetooth)
-    target_compile_definitions(tav_core PRIVATE TAV_HAVE_QTBLUETOOTH)
+    target_link_libraries(tav_device PRIVATE Qt6::Bluetooth)
+    target_compile_definitions(tav_device PRIVATE TAV_HAVE_QTBLUETOOTH)
 endif()

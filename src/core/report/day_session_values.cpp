@@ -107,6 +107,7 @@ bool LoadDaySessionReport(Database& db, int patientId, const QDate& day, DaySess
     r.preSession = pre ? int(pre - r.sessions.data()) : -1;
     r.postSession = post ? int(post - r.sessions.data()) : -1;
 
+    std::optional<SessionAssessment> prePool, postPool;
     for (const int phase : {kPhasePre, kPhasePost}) {
         std::vector<ManeuverMeasures> measures;
         std::vector<const StoredManeuver*> maneuvers;
@@ -121,30 +122,38 @@ bool LoadDaySessionReport(Database& db, int patientId, const QDate& day, DaySess
         if (measures.empty())
             continue;
         const SessionAssessment pooled = AssessSession(measures, r.subject.ageYears);
+        (phase == kPhasePre ? prePool : postPool) = pooled;
         r.phases.push_back(PhaseValues{phase, int(measures.size()), reportedOf(pooled, maneuvers, predict)});
     }
+    // The response and the interpretation take each phase's values over all its
+    // manoeuvres (the largest acceptable FEV1 and FVC), the values the phases
+    // report: every writer stores a session per blow, so the last session alone
+    // would be the day's last blow, not its best.
+    const bool preWhole = prePool && complete(*prePool) && pre;
+    const bool postWhole = postPool && complete(*postPool) && post;
 
     const GliPrediction fev1Pred = predict("FEV1"), fvcPred = predict("FVC");
-    if (pre && post && fev1Pred.available && fvcPred.available) {
+    if (preWhole && postWhole && fev1Pred.available && fvcPred.available) {
         BronchodilatorResponse bdr;
-        bdr.fev1 = ChangeAfterBronchodilator(pre->assessment.fev1.value, post->assessment.fev1.value, fev1Pred.M);
-        bdr.fvc = ChangeAfterBronchodilator(pre->assessment.fvc.value, post->assessment.fvc.value, fvcPred.M);
+        bdr.fev1 = ChangeAfterBronchodilator(prePool->fev1.value, postPool->fev1.value, fev1Pred.M);
+        bdr.fvc = ChangeAfterBronchodilator(prePool->fvc.value, postPool->fvc.value, fvcPred.M);
         r.bdr = bdr;
     }
-    const StoredSession* interpreted = pre;
-    if (!interpreted) {
+    std::optional<SessionAssessment> interpreted;
+    if (preWhole)
+        interpreted = prePool;
+    else
         for (const StoredSession& s : r.sessions)
             if (complete(s.assessment))
-                interpreted = &s;
-    }
+                interpreted = s.assessment;
     if (!r.set) {
         r.interpretationNote = GetLangText("CLINICAL", 2520);
     } else if (interpreted) {
         std::optional<SpirometryValues> after;
-        if (post && interpreted == pre)
-            after = SpirometryValues{post->assessment.fev1.value, post->assessment.fvc.value};
+        if (preWhole && postWhole)
+            after = SpirometryValues{postPool->fev1.value, postPool->fvc.value};
         const Interpretation i = Interpret(GliEquations::BuiltIn(), *r.set, r.subject,
-                                           {interpreted->assessment.fev1.value, interpreted->assessment.fvc.value},
+                                           {interpreted->fev1.value, interpreted->fvc.value},
                                            after);
         if (i.available)
             r.interpretation = i;

@@ -155,6 +155,8 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             continue;
         }
         lastData = lastNudge = now;
+        if (m_recorded)
+            m_recorded->append(reinterpret_cast<const char*>(block), got);
         const int result = protocol->ParseStream(block, got);
         if (result == 0)
             started = true;

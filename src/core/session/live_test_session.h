@@ -5,6 +5,7 @@
 #include "core/measure/test_file_writer.h"
 #include "core/session/assembler_sink.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -52,6 +53,9 @@ class LiveTestSession : public QObject {
     int DataLosses() const { return m_sink.Losses(); }
     // Tests shorten the silence that ends a test.
     void SetSilenceLimit(int milliseconds) { m_silenceLimitMs = milliseconds; }
+    // Keeps every byte the device sends during the next test, in order, in `bytes`
+    // (filled by the worker; read it after Join). nullptr stops recording.
+    void RecordStream(QByteArray* bytes) { m_recorded = bytes; }
 
     // The writer, after deviceFinished: fills in what the protocol knows
     // (coefficients, temperature, device identifier, test type), saves, and
@@ -83,4 +87,5 @@ class LiveTestSession : public QObject {
     std::atomic<int> m_running{0};
     std::atomic<int> m_resends{0};
     std::thread m_worker;
+    QByteArray* m_recorded = nullptr;
 };

@@ -29,7 +29,8 @@ class CommSetupDialog : public QDialog {
     ~CommSetupDialog() override;
 
     QString StatusText() const { return m_status; }
-    bool Scanning() const { return m_worker.joinable(); }
+    // From the start of a scan (its delay included) until its results are listed.
+    bool Scanning() const { return m_startTimer.isActive() || m_worker.joinable(); }
     bool Found() const { return m_found; }
 
   public Q_SLOTS:
