@@ -27,7 +27,6 @@ class Folder {
     {
         AppPaths::Init(m_dir.path(), m_dir.path());
         Settings().Reset();
-        Database& db = Database::Instance();
         db.Open(AppPaths::DatabaseFile());
         db.BeginTransaction();
         for (int id = 1; id <= kPatients; ++id) {
@@ -43,6 +42,8 @@ class Folder {
         db.Commit();
     }
 
+    Database db;
+
   private:
     QTemporaryDir m_dir;
 };
@@ -57,8 +58,7 @@ Folder& folder()
 // "Patient 5432" typed before it), the list narrowed and repainted.
 void BM_SearchKeystroke(benchmark::State& state)
 {
-    folder();
-    CMainShellDlg shell;
+    CMainShellDlg shell(folder().db);
     shell.show();
     QApplication::processEvents();
     auto* search = shell.findChild<QLineEdit*>("patientSearch");
@@ -79,9 +79,8 @@ BENCHMARK(BM_SearchKeystroke)->Arg(0)->Arg(8)->Arg(11)->Unit(benchmark::kMillise
 // From nothing to the maximised main window showing the filled patient list.
 void BM_ShowPatientListPage(benchmark::State& state)
 {
-    folder();
     for (auto _ : state) {
-        CMainShellDlg shell;
+        CMainShellDlg shell(folder().db);
         shell.show();
         QApplication::processEvents();
         auto* list = shell.findChild<QTableView*>("patientList");
@@ -94,8 +93,7 @@ BENCHMARK(BM_ShowPatientListPage)->Unit(benchmark::kMillisecond);
 // Selecting the last patient: record, predicted values, days, panes.
 void BM_SelectLastPatient(benchmark::State& state)
 {
-    folder();
-    CMainShellDlg shell;
+    CMainShellDlg shell(folder().db);
     shell.show();
     QApplication::processEvents();
     auto* list = shell.findChild<QTableView*>("patientList");
@@ -116,13 +114,12 @@ int main(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // Qt's connection registry must be created before the shared Database, so
-    // that it is destroyed after it at exit (the Database closes itself then).
+    // Qt's connection registry must be created before the static folder's
+    // Database, so that it is destroyed after it at exit.
     QSqlDatabase::contains(QString());
     SetMessageHook([](const QString&, const QString&, int) { return 1; });
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    Database::Instance().Close();
     return 0;
 }

@@ -1,6 +1,9 @@
 // Records at scale: 100,000 patients and 1,000,000 stored tests, generated here.
+// With TAV_BENCH_SERVER=1 the same on a throw-away PostgreSQL server (the test
+// suite's), the busy day's test files stored in the database.
 #include "core/app/app_paths.h"
 #include "core/measure/test_file_writer.h"
+#include "core/records/case_file_store.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_list.h"
@@ -14,6 +17,8 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+
+#include "support/pg_server.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,10 +49,9 @@ bool exec(QSqlQuery& query)
     return false;
 }
 
-// The busy patient's day holds ten FVC tests with real files.
-void writeDayFiles(const QString& folder)
+// The busy patient's day holds ten FVC tests with real test files.
+void writeDayFiles(Database& db)
 {
-    QDir().mkpath(folder);
     std::vector<PulseSample> samples(3000);
     for (int i = 0; i < int(samples.size()); ++i)
         samples[i] = {static_cast<std::uint32_t>(i * 200), 1};
@@ -59,10 +63,9 @@ void writeDayFiles(const QString& folder)
         const QString name = QString("%1.dt").arg(n);
         const TestFileHeader header = MakeHeader(
             context, name, QString("%1 09:%2:00").arg(kBusyDay).arg(n, 2, 10, QChar('0')));
-        QFile file(folder + '/' + name);
-        file.open(QIODevice::WriteOnly);
-        file.write(
-            BuildTestFile(header, r, samples.data(), int(samples.size()), QByteArray(32, '\1')));
+        db.Files().Write(kBusyPatient, name,
+                         BuildTestFile(header, r, samples.data(), int(samples.size()),
+                                       QByteArray(32, '\1')));
     }
 }
 
@@ -123,11 +126,27 @@ bool generate(Database& db)
         if (!insert(kBusyPatient, n, time, dayIndex == 0 ? 0 : n % 3))
             return false;
     }
+    const qint64 rest = kCaseRows - kBusyTests;
+    if (db.IsServer()) {
+        // The server makes its rows itself: a million round trips would measure the socket.
+        const bool made = db.Execute(QString(
+            "insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, TestType) "
+            "select 2 + (i::bigint * %1) / %2, i || '.dt', "
+            "to_char(date '2020-01-01' + (i::bigint * 7919 %% 2190)::int, 'YYYY-MM-DD') || ' ' || "
+            "to_char(i %% 24, 'FM00') || ':' || to_char(i %% 60, 'FM00') || ':00', "
+            "3.0 + (i %% 100) / 100.0, 8, 6, 2.5 + (i %% 50) / 100.0, 100, 3.5, i %% 3 "
+            "from generate_series(0, %2 - 1) as i").arg(kPatients - 1).arg(rest).replace("%%", "%"));
+        if (!made || !db.Commit())
+            return false;
+        db.Execute("ANALYZE");
+        std::fprintf(stderr, "generated %d patients and %d tests in %.1f s\n", kPatients,
+                     kCaseRows, timer.elapsed() / 1000.0);
+        return true;
+    }
     // The other patients share the rest, about ten tests each, on random days; rows go in
     // patient order, as tests accumulate per patient, which keeps the index inserts local.
     std::uniform_int_distribution<int> dayOf(0, 6 * 365);
     const QDate first(2020, 1, 1);
-    const qint64 rest = kCaseRows - kBusyTests;
     int previous = 0, number = 0;
     for (qint64 i = 0; i < rest; ++i) {
         const int id = 2 + static_cast<int>(i * (kPatients - 1) / rest);
@@ -147,6 +166,8 @@ bool generate(Database& db)
 
 void printPlan(Database& db, const QString& sql)
 {
+    if (db.IsServer())
+        return; // the plans printed are SQLite's
     QSqlQuery query(db.Connection());
     query.exec("EXPLAIN QUERY PLAN " + sql);
     std::fprintf(stderr, "plan of %s\n", qPrintable(sql.simplified()));
@@ -296,9 +317,12 @@ int main(int argc, char** argv)
     Fixture f;
     fixture = &f;
     AppPaths::Init(f.dir.path(), f.dir.path());
-    if (!f.db.Open(f.dir.path() + "/data.mdb") || !generate(f.db))
+    const QString where = qEnvironmentVariable("TAV_BENCH_SERVER") == "1"
+                              ? PgTestServer::Shared().NewDatabase()
+                              : f.dir.path() + "/data.mdb";
+    if (where.isEmpty() || !f.db.Open(where) || !generate(f.db))
         return 1;
-    writeDayFiles(AppPaths::PatientCaseFolder(kBusyPatient));
+    writeDayFiles(f.db);
     ReconcileDay(f.db, kBusyPatient, kBusyDay); // rows follow their files once
     LoadPatient(f.db, 1234, f.patient);
     printPlan(f.db,

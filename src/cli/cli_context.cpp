@@ -3,6 +3,7 @@
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
+#include "core/records/database_location.h"
 #include "core/records/patient_numbers.h"
 #include "core/session/measurement_parts.h"
 
@@ -14,22 +15,38 @@ CliContext::~CliContext() = default;
 CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<MeasurementParts>())
 {
     const QString home = TakeOption(args, "--home");
+    m_givenDatabase = TakeOption(args, "--database");
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);
     if (AppPaths::PrepareProgramFolder(&m_folderError))
         Settings().Load(AppPaths::SettingsFile());
 }
 
+QString CliContext::DatabaseTarget(QString* error) const
+{
+    QString target;
+    if (!ChooseDatabase(m_givenDatabase, Settings().database, AppPaths::DatabaseFile(), target,
+                        error))
+        return QString();
+    return target;
+}
+
 bool CliContext::OpenDatabase()
 {
-    if (Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword)) {
-        const std::vector<SharedPatientNumber> shared =
-            FindSharedPatientNumbers(Database::Instance());
+    QString error;
+    const QString target = DatabaseTarget(&error);
+    if (target.isEmpty()) {
+        Fail(error);
+        return false;
+    }
+    if (m_db.Open(target, Database::kPassword)) {
+        const std::vector<SharedPatientNumber> shared = FindSharedPatientNumbers(m_db);
         if (!shared.empty())
             QTextStream(stderr) << "tavctl: warning: " << SharedPatientNumbersText(shared) << '\n';
         return true;
     }
-    Fail("Cannot open the database " + AppPaths::DatabaseFile() + ": " +
-         Database::Instance().LastError());
+    DatabaseLocation shown;
+    ParseDatabaseLocation(target, shown, nullptr);
+    Fail("Cannot open the database " + shown.Display() + ": " + m_db.LastError());
     return false;
 }
 

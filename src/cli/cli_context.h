@@ -1,4 +1,6 @@
 #pragma once
+#include "core/records/database.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,8 +12,9 @@ struct MeasurementParts;
 // start-up, the database on demand, and uniform errors.
 class CliContext {
 public:
-    // Takes --home DIR out of `args`, resolves the program folder and, for an
-    // installed program, creates the user's folder on first use.
+    // Takes --home DIR and --database CONNECTION out of `args`, resolves the
+    // program folder and, for an installed program, creates the user's folder
+    // on first use.
     explicit CliContext(QStringList& args);
     ~CliContext();
 
@@ -23,13 +26,19 @@ public:
     QString FolderError() const { return m_folderError; }
 
     bool OpenDatabase(); // prints the error and returns false when it cannot
+    Database& Db() { return m_db; }
+    // --database when given, else the DATABASE setting, else data.mdb; empty with
+    // `error` set when the setting is unusable.
+    QString DatabaseTarget(QString* error = nullptr) const;
     static int Fail(const QString& message, int code = 2);
     static void Print(const QString& text);
 
     // Value of "--name VALUE" (removed from args); `found` tells whether it was given.
     static QString TakeOption(QStringList& args, const QString& name, bool* found = nullptr);
 
-  private:
+private:
+    QString m_givenDatabase;
+    Database m_db;
     std::unique_ptr<MeasurementParts> m_parts;
     QString m_folderError;
 };

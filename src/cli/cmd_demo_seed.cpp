@@ -106,7 +106,7 @@ int CmdDemoSeed(CliContext& context, QStringList& args)
     QSqlDatabase::contains(QString());
     if (!context.OpenDatabase())
         return 2;
-    Database& db = Database::Instance();
+    Database& db = context.Db();
     QJsonArray created;
     int tests = 0;
     if (LastPatientId(db) == 0) {

@@ -136,7 +136,7 @@ int CmdExport(CliContext& context, QStringList& args)
         return CliContext::Fail("usage: tavctl export fhir|csv ...");
     if (!context.OpenDatabase())
         return 2;
-    Database& db = Database::Instance();
+    Database& db = context.Db();
     return kind == "fhir" ? exportFhir(db, args) : exportCsv(db, args);
 }
 
@@ -153,7 +153,7 @@ int CmdImport(CliContext& context, QStringList& args)
         return 2;
     CsvImportReport report;
     QString error;
-    if (!ImportPatientsCsv(Database::Instance(), in.readAll(), report, &error))
+    if (!ImportPatientsCsv(context.Db(), in.readAll(), report, &error))
         return CliContext::Fail(file + ": " + error);
     QJsonArray taken, refused;
     for (const CsvImportRow& row : report.taken)
@@ -171,7 +171,7 @@ int CmdGdt(CliContext& context, QStringList& args)
         return CliContext::Fail("usage: tavctl gdt import FILE | gdt export --patient ID --day YYYY-MM-DD --out FILE | gdt inbox");
     if (!context.OpenDatabase())
         return 2;
-    Database& db = Database::Instance();
+    Database& db = context.Db();
     if (verb == "export")
         return gdtExport(db, args);
     GdtImport result;

@@ -57,9 +57,9 @@ bool intOption(QStringList& args, const QString& name, int low, int high, int& v
     return true;
 }
 
-bool groupExists(int group)
+bool groupExists(Database& db, int group)
 {
-    Recordset rs(Database::Instance());
+    Recordset rs(db);
     rs.Open("SELECT * FROM Race WHERE ID = ?", {group});
     return rs.GetRecordCount() > 0;
 }
@@ -97,13 +97,13 @@ int add(CliContext& context, QStringList& args)
         return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kUsage);
     if (!context.OpenDatabase())
         return 2;
-    if (!groupExists(record.Nation))
+    if (!groupExists(context.Db(), record.Nation))
         return CliContext::Fail(QString("there is no nation group %1").arg(record.Nation));
-    const int id = CreatePatient(Database::Instance(), record);
+    const int id = CreatePatient(context.Db(), record);
     if (id <= 0)
         return CliContext::Fail(
-            "the patient could not be stored: " + Database::Instance().LastError(), 1);
-    ReconcileDay(Database::Instance(), id, QString()); // creates the patient's case folder
+            "the patient could not be stored: " + context.Db().LastError(), 1);
+    ReconcileDay(context.Db(), id, QString()); // creates the patient's case folder
     CliContext::Print(QString::number(id));
     return 0;
 }
@@ -146,7 +146,7 @@ int list(CliContext& context, QStringList& args)
 
     // The same paged query as the patient page: a window of rows at a time, never the
     // whole table in memory.
-    PatientListQuery query(Database::Instance());
+    PatientListQuery query(context.Db());
     query.SetFilter(search);
     query.SetOrder(PatientListColumn(column), descending);
     constexpr int kPage = 1000;
@@ -190,7 +190,7 @@ int show(CliContext& context, QStringList& args)
     if (!context.OpenDatabase())
         return 2;
     PatientRecord r;
-    if (!LoadPatient(Database::Instance(), id, r))
+    if (!LoadPatient(context.Db(), id, r))
         return CliContext::Fail(QString("there is no patient %1").arg(id));
     const QJsonObject object{{"ID", r.ID},
                              {"PatientNumber", r.PatientNumber},
@@ -201,7 +201,7 @@ int show(CliContext& context, QStringList& args)
                              {"Height", r.Height},
                              {"Weight", r.Weight},
                              {"Nation", r.Nation},
-                             {"NationName", NationGroupName(Database::Instance(), r.Nation)},
+                             {"NationName", NationGroupName(context.Db(), r.Nation)},
                              {"Smoker", r.Smoker},
                              {"Address", r.Address},
                              {"Postalcode", r.Postalcode},

@@ -24,7 +24,7 @@ int CmdPredicted(CliContext& context, QStringList& args)
         return CliContext::Fail("the patient ID must be a positive number, not \"" + text + "\"");
     if (!context.OpenDatabase())
         return 2;
-    Database& db = Database::Instance();
+    Database& db = context.Db();
     PatientRecord patient;
     if (!LoadPatient(db, id, patient))
         return CliContext::Fail(QString("there is no patient %1").arg(id));

@@ -81,7 +81,7 @@ int CmdReport(CliContext& context, QStringList& args)
         return CliContext::Fail("--patient takes a patient ID: " + patientText);
     if (!context.OpenDatabase())
         return 2;
-    Database& db = Database::Instance();
+    Database& db = context.Db();
     if (hasTrend)
         return writeTrend(db, patientId, trend, type, out);
 

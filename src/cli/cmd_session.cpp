@@ -104,7 +104,7 @@ int CmdSession(CliContext& context, QStringList& args)
         return CliContext::Fail("unexpected arguments: " + args.join(' '));
     if (!context.OpenDatabase())
         return 2;
-    Database& db = Database::Instance();
+    Database& db = context.Db();
     DaySessionReport day;
     if (!LoadDaySessionReport(db, id, date, day))
         return CliContext::Fail(QString("there is no patient %1").arg(id));

@@ -107,7 +107,7 @@ int CmdTest(CliContext& context, QStringList& args)
         return CliContext::Fail("unexpected argument " + args.first() + "\n" + kUsage);
     if (!context.OpenDatabase())
         return 2;
-    Database& db = Database::Instance();
+    Database& db = context.Db();
     PatientRecord patient;
     if (!LoadPatient(db, patientId, patient))
         return CliContext::Fail(QString("no patient with ID %1").arg(patientId));

@@ -27,7 +27,7 @@ struct Command {
 const std::map<QString, Command>& commands()
 {
     static const std::map<QString, Command> table = {
-        {"analyze", {CmdAnalyze, "analyze FILE.dt          a test file as JSON"}},
+        {"analyze", {CmdAnalyze, "analyze FILE.dt | --patient ID N.dt   a test file as JSON"}},
         {"demo-seed", {CmdDemoSeed, "demo-seed                a few demo patients in an empty program folder"}},
         {"devsim", {CmdDevsim, "devsim --pty [--profile P]  the virtual spirometer on a pseudo-terminal"}},
         {"settings", {CmdSettings, "settings                 the settings record as JSON"}},
@@ -39,6 +39,9 @@ const std::map<QString, Command>& commands()
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
         {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
+        {"db", {CmdDb, "db migrate --to CONNECTION   copies this folder's records to an empty server database\n"
+                       "  db check                 every test row against its stored test data\n"
+                       "  db export --patient ID --name N.dt --out FILE   a stored file written to disk"}},
         {"interpret", {CmdInterpret, "interpret --set S --sex M|F --age Y --height CM [--ethnic 1-5] --measured FEV1=.. --measured FVC=..\n"
                                      "  [--post FEV1=.. --post FVC=..] [--json]   the suggested interpretation"}},
         {"session", {CmdSession, "session --patient ID --day YYYY-MM-DD --json   the day's sessions, grades and interpretation"}},
@@ -55,7 +58,7 @@ const std::map<QString, Command>& commands()
 void printUsage(FILE* stream)
 {
     QTextStream out(stream);
-    out << "usage: tavctl [--home DIR] COMMAND ...\n"
+    out << "usage: tavctl [--home DIR] [--database CONNECTION] COMMAND ...\n"
            "       tavctl --help | --version\n"
            "commands:\n";
     for (const auto& [name, command] : commands())

@@ -148,7 +148,7 @@ TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
             context.patientId = id;
             context.caseFolder = AppPaths::PatientCaseFolder(id);
             context.heightCm = 170;
-            saved = session.Save(request, context, Database::Instance());
+            saved = session.Save(request, context, db);
             loop.quit();
         });
         QObject::connect(&session, &LiveTestSession::timedOut, &loop, &QEventLoop::quit);
@@ -162,7 +162,7 @@ TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");
     CCurvePane pane(kTestFvc);
     pane.resize(480, 360);
-    pane.LoadDay(Database::Instance(), id, today);
+    pane.LoadDay(db, id, today);
     ASSERT_EQ(pane.Tests().size(), 2u);
     ASSERT_EQ(pane.Curves().size(), 2u);
     const CurveGeometry g = pane.BuildGeometry(QRectF(pane.rect()));
@@ -178,13 +178,13 @@ TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
         EXPECT_GT(trace.pointCount, 20);
 
     // Single-loop display keeps the best test only.
-    pane.LoadDay(Database::Instance(), id, today, nullptr, true);
+    pane.LoadDay(db, id, today, nullptr, true);
     EXPECT_EQ(pane.Curves().size(), 1u);
     EXPECT_EQ(pane.Curves()[0].color, WaveColor());
 
     // The VC pane of that day has nothing to draw but its frame.
     CCurvePane vc(kTestVc);
-    vc.LoadDay(Database::Instance(), id, today);
+    vc.LoadDay(db, id, today);
     EXPECT_TRUE(vc.Curves().empty());
     EXPECT_EQ(vc.Kind(), kCurveVcResult);
 }

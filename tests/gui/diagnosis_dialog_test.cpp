@@ -34,7 +34,7 @@ class DiagnosisDialogTest : public GuiTest {
 TEST_F(DiagnosisDialogTest, ThreePhrasesAddedToAnEmptyDiagnosisGiveThreeLines)
 {
     home.write("Case/1/.keep", "");
-    CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
     addPhrases(&dialog, {12, 0, 6}); // picked out of order, added in list order
     EXPECT_EQ(dialog.ResultText(), "Asthma\r\nCOPD\r\nLung function test within normal limits");
 
@@ -49,7 +49,7 @@ TEST_F(DiagnosisDialogTest, ThreePhrasesAddedToAnEmptyDiagnosisGiveThreeLines)
 
 TEST_F(DiagnosisDialogTest, MoreThanEightLinesAreRefusedAndTheTextKept)
 {
-    CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
     auto* result = dialog.findChild<QPlainTextEdit*>("result");
     result->setPlainText("1\n2\n3\n4\n5\n6");
     addPhrases(&dialog, {0, 1, 2}); // eight line breaks
@@ -62,13 +62,13 @@ TEST_F(DiagnosisDialogTest, MoreThanEightLinesAreRefusedAndTheTextKept)
 TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
 {
     home.write("Case/1/.keep", "");
-    CDiagnoseDlg earlier(folder(), "2026-03-04", record);
+    CDiagnoseDlg earlier(db, 1, "2026-03-04", record);
     earlier.findChild<QPlainTextEdit*>("result")->setPlainText("earlier");
     QTest::mouseClick(earlier.findChild<QPushButton*>("ok"), Qt::LeftButton);
     const QByteArray before = home.read("Case/1/2026-03-04.dia");
     ASSERT_EQ(before.size(), 650);
 
-    CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
     dialog.show();
     auto* result = dialog.findChild<QPlainTextEdit*>("result");
     const QString text201 = QString(201, QChar(0x80BA));
@@ -95,7 +95,7 @@ TEST_F(DiagnosisDialogTest, ClearingBothFieldsRemovesTheDaysFileAndCancelKeepsIt
 {
     home.write("Case/1/.keep", "");
     {
-        CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+        CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
         QTest::keyClicks(dialog.findChild<QLineEdit*>("physician"), "Dr. Wu");
         QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
     }
@@ -103,14 +103,14 @@ TEST_F(DiagnosisDialogTest, ClearingBothFieldsRemovesTheDaysFileAndCancelKeepsIt
     ASSERT_TRUE(QFile::exists(file));
     EXPECT_EQ(QFileInfo(file).size(), 650);
     {
-        CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+        CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
         EXPECT_EQ(dialog.findChild<QLineEdit*>("physician")->text(), "Dr. Wu");
         dialog.findChild<QLineEdit*>("physician")->clear();
         QTest::mouseClick(dialog.findChild<QPushButton*>("cancel"), Qt::LeftButton);
     }
     EXPECT_TRUE(QFile::exists(file));
     {
-        CDiagnoseDlg dialog(folder(), "2026-03-04", record);
+        CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
         dialog.findChild<QLineEdit*>("physician")->clear();
         QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
     }

@@ -12,14 +12,14 @@ int GuiTest::addPatient(const QString& name, int birthYear, int nation)
     record.Height = 170;
     record.Weight = 70;
     record.Nation = nation;
-    const int id = CreatePatient(Database::Instance(), record);
-    EXPECT_GT(id, 0) << Database::Instance().LastError().toStdString();
+    const int id = CreatePatient(db, record);
+    EXPECT_GT(id, 0) << db.LastError().toStdString();
     return id;
 }
 
 void GuiTest::addTest(int id, const QString& dataName, const QString& testTime, int testType)
 {
-    EXPECT_TRUE(Database::Instance().Execute(
+    EXPECT_TRUE(db.Execute(
         "insert into CaseInfo(ID, DataName, TestTime, FVC, PEF, Duration, FEV1, MVV, VC, TestType) "
         "values(?, ?, ?, 4.1, 8.2, 6, 3.3, 0, 0, ?)",
         {id, dataName, testTime, testType}));

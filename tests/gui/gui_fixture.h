@@ -29,8 +29,8 @@ class GuiTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Database::Instance().Open(home.path("data.mdb")))
-            << Database::Instance().LastError().toStdString();
+        ASSERT_TRUE(db.Open(home.path("data.mdb")))
+            << db.LastError().toStdString();
         SetMessageHook([this](const QString& text, const QString& caption, int type) {
             messages.push_back({text, caption, type});
             if (!answers.empty()) {
@@ -46,13 +46,13 @@ class GuiTest : public ::testing::Test {
     {
         shell.reset();
         SetMessageHook({});
-        Database::Instance().Close();
+        db.Close();
     }
 
     // Opens the main window as start-up does (shown, not run modally).
     CMainShellDlg& openShell()
     {
-        shell = std::make_unique<CMainShellDlg>();
+        shell = std::make_unique<CMainShellDlg>(db);
         shell->show();
         QApplication::processEvents();
         return *shell;
@@ -81,7 +81,7 @@ class GuiTest : public ::testing::Test {
 
     int count(const QString& sql, const QVariantList& values = {})
     {
-        Recordset rs(Database::Instance());
+        Recordset rs(db);
         rs.Open(sql, values);
         return rs.GetRecordCount();
     }
@@ -92,6 +92,7 @@ class GuiTest : public ::testing::Test {
     void addTest(int id, const QString& dataName, const QString& testTime, int testType);
 
     TempHome home;
+    Database db;
     std::unique_ptr<CMainShellDlg> shell;
     std::vector<ShownMessage> messages;
     std::deque<int> answers;

@@ -9,8 +9,7 @@ int main(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // Qt's connection registry must be created before the shared Database, so
-    // that it is destroyed after it at exit (the Database closes itself then).
+    // Qt's connection registry must outlive every Database a test builds.
     QSqlDatabase::contains(QString());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -157,7 +157,7 @@ class LanguageWalkTest : public ReportGuiTest, public ::testing::WithParamInterf
         }
         Settings().language = GetParam();
         // A patient whose name is written the way the clinic's language writes it.
-        ASSERT_TRUE(SavePatientName(Database::Instance(), patientId,
+        ASSERT_TRUE(SavePatientName(db, patientId,
                                     chinese() ? QString::fromUtf8("王芳") : "Anna Berg", 0,
                                     QString()));
         storeFvc(kDay + " 09:00:00", 3.9f, 3.1f, 7.2f);
@@ -214,7 +214,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
     look(shell.get(), "results_volume_time");
 
     {
-        CSettingDlg dialog(shell.get());
+        CSettingDlg dialog(db, shell.get());
         look(&dialog, "settings");
     }
     {
@@ -223,11 +223,11 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
         look(&dialog, "patient_editor");
     }
     {
-        CModifyPredictDlg dialog(shell.get());
+        CModifyPredictDlg dialog(db, shell.get());
         look(&dialog, "nation_groups");
     }
     {
-        CDiagnoseDlg dialog(AppPaths::CaseFolder(), kDay, shell->Diagnosis(), shell.get());
+        CDiagnoseDlg dialog(db, patientId, kDay, shell->Diagnosis(), shell.get());
         look(&dialog, "diagnosis");
         CDiagnosePhraseDlg phrases(&dialog);
         look(&phrases, "diagnosis_phrases");
@@ -237,7 +237,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
         look(&dialog, "calibration");
     }
     {
-        CTrendDlg dialog(patientId, shell.get());
+        CTrendDlg dialog(db, patientId, shell.get());
         look(&dialog, "trend");
     }
     {
@@ -246,7 +246,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
         CMessageDlg message(GetLangText("MESSAGE", 1251), PromptCaption(), 4, shell.get());
         look(&message, "message_box");
     }
-    CMainFrame* preview = OpenResultsReport(shell.get(), patientId, kDay);
+    CMainFrame* preview = OpenResultsReport(db, shell.get(), patientId, kDay);
     ASSERT_NE(preview, nullptr);
     look(preview, "print_preview");
     preview->close();

@@ -44,7 +44,7 @@ void wait(int ms)
 }
 
 // One demo test of `type`, saved for patient `id` as the live page would.
-void demoTest(int id, int type)
+void demoTest(Database& db, int id, int type)
 {
     LiveTestSession session(LiveParts());
     QEventLoop loop;
@@ -53,7 +53,7 @@ void demoTest(int id, int type)
         context.patientId = id;
         context.caseFolder = AppPaths::PatientCaseFolder(id);
         context.heightCm = 172;
-        session.Save(request, context, Database::Instance());
+        session.Save(request, context, db);
         loop.quit();
     });
     if (session.Start(type) == LiveTestSession::kStarted)
@@ -72,7 +72,8 @@ int main(int argc, char* argv[])
     QTemporaryDir home;
     AppPaths::Init(home.path(), home.path());
     Settings().simulator = 1;
-    Database::Instance().Open(AppPaths::DatabaseFile());
+    Database db;
+    db.Open(AppPaths::DatabaseFile());
     SetMessageHook([](const QString&, const QString&, int) { return 1; });
 
     PatientRecord patient;
@@ -82,11 +83,11 @@ int main(int argc, char* argv[])
     patient.Height = 172;
     patient.Weight = 64;
     patient.Nation = 1;
-    const int id = CreatePatient(Database::Instance(), patient);
+    const int id = CreatePatient(db, patient);
     for (int type : {0, 0, 0, 1, 2})
-        demoTest(id, type);
+        demoTest(db, id, type);
 
-    CMainShellDlg shell;
+    CMainShellDlg shell(db);
     shell.resize(1280, 800);
     shell.show();
     shell.findChild<QTableView*>("patientList")->selectRow(0);
@@ -115,6 +116,5 @@ int main(int argc, char* argv[])
     save(scaler, "calibration_dialog");
     CommSetupDialog setup(SharedBluetooth(), &shell);
     save(setup, "comm_setup_no_radio");
-    Database::Instance().Close();
     return 0;
 }

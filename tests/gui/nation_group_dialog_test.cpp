@@ -33,7 +33,7 @@ class NationGroupDialogTest : public GuiTest {
 TEST_F(NationGroupDialogTest, BuiltInGroupsCannotBeDeleted)
 {
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     EXPECT_EQ(grid->rowCount(), 10 * 23);
     for (int group : {1, 10}) {
@@ -52,7 +52,7 @@ TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain
     const int ann = addPatient("Ann", 1980, 10);
     openShell();
     shell->findChild<QTableView*>("patientList")->selectRow(0);
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     // The current patient's group is selected on opening.
     EXPECT_EQ(dialog.GroupOfRow(grid->currentRow()), 10);
@@ -73,7 +73,7 @@ TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain
 
     // The patient moves into the new group; deleting it moves the patient to group 10.
     ASSERT_TRUE(
-        Database::Instance().Execute("update UserInfo set Nation = 11 where ID = ?", {ann}));
+        db.Execute("update UserInfo set Nation = 11 where ID = ?", {ann}));
     shell->Patient().Nation = 11;
     chooseGroup(&dialog, 11);
     answers = {7};
@@ -92,7 +92,7 @@ TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain
 TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
 {
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     const int firstOfGroup2 = dialog.FirstRowOfGroup(2);
     whenModal([](QWidget* modal) {
@@ -127,7 +127,7 @@ TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
 TEST_F(NationGroupDialogTest, ANameAGroupHasAlreadyIsRefused)
 {
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     for (const char* name : {"Chinese", " chinese ", "NOT DEFINED"}) {
         auto* field = dialog.findChild<QLineEdit*>("newName");
         field->clear();
@@ -142,10 +142,10 @@ TEST_F(NationGroupDialogTest, ANameAGroupHasAlreadyIsRefused)
 // A group that an older version let in under a built-in group's name.
 TEST_F(NationGroupDialogTest, EditingAUserGroupNamedLikeABuiltInOneChangesThatGroupOnly)
 {
-    ASSERT_EQ(AddGroup(Database::Instance(), "Chinese (Hakka)"), AddGroupResult::Added);
-    ASSERT_TRUE(Database::Instance().Execute("update Race set Nation = 'Chinese' where ID = 11"));
+    ASSERT_EQ(AddGroup(db, "Chinese (Hakka)"), AddGroupResult::Added);
+    ASSERT_TRUE(db.Execute("update Race set Nation = 'Chinese' where ID = 11"));
     openShell();
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     auto* grid = dialog.findChild<QTableWidget*>("grid");
     const int row = dialog.FirstRowOfGroup(11);
     ASSERT_GE(row, 0);
@@ -176,9 +176,9 @@ TEST_F(NationGroupDialogTest, OkRecomputesTheCurrentPatientsPredictedValues)
     shell->findChild<QTableView*>("patientList")->selectRow(0);
     const float before = shell->Predicted().FVC;
     ASSERT_GT(before, 0.5f);
-    ASSERT_TRUE(Database::Instance().Execute(
+    ASSERT_TRUE(db.Execute(
         "update Nation set Multiply = 2 where nNation = 1 and ParamName = 17"));
-    CModifyPredictDlg dialog;
+    CModifyPredictDlg dialog(db);
     press(&dialog, "ok");
     EXPECT_FLOAT_EQ(shell->Predicted().FVC, before * 2);
 }

@@ -54,7 +54,7 @@ class PatientEditorTest : public GuiTest {
     }
     int totalChanges()
     {
-        QSqlQuery query(Database::Instance().Connection());
+        QSqlQuery query(db.Connection());
         query.exec("SELECT total_changes()");
         return query.next() ? query.value(0).toInt() : -1;
     }
@@ -245,7 +245,7 @@ TEST_F(PatientEditorTest, APatientOfAHundredAndFiveIsEditedWithoutRetypingTheAge
     ASSERT_EQ(messages.size(), 1u); // only the "reworked" question, answered yes
     EXPECT_EQ(messages[0].type, 4);
     PatientRecord stored;
-    ASSERT_TRUE(LoadPatient(Database::Instance(), old, stored));
+    ASSERT_TRUE(LoadPatient(db, old, stored));
     EXPECT_EQ(stored.Weight, 58);
     EXPECT_EQ(stored.Age, 105);
 }

@@ -301,7 +301,7 @@ TEST_F(PatientPageTest, APatientWithoutAnEquationShowsNoPredictedValuesAndSaysWh
 {
     const int first = addPatient("Ann", 1980);
     const int second = addPatient("Bob", 1980);
-    ASSERT_TRUE(Database::Instance().Execute("update UserInfo set Standard = 7 where ID = ?",
+    ASSERT_TRUE(db.Execute("update UserInfo set Standard = 7 where ID = ?",
                                              {second}));
     openShell();
     auto* note = shell->findChild<QLabel*>("predictedNote");

@@ -20,7 +20,7 @@ class ReportGuiTest : public GuiTest {
     void SetUp() override
     {
         GuiTest::SetUp();
-        InstallReportHooks();
+        InstallReportHooks(db);
         PatientRecord record;
         record.Name = "Anna O'Brien";
         record.Gender = 1;
@@ -28,7 +28,7 @@ class ReportGuiTest : public GuiTest {
         record.Height = 168;
         record.Weight = 61;
         record.Nation = 1;
-        patientId = CreatePatient(Database::Instance(), record);
+        patientId = CreatePatient(db, record);
         ASSERT_GT(patientId, 0);
     }
 
@@ -50,7 +50,7 @@ class ReportGuiTest : public GuiTest {
     QString storeTest(int type, const QString& testTime, ManeuverResult record,
                       const PulseStream& samples, bool acceptable = true)
     {
-        return WriteRegisteredTest(home, Database::Instance(), patientId, type, testTime, record,
+        return WriteRegisteredTest(home, db, patientId, type, testTime, record,
                                    samples, acceptable);
     }
 
@@ -94,7 +94,7 @@ class ReportGuiTest : public GuiTest {
         openShell();
         shell->SetCurrentPatientId(patientId);
         AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(patientId));
-        EXPECT_TRUE(LoadPatient(Database::Instance(), patientId, shell->Patient()));
+        EXPECT_TRUE(LoadPatient(db, patientId, shell->Patient()));
         shell->RecomputePredicted();
         shell->SetCurrentTestDate(day);
         shell->SetCurrentTestType(testType);

@@ -34,9 +34,8 @@ void save(QWidget& widget, const QString& name)
     widget.grab().save(g_out + '/' + name + ".png");
 }
 
-void seed()
+void seed(Database& db)
 {
-    Database& db = Database::Instance();
     const char* names[] = {"Li Wei", "Anna Schmidt", "Robert O'Brien", "Maria Santos"};
     for (int i = 0; i < 4; ++i) {
         PatientRecord r;
@@ -74,11 +73,12 @@ int main(int argc, char* argv[])
     for (const QString& name : QDir(source).entryList(QDir::Files))
         QFile::copy(source + '/' + name, home.path() + "/Language/" + name);
     Settings().language = argc > 2 ? argv[2] : "English";
-    Database::Instance().Open(AppPaths::DatabaseFile());
-    seed();
+    Database db;
+    db.Open(AppPaths::DatabaseFile());
+    seed(db);
     SetMessageHook([](const QString&, const QString&, int) { return 1; });
 
-    CMainShellDlg shell;
+    CMainShellDlg shell(db);
     shell.resize(1280, 800);
     shell.show();
     auto* list = shell.findChild<QTableView*>("patientList");
@@ -87,20 +87,20 @@ int main(int argc, char* argv[])
     QApplication::processEvents();
     save(shell, "main_page");
 
-    CSettingDlg settings(&shell);
+    CSettingDlg settings(db, &shell);
     save(settings, "settings_dialog");
     CPatientEditDlg editor(&shell, &shell);
     save(editor, "patient_editor_edit");
     shell.SetSelectedPatientTag(QString());
     CPatientEditDlg newEditor(&shell, &shell);
     save(newEditor, "patient_editor_new");
-    CModifyPredictDlg groups(&shell);
+    CModifyPredictDlg groups(db, &shell);
     save(groups, "nation_groups");
     CPredictModDlg correction({{1, "Caucasian"}, {3, "Chinese"}}, {"ERV", "FVC"}, &shell);
     correction.SetValues(3, 2, "1.000000", "0.000000");
     save(correction, "correction_edit");
     DiagnosisRecord record;
-    CDiagnoseDlg diagnose(AppPaths::CaseFolder(), "2026-11-30", record, &shell);
+    CDiagnoseDlg diagnose(db, 1, "2026-11-30", record, &shell);
     save(diagnose, "diagnosis");
     CDiagnosePhraseDlg phrases(&shell);
     save(phrases, "diagnosis_phrases");
@@ -115,6 +115,5 @@ int main(int argc, char* argv[])
     save(shell, "results_page");
     shell.ShowPage(CMainShellDlg::kLiveTestPage);
     save(shell, "live_test_page");
-    Database::Instance().Close();
     return 0;
 }

@@ -37,7 +37,7 @@ TEST_F(TrendDialogTest, SeriesRunsOldestFirstAndLeavesOutTestsWithoutFiles)
     ASSERT_TRUE(QFile::remove(AppPaths::PatientCaseFolder(patientId) + "/" + lost));
     openWith("2026-03-04", kTestFvc);
 
-    CTrendDlg dialog(patientId, shell.get());
+    CTrendDlg dialog(db, patientId, shell.get());
     dialog.show();
     QApplication::processEvents();
     EXPECT_EQ(dialog.windowTitle(), "Trend Curve");
@@ -61,7 +61,7 @@ TEST_F(TrendDialogTest, PatientWithoutTestsOfTheTypeHasAnEmptyChart)
 {
     storeVc("2026-01-16 11:00:00", 4.4f);
     openWith("2026-01-16", kTestVc);
-    CTrendDlg dialog(patientId, shell.get());
+    CTrendDlg dialog(db, patientId, shell.get());
     EXPECT_EQ(dialog.TestCount(), 0);
     EXPECT_TRUE(dialog.Chart()->Series().Empty());
     EXPECT_EQ(child<QLabel>(&dialog, "value")->text(), "");
@@ -70,7 +70,7 @@ TEST_F(TrendDialogTest, PatientWithoutTestsOfTheTypeHasAnEmptyChart)
 TEST_F(TrendDialogTest, ColourChangeIsWrittenAtOnceAndSurvivesARestart)
 {
     openWith("2026-03-04", kTestFvc);
-    CTrendDlg dialog(patientId, shell.get());
+    CTrendDlg dialog(db, patientId, shell.get());
     Hooks().pickColor = [](QWidget*, QColor& color) {
         color = QColor(0x12, 0x34, 0x56);
         return true;
@@ -105,7 +105,7 @@ TEST_F(TrendDialogTest, ZoomSlidersAndPointSelection)
     storeFvc("2025-06-01 10:00:00", 3.80f, 3.00f, 6.90f);
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     openWith("2026-03-04", kTestFvc);
-    CTrendDlg dialog(patientId, shell.get());
+    CTrendDlg dialog(db, patientId, shell.get());
     dialog.show();
     QApplication::processEvents();
     CTrendChartView* chart = dialog.Chart();
@@ -145,7 +145,7 @@ TEST_F(TrendDialogTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBa
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     openWith("2026-03-04", kTestFvc);
-    CTrendDlg dialog(patientId, shell.get());
+    CTrendDlg dialog(db, patientId, shell.get());
     dialog.show();
     click(&dialog, "print");
     CMainFrame* frame = CMainFrame::Current();
@@ -160,7 +160,7 @@ TEST_F(TrendDialogTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBa
     EXPECT_TRUE(dialog.isVisible());
 
     // Without a patient: the message instead of a preview.
-    CTrendDlg nobody(0, shell.get());
+    CTrendDlg nobody(db, 0, shell.get());
     click(&nobody, "print");
     EXPECT_EQ(CMainFrame::Current(), nullptr);
     ASSERT_EQ(messages.size(), 1u);

@@ -62,14 +62,14 @@ TEST_F(WindowLogicTest, PatientRowsShowNamesAgesAndGroupsAsTheListDoes)
 {
     const int thisYear = QDate::currentDate().year();
     const int ann = addPatient("Ann", thisYear - 40, 3);
-    ASSERT_TRUE(Database::Instance().Execute("insert into Race(Nation) values('Nordic')"));
+    ASSERT_TRUE(db.Execute("insert into Race(Nation) values('Nordic')"));
     const int bob = addPatient("Bob", thisYear - 70, 11);
     const int kid = addPatient("Kid", thisYear, 99);
     ASSERT_TRUE(
-        Database::Instance().Execute("update UserInfo set Gender = 1, Birthdate = ? where ID = ?",
+        db.Execute("update UserInfo set Gender = 1, Birthdate = ? where ID = ?",
                                      {QString("%1-01-01").arg(thisYear + 2), kid}));
 
-    PatientListModel model(Database::Instance());
+    PatientListModel model(db);
     ASSERT_EQ(model.rowCount(), 3);
     auto cell = [&](int row, int column) { return model.index(row, column).data().toString(); };
     EXPECT_EQ(cell(0, PatientListModel::kIdColumn), QString::number(ann));
@@ -104,21 +104,21 @@ TEST_F(WindowLogicTest, DayRowsFollowTheDateOfTheTestTime)
     addTest(ann, "3.dt", "2026-03-04 08:00:00", 0);
     addTest(ann, "4.dt", "2026-03-04 09:00:00", 2);
     const std::vector<DayTestRow> rows =
-        ReadDayTestRows(Database::Instance(), ann, 0, "2026-03-04");
+        ReadDayTestRows(db, ann, 0, "2026-03-04");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].dataName, "3.dt");
     EXPECT_EQ(rows[1].dataName, "1.dt");
     EXPECT_EQ(rows[1].testTime, "2026-03-04 23:59:59");
     EXPECT_NEAR(rows[0].fvc, 4.1, 1e-6);
 
-    const DayTestCounts counts = CountDayTests(Database::Instance(), ann, "2026-03-04");
+    const DayTestCounts counts = CountDayTests(db, ann, "2026-03-04");
     EXPECT_EQ(counts.byType[0], 2);
     EXPECT_EQ(counts.byType[1], 0);
     EXPECT_EQ(counts.byType[2], 1);
-    EXPECT_EQ(CountDayTests(Database::Instance(), ann, "2026-03-05").byType[0], 1);
+    EXPECT_EQ(CountDayTests(db, ann, "2026-03-05").byType[0], 1);
     for (const QString& bad : {QString(), QString("2026-3-4"), QString("x' OR '1'='1")})
-        EXPECT_TRUE(ReadDayTestRows(Database::Instance(), ann, 0, bad).empty());
-    EXPECT_TRUE(ReadDayTestRows(Database::Instance(), 0, 0, "2026-03-04").empty());
+        EXPECT_TRUE(ReadDayTestRows(db, ann, 0, bad).empty());
+    EXPECT_TRUE(ReadDayTestRows(db, 0, 0, "2026-03-04").empty());
 }
 
 TEST_F(WindowLogicTest, HelpDocumentFollowsTheLanguageWithoutRegardToCase)

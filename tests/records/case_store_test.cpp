@@ -4,6 +4,7 @@
 #include "core/app/app_paths.h"
 #include "core/measure/record_codec.h"
 #include "core/measure/test_file_writer.h"
+#include "core/records/case_file_store.h"
 #include "core/records/case_store.h"
 #include "core/records/patient_record.h"
 
@@ -40,11 +41,9 @@ class CaseStore : public RecordsTest {
         context.testType = kind;
         const QString name = QString("%1.dt").arg(n);
         const TestFileHeader header = MakeHeader(context, name, time);
-        QDir().mkpath(folder(id));
-        QFile file(folder(id) + '/' + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(BuildTestFile(header, r, nullptr, 0, QByteArray(32, '\1')));
-        file.close();
+        // Through the store: files on a workstation, rows of the database on a server.
+        ASSERT_TRUE(db.Files().Write(id, name, BuildTestFile(header, r, nullptr, 0,
+                                                             QByteArray(32, '\1'))));
         if (row) {
             ASSERT_TRUE(RegisterTest(db, id, name, time, r, kind));
         }
@@ -108,7 +107,7 @@ TEST_F(CaseStore, DayTestsOfOneKindOldestFirstSkippingMissingFiles)
     addTest(1, 3, "2026-03-05 10:00:00", kTestVc);
     addTest(1, 4, "2026-03-06 10:00:00", kTestFvc);
     addTest(1, 5, "2026-03-05 12:00:00", kTestFvc);
-    QFile::remove(folder(1) + "/5.dt");
+    db.Files().Remove(1, "5.dt");
     EXPECT_EQ(names(LoadDayTests(db, 1, "2026-03-05", kTestFvc)), QStringList({"2.dt", "1.dt"}));
     EXPECT_EQ(names(LoadDayTests(db, 1, "2026-03-05", kTestVc)), QStringList({"3.dt"}));
     EXPECT_TRUE(LoadDayTests(db, 0, "2026-03-05", kTestFvc).empty());
@@ -185,7 +184,7 @@ TEST_F(CaseStore, RowListsOfOneKind)
 TEST_F(CaseStore, ReconcileWithoutDayOnlyMakesTheFolder)
 {
     addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
-    QFile::remove(folder(1) + "/1.dt");
+    db.Files().Remove(1, "1.dt");
     EXPECT_EQ(ReconcileDay(db, 7, ""), 0);
     EXPECT_TRUE(QFileInfo(folder(7)).isDir());
     EXPECT_EQ(ReconcileDay(db, 1, ""), 0);
@@ -204,16 +203,16 @@ TEST_F(CaseStore, ReconcileFollowsTheFiles)
     db.Execute("update CaseInfo set FVC = 3.4561, FEV1 = 2.5, PEF = 7.25 where DataName = '1.dt'");
     // Row 2 is exactly its file as "%f" shows it.
     db.Execute("update CaseInfo set FVC = 4.0, FEV1 = 3.0, PEF = 8.0 where DataName = '2.dt'");
-    QFile::remove(folder(1) + "/4.dt");
+    db.Files().Remove(1, "4.dt");
     addTest(1, 5, "2026-03-05 12:00:00", kTestFvc);
-    QFile::remove(folder(1) + "/5.dt");
+    db.Files().Remove(1, "5.dt");
 
     EXPECT_EQ(ReconcileDay(db, 1, "2026-03-05"), 2);
     const CaseRow r1 = row(1, "1.dt");
     EXPECT_EQ(QString::asprintf("%f", r1.FVC), QString::asprintf("%f", 3.4567f));
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE DataName = '5.dt'"), 0);
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE DataName = '3.dt'"), 0);
-    EXPECT_TRUE(QFile::exists(folder(1) + "/3.dt"));
+    EXPECT_TRUE(db.Files().Exists(1, "3.dt"));
     // Another day is not this day's business.
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE DataName = '4.dt'"), 1);
     // Now rows and files agree: nothing more to do.
@@ -236,8 +235,8 @@ TEST_F(CaseStore, DeleteTestRemovesRowAndFile)
     addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
     addTest(1, 2, "2026-03-05 10:00:00", kTestFvc);
     EXPECT_TRUE(DeleteTest(db, 1, "1.dt"));
-    EXPECT_FALSE(QFile::exists(folder(1) + "/1.dt"));
-    EXPECT_TRUE(QFile::exists(folder(1) + "/2.dt"));
+    EXPECT_FALSE(db.Files().Exists(1, "1.dt"));
+    EXPECT_TRUE(db.Files().Exists(1, "2.dt"));
     EXPECT_EQ(count("SELECT * FROM CaseInfo"), 1);
 }
 
@@ -249,10 +248,10 @@ TEST_F(CaseStore, DeleteDayRemovesTheFilesOfEveryKind)
     addTest(1, 4, "2026-03-06 11:00:00", kTestFvc);
     addTest(2, 1, "2026-03-05 09:00:00", kTestFvc);
     EXPECT_TRUE(DeleteDay(db, 1, "2026-03-05"));
-    for (const char* name : {"/1.dt", "/2.dt", "/3.dt"})
-        EXPECT_FALSE(QFile::exists(folder(1) + name)) << name;
-    EXPECT_TRUE(QFile::exists(folder(1) + "/4.dt"));
-    EXPECT_TRUE(QFile::exists(folder(2) + "/1.dt"));
+    for (const char* name : {"1.dt", "2.dt", "3.dt"})
+        EXPECT_FALSE(db.Files().Exists(1, name)) << name;
+    EXPECT_TRUE(db.Files().Exists(1, "4.dt"));
+    EXPECT_TRUE(db.Files().Exists(2, "1.dt"));
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 1"), 1);
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 2"), 1);
     EXPECT_FALSE(DeleteDay(db, 1, "not a day"));
@@ -278,7 +277,7 @@ TEST_F(CaseStore, DeletePatientRemovesRowsAndFolderWithReadOnlyFile)
     QFile::setPermissions(folder(1) + "/1.dt", QFile::ReadOwner | QFile::ReadGroup);
     EXPECT_TRUE(DeletePatient(db, 1));
     EXPECT_FALSE(QFileInfo::exists(folder(1)));
-    EXPECT_TRUE(QFile::exists(folder(12) + "/1.dt"));
+    EXPECT_TRUE(db.Files().Exists(12, "1.dt"));
     EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ID = 1"), 0);
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 1"), 0);
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 12"), 1);

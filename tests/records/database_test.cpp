@@ -1,5 +1,6 @@
 #include "core/records/database.h"
 #include "core/records/recordset.h"
+#include "support/pg_server.h"
 #include "support/temp_home.h"
 
 #include <QCryptographicHash>
@@ -12,7 +13,13 @@ namespace {
 
 class DatabaseTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(db.Open(home.path("data.mdb"), Database::kPassword)); }
+    void SetUp() override
+    {
+        // The same statements against the test server when the run asks for it.
+        const QString where =
+            TestsUseServer() ? PgTestServer::Shared().NewDatabase() : home.path("data.mdb");
+        ASSERT_TRUE(db.Open(where, Database::kPassword)) << db.LastError().toStdString();
+    }
 
     void addCase(int id, const QString& name, const QString& time, double fvc, double fev1)
     {

@@ -1,5 +1,7 @@
 #pragma once
-// A fresh program folder with a freshly seeded data.mdb for one test.
+// A fresh program folder with a freshly seeded data.mdb for one test, or,
+// when the run asks for the server, a fresh database on the test server.
+#include "support/pg_server.h"
 #include "support/temp_home.h"
 
 #include "core/records/database.h"
@@ -11,6 +13,12 @@ class RecordsTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
+        if (TestsUseServer()) {
+            const QString uri = PgTestServer::Shared().NewDatabase();
+            ASSERT_FALSE(uri.isEmpty()) << PgTestServer::Shared().Error().toStdString();
+            ASSERT_TRUE(db.Open(uri)) << db.LastError().toStdString();
+            return;
+        }
         ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();
     }
 

@@ -319,6 +319,7 @@ constexpr BuiltinText kTexts[] = {
     {2707, "Export failed:"},
     {2708, "There are no tests on this day to export."},
     {2709, "A request of the practice system was refused:"},
+    {2800, "Password of the database user:"},
     {2900, "Cannot prepare the folder for your data:"},
 };
 

@@ -36,6 +36,7 @@ void SystemSettings::Reset()
     trendColors[2] = 0xB2C5FF;
     simulator = 0;
     portName.clear();
+    database.clear();
 }
 
 void SystemSettings::Load(const QString& iniPath)
@@ -76,6 +77,7 @@ void SystemSettings::Load(const QString& iniPath)
     times = readInRange("TIMES", times, 0, 255);
     simulator = readInt("SIMULATOR", simulator);
     portName = readText("PORTNAME", portName);
+    database = IniFile::ReadString(iniPath, kSettingsSection, "DATABASE", database, 1000).trimmed();
 }
 
 bool SystemSettings::WriteInt(const QString& key, int value)

@@ -31,6 +31,9 @@ struct SystemSettings {
     ColorRef trendColors[3] = {0xBDE5C9, 0xB2F3FF, 0xB2C5FF}; // not stored
     std::atomic<int> simulator{0}; // 0 off, else the demo profile number
     QString portName;              // serial port of the wired link on Linux (e.g. /dev/ttyACM0)
+    // DATABASE: empty for data.mdb beside the program, else the connection URI
+    // of the clinic's PostgreSQL database (without a password). Never written.
+    QString database;
 
     // Puts every field back to its initial value.
     void Reset();

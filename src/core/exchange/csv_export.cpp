@@ -7,6 +7,7 @@
 #include "core/exchange/day_results.h"
 #include "core/measure/maneuver_fields.h"
 #include "core/measure/test_file_reader.h"
+#include "core/records/case_file_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/predicted_values.h"
@@ -204,8 +205,9 @@ bool BuildTestsCsv(Database& db, const QDate& from, const QDate& to, QByteArray&
         }
         TestFileHeader header;
         ManeuverResult record;
-        if (!it->ok || !IsTestFileName(dataName) ||
-            !ReadTestHead(AppPaths::PatientCaseFolder(id) + '/' + dataName, header, record)) {
+        QByteArray bytes;
+        if (!it->ok || !IsTestFileName(dataName) || !db.Files().Read(id, dataName, bytes) ||
+            !ParseTestHead(bytes, header, record)) {
             ++counts.skipped;
             continue;
         }

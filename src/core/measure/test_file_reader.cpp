@@ -46,6 +46,12 @@ bool readFile(const QString& path, QByteArray& bytes, QString* error, qint64 hea
 
 } // namespace
 
+bool ParseTestHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& record,
+                   QString* error)
+{
+    return parseHead(bytes, header, record, error);
+}
+
 int TrailerLength(const TestFileHeader& header, int readerType) {
     if (header.trailerFlag == 0)
         return 0;
@@ -123,6 +129,14 @@ bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int test
         return false;
     QByteArray bytes;
     if (!readFile(caseFolder + '/' + dataName, bytes, nullptr))
+        return false;
+    return AddCaseHeader(bytes, dataName, testType, lists);
+}
+
+bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testType,
+                   CaseHeaderList& lists)
+{
+    if (!IsTestFileName(dataName))
         return false;
     TestFileHeader header;
     ManeuverResult record;

@@ -31,6 +31,10 @@ struct TestFile {
     PulseStream samples;
 };
 
+// Header and record at the start of `bytes`, checked to be a test file.
+bool ParseTestHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& record,
+                   QString* error = nullptr);
+
 // Header and record at the start of the file (case services, trend curves).
 bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record,
                   QString* error = nullptr);
@@ -56,4 +60,7 @@ struct CaseHeaderList {
 // returns false (and appends nothing) when the file is skipped.
 bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
                     CaseHeaderList& lists);
+// The same for the bytes of the test file `dataName`.
+bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testType,
+                   CaseHeaderList& lists);
 

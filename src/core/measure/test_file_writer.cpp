@@ -4,10 +4,9 @@
 #include "core/measure/record_codec.h"
 #include "core/measure/vc_analysis.h"
 
+#include "core/measure/folder_test_store.h"
 #include "core/measure/test_file_reader.h"
 
-#include "core/app/app_paths.h"
-#include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
 
 #include <QDir>
@@ -44,8 +43,8 @@ bool anyIncomplete(const std::vector<ManeuverStatus>& statuses, int first, int l
     return false;
 }
 
-void storeTestFile(SaveResult& result, const PulseStream& samples, const QByteArray& trailer,
-                   const SaveContext& context, const TestRowWriter& writeRow) {
+void storeTest(SaveResult& result, const PulseStream& samples, const QByteArray& trailer,
+               TestStore& testStore) {
     const auto fail = [&](const QString& prompt) {
         result.outcome = SaveOutcome::FileNotCreated;
         result.resultValid = 0; // the live page stays, so the blows can be repeated
@@ -53,23 +52,19 @@ void storeTestFile(SaveResult& result, const PulseStream& samples, const QByteAr
         result.dataName.clear();
         result.path.clear();
     };
-    if (!QDir().mkpath(context.caseFolder))
-        return fail(GetLangText("CASE", 2100).arg("cannot create " + context.caseFolder));
-    // A link in the case store must not carry the patient's tests somewhere else.
-    if (!AppPaths::IsWithinCaseRoot(context.caseFolder))
-        return fail(GetLangText("CASE", 2100)
-                        .arg(context.caseFolder + " leads outside " + AppPaths::CaseRoot()));
-    // The number is taken by creating the file under it exclusively: a second
+    // The number is taken by storing the test under it exclusively: a second
     // program saving for the same patient gets the next free one. A row left
     // from a lost file also holds its name, so the next number is tried then.
     int tried = 0;
     for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
-        const int number = NextTestNumber(context.caseFolder, tried);
+        QString error;
+        const int number = testStore.NextNumber(tried, error);
         if (number < 0)
-            return fail(GetLangText("CASE", 2101));
+            return fail(error.isEmpty() ? GetLangText("CASE", 2101)
+                                        : GetLangText("CASE", 2100).arg(error));
         tried = number;
         result.dataName = QString("%1.dt").arg(number);
-        result.path = context.caseFolder + '/' + result.dataName;
+        result.path = testStore.PathOf(result.dataName);
         RecordCodec::SetText(result.header.dataName, sizeof result.header.dataName,
                              result.dataName.toLatin1());
         const QByteArray bytes = BuildTestFile(result.header, result.record, samples.data(),
@@ -77,21 +72,16 @@ void storeTestFile(SaveResult& result, const PulseStream& samples, const QByteAr
         // Never a file the readers would refuse.
         if (bytes.size() > kMaxTestFileSize)
             return fail(GetLangText("CASE", 2100).arg("the test is longer than a test file holds"));
-        QString error;
-        const DurableFile::Created created = DurableFile::CreateNew(result.path, bytes, &error);
-        if (created == DurableFile::Created::NameTaken)
-            continue;
-        if (created == DurableFile::Created::Failed)
-            return fail(GetLangText("CASE", 2100).arg(error));
-        // Saved means both: without its row the test would appear in no day.
-        const RowWrite written = writeRow ? writeRow(result, error) : RowWrite::Failed;
-        if (written == RowWrite::Inserted) {
+        switch (testStore.Write(result, bytes, error)) {
+        case TestWrite::Saved:
             result.outcome = SaveOutcome::Saved;
             result.prompts << GetLangText("CASE", 1226);
             return;
-        }
-        QFile::remove(result.path);
-        if (written == RowWrite::Failed) {
+        case TestWrite::NameTaken:
+            continue;
+        case TestWrite::FileFailed:
+            return fail(GetLangText("CASE", 2100).arg(error));
+        case TestWrite::RowFailed:
             result.outcome = SaveOutcome::NotRecorded;
             result.resultValid = 0;
             result.prompts << GetLangText("CASE", 2102).arg(error);
@@ -170,6 +160,12 @@ QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& rec
 
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
                     const TestRowWriter& writeRow) {
+    FolderTestStore folder(context.caseFolder, writeRow);
+    return SaveTest(request, store, context, folder);
+}
+
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    TestStore& testStore) {
     SaveResult result;
     result.resultValid = 1;
     store.finished = 1;
@@ -283,6 +279,6 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     // The flag tells readers whether anything follows the samples.
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 
-    storeTestFile(result, samples, trailer, context, writeRow);
+    storeTest(result, samples, trailer, testStore);
     return result;
 }

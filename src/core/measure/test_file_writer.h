@@ -5,13 +5,12 @@
 // its pulses or whose values are outside what a blow can give is never stored.
 #include "core/measure/measurement_store.h"
 #include "core/measure/test_record.h"
+#include "core/measure/test_store.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 enum class SaveOutcome {
     Saved,          // file written and row inserted
@@ -65,15 +64,12 @@ TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
                           const QString& testTime);
 
 // Completes the store's manoeuvres and saves the test when `request` is 1.
-// Saved only when the file is whole on disk under a name no other writer took
-// and its CaseInfo row is in; otherwise nothing of the test stays behind.
-// The completed records are written back into the store.
-//
-// The row writer inserts the CaseInfo row of a written file. `NameTaken` means a row
-// of another (lost) file already holds the name: the writer then tries the next
-// number. `Failed` puts the reason in `error`.
-enum class RowWrite { Inserted, NameTaken, Failed };
-using TestRowWriter = std::function<RowWrite(const SaveResult& result, QString& error)>;
+// Saved only when the test is whole in `testStore` under a number no other
+// writer took and its CaseInfo row is in; otherwise nothing of the test stays
+// behind. The completed records are written back into the store.
+SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
+                    TestStore& testStore);
+// The same into the case folder of `context`, with the row through `writeRow`.
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
                     const TestRowWriter& writeRow);
 

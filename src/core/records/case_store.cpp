@@ -1,11 +1,14 @@
 #include "core/records/case_store.h"
 
+#include "core/records/case_file_store.h"
 #include "core/records/schema_upgrade.h"
+#include "core/records/table_test_store.h"
 
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
 #include "core/app/app_paths.h"
+#include "core/measure/folder_test_store.h"
 #include "core/measure/record_codec.h"
 #include "core/measure/test_file_reader.h"
 
@@ -58,13 +61,13 @@ QString testFilePath(int id, const QString& dataName)
     return folder + '/' + dataName;
 }
 
-bool readTest(int id, const QString& dataName, CaseTest& test)
+bool readTest(Database& db, int id, const QString& dataName, CaseTest& test)
 {
-    const QString path = testFilePath(id, dataName);
-    if (path.isEmpty())
+    QByteArray bytes;
+    if (!IsTestFileName(dataName) || !db.Files().Read(id, dataName, bytes))
         return false;
     test.DataName = dataName;
-    return ReadTestHead(path, test.Header, test.Record);
+    return ParseTestHead(bytes, test.Header, test.Record);
 }
 
 QStringList dataNames(Recordset& rs)
@@ -82,12 +85,12 @@ QStringList dataNames(Recordset& rs)
     return names;
 }
 
-CaseTestList readTests(int id, const QStringList& names)
+CaseTestList readTests(Database& db, int id, const QStringList& names)
 {
     CaseTestList tests;
     for (const QString& name : names) {
         CaseTest test;
-        if (readTest(id, name, test))
+        if (readTest(db, id, name, test))
             tests.push_back(test);
     }
     return tests;
@@ -188,6 +191,13 @@ TestRowWriter CaseInfoRowWriter(Database& db, int id)
     };
 }
 
+std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString& caseFolder)
+{
+    if (db.Files().InDatabase())
+        return std::make_unique<TableTestStore>(db, id);
+    return std::make_unique<FolderTestStore>(caseFolder, CaseInfoRowWriter(db, id));
+}
+
 CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)
 {
     int y = 0, m = 0, d = 0;
@@ -197,7 +207,7 @@ CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)
     rs.Open(QString("SELECT * FROM CaseInfo WHERE ID = ? and TestType = ? and %1 order by TestTime")
                 .arg(kDayFilter),
             {id, kind, y, m, d});
-    return readTests(id, dataNames(rs));
+    return readTests(db, id, dataNames(rs));
 }
 
 CaseTestList LoadDayTestsBestFirst(Database& db, int id, const QString& day, int kind)
@@ -210,7 +220,7 @@ CaseTestList LoadDayTestsBestFirst(Database& db, int id, const QString& day, int
                     "order by %2 desc")
                 .arg(kDayFilter, orderForKind(kind)),
             {id, kind, y, m, d});
-    return readTests(id, dataNames(rs));
+    return readTests(db, id, dataNames(rs));
 }
 
 bool BestTestOfDay(Database& db, int id, const QString& day, int kind, int criterion,
@@ -229,7 +239,7 @@ bool BestTestOfDay(Database& db, int id, const QString& day, int kind, int crite
     rs.MoveFirst();
     QString name;
     rs.GetFieldValue("DataName", name);
-    return readTest(id, name, best);
+    return readTest(db, id, name, best);
 }
 
 QStringList TestTimes(Database& db, int id)
@@ -287,11 +297,13 @@ int ReconcileDay(Database& db, int id, const QString& day)
 {
     if (id < 1)
         return 0;
-    if (!QDir().mkpath(AppPaths::PatientCaseFolder(id)))
-        return -1;
-    // Rows are never dropped because their folder is a link leading elsewhere.
-    if (!AppPaths::IsWithinCaseRoot(AppPaths::PatientCaseFolder(id)))
-        return -1;
+    if (!db.Files().InDatabase()) {
+        if (!QDir().mkpath(AppPaths::PatientCaseFolder(id)))
+            return -1;
+        // Rows are never dropped because their folder is a link leading elsewhere.
+        if (!AppPaths::IsWithinCaseRoot(AppPaths::PatientCaseFolder(id)))
+            return -1;
+    }
     int y = 0, m = 0, d = 0;
     if (day.isEmpty() || !SplitDay(day, y, m, d))
         return 0;
@@ -301,16 +313,17 @@ int ReconcileDay(Database& db, int id, const QString& day)
         rs.Open(QString("SELECT * FROM CaseInfo WHERE ID = ? and %1").arg(kDayFilter),
                 {id, y, m, d});
         for (const CaseRow& row : readRows(rs)) {
-            const QString path = testFilePath(id, row.DataName);
             // A name that is not <digits>.dt can never name a file of this folder.
-            if (path.isEmpty() || !QFileInfo::exists(path)) {
+            if (!IsTestFileName(row.DataName) || !db.Files().Exists(id, row.DataName)) {
                 queue.push_back(
                     {"delete from CaseInfo where ID = ? and DataName = ?", {id, row.DataName}});
                 continue;
             }
             TestFileHeader header;
             ManeuverResult record;
-            if (!ReadTestHead(path, header, record))
+            QByteArray bytes;
+            if (!db.Files().Read(id, row.DataName, bytes) ||
+                !ParseTestHead(bytes, header, record))
                 continue; // there but unreadable: neither row nor file is touched
             const QString fileTime =
                 QString::fromLatin1(RecordCodec::Text(header.testTime, sizeof header.testTime));
@@ -334,6 +347,17 @@ int ReconcileDay(Database& db, int id, const QString& day)
 
 bool DeleteTest(Database& db, int id, const QString& dataName)
 {
+    if (db.Files().InDatabase()) {
+        // Row and bytes go together.
+        if (!db.BeginTransaction())
+            return false;
+        if (!db.Execute("delete from CaseInfo where ID = ? and DataName = ?", {id, dataName}) ||
+            (IsTestFileName(dataName) && !db.Files().Remove(id, dataName)) || !db.Commit()) {
+            db.Rollback();
+            return false;
+        }
+        return true;
+    }
     if (!db.Execute("delete from CaseInfo where ID = ? and DataName = ?", {id, dataName}))
         return false;
     const QString path = testFilePath(id, dataName);
@@ -353,6 +377,14 @@ bool DeleteDay(Database& db, int id, const QString& day)
                 {id, y, m, d});
         names = dataNames(rs);
     }
+    if (db.Files().InDatabase()) {
+        std::vector<std::pair<QString, QVariantList>> changes;
+        for (const QString& name : names)
+            changes.push_back({"DELETE FROM CaseData WHERE ID = ? AND Name = ?", {id, name}});
+        changes.push_back(
+            {QString("delete from CaseInfo WHERE ID = ? and %1").arg(kDayFilter), {id, y, m, d}});
+        return runInTransaction(db, changes);
+    }
     bool filesRemoved = true;
     for (const QString& name : names) {
         const QString path = testFilePath(id, name);
@@ -368,6 +400,10 @@ bool DeletePatient(Database& db, int id)
 {
     if (id < 1)
         return false;
+    if (db.Files().InDatabase())
+        return runInTransaction(db, {{"delete from UserInfo where ID = ?", {id}},
+                                     {"delete from CaseInfo where ID = ?", {id}},
+                                     {"DELETE FROM CaseData WHERE ID = ?", {id}}});
     if (!runInTransaction(db, {{"delete from UserInfo where ID = ?", {id}},
                                {"delete from CaseInfo where ID = ?", {id}}}))
         return false;
@@ -421,16 +457,16 @@ int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHea
     Recordset rs(db);
     if (!rs.Open(sql, values))
         return 0;
-    const QString folder = AppPaths::PatientCaseFolder(patientId);
-    if (!AppPaths::IsWithinCaseRoot(folder))
-        return 0; // missing, or a link leading out of the case store
+    // The store never reads through a folder that leads out of the case store.
     const int rows = rs.GetRecordCount();
     int appended = 0;
     rs.MoveFirst();
     for (int i = 0; i < rows; ++i, rs.MoveNext()) {
         QString dataName;
         rs.GetFieldValue("DataName", dataName);
-        if (LoadCaseHeader(folder, dataName, testType, lists))
+        QByteArray bytes;
+        if (IsTestFileName(dataName) && db.Files().Read(patientId, dataName, bytes) &&
+            AddCaseHeader(bytes, dataName, testType, lists))
             ++appended;
     }
     return appended;

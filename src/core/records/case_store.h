@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class Database;
@@ -53,6 +54,11 @@ bool RegisterTest(Database& db, int id, const QString& dataName, const QString& 
 // The row writer the test-file writer takes: RegisterTest for patient `id`; a failed
 // insert whose name another row already holds asks for the next number.
 TestRowWriter CaseInfoRowWriter(Database& db, int id);
+
+// Where patient `id`'s new tests go: files of `caseFolder` with their rows
+// through CaseInfoRowWriter, or, when the database keeps the bytes, bytes and
+// row in one transaction of the database.
+std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString& caseFolder);
 
 // The day's tests of one kind, oldest first, each read from Case/<ID>/<DataName>;
 // rows whose file cannot be read are skipped. Nothing for id < 1 or an empty day.

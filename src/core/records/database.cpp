@@ -1,8 +1,12 @@
 #include "core/records/database.h"
 
+#include "core/records/case_file_store.h"
+#include "core/records/database_location.h"
 #include "core/records/database_seed.h"
+#include "core/records/folder_case_store.h"
 #include "core/records/patient_numbers.h"
 #include "core/records/schema_upgrade.h"
+#include "core/records/table_case_store.h"
 
 #include <QAtomicInt>
 #include <QDate>
@@ -123,14 +127,53 @@ Database::Database() : m_connectionName(newConnectionName())
 
 Database::~Database() { Close(); }
 
-Database& Database::Instance()
+CaseFileStore& Database::Files()
 {
-    static Database database;
-    return database;
+    // Before Open the folder store stands in, so callers never hold a null store.
+    if (!m_files)
+        m_files = std::make_unique<FolderCaseStore>();
+    return *m_files;
+}
+
+bool Database::WatchChanges(QObject* context, std::function<void()> changed)
+{
+    if (!m_server || !IsOpen())
+        return false;
+    QSqlDriver* driver = Connection().driver();
+    if (!driver->subscribeToNotification("tav_records"))
+        return false;
+    QObject::connect(driver,
+                     qOverload<const QString&, QSqlDriver::NotificationSource, const QVariant&>(
+                         &QSqlDriver::notification),
+                     context, [changed = std::move(changed)](const QString&,
+                                                            QSqlDriver::NotificationSource source,
+                                                            const QVariant&) {
+                         if (source == QSqlDriver::OtherSource)
+                             changed();
+                     });
+    return true;
+}
+
+void Database::NoteError(const QSqlError& error)
+{
+    m_lastError = error.text();
+    const QString code = error.nativeErrorCode();
+    // PostgreSQL: unique violation, serialization failure, deadlock. SQLite:
+    // constraint (plain and extended unique / primary key), busy, locked.
+    static const QStringList conflicts = {"23505", "40001", "40P01", "19",
+                                          "2067",  "1555",  "5",     "6", "517"};
+    m_conflict = conflicts.contains(code);
 }
 
 bool Database::Open(const QString& path, const QString& /*password: SQLite has none*/)
 {
+    if (IsServerUri(path)) {
+        // The SQLite file password means nothing to a server: libpq finds its own.
+        DatabaseLocation location;
+        if (!ParseDatabaseLocation(path, location, &m_lastError))
+            return false;
+        return OpenServer(location);
+    }
     Close();
     m_lastError.clear();
     if (!QFileInfo::exists(path) && !createDatabaseFile(path, &m_lastError))
@@ -160,12 +203,112 @@ bool Database::Open(const QString& path, const QString& /*password: SQLite has n
     }
     PreparePatientTable(*this);
     loadDeclaredTypes();
+    m_files = std::make_unique<FolderCaseStore>();
     return true;
 }
 
-// A usable database is a readable SQLite file holding every table and column
-// the program uses: a damaged one would otherwise run on with blank names and
-// zero heights, and still take new tests.
+bool Database::OpenServer(const DatabaseLocation& location, const QString& password)
+{
+    Close();
+    m_lastError.clear();
+    m_needsPassword = false;
+    if (!QSqlDatabase::isDriverAvailable("QPSQL")) {
+        m_lastError = "The PostgreSQL driver of Qt is not installed (libqt6sql6-psql).";
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", m_connectionName);
+    if (!location.host.isEmpty())
+        db.setHostName(location.host);
+    db.setPort(location.port);
+    db.setDatabaseName(location.name);
+    if (!location.user.isEmpty())
+        db.setUserName(location.user);
+    const QString secret = password.isEmpty() ? location.password : password;
+    if (!secret.isEmpty())
+        db.setPassword(secret);
+    db.setConnectOptions(location.options);
+    if (!db.open()) {
+        m_lastError = db.lastError().text().trimmed();
+        m_needsPassword = m_lastError.contains("password", Qt::CaseInsensitive);
+        Close();
+        return false;
+    }
+    m_server = true;
+    if (!prepareServer()) {
+        Close();
+        return false;
+    }
+    loadDeclaredTypes();
+    m_files = std::make_unique<TableCaseStore>(*this);
+    return true;
+}
+
+// An empty server database gets the tables and seed; one that has some of the
+// tables but not all is refused, as a foreign SQLite file is. Workstations that
+// start together take turns through an advisory lock.
+bool Database::prepareServer()
+{
+    QSqlDatabase db = Connection();
+    QSqlQuery query(db);
+    query.exec("SET client_min_messages = warning");
+    if (!query.exec("SELECT pg_advisory_lock(73150001)")) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    bool ok = query.exec("SELECT lower(table_name) FROM information_schema.tables "
+                         "WHERE table_schema = current_schema()");
+    QStringList tables;
+    while (ok && query.next())
+        tables << query.value(0).toString();
+    const QStringList needed = {"userinfo", "caseinfo", "race", "nation",
+                                "paramname", "predict", "casedata"};
+    int present = 0;
+    for (const QString& table : needed)
+        present += tables.contains(table) ? 1 : 0;
+    if (!ok) {
+        m_lastError = query.lastError().text();
+    } else if (present == 0) {
+        ok = CreateSeededDatabase(db, &m_lastError, SchemaDialect::PostgreSql);
+    } else if (present < needed.size()) {
+        for (const QString& table : needed) {
+            if (!tables.contains(table)) {
+                m_lastError = QString("The database has no table %1.").arg(table);
+                break;
+            }
+        }
+        ok = false;
+    }
+    // A database made by an earlier version gains the newer columns and indexes
+    // while the lock keeps the other workstations from doing the same at once.
+    ok = ok && isUsable() && UpgradeSchema(*this, &m_lastError);
+    if (ok)
+        PreparePatientTable(*this);
+    query.exec("SELECT pg_advisory_unlock(73150001)");
+    return ok;
+}
+
+QStringList Database::ColumnNames(const QString& table)
+{
+    QStringList names;
+    QSqlQuery query(Connection());
+    const bool ok =
+        m_server ? query.prepare("SELECT lower(column_name) FROM information_schema.columns "
+                                 "WHERE table_schema = current_schema() AND table_name = ?")
+                 : query.prepare(QString("PRAGMA table_info(\"%1\")").arg(table));
+    if (m_server)
+        query.addBindValue(table.toLower());
+    if (!ok || !query.exec()) {
+        m_lastError = query.lastError().text();
+        return names;
+    }
+    while (query.next())
+        names << query.value(m_server ? 0 : 1).toString().toLower();
+    return names;
+}
+
+// A usable database holds every table and column the program uses: a damaged
+// one would otherwise run on with blank names and zero heights, and still take
+// new tests.
 bool Database::isUsable()
 {
     static const std::pair<const char*, QStringList> kUsed[] = {
@@ -184,16 +327,11 @@ bool Database::isUsable()
           "Param_Hight", "Param_Age", "Param_Age_Age", "Param_Height_Height", "Param_Surface"}},
     };
     for (const auto& [table, columns] : kUsed) {
-        QSqlQuery query(Connection());
-        if (!query.exec(QString("PRAGMA table_info(\"%1\")").arg(table))) {
-            m_lastError = query.lastError().text();
-            return false;
-        }
-        QStringList present;
-        while (query.next())
-            present << query.value(1).toString().toLower();
+        m_lastError.clear();
+        const QStringList present = ColumnNames(table);
         if (present.isEmpty()) {
-            m_lastError = QString("The database has no table %1.").arg(table);
+            if (m_lastError.isEmpty())
+                m_lastError = QString("The database has no table %1.").arg(table);
             return false;
         }
         for (const QString& column : columns) {
@@ -210,6 +348,27 @@ void Database::loadDeclaredTypes()
 {
     m_declaredTypes.clear();
     const QSqlDatabase db = Connection();
+    if (m_server) {
+        // The server's own names differ ("double precision", "text"): the
+        // schema's names come first, the server's for columns added later.
+        m_declaredTypes = SchemaDeclaredTypes();
+        QSqlQuery query(db);
+        query.exec("SELECT lower(column_name), data_type FROM information_schema.columns "
+                   "WHERE table_schema = current_schema()");
+        while (query.next()) {
+            const QString type = query.value(1).toString();
+            const QString declared = type == "double precision" ? "DOUBLE"
+                                     : type == "real"           ? "FLOAT"
+                                     : type == "boolean"        ? "BOOLEAN"
+                                     : type == "date"           ? "DATE"
+                                     : type.startsWith("timestamp") ? "DATETIME"
+                                     : type.contains("int")     ? "INTEGER"
+                                                                : "TEXT";
+            if (!m_declaredTypes.contains(query.value(0).toString()))
+                m_declaredTypes.insert(query.value(0).toString(), declared);
+        }
+        return;
+    }
     for (const QString& table : db.tables()) {
         QSqlQuery query(db);
         if (!query.exec(QString("PRAGMA table_info(\"%1\")").arg(table)))
@@ -240,6 +399,8 @@ void Database::Close()
         QSqlDatabase::removeDatabase(m_connectionName);
     }
     m_declaredTypes.clear();
+    m_files.reset();
+    m_server = false;
 }
 
 QSqlDatabase Database::Connection() const
@@ -254,14 +415,24 @@ bool Database::Execute(const QString& sql, const QVariantList& values)
         return false;
     }
     QSqlQuery query(Connection());
+    m_conflict = false;
+    // PostgreSQL prepares only queries and row changes: a statement without
+    // values (a schema change among them) runs as it stands.
+    if (values.isEmpty()) {
+        if (!query.exec(sql)) {
+            NoteError(query.lastError());
+            return false;
+        }
+        return true;
+    }
     if (!query.prepare(sql)) {
-        m_lastError = query.lastError().text();
+        NoteError(query.lastError());
         return false;
     }
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec()) {
-        m_lastError = query.lastError().text();
+        NoteError(query.lastError());
         return false;
     }
     return true;
@@ -270,12 +441,23 @@ bool Database::Execute(const QString& sql, const QVariantList& values)
 // Every transaction here is for writing: taking the write lock at the start
 // lets SQLite's busy wait apply, where a read that later turns into a write
 // would fail at once with "database is locked" when another writer is busy.
-bool Database::BeginTransaction() { return IsOpen() && Execute("BEGIN IMMEDIATE"); }
+// A server's rows are locked one at a time as they are written.
+bool Database::BeginTransaction()
+{
+    return IsOpen() && Execute(m_server ? "BEGIN" : "BEGIN IMMEDIATE");
+}
 bool Database::Commit() { return IsOpen() && Execute("COMMIT"); }
+// The failure that led here stays the last error, so callers can still tell a
+// conflict worth another attempt from any other fault.
 void Database::Rollback()
 {
-    if (IsOpen())
-        Execute("ROLLBACK");
+    if (!IsOpen())
+        return;
+    const QString error = m_lastError;
+    const bool conflict = m_conflict;
+    Execute("ROLLBACK");
+    m_lastError = error;
+    m_conflict = conflict;
 }
 
 void Database::SetNotifier(Notifier n) { notifier() = std::move(n); }

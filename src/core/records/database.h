@@ -1,13 +1,22 @@
 #pragma once
 #include <QHash>
+#include <QObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <functional>
+#include <memory>
 
-// The one connection to data.mdb (an SQLite file). Every value reaches the
-// SQL through a bound parameter, never pasted into the statement text.
+class CaseFileStore;
+struct DatabaseLocation;
+
+// The connection to the records: data.mdb (an SQLite file) on a single
+// workstation, or a PostgreSQL database a clinic's workstations share. Both
+// run the same SQL. Every value reaches the SQL through a bound parameter,
+// never pasted into the statement text.
 class Database {
 public:
     Database();
@@ -15,16 +24,32 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // The process-wide connection that start-up opens.
-    static Database& Instance();
-
     // Opens `path`; a missing file is first created from the built-in schema
     // and seed. An existing file that is not a usable database is left
     // untouched and Open returns false. SQLite has no database password: the
-    // password is accepted and ignored.
+    // password is accepted and ignored. A "postgresql://" URI opens the server
+    // database it names (OpenServer).
     bool Open(const QString& path, const QString& password = QString());
+    // Connects to a PostgreSQL database; an empty one is given the schema and
+    // seed first. `password` is used when not empty; otherwise the server gets
+    // what libpq finds (PGPASSWORD, the password file).
+    bool OpenServer(const DatabaseLocation& location, const QString& password = QString());
     bool IsOpen() const;
     void Close();
+
+    bool IsServer() const { return m_server; }
+    // Where the test and diagnosis bytes are kept (valid while open).
+    CaseFileStore& Files();
+    // The server refused the login for want of a (right) password.
+    bool NeedsPassword() const { return m_needsPassword; }
+    // On a server: `changed` runs (on this thread) whenever another connection
+    // changes patients or tests, until `context` is destroyed. False for a
+    // data.mdb file, which has no such news.
+    bool WatchChanges(QObject* context, std::function<void()> changed);
+
+    // The last failed statement broke a unique key or lost a race with another
+    // writer: running it again with a fresh number may succeed.
+    bool LastErrorWasConflict() const { return m_conflict; }
 
     // Runs one INSERT, UPDATE or DELETE with `values` bound to its '?' marks.
     bool Execute(const QString& sql, const QVariantList& values = {});
@@ -36,7 +61,11 @@ public:
     void Rollback();
 
     QString LastError() const { return m_lastError; }
+    // Keeps a statement's failure as LastError (and whether it was a conflict).
+    void NoteError(const QSqlError& error);
     QSqlDatabase Connection() const;
+    // The lower-case column names of `table`; empty when there is no such table.
+    QStringList ColumnNames(const QString& table);
     // Declared type (upper case, e.g. "FLOAT", "DATETIME") of a column name, or empty.
     QString DeclaredType(const QString& column) const;
 
@@ -53,10 +82,15 @@ public:
 
 private:
     bool isUsable();
+    bool prepareServer();
     void loadDeclaredTypes();
 
     QString m_connectionName;
     int m_busyTimeoutMs = kBusyTimeoutMs;
     QString m_lastError;
+    bool m_server = false;
+    bool m_needsPassword = false;
+    bool m_conflict = false;
+    std::unique_ptr<CaseFileStore> m_files;
     QHash<QString, QString> m_declaredTypes; // lower-case column name -> declared type
 };

@@ -1,6 +1,7 @@
 #include "core/records/database_seed.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -88,19 +89,45 @@ bool insertEquations(QSqlDatabase& db, QString* error)
     return true;
 }
 
+// What a PostgreSQL server needs beyond the translated schema. The day parts
+// are read from the "YYYY-MM-DD ..." text as the SQLite functions read them;
+// anything else gives NULL.
+const char* const kServerExtras[] = {
+    "CREATE FUNCTION year(text) RETURNS integer LANGUAGE sql IMMUTABLE AS "
+    "$$ SELECT substring($1 from '^\\s*(\\d{1,9})-\\d{1,9}-\\d{1,9}')::integer $$",
+    "CREATE FUNCTION month(text) RETURNS integer LANGUAGE sql IMMUTABLE AS "
+    "$$ SELECT substring($1 from '^\\s*\\d{1,9}-(\\d{1,9})-\\d{1,9}')::integer $$",
+    "CREATE FUNCTION day(text) RETURNS integer LANGUAGE sql IMMUTABLE AS "
+    "$$ SELECT substring($1 from '^\\s*\\d{1,9}-\\d{1,9}-(\\d{1,9})')::integer $$",
+    // The bytes of each test and diagnosis file, as the file would hold them.
+    // Written: when the bytes were last written (UTC, ISO 8601), as a file's time.
+    "CREATE TABLE CaseData (ID INTEGER NOT NULL, Name TEXT NOT NULL, Bytes BYTEA NOT NULL, "
+    "Written TEXT, PRIMARY KEY (ID, Name))",
+    // Other workstations hear of every change to patients and tests.
+    "CREATE FUNCTION tav_records_changed() RETURNS trigger LANGUAGE plpgsql AS "
+    "$$ BEGIN PERFORM pg_notify('tav_records', lower(TG_TABLE_NAME)); RETURN NULL; END $$",
+    "CREATE TRIGGER UserInfo_changed AFTER INSERT OR UPDATE OR DELETE ON UserInfo "
+    "FOR EACH STATEMENT EXECUTE FUNCTION tav_records_changed()",
+    "CREATE TRIGGER CaseInfo_changed AFTER INSERT OR UPDATE OR DELETE ON CaseInfo "
+    "FOR EACH STATEMENT EXECUTE FUNCTION tav_records_changed()",
+};
+
+// SQLite type names the server does not know, and the key PostgreSQL numbers itself.
+QString serverStatement(QString statement)
+{
+    statement.replace(QRegularExpression("INTEGER PRIMARY KEY AUTOINCREMENT"), "SERIAL PRIMARY KEY");
+    statement.replace(QRegularExpression("\\bDATETIME\\b"), "TEXT");
+    statement.replace(QRegularExpression("\\bDATE\\b"), "TEXT");
+    statement.replace(QRegularExpression("\\bDOUBLE\\b"), "DOUBLE PRECISION");
+    statement.replace(QRegularExpression("\\bBLOB\\b"), "BYTEA");
+    return statement;
+}
+
 } // namespace
 
-bool CreateSeededDatabase(QSqlDatabase& db, QString* error)
+QStringList SchemaStatements(SchemaDialect dialect)
 {
-    QSqlQuery query(db);
     const QString schema = readResource(":/seed/schema.sql");
-    if (schema.isEmpty()) {
-        if (error)
-            *error = "The built-in schema is missing.";
-        return false;
-    }
-    if (!db.transaction())
-        return false;
     QStringList statements;
     QString current;
     for (const QString& line : schema.split('\n')) {
@@ -108,10 +135,50 @@ bool CreateSeededDatabase(QSqlDatabase& db, QString* error)
             continue;
         current += line + '\n';
         if (line.trimmed().endsWith(';')) {
-            statements << current;
+            statements << (dialect == SchemaDialect::PostgreSql ? serverStatement(current)
+                                                                 : current);
             current.clear();
         }
     }
+    if (dialect == SchemaDialect::PostgreSql && !statements.isEmpty()) {
+        for (const char* extra : kServerExtras)
+            statements << QString::fromUtf8(extra);
+    }
+    return statements;
+}
+
+QHash<QString, QString> SchemaDeclaredTypes()
+{
+    QHash<QString, QString> types;
+    static const QRegularExpression column(
+        "^\\s+(\"[^\"]+\"|\\w+)\\s+([A-Za-z]+)");
+    for (const QString& statement : SchemaStatements(SchemaDialect::Sqlite)) {
+        if (!statement.trimmed().startsWith("CREATE TABLE", Qt::CaseInsensitive))
+            continue;
+        for (const QString& line : statement.split('\n')) {
+            const QRegularExpressionMatch match = column.match(line);
+            if (!match.hasMatch() || match.captured(1).toUpper() == "UNIQUE" ||
+                match.captured(1).toUpper() == "PRIMARY")
+                continue;
+            QString name = match.captured(1).toLower();
+            name.remove('"');
+            types.insert(name, match.captured(2).toUpper());
+        }
+    }
+    return types;
+}
+
+bool CreateSeededDatabase(QSqlDatabase& db, QString* error, SchemaDialect dialect)
+{
+    QSqlQuery query(db);
+    const QStringList statements = SchemaStatements(dialect);
+    if (statements.isEmpty()) {
+        if (error)
+            *error = "The built-in schema is missing.";
+        return false;
+    }
+    if (!db.transaction())
+        return false;
     for (const QString& statement : statements) {
         if (!run(query, statement, error)) {
             db.rollback();

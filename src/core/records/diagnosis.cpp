@@ -4,9 +4,14 @@
 #include "core/app/lang_text.h"
 #include "core/app/regular_file.h"
 #include "core/app/text_limit.h"
+#include "core/records/case_file_store.h"
+#include "core/records/database.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <functional>
 
 namespace {
 
@@ -38,6 +43,27 @@ QString DiagnosisFile(const QString& caseFolder, const QString& day)
     return caseFolder + '/' + day + ".dia";
 }
 
+void ParseDiagnosis(const QByteArray& bytes, DiagnosisRecord& record)
+{
+    record.Physician.clear();
+    record.Result.clear();
+    // A short file gives what it holds; missing bytes count as zeros.
+    const QByteArray physician = bytes.left(kPhysicianFieldSize);
+    const QByteArray result = bytes.mid(kPhysicianFieldSize, kResultFieldSize);
+    record.Physician = TextLimit::Left(decodeField(physician), kPhysicianLength);
+    record.Result = decodeField(result);
+}
+
+QByteArray DiagnosisBytes(const DiagnosisRecord& record)
+{
+    QByteArray bytes(kDiagnosisFileSize, '\0');
+    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize);
+    const QByteArray result = encodeField(record.Result, kResultFieldSize);
+    bytes.replace(0, physician.size(), physician);
+    bytes.replace(kPhysicianFieldSize, result.size(), result);
+    return bytes;
+}
+
 void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
 {
     record.Physician.clear();
@@ -50,11 +76,35 @@ void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
             RegularFile::Status::Read ||
         bytes.isEmpty())
         return;
-    // A short file gives what it holds; missing bytes count as zeros.
-    const QByteArray physician = bytes.left(kPhysicianFieldSize);
-    const QByteArray result = bytes.mid(kPhysicianFieldSize, kResultFieldSize);
-    record.Physician = TextLimit::Left(decodeField(physician), kPhysicianLength);
-    record.Result = decodeField(result);
+    ParseDiagnosis(bytes, record);
+}
+
+void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record)
+{
+    record.Physician.clear();
+    record.Result.clear();
+    const QString name = QFileInfo(DiagnosisFile(QString(), day)).fileName();
+    QByteArray bytes;
+    if (!name.isEmpty() && db.Files().Read(id, name, bytes) && !bytes.isEmpty())
+        ParseDiagnosis(bytes.left(kDiagnosisFileSize), record);
+}
+
+bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record,
+                   QString* error)
+{
+    const QString name = QFileInfo(DiagnosisFile(QString(), day)).fileName();
+    if (name.isEmpty()) {
+        if (error)
+            *error = "no diagnosis file";
+        return false;
+    }
+    CaseFileStore& files = db.Files();
+    const bool ok = record.Physician.isEmpty() && record.Result.isEmpty()
+                        ? files.Remove(id, name)
+                        : files.Write(id, name, DiagnosisBytes(record));
+    if (!ok && error)
+        *error = files.LastError();
+    return ok;
 }
 
 int DiagnosisCharacters(const QString& text)
@@ -89,17 +139,15 @@ bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* 
             *error = QString("cannot remove %1: %2").arg(path, file.errorString());
         return false;
     }
-    QByteArray bytes(kDiagnosisFileSize, '\0');
-    const QByteArray physician = encodeField(record.Physician, kPhysicianFieldSize);
-    const QByteArray result = encodeField(record.Result, kResultFieldSize);
-    bytes.replace(0, physician.size(), physician);
-    bytes.replace(kPhysicianFieldSize, result.size(), result);
-    return DurableFile::Write(path, bytes, error);
+    return DurableFile::Write(path, DiagnosisBytes(record), error);
 }
 
-DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
-                               const QDateTime& now, const QString& path,
-                               DiagnosisRecord& record, QString* saveError)
+namespace {
+
+// The dialog's rules, whatever keeps the file.
+DiagnosisSave confirm(const QString& physician, const QString& result, const QDateTime& now,
+                      DiagnosisRecord& record, QString* saveError,
+                      const std::function<bool(QString*)>& save)
 {
     if (!PhysicianFits(physician))
         return DiagnosisSave::PhysicianTooLong;
@@ -109,11 +157,30 @@ DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
     record.Result = result;
     record.Date = now;
     QString error;
-    if (SaveDiagnosis(path, record, &error))
+    if (save(&error))
         return DiagnosisSave::Saved;
     if (saveError)
         *saveError = error;
     return DiagnosisSave::NotWritten;
+}
+
+} // namespace
+
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, const QString& path,
+                               DiagnosisRecord& record, QString* saveError)
+{
+    return confirm(physician, result, now, record, saveError,
+                   [&](QString* error) { return SaveDiagnosis(path, record, error); });
+}
+
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, Database& db, int id, const QString& day,
+                               DiagnosisRecord& record, QString* saveError)
+{
+    return confirm(physician, result, now, record, saveError, [&](QString* error) {
+        return SaveDiagnosis(db, id, day, record, error);
+    });
 }
 
 QStringList DiagnosisPhrases()

@@ -53,6 +53,20 @@ DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
                                const QDateTime& now, const QString& path,
                                DiagnosisRecord& record, QString* saveError = nullptr);
 
+// The same through the database's case file store (Case/<ID>/<day>.dia, or
+// its row on a server): the diagnosis of patient `id`'s `day`.
+class Database;
+void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record);
+bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record,
+                   QString* error = nullptr);
+DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
+                               const QDateTime& now, Database& db, int id, const QString& day,
+                               DiagnosisRecord& record, QString* saveError = nullptr);
+
+// The 650 bytes of a diagnosis file, and a record read back from them.
+QByteArray DiagnosisBytes(const DiagnosisRecord& record);
+void ParseDiagnosis(const QByteArray& bytes, DiagnosisRecord& record);
+
 // The 40 diagnosis phrases (section "DIAGNOSE_RESULT", keys 1283 to 1322) in key order.
 QStringList DiagnosisPhrases();
 

@@ -169,19 +169,19 @@ AddGroupResult AddGroup(Database& db, const QString& typedName, int* newGroup)
     }
     if (!db.BeginTransaction())
         return AddGroupResult::InsertFailed;
-    if (!db.Execute("insert into Race(Nation) values(?)", {name})) {
-        db.Rollback();
-        return AddGroupResult::InsertFailed;
-    }
     // The database numbers the group; counting rows would repeat a deleted group's number.
     int group = 0;
     {
         Recordset rs(db);
-        rs.Open("SELECT last_insert_rowid() AS ID");
-        if (rs.GetRecordCount() > 0) {
+        if (rs.Open("insert into Race(Nation) values(?) RETURNING ID", {name}) &&
+            rs.GetRecordCount() > 0) {
             rs.MoveFirst();
             rs.GetFieldValue("ID", group);
         }
+    }
+    if (group <= 0) {
+        db.Rollback();
+        return AddGroupResult::InsertFailed;
     }
     bool haveCorrections = false;
     {

@@ -70,7 +70,9 @@ QString PatientListQuery::filterCondition() const
 {
     if (m_filter.isEmpty())
         return QString();
-    return "(ptID LIKE ? ESCAPE '\\' OR FirstName LIKE ? ESCAPE '\\')";
+    // SQLite's LIKE ignores the case of Latin letters; a server's needs ILIKE for the same.
+    const QString like = m_db.IsServer() ? "ILIKE" : "LIKE";
+    return QString("(ptID %1 ? ESCAPE '\\' OR FirstName %1 ? ESCAPE '\\')").arg(like);
 }
 
 QString PatientListQuery::whereClause() const

@@ -13,19 +13,22 @@ namespace {
 
 const char* const kUniqueIndex = "UserInfo_ptID_unique";
 
+// Lower case: a server keeps unquoted names that way.
 QStringList indexNames(Database& db)
 {
     QStringList names;
     QSqlQuery query(db.Connection());
-    if (query.exec("SELECT name FROM sqlite_master WHERE type = 'index'"))
+    if (query.exec(db.IsServer() ? "SELECT indexname FROM pg_indexes "
+                                   "WHERE schemaname = current_schema()"
+                                 : "SELECT name FROM sqlite_master WHERE type = 'index'"))
         while (query.next())
-            names << query.value(0).toString();
+            names << query.value(0).toString().toLower();
     return names;
 }
 
 bool indexExists(Database& db, const QString& name)
 {
-    return indexNames(db).contains(name);
+    return indexNames(db).contains(name.toLower());
 }
 
 } // namespace
@@ -40,10 +43,10 @@ void PreparePatientTable(Database& db)
     // The sort columns of the patient list; each index also orders equal values by key.
     for (const char* column : {"FirstName", "Gender", "Birthdate", "Height", "Weight"}) {
         const QString name = QString("UserInfo_%1").arg(column);
-        if (!existing.contains(name))
+        if (!existing.contains(name.toLower()))
             db.Execute(QString("CREATE INDEX %1 ON UserInfo (%2)").arg(name, column));
     }
-    if (existing.contains(kUniqueIndex) || !FindSharedPatientNumbers(db).empty())
+    if (existing.contains(QString(kUniqueIndex).toLower()) || !FindSharedPatientNumbers(db).empty())
         return;
     if (db.Execute(QString("CREATE UNIQUE INDEX %1 ON UserInfo (ptID)").arg(kUniqueIndex)))
         db.Execute("DROP INDEX IF EXISTS UserInfo_ptID"); // the plain index it replaces

@@ -147,7 +147,10 @@ int LastPatientId(Database& db)
     return id;
 }
 
-int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumber)
+namespace {
+
+// One attempt at the next key; 0 on failure (the transaction is rolled back).
+int insertNextPatient(Database& db, PatientRecord& record, const QString& chosenNumber)
 {
     if (!db.BeginTransaction())
         return 0;
@@ -176,4 +179,20 @@ int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumb
     }
     record = r;
     return id;
+}
+
+} // namespace
+
+int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumber)
+{
+    // Another workstation may take the same next key between our read and our
+    // insert; the key's uniqueness refuses the second insert, which then tries
+    // the next number.
+    constexpr int kAttempts = 50;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const int id = insertNextPatient(db, record, chosenNumber);
+        if (id > 0 || !db.LastErrorWasConflict())
+            return id;
+    }
+    return 0;
 }

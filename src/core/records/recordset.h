@@ -12,7 +12,7 @@
 // Callers take the row count first and loop that many times.
 class Recordset {
 public:
-    explicit Recordset(Database& db = Database::Instance());
+    explicit Recordset(Database& db);
     ~Recordset();
 
     // Runs `sql` with `values` bound; false on any error (the recordset then has no rows).

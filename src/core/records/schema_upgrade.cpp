@@ -9,11 +9,10 @@
 
 namespace {
 
-// A query of the column that returns no row works on any SQL server when the column exists.
+// Read from the catalogue: a failing probe query would end a server's transaction.
 bool hasColumn(Database& db, const QString& table, const QString& column)
 {
-    QSqlQuery query(db.Connection());
-    return query.exec(QString("SELECT %1 FROM %2 WHERE 1 = 0").arg(column, table));
+    return db.ColumnNames(table).contains(column.toLower());
 }
 
 struct NewColumn {

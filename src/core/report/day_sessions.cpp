@@ -1,7 +1,7 @@
 #include "core/report/day_sessions.h"
 
-#include "core/app/app_paths.h"
 #include "core/clinical/maneuver_measures.h"
+#include "core/records/case_file_store.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/schema_upgrade.h"
@@ -27,7 +27,6 @@ std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QS
 
     std::vector<StoredSession> sessions;
     std::map<int, std::size_t> bySession;
-    const QString folder = AppPaths::PatientCaseFolder(patientId);
     while (query.next()) {
         StoredManeuver maneuver;
         maneuver.dataName = query.value(0).toString();
@@ -38,10 +37,9 @@ std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QS
         const int session = query.value(2).isNull() ? TestFileNumber(maneuver.dataName) : query.value(2).toInt();
         maneuver.maneuver = query.value(3).isNull() ? 1 : query.value(3).toInt();
         const int phase = query.value(4).toInt() == kPhasePost ? kPhasePost : kPhasePre;
-        QString path = folder;
-        if (!path.endsWith('/'))
-            path += '/';
-        if (!ReadTestFile(path + maneuver.dataName, maneuver.file))
+        QByteArray bytes;
+        if (!db.Files().Read(patientId, maneuver.dataName, bytes) ||
+            !ParseTestFile(bytes, maneuver.file))
             continue;
         const TestFile& f = maneuver.file;
         maneuver.measures = MeasuresFromRecord(f.record, f.samples.data(), int(f.samples.size()),

@@ -1,21 +1,8 @@
 #include "core/report/day_tests.h"
 
-#include "core/app/app_paths.h"
+#include "core/records/case_file_store.h"
 #include "core/records/case_store.h"
-
-namespace {
-
-// Empty (no file) for a row name that is not <digits>.dt or a folder leading
-// out of the case store: a row never makes the report read elsewhere.
-QString testPath(int patientId, const QString& dataName)
-{
-    const QString folder = AppPaths::PatientCaseFolder(patientId);
-    if (!IsTestFileName(dataName) || !AppPaths::IsWithinCaseRoot(folder))
-        return QString();
-    return folder + '/' + dataName;
-}
-
-} // namespace
+#include "core/records/database.h"
 
 DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, int testType)
 {
@@ -25,8 +12,9 @@ DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, in
             continue;
         DayTest test;
         test.dataName = row.DataName;
-        if (!ReadTestFile(testPath(patientId, row.DataName), test.file) ||
-            test.file.header.testType != testType)
+        QByteArray bytes;
+        if (!db.Files().Read(patientId, row.DataName, bytes) ||
+            !ParseTestFile(bytes, test.file) || test.file.header.testType != testType)
             continue;
         tests.push_back(std::move(test));
     }
@@ -41,7 +29,9 @@ DayTestList LoadTestHeadsOfKind(Database& db, int patientId, int testType)
             continue;
         DayTest test;
         test.dataName = row.DataName;
-        if (!ReadTestHead(testPath(patientId, row.DataName), test.file.header, test.file.record))
+        QByteArray bytes;
+        if (!db.Files().Read(patientId, row.DataName, bytes) ||
+            !ParseTestHead(bytes, test.file.header, test.file.record))
             continue;
         tests.push_back(std::move(test));
     }

@@ -1,6 +1,8 @@
 #include "core/report/report_data.h"
 
 #include "core/app/app_paths.h"
+#include "core/records/case_file_store.h"
+#include "core/records/database.h"
 #include "core/records/nation_groups.h"
 #include "core/records/predicted_values.h"
 
@@ -44,11 +46,11 @@ bool LoadReportData(Database& db, int patientId, const QString& day, ReportData&
     data.fvc = LoadDayTestFiles(db, patientId, day, kTestFvc);
     data.vc = LoadDayTestFiles(db, patientId, day, kTestVc);
     data.mvv = LoadDayTestFiles(db, patientId, day, kTestMvv);
-    const QString diagnosisFile = DiagnosisFile(AppPaths::PatientCaseFolder(patientId), day);
-    LoadDiagnosis(diagnosisFile, data.diagnosis);
+    LoadDiagnosis(db, patientId, day, data.diagnosis);
     // The file keeps no date of its own: it was made when it was last written.
     if (!data.diagnosis.Physician.isEmpty() || !data.diagnosis.Result.isEmpty())
-        data.diagnosis.Date = QFileInfo(diagnosisFile).lastModified();
+        data.diagnosis.Date =
+            db.Files().Written(patientId, QFileInfo(DiagnosisFile(QString(), day)).fileName());
     const int standard = std::clamp(data.patient.Standard, 0, 2);
     data.equations = QString::fromLatin1(kStandards[standard]);
     if (!data.nationName.isEmpty())

@@ -193,8 +193,9 @@ SaveResult LiveTestSession::Save(int request, SaveContext context, Database& db)
     context.testType = m_testType;
     if (!context.now.isValid())
         context.now = QDateTime::currentDateTime();
-    const SaveResult result =
-        SaveTest(request, m_store, context, CaseInfoRowWriter(db, context.patientId));
+    const std::unique_ptr<TestStore> tests =
+        PatientTestStore(db, context.patientId, context.caseFolder);
+    const SaveResult result = SaveTest(request, m_store, context, *tests);
     for (const QString& text : result.prompts)
         prompt(text);
     m_manager.ClosePort();

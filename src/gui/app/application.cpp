@@ -3,7 +3,9 @@
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
+#include "core/app/lang_text.h"
 #include "core/records/database.h"
+#include "core/records/database_location.h"
 #include "core/records/patient_numbers.h"
 #include "gui/app/gdt_inbox.h"
 #include "gui/app/main_shell_dlg.h"
@@ -12,8 +14,9 @@
 #include "gui/report/report_hooks.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
-#include <QSqlDatabase>
 #include <QTextStream>
 
 namespace {
@@ -39,6 +42,31 @@ void startupError(const QString& text)
     else
         QMessageBox::critical(nullptr, QString(), text);
 }
+// data.mdb, or the clinic's server named by the DATABASE setting. A server that
+// wants a password neither PGPASSWORD nor the password file gave is asked for
+// one; it is used for this run only.
+bool openRecords(Database& db)
+{
+    QString target;
+    QString error;
+    if (!ChooseDatabase(QString(), Settings().database, AppPaths::DatabaseFile(), target,
+                        &error)) {
+        QTextStream(stderr) << error << '\n';
+        return false;
+    }
+    if (db.Open(target, Database::kPassword))
+        return true;
+    QTextStream(stderr) << db.LastError() << '\n';
+    DatabaseLocation location;
+    if (!db.NeedsPassword() || MessageHookInstalled() ||
+        !ParseDatabaseLocation(target, location, nullptr))
+        return false;
+    bool given = false;
+    const QString password = QInputDialog::getText(
+        nullptr, location.Display(), GetLangText("MESSAGE", 2800), QLineEdit::Password,
+        QString(), &given);
+    return given && db.OpenServer(location, password);
+}
 } // namespace
 
 bool SelectOffscreenWhenHeadless()
@@ -52,9 +80,6 @@ bool SelectOffscreenWhenHeadless()
 
 int RunApplication(QApplication& app, const QString& exeFolder)
 {
-    // Qt's connection registry must be created before the shared Database, so
-    // that it is destroyed after it at exit (the Database closes itself then).
-    QSqlDatabase::contains(QString());
     installAutoAnswer();
     AppPaths::Init(exeFolder);
     QString folderError;
@@ -65,17 +90,18 @@ int RunApplication(QApplication& app, const QString& exeFolder)
     Settings().Load(AppPaths::SettingsFile());
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
 
-    if (!Database::Instance().Open(AppPaths::DatabaseFile(), Database::kPassword)) {
+    Database db;
+    if (!openRecords(db)) {
         startupError(QString::fromUtf8("连接数据库失败！"));
         return 1;
     }
     InstallDeviceHooks();
-    InstallReportHooks();
+    InstallReportHooks(db);
     Database::SetNotifier(
         [](const QString& text, const QString& caption) { ShowMessage(text, caption, 0); });
 
     {
-        CMainShellDlg shell;
+        CMainShellDlg shell(db);
         AttachSharedBluetooth(shell);
         CGdtInbox gdtInbox(shell); // requests of the practice system, while the patient list shows
         // Not exec(): hiding a dialog ends its exec(), and the print preview
@@ -85,11 +111,11 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         shell.show();
         // Patients sharing a number (from a database older than the rule) are named once.
         const std::vector<SharedPatientNumber> shared =
-            FindSharedPatientNumbers(Database::Instance());
+            FindSharedPatientNumbers(db);
         if (!shared.empty())
             ShowMessage(SharedPatientNumbersText(shared), PromptCaption(), 0, &shell);
         app.exec();
     }
-    Database::Instance().Close();
+    db.Close();
     return 0;
 }

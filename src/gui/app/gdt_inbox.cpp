@@ -29,7 +29,7 @@ bool CGdtInbox::Poll()
         return false;
     GdtImport request;
     QString error;
-    switch (TakeGdtRequest(Database::Instance(), settings, request, &error)) {
+    switch (TakeGdtRequest(m_shell.Db(), settings, request, &error)) {
     case GdtInboxResult::Empty:
         return false;
     case GdtInboxResult::Refused:
@@ -45,7 +45,7 @@ bool CGdtInbox::Poll()
     AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
     PatientRecord& patient = m_shell.Patient();
     patient.Clear();
-    LoadPatient(Database::Instance(), id, patient);
+    LoadPatient(m_shell.Db(), id, patient);
     m_shell.RecomputePredicted();
     m_shell.SetSelectedPatientTag(patient.Name);
     m_shell.SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));

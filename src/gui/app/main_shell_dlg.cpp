@@ -23,8 +23,8 @@
 
 CMainShellDlg* CMainShellDlg::s_instance = nullptr;
 
-CMainShellDlg::CMainShellDlg(QWidget* parent)
-    : QDialog(parent), m_patient(std::make_unique<PatientRecord>()),
+CMainShellDlg::CMainShellDlg(Database& db, QWidget* parent)
+    : QDialog(parent), m_db(db), m_patient(std::make_unique<PatientRecord>()),
       m_predicted(std::make_unique<ManeuverResult>()),
       m_diagnosis(std::make_unique<DiagnosisRecord>())
 {
@@ -40,6 +40,9 @@ CMainShellDlg::CMainShellDlg(QWidget* parent)
         setGeometry(screen->availableGeometry());
     setWindowState(Qt::WindowMaximized);
     qApp->installEventFilter(this);
+    // With a shared server the patient page follows the other workstations.
+    if (m_db.IsServer())
+        m_db.WatchChanges(this, [this] { refreshSharedRecords(); });
     ShowPage(kMainPage);
 }
 
@@ -88,7 +91,7 @@ bool CMainShellDlg::RecomputePredicted()
 {
     const QDate day = QDate::fromString(m_testDate, "yyyy-MM-dd");
     m_predictedFound =
-        ComputePredictedValues(Database::Instance(), *m_predicted, PatientOnDay(*m_patient, day));
+        ComputePredictedValues(m_db, *m_predicted, PatientOnDay(*m_patient, day));
     return m_predictedFound;
 }
 
@@ -130,6 +133,19 @@ void CMainShellDlg::closeEvent(QCloseEvent* event)
         m_page->OnCancel();
     else
         EndShell();
+}
+
+void CMainShellDlg::refreshSharedRecords()
+{
+    if (auto* page = qobject_cast<CUserManageDlg*>(m_page.data()))
+        page->RefreshFromDatabase();
+}
+
+void CMainShellDlg::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_db.IsServer())
+        refreshSharedRecords();
+    QDialog::changeEvent(event);
 }
 
 bool CMainShellDlg::eventFilter(QObject* watched, QEvent* event)

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "gui/app/page.h"
+class Database;
 struct DiagnosisRecord;
 struct ManeuverResult;
 struct PatientRecord;
@@ -25,7 +26,8 @@ class CMainShellDlg : public QDialog {
   public:
     enum PageTemplate { kResultsPage = 210, kLiveTestPage = 211, kMainPage = 222 };
 
-    explicit CMainShellDlg(QWidget* parent = nullptr);
+    // `db` is the open database start-up built; it outlives the window.
+    explicit CMainShellDlg(Database& db, QWidget* parent = nullptr);
     ~CMainShellDlg() override;
 
     // Shows page 210, 211 or 222 in place of the current one; returns 0 for any other value.
@@ -41,6 +43,9 @@ class CMainShellDlg : public QDialog {
     void SetCurrentTestType(int type) { m_testType = type; }
     int SingleLoopDisplay() const { return m_singleLoop; }
     void SetSingleLoopDisplay(int on) { m_singleLoop = on; }
+
+    // The database every page reads and writes.
+    Database& Db() { return m_db; }
 
     // The current patient's record and predicted values, shared by every page.
     PatientRecord& Patient() { return *m_patient; }
@@ -70,13 +75,16 @@ class CMainShellDlg : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
   private:
     bool handleKey(QWidget* target, QKeyEvent* key);
     CPage* createPage(int templateId);
+    void refreshSharedRecords();
 
+    Database& m_db;
     QPointer<CPage> m_page;
     int m_patientId = 0;
     QString m_testDate;

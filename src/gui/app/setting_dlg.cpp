@@ -39,7 +39,7 @@ QGroupBox* group(const QString& title, QWidget* parent, const char* name)
 }
 } // namespace
 
-CSettingDlg::CSettingDlg(QWidget* parent) : QDialog(parent)
+CSettingDlg::CSettingDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
 {
     setObjectName("CSettingDlg");
     setWindowTitle(text(126));
@@ -176,7 +176,7 @@ void CSettingDlg::onDeviceName()
 
 void CSettingDlg::onModifyPredicted()
 {
-    CModifyPredictDlg dialog(this);
+    CModifyPredictDlg dialog(m_db, this);
     dialog.exec();
 }
 

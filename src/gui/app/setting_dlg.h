@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 
+class Database;
 class QComboBox;
 class QCheckBox;
 class QGroupBox;
@@ -13,12 +14,13 @@ class QRadioButton;
 class CSettingDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CSettingDlg(QWidget* parent = nullptr);
+    explicit CSettingDlg(Database& db, QWidget* parent = nullptr);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    Database& m_db;
     void onOk();
     void onDefault();
     void onDeviceName();

@@ -244,7 +244,7 @@ void CFVCTestingDlg::onDeviceFinished(int request)
     context.caseFolder = AppPaths::PatientCaseFolder(context.patientId);
     context.heightCm = Shell()->Patient().Height;
     context.gender = Shell()->Patient().Gender;
-    const SaveResult result = m_session.Save(request, context, Database::Instance());
+    const SaveResult result = m_session.Save(request, context, Shell()->Db());
     if (m_testType == kTestVc && result.validPicture >= 0)
         showMarks(result.validPicture);
     if (result.resultValid)

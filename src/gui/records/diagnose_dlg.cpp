@@ -30,9 +30,9 @@ QString toShown(QString text)
 }
 } // namespace
 
-CDiagnoseDlg::CDiagnoseDlg(const QString& caseFolder, const QString& day, DiagnosisRecord& record,
-                           QWidget* parent)
-    : QDialog(parent), m_path(DiagnosisFile(caseFolder, day)), m_record(record)
+CDiagnoseDlg::CDiagnoseDlg(Database& db, int patientId, const QString& day,
+                           DiagnosisRecord& record, QWidget* parent)
+    : QDialog(parent), m_db(db), m_patientId(patientId), m_day(day), m_record(record)
 {
     setObjectName("CDiagnoseDlg");
     setWindowTitle(reportText(184));
@@ -72,7 +72,7 @@ CDiagnoseDlg::CDiagnoseDlg(const QString& caseFolder, const QString& day, Diagno
     layout->addWidget(frame, 1);
     layout->addLayout(buttons);
 
-    LoadDiagnosis(m_path, m_record);
+    LoadDiagnosis(m_db, m_patientId, m_day, m_record);
     m_physician->setText(m_record.Physician);
     m_result->setPlainText(toShown(m_record.Result));
 }
@@ -99,8 +99,8 @@ void CDiagnoseDlg::onOk()
 {
     QString saveError;
     // Text that does not fit its field keeps the dialog open with everything typed.
-    switch (ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_path,
-                             m_record, &saveError)) {
+    switch (ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_db,
+                             m_patientId, m_day, m_record, &saveError)) {
     case DiagnosisSave::Saved:
         accept();
         return;

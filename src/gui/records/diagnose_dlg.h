@@ -1,6 +1,8 @@
 #pragma once
 #include <QDialog>
 
+class Database;
+
 class QDateTimeEdit;
 class QLineEdit;
 class QPlainTextEdit;
@@ -12,7 +14,7 @@ class CDiagnoseDlg : public QDialog {
     Q_OBJECT
   public:
     // `record` is the application's diagnosis of the day, updated on OK.
-    CDiagnoseDlg(const QString& caseFolder, const QString& day, DiagnosisRecord& record,
+    CDiagnoseDlg(Database& db, int patientId, const QString& day, DiagnosisRecord& record,
                  QWidget* parent = nullptr);
 
     // The diagnosis text with "\r\n" line breaks, as it is stored.
@@ -22,7 +24,9 @@ class CDiagnoseDlg : public QDialog {
     void onAdd();
     void onOk();
 
-    QString m_path;
+    Database& m_db;
+    int m_patientId;
+    QString m_day;
     DiagnosisRecord& m_record;
     QLineEdit* m_physician = nullptr;
     QPlainTextEdit* m_result = nullptr;

@@ -34,7 +34,7 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
 }
 } // namespace
 
-CModifyPredictDlg::CModifyPredictDlg(QWidget* parent) : QDialog(parent)
+CModifyPredictDlg::CModifyPredictDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
 {
     setObjectName("CModifyPredictDlg");
     setWindowTitle(predictText(1228));
@@ -124,7 +124,7 @@ int CModifyPredictDlg::FirstRowOfGroup(int group) const
 
 void CModifyPredictDlg::refreshGrid()
 {
-    Database& db = Database::Instance();
+    Database& db = m_db;
     const CorrectionGrid grid = RefreshGrid(db);
     m_groupList = grid.Groups;
     {
@@ -204,7 +204,7 @@ void CModifyPredictDlg::EditCorrectionRow(int row)
     m_grid->setCurrentCell(target, 0);
     m_grid->item(target, 3)->setText(editor.Factor());
     m_grid->item(target, 4)->setText(editor.Offset());
-    EditCorrection(Database::Instance(), group, parameter, editor.Factor(), editor.Offset());
+    EditCorrection(m_db, group, parameter, editor.Factor(), editor.Offset());
 }
 
 void CModifyPredictDlg::onAddPanel()
@@ -216,7 +216,7 @@ void CModifyPredictDlg::onAddPanel()
 
 void CModifyPredictDlg::onAdd()
 {
-    switch (AddGroup(Database::Instance(), m_newName->text())) {
+    switch (AddGroup(m_db, m_newName->text())) {
     case AddGroupResult::EmptyName:
         ShowMessage(predictText(1237), PromptCaption(), 0, this);
         break;
@@ -249,7 +249,7 @@ void CModifyPredictDlg::onDelete()
     CMainShellDlg* shell = CMainShellDlg::Instance();
     PatientRecord* patient = shell && shell->Patient().ID > 0 ? &shell->Patient() : nullptr;
     const int before = patient ? patient->Nation : 0;
-    if (DeleteGroup(Database::Instance(), group, patient) != DeleteGroupResult::Deleted)
+    if (DeleteGroup(m_db, group, patient) != DeleteGroupResult::Deleted)
         return;
     if (patient && patient->Nation != before)
         if (auto* page = qobject_cast<CUserManageDlg*>(shell->CurrentPage()))

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QVector>
 
+class Database;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -16,7 +17,7 @@ class QWidget;
 class CModifyPredictDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CModifyPredictDlg(QWidget* parent = nullptr);
+    explicit CModifyPredictDlg(Database& db, QWidget* parent = nullptr);
 
     // The group of grid row `row` and its first row (tests and the combo use them).
     int GroupOfRow(int row) const;
@@ -25,6 +26,7 @@ class CModifyPredictDlg : public QDialog {
     void EditCorrectionRow(int row);
 
   private:
+    Database& m_db;
     void refreshGrid();
     void selectGroup(int group);
     void onAddPanel();

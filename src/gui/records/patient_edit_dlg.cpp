@@ -61,7 +61,7 @@ CPatientEditDlg::CPatientEditDlg(CMainShellDlg* shell, QWidget* parent)
         startNewPatient();
     } else {
         m_patientId = m_shell->CurrentPatientId();
-        const PatientInput current = InputFromPatient(Database::Instance(), m_shell->Patient());
+        const PatientInput current = InputFromPatient(m_shell->Db(), m_shell->Patient());
         m_password = current.Password;
         m_passwordFlag = current.PasswordFlag;
         // A number stored longer than new ones may be is still shown whole.
@@ -97,7 +97,7 @@ void CPatientEditDlg::buildControls()
     m_weight->setSuffix(" " + caseText(114));
     m_nation = new QComboBox(this);
     m_nation->setObjectName("nation");
-    for (const NationGroup& group : LoadNationGroups(Database::Instance()))
+    for (const NationGroup& group : LoadNationGroups(m_shell->Db()))
         m_nation->addItem(group.Name, group.ID);
     m_standard = new QComboBox(this);
     m_standard->setObjectName("standard");
@@ -202,7 +202,7 @@ void CPatientEditDlg::startNewPatient()
     const int standard = IniFile::ReadInt(AppPaths::SettingsFile(), kSettingsSection, "STANDARD",
                                           kStandardGliGlobal2022);
     const PatientInput defaults =
-        NewPatientDefaults(Database::Instance(), QDate::currentDate(), standard);
+        NewPatientDefaults(m_shell->Db(), QDate::currentDate(), standard);
     m_suggestedNumber = defaults.NumberText;
     m_number->setMaxLength(kPatientNumberLength);
     show(defaults);
@@ -269,7 +269,7 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
 
 void CPatientEditDlg::onSave()
 {
-    Database& db = Database::Instance();
+    Database& db = m_shell->Db();
     PatientInput in = input();
     if (m_newMode) {
         if (!passes(CheckNewPatient(db, in)))
@@ -335,7 +335,7 @@ void CPatientEditDlg::onDelete()
 {
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 4, this) == 6 &&
         m_patientId > 0) {
-        DeletePatient(Database::Instance(), m_patientId);
+        DeletePatient(m_shell->Db(), m_patientId);
         m_outcome = kDeleted;
     }
     accept();

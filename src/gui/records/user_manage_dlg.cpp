@@ -57,7 +57,7 @@ CUserManageDlg::CUserManageDlg(CMainShellDlg* shell) : CPage(shell, CMainShellDl
 
 void CUserManageDlg::buildControls()
 {
-    m_model = new PatientListModel(Database::Instance(), this);
+    m_model = new PatientListModel(Shell()->Db(), this);
     m_search = new QLineEdit(this);
     m_search->setObjectName("patientSearch");
     m_search->setClearButtonEnabled(true);
@@ -165,7 +165,7 @@ void CUserManageDlg::buildControls()
     connect(m_days, &QTableWidget::cellDoubleClicked, this, &CUserManageDlg::onResults);
     connect(m_days, &QTableWidget::cellClicked, this, [this] {
         // A click also brings the day's rows in line with its files.
-        ReconcileDay(Database::Instance(), Shell()->CurrentPatientId(), SelectedDay());
+        ReconcileDay(Shell()->Db(), Shell()->CurrentPatientId(), SelectedDay());
     });
     connect(m_days, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         showContextMenu(kDayList, m_days->viewport()->mapToGlobal(pos));
@@ -226,6 +226,13 @@ void CUserManageDlg::reselectCurrent()
     }
 }
 
+void CUserManageDlg::RefreshFromDatabase()
+{
+    // Another workstation changed patients or tests: the rows on screen, the
+    // selection and the selected patient's days are read again.
+    FillPatients();
+}
+
 void CUserManageDlg::RefreshPatientRow(int /*id*/)
 {
     // The model reads only the rows on screen again; the patient may also have moved in
@@ -275,7 +282,7 @@ void CUserManageDlg::selectPatient()
     AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
     PatientRecord& patient = Shell()->Patient();
     patient.Clear();
-    LoadPatient(Database::Instance(), id, patient);
+    LoadPatient(Shell()->Db(), id, patient);
     Shell()->RecomputePredicted();
     fillDays(id);
     const PatientListRow* row = m_model->RowAt(m_model->RowOfId(id));
@@ -289,7 +296,7 @@ void CUserManageDlg::fillDays(int id)
         return;
     QSignalBlocker block(m_days);
     m_days->setRowCount(0);
-    const QStringList days = TestDays(Database::Instance(), id);
+    const QStringList days = TestDays(Shell()->Db(), id);
     m_days->setRowCount(int(days.size()));
     int selectRow = -1;
     for (int row = 0; row < days.size(); ++row) {
@@ -315,11 +322,11 @@ void CUserManageDlg::selectDay()
 
 void CUserManageDlg::loadDayTests()
 {
-    const DayTestCounts counts = CountDayTests(Database::Instance(), Shell()->CurrentPatientId(),
+    const DayTestCounts counts = CountDayTests(Shell()->Db(), Shell()->CurrentPatientId(),
                                                Shell()->CurrentTestDate());
     for (int type = 0; type < 3; ++type) {
         m_panes[type]->SetTestCount(counts.byType[type]);
-        m_panes[type]->LoadDay(Database::Instance(), Shell()->CurrentPatientId(),
+        m_panes[type]->LoadDay(Shell()->Db(), Shell()->CurrentPatientId(),
                                Shell()->CurrentTestDate(), &Shell()->Predicted(),
                                Shell()->SingleLoopDisplay() != 0);
     }
@@ -360,7 +367,7 @@ void CUserManageDlg::RequestDelete(DeleteSource source)
         return;
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 1, this) != 1)
         return;
-    DeletePatient(Database::Instance(), id);
+    DeletePatient(Shell()->Db(), id);
     clearPatient();
     FillPatients();
 }
@@ -400,7 +407,7 @@ void CUserManageDlg::onPatientEditor()
         break;
     }
     // Creates the case folder of a new patient.
-    ReconcileDay(Database::Instance(), SelectedPatientId(), QString());
+    ReconcileDay(Shell()->Db(), SelectedPatientId(), QString());
     loadDayTests();
 }
 
@@ -414,7 +421,7 @@ void CUserManageDlg::onDeleteDay()
     }
     if (ShowMessage(GetLangText("MESSAGE", 1251), PromptCaption(), 1, this) != 1)
         return;
-    DeleteDay(Database::Instance(), id, day);
+    DeleteDay(Shell()->Db(), id, day);
     Shell()->SetCurrentTestDate(QString());
     fillDays(id);
     selectDay();
@@ -449,7 +456,7 @@ void CUserManageDlg::onPrint()
 void CUserManageDlg::onSettings()
 {
     const QString before = Settings().language;
-    CSettingDlg dialog(this);
+    CSettingDlg dialog(Shell()->Db(), this);
     if (dialog.exec() != QDialog::Accepted || Settings().language == before)
         return;
     // A new language: every text of the page and the window at once.
@@ -491,7 +498,7 @@ void CUserManageDlg::OnCancel()
 
 void CUserManageDlg::onPredicted()
 {
-    CModifyPredictDlg dialog(this);
+    CModifyPredictDlg dialog(Shell()->Db(), this);
     dialog.exec();
 }
 

@@ -26,6 +26,9 @@ class CUserManageDlg : public CPage {
 
     // Reads every patient again; the current patient's row stays selected.
     void FillPatients();
+    // Patients and days again from the database, keeping the selection (what
+    // other workstations added shows up).
+    void RefreshFromDatabase();
     // Shows a patient added or changed by the editor without reading the whole list.
     void RefreshPatientRow(int id);
     // The one-item menu of either list asks for this.

@@ -21,9 +21,9 @@ QString text(int id)
 
 } // namespace
 
-CExchangeMenu::CExchangeMenu(QWidget* parent, std::function<int()> patientId,
+CExchangeMenu::CExchangeMenu(Database& db, QWidget* parent, std::function<int()> patientId,
                              std::function<QString()> day)
-    : QMenu(parent), m_patientId(std::move(patientId)), m_day(std::move(day))
+    : QMenu(parent), m_db(db), m_patientId(std::move(patientId)), m_day(std::move(day))
 {
     setObjectName("exchangeMenu");
     m_fhir = addAction(QString(), this, &CExchangeMenu::ExportFhir);
@@ -72,7 +72,7 @@ void CExchangeMenu::ExportFhir()
         return;
     DayExportSummary summary;
     QString error;
-    const bool ok = ExportDayFhir(Database::Instance(), id, day, path, Settings().simulator.load() != 0,
+    const bool ok = ExportDayFhir(m_db, id, day, path, Settings().simulator.load() != 0,
                                   &summary, &error);
     showOutcome(ok, 2704, summary.file, error);
 }
@@ -84,7 +84,7 @@ void CExchangeMenu::ExportCsv()
         return;
     CsvExportResult result;
     QString error;
-    const bool ok = ExportTestsCsv(Database::Instance(), QDate(), QDate(), path, result, &error);
+    const bool ok = ExportTestsCsv(m_db, QDate(), QDate(), path, result, &error);
     showOutcome(ok, 2705, path, error);
 }
 
@@ -98,7 +98,7 @@ void CExchangeMenu::SendGdt()
     }
     DayExportSummary summary;
     QString error;
-    const bool ok = ExportDayGdt(Database::Instance(), id, day, ExchangeSettings::Load(AppPaths::SettingsFile()),
+    const bool ok = ExportDayGdt(m_db, id, day, ExchangeSettings::Load(AppPaths::SettingsFile()),
                                  QString(), true, &summary, &error);
     showOutcome(ok, 2706, summary.file, error);
 }

@@ -6,10 +6,13 @@
 
 #include <functional>
 
+class Database;
+
 class CExchangeMenu : public QMenu {
     Q_OBJECT
   public:
-    CExchangeMenu(QWidget* parent, std::function<int()> patientId, std::function<QString()> day);
+    CExchangeMenu(Database& db, QWidget* parent, std::function<int()> patientId,
+                  std::function<QString()> day);
 
     void ApplyTexts();
     void ExportFhir();
@@ -20,6 +23,7 @@ class CExchangeMenu : public QMenu {
     std::function<QString(const QString& suggested, const QString& filter)> askSaveName;
 
   private:
+    Database& m_db;
     QString saveName(const QString& suggested, const QString& filter);
     void showOutcome(bool ok, int doneText, const QString& detail, const QString& error);
 

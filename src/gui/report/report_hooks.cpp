@@ -14,10 +14,10 @@
 
 #include <memory>
 
-CMainFrame* OpenResultsReport(QWidget* parent, int patientId, const QString& day)
+CMainFrame* OpenResultsReport(Database& db, QWidget* parent, int patientId, const QString& day)
 {
     auto data = std::make_shared<ReportData>();
-    if (patientId <= 0 || !LoadReportData(Database::Instance(), patientId, day, *data)) {
+    if (patientId <= 0 || !LoadReportData(db, patientId, day, *data)) {
         ShowMessage(GetLangText("MESSAGE", 1146), ErrorCaption(), 0, parent);
         return nullptr;
     }
@@ -32,12 +32,11 @@ CMainFrame* OpenResultsReport(QWidget* parent, int patientId, const QString& day
     frame->SetPdfFileName(ReportPdfFileName(*data));
     frame->SetPrintChoicesHandler(
         [data](const PrintChoices& choices) { data->singleLoop = choices.bestLoopOnly; });
-    frame->SetDiagnose([data, patientId](QWidget* owner) {
-        const QString folder = AppPaths::PatientCaseFolder(patientId);
-        CDiagnoseDlg dialog(folder, data->day, data->diagnosis, owner);
+    frame->SetDiagnose([&db, data, patientId](QWidget* owner) {
+        CDiagnoseDlg dialog(db, patientId, data->day, data->diagnosis, owner);
         if (dialog.exec() != QDialog::Accepted)
             return false;
-        LoadDiagnosis(DiagnosisFile(folder, data->day), data->diagnosis);
+        LoadDiagnosis(db, patientId, data->day, data->diagnosis);
         if (CMainShellDlg* main = CMainShellDlg::Instance())
             main->Diagnosis() = data->diagnosis;
         return true;
@@ -45,13 +44,13 @@ CMainFrame* OpenResultsReport(QWidget* parent, int patientId, const QString& day
     return frame;
 }
 
-void InstallReportHooks()
+void InstallReportHooks(Database& db)
 {
-    Hooks().printReport = [](QWidget* parent, int patientId, const QString& day) {
-        OpenResultsReport(parent, patientId, day);
+    Hooks().printReport = [&db](QWidget* parent, int patientId, const QString& day) {
+        OpenResultsReport(db, parent, patientId, day);
     };
-    Hooks().trend = [](QWidget* parent, int patientId) {
-        CTrendDlg dialog(patientId, parent);
+    Hooks().trend = [&db](QWidget* parent, int patientId) {
+        CTrendDlg dialog(db, patientId, parent);
         dialog.exec();
     };
 }

@@ -2,12 +2,14 @@
 #include <QString>
 
 class CMainFrame;
+class Database;
 class QWidget;
 
 // Fills the dialog hooks of the reporting windows: the report preview of a
 // patient's day and the trend dialog. Called once at start-up.
-void InstallReportHooks();
+// `db` is the open database start-up built; it outlives the hooks.
+void InstallReportHooks(Database& db);
 
 // The Print command of the main and results pages: the preview of the day's
 // report with 1, 2 or 3 pages. Null (after a message) without a patient.
-CMainFrame* OpenResultsReport(QWidget* parent, int patientId, const QString& day);
+CMainFrame* OpenResultsReport(Database& db, QWidget* parent, int patientId, const QString& day);

@@ -120,7 +120,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_volumeTimeToggle = button("V-T", "volumeTimeToggle", this);
     m_export = button(QString(), "export", this);
     m_exportMenu = new CExchangeMenu(
-        this, [this] { return Shell()->CurrentPatientId(); }, [this] { return Shell()->CurrentTestDate(); });
+        Shell()->Db(), this, [this] { return Shell()->CurrentPatientId(); }, [this] { return Shell()->CurrentTestDate(); });
     m_export->setMenu(m_exportMenu);
 
     auto* top = new QHBoxLayout;
@@ -160,7 +160,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
             m_volumeTime->hide();
     });
 
-    const QStringList days = TestDays(Database::Instance(), Shell()->CurrentPatientId());
+    const QStringList days = TestDays(Shell()->Db(), Shell()->CurrentPatientId());
     m_dates->addItems(days);
     m_dates->setCurrentIndex(qMax(0, int(days.indexOf(Shell()->CurrentTestDate()))));
     connect(m_dates, &QComboBox::currentTextChanged, this, &CTAVADlg::onDateChosen);
@@ -199,7 +199,7 @@ void CTAVADlg::Reload()
 {
     const int type = Shell()->CurrentTestType();
     m_dayTests = std::make_shared<const DayTestList>(LoadDayTestFiles(
-        Database::Instance(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), type));
+        Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), type));
     m_shown = BestTestIndex(type, RecordsOf(*m_dayTests));
     fillList();
     fillBestBox();
@@ -210,7 +210,8 @@ void CTAVADlg::Reload()
     updatePanes();
 
     DiagnosisRecord& diagnosis = Shell()->Diagnosis();
-    LoadDiagnosis(DiagnosisFile(AppPaths::CaseFolder(), Shell()->CurrentTestDate()), diagnosis);
+    LoadDiagnosis(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
+                  diagnosis);
     m_diagnosis->setText(diagnosis.Result.isEmpty()
                              ? QString()
                              : GetLangText("REPORT", 184) + ": " +
@@ -266,7 +267,7 @@ void CTAVADlg::fillBestBox()
     const DayTestList fvc =
         Shell()->CurrentTestType() == kTestFvc
             ? *m_dayTests
-            : LoadDayTestFiles(Database::Instance(), Shell()->CurrentPatientId(),
+            : LoadDayTestFiles(Shell()->Db(), Shell()->CurrentPatientId(),
                                Shell()->CurrentTestDate(), kTestFvc);
     const BestValueBox box =
         MakeBestValueBox(ComputeFvcBest(RecordsOf(fvc)), Shell()->Predicted());
@@ -371,7 +372,7 @@ void CTAVADlg::onDelete()
     // The question names the test, not the patient: only this test goes.
     if (ShowMessage(GetLangText("MESSAGE", 2306).arg(m_shown + 1), PromptCaption(), 1, this) != 1)
         return;
-    DeleteTest(Database::Instance(), Shell()->CurrentPatientId(),
+    DeleteTest(Shell()->Db(), Shell()->CurrentPatientId(),
                (*m_dayTests)[size_t(m_shown)].dataName);
     Reload();
 }
@@ -385,8 +386,8 @@ void CTAVADlg::onSingleLoop()
 
 void CTAVADlg::onDiagnose()
 {
-    CDiagnoseDlg dialog(AppPaths::CaseFolder(), Shell()->CurrentTestDate(), Shell()->Diagnosis(),
-                        this);
+    CDiagnoseDlg dialog(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
+                        Shell()->Diagnosis(), this);
     if (dialog.exec() == QDialog::Accepted)
         Reload();
 }

@@ -67,12 +67,12 @@ void CTrendDlg::ResetColors()
     }
 }
 
-CTrendDlg::CTrendDlg(int patientId, QWidget* parent, int testType)
-    : QDialog(parent), m_patientId(patientId), m_testType(testType)
+CTrendDlg::CTrendDlg(Database& db, int patientId, QWidget* parent, int testType)
+    : QDialog(parent), m_db(db), m_patientId(patientId), m_testType(testType)
 {
     setObjectName("trendDialog");
     setWindowTitle(GetLangText("TREND CURVE", 176));
-    m_tests = LoadTrendTests(Database::Instance(), patientId, testType);
+    m_tests = LoadTrendTests(m_db, patientId, testType);
 
     m_chart = new CTrendChartView(this);
     m_chart->setObjectName("chart");
@@ -235,7 +235,7 @@ void CTrendDlg::syncSliders()
 void CTrendDlg::onPrint()
 {
     PatientRecord patient;
-    if (m_patientId <= 0 || !LoadPatient(Database::Instance(), m_patientId, patient)) {
+    if (m_patientId <= 0 || !LoadPatient(m_db, m_patientId, patient)) {
         ShowMessage(GetLangText("MESSAGE", 1146), GetLangText("MESSAGE", 141), 0, this);
         return;
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 class CTrendChartView;
+class Database;
 class QButtonGroup;
 class QLabel;
 class QListWidget;
@@ -18,7 +19,7 @@ class QScrollBar;
 class CTrendDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CTrendDlg(int patientId, QWidget* parent = nullptr, int testType = kTestFvc);
+    CTrendDlg(Database& db, int patientId, QWidget* parent = nullptr, int testType = kTestFvc);
 
     // The colour keys of the seven colour buttons, in their order.
     static QStringList ColorKeys();
@@ -31,6 +32,7 @@ class CTrendDlg : public QDialog {
     int TestCount() const { return int(m_tests.size()); }
 
   private:
+    Database& m_db;
     void onListChanged();
     void onColor(int index);
     void onResetColors();
