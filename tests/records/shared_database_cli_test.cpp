@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,52 @@ TEST_F(SharedCli, ASaveWhoseRowFailsLeavesNoBytesBehind)
     EXPECT_EQ(QJsonDocument::fromJson(r.out).object()["outcome"].toString().isEmpty(), false);
     EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 0);
     EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 0);
+}
+
+// A workstation killed in the middle of its save: the server holds the whole
+// test or nothing of it. The row's insert is made to wait, so the kill comes
+// while the bytes are written and the row is not yet in.
+TEST_F(SharedCli, AWorkstationKilledDuringItsSaveLeavesTheWholeTestOrNothing)
+{
+    const int id = addPatient("Cai");
+    ASSERT_GT(id, 0);
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(uri));
+        ASSERT_TRUE(db.Execute("CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+                               "$$ BEGIN PERFORM pg_sleep(3); RETURN NEW; END $$"));
+        ASSERT_TRUE(db.Execute("CREATE TRIGGER slow_rows BEFORE INSERT ON CaseInfo "
+                               "FOR EACH ROW EXECUTE FUNCTION slow()"));
+    }
+    auto saving = start(withServer(
+        {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "2"}));
+    // Wait until the save sits in the row's insert, then kill it.
+    bool inSave = false;
+    for (int i = 0; i < 600 && !inSave; ++i) {
+        inSave = scalar("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep'") > 0;
+        if (!inSave)
+            QThread::msleep(100);
+    }
+    ASSERT_TRUE(inSave) << saving->readAllStandardError().toStdString();
+    saving->kill();
+    ASSERT_TRUE(saving->waitForFinished(10000));
+    // The server ends the dead connection's transaction once the insert returns.
+    for (int i = 0; i < 100 && scalar("SELECT count(*) FROM pg_stat_activity WHERE "
+                                      "wait_event = 'PgSleep'") > 0;
+         ++i)
+        QThread::msleep(100);
+    QThread::msleep(500);
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 0);
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 0);
+    EXPECT_EQ(tavctl({"db", "check"}).exitCode, 0);
+
+    // Not killed, the same slow save keeps both.
+    const ToolResult whole =
+        tavctl({"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "2"});
+    ASSERT_EQ(whole.exitCode, 0) << whole.err.toStdString();
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 1);
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 1);
+    EXPECT_EQ(tavctl({"db", "check"}).exitCode, 0);
 }
 
 TEST_F(SharedCli, AFolderMovesOverUnchangedAndReportsTheSame)
