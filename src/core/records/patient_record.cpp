@@ -150,8 +150,12 @@ int LastPatientId(Database& db)
 namespace {
 
 // One attempt at the next key; 0 on failure (the transaction is rolled back).
-int insertNextPatient(Database& db, PatientRecord& record, const QString& chosenNumber)
+// `retry` tells whether another workstation got in between (the next key or the number
+// derived from it was taken after we read them): then the caller tries again.
+int insertNextPatient(Database& db, PatientRecord& record, const QString& chosenNumber,
+                      bool& retry)
 {
+    retry = false;
     if (!db.BeginTransaction())
         return 0;
     const int id = LastPatientId(db) + 1;
@@ -162,6 +166,9 @@ int insertNextPatient(Database& db, PatientRecord& record, const QString& chosen
     r.PatientNumber = chosenNumber.isEmpty() ? NextFreePatientNumber(db, id) : chosenNumber;
     if (PatientNumberTaken(db, r.PatientNumber, 0)) {
         db.Rollback();
+        // A number the user chose stays refused; one derived from the key was taken by
+        // a workstation that committed after we read the key.
+        retry = chosenNumber.isEmpty();
         return 0;
     }
     r.Password = "586";
@@ -175,6 +182,7 @@ int insertNextPatient(Database& db, PatientRecord& record, const QString& chosen
          r.Standard, ethnicValue(r.Ethnic)});
     if (!ok || !db.Commit()) {
         db.Rollback();
+        retry = db.LastErrorWasConflict();
         return 0;
     }
     record = r;
@@ -190,8 +198,9 @@ int CreatePatient(Database& db, PatientRecord& record, const QString& chosenNumb
     // the next number.
     constexpr int kAttempts = 50;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const int id = insertNextPatient(db, record, chosenNumber);
-        if (id > 0 || !db.LastErrorWasConflict())
+        bool retry = false;
+        const int id = insertNextPatient(db, record, chosenNumber, retry);
+        if (id > 0 || !retry)
             return id;
     }
     return 0;
