@@ -125,6 +125,26 @@ bool sexFromText(const QString& text, bool* male)
     return true;
 }
 
+// The sex and (outside the ERV table, which has one parameter) the parameter of row `r`.
+bool rowKey(const RowReader& row, int r, int table, bool* male, int* parameter, QString* error)
+{
+    QString sexText, parameterText;
+    if (!row.text(r, "sex", &sexText, error))
+        return false;
+    if (!sexFromText(sexText, male))
+        return fail(error, row.where(r) + ": sex must be M or F");
+    *parameter = 0;
+    if (table == kTableErv)
+        return true;
+    if (!row.text(r, "param", &parameterText, error))
+        return false;
+    const auto known = parameterFromTableName(parameterText);
+    if (!known)
+        return fail(error, row.where(r) + ": unknown parameter " + parameterText);
+    *parameter = int(*known);
+    return true;
+}
+
 } // namespace
 
 QString GliSetName(GliSet set)
@@ -210,21 +230,10 @@ bool GliEquations::loadCoefficients(const QString& path, int table, QString* err
         return false;
     const RowReader row(csv, path);
     for (int r = 0; r < int(csv.rows.size()); ++r) {
-        QString sexText, parameterText;
         bool male = true;
-        if (!row.text(r, "sex", &sexText, error))
-            return false;
-        if (!sexFromText(sexText, &male))
-            return fail(error, row.where(r) + ": sex must be M or F");
         int parameter = 0;
-        if (table != kTableErv) {
-            if (!row.text(r, "param", &parameterText, error))
-                return false;
-            const auto known = parameterFromTableName(parameterText);
-            if (!known)
-                return fail(error, row.where(r) + ": unknown parameter " + parameterText);
-            parameter = int(*known);
-        }
+        if (!rowKey(row, r, table, &male, &parameter, error))
+            return false;
         Equation e;
         bool ok = true;
         if (table == kTableErv) {
@@ -264,21 +273,10 @@ bool GliEquations::loadSplines(const QString& path, int table, QString* error)
         return false;
     const RowReader row(csv, path);
     for (int r = 0; r < int(csv.rows.size()); ++r) {
-        QString sexText, parameterText;
         bool male = true;
-        if (!row.text(r, "sex", &sexText, error))
-            return false;
-        if (!sexFromText(sexText, &male))
-            return fail(error, row.where(r) + ": sex must be M or F");
         int parameter = 0;
-        if (table != kTableErv) {
-            if (!row.text(r, "param", &parameterText, error))
-                return false;
-            const auto known = parameterFromTableName(parameterText);
-            if (!known)
-                return fail(error, row.where(r) + ": unknown parameter " + parameterText);
-            parameter = int(*known);
-        }
+        if (!rowKey(row, r, table, &male, &parameter, error))
+            return false;
         const auto it = m_equations.find(Key{table, parameter, male});
         if (it == m_equations.end())
             return fail(error, row.where(r) + ": a spline for an equation without coefficients");
