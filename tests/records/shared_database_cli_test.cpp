@@ -49,6 +49,19 @@ protected:
         return r.out.trimmed().toInt();
     }
 
+    // A server function `name` with `body` that runs before every CaseInfo insert.
+    bool beforeEachRow(const QString& name, const QString& body)
+    {
+        Database db;
+        return db.Open(uri) &&
+               db.Execute(QString("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS "
+                                  "$$ BEGIN %2 END $$")
+                              .arg(name, body)) &&
+               db.Execute(QString("CREATE TRIGGER %1_rows BEFORE INSERT ON CaseInfo "
+                                  "FOR EACH ROW EXECUTE FUNCTION %1()")
+                              .arg(name));
+    }
+
     TempHome home;
     QString uri;
 };
@@ -142,14 +155,7 @@ TEST_F(SharedCli, ASaveWhoseRowFailsLeavesNoBytesBehind)
 {
     const int id = addPatient("Bea");
     ASSERT_GT(id, 0);
-    {
-        Database db;
-        ASSERT_TRUE(db.Open(uri));
-        ASSERT_TRUE(db.Execute("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
-                               "$$ BEGIN RAISE EXCEPTION 'disk quota exceeded'; END $$"));
-        ASSERT_TRUE(db.Execute("CREATE TRIGGER refuse_rows BEFORE INSERT ON CaseInfo "
-                               "FOR EACH ROW EXECUTE FUNCTION refuse()"));
-    }
+    ASSERT_TRUE(beforeEachRow("refuse", "RAISE EXCEPTION 'disk quota exceeded';"));
     const ToolResult r = tavctl(
         {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "2"});
     EXPECT_EQ(r.exitCode, 1);
@@ -165,14 +171,7 @@ TEST_F(SharedCli, AWorkstationKilledDuringItsSaveLeavesTheWholeTestOrNothing)
 {
     const int id = addPatient("Cai");
     ASSERT_GT(id, 0);
-    {
-        Database db;
-        ASSERT_TRUE(db.Open(uri));
-        ASSERT_TRUE(db.Execute("CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
-                               "$$ BEGIN PERFORM pg_sleep(3); RETURN NEW; END $$"));
-        ASSERT_TRUE(db.Execute("CREATE TRIGGER slow_rows BEFORE INSERT ON CaseInfo "
-                               "FOR EACH ROW EXECUTE FUNCTION slow()"));
-    }
+    ASSERT_TRUE(beforeEachRow("slow", "PERFORM pg_sleep(3); RETURN NEW;"));
     auto saving = start(withServer(
         {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "2"}));
     // Wait until the save sits in the row's insert, then kill it.

@@ -303,6 +303,18 @@ TEST_P(BothEngines, SearchingThePatientListIgnoresTheCaseOfLetters)
 INSTANTIATE_TEST_SUITE_P(Engines, BothEngines, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Server" : "File"; });
 
+// Two workstations opening the database at the same moment: both succeed.
+static void openTwiceAtOnce(const QString& uri)
+{
+    bool opened[2] = {false, false};
+    std::thread first([&] { Database db; opened[0] = db.Open(uri); });
+    std::thread second([&] { Database db; opened[1] = db.Open(uri); });
+    first.join();
+    second.join();
+    EXPECT_TRUE(opened[0]);
+    EXPECT_TRUE(opened[1]);
+}
+
 TEST(SharedServer, APartlyMadeDatabaseIsRefusedAndLeftAlone)
 {
     const QString uri = serverDatabase();
@@ -322,13 +334,7 @@ TEST(SharedServer, APartlyMadeDatabaseIsRefusedAndLeftAlone)
 TEST(SharedServer, WorkstationsStartingTogetherSeedTheDatabaseOnce)
 {
     const QString uri = serverDatabase();
-    bool opened[2] = {false, false};
-    std::thread first([&] { Database db; opened[0] = db.Open(uri); });
-    std::thread second([&] { Database db; opened[1] = db.Open(uri); });
-    first.join();
-    second.join();
-    EXPECT_TRUE(opened[0]);
-    EXPECT_TRUE(opened[1]);
+    openTwiceAtOnce(uri);
     Database db;
     ASSERT_TRUE(db.Open(uri));
     Recordset rs(db);
@@ -406,13 +412,7 @@ TEST(SharedServer, AnEarlierServerDatabaseGainsSessionsAndTheNumberRule)
         ASSERT_FALSE(PatientNumbersEnforced(db));
     }
     // Two workstations opening it at once upgrade it once.
-    bool opened[2] = {false, false};
-    std::thread first([&] { Database db; opened[0] = db.Open(uri); });
-    std::thread second([&] { Database db; opened[1] = db.Open(uri); });
-    first.join();
-    second.join();
-    EXPECT_TRUE(opened[0]);
-    EXPECT_TRUE(opened[1]);
+    openTwiceAtOnce(uri);
     Database db;
     ASSERT_TRUE(db.Open(uri)) << db.LastError().toStdString();
     QSqlQuery query(db.Connection());
