@@ -1,5 +1,6 @@
-// The nation-group correction editor: built-in groups refused, adding and
-// deleting a user group, editing one correction, OK recomputing predictions.
+// The nation-group correction editor: built-in groups and taken names refused,
+// adding and deleting a user group, editing one correction, OK recomputing
+// predictions.
 #include "gui_fixture.h"
 
 #include "core/measure/test_record.h"
@@ -29,23 +30,6 @@ class NationGroupDialogTest : public GuiTest {
         groups->setCurrentIndex(groups->findData(group));
     }
 };
-
-TEST_F(NationGroupDialogTest, BuiltInGroupsCannotBeDeleted)
-{
-    openShell();
-    CModifyPredictDlg dialog(db);
-    auto* grid = dialog.findChild<QTableWidget*>("grid");
-    EXPECT_EQ(grid->rowCount(), 10 * 23);
-    for (int group : {1, 10}) {
-        chooseGroup(&dialog, group);
-        press(&dialog, "deleteGroup");
-    }
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].text, "User not authorized!");
-    EXPECT_EQ(messages[0].caption, "Error");
-    EXPECT_EQ(count("SELECT * FROM Race"), 10);
-    EXPECT_EQ(count("SELECT * FROM Nation"), 230);
-}
 
 TEST_F(NationGroupDialogTest, AUserGroupIsAddedWithItsCorrectionsAndDeletedAgain)
 {
@@ -124,10 +108,16 @@ TEST_F(NationGroupDialogTest, EditingWritesToThePairChosenInTheSmallDialog)
     EXPECT_EQ(grid->currentRow(), firstOfGroup2 + 16);
 }
 
-TEST_F(NationGroupDialogTest, ANameAGroupHasAlreadyIsRefused)
+TEST_F(NationGroupDialogTest, ABuiltInGroupOrATakenNameIsRefusedWithItsMessage)
 {
     openShell();
     CModifyPredictDlg dialog(db);
+    EXPECT_EQ(dialog.findChild<QTableWidget*>("grid")->rowCount(), 10 * 23);
+    chooseGroup(&dialog, 1);
+    press(&dialog, "deleteGroup");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "User not authorized!");
+    EXPECT_EQ(messages[0].caption, "Error");
     for (const char* name : {"Chinese", " chinese ", "NOT DEFINED"}) {
         auto* field = dialog.findChild<QLineEdit*>("newName");
         field->clear();
@@ -137,6 +127,7 @@ TEST_F(NationGroupDialogTest, ANameAGroupHasAlreadyIsRefused)
         EXPECT_EQ(field->text(), name); // kept for the user to change
     }
     EXPECT_EQ(count("SELECT * FROM Race"), 10);
+    EXPECT_EQ(count("SELECT * FROM Nation"), 230);
 }
 
 // A group that an older version let in under a built-in group's name.
