@@ -153,6 +153,7 @@ TEST_F(DatabaseTest, OrderBySumOfColumnsAndUniqueTestKey)
     }
     EXPECT_EQ(order, QStringList({"2.dt", "1.dt", "3.dt"}));
     EXPECT_FALSE(db.Execute("INSERT INTO CaseInfo (ID, DataName) VALUES (?,?)", {1, "1.dt"}));
+    EXPECT_TRUE(db.LastErrorWasConflict()); // on both engines
     EXPECT_TRUE(db.Execute("INSERT INTO CaseInfo (ID, DataName) VALUES (?,?)", {2, "1.dt"}));
 }
 
