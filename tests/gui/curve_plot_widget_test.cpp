@@ -1,6 +1,6 @@
 // The curve plot control: live plots repainted by their timer from a list
-// another thread fills, the three drawing rules seen through the control, and
-// the patient list's panes drawing the day's saved tests.
+// another thread fills, and the patient list's panes drawing the day's saved
+// tests. The drawing rules themselves are the curve plot's own tests.
 #include "gui_fixture.h"
 #include "gui/device/device_hooks.h"
 #include "core/session/measurement_parts.h"
@@ -23,12 +23,6 @@
 namespace {
 
 using CurvePlotWidgetTest = GuiTest;
-
-void appendRun(CurvePointList& list, int count, float flow, int slotCount, int direction)
-{
-    for (int i = 0; i < count; ++i)
-        list.Append({flow, slotCount, direction});
-}
 
 QPointF lastVertex(const QPainterPath& path)
 {
@@ -75,62 +69,6 @@ TEST_F(CurvePlotWidgetTest, LivePlotFollowsAListFilledByAnotherThread)
     const int stopped = plot.PaintCount();
     QTest::qWait(60);
     EXPECT_LE(plot.PaintCount(), stopped + 1); // at most the final repaint
-}
-
-TEST_F(CurvePlotWidgetTest, DrawingRulesSeenThroughTheControl)
-{
-    const QRectF rect(0, 0, 500, 400);
-    // Points without slots draw nothing and move nothing.
-    {
-        CurvePointList list;
-        appendRun(list, 50, 5.0f, 0, 1);
-        CCurvePlotWidget plot(kCurveLiveFlowVolume);
-        plot.SetPointList(&list);
-        const CurveGeometry g = plot.BuildGeometry(rect);
-        ASSERT_EQ(g.traces.size(), 1u);
-        EXPECT_EQ(g.traces[0].pointCount, 1);
-        EXPECT_EQ(lastVertex(g.traces[0].path), g.Map(0, 0));
-    }
-    // Blowing 3 L out and breathing them in again brings the loop back to zero volume,
-    // below the volume axis (inspiration is drawn downwards).
-    {
-        CurvePointList list;
-        appendRun(list, 300, 5.0f, 1, 1);  // 300 x 2 ms x 5 L/s = 3 L out
-        appendRun(list, 500, 3.0f, 1, 0);  // 500 x 2 ms x 3 L/s = 3 L in
-        CCurvePlotWidget plot(kCurveLiveFlowVolume);
-        plot.SetPointList(&list);
-        const CurveGeometry g = plot.BuildGeometry(rect);
-        ASSERT_EQ(g.traces.size(), 1u);
-        const QPainterPath& path = g.traces[0].path;
-        double rightmost = 0;
-        for (int i = 0; i < path.elementCount(); ++i)
-            rightmost = std::max(rightmost, path.elementAt(i).x);
-        EXPECT_NEAR(rightmost, g.Map(3.0, 0).x(), 1.5);
-        const QPointF end = lastVertex(path);
-        EXPECT_NEAR(end.x(), g.Map(0, 0).x(), 1.5);
-        EXPECT_NEAR(end.y(), g.Map(0, -3.0).y(), 1.5);
-    }
-    // A long MVV test: the view moves on by whole grid steps and keeps the last point in sight.
-    {
-        CurvePointList list;
-        for (int breath = 0; breath < 14; ++breath) { // 14 x 2 s = 28 s
-            appendRun(list, 500, 2.0f, 1, 1);
-            appendRun(list, 500, 2.0f, 1, 0);
-        }
-        CCurvePlotWidget plot(kCurveLiveMvvVolumeTime);
-        plot.SetPointList(&list);
-        const CurveGeometry g = plot.BuildGeometry(rect);
-        const CurveAxes start = LiveAxes(kCurveLiveMvvVolumeTime);
-        ASSERT_GT(plot.ScrollSteps(), 0);
-        const double shift = plot.ScrollSteps() * kCurveGridStep;
-        EXPECT_DOUBLE_EQ(g.axes.xMin, start.xMin + shift);
-        EXPECT_DOUBLE_EQ(g.axes.xMax, start.xMax + shift);
-        EXPECT_LE(28.0, g.axes.xMax);
-        EXPECT_GT(28.0, g.axes.xMax - kCurveGridStep); // one step less would lose it
-        // Clear() starts the view from the beginning again.
-        plot.Clear();
-        EXPECT_EQ(plot.ScrollSteps(), 0);
-    }
 }
 
 // Two FVC tests saved today through the live session against the demo device.
