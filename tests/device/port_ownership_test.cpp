@@ -224,7 +224,7 @@ TEST_F(PortOwnershipTest, StopAsksTheWorkerWhichTellsTheDeviceAndLetsGoOfThePort
 {
     ASSERT_TRUE(serve(quietAsciiDevice()));
     LiveTestSession session(TestParts());
-    bool ended = false;
+    std::atomic<bool> ended{false};
     QObject::connect(&session, &LiveTestSession::workerEnded, [&] { ended = true; });
     ASSERT_EQ(session.Start(kTestFvc), LiveTestSession::kStarted);
     WatchedPort* port = m_factory->last;
@@ -237,7 +237,7 @@ TEST_F(PortOwnershipTest, StopAsksTheWorkerWhichTellsTheDeviceAndLetsGoOfThePort
     // Stop came back while the worker is still inside the read the test holds.
     EXPECT_TRUE(port->InHeldRead());
     EXPECT_TRUE(session.WorkerActive());
-    EXPECT_FALSE(ended);
+    EXPECT_FALSE(ended.load());
     EXPECT_EQ(callsOn(port->Calls(), before, m_interface), 0) << "no I/O from the stopping thread";
     // Nobody else may close or replace the link meanwhile.
     EXPECT_FALSE(TestParts().devices.ClosePort());
@@ -245,7 +245,7 @@ TEST_F(PortOwnershipTest, StopAsksTheWorkerWhichTellsTheDeviceAndLetsGoOfThePort
     EXPECT_EQ(session.Start(kTestFvc), LiveTestSession::kRefused);
 
     port->Release();
-    ASSERT_TRUE(pumpUntil([&] { return ended; }));
+    ASSERT_TRUE(pumpUntil([&] { return ended.load(); }));
     EXPECT_FALSE(session.WorkerActive());
     const auto calls = port->Calls();
     EXPECT_TRUE(written(calls, before, Wire::Ascii::kStop, m_interface)) << "the worker stops the device";

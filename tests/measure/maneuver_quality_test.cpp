@@ -1,8 +1,11 @@
+#include "core/measure/maneuver_check.h"
 #include "core/measure/maneuver_quality.h"
 
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -166,4 +169,26 @@ TEST(QualityTexts, LinesFromTheLanguageTable) {
     lines = QualityTexts(bad, {1, 0, 0, 0});
     EXPECT_EQ(lines.repeatability, "");
     EXPECT_EQ(lines.acceptability, "end;");
+}
+
+TEST(CheckFvcManeuver, EqualVolumesRoundingAboveAHundredPercentStayUsable) {
+    // A blow shorter than 3 s followed by a breath in shorter than 1 s: FEV3
+    // equals FVC and FIV1 equals FIVC, and float division may give 100.00001.
+    ManeuverResult r{};
+    r.FVC = r.FEV3 = r.FEV6 = 3.365070f;
+    r.FEV1 = 2.988706f;
+    r.PEF = 6.59f;
+    r.FET = 1.62f;
+    r.FIVC = r.FIV1 = 3.073177f;
+    r.PIF = 5.7f;
+    r.FEV1_FVC = r.FEV1_FEV6 = 88.8f;
+    r.FEV3_FVC = std::nextafter(100.0f, 200.0f);
+    r.FIV1_FIVC = std::nextafter(100.0f, 200.0f);
+    ManeuverStatus status;
+    status.complete = 1;
+    status.fromEngine = 1;
+    EXPECT_EQ(CheckFvcManeuver(r, status), ManeuverFault::kUsable);
+    // A ratio that is really above 100 % is still refused.
+    r.FEV3_FVC = 101.0f;
+    EXPECT_EQ(CheckFvcManeuver(r, status), ManeuverFault::kImplausible);
 }

@@ -8,6 +8,9 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Step of the numerical integrations behind the true values.
 constexpr double kStep = 1e-5;
+// A blow that empties the lungs ends on a plateau: the patient keeps blowing
+// at about 6 mL/s for the last seconds, which is what tells the end of the test.
+constexpr double kPlateauFlow = 0.006;
 
 FlowPhase forced(double amplitude, double rise, std::initializer_list<double> weights,
                  std::initializer_list<double> decays, double duration)
@@ -53,7 +56,7 @@ double FlowPhase::FlowAt(double t) const
     double decay = 0.0;
     for (int i = 0; i < 3; ++i)
         decay += weights[i] * std::exp(-t / decays[i]);
-    return amplitude * (1.0 - std::exp(-t / rise)) * decay;
+    return (amplitude * decay + plateau) * (1.0 - std::exp(-t / rise));
 }
 
 double FlowPhase::VolumeAt(double t) const
@@ -67,7 +70,7 @@ double FlowPhase::VolumeAt(double t) const
         return hesitationFlow * t;
     const double before = hesitationFlow * hesitation;
     t -= hesitation;
-    // Closed form of the integral of A (1 - e^(-t/r)) e^(-t/d) over 0..t.
+    // Closed form of the integral of (A e^(-t/d) + P) (1 - e^(-t/r)) over 0..t.
     double v = 0.0;
     for (int i = 0; i < 3; ++i) {
         if (weights[i] == 0.0)
@@ -76,7 +79,7 @@ double FlowPhase::VolumeAt(double t) const
         const double c = rise * d / (rise + d);
         v += weights[i] * (d * (1.0 - std::exp(-t / d)) - c * (1.0 - std::exp(-t / c)));
     }
-    return before + amplitude * v;
+    return before + amplitude * v + plateau * (t - rise * (1.0 - std::exp(-t / rise)));
 }
 
 void PatientModel::ForcedTruth(const FlowPhase& phase, double* fev1, double* pef, double* evol)
@@ -116,23 +119,41 @@ PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths)
 void PatientModel::buildFvc()
 {
     FlowPhase best;
+    // The breath in after a forced blow is forced too: its peak flow is near
+    // the peak expiratory flow of healthy lungs; obstructed airways narrow on
+    // breathing out more than on breathing in, so theirs is the larger one.
+    double inspiratoryPeak = 6.0;
     switch (m_profile) {
     case 2: // obstructive: low peak, long slow tail
         best = forced(4.2, 0.05, {0.45, 0.40, 0.15}, {0.18, 1.0, 3.5}, 9.0);
+        best.plateau = kPlateauFlow;
+        inspiratoryPeak = 3.6;
         break;
     case 3: // restrictive: small volume, fast emptying
-        best = forced(7.2, 0.03, {0.65, 0.35, 0.0}, {0.17, 0.45, 1.0}, 4.0);
+        best = forced(7.2, 0.03, {0.65, 0.35, 0.0}, {0.17, 0.45, 1.0}, 5.0);
+        best.plateau = kPlateauFlow;
+        inspiratoryPeak = 4.3;
         break;
-    case 4: // poor start: the same lungs as 1, a hesitant start and a slow rise
-        best = forced(9.0, 0.12, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 6.3);
+    case 4: { // poor start: the same lungs as 1, a hesitant start and a slow rise
+        best = forced(9.0, 0.10, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.3);
+        best.plateau = kPlateauFlow;
         best.hesitation = 0.3;
         best.hesitationFlow = 0.8;
+        // The hesitation and the slow rise change when the gas comes, not
+        // how much the lungs hold: the blow empties them as far as profile 1.
+        FlowPhase normal = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.0);
+        normal.plateau = kPlateauFlow;
+        const double before = best.hesitation * best.hesitationFlow;
+        best.amplitude *= (normal.VolumeAt(normal.duration) - before) /
+                          (best.VolumeAt(best.duration) - before);
         break;
+    }
     case 5: // early stop: the same lungs as 1, blowing ends after 1.6 s
-        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 1.6);
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 1.6);
         break;
     default: // normal adult
-        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 2.0}, 7.0);
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.0);
+        best.plateau = kPlateauFlow;
         break;
     }
     // Three manoeuvres; the first is the best one, the others a little weaker.
@@ -142,27 +163,34 @@ void PatientModel::buildFvc()
         b.expiration = scaled(best, factor);
         b.pauseMid = 0.8;
         const double fvc = b.expiration.VolumeAt(b.expiration.duration);
-        b.inspiration = smooth(0, fvc * 0.95, 2.4);
+        b.inspiration = smooth(0, fvc * 0.95, kPi * fvc * 0.95 / (2.0 * inspiratoryPeak));
         b.pauseAfter = 1.5;
         m_breaths.push_back(b);
     }
     m_truth.fvc = best.VolumeAt(best.duration);
     m_truth.fivc = m_truth.fvc * 0.95;
+    m_truth.pif = inspiratoryPeak;
     ForcedTruth(best, &m_truth.fev1, &m_truth.pef, &m_truth.evol);
 }
 
 void PatientModel::buildVc()
 {
-    // Lung volumes by profile: tidal volume, expiratory and inspiratory reserve.
-    double tv = 0.6, erv = 1.3, irv = 2.6;
-    if (m_profile == 2) {
-        erv = 0.9;
-        irv = 2.0;
-    } else if (m_profile == 3) {
-        tv = 0.45;
-        erv = 0.6;
-        irv = 1.3;
+    // The same lungs as the forced test: a slow breath out empties them as
+    // far as a forced one, except that obstructed airways close early when
+    // forced (air trapping), so their slow VC is the larger.
+    const int lungs = m_profile == 5 ? 1 : m_profile; // stopping early is no lung disease
+    const double fvc = PatientModel(lungs, SimTest::Fvc).Truth().fvc;
+    const double vc = lungs == 2 ? fvc * 1.10 : fvc;
+    // Tidal volume, and the share of the rest below the tidal breaths.
+    double tv = 0.6, ervShare = 0.33;
+    if (lungs == 2) {
+        ervShare = 0.26;
+    } else if (lungs == 3) {
+        tv = 0.40;
+        ervShare = 0.35;
     }
+    const double erv = (vc - tv) * ervShare;
+    const double irv = vc - tv - erv;
     auto breath = [&](double expVolume, double expTime, double inspVolume, double inspTime) {
         SimBreath b;
         b.expiration = smooth(1, expVolume, expTime);
@@ -173,16 +201,17 @@ void PatientModel::buildVc()
     };
     for (int i = 0; i < 6; ++i)
         breath(tv, 1.8, tv, 1.5);
-    // Down to residual volume, then straight up to total lung capacity.
+    // Down to residual volume, straight up to total lung capacity, then back
+    // to the level the tidal breathing started from.
     breath(tv + erv, 3.5, erv + tv + irv, 4.0);
-    breath(irv, 3.0, tv, 1.5); // back to tidal breathing
+    breath(irv + tv, 3.0, tv, 1.5);
     for (int i = 0; i < 2; ++i)
         breath(tv, 1.8, tv, 1.5);
     m_truth.tv = tv;
     m_truth.erv = erv;
     m_truth.irv = irv;
     m_truth.ic = irv + tv;
-    m_truth.vc = irv + tv + erv;
+    m_truth.vc = vc;
 }
 
 void PatientModel::buildMvv(int breaths)

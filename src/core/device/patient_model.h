@@ -18,6 +18,7 @@ struct FlowPhase {
     double volume = 0.0;         // smooth: volume of the half sine, L
     double hesitation = 0.0;     // forced: s of weak flow before the blast
     double hesitationFlow = 0.0; // L/s during the hesitation
+    double plateau = 0.0;        // forced: L/s still blown at the end, after the lungs emptied
 
     double FlowAt(double t) const; // L/s, 0 outside the phase
     // Volume (L) from the start to time t, integrated numerically.
@@ -35,6 +36,7 @@ struct SimBreath {
 // What a perfect instrument would report for the profile.
 struct ProfileTruth {
     double fvc = 0, fev1 = 0, pef = 0, fivc = 0, evol = 0; // best forced manoeuvre
+    double pif = 0;                                        // and the forced inspiration after it
     double tv = 0, erv = 0, irv = 0, ic = 0, vc = 0;       // slow VC test
     double mvv = 0;                                        // MVV test, L/min
 };

@@ -247,11 +247,17 @@ std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
 {
     const int cexp = m_config.expCoefficient > 0 ? m_config.expCoefficient : 145;
     const int cinsp = m_config.inspCoefficient > 0 ? m_config.inspCoefficient : 145;
-    const TurbineModel expTurbine(cexp * 0.008 * 0.0127, m_config.rotorInertia);
-    const TurbineModel inspTurbine(cinsp / 130.0 * 0.0132, m_config.rotorInertia);
+    const TurbineModel expTurbine(cexp * 0.008 * 0.0127, m_config.rotor);
+    const TurbineModel inspTurbine(cinsp / 130.0 * 0.0132, m_config.rotor);
     // Expired gas is at body temperature; inspired gas at the room's.
     const double expFactor = PhysicalBtpsFactor(33.0);
     const double inspFactor = PhysicalBtpsFactor(m_config.temperature);
+    // A rotor still running down when the gas stops ends its phase with its last pulse.
+    auto endAfterRunDown = [](Phase& phase) {
+        if (!phase.pulses.empty())
+            phase.end = std::max(phase.end, phase.pulses.back() / 100000.0 + 0.01);
+        return phase.end;
+    };
     std::vector<Phase> result;
     const double pause = m_config.realTime ? m_config.faults.pauseMs / 1000.0 : 0.0;
     double t = kLeadIn;
@@ -263,10 +269,10 @@ std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
         first = false;
         Phase exp{1, t, t + breath.expiration.duration,
                   expTurbine.PhasePulses(breath.expiration, t, expFactor)};
-        t = exp.end + breath.pauseMid;
+        t = endAfterRunDown(exp) + breath.pauseMid;
         Phase insp{0, t, t + breath.inspiration.duration,
                    inspTurbine.PhasePulses(breath.inspiration, t, inspFactor)};
-        t = insp.end + breath.pauseAfter;
+        t = endAfterRunDown(insp) + breath.pauseAfter;
         result.push_back(std::move(exp));
         result.push_back(std::move(insp));
     }

@@ -4,6 +4,7 @@
 // protocol. It has no notion of a port: the in-process SimulatedPort and the
 // pseudo-terminal server both drive it through HostBytes/DeviceBytes.
 #include "core/device/patient_model.h"
+#include "core/device/turbine_model.h"
 #include "core/device/wire_format.h"
 
 #include <chrono>
@@ -48,7 +49,7 @@ struct SimConfig {
     // The syringe the virtual operator pushes, 2 or 3 L; a calibration started
     // for the other volume reports the wrong syringe. 0: always the right one.
     int syringeVolume = 0;
-    double rotorInertia = 0.0;  // s; 0 is an ideal rotor
+    RotorPhysics rotor = RotorPhysics::Virtual(); // {} for an ideal rotor
     bool realTime = false;      // stream pulses at the pace of their time stamps
     SimFaults faults;
 

@@ -9,7 +9,9 @@ bool within(float value, float low, float high)
 
 bool ratio(float percent)
 {
-    return within(percent, 0.0f, 100.0f);
+    // Two equal volumes (FEV3 of a blow shorter than 3 s, FIV1 of a breath in
+    // shorter than 1 s) may give a ratio that rounds just above 100.
+    return within(percent, 0.0f, 100.01f);
 }
 
 } // namespace
