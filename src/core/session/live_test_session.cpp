@@ -75,6 +75,7 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
         return kCommandFailed;
     }
     m_running = 1;
+    m_expCoefficient = protocol->ExpCoefficient();
     prompt(GetLangText("MESSAGE", 1206));
 
     m_sink.ResetLosses();
@@ -162,6 +163,14 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             started = true;
         if (!handle(protocol, result))
             break;
+        if (m_testType == kTestFvc && m_store.ManeuverCount() >= kMaxFvcManeuvers) {
+            // The session is full: the device is told to stop and the blows are kept.
+            protocol->StopTest(0);
+            prompt(GetLangText("CLINICAL", 2583));
+            m_running = 0;
+            Q_EMIT deviceFinished(1);
+            break;
+        }
     }
     protocol->SetSink(nullptr);
     if (!tidalReported && m_store.tidalFound.load())
