@@ -138,6 +138,9 @@ TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
 {
     Settings().simulator = 1;
     LiveParts().devices.SetSimulatorRealTime(false);
+    SimConfig oneBlow = SimConfig::ForSetting(1, SimTest::Fvc);
+    oneBlow.fvcBlows = 1; // a session of one blow each time
+    LiveParts().devices.SetSimulatorConfig(oneBlow);
     const int id = addPatient("Ann");
     for (int i = 0; i < 2; ++i) {
         LiveTestSession session(LiveParts());
@@ -157,6 +160,7 @@ TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
         loop.exec();
         ASSERT_EQ(saved.resultValid, 1) << saved.prompts.join('|').toStdString();
     }
+    LiveParts().devices.SetSimulatorConfig(std::nullopt);
     LiveParts().devices.Disconnect();
 
     const QString today = QDate::currentDate().toString("yyyy-MM-dd");

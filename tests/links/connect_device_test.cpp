@@ -75,15 +75,15 @@ TEST_F(ConnectDeviceTest, WholeFvcTestOverSerialPortAndPtyEqualsTheDemoRun)
     ASSERT_EQ(wired.saved.outcome, SaveOutcome::Saved);
     EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Serial);
     EXPECT_TRUE(QFile::exists(wired.saved.path));
-    EXPECT_EQ(caseRows(), 1);
-    EXPECT_EQ(caseFiles(), 1);
+    EXPECT_EQ(caseRows(), 3); // the session's three blows
+    EXPECT_EQ(caseFiles(), 3);
 
     // The same patient on the in-process virtual device.
     TestParts().devices.SetSimulatorConfig(config);
     const LiveRun demo = runTest(0);
     ASSERT_EQ(demo.saved.outcome, SaveOutcome::Saved);
     EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Simulated);
-    EXPECT_EQ(caseRows(), 2);
+    EXPECT_EQ(caseRows(), 6);
 
     for (int i = 0; i < int(ManeuverFields().size()); ++i) {
         EXPECT_EQ(ManeuverFieldValue(wired.saved.record, i),

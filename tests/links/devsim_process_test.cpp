@@ -71,7 +71,7 @@ TEST_F(DevsimProcessTest, WholeFvcTestAgainstTheSimulatorProcess)
     ASSERT_EQ(wired.outcome, SaveOutcome::Saved);
     EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Serial);
     EXPECT_TRUE(QFile::exists(wired.path));
-    EXPECT_EQ(caseRows(), 1);
+    EXPECT_EQ(caseRows(), 3); // the session's three blows
 
     useDevice(SimConfig::ForSetting(13, SimTest::Fvc));
     const SaveResult demo = runFvc();
@@ -117,8 +117,8 @@ TEST_F(DevsimProcessTest, TavctlTestOverThePtyEqualsTheDemoRunAndKeepsSettings)
     EXPECT_EQ(wiredJson.value("record").toObject(), demoJson.value("record").toObject());
     EXPECT_EQ(wiredJson.value("acceptance"), demoJson.value("acceptance"));
     EXPECT_GT(wiredJson.value("record").toObject().value("FVC").toDouble(), 1.0);
-    EXPECT_EQ(caseRows(), 2);
-    EXPECT_EQ(caseFiles(), 2);
+    EXPECT_EQ(caseRows(), 6);
+    EXPECT_EQ(caseFiles(), 6);
 }
 
 // A fault of the simulator process reaches the real serial-port code: the

@@ -320,6 +320,8 @@ constexpr BuiltinText kTexts[] = {
     {2584, "Take into diagnosis"},
     {2585, "Suggested interpretation (ERS/ATS 2022)"},
     {2586, "Show z-scores"},
+    {2587, "Hesitation"},
+    {2588, "FVC sessions: reference values, grades and acceptability (ATS/ERS 2019)"},
     {2700, "Export"},
     {2701, "Export FHIR..."},
     {2702, "Export CSV (all tests)..."},
