@@ -48,10 +48,6 @@ class PatientEditorTest : public GuiTest {
             spin->selectAll();
         QTest::keyClicks(field, text);
     }
-    static void press(QWidget* dialog, const char* name)
-    {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
     int totalChanges()
     {
         QSqlQuery query(db.Connection());
@@ -122,10 +118,7 @@ TEST_F(PatientEditorTest, RangesAndEmptyFieldsKeepTheDialogOpen)
         type(editor->findChild<QLineEdit*>("name"), "");
         press(editor, "save");
     });
-    QStringList texts;
-    for (const ShownMessage& m : messages)
-        texts << m.text;
-    EXPECT_EQ(texts,
+    EXPECT_EQ(shownTexts(),
               (QStringList{"Please input a integer : 80--240 !",
                            "Please input a integer : 15--250 !", "The name must be not null!"}));
     EXPECT_EQ(heightsAfter, QList<int>{300});

@@ -27,24 +27,11 @@ class PatientPageTest : public GuiTest {
         openShell();
         return page<CUserManageDlg>();
     }
-    void click(const char* name)
-    {
-        auto* button = shell->findChild<QPushButton*>(name);
-        ASSERT_NE(button, nullptr) << name;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
     void selectPatientRow(int row)
     {
         auto* list = shell->findChild<QTableView*>("patientList");
         const QRect cell = list->visualRect(list->model()->index(row, 2));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-    }
-    QStringList shownTexts() const
-    {
-        QStringList texts;
-        for (const ShownMessage& m : messages)
-            texts << m.text;
-        return texts;
     }
     // Picks the first item of the pop-up menu the list opens on a right click.
     QString rightClickAndChoose(QAbstractItemView* view, const QPoint& at)
