@@ -1,6 +1,7 @@
 #!/bin/sh
 # The live test end to end under ThreadSanitizer: the receive worker, the
-# interface thread stopping it, the calibration worker and the virtual
+# interface thread stopping it, the calibration worker, a device change that
+# restarts a stopped test over a real pseudo-terminal, and the virtual
 # spirometer behind its port. Kept short: one test program, the session suites.
 set -e
 cd "$(dirname "$0")/.."
@@ -8,4 +9,4 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR
     -DTAV_TSAN=ON -DTAV_CORE_ONLY=ON -DTAV_BENCH=OFF >/dev/null
 cmake --build build-tsan --target test_device
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    build-tsan/bin/test_device --gtest_filter='LiveTestSessionTest.*:CalibrationSessionTest.*:LinkFaultTest.PulseNeverResent*:LinkFaultTest.BluetoothLink*'
+    build-tsan/bin/test_device --gtest_filter='LiveTestSessionTest.*:CalibrationSessionTest.*:PortOwnershipTest.*:LinkFaultTest.PulseNeverResent*:LinkFaultTest.BluetoothLink*'

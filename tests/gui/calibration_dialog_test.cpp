@@ -173,9 +173,16 @@ TEST_F(CalibrationDialogTest, CancelStopsTheDeviceAndWaitsWithTheInterfaceAlive)
     ASSERT_TRUE(dialog.Session().WorkerRunning());
     EXPECT_FALSE(dialog.findChild<QPushButton*>("ok")->isEnabled());
 
-    // The worker is waiting for the device; a blocking join here would also
-    // stall any verdict it is about to show.
+    // The worker is waiting for the device. Cancel only asks it to end: the
+    // window is still open when the click returns, and closes on the worker's
+    // own signal (which this thread can only see after the click).
     QTest::mouseClick(dialog.findChild<QPushButton*>("cancel"), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(status->text(), GetLangText("MESSAGE", 1180));
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("cancel")->isEnabled());
+    timer.restart();
+    while (dialog.isVisible() && timer.elapsed() < 10000)
+        QTest::qWait(5);
     EXPECT_FALSE(dialog.Session().WorkerRunning());
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);

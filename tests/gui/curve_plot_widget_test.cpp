@@ -1,20 +1,15 @@
 // The curve plot control: live plots repainted by their timer from a list
-// another thread fills, the three drawing rules seen through the control, and
-// the patient list's panes drawing the day's saved tests.
-#include "gui_fixture.h"
-#include "gui/device/device_hooks.h"
-#include "core/session/measurement_parts.h"
+// another thread fills, and the patient list's panes drawing the day's saved
+// tests. The drawing rules themselves are the curve plot's own tests.
+#include "report_gui_fixture.h"
 
 #include "core/app/system_settings.h"
-#include "core/device/device_manager.h"
 #include "core/measure/curve_point_list.h"
 #include "core/records/patient_record.h"
-#include "core/session/live_test_session.h"
 #include "gui/measure/curve_pane.h"
 #include "gui/measure/curve_plot_widget.h"
 
 #include <QDate>
-#include <QEventLoop>
 #include <QTest>
 
 #include <atomic>
@@ -23,12 +18,7 @@
 namespace {
 
 using CurvePlotWidgetTest = GuiTest;
-
-void appendRun(CurvePointList& list, int count, float flow, int slotCount, int direction)
-{
-    for (int i = 0; i < count; ++i)
-        list.Append({flow, slotCount, direction});
-}
+using CurvePaneTest = ReportGuiTest;
 
 QPointF lastVertex(const QPainterPath& path)
 {
@@ -77,93 +67,13 @@ TEST_F(CurvePlotWidgetTest, LivePlotFollowsAListFilledByAnotherThread)
     EXPECT_LE(plot.PaintCount(), stopped + 1); // at most the final repaint
 }
 
-TEST_F(CurvePlotWidgetTest, DrawingRulesSeenThroughTheControl)
+// Two FVC tests of a day, stored as the test writer stores them.
+TEST_F(CurvePaneTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
 {
-    const QRectF rect(0, 0, 500, 400);
-    // Points without slots draw nothing and move nothing.
-    {
-        CurvePointList list;
-        appendRun(list, 50, 5.0f, 0, 1);
-        CCurvePlotWidget plot(kCurveLiveFlowVolume);
-        plot.SetPointList(&list);
-        const CurveGeometry g = plot.BuildGeometry(rect);
-        ASSERT_EQ(g.traces.size(), 1u);
-        EXPECT_EQ(g.traces[0].pointCount, 1);
-        EXPECT_EQ(lastVertex(g.traces[0].path), g.Map(0, 0));
-    }
-    // Blowing 3 L out and breathing them in again brings the loop back to zero volume,
-    // below the volume axis (inspiration is drawn downwards).
-    {
-        CurvePointList list;
-        appendRun(list, 300, 5.0f, 1, 1);  // 300 x 2 ms x 5 L/s = 3 L out
-        appendRun(list, 500, 3.0f, 1, 0);  // 500 x 2 ms x 3 L/s = 3 L in
-        CCurvePlotWidget plot(kCurveLiveFlowVolume);
-        plot.SetPointList(&list);
-        const CurveGeometry g = plot.BuildGeometry(rect);
-        ASSERT_EQ(g.traces.size(), 1u);
-        const QPainterPath& path = g.traces[0].path;
-        double rightmost = 0;
-        for (int i = 0; i < path.elementCount(); ++i)
-            rightmost = std::max(rightmost, path.elementAt(i).x);
-        EXPECT_NEAR(rightmost, g.Map(3.0, 0).x(), 1.5);
-        const QPointF end = lastVertex(path);
-        EXPECT_NEAR(end.x(), g.Map(0, 0).x(), 1.5);
-        EXPECT_NEAR(end.y(), g.Map(0, -3.0).y(), 1.5);
-    }
-    // A long MVV test: the view moves on by whole grid steps and keeps the last point in sight.
-    {
-        CurvePointList list;
-        for (int breath = 0; breath < 14; ++breath) { // 14 x 2 s = 28 s
-            appendRun(list, 500, 2.0f, 1, 1);
-            appendRun(list, 500, 2.0f, 1, 0);
-        }
-        CCurvePlotWidget plot(kCurveLiveMvvVolumeTime);
-        plot.SetPointList(&list);
-        const CurveGeometry g = plot.BuildGeometry(rect);
-        const CurveAxes start = LiveAxes(kCurveLiveMvvVolumeTime);
-        ASSERT_GT(plot.ScrollSteps(), 0);
-        const double shift = plot.ScrollSteps() * kCurveGridStep;
-        EXPECT_DOUBLE_EQ(g.axes.xMin, start.xMin + shift);
-        EXPECT_DOUBLE_EQ(g.axes.xMax, start.xMax + shift);
-        EXPECT_LE(28.0, g.axes.xMax);
-        EXPECT_GT(28.0, g.axes.xMax - kCurveGridStep); // one step less would lose it
-        // Clear() starts the view from the beginning again.
-        plot.Clear();
-        EXPECT_EQ(plot.ScrollSteps(), 0);
-    }
-}
-
-// Two FVC tests saved today through the live session against the demo device.
-TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
-{
-    Settings().simulator = 1;
-    LiveParts().devices.SetSimulatorRealTime(false);
-    SimConfig oneBlow = SimConfig::ForSetting(1, SimTest::Fvc);
-    oneBlow.fvcBlows = 1; // a session of one blow each time
-    LiveParts().devices.SetSimulatorConfig(oneBlow);
-    const int id = addPatient("Ann");
-    for (int i = 0; i < 2; ++i) {
-        LiveTestSession session(LiveParts());
-        QEventLoop loop;
-        SaveResult saved;
-        QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int request) {
-            SaveContext context;
-            context.patientId = id;
-            context.caseFolder = AppPaths::PatientCaseFolder(id);
-            context.heightCm = 170;
-            saved = session.Save(request, context, db);
-            loop.quit();
-        });
-        QObject::connect(&session, &LiveTestSession::timedOut, &loop, &QEventLoop::quit);
-        ASSERT_EQ(session.Start(kTestFvc), LiveTestSession::kStarted);
-        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-        loop.exec();
-        ASSERT_EQ(saved.resultValid, 1) << saved.prompts.join('|').toStdString();
-    }
-    LiveParts().devices.SetSimulatorConfig(std::nullopt);
-    LiveParts().devices.Disconnect();
-
-    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    const QString today = "2026-03-04";
+    storeFvc(today + " 09:00:00", 4.0f, 3.2f, 7.5f);
+    storeFvc(today + " 09:05:00", 4.4f, 3.5f, 8.0f);
+    const int id = patientId;
     CCurvePane pane(kTestFvc);
     pane.resize(480, 360);
     pane.LoadDay(db, id, today);
@@ -200,6 +110,10 @@ TEST_F(CurvePlotWidgetTest, DetailsSpotShowsAHandAndLeadsOn)
     pane.show();
     int clicked = -1;
     QObject::connect(&pane, &CCurvePane::detailsClicked, [&](int type) { clicked = type; });
+    // VC and MVV: 1/5 to 1/20 of the width from the right edge, 1/30 to 1/15 of the
+    // height from the top; FVC: 1/3 to 1/10 and 1/30 to 1/7.
+    EXPECT_EQ(CCurvePane::DetailsSpot(1, QSize(400, 300)), QRect(QPoint(320, 10), QPoint(380, 20)));
+    EXPECT_EQ(CCurvePane::DetailsSpot(0, QSize(300, 210)), QRect(QPoint(200, 7), QPoint(270, 30)));
     const QPoint spot = CCurvePane::DetailsSpot(kTestMvv, pane.size()).center();
     QTest::mouseMove(&pane, spot);
     EXPECT_FALSE(pane.IsHighlighted()); // no tests that day: nothing to lead to

@@ -55,12 +55,6 @@ class LiveTestPageTest : public GuiTest {
         EXPECT_EQ(shell->CurrentPatientId(), id);
         return id;
     }
-    void click(const char* name)
-    {
-        auto* button = shell->findChild<QPushButton*>(name);
-        ASSERT_NE(button, nullptr) << name;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
     // Runs the event loop until `done` holds (or a generous bound passes).
     static bool waitFor(const std::function<bool()>& done, int boundMs = 60000)
     {
@@ -72,13 +66,6 @@ class LiveTestPageTest : public GuiTest {
             QTest::qWait(5);
         }
         return true;
-    }
-    QStringList shownTexts() const
-    {
-        QStringList texts;
-        for (const ShownMessage& m : messages)
-            texts << m.text;
-        return texts;
     }
     int dtFiles(int id) const
     {

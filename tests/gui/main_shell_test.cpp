@@ -119,10 +119,13 @@ TEST_F(MainShellTest, HelpOpensTheDocumentOfTheLanguageOrSaysItIsMissing)
     QTest::keyClick(window.CurrentPage(), Qt::Key_F1);
     Settings().language = "chinese";
     QTest::keyClick(window.CurrentPage(), Qt::Key_F1);
+    Settings().language = "Chinese (Taiwan)"; // another language: the English document
+    QTest::keyClick(window.CurrentPage(), Qt::Key_F1);
     SetHelpOpener({});
-    ASSERT_EQ(opened.size(), 2);
+    ASSERT_EQ(opened.size(), 3);
     EXPECT_EQ(opened[0].toLocalFile(), home.path("TAV(EN).pdf"));
     EXPECT_EQ(opened[1].toLocalFile(), home.path("TAV(CH).pdf"));
+    EXPECT_EQ(opened[2].toLocalFile(), home.path("TAV(EN).pdf"));
     EXPECT_EQ(messages.size(), 1u);
 }
 

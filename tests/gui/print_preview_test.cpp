@@ -107,14 +107,7 @@ TEST_F(PrintPreviewTest, ToolbarIsChineseOnlyForTheExactLanguageName)
     const QStringList chinese = CMainFrame::ToolbarLabels("Chinese");
     for (int i = 0; i < english.size(); ++i)
         EXPECT_NE(chinese[i], english[i]) << i;
-
-    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
-    Settings().language = "Chinese";
-    CMainFrame* frame = printFromResults("2026-03-04");
-    ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->Action("print")->text(), chinese[0]);
-    EXPECT_EQ(frame->Action("close")->text(), chinese[7]);
-    closePreview(frame);
+    // The open preview in Chinese is part of the language walk.
 }
 
 TEST_F(PrintPreviewTest, WithoutAPatientThereIsNoPreview)

@@ -1,12 +1,11 @@
-// The core logic behind the windows: language list, settings confirm rules,
-// patient list rows, day test rows and the help document choice.
+// The core logic behind the windows that no page test reaches: the language
+// list, the settings confirm rules, the day's test rows and the help title.
 #include "gui_fixture.h"
 
 #include "core/app/help_document.h"
 #include "core/app/lang_text.h"
 #include "core/app/settings_choice.h"
 #include "core/report/day_test_rows.h"
-#include "gui/records/patient_list_model.h"
 
 #include <QDate>
 #include <QDir>
@@ -58,44 +57,6 @@ TEST_F(WindowLogicTest, OkReportsOnlyTheChangeFromBluetoothToWired)
     EXPECT_EQ(Settings().hospital.size(), 60);
 }
 
-TEST_F(WindowLogicTest, PatientRowsShowNamesAgesAndGroupsAsTheListDoes)
-{
-    const int thisYear = QDate::currentDate().year();
-    const int ann = addPatient("Ann", thisYear - 40, 3);
-    ASSERT_TRUE(db.Execute("insert into Race(Nation) values('Nordic')"));
-    const int bob = addPatient("Bob", thisYear - 70, 11);
-    const int kid = addPatient("Kid", thisYear, 99);
-    ASSERT_TRUE(
-        db.Execute("update UserInfo set Gender = 1, Birthdate = ? where ID = ?",
-                                     {QString("%1-01-01").arg(thisYear + 2), kid}));
-
-    PatientListModel model(db);
-    ASSERT_EQ(model.rowCount(), 3);
-    auto cell = [&](int row, int column) { return model.index(row, column).data().toString(); };
-    EXPECT_EQ(cell(0, PatientListModel::kIdColumn), QString::number(ann));
-    EXPECT_EQ(cell(0, PatientListModel::kNumberColumn), "00000001");
-    EXPECT_EQ(cell(0, PatientListModel::kAgeColumn), "40");
-    EXPECT_EQ(cell(0, PatientListModel::kGenderColumn), "male");
-    EXPECT_EQ(cell(0, PatientListModel::kNationColumn), "Chinese");
-    EXPECT_EQ(model.IdAt(1), bob);
-    EXPECT_EQ(cell(1, PatientListModel::kNationColumn), "Nordic");
-    EXPECT_EQ(cell(2, PatientListModel::kAgeColumn), "0"); // a birth year ahead: never negative
-    EXPECT_EQ(cell(2, PatientListModel::kGenderColumn), "female");
-    EXPECT_EQ(cell(2, PatientListModel::kNationColumn), ""); // a group that does not exist
-    EXPECT_EQ(model.RowOfId(kid), 2);
-    EXPECT_EQ(model.RowOfId(777), -1);
-    EXPECT_EQ(model.IdAt(3), 0);
-
-    // Sorted by age, descending, and searched: rows, keys and positions follow.
-    model.sort(PatientListModel::kAgeColumn, Qt::DescendingOrder);
-    EXPECT_EQ(model.IdAt(0), bob);
-    EXPECT_EQ(model.RowOfId(kid), 2);
-    model.SetFilter("k");
-    EXPECT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(model.IdAt(0), kid);
-    EXPECT_EQ(model.RowOfId(ann), -1);
-}
-
 TEST_F(WindowLogicTest, DayRowsFollowTheDateOfTheTestTime)
 {
     const int ann = addPatient("Ann");
@@ -121,13 +82,11 @@ TEST_F(WindowLogicTest, DayRowsFollowTheDateOfTheTestTime)
     EXPECT_TRUE(ReadDayTestRows(db, 0, 0, "2026-03-04").empty());
 }
 
-TEST_F(WindowLogicTest, HelpDocumentFollowsTheLanguageWithoutRegardToCase)
+// Which file opens is the main window's test; the title goes with it.
+TEST_F(WindowLogicTest, HelpTitleFollowsTheLanguageWithoutRegardToCase)
 {
-    EXPECT_EQ(HelpDocumentFor("CHINESE").fileName, "TAV(CH).pdf");
-    EXPECT_EQ(HelpDocumentFor("Chinese").title, QString::fromUtf8("TAV 肺活量计帮助"));
-    EXPECT_EQ(HelpDocumentFor("Chinese (Taiwan)").fileName, "TAV(EN).pdf");
-    EXPECT_EQ(HelpDocumentFor("English").title, "TAV Spirometer Help");
-    EXPECT_EQ(HelpDocumentFor("").path, home.path("TAV(EN).pdf"));
+    EXPECT_EQ(HelpDocumentFor("CHINESE").title, QString::fromUtf8("TAV 肺活量计帮助"));
+    EXPECT_EQ(HelpDocumentFor("Chinese (Taiwan)").title, "TAV Spirometer Help");
 }
 
 } // namespace

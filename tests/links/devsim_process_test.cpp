@@ -1,12 +1,12 @@
 // `tavctl devsim --pty` as its own process: it prints the pseudo-terminal,
-// a whole FVC test runs against it through the device manager and the real
-// SerialPort, and it ends cleanly when told to stop.
+// `tavctl test` runs whole FVC tests against it through the device manager
+// and the real SerialPort, clean and with faults, and it ends cleanly when
+// told to stop. (An in-process device on a pty is the connect tests' case.)
 #include "device/device_fixture.h"
 #include "support/test_parts.h"
 #include "support/run_tool.h"
 
 #include "core/device/real_link_factories.h"
-#include "core/measure/maneuver_fields.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -45,47 +45,8 @@ class DevsimProcessTest : public DeviceTest {
         return info.value("pty").toString();
     }
 
-    SaveResult runFvc()
-    {
-        LiveTestSession session(TestParts());
-        bool finished = false;
-        QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
-        EXPECT_EQ(session.Start(0), LiveTestSession::kStarted);
-        EXPECT_TRUE(waitForEnd(session));
-        EXPECT_TRUE(finished);
-        return finished ? session.Save(1, context(), db) : SaveResult();
-    }
-
     QProcess m_devsim;
 };
-
-TEST_F(DevsimProcessTest, WholeFvcTestAgainstTheSimulatorProcess)
-{
-    if (!MakeHidapiBackend()->Enumerate(0x2047, 0x0302).isEmpty())
-        GTEST_SKIP() << "a HID spirometer is attached and would win the probe";
-    const QString pty = startDevsim({"--profile", "3", "--protocol", "ascii"});
-    ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
-    Settings().portName = pty;
-
-    const SaveResult wired = runFvc();
-    ASSERT_EQ(wired.outcome, SaveOutcome::Saved);
-    EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Serial);
-    EXPECT_TRUE(QFile::exists(wired.path));
-    EXPECT_EQ(caseRows(), 3); // the session's three blows
-
-    useDevice(SimConfig::ForSetting(13, SimTest::Fvc));
-    const SaveResult demo = runFvc();
-    ASSERT_EQ(demo.outcome, SaveOutcome::Saved);
-    for (int i = 0; i < int(ManeuverFields().size()); ++i) {
-        EXPECT_EQ(ManeuverFieldValue(wired.record, i), ManeuverFieldValue(demo.record, i))
-            << ManeuverFields()[i].name;
-    }
-
-    ::kill(static_cast<pid_t>(m_devsim.processId()), SIGTERM);
-    ASSERT_TRUE(m_devsim.waitForFinished(10000));
-    EXPECT_EQ(m_devsim.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_devsim.exitCode(), 0);
-}
 
 // The whole chain as a user would run it: `tavctl devsim --pty` in one
 // process, `tavctl test` with SIMULATOR=0 and PORTNAME at the pty in another.
@@ -117,8 +78,14 @@ TEST_F(DevsimProcessTest, TavctlTestOverThePtyEqualsTheDemoRunAndKeepsSettings)
     EXPECT_EQ(wiredJson.value("record").toObject(), demoJson.value("record").toObject());
     EXPECT_EQ(wiredJson.value("acceptance"), demoJson.value("acceptance"));
     EXPECT_GT(wiredJson.value("record").toObject().value("FVC").toDouble(), 1.0);
-    EXPECT_EQ(caseRows(), 6);
+    EXPECT_EQ(caseRows(), 6); // three blows a session
     EXPECT_EQ(caseFiles(), 6);
+
+    // Told to stop, the simulator ends cleanly.
+    ::kill(static_cast<pid_t>(m_devsim.processId()), SIGTERM);
+    ASSERT_TRUE(m_devsim.waitForFinished(10000));
+    EXPECT_EQ(m_devsim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_devsim.exitCode(), 0);
 }
 
 // A fault of the simulator process reaches the real serial-port code: the

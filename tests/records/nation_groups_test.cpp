@@ -12,6 +12,7 @@ TEST_F(NationGroups, ShippedGridHasTenGroupsOfTwentyThreeRows)
     ASSERT_EQ(grid.Groups.size(), 10);
     EXPECT_EQ(grid.Parameters.size(), 23);
     EXPECT_EQ(grid.Parameters.first(), "ERV");
+    EXPECT_EQ(grid.Parameters.at(8), "FEV1/FVC");
     EXPECT_EQ(grid.Parameters.last(), "VC");
     ASSERT_EQ(grid.Rows.size(), 230);
     for (int g = 0; g < 10; ++g) {

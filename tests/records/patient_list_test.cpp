@@ -112,6 +112,11 @@ TEST_F(PatientList, RowsShowWhatThePageShows)
     EXPECT_TRUE(query.Rows(-1, 10).empty());
     EXPECT_EQ(PatientListHeaders(),
               (QStringList{"", "ID", "User Name", "Gender", "Age", "Height", "Weight", "Nation"}));
+    // A birth year ahead of today (a typing error in an old table) is never a negative age.
+    add(8, {"Kid", "00000008", kToday.year() + 2, 100, 1});
+    const auto kid = query.Row(8);
+    ASSERT_TRUE(kid.has_value());
+    EXPECT_EQ(kid->Age, 0);
 }
 
 TEST_F(PatientList, SearchNarrowsByPartOfNameOrNumber)

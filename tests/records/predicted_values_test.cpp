@@ -162,27 +162,23 @@ TEST_F(Predicted, ATestDayTakesTheAgeOfThatDay)
 
 TEST_F(Predicted, FieldsWithoutEquationKeepTheirValues)
 {
+    float ManeuverResult::*const untouched[] = {&ManeuverResult::TV,    &ManeuverResult::MV,
+                                                &ManeuverResult::tI,    &ManeuverResult::tE,
+                                                &ManeuverResult::TV_tI, &ManeuverResult::ttot,
+                                                &ManeuverResult::tI_ttot};
     ManeuverResult r;
-    r.TV = 0.5f;
-    r.MV = 7;
-    r.tI = 1.5f;
-    r.tE = 2;
-    r.TV_tI = 0.3f;
-    r.ttot = 3.5f;
-    r.tI_ttot = 0.4f;
+    float marker = 0.25f;
+    for (float ManeuverResult::*field : untouched)
+        r.*field = marker += 1;
     r.ExpCount = 11;
     r.Duration = 6;
     r.InspCount = 12;
     r.FEV3 = 2;
     r.IRV = 9;
+    const ManeuverResult before = r;
     ComputePredictedValues(db, r, person(0, 0, 40, 176));
-    EXPECT_FLOAT_EQ(r.TV, 0.5f);
-    EXPECT_FLOAT_EQ(r.MV, 7);
-    EXPECT_FLOAT_EQ(r.tI, 1.5f);
-    EXPECT_FLOAT_EQ(r.tE, 2);
-    EXPECT_FLOAT_EQ(r.TV_tI, 0.3f);
-    EXPECT_FLOAT_EQ(r.ttot, 3.5f);
-    EXPECT_FLOAT_EQ(r.tI_ttot, 0.4f);
+    for (float ManeuverResult::*field : untouched)
+        EXPECT_EQ(r.*field, before.*field);
     EXPECT_EQ(r.ExpCount, 11);
     EXPECT_EQ(r.Duration, 6);
     EXPECT_EQ(r.InspCount, 12);

@@ -285,19 +285,3 @@ TEST(ReportTables, PrintedFvcTablesTakeTheBestLoop)
     EXPECT_EQ(mvv.title, "MVV Test");
     EXPECT_EQ(mvv.rows[0], QStringList({"MVV", "L/min", "0.00", "88.00", ""}));
 }
-
-TEST_F(ReportTest, QualityLinesFollowTheShownTestAndTheDay)
-{
-    addTest(kTestFvc, "2026-04-01 09:00:00", fvcRecord(4.50f, 3.60f, 8.0f), FvcPulses(4.5, 8.0));
-    addTest(kTestFvc, "2026-04-01 09:03:00", fvcRecord(4.52f, 3.62f, 8.1f), FvcPulses(4.5, 8.1));
-    addTest(kTestFvc, "2026-04-01 09:06:00", fvcRecord(4.48f, 3.58f, 8.05f), FvcPulses(4.5, 8.05));
-    const DayTestList tests = LoadDayTestFiles(db, patientId, "2026-04-01", kTestFvc);
-    ASSERT_EQ(tests.size(), 3u);
-    const QualityLines lines = DayQualityLines(tests, 1);
-    RepeatabilityFlags flags{};
-    Repeatability(RecordsOf(tests), flags);
-    const QualityLines expected = QualityTexts(tests[1].file.acceptance, flags);
-    EXPECT_EQ(lines.repeatability, expected.repeatability);
-    EXPECT_EQ(lines.acceptability, expected.acceptability);
-    EXPECT_FALSE(lines.repeatability.isEmpty());
-}

@@ -17,14 +17,19 @@ LinkFactory* DeviceManager::Factory(LinkKind kind) const
     return it == m_factories.end() ? nullptr : it->second;
 }
 
-void DeviceManager::ClosePort()
+bool DeviceManager::ClosePort()
 {
+    if (m_lent)
+        return false;
     if (m_port)
         m_port->Close();
+    return true;
 }
 
 void DeviceManager::Disconnect()
 {
+    if (m_lent)
+        return;
     m_protocol.reset();
     m_port.reset();
     m_factory = nullptr;
@@ -50,6 +55,8 @@ int DeviceManager::connectWith(LinkFactory* factory)
 
 int DeviceManager::ConnectDevice()
 {
+    if (m_lent)
+        return 0;
     const int simulator = Settings().simulator.load();
     if (simulator != 0 || m_simOverride) {
         SimConfig config = m_simOverride

@@ -7,6 +7,7 @@
 #include "core/device/link_factory.h"
 #include "core/device/virtual_spirometer.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,7 +19,8 @@ class DeviceManager {
     DeviceManager();
     ~DeviceManager();
 
-    // 1 when a device answered the connection check, 0 otherwise.
+    // 1 when a device answered the connection check, 0 otherwise (also
+    // while the link is lent to a worker).
     int ConnectDevice();
 
     DevicePort* CurrentPort() const { return m_port.get(); }
@@ -26,10 +28,18 @@ class DeviceManager {
     // Kind of the current link (valid while there is one).
     LinkKind CurrentKind() const { return m_kind; }
     bool CountsIdlePolls() const { return m_factory && m_factory->CountsIdlePolls(); }
-    // Closes the current port when there is one.
-    void ClosePort();
-    // Drops the current objects.
+    // Closes the current port when there is one; false while it is lent.
+    bool ClosePort();
+    // Drops the current objects (not while the link is lent).
     void Disconnect();
+
+    // One owner per link. A session lends the current link to its worker;
+    // until the worker returns it, nobody else may connect, close or drop it,
+    // so no port is closed or replaced under a read in progress. The worker
+    // closes the port itself, through its protocol, when it must.
+    void LendLink() { m_lent = true; }
+    void ReturnLink() { m_lent = false; }
+    bool LinkLent() const { return m_lent.load(); }
 
     // The real links register their factories (the manager does not own them).
     void SetFactory(LinkKind kind, LinkFactory* factory);
@@ -58,4 +68,5 @@ class DeviceManager {
     int m_simulatedTest = 0;
     bool m_simRealTime = false;
     std::optional<SimConfig> m_simOverride;
+    std::atomic<bool> m_lent{false};
 };

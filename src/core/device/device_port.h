@@ -21,4 +21,10 @@ public:
     {
         return Read(buffer, count) ? count : 0;
     }
+    // The one call another thread may make on a port that a worker is using:
+    // while set, a read in progress returns within a few milliseconds and
+    // later reads return at once. Writes still go out, so the worker can tell
+    // the device to stop; Open clears it. Ports whose reads are short anyway
+    // keep this default.
+    virtual void SetReadsCancelled(bool cancelled) { (void)cancelled; }
 };

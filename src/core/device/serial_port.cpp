@@ -12,6 +12,8 @@ namespace {
 constexpr int kInterByteMs = 100;
 constexpr int kPerByteMs = 50;
 constexpr int kConstantMs = 50;
+// A read waits in slices this long, so that a cancel is seen promptly.
+constexpr int kCancelSliceMs = 20;
 
 } // namespace
 
@@ -35,6 +37,7 @@ int SerialPort::IsOpen()
 int SerialPort::Open()
 {
     Close();
+    m_readsCancelled = false;
     m_open = findAndOpen();
     return m_open;
 }
@@ -130,22 +133,25 @@ int SerialPort::Read(unsigned char* buffer, int count)
     using Clock = std::chrono::steady_clock;
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(kPerByteMs * count + kConstantMs);
+    auto lastByte = Clock::now();
     int got = 0;
-    while (got < count) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        int wait = static_cast<int>(left.count());
+    while (got < count && !m_readsCancelled.load()) {
+        auto until = deadline;
         if (got > 0)
-            wait = std::min(wait, kInterByteMs);
+            until = std::min(until, lastByte + std::chrono::milliseconds(kInterByteMs));
+        const int wait = static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count());
         if (wait <= 0)
             break;
-        const int n = m_line->ReadSome(buffer + got, count - got, wait);
+        const int n = m_line->ReadSome(buffer + got, count - got, std::min(wait, kCancelSliceMs));
         if (n < 0) {
             lost();
             return 0;
         }
-        if (n == 0)
-            break;
-        got += n;
+        if (n > 0) {
+            got += n;
+            lastByte = Clock::now();
+        }
     }
     m_lastReadCount = got;
     return got > 0 ? 1 : 0;

@@ -37,6 +37,7 @@ class SerialPort : public DevicePort {
     int Read(unsigned char* buffer, int count) override;
 
     int ReadSome(unsigned char* buffer, int count) override;
+    void SetReadsCancelled(bool cancelled) override { m_readsCancelled = cancelled; }
 
     // Name of the open port (empty when closed).
     QString PortName() const { return m_portName; }
@@ -54,4 +55,5 @@ class SerialPort : public DevicePort {
     QString m_portName;
     std::atomic<int> m_open{0};
     std::atomic<int> m_lastReadCount{0};
+    std::atomic<bool> m_readsCancelled{false};
 };

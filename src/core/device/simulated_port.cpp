@@ -18,6 +18,7 @@ int SimulatedPort::IsOpen()
 int SimulatedPort::Open()
 {
     std::lock_guard lock(m_mutex);
+    m_readsCancelled = false;
     m_open = m_device->Connected() ? 1 : 0;
     return m_open;
 }
@@ -78,7 +79,7 @@ int SimulatedPort::ReadSome(unsigned char* buffer, int count)
                 break;
             continue;
         }
-        if (Clock::now() - last >= pause)
+        if (Clock::now() - last >= pause || m_readsCancelled.load())
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

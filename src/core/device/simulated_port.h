@@ -4,6 +4,7 @@
 #include "core/device/device_port.h"
 #include "core/device/virtual_spirometer.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -18,6 +19,7 @@ class SimulatedPort : public DevicePort {
     int Write(const unsigned char* buffer, int count) override;
     int Read(unsigned char* buffer, int count) override;
     int ReadSome(unsigned char* buffer, int count) override;
+    void SetReadsCancelled(bool cancelled) override { m_readsCancelled = cancelled; }
 
     std::shared_ptr<VirtualSpirometer> Device() const { return m_device; }
 
@@ -28,4 +30,5 @@ class SimulatedPort : public DevicePort {
     int m_idleWaitMs;
     std::mutex m_mutex; // the receive worker reads while the interface thread may write
     int m_open = 0;
+    std::atomic<bool> m_readsCancelled{false};
 };

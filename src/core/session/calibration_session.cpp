@@ -1,6 +1,7 @@
 #include "core/session/calibration_session.h"
 
 #include "core/device/device_manager.h"
+#include "core/device/device_port.h"
 #include "core/device/device_protocol.h"
 
 CalibrationSession::CalibrationSession(DeviceManager& manager, QObject* parent)
@@ -10,7 +11,8 @@ CalibrationSession::CalibrationSession(DeviceManager& manager, QObject* parent)
 
 CalibrationSession::~CalibrationSession()
 {
-    Join();
+    // The worker refers to this object; its read is cut short, so this is brief.
+    Cancel();
 }
 
 int CalibrationSession::VolumeCode(int selection)
@@ -51,12 +53,23 @@ int CalibrationSession::Start(int volumeCode)
     m_success = 0;
     if (m_active.load())
         return 1; // a running worker is not started again
-    Join();
+    Join(); // the last worker has let go of the link: it is only returning
     if (!m_manager.ConnectDevice())
         return 0;
     m_active = 1;
+    m_endRequested = false;
+    m_manager.LendLink();
     m_worker = std::thread(&CalibrationSession::work, this, volumeCode);
     return 1;
+}
+
+void CalibrationSession::letGo(DeviceProtocol* protocol)
+{
+    if (DevicePort* port = protocol ? protocol->Port() : nullptr)
+        port->Close();
+    m_manager.ReturnLink();
+    m_active = 0;
+    Q_EMIT workerEnded();
 }
 
 void CalibrationSession::work(int volumeCode)
@@ -66,10 +79,8 @@ void CalibrationSession::work(int volumeCode)
     m_success = 0;
     DeviceProtocol* protocol = m_manager.CurrentProtocol();
     if (!protocol || !protocol->StartCalibration(volumeCode)) {
-        m_manager.ClosePort();
         Q_EMIT verdict(kTimeOut);
-        m_active = 0;
-        Q_EMIT workerEnded();
+        letGo(protocol);
         return;
     }
     if (m_repeat.exchange(0))
@@ -78,6 +89,10 @@ void CalibrationSession::work(int volumeCode)
         Q_EMIT verdict(kTesting);
     for (;;) {
         const int status = protocol->GetCalibrationStatus(kStatusTries);
+        if (m_endRequested.load()) {
+            protocol->EndCalibration(0);
+            break;
+        }
         const Step step = StepFor(status);
         if (step.endCalibration)
             protocol->EndCalibration(1);
@@ -94,17 +109,17 @@ void CalibrationSession::work(int volumeCode)
         if (!step.keepWaiting)
             break;
     }
-    m_manager.ClosePort();
-    m_active = 0;
-    Q_EMIT workerEnded();
+    letGo(protocol);
 }
 
 void CalibrationSession::RequestEnd()
 {
-    if (m_worker.joinable() && m_active.load()) {
-        if (DeviceProtocol* protocol = m_manager.CurrentProtocol())
-            protocol->EndCalibration(0);
-    }
+    if (!m_active.load())
+        return;
+    m_endRequested = true;
+    // Cutting the worker's read short is the one thing done to its port from here.
+    if (DevicePort* port = m_manager.CurrentPort())
+        port->SetReadsCancelled(true);
 }
 
 void CalibrationSession::Cancel()

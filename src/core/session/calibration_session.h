@@ -8,6 +8,7 @@
 #include <thread>
 
 class DeviceManager;
+class DeviceProtocol;
 
 class CalibrationSession : public QObject {
     Q_OBJECT
@@ -43,15 +44,16 @@ class CalibrationSession : public QObject {
     };
     static Step StepFor(int status);
 
-    // Opens the link and starts the worker (once). 0 when no device answered:
-    // the caller shows "Please check the connection!".
+    // Opens the link and starts the worker (once), which has the link to
+    // itself until workerEnded. 0 when no device answered: the caller shows
+    // "Please check the connection!".
     int Start(int volumeCode);
-    // Cancel: ends the calibration on the device and waits for the worker.
-    void Cancel();
-    // The first half of Cancel, for a window that waits for workerEnded while
-    // its interface stays alive (Join would block it, and the worker may be
-    // waiting for that very thread to show a verdict).
+    // Asks the worker to end without waiting: its read is cut short, it ends
+    // the calibration on the device on its own thread, closes the link and
+    // sends workerEnded. The interface thread reacts to that signal.
     void RequestEnd();
+    // RequestEnd, then waits: for the command line and tests.
+    void Cancel();
     void Join();
     bool WorkerRunning() const { return m_active.load() != 0; }
 
@@ -62,18 +64,20 @@ class CalibrationSession : public QObject {
     int RepeatRequested() const { return m_repeat.load(); }
 
   Q_SIGNALS:
-    // From the worker thread. Connect with Qt::BlockingQueuedConnection to
-    // show each verdict before the worker goes on (codes 5 and 10 need not
-    // wait).
+    // From the worker thread, in order; the worker never waits for them.
     void verdict(int code);
+    // The worker has closed the link and let go of it.
     void workerEnded();
 
   private:
     void work(int volumeCode);
+    // Closes the link and hands it back; the worker's last act on it.
+    void letGo(DeviceProtocol* protocol);
 
     DeviceManager& m_manager;
     std::thread m_worker;
     std::atomic<int> m_active{0};
+    std::atomic<bool> m_endRequested{false};
     std::atomic<int> m_success{0};
     std::atomic<int> m_wrongSyringe{0};
     std::atomic<int> m_replaceBlade{0};

@@ -16,12 +16,18 @@ DeviceChangeHandler::DeviceChangeHandler(LiveTestSession& session, DeviceManager
     connect(&watch, &DeviceWatch::arrived, this, &DeviceChangeHandler::OnArrived);
     // A reader that found the port gone has had the page show the message already.
     connect(&session, &LiveTestSession::timedOut, this, [this] { m_lossShown = true; });
+    // A restart that found the stopped test's worker still holding the link runs now.
+    connect(&session, &LiveTestSession::workerEnded, this, [this] {
+        if (m_restartWhenFree)
+            restart();
+    });
 }
 
 void DeviceChangeHandler::OnRemoved()
 {
     if (Settings().communication.load() == 0)
         return;
+    m_restartWhenFree = false;
     m_session.Stop();
     Q_EMIT promptChanged(GetLangText("MESSAGE", 1207));
     // The system may report one unplugging several times.
@@ -44,6 +50,12 @@ void DeviceChangeHandler::restart()
 {
     if (Settings().communication.load() == 0 || m_session.Running())
         return;
+    if (m_session.WorkerActive()) {
+        // Never closed under the worker's read: wait for it to let go.
+        m_restartWhenFree = true;
+        return;
+    }
+    m_restartWhenFree = false;
     Q_EMIT promptChanged(GetLangText("MESSAGE", 1206));
     m_manager.ClosePort();
     Q_EMIT restarted(m_session.Start(m_testType));

@@ -2,8 +2,9 @@
 // What a live test does when the wired spirometer is unplugged or plugged in
 // while its page is open. Unplugged: the test stops, the prompt line says
 // "USB CONNECT ERROR!" and the page is asked once to show "Please check the
-// connection!". Plugged in: after 200 ms the prompt says "Blow!", the link is
-// closed and the test starts again. Bluetooth links (COMMUNICATION 0) are
+// connection!". Plugged in: after 200 ms (and once the stopped test's worker
+// has let go of the link) the prompt says "Blow!", the link is closed and the
+// test starts again. Bluetooth links (COMMUNICATION 0) are
 // left alone.
 #include "core/device/device_watch.h"
 
@@ -43,4 +44,5 @@ class DeviceChangeHandler : public QObject {
     DeviceManager& m_manager;
     int m_testType = 0;
     bool m_lossShown = false;
+    bool m_restartWhenFree = false;
 };

@@ -28,7 +28,8 @@ LiveTestSession::LiveTestSession(DeviceManager& manager, MeasurementStore& store
 
 LiveTestSession::~LiveTestSession()
 {
-    m_running = 0;
+    // The worker refers to this object; its read is cut short, so this is brief.
+    Stop();
     Join();
 }
 
@@ -43,11 +44,17 @@ void LiveTestSession::Join()
         m_worker.join();
 }
 
+void LiveTestSession::reapWorker()
+{
+    if (!m_workerActive.load())
+        Join();
+}
+
 LiveTestSession::StartResult LiveTestSession::Start(int testType)
 {
-    if (m_running.load())
+    if (m_running.load() || m_workerActive.load())
         return kRefused;
-    Join(); // the last worker has left its loop already
+    reapWorker();
     m_testType = testType;
     m_resends = 0;
     m_store.Clear();
@@ -76,6 +83,7 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     }
     m_running = 1;
     m_expCoefficient = protocol->ExpCoefficient();
+    m_stopRequested = false;
     prompt(GetLangText("MESSAGE", 1206));
 
     m_sink.ResetLosses();
@@ -85,21 +93,23 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     m_sink.Assembler().Begin(testType, protocol->ExpCoefficient(), protocol->InspCoefficient(),
                              spaceSent * 5);
     protocol->SetSink(&m_sink);
+    m_workerActive = true;
+    m_manager.LendLink();
     m_worker = std::thread(&LiveTestSession::receive, this, protocol);
     return kStarted;
 }
 
-bool LiveTestSession::handle(DeviceProtocol* protocol, int result)
+bool LiveTestSession::handle(DeviceProtocol* protocol, int result, End& end)
 {
     if (result == -1) {
         m_running = 0;
-        Q_EMIT deviceFinished(1);
+        end = End::Finished;
         return false;
     }
     if (result == -2) {
         m_running = 0;
         m_store.finished = 1;
-        Q_EMIT deviceAborted();
+        end = End::Aborted;
         return false;
     }
     if (result > 0) {
@@ -116,6 +126,7 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
     bool tidalReported = false;
     bool started = false;
     int lossesReported = 0;
+    End end = End::None;
     auto lastData = Clock::now();
     auto lastNudge = lastData;
     while (m_running.load()) {
@@ -137,7 +148,7 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             if (!port || !port->IsOpen()) {
                 m_running = 0;
                 m_store.finished = 1;
-                Q_EMIT timedOut();
+                end = End::TimedOut;
                 break;
             }
             // Silence is judged by the clock, the same on every link.
@@ -145,12 +156,12 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             if (started && quiet > std::chrono::milliseconds(m_silenceLimitMs)) {
                 m_running = 0;
                 m_store.finished = 1;
-                Q_EMIT timedOut();
+                end = End::TimedOut;
                 break;
             }
             if (started && now - lastNudge > std::chrono::milliseconds(kResendQuietMs)) {
                 lastNudge = now;
-                if (!handle(protocol, protocol->LinkIdle()))
+                if (!handle(protocol, protocol->LinkIdle(), end))
                     break;
             }
             continue;
@@ -161,38 +172,56 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
         const int result = protocol->ParseStream(block, got);
         if (result == 0)
             started = true;
-        if (!handle(protocol, result))
+        if (!handle(protocol, result, end))
             break;
         if (m_testType == kTestFvc && m_store.ManeuverCount() >= kMaxFvcManeuvers) {
             // The session is full: the device is told to stop and the blows are kept.
             protocol->StopTest(0);
             prompt(GetLangText("CLINICAL", 2583));
             m_running = 0;
-            Q_EMIT deviceFinished(1);
+            end = End::Finished;
             break;
         }
     }
+    // Stopped from outside: the device hears it from the link's owner.
+    if (m_stopRequested.load() && end == End::None)
+        protocol->StopTest(0);
     protocol->SetSink(nullptr);
+    if (DevicePort* port = protocol->Port())
+        port->SetReadsCancelled(false);
+    m_manager.ReturnLink();
+    m_workerActive = false;
+    // From here on the link is the interface thread's again.
     if (!tidalReported && m_store.tidalFound.load())
         Q_EMIT tidalFound();
     if (m_sink.Losses() > lossesReported)
         Q_EMIT dataLost();
+    if (end == End::Finished)
+        Q_EMIT deviceFinished(1);
+    else if (end == End::Aborted)
+        Q_EMIT deviceAborted();
+    else if (end == End::TimedOut)
+        Q_EMIT timedOut();
     Q_EMIT workerEnded();
 }
 
 void LiveTestSession::Stop()
 {
-    if (!m_running.load())
+    if (!m_running.exchange(0))
         return;
-    if (DeviceProtocol* protocol = m_manager.CurrentProtocol())
-        protocol->StopTest(0);
-    m_running = 0;
     m_store.finished = 1;
+    m_stopRequested = true;
+    // Cutting the worker's read short is the one thing done to its port from here.
+    if (m_workerActive.load())
+        if (DevicePort* port = m_manager.CurrentPort())
+            port->SetReadsCancelled(true);
 }
 
 SaveResult LiveTestSession::Save(int request, SaveContext context, Database& db)
 {
-    Join();
+    if (m_workerActive.load())
+        return SaveResult{}; // the worker still has the link: nothing to save yet
+    reapWorker();
     if (DeviceProtocol* protocol = m_manager.CurrentProtocol()) {
         context.expCoefficient = protocol->ExpCoefficient();
         context.inspCoefficient = protocol->InspCoefficient();

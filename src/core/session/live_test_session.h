@@ -42,13 +42,20 @@ class LiveTestSession : public QObject {
                     CurvePointList& points, QObject* parent = nullptr);
     ~LiveTestSession() override;
 
-    // Runs the start sequence and starts the receive worker.
+    // Runs the start sequence and starts the receive worker, which has the
+    // link to itself until it ends (workerEnded). Refused while a worker,
+    // even a stopping one, still has it.
     StartResult Start(int testType);
-    // Ends a running test from the interface thread; the worker leaves after
-    // its current read (Join waits for that).
+    // Ends a running test without waiting: the worker's read is cut short,
+    // the worker tells the device to stop on its own thread and leaves
+    // (workerEnded). The interface thread reacts to that signal.
     void Stop();
+    // Waits for the worker: for the command line and tests, never the
+    // interface thread while WorkerActive().
     void Join();
     int Running() const { return m_running.load(); }
+    // The worker still has the link (a stopped test's worker may be leaving).
+    bool WorkerActive() const { return m_workerActive.load(); }
     int TestType() const { return m_testType; }
     int ResendRequests() const { return m_resends.load(); }
     // The test's BTPS-corrected expiratory coefficient (after Start).
@@ -61,24 +68,29 @@ class LiveTestSession : public QObject {
     // (filled by the worker; read it after Join). nullptr stops recording.
     void RecordStream(QByteArray* bytes) { m_recorded = bytes; }
 
-    // The writer, after deviceFinished: fills in what the protocol knows
+    // The writer, after deviceFinished (the worker has let go of the link
+    // by then): fills in what the protocol knows
     // (coefficients, temperature, device identifier, test type), saves, and
     // closes the link.
     SaveResult Save(int request, SaveContext context, Database& db);
 
   Q_SIGNALS:
     void promptChanged(const QString& text);
+    // How the test ended, sent after the worker let go of the link:
     void deviceFinished(int request); // the device reported the end: run Save
     void deviceAborted();             // the device stopped the test
     void timedOut();                  // silent or lost device: "USB CONNECT ERROR!"
     void tidalFound();                // VC tests: four stable tidal breaths
     void dataLost();                  // pulses could not be had again: repeat the blow
-    void workerEnded();
+    void workerEnded();               // the last signal of every worker
 
   private:
+    enum class End { None, Finished, Aborted, TimedOut };
     void receive(DeviceProtocol* protocol);
     // Acts on a ParseStream (or LinkIdle) result; false when the test is over.
-    bool handle(DeviceProtocol* protocol, int result);
+    bool handle(DeviceProtocol* protocol, int result, End& end);
+    // Joins a worker that has let go of the link (it is only returning).
+    void reapWorker();
     void prompt(const QString& text);
 
     DeviceManager& m_manager;
@@ -91,6 +103,8 @@ class LiveTestSession : public QObject {
     int m_silenceLimitMs = kSilenceLimitMs;
     std::atomic<int> m_running{0};
     std::atomic<int> m_resends{0};
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_workerActive{false};
     std::thread m_worker;
     QByteArray* m_recorded = nullptr;
 };

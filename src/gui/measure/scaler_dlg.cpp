@@ -7,18 +7,11 @@
 #include "gui/app/show_message.h"
 
 #include <QComboBox>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-// Bound on waiting for the worker after Cancel: its status poll gives up by itself.
-constexpr int kWorkerWaitMs = 10000;
-} // namespace
 
 CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent), m_session(LiveParts().devices)
 {
@@ -61,21 +54,21 @@ CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent), m_session(LiveParts()
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
 
-    // Each verdict is on screen before the worker goes on.
-    connect(&m_session, &CalibrationSession::verdict, this, &CScalerDlg::onVerdict,
-            Qt::BlockingQueuedConnection);
+    // Verdicts come in order; the worker never waits for this thread.
+    connect(&m_session, &CalibrationSession::verdict, this, &CScalerDlg::onVerdict);
     connect(&m_session, &CalibrationSession::workerEnded, this, [this] {
         m_workerAlive = false;
         Q_EMIT workerGone();
+        // Cancel closes the window once the worker has let go of the link.
+        if (m_closing)
+            QDialog::reject();
     });
 }
 
 CScalerDlg::~CScalerDlg()
 {
-    // Never left with a worker running (Cancel waits); this is the last guard.
-    m_session.RequestEnd();
-    waitForWorker();
-    m_session.Join();
+    // Closed another way while the worker runs: its read is cut short, so this is brief.
+    m_session.Cancel();
 }
 
 int CScalerDlg::SelectedVolumeCode() const
@@ -100,7 +93,7 @@ void CScalerDlg::accept()
         ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
         return;
     }
-    m_workerAlive = m_session.WorkerRunning() || m_workerAlive;
+    m_workerAlive = true; // until its workerEnded arrives
 }
 
 void CScalerDlg::onVerdict(int code)
@@ -152,18 +145,6 @@ void CScalerDlg::onVerdict(int code)
     }
 }
 
-void CScalerDlg::waitForWorker()
-{
-    if (!m_workerAlive && !m_session.WorkerRunning())
-        return;
-    QEventLoop loop;
-    connect(this, &CScalerDlg::workerGone, &loop, &QEventLoop::quit);
-    QTimer::singleShot(kWorkerWaitMs, &loop, &QEventLoop::quit);
-    // The worker may have ended between the check and here: its queued signal is still to come.
-    if (m_workerAlive || m_session.WorkerRunning())
-        loop.exec();
-}
-
 void CScalerDlg::reject()
 {
     if (m_closing)
@@ -173,8 +154,11 @@ void CScalerDlg::reject()
     m_ok->setEnabled(false);
     m_volume->setEnabled(false);
     m_cancel->setEnabled(false);
+    if (!m_workerAlive) {
+        QDialog::reject();
+        return;
+    }
+    // The worker ends the calibration on the device and closes the link; its
+    // workerEnded closes the window.
     m_session.RequestEnd();
-    waitForWorker();
-    m_session.Join();
-    QDialog::reject();
 }

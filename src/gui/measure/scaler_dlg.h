@@ -32,7 +32,6 @@ class CScalerDlg : public QDialog {
   private:
     void onVerdict(int code);
     void setBusy(bool busy);
-    void waitForWorker();
 
     CalibrationSession m_session;
     bool m_workerAlive = false;
