@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,28 @@ TEST_F(TavctlSessionTest, PreAndPostOnOneDayGiveTheResponseAndTheInterpretation)
     EXPECT_TRUE(interpretation["available"].toBool());
     EXPECT_NEAR(interpretation["FEV1"].toObject()["value"].toDouble(), 2.25, 1e-6); // the pre values
     EXPECT_FALSE(interpretation["bdr"].isNull());
+}
+
+// The printed report carries both phases, the change and the response flag.
+TEST_F(TavctlSessionTest, TheReportShowsPreAndPostWithTheResponse)
+{
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const int patient = addPatient("4");
+    storeDay(patient, 0.40);
+    const QString out = home.path("report.pdf");
+    const QJsonObject r =
+        json({"report", "--patient", QString::number(patient), "--day", "2026-03-10", "--out", out});
+    const int last = r["pages"].toInt();
+    const ToolResult text =
+        RunTool("pdftotext", {"-f", QString::number(last), "-l", QString::number(last), out, "-"});
+    ASSERT_EQ(text.exitCode, 0);
+    const QString page = QString::fromUtf8(text.out);
+    for (const char* expected : {"GLI Global 2022", "Pre", "Post", "Change", "2.25", "2.65", "0.40 L",
+                                 "Significant bronchodilator response"})
+        EXPECT_TRUE(page.contains(expected)) << expected << "\n" << page.toStdString();
+    // Each blow with its verdict, three before and three after.
+    EXPECT_EQ(page.count("acceptable"), 12) << page.toStdString();
 }
 
 TEST_F(TavctlSessionTest, OlderStandardsHaveNoInterpretationAndBadInputIsRefused)
