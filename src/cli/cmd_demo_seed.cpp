@@ -65,8 +65,9 @@ const DemoTest kDemoTests[] = {
     {2, 1, 11, 6, SimTest::Fvc, 2},  {2, 1, 11, 12, SimTest::Fvc, 2},
 };
 
-// One headless test on the virtual spirometer, stored as if it ran at `when`.
-bool runDemoTest(MeasurementParts& parts, Database& db, const PatientRecord& patient,
+// One headless test on the virtual spirometer, stored as if it ran at `when`;
+// the number of tests kept (every blow of an FVC session is one).
+int runDemoTest(MeasurementParts& parts, Database& db, const PatientRecord& patient,
                  const DemoTest& demo, const QDateTime& when)
 {
     SimConfig config;
@@ -78,13 +79,13 @@ bool runDemoTest(MeasurementParts& parts, Database& db, const PatientRecord& pat
     QObject::connect(&session, &LiveTestSession::deviceFinished,
                      [&finished](int) { finished = true; });
     if (session.Start(int(demo.test)) != LiveTestSession::kStarted)
-        return false;
+        return 0;
     const QDateTime giveUp = QDateTime::currentDateTime().addSecs(60);
     while (session.Running() && QDateTime::currentDateTime() < giveUp)
         QThread::msleep(2);
     session.Join();
     if (!finished)
-        return false;
+        return 0;
     SaveContext context;
     context.patientId = patient.ID;
     context.caseFolder = AppPaths::PatientCaseFolder(patient.ID);
@@ -92,7 +93,10 @@ bool runDemoTest(MeasurementParts& parts, Database& db, const PatientRecord& pat
     context.heightCm = patient.Height;
     context.gender = patient.Gender;
     context.now = when;
-    return session.Save(1, context, db).outcome == SaveOutcome::Saved;
+    const SaveResult saved = session.Save(1, context, db);
+    if (saved.outcome != SaveOutcome::Saved)
+        return 0;
+    return saved.stored.empty() ? 1 : int(saved.stored.size());
 }
 
 } // namespace
@@ -137,8 +141,7 @@ int CmdDemoSeed(CliContext& context, QStringList& args)
         const QDate today = QDate::currentDate();
         for (const DemoTest& demo : kDemoTests) {
             const QDateTime when(today.addDays(-demo.daysAgo), QTime(demo.hour, demo.minute));
-            if (runDemoTest(context.Parts(), db, patients[size_t(demo.patient)], demo, when))
-                ++tests;
+            tests += runDemoTest(context.Parts(), db, patients[size_t(demo.patient)], demo, when);
         }
         context.Parts().devices.SetSimulatorConfig(std::nullopt);
         context.Parts().devices.Disconnect();

@@ -19,11 +19,6 @@
 
 namespace {
 
-QString findingText(ManeuverFinding finding)
-{
-    return GetLangText("CLINICAL", 2530 + int(finding));
-}
-
 QJsonObject maneuverJson(const StoredManeuver& m, const ManeuverAcceptability& a)
 {
     const ManeuverResult& r = m.file.record;
@@ -42,7 +37,7 @@ QJsonObject maneuverJson(const StoredManeuver& m, const ManeuverAcceptability& a
     json["usable"] = QJsonObject{{"FEV1", a.usableFev1}, {"FVC", a.usableFvc}};
     QJsonArray reasons;
     for (ManeuverFinding finding : a.findings)
-        reasons.append(findingText(finding));
+        reasons.append(FindingText(finding));
     json["reasons"] = reasons;
     return json;
 }

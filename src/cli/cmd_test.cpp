@@ -30,7 +30,8 @@ namespace {
 const char kUsage[] =
     "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]\n"
     "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS|split:N]... [--seed S]\n"
-    "                   [--link bluetooth] [--record STREAM-FILE]";
+    "                   [--link bluetooth] [--record STREAM-FILE] [--phase pre|post]\n"
+    "                   [--maneuvers N]";
 
 const char* outcomeName(SaveOutcome outcome)
 {
@@ -103,6 +104,16 @@ int CmdTest(CliContext& context, QStringList& args)
     const QString recordFile = CliContext::TakeOption(args, "--record", &record);
     if (record && recordFile.isEmpty())
         return CliContext::Fail("--record needs a file name\n" + QString(kUsage));
+    bool hasPhase = false;
+    const QString phaseText = CliContext::TakeOption(args, "--phase", &hasPhase);
+    if (hasPhase && phaseText != "pre" && phaseText != "post")
+        return CliContext::Fail("--phase must be pre or post\n" + QString(kUsage));
+    const int phase = phaseText == "post" ? kPhasePost : kPhasePre;
+    bool hasManeuvers = false;
+    const int blows = CliContext::TakeOption(args, "--maneuvers", &hasManeuvers).toInt(&ok);
+    if (hasManeuvers && (!ok || blows < 1 || blows > PatientModel::kMaxFvcBlows))
+        return CliContext::Fail(QString("--maneuvers must be 1..%1\n").arg(PatientModel::kMaxFvcBlows) +
+                                kUsage);
     if (!args.isEmpty())
         return CliContext::Fail("unexpected argument " + args.first() + "\n" + kUsage);
     if (!context.OpenDatabase())
@@ -114,12 +125,15 @@ int CmdTest(CliContext& context, QStringList& args)
     if (hasProfile)
         Settings().simulator = profile; // this run only; System.ini is not touched
     const int simulator = Settings().simulator.load();
-    if ((anyFault || hasLink) && !validProfile(simulator))
-        return CliContext::Fail("--fault and --link need the virtual device: give --profile");
+    if ((anyFault || hasLink || hasManeuvers) && !validProfile(simulator))
+        return CliContext::Fail(
+            "--fault, --link and --maneuvers need the virtual device: give --profile");
 
     MeasurementParts& parts = context.Parts();
     SimConfig config = SimConfig::ForSetting(simulator, SimTest(type));
     config.faults = faults;
+    if (hasManeuvers)
+        config.fvcBlows = blows;
     // The Bluetooth port code with the virtual device behind a played module,
     // at a person's pace.
     BluetoothLink bluetooth;
@@ -147,7 +161,7 @@ int CmdTest(CliContext& context, QStringList& args)
         BluetoothPort::SetSetupDialog([&bluetooth] { return pickFirstDevice(bluetooth); });
         Settings().simulator = 0;
         Settings().communication = 0;
-    } else if (anyFault) {
+    } else if (anyFault || hasManeuvers) {
         parts.devices.SetSimulatorConfig(config);
     }
 
@@ -204,6 +218,7 @@ int CmdTest(CliContext& context, QStringList& args)
     save.heightCm = patient.Height;
     save.gender = patient.Gender;
     save.now = QDateTime::currentDateTime();
+    save.phase = phase;
     const SaveResult result = session.Save(1, save, db);
     // The stream as it came, for `tavctl replay` (coefficients below in "cexp"/"cinsp").
     QString recordError;
@@ -222,6 +237,13 @@ int CmdTest(CliContext& context, QStringList& args)
     if (type == kTestFvc) {
         json["acceptance"] = AcceptanceJson(result.acceptance);
         json["best"] = result.bestIndex;
+        json["phase"] = phase == kPhasePost ? "post" : "pre";
+        // Every manoeuvre kept, in the order blown; the session is the first one's number.
+        QJsonArray stored;
+        for (const KeptManeuver& kept : result.stored)
+            stored.append(QJsonObject{{"file", kept.dataName}, {"maneuver", kept.index + 1}});
+        json["stored"] = stored;
+        json["session"] = result.stored.empty() ? 0 : result.stored.front().number;
     }
     const ManeuverList maneuvers = parts.store.Maneuvers();
     const std::vector<ManeuverStatus> statuses = parts.store.Statuses();

@@ -105,17 +105,21 @@ TEST(TavctlTest, AWriteLockOfAnotherProgramIsNeverReportedAsSaved)
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QJsonObject saved = QJsonDocument::fromJson(result.out).object();
     EXPECT_EQ(saved["outcome"].toString(), "saved");
-    EXPECT_EQ(QDir(home.path("Case/1")).entryList(QDir::Files),
-              QStringList{saved["dataName"].toString()});
+    QStringList stored;
+    for (const QJsonValue& kept : saved["stored"].toArray())
+        stored << kept.toObject()["file"].toString();
+    EXPECT_EQ(stored.size(), 3);
+    EXPECT_EQ(QDir(home.path("Case/1")).entryList(QDir::Files, QDir::Name), stored);
     {
         QSqlDatabase check = QSqlDatabase::addDatabase("QSQLITE", "check");
         check.setDatabaseName(home.path("data.mdb"));
         ASSERT_TRUE(check.open());
         QSqlQuery rows(check);
-        ASSERT_TRUE(rows.exec("SELECT DataName FROM CaseInfo"));
-        ASSERT_TRUE(rows.next());
-        EXPECT_EQ(rows.value(0).toString(), saved["dataName"].toString());
-        EXPECT_FALSE(rows.next());
+        ASSERT_TRUE(rows.exec("SELECT DataName FROM CaseInfo ORDER BY Maneuver"));
+        QStringList names;
+        while (rows.next())
+            names << rows.value(0).toString();
+        EXPECT_EQ(names, stored);
     }
     QSqlDatabase::removeDatabase("check");
 }

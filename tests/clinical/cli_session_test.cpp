@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,28 @@ TEST_F(TavctlSessionTest, PreAndPostOnOneDayGiveTheResponseAndTheInterpretation)
     EXPECT_FALSE(interpretation["bdr"].isNull());
 }
 
+// The printed report carries both phases, the change and the response flag.
+TEST_F(TavctlSessionTest, TheReportShowsPreAndPostWithTheResponse)
+{
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const int patient = addPatient("4");
+    storeDay(patient, 0.40);
+    const QString out = home.path("report.pdf");
+    const QJsonObject r =
+        json({"report", "--patient", QString::number(patient), "--day", "2026-03-10", "--out", out});
+    const int last = r["pages"].toInt();
+    const ToolResult text =
+        RunTool("pdftotext", {"-f", QString::number(last), "-l", QString::number(last), out, "-"});
+    ASSERT_EQ(text.exitCode, 0);
+    const QString page = QString::fromUtf8(text.out);
+    for (const char* expected : {"GLI Global 2022", "Pre", "Post", "Change", "2.25", "2.65", "0.40 L",
+                                 "Significant bronchodilator response"})
+        EXPECT_TRUE(page.contains(expected)) << expected << "\n" << page.toStdString();
+    // Each blow with its verdict, three before and three after.
+    EXPECT_EQ(page.count("acceptable"), 12) << page.toStdString();
+}
+
 TEST_F(TavctlSessionTest, OlderStandardsHaveNoInterpretationAndBadInputIsRefused)
 {
     const int patient = addPatient("0");
@@ -111,6 +134,55 @@ TEST_F(TavctlSessionTest, OlderStandardsHaveNoInterpretationAndBadInputIsRefused
         EXPECT_EQ(bad.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_FALSE(bad.err.isEmpty());
     }
+}
+
+// Live sessions blown on the virtual device, each manoeuvre kept and graded.
+TEST_F(TavctlSessionTest, LiveSessionsOnTheVirtualDeviceAreKeptAndGraded)
+{
+    const QString patient = QString::number(addPatient("4"));
+    QString day;
+    for (const char* profile : {"1", "4", "5"}) {
+        const QJsonObject test = json({"test", "--patient", patient, "--type", "fvc", "--profile", profile,
+                                       "--maneuvers", "3"});
+        if (day.isEmpty())
+            day = test["testTime"].toString().left(10);
+        EXPECT_EQ(test["outcome"].toString(), "saved") << profile;
+        EXPECT_EQ(test["stored"].toArray().size(), 3) << profile;
+    }
+    // A post session of ten blows: the session ends at eight, and all eight are kept.
+    const QJsonObject post = json({"test", "--patient", patient, "--type", "fvc", "--profile", "1",
+                                   "--phase", "post", "--maneuvers", "10"});
+    EXPECT_EQ(post["outcome"].toString(), "saved");
+    EXPECT_EQ(post["phase"].toString(), "post");
+    EXPECT_EQ(post["stored"].toArray().size(), 8);
+
+    // A midnight between the tests would split them over two days.
+    if (post["testTime"].toString().left(10) != day)
+        GTEST_SKIP() << "the day changed during the test";
+    const QJsonObject r = json({"session", "--patient", patient, "--day", day, "--json"});
+    const QJsonArray sessions = r["sessions"].toArray();
+    ASSERT_EQ(sessions.size(), 4);
+    const auto grade = [&](int s, const char* name) {
+        return sessions[s].toObject()["grade"].toObject()[name].toString();
+    };
+    const auto acceptable = [&](int s, int m, const char* name) {
+        return sessions[s].toObject()["maneuvers"].toArray()[m].toObject()["acceptable"].toObject()[name].toBool();
+    };
+    // Three good blows: grade A for both.
+    EXPECT_EQ(grade(0, "FEV1"), "A");
+    EXPECT_EQ(grade(0, "FVC"), "A");
+    // The poor start is acceptable for FEV1 in no blow, and says why.
+    const QString slowStart = tavctl({"text", "CLINICAL", "2530"}).out.trimmed();
+    for (int m = 0; m < 3; ++m) {
+        EXPECT_FALSE(acceptable(1, m, "FEV1")) << m;
+        EXPECT_TRUE(sessions[1].toObject()["maneuvers"].toArray()[m].toObject()["reasons"].toArray().contains(slowStart))
+            << m;
+        EXPECT_FALSE(acceptable(2, m, "FVC")) << m; // the early stop
+        EXPECT_TRUE(acceptable(2, m, "FEV1")) << m;
+    }
+    EXPECT_EQ(sessions[3].toObject()["phase"].toString(), "post");
+    EXPECT_EQ(sessions[3].toObject()["maneuvers"].toArray().size(), 8);
+    EXPECT_FALSE(r["bdr"].isNull());
 }
 
 } // namespace

@@ -24,12 +24,29 @@ TEST(ManeuverMeasuresTest, PlateauAndHesitationFromThePulses)
     ManeuverMeasures m = MeasuresFromRecord(blowRecord(3, 2.5, samples), samples.data(),
                                             int(samples.size()), kCoefficient);
     EXPECT_NEAR(m.plateauVolume, pulse, 1e-12); // only the last pulse in the last second
-    EXPECT_NEAR(m.hesitation, 4.0 - 3.9, 1e-6);
+    EXPECT_NEAR(m.hesitation, 0.0, 1e-9); // full flow from the first pulse on
     EXPECT_NEAR(m.bev, 0.050, 1e-12);
 
     samples = blowPulses(false);
     m = MeasuresFromRecord(blowRecord(3, 2.5, samples), samples.data(), int(samples.size()), kCoefficient);
     EXPECT_NEAR(m.plateauVolume, 20 * pulse, 1e-12);
+    // A long slow tail after a sharp start is no hesitation, however short FET is.
+    samples = blowPulses(false, 9.0);
+    m = MeasuresFromRecord(blowRecord(3, 2.5, samples), samples.data(), int(samples.size()), kCoefficient);
+    EXPECT_NEAR(m.hesitation, 0.0, 1e-9);
+
+    // A hesitant start: ten pulses 50 ms apart, then the blast at 200 pulses a
+    // second. The tangent at peak flow meets zero volume 10 pulses / 200 per s
+    // = 0.05 s before the blast begins at 0.5 s; the first pulse came at 0.05 s.
+    samples.clear();
+    for (int i = 1; i <= 10; ++i)
+        samples.push_back({std::uint32_t(i * 5000), kDirectionExpiration});
+    for (int i = 1; i <= 200; ++i)
+        samples.push_back({std::uint32_t(50000 + i * 500), kDirectionExpiration});
+    for (int i = 1; i <= 100; ++i)
+        samples.push_back({std::uint32_t(150000 + i * 2000), kDirectionExpiration});
+    m = MeasuresFromRecord(blowRecord(3, 2.5, samples), samples.data(), int(samples.size()), kCoefficient);
+    EXPECT_NEAR(m.hesitation, 0.50 - 0.05 - 0.05, 0.006);
 
     // A record without pulses (results-only link): nothing is made up.
     m = MeasuresFromRecord(blowRecord(3, 2.5, samples), nullptr, 0, kCoefficient);

@@ -1,20 +1,15 @@
 // The curve plot control: live plots repainted by their timer from a list
 // another thread fills, and the patient list's panes drawing the day's saved
 // tests. The drawing rules themselves are the curve plot's own tests.
-#include "gui_fixture.h"
-#include "gui/device/device_hooks.h"
-#include "core/session/measurement_parts.h"
+#include "report_gui_fixture.h"
 
 #include "core/app/system_settings.h"
-#include "core/device/device_manager.h"
 #include "core/measure/curve_point_list.h"
 #include "core/records/patient_record.h"
-#include "core/session/live_test_session.h"
 #include "gui/measure/curve_pane.h"
 #include "gui/measure/curve_plot_widget.h"
 
 #include <QDate>
-#include <QEventLoop>
 #include <QTest>
 
 #include <atomic>
@@ -23,6 +18,7 @@
 namespace {
 
 using CurvePlotWidgetTest = GuiTest;
+using CurvePaneTest = ReportGuiTest;
 
 QPointF lastVertex(const QPainterPath& path)
 {
@@ -71,33 +67,13 @@ TEST_F(CurvePlotWidgetTest, LivePlotFollowsAListFilledByAnotherThread)
     EXPECT_LE(plot.PaintCount(), stopped + 1); // at most the final repaint
 }
 
-// Two FVC tests saved today through the live session against the demo device.
-TEST_F(CurvePlotWidgetTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
+// Two FVC tests of a day, stored as the test writer stores them.
+TEST_F(CurvePaneTest, PanesDrawTheDaysSavedTestsBestInTheWaveColour)
 {
-    Settings().simulator = 1;
-    LiveParts().devices.SetSimulatorRealTime(false);
-    const int id = addPatient("Ann");
-    for (int i = 0; i < 2; ++i) {
-        LiveTestSession session(LiveParts());
-        QEventLoop loop;
-        SaveResult saved;
-        QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int request) {
-            SaveContext context;
-            context.patientId = id;
-            context.caseFolder = AppPaths::PatientCaseFolder(id);
-            context.heightCm = 170;
-            saved = session.Save(request, context, db);
-            loop.quit();
-        });
-        QObject::connect(&session, &LiveTestSession::timedOut, &loop, &QEventLoop::quit);
-        ASSERT_EQ(session.Start(kTestFvc), LiveTestSession::kStarted);
-        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-        loop.exec();
-        ASSERT_EQ(saved.resultValid, 1) << saved.prompts.join('|').toStdString();
-    }
-    LiveParts().devices.Disconnect();
-
-    const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+    const QString today = "2026-03-04";
+    storeFvc(today + " 09:00:00", 4.0f, 3.2f, 7.5f);
+    storeFvc(today + " 09:05:00", 4.4f, 3.5f, 8.0f);
+    const int id = patientId;
     CCurvePane pane(kTestFvc);
     pane.resize(480, 360);
     pane.LoadDay(db, id, today);
@@ -134,6 +110,10 @@ TEST_F(CurvePlotWidgetTest, DetailsSpotShowsAHandAndLeadsOn)
     pane.show();
     int clicked = -1;
     QObject::connect(&pane, &CCurvePane::detailsClicked, [&](int type) { clicked = type; });
+    // VC and MVV: 1/5 to 1/20 of the width from the right edge, 1/30 to 1/15 of the
+    // height from the top; FVC: 1/3 to 1/10 and 1/30 to 1/7.
+    EXPECT_EQ(CCurvePane::DetailsSpot(1, QSize(400, 300)), QRect(QPoint(320, 10), QPoint(380, 20)));
+    EXPECT_EQ(CCurvePane::DetailsSpot(0, QSize(300, 210)), QRect(QPoint(200, 7), QPoint(270, 30)));
     const QPoint spot = CCurvePane::DetailsSpot(kTestMvv, pane.size()).center();
     QTest::mouseMove(&pane, spot);
     EXPECT_FALSE(pane.IsHighlighted()); // no tests that day: nothing to lead to

@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -77,6 +79,25 @@ class GuiTest : public ::testing::Test {
                 QTimer::singleShot(10, *poll);
         };
         QTimer::singleShot(0, *poll);
+    }
+
+    // Clicks the push button `name` inside `parent`, as the user does.
+    static void press(QWidget* parent, const char* name)
+    {
+        auto* button = parent->findChild<QPushButton*>(name);
+        ASSERT_NE(button, nullptr) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // The same on the main window.
+    void click(const char* name) { press(shell.get(), name); }
+
+    // The texts of the messages shown so far, in order.
+    QStringList shownTexts() const
+    {
+        QStringList texts;
+        for (const ShownMessage& m : messages)
+            texts << m.text;
+        return texts;
     }
 
     int count(const QString& sql, const QVariantList& values = {})

@@ -49,7 +49,7 @@ const std::set<QString>& allowedLatinWords()
         "tI",    "tE",    "ttot",  "MV",      "BTPS", "ml",  "ML",   "min",  "Times",
         "kg",    "cm",    "ID",    "PDF",     "USB",  "COM", "TAV",  "ERS",  "Knudson",
         "USA",   "Pre",   "Best",  "VT",      "Year", "mdb", "dt",   "Hz",   "OK",
-        "GLI",   "LLN",
+        "GLI",   "LLN",   "Global", "ATS", "PRISm", "BEV",
         // key names, the language files' own names, Roman numerals of diagnoses,
         // and the About box's fixed version line
         "Ctrl",  "Chinese", "English", "II", "Version",

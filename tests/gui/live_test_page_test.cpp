@@ -16,8 +16,10 @@
 #include "gui/records/user_manage_dlg.h"
 #include "gui/report/tava_dlg.h"
 
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -53,12 +55,6 @@ class LiveTestPageTest : public GuiTest {
         EXPECT_EQ(shell->CurrentPatientId(), id);
         return id;
     }
-    void click(const char* name)
-    {
-        auto* button = shell->findChild<QPushButton*>(name);
-        ASSERT_NE(button, nullptr) << name;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
     // Runs the event loop until `done` holds (or a generous bound passes).
     static bool waitFor(const std::function<bool()>& done, int boundMs = 60000)
     {
@@ -70,13 +66,6 @@ class LiveTestPageTest : public GuiTest {
             QTest::qWait(5);
         }
         return true;
-    }
-    QStringList shownTexts() const
-    {
-        QStringList texts;
-        for (const ShownMessage& m : messages)
-            texts << m.text;
-        return texts;
     }
     int dtFiles(int id) const
     {
@@ -117,13 +106,29 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     ASSERT_EQ(during.traces.size(), 1u);
     EXPECT_GT(during.traces[0].pointCount, 1);
 
-    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }))
-        << prompts.join('|').toStdString() << " running " << live->Session().Running()
+    // After each blow the page says how it was judged and the grades so far.
+    QStringList grades;
+    ASSERT_TRUE(waitFor([&] {
+        if (page<CFVCTestingDlg>() == live && !live->GradeText().isEmpty() &&
+            !grades.contains(live->GradeText()))
+            grades << live->GradeText();
+        return page<CTAVADlg>() != nullptr;
+    })) << prompts.join('|').toStdString() << " running " << live->Session().Running()
         << " points " << LiveParts().points.Count() << " " << shownTexts().join("|").toStdString();
-    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 0", {id}), 1);
-    EXPECT_EQ(dtFiles(id), 1);
+    ASSERT_FALSE(grades.isEmpty());
+    EXPECT_TRUE(grades.first().startsWith(GetLangText("CLINICAL", 2577).arg(1).arg(GetLangText("CLINICAL", 2578),
+                                                                              GetLangText("CLINICAL", 2578))))
+        << grades.join('|').toStdString();
+    // Two acceptable blows within 0.150 L: grade B so far.
+    EXPECT_TRUE(grades.join('|').contains(GetLangText("CLINICAL", 2581).arg('B').arg('B')))
+        << grades.join('|').toStdString();
+    // Every blow is kept, in one session, phase pre.
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 0 AND Session = 1 AND Phase = 0",
+                    {id}),
+              3);
+    EXPECT_EQ(dtFiles(id), 3);
     EXPECT_EQ(shell->CurrentTestDate(), QDate::currentDate().toString("yyyy-MM-dd"));
-    EXPECT_EQ(page<CTAVADlg>()->TestCount(), 1);
+    EXPECT_EQ(page<CTAVADlg>()->TestCount(), 3);
     // The prompt line went through the start texts in order.
     ASSERT_GE(prompts.size(), 2);
     EXPECT_EQ(prompts[0], GetLangText("FVCTestingDlg", 1205));
@@ -262,6 +267,41 @@ TEST_F(LiveTestPageTest, AnMvvTestWithOneBreathIsNotSaved)
     EXPECT_EQ(dtFiles(id), 0);
     EXPECT_TRUE(shell->findChild<QPushButton*>("close")->isEnabled());
     EXPECT_FALSE(live->MainPlot()->IsLive());
+}
+
+TEST_F(LiveTestPageTest, APostSessionIsStoredAsPostAndAFailedWriteKeepsThePage)
+{
+    const int id = selectNewPatient();
+    click("fvcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    ASSERT_NE(live->PhaseChoice(), nullptr);
+    EXPECT_EQ(live->PhaseChoice()->currentIndex(), 0); // pre unless chosen
+    // A file where the patient's case folder belongs: the test cannot be written.
+    QDir().mkpath(AppPaths::CaseRoot());
+    QFile blocker(AppPaths::PatientCaseFolder(id));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    live->PhaseChoice()->setCurrentIndex(1);
+    QStringList prompts;
+    QObject::connect(&live->Session(), &LiveTestSession::promptChanged,
+                     [&prompts](const QString& text) { prompts << text; });
+    const QString notSaved = GetLangText("CASE", 2100).section('%', 0, 0);
+    ASSERT_TRUE(waitFor([&] {
+        return std::any_of(prompts.begin(), prompts.end(),
+                           [&](const QString& p) { return p.startsWith(notSaved); });
+    })) << prompts.join('|').toStdString();
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(page<CFVCTestingDlg>(), live); // the page stays, so the blows can be repeated
+    EXPECT_TRUE(live->Prompt().startsWith(notSaved)) << live->Prompt().toStdString();
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
+
+    // With the folder free again, "Testing" runs the session once more, stored as post.
+    ASSERT_TRUE(QFile::remove(AppPaths::PatientCaseFolder(id)));
+    click("testing");
+    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; })) << prompts.join('|').toStdString();
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Phase = 1", {id}), 3);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Maneuver = 3", {id}), 1);
 }
 
 } // namespace

@@ -20,10 +20,6 @@ namespace {
 
 class NationGroupDialogTest : public GuiTest {
   protected:
-    static void press(QWidget* dialog, const char* name)
-    {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
     static void chooseGroup(QWidget* dialog, int group)
     {
         auto* groups = dialog->findChild<QComboBox*>("groups");

@@ -21,7 +21,6 @@ namespace {
 
 class PatientEditorTest : public GuiTest {
   protected:
-    void SetUp() override { GuiTest::SetUp(); }
     void selectPatientRow(int row)
     {
         auto* list = shell->findChild<QTableView*>("patientList");
@@ -47,10 +46,6 @@ class PatientEditorTest : public GuiTest {
         if (auto* spin = qobject_cast<QAbstractSpinBox*>(field))
             spin->selectAll();
         QTest::keyClicks(field, text);
-    }
-    static void press(QWidget* dialog, const char* name)
-    {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
     }
     int totalChanges()
     {
@@ -122,10 +117,7 @@ TEST_F(PatientEditorTest, RangesAndEmptyFieldsKeepTheDialogOpen)
         type(editor->findChild<QLineEdit*>("name"), "");
         press(editor, "save");
     });
-    QStringList texts;
-    for (const ShownMessage& m : messages)
-        texts << m.text;
-    EXPECT_EQ(texts,
+    EXPECT_EQ(shownTexts(),
               (QStringList{"Please input a integer : 80--240 !",
                            "Please input a integer : 15--250 !", "The name must be not null!"}));
     EXPECT_EQ(heightsAfter, QList<int>{300});

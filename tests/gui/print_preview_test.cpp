@@ -54,7 +54,7 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     storeMvv("2026-03-05 10:00:00", 110.0f);
     CMainFrame* frame = printFromResults("2026-03-04");
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->PageCount(), 3);
+    EXPECT_EQ(frame->PageCount(), 4); // the last holds the graded FVC sessions
     EXPECT_FALSE(shell->isVisible()) << "hidden while the preview is open";
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->windowTitle(), shell->windowTitle() + " Preview");
@@ -63,12 +63,13 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     EXPECT_FALSE(frame->Action("prevPage")->isEnabled());
     trigger(frame, "nextPage");
     trigger(frame, "nextPage");
-    EXPECT_EQ(frame->CurrentPage(), 3);
+    trigger(frame, "nextPage");
+    EXPECT_EQ(frame->CurrentPage(), 4);
     EXPECT_FALSE(frame->Action("nextPage")->isEnabled());
     EXPECT_TRUE(frame->Action("prevPage")->isEnabled());
-    screenshot(frame, "preview_page3");
+    screenshot(frame, "preview_page4");
     trigger(frame, "prevPage");
-    EXPECT_EQ(frame->CurrentPage(), 2);
+    EXPECT_EQ(frame->CurrentPage(), 3);
 
     trigger(frame, "twoPages");
     EXPECT_TRUE(frame->TwoPages());

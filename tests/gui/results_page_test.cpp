@@ -4,11 +4,16 @@
 #include "report_gui_fixture.h"
 
 #include "gui/measure/curve_plot_widget.h"
+#include "gui/report/clinical_summary_view.h"
 #include "gui/report/tava_dlg.h"
+
+#include "core/clinical/interpretation.h"
+#include "core/records/diagnosis.h"
 
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 
 namespace {
@@ -212,4 +217,65 @@ TEST_F(ResultsPageTest, SingleLoopButtonTogglesTheSharedFlagAndThePanes)
     click(current(), "singleLoop");
     EXPECT_EQ(shell->SingleLoopDisplay(), 0);
     EXPECT_EQ(flowVolume->Curves().size(), 2u);
+}
+
+TEST_F(ResultsPageTest, AGliDayShowsZScoresAndTheSuggestionGoesIntoTheDiagnosisOnlyWhenConfirmed)
+{
+    PatientRecord patient;
+    ASSERT_TRUE(LoadPatient(db, patientId, patient));
+    patient.Standard = 4; // GLI Global 2022
+    ASSERT_TRUE(SavePatientDemographics(db, patientId, patient));
+    // A woman of 49 whose FEV1/FVC of 0.50 lies far below her LLN.
+    storeFvc("2026-03-04 09:00:00", 3.60f, 1.80f, 5.00f);
+    storeFvc("2026-03-04 09:05:00", 3.55f, 1.78f, 4.90f);
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    shell->resize(1400, 900);
+    screenshot(shell.get(), "results_fvc_gli");
+    const ClinicalSummary& summary = results->SummaryView()->Summary();
+    ASSERT_TRUE(summary.rows[2].pre.reference.available);
+    EXPECT_LT(summary.rows[2].pre.reference.z, -1.645);
+    EXPECT_NEAR(summary.rows[2].pre.value, 1.80 / 3.60, 1e-6);
+    ASSERT_TRUE(summary.interpretation.has_value());
+    EXPECT_TRUE(summary.interpretation->obstruction);
+    const QString sentence = SuggestionText(*summary.interpretation);
+    EXPECT_TRUE(results->SuggestionShown().contains(sentence.toHtmlEscaped()));
+    const QString diagnosisFile = DiagnosisFile(AppPaths::PatientCaseFolder(patientId), "2026-03-04");
+
+    // Shown, not written: Cancel in the dialog keeps the day without a diagnosis.
+    QString offered;
+    whenModal([&](QWidget* modal) {
+        offered = modal->findChild<QPlainTextEdit*>("result")->toPlainText();
+        QTest::mouseClick(modal->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+    });
+    click(current(), "takeIntoDiagnosis");
+    EXPECT_EQ(offered, sentence);
+    EXPECT_FALSE(QFile::exists(diagnosisFile));
+
+    // Confirmed with OK, it is the day's diagnosis, after what was there.
+    whenModal([](QWidget* modal) {
+        modal->findChild<QPlainTextEdit*>("result")->setPlainText("Smoker.");
+        QTest::mouseClick(modal->findChild<QPushButton*>("ok"), Qt::LeftButton);
+    });
+    click(current(), "diagnose");
+    whenModal([](QWidget* modal) {
+        QTest::mouseClick(modal->findChild<QPushButton*>("ok"), Qt::LeftButton);
+    });
+    click(current(), "takeIntoDiagnosis");
+    DiagnosisRecord stored;
+    LoadDiagnosis(db, patientId, "2026-03-04", stored);
+    EXPECT_EQ(stored.Result, "Smoker.\r\n" + sentence);
+    EXPECT_TRUE(label("diagnosis").contains(sentence));
+}
+
+TEST_F(ResultsPageTest, AnOlderReferenceSetSaysAnInterpretationNeedsGli)
+{
+    storeFvc("2026-03-04 09:00:00", 3.60f, 1.80f, 5.00f);
+    storeVc("2026-03-04 09:10:00", 3.9f);
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    EXPECT_FALSE(results->SummaryView()->Summary().rows[0].pre.reference.available);
+    EXPECT_EQ(results->SuggestionShown(), GetLangText("CLINICAL", 2520));
+    EXPECT_FALSE(child<QPushButton>(current(), "takeIntoDiagnosis")->isEnabled());
+    // The VC list has no FVC summary.
+    openResults("2026-03-04", kTestVc);
+    EXPECT_TRUE(page<CTAVADlg>()->SuggestionShown().isEmpty());
 }

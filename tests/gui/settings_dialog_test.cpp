@@ -41,10 +41,6 @@ class SettingsDialogTest : public GuiTest {
         });
         QTest::mouseClick(shell->findChild<QPushButton*>("settings"), Qt::LeftButton);
     }
-    static void press(QWidget* dialog, const char* name)
-    {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
 };
 
 TEST_F(SettingsDialogTest, ANewLanguageChangesTheMainPageTextsAtOnce)

@@ -1,7 +1,8 @@
 // The core logic behind the windows that no page test reaches: the language
-// list, the settings confirm rules and the day's test rows.
+// list, the settings confirm rules, the day's test rows and the help title.
 #include "gui_fixture.h"
 
+#include "core/app/help_document.h"
 #include "core/app/lang_text.h"
 #include "core/app/settings_choice.h"
 #include "core/report/day_test_rows.h"
@@ -79,6 +80,13 @@ TEST_F(WindowLogicTest, DayRowsFollowTheDateOfTheTestTime)
     for (const QString& bad : {QString(), QString("2026-3-4"), QString("x' OR '1'='1")})
         EXPECT_TRUE(ReadDayTestRows(db, ann, 0, bad).empty());
     EXPECT_TRUE(ReadDayTestRows(db, 0, 0, "2026-03-04").empty());
+}
+
+// Which file opens is the main window's test; the title goes with it.
+TEST_F(WindowLogicTest, HelpTitleFollowsTheLanguageWithoutRegardToCase)
+{
+    EXPECT_EQ(HelpDocumentFor("CHINESE").title, QString::fromUtf8("TAV 肺活量计帮助"));
+    EXPECT_EQ(HelpDocumentFor("Chinese (Taiwan)").title, "TAV Spirometer Help");
 }
 
 } // namespace

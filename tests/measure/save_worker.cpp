@@ -40,7 +40,7 @@ int main(int argc, char** argv)
             Session session;
             session.maneuver({4.0 + 0.01 * i, 8.0, 0.08, 1.0}, {3.4, 2.0});
             context.now = QDateTime(QDate(2026, 3, 4), QTime(10, 0).addSecs(i));
-            const SaveResult result = SaveTest(1, session.store(), context, CaseInfoRowWriter(db, patient));
+            const SaveResult result = SaveTest(1, session.store(), context, *PatientTestStore(db, patient, context.caseFolder));
             const bool saved = result.outcome == SaveOutcome::Saved;
             failed += saved ? 0 : 1;
             std::printf("%s %s %s\n", saved ? "saved" : "failed", qPrintable(result.dataName),

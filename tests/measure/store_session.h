@@ -11,7 +11,7 @@ class Session {
     Session() { m_store.Clear(); }
 
     void maneuver(const ForcedExpiration& blow, const SineBreath& breath,
-                  double pauseSeconds = 2.0) {
+                  double pauseSeconds = 2.0, const ManeuverStatus& status = {}) {
         PulseStream pulses;
         const double start = m_clock + pauseSeconds;
         const int exp = AppendIdealPulses(
@@ -30,7 +30,7 @@ class Session {
         r.FIVC = i.fvc, r.FIV1 = i.fev1, r.PIF = i.pef, r.InspCount = insp;
         for (const PulseSample& s : pulses)
             m_store.AppendPulse(s);
-        m_store.AppendManeuver(r);
+        m_store.AppendManeuver(r, status);
         m_clock = pulses.back().time * 1e-5;
     }
 

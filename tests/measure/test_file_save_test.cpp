@@ -43,7 +43,7 @@ protected:
     {
         Session session;
         session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-        return SaveTest(1, session.store(), m_context, CaseInfoRowWriter(m_db, m_context.patientId));
+        return SaveTest(1, session.store(), m_context, *PatientTestStore(m_db, m_context.patientId, m_context.caseFolder));
     }
 
     int rowCount()

@@ -35,8 +35,10 @@ class TestFileFixture : public ::testing::Test {
         return rs.GetRecordCount();
     }
 
-    // The CaseInfo row as the live test has it inserted.
-    TestRowWriter rowWriter() { return CaseInfoRowWriter(m_db, m_context.patientId); }
+    // Files and CaseInfo rows as the live test keeps them.
+    std::unique_ptr<TestStore> tests() {
+        return PatientTestStore(m_db, m_context.patientId, m_context.caseFolder);
+    }
 
     TempHome m_home;
     Database m_db;
@@ -68,83 +70,132 @@ TEST_F(TestFileFixture, NextTestNumberFollowsTheLargest) {
     EXPECT_EQ(NextTestNumber(folder), 8);
 }
 
-TEST_F(TestFileFixture, FvcTestStoresTheBestManoeuvreRebased) {
+TEST_F(TestFileFixture, FvcSessionKeepsEveryManoeuvreInItsPlace) {
     Session session;
     session.maneuver({3.5, 7.0, 0.08, 1.2}, {3.0, 2.0});
     session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
     session.maneuver({4.6, 9.5, 0.08, 1.0}, {4.0, 2.0}); // the best
     const ManeuverList live = session.store().Maneuvers();
     const PulseStream stream = session.store().Pulses();
+    m_context.phase = kPhasePost;
 
-    const SaveResult result = SaveTest(1, session.store(), m_context, rowWriter());
+    const SaveResult result = SaveTest(1, session.store(), m_context, *tests());
     ASSERT_EQ(result.outcome, SaveOutcome::Saved);
     EXPECT_EQ(result.resultValid, 1);
+    EXPECT_EQ(result.prompts, QStringList{GetLangText("CASE", 1226)}); // said once
     EXPECT_EQ(result.bestIndex, 2);
-    EXPECT_EQ(result.dataName, "1.dt");
+    EXPECT_EQ(result.dataName, "3.dt"); // the result names the best manoeuvre
     EXPECT_EQ(session.store().finished.load(), 1);
-
-    const QByteArray bytes = m_home.read("Case/17/1.dt");
-    const ManeuverResult& best = live[2];
-    const int count = best.ExpCount + best.InspCount;
-    ASSERT_EQ(bytes.size(), 412 + 8 * count + 32);
-    EXPECT_EQ(le32(bytes, 24), 412u);
-    EXPECT_EQ(le32(bytes, 36), 149u);
-    EXPECT_EQ(bytes.mid(88, 20), QByteArray("2026-03-04 10:20:30\0", 20));
+    ASSERT_EQ(result.stored.size(), 3u);
     EXPECT_EQ(QDir(m_context.caseFolder).entryList(QDir::Files),
-              QStringList{"1.dt"}); // no temporary left
+              (QStringList{"1.dt", "2.dt", "3.dt"})); // no temporary left
 
-    TestFile file;
-    QString error;
-    ASSERT_TRUE(ParseTestFile(bytes, file, &error)) << error.toStdString();
-    EXPECT_EQ(file.record.FVC, best.FVC);
-    EXPECT_EQ(file.record.ExpCount, best.ExpCount);
-    EXPECT_FLOAT_EQ(file.record.VC, std::max(best.FVC, best.FIVC));
-    EXPECT_FLOAT_EQ(file.record.MVV, best.FEV1 * 35);
-    EXPECT_FLOAT_EQ(file.record.FEV1_FVC, best.FEV1 / best.FVC * 100);
-    ASSERT_EQ(int(file.samples.size()), count);
-    // Rebased on the last sample before the best manoeuvre: 2 s of pause, then the blow.
-    const int start = live[0].ExpCount + live[0].InspCount + live[1].ExpCount + live[1].InspCount;
-    for (int i = 0; i < count; ++i)
-        ASSERT_EQ(file.samples[i].time, stream[start + i].time - stream[start - 1].time);
-    EXPECT_NEAR(file.samples[0].time, 200000, 3000);
-    EXPECT_EQ(file.acceptance.flag, result.acceptance.flag);
-    EXPECT_EQ(file.acceptance.flag[0], 1); // a sharp start
-    // The blow empties in about 3 s and its last pulses come 0.2 s apart: no plateau.
-    EXPECT_LT(best.Duration, 6);
-    EXPECT_EQ(file.acceptance.flag[1], 0);
+    // Each file holds its own manoeuvre, its time stamps rebased on the last
+    // sample before it.
+    int start = 0;
+    for (int m = 0; m < 3; ++m) {
+        SCOPED_TRACE(m);
+        const QByteArray bytes = m_home.read(QString("Case/17/%1.dt").arg(m + 1));
+        const int count = live[m].ExpCount + live[m].InspCount;
+        ASSERT_EQ(bytes.size(), 412 + 8 * count + 32);
+        EXPECT_EQ(le32(bytes, 36), 149u);
+        EXPECT_EQ(bytes.mid(88, 20), QByteArray("2026-03-04 10:20:30\0", 20));
+        TestFile file;
+        QString error;
+        ASSERT_TRUE(ParseTestFile(bytes, file, &error)) << error.toStdString();
+        EXPECT_EQ(file.record.FVC, live[m].FVC);
+        EXPECT_FLOAT_EQ(file.record.VC, std::max(live[m].FVC, live[m].FIVC));
+        EXPECT_FLOAT_EQ(file.record.FEV1_FVC, live[m].FEV1 / live[m].FVC * 100);
+        ASSERT_EQ(int(file.samples.size()), count);
+        const std::uint32_t base = start > 0 ? stream[start - 1].time : 0;
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(file.samples[i].time, stream[start + i].time - base);
+        EXPECT_NEAR(file.samples[0].time, 200000, 3000); // 2 s of pause, then the blow
+        EXPECT_EQ(file.acceptance.flag[0], 1);           // a sharp start
+        // Each blow empties in about 3 s and its last pulses come 0.2 s apart: no plateau.
+        EXPECT_EQ(file.acceptance.flag[1], 0);
+        if (m == 2) {
+            EXPECT_EQ(file.acceptance.flag, result.acceptance.flag);
+        }
+        start += count;
+    }
 
+    // Three rows of one session (the first file's number), numbered in the
+    // order blown, in the phase the test was started in.
     Recordset rs(m_db);
-    ASSERT_TRUE(rs.Open("SELECT * FROM CaseInfo WHERE ID = ?", {17}));
-    ASSERT_EQ(rs.GetRecordCount(), 1);
-    QString dataName, testTime;
-    double fvc = 0, vc = 0;
-    int type = -1, duration = -1;
-    rs.GetFieldValue("DataName", dataName);
-    rs.GetFieldValue("TestTime", testTime);
-    rs.GetFieldValue("FVC", fvc);
-    rs.GetFieldValue("VC", vc);
-    rs.GetFieldValue("TestType", type);
-    rs.GetFieldValue("Duration", duration);
-    EXPECT_EQ(dataName, "1.dt");
-    EXPECT_EQ(testTime, "2026-03-04 10:20:30");
-    EXPECT_DOUBLE_EQ(fvc, QString::number(best.FVC, 'f', 2).toDouble());
-    EXPECT_DOUBLE_EQ(vc, QString::number(file.record.VC, 'f', 2).toDouble());
-    EXPECT_EQ(type, 0);
-    EXPECT_EQ(duration, best.Duration);
+    ASSERT_TRUE(rs.Open("SELECT * FROM CaseInfo WHERE ID = ? order by Maneuver", {17}));
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    rs.MoveFirst();
+    for (int m = 0; m < 3; ++m) {
+        SCOPED_TRACE(m);
+        QString dataName, testTime;
+        double fvc = 0;
+        int type = -1, duration = -1, sessionOf = -1, maneuver = -1, phase = -1;
+        rs.GetFieldValue("DataName", dataName);
+        rs.GetFieldValue("TestTime", testTime);
+        rs.GetFieldValue("FVC", fvc);
+        rs.GetFieldValue("TestType", type);
+        rs.GetFieldValue("Duration", duration);
+        rs.GetFieldValue("Session", sessionOf);
+        rs.GetFieldValue("Maneuver", maneuver);
+        rs.GetFieldValue("Phase", phase);
+        EXPECT_EQ(dataName, QString("%1.dt").arg(m + 1));
+        EXPECT_EQ(testTime, "2026-03-04 10:20:30");
+        EXPECT_DOUBLE_EQ(fvc, QString::number(live[m].FVC, 'f', 2).toDouble());
+        EXPECT_EQ(type, 0);
+        EXPECT_EQ(duration, live[m].Duration);
+        EXPECT_EQ(sessionOf, 1);
+        EXPECT_EQ(maneuver, m + 1);
+        EXPECT_EQ(phase, kPhasePost);
+        rs.MoveNext();
+    }
 
-    // The list readers find it as FVC and not as another type.
+    // The list readers find them as FVC and not as another type.
     CaseHeaderList fvcList, vcList;
-    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 0, fvcList), 1);
+    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 0, fvcList), 3);
     EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 2025, fvcList), 0);
     EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestVc, 0, vcList), 0);
-    ASSERT_EQ(fvcList.Count(), 1);
-    EXPECT_EQ(fvcList.records[0].FEV1, best.FEV1);
-    EXPECT_EQ(RecordCodec::Text(fvcList.headers[0].dataName, 128), "1.dt");
 
-    // The second test of the patient gets the next number.
+    // The next session of the patient starts at the next number.
     Session again;
     again.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-    EXPECT_EQ(SaveTest(1, again.store(), m_context, rowWriter()).dataName, "2.dt");
+    EXPECT_EQ(SaveTest(1, again.store(), m_context, *tests()).dataName, "4.dt");
+}
+
+TEST_F(TestFileFixture, ABlowWithLostPulsesIsLeftOutOfTheSessionAndItsNumberStaysFree) {
+    ManeuverStatus lost;
+    lost.complete = 0;
+    lost.lostPulses = 4;
+    Session session;
+    session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    session.maneuver({4.1, 8.0, 0.08, 1.0}, {3.4, 2.0}, 2.0, lost);
+    session.maneuver({4.2, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    const SaveResult result = SaveTest(1, session.store(), m_context, *tests());
+    ASSERT_EQ(result.outcome, SaveOutcome::Saved);
+    ASSERT_EQ(result.stored.size(), 2u);
+    EXPECT_EQ(result.stored[0].index, 0);
+    EXPECT_EQ(result.stored[1].index, 2);
+    EXPECT_EQ(rowCount("Maneuver = 1 and Session = 1"), 1);
+    EXPECT_EQ(rowCount("Maneuver = 3 and Session = 1 and DataName = '2.dt'"), 1);
+    EXPECT_EQ(rowCount(), 2);
+}
+
+TEST_F(TestFileFixture, ASessionWhoseLastManoeuvreCannotBeRecordedIsTakenBackWhole) {
+    // The database refuses the third row, as a full or damaged one would.
+    ASSERT_TRUE(m_db.Execute("CREATE TRIGGER refuse BEFORE INSERT ON CaseInfo "
+                             "WHEN NEW.Maneuver = 3 BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"));
+    Session session;
+    for (int i = 0; i < 3; ++i)
+        session.maneuver({4.0 + 0.1 * i, 8.0, 0.08, 1.0}, {3.4, 2.0});
+    const SaveResult result = SaveTest(1, session.store(), m_context, *tests());
+    EXPECT_EQ(result.outcome, SaveOutcome::NotRecorded);
+    EXPECT_EQ(result.resultValid, 0); // the live page stays
+    EXPECT_TRUE(result.stored.empty());
+    EXPECT_TRUE(result.dataName.isEmpty());
+    EXPECT_TRUE(result.prompts.join(' ').contains("disk I/O error"))
+        << result.prompts.join(' ').toStdString();
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_TRUE(QDir(m_context.caseFolder).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre) {
@@ -155,18 +206,18 @@ TEST_F(TestFileFixture, EqualSumsSaveTheFirstManoeuvre) {
     list[1].FVC = list[0].FVC + 0.25f;
     list[1].FEV1 = list[0].FEV1 - 0.25f;
     session.store().SetManeuvers(list);
-    const SaveResult result = SaveTest(1, session.store(), m_context, rowWriter());
+    const SaveResult result = SaveTest(1, session.store(), m_context, *tests());
     EXPECT_EQ(result.bestIndex, 0);
     EXPECT_EQ(result.record.FVC, list[0].FVC);
 }
 
 TEST_F(TestFileFixture, NothingToSave) {
     Session session;
-    SaveResult result = SaveTest(1, session.store(), m_context, rowWriter()); // FVC without a manoeuvre
+    SaveResult result = SaveTest(1, session.store(), m_context, *tests()); // FVC without a manoeuvre
     EXPECT_EQ(result.outcome, SaveOutcome::NothingToSave);
     EXPECT_EQ(result.resultValid, 1);
     session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-    result = SaveTest(0, session.store(), m_context, rowWriter()); // not asked to save
+    result = SaveTest(0, session.store(), m_context, *tests()); // not asked to save
     EXPECT_EQ(result.outcome, SaveOutcome::NothingToSave);
     EXPECT_EQ(session.store().finished.load(), 1);
     EXPECT_FALSE(QDir(m_context.caseFolder).exists());
@@ -182,7 +233,7 @@ TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles) {
     for (const PulseSample& s : one.stream)
         store.AppendPulse(s);
     store.SetManeuvers(one.list);
-    SaveResult result = SaveTest(1, store, m_context, rowWriter());
+    SaveResult result = SaveTest(1, store, m_context, *tests());
     EXPECT_EQ(result.outcome, SaveOutcome::InvalidMvv);
     EXPECT_EQ(result.resultValid, 0);
     EXPECT_EQ(result.prompts, QStringList{"too few;"});
@@ -197,7 +248,7 @@ TEST_F(TestFileFixture, MvvNeedsTwoBreathCycles) {
     for (const PulseSample& s : breaths.stream)
         store.AppendPulse(s);
     store.SetManeuvers(breaths.list);
-    result = SaveTest(1, store, m_context, rowWriter());
+    result = SaveTest(1, store, m_context, *tests());
     ASSERT_EQ(result.outcome, SaveOutcome::Saved);
     EXPECT_EQ(result.prompts, QStringList{"over;"});
     // 4.5 L expired (each breath counted once) over the 1 s lead-in and
@@ -223,7 +274,7 @@ TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
         store.AppendPulse(s);
     store.SetManeuvers(test.list);
     EXPECT_EQ(store.UpdateTidalStability(), 1);
-    SaveResult result = SaveTest(1, store, m_context, rowWriter());
+    SaveResult result = SaveTest(1, store, m_context, *tests());
     EXPECT_EQ(result.outcome, SaveOutcome::InvalidVc); // no deep breaths
     EXPECT_EQ(result.validPicture, 0);
     EXPECT_EQ(result.prompts, QStringList{"invalid;"});
@@ -236,7 +287,7 @@ TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
         store.AppendPulse(s);
     store.SetManeuvers(test.list);
     EXPECT_EQ(store.UpdateTidalStability(), 1);
-    result = SaveTest(1, store, m_context, rowWriter());
+    result = SaveTest(1, store, m_context, *tests());
     ASSERT_EQ(result.outcome, SaveOutcome::Saved);
     EXPECT_EQ(result.validPicture, 1);
     EXPECT_NEAR(result.record.VC, 3.7, 1e-5);
@@ -258,7 +309,7 @@ TEST_F(TestFileFixture, AFileThatCannotBeWrittenLeavesNoRow) {
         Session session;
         session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
         session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-        const SaveResult result = SaveTest(1, session.store(), m_context, rowWriter());
+        const SaveResult result = SaveTest(1, session.store(), m_context, *tests());
         EXPECT_EQ(result.outcome, SaveOutcome::FileNotCreated);
         ASSERT_EQ(result.prompts.size(), 1);
         EXPECT_NE(result.prompts[0], GetLangText("CASE", 1226));

@@ -4,72 +4,40 @@
 #include "core/records/leading_number.h"
 #include "core/records/predict_equation.h"
 
-TEST(LeadingNumber, TakesTheLongestLeadingDecimalNumber)
+TEST(LeadingNumber, TakesTheLongestLeadingDecimalNumberOrZero)
 {
-    EXPECT_DOUBLE_EQ(LeadingNumber("1.25"), 1.25);
-    EXPECT_DOUBLE_EQ(LeadingNumber("  -0.026abc"), -0.026);
-    EXPECT_DOUBLE_EQ(LeadingNumber("+.5"), 0.5);
-    EXPECT_DOUBLE_EQ(LeadingNumber("7."), 7.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber("2.5e-3/"), 0.0025);
-    EXPECT_DOUBLE_EQ(LeadingNumber("3e"), 3.0); // no digit after e: the exponent is not part
-    EXPECT_DOUBLE_EQ(LeadingNumber("4e+x"), 4.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber("1,5"), 1.0); // a comma never is a decimal point
+    const std::pair<const char*, double> cases[] = {
+        {"1.25", 1.25}, {"  -0.026abc", -0.026}, {"+.5", 0.5}, {"7.", 7.0}, {"2.5e-3/", 0.0025},
+        {"3e", 3.0},   // no digit after e: the exponent is not part
+        {"4e+x", 4.0},
+        {"1,5", 1.0},  // a comma never is a decimal point
+        {"", 0}, {"abc", 0}, {"-", 0}, {".", 0}, {"inf", 0}, {"nan", 0}, {"0x10", 0}};
+    for (const auto& [text, value] : cases)
+        EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
 }
 
-TEST(LeadingNumber, GivesZeroWithoutANumber)
+// A list fills its slots in order; slots it does not reach keep the default tenths.
+TEST(CoefficientList, FillsTheSlotsItReachesAndNoMoreThanTen)
 {
-    EXPECT_EQ(LeadingNumber(""), 0.0);
-    EXPECT_EQ(LeadingNumber("abc"), 0.0);
-    EXPECT_EQ(LeadingNumber("-"), 0.0);
-    EXPECT_EQ(LeadingNumber("."), 0.0);
-    EXPECT_EQ(LeadingNumber("inf"), 0.0);
-    EXPECT_EQ(LeadingNumber("nan"), 0.0);
-    EXPECT_EQ(LeadingNumber("0x10"), 0.0);
-}
-
-TEST(CoefficientList, ListWithoutSlashLeavesTheTenthsInPlace)
-{
-    auto values = DefaultCoefficients();
-    ParseCoefficientList("5.5", values);
-    for (int i = 0; i < 10; ++i)
-        EXPECT_FLOAT_EQ(values[i], i / 10.0f) << i;
-    ParseCoefficientList("", values);
-    EXPECT_FLOAT_EQ(values[9], 0.9f);
-}
-
-TEST(CoefficientList, ShortListFillsTheFirstSlotsOnly)
-{
-    auto values = DefaultCoefficients();
-    ParseCoefficientList("1/2/3", values);
-    EXPECT_FLOAT_EQ(values[0], 1);
-    EXPECT_FLOAT_EQ(values[1], 2);
-    EXPECT_FLOAT_EQ(values[2], 3);
-    EXPECT_FLOAT_EQ(values[3], 0.3f);
-    EXPECT_FLOAT_EQ(values[9], 0.9f);
-}
-
-TEST(CoefficientList, BlanksAreIgnoredAndBadNumbersAreZero)
-{
-    auto spaced = DefaultCoefficients();
-    auto plain = DefaultCoefficients();
-    ParseCoefficientList(" 1 .5 / -2 / x/ 3e1 /4abc/", spaced);
-    ParseCoefficientList("1.5/-2/x/3e1/4abc/", plain);
-    EXPECT_EQ(spaced, plain);
-    EXPECT_FLOAT_EQ(plain[0], 1.5f);
-    EXPECT_FLOAT_EQ(plain[1], -2);
-    EXPECT_FLOAT_EQ(plain[2], 0);
-    EXPECT_FLOAT_EQ(plain[3], 30);
-    EXPECT_FLOAT_EQ(plain[4], 4);
-    EXPECT_FLOAT_EQ(plain[5], 0); // the empty text after the last "/"
-    EXPECT_FLOAT_EQ(plain[6], 0.6f);
-}
-
-TEST(CoefficientList, NeverWritesMoreThanTenSlots)
-{
-    auto values = DefaultCoefficients();
-    ParseCoefficientList("0/1/2/3/4/5/6/7/8/9/10/11/12", values);
-    for (int i = 0; i < 10; ++i)
-        EXPECT_FLOAT_EQ(values[i], i) << i;
+    auto tenths = [](std::initializer_list<float> first) {
+        auto values = DefaultCoefficients();
+        std::copy(first.begin(), first.end(), values.begin());
+        return values;
+    };
+    const std::pair<const char*, PredictEquation::Slots> cases[] = {
+        {"5.5", tenths({})}, // a list without "/" is no list
+        {"", tenths({})},
+        {"1/2/3", tenths({1, 2, 3})},
+        // blanks are ignored, bad numbers are 0, and so is the empty text after the last "/"
+        {" 1 .5 / -2 / x/ 3e1 /4abc/", tenths({1.5f, -2, 0, 30, 4, 0})},
+        {"0/1/2/3/4/5/6/7/8/9/10/11/12", tenths({0, 1, 2, 3, 4, 5, 6, 7, 8, 9})},
+    };
+    for (const auto& [text, expected] : cases) {
+        auto values = DefaultCoefficients();
+        ParseCoefficientList(text, values);
+        for (int i = 0; i < 10; ++i)
+            EXPECT_FLOAT_EQ(values[i], expected[i]) << text << " slot " << i;
+    }
 }
 
 TEST(BodySurfaceArea, FollowsDuBois)
@@ -84,12 +52,8 @@ TEST(BodySurfaceArea, FollowsDuBois)
 
 TEST(PredictionAge, ClampsToTheTable)
 {
-    EXPECT_EQ(PredictionAge(-3), 0);
-    EXPECT_EQ(PredictionAge(0), 0);
-    EXPECT_EQ(PredictionAge(1), 1);
-    EXPECT_EQ(PredictionAge(99), 99);
-    EXPECT_EQ(PredictionAge(100), 99);
-    EXPECT_EQ(PredictionAge(130), 99);
+    for (const auto& [age, used] : {std::pair{-3, 0}, {0, 0}, {1, 1}, {99, 99}, {100, 99}, {130, 99}})
+        EXPECT_EQ(PredictionAge(age), used) << age;
 }
 
 TEST(PredictEquationEval, RatioSlotAddsFTimesTheFev1FvcRatio)

@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -136,9 +137,17 @@ TEST_F(SharedCli, TwoTestsForOnePatientAtOnceGetTheirOwnNumbers)
     ASSERT_TRUE(second->waitForFinished(300000));
     ASSERT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
     ASSERT_EQ(second->exitCode(), 0) << second->readAllStandardError().toStdString();
-    const QString a = QJsonDocument::fromJson(first->readAllStandardOutput()).object()["dataName"].toString();
-    const QString b = QJsonDocument::fromJson(second->readAllStandardOutput()).object()["dataName"].toString();
-    EXPECT_EQ(QSet<QString>({a, b}), QSet<QString>({"1.dt", "2.dt"}));
+    const QJsonObject firstJson = QJsonDocument::fromJson(first->readAllStandardOutput()).object();
+    const QJsonObject secondJson = QJsonDocument::fromJson(second->readAllStandardOutput()).object();
+    const QString a = firstJson["dataName"].toString();
+    const QString b = secondJson["dataName"].toString();
+    // Each session keeps its three blows under numbers of its own.
+    QSet<QString> kept;
+    for (const QJsonObject& json : {firstJson, secondJson})
+        for (const QJsonValue& blow : json["stored"].toArray())
+            kept.insert(blow.toObject()["file"].toString());
+    EXPECT_EQ(kept, QSet<QString>({"1.dt", "2.dt", "3.dt", "4.dt", "5.dt", "6.dt"}));
+    EXPECT_NE(a, b);
     for (const QString& name : {a, b}) {
         const ToolResult shown = tavctl({"analyze", "--patient", QString::number(id), name});
         ASSERT_EQ(shown.exitCode, 0) << shown.err.toStdString();
@@ -194,12 +203,12 @@ TEST_F(SharedCli, AWorkstationKilledDuringItsSaveLeavesTheWholeTestOrNothing)
     EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 0);
     EXPECT_EQ(tavctl({"db", "check"}).exitCode, 0);
 
-    // Not killed, the same slow save keeps both.
+    // Not killed, the same slow save keeps both for each blow of the session.
     const ToolResult whole =
         tavctl({"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "2"});
     ASSERT_EQ(whole.exitCode, 0) << whole.err.toStdString();
-    EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 1);
-    EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 1);
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 3);
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 3);
     EXPECT_EQ(tavctl({"db", "check"}).exitCode, 0);
 }
 

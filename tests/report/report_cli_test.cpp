@@ -57,7 +57,7 @@ TEST_F(ReportCliTest, DayReportHoldsThePatientHospitalValuesAndDiagnosisAsText)
         tavctl({"report", "--patient", QString::number(patientId), "--day", day, "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(result.out).object();
-    EXPECT_EQ(json["pages"].toInt(), 3);
+    EXPECT_EQ(json["pages"].toInt(), 4);
     EXPECT_EQ(json["fvc"].toInt(), 2);
     EXPECT_EQ(json["vc"].toInt(), 1);
 
@@ -66,6 +66,7 @@ TEST_F(ReportCliTest, DayReportHoldsThePatientHospitalValuesAndDiagnosisAsText)
          {"Anna O'Brien", "St. Mary's Clinic TAV Spirometer Report", "FVC",
           "Best value from all loops", "Values from best loop", "#Best2", "4.80", "3.90", "81.25",
           "9.50", "Diagnose Result", "Mild restrictive pattern.", "Dr. Vance",
+          "FVC sessions: reference values, grades and acceptability", "Reference set:",
           day.toLatin1().constData()})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
     // The document metadata: the report title, and the author in the XMP packet.

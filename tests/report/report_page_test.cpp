@@ -49,11 +49,12 @@ double inked(const QImage& image)
 
 TEST(ReportPagePlan, PagesAndBlocksForEachMixOfTestTypes)
 {
-    EXPECT_EQ(ReportPageCount(true, true, false), 3);
-    EXPECT_EQ(ReportPageCount(true, true, true), 3);
+    // A day with FVC tests ends with the page of its graded sessions.
+    EXPECT_EQ(ReportPageCount(true, true, false), 4);
+    EXPECT_EQ(ReportPageCount(true, true, true), 4);
     EXPECT_EQ(ReportPageCount(false, false, true), 1);
-    EXPECT_EQ(ReportPageCount(true, false, false), 2);
-    EXPECT_EQ(ReportPageCount(true, false, true), 2);
+    EXPECT_EQ(ReportPageCount(true, false, false), 3);
+    EXPECT_EQ(ReportPageCount(true, false, true), 3);
     EXPECT_EQ(ReportPageCount(false, true, true), 2);
 
     const std::vector<B> head = {B::Title, B::Header, B::Patient};
@@ -69,6 +70,9 @@ TEST(ReportPagePlan, PagesAndBlocksForEachMixOfTestTypes)
               (std::vector<B>{B::VcTable, B::VcCurve, B::MvvTable, B::MvvCurve, B::Diagnosis}));
     EXPECT_EQ(ReportPageBlocks(true, true, false, 3),
               (std::vector<B>{B::VcTable, B::VcCurve, B::Diagnosis}));
+    EXPECT_EQ(ReportPageBlocks(true, true, true, 4), (std::vector<B>{B::Clinical}));
+    EXPECT_EQ(ReportPageBlocks(true, false, false, 3), (std::vector<B>{B::Clinical}));
+    EXPECT_TRUE(ReportPageBlocks(true, true, true, 5).empty());
     // FVC and MVV.
     EXPECT_EQ(ReportPageBlocks(true, false, true, 2),
               (std::vector<B>{B::FvcCurves, B::MvvTable, B::MvvCurve, B::Diagnosis}));
@@ -112,13 +116,13 @@ TEST_F(ReportTest, DayDataDecidesThePageCount)
     addTest(kTestFvc, "2026-05-05 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f), FvcPulses(3.9, 7.0));
     const QString vc = addTest(kTestVc, "2026-05-05 09:20:00", vcRecord(4.0f), TidalPulses(5, 0.6));
     ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-05", data));
-    EXPECT_EQ(ReportPageCount(data), 3);
+    EXPECT_EQ(ReportPageCount(data), 4);
 
     // A test whose file is gone is left out, and with it the pages it would need.
     QFile::remove(home.path("Case/" + QString::number(patientId) + "/" + vc));
     ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-05", data));
     EXPECT_TRUE(data.vc.empty());
-    EXPECT_EQ(ReportPageCount(data), 2);
+    EXPECT_EQ(ReportPageCount(data), 3);
 
     EXPECT_FALSE(LoadReportData(db, patientId + 1, "2026-05-05", data)); // no such patient
     EXPECT_FALSE(LoadReportData(db, patientId, "2026-5-5", data));
@@ -139,9 +143,9 @@ TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
 
     ReportData data;
     ASSERT_TRUE(LoadReportData(db, patientId, day, data));
-    ASSERT_EQ(ReportPageCount(data), 3);
+    ASSERT_EQ(ReportPageCount(data), 4);
     EXPECT_EQ(data.diagnosis.Result, diagnosis.Result);
-    for (int page = 1; page <= 3; ++page) {
+    for (int page = 1; page <= 4; ++page) {
         QImage image(420, 594, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
@@ -164,7 +168,7 @@ TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
     EXPECT_TRUE(pdf.contains("/FontFile2") || pdf.contains("/FontFile3")); // embedded fonts
     EXPECT_FALSE(pdf.contains("/Subtype /Image")); // no raster picture of a page
     EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "),
-              3);
+              4);
     if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_PDF"))
         QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_PDF"));
 

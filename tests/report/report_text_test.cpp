@@ -85,7 +85,7 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
 
     ReportData data;
     ASSERT_TRUE(LoadReportData(db, patientId, day, data));
-    ASSERT_EQ(ReportPageCount(data), 3);
+    ASSERT_EQ(ReportPageCount(data), 4);
     EXPECT_FALSE(data.singleLoop); // every loop unless the print dialog says otherwise
     const QString out = home.path("report.pdf");
     PdfPrinterSettings settings;
@@ -97,11 +97,11 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
                              ".pdf");
 
     QString all;
-    for (int page = 1; page <= 3; ++page) {
+    for (int page = 1; page <= 4; ++page) {
         const QString text = pageText(out, page);
         EXPECT_TRUE(text.contains(squeezed(patient.Name))) << "page " << page;
         EXPECT_TRUE(text.contains(patient.PatientNumber)) << "page " << page;
-        EXPECT_TRUE(text.contains(squeezed(GetLangText("REPORT", 2334).arg(page).arg(3))))
+        EXPECT_TRUE(text.contains(squeezed(GetLangText("REPORT", 2334).arg(page).arg(4))))
             << "page " << page;
         all += text;
     }
@@ -121,6 +121,9 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
         GetLangText("REPORT", 186) + diagnosis.Physician,
         GetLangText("REPORT", 2338) +
             QFileInfo(diagnosisFile).lastModified().toString("yyyy-MM-dd"),
+        // The page of the graded sessions.
+        GetLangText("CLINICAL", 2588),
+        GetLangText("CLINICAL", 2575) + ":FEV1",
     };
     // The quality statement of the best test and of the day, as the results page says it.
     const QualityStatement quality =

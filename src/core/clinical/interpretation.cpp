@@ -70,6 +70,18 @@ QString PatternText(SpirometryPattern pattern)
     return text(2500 + int(pattern));
 }
 
+QString SuggestionText(const Interpretation& i)
+{
+    if (!i.available)
+        return QString();
+    QString sentence = PatternText(i.pattern);
+    if (i.pattern != SpirometryPattern::Normal)
+        sentence += ", " + SeverityText(i.severity);
+    if (i.bdr)
+        sentence += "; " + text(i.bdr->significant() ? 2556 : 2557);
+    return sentence;
+}
+
 BronchodilatorChange ChangeAfterBronchodilator(double pre, double post, double predicted)
 {
     BronchodilatorChange c;

@@ -69,3 +69,7 @@ struct SpirometryValues {
 Interpretation Interpret(const GliEquations& gli, GliSet set, const GliSubject& subject,
                          const SpirometryValues& measured,
                          const std::optional<SpirometryValues>& post = std::nullopt);
+
+// The interpretation in one sentence, as the physician may take it into the
+// diagnosis: the pattern, its severity, the bronchodilator response.
+QString SuggestionText(const Interpretation& interpretation);

@@ -1,5 +1,9 @@
 #include "core/clinical/maneuver_acceptability.h"
 
+#include "core/app/lang_text.h"
+
+#include <QString>
+
 #include <algorithm>
 
 namespace {
@@ -54,4 +58,9 @@ ManeuverAcceptability AssessManeuver(const ManeuverMeasures& m, std::optional<do
     if (std::isfinite(m.hesitation) && m.hesitation > kHesitationLimit)
         a.findings.push_back(ManeuverFinding::LongHesitation);
     return a;
+}
+
+QString FindingText(ManeuverFinding finding)
+{
+    return GetLangText("CLINICAL", 2530 + int(finding));
 }

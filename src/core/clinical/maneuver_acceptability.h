@@ -46,5 +46,9 @@ double RepeatabilityTolerance(double ageYears, double highest);
 ManeuverAcceptability AssessManeuver(const ManeuverMeasures& measures,
                                      std::optional<double> largestEarlierFvc, double ageYears);
 
+// A finding in the user's words.
+class QString;
+QString FindingText(ManeuverFinding finding);
+
 // Whole millilitres, so that limits given in litres compare exactly.
 inline long long Millilitres(double litres) { return std::llround(litres * 1000.0); }

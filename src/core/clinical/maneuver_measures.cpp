@@ -4,6 +4,36 @@
 
 #include <algorithm>
 
+namespace {
+
+// From the first flow to time zero, found by back-extrapolation: the tangent
+// at peak flow (the fastest few pulses) down to zero volume. The end of the
+// blow plays no part, so a long slow tail is no hesitation.
+double hesitation(const PulseSample* samples, int expiratory, double pulseVolume)
+{
+    constexpr int kWindow = 4; // pulses the peak flow is taken over
+    if (expiratory <= kWindow)
+        return std::nan("");
+    double peak = 0;
+    int at = 0;
+    for (int i = 0; i + kWindow < expiratory; ++i) {
+        const double span = (samples[i + kWindow].time - samples[i].time) / 100000.0;
+        if (span > 0 && kWindow * pulseVolume / span > peak) {
+            peak = kWindow * pulseVolume / span;
+            at = i;
+        }
+    }
+    if (peak <= 0)
+        return std::nan("");
+    const double peakTime = (samples[at].time + samples[at + kWindow].time) / 200000.0;
+    // At a pulse's time the volume of that pulse has passed.
+    const double peakVolume = (at + 1 + kWindow / 2.0) * pulseVolume;
+    const double timeZero = peakTime - peakVolume / peak;
+    return std::max(0.0, timeZero - samples[0].time / 100000.0);
+}
+
+} // namespace
+
 ManeuverMeasures MeasuresFromRecord(const ManeuverResult& r, const PulseSample* samples, int count,
                                     int expCoefficient)
 {
@@ -29,8 +59,6 @@ ManeuverMeasures MeasuresFromRecord(const ManeuverResult& r, const PulseSample* 
         ++pulses;
     if (last - first >= kOneSecond)
         m.plateauVolume = pulses * FlowEngine::ExpiratoryPulseVolume(expCoefficient);
-    // Time zero lies FET before the end: what precedes it is the hesitant start.
-    if (std::isfinite(m.fet))
-        m.hesitation = std::max(0.0, (last - first) / 100000.0 - m.fet);
+    m.hesitation = hesitation(samples, expiratory, FlowEngine::ExpiratoryPulseVolume(expCoefficient));
     return m;
 }

@@ -98,14 +98,14 @@ void PatientModel::ForcedTruth(const FlowPhase& phase, double* fev1, double* pef
     *fev1 = phase.VolumeAt(t0 + 1.0);
 }
 
-PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths)
+PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths, int fvcBlows)
     : m_profile(profile > 10 ? profile - 10 : profile)
 {
     if (m_profile < 1 || m_profile > 5)
         m_profile = 1;
     switch (test) {
     case SimTest::Fvc:
-        buildFvc();
+        buildFvc(std::clamp(fvcBlows, 1, kMaxFvcBlows));
         break;
     case SimTest::Vc:
         buildVc();
@@ -116,7 +116,7 @@ PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths)
     }
 }
 
-void PatientModel::buildFvc()
+void PatientModel::buildFvc(int blows)
 {
     FlowPhase best;
     // The breath in after a forced blow is forced too: its peak flow is near
@@ -156,11 +156,18 @@ void PatientModel::buildFvc()
         best.plateau = kPlateauFlow;
         break;
     }
-    // Three manoeuvres; the first is the best one, the others a little weaker.
-    const double factors[3] = {1.0, 0.95, 0.91};
-    for (double factor : factors) {
+    // The first blow is the best one; the others are a little weaker, as a
+    // cooperative patient repeats a blow (the two largest FVC and FEV1 within
+    // 0.150 L of each other). The early stopper gives up sooner each time.
+    const double factors[kMaxFvcBlows] = {1.0,  0.98, 0.965, 0.975, 0.96,
+                                           0.985, 0.97, 0.955, 0.975, 0.965};
+    const double stops[kMaxFvcBlows] = {1.6, 1.2, 1.0,  1.3,  1.1,
+                                         1.4, 0.9, 1.15, 1.25, 1.05};
+    for (int i = 0; i < blows; ++i) {
         SimBreath b;
-        b.expiration = scaled(best, factor);
+        b.expiration = scaled(best, factors[i]);
+        if (m_profile == 5)
+            b.expiration.duration = stops[i];
         b.pauseMid = 0.8;
         const double fvc = b.expiration.VolumeAt(b.expiration.duration);
         b.inspiration = smooth(0, fvc * 0.95, kPi * fvc * 0.95 / (2.0 * inspiratoryPeak));

@@ -48,8 +48,10 @@ class PatientModel {
     // Profiles: 1 normal adult, 2 obstructive, 3 restrictive, 4 poor start
     // (slow rise, large back-extrapolated volume), 5 early stop. Profiles 11..15
     // are the same patients; the number only picks the device's protocol.
-    // `mvvBreaths` sets how many cycles an MVV test holds.
-    PatientModel(int profile, SimTest test, int mvvBreaths = 12);
+    // `mvvBreaths` sets how many cycles an MVV test holds, `fvcBlows` how many
+    // manoeuvres an FVC test holds (1..kMaxFvcBlows).
+    static constexpr int kMaxFvcBlows = 10; // more than a session keeps
+    PatientModel(int profile, SimTest test, int mvvBreaths = 12, int fvcBlows = 3);
 
     const std::vector<SimBreath>& Breaths() const { return m_breaths; }
     ProfileTruth Truth() const { return m_truth; }
@@ -60,7 +62,7 @@ class PatientModel {
     static void ForcedTruth(const FlowPhase& phase, double* fev1, double* pef, double* evol);
 
   private:
-    void buildFvc();
+    void buildFvc(int blows);
     void buildVc();
     void buildMvv(int breaths);
 

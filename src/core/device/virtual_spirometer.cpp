@@ -29,7 +29,7 @@ std::unique_ptr<VirtualSpirometer> VirtualSpirometer::Make(const SimConfig& conf
 }
 
 VirtualSpirometer::VirtualSpirometer(const SimConfig& config, int reportSize)
-    : m_config(config), m_patient(config.profile, config.test, config.mvvBreaths),
+    : m_config(config), m_patient(config.profile, config.test, config.mvvBreaths, config.fvcBlows),
       m_reportSize(reportSize)
 {
 }
@@ -37,7 +37,7 @@ VirtualSpirometer::VirtualSpirometer(const SimConfig& config, int reportSize)
 void VirtualSpirometer::SetTest(SimTest test)
 {
     m_config.test = test;
-    m_patient = PatientModel(m_config.profile, test, m_config.mvvBreaths);
+    m_patient = PatientModel(m_config.profile, test, m_config.mvvBreaths, m_config.fvcBlows);
 }
 
 void VirtualSpirometer::HostBytes(const unsigned char* data, int count)

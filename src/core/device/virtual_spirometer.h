@@ -41,6 +41,7 @@ struct SimConfig {
     int temperature = 25; // ambient temperature, C
     int battery = 100;    // 0..127
     int mvvBreaths = 12;
+    int fvcBlows = 3; // manoeuvres of an FVC test, 1..10
     // What each status poll of a calibration reports, as the program's
     // status values: 9 keep waiting, 1 success, 2 wrong syringe, 3 replace
     // blade, 4 repeat, 10 device closes (ascii only), -1 end-calibration

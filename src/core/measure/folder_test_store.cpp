@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 
-FolderTestStore::FolderTestStore(QString caseFolder, TestRowWriter writeRow)
-    : m_caseFolder(std::move(caseFolder)), m_writeRow(std::move(writeRow))
+FolderTestStore::FolderTestStore(QString caseFolder, TestRowWriter writeRow,
+                                 TestRowRemover removeRow)
+    : m_caseFolder(std::move(caseFolder)), m_writeRow(std::move(writeRow)),
+      m_removeRow(std::move(removeRow))
 {
 }
 
@@ -47,4 +49,18 @@ TestWrite FolderTestStore::Write(const SaveResult& result, const QByteArray& byt
 QString FolderTestStore::PathOf(const QString& dataName) const
 {
     return m_caseFolder + '/' + dataName;
+}
+
+bool FolderTestStore::Remove(const QString& dataName, QString& error)
+{
+    // The row first: a file without a row is in no day, a row without its
+    // file would show a test that cannot be read.
+    if (!m_removeRow || !m_removeRow(dataName, error))
+        return false;
+    QFile file(PathOf(dataName));
+    if (file.exists() && !file.remove()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
 }

@@ -1,10 +1,10 @@
 #include "core/measure/test_file_writer.h"
 
+#include "core/measure/maneuver_check.h"
 #include "core/measure/maneuver_quality.h"
 #include "core/measure/record_codec.h"
 #include "core/measure/vc_analysis.h"
 
-#include "core/measure/folder_test_store.h"
 #include "core/measure/test_file_reader.h"
 
 #include "core/app/lang_text.h"
@@ -93,7 +93,87 @@ void storeTest(SaveResult& result, const PulseStream& samples, const QByteArray&
     fail(GetLangText("CASE", 2101));
 }
 
+// Takes back the manoeuvres of a session stored before one failed: the
+// session is kept whole or not at all.
+void takeBack(SaveResult& result, TestStore& testStore) {
+    for (const KeptManeuver& kept : result.stored) {
+        QString error;
+        if (!testStore.Remove(kept.dataName, error))
+            result.prompts << GetLangText("CLINICAL", 2576).arg(kept.dataName, error);
+    }
+    result.stored.clear();
+}
+
+// Every usable manoeuvre of an FVC session in its own file and row, in the
+// order they were blown; the session is the number of the first one. The
+// result names the best manoeuvre's file, record and flags.
+void storeSession(SaveResult& result, const ManeuverList& list,
+                  const std::vector<ManeuverStatus>& statuses, const PulseStream& stream,
+                  int phase, TestStore& testStore) {
+    const TestFileHeader header = result.header;
+    const QString testTime = result.testTime;
+    const int best = result.bestIndex;
+    SaveResult bestResult;
+    for (int i = 0; i < int(list.size()); ++i) {
+        const ManeuverStatus status = i < int(statuses.size()) ? statuses[i] : ManeuverStatus{};
+        if (CheckFvcManeuver(list[i], status) != ManeuverFault::kUsable)
+            continue; // a blow with lost or implausible data is never kept
+        SaveResult one;
+        one.resultValid = 1;
+        one.testTime = testTime;
+        one.header = header;
+        one.record = list[i];
+        one.bestIndex = best;
+        one.place.session = result.stored.empty() ? 0 : result.stored.front().number;
+        one.place.maneuver = i + 1;
+        one.place.phase = phase;
+        const PulseStream samples = ManeuverSamples(list, stream, i, one.record);
+        Acceptance(one.record, one.header, one.acceptance, samples.data(), int(samples.size()));
+        QByteArray trailer;
+        RecordCodec::AppendAcceptance(trailer, one.acceptance);
+        one.header.trailerFlag = 1;
+        storeTest(one, samples, trailer, testStore);
+        if (one.outcome != SaveOutcome::Saved) {
+            takeBack(result, testStore);
+            one.stored.clear();
+            one.prompts = result.prompts + one.prompts;
+            one.bestIndex = best;
+            result = one;
+            return;
+        }
+        result.stored.push_back(
+            KeptManeuver{i, one.dataName.chopped(3).toInt(), one.dataName, one.path});
+        if (i == best)
+            bestResult = one;
+    }
+    std::vector<KeptManeuver> stored = std::move(result.stored);
+    result = bestResult;
+    result.stored = std::move(stored);
+}
+
 } // namespace
+
+PulseStream ManeuverSamples(const ManeuverList& list, const PulseStream& stream, int index,
+                            ManeuverResult& record) {
+    const long long start = firstSampleOf(list, index);
+    const long long wanted = std::max(record.ExpCount, 0) + std::max(record.InspCount, 0);
+    const long long available =
+        std::clamp<long long>((long long)stream.size() - start, 0, wanted);
+    if (available < wanted) { // a short stream: the record counts what the file holds
+        record.ExpCount = int(std::min<long long>(record.ExpCount, available));
+        record.InspCount = int(available - record.ExpCount);
+    }
+    const std::uint32_t base =
+        index > 0 && start > 0 && start <= (long long)stream.size() ? stream[start - 1].time : 0;
+    PulseStream samples;
+    samples.reserve(std::size_t(available));
+    for (long long i = 0; i < available; ++i) {
+        PulseSample sample = stream[start + i];
+        sample.time -= base;
+        samples.push_back(sample);
+    }
+    return samples;
+}
 
 int NextTestNumber(const QString& caseFolder, int above, int largestAllowed) {
     // Only names the readers accept count. A folder under such a name is met
@@ -156,12 +236,6 @@ QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& rec
         RecordCodec::AppendSample(bytes, samples[i]);
     bytes.append(trailer);
     return bytes;
-}
-
-SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
-                    const TestRowWriter& writeRow) {
-    FolderTestStore folder(context.caseFolder, writeRow);
-    return SaveTest(request, store, context, folder);
 }
 
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
@@ -246,36 +320,14 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     }
 
     if (type == kTestFvc) {
-        // Only the best manoeuvre's samples, with its time stamps rebased to
-        // just after zero.
-        const int best = result.bestIndex;
-        result.record = list[best];
-        const long long start = firstSampleOf(list, best);
-        const long long wanted =
-            std::max(result.record.ExpCount, 0) + std::max(result.record.InspCount, 0);
-        const long long available =
-            std::clamp<long long>((long long)stream.size() - start, 0, wanted);
-        if (available < wanted) { // a short stream: the record counts what the file holds
-            result.record.ExpCount = int(std::min<long long>(result.record.ExpCount, available));
-            result.record.InspCount = int(available - result.record.ExpCount);
-        }
-        const std::uint32_t base =
-            best > 0 && start > 0 && start <= (long long)stream.size() ? stream[start - 1].time : 0;
-        for (long long i = 0; i < available; ++i) {
-            PulseSample s = stream[start + i];
-            s.time -= base;
-            samples.push_back(s);
-        }
-        Acceptance(result.record, result.header, result.acceptance, samples.data(),
-                   int(samples.size()));
-        RecordCodec::AppendAcceptance(trailer, result.acceptance);
-    } else {
-        result.record = list[0];
-        samples = stream;
-        const std::vector<TidalSummary> summaries = store.TidalSummaries();
-        if (!summaries.empty())
-            RecordCodec::AppendTidalSummary(trailer, summaries.front());
+        storeSession(result, list, statuses, stream, context.phase, testStore);
+        return result;
     }
+    result.record = list[0];
+    samples = stream;
+    const std::vector<TidalSummary> summaries = store.TidalSummaries();
+    if (!summaries.empty())
+        RecordCodec::AppendTidalSummary(trailer, summaries.front());
     // The flag tells readers whether anything follows the samples.
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 enum class SaveOutcome {
     Saved,          // file written and row inserted
     InvalidMvv,     // fewer than two breath cycles
@@ -35,6 +37,15 @@ struct SaveContext {
     int heightCm = 0; // for the estimated lung age
     int gender = 0;   // 0 male, 1 female
     QDateTime now;    // saving time; the current time when invalid
+    int phase = kPhasePre; // FVC: the bronchodilator phase of the session
+};
+
+// One manoeuvre of an FVC session as it was kept.
+struct KeptManeuver {
+    int index = 0;  // in the order blown, from 0
+    int number = 0; // of its file
+    QString dataName;
+    QString path;
 };
 
 struct SaveResult {
@@ -49,6 +60,8 @@ struct SaveResult {
     ManeuverResult record; // the record written
     AcceptanceFlags acceptance;
     int bestIndex = -1; // FVC tests
+    SessionPlace place; // where the row being written belongs
+    std::vector<KeptManeuver> stored; // FVC: every manoeuvre kept, in the order blown
 };
 
 inline constexpr int kLargestTestNumber = 999999999; // nine digits, as the readers accept
@@ -69,9 +82,12 @@ TestFileHeader MakeHeader(const SaveContext& context, const QString& dataName,
 // behind. The completed records are written back into the store.
 SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
                     TestStore& testStore);
-// The same into the case folder of `context`, with the row through `writeRow`.
-SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& context,
-                    const TestRowWriter& writeRow);
+
+// Manoeuvre `index`'s samples of a test's stream (expiratory ones first), its
+// time stamps rebased to just after zero, as its test file holds them; when
+// the stream is short, `record` is made to count what it holds.
+PulseStream ManeuverSamples(const ManeuverList& list, const PulseStream& stream, int index,
+                            ManeuverResult& record);
 
 // The bytes of a test file for the given parts (exposed for tests and tools).
 QByteArray BuildTestFile(const TestFileHeader& header, const ManeuverResult& record,

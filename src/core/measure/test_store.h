@@ -10,11 +10,24 @@
 
 struct SaveResult;
 
+// Where a stored test belongs: its session (the file number of the session's
+// first manoeuvre; 0: the test's own number), its manoeuvre number from 1, its
+// phase (0 pre, 1 post bronchodilator).
+struct SessionPlace {
+    int session = 0;
+    int maneuver = 1;
+    int phase = 0;
+};
+inline constexpr int kPhasePre = 0;
+inline constexpr int kPhasePost = 1;
+
 // The row writer inserts the CaseInfo row of a written test. `NameTaken` means
 // a row of another (lost) file already holds the name: the writer then tries
 // the next number. `Failed` puts the reason in `error`.
 enum class RowWrite { Inserted, NameTaken, Failed };
 using TestRowWriter = std::function<RowWrite(const SaveResult& result, QString& error)>;
+// Deletes the row of a test whose bytes are being taken back.
+using TestRowRemover = std::function<bool(const QString& dataName, QString& error)>;
 
 enum class TestWrite {
     Saved,      // bytes and row are both kept
@@ -34,4 +47,7 @@ public:
                             QString& error) = 0;
     // Where `dataName` lies on disk; empty when the store is no folder.
     virtual QString PathOf(const QString& dataName) const = 0;
+    // Takes back a test this store saved (bytes and row), when a later
+    // manoeuvre of the same session could not be kept; false when it stays.
+    virtual bool Remove(const QString& dataName, QString& error) = 0;
 };

@@ -180,7 +180,7 @@ TestRowWriter CaseInfoRowWriter(Database& db, int id)
 {
     return [&db, id](const SaveResult& saved, QString& error) {
         if (RegisterTest(db, id, saved.dataName, saved.testTime, saved.record,
-                         saved.header.testType))
+                         saved.header.testType, saved.place))
             return RowWrite::Inserted;
         error = db.LastError();
         Recordset rs(db);
@@ -191,11 +191,22 @@ TestRowWriter CaseInfoRowWriter(Database& db, int id)
     };
 }
 
+TestRowRemover CaseInfoRowRemover(Database& db, int id)
+{
+    return [&db, id](const QString& dataName, QString& error) {
+        if (db.Execute("DELETE FROM CaseInfo WHERE ID = ? and DataName = ?", {id, dataName}))
+            return true;
+        error = db.LastError();
+        return false;
+    };
+}
+
 std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString& caseFolder)
 {
     if (db.Files().InDatabase())
         return std::make_unique<TableTestStore>(db, id);
-    return std::make_unique<FolderTestStore>(caseFolder, CaseInfoRowWriter(db, id));
+    return std::make_unique<FolderTestStore>(caseFolder, CaseInfoRowWriter(db, id),
+                                             CaseInfoRowRemover(db, id));
 }
 
 CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)

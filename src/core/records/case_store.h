@@ -38,22 +38,16 @@ enum BestCriterion { kByFvc, kByPef, kByDuration, kByFev1, kByFvcPlusFev1, kByMv
 // when any part is not a number.
 bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth);
 
-// Where a test belongs: its session (the file number of the session's first
-// manoeuvre; 0: the test's own number), its manoeuvre number from 1, its phase
-// (0 pre, 1 post bronchodilator).
-struct SessionPlace {
-    int session = 0;
-    int maneuver = 1;
-    int phase = 0;
-};
-
-// Inserts the row of a test whose file has just been written (figures to two decimals).
+// Inserts the row of a test whose file has just been written (figures to two
+// decimals), in its place of a session (SessionPlace, test_store.h).
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
                   const ManeuverResult& record, int testType, const SessionPlace& place = {});
 
 // The row writer the test-file writer takes: RegisterTest for patient `id`; a failed
 // insert whose name another row already holds asks for the next number.
 TestRowWriter CaseInfoRowWriter(Database& db, int id);
+// Deletes patient `id`'s row of a test being taken back.
+TestRowRemover CaseInfoRowRemover(Database& db, int id);
 
 // Where patient `id`'s new tests go: files of `caseFolder` with their rows
 // through CaseInfoRowWriter, or, when the database keeps the bytes, bytes and

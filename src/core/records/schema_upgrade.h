@@ -3,11 +3,10 @@
 // CaseInfo gains Session, Maneuver and Phase, UserInfo gains Ethnic. A row
 // from before becomes a session of one manoeuvre (its own file number),
 // phase pre. Only portable SQL (ALTER TABLE ... ADD COLUMN, UPDATE).
+#include "core/measure/test_store.h" // the phases
+
 class Database;
 class QString;
-
-inline constexpr int kPhasePre = 0;
-inline constexpr int kPhasePost = 1;
 
 // Adds what is missing; a database already up to date is left as it is.
 // False with `error` set when a change could not be made (nothing half done).

@@ -41,7 +41,7 @@ TestWrite TableTestStore::Write(const SaveResult& result, const QByteArray& byte
         return undo(files.Taken() ? TestWrite::NameTaken : TestWrite::FileFailed,
                     files.LastError());
     if (!RegisterTest(m_db, m_id, result.dataName, result.testTime, result.record,
-                      result.header.testType))
+                      result.header.testType, result.place))
         return undo(m_db.LastErrorWasConflict() ? TestWrite::NameTaken : TestWrite::RowFailed,
                     m_db.LastError());
     // A conflict can also show only at the commit (a serialization failure).
@@ -49,4 +49,19 @@ TestWrite TableTestStore::Write(const SaveResult& result, const QByteArray& byte
         return undo(m_db.LastErrorWasConflict() ? TestWrite::NameTaken : TestWrite::RowFailed,
                     m_db.LastError());
     return TestWrite::Saved;
+}
+
+bool TableTestStore::Remove(const QString& dataName, QString& error)
+{
+    if (!m_db.BeginTransaction()) {
+        error = m_db.LastError();
+        return false;
+    }
+    if (!m_db.Execute("DELETE FROM CaseInfo WHERE ID = ? and DataName = ?", {m_id, dataName}) ||
+        !m_db.Files().Remove(m_id, dataName) || !m_db.Commit()) {
+        error = m_db.LastError().isEmpty() ? m_db.Files().LastError() : m_db.LastError();
+        m_db.Rollback();
+        return false;
+    }
+    return true;
 }

@@ -13,6 +13,7 @@ public:
     int NextNumber(int above, QString& error) override;
     TestWrite Write(const SaveResult& result, const QByteArray& bytes, QString& error) override;
     QString PathOf(const QString&) const override { return QString(); }
+    bool Remove(const QString& dataName, QString& error) override;
 
 private:
     Database& m_db;

@@ -14,38 +14,25 @@ constexpr double kBarLow = -5.0, kBarHigh = 3.0;
 
 QString text(int id) { return GetLangText("CLINICAL", id); }
 
-SummaryCell cellOf(const StoredSession& s, int row, const std::optional<GliSet>& set, const GliSubject& subject,
-                   const GliEquations& gli)
+SummaryCell cellOf(const ReportedValues& phase, int row)
 {
-    const SessionAssessment& a = s.assessment;
+    const char* names[] = {"FEV1", "FVC", "FEV1/FVC"};
     SummaryCell c;
-    const GliParameter parameters[] = {GliParameter::FEV1, GliParameter::FVC, GliParameter::FEV1FVC};
-    if (row == 0) {
-        c.present = a.fev1.present;
-        c.value = a.fev1.value;
-        c.usableOnly = a.fev1.usableOnly;
-        c.grade = a.fev1Grade.grade;
-    } else if (row == 1) {
-        c.present = a.fvc.present;
-        c.value = a.fvc.value;
-        c.usableOnly = a.fvc.usableOnly;
-        c.grade = a.fvcGrade.grade;
-    } else {
-        c.present = std::isfinite(a.fev1Fvc());
-        c.value = c.present ? a.fev1Fvc() : 0;
-        c.usableOnly = a.fev1.usableOnly || a.fvc.usableOnly;
-    }
-    if (c.present && set) {
-        const GliPrediction p = gli.Predict(*set, parameters[row], subject);
-        if (p.available) {
-            c.reference.available = true;
-            c.reference.value = c.value;
-            c.reference.pred = p.M;
-            c.reference.lln = p.lln;
-            c.reference.z = p.zScore(c.value);
-            c.reference.percentPredicted = p.percentPredicted(c.value);
-            c.reference.severity = SeverityOfZ(c.reference.z);
-        }
+    const ReferencedValue* v = phase.Find(names[row]);
+    if (!v)
+        return c;
+    c.present = true;
+    c.value = v->value;
+    c.usableOnly = v->usableOnly;
+    c.grade = row == 0 ? phase.fev1Grade : row == 1 ? phase.fvcGrade : 0;
+    if (v->Referenced()) {
+        c.reference.available = true;
+        c.reference.value = v->value;
+        c.reference.pred = v->reference.M;
+        c.reference.lln = v->reference.lln;
+        c.reference.z = v->reference.zScore(v->value);
+        c.reference.percentPredicted = v->reference.percentPredicted(v->value);
+        c.reference.severity = SeverityOfZ(c.reference.z);
     }
     return c;
 }
@@ -58,45 +45,29 @@ double ZBarPosition(double z, double width)
     return (clamped - kBarLow) / (kBarHigh - kBarLow) * width;
 }
 
-ClinicalSummary BuildClinicalSummary(const std::vector<StoredSession>& sessions, std::optional<GliSet> set,
-                                     const GliSubject& subject, const GliEquations& gli)
+ClinicalSummary BuildClinicalSummary(const DaySessionReport& day)
 {
     ClinicalSummary summary;
-    summary.setName = set ? text(*set == GliSet::Gli2012 ? 2560 : 2561) : QString();
-    const StoredSession* pre = nullptr;
-    const StoredSession* post = nullptr;
-    for (const StoredSession& s : sessions) {
-        if (s.phase == kPhasePre)
-            pre = &s;
-        else if (pre)
-            post = &s;
-    }
-    if (!pre && !sessions.empty())
-        pre = &sessions.back(); // a day of post sessions only: show them as they are
+    summary.setName = day.set ? text(*day.set == GliSet::Gli2012 ? 2560 : 2561) : QString();
+    const PhaseValues* first = day.phases.empty() ? nullptr : &day.phases.front();
+    const PhaseValues* post = day.phases.size() > 1 ? &day.phases[1] : nullptr;
+    summary.firstPhase = first ? first->phase : kPhasePre;
     summary.hasPost = post != nullptr;
     const char* names[] = {"FEV1", "FVC", "FEV1/FVC"};
     for (int row = 0; row < 3; ++row) {
         SummaryRow& r = summary.rows[row];
         r.name = names[row];
-        if (pre)
-            r.pre = cellOf(*pre, row, set, subject, gli);
+        if (first)
+            r.pre = cellOf(first->reported, row);
         if (post)
-            r.post = cellOf(*post, row, set, subject, gli);
-        if (post && row < 2 && r.pre.present && r.post.present && r.pre.reference.available)
-            r.change = ChangeAfterBronchodilator(r.pre.value, r.post.value, r.pre.reference.pred);
+            r.post = cellOf(post->reported, row);
     }
-    if (!set) {
-        summary.note = text(2520);
-    } else if (pre && summary.rows[0].pre.present && summary.rows[1].pre.present) {
-        std::optional<SpirometryValues> after;
-        if (post && summary.rows[0].post.present && summary.rows[1].post.present)
-            after = SpirometryValues{summary.rows[0].post.value, summary.rows[1].post.value};
-        Interpretation i = Interpret(gli, *set, subject, {summary.rows[0].pre.value, summary.rows[1].pre.value}, after);
-        if (i.available)
-            summary.interpretation = i;
-        else
-            summary.note = i.unavailableReason;
+    if (day.bdr) {
+        summary.rows[0].change = day.bdr->fev1;
+        summary.rows[1].change = day.bdr->fvc;
     }
+    summary.interpretation = day.interpretation;
+    summary.note = day.interpretationNote;
     return summary;
 }
 
@@ -118,7 +89,8 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
     y += line;
     for (int phase = 0; phase < phases; ++phase) {
         const double x0 = rect.left() + nameWidth + phase * 6 * cellWidth;
-        painter.drawText(QRectF(x0, y, 6 * cellWidth, line), Qt::AlignCenter, text(phase == 0 ? 2550 : 2551));
+        const bool postColumn = phase == 1 || s.firstPhase == kPhasePost;
+        painter.drawText(QRectF(x0, y, 6 * cellWidth, line), Qt::AlignCenter, text(postColumn ? 2551 : 2550));
         for (int c = 1; c < heads.size(); ++c)
             painter.drawText(QRectF(x0 + (c - 1) * cellWidth, y + line, cellWidth, line), Qt::AlignCenter, heads[c]);
     }
@@ -170,7 +142,7 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
         painter.setPen(QPen(Qt::black));
         y += line;
     }
-    if (s.hasPost) {
+    {
         for (int row = 0; row < 2; ++row) {
             const BronchodilatorChange& c = s.rows[row].change;
             if (!c.available)
@@ -183,5 +155,70 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
             y += line;
         }
     }
+    painter.restore();
+    return y - rect.top();
+}
+
+double PaintManeuverTable(QPainter& painter, const QRectF& rect, const DaySessionReport& day)
+{
+    painter.save();
+    const QFontMetricsF metrics(painter.font());
+    const double line = metrics.height() * 1.3;
+    const auto number = [](double v, int decimals) {
+        return std::isfinite(v) ? QString::number(v, 'f', decimals) : QString("-");
+    };
+    const auto verdict = [](bool acceptable, bool usable) {
+        return text(acceptable ? 2578 : usable ? 2579 : 2580);
+    };
+    // Phase and number | FVC FEV1 PEF BEV FET hesitation | FEV1 FVC | reasons
+    const double widths[] = {0.08, 0.06, 0.06, 0.06, 0.06, 0.06, 0.07, 0.09, 0.09, 0.37};
+    const QStringList heads = {"#", "FVC", "FEV1", "PEF", "BEV", "FET", text(2587), "FEV1", "FVC", ""};
+    const auto row = [&](double y, const QStringList& cells) {
+        double x = rect.left();
+        for (int c = 0; c < cells.size(); ++c) {
+            const double w = widths[c] * rect.width();
+            painter.drawText(QRectF(x, y, w, line), (c == 9 ? Qt::AlignLeft : Qt::AlignCenter) | Qt::AlignVCenter,
+                             metrics.elidedText(cells[c], Qt::ElideRight, w - 2));
+            x += w;
+        }
+    };
+    double y = rect.top();
+    row(y, heads);
+    y += line;
+    painter.drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y));
+    int left = 0;
+    for (const StoredSession& s : day.sessions) {
+        for (std::size_t m = 0; m < s.maneuvers.size(); ++m) {
+            if (y + 2 * line > rect.bottom()) {
+                ++left;
+                continue;
+            }
+            const StoredManeuver& blow = s.maneuvers[m];
+            const ManeuverAcceptability& a = s.assessment.maneuvers[m];
+            QStringList reasons;
+            for (ManeuverFinding finding : a.findings)
+                reasons << FindingText(finding);
+            const ManeuverResult& r = blow.file.record;
+            row(y, {text(s.phase == kPhasePost ? 2551 : 2550) + " " + QString::number(blow.maneuver),
+                    number(r.FVC, 2), number(r.FEV1, 2), number(r.PEF, 2), number(blow.measures.bev, 3),
+                    number(blow.measures.fet, 1), number(blow.measures.hesitation, 2),
+                    verdict(a.acceptableFev1, a.usableFev1), verdict(a.acceptableFvc, a.usableFvc),
+                    reasons.join("; ")});
+            y += line;
+        }
+        const ParameterGrade& fev1 = s.assessment.fev1Grade;
+        const ParameterGrade& fvc = s.assessment.fvcGrade;
+        if (y + 2 * line <= rect.bottom()) {
+            painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                             text(2575) + ": FEV1 " + QChar(fev1.grade) + ", FVC " + QChar(fvc.grade));
+            y += line;
+        }
+    }
+    if (left > 0) {
+        painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                         QString("+ %1").arg(left));
+        y += line;
+    }
+    painter.restore();
     return y - rect.top();
 }

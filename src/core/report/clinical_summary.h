@@ -4,7 +4,7 @@
 // % predicted, grade), the bronchodilator response, and the suggested
 // interpretation; painted as a table with z-score bars from -5 to +3.
 #include "core/clinical/interpretation.h"
-#include "core/report/day_sessions.h"
+#include "core/report/day_session_values.h"
 
 #include <QPainter>
 #include <QRectF>
@@ -28,19 +28,26 @@ struct SummaryRow {
 
 struct ClinicalSummary {
     QString setName;  // empty: the patient's set is not a GLI set
-    bool hasPost = false;
+    int firstPhase = 0; // the phase of the first column: pre, or post on a day of post only
+    bool hasPost = false; // a second column, post, beside pre
     SummaryRow rows[3];
     std::optional<Interpretation> interpretation;
     QString note; // why there is no interpretation
 };
 
-// From the day's sessions: the last pre session (or the only phase there is)
-// and the last post session after it.
-ClinicalSummary BuildClinicalSummary(const std::vector<StoredSession>& sessions, std::optional<GliSet> set,
-                                     const GliSubject& subject, const GliEquations& gli);
+// From the day's phase values (every manoeuvre of a phase judged together),
+// its bronchodilator response and its interpretation: what `tavctl session`
+// prints and the exchange files carry.
+ClinicalSummary BuildClinicalSummary(const DaySessionReport& day);
 
 // Table and bars into `rect`; returns the height used.
 double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const ClinicalSummary& summary);
+
+// Each manoeuvre of the day's sessions: phase, number, FVC, FEV1, PEF, the
+// back-extrapolated volume, FET, hesitation, its acceptability for FEV1 and FVC
+// and the reasons; rows that do not fit into `rect` are left out, and the
+// last line says how many. Returns the height used.
+double PaintManeuverTable(QPainter& painter, const QRectF& rect, const DaySessionReport& day);
 
 // Where a z-score sits on a bar of `width` from -5 (0) to +3 (width), clamped.
 double ZBarPosition(double z, double width);

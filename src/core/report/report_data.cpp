@@ -56,6 +56,8 @@ bool LoadReportData(Database& db, int patientId, const QString& day, ReportData&
     if (!data.nationName.isEmpty())
         data.equations += ", " + data.nationName;
     data.testTimes = testTimesOf(data);
+    if (data.HasFvc())
+        LoadDaySessionReport(db, patientId, QDate::fromString(day, "yyyy-MM-dd"), data.sessions);
     for (const DayTestList* list : {&data.fvc, &data.vc, &data.mvv})
         if (!list->empty() && data.temperature == 0)
             data.temperature = list->front().file.header.temperature;
@@ -76,13 +78,21 @@ QString ReportPdfFileName(const ReportData& data)
     return name + ".pdf";
 }
 
-int ReportPageCount(bool hasFvc, bool hasVc, bool hasMvv)
+namespace {
+// The pages of the tables, curves and diagnosis.
+int resultPages(bool hasFvc, bool hasVc, bool hasMvv)
 {
     if (hasFvc && hasVc)
         return 3;
     if (hasMvv && !hasFvc && !hasVc)
         return 1;
     return 2;
+}
+} // namespace
+
+int ReportPageCount(bool hasFvc, bool hasVc, bool hasMvv)
+{
+    return resultPages(hasFvc, hasVc, hasMvv) + (hasFvc ? 1 : 0);
 }
 
 std::vector<ReportBlock> ReportPageBlocks(bool hasFvc, bool hasVc, bool hasMvv, int page)
@@ -97,6 +107,8 @@ std::vector<ReportBlock> ReportPageBlocks(bool hasFvc, bool hasVc, bool hasMvv, 
     };
     if (page < 1 || page > ReportPageCount(hasFvc, hasVc, hasMvv))
         return blocks;
+    if (page > resultPages(hasFvc, hasVc, hasMvv))
+        return {B::Clinical};
     if (page == 1) {
         blocks = {B::Title, B::Header, B::Patient};
         if (hasFvc) {

@@ -3,6 +3,7 @@
 // before painting (the painter itself touches no database and no file).
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
+#include "core/report/day_session_values.h"
 #include "core/report/day_tests.h"
 
 #include <QString>
@@ -25,6 +26,7 @@ struct ReportData {
     QString testTimes;         // "HH:MM" of the day's first test, "HH:MM - HH:MM" for several
     int temperature = 0;       // degrees C the device's BTPS correction used (first test)
     bool singleLoop = false;   // draw only the best test's curve (chosen when printing)
+    DaySessionReport sessions; // FVC sessions graded and judged against the GLI set
 
     bool HasFvc() const { return !fvc.empty(); }
     bool HasVc() const { return !vc.empty(); }
@@ -40,7 +42,8 @@ bool LoadReportData(Database& db, int patientId, const QString& day, ReportData&
 // "<number>_<name>_<day>.pdf", with characters no file name may hold replaced.
 QString ReportPdfFileName(const ReportData& data);
 
-// 3 pages when FVC and VC tests exist, 1 when only MVV tests exist, otherwise 2.
+// 3 pages when FVC and VC tests exist, 1 when only MVV tests exist, otherwise 2;
+// a day with FVC tests has one more, the last: its sessions graded and judged.
 int ReportPageCount(bool hasFvc, bool hasVc, bool hasMvv);
 inline int ReportPageCount(const ReportData& data)
 {
@@ -58,7 +61,8 @@ enum class ReportBlock {
     VcCurve,
     MvvTable,
     MvvCurve,
-    Diagnosis
+    Diagnosis,
+    Clinical // the day's FVC sessions: reference values, grades, each manoeuvre
 };
 
 // The blocks of page `page` (1 first); a type without tests contributes nothing.

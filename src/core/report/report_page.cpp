@@ -2,6 +2,7 @@
 
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
+#include "core/report/clinical_summary.h"
 #include "core/report/curve_plot.h"
 #include "core/report/quality_statement.h"
 #include "core/report/report_fonts.h"
@@ -116,6 +117,9 @@ class PageWriter {
             break;
         case ReportBlock::Diagnosis:
             writeDiagnosis();
+            break;
+        case ReportBlock::Clinical:
+            writeClinical();
             break;
         }
     }
@@ -273,6 +277,21 @@ class PageWriter {
                  (date.isValid() ? date.toString("yyyy-MM-dd HH:mm") : QString()),
              13);
         m_y += 30;
+    }
+
+    void writeClinical()
+    {
+        text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
+             GetLangText("CLINICAL", 2588), 15, true);
+        m_y += kRowHeight + 10;
+        setFont(11, false);
+        m_painter.setPen(Qt::black);
+        m_y += PaintClinicalSummary(m_painter, QRectF(kMargin, m_y, width(), 300),
+                                    BuildClinicalSummary(m_data.sessions));
+        m_y += kGap;
+        setFont(10, false);
+        m_y += PaintManeuverTable(m_painter, QRectF(kMargin, m_y, width(), m_height - 60 - m_y),
+                                  m_data.sessions);
     }
 
     QPainter& m_painter;

@@ -2,6 +2,8 @@
 
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
+#include "core/clinical/gli_equations.h"
+#include "core/clinical/gli_patient.h"
 #include "core/records/patient_record.h"
 #include "core/records/predicted_values.h"
 #include "core/report/report_fonts.h"
@@ -142,7 +144,33 @@ std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType)
         }
         test.predicted = byYear.value(year);
     }
+    // z-scores at the decimal age of each test's day.
+    const std::optional<GliSet> set = GliSetOfStandard(patient.Standard);
+    if (!set)
+        return tests;
+    const GliEquations& gli = GliEquations::BuiltIn();
+    const std::pair<int, GliParameter> withEquations[] = {
+        {kTrendFev1, GliParameter::FEV1}, {kTrendFvc, GliParameter::FVC},
+        {kTrendFef2575, GliParameter::FEF2575}, {kTrendFef75, GliParameter::FEF75}};
+    for (TrendTest& test : tests) {
+        if (!test.time.isValid())
+            continue;
+        const GliSubject subject = GliSubjectOf(db, patient, test.time.date());
+        for (const auto& [parameter, gliParameter] : withEquations) {
+            const std::size_t pair = std::size_t(TrendPairIndex(parameter));
+            const GliPrediction p = gli.Predict(*set, gliParameter, subject);
+            if (p.available && withinLimit(test.measured[pair], parameter))
+                test.z[pair] = p.zScore(test.measured[pair]);
+        }
+    }
     return tests;
+}
+
+bool HasTrendZScores(const std::vector<TrendTest>& tests, int parameter)
+{
+    const std::size_t pair = std::size_t(TrendPairIndex(parameter));
+    return std::any_of(tests.begin(), tests.end(),
+                       [&](const TrendTest& t) { return std::isfinite(t.z[pair]); });
 }
 
 QString TrendSeries::Label(int i) const
@@ -150,17 +178,28 @@ QString TrendSeries::Label(int i) const
     if (i < 0 || i >= int(points.size()))
         return QString();
     const double value = points[std::size_t(i)].measured;
+    if (zScores)
+        return TrendParameterName(parameter) + " z " +
+               (std::isnan(value) ? QString("--") : QString::asprintf("%.2f", value));
     if (std::isnan(value))
         return TrendParameterName(parameter) + " -- " + TrendParameterUnit(parameter);
     return QString::asprintf("%s %.2f %s", qPrintable(TrendParameterName(parameter)), value,
                              qPrintable(TrendParameterUnit(parameter)));
 }
 
-TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter)
+TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter, bool zScores)
 {
     TrendSeries series;
     series.parameter = parameter;
+    series.zScores = zScores;
     const int pair = TrendPairIndex(parameter);
+    if (zScores) {
+        series.predicted = kLlnZ;
+        for (const TrendTest& test : tests)
+            if (test.time.isValid())
+                series.points.push_back({test.time, test.z[std::size_t(pair)], kLlnZ});
+        return series;
+    }
     // Values from a damaged file or record are missing, never drawn or printed.
     const auto checked = [&](double value, double missing) {
         return withinLimit(value, parameter) ? value : missing;
@@ -204,14 +243,31 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
         c.xMax = double(series.points.back().time.toSecsSinceEpoch()) + day / 2;
     }
     double top = std::max(series.predicted, 1.0);
+    double bottom = 0;
     for (const TrendPoint& p : series.points)
         for (double value : {p.measured, p.predicted})
-            if (!std::isnan(value))
+            if (!std::isnan(value)) {
                 top = std::max(top, value);
-    // A series made by hand may still hold anything: the axis stops at what a person can blow.
-    top = std::min(top, physicalLimit(series.parameter));
-    c.yMin = 0;
-    c.yMax = std::ceil(top * 1.2);
+                bottom = std::min(bottom, value);
+            }
+    if (series.zScores) {
+        // The familiar scale from -5 to +3, wider only for values beyond it.
+        c.yMin = std::floor(std::min(bottom, -5.0));
+        c.yMax = std::ceil(std::max(top, 3.0));
+    } else {
+        // A series made by hand may still hold anything: the axis stops at what a person can blow.
+        top = std::min(top, physicalLimit(series.parameter));
+        c.yMin = 0;
+        c.yMax = std::ceil(top * 1.2);
+    }
+
+    // What may be drawn: z-scores on the whole scale, values from 0 to what a person can blow.
+    const double axisLow = c.yMin, axisHigh = c.yMax;
+    const auto onAxis = [&](double v, bool level) {
+        if (series.zScores)
+            return std::isfinite(v) && v >= axisLow && v <= axisHigh;
+        return (level ? v > 0 : v >= 0) && v <= top; // a level of 0 is a missing one
+    };
 
     // A zoomed view shows a part of both ranges inside the same area, so the
     // axes, their labels and the dates stay on screen.
@@ -245,16 +301,15 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
                             QString::number(y, 'f', decimals),
                             Qt::AlignRight | Qt::AlignVCenter});
     c.labels.push_back({QPointF(c.area.left() - 0.4 * f, c.area.top() - 0.7 * f),
-                        "[" + TrendParameterUnit(series.parameter) + "]",
+                        series.zScores ? QString("[z]") : "[" + TrendParameterUnit(series.parameter) + "]",
                         Qt::AlignRight | Qt::AlignBottom});
 
     // The predicted value of each test's day, held until the next test: it steps where
     // the patient's age changed between tests. A missing level or one beyond the axis
     // draws no line.
     const bool levelsOnAxis =
-        std::all_of(series.points.begin(), series.points.end(), [top](const TrendPoint& p) {
-            return p.predicted > 0 && p.predicted <= top;
-        });
+        std::all_of(series.points.begin(), series.points.end(),
+                    [&](const TrendPoint& p) { return onAxis(p.predicted, true); });
     if (!series.points.empty() && levelsOnAxis) {
         double level = series.points.front().predicted;
         c.reference.moveTo(c.Map(c.xMin, level));
@@ -265,7 +320,7 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
             c.reference.lineTo(c.Map(x, level));
         }
         c.reference.lineTo(c.Map(c.xMax, level));
-    } else if (series.points.empty() && series.predicted > 0 && series.predicted <= top) {
+    } else if (series.points.empty() && onAxis(series.predicted, true)) {
         c.reference.moveTo(c.Map(c.xMin, series.predicted));
         c.reference.lineTo(c.Map(c.xMax, series.predicted));
     }
@@ -274,7 +329,7 @@ TrendChart BuildTrendChart(const TrendSeries& series, const QRectF& rect, double
     bool lineOpen = false;
     for (std::size_t i = 0; i < series.points.size(); ++i) {
         const TrendPoint& p = series.points[i];
-        const bool shown = p.measured >= 0 && p.measured <= top; // false for a missing value
+        const bool shown = onAxis(p.measured, false); // false for a missing value
         const QPointF at = c.Map(double(p.time.toSecsSinceEpoch()), shown ? p.measured : 0);
         if (shown) {
             // A missing value breaks the line rather than dropping it to zero.

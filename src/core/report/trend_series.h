@@ -44,6 +44,10 @@ struct TrendTest {
     QDateTime time; // the header's test time; invalid when it does not parse
     std::array<double, 6> predicted{};
     std::array<double, 6> measured{};
+    // z-scores against the patient's GLI set on the test's day; NaN where the
+    // set has no equation or the patient is not on a GLI set.
+    std::array<double, 6> z{kNoZ, kNoZ, kNoZ, kNoZ, kNoZ, kNoZ};
+    static constexpr double kNoZ = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Index of `parameter` in the pairs of a TrendTest.
@@ -69,6 +73,7 @@ struct TrendPoint {
 
 struct TrendSeries {
     int parameter = kTrendFvc;
+    bool zScores = false; // the values are z-scores; the reference line is the LLN
     std::vector<TrendPoint> points; // oldest first; tests without a valid time are left out
     double predicted = 0; // the latest predicted value (0: none), drawn as the reference line
 
@@ -76,7 +81,10 @@ struct TrendSeries {
     // The value label "%s %.2f %s" of point `i`.
     QString Label(int i) const;
 };
-TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter);
+// `zScores`: the tests' z-scores in place of their values, against the LLN line.
+TrendSeries MakeTrendSeries(const std::vector<TrendTest>& tests, int parameter, bool zScores = false);
+// Whether any test has a z-score for `parameter`.
+bool HasTrendZScores(const std::vector<TrendTest>& tests, int parameter);
 
 // The chart's geometry in the caller's rectangle.
 struct TrendChart {

@@ -82,6 +82,7 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
         return kCommandFailed;
     }
     m_running = 1;
+    m_expCoefficient = protocol->ExpCoefficient();
     m_stopRequested = false;
     prompt(GetLangText("MESSAGE", 1206));
 
@@ -173,6 +174,14 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             started = true;
         if (!handle(protocol, result, end))
             break;
+        if (m_testType == kTestFvc && m_store.ManeuverCount() >= kMaxFvcManeuvers) {
+            // The session is full: the device is told to stop and the blows are kept.
+            protocol->StopTest(0);
+            prompt(GetLangText("CLINICAL", 2583));
+            m_running = 0;
+            end = End::Finished;
+            break;
+        }
     }
     // Stopped from outside: the device hears it from the link's owner.
     if (m_stopRequested.load() && end == End::None)

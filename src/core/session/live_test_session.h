@@ -34,6 +34,8 @@ class LiveTestSession : public QObject {
     static constexpr int kSilenceLimitMs = 32500;
     // A protocol waiting for a resend is asked to act after this much quiet.
     static constexpr int kResendQuietMs = 300;
+    // An FVC session ends by itself once this many manoeuvres are blown.
+    static constexpr int kMaxFvcManeuvers = 8;
 
     explicit LiveTestSession(MeasurementParts& parts, QObject* parent = nullptr);
     LiveTestSession(DeviceManager& manager, MeasurementStore& store, FlowEngine& engine,
@@ -56,6 +58,8 @@ class LiveTestSession : public QObject {
     bool WorkerActive() const { return m_workerActive.load(); }
     int TestType() const { return m_testType; }
     int ResendRequests() const { return m_resends.load(); }
+    // The test's BTPS-corrected expiratory coefficient (after Start).
+    int ExpCoefficient() const { return m_expCoefficient; }
     // Times pulses were given up for good during the test.
     int DataLosses() const { return m_sink.Losses(); }
     // Tests shorten the silence that ends a test.
@@ -95,6 +99,7 @@ class LiveTestSession : public QObject {
     CurvePointList& m_points;
     AssemblerSink m_sink;
     int m_testType = 0;
+    int m_expCoefficient = 0;
     int m_silenceLimitMs = kSilenceLimitMs;
     std::atomic<int> m_running{0};
     std::atomic<int> m_resends{0};

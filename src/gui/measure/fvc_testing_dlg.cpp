@@ -11,10 +11,12 @@
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/report/quality_statement.h"
+#include "core/session/live_grading.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
 
+#include <QComboBox>
 #include <QDate>
 #include <QEventLoop>
 #include <QHBoxLayout>
@@ -77,6 +79,15 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     m_blows = new QLabel(this);
     m_blows->setObjectName("blows");
     m_blows->setFont(promptFont);
+    m_grade = new QLabel(this);
+    m_grade->setObjectName("grade");
+    m_grade->setWordWrap(true);
+    if (m_testType == kTestFvc) {
+        m_phaseLabel = new QLabel(this);
+        m_phase = new QComboBox(this);
+        m_phase->setObjectName("phase");
+        m_phase->addItems({QString(), QString()}); // pre, post: texts in ApplyTexts
+    }
     m_validMark = mark(this, "validMark", QColor(0x2E, 0x8B, 0x57), QString(QChar(0x2714)));
     m_invalidMark = mark(this, "invalidMark", QColor(0xC0, 0x30, 0x30), QString(QChar(0x2718)));
 
@@ -100,12 +111,17 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     bottom->addWidget(m_validMark);
     bottom->addWidget(m_invalidMark);
     bottom->addSpacing(20);
+    if (m_phase) {
+        bottom->addWidget(m_phaseLabel);
+        bottom->addWidget(m_phase);
+    }
     bottom->addWidget(m_testing);
     bottom->addWidget(m_close);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_caption);
     layout->addLayout(plots, 1);
     layout->addWidget(m_blows);
+    layout->addWidget(m_grade);
     layout->addLayout(bottom);
     ApplyTexts();
 
@@ -155,6 +171,16 @@ void CFVCTestingDlg::ApplyTexts()
     const QString testing = GetLangText("FVCTestingDlg", 1117);
     m_testing->setText(testing.isEmpty() ? QStringLiteral("Testing") : testing);
     m_close->setText(GetLangText("FVCTestingDlg", 1208));
+    if (m_phase) {
+        m_phaseLabel->setText(GetLangText("CLINICAL", 2582));
+        m_phase->setItemText(kPhasePre, GetLangText("CLINICAL", 2550));
+        m_phase->setItemText(kPhasePost, GetLangText("CLINICAL", 2551));
+    }
+}
+
+QString CFVCTestingDlg::GradeText() const
+{
+    return m_grade->text();
 }
 
 QString CFVCTestingDlg::BlowText() const
@@ -170,6 +196,7 @@ void CFVCTestingDlg::showBlows()
     m_shownBlows = count;
     if (count <= 0) {
         m_blows->clear();
+        m_grade->clear();
         return;
     }
     const ManeuverList blows = m_parts.store.Maneuvers();
@@ -177,6 +204,16 @@ void CFVCTestingDlg::showBlows()
         return;
     m_blows->setText(GetLangText("FVCTestingDlg", 2320).arg(blows.size()) + "    " +
                      BlowVerdict(int(blows.size()), blows.back()));
+    const LiveGrading grading =
+        GradeLiveSession(blows, m_parts.store.Statuses(), m_parts.store.Pulses(),
+                         m_session.ExpCoefficient(), Shell()->Patient().Age);
+    QStringList lines;
+    if (!grading.lastBlow.isEmpty())
+        lines << grading.lastBlow + (grading.reasons.isEmpty()
+                                         ? QString()
+                                         : " (" + grading.reasons.join("; ") + ")")
+              << grading.grade;
+    m_grade->setText(lines.join('\n'));
 }
 
 QString CFVCTestingDlg::Prompt() const
@@ -244,6 +281,7 @@ void CFVCTestingDlg::onDeviceFinished(int request)
     context.caseFolder = AppPaths::PatientCaseFolder(context.patientId);
     context.heightCm = Shell()->Patient().Height;
     context.gender = Shell()->Patient().Gender;
+    context.phase = m_phase ? m_phase->currentIndex() : kPhasePre;
     const SaveResult result = m_session.Save(request, context, Shell()->Db());
     if (m_testType == kTestVc && result.validPicture >= 0)
         showMarks(result.validPicture);

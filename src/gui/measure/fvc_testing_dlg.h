@@ -11,6 +11,7 @@
 #include "gui/app/page.h"
 
 class CCurvePlotWidget;
+class QComboBox;
 class QLabel;
 class QTimer;
 class QPushButton;
@@ -39,6 +40,10 @@ class CFVCTestingDlg : public CPage {
     QString Prompt() const;
     // FVC tests: the blow count and the word on the last blow.
     QString BlowText() const;
+    // FVC tests: the last blow's acceptability, its reasons and the grades so far.
+    QString GradeText() const;
+    // FVC tests: the bronchodilator phase the session is stored in (0 pre, 1 post).
+    QComboBox* PhaseChoice() const { return m_phase; }
     bool IsClosed() const { return m_closed; }
 
   Q_SIGNALS:
@@ -66,6 +71,9 @@ class CFVCTestingDlg : public CPage {
     QLabel* m_caption = nullptr;
     QLabel* m_prompt = nullptr;   // 1193
     QLabel* m_blows = nullptr;    // blow count and verdict of the last blow
+    QLabel* m_grade = nullptr;    // acceptability of the last blow, grades so far
+    QLabel* m_phaseLabel = nullptr;
+    QComboBox* m_phase = nullptr; // pre or post bronchodilator
     int m_shownBlows = 0;
     QLabel* m_validMark = nullptr;   // 1202
     QLabel* m_invalidMark = nullptr; // 1203

@@ -82,6 +82,12 @@ QString CDiagnoseDlg::ResultText() const
     return toStored(m_result->toPlainText());
 }
 
+void CDiagnoseDlg::AppendLine(const QString& text)
+{
+    const QString shown = m_result->toPlainText();
+    m_result->setPlainText(shown.isEmpty() || shown.endsWith('\n') ? shown + text : shown + '\n' + text);
+}
+
 void CDiagnoseDlg::onAdd()
 {
     CDiagnosePhraseDlg phrases(this);

@@ -19,6 +19,9 @@ class CDiagnoseDlg : public QDialog {
 
     // The diagnosis text with "\r\n" line breaks, as it is stored.
     QString ResultText() const;
+    // Adds `text` as a line of its own to the text the physician edits; it is
+    // kept only when the physician confirms with OK.
+    void AppendLine(const QString& text);
 
   private:
     void onAdd();

@@ -1,5 +1,6 @@
 #include "gui/report/tava_dlg.h"
 
+#include "gui/report/clinical_summary_view.h"
 #include "gui/report/exchange_menu.h"
 
 #include "core/app/app_paths.h"
@@ -9,6 +10,8 @@
 #include "core/records/database.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
+#include "core/report/clinical_summary.h"
+#include "core/report/day_session_values.h"
 #include "core/report/quality_statement.h"
 #include "core/report/result_tables.h"
 #include "gui/app/dialog_hooks.h"
@@ -18,6 +21,7 @@
 #include "gui/records/diagnose_dlg.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -101,10 +105,19 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
         l->setWordWrap(true);
     for (QLabel* l : {m_repeatabilityTitle, m_acceptabilityTitle})
         l->setFont(bold);
+    m_summary = new CClinicalSummaryView(m_quality);
+    m_summary->setObjectName("clinicalSummary");
+    m_suggestion = label("suggestion", m_quality);
+    m_suggestion->setWordWrap(true);
+    m_takeOver = button(QString(), "takeIntoDiagnosis", m_quality);
     auto* quality = new QVBoxLayout(m_quality);
     for (QLabel* l : {m_repeatabilityTitle, m_repeatability, m_acceptabilityTitle,
-                      m_acceptability, m_diagnosis})
+                      m_acceptability})
         quality->addWidget(l);
+    quality->addWidget(m_summary);
+    quality->addWidget(m_suggestion);
+    quality->addWidget(m_takeOver, 0, Qt::AlignLeft);
+    quality->addWidget(m_diagnosis);
     quality->addStretch();
 
     m_exit = button(QString(), "exit", this);
@@ -151,6 +164,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
         connect(m_testButtons[type], &QPushButton::clicked, this, [this, type] { onTest(type); });
     connect(m_singleLoop, &QPushButton::clicked, this, &CTAVADlg::onSingleLoop);
     connect(m_diagnose, &QPushButton::clicked, this, &CTAVADlg::onDiagnose);
+    connect(m_takeOver, &QPushButton::clicked, this, &CTAVADlg::OnTakeIntoDiagnosis);
     connect(m_volumeTimeToggle, &QPushButton::clicked, this, &CTAVADlg::onToggleVolumeTime);
     connect(m_list, &QTableWidget::cellClicked, this, &CTAVADlg::onCellClicked);
     connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -184,6 +198,7 @@ void CTAVADlg::ApplyTexts()
     m_export->setText(m_exportMenu->title());
     m_repeatabilityTitle->setText(GetLangText("CASE", 1332));
     m_acceptabilityTitle->setText(GetLangText("CASE", 1267));
+    m_takeOver->setText(GetLangText("CLINICAL", 2584));
     m_delete->setToolTip(GetLangText("Tooltip", 119));
     m_singleLoop->setToolTip(GetLangText("Tooltip", 1227));
     if (m_dayTests)
@@ -204,6 +219,7 @@ void CTAVADlg::Reload()
     fillList();
     fillBestBox();
     fillQuality();
+    fillClinical();
     makePanes(storedKind(type));
     m_flowVolume->SetTests(*m_dayTests);
     m_volumeTime->SetTests(*m_dayTests);
@@ -283,6 +299,49 @@ void CTAVADlg::fillQuality()
         DayQualityStatement(Shell()->CurrentTestType(), *m_dayTests, m_shown);
     m_repeatability->setText(statement.day);
     m_acceptability->setText(statement.test);
+}
+
+void CTAVADlg::fillClinical()
+{
+    // The day's FVC sessions as `tavctl session` and the exchange files report them.
+    const bool fvc = Shell()->CurrentTestType() == kTestFvc && TestCount() > 0;
+    for (QWidget* w : {static_cast<QWidget*>(m_summary), static_cast<QWidget*>(m_suggestion),
+                       static_cast<QWidget*>(m_takeOver)})
+        w->setVisible(fvc);
+    m_suggestionText.clear();
+    m_takeOver->setEnabled(false);
+    if (!fvc)
+        return;
+    DaySessionReport day;
+    LoadDaySessionReport(Shell()->Db(), Shell()->CurrentPatientId(),
+                         QDate::fromString(Shell()->CurrentTestDate(), "yyyy-MM-dd"), day);
+    const ClinicalSummary summary = BuildClinicalSummary(day);
+    m_summary->SetSummary(summary);
+    if (!summary.interpretation) {
+        m_suggestion->setText(summary.note);
+        return;
+    }
+    m_suggestionText = SuggestionText(*summary.interpretation);
+    m_suggestion->setText("<b>" + GetLangText("CLINICAL", 2585).toHtmlEscaped() + ":</b> " +
+                          m_suggestionText.toHtmlEscaped() + "<br><small>" +
+                          summary.interpretation->rules.join("; ").toHtmlEscaped() + "</small>");
+    m_takeOver->setEnabled(true);
+}
+
+QString CTAVADlg::SuggestionShown() const
+{
+    return m_suggestion->isHidden() ? QString() : m_suggestion->text();
+}
+
+void CTAVADlg::OnTakeIntoDiagnosis()
+{
+    if (m_suggestionText.isEmpty())
+        return;
+    CDiagnoseDlg dialog(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
+                        Shell()->Diagnosis(), this);
+    dialog.AppendLine(m_suggestionText);
+    if (dialog.exec() == QDialog::Accepted)
+        Reload();
 }
 
 void CTAVADlg::updatePanes()

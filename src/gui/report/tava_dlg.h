@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class CClinicalSummaryView;
 class CCurvePlotWidget;
 class CExchangeMenu;
 class QHBoxLayout;
@@ -32,6 +33,12 @@ class CTAVADlg : public CPage {
     int ShownTest() const { return m_shown; }
     void ShowTest(int index);
     bool IsVolumeTimeShown() const { return m_volumeTimeShown; }
+    // FVC days: the day's values against the GLI set, and the suggestion.
+    CClinicalSummaryView* SummaryView() const { return m_summary; }
+    QString SuggestionShown() const;
+    // "Take into diagnosis": the diagnosis dialog with the suggestion added
+    // as a line; stored only when the physician confirms it.
+    void OnTakeIntoDiagnosis();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -41,6 +48,7 @@ class CTAVADlg : public CPage {
     void sizeTestColumns();
     void fillBestBox();
     void fillQuality();
+    void fillClinical();
     void updatePanes();
     void makePanes(int kind);
     void onDateChosen();
@@ -74,6 +82,10 @@ class CTAVADlg : public CPage {
     QLabel* m_acceptabilityTitle = nullptr;  // 1223
     QLabel* m_acceptability = nullptr;       // 1225
     QLabel* m_diagnosis = nullptr;           // 1230
+    CClinicalSummaryView* m_summary = nullptr;
+    QLabel* m_suggestion = nullptr;          // the interpretation and its rules, or why there is none
+    QPushButton* m_takeOver = nullptr;       // "Take into diagnosis"
+    QString m_suggestionText;                // the sentence taken over
     QPushButton* m_exit = nullptr;             // 2
     QPushButton* m_print = nullptr;            // 1185
     QPushButton* m_delete = nullptr;           // 1187

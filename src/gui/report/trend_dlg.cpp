@@ -10,6 +10,7 @@
 #include "gui/report/trend_chart_view.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -95,6 +96,10 @@ CTrendDlg::CTrendDlg(Database& db, int patientId, QWidget* parent, int testType)
         m_radios->addButton(radio, p);
         radios->addWidget(radio);
     }
+    // Beside the values: their z-scores against the patient's GLI set.
+    m_zScores = new QCheckBox(GetLangText("CLINICAL", 2586), this);
+    m_zScores->setObjectName("zScores");
+    radios->addWidget(m_zScores);
     m_value = new QLabel(this);
     m_value->setObjectName("value");
     radios->addWidget(m_value);
@@ -146,6 +151,7 @@ CTrendDlg::CTrendDlg(Database& db, int patientId, QWidget* parent, int testType)
 
     connect(m_radios, &QButtonGroup::idClicked, this, &CTrendDlg::SelectParameter);
     connect(m_list, &QListWidget::currentRowChanged, this, &CTrendDlg::onListChanged);
+    connect(m_zScores, &QCheckBox::toggled, this, &CTrendDlg::onListChanged);
     connect(reset, &QPushButton::clicked, this, &CTrendDlg::onResetColors);
     connect(zoomIn, &QPushButton::clicked, this, [this] { zoom(kZoomStep, kZoomStep); });
     connect(zoomOut, &QPushButton::clicked, this, [this] { zoom(1 / kZoomStep, 1 / kZoomStep); });
@@ -189,7 +195,11 @@ void CTrendDlg::SelectParameter(int parameter)
 void CTrendDlg::onListChanged()
 {
     m_parameter = qMax(0, m_list->currentRow());
-    const TrendSeries series = MakeTrendSeries(m_tests, m_parameter);
+    // Only parameters with a GLI equation have z-scores.
+    const bool zAvailable = HasTrendZScores(m_tests, m_parameter);
+    m_zScores->setEnabled(zAvailable);
+    const TrendSeries series =
+        MakeTrendSeries(m_tests, m_parameter, zAvailable && m_zScores->isChecked());
     m_chart->SetSeries(series);
     m_value->setText(series.Empty() ? QString() : series.Label(int(series.points.size()) - 1));
 }

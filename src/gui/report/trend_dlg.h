@@ -8,6 +8,7 @@
 class CTrendChartView;
 class Database;
 class QButtonGroup;
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -49,6 +50,7 @@ class CTrendDlg : public QDialog {
     QListWidget* m_list = nullptr;       // 1119, hidden
     QButtonGroup* m_radios = nullptr;    // 1139-1144
     QLabel* m_value = nullptr;           // the selected point's label
+    QCheckBox* m_zScores = nullptr;      // z-scores in place of the values
     QScrollBar* m_horizontal = nullptr;  // 1011
     QScrollBar* m_vertical = nullptr;    // 1014
 };
