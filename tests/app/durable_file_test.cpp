@@ -204,10 +204,6 @@ TEST(IniFileReads, SpecialFilesReadAsEmptyAndEditsAreSeenAtOnce)
     EXPECT_EQ(IniFile::ReadString(path, "A", "k", "gone", 99), "gone");
 }
 
-} // namespace
-
-namespace {
-
 TEST(LanguageName, OnlyAPlainNameInsideTheLanguageFolderIsRead)
 {
     TempHome home;

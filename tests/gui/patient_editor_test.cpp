@@ -21,7 +21,6 @@ namespace {
 
 class PatientEditorTest : public GuiTest {
   protected:
-    void SetUp() override { GuiTest::SetUp(); }
     void selectPatientRow(int row)
     {
         auto* list = shell->findChild<QTableView*>("patientList");

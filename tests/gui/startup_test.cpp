@@ -40,10 +40,6 @@ TEST(StartupTest, ACorruptDatabaseIsReportedAndLeftUntouched)
     EXPECT_FALSE(QFile::exists(home.path("System.ini")));
 }
 
-} // namespace
-
-namespace {
-
 TEST(DemoSeedTest, AnEmptyFolderGetsDemoPatientsWithTestsOnlyOnce)
 {
     TempHome home;

@@ -52,6 +52,13 @@ class ConnectDeviceTest : public DeviceTest {
         return run;
     }
 
+    // Every stored field of two saved records is the same.
+    static void expectSameRecord(const SaveResult& a, const SaveResult& b)
+    {
+        for (int i = 0; i < int(ManeuverFields().size()); ++i)
+            EXPECT_EQ(ManeuverFieldValue(a.record, i), ManeuverFieldValue(b.record, i)) << ManeuverFields()[i].name;
+    }
+
     static bool hidSpirometerAttached()
     {
         return !MakeHidapiBackend()->Enumerate(HidPort::kVendorId, HidPort::kProductId).isEmpty();
@@ -85,11 +92,7 @@ TEST_F(ConnectDeviceTest, WholeFvcTestOverSerialPortAndPtyEqualsTheDemoRun)
     EXPECT_EQ(TestParts().devices.CurrentKind(), LinkKind::Simulated);
     EXPECT_EQ(caseRows(), 6);
 
-    for (int i = 0; i < int(ManeuverFields().size()); ++i) {
-        EXPECT_EQ(ManeuverFieldValue(wired.saved.record, i),
-                  ManeuverFieldValue(demo.saved.record, i))
-            << ManeuverFields()[i].name;
-    }
+    expectSameRecord(wired.saved, demo.saved);
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(wired.saved.acceptance.flag[i], demo.saved.acceptance.flag[i]) << i;
     EXPECT_GT(wired.saved.record.FVC, 1.0);
@@ -145,11 +148,7 @@ TEST_F(ConnectDeviceTest, HidDeviceWinsOverSerialDeviceAndRunsAWholeTest)
     const LiveRun demo = runTest(0);
     manager.SetSimulatorConfig(std::nullopt);
     ASSERT_EQ(demo.saved.outcome, SaveOutcome::Saved);
-    for (int i = 0; i < int(ManeuverFields().size()); ++i) {
-        EXPECT_EQ(ManeuverFieldValue(viaHid.saved.record, i),
-                  ManeuverFieldValue(demo.saved.record, i))
-            << ManeuverFields()[i].name;
-    }
+    expectSameRecord(viaHid.saved, demo.saved);
 
     // Without the HID device the serial one is taken.
     present = false;

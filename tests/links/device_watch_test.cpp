@@ -11,34 +11,30 @@
 
 namespace {
 
-struct Signals {
-    QStringList order;
-};
-
 TEST(DeviceWatch, ReportsWhatChangedBetweenTwoLooks)
 {
     QStringList attached = {"/dev/ttyACM0", "/dev/hidraw2"};
     DeviceWatch watch([&] { return attached; });
-    Signals seen;
-    QObject::connect(&watch, &DeviceWatch::removed, [&] { seen.order << "removed"; });
-    QObject::connect(&watch, &DeviceWatch::arrived, [&] { seen.order << "arrived"; });
+    QStringList seen;
+    QObject::connect(&watch, &DeviceWatch::removed, [&] { seen << "removed"; });
+    QObject::connect(&watch, &DeviceWatch::arrived, [&] { seen << "arrived"; });
     watch.Start(60000); // looks are made by hand below
     watch.Poll();
-    EXPECT_TRUE(seen.order.isEmpty()) << "nothing changed";
+    EXPECT_TRUE(seen.isEmpty()) << "nothing changed";
 
     attached = {"/dev/hidraw2"};
     watch.Poll();
-    EXPECT_EQ(seen.order, QStringList({"removed"}));
+    EXPECT_EQ(seen, QStringList({"removed"}));
 
     attached = {"/dev/ttyACM0", "/dev/hidraw2"};
     watch.Poll();
-    EXPECT_EQ(seen.order, QStringList({"removed", "arrived"}));
+    EXPECT_EQ(seen, QStringList({"removed", "arrived"}));
 
     // Unplugged and plugged in between two looks, under another name.
-    seen.order.clear();
+    seen.clear();
     attached = {"/dev/ttyACM1", "/dev/hidraw2"};
     watch.Poll();
-    EXPECT_EQ(seen.order, QStringList({"removed", "arrived"}));
+    EXPECT_EQ(seen, QStringList({"removed", "arrived"}));
     watch.Stop();
 }
 

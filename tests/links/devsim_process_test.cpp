@@ -44,6 +44,23 @@ class DevsimProcessTest : public DeviceTest {
         const QJsonObject info = QJsonDocument::fromJson(m_devsim.readLine()).object();
         return info.value("pty").toString();
     }
+    // The settings file that sends the wired link to `pty`.
+    QByteArray useWiredPort(const QString& pty, const QByteArray& more = {})
+    {
+        const QByteArray ini = "[SYSTEM]\r\nSIMULATOR=0\r\nCOMMUNICATION=1\r\n" + more +
+                               "PORTNAME=" + pty.toLocal8Bit() + "\r\n";
+        home.write("System.ini", ini);
+        return ini;
+    }
+    // `tavctl test` of one FVC test for the fixture's patient; its JSON report.
+    QJsonObject runTest(const QStringList& more = {})
+    {
+        const ToolResult r = RunTool(TAVCTL_PATH, QStringList{"--home", home.path(), "test", "--patient",
+                                                              QString::number(patientId), "--type", "fvc"} +
+                                                      more);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out).object();
+    }
 
     QProcess m_devsim;
 };
@@ -56,24 +73,14 @@ TEST_F(DevsimProcessTest, TavctlTestOverThePtyEqualsTheDemoRunAndKeepsSettings)
         GTEST_SKIP() << "a HID spirometer is attached and would win the probe";
     const QString pty = startDevsim({"--profile", "12", "--protocol", "ascii"});
     ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
-    const QByteArray ini =
-        "[SYSTEM]\r\nSIMULATOR=0\r\nCOMMUNICATION=1\r\nCOMPORT=3\r\nPORTNAME=" + pty.toLocal8Bit() +
-        "\r\n";
-    home.write("System.ini", ini);
-    const QStringList common = {
-        "--home", home.path(), "test", "--patient", QString::number(patientId), "--type", "fvc"};
-
-    const ToolResult wired = RunTool(TAVCTL_PATH, common);
-    ASSERT_EQ(wired.exitCode, 0) << wired.err.toStdString();
-    const QJsonObject wiredJson = QJsonDocument::fromJson(wired.out).object();
+    const QByteArray ini = useWiredPort(pty, "COMPORT=3\r\n");
+    const QJsonObject wiredJson = runTest();
     EXPECT_EQ(wiredJson.value("outcome").toString(), "saved");
     EXPECT_TRUE(QFile::exists(wiredJson.value("path").toString()));
     EXPECT_FALSE(wiredJson.contains("truth")) << "not the in-process device";
     EXPECT_EQ(home.read("System.ini"), ini) << "the configured port answered";
 
-    const ToolResult demo = RunTool(TAVCTL_PATH, common + QStringList{"--profile", "12"});
-    ASSERT_EQ(demo.exitCode, 0) << demo.err.toStdString();
-    const QJsonObject demoJson = QJsonDocument::fromJson(demo.out).object();
+    const QJsonObject demoJson = runTest({"--profile", "12"});
     EXPECT_EQ(demoJson.value("outcome").toString(), "saved");
     EXPECT_EQ(wiredJson.value("record").toObject(), demoJson.value("record").toObject());
     EXPECT_EQ(wiredJson.value("acceptance"), demoJson.value("acceptance"));
@@ -98,25 +105,14 @@ TEST_F(DevsimProcessTest, FaultsOfTheSimulatorProcessReachTheSerialLink)
     const QStringList noise = {"--fault", "noise:0.002", "--seed", "3"};
     const QString pty = startDevsim(QStringList{"--profile", "12", "--protocol", "ascii"} + noise);
     ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
-    home.write("System.ini", "[SYSTEM]\r\nSIMULATOR=0\r\nCOMMUNICATION=1\r\nPORTNAME=" +
-                                 pty.toLocal8Bit() + "\r\n");
-    const QStringList common = {
-        "--home", home.path(), "test", "--patient", QString::number(patientId), "--type", "fvc"};
-    const ToolResult wired = RunTool(TAVCTL_PATH, common);
-    ASSERT_EQ(wired.exitCode, 0) << wired.err.toStdString();
-    const QJsonObject wiredJson = QJsonDocument::fromJson(wired.out).object();
-
-    const ToolResult local = RunTool(TAVCTL_PATH, common + QStringList{"--profile", "12"} + noise);
-    ASSERT_EQ(local.exitCode, 0) << local.err.toStdString();
-    const QJsonObject localJson = QJsonDocument::fromJson(local.out).object();
+    useWiredPort(pty);
+    const QJsonObject wiredJson = runTest();
+    const QJsonObject localJson = runTest(QStringList{"--profile", "12"} + noise);
     EXPECT_EQ(wiredJson.value("outcome"), localJson.value("outcome"));
     EXPECT_EQ(wiredJson.value("complete"), localJson.value("complete"));
     EXPECT_EQ(wiredJson.value("maneuverResults"), localJson.value("maneuverResults"));
 
-    const ToolResult clean = RunTool(TAVCTL_PATH, common + QStringList{"--profile", "12"});
-    ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
-    EXPECT_NE(wiredJson.value("maneuverResults"),
-              QJsonDocument::fromJson(clean.out).object().value("maneuverResults"));
+    EXPECT_NE(wiredJson.value("maneuverResults"), runTest({"--profile", "12"}).value("maneuverResults"));
 }
 
 // Reads that end inside a frame: the simulator writes its bytes three at a
@@ -129,18 +125,10 @@ TEST_F(DevsimProcessTest, FramesCutIntoPiecesOnTheSerialLinkGiveTheCleanTest)
         GTEST_SKIP() << "a HID spirometer is attached and would win the probe";
     const QString pty = startDevsim({"--profile", "12", "--protocol", "ascii", "--fault", "split:3"});
     ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
-    home.write("System.ini", "[SYSTEM]\r\nSIMULATOR=0\r\nCOMMUNICATION=1\r\nPORTNAME=" +
-                                 pty.toLocal8Bit() + "\r\n");
-    const QStringList common = {
-        "--home", home.path(), "test", "--patient", QString::number(patientId), "--type", "fvc"};
-    const ToolResult pieces = RunTool(TAVCTL_PATH, common);
-    ASSERT_EQ(pieces.exitCode, 0) << pieces.err.toStdString();
-    const QJsonObject piecesJson = QJsonDocument::fromJson(pieces.out).object();
+    useWiredPort(pty);
+    const QJsonObject piecesJson = runTest();
     EXPECT_EQ(piecesJson.value("outcome").toString(), "saved");
-
-    const ToolResult clean = RunTool(TAVCTL_PATH, common + QStringList{"--profile", "12"});
-    ASSERT_EQ(clean.exitCode, 0) << clean.err.toStdString();
-    const QJsonObject cleanJson = QJsonDocument::fromJson(clean.out).object();
+    const QJsonObject cleanJson = runTest({"--profile", "12"});
     EXPECT_EQ(piecesJson.value("record").toObject(), cleanJson.value("record").toObject());
     EXPECT_EQ(piecesJson.value("maneuverResults"), cleanJson.value("maneuverResults"));
 }

@@ -188,10 +188,6 @@ TEST(HidReportDescriptor, HugeOrOverlongInputGivesNoLength)
               0);
 }
 
-} // namespace
-
-namespace {
-
 TEST(HidPortOnHidapi, NoAttachedSpirometerFailsToOpen)
 {
     // The real hidraw enumeration of this machine.
@@ -203,10 +199,6 @@ TEST(HidPortOnHidapi, NoAttachedSpirometerFailsToOpen)
     unsigned char buffer[64] = {};
     EXPECT_EQ(port.Read(buffer, 64), 0);
 }
-
-} // namespace
-
-namespace {
 
 // Runs only when TAV_HID_DEVICE is set and a HID spirometer is attached.
 TEST(HidPortHardware, AttachedSpirometerAnswersTheConnectionFrame)

@@ -216,10 +216,6 @@ TEST(PortDiscovery, RealEnumerationListsOnlyPortsTheSystemKnows)
         EXPECT_TRUE(names.contains(found));
 }
 
-} // namespace
-
-namespace {
-
 // Runs only when TAV_SERIAL_DEVICE names the port of an attached spirometer:
 // the libserialport line, which pseudo-terminals cannot reach.
 TEST(SerialPortHardware, AttachedSpirometerAnswersOnItsPort)

@@ -230,23 +230,17 @@ TEST_F(CaseStore, ReconcileTakesTimeDurationAndKindFromTheFile)
     EXPECT_EQ(r.TestType, kTestVc);
 }
 
-TEST_F(CaseStore, DeleteTestRemovesRowAndFile)
-{
-    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
-    addTest(1, 2, "2026-03-05 10:00:00", kTestFvc);
-    EXPECT_TRUE(DeleteTest(db, 1, "1.dt"));
-    EXPECT_FALSE(db.Files().Exists(1, "1.dt"));
-    EXPECT_TRUE(db.Files().Exists(1, "2.dt"));
-    EXPECT_EQ(count("SELECT * FROM CaseInfo"), 1);
-}
-
-TEST_F(CaseStore, DeleteDayRemovesTheFilesOfEveryKind)
+TEST_F(CaseStore, DeleteTestAndDayRemoveRowsAndFilesOfEveryKind)
 {
     addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
     addTest(1, 2, "2026-03-05 10:00:00", kTestVc);
     addTest(1, 3, "2026-03-05 11:00:00", kTestMvv);
     addTest(1, 4, "2026-03-06 11:00:00", kTestFvc);
+    addTest(1, 5, "2026-03-06 12:00:00", kTestFvc);
     addTest(2, 1, "2026-03-05 09:00:00", kTestFvc);
+    EXPECT_TRUE(DeleteTest(db, 1, "5.dt"));
+    EXPECT_FALSE(db.Files().Exists(1, "5.dt"));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = 1"), 4);
     EXPECT_TRUE(DeleteDay(db, 1, "2026-03-05"));
     for (const char* name : {"1.dt", "2.dt", "3.dt"})
         EXPECT_FALSE(db.Files().Exists(1, name)) << name;
@@ -296,15 +290,10 @@ TEST_F(CaseStore, FolderDeleteNeverFollowsLinksOut)
     EXPECT_EQ(home.read("outside/keep.txt"), "keep");
 }
 
-TEST_F(CaseStore, FolderDeleteRefusesShortPaths)
+TEST_F(CaseStore, FolderDeleteStopsAtTheFirstFailureAndRefusesShortPaths)
 {
-    EXPECT_FALSE(RemoveFolderTree(""));
-    EXPECT_FALSE(RemoveFolderTree("/"));
-    EXPECT_FALSE(RemoveFolderTree("/tm"));
-}
-
-TEST_F(CaseStore, FolderDeleteStopsAtTheFirstFailure)
-{
+    for (const char* path : {"", "/", "/tm"})
+        EXPECT_FALSE(RemoveFolderTree(path)) << path;
     home.write("tree/a/x.txt", "x");
     home.write("tree/b.txt", "x");
     home.write("tree/c.txt", "x");
@@ -340,19 +329,20 @@ TEST_F(CaseStore, DataNameOutsideTheFolderIsNeverTouched)
     addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
     // The file exists through the path the row would make: Case/1/../x.dt.
     ASSERT_TRUE(QFile::exists(folder(1) + "/../x.dt"));
-    db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, TestType) values(1, "
-               "'../x.dt', '2026-03-05 10:00:00', 9, 0)");
+    const auto addStrayRow = [this] {
+        ASSERT_TRUE(db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, TestType) "
+                               "values(1, '../x.dt', '2026-03-05 10:00:00', 9, 0)"));
+    };
+    addStrayRow();
     EXPECT_EQ(names(LoadDayTests(db, 1, "2026-03-05", kTestFvc)), QStringList({"1.dt"}));
     CaseTest best;
     EXPECT_FALSE(BestTestOfDay(db, 1, "2026-03-05", kTestFvc, kByFvc, best));
     EXPECT_TRUE(DeleteTest(db, 1, "../x.dt"));
     EXPECT_EQ(home.read("Case/x.dt"), "outside");
-    db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, TestType) values(1, "
-               "'../x.dt', '2026-03-05 10:00:00', 9, 0)");
+    addStrayRow();
     EXPECT_EQ(ReconcileDay(db, 1, "2026-03-05"), 1); // only the stray row goes
     EXPECT_EQ(home.read("Case/x.dt"), "outside");
-    db.Execute("insert into CaseInfo(ID, DataName, TestTime, FVC, TestType) values(1, "
-               "'../x.dt', '2026-03-05 10:00:00', 9, 0)");
+    addStrayRow();
     EXPECT_TRUE(DeleteDay(db, 1, "2026-03-05"));
     EXPECT_EQ(home.read("Case/x.dt"), "outside");
     EXPECT_EQ(count("SELECT * FROM CaseInfo"), 0);

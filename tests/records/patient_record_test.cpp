@@ -21,20 +21,46 @@ PatientRecord sample(const QString& name)
 
 } // namespace
 
-using Patients = RecordsTest;
+class Patients : public RecordsTest {
+  protected:
+    // Patients "A" and "B", keys 1 and 2.
+    void addTwo()
+    {
+        a = sample("A");
+        b = sample("B");
+        ASSERT_EQ(CreatePatient(db, a), 1);
+        ASSERT_EQ(CreatePatient(db, b), 2);
+    }
+    PatientRecord a, b;
+};
 
-TEST_F(Patients, FirstPatientGetsKeyOneAndItsEightDigitNumber)
+TEST_F(Patients, FirstPatientGetsKeyOneItsNumberAndLoadsEveryField)
 {
     EXPECT_EQ(LastPatientId(db), 0);
-    PatientRecord r = sample("Ann");
+    PatientRecord r = sample("Eve");
+    r.Smoker = true;
+    r.City = "Leeds";
     EXPECT_EQ(CreatePatient(db, r), 1);
     EXPECT_EQ(r.ID, 1);
     EXPECT_EQ(r.PatientNumber, "00000001");
-    EXPECT_EQ(r.Password, "586");
-    EXPECT_EQ(r.PasswordFlag, 1);
     PatientRecord second = sample("Bob");
     EXPECT_EQ(CreatePatient(db, second), 2);
     EXPECT_EQ(LastPatientId(db), 2);
+    PatientRecord loaded;
+    ASSERT_TRUE(LoadPatient(db, 1, loaded));
+    EXPECT_EQ(loaded.ID, 1);
+    EXPECT_EQ(loaded.PatientNumber, "00000001");
+    EXPECT_EQ(loaded.Gender, 1);
+    EXPECT_EQ(loaded.Birthdate, QDate(1980, 2, 29));
+    EXPECT_EQ(loaded.Age, QDate::currentDate().year() - 1980);
+    EXPECT_EQ(loaded.Height, 165);
+    EXPECT_EQ(loaded.Weight, 60);
+    EXPECT_EQ(loaded.Nation, 3);
+    EXPECT_TRUE(loaded.Smoker);
+    EXPECT_EQ(loaded.City, "Leeds");
+    EXPECT_EQ(loaded.Standard, 2);
+    EXPECT_EQ(loaded.Password, "586");
+    EXPECT_EQ(loaded.PasswordFlag, 1);
 }
 
 TEST_F(Patients, NameWithQuoteIsStoredAsTyped)
@@ -54,29 +80,6 @@ TEST_F(Patients, NameWithQuoteIsStoredAsTyped)
     EXPECT_EQ(name.Name, "D'Arcy O'Neil");
     EXPECT_EQ(name.Password, "it's");
     EXPECT_EQ(count("SELECT * FROM UserInfo WHERE LastName = ?", {"D'Arcy O'Neil"}), 1);
-}
-
-TEST_F(Patients, LoadFillsEveryFieldAndComputesAge)
-{
-    PatientRecord r = sample("Eve");
-    r.Smoker = true;
-    r.City = "Leeds";
-    const int id = CreatePatient(db, r);
-    PatientRecord loaded;
-    ASSERT_TRUE(LoadPatient(db, id, loaded));
-    EXPECT_EQ(loaded.ID, id);
-    EXPECT_EQ(loaded.PatientNumber, "00000001");
-    EXPECT_EQ(loaded.Gender, 1);
-    EXPECT_EQ(loaded.Birthdate, QDate(1980, 2, 29));
-    EXPECT_EQ(loaded.Age, QDate::currentDate().year() - 1980);
-    EXPECT_EQ(loaded.Height, 165);
-    EXPECT_EQ(loaded.Weight, 60);
-    EXPECT_EQ(loaded.Nation, 3);
-    EXPECT_TRUE(loaded.Smoker);
-    EXPECT_EQ(loaded.City, "Leeds");
-    EXPECT_EQ(loaded.Standard, 2);
-    EXPECT_EQ(loaded.Password, "586");
-    EXPECT_EQ(loaded.PasswordFlag, 1);
 }
 
 TEST_F(Patients, MissingRowLeavesTheRecordAsItWas)
@@ -107,10 +110,7 @@ TEST_F(Patients, OverlongTextsFromTheDatabaseAreCut)
 
 TEST_F(Patients, DemographicsUpdateOnlyTheirRow)
 {
-    PatientRecord a = sample("A");
-    PatientRecord b = sample("B");
-    CreatePatient(db, a);
-    CreatePatient(db, b);
+    addTwo();
     a.Height = 181;
     a.Weight = 90;
     a.Smoker = true;
@@ -131,20 +131,11 @@ TEST_F(Patients, DemographicsUpdateOnlyTheirRow)
     EXPECT_EQ(lb.PatientNumber, "00000002");
 }
 
-TEST_F(Patients, NoPatientKeyWritesNoName)
+TEST_F(Patients, NumberTakenLooksAtOtherPatientsOnlyAndNoKeyWritesNoName)
 {
-    PatientRecord a = sample("A");
-    CreatePatient(db, a);
+    addTwo();
     EXPECT_FALSE(SavePatientName(db, -1, "X", 0, ""));
     EXPECT_EQ(count("SELECT * FROM UserInfo WHERE FirstName = 'X'"), 0);
-}
-
-TEST_F(Patients, NumberTakenLooksAtOtherPatientsOnly)
-{
-    PatientRecord a = sample("A");
-    PatientRecord b = sample("B");
-    CreatePatient(db, a);
-    CreatePatient(db, b);
     EXPECT_FALSE(PatientNumberTaken(db, "00000001", 1));
     EXPECT_TRUE(PatientNumberTaken(db, "00000001", 2));
     EXPECT_FALSE(PatientNumberTaken(db, "00000003", 2));
@@ -281,16 +272,19 @@ TEST_F(Patients, AVeryOldPatientOpensAndSavesUnchanged)
     EXPECT_EQ(current.Birthdate, old.Birthdate);
 }
 
-TEST_F(Patients, EditCheckRefusesAnotherPatientsNumber)
+TEST_F(Patients, AnOpenedPatientIsUnchangedUntilAFieldChangesAndKeepsItsOwnNumber)
 {
-    PatientRecord a = sample("A");
-    PatientRecord b = sample("B");
-    CreatePatient(db, a);
-    CreatePatient(db, b);
+    addTwo();
     PatientRecord current;
     ASSERT_TRUE(LoadPatient(db, b.ID, current));
     PatientInput input = InputFromPatient(db, current);
+    EXPECT_FALSE(InputDiffers(input, current));
     EXPECT_TRUE(CheckEditedPatient(db, input, b.ID, current.Birthdate).Ok());
+    input.Weight = 61;
+    EXPECT_TRUE(InputDiffers(input, current));
+    input.Weight = 60;
+    input.NumberText = "00000009";
+    EXPECT_TRUE(InputDiffers(input, current));
     input.NumberText = "00000001";
     EXPECT_EQ(CheckEditedPatient(db, input, b.ID, current.Birthdate).MessageKey, 1245);
     input.NumberText = "12\n34";
@@ -299,7 +293,7 @@ TEST_F(Patients, EditCheckRefusesAnotherPatientsNumber)
 
 TEST_F(Patients, NewPatientDefaults)
 {
-    PatientRecord a = sample("A");
+    a = sample("A");
     CreatePatient(db, a);
     const PatientInput input = NewPatientDefaults(db, QDate(2024, 2, 29));
     EXPECT_TRUE(input.Name.isEmpty());
@@ -313,19 +307,4 @@ TEST_F(Patients, NewPatientDefaults)
     EXPECT_EQ(input.Standard, 4); // GLI Global 2022 unless the settings name another set
     EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 1).Standard, 1);
     EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 7).Standard, 0); // no such set
-}
-
-TEST_F(Patients, UnchangedEditIsNoChange)
-{
-    PatientRecord a = sample("A");
-    CreatePatient(db, a);
-    PatientRecord current;
-    LoadPatient(db, a.ID, current);
-    PatientInput input = InputFromPatient(db, current);
-    EXPECT_FALSE(InputDiffers(input, current));
-    input.Weight = 61;
-    EXPECT_TRUE(InputDiffers(input, current));
-    input.Weight = 60;
-    input.NumberText = "00000009";
-    EXPECT_TRUE(InputDiffers(input, current));
 }

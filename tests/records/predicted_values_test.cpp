@@ -29,7 +29,18 @@ void expectNear(float actual, double expected, const char* what)
 
 } // namespace
 
-using Predicted = RecordsTest;
+class Predicted : public RecordsTest {
+  protected:
+    // The values of a 40-year-old man of 176 cm without and with the group `nation`.
+    void computeForNation(int nation)
+    {
+        PatientRecord p = person(0, 0, 40, 176);
+        ComputePredictedValues(db, base, p);
+        p.Nation = nation;
+        ComputePredictedValues(db, corrected, p);
+    }
+    ManeuverResult base, corrected;
+};
 
 TEST_F(Predicted, EccsAdultManMatchesThePublishedEquations)
 {
@@ -68,20 +79,6 @@ TEST_F(Predicted, EccsAdultManMatchesThePublishedEquations)
     EXPECT_EQ(r.EVOL, 0);
 }
 
-TEST_F(Predicted, EccsAdultWomanAndTheYoungAdultSubstitution)
-{
-    // Women: FVC 4.43H-0.026A-2.89, FEV1 3.95H-0.025A-2.60.
-    ManeuverResult w;
-    ComputePredictedValues(db, w, person(0, 1, 40, 165));
-    expectNear(w.FVC, 4.43 * 1.65 - 0.026 * 40 - 2.89, "FVC");
-    expectNear(w.FEV1, 3.95 * 1.65 - 0.025 * 40 - 2.60, "FEV1");
-    // Between 18 and 25 years the statement substitutes age 25.
-    ManeuverResult m;
-    ComputePredictedValues(db, m, person(0, 0, 22, 180));
-    expectNear(m.FVC, 5.76 * 1.80 - 0.026 * 25 - 4.34, "FVC at 22");
-    EXPECT_EQ(m.ELA, 22);
-}
-
 TEST_F(Predicted, UsaSetFollowsNhanesThree)
 {
     // Hankinson 1999, Caucasian men >= 20 y, H in cm:
@@ -94,35 +91,36 @@ TEST_F(Predicted, UsaSetFollowsNhanesThree)
     expectNear(r.FEV1, 0.5536 - 0.01303 * A - 0.000172 * A * A + 0.00014098 * H * H, "FEV1");
 }
 
-TEST_F(Predicted, AgeIsClampedForQueryEquationsAndLungAge)
+TEST_F(Predicted, EccsAgeBandsSubstitutionAndClamps)
 {
-    ManeuverResult zero, negative, hundred, ninetyNine, old;
+    // Women: FVC 4.43H-0.026A-2.89, FEV1 3.95H-0.025A-2.60. Between 18 and 25 years the
+    // statement substitutes age 25; the query tables end at 99 years.
+    auto fvc = [](int gender, double h, double a) {
+        return gender == 0 ? 5.76 * h - 0.026 * a - 4.34 : 4.43 * h - 0.026 * a - 2.89;
+    };
+    const struct {
+        int gender, age, height, equationAge, lungAge;
+    } cases[] = {{1, 40, 165, 40, 40}, {0, 22, 180, 25, 22}, {0, 24, 180, 25, 24},
+                 {0, 25, 180, 25, 25}, {0, 26, 180, 26, 26}, {0, 99, 170, 99, 99},
+                 {0, 100, 170, 99, 99}, {0, 130, 170, 99, -1}};
+    for (const auto& c : cases) {
+        ManeuverResult r;
+        ComputePredictedValues(db, r, person(0, c.gender, c.age, c.height));
+        const std::string what = "age " + std::to_string(c.age);
+        expectNear(r.FVC, fvc(c.gender, c.height / 100.0, c.equationAge), what.c_str());
+        if (c.lungAge >= 0) {
+            EXPECT_EQ(r.ELA, c.lungAge) << what;
+        }
+    }
+    ManeuverResult woman, zero, negative;
+    ComputePredictedValues(db, woman, person(0, 1, 40, 165));
+    expectNear(woman.FEV1, 3.95 * 1.65 - 0.025 * 40 - 2.60, "FEV1");
     ComputePredictedValues(db, zero, person(0, 0, 0, 100, 15));
     ComputePredictedValues(db, negative, person(0, 0, -4, 100, 15));
-    ComputePredictedValues(db, hundred, person(0, 0, 100, 170));
-    ComputePredictedValues(db, ninetyNine, person(0, 0, 99, 170));
-    ComputePredictedValues(db, old, person(0, 0, 130, 170));
     EXPECT_EQ(zero.ELA, 1);
     EXPECT_EQ(negative.ELA, 1);
     EXPECT_GT(zero.FVC, 0);
     EXPECT_EQ(negative.FVC, zero.FVC);
-    EXPECT_EQ(hundred.ELA, 99);
-    EXPECT_EQ(hundred.FVC, ninetyNine.FVC);
-    EXPECT_EQ(old.FVC, ninetyNine.FVC);
-    expectNear(ninetyNine.FVC, 5.76 * 1.70 - 0.026 * 99 - 4.34, "FVC at 99");
-}
-
-TEST_F(Predicted, BandEdgeTwentyFiveTakesTheNextRow)
-{
-    ManeuverResult at24, at25;
-    ComputePredictedValues(db, at24, person(0, 0, 24, 180));
-    ComputePredictedValues(db, at25, person(0, 0, 25, 180));
-    // Both give age 25 in the published equation: 18-24 by substitution, 25 by itself.
-    expectNear(at24.FVC, 5.76 * 1.80 - 0.026 * 25 - 4.34, "24");
-    expectNear(at25.FVC, 5.76 * 1.80 - 0.026 * 25 - 4.34, "25");
-    ManeuverResult at26;
-    ComputePredictedValues(db, at26, person(0, 0, 26, 180));
-    expectNear(at25.FVC - at26.FVC, 0.026, "slope from 25 on");
 }
 
 TEST_F(Predicted, WithoutEquationThePreviousPatientsValuesAreCleared)
@@ -213,17 +211,17 @@ TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
 TEST_F(Predicted, NeutralCorrectionChangesNothing)
 {
     // Group 1 ships with Multiply 1 and Additive 0; a group without rows is not corrected.
-    ManeuverResult corrected, plain;
+    ManeuverResult neutral, plain;
     PatientRecord p = person(0, 1, 50, 160, 60);
-    ComputePredictedValues(db, corrected, p);
+    ComputePredictedValues(db, neutral, p);
     p.Nation = 99;
     plain.IRV = -5;
     ComputePredictedValues(db, plain, p);
-    EXPECT_EQ(std::memcmp(&corrected.IC, &plain.IC, offsetof(ManeuverResult, IRV)), 0);
-    EXPECT_EQ(corrected.VC, plain.VC);
-    EXPECT_EQ(corrected.FVC, plain.FVC);
-    EXPECT_EQ(corrected.MVV, plain.MVV);
-    EXPECT_FLOAT_EQ(corrected.FET, 6);
+    EXPECT_EQ(std::memcmp(&neutral.IC, &plain.IC, offsetof(ManeuverResult, IRV)), 0);
+    EXPECT_EQ(neutral.VC, plain.VC);
+    EXPECT_EQ(neutral.FVC, plain.FVC);
+    EXPECT_EQ(neutral.MVV, plain.MVV);
+    EXPECT_FLOAT_EQ(neutral.FET, 6);
     EXPECT_EQ(plain.IRV, -5); // no correction: IRV untouched
 }
 
@@ -234,11 +232,7 @@ TEST_F(Predicted, EachCorrectionRowReachesItsOwnField)
         ASSERT_TRUE(db.Execute("update Nation set Multiply = ?, Additive = ? where nNation = 4 "
                                "and ParamName = ?",
                                {1 + k / 100.0, k / 1000.0, k}));
-    PatientRecord p = person(0, 0, 40, 176);
-    ManeuverResult base, r;
-    ComputePredictedValues(db, base, p);
-    p.Nation = 4;
-    ComputePredictedValues(db, r, p);
+    computeForNation(4);
     auto row = [&](float before, int k) {
         return before * static_cast<float>(1 + k / 100.0) + static_cast<float>(k / 1000.0);
     };
@@ -268,26 +262,22 @@ TEST_F(Predicted, EachCorrectionRowReachesItsOwnField)
                  {&ManeuverResult::PIF, 22, "PIF"},
                  {&ManeuverResult::VC, 23, "VC"}};
     for (const auto& t : table)
-        EXPECT_FLOAT_EQ(r.*t.field, row(base.*t.field, t.k)) << t.name;
-    EXPECT_FLOAT_EQ(r.IRV, r.ERV);
-    EXPECT_FLOAT_EQ(r.FET, 6.0f * 1.02f);
-    EXPECT_EQ(r.FEV3, 0);
-    EXPECT_EQ(r.FEV3_FVC, 0);
-    EXPECT_EQ(r.EVOL, 0);
-    EXPECT_EQ(r.ELA, 40);
+        EXPECT_FLOAT_EQ(corrected.*t.field, row(base.*t.field, t.k)) << t.name;
+    EXPECT_FLOAT_EQ(corrected.IRV, corrected.ERV);
+    EXPECT_FLOAT_EQ(corrected.FET, 6.0f * 1.02f);
+    EXPECT_EQ(corrected.FEV3, 0);
+    EXPECT_EQ(corrected.FEV3_FVC, 0);
+    EXPECT_EQ(corrected.EVOL, 0);
+    EXPECT_EQ(corrected.ELA, 40);
 }
 
 TEST_F(Predicted, IncompleteGroupIsNotCorrected)
 {
     db.Execute("update Nation set Multiply = 2 where nNation = 5");
     db.Execute("delete from Nation where nNation = 5 and ParamName = 23");
-    PatientRecord p = person(0, 0, 40, 176);
-    ManeuverResult base, r;
-    ComputePredictedValues(db, base, p);
-    p.Nation = 5;
-    ComputePredictedValues(db, r, p);
-    EXPECT_EQ(r.FVC, base.FVC);
-    EXPECT_EQ(r.FET, 6.0f);
+    computeForNation(5);
+    EXPECT_EQ(corrected.FVC, base.FVC);
+    EXPECT_EQ(corrected.FET, 6.0f);
 }
 
 TEST_F(Predicted, RowsWrittenOutOfOrderStillMeetTheirParameter)
@@ -297,11 +287,7 @@ TEST_F(Predicted, RowsWrittenOutOfOrderStillMeetTheirParameter)
     for (int k = 23; k >= 1; --k)
         db.Execute("insert into Nation(nNation, ParamName, Multiply, Additive) values(11, ?, ?, 0)",
                    {k, k == 17 ? 2.0 : 1.0});
-    PatientRecord p = person(0, 0, 40, 176);
-    ManeuverResult base, r;
-    ComputePredictedValues(db, base, p);
-    p.Nation = 11;
-    ComputePredictedValues(db, r, p);
-    EXPECT_FLOAT_EQ(r.FVC, 2 * base.FVC);
-    EXPECT_FLOAT_EQ(r.ERV, base.ERV);
+    computeForNation(11);
+    EXPECT_FLOAT_EQ(corrected.FVC, 2 * base.FVC);
+    EXPECT_FLOAT_EQ(corrected.ERV, base.ERV);
 }
