@@ -49,8 +49,10 @@ protected:
     {
         const PulseStream good = blowPulses(true);
         for (int i = 0; i < 3; ++i) {
-            StoreSessionBlow(db, id, 1 + i, blowRecord(3.0f + 0.05f * i, 2.04f - 0.02f * i, good), good,
-                             QString("2026-05-05 08:0%1:00").arg(i), {1, i + 1, kPhasePre});
+            ManeuverResult pre = blowRecord(3.0f + 0.05f * i, 2.04f - 0.02f * i, good);
+            pre.FEF2575 = 2.1f;
+            StoreSessionBlow(db, id, 1 + i, pre, good, QString("2026-05-05 08:0%1:00").arg(i),
+                             {1, i + 1, kPhasePre});
             StoreSessionBlow(db, id, 4 + i, blowRecord(3.1f + 0.05f * i, 2.54f - 0.02f * i, good), good,
                              QString("2026-05-05 08:4%1:00").arg(i), {4, i + 1, kPhasePost});
         }
@@ -86,6 +88,17 @@ TEST_F(ClinicalSummaryTest, PreAndPostWithChangesAndInterpretation)
     EXPECT_NEAR(fev1.change.percentPredicted, 100 * 0.50 / p.M, 1e-4);
     EXPECT_TRUE(fev1.change.significant);
     EXPECT_NEAR(s.rows[2].pre.value, 2.04 / 3.10, 1e-6); // FEV1 and FVC of different blows
+    // The other reported values follow, referenced only where the set has an equation.
+    const auto row = [&](const QString& name) {
+        for (const SummaryRow& r : s.rows)
+            if (r.name == name)
+                return r;
+        return SummaryRow{};
+    };
+    EXPECT_TRUE(row("FEF2575").pre.reference.available);
+    EXPECT_NEAR(row("FEF2575").pre.value, 2.1, 1e-6);
+    EXPECT_TRUE(row("PEF").pre.present);
+    EXPECT_FALSE(row("PEF").pre.reference.available);
     ASSERT_TRUE(s.interpretation.has_value());
     EXPECT_NEAR(s.interpretation->fev1.value, fev1.pre.value, 1e-12); // pre values interpreted
     ASSERT_TRUE(s.interpretation->bdr.has_value());

@@ -117,7 +117,7 @@ TEST(TavctlPatient, SharedNumbersOfAnOlderFileAreNamedOnEveryOpen)
     EXPECT_TRUE(r.err.contains("00000001: 1, 2")) << r.err.toStdString();
 }
 
-TEST(TavctlPatient, BadArgumentsWriteNothing)
+TEST(TavctlPatient, BadArgumentsWriteNothingAndAMissingPatientIsAnError)
 {
     TempHome home;
     const QList<QStringList> bad = {
@@ -156,11 +156,7 @@ TEST(TavctlPatient, BadArgumentsWriteNothing)
     Recordset rs(db);
     rs.Open("SELECT * FROM UserInfo");
     EXPECT_EQ(rs.GetRecordCount(), 0);
-}
-
-TEST(TavctlPatient, MissingPatientIsAnError)
-{
-    TempHome home;
+    // A patient that is not there.
     EXPECT_EQ(tavctl(home, {"patient", "show", "7"}).exitCode, 2);
     EXPECT_EQ(tavctl(home, {"predicted", "--patient", "7"}).exitCode, 2);
 }

@@ -93,11 +93,6 @@ QByteArray folderDigest(const QString& root)
     return hash.result();
 }
 
-QString pdfText(const QString& path)
-{
-    return QString::fromUtf8(RunTool("pdftotext", {"-layout", path, "-"}).out);
-}
-
 } // namespace
 
 TEST_F(SharedCli, TwoWorkstationsRegisteringAtOnceNeverShareAKey)
@@ -239,9 +234,9 @@ TEST_F(SharedCli, AFolderMovesOverUnchangedAndReportsTheSame)
         const QString fromServer = home.path(QString("server-%1.pdf").arg(compared));
         ASSERT_EQ(RunTool(TAVCTL_PATH, QStringList{"--home", home.path()} + args + QStringList{fromFolder}).exitCode, 0);
         ASSERT_EQ(tavctl(args + QStringList{fromServer}).exitCode, 0);
-        const QString text = pdfText(fromFolder);
+        const QString text = PdfText(fromFolder);
         EXPECT_FALSE(text.trimmed().isEmpty());
-        EXPECT_EQ(pdfText(fromServer), text) << days.value(1).toString().toStdString();
+        EXPECT_EQ(PdfText(fromServer), text) << days.value(1).toString().toStdString();
         ++compared;
     }
     EXPECT_GT(compared, 0);

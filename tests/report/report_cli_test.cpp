@@ -11,13 +11,6 @@
 
 namespace {
 
-QString pdfText(const QString& path)
-{
-    const ToolResult result = RunTool("pdftotext", {"-layout", path, "-"});
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    return QString::fromUtf8(result.out);
-}
-
 class ReportCliTest : public ReportTest {
   protected:
     void SetUp() override
@@ -61,7 +54,7 @@ TEST_F(ReportCliTest, DayReportHoldsThePatientHospitalValuesAndDiagnosisAsText)
     EXPECT_EQ(json["fvc"].toInt(), 2);
     EXPECT_EQ(json["vc"].toInt(), 1);
 
-    const QString text = pdfText(out);
+    const QString text = PdfText(out);
     for (const char* expected :
          {"Anna O'Brien", "St. Mary's Clinic TAV Spirometer Report", "FVC",
           "Best value from all loops", "Values from best loop", "#Best2", "4.80", "3.90", "81.25",
@@ -88,7 +81,7 @@ TEST_F(ReportCliTest, MvvDayIsOnePageAndAnEmptyDayIsRefused)
         {"report", "--patient", QString::number(patientId), "--day", "2026-07-02", "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(result.out).object()["pages"].toInt(), 1);
-    EXPECT_TRUE(pdfText(out).contains("MVV Test"));
+    EXPECT_TRUE(PdfText(out).contains("MVV Test"));
 
     const QString none = home.path("none.pdf");
     result = tavctl(
@@ -112,7 +105,7 @@ TEST_F(ReportCliTest, TrendReportListsEveryTestWithAFile)
         {"report", "--patient", QString::number(patientId), "--trend", "fev1", "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(result.out).object()["points"].toInt(), 2);
-    const QString text = pdfText(out);
+    const QString text = PdfText(out);
     EXPECT_TRUE(text.contains("3.15"));
     EXPECT_TRUE(text.contains("3.25"));
     EXPECT_FALSE(text.contains("3.35"));

@@ -31,3 +31,9 @@ inline ToolResult RunTool(const QString& program, const QStringList& args,
     result.err = process.readAllStandardError();
     return result;
 }
+
+// The text of a PDF file laid out as on the page, as pdftotext reads it.
+inline QString PdfText(const QString& path)
+{
+    return QString::fromUtf8(RunTool("pdftotext", {"-layout", path, "-"}).out);
+}

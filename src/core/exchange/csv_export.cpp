@@ -2,7 +2,7 @@
 
 #include "core/app/app_paths.h"
 #include "core/clinical/gli_patient.h"
-#include "core/exchange/atomic_file.h"
+#include "core/app/durable_file.h"
 #include "core/exchange/csv_table.h"
 #include "core/exchange/day_results.h"
 #include "core/measure/maneuver_fields.h"
@@ -240,5 +240,5 @@ bool ExportTestsCsv(Database& db, const QDate& from, const QDate& to, const QStr
     QByteArray csv;
     if (!BuildTestsCsv(db, from, to, csv, result, error))
         return false;
-    return WriteFileAtomically(path, csv, error);
+    return DurableFile::Write(path, csv, error);
 }

@@ -1,6 +1,6 @@
 #include "core/exchange/day_export.h"
 
-#include "core/exchange/atomic_file.h"
+#include "core/app/durable_file.h"
 #include "core/exchange/day_results.h"
 #include "core/exchange/fhir_bundle.h"
 #include "core/exchange/gdt_exchange.h"
@@ -32,16 +32,14 @@ bool WriteDayReportPdf(Database& db, int patientId, const QString& day, const QS
     ReportData data;
     if (!LoadReportData(db, patientId, day, data))
         return fail(error, "the report data cannot be loaded");
+    // The writer replaces the file durably in one step: whole or not at all.
     PdfPrinterSettings settings;
-    const QString partial = path + ".part";
-    settings.SetOutput(partial);
+    settings.SetOutput(path);
     settings.title = ReportTitle();
     settings.subject = data.patient.Name + " " + day;
     QString reason;
-    if (!WriteReportPdf(data, settings, &reason) || !ReplaceFile(partial, path, &reason)) {
-        QFile::remove(partial);
+    if (!WriteReportPdf(data, settings, &reason))
         return fail(error, "the PDF report cannot be written: " + reason);
-    }
     return true;
 }
 
@@ -62,7 +60,7 @@ bool ExportDayFhir(Database& db, int patientId, const QString& day, const QStrin
     options.reportPdf = pdf.readAll();
     options.demoMode = demoMode;
     const QJsonObject bundle = BuildFhirBundle(results, options);
-    if (!WriteFileAtomically(path, QJsonDocument(bundle).toJson(QJsonDocument::Indented), error))
+    if (!DurableFile::Write(path, QJsonDocument(bundle).toJson(QJsonDocument::Indented), error))
         return false;
     if (summary) {
         summary->file = QFileInfo(path).absoluteFilePath();

@@ -1,7 +1,7 @@
 #include "core/exchange/gdt_exchange.h"
 
 #include "core/app/lang_text.h"
-#include "core/exchange/atomic_file.h"
+#include "core/app/durable_file.h"
 #include "core/exchange/imported_patient.h"
 #include "core/records/database.h"
 #include "core/records/patient_editor_rules.h"
@@ -316,5 +316,5 @@ bool WriteGdtFile(const GdtRecord& record, const QString& path, QString* error)
     QByteArray bytes;
     if (!SerializeGdt(record, bytes, error))
         return false;
-    return WriteFileAtomically(path, bytes, error);
+    return DurableFile::Write(path, bytes, error);
 }

@@ -14,17 +14,16 @@ constexpr double kBarLow = -5.0, kBarHigh = 3.0;
 
 QString text(int id) { return GetLangText("CLINICAL", id); }
 
-SummaryCell cellOf(const ReportedValues& phase, int row)
+SummaryCell cellOf(const ReportedValues& phase, const QString& name)
 {
-    const char* names[] = {"FEV1", "FVC", "FEV1/FVC"};
     SummaryCell c;
-    const ReferencedValue* v = phase.Find(names[row]);
+    const ReferencedValue* v = phase.Find(name);
     if (!v)
         return c;
     c.present = true;
     c.value = v->value;
     c.usableOnly = v->usableOnly;
-    c.grade = row == 0 ? phase.fev1Grade : row == 1 ? phase.fvcGrade : 0;
+    c.grade = name == "FEV1" ? phase.fev1Grade : name == "FVC" ? phase.fvcGrade : 0;
     if (v->Referenced()) {
         c.reference.available = true;
         c.reference.value = v->value;
@@ -53,14 +52,20 @@ ClinicalSummary BuildClinicalSummary(const DaySessionReport& day)
     const PhaseValues* post = day.phases.size() > 1 ? &day.phases[1] : nullptr;
     summary.firstPhase = first ? first->phase : kPhasePre;
     summary.hasPost = post != nullptr;
-    const char* names[] = {"FEV1", "FVC", "FEV1/FVC"};
-    for (int row = 0; row < 3; ++row) {
-        SummaryRow& r = summary.rows[row];
-        r.name = names[row];
+    QStringList names = {"FEV1", "FVC", "FEV1/FVC"};
+    for (const PhaseValues* phase : {first, post})
+        if (phase)
+            for (const auto& [name, value] : phase->reported.values)
+                if (!names.contains(name))
+                    names << name;
+    for (const QString& name : names) {
+        SummaryRow r;
+        r.name = name;
         if (first)
-            r.pre = cellOf(first->reported, row);
+            r.pre = cellOf(first->reported, name);
         if (post)
-            r.post = cellOf(post->reported, row);
+            r.post = cellOf(post->reported, name);
+        summary.rows.push_back(r);
     }
     if (day.bdr) {
         summary.rows[0].change = day.bdr->fev1;
@@ -97,7 +102,8 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
     const double barLeft = rect.right() - barWidth;
     painter.drawText(QRectF(barLeft, y + line, barWidth, line), Qt::AlignCenter, "-5 ... z ... +3");
     y += 2 * line;
-    for (const SummaryRow& r : s.rows) {
+    for (std::size_t row = 0; row < s.rows.size(); ++row) {
+        const SummaryRow& r = s.rows[row];
         painter.drawText(QRectF(rect.left(), y, nameWidth, line), Qt::AlignLeft | Qt::AlignVCenter, r.name);
         const bool ratio = r.name == "FEV1/FVC";
         for (int phase = 0; phase < phases; ++phase) {
@@ -117,6 +123,10 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
             }
             for (int k = 0; k < 6; ++k)
                 painter.drawText(QRectF(x0 + k * cellWidth, y, cellWidth, line), Qt::AlignCenter, cells[k]);
+        }
+        if (row >= std::size_t(ClinicalSummary::kBarRows)) {
+            y += line;
+            continue;
         }
         // The bar: the scale, the LLN line at -1.645, a mark for each phase.
         const QRectF bar(barLeft + 4, y + line * 0.25, barWidth - 8, line * 0.5);

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 struct SummaryCell {
     bool present = false;
@@ -30,7 +31,10 @@ struct ClinicalSummary {
     QString setName;  // empty: the patient's set is not a GLI set
     int firstPhase = 0; // the phase of the first column: pre, or post on a day of post only
     bool hasPost = false; // a second column, post, beside pre
-    SummaryRow rows[3];
+    // FEV1, FVC and FEV1/FVC first (with z-score bars), then the other reported
+    // values (PEF, FEF2575, FEV6, FET), referenced where the set has an equation.
+    std::vector<SummaryRow> rows;
+    static constexpr int kBarRows = 3;
     std::optional<Interpretation> interpretation;
     QString note; // why there is no interpretation
 };

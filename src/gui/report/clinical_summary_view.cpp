@@ -2,9 +2,14 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
-// Set name, two heading lines, three parameters, two change lines.
-constexpr int kLines = 8;
+// Set name, two heading lines, the parameters (three at least), two change lines.
+int linesOf(const ClinicalSummary& summary)
+{
+    return 3 + std::max(3, int(summary.rows.size())) + 2;
+}
 } // namespace
 
 CClinicalSummaryView::CClinicalSummaryView(QWidget* parent) : QWidget(parent)
@@ -16,12 +21,14 @@ CClinicalSummaryView::CClinicalSummaryView(QWidget* parent) : QWidget(parent)
 void CClinicalSummaryView::SetSummary(const ClinicalSummary& summary)
 {
     m_summary = summary;
+    setMinimumHeight(sizeHint().height());
+    updateGeometry();
     update();
 }
 
 QSize CClinicalSummaryView::sizeHint() const
 {
-    return QSize(520, int(fontMetrics().height() * 1.35 * kLines) + 4);
+    return QSize(520, int(fontMetrics().height() * 1.35 * linesOf(m_summary)) + 4);
 }
 
 void CClinicalSummaryView::paintEvent(QPaintEvent*)
