@@ -39,35 +39,6 @@ SimConfig script(std::vector<int> statuses, SimProtocol protocol = SimProtocol::
 
 using CalibrationSessionTest = DeviceTest;
 
-TEST_F(CalibrationSessionTest, EveryStatusMapsToItsVerdict)
-{
-    using S = CalibrationSession;
-    const struct {
-        int status, verdict;
-        bool keepWaiting, end;
-    } table[] = {{-1, -1, false, false},
-                 {0, S::kFailure, false, true},
-                 {1, S::kSuccess, false, false},
-                 {2, S::kWrongSyringe, false, false},
-                 {3, S::kReplaceBlade, false, false},
-                 {4, S::kRepeat, false, false},
-                 {5, S::kFailure, false, true},
-                 {8, S::kFailure, false, true},
-                 {9, S::kWaiting, true, false},
-                 {10, S::kClose, false, false},
-                 {11, S::kFailure, false, true},
-                 {-7, S::kFailure, false, true}};
-    for (const auto& row : table) {
-        const S::Step step = S::StepFor(row.status);
-        EXPECT_EQ(step.verdict, row.verdict) << row.status;
-        EXPECT_EQ(step.keepWaiting, row.keepWaiting) << row.status;
-        EXPECT_EQ(step.endCalibration, row.end) << row.status;
-    }
-    EXPECT_EQ(S::VolumeCode(-1), 2); // nothing selected
-    EXPECT_EQ(S::VolumeCode(0), 2);
-    EXPECT_EQ(S::VolumeCode(1), 3);
-}
-
 TEST_F(CalibrationSessionTest, VerdictScriptsOfTheChecksumDevice)
 {
     using S = CalibrationSession;
@@ -91,6 +62,9 @@ TEST_F(CalibrationSessionTest, VerdictScriptsOfTheChecksumDevice)
         EXPECT_EQ(TestParts().devices.SimulatedDevice()->CalibrationVolume(), 3);
         EXPECT_EQ(TestParts().devices.CurrentPort()->IsOpen(), 0); // closed afterwards
     }
+    // The list selection: "3L" is index 1; nothing selected means 2 L.
+    EXPECT_EQ(CalibrationSession::VolumeCode(1), 3);
+    EXPECT_EQ(CalibrationSession::VolumeCode(-1), 2);
 }
 
 TEST_F(CalibrationSessionTest, FlagsAndTheRepeatRequestCarryToTheNextStart)
@@ -131,18 +105,4 @@ TEST_F(CalibrationSessionTest, RefusedStartAndMissingDevice)
     Settings().simulator = 0;
     Settings().communication = 1; // wired, and no link registered here
     EXPECT_EQ(calibrate(session, 2).started, 0);
-}
-
-TEST_F(CalibrationSessionTest, CancelEndsAWaitingWorker)
-{
-    useDevice(script({}));
-    CalibrationSession session(TestParts().devices);
-    std::vector<int> verdicts;
-    QObject::connect(&session, &CalibrationSession::verdict,
-                     [&](int code) { verdicts.push_back(code); });
-    ASSERT_EQ(session.Start(2), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    session.Cancel();
-    EXPECT_FALSE(session.WorkerRunning());
-    EXPECT_EQ(verdicts, std::vector<int>{CalibrationSession::kTesting});
 }

@@ -228,22 +228,3 @@ TEST_F(LiveTestSessionTest, WaitParametersGoOutForFvcTestsOnly)
     device = TestParts().devices.SimulatedDevice();
     EXPECT_EQ(device->WaitSpace(), -1);
 }
-
-TEST_F(LiveTestSessionTest, StopFromTheInterfaceThreadEndsTheWorker)
-{
-    SimConfig config;
-    config.realTime = true; // the test would take half a minute
-    useDevice(config);
-    bool aborted = false;
-    LiveTestSession session(TestParts());
-    QObject::connect(&session, &LiveTestSession::deviceAborted, [&] { aborted = true; });
-    ASSERT_EQ(session.Start(kTestFvc), LiveTestSession::kStarted);
-    EXPECT_EQ(session.Start(kTestFvc), LiveTestSession::kRefused);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    session.Stop();
-    session.Join();
-    EXPECT_EQ(session.Running(), 0);
-    EXPECT_EQ(TestParts().store.finished.load(), 1);
-    EXPECT_EQ(caseRows(), 0);
-    (void)aborted; // the device's stop reply may or may not reach the worker before it leaves
-}

@@ -234,6 +234,8 @@ TEST_F(PortOwnershipTest, StopAsksTheWorkerWhichTellsTheDeviceAndLetsGoOfThePort
     const size_t before = port->Calls().size();
 
     session.Stop();
+    EXPECT_EQ(session.Running(), 0);
+    EXPECT_EQ(TestParts().store.finished.load(), 1);
     // Stop came back while the worker is still inside the read the test holds.
     EXPECT_TRUE(port->InHeldRead());
     EXPECT_TRUE(session.WorkerActive());
@@ -250,9 +252,10 @@ TEST_F(PortOwnershipTest, StopAsksTheWorkerWhichTellsTheDeviceAndLetsGoOfThePort
     const auto calls = port->Calls();
     EXPECT_TRUE(written(calls, before, Wire::Ascii::kStop, m_interface)) << "the worker stops the device";
     EXPECT_EQ(callsOn(calls, before, m_interface), 0);
-    // The link is the interface thread's again.
+    // The link is the interface thread's again; a stopped test stores nothing.
     EXPECT_TRUE(TestParts().devices.ClosePort());
     session.Join();
+    EXPECT_EQ(caseRows(), 0);
 }
 
 TEST_F(PortOwnershipTest, DeviceComingBackRestartsOnlyAfterTheStoppedWorkerLetGo)
@@ -311,8 +314,9 @@ TEST_F(PortOwnershipTest, CalibrationEndIsSentAndThePortClosedByTheWorkerThatOwn
     config.calibrationScript = {9}; // "go on", then strokes that never come
     ASSERT_TRUE(serve(config));
     CalibrationSession session(TestParts().devices);
-    std::atomic<int> waiting{0};
+    std::atomic<int> waiting{0}, verdicts{0};
     QObject::connect(&session, &CalibrationSession::verdict, [&](int code) {
+        ++verdicts;
         if (code == CalibrationSession::kWaiting)
             waiting = 1;
     });
@@ -343,4 +347,5 @@ TEST_F(PortOwnershipTest, CalibrationEndIsSentAndThePortClosedByTheWorkerThatOwn
     EXPECT_NE(calls.back().thread, m_interface);
     EXPECT_EQ(callsOn(calls, before, m_interface), 0);
     EXPECT_EQ(port->IsOpen(), 0);
+    EXPECT_EQ(verdicts.load(), 2) << "testing, waiting; a cancel adds no verdict";
 }
