@@ -172,6 +172,9 @@ TEST_F(TestFileFixture, ABlowWithLostPulsesIsLeftOutOfTheSessionAndItsNumberStay
     session.maneuver({4.2, 8.0, 0.08, 1.0}, {3.4, 2.0});
     const SaveResult result = SaveTest(1, session.store(), m_context, *tests());
     ASSERT_EQ(result.outcome, SaveOutcome::Saved);
+    // The user is told that a blow was lost and must be repeated.
+    EXPECT_EQ(result.prompts,
+              (QStringList{GetLangText("CASE", 1226), GetLangText("MESSAGE", 2000)}));
     ASSERT_EQ(result.stored.size(), 2u);
     EXPECT_EQ(result.stored[0].index, 0);
     EXPECT_EQ(result.stored[1].index, 2);

@@ -26,6 +26,13 @@ long long firstSampleOf(const ManeuverList& list, int index) {
     return start;
 }
 
+// Why a manoeuvre cannot be kept, in the user's words.
+QString faultText(ManeuverFault fault) {
+    return GetLangText("MESSAGE", fault == ManeuverFault::kIncomplete     ? 2000
+                                  : fault == ManeuverFault::kSumsDisagree ? 2003
+                                                                          : 2002);
+}
+
 // Why no manoeuvre of an FVC test can be stored, in the user's words.
 QString unusableReason(const ManeuverList& list, const std::vector<ManeuverStatus>& statuses) {
     bool lost = false, disagree = false;
@@ -114,10 +121,17 @@ void storeSession(SaveResult& result, const ManeuverList& list,
     const QString testTime = result.testTime;
     const int best = result.bestIndex;
     SaveResult bestResult;
+    QStringList skipped; // why blows were left out
     for (int i = 0; i < int(list.size()); ++i) {
         const ManeuverStatus status = i < int(statuses.size()) ? statuses[i] : ManeuverStatus{};
-        if (CheckFvcManeuver(list[i], status) != ManeuverFault::kUsable)
-            continue; // a blow with lost or implausible data is never kept
+        const ManeuverFault fault = CheckFvcManeuver(list[i], status);
+        if (fault != ManeuverFault::kUsable) {
+            // Never kept; the user hears why, once for each kind of fault.
+            const QString reason = faultText(fault);
+            if (!skipped.contains(reason))
+                skipped << reason;
+            continue;
+        }
         SaveResult one;
         one.resultValid = 1;
         one.testTime = testTime;
@@ -149,6 +163,7 @@ void storeSession(SaveResult& result, const ManeuverList& list,
     std::vector<KeptManeuver> stored = std::move(result.stored);
     result = bestResult;
     result.stored = std::move(stored);
+    result.prompts << skipped;
 }
 
 } // namespace

@@ -131,6 +131,9 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     connect(&m_session, &LiveTestSession::deviceAborted, this, &CFVCTestingDlg::stopPlots);
     connect(&m_session, &LiveTestSession::timedOut, this, &CFVCTestingDlg::onTimedOut);
     connect(&m_session, &LiveTestSession::tidalFound, this, [this] { showMarks(1); });
+    // Pulses that could not be had again: the blow must be repeated.
+    connect(&m_session, &LiveTestSession::dataLost, this,
+            [this] { setPrompt(GetLangText("MESSAGE", 2000)); });
     connect(&m_session, &LiveTestSession::workerEnded, this, [this] {
         m_workerAlive = false;
         Q_EMIT workerGone();
