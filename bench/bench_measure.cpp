@@ -1,10 +1,15 @@
-// Flow engine throughput on realistic pulse streams, and the time to rebuild
-// the curves of one day from stored test files.
+// Flow engine throughput on realistic pulse streams, the time to rebuild the
+// curves of one day from stored test files, and the time to keep a session.
 #include "core/measure/flow_engine.h"
 #include "core/measure/ideal_pulses.h"
 #include "core/measure/record_codec.h"
 #include "core/measure/test_file_reader.h"
 #include "core/measure/test_file_writer.h"
+
+#include "core/app/app_paths.h"
+#include "core/measure/measurement_store.h"
+#include "core/records/case_store.h"
+#include "core/records/database.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -146,6 +151,54 @@ void BM_RebuildDayCurves(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 8);
 }
 BENCHMARK(BM_RebuildDayCurves)->Unit(benchmark::kMillisecond);
+
+// One FVC session of N blows kept as the live test keeps it: a durable file
+// and a CaseInfo row per blow in a real SQLite database (every blow since
+// sessions keep them all; a single blow before).
+void BM_SaveSession(benchmark::State& state) {
+    QTemporaryDir dir;
+    AppPaths::Init(dir.path(), dir.path());
+    Database db;
+    if (!db.Open(dir.path() + "/data.mdb")) {
+        state.SkipWithError("no database");
+        return;
+    }
+    const int blows = int(state.range(0));
+    MeasurementStore store;
+    double clock = 0;
+    for (int i = 0; i < blows; ++i) {
+        const ForcedExpiration blow{4.0 + 0.02 * i, 8.0, 0.08, 1.2};
+        const SineBreath breath{3.8, 2.0};
+        PulseStream pulses;
+        ManeuverResult r;
+        r.ExpCount = AppendIdealPulses(
+            pulses, [&](double t) { return blow.Volume(t); }, 6.0,
+            FlowEngine::ExpiratoryPulseVolume(149), clock + 2.0, kDirectionExpiration);
+        r.InspCount = AppendIdealPulses(
+            pulses, [&](double t) { return breath.Volume(t); }, 2.0,
+            FlowEngine::InspiratoryPulseVolume(149), clock + 8.2, kDirectionInspiration);
+        r.FVC = float(blow.Volume(6.0)), r.FEV1 = 3.2f, r.PEF = 8.0f, r.FET = 5.5f, r.FIVC = 3.8f;
+        r.FEV3 = 3.9f, r.FEV6 = r.FVC, r.EVOL = 60, r.Duration = 5;
+        for (const PulseSample& s : pulses)
+            store.AppendPulse(s);
+        store.AppendManeuver(r);
+        clock = pulses.back().time * 1e-5;
+    }
+    SaveContext context;
+    context.patientId = 1;
+    context.caseFolder = AppPaths::PatientCaseFolder(1);
+    context.heightCm = 175;
+    context.now = QDateTime(QDate(2026, 3, 4), QTime(10, 0));
+    for (auto _ : state) {
+        const SaveResult saved = SaveTest(1, store, context, *PatientTestStore(db, 1, context.caseFolder));
+        if (saved.outcome != SaveOutcome::Saved || int(saved.stored.size()) != blows) {
+            state.SkipWithError("the session was not kept whole");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * blows);
+}
+BENCHMARK(BM_SaveSession)->Arg(1)->Arg(3)->Arg(8)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
