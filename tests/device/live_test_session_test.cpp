@@ -228,3 +228,31 @@ TEST_F(LiveTestSessionTest, WaitParametersGoOutForFvcTestsOnly)
     device = TestParts().devices.SimulatedDevice();
     EXPECT_EQ(device->WaitSpace(), -1);
 }
+
+// The user ends an FVC session after its first blow: the device is told to
+// stop, and the blows so far are kept as a whole session.
+TEST_F(LiveTestSessionTest, EndingTheSessionKeepsTheBlowsSoFarAndStopsTheDevice)
+{
+    SimConfig config;
+    config.fvcBlows = 5;
+    config.faults.pauseMs = 1500; // a rest before each blow: room to end the session
+    useDevice(config);
+    LiveTestSession session(TestParts());
+    std::atomic<bool> finished{false};
+    QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
+    ASSERT_EQ(session.Start(kTestFvc), LiveTestSession::kStarted);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (TestParts().store.ManeuverCount() < 1 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    session.Finish();
+    ASSERT_TRUE(waitForEnd(session));
+    EXPECT_TRUE(finished.load());
+    const int blown = TestParts().store.ManeuverCount();
+    ASSERT_GE(blown, 1);
+    EXPECT_LT(blown, 5);
+    ASSERT_NE(TestParts().devices.SimulatedDevice(), nullptr);
+    EXPECT_FALSE(TestParts().devices.SimulatedDevice()->Streaming()) << "the device was told to stop";
+    const SaveResult saved = session.Save(1, context(), db);
+    EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(int(saved.stored.size()), blown);
+}

@@ -322,6 +322,7 @@ constexpr BuiltinText kTexts[] = {
     {2586, "Show z-scores"},
     {2587, "Hesitation"},
     {2588, "FVC sessions: reference values, grades and acceptability (ATS/ERS 2019)"},
+    {2589, "End session"},
     {2700, "Export"},
     {2701, "Export FHIR..."},
     {2702, "Export CSV (all tests)..."},

@@ -84,6 +84,7 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     m_running = 1;
     m_expCoefficient = protocol->ExpCoefficient();
     m_stopRequested = false;
+    m_finishRequested = false;
     prompt(GetLangText("MESSAGE", 1206));
 
     m_sink.ResetLosses();
@@ -130,6 +131,12 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
     auto lastData = Clock::now();
     auto lastNudge = lastData;
     while (m_running.load()) {
+        if (m_finishRequested.load()) {
+            protocol->StopTest(0);
+            m_running = 0;
+            end = End::Finished;
+            break;
+        }
         if (!tidalReported && m_store.tidalFound.load()) {
             tidalReported = true;
             Q_EMIT tidalFound();
@@ -176,11 +183,8 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             break;
         if (m_testType == kTestFvc && m_store.ManeuverCount() >= kMaxFvcManeuvers) {
             // The session is full: the device is told to stop and the blows are kept.
-            protocol->StopTest(0);
             prompt(GetLangText("CLINICAL", 2583));
-            m_running = 0;
-            end = End::Finished;
-            break;
+            m_finishRequested = true;
         }
     }
     // Stopped from outside: the device hears it from the link's owner.
@@ -215,6 +219,16 @@ void LiveTestSession::Stop()
     if (m_workerActive.load())
         if (DevicePort* port = m_manager.CurrentPort())
             port->SetReadsCancelled(true);
+}
+
+void LiveTestSession::Finish()
+{
+    if (!m_running.load() || m_testType != kTestFvc)
+        return;
+    m_finishRequested = true;
+    if (m_workerActive.load())
+        if (DevicePort* port = m_manager.CurrentPort())
+            port->SetReadsCancelled(true); // the worker sees the request at once
 }
 
 SaveResult LiveTestSession::Save(int request, SaveContext context, Database& db)

@@ -50,6 +50,10 @@ class LiveTestSession : public QObject {
     // the worker tells the device to stop on its own thread and leaves
     // (workerEnded). The interface thread reacts to that signal.
     void Stop();
+    // Ends an FVC session on the user's word, keeping the blows so far: the
+    // worker tells the device to stop and reports deviceFinished, as at the
+    // eighth manoeuvre. A blow under way is not kept.
+    void Finish();
     // Waits for the worker: for the command line and tests, never the
     // interface thread while WorkerActive().
     void Join();
@@ -104,6 +108,7 @@ class LiveTestSession : public QObject {
     std::atomic<int> m_running{0};
     std::atomic<int> m_resends{0};
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_finishRequested{false};
     std::atomic<bool> m_workerActive{false};
     std::thread m_worker;
     QByteArray* m_recorded = nullptr;

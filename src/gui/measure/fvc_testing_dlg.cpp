@@ -99,6 +99,13 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     m_close->setObjectName("close");
     m_close->setAutoDefault(false);
     m_close->setMinimumHeight(34);
+    if (m_testType == kTestFvc) {
+        m_endSession = new QPushButton(this);
+        m_endSession->setObjectName("endSession");
+        m_endSession->setAutoDefault(false);
+        m_endSession->setMinimumHeight(34);
+        connect(m_endSession, &QPushButton::clicked, this, [this] { m_session.Finish(); });
+    }
     connect(m_testing, &QPushButton::clicked, this, &CFVCTestingDlg::OnTesting);
     connect(m_close, &QPushButton::clicked, this, &CFVCTestingDlg::OnCancel);
 
@@ -115,6 +122,8 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
         bottom->addWidget(m_phaseLabel);
         bottom->addWidget(m_phase);
     }
+    if (m_endSession)
+        bottom->addWidget(m_endSession);
     bottom->addWidget(m_testing);
     bottom->addWidget(m_close);
     auto* layout = new QVBoxLayout(this);
@@ -174,6 +183,8 @@ void CFVCTestingDlg::ApplyTexts()
     const QString testing = GetLangText("FVCTestingDlg", 1117);
     m_testing->setText(testing.isEmpty() ? QStringLiteral("Testing") : testing);
     m_close->setText(GetLangText("FVCTestingDlg", 1208));
+    if (m_endSession)
+        m_endSession->setText(GetLangText("CLINICAL", 2589));
     if (m_phase) {
         m_phaseLabel->setText(GetLangText("CLINICAL", 2582));
         m_phase->setItemText(kPhasePre, GetLangText("CLINICAL", 2550));

@@ -79,6 +79,7 @@ class CFVCTestingDlg : public CPage {
     QLabel* m_invalidMark = nullptr; // 1203
     QPushButton* m_testing = nullptr; // 1117
     QPushButton* m_close = nullptr;   // 2
+    QPushButton* m_endSession = nullptr; // FVC: ends the session, keeping the blows
     CCurvePlotWidget* m_mainPlot = nullptr;   // 1164
     CCurvePlotWidget* m_secondPlot = nullptr; // 1192, FVC tests only
 };
