@@ -96,11 +96,16 @@ void ClearPredictedValues(ManeuverResult& out)
     out.FET = 0;
 }
 
+double GliAgeOn(const PatientRecord& patient, const QDate& testDay)
+{
+    return patient.Birthdate.isValid() ? GliDecimalAge(patient.Birthdate, testDay) : patient.Age;
+}
+
 GliSubject GliSubjectOf(Database& db, const PatientRecord& patient, const QDate& testDay)
 {
     GliSubject subject;
     subject.male = patient.Gender == 0;
-    subject.ageYears = patient.Birthdate.isValid() ? GliDecimalAge(patient.Birthdate, testDay) : patient.Age;
+    subject.ageYears = GliAgeOn(patient, testDay);
     subject.heightCm = patient.Height;
     subject.ethnic = patient.Ethnic;
     if (subject.ethnic < 1 || subject.ethnic > 5)

@@ -24,3 +24,6 @@ void ClearPredictedValues(ManeuverResult& out);
 // The person GLI equations need: sex, decimal age on `testDay`, height, and the
 // ethnic group (the patient's own, else the one the nation group maps to, else Other/mixed).
 GliSubject GliSubjectOf(Database& db, const PatientRecord& patient, const QDate& testDay);
+// The patient's decimal age on `testDay` as GLI counts it (the stored age when
+// there is no birth date): the one part of the subject that changes per test.
+double GliAgeOn(const PatientRecord& patient, const QDate& testDay);

@@ -152,10 +152,12 @@ std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType)
     const std::pair<int, GliParameter> withEquations[] = {
         {kTrendFev1, GliParameter::FEV1}, {kTrendFvc, GliParameter::FVC},
         {kTrendFef2575, GliParameter::FEF2575}, {kTrendFef75, GliParameter::FEF75}};
+    // The group is looked up once; only the age moves from test to test.
+    GliSubject subject = GliSubjectOf(db, patient, QDate::currentDate());
     for (TrendTest& test : tests) {
         if (!test.time.isValid())
             continue;
-        const GliSubject subject = GliSubjectOf(db, patient, test.time.date());
+        subject.ageYears = GliAgeOn(patient, test.time.date());
         for (const auto& [parameter, gliParameter] : withEquations) {
             const std::size_t pair = std::size_t(TrendPairIndex(parameter));
             const GliPrediction p = gli.Predict(*set, gliParameter, subject);
