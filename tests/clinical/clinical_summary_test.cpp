@@ -2,6 +2,7 @@
 // shows, the interpretation only for GLI sets, and the z-score bar scale.
 #include "session_files.h"
 #include "support/temp_home.h"
+#include "support/test_patient.h"
 
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
@@ -31,15 +32,8 @@ protected:
     {
         ASSERT_TRUE(db.Open(home.path("data.mdb")));
         ASSERT_TRUE(gli.LoadBuiltIn());
-        PatientRecord p;
-        p.Name = "Summary, Ann";
-        p.Gender = 1;
-        p.Birthdate = QDate(1965, 11, 5);
-        p.Height = 162;
-        p.Weight = 60;
-        p.Nation = 1;
-        p.Standard = 3; // GLI-2012
-        p.Ethnic = kEthnicCaucasian;
+        PatientRecord p = TestPatient("Summary, Ann", 1, QDate(1965, 11, 5), 162, 60, 3 /* GLI-2012 */,
+                                      kEthnicCaucasian);
         id = CreatePatient(db, p);
         ASSERT_GT(id, 0);
     }

@@ -4,6 +4,7 @@
 // Also: the age of the test's day, one value per bronchodilator phase, and the
 // phase's best acceptable blow when every blow was stored as its own session.
 #include "clinical/session_files.h"
+#include "support/test_patient.h"
 #include "exchange_fixture.h"
 
 #include "core/report/day_session_values.h"
@@ -64,15 +65,7 @@ class DayResultsTest : public ExchangeTest {
   protected:
     int addPatient(int standard, bool male, const QDate& birth, int height, int ethnic = 0)
     {
-        PatientRecord p;
-        p.Name = "GLI, Person";
-        p.Gender = male ? 0 : 1;
-        p.Birthdate = birth;
-        p.Height = height;
-        p.Weight = 70;
-        p.Nation = 1;
-        p.Standard = standard;
-        p.Ethnic = ethnic;
+        PatientRecord p = TestPatient("GLI, Person", male ? 0 : 1, birth, height, 70, standard, ethnic);
         const int id = CreatePatient(db, p);
         EXPECT_GT(id, 0);
         return id;

@@ -3,6 +3,7 @@
 // an ideal turbine), for the results page, the print preview and the trend
 // dialog. Standard dialogs are answered through the dialog hooks.
 #include "gui_fixture.h"
+#include "support/test_patient.h"
 #include "report/report_fixture.h"
 
 #include "core/app/lang_text.h"
@@ -21,13 +22,7 @@ class ReportGuiTest : public GuiTest {
     {
         GuiTest::SetUp();
         InstallReportHooks(db);
-        PatientRecord record;
-        record.Name = "Anna O'Brien";
-        record.Gender = 1;
-        record.Birthdate = QDate(1976, 5, 14);
-        record.Height = 168;
-        record.Weight = 61;
-        record.Nation = 1;
+        PatientRecord record = TestPatient("Anna O'Brien", 1, QDate(1976, 5, 14), 168, 61);
         patientId = CreatePatient(db, record);
         ASSERT_GT(patientId, 0);
     }

@@ -2,6 +2,7 @@
 // A program folder with a seeded database, one patient and helpers that store
 // tests the way the test writer does (file under Case/<ID>/, then the row).
 #include "support/temp_home.h"
+#include "support/test_patient.h"
 
 #include "core/measure/flow_engine.h"
 #include "core/measure/ideal_pulses.h"
@@ -95,12 +96,7 @@ class ReportTest : public ::testing::Test {
     void SetUp() override
     {
         ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();
-        patient.Name = "Anna O'Brien";
-        patient.Gender = 1;
-        patient.Birthdate = QDate(1976, 5, 14);
-        patient.Height = 168;
-        patient.Weight = 61;
-        patient.Nation = 1;
+        patient = TestPatient("Anna O'Brien", 1, QDate(1976, 5, 14), 168, 61);
         patientId = CreatePatient(db, patient);
         ASSERT_GT(patientId, 0);
         ASSERT_TRUE(LoadPatient(db, patientId, patient)); // as the program sees it (age and all)
