@@ -71,32 +71,25 @@ QByteArray capture(const SimConfig& config)
 
 } // namespace
 
-TEST(TavctlDevice, DemoTestOnEveryProfileStoresFileAndRowNearTheTruth)
+// Through the command: its record beside the virtual patient's truth, and a
+// --profile that leaves the settings file alone. (Every profile's accuracy on
+// both protocols is the live test suite's; the kept session, the session suite's.)
+TEST(TavctlDevice, DemoTestStoresNearTheTruthAndLeavesTheSettings)
 {
     TempHome home;
     const int id = addPatient(home);
-    for (int profile = 1; profile <= 5; ++profile) {
-        const ToolResult r = tavctl(home, {"test", "--patient", QString::number(id), "--type",
-                                           "fvc", "--profile", QString::number(profile)});
-        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        const QJsonObject out = json(r);
-        EXPECT_EQ(out["outcome"].toString(), "saved");
-        // Three blows a session, each in its file; the first is the best.
-        const int first = 3 * (profile - 1) + 1;
-        EXPECT_EQ(out["dataName"].toString(), QString("%1.dt").arg(first));
-        EXPECT_EQ(out["stored"].toArray().size(), 3);
-        EXPECT_TRUE(QFile::exists(home.path(QString("Case/%1/%2.dt").arg(id).arg(first + 2))));
-        EXPECT_EQ(caseRows(home, id), 3 * profile);
-        const QJsonObject record = out["record"].toObject();
-        const QJsonObject truth = out["truth"].toObject();
-        const double fvc = truth["FVC"].toDouble(), pef = truth["PEF"].toDouble();
-        EXPECT_NEAR(record["FVC"].toDouble(), fvc, 0.03 * fvc) << profile;
-        EXPECT_NEAR(record["PEF"].toDouble(), pef, 0.10 * pef) << profile;
-        const double fev1 = truth["FEV1"].toDouble();
-        EXPECT_NEAR(record["FEV1"].toDouble(), fev1, 0.03 * fev1) << profile;
-    }
-    // Settings on disk were not changed by --profile.
-    EXPECT_FALSE(home.read("System.ini").contains("SIMULATOR=1"));
+    const ToolResult r = tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc",
+                                       "--profile", "4"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonObject out = json(r);
+    EXPECT_EQ(out["outcome"].toString(), "saved");
+    EXPECT_EQ(caseRows(home, id), out["stored"].toArray().size());
+    const QJsonObject record = out["record"].toObject();
+    const QJsonObject truth = out["truth"].toObject();
+    for (const char* name : {"FVC", "FEV1"})
+        EXPECT_NEAR(record[name].toDouble(), truth[name].toDouble(), 0.03 * truth[name].toDouble()) << name;
+    EXPECT_NEAR(record["PEF"].toDouble(), truth["PEF"].toDouble(), 0.10 * truth["PEF"].toDouble());
+    EXPECT_FALSE(home.read("System.ini").contains("SIMULATOR=4"));
 }
 
 TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
