@@ -225,12 +225,12 @@ void BM_ThreeStoredPanesOfABusyDay(benchmark::State& state)
     LoadReportData(home.db(), home.id(), BenchHome::kDay, data);
     QImage image(1200, 350, QImage::Format_ARGB32_Premultiplied);
     StoredPlotOptions options;
-    options.predicted = &data.predicted;
+    options.predicted = &data.result.predicted;
     for (auto _ : state) {
         QPainter painter(&image);
-        CurvePlot(kCurveFvcResult).DrawStored(painter, QRectF(0, 0, 400, 350), data.fvc, options);
-        CurvePlot(kCurveVcResult).DrawStored(painter, QRectF(400, 0, 400, 350), data.vc, options);
-        CurvePlot(kCurveMvvResult).DrawStored(painter, QRectF(800, 0, 400, 350), data.mvv, options);
+        CurvePlot(kCurveFvcResult).DrawStored(painter, QRectF(0, 0, 400, 350), data.fvc(), options);
+        CurvePlot(kCurveVcResult).DrawStored(painter, QRectF(400, 0, 400, 350), data.vc(), options);
+        CurvePlot(kCurveMvvResult).DrawStored(painter, QRectF(800, 0, 400, 350), data.mvv(), options);
     }
 }
 BENCHMARK(BM_ThreeStoredPanesOfABusyDay)->Unit(benchmark::kMillisecond);

@@ -102,9 +102,9 @@ int CmdReport(CliContext& context, QStringList& args)
     QJsonObject json;
     json["out"] = QFileInfo(out).absoluteFilePath();
     json["pages"] = ReportPageCount(data);
-    json["fvc"] = int(data.fvc.size());
-    json["vc"] = int(data.vc.size());
-    json["mvv"] = int(data.mvv.size());
+    json["fvc"] = int(data.fvc().size());
+    json["vc"] = int(data.vc().size());
+    json["mvv"] = int(data.mvv().size());
     PrintJson(json);
     return 0;
 }

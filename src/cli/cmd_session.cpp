@@ -10,7 +10,7 @@
 #include "core/app/lang_text.h"
 #include "core/records/database.h"
 #include "core/records/schema_upgrade.h"
-#include "core/report/day_session_values.h"
+#include "core/report/day_result.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -100,8 +100,8 @@ int CmdSession(CliContext& context, QStringList& args)
     if (!context.OpenDatabase())
         return 2;
     Database& db = context.Db();
-    DaySessionReport day;
-    if (!LoadDaySessionReport(db, id, date, day))
+    DayResult day;
+    if (!LoadDayResult(db, id, date, day))
         return CliContext::Fail(QString("there is no patient %1").arg(id));
 
     QJsonArray sessionsJson;
@@ -120,16 +120,28 @@ int CmdSession(CliContext& context, QStringList& args)
     }
     // Each phase's manoeuvres judged together: the values the exchange files carry.
     QJsonArray phasesJson;
-    for (const PhaseValues& p : day.phases)
-        phasesJson.append(QJsonObject{{"phase", phaseName(p.phase)},
-                                      {"maneuvers", p.maneuverCount},
-                                      {"grade", gradeJson(p.reported)},
-                                      {"reported", reportedJson(p.reported)}});
+    for (const PhaseValues& p : day.phases) {
+        // A withheld phase (no acceptable or usable FEV1 or FVC) reports no values.
+        QJsonObject phase{{"phase", phaseName(p.phase)},
+                          {"maneuvers", p.maneuverCount},
+                          {"grade", gradeJson(p.reported)},
+                          {"withheld", p.withheld},
+                          {"reported", p.withheld ? QJsonObject() : reportedJson(p.reported)}};
+        phasesJson.append(phase);
+    }
+    QJsonArray damaged;
+    for (const DamagedTest& d : day.damaged)
+        damaged.append(QJsonObject{{"file", d.dataName}, {"type", d.testType}, {"reason", d.reason}});
 
     QJsonObject json;
     json["sessions"] = sessionsJson;
     json["phases"] = phasesJson;
     json["set"] = day.set ? GliSetName(*day.set) : QString();
+    json["setName"] = day.setName;
+    json["setVersion"] = day.setVersion;
+    json["btps"] = day.btps < 0 ? QJsonValue() : QJsonValue(day.btps == 1);
+    json["postWithoutPre"] = day.postWithoutPre;
+    json["damaged"] = damaged;
     json["bdr"] = QJsonValue();
     json["interpretation"] = QJsonValue();
     if (day.bdr)

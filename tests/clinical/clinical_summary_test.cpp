@@ -51,8 +51,8 @@ protected:
     }
     ClinicalSummary summary()
     {
-        DaySessionReport day;
-        EXPECT_TRUE(LoadDaySessionReport(db, id, QDate(2026, 5, 5), day));
+        DayResult day;
+        EXPECT_TRUE(LoadDayResult(db, id, QDate(2026, 5, 5), day));
         subject = day.subject;
         return BuildClinicalSummary(day);
     }

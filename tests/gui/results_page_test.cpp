@@ -1,5 +1,5 @@
-// The results page: the Best Value box, the results list per test type with
-// its "#n" columns, the quality texts of the shown test, Del, single-loop and
+// The results page shows the day-result model: the Best Value box per phase,
+// the results list per test type with its "#n" columns, the quality texts of the shown test, Del, single-loop and
 // the sliding volume-time pane.
 #include "report_gui_fixture.h"
 
@@ -9,6 +9,8 @@
 
 #include "core/clinical/interpretation.h"
 #include "core/records/diagnosis.h"
+#include "core/report/quality_statement.h"
+#include "core/report/result_tables.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -46,7 +48,7 @@ class ResultsPageTest : public ReportGuiTest {
     QString label(const char* name) { return child<QLabel>(current(), name)->text(); }
 };
 
-TEST_F(ResultsPageTest, BestRowTakesBothMaximaAndTheFlowsOfTheLargerSum)
+TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
 {
     // #1 has the larger FVC, #2 the larger FEV1 and the larger FVC+FEV1;
     // #1 was not blown out forcibly enough.
@@ -55,71 +57,56 @@ TEST_F(ResultsPageTest, BestRowTakesBothMaximaAndTheFlowsOfTheLargerSum)
     CTAVADlg* results = openResults("2026-03-04", kTestFvc);
     ASSERT_NE(results, nullptr);
     ASSERT_EQ(results->TestCount(), 2);
+    ASSERT_NE(results->Day(), nullptr);
     screenshot(shell.get(), "results_fvc");
 
+    // Every header and cell is the model's: the page adds nothing and drops nothing.
     auto* list = child<QTableWidget>(current(), "results");
-    const QStringList h = headers(list);
-    EXPECT_EQ(h.mid(0, 6), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pre.",
-                                        GetLangText("CASE", 1209), GetLangText("CASE", 1212)}));
-    EXPECT_EQ(h.mid(6), (QStringList{"#1", "#2"}));
-    // The best column mixes the two tests (the rule is the result tables' own test).
-    const QString best = GetLangText("CASE", 1209);
-    EXPECT_EQ(cell(list, "FVC", best), "4.80");
-    EXPECT_EQ(cell(list, "FEV1", best), "3.60");
+    const ResultsList expected = MakeResultsList(kTestFvc, *results->Day());
+    EXPECT_EQ(headers(list), expected.headers);
+    EXPECT_EQ(headers(list).mid(3, 3), (QStringList{"Pred", "Pre", "%Pred"}));
+    ASSERT_EQ(list->rowCount(), int(expected.rows.size()));
+    for (int r = 0; r < list->rowCount(); ++r) {
+        const ResultRow& row = expected.rows[size_t(r)];
+        const QStringList cells = QStringList{row.name, row.name, row.unit, row.predicted} + row.reported + row.tests;
+        for (int c = 0; c < cells.size(); ++c)
+            EXPECT_EQ(list->item(r, c)->text(), cells[c]) << row.name.toStdString() << " column " << c;
+    }
     EXPECT_EQ(cell(list, "FEV1", "#1"), "3.10");
-    EXPECT_EQ(list->rowCount(), 19);
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
 
-    // The box: the same four values, with percentages (the patient has predicted values).
-    EXPECT_EQ(label("best1173"), "4.80");
-    EXPECT_EQ(label("best1174"), "3.60");
-    EXPECT_EQ(label("best1175"), "8.50");
-    EXPECT_EQ(label("best1176"), "75.00");
-    ASSERT_GT(shell->Predicted().FVC, 0);
-    EXPECT_EQ(label("best1177"),
-              QString::asprintf("%.0f%%", 4.80 * 100 / double(shell->Predicted().FVC)));
-    EXPECT_TRUE(label("best1179").endsWith('%'));
-    EXPECT_TRUE(label("best1180").isEmpty()); // FEV1/FVC is a ratio: no percentage of it
+    // The box: the phase's four values and percentages, its grades and what "*" means.
+    const BestValueBox box = MakeBestValueBox(*results->Day());
+    ASSERT_EQ(box.columns.size(), 1u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(label(QString("best%1").arg(1173 + i).toLatin1()), box.columns[0].values[size_t(i)]);
+        EXPECT_EQ(label(QString("best%1").arg(1177 + i).toLatin1()), box.columns[0].percents[size_t(i)]);
+        EXPECT_EQ(label(QString("post%1").arg(1173 + i).toLatin1()), ""); // no post phase this day
+    }
+    EXPECT_EQ(label("bestPhase0"), "Pre");
+    EXPECT_TRUE(label("bestNotes").contains(box.columns[0].note));
 
-    // The shown test is the larger FVC+FEV1 one; the quality texts are its own,
-    // and a good test says so instead of leaving the report blank.
-    EXPECT_EQ(results->ShownTest(), 1);
-    EXPECT_EQ(label("acceptability"), "Good start of test;Good end of test;");
-    // Only two tests: the day asks for more.
-    EXPECT_EQ(label("repeatability"), "2 tests on this day;Breathe for more than three times;");
-    list->horizontalHeader()->sectionClicked(int(h.indexOf("#1")));
+    // The shown test is the one the values come from; its quality line is the 2019 verdict.
+    EXPECT_EQ(results->ShownTest(), results->Day()->phases.front().flowsTest);
+    EXPECT_EQ(label("acceptability"), DayQualityStatement(kTestFvc, *results->Day(), results->ShownTest()).test);
+    list->horizontalHeader()->sectionClicked(int(headers(list).indexOf("#1")));
     EXPECT_EQ(results->ShownTest(), 0);
-    EXPECT_EQ(label("acceptability"),
-              "Breathe out air forcibly at starting;"
-              "Breathe out for a longer time, Breathe out ALL air in the lungs;");
+    EXPECT_EQ(label("acceptability"), DayQualityStatement(kTestFvc, *results->Day(), 0).test);
 }
 
-TEST_F(ResultsPageTest, WithoutPredictedValuesTheBoxHasNoPercentages)
-{
-    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
-    shell->Predicted().FVC = 0;
-    results->Reload();
-    EXPECT_EQ(label("best1173"), "4.00");
-    EXPECT_EQ(label("best1176"), "80.00");
-    for (const char* name : {"best1177", "best1178", "best1179", "best1180"})
-        EXPECT_EQ(label(name), "") << name;
-}
-
-TEST_F(ResultsPageTest, VcAndMvvListsHaveTheirRowsAndNoBestColumn)
+TEST_F(ResultsPageTest, VcAndMvvListsHaveTheirRowsAndNoPhaseColumns)
 {
     storeVc("2026-03-04 10:00:00", 3.9f);
     storeVc("2026-03-04 10:03:00", 4.2f);
     storeMvv("2026-03-04 10:10:00", 120.0f);
     ASSERT_NE(openResults("2026-03-04", kTestVc), nullptr);
     auto* list = child<QTableWidget>(current(), "results");
-    EXPECT_EQ(headers(list), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pre.",
-                                          GetLangText("CASE", 1212), "#1", "#2"}));
+    EXPECT_EQ(headers(list), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pred", "%Pred", "#1", "#2"}));
     ASSERT_EQ(list->rowCount(), 13);
     EXPECT_EQ(list->item(0, 1)->text(), "VC");
     EXPECT_EQ(list->item(12, 1)->text(), "tI/ttot");
     EXPECT_EQ(cell(list, "VC", "#2"), "4.20");
-    EXPECT_EQ(cell(list, "TV", "Pre."), ""); // no predicted value for TV
+    EXPECT_EQ(cell(list, "TV", "Pred"), kMissingText); // no predicted value for TV
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
 
     shell->SetCurrentTestType(kTestMvv);

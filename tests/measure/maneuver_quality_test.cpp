@@ -129,48 +129,6 @@ TEST(ComputeMvv, ExpiredVolumeOfTheLeadingBreathsPerMinute) {
     EXPECT_EQ(list[1].MVV, 0.0f);
 }
 
-TEST(Repeatability, TheTwoBestOfMoreThanTwoManoeuvres) {
-    RepeatabilityFlags flags{9, 1, 1, 1};
-    Repeatability({fvc(3.00f, 2.5f, 8.0f), fvc(2.85f, 2.4f, 7.9f), fvc(2.0f, 1.5f, 5.0f)}, flags);
-    EXPECT_EQ(flags, (RepeatabilityFlags{1, 1, 1, 1})); // 150 mL < 200; 100 < 200; 100 < 400
-
-    flags = {9, 1, 1, 1};
-    Repeatability({fvc(4.0f, 3.0f, 9.0f), fvc(5.00f, 4.0f, 10.0f), fvc(4.70f, 3.75f, 9.0f)}, flags);
-    // FVC 300 mL >= 250; FEV1 250 >= 200; PEF 1000 >= 500.
-    EXPECT_EQ(flags, (RepeatabilityFlags{1, 0, 0, 0}));
-
-    flags = {9, 1, 1, 1};
-    // PEF has no minimum: 0.2 L/s apart at 3.0 is more than 5 % (150).
-    Repeatability({fvc(3.0f, 2.5f, 3.0f), fvc(2.95f, 2.5f, 2.8f), fvc(1.0f, 1.0f, 3.0f)}, flags);
-    EXPECT_EQ(flags, (RepeatabilityFlags{1, 1, 1, 0}));
-
-    flags = {9, 1, 1, 1};
-    Repeatability({fvc(3.0f, 2.5f), fvc(1.0f, 0.5f)}, flags);
-    EXPECT_EQ(flags, (RepeatabilityFlags{0, 1, 1, 1}));
-}
-
-TEST(QualityTexts, LinesFromTheLanguageTable) {
-    TempHome home;
-    home.write("Language/English.txt",
-               "[CASE]\n1270=start;\n1271=end;\n1273=more;\n1274=FVC;\n1275=FEV1;\n1276=PEF;\n");
-    AcceptanceFlags good;
-    QualityLines lines = QualityTexts(good, {0, 1, 1, 1});
-    EXPECT_EQ(lines.repeatability, "more;");
-    EXPECT_EQ(lines.acceptability, "");
-
-    AcceptanceFlags bad;
-    bad.flag[0] = 0;
-    bad.flag[1] = 0;
-    lines = QualityTexts(bad, {1, 1, 0, 1});
-    EXPECT_EQ(lines.repeatability, "FVC;PEF;");
-    EXPECT_EQ(lines.acceptability, "start;end;");
-
-    bad.flag[0] = 1;
-    lines = QualityTexts(bad, {1, 0, 0, 0});
-    EXPECT_EQ(lines.repeatability, "");
-    EXPECT_EQ(lines.acceptability, "end;");
-}
-
 TEST(CheckFvcManeuver, EqualVolumesRoundingAboveAHundredPercentStayUsable) {
     // A blow shorter than 3 s followed by a breath in shorter than 1 s: FEV3
     // equals FVC and FIV1 equals FIVC, and float division may give 100.00001.

@@ -57,7 +57,7 @@ TEST_F(ReportCliTest, DayReportHoldsThePatientHospitalValuesAndDiagnosisAsText)
     const QString text = PdfText(out);
     for (const char* expected :
          {"Anna O'Brien", "St. Mary's Clinic TAV Spirometer Report", "FVC",
-          "Best value from all loops", "Values from best loop", "#Best2", "4.80", "3.90", "81.25",
+          "Values from best loop", "Pre #2", "4.80", "3.90", "81.25",
           "9.50", "Diagnose Result", "Mild restrictive pattern.", "Dr. Vance",
           "FVC sessions: reference values, grades and acceptability", "Reference set:",
           day.toLatin1().constData()})

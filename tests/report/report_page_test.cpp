@@ -62,10 +62,10 @@ TEST(ReportPagePlan, PagesAndBlocksForEachMixOfTestTypes)
         blocks.insert(blocks.begin(), head.begin(), head.end());
         return blocks;
     };
-    // Everything: FVC tables; FVC curves; the VC table with its curve, MVV, diagnosis.
-    // A table is never parted from its curve by a page break.
-    EXPECT_EQ(ReportPageBlocks(true, true, true, 1), with({B::FvcTables}));
-    EXPECT_EQ(ReportPageBlocks(true, true, true, 2), (std::vector<B>{B::FvcCurves}));
+    // Everything: FVC results and the signature; the best loops and FVC curves; the VC
+    // table with its curve, MVV, diagnosis. A table is never parted from its curve.
+    EXPECT_EQ(ReportPageBlocks(true, true, true, 1), with({B::FvcTables, B::Signature}));
+    EXPECT_EQ(ReportPageBlocks(true, true, true, 2), (std::vector<B>{B::FvcLoopTable, B::FvcCurves}));
     EXPECT_EQ(ReportPageBlocks(true, true, true, 3),
               (std::vector<B>{B::VcTable, B::VcCurve, B::MvvTable, B::MvvCurve, B::Diagnosis}));
     EXPECT_EQ(ReportPageBlocks(true, true, false, 3),
@@ -75,7 +75,7 @@ TEST(ReportPagePlan, PagesAndBlocksForEachMixOfTestTypes)
     EXPECT_TRUE(ReportPageBlocks(true, true, true, 5).empty());
     // FVC and MVV.
     EXPECT_EQ(ReportPageBlocks(true, false, true, 2),
-              (std::vector<B>{B::FvcCurves, B::MvvTable, B::MvvCurve, B::Diagnosis}));
+              (std::vector<B>{B::FvcLoopTable, B::FvcCurves, B::MvvTable, B::MvvCurve, B::Diagnosis}));
     // VC only, VC and MVV.
     EXPECT_EQ(ReportPageBlocks(false, true, false, 1), with({B::VcTable, B::VcCurve}));
     EXPECT_EQ(ReportPageBlocks(false, true, false, 2), (std::vector<B>{B::Diagnosis}));
@@ -108,10 +108,10 @@ TEST_F(ReportTest, DayDataDecidesThePageCount)
     addTest(kTestMvv, "2026-05-04 11:05:00", mvvRecord(96.0f), TidalPulses(6, 1.1));
     ReportData data;
     ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-04", data));
-    EXPECT_EQ(data.mvv.size(), 2u);
+    EXPECT_EQ(data.mvv().size(), 2u);
     EXPECT_EQ(ReportPageCount(data), 1);
     EXPECT_EQ(data.patient.Name, "Anna O'Brien");
-    EXPECT_GT(data.predicted.FVC, 0); // the patient's predicted values came along
+    EXPECT_GT(data.result.predicted.FVC, 0); // the patient's predicted values came along
 
     addTest(kTestFvc, "2026-05-05 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f), FvcPulses(3.9, 7.0));
     const QString vc = addTest(kTestVc, "2026-05-05 09:20:00", vcRecord(4.0f), TidalPulses(5, 0.6));
@@ -121,7 +121,7 @@ TEST_F(ReportTest, DayDataDecidesThePageCount)
     // A test whose file is gone is left out, and with it the pages it would need.
     QFile::remove(home.path("Case/" + QString::number(patientId) + "/" + vc));
     ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-05", data));
-    EXPECT_TRUE(data.vc.empty());
+    EXPECT_TRUE(data.vc().empty());
     EXPECT_EQ(ReportPageCount(data), 3);
 
     EXPECT_FALSE(LoadReportData(db, patientId + 1, "2026-05-05", data)); // no such patient

@@ -2,8 +2,8 @@
 // and in Chinese: every label and value of every table is text in the PDF
 // (common Chinese characters included, not radicals), the patient's name and
 // number head every page, and the page states birth date, test times, the
-// reference equations, BTPS and temperature, the quality and the diagnosis
-// with its physician and date.
+// reference set, the quality and the diagnosis with its physician and date;
+// an English report holds no Chinese label and a Chinese one no English word.
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/records/diagnosis.h"
@@ -114,7 +114,6 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
         GetLangText("REPORT", 2330) + "1976-05-14",
         GetLangText("REPORT", 2331) + day + "10:00-10:41",
         GetLangText("REPORT", 2332) + "ERS",
-        GetLangText("REPORT", 2333).arg(data.temperature),
         GetLangText("CASE", 2316),
         GetLangText("REPORT", 184),
         diagnosis.Result,
@@ -125,17 +124,12 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
         GetLangText("CLINICAL", 2588),
         GetLangText("CLINICAL", 2575) + ":FEV1",
     };
-    // The quality statement of the best test and of the day, as the results page says it.
-    const QualityStatement quality =
-        DayQualityStatement(kTestFvc, data.fvc, BestTestIndex(kTestFvc, RecordsOf(data.fvc)));
+    // The quality statement of the shown blow and of the day, as the results page says it.
+    const QualityStatement quality = DayQualityStatement(kTestFvc, data.result, data.result.phases.front().flowsTest);
     ASSERT_FALSE(quality.test.isEmpty());
     expected << quality.test << quality.day;
     // Every cell of every table.
-    const FvcBest best = ComputeFvcBest(RecordsOf(data.fvc));
-    const ManeuverList vcs = RecordsOf(data.vc), mvvs = RecordsOf(data.mvv);
-    for (const ReportTable& table :
-         {FvcBestTable(best, data.predicted), FvcBestLoopTable(best, data.predicted),
-          VcReportTable(vcs[0], 0, data.predicted), MvvReportTable(mvvs[0], 0, data.predicted)}) {
+    for (const ReportTable& table : {FvcBestLoopTable(data.result), VcReportTable(data.result), MvvReportTable(data.result)}) {
         expected << table.title << table.headers;
         for (const QStringList& row : table.rows)
             expected << row;
@@ -143,6 +137,31 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
     for (const QString& text : expected)
         EXPECT_TRUE(all.contains(squeezed(text)))
             << GetParam().toStdString() << ": " << text.toStdString();
+    // BTPS is stated only for tests stored as corrected to it.
+    EXPECT_EQ(all.contains(squeezed(GetLangText("REPORT", 2333).arg(data.temperature))), data.result.btps == 1);
+    // Every label in the report's own language: an English report holds no
+    // Chinese character, a Chinese one no English word beyond parameter names,
+    // units and the names of reference sets (what the user typed aside).
+    for (int page = 1; page <= 4; ++page) {
+        const ToolResult raw = RunTool("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), out, "-"});
+        QString text = QString::fromUtf8(raw.out);
+        for (const QString& typed : {patient.Name, Settings().hospital, diagnosis.Physician, diagnosis.Result})
+            text.remove(typed);
+        if (!chinese()) {
+            EXPECT_FALSE(text.contains(QRegularExpression("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]")))
+                << "page " << page << ": " << text.toStdString();
+            continue;
+        }
+        static const QStringList allowed = {"FVC", "FEV", "FEV1", "FEV6", "PEF", "FEF", "FET", "EVOL", "ELA", "FIVC",
+                                            "FIV1", "FIV", "PIF", "MVV", "VC", "IC", "ERV", "IRV", "EVC", "IVC", "TV",
+                                            "VE", "RR", "tI", "tE", "ttot", "BEV", "mL", "ml", "min", "GLI", "LLN",
+                                            "Global", "ERS", "ATS", "TAV", "BTPS", "kg", "cm", "S", "L", "z", "V", "T", "Pred"};
+        const QRegularExpression word("[A-Za-z]+");
+        for (auto it = word.globalMatch(text); it.hasNext();) {
+            const QString w = it.next().captured();
+            EXPECT_TRUE(allowed.contains(w) || w.size() == 1) << "page " << page << ": " << w.toStdString();
+        }
+    }
     if (chinese()) {
         // Characters a Japanese face maps to radicals: each must come back as itself.
         for (const char* c : {"日", "女", "高", "人", "身"})

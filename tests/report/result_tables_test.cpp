@@ -1,6 +1,9 @@
+// The result tables are views of the day-result model: what each cell shows
+// for a phase's values, a withheld phase, a usable-only value, a value nobody
+// measured or predicted, and the reference an older set gives.
 #include "core/report/result_tables.h"
 
-#include "report_fixture.h"
+#include "core/measure/test_store.h"
 
 #include <gtest/gtest.h>
 
@@ -22,169 +25,18 @@ ManeuverResult fvc(float fvcValue, float fev1, float pef, float fef25)
     return r;
 }
 
-ManeuverResult fullPrediction()
+// Predicted values as the older sets' equations fill them: IRV is ERV's value, PIF is
+// PEF's, FET and RR are fixed numbers, and the inspiratory values copy the expiratory ones.
+ManeuverResult equationPrediction()
 {
     ManeuverResult p;
     p.FVC = 4.0f;
     p.FEV1 = 3.2f;
-    p.FEV1_VC = 78.0f;
     p.FEV1_FVC = 80.0f;
     p.FEF2575 = 3.5f;
     p.PEF = 7.6f;
     p.FEF25 = 6.0f;
     p.ELA = 49;
-    return p;
-}
-
-const ResultRow& row(const ResultsList& list, const QString& name)
-{
-    for (const ResultRow& r : list.rows)
-        if (r.name == name)
-            return r;
-    static const ResultRow none;
-    ADD_FAILURE() << "no row " << name.toStdString();
-    return none;
-}
-
-} // namespace
-
-TEST(FvcBest, LargestFvcAndLargestFev1FromDifferentTestsWithTheOtherValuesFromTheLargestSum)
-{
-    // Test 1 has the largest FVC, test 2 the largest FEV1 and the larger FVC+FEV1.
-    const ManeuverList tests = {fvc(4.80f, 3.50f, 8.0f, 6.1f), fvc(4.60f, 3.90f, 9.5f, 7.2f)};
-    const FvcBest best = ComputeFvcBest(tests);
-    ASSERT_TRUE(best.valid);
-    EXPECT_EQ(best.maxFvcIndex, 0);
-    EXPECT_EQ(best.maxFev1Index, 1);
-    EXPECT_EQ(best.bestIndex, 1);
-    EXPECT_FLOAT_EQ(best.record.FVC, 4.80f);
-    EXPECT_FLOAT_EQ(best.record.FEV1, 3.90f);
-    EXPECT_NEAR(best.record.FEV1_FVC, 3.90 / 4.80 * 100, 1e-4);
-    EXPECT_FLOAT_EQ(best.record.PEF, 9.5f); // from the larger FVC+FEV1
-    EXPECT_FLOAT_EQ(best.record.FEF25, 7.2f);
-    EXPECT_FLOAT_EQ(best.record.FEF50, 3.6f);
-
-    const ResultsList list = MakeResultsList(kTestFvc, tests, fullPrediction());
-    EXPECT_EQ(row(list, "FVC").best, "4.80");
-    EXPECT_EQ(row(list, "FEV1").best, "3.90");
-    EXPECT_EQ(row(list, "FEV1/FVC").best, "81.25");
-    EXPECT_EQ(row(list, "PEF").best, "9.50");
-    EXPECT_EQ(row(list, "FEF25").best, "7.20");
-    EXPECT_EQ(row(list, "FVC").tests, QStringList({"4.80", "4.60"}));
-
-    const BestValueBox box = MakeBestValueBox(best, fullPrediction());
-    EXPECT_EQ(box.values, (std::array<QString, 4>{"4.80", "3.90", "9.50", "81.25"}));
-    // FEV1/FVC is a ratio: shown against its predicted ratio, never as a percentage of it.
-    EXPECT_EQ(box.percents, (std::array<QString, 4>{"120%", "122%", "125%", ""}));
-
-    EXPECT_FALSE(ComputeFvcBest({}).valid); // a day without tests keeps its tables empty
-    EXPECT_TRUE(MakeResultsList(kTestFvc, {}, fullPrediction()).rows.empty());
-}
-
-TEST(FvcBest, TiesGoToTheEarlierTestAtTheRowsTwoDecimals)
-{
-    // 4.801 and 4.799 are both 4.80 in their rows: the first test keeps the lead.
-    const ManeuverList tests = {fvc(4.799f, 3.601f, 8, 6), fvc(4.801f, 3.599f, 9, 7)};
-    const FvcBest best = ComputeFvcBest(tests);
-    EXPECT_EQ(best.maxFvcIndex, 0);
-    EXPECT_EQ(best.maxFev1Index, 0);
-    EXPECT_EQ(best.bestIndex, 0);
-}
-
-TEST(BestValueBox, PercentagesOnlyWhenEveryPredictedValueIsThere)
-{
-    const FvcBest best = ComputeFvcBest({fvc(4.0f, 3.0f, 8.0f, 6.0f)});
-    for (float ManeuverResult::*field :
-         {&ManeuverResult::FVC, &ManeuverResult::FEV1, &ManeuverResult::FEV1_VC,
-          &ManeuverResult::FEF2575, &ManeuverResult::PEF}) {
-        ManeuverResult predicted = fullPrediction();
-        predicted.*field = 0;
-        const BestValueBox box = MakeBestValueBox(best, predicted);
-        EXPECT_EQ(box.values[0], "4.00");
-        EXPECT_EQ(box.values[3], "75.00");
-        for (const QString& percent : box.percents)
-            EXPECT_TRUE(percent.isEmpty());
-    }
-    EXPECT_EQ(MakeBestValueBox(best, fullPrediction()).percents[0], "100%");
-}
-
-TEST(ResultsList, OneTestGivesABestColumnEqualToItsOwnColumn)
-{
-    ManeuverResult only = fvc(3.75f, 2.95f, 7.25f, 5.5f);
-    only.FET = 6.25f;
-    only.MVV = 103.25f;
-    const ResultsList list = MakeResultsList(kTestFvc, {only}, fullPrediction());
-    ASSERT_EQ(list.rows.size(), 19u);
-    EXPECT_EQ(list.headers.size(), 7);
-    EXPECT_EQ(list.headers.first(), "");
-    EXPECT_EQ(list.headers.last(), "#1");
-    EXPECT_EQ(list.firstTestColumn, 6);
-    for (const ResultRow& r : list.rows) {
-        ASSERT_EQ(r.tests.size(), 1) << r.name.toStdString();
-        EXPECT_EQ(r.best, r.tests[0]) << r.name.toStdString();
-    }
-    // Whole numbers for the lung age and the back-extrapolated volume.
-    EXPECT_EQ(row(list, "ELA").best, "51");
-    EXPECT_EQ(row(list, "EVOL").best, "140");
-    EXPECT_EQ(row(list, "EVOL").unit, " ml");
-    EXPECT_EQ(row(list, "ELA").predicted, "49"); // ELA has a predicted value, no percentage
-    EXPECT_TRUE(row(list, "ELA").percent.isEmpty());
-    EXPECT_TRUE(row(list, "EVOL").predicted.isEmpty());
-    EXPECT_EQ(row(list, "PEF").unit, " L/S");
-    EXPECT_EQ(row(list, "FVC").percent, "94%");
-    // A predicted value of zero gives no percentage rather than "inf%".
-    EXPECT_TRUE(row(list, "FIVC").percent.isEmpty());
-}
-
-TEST(ResultsList, VcAndMvvRowsAndColumns)
-{
-    ManeuverResult a, b;
-    a.VC = 3.9f;
-    a.IC = 2.5f;
-    a.MV = 8.4f;
-    a.RR = 14.0f;
-    a.tI_ttot = 0.41f;
-    b.VC = 4.2f;
-    b.IC = 2.7f;
-    b.MV = 9.0f;
-    ManeuverResult predicted;
-    predicted.VC = 4.0f;
-    predicted.IC = 2.0f;
-    predicted.TV = 0.5f; // given, but the list shows no predicted TV
-    const ResultsList vc = MakeResultsList(kTestVc, {a, b}, predicted);
-    ASSERT_EQ(vc.rows.size(), 13u);
-    EXPECT_EQ(vc.headers.size(), 7); // no best column
-    EXPECT_EQ(vc.headers.mid(5), QStringList({"#1", "#2"}));
-    EXPECT_EQ(row(vc, "VC").percent, "105%"); // of the larger VC
-    EXPECT_EQ(row(vc, "IC").percent, "135%");
-    EXPECT_EQ(row(vc, "VE").tests, QStringList({"8.40", "9.00"}));
-    EXPECT_EQ(row(vc, "VE").unit, " L/min");
-    EXPECT_EQ(row(vc, "RR").unit, " Times/min");
-    EXPECT_TRUE(row(vc, "TV").predicted.isEmpty());
-    EXPECT_TRUE(row(vc, "tI/ttot").unit.isEmpty());
-    for (const char* name : {"VC", "IC", "ERV", "EVC", "IVC"})
-        EXPECT_FALSE(row(vc, name).predicted.isEmpty()) << name;
-
-    ManeuverResult m1, m2;
-    m1.MVV = 120.5f;
-    m2.MVV = 98.0f;
-    predicted.MVV = 100.0f;
-    const ResultsList mvv = MakeResultsList(kTestMvv, {m1, m2}, predicted);
-    ASSERT_EQ(mvv.rows.size(), 1u);
-    EXPECT_EQ(mvv.rows[0].unit, "L/min");
-    EXPECT_EQ(mvv.rows[0].predicted, "100.00");
-    EXPECT_EQ(mvv.rows[0].percent, "121%");
-
-    EXPECT_EQ(BestTestIndex(kTestVc, {a, b}), 1);
-    EXPECT_EQ(BestTestIndex(kTestMvv, {m1, m2}), 0);
-    EXPECT_EQ(BestTestIndex(kTestFvc, {}), -1);
-}
-
-// Predicted values as the equations fill them: IRV is ERV's value, PIF is PEF's, FET and
-// RR are fixed numbers, and the inspiratory values copy the expiratory ones.
-ManeuverResult equationPrediction()
-{
-    ManeuverResult p = fullPrediction();
     p.FEV6 = p.FIVC = p.VC = p.EVC = p.IVC = p.FVC;
     p.FIV1 = p.FEV1;
     p.FIV1_FIVC = p.FEV1_VC = p.FEV1_FVC;
@@ -201,7 +53,128 @@ ManeuverResult equationPrediction()
     return p;
 }
 
-TEST(PercentOfPredicted, OnlyWhereThatVeryParameterHasAReference)
+DayTest dayTest(const char* name, const ManeuverResult& record)
+{
+    DayTest t;
+    t.dataName = name;
+    t.file.record = record;
+    return t;
+}
+
+PhaseValues phase(int which, const ManeuverResult& record, char fev1Grade, char fvcGrade, int flowsTest = 0)
+{
+    PhaseValues p;
+    p.phase = which;
+    p.record = record;
+    p.flowsTest = flowsTest;
+    p.reported.fev1Grade = fev1Grade;
+    p.reported.fvcGrade = fvcGrade;
+    p.withheld = fev1Grade == 'F' || fvcGrade == 'F';
+    return p;
+}
+
+// A day on an older set (predicted values, no LLN): one blow per phase.
+DayResult twoPhaseDay(const ManeuverResult& pre, const ManeuverResult& post)
+{
+    DayResult day;
+    day.setName = "ERS";
+    day.predicted = equationPrediction();
+    day.fvc = {dayTest("1.dt", pre), dayTest("2.dt", post)};
+    StoredSession s1, s2;
+    s1.phase = kPhasePre;
+    s1.maneuvers.resize(1);
+    s1.maneuvers[0].dataName = "1.dt";
+    s2.phase = kPhasePost;
+    s2.maneuvers.resize(1);
+    s2.maneuvers[0].dataName = "2.dt";
+    day.sessions = {s1, s2};
+    day.phases = {phase(kPhasePre, pre, 'A', 'A', 0), phase(kPhasePost, post, 'B', 'B', 1)};
+    return day;
+}
+
+const ResultRow& row(const ResultsList& list, const QString& name)
+{
+    for (const ResultRow& r : list.rows)
+        if (r.name == name)
+            return r;
+    static const ResultRow none;
+    ADD_FAILURE() << "no row " << name.toStdString();
+    return none;
+}
+
+} // namespace
+
+TEST(ResultTables, ABronchodilatorDayShowsEachPhaseSideBySide)
+{
+    const DayResult day = twoPhaseDay(fvc(3.20f, 1.50f, 5.0f, 2.0f), fvc(3.40f, 2.10f, 6.5f, 3.0f));
+    const ResultsList list = MakeResultsList(kTestFvc, day);
+    EXPECT_EQ(list.headers.mid(3), QStringList({"Pred", "Pre", "%Pred", "Post", "%Pred", "#1 Pre", "#2 Post"}));
+    EXPECT_EQ(list.firstTestColumn, 8);
+    EXPECT_EQ(row(list, "FEV1").reported, QStringList({"1.50", "47%", "2.10", "66%"}));
+    // A ratio is shown beside its predicted ratio, never as a percentage of it.
+    EXPECT_EQ(row(list, "FEV1/FVC").reported, QStringList({"46.88", "", "61.76", ""}));
+    EXPECT_EQ(row(list, "ELA").reported[0], "51"); // whole years
+
+    const BestValueBox box = MakeBestValueBox(day);
+    ASSERT_EQ(box.columns.size(), 2u);
+    EXPECT_EQ(box.columns[0].title, "Pre");
+    EXPECT_EQ(box.columns[0].values, (std::array<QString, 4>{"3.20", "1.50", "5.00", "46.88"}));
+    EXPECT_EQ(box.columns[1].values, (std::array<QString, 4>{"3.40", "2.10", "6.50", "61.76"}));
+    EXPECT_EQ(box.columns[1].percents[3], "");
+    EXPECT_TRUE(box.columns[1].note.contains("B"));
+    EXPECT_TRUE(box.footnote.isEmpty());
+
+    const ReportTable loop = FvcBestLoopTable(day);
+    EXPECT_EQ(loop.headers.mid(3), QStringList({"Pre #1", "%Pred", "Post #2", "%Pred"}));
+}
+
+TEST(ResultTables, AWithheldPhaseShowsNoValueAndAUsableOneIsStarred)
+{
+    DayResult day = twoPhaseDay(fvc(3.61f, 2.93f, 7.0f, 5.0f), fvc(3.70f, 3.00f, 7.2f, 5.1f));
+    day.phases[0] = phase(kPhasePre, fvc(3.61f, 2.93f, 7.0f, 5.0f), 'F', 'F');
+    day.phases[1].reported.fvcGrade = 'U';
+    day.phases[1].usableOnly = true;
+    day.phases[1].reported.values.emplace_back("FVC", ReferencedValue{3.70, true, {}, {}});
+
+    const BestValueBox box = MakeBestValueBox(day);
+    for (const QString& value : box.columns[0].values)
+        EXPECT_EQ(value, kMissingText);
+    for (const QString& percent : box.columns[0].percents)
+        EXPECT_TRUE(percent.isEmpty());
+    EXPECT_TRUE(box.columns[0].note.contains("F"));
+    EXPECT_EQ(box.columns[1].values[0], "3.70*");
+    EXPECT_FALSE(box.footnote.isEmpty()); // the asterisk is explained
+
+    const ResultsList list = MakeResultsList(kTestFvc, day);
+    EXPECT_EQ(row(list, "FVC").reported, QStringList({kMissingText, "", "3.70*", "93%"}));
+    // The blows keep their own columns: the day's tests are listed, not reported.
+    EXPECT_EQ(row(list, "FVC").tests, QStringList({"3.61", "3.70"}));
+}
+
+TEST(ResultTables, MissingIsADashNeverZero)
+{
+    ManeuverResult blow = fvc(4.0f, 3.2f, 8.0f, 6.0f);
+    blow.FEV6 = 0; // the link gave none
+    blow.MVV = 0;
+    DayResult day = twoPhaseDay(blow, blow);
+    day.phases.pop_back();
+    day.predicted = ManeuverResult(); // a set with no equation for this person
+    const ResultsList list = MakeResultsList(kTestFvc, day);
+    EXPECT_EQ(row(list, "FEV6").reported[0], kMissingText);
+    EXPECT_EQ(row(list, "FEV6").tests[0], kMissingText);
+    EXPECT_EQ(row(list, "MVV").reported[0], kMissingText);
+    for (const ResultRow& r : list.rows) {
+        EXPECT_EQ(r.predicted, kMissingText) << r.name.toStdString();
+        for (const QString& cell : r.reported)
+            EXPECT_NE(cell, "0.00") << r.name.toStdString();
+    }
+    // The printed loop table leaves out rows no phase has a value for.
+    const ReportTable loop = FvcBestLoopTable(day);
+    for (const QStringList& r : loop.rows)
+        EXPECT_NE(r[0], "FEV6");
+}
+
+TEST(ResultTables, PercentOnlyWhereThatVeryParameterHasAReference)
 {
     ManeuverResult test = fvc(4.2f, 3.3f, 8.0f, 6.4f);
     test.IRV = 4.05f; // against ERV's 1.2 L this once read "337%"
@@ -218,24 +191,27 @@ TEST(PercentOfPredicted, OnlyWhereThatVeryParameterHasAReference)
     test.FEV6 = 4.1f;
     test.FEV1_FEV6 = 80.5f;
     test.MVV = 120.0f;
-    const ManeuverResult predicted = equationPrediction();
-    const std::vector<QString> without = {"IRV",     "PIF",      "FET",       "RR",
-                                          "FEV1/FVC", "FEV1/VC", "FEV1/FEV6", "FIV1/FIVC",
-                                          "FIVC",    "FIV1",     "ELA",       "EVOL"};
-    const std::vector<QString> with = {"FVC", "FEV1", "PEF", "FEF25", "FEF2575", "FEF50",
-                                       "FEF75", "FEV6", "MVV", "VC", "IC", "ERV", "EVC", "IVC"};
-    // Every table that shows a percentage: the results page and each printed table (the
-    // preview, the printer and the PDF all draw these).
+    test.FEF75 = 2.2f;
+    test.EVC = 4.2f;
+    test.IVC = 4.1f;
+    DayResult day = twoPhaseDay(test, test);
+    day.phases.pop_back();
+    day.vc = {dayTest("3.dt", test)};
+    day.vcResult = {0, test};
+    day.mvv = {dayTest("4.dt", test)};
+    day.mvvResult = {0, test};
+    const std::vector<QString> without = {"IRV", "PIF", "FET", "RR", "FEV1/FVC", "FEV1/VC", "FEV1/FEV6", "FIV1/FIVC",
+                                          "FIVC", "FIV1", "ELA", "EVOL"};
+    const std::vector<QString> with = {"FVC", "FEV1", "PEF", "FEF25", "FEF50", "FEF75", "FEV6", "MVV",
+                                       "VC",  "IC",   "ERV", "EVC",   "IVC"};
+    // Every table that shows a percentage: the results page and each printed table.
     std::vector<std::pair<QString, QString>> cells; // parameter, percentage
     for (int type : {kTestFvc, kTestVc, kTestMvv})
-        for (const ResultRow& r : MakeResultsList(type, {test}, predicted).rows)
-            cells.emplace_back(r.name, r.percent);
-    const FvcBest best = ComputeFvcBest({test});
-    for (const ReportTable& table :
-         {FvcBestTable(best, predicted), FvcBestLoopTable(best, predicted),
-          VcReportTable(test, 0, predicted), MvvReportTable(test, 0, predicted)})
+        for (const ResultRow& r : MakeResultsList(type, day).rows)
+            cells.emplace_back(r.name, r.reported.value(type == kTestFvc ? 1 : 0));
+    for (const ReportTable& table : {FvcBestLoopTable(day), VcReportTable(day), MvvReportTable(day)})
         for (const QStringList& r : table.rows)
-            cells.emplace_back(r[0] == "TI" ? "tI" : r[0], r[4]);
+            cells.emplace_back(r[0], r[4]);
     int checked = 0;
     for (const auto& [name, percent] : cells) {
         if (std::find(without.begin(), without.end(), name) != without.end()) {
@@ -248,40 +224,38 @@ TEST(PercentOfPredicted, OnlyWhereThatVeryParameterHasAReference)
     }
     EXPECT_GT(checked, 30);
     // A value copied from another parameter, or a fixed number, is no predicted value either.
-    const ResultsList list = MakeResultsList(kTestVc, {test}, predicted);
-    EXPECT_TRUE(row(list, "IRV").predicted.isEmpty());
-    EXPECT_TRUE(row(list, "RR").predicted.isEmpty());
-    EXPECT_EQ(row(list, "ERV").predicted, "1.20");
-    const ResultsList fvcList = MakeResultsList(kTestFvc, {test}, predicted);
-    EXPECT_TRUE(row(fvcList, "PIF").predicted.isEmpty());
-    EXPECT_TRUE(row(fvcList, "FET").predicted.isEmpty());
-    EXPECT_EQ(row(fvcList, "FEV1/FVC").predicted, "80.00"); // the ratio's own equation
-    EXPECT_EQ(row(fvcList, "PEF").percent, "105%");
+    const ResultsList vc = MakeResultsList(kTestVc, day);
+    EXPECT_EQ(row(vc, "IRV").predicted, kMissingText);
+    EXPECT_EQ(row(vc, "RR").predicted, kMissingText);
+    EXPECT_EQ(row(vc, "ERV").predicted, "1.20");
+    const ResultsList list = MakeResultsList(kTestFvc, day);
+    EXPECT_EQ(row(list, "PIF").predicted, kMissingText);
+    EXPECT_EQ(row(list, "FET").predicted, kMissingText);
+    EXPECT_EQ(row(list, "FEV1/FVC").predicted, "80.00"); // the ratio's own equation
+    EXPECT_EQ(row(list, "PEF").reported[1], "105%");
 }
 
-TEST(ReportTables, PrintedFvcTablesTakeTheBestLoop)
+TEST(ResultTables, VcAndMvvTakeTheDaysBestTest)
 {
-    const ManeuverList tests = {fvc(4.80f, 3.50f, 8.0f, 6.1f), fvc(4.60f, 3.90f, 9.5f, 7.2f),
-                                fvc(4.10f, 3.20f, 7.0f, 5.0f)};
-    const FvcBest best = ComputeFvcBest(tests);
-    const ReportTable all = FvcBestTable(best, fullPrediction());
-    EXPECT_EQ(all.title, "Best value from all loops");
-    ASSERT_EQ(all.rows.size(), 4u);
-    EXPECT_EQ(all.rows[0], QStringList({"FVC", "L", "4.00", "4.80", "120%"}));
-    EXPECT_EQ(all.rows[3][3], "9.50");
+    ManeuverResult a, b;
+    a.VC = 3.9f;
+    a.IC = 2.5f;
+    b.VC = 4.2f;
+    b.IC = 2.7f;
+    b.MVV = 0;
+    DayResult day;
+    day.predicted = equationPrediction();
+    day.vc = {dayTest("1.dt", a), dayTest("2.dt", b)};
+    day.vcResult = {1, b};
+    const ResultsList vc = MakeResultsList(kTestVc, day);
+    ASSERT_EQ(vc.rows.size(), 13u);
+    EXPECT_EQ(vc.headers.mid(4), QStringList({"%Pred", "#1", "#2"}));
+    EXPECT_EQ(row(vc, "VC").reported, QStringList({"105%"})); // of the larger VC
+    const ReportTable printed = VcReportTable(day);
+    EXPECT_EQ(printed.headers[3], "#2");
+    EXPECT_EQ(printed.rows[0], QStringList({"VC", "L", "4.00", "4.20", "105%"}));
 
-    const ReportTable loop = FvcBestLoopTable(best, fullPrediction());
-    EXPECT_EQ(loop.title, "Values from best loop");
-    EXPECT_EQ(loop.headers[3], "#Best2");
-    ASSERT_EQ(loop.rows.size(), 16u);
-    EXPECT_EQ(loop.rows[5][0], "ELA");
-    EXPECT_EQ(loop.rows[5][1], "Year");
-    EXPECT_EQ(loop.rows[7], QStringList({"FEF25", "L/S", "6.00", "7.20", "120%"}));
-    EXPECT_EQ(loop.rows[10][1], "ML");
-
-    ManeuverResult m;
-    m.MVV = 88.0f;
-    const ReportTable mvv = MvvReportTable(m, 0, ManeuverResult());
-    EXPECT_EQ(mvv.title, "MVV Test");
-    EXPECT_EQ(mvv.rows[0], QStringList({"MVV", "L/min", "0.00", "88.00", ""}));
+    // A day without MVV tests has an empty table, never a row of zeros.
+    EXPECT_TRUE(MvvReportTable(day).rows.empty());
+    EXPECT_TRUE(MakeResultsList(kTestMvv, day).rows.empty());
 }

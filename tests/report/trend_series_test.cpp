@@ -120,15 +120,14 @@ TEST_F(ReportTest, TheReportOfAnOldDayUsesTheAgeOfThatDay)
     in2016.Age = 40;
     ManeuverResult expected;
     ASSERT_TRUE(ComputePredictedValues(db, expected, in2016));
-    EXPECT_TRUE(data.predictedFound);
-    EXPECT_EQ(data.predicted.FVC, expected.FVC);
-    EXPECT_EQ(data.predicted.ELA, 40);
+    EXPECT_TRUE(data.result.predictedFound);
+    EXPECT_EQ(data.result.predicted.FVC, expected.FVC);
+    EXPECT_EQ(data.result.predicted.ELA, 40);
     ManeuverResult today;
     ComputePredictedValues(db, today, patient);
-    EXPECT_NE(data.predicted.FVC, today.FVC);
+    EXPECT_NE(data.result.predicted.FVC, today.FVC);
     // The printed table shows the predicted value of 2016.
-    const ReportTable table = FvcBestTable(ComputeFvcBest(RecordsOf(data.fvc)), data.predicted);
-    EXPECT_EQ(table.rows[0][2], FormatValue(expected.FVC));
+    EXPECT_EQ(MakeResultsList(kTestFvc, data.result).rows[0].predicted, FormatValue(expected.FVC));
 }
 
 TEST(TrendParameters, NamesUnitsAndTheirOrder)

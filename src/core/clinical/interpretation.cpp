@@ -74,12 +74,30 @@ QString SuggestionText(const Interpretation& i)
 {
     if (!i.available)
         return QString();
-    QString sentence = PatternText(i.pattern);
-    if (i.pattern != SpirometryPattern::Normal)
-        sentence += ", " + SeverityText(i.severity);
+    QString sentence = i.caveat.isEmpty() ? QString() : i.caveat + ". ";
+    if (i.pattern == SpirometryPattern::Normal)
+        sentence += i.caveat.isEmpty() ? PatternText(i.pattern) : text(2523);
+    else
+        sentence += PatternText(i.pattern) + ", " + SeverityText(i.severity);
     if (i.bdr)
         sentence += "; " + text(i.bdr->significant() ? 2556 : 2557);
     return sentence;
+}
+
+void QualifyInterpretation(Interpretation& i, char fev1Grade, char fvcGrade,
+                           const std::vector<std::pair<QString, double>>& zScores)
+{
+    QStringList why;
+    // A to C are the grades a result may be read from without reserve (ATS/ERS 2019).
+    const auto poor = [](char grade) { return grade < 'A' || grade > 'C'; };
+    if (poor(fev1Grade) || poor(fvcGrade))
+        why << text(2521).arg(QChar(fev1Grade), QChar(fvcGrade));
+    for (const auto& [name, z] : zScores)
+        if (std::isfinite(z) && std::fabs(z) > kImplausibleZ)
+            why << text(2522).arg(name, number(z, 2));
+    i.caveat = why.join("; ");
+    if (!i.caveat.isEmpty())
+        i.rules.prepend(i.caveat);
 }
 
 BronchodilatorChange ChangeAfterBronchodilator(double pre, double post, double predicted)

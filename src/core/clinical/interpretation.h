@@ -8,6 +8,8 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 enum class Severity { Normal, Mild, Moderate, Severe };
 
@@ -58,6 +60,10 @@ struct Interpretation {
     Severity severity = Severity::Normal; // that of FEV1
     std::optional<BronchodilatorResponse> bdr;
     QStringList rules; // the rules that produced it, in words
+    // Why these values cannot be read the usual way (a grade below C, a
+    // z-score beyond +-5); empty when they can. A qualified interpretation
+    // never calls the values within normal limits.
+    QString caveat;
 };
 
 struct SpirometryValues {
@@ -69,6 +75,12 @@ struct SpirometryValues {
 Interpretation Interpret(const GliEquations& gli, GliSet set, const GliSubject& subject,
                          const SpirometryValues& measured,
                          const std::optional<SpirometryValues>& post = std::nullopt);
+
+// Grades worse than C, or a reported value with |z| over 5 (`zScores`, by
+// record name), make the interpretation say why it cannot be read normally.
+inline constexpr double kImplausibleZ = 5.0;
+void QualifyInterpretation(Interpretation& interpretation, char fev1Grade, char fvcGrade,
+                           const std::vector<std::pair<QString, double>>& zScores);
 
 // The interpretation in one sentence, as the physician may take it into the
 // diagnosis: the pattern, its severity, the bronchodilator response.

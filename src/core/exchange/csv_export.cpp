@@ -5,6 +5,8 @@
 #include "core/app/durable_file.h"
 #include "core/exchange/csv_table.h"
 #include "core/exchange/day_results.h"
+#include "core/measure/stored_record_check.h"
+#include "core/report/day_result.h"
 #include "core/measure/maneuver_fields.h"
 #include "core/measure/test_file_reader.h"
 #include "core/records/case_file_store.h"
@@ -207,7 +209,8 @@ bool BuildTestsCsv(Database& db, const QDate& from, const QDate& to, QByteArray&
         ManeuverResult record;
         QByteArray bytes;
         if (!it->ok || !IsTestFileName(dataName) || !db.Files().Read(id, dataName, bytes) ||
-            !ParseTestHead(bytes, header, record)) {
+            !ParseTestHead(bytes, header, record) || !StoredRecordFault(record, type).isEmpty()) {
+            // A damaged record (values no lung can blow) is no result to hand on.
             ++counts.skipped;
             continue;
         }

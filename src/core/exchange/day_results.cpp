@@ -1,9 +1,7 @@
 #include "core/exchange/day_results.h"
 
 #include "core/records/schema_upgrade.h"
-#include "core/report/day_session_values.h"
 #include "core/report/report_data.h"
-#include "core/report/result_tables.h"
 
 #include <cmath>
 #include <cstring>
@@ -29,33 +27,30 @@ void noteTest(const DayTestList& tests, DayResults& out)
     }
 }
 
-// GLI takes FEV1/FVC as a fraction; the record, the program's screens and the
-// exchange files keep it in percent.
-double recordScale(const ExchangeParameter& p)
+// `measured` in the record's unit, with the reference the day's set gives it:
+// a GLI set gives predicted, LLN, z-score and % predicted; the older sets
+// predicted and % predicted only.
+void addValue(const ExchangeParameter& p, SessionPhase phase, double measured, bool usableOnly, const DayResult& day,
+              const QString& testTime, DayResults& out)
 {
-    return p.field == &ManeuverResult::FEV1_FVC ? 100.0 : 1.0;
-}
-
-// `measured` in the record's unit. A GLI reference gives predicted, LLN, z-score
-// and % predicted; the older sets give predicted and % predicted only.
-void addValue(const ExchangeParameter& p, SessionPhase phase, double measured, const GliPrediction& gli,
-              const ManeuverResult& predicted, const QString& testTime, DayResults& out)
-{
+    // A value the test did not give (0) is missing, not a measurement of nothing.
+    if (!(measured > 0))
+        return;
     ParameterResult r;
     r.parameter = &p;
     r.phase = phase;
     r.measured = RoundedValue(measured);
     r.testTime = testTime;
-    if (gli.available) {
-        const double scale = recordScale(p);
-        r.predicted = RoundedValue(gli.M * scale);
-        r.lln = RoundedValue(gli.lln * scale);
-        r.zScore = RoundedValue(gli.zScore(measured / scale));
-        r.percentPredicted = std::round(gli.percentPredicted(measured / scale));
-    } else if (const double pred = RoundedValue(predicted.*p.field); pred > 0) {
-        r.predicted = pred;
-        r.percentPredicted = std::round(r.measured * 100.0 / pred);
-    }
+    r.usableOnly = usableOnly;
+    const ValueReference ref = day.ReferenceOf(p.name, measured);
+    if (ref.predicted)
+        r.predicted = RoundedValue(*ref.predicted);
+    if (ref.lln)
+        r.lln = RoundedValue(*ref.lln);
+    if (ref.z)
+        r.zScore = RoundedValue(*ref.z);
+    if (ref.percentPredicted)
+        r.percentPredicted = std::round(*ref.percentPredicted);
     out.values.push_back(r);
 }
 
@@ -66,23 +61,15 @@ SessionPhase phaseOf(int phase, bool dayHasPost)
     return phase == kPhasePost ? SessionPhase::Post : SessionPhase::Pre;
 }
 
-} // namespace
-
-QString ReferenceSetName(int standard)
+QString timeOf(const DayTestList& tests, int index)
 {
-    switch (standard) {
-    case 1:
-        return "Knudson";
-    case 2:
-        return "USA";
-    case 3:
-        return "GLI-2012";
-    case 4:
-        return "GLI Global 2022";
-    default:
-        return "ERS";
-    }
+    return index < 0 || index >= int(tests.size())
+               ? QString()
+               : headerText(tests[std::size_t(index)].file.header.testTime,
+                            sizeof tests[std::size_t(index)].file.header.testTime);
 }
+
+} // namespace
 
 double RoundedValue(double value)
 {
@@ -103,44 +90,35 @@ bool CollectDayResults(Database& db, int patientId, const QString& day, DayResul
             *error = "no tests on " + day;
         return false;
     }
+    const DayResult& result = data.result;
     DayResults r;
     r.patient = data.patient;
     r.day = day;
-    r.referenceSet = ReferenceSetName(data.patient.Standard);
+    r.referenceSet = result.setName;
     r.diagnosis = data.diagnosis;
-    noteTest(data.fvc, r);
-    noteTest(data.vc, r);
-    noteTest(data.mvv, r);
+    noteTest(result.fvc, r);
+    noteTest(result.vc, r);
+    noteTest(result.mvv, r);
 
-    auto timeOf = [](const DayTestList& tests, int index) {
-        return index < 0 ? QString()
-                         : headerText(tests[index].file.header.testTime,
-                                      sizeof tests[index].file.header.testTime);
-    };
-    // The FVC values are those `tavctl session` reports for each phase, with
-    // their GLI references; VC and MVV come from the day's best test.
-    DaySessionReport sessions;
-    LoadDaySessionReport(db, patientId, QDate::fromString(day, "yyyy-MM-dd"), sessions);
-    const bool dayHasPost = sessions.HasPost();
-    const ManeuverList vcRecords = RecordsOf(data.vc);
-    const ManeuverList mvvRecords = RecordsOf(data.mvv);
-    const int vcIndex = BestVcIndex(vcRecords);
-    const int mvvIndex = BestMvvIndex(mvvRecords);
+    // Every value is the one the day-result model reports: FVC per phase (a
+    // withheld phase gives none), VC and MVV from the day's best test.
+    const bool dayHasPost = result.HasPost();
     for (const ExchangeParameter& p : ExchangeParameters()) {
         if (p.testType == kTestFvc) {
-            for (const PhaseValues& phase : sessions.phases) {
-                if (const ReferencedValue* v = phase.reported.Find(p.name)) {
-                    addValue(p, phaseOf(phase.phase, dayHasPost), v->value * recordScale(p), v->reference,
-                             data.predicted, v->testTime, r);
-                    r.values.back().usableOnly = v->usableOnly;
-                }
+            for (const PhaseValues& phase : result.phases) {
+                if (phase.withheld)
+                    continue;
+                const ReferencedValue* v = phase.reported.Find(p.name);
+                const bool usableOnly = v ? v->usableOnly : phase.usableOnly;
+                const QString time = v ? v->testTime : timeOf(result.fvc, phase.flowsTest);
+                addValue(p, phaseOf(phase.phase, dayHasPost), phase.record.*p.field, usableOnly, result, time, r);
             }
-        } else if (p.testType == kTestVc && vcIndex >= 0) {
-            addValue(p, SessionPhase::Unspecified, vcRecords[vcIndex].*p.field, GliPrediction(), data.predicted,
-                     timeOf(data.vc, vcIndex), r);
-        } else if (p.testType == kTestMvv && mvvIndex >= 0) {
-            addValue(p, SessionPhase::Unspecified, mvvRecords[mvvIndex].*p.field, GliPrediction(), data.predicted,
-                     timeOf(data.mvv, mvvIndex), r);
+        } else if (p.testType == kTestVc && result.vcResult.bestTest >= 0) {
+            addValue(p, SessionPhase::Unspecified, result.vcResult.record.*p.field, false, result,
+                     timeOf(result.vc, result.vcResult.bestTest), r);
+        } else if (p.testType == kTestMvv && result.mvvResult.bestTest >= 0) {
+            addValue(p, SessionPhase::Unspecified, result.mvvResult.record.*p.field, false, result,
+                     timeOf(result.mvv, result.mvvResult.bestTest), r);
         }
     }
     out = r;

@@ -34,7 +34,7 @@ struct ParameterResult {
 struct DayResults {
     PatientRecord patient;
     QString day;          // "YYYY-MM-DD"
-    QString referenceSet; // the patient's equations: "ERS", "Knudson", "USA", "GLI-2012", "GLI Global 2022"
+    QString referenceSet; // the day's set: "ERS", "Knudson", "USA", "GLI-2012", "GLI Global 2022"
     QString firstTestTime;
     QString lastTestTime;
     QString deviceId; // as the device reported it in the test files ("" when none)
@@ -44,9 +44,6 @@ struct DayResults {
 
 // How a value that no acceptable manoeuvre gave is marked in the exchange files.
 inline constexpr char kUsableOnlyNote[] = "usable, not acceptable (no acceptable manoeuvre, ATS/ERS 2019)";
-
-// The reference set names of PatientRecord::Standard.
-QString ReferenceSetName(int standard);
 
 // Two decimals, as the program shows and stores figures.
 double RoundedValue(double value);

@@ -1,7 +1,5 @@
 #include "core/measure/maneuver_quality.h"
 
-#include "core/app/lang_text.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -10,13 +8,6 @@ namespace {
 
 float ratio(float numerator, float denominator) {
     return denominator != 0 ? numerator / denominator * 100.0f : 0.0f;
-}
-
-// Repeatable when the two values (in thousandths) differ by less than the tolerance.
-int repeatable(double best, double second, int minimum) {
-    const int difference = int(std::fabs(best * 1000.0 - second * 1000.0));
-    const int tolerance = std::max(int(std::max(best, second) * 1000.0 * 0.05), minimum);
-    return difference >= tolerance ? 0 : 1;
 }
 
 } // namespace
@@ -83,46 +74,4 @@ void ComputeMvv(ManeuverList& list, int first, int last, double seconds) {
     for (int i = first; i <= last && list[i].FIVC != 0; ++i)
         volume += list[i].FVC; // the volume expired per minute: each breath once
     list[first].MVV = seconds > 0 ? float(volume * 60.0 / seconds) : 0.0f;
-}
-
-int Repeatability(const ManeuverList& list, RepeatabilityFlags& flags) {
-    flags[0] = list.size() > 2 ? 1 : 0;
-    if (list.size() <= 2)
-        return 1;
-    int best = -1, second = -1;
-    for (int i = 0; i < int(list.size()); ++i) {
-        const float sum = list[i].FVC + list[i].FEV1;
-        if (best < 0 || sum >= list[best].FVC + list[best].FEV1) {
-            second = best;
-            best = i;
-        } else if (second < 0 || sum > list[second].FVC + list[second].FEV1) {
-            second = i;
-        }
-    }
-    const ManeuverResult& b = list[best];
-    const ManeuverResult& s = list[second];
-    flags[1] = repeatable(b.FVC, s.FVC, 200);
-    flags[2] = repeatable(b.FEV1, s.FEV1, 200);
-    flags[3] = repeatable(b.PEF, s.PEF, 0);
-    return 1;
-}
-
-QualityLines QualityTexts(const AcceptanceFlags& acceptance,
-                          const RepeatabilityFlags& repeatability) {
-    QualityLines lines;
-    if (repeatability[0] == 0) {
-        lines.repeatability = GetLangText("CASE", 1273);
-    } else {
-        if (repeatability[1])
-            lines.repeatability += GetLangText("CASE", 1274);
-        if (repeatability[2])
-            lines.repeatability += GetLangText("CASE", 1275);
-        if (repeatability[3])
-            lines.repeatability += GetLangText("CASE", 1276);
-    }
-    if (acceptance.flag[0] == 0)
-        lines.acceptability += GetLangText("CASE", 1270);
-    if (acceptance.flag[1] == 0)
-        lines.acceptability += GetLangText("CASE", 1271);
-    return lines;
 }

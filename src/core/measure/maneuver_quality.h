@@ -1,9 +1,9 @@
 #pragma once
 // Save-time completion of manoeuvre records, choice of the best FVC
-// manoeuvre, its start/end grading, measured MVV and repeatability.
+// manoeuvre, its start/end grading and measured MVV. The repeatability of a
+// day is judged per bronchodilator phase by the day-result model.
 #include "core/measure/test_record.h"
 
-#include <QString>
 
 #include <array>
 
@@ -25,14 +25,3 @@ void Acceptance(const ManeuverResult& record, const TestFileHeader& header, Acce
 // a non-zero FIVC): the volume they expired over the elapsed time `seconds`,
 // extrapolated to a minute, into list[first].MVV.
 void ComputeMvv(ManeuverList& list, int first, int last, double seconds);
-
-// Four flags: 0 more than two manoeuvres, 1 FVC, 2 FEV1, 3 PEF repeatable.
-using RepeatabilityFlags = std::array<int, 4>;
-int Repeatability(const ManeuverList& list, RepeatabilityFlags& flags);
-
-struct QualityLines {
-    QString repeatability;
-    QString acceptability;
-};
-QualityLines QualityTexts(const AcceptanceFlags& acceptance,
-                          const RepeatabilityFlags& repeatability);

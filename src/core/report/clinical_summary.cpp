@@ -2,8 +2,10 @@
 
 #include "core/app/lang_text.h"
 #include "core/records/schema_upgrade.h"
+#include "core/report/result_tables.h"
 
 #include <QFontMetricsF>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -36,6 +38,25 @@ SummaryCell cellOf(const ReportedValues& phase, const QString& name)
     return c;
 }
 
+// A heading whole in its cell: the font shrinks rather than the word being cut.
+void drawFitted(QPainter& painter, const QRectF& cell, const QString& text)
+{
+    QFont font = painter.font();
+    const double width = QFontMetricsF(font).horizontalAdvance(text);
+    const double room = cell.width() - 2;
+    if (width > room && room > 0) {
+        const double shrink = room / width;
+        if (font.pointSizeF() > 0)
+            font.setPointSizeF(font.pointSizeF() * shrink);
+        else if (font.pixelSize() > 0)
+            font.setPixelSize(std::max(1, int(font.pixelSize() * shrink)));
+    }
+    painter.save();
+    painter.setFont(font);
+    painter.drawText(cell, Qt::AlignCenter, text);
+    painter.restore();
+}
+
 } // namespace
 
 double ZBarPosition(double z, double width)
@@ -44,33 +65,52 @@ double ZBarPosition(double z, double width)
     return (clamped - kBarLow) / (kBarHigh - kBarLow) * width;
 }
 
-ClinicalSummary BuildClinicalSummary(const DaySessionReport& day)
+bool ZOffScale(double z)
+{
+    return std::isfinite(z) && (z < kBarLow || z > kBarHigh);
+}
+
+ClinicalSummary BuildClinicalSummary(const DayResult& day)
 {
     ClinicalSummary summary;
-    summary.setName = day.set ? text(*day.set == GliSet::Gli2012 ? 2560 : 2561) : QString();
+    summary.setName = day.setName;
+    summary.referenced = day.set.has_value();
     const PhaseValues* first = day.phases.empty() ? nullptr : &day.phases.front();
     const PhaseValues* post = day.phases.size() > 1 ? &day.phases[1] : nullptr;
     summary.firstPhase = first ? first->phase : kPhasePre;
     summary.hasPost = post != nullptr;
+    if (first) {
+        summary.firstNote = PhaseGradeText(*first);
+        summary.firstWithheld = first->withheld;
+    }
+    if (post) {
+        summary.postNote = PhaseGradeText(*post);
+        summary.postWithheld = post->withheld;
+    }
     QStringList names = {"FEV1", "FVC", "FEV1/FVC"};
     for (const PhaseValues* phase : {first, post})
         if (phase)
             for (const auto& [name, value] : phase->reported.values)
                 if (!names.contains(name))
                     names << name;
+    bool starred = false;
     for (const QString& name : names) {
         SummaryRow r;
         r.name = name;
-        if (first)
+        // A withheld phase shows no values: its grades say why.
+        if (first && !first->withheld)
             r.pre = cellOf(first->reported, name);
-        if (post)
+        if (post && !post->withheld)
             r.post = cellOf(post->reported, name);
+        starred = starred || (r.pre.present && r.pre.usableOnly) || (r.post.present && r.post.usableOnly);
         summary.rows.push_back(r);
     }
     if (day.bdr) {
         summary.rows[0].change = day.bdr->fev1;
         summary.rows[1].change = day.bdr->fvc;
     }
+    if (starred)
+        summary.footnote = text(2593);
     summary.interpretation = day.interpretation;
     summary.note = day.interpretationNote;
     return summary;
@@ -83,53 +123,70 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
     const double line = metrics.height() * 1.35;
     double y = rect.top();
     const auto number = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
-    // Columns: name | measured pred LLN z %pred grade | bar, for pre then post.
-    const QStringList heads = {"", text(2570), text(2571), text(2572), text(2573), text(2574), text(2575)};
+    // Pre: measured, pred, LLN, z, %pred, grade. Post (ATS 2017 report): measured, z, %pred,
+    // change in mL, change in % predicted, grade.
+    const QStringList firstHeads = {text(2570), text(2571), text(2572), text(2573), text(2574), text(2575)};
+    const QStringList postHeads = {text(2570), text(2573), text(2574), text(2600), text(2555), text(2575)};
     const double nameWidth = rect.width() * 0.10;
-    const double barWidth = rect.width() * 0.26;
+    const double barWidth = rect.width() * 0.24;
     const int phases = s.hasPost ? 2 : 1;
     const double cellWidth = (rect.width() - nameWidth - barWidth) / (6.0 * phases);
     painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                     text(2562) + " " + (s.setName.isEmpty() ? QString("-") : s.setName));
+                     text(2562) + " " + s.setName);
     y += line;
     for (int phase = 0; phase < phases; ++phase) {
         const double x0 = rect.left() + nameWidth + phase * 6 * cellWidth;
         const bool postColumn = phase == 1 || s.firstPhase == kPhasePost;
-        painter.drawText(QRectF(x0, y, 6 * cellWidth, line), Qt::AlignCenter, text(postColumn ? 2551 : 2550));
-        for (int c = 1; c < heads.size(); ++c)
-            painter.drawText(QRectF(x0 + (c - 1) * cellWidth, y + line, cellWidth, line), Qt::AlignCenter, heads[c]);
+        painter.drawText(QRectF(x0, y, 6 * cellWidth, line), Qt::AlignCenter,
+                         metrics.elidedText(text(postColumn ? 2551 : 2550) + " - " + (phase == 0 ? s.firstNote : s.postNote),
+                                            Qt::ElideRight, 6 * cellWidth - 4));
+        const QStringList& heads = phase == 1 ? postHeads : firstHeads;
+        for (int c = 0; c < heads.size(); ++c)
+            drawFitted(painter, QRectF(x0 + c * cellWidth, y + line, cellWidth, line), heads[c]);
     }
     const double barLeft = rect.right() - barWidth;
-    painter.drawText(QRectF(barLeft, y + line, barWidth, line), Qt::AlignCenter, "-5 ... z ... +3");
+    if (s.referenced)
+        painter.drawText(QRectF(barLeft, y + line, barWidth, line), Qt::AlignCenter, "-5 ... z ... +3");
     y += 2 * line;
     for (std::size_t row = 0; row < s.rows.size(); ++row) {
         const SummaryRow& r = s.rows[row];
         painter.drawText(QRectF(rect.left(), y, nameWidth, line), Qt::AlignLeft | Qt::AlignVCenter, r.name);
-        const bool ratio = r.name == "FEV1/FVC";
+        // FEV1/FVC in percent, as every table, screen and exchange file of the program shows it.
+        const double scale = r.name == "FEV1/FVC" ? 100.0 : 1.0;
         for (int phase = 0; phase < phases; ++phase) {
             const SummaryCell& c = phase == 0 ? r.pre : r.post;
+            const bool withheld = phase == 0 ? s.firstWithheld : s.postWithheld;
             const double x0 = rect.left() + nameWidth + phase * 6 * cellWidth;
             QStringList cells(6);
             if (c.present) {
-                cells[0] = number(c.value, ratio ? 3 : 2) + (c.usableOnly ? "*" : "");
+                cells[0] = number(c.value * scale, 2) + (c.usableOnly ? "*" : "");
                 if (c.reference.available) {
-                    cells[1] = number(c.reference.pred, ratio ? 3 : 2);
-                    cells[2] = number(c.reference.lln, ratio ? 3 : 2);
-                    cells[3] = number(c.reference.z, 2);
-                    cells[4] = number(c.reference.percentPredicted, 0);
+                    const QString z = number(c.reference.z, 2);
+                    const QString percent = number(c.reference.percentPredicted, 0);
+                    if (phase == 0)
+                        cells[1] = number(c.reference.pred * scale, 2), cells[2] = number(c.reference.lln * scale, 2),
+                        cells[3] = z, cells[4] = percent;
+                    else
+                        cells[1] = z, cells[2] = percent;
+                }
+                if (phase == 1 && r.change.available) {
+                    cells[3] = QString::number(std::lround(r.change.litres * 1000.0));
+                    cells[4] = number(r.change.percentPredicted, 1);
                 }
                 if (c.grade)
                     cells[5] = QString(QChar(c.grade));
+            } else {
+                cells[0] = withheld ? kMissingText : QString();
             }
             for (int k = 0; k < 6; ++k)
                 painter.drawText(QRectF(x0 + k * cellWidth, y, cellWidth, line), Qt::AlignCenter, cells[k]);
         }
-        if (row >= std::size_t(ClinicalSummary::kBarRows)) {
+        if (row >= std::size_t(ClinicalSummary::kBarRows) || !s.referenced) {
             y += line;
             continue;
         }
         // The bar: the scale, the LLN line at -1.645, a mark for each phase.
-        const QRectF bar(barLeft + 4, y + line * 0.25, barWidth - 8, line * 0.5);
+        const QRectF bar(barLeft + 10, y + line * 0.25, barWidth - 20, line * 0.5);
         painter.setPen(QPen(Qt::gray, 0.8));
         painter.drawRect(bar);
         const double lln = bar.left() + ZBarPosition(kLlnZ, bar.width());
@@ -141,35 +198,46 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
         painter.drawLine(QPointF(zero, bar.top()), QPointF(zero, bar.bottom()));
         for (int phase = 0; phase < phases; ++phase) {
             const SummaryCell& c = phase == 0 ? r.pre : r.post;
-            if (!c.reference.available)
+            if (!c.present || !c.reference.available)
                 continue;
             const double x = bar.left() + ZBarPosition(c.reference.z, bar.width());
+            const QColor colour = phase == 0 ? QColor(30, 60, 160) : QColor(20, 140, 60);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(phase == 0 ? QColor(30, 60, 160) : QColor(20, 140, 60));
-            painter.drawEllipse(QPointF(x, bar.center().y()), bar.height() * 0.45, bar.height() * 0.45);
+            painter.setBrush(colour);
+            const double h = bar.height() * 0.45;
+            if (ZOffScale(c.reference.z)) {
+                // Off the scale: an arrow head past the bar's end, pointing away.
+                const double dir = c.reference.z < 0 ? -1.0 : 1.0;
+                const QPointF tip(x + dir * 9, bar.center().y());
+                painter.drawPolygon(QPolygonF({tip, QPointF(x + dir * 2, bar.top()), QPointF(x + dir * 2, bar.bottom())}));
+            } else {
+                painter.drawEllipse(QPointF(x, bar.center().y()), h, h);
+            }
         }
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Qt::black));
         y += line;
     }
-    {
-        for (int row = 0; row < 2; ++row) {
-            const BronchodilatorChange& c = s.rows[row].change;
-            if (!c.available)
-                continue;
-            painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                             QString("%1  %2: %3 L   %4: %5 %   %6: %7 %   %8")
-                                 .arg(s.rows[row].name, text(2553), number(c.litres, 2), text(2554),
-                                      number(c.percent, 1), text(2555), number(c.percentPredicted, 1),
-                                      text(c.significant ? 2556 : 2557)));
-            y += line;
-        }
+    for (int row = 0; row < 2 && row < int(s.rows.size()); ++row) {
+        const BronchodilatorChange& c = s.rows[std::size_t(row)].change;
+        if (!c.available)
+            continue;
+        painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                         QString("%1  %2: %3 mL   %4: %5 %   %6: %7 %   %8")
+                             .arg(s.rows[std::size_t(row)].name, text(2553), QString::number(std::lround(c.litres * 1000.0)),
+                                  text(2554), number(c.percent, 1), text(2555), number(c.percentPredicted, 1),
+                                  text(c.significant ? 2556 : 2557)));
+        y += line;
+    }
+    if (!s.footnote.isEmpty()) {
+        painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter, s.footnote);
+        y += line;
     }
     painter.restore();
     return y - rect.top();
 }
 
-double PaintManeuverTable(QPainter& painter, const QRectF& rect, const DaySessionReport& day)
+double PaintManeuverTable(QPainter& painter, const QRectF& rect, const DayResult& day)
 {
     painter.save();
     const QFontMetricsF metrics(painter.font());

@@ -3,8 +3,9 @@
 // value of each phase against the patient's GLI set (predicted, LLN, z-score,
 // % predicted, grade), the bronchodilator response, and the suggested
 // interpretation; painted as a table with z-score bars from -5 to +3.
+// Read from the day-result model.
 #include "core/clinical/interpretation.h"
-#include "core/report/day_session_values.h"
+#include "core/report/day_result.h"
 
 #include <QPainter>
 #include <QRectF>
@@ -28,9 +29,13 @@ struct SummaryRow {
 };
 
 struct ClinicalSummary {
-    QString setName;  // empty: the patient's set is not a GLI set
+    QString setName;  // the day's reference set, exactly as named
+    bool referenced = false; // the set gives LLN and z-scores (a GLI set)
     int firstPhase = 0; // the phase of the first column: pre, or post on a day of post only
     bool hasPost = false; // a second column, post, beside pre
+    QString firstNote, postNote; // each phase's grades, or why its values are withheld
+    bool firstWithheld = false, postWithheld = false;
+    QString footnote; // what "*" means, when a value carries it
     // FEV1, FVC and FEV1/FVC first (with z-score bars), then the other reported
     // values (PEF, FEF2575, FEV6, FET), referenced where the set has an equation.
     std::vector<SummaryRow> rows;
@@ -42,7 +47,7 @@ struct ClinicalSummary {
 // From the day's phase values (every manoeuvre of a phase judged together),
 // its bronchodilator response and its interpretation: what `tavctl session`
 // prints and the exchange files carry.
-ClinicalSummary BuildClinicalSummary(const DaySessionReport& day);
+ClinicalSummary BuildClinicalSummary(const DayResult& day);
 
 // Table and bars into `rect`; returns the height used.
 double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const ClinicalSummary& summary);
@@ -51,7 +56,9 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
 // back-extrapolated volume, FET, hesitation, its acceptability for FEV1 and FVC
 // and the reasons; rows that do not fit into `rect` are left out, and the
 // last line says how many. Returns the height used.
-double PaintManeuverTable(QPainter& painter, const QRectF& rect, const DaySessionReport& day);
+double PaintManeuverTable(QPainter& painter, const QRectF& rect, const DayResult& day);
 
-// Where a z-score sits on a bar of `width` from -5 (0) to +3 (width), clamped.
+// Where a z-score sits on a bar of `width` from -5 (0) to +3 (width), clamped;
+// a z beyond either end is drawn at the end with an off-scale mark.
 double ZBarPosition(double z, double width);
+bool ZOffScale(double z);

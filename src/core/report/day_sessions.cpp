@@ -47,7 +47,10 @@ std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QS
         auto it = bySession.find(session);
         if (it == bySession.end()) {
             it = bySession.emplace(session, sessions.size()).first;
-            sessions.push_back(StoredSession{session, phase, {}, {}});
+            StoredSession stored;
+            stored.session = session;
+            stored.phase = phase;
+            sessions.push_back(std::move(stored));
         }
         sessions[it->second].maneuvers.push_back(std::move(maneuver));
     }

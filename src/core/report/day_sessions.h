@@ -4,6 +4,7 @@
 #include "core/clinical/session_assessment.h"
 #include "core/measure/test_file_reader.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <vector>
@@ -23,6 +24,11 @@ struct StoredSession {
     int phase = 0; // 0 pre, 1 post bronchodilator
     std::vector<StoredManeuver> maneuvers; // in the order they were blown
     SessionAssessment assessment;
+    int standard = -1; // the reference set the session was measured against; -1: not stored
+    QString setVersion;
+    int btps = -1; // 1: at BTPS, 0: not; -1: not stored
+    QString drug, dose, referrer; // the bronchodilator given and the referring physician
+    QDateTime doseTime;
 };
 
 // Every FVC session of the day, oldest first. Rows written before sessions

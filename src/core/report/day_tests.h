@@ -14,6 +14,9 @@ class Database;
 struct DayTest {
     QString dataName;
     TestFile file;
+    int standard = -1; // the reference set the test was measured against; -1: not stored
+    QString setVersion;
+    int btps = -1; // 1: at BTPS, 0: not; -1: not stored
 };
 using DayTestList = std::vector<DayTest>;
 

@@ -1,50 +1,81 @@
 #include "core/report/quality_statement.h"
 
 #include "core/app/lang_text.h"
-#include "core/measure/maneuver_quality.h"
 #include "core/report/result_tables.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
-QString caseText(int id)
+QString clinical(int id)
 {
-    return GetLangText("CASE", id);
+    return GetLangText("CLINICAL", id);
 }
 
-// "Repeatable FVC;" or "FVC not repeatable;" for each of FVC, FEV1 and PEF.
-QString repeatabilityWords(const RepeatabilityFlags& flags)
+QString verdict(bool acceptable, bool usable)
 {
-    static const int repeatable[3] = {1274, 1275, 1276};
-    static const int notRepeatable[3] = {2310, 2311, 2312};
-    QString words;
-    for (int i = 0; i < 3; ++i)
-        words += caseText(flags[std::size_t(i) + 1] ? repeatable[i] : notRepeatable[i]);
-    return words;
+    return clinical(acceptable ? 2578 : usable ? 2579 : 2580);
+}
+
+// "FVC 0.05 L within 0.150 L" or "FVC 0.32 L over 0.150 L"; nothing to compare with fewer than two.
+QString spreadText(const char* name, const ParameterGrade& grade, double limit)
+{
+    if (!std::isfinite(grade.spread))
+        return clinical(2596).arg(name);
+    const bool within = Millilitres(grade.spread) <= Millilitres(limit);
+    return clinical(within ? 2594 : 2595).arg(name, QString::number(grade.spread, 'f', 2), QString::number(limit, 'f', 3));
+}
+
+QString phaseLine(const DayResult& day, const PhaseValues& phase)
+{
+    const SessionAssessment& a = phase.assessment;
+    const double highest = a.fvc.present ? a.fvc.value : 0.0;
+    const double limit = RepeatabilityTolerance(day.subject.ageYears, highest);
+    return PhaseName(phase.phase) + ": " + clinical(2597).arg(phase.maneuverCount) + "; " + PhaseGradeText(phase) +
+           "; " + spreadText("FVC", a.fvcGrade, limit) + "; " +
+           spreadText("FEV1", a.fev1Grade, RepeatabilityTolerance(day.subject.ageYears, a.fev1.present ? a.fev1.value : 0.0)) +
+           '.';
 }
 } // namespace
 
-QualityStatement DayQualityStatement(int testType, const DayTestList& tests, int shownIndex)
+QualityStatement DayQualityStatement(int testType, const DayResult& day, int shownIndex)
 {
     QualityStatement statement;
-    if (tests.empty())
-        return statement;
-    statement.day = caseText(2315).arg(tests.size());
+    const DayTestList& tests = testType == kTestVc ? day.vc : testType == kTestMvv ? day.mvv : day.fvc;
+    QStringList lines;
+    if (!tests.empty())
+        lines << GetLangText("CASE", 2315).arg(tests.size());
     if (testType == kTestFvc) {
-        RepeatabilityFlags flags{0, 0, 0, 0};
-        Repeatability(RecordsOf(tests), flags);
-        // Fewer than three tests cannot show repeatability: ask for more.
-        statement.day += flags[0] ? repeatabilityWords(flags) : caseText(1273);
+        for (const PhaseValues& phase : day.phases)
+            lines << phaseLine(day, phase);
+        if (day.postWithoutPre)
+            lines << clinical(2598);
     }
+    for (const DamagedTest& d : day.damaged)
+        if (d.testType == testType)
+            lines << clinical(2599).arg(d.dataName, d.reason);
+    statement.day = lines.join(' ');
     if (shownIndex < 0 || shownIndex >= int(tests.size()))
         return statement;
     if (testType != kTestFvc) {
-        statement.test = caseText(2319);
+        statement.test = GetLangText("CASE", 2319);
         return statement;
     }
-    const AcceptanceFlags& acceptance = tests[std::size_t(shownIndex)].file.acceptance;
-    statement.test =
-        caseText(acceptance.flag[0] ? 2313 : 1270) + caseText(acceptance.flag[1] ? 2314 : 1271);
+    // The shown blow as the session judged it: one verdict, the 2019 one.
+    const QString& name = tests[std::size_t(shownIndex)].dataName;
+    for (const StoredSession& s : day.sessions)
+        for (std::size_t m = 0; m < s.maneuvers.size(); ++m) {
+            if (s.maneuvers[m].dataName != name)
+                continue;
+            const ManeuverAcceptability& a = s.assessment.maneuvers[m];
+            QStringList findings;
+            for (ManeuverFinding finding : a.findings)
+                findings << FindingText(finding);
+            statement.test = clinical(2577).arg(shownIndex + 1)
+                                 .arg(verdict(a.acceptableFev1, a.usableFev1), verdict(a.acceptableFvc, a.usableFvc));
+            if (!findings.isEmpty())
+                statement.test += " (" + findings.join("; ") + ")";
+        }
     return statement;
 }
 

@@ -1,19 +1,20 @@
 #pragma once
 // The quality of a day's tests said in words, both what holds and what does
-// not: the start and end of the test shown, and the repeatability over the
-// day. The results page and the printed report show the same statement.
+// not: the ATS/ERS 2019 verdict on the blow shown, and per bronchodilator
+// phase its blows, grades and repeatability. The results page and the
+// printed report show the same statement, read from the day-result model.
 #include "core/measure/test_record.h"
-#include "core/report/day_tests.h"
+#include "core/report/day_result.h"
 
 #include <QString>
 
 struct QualityStatement {
     QString test; // acceptability of the shown test
-    QString day;  // number of tests and repeatability over the day
+    QString day;  // per phase: blows, grades, repeatability; damaged tests; a post phase without pre
 };
 
-// `shownIndex` into `tests` (0-based); an index outside gives an empty test line.
-QualityStatement DayQualityStatement(int testType, const DayTestList& tests, int shownIndex);
+// `shownIndex` into the day's tests of `testType` (0-based); an index outside gives an empty test line.
+QualityStatement DayQualityStatement(int testType, const DayResult& day, int shownIndex);
 
 // The live test's word on a blow as soon as it is closed: its number, FVC and
 // FEV1, whether it started without hesitation, and a good end once it lasted

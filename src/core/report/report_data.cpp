@@ -3,8 +3,6 @@
 #include "core/app/app_paths.h"
 #include "core/records/case_file_store.h"
 #include "core/records/database.h"
-#include "core/records/nation_groups.h"
-#include "core/records/predicted_values.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -13,13 +11,11 @@
 #include <algorithm>
 
 namespace {
-const char* const kStandards[] = {"ERS", "Knudson", "USA"};
-
 // Times of the day's tests: the first alone, or the first and the last.
 QString testTimesOf(const ReportData& data)
 {
     QStringList times;
-    for (const DayTestList* list : {&data.fvc, &data.vc, &data.mvv})
+    for (const DayTestList* list : {&data.fvc(), &data.vc(), &data.mvv()})
         for (const DayTest& test : *list)
             times << QString::fromLatin1(test.file.header.testTime).mid(11, 5);
     times.removeAll(QString());
@@ -33,32 +29,21 @@ QString testTimesOf(const ReportData& data)
 bool LoadReportData(Database& db, int patientId, const QString& day, ReportData& data)
 {
     data = ReportData();
-    if (day.size() != 10 || !QDate::fromString(day, "yyyy-MM-dd").isValid())
+    const QDate date = QDate::fromString(day, "yyyy-MM-dd");
+    if (day.size() != 10 || !date.isValid())
         return false;
-    if (!LoadPatient(db, patientId, data.patient))
+    if (!LoadDayResult(db, patientId, date, data.result))
         return false;
     data.day = day;
-    data.nationName = NationGroupName(db, data.patient.Nation);
-    // The report of a day compares with the values predicted for the age on that day, so a
-    // report printed again years later shows what the filed one showed.
-    data.patient = PatientOnDay(data.patient, QDate::fromString(day, "yyyy-MM-dd"));
-    data.predictedFound = ComputePredictedValues(db, data.predicted, data.patient);
-    data.fvc = LoadDayTestFiles(db, patientId, day, kTestFvc);
-    data.vc = LoadDayTestFiles(db, patientId, day, kTestVc);
-    data.mvv = LoadDayTestFiles(db, patientId, day, kTestMvv);
+    data.patient = data.result.patient;
+    data.nationName = data.result.nationName;
     LoadDiagnosis(db, patientId, day, data.diagnosis);
     // The file keeps no date of its own: it was made when it was last written.
     if (!data.diagnosis.Physician.isEmpty() || !data.diagnosis.Result.isEmpty())
         data.diagnosis.Date =
             db.Files().Written(patientId, QFileInfo(DiagnosisFile(QString(), day)).fileName());
-    const int standard = std::clamp(data.patient.Standard, 0, 2);
-    data.equations = QString::fromLatin1(kStandards[standard]);
-    if (!data.nationName.isEmpty())
-        data.equations += ", " + data.nationName;
     data.testTimes = testTimesOf(data);
-    if (data.HasFvc())
-        LoadDaySessionReport(db, patientId, QDate::fromString(day, "yyyy-MM-dd"), data.sessions);
-    for (const DayTestList* list : {&data.fvc, &data.vc, &data.mvv})
+    for (const DayTestList* list : {&data.fvc(), &data.vc(), &data.mvv()})
         if (!list->empty() && data.temperature == 0)
             data.temperature = list->front().file.header.temperature;
     return true;
@@ -113,6 +98,7 @@ std::vector<ReportBlock> ReportPageBlocks(bool hasFvc, bool hasVc, bool hasMvv, 
         blocks = {B::Title, B::Header, B::Patient};
         if (hasFvc) {
             blocks.push_back(B::FvcTables);
+            blocks.push_back(B::Signature);
         } else if (hasVc) {
             blocks.push_back(B::VcTable);
             blocks.push_back(B::VcCurve);
@@ -122,6 +108,7 @@ std::vector<ReportBlock> ReportPageBlocks(bool hasFvc, bool hasVc, bool hasMvv, 
         }
     } else if (page == 2) {
         if (hasFvc) {
+            blocks.push_back(B::FvcLoopTable);
             blocks.push_back(B::FvcCurves);
             if (hasVc)
                 return blocks; // the VC table stays with its curve on page 3

@@ -3,8 +3,7 @@
 // before painting (the painter itself touches no database and no file).
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
-#include "core/report/day_session_values.h"
-#include "core/report/day_tests.h"
+#include "core/report/day_result.h"
 
 #include <QString>
 
@@ -13,29 +12,25 @@
 class Database;
 
 struct ReportData {
-    PatientRecord patient;
+    DayResult result; // the day's results: every figure the report prints
+    PatientRecord patient; // as on the day (age on that day)
     QString nationName;
     QString day; // "YYYY-MM-DD"
-    ManeuverResult predicted;
-    bool predictedFound = false; // false: no equation for the patient, `predicted` is cleared
-    DayTestList fvc;
-    DayTestList vc;
-    DayTestList mvv;
     DiagnosisRecord diagnosis; // Date: when the diagnosis file was last written
-    QString equations;         // the reference equations behind the predicted values
     QString testTimes;         // "HH:MM" of the day's first test, "HH:MM - HH:MM" for several
     int temperature = 0;       // degrees C the device's BTPS correction used (first test)
     bool singleLoop = false;   // draw only the best test's curve (chosen when printing)
-    DaySessionReport sessions; // FVC sessions graded and judged against the GLI set
 
-    bool HasFvc() const { return !fvc.empty(); }
-    bool HasVc() const { return !vc.empty(); }
-    bool HasMvv() const { return !mvv.empty(); }
-    bool HasTests() const { return HasFvc() || HasVc() || HasMvv(); }
+    const DayTestList& fvc() const { return result.fvc; }
+    const DayTestList& vc() const { return result.vc; }
+    const DayTestList& mvv() const { return result.mvv; }
+    bool HasFvc() const { return !result.fvc.empty(); }
+    bool HasVc() const { return !result.vc.empty(); }
+    bool HasMvv() const { return !result.mvv.empty(); }
+    bool HasTests() const { return result.HasTests(); }
 };
 
-// Loads the patient, the predicted values, the day's tests of every type and
-// the day's diagnosis. False when the patient does not exist or the day is not
+// Loads the day's results (LoadDayResult) and the day's diagnosis. False when the patient does not exist or the day is not
 // "YYYY-MM-DD".
 bool LoadReportData(Database& db, int patientId, const QString& day, ReportData& data);
 
@@ -55,14 +50,16 @@ enum class ReportBlock {
     Title,
     Header,
     Patient,
-    FvcTables,
+    FvcTables,  // the day's FVC results per phase against the set, with z-bars, grades, quality, interpretation
+    Signature,  // operator, referring physician, bronchodilator, the physician's signature line
+    FvcLoopTable, // the other values of each phase's best blow
     FvcCurves,
     VcTable,
     VcCurve,
     MvvTable,
     MvvCurve,
     Diagnosis,
-    Clinical // the day's FVC sessions: reference values, grades, each manoeuvre
+    Clinical // each manoeuvre of the day's FVC sessions and its acceptability
 };
 
 // The blocks of page `page` (1 first); a type without tests contributes nothing.

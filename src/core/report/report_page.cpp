@@ -7,6 +7,8 @@
 #include "core/report/quality_statement.h"
 #include "core/report/report_fonts.h"
 #include "core/report/result_tables.h"
+#include "core/clinical/gli_patient.h"
+#include "core/measure/test_store.h"
 
 #include <QFont>
 #include <QPainter>
@@ -94,26 +96,23 @@ class PageWriter {
         case ReportBlock::FvcCurves:
             writeFvcCurves();
             break;
-        case ReportBlock::VcTable: {
-            const ManeuverList records = RecordsOf(m_data.vc);
-            const int best = BestVcIndex(records);
-            if (best >= 0)
-                writeTable(VcReportTable(records[std::size_t(best)], best, m_data.predicted));
+        case ReportBlock::VcTable:
+            writeTable(VcReportTable(m_data.result));
             break;
-        }
         case ReportBlock::VcCurve:
-            writeCurve(kCurveVcResult, m_data.vc, BestVcIndex(RecordsOf(m_data.vc)), "VC", 330);
+            writeCurve(kCurveVcResult, m_data.vc(), m_data.result.vcResult.bestTest, "VC", 330);
             break;
-        case ReportBlock::MvvTable: {
-            const ManeuverList records = RecordsOf(m_data.mvv);
-            const int best = BestMvvIndex(records);
-            if (best >= 0)
-                writeTable(MvvReportTable(records[std::size_t(best)], best, m_data.predicted));
+        case ReportBlock::MvvTable:
+            writeTable(MvvReportTable(m_data.result));
             break;
-        }
         case ReportBlock::MvvCurve:
-            writeCurve(kCurveMvvResult, m_data.mvv, BestMvvIndex(RecordsOf(m_data.mvv)), "MVV",
-                       300);
+            writeCurve(kCurveMvvResult, m_data.mvv(), m_data.result.mvvResult.bestTest, "MVV", 300);
+            break;
+        case ReportBlock::Signature:
+            writeSignature();
+            break;
+        case ReportBlock::FvcLoopTable:
+            writeTable(FvcBestLoopTable(m_data.result));
             break;
         case ReportBlock::Diagnosis:
             writeDiagnosis();
@@ -127,7 +126,15 @@ class PageWriter {
     void writePatient()
     {
         const PatientRecord& p = m_data.patient;
+        const DayResult& day = m_data.result;
         const QString gender = GetLangText("CASE", p.Gender == 1 ? 123 : 122);
+        // The group the set's equations take: the GLI-2012 ethnic group, the
+        // nation group's correction for the older sets, none for GLI Global 2022.
+        QString group;
+        if (day.standard == kStandardGli2012)
+            group = GetLangText("CLINICAL", 2563) + ' ' + GetLangText("CLINICAL", 2563 + day.subject.ethnic);
+        else if (!day.set && !m_data.nationName.isEmpty())
+            group = GetLangText("CASE", 110) + ' ' + m_data.nationName;
         const QString cells[8] = {
             GetLangText("CASE", 104) + ' ' + p.PatientNumber,
             GetLangText("CASE", 105) + ' ' + p.Name,
@@ -137,7 +144,7 @@ class PageWriter {
                 GetLangText("CASE", 113),
             GetLangText("CASE", 109) + ' ' + QString::number(p.Weight) + ' ' +
                 GetLangText("CASE", 114),
-            GetLangText("CASE", 110) + ' ' + m_data.nationName,
+            group,
             GetLangText("REPORT", 2330) + ' ' + p.Birthdate.toString("yyyy-MM-dd"),
         };
         const double columns[4] = {0.0, 0.22, 0.58, 0.78};
@@ -150,11 +157,14 @@ class PageWriter {
                  Qt::AlignLeft | Qt::AlignVCenter, cells[i], 13);
         }
         m_y += 2 * 24;
-        const QString details[3] = {
+        QStringList details = {
             GetLangText("REPORT", 2331) + ' ' + m_data.day + ' ' + m_data.testTimes,
-            GetLangText("REPORT", 2332) + ' ' + m_data.equations,
-            GetLangText("REPORT", 2333).arg(m_data.temperature),
+            GetLangText("REPORT", 2332) + ' ' + day.setName +
+                (day.setVersion.isEmpty() || day.setName.contains(day.setVersion) ? QString() : " (" + day.setVersion + ')'),
         };
+        // BTPS is stated only when the day's tests were corrected to it.
+        if (day.btps == 1)
+            details << GetLangText("REPORT", 2333).arg(m_data.temperature);
         for (const QString& detail : details) {
             text(QRectF(kMargin, m_y, width(), 22), Qt::AlignLeft | Qt::AlignVCenter, detail, 12);
             m_y += 22;
@@ -167,7 +177,15 @@ class PageWriter {
     // Title row, header row and one row per parameter, with cell borders.
     void writeTable(const ReportTable& table)
     {
-        static const double shares[5] = {0.24, 0.16, 0.20, 0.20, 0.20};
+        // Parameter, unit and predicted, then the value columns sharing the rest.
+        const int columns = int(table.headers.size());
+        const auto share = [columns](int c) {
+            if (columns <= 5) {
+                static const double five[5] = {0.24, 0.16, 0.20, 0.20, 0.20};
+                return five[c];
+            }
+            return c == 0 ? 0.16 : c == 1 ? 0.10 : c == 2 ? 0.12 : 0.62 / (columns - 3);
+        };
         text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
              table.title, 15, true);
         m_y += kRowHeight + 6;
@@ -176,8 +194,8 @@ class PageWriter {
             if (header)
                 m_painter.fillRect(QRectF(kMargin, m_y, width(), kRowHeight),
                                    QColor(0xE8, 0xE8, 0xE8));
-            for (int c = 0; c < 5; ++c) {
-                const double w = shares[c] * width();
+            for (int c = 0; c < columns; ++c) {
+                const double w = share(c) * width();
                 const QRectF cell(x, m_y, w, kRowHeight);
                 QPen pen(QColor(0x90, 0x90, 0x90));
                 pen.setWidthF(0.8);
@@ -196,12 +214,68 @@ class PageWriter {
         m_y += kGap;
     }
 
+    // Page 1 of a day with FVC tests: each phase against the set, the grades,
+    // the quality of the day and the interpretation with the rule it used.
     void writeFvcTables()
     {
-        const FvcBest best = ComputeFvcBest(RecordsOf(m_data.fvc));
-        writeTable(FvcBestTable(best, m_data.predicted));
-        writeTable(FvcBestLoopTable(best, m_data.predicted));
-        writeQuality(DayQualityStatement(kTestFvc, m_data.fvc, best.bestIndex));
+        const DayResult& day = m_data.result;
+        const ClinicalSummary summary = BuildClinicalSummary(day);
+        text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
+             "FVC " + GetLangText("CASE", 1221), 15, true);
+        m_y += kRowHeight + 6;
+        setFont(11, false);
+        m_painter.setPen(Qt::black);
+        m_y += PaintClinicalSummary(m_painter, QRectF(kMargin, m_y, width(), 360), summary);
+        m_y += kGap;
+        writeQuality(DayQualityStatement(kTestFvc, day, day.phases.empty() ? -1 : day.phases.front().flowsTest));
+        writeInterpretation(summary);
+    }
+
+    void writeParagraph(const QString& sentence, double size)
+    {
+        const QRectF box(kMargin + 10, m_y, width() - 20, 200);
+        setFont(size, false);
+        const QRectF used = m_painter.boundingRect(box, Qt::TextWordWrap, sentence);
+        text(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, sentence, size);
+        m_y += used.height() + 4;
+    }
+
+    void writeInterpretation(const ClinicalSummary& summary)
+    {
+        text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
+             GetLangText("CLINICAL", 2585), 15, true);
+        m_y += kRowHeight + 6;
+        if (!summary.interpretation) {
+            writeParagraph(summary.note, 12);
+        } else {
+            writeParagraph(SuggestionText(*summary.interpretation), 12);
+            writeParagraph(summary.interpretation->rules.join("; "), 10);
+        }
+        m_y += kGap;
+    }
+
+    // Who tested and who referred, the bronchodilator given, and a line to sign on.
+    void writeSignature()
+    {
+        QString referrer, drug;
+        for (const StoredSession& s : m_data.result.sessions) {
+            if (!s.referrer.isEmpty())
+                referrer = s.referrer;
+            if (s.phase == kPhasePost && !s.drug.isEmpty())
+                drug = s.drug + ' ' + s.dose +
+                       (s.doseTime.isValid() ? ' ' + s.doseTime.toString("yyyy-MM-dd HH:mm") : QString());
+        }
+        const QString rows[3] = {
+            GetLangText("CLINICAL", 2601) + ' ' + (referrer.isEmpty() ? kMissingText : referrer),
+            GetLangText("CLINICAL", 2602) + ' ' + (drug.isEmpty() ? kMissingText : drug),
+            GetLangText("CLINICAL", 2603) + " ______________________    " + GetLangText("REPORT", 186) +
+                " ______________________    " + GetLangText("REPORT", 2338) + " ____________",
+        };
+        for (const QString& row : rows) {
+            text(QRectF(kMargin, m_y, width(), 24), Qt::AlignLeft | Qt::AlignVCenter, row, 12);
+            m_y += 26;
+        }
+        m_y += kGap;
     }
 
     void writeQuality(const QualityStatement& quality)
@@ -225,7 +299,7 @@ class PageWriter {
         StoredPlotOptions o;
         o.singleLoop = m_data.singleLoop;
         o.shownIndex = shown;
-        o.predicted = predicted ? &m_data.predicted : nullptr;
+        o.predicted = predicted ? &m_data.result.predicted : nullptr;
         o.predictedStyle = Settings().predicted;
         o.fontSize = 11;
         return o;
@@ -233,17 +307,17 @@ class PageWriter {
 
     void writeFvcCurves()
     {
-        const int best = BestTestIndex(kTestFvc, RecordsOf(m_data.fvc));
+        const int best = m_data.result.phases.empty() ? -1 : m_data.result.phases.front().flowsTest;
         text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
              "FVC " + GetLangText("CASE", 1221), 15, true);
         m_y += kRowHeight + 6;
         const double w = (width() - 20) / 2;
         CurvePlot flowVolume(kCurveFvcResult);
-        flowVolume.DrawStored(m_painter, QRectF(kMargin, m_y, w, 400), m_data.fvc,
+        flowVolume.DrawStored(m_painter, QRectF(kMargin, m_y, w, 400), m_data.fvc(),
                               options(best, true));
         CurvePlot volumeTime(kCurveFvcResult);
         volumeTime.SetView(CurveView::VolumeTime);
-        volumeTime.DrawStored(m_painter, QRectF(kMargin + w + 20, m_y, w, 400), m_data.fvc,
+        volumeTime.DrawStored(m_painter, QRectF(kMargin + w + 20, m_y, w, 400), m_data.fvc(),
                               options(best, true));
         m_y += 400 + kGap;
     }
@@ -284,14 +358,9 @@ class PageWriter {
         text(QRectF(kMargin, m_y, width(), kRowHeight + 4), Qt::AlignLeft | Qt::AlignVCenter,
              GetLangText("CLINICAL", 2588), 15, true);
         m_y += kRowHeight + 10;
-        setFont(11, false);
-        m_painter.setPen(Qt::black);
-        m_y += PaintClinicalSummary(m_painter, QRectF(kMargin, m_y, width(), 300),
-                                    BuildClinicalSummary(m_data.sessions));
-        m_y += kGap;
         setFont(10, false);
-        m_y += PaintManeuverTable(m_painter, QRectF(kMargin, m_y, width(), m_height - 60 - m_y),
-                                  m_data.sessions);
+        m_painter.setPen(Qt::black);
+        m_y += PaintManeuverTable(m_painter, QRectF(kMargin, m_y, width(), m_height - 60 - m_y), m_data.result);
     }
 
     QPainter& m_painter;

@@ -2,6 +2,7 @@
 
 #include "core/app/lang_text.h"
 #include "core/measure/maneuver_fields.h"
+#include "core/measure/test_store.h"
 
 #include <cmath>
 #include <cstring>
@@ -9,15 +10,12 @@
 namespace {
 
 // A parameter row: shown name, unit, the record field it reads, and what the
-// table gives for it. A predicted value is shown only where an equation gives one for
-// that very parameter (not the copy of another's: IRV from ERV, the inspiratory values
-// from the expiratory ones; not the fixed 6 s of FET or 15/min of RR), and a percentage
-// only for such a value that is not itself a ratio.
+// table gives for it. A predicted value is shown only where the set predicts
+// that very parameter, and a percentage only for a value that is not a ratio.
 struct RowSpec {
     const char* name;
     const char* unit; // nullptr: CASE 1223 "Year"
     const char* field;
-    bool predicted;
     bool percent;
 };
 
@@ -35,10 +33,12 @@ bool isInteger(const char* name)
     return std::strcmp(name, "ELA") == 0 || std::strcmp(name, "EVOL") == 0;
 }
 
-QString formatField(const ManeuverResult& record, const char* name)
+// A measured value: missing when the test did not give it (0, or no number).
+QString measuredText(double value, const char* name)
 {
-    const double value = field(record, name);
-    return isInteger(name) ? QString::number(std::int64_t(value)) : FormatValue(value);
+    if (!(value > 0) || FormatValue(value).isEmpty())
+        return kMissingText;
+    return isInteger(name) ? QString::number(std::llround(value)) : FormatValue(value);
 }
 
 QString unitText(const RowSpec& spec)
@@ -46,116 +46,83 @@ QString unitText(const RowSpec& spec)
     return spec.unit ? QString(spec.unit) : GetLangText("CASE", 1223);
 }
 
+QString clinical(int id)
+{
+    return GetLangText("CLINICAL", id);
+}
+
 constexpr RowSpec kFvcRows[] = {
-    {"FVC", " L", "FVC", true, true},
-    {"FEV1", " L", "FEV1", true, true},
-    {"FEV1/VC", " %", "FEV1/VC", true, false},
-    {"FEV1/FVC", " %", "FEV1/FVC", true, false},
-    {"FEV6", " L", "FEV6", true, true},
-    {"FEV1/FEV6", " %", "FEV1/FEV6", true, false},
-    {"PEF", " L/S", "PEF", true, true},
-    {"FEF2575", " L/S", "FEF2575", true, true},
-    {"ELA", nullptr, "ELA", true, false},
-    {"FET", " S", "FET", false, false},
-    {"FEF25", " L/S", "FEF25", true, true},
-    {"FEF50", " L/S", "FEF50", true, true},
-    {"FEF75", " L/S", "FEF75", true, true},
-    {"EVOL", " ml", "EVOL", false, false},
-    {"FIVC", " L", "FIVC", false, false},
-    {"FIV1", " L", "FIV1", false, false},
-    {"FIV1/FIVC", " %", "FIV1/FIVC", false, false},
-    {"PIF", " L/S", "PIF", false, false},
-    {"MVV", " L/min", "MVV", true, true},
+    {"FVC", " L", "FVC", true},          {"FEV1", " L", "FEV1", true},
+    {"FEV1/VC", " %", "FEV1/VC", false}, {"FEV1/FVC", " %", "FEV1/FVC", false},
+    {"FEV6", " L", "FEV6", true},        {"FEV1/FEV6", " %", "FEV1/FEV6", false},
+    {"PEF", " L/S", "PEF", true},        {"FEF2575", " L/S", "FEF2575", true},
+    {"ELA", nullptr, "ELA", false},      {"FET", " S", "FET", false},
+    {"FEF25", " L/S", "FEF25", true},    {"FEF50", " L/S", "FEF50", true},
+    {"FEF75", " L/S", "FEF75", true},    {"EVOL", " ml", "EVOL", false},
+    {"FIVC", " L", "FIVC", false},       {"FIV1", " L", "FIV1", false},
+    {"FIV1/FIVC", " %", "FIV1/FIVC", false}, {"PIF", " L/S", "PIF", false},
+    {"MVV", " L/min", "MVV", true},
 };
 
 constexpr RowSpec kVcRows[] = {
-    {"VC", " L", "VC", true, true},           {"IC", " L", "IC", true, true},
-    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", false, false},
-    {"EVC", " L", "EVC", true, true},         {"IVC", " L", "IVC", true, true},
-    {"TV", " L", "TV", false, false},         {"VE", " L/min", "MV", false, false},
-    {"RR", " Times/min", "RR", false, false}, {"tI", " S", "tI", false, false},
-    {"tE", " S", "tE", false, false},         {"TV/tI", " L/S", "TV/tI", false, false},
-    {"tI/ttot", "", "tI/ttot", false, false},
+    {"VC", " L", "VC", true},            {"IC", " L", "IC", true},
+    {"ERV", " L", "ERV", true},          {"IRV", " L", "IRV", false},
+    {"EVC", " L", "EVC", true},          {"IVC", " L", "IVC", true},
+    {"TV", " L", "TV", false},           {"VE", " L/min", "MV", false},
+    {"RR", " /min", "RR", false},   {"tI", " S", "tI", false},
+    {"tE", " S", "tE", false},           {"TV/tI", " L/S", "TV/tI", false},
+    {"tI/ttot", "", "tI/ttot", false},
 };
 
-constexpr RowSpec kMvvRows[] = {{"MVV", "L/min", "MVV", true, true}};
+constexpr RowSpec kMvvRows[] = {{"MVV", " L/min", "MVV", true}};
 
-// The printed report's rows (units without the leading blank).
-constexpr RowSpec kReportBestRows[] = {
-    {"FVC", "L", "FVC", true, true},
-    {"FEV1", "L", "FEV1", true, true},
-    {"FEV1/FVC", "%", "FEV1/FVC", true, false},
-    {"PEF", "L/S", "PEF", true, true},
-};
-
+// The printed "Values from best loop" rows: those the page-1 summary does not carry.
 constexpr RowSpec kReportLoopRows[] = {
-    {"VC", "L", "VC", true, true},
-    {"FEV1/VC", "%", "FEV1/VC", true, false},
-    {"FEV6", "L", "FEV6", true, true},
-    {"FEV1/FEV6", "%", "FEV1/FEV6", true, false},
-    {"FEF2575", "L/S", "FEF2575", true, true},
-    {"ELA", nullptr, "ELA", true, false},
-    {"FET", "S", "FET", false, false},
-    {"FEF25", "L/S", "FEF25", true, true},
-    {"FEF50", "L/S", "FEF50", true, true},
-    {"FEF75", "L/S", "FEF75", true, true},
-    {"EVOL", "ML", "EVOL", false, false},
-    {"FIVC", "L", "FIVC", false, false},
-    {"FIV1", "L", "FIV1", false, false},
-    {"FIV1/FIVC", "%", "FIV1/FIVC", false, false},
-    {"PIF", "L/S", "PIF", false, false},
-    {"MVV", "L/min", "MVV", true, true},
+    {"FEV1/VC", " %", "FEV1/VC", false}, {"FEV6", " L", "FEV6", true},
+    {"FEV1/FEV6", " %", "FEV1/FEV6", false}, {"FEF25", " L/S", "FEF25", true},
+    {"FEF50", " L/S", "FEF50", true},    {"FEF75", " L/S", "FEF75", true},
+    {"ELA", nullptr, "ELA", false},      {"EVOL", " ml", "EVOL", false},
+    {"FIVC", " L", "FIVC", false},       {"FIV1", " L", "FIV1", false},
+    {"FIV1/FIVC", " %", "FIV1/FIVC", false}, {"PIF", " L/S", "PIF", false},
 };
 
-constexpr RowSpec kReportVcRows[] = {
-    {"VC", " L", "VC", true, true},           {"IC", " L", "IC", true, true},
-    {"ERV", " L", "ERV", true, true},         {"IRV", " L", "IRV", false, false},
-    {"EVC", " L", "EVC", true, true},         {"IVC", " L", "IVC", true, true},
-    {"TV", " L", "TV", false, false},         {"VE", " L/min", "MV", false, false},
-    {"RR", " Times/min", "RR", false, false}, {"TI", " S", "tI", false, false},
-    {"TE", " S", "tE", false, false},         {"TV/TI", " L/S", "TV/tI", false, false},
-    {"tI/ttot", "", "tI/ttot", false, false},
-};
-
-// A figure as its CaseInfo row holds it ("%.2f"), for ranking.
-long long rowFigure(double value)
+// The predicted value of a row, or kMissingText where the set has none.
+QString predictedText(const DayResult& day, const RowSpec& spec)
 {
-    return std::llround(value * 100.0);
+    const ValueReference ref = day.ReferenceOf(spec.field, 1.0);
+    return ref.predicted ? FormatValue(*ref.predicted) : kMissingText;
 }
 
-// Index of the largest `key` (the earlier test on a tie), -1 for none.
-template <class Key> int largest(const ManeuverList& tests, Key key)
+QString percentText(const DayResult& day, const RowSpec& spec, double measured)
 {
-    int best = -1;
-    long long bestValue = 0;
-    for (int i = 0; i < int(tests.size()); ++i) {
-        const long long value = key(tests[std::size_t(i)]);
-        if (best < 0 || value > bestValue) {
-            best = i;
-            bestValue = value;
-        }
-    }
-    return best;
+    if (!spec.percent || !(measured > 0))
+        return QString();
+    const ValueReference ref = day.ReferenceOf(spec.field, measured);
+    return ref.percentPredicted ? QString::asprintf("%.0f%%", *ref.percentPredicted) : QString();
 }
 
-QStringList tableHeaders(const QString& valueHeader)
+// The phase's value of a row: "—" when withheld, "*" after a usable-only value.
+QString phaseValueText(const PhaseValues& phase, const RowSpec& spec)
 {
-    return {GetLangText("CASE", 1210), GetLangText("CASE", 1200), GetLangText("CASE", 1201),
-            valueHeader, GetLangText("CASE", 1212)};
+    if (phase.withheld)
+        return kMissingText;
+    QString text = measuredText(field(phase.record, spec.field), spec.field);
+    const ReferencedValue* v = phase.reported.Find(spec.name);
+    if (text != kMissingText && ((v && v->usableOnly) || (!v && phase.usableOnly)))
+        text += '*';
+    return text;
 }
 
-template <std::size_t N>
-void appendReportRows(ReportTable& table, const RowSpec (&specs)[N], const ManeuverResult& value,
-                      const ManeuverResult& predicted)
+QString testHeader(const DayResult& day, int index)
 {
-    for (const RowSpec& spec : specs) {
-        const double v = field(value, spec.field);
-        const double p = field(predicted, spec.field);
-        table.rows.push_back({spec.name, unitText(spec),
-                              spec.predicted ? formatField(predicted, spec.field) : QString(),
-                              formatField(value, spec.field),
-                              spec.percent ? FormatPercent(v, p) : QString()});
-    }
+    QString header = QString::asprintf("#%d", index + 1);
+    // On a bronchodilator day each blow's column says its phase.
+    if (day.HasPost() && index < int(day.fvc.size()))
+        for (const StoredSession& s : day.sessions)
+            for (const StoredManeuver& m : s.maneuvers)
+                if (m.dataName == day.fvc[std::size_t(index)].dataName)
+                    header += ' ' + PhaseName(s.phase);
+    return header;
 }
 
 } // namespace
@@ -183,102 +150,68 @@ QString FormatPercent(double measured, double predicted)
     return QString::asprintf("%.0f%%", measured * 100.0 / predicted);
 }
 
-FvcBest ComputeFvcBest(const ManeuverList& tests)
+QString PhaseName(int phase)
 {
-    FvcBest best;
-    if (tests.empty())
-        return best;
-    best.maxFvcIndex = largest(tests, [](const ManeuverResult& r) { return rowFigure(r.FVC); });
-    best.maxFev1Index = largest(tests, [](const ManeuverResult& r) { return rowFigure(r.FEV1); });
-    best.maxPefIndex = largest(tests, [](const ManeuverResult& r) { return rowFigure(r.PEF); });
-    best.bestIndex = largest(
-        tests, [](const ManeuverResult& r) { return rowFigure(r.FVC) + rowFigure(r.FEV1); });
-    best.valid = true;
-    const float fvc = tests[std::size_t(best.maxFvcIndex)].FVC;
-    const float fev1 = tests[std::size_t(best.maxFev1Index)].FEV1;
-    best.record = tests[std::size_t(best.bestIndex)];
-    best.record.FVC = fvc;
-    best.record.FEV1 = fev1;
-    best.record.FEV1_FVC = fvc > 0 ? fev1 / fvc * 100.0f : 0.0f;
-    return best;
+    return clinical(phase == kPhasePost ? 2551 : 2550);
 }
 
-int BestVcIndex(const ManeuverList& tests)
+QString PhaseGradeText(const PhaseValues& phase)
 {
-    return largest(tests, [](const ManeuverResult& r) { return rowFigure(r.VC); });
+    QString text = clinical(2590).arg(QChar(phase.reported.fev1Grade), QChar(phase.reported.fvcGrade));
+    if (phase.withheld)
+        text += ": " + clinical(2591);
+    else if (phase.reported.fev1Grade == 'U' || phase.reported.fvcGrade == 'U')
+        text += ": " + clinical(2592);
+    return text;
 }
 
-int BestMvvIndex(const ManeuverList& tests)
-{
-    return largest(tests, [](const ManeuverResult& r) { return rowFigure(r.MVV); });
-}
-
-int BestTestIndex(int testType, const ManeuverList& tests)
-{
-    if (testType == kTestVc)
-        return BestVcIndex(tests);
-    if (testType == kTestMvv)
-        return BestMvvIndex(tests);
-    return ComputeFvcBest(tests).bestIndex;
-}
-
-ManeuverList RecordsOf(const DayTestList& tests)
-{
-    ManeuverList records;
-    records.reserve(tests.size());
-    for (const DayTest& test : tests)
-        records.push_back(test.file.record);
-    return records;
-}
-
-BestValueBox MakeBestValueBox(const FvcBest& best, const ManeuverResult& predicted)
+BestValueBox MakeBestValueBox(const DayResult& day)
 {
     BestValueBox box;
-    if (!best.valid)
-        return box;
-    const ManeuverResult& r = best.record;
-    const double values[4] = {r.FVC, r.FEV1, r.PEF, r.FEV1_FVC};
-    const double predictions[4] = {predicted.FVC, predicted.FEV1, predicted.PEF,
-                                   predicted.FEV1_FVC};
-    const bool percents = predicted.FVC != 0 && predicted.FEV1 != 0 && predicted.FEV1_VC != 0 &&
-                          predicted.FEF2575 != 0 && predicted.PEF != 0;
-    for (int i = 0; i < 4; ++i) {
-        box.values[std::size_t(i)] = FormatValue(values[i]);
-        // FEV1/FVC is a ratio: its reference is the predicted ratio, not a percentage of it.
-        if (percents && i != 3)
-            box.percents[std::size_t(i)] = FormatPercent(values[i], predictions[i]);
+    static const RowSpec specs[4] = {
+        {"FVC", "", "FVC", true}, {"FEV1", "", "FEV1", true}, {"PEF", "", "PEF", true}, {"FEV1/FVC", "", "FEV1/FVC", false}};
+    bool starred = false;
+    for (const PhaseValues& phase : day.phases) {
+        BestValueColumn column;
+        column.title = PhaseName(phase.phase);
+        column.note = PhaseGradeText(phase);
+        for (int i = 0; i < 4; ++i) {
+            column.values[std::size_t(i)] = phaseValueText(phase, specs[i]);
+            starred = starred || column.values[std::size_t(i)].endsWith('*');
+            if (!phase.withheld)
+                column.percents[std::size_t(i)] = percentText(day, specs[i], field(phase.record, specs[i].field));
+        }
+        box.columns.push_back(std::move(column));
     }
+    if (starred)
+        box.footnote = clinical(2593);
     return box;
 }
 
-ResultsList MakeResultsList(int testType, const ManeuverList& tests,
-                            const ManeuverResult& predicted)
+ResultsList MakeResultsList(int testType, const DayResult& day)
 {
     ResultsList list;
     list.testType = testType;
-    list.headers << QString() << GetLangText("CASE", 1210) << GetLangText("CASE", 1200)
-                 << GetLangText("CASE", 1201);
+    list.headers << QString() << GetLangText("CASE", 1210) << GetLangText("CASE", 1200) << clinical(2571);
+    const DayTestList& tests = testType == kTestVc ? day.vc : testType == kTestMvv ? day.mvv : day.fvc;
     if (testType == kTestFvc)
-        list.headers << GetLangText("CASE", 1209);
-    list.headers << GetLangText("CASE", 1212);
+        for (const PhaseValues& phase : day.phases)
+            list.headers << PhaseName(phase.phase) << clinical(2574);
+    else
+        list.headers << clinical(2574);
     list.firstTestColumn = int(list.headers.size());
     for (int i = 0; i < int(tests.size()); ++i)
-        list.headers << QString::asprintf("#%d", i + 1);
+        list.headers << (testType == kTestFvc ? testHeader(day, i) : QString::asprintf("#%d", i + 1));
     if (tests.empty())
         return list;
 
-    // The value each percentage is taken of.
-    ManeuverResult reference;
     const RowSpec* specs = kFvcRows;
     std::size_t count = std::size(kFvcRows);
-    if (testType == kTestFvc) {
-        reference = ComputeFvcBest(tests).record;
-    } else if (testType == kTestVc) {
-        reference = tests[std::size_t(BestVcIndex(tests))];
+    const TypeResult& best = testType == kTestVc ? day.vcResult : day.mvvResult;
+    if (testType == kTestVc) {
         specs = kVcRows;
         count = std::size(kVcRows);
-    } else {
-        reference = tests[std::size_t(BestMvvIndex(tests))];
+    } else if (testType == kTestMvv) {
         specs = kMvvRows;
         count = std::size(kMvvRows);
     }
@@ -287,65 +220,70 @@ ResultsList MakeResultsList(int testType, const ManeuverList& tests,
         ResultRow row;
         row.name = spec.name;
         row.unit = unitText(spec);
-        if (spec.predicted)
-            row.predicted = formatField(predicted, spec.field);
-        if (testType == kTestFvc)
-            row.best = formatField(reference, spec.field);
-        if (spec.percent)
-            row.percent = FormatPercent(field(reference, spec.field), field(predicted, spec.field));
-        for (const ManeuverResult& test : tests)
-            row.tests << formatField(test, spec.field);
+        row.predicted = predictedText(day, spec);
+        if (testType == kTestFvc) {
+            for (const PhaseValues& phase : day.phases) {
+                row.reported << phaseValueText(phase, spec);
+                row.reported << (phase.withheld ? QString() : percentText(day, spec, field(phase.record, spec.field)));
+            }
+        } else {
+            row.reported << percentText(day, spec, field(best.record, spec.field));
+        }
+        for (const DayTest& test : tests)
+            row.tests << measuredText(field(test.file.record, spec.field), spec.field);
         list.rows.push_back(std::move(row));
     }
     return list;
 }
 
-ReportTable FvcBestTable(const FvcBest& best, const ManeuverResult& predicted)
-{
-    ReportTable table;
-    table.title = GetLangText("CASE", 1327);
-    table.headers = tableHeaders(GetLangText("CASE", 1209));
-    if (best.valid)
-        appendReportRows(table, kReportBestRows, best.record, predicted);
-    return table;
-}
-
-ReportTable FvcBestLoopTable(const FvcBest& best, const ManeuverResult& predicted)
+ReportTable FvcBestLoopTable(const DayResult& day)
 {
     ReportTable table;
     table.title = GetLangText("CASE", 1328);
-    table.headers = tableHeaders(QString::asprintf("#Best%d", best.bestIndex + 1));
-    if (best.valid)
-        appendReportRows(table, kReportLoopRows, best.record, predicted);
+    table.headers << GetLangText("CASE", 1210) << GetLangText("CASE", 1200) << clinical(2571);
+    for (const PhaseValues& phase : day.phases)
+        table.headers << (phase.flowsTest >= 0 ? PhaseName(phase.phase) + QString::asprintf(" #%d", phase.flowsTest + 1)
+                                               : PhaseName(phase.phase))
+                      << clinical(2574);
+    for (const RowSpec& spec : kReportLoopRows) {
+        QStringList cells = {spec.name, unitText(spec).trimmed(), predictedText(day, spec)};
+        bool any = false;
+        for (const PhaseValues& phase : day.phases) {
+            const QString value = phaseValueText(phase, spec);
+            any = any || value != kMissingText;
+            cells << value << (phase.withheld ? QString() : percentText(day, spec, field(phase.record, spec.field)));
+        }
+        if (any)
+            table.rows.push_back(cells);
+    }
     return table;
 }
 
-ReportTable VcReportTable(const ManeuverResult& best, int bestIndex,
-                          const ManeuverResult& predicted)
+namespace {
+template <std::size_t N>
+ReportTable bestTestTable(const DayResult& day, const char* name, const TypeResult& best, const RowSpec (&specs)[N])
 {
     ReportTable table;
-    table.title = "VC " + GetLangText("CASE", 1221);
-    table.headers = tableHeaders(QString::asprintf("#Best%d", bestIndex + 1));
-    appendReportRows(table, kReportVcRows, best, predicted);
+    table.title = QString(name) + ' ' + GetLangText("CASE", 1221);
+    table.headers << GetLangText("CASE", 1210) << GetLangText("CASE", 1200) << clinical(2571)
+                  << QString::asprintf("#%d", best.bestTest + 1) << clinical(2574);
+    if (best.bestTest < 0)
+        return table;
+    for (const RowSpec& spec : specs) {
+        const double value = field(best.record, spec.field);
+        table.rows.push_back({spec.name, unitText(spec).trimmed(), spec.percent ? predictedText(day, spec) : kMissingText,
+                              measuredText(value, spec.field), percentText(day, spec, value)});
+    }
     return table;
 }
+} // namespace
 
-ReportTable MvvReportTable(const ManeuverResult& best, int bestIndex,
-                           const ManeuverResult& predicted)
+ReportTable VcReportTable(const DayResult& day)
 {
-    ReportTable table;
-    table.title = "MVV " + GetLangText("CASE", 1221);
-    table.headers = tableHeaders(QString::asprintf("#Best%d", bestIndex + 1));
-    appendReportRows(table, kMvvRows, best, predicted);
-    return table;
+    return bestTestTable(day, "VC", day.vcResult, kVcRows);
 }
 
-QualityLines DayQualityLines(const DayTestList& tests, int shownIndex)
+ReportTable MvvReportTable(const DayResult& day)
 {
-    RepeatabilityFlags flags{0, 0, 0, 0};
-    Repeatability(RecordsOf(tests), flags);
-    AcceptanceFlags acceptance;
-    if (shownIndex >= 0 && shownIndex < int(tests.size()))
-        acceptance = tests[std::size_t(shownIndex)].file.acceptance;
-    return QualityTexts(acceptance, flags);
+    return bestTestTable(day, "MVV", day.mvvResult, kMvvRows);
 }

@@ -8,6 +8,8 @@
 #include "core/records/predicted_values.h"
 #include "core/report/report_fonts.h"
 #include "core/report/report_page.h"
+#include "core/records/case_store.h"
+#include "core/report/day_result.h"
 #include "core/report/result_tables.h"
 
 #include <QFont>
@@ -104,66 +106,51 @@ int TrendPairIndex(int parameter)
     }
 }
 
-std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst,
-                                      const ManeuverResult& predicted)
-{
-    std::vector<TrendTest> tests;
-    tests.reserve(newestFirst.size());
-    for (auto it = newestFirst.rbegin(); it != newestFirst.rend(); ++it) {
-        TrendTest test;
-        test.dataName = it->dataName;
-        const QByteArray time(it->file.header.testTime,
-                              int(qstrnlen(it->file.header.testTime, 32)));
-        test.time = QDateTime::fromString(QString::fromLatin1(time), "yyyy-MM-dd HH:mm:ss");
-        test.predicted = pairsOf(predicted);
-        test.measured = pairsOf(it->file.record);
-        tests.push_back(test);
-    }
-    return tests;
-}
-
 std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType)
 {
-    PatientRecord patient;
-    if (!LoadPatient(db, patientId, patient))
-        return {};
-    ManeuverResult predicted;
-    ComputePredictedValues(db, predicted, patient);
-    std::vector<TrendTest> tests =
-        MakeTrendTests(LoadTestHeadsOfKind(db, patientId, testType), predicted);
-    // Each test against the values predicted for the patient's age on its own day.
-    QHash<int, std::array<double, 6>> byYear;
-    for (TrendTest& test : tests) {
-        if (!test.time.isValid())
+    // One point per test day: what the day reports (for FVC its first phase,
+    // the baseline), against the set and age of that day. A withheld phase or
+    // a day of damaged tests only gives no point.
+    std::vector<TrendTest> tests;
+    QStringList days = TestDays(db, patientId);
+    std::sort(days.begin(), days.end());
+    for (const QString& dayText : days) {
+        DayResult day;
+        if (!LoadDayResult(db, patientId, QDate::fromString(dayText, "yyyy-MM-dd"), day))
             continue;
-        const int year = test.time.date().year();
-        if (!byYear.contains(year)) {
-            ManeuverResult onDay;
-            ComputePredictedValues(db, onDay, PatientOnDay(patient, test.time.date()));
-            byYear.insert(year, pairsOf(onDay));
+        const DayTestList& list = testType == kTestVc ? day.vc : testType == kTestMvv ? day.mvv : day.fvc;
+        const ManeuverResult* record = nullptr;
+        int index = -1;
+        if (testType == kTestFvc) {
+            if (day.phases.empty() || day.phases.front().withheld)
+                continue;
+            record = &day.phases.front().record;
+            index = day.phases.front().flowsTest;
+        } else {
+            const TypeResult& best = testType == kTestVc ? day.vcResult : day.mvvResult;
+            if (best.bestTest < 0)
+                continue;
+            record = &best.record;
+            index = best.bestTest;
         }
-        test.predicted = byYear.value(year);
-    }
-    // z-scores at the decimal age of each test's day.
-    const std::optional<GliSet> set = GliSetOfStandard(patient.Standard);
-    if (!set)
-        return tests;
-    const GliEquations& gli = GliEquations::BuiltIn();
-    const std::pair<int, GliParameter> withEquations[] = {
-        {kTrendFev1, GliParameter::FEV1}, {kTrendFvc, GliParameter::FVC},
-        {kTrendFef2575, GliParameter::FEF2575}, {kTrendFef75, GliParameter::FEF75}};
-    // The group is looked up once; only the age moves from test to test.
-    GliSubject subject = GliSubjectOf(db, patient, QDate::currentDate());
-    for (TrendTest& test : tests) {
+        TrendTest test;
+        if (index >= 0 && index < int(list.size())) {
+            const DayTest& shown = list[std::size_t(index)];
+            test.dataName = shown.dataName;
+            const QByteArray time(shown.file.header.testTime, int(qstrnlen(shown.file.header.testTime, 32)));
+            test.time = QDateTime::fromString(QString::fromLatin1(time), "yyyy-MM-dd HH:mm:ss");
+        }
         if (!test.time.isValid())
-            continue;
-        subject.ageYears = GliAgeOn(patient, test.time.date());
-        for (const auto& [parameter, gliParameter] : withEquations) {
-            const std::size_t pair = std::size_t(TrendPairIndex(parameter));
-            const GliPrediction p = gli.Predict(*set, gliParameter, subject);
-            if (p.available && withinLimit(test.measured[pair], parameter))
-                test.z[pair] = p.zScore(test.measured[pair]);
+            test.time = QDateTime(QDate::fromString(dayText, "yyyy-MM-dd"), QTime(12, 0));
+        test.measured = pairsOf(*record);
+        static const char* const names[6] = {"PEF", "FEV1", "FVC", "FEF25", "FEF2575", "FEF75"};
+        for (std::size_t pair = 0; pair < 6; ++pair) {
+            const ValueReference ref = day.ReferenceOf(names[pair], test.measured[pair]);
+            test.predicted[pair] = ref.predicted.value_or(0.0);
+            if (ref.z && day.set && test.measured[pair] > 0)
+                test.z[pair] = *ref.z;
         }
+        tests.push_back(test);
     }
     return tests;
 }

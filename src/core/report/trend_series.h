@@ -53,12 +53,9 @@ struct TrendTest {
 // Index of `parameter` in the pairs of a TrendTest.
 int TrendPairIndex(int parameter);
 
-// The pairs of every test, oldest first, from tests listed newest first as
-// the trend query gives them.
-std::vector<TrendTest> MakeTrendTests(const DayTestList& newestFirst,
-                                      const ManeuverResult& predicted);
-// Reads the patient's tests of the type (a test whose file is missing is left
-// out) and computes the predicted values; empty for an unknown patient.
+// One point per test day, oldest first: what the day-result model reports for
+// the type (FVC: the day's first phase), with the predicted values and
+// z-scores of that day's set and age; empty for an unknown patient.
 std::vector<TrendTest> LoadTrendTests(Database& db, int patientId, int testType);
 
 // A measured value outside what a person can blow (or not finite) is kept as

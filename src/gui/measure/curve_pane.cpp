@@ -1,7 +1,9 @@
 #include "gui/measure/curve_pane.h"
 
 #include "core/app/system_settings.h"
-#include "core/report/result_tables.h"
+#include "core/report/day_result.h"
+
+#include <QDate>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,11 +44,16 @@ void CCurvePane::SetTestCount(int count)
 void CCurvePane::LoadDay(Database& db, int patientId, const QString& day,
                          const ManeuverResult* predicted, bool singleLoop)
 {
-    DayTestList tests;
+    // The day's plausible tests, the one its results come from shown first.
+    DayResult result;
     if (patientId > 0 && !day.isEmpty())
-        tests = LoadDayTestFiles(db, patientId, day, m_testType);
+        LoadDayResult(db, patientId, QDate::fromString(day, "yyyy-MM-dd"), result);
+    DayTestList tests = m_testType == kTestVc ? result.vc : m_testType == kTestMvv ? result.mvv : result.fvc;
     StoredPlotOptions options;
-    options.shownIndex = BestTestIndex(m_testType, RecordsOf(tests));
+    if (m_testType == kTestFvc)
+        options.shownIndex = result.phases.empty() ? -1 : result.phases.front().flowsTest;
+    else
+        options.shownIndex = (m_testType == kTestVc ? result.vcResult : result.mvvResult).bestTest;
     options.singleLoop = singleLoop;
     options.predicted = m_testType == kTestFvc ? predicted : nullptr;
     options.predictedStyle = Settings().predicted;

@@ -11,7 +11,6 @@
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
 #include "core/report/clinical_summary.h"
-#include "core/report/day_session_values.h"
 #include "core/report/quality_statement.h"
 #include "core/report/result_tables.h"
 #include "gui/app/dialog_hooks.h"
@@ -70,15 +69,27 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_bestBox->setObjectName("bestValue");
     auto* grid = new QGridLayout(m_bestBox);
     const char* names[4] = {"FVC", "FEV1", "PEF", "FEV1/FVC"};
+    m_phaseTitles[0] = label("bestPhase0", m_bestBox);
+    m_phaseTitles[1] = label("bestPhase1", m_bestBox);
+    grid->addWidget(m_phaseTitles[0], 0, 1, 1, 2, Qt::AlignCenter);
+    grid->addWidget(m_phaseTitles[1], 0, 3, 1, 2, Qt::AlignCenter);
     for (int i = 0; i < 4; ++i) {
         m_bestNames[i] = new QLabel(names[i], m_bestBox);
         m_bestValues[i] = label(QString("best%1").arg(1173 + i).toLatin1().constData(), m_bestBox);
         m_bestPercents[i] =
             label(QString("best%1").arg(1177 + i).toLatin1().constData(), m_bestBox);
-        grid->addWidget(m_bestNames[i], i, 0);
-        grid->addWidget(m_bestValues[i], i, 1, Qt::AlignRight);
-        grid->addWidget(m_bestPercents[i], i, 2, Qt::AlignRight);
+        m_postValues[i] = label(QString("post%1").arg(1173 + i).toLatin1().constData(), m_bestBox);
+        m_postPercents[i] = label(QString("post%1").arg(1177 + i).toLatin1().constData(), m_bestBox);
+        grid->addWidget(m_bestNames[i], i + 1, 0);
+        grid->addWidget(m_bestValues[i], i + 1, 1, Qt::AlignRight);
+        grid->addWidget(m_bestPercents[i], i + 1, 2, Qt::AlignRight);
+        grid->addWidget(m_postValues[i], i + 1, 3, Qt::AlignRight);
+        grid->addWidget(m_postPercents[i], i + 1, 4, Qt::AlignRight);
     }
+    m_phaseNotes = label("bestNotes", m_bestBox);
+    m_phaseNotes->setWordWrap(true);
+    m_phaseNotes->setMaximumWidth(260);
+    grid->addWidget(m_phaseNotes, 5, 0, 1, 5);
 
     m_list = new QTableWidget(0, 0, this);
     m_list->setObjectName("results");
@@ -213,9 +224,18 @@ int CTAVADlg::TestCount() const
 void CTAVADlg::Reload()
 {
     const int type = Shell()->CurrentTestType();
-    m_dayTests = std::make_shared<const DayTestList>(LoadDayTestFiles(
-        Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), type));
-    m_shown = BestTestIndex(type, RecordsOf(*m_dayTests));
+    auto day = std::make_shared<DayResult>();
+    LoadDayResult(Shell()->Db(), Shell()->CurrentPatientId(),
+                  QDate::fromString(Shell()->CurrentTestDate(), "yyyy-MM-dd"), *day);
+    m_day = day;
+    m_dayTests = type == kTestVc ? &m_day->vc : type == kTestMvv ? &m_day->mvv : &m_day->fvc;
+    // The test shown first: the blow the first phase's values come from, or the best VC/MVV test.
+    if (type == kTestFvc)
+        m_shown = m_day->phases.empty() ? -1 : m_day->phases.front().flowsTest;
+    else
+        m_shown = (type == kTestVc ? m_day->vcResult : m_day->mvvResult).bestTest;
+    if (m_shown < 0 && !m_dayTests->empty())
+        m_shown = 0;
     fillList();
     fillBestBox();
     fillQuality();
@@ -237,7 +257,7 @@ void CTAVADlg::Reload()
 void CTAVADlg::fillList()
 {
     const int type = Shell()->CurrentTestType();
-    const ResultsList list = MakeResultsList(type, RecordsOf(*m_dayTests), Shell()->Predicted());
+    const ResultsList list = MakeResultsList(type, *m_day);
     m_firstTestColumn = list.firstTestColumn;
     m_list->clear();
     m_list->setColumnCount(int(list.headers.size()));
@@ -248,9 +268,7 @@ void CTAVADlg::fillList()
     for (int r = 0; r < int(list.rows.size()); ++r) {
         const ResultRow& row = list.rows[size_t(r)];
         QStringList cells = {row.name, row.name, row.unit, row.predicted};
-        if (type == kTestFvc)
-            cells << row.best;
-        cells << row.percent << row.tests;
+        cells << row.reported << row.tests;
         for (int c = 0; c < cells.size(); ++c)
             m_list->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
@@ -279,24 +297,29 @@ void CTAVADlg::resizeEvent(QResizeEvent* event)
 
 void CTAVADlg::fillBestBox()
 {
-    // The box always shows the day's FVC tests, whichever type the list shows.
-    const DayTestList fvc =
-        Shell()->CurrentTestType() == kTestFvc
-            ? *m_dayTests
-            : LoadDayTestFiles(Shell()->Db(), Shell()->CurrentPatientId(),
-                               Shell()->CurrentTestDate(), kTestFvc);
-    const BestValueBox box =
-        MakeBestValueBox(ComputeFvcBest(RecordsOf(fvc)), Shell()->Predicted());
-    for (int i = 0; i < 4; ++i) {
-        m_bestValues[i]->setText(box.values[size_t(i)]);
-        m_bestPercents[i]->setText(box.percents[size_t(i)]);
+    // The box always shows the day's FVC results, whichever type the list shows.
+    const BestValueBox box = MakeBestValueBox(*m_day);
+    QStringList notes;
+    for (int phase = 0; phase < 2; ++phase) {
+        const BestValueColumn* column = phase < int(box.columns.size()) ? &box.columns[size_t(phase)] : nullptr;
+        m_phaseTitles[phase]->setText(column ? column->title : QString());
+        for (int i = 0; i < 4; ++i) {
+            (phase == 0 ? m_bestValues : m_postValues)[i]->setText(column ? column->values[size_t(i)] : QString());
+            (phase == 0 ? m_bestPercents : m_postPercents)[i]->setText(column ? column->percents[size_t(i)] : QString());
+        }
+        if (column)
+            notes << column->title + ": " + column->note;
     }
+    if (m_day->postWithoutPre)
+        notes << GetLangText("CLINICAL", 2598);
+    if (!box.footnote.isEmpty())
+        notes << box.footnote;
+    m_phaseNotes->setText(notes.join('\n'));
 }
 
 void CTAVADlg::fillQuality()
 {
-    const QualityStatement statement =
-        DayQualityStatement(Shell()->CurrentTestType(), *m_dayTests, m_shown);
+    const QualityStatement statement = DayQualityStatement(Shell()->CurrentTestType(), *m_day, m_shown);
     m_repeatability->setText(statement.day);
     m_acceptability->setText(statement.test);
 }
@@ -312,10 +335,7 @@ void CTAVADlg::fillClinical()
     m_takeOver->setEnabled(false);
     if (!fvc)
         return;
-    DaySessionReport day;
-    LoadDaySessionReport(Shell()->Db(), Shell()->CurrentPatientId(),
-                         QDate::fromString(Shell()->CurrentTestDate(), "yyyy-MM-dd"), day);
-    const ClinicalSummary summary = BuildClinicalSummary(day);
+    const ClinicalSummary summary = BuildClinicalSummary(*m_day);
     m_summary->SetSummary(summary);
     if (!summary.interpretation) {
         m_suggestion->setText(summary.note);
@@ -349,7 +369,7 @@ void CTAVADlg::updatePanes()
     StoredPlotOptions options;
     options.singleLoop = Shell()->SingleLoopDisplay() != 0;
     options.shownIndex = m_shown;
-    options.predicted = &Shell()->Predicted();
+    options.predicted = &m_day->predicted;
     options.predictedStyle = Settings().predicted;
     m_flowVolume->SetOptions(options);
     m_volumeTime->SetOptions(options);

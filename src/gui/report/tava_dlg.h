@@ -1,5 +1,5 @@
 #pragma once
-#include "core/report/day_tests.h"
+#include "core/report/day_result.h"
 #include "gui/app/page.h"
 
 #include <memory>
@@ -22,6 +22,8 @@ class CTAVADlg : public CPage {
     Q_OBJECT
   public:
     explicit CTAVADlg(CMainShellDlg* shell);
+    // The day's results the page shows.
+    const DayResult* Day() const { return m_day.get(); }
 
     void OnCancel() override;
     void ApplyTexts() override;
@@ -60,7 +62,8 @@ class CTAVADlg : public CPage {
     void onToggleVolumeTime();
     void onCellClicked(int row, int column);
 
-    std::shared_ptr<const DayTestList> m_dayTests;
+    std::shared_ptr<const DayResult> m_day; // the day's results: every figure the page shows
+    const DayTestList* m_dayTests = nullptr; // the day's tests of the current type, in m_day
     int m_shown = -1;
     int m_firstTestColumn = 0;
     bool m_volumeTimeShown = false;
@@ -69,8 +72,12 @@ class CTAVADlg : public CPage {
     QComboBox* m_dates = nullptr;            // 1183
     QGroupBox* m_bestBox = nullptr;          // "Best Value"
     QLabel* m_bestNames[4] = {};             // FVC, FEV1, PEF, FEV1/FVC
-    QLabel* m_bestValues[4] = {};            // 1173-1176
+    QLabel* m_bestValues[4] = {};            // 1173-1176, the first phase
     QLabel* m_bestPercents[4] = {};          // 1177-1180
+    QLabel* m_postValues[4] = {};            // the same for the post phase of a bronchodilator day
+    QLabel* m_postPercents[4] = {};
+    QLabel* m_phaseTitles[2] = {};           // "Pre", "Post"
+    QLabel* m_phaseNotes = nullptr;          // each phase's grades, or why its values are withheld; the "*" footnote
     QTableWidget* m_list = nullptr;          // 1002
     CCurvePlotWidget* m_flowVolume = nullptr; // 1164
     CCurvePlotWidget* m_volumeTime = nullptr; // 1184
