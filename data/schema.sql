@@ -40,9 +40,33 @@ CREATE TABLE CaseInfo (
     Session INTEGER,
     Maneuver INTEGER,
     Phase INTEGER,
+    RefStandard INTEGER,
+    RefVersion TEXT,
+    Btps INTEGER,
     UNIQUE (ID, DataName)
 );
 CREATE INDEX CaseInfo_ID_TestTime ON CaseInfo (ID, TestTime);
+-- Per FVC session (ID, Session as in CaseInfo): the bronchodilator given and
+-- the referring physician.
+CREATE TABLE SessionDetail (
+    ID INTEGER NOT NULL,
+    Session INTEGER NOT NULL,
+    Drug TEXT,
+    Dose TEXT,
+    DoseTime DATETIME,
+    Referrer TEXT,
+    UNIQUE (ID, Session)
+);
+-- Every relabelling of a session's phase: who, when, from and to.
+CREATE TABLE PhaseChange (
+    ID INTEGER NOT NULL,
+    Session INTEGER NOT NULL,
+    OldPhase INTEGER,
+    NewPhase INTEGER,
+    ChangedBy TEXT,
+    ChangedAt DATETIME
+);
+CREATE INDEX PhaseChange_ID_Session ON PhaseChange (ID, Session);
 CREATE TABLE Race (
     ID INTEGER PRIMARY KEY AUTOINCREMENT,
     Nation TEXT

@@ -11,6 +11,8 @@
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
+#include "core/records/session_records.h"
+#include "core/clinical/gli_patient.h"
 #include "core/session/live_test_session.h"
 #include "core/session/measurement_parts.h"
 
@@ -31,38 +33,50 @@ struct DemoPatient {
     int birthYear, birthMonth, birthDay;
     int height, weight;
     int nation;   // Race.ID
-    int standard; // 0 ERS, 1 Knudson, 2 USA
+    int standard; // 0 ERS, 1 Knudson, 2 USA, 3 GLI-2012, 4 GLI Global 2022
     bool smoker;
 };
 
+// Every demo patient is read against GLI Global 2022, the set new patients get.
 const DemoPatient kDemoPatients[] = {
-    {"Li Wei", 0, 1975, 4, 12, 175, 72, 3, 0, false},
-    {"Anna Schmidt", 1, 1988, 9, 3, 165, 58, 1, 0, false},
-    {"Robert O'Brien", 0, 1952, 1, 28, 180, 86, 1, 1, true},
-    {"Maria Santos", 1, 2010, 6, 17, 148, 41, 10, 2, false},
-    {"王芳", 1, 1969, 11, 30, 158, 55, 3, 0, false},
+    {"Li Wei", 0, 1975, 4, 12, 175, 72, 3, kStandardGliGlobal2022, false},
+    {"Anna Schmidt", 1, 1988, 9, 3, 165, 58, 1, kStandardGliGlobal2022, false},
+    {"Robert O'Brien", 0, 1952, 1, 28, 180, 86, 1, kStandardGliGlobal2022, true},
+    {"Maria Santos", 1, 2010, 6, 17, 148, 41, 10, kStandardGliGlobal2022, false},
+    {"王芳", 1, 1969, 11, 30, 158, 55, 3, kStandardGliGlobal2022, false},
 };
 
-// The demo tests: patient (index), days before today, time of day, test type
-// and the virtual patient's profile (1 normal, 2 obstructive, 3 restrictive,
-// 4 poor start, 5 early stop). Each patient's blows come from that patient's
-// lungs: the poor-start and early-stop profiles are normal lungs, so they
-// belong to the normal patient, never to a day of the obstructive one.
+// The demo tests: patient (index), days before today, time of day, test type,
+// the virtual patient's profile (1 normal, 2 obstructive, 3 restrictive,
+// 4 poor start, 5 early stop) and the bronchodilator phase. Each FVC test is
+// one session of three blows. Each patient's blows come from that patient's
+// lungs: the poor-start and early-stop profiles are normal lungs blown badly.
+// What the days show:
+// - Li Wei: two normal days, one with a VC test;
+// - Anna Schmidt: a restrictive pattern;
+// - Robert O'Brien: an obstructive pre session and, after salbutamol, a post
+//   session that has opened up (a bronchodilator day with its details);
+// - Maria Santos: every blow stopped early (no acceptable FVC: grade U);
+// - 王芳: every blow started hesitantly (nothing acceptable or usable: grade F).
 struct DemoTest {
     int patient;
     int daysAgo;
     int hour, minute;
     SimTest test;
     int profile;
+    int phase = kPhasePre;
+    bool bronchodilator = false; // the post session's drug, dose and time are kept
 };
 
 const DemoTest kDemoTests[] = {
-    {0, 30, 9, 10, SimTest::Fvc, 1}, {0, 30, 9, 14, SimTest::Fvc, 1},
-    {0, 30, 9, 19, SimTest::Fvc, 4}, {0, 2, 10, 5, SimTest::Fvc, 1},
-    {0, 2, 10, 9, SimTest::Fvc, 1},  {0, 2, 10, 14, SimTest::Fvc, 5},
-    {0, 2, 10, 20, SimTest::Vc, 1},  {1, 5, 15, 30, SimTest::Fvc, 3},
-    {1, 5, 15, 34, SimTest::Fvc, 3}, {2, 1, 11, 0, SimTest::Fvc, 2},
-    {2, 1, 11, 6, SimTest::Fvc, 2},  {2, 1, 11, 12, SimTest::Fvc, 2},
+    {0, 30, 9, 10, SimTest::Fvc, 1},
+    {0, 2, 10, 5, SimTest::Fvc, 1},
+    {0, 2, 10, 20, SimTest::Vc, 1},
+    {1, 5, 15, 30, SimTest::Fvc, 3},
+    {2, 1, 11, 0, SimTest::Fvc, 2, kPhasePre},
+    {2, 1, 11, 25, SimTest::Fvc, 1, kPhasePost, true},
+    {3, 4, 16, 0, SimTest::Fvc, 5},
+    {4, 3, 8, 40, SimTest::Fvc, 4},
 };
 
 // One headless test on the virtual spirometer, stored as if it ran at `when`;
@@ -93,9 +107,21 @@ int runDemoTest(MeasurementParts& parts, Database& db, const PatientRecord& pati
     context.heightCm = patient.Height;
     context.gender = patient.Gender;
     context.now = when;
+    context.phase = demo.phase;
+    context.basis = PatientTestBasis(patient);
     const SaveResult saved = session.Save(1, context, db);
     if (saved.outcome != SaveOutcome::Saved)
         return 0;
+    if (demo.test == SimTest::Fvc && !saved.stored.empty()) {
+        SessionDetail detail;
+        detail.referrer = "Dr. Helen Park";
+        if (demo.bronchodilator) {
+            detail.drug = "Salbutamol (MDI with spacer)";
+            detail.dose = "400 µg";
+            detail.doseTime = when.addSecs(-20 * 60);
+        }
+        SaveSessionDetail(db, patient.ID, saved.stored.front().number, detail);
+    }
     return saved.stored.empty() ? 1 : int(saved.stored.size());
 }
 

@@ -88,11 +88,11 @@ int add(CliContext& context, QStringList& args)
     if (!record.Birthdate.isValid())
         return CliContext::Fail("--birth must be a date YYYY-MM-DD, not \"" + birth + "\"");
     record.Age = AgeFromBirthdate(record.Birthdate);
-    if (!CheckRange(PatientField::Age, record.Age).Ok())
-        return CliContext::Fail(QString("the age from --birth is %1; it must be from %2 to %3")
+    const PatientInputCheck age = CheckAgeForSet(record.Age, record.Standard);
+    if (!age.Ok())
+        return CliContext::Fail(QString("the age from --birth is %1: %2")
                                     .arg(record.Age)
-                                    .arg(kMinAge)
-                                    .arg(kMaxAge));
+                                    .arg(PatientCheckText(age)));
     if (!args.isEmpty())
         return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kUsage);
     if (!context.OpenDatabase())

@@ -18,6 +18,7 @@
 #include "core/measure/measurement_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
+#include "core/records/session_records.h"
 #include "core/session/live_test_session.h"
 #include "core/session/measurement_parts.h"
 
@@ -108,7 +109,7 @@ int CmdTest(CliContext& context, QStringList& args)
     const QString phaseText = CliContext::TakeOption(args, "--phase", &hasPhase);
     if (hasPhase && phaseText != "pre" && phaseText != "post")
         return CliContext::Fail("--phase must be pre or post\n" + QString(kUsage));
-    const int phase = phaseText == "post" ? kPhasePost : kPhasePre;
+    int phase = phaseText == "post" ? kPhasePost : kPhasePre;
     bool hasManeuvers = false;
     const int blows = CliContext::TakeOption(args, "--maneuvers", &hasManeuvers).toInt(&ok);
     if (hasManeuvers && (!ok || blows < 1 || blows > PatientModel::kMaxFvcBlows))
@@ -218,7 +219,11 @@ int CmdTest(CliContext& context, QStringList& args)
     save.heightCm = patient.Height;
     save.gender = patient.Gender;
     save.now = QDateTime::currentDateTime();
+    // Without --phase the day decides: post once it has a pre session.
+    if (!hasPhase)
+        phase = DefaultPhaseForDay(db, patientId, save.now.date().toString("yyyy-MM-dd"));
     save.phase = phase;
+    save.basis = PatientTestBasis(patient);
     const SaveResult result = session.Save(1, save, db);
     // The stream as it came, for `tavctl replay` (coefficients below in "cexp"/"cinsp").
     QString recordError;
@@ -234,10 +239,15 @@ int CmdTest(CliContext& context, QStringList& args)
     json["record"] = ManeuverJson(result.record);
     json["cexp"] = result.header.expCoefficient;
     json["cinsp"] = result.header.inspCoefficient;
+    json["standard"] = save.basis.standard;
+    json["setVersion"] = save.basis.setVersion;
+    json["btps"] = result.place.basis.btps;
     if (type == kTestFvc) {
         json["acceptance"] = AcceptanceJson(result.acceptance);
         json["best"] = result.bestIndex;
         json["phase"] = phase == kPhasePost ? "post" : "pre";
+        // "given": --phase; "day": chosen by the day's earlier sessions.
+        json["phaseFrom"] = hasPhase ? "given" : "day";
         // Every manoeuvre kept, in the order blown; the session is the first one's number.
         QJsonArray stored;
         for (const KeptManeuver& kept : result.stored)

@@ -19,6 +19,8 @@ int CmdDb(CliContext& context, QStringList& args);
 int CmdReference(CliContext& context, QStringList& args);
 int CmdInterpret(CliContext& context, QStringList& args);
 int CmdSession(CliContext& context, QStringList& args);
+// session relabel | session edit, else CmdSession.
+int CmdSessionCommands(CliContext& context, QStringList& args);
 int CmdExport(CliContext& context, QStringList& args);
 int CmdImport(CliContext& context, QStringList& args);
 int CmdGdt(CliContext& context, QStringList& args);

@@ -9,7 +9,9 @@
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/schema_upgrade.h"
+#include "core/records/session_records.h"
 #include "core/report/day_sessions.h"
+#include "core/report/day_tests.h"
 
 #include <QSqlQuery>
 
@@ -192,6 +194,57 @@ TEST_F(StoredSessionsTest, RowsGroupIntoGradedSessionsOfEachPhase)
 
     EXPECT_TRUE(LoadDaySessions(db, 1, "2025-04-04", 44).empty());
     EXPECT_TRUE(LoadDaySessions(db, 1, "not a day", 44).empty());
+}
+
+// What the day-result model reads besides the blows: each session's stored
+// reference set, BTPS and bronchodilator details, and each test's own.
+TEST_F(StoredSessionsTest, SessionsAndTestsCarryTheirStoredSetBtpsAndDetails)
+{
+    Database db;
+    ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();
+    const PulseStream good = blowPulses(true);
+    const TestBasis gli{4, "2022", 1};
+    store(db, 5, blowRecord(3.1f, 1.5f, good), good, "2025-04-02 10:00:10", {5, 1, kPhasePre, gli});
+    store(db, 6, blowRecord(3.0f, 1.4f, good), good, "2025-04-02 10:00:20", {5, 2, kPhasePre, gli});
+    // The post session after the set changed and BTPS was switched off: it says so.
+    store(db, 8, blowRecord(3.6f, 2.4f, good), good, "2025-04-02 10:30:00", {8, 1, kPhasePost, {3, "2012", 0}});
+    // A row from before anything was kept.
+    store(db, 9, blowRecord(3.5f, 2.3f, good), good, "2025-04-02 11:00:00", {9, 1, kPhasePre});
+    SessionDetail detail;
+    detail.drug = "Salbutamol";
+    detail.dose = "400 µg";
+    detail.doseTime = QDateTime(QDate(2025, 4, 2), QTime(10, 10));
+    detail.referrer = "Dr. Park";
+    ASSERT_TRUE(SaveSessionDetail(db, 1, 8, detail));
+
+    const std::vector<StoredSession> sessions = LoadDaySessions(db, 1, "2025-04-02", 44);
+    ASSERT_EQ(sessions.size(), 3u);
+    EXPECT_EQ(sessions[0].standard, 4);
+    EXPECT_EQ(sessions[0].setVersion, "2022");
+    EXPECT_EQ(sessions[0].btps, 1);
+    EXPECT_TRUE(sessions[0].drug.isEmpty());
+    EXPECT_FALSE(sessions[0].doseTime.isValid());
+    EXPECT_EQ(sessions[1].standard, 3);
+    EXPECT_EQ(sessions[1].setVersion, "2012");
+    EXPECT_EQ(sessions[1].btps, 0);
+    EXPECT_EQ(sessions[1].drug, "Salbutamol");
+    EXPECT_EQ(sessions[1].dose, QString::fromUtf8("400 µg"));
+    EXPECT_EQ(sessions[1].doseTime, detail.doseTime);
+    EXPECT_EQ(sessions[1].referrer, "Dr. Park");
+    EXPECT_EQ(sessions[2].standard, -1);
+    EXPECT_TRUE(sessions[2].setVersion.isEmpty());
+    EXPECT_EQ(sessions[2].btps, -1);
+
+    const DayTestList tests = LoadDayTestFiles(db, 1, "2025-04-02", kTestFvc);
+    ASSERT_EQ(tests.size(), 4u);
+    EXPECT_EQ(tests[0].standard, 4);
+    EXPECT_EQ(tests[2].setVersion, "2012");
+    EXPECT_EQ(tests[2].btps, 0);
+    EXPECT_EQ(tests[3].btps, -1);
+    const DayTestList heads = LoadTestHeadsOfKind(db, 1, kTestFvc);
+    ASSERT_EQ(heads.size(), 4u);
+    EXPECT_EQ(heads.front().standard, -1); // newest first: the old-style row
+    EXPECT_EQ(heads.back().btps, 1);
 }
 
 } // namespace

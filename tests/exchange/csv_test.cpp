@@ -178,7 +178,7 @@ TEST_F(CsvExchangeTest, RowsBreakingTheEditorsRulesAreRefusedWithReasonsAndNothi
     EXPECT_EQ(patientCount(), before + 1);
     ASSERT_EQ(report.refused.size(), 9u);
     const QStringList expected = {"name", "sex", "birth date", "80--240", "nation group",
-                                  "reference set", "line 2", "ID", "6--100"};
+                                  "reference set", "line 2", "ID", "6 to 100"};
     for (int i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(report.refused[i].line, i + 3);
         EXPECT_TRUE(report.refused[i].reason.contains(expected[i], Qt::CaseInsensitive))

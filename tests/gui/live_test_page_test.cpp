@@ -15,12 +15,15 @@
 #include "gui/measure/fvc_testing_dlg.h"
 #include "gui/records/user_manage_dlg.h"
 #include "gui/report/tava_dlg.h"
+#include "core/records/session_records.h"
+#include "core/app/system_settings.h"
 
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -302,6 +305,61 @@ TEST_F(LiveTestPageTest, APostSessionIsStoredAsPostAndAFailedWriteKeepsThePage)
     ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; })) << prompts.join('|').toStdString();
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Phase = 1", {id}), 3);
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Maneuver = 3", {id}), 1);
+}
+
+// The day's second session: the page offers post, and what the user types
+// about the bronchodilator and the referrer is kept with the session, with
+// the reference set and the BTPS setting the blows were measured with.
+TEST_F(LiveTestPageTest, ASecondSessionOfTheDayIsPostAndKeepsItsDetails)
+{
+    const int id = selectNewPatient();
+    // This morning's pre session (a row from another workstation, without a phase).
+    addTest(id, "90.dt", QDate::currentDate().toString("yyyy-MM-dd") + " 00:00:01", 0);
+    Settings().btps = 0;
+    click("fvcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(live->PhaseChoice()->currentIndex(), kPhasePost);
+    EXPECT_FALSE(live->DrugEdit()->isHidden());
+    live->DrugEdit()->setText("Salbutamol\nMDI");
+    live->DoseEdit()->setText("400 µg");
+    live->DoseTimeEdit()->setText("0:00");
+    live->ReferrerEdit()->setText("Dr. O'Brien");
+    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; })) << shownTexts().join('|').toStdString();
+    Settings().btps = 1;
+
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Session = 91 AND Phase = 1 AND "
+                    "RefStandard = 0 AND RefVersion = 'ERS' AND Btps = 0",
+                    {id}),
+              3);
+    const SessionDetail detail = LoadSessionDetail(db, id, 91);
+    EXPECT_EQ(detail.drug, "Salbutamol MDI");
+    EXPECT_EQ(detail.dose, QString::fromUtf8("400 µg"));
+    EXPECT_EQ(detail.doseTime, QDateTime(QDate::currentDate(), QTime(0, 0)));
+    EXPECT_EQ(detail.referrer, "Dr. O'Brien");
+}
+
+// A pre session shows no bronchodilator fields and keeps no drug typed before
+// the phase was switched back; the referrer is kept for any phase.
+TEST_F(LiveTestPageTest, APreSessionKeepsOnlyItsReferrer)
+{
+    const int id = selectNewPatient();
+    click("fvcTest");
+    auto* live = page<CFVCTestingDlg>();
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(live->PhaseChoice()->currentIndex(), kPhasePre);
+    EXPECT_TRUE(live->DrugEdit()->isHidden());
+    live->PhaseChoice()->setCurrentIndex(kPhasePost);
+    EXPECT_FALSE(live->DoseTimeEdit()->isHidden());
+    live->DrugEdit()->setText("Ipratropium");
+    live->PhaseChoice()->setCurrentIndex(kPhasePre);
+    EXPECT_TRUE(live->DrugEdit()->isHidden());
+    live->ReferrerEdit()->setText("Dr. Park");
+    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; })) << shownTexts().join('|').toStdString();
+    const SessionDetail detail = LoadSessionDetail(db, id, 1);
+    EXPECT_TRUE(detail.drug.isEmpty());
+    EXPECT_EQ(detail.referrer, "Dr. Park");
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Phase = 0 AND Btps = 1", {id}), 3);
 }
 
 } // namespace

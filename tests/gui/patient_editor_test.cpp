@@ -183,24 +183,52 @@ TEST_F(PatientEditorTest, AgeAndBirthDateFollowEachOther)
     });
 }
 
-TEST_F(PatientEditorTest, ATooRecentBirthDateIsNotSaved)
+// New patients get GLI Global 2022, whose equations start at 3 years; the
+// older sets start at 6. The message names the set and its range.
+TEST_F(PatientEditorTest, ATooRecentBirthDateForTheChosenSetIsNotSaved)
 {
     openShell();
-    QString shownAge;
+    QStringList shownAges;
+    int arrowFloor = -1;
     edit([&](CPatientEditDlg* editor) {
         type(editor->findChild<QLineEdit*>("name"), "Baby");
         auto* birth = editor->findChild<QDateEdit*>("birthdate");
-        birth->setDate(QDate::currentDate().addYears(-3));
+        auto* age = editor->findChild<QSpinBox*>("age");
+        auto* standard = editor->findChild<QComboBox*>("standard");
+        EXPECT_EQ(standard->currentIndex(), 4);
+        birth->setDate(QDate::currentDate().addYears(-2));
         press(editor, "save");
         EXPECT_TRUE(editor->isVisible());
-        shownAge = editor->findChild<QSpinBox*>("age")->text();
+        shownAges << age->text();
         // After the message the age is the nearest allowed and the birth date follows it.
-        EXPECT_EQ(AgeFromBirthdate(birth->date()), editor->findChild<QSpinBox*>("age")->value());
+        EXPECT_EQ(AgeFromBirthdate(birth->date()), age->value());
+        age->stepBy(-5);
+        arrowFloor = age->value(); // the arrows stop at the set's first age
+        standard->setCurrentIndex(0); // ERS
+        press(editor, "save");
+        shownAges << age->text();
+        EXPECT_TRUE(editor->isVisible());
     });
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Please input a integer : 6--100 !");
-    EXPECT_EQ(shownAge, "6");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "GLI Global 2022 covers ages 3 to 95 years: please enter an age within this range.");
+    EXPECT_EQ(messages[1].text, "ERS covers ages 6 to 100 years: please enter an age within this range.");
+    EXPECT_EQ(shownAges, (QStringList{"3", "6"}));
+    EXPECT_EQ(arrowFloor, 3);
     EXPECT_EQ(count("SELECT * FROM UserInfo"), 0);
+}
+
+TEST_F(PatientEditorTest, AThreeYearOldIsRegisteredOnAGliSet)
+{
+    openShell();
+    edit([&](CPatientEditDlg* editor) {
+        type(editor->findChild<QLineEdit*>("name"), "Toddler");
+        editor->findChild<QDateEdit*>("birthdate")->setDate(QDate::currentDate().addYears(-3).addDays(-10));
+        type(editor->findChild<QSpinBox*>("height"), "95");
+        type(editor->findChild<QSpinBox*>("weight"), "15");
+        press(editor, "save");
+    });
+    EXPECT_TRUE(messages.empty()) << shownTexts().join('|').toStdString();
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE Standard = 4 AND Height = 95"), 1);
 }
 
 // Two later edits keeping the number are the records rules' own test.

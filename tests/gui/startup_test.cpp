@@ -4,6 +4,7 @@
 
 #include "core/records/database.h"
 #include "core/records/recordset.h"
+#include "core/records/session_records.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,8 @@
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -73,10 +76,12 @@ TEST(DemoSeedTest, AnEmptyFolderGetsDemoPatientsWithTestsOnlyOnce)
     EXPECT_EQ(tests.GetRecordCount(), seeded["tests"].toInt());
     tests.Close();
     // Every blow of a demo patient tells that patient's story: the obstructive
-    // patient (the third) never shows normal lungs, the normal one never obstruction.
-    for (const auto& [id, obstructive] : {std::pair{3, true}, std::pair{1, false}}) {
+    // patient (the third) shows obstruction before the bronchodilator and has
+    // opened up after it; the normal one never shows obstruction.
+    for (const auto& [id, phase, obstructive] :
+         {std::tuple{3, 0, true}, std::tuple{3, 1, false}, std::tuple{1, 0, false}}) {
         Recordset rows(db);
-        rows.Open("SELECT FVC, FEV1 FROM CaseInfo WHERE ID = ? and TestType = 0", {id});
+        rows.Open("SELECT FVC, FEV1 FROM CaseInfo WHERE ID = ? and TestType = 0 and Phase = ?", {id, phase});
         ASSERT_GT(rows.GetRecordCount(), 0) << id;
         rows.MoveFirst();
         const int count = rows.GetRecordCount();
@@ -89,6 +94,23 @@ TEST(DemoSeedTest, AnEmptyFolderGetsDemoPatientsWithTestsOnlyOnce)
         }
         rows.Close();
     }
+    // Read against GLI Global 2022, and every test says so; the post session
+    // names its bronchodilator.
+    const auto count = [&db](const char* sql) {
+        Recordset rs(db);
+        rs.Open(sql);
+        return rs.GetRecordCount();
+    };
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE Standard = 4"), 5);
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE RefStandard = 4 AND RefVersion = '2022' AND Btps = 1"),
+              seeded["tests"].toInt());
+    Recordset post(db);
+    post.Open("SELECT DISTINCT Session FROM CaseInfo WHERE ID = 3 AND Phase = 1");
+    ASSERT_EQ(post.GetRecordCount(), 1);
+    int session = 0;
+    post.GetFieldValue("Session", session);
+    post.Close();
+    EXPECT_FALSE(LoadSessionDetail(db, 3, session).drug.isEmpty());
     patients.Close();
     db.Close();
 }

@@ -2,6 +2,7 @@
 #include "records_fixture.h"
 
 #include "core/records/patient_editor_rules.h"
+#include "core/clinical/gli_patient.h"
 #include "core/records/patient_record.h"
 
 namespace {
@@ -208,7 +209,7 @@ TEST_F(Patients, EmptyFieldsComeBeforeRanges)
     input.Name = "Ann";
     EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 1172);
     input.NumberText = "00000001";
-    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 1175);
+    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, kAgeOutsideSetMessage);
     input.Age = 30;
     input.Birthdate = QDate(1996, 3, 3);
     input.Height = 300;
@@ -238,8 +239,8 @@ TEST_F(Patients, BirthDateAndAgeMustAgreeAndStayInRange)
     EXPECT_EQ(check(QDate(), 30).MessageKey, 2201);
     // Three years ago while the box shows 6 (what the old clamped box let through).
     EXPECT_EQ(check(QDate(2023, 6, 1), 6).MessageKey, 2202);
-    // The box showing the true age of a too-recent birth date.
-    EXPECT_EQ(check(QDate(2023, 6, 1), 3).MessageKey, 1175);
+    // The box showing the true age of a too-recent birth date (for ERS).
+    EXPECT_EQ(check(QDate(2023, 6, 1), 3).MessageKey, kAgeOutsideSetMessage);
     // A box that disagrees with a valid birth date.
     EXPECT_EQ(check(QDate(1990, 1, 1), 30).MessageKey, 2202);
     EXPECT_TRUE(check(QDate(1990, 1, 1), 36).Ok());
@@ -247,10 +248,60 @@ TEST_F(Patients, BirthDateAndAgeMustAgreeAndStayInRange)
     EXPECT_TRUE(check(QDate(1926, 1, 1), 100).Ok());
     // 105: a new patient is refused, a stored patient who has grown old keeps the birth date,
     // but a changed birth date of that age is refused as well.
-    EXPECT_EQ(check(QDate(1921, 3, 1), 105).MessageKey, 1175);
+    EXPECT_EQ(check(QDate(1921, 3, 1), 105).MessageKey, kAgeOutsideSetMessage);
     EXPECT_TRUE(check(QDate(1921, 3, 1), 105, QDate(1921, 3, 1)).Ok());
-    EXPECT_EQ(check(QDate(1921, 3, 2), 105, QDate(1921, 3, 1)).MessageKey, 1175);
+    EXPECT_EQ(check(QDate(1921, 3, 2), 105, QDate(1921, 3, 1)).MessageKey, kAgeOutsideSetMessage);
     EXPECT_EQ(check(QDate(1921, 3, 1), 100, QDate(1921, 3, 1)).MessageKey, 2202);
+}
+
+// Each set takes the ages its equations cover, and the message names the set
+// and its range: GLI 3 to 95, the older sets 6 to 100.
+TEST_F(Patients, AgesFollowTheChosenReferenceSet)
+{
+    const QDate today(2026, 6, 1);
+    PatientInput input;
+    input.Name = "Kim";
+    input.NumberText = "K-1";
+    auto check = [&](int standard, int age) {
+        input.Standard = standard;
+        input.Ethnic = standard == kStandardGli2012 ? kEthnicNorthEastAsian : 0;
+        input.Age = age;
+        input.Birthdate = QDate(today.year() - age, 1, 15);
+        return CheckNewPatient(db, input, today);
+    };
+    for (int standard : {kStandardGli2012, kStandardGliGlobal2022}) {
+        EXPECT_TRUE(check(standard, 3).Ok()) << standard;
+        EXPECT_TRUE(check(standard, 95).Ok()) << standard;
+        for (const auto& [age, bound] : {std::pair{2, 3}, std::pair{96, 95}}) {
+            const PatientInputCheck refused = check(standard, age);
+            EXPECT_EQ(refused.Field, PatientField::Age) << standard << " " << age;
+            EXPECT_EQ(refused.Bound, bound);
+            EXPECT_EQ(PatientCheckText(refused),
+                      ReferenceSetLabel(standard) + " covers ages 3 to 95 years: please enter an age within this range.");
+        }
+    }
+    for (int standard : {0, 1, 2}) {
+        EXPECT_FALSE(check(standard, 5).Ok()) << standard;
+        EXPECT_TRUE(check(standard, 100).Ok()) << standard;
+    }
+    EXPECT_EQ(PatientCheckText(check(1, 4)), "Knudson covers ages 6 to 100 years: please enter an age within this range.");
+    EXPECT_EQ(ReferenceSetLabel(kStandardGliGlobal2022), "GLI Global 2022");
+    // A set number no table knows (a damaged row) keeps the older range and still names a set.
+    EXPECT_TRUE(check(9, 50).Ok());
+    EXPECT_EQ(PatientCheckText(check(9, 4)), "ERS covers ages 6 to 100 years: please enter an age within this range.");
+
+    // A birth date giving an age outside the set, with the box left at an allowed age.
+    input.Standard = kStandardGliGlobal2022;
+    input.Age = 4;
+    input.Birthdate = QDate(2024, 1, 15); // 2 years
+    EXPECT_EQ(CheckNewPatient(db, input, today).MessageKey, 2202);
+    input.Age = 2;
+    EXPECT_EQ(CheckNewPatient(db, input, today).Field, PatientField::Age);
+    // Grown past 95 on GLI since being registered: kept as long as the birth date is.
+    input.Age = 97;
+    input.Birthdate = QDate(1929, 1, 15);
+    EXPECT_TRUE(CheckEditedPatient(db, input, 1, input.Birthdate, today).Ok());
+    EXPECT_FALSE(CheckEditedPatient(db, input, 1, QDate(1929, 1, 16), today).Ok());
 }
 
 TEST_F(Patients, AVeryOldPatientOpensAndSavesUnchanged)

@@ -14,12 +14,12 @@ class RecordsTest : public ::testing::Test {
     void SetUp() override
     {
         if (TestsUseServer()) {
-            const QString uri = PgTestServer::Shared().NewDatabase();
-            ASSERT_FALSE(uri.isEmpty()) << PgTestServer::Shared().Error().toStdString();
-            ASSERT_TRUE(db.Open(uri)) << db.LastError().toStdString();
-            return;
+            location = PgTestServer::Shared().NewDatabase();
+            ASSERT_FALSE(location.isEmpty()) << PgTestServer::Shared().Error().toStdString();
+        } else {
+            location = home.path("data.mdb");
         }
-        ASSERT_TRUE(db.Open(home.path("data.mdb"))) << db.LastError().toStdString();
+        ASSERT_TRUE(db.Open(location)) << db.LastError().toStdString();
     }
 
     // Number of rows `sql` returns.
@@ -32,4 +32,5 @@ class RecordsTest : public ::testing::Test {
 
     TempHome home;
     Database db;
+    QString location; // what db was opened on: the data.mdb file or the server URI
 };

@@ -326,7 +326,6 @@ constexpr BuiltinText kTexts[] = {
     {2598, "Post-bronchodilator blows without a pre-bronchodilator session on this day: check the phase"},
     {2599, "Test %1 left out as damaged: %2"},
     {2600, "Change mL"},
-    {2601, "Referring physician:"},
     {2602, "Bronchodilator:"},
     {2603, "Operator:"},
     {2700, "Export"},
@@ -341,6 +340,12 @@ constexpr BuiltinText kTexts[] = {
     {2709, "A request of the practice system was refused:"},
     {2800, "Password of the database user:"},
     {2900, "Cannot prepare the folder for your data:"},
+    {3100, "%1 covers ages %2 to %3 years: please enter an age within this range."},
+    {3101, "The age given by the birth date lies outside the ages %1 covers (%2 to %3 years)."},
+    {3102, "Drug:"},
+    {3103, "Dose:"},
+    {3104, "Given at:"},
+    {3105, "Referring physician:"},
 };
 
 constexpr bool strictlyIncreasing()

@@ -1,6 +1,10 @@
 #include "core/clinical/gli_patient.h"
 
+#include "core/app/lang_text.h"
+
 #include <QStringList>
+
+#include <algorithm>
 
 std::optional<GliSet> GliSetOfStandard(int standard)
 {
@@ -9,6 +13,53 @@ std::optional<GliSet> GliSetOfStandard(int standard)
     if (standard == kStandardGliGlobal2022)
         return GliSet::GliGlobal2022;
     return std::nullopt;
+}
+
+QString ReferenceSetLabel(int standard)
+{
+    switch (standard) {
+    case 0:
+        return "ERS";
+    case 1:
+        return "Knudson";
+    case 2:
+        return "USA";
+    case kStandardGli2012:
+        return GetLangText("CLINICAL", 2560);
+    case kStandardGliGlobal2022:
+        return GetLangText("CLINICAL", 2561);
+    default:
+        return QString();
+    }
+}
+
+QString ReferenceSetName(int standard)
+{
+    switch (standard) {
+    case kStandardGli2012:
+        return "GLI-2012";
+    case kStandardGliGlobal2022:
+        return "GLI Global 2022";
+    default:
+        return ReferenceSetLabel(std::clamp(standard, 0, kStandardGli2012 - 1));
+    }
+}
+
+QString ReferenceSetVersion(int standard)
+{
+    if (standard == kStandardGli2012)
+        return "2012";
+    if (standard == kStandardGliGlobal2022)
+        return "2022";
+    // The older sets: one table each, named as the editor lists them.
+    return standard >= 0 && standard < kStandardGli2012 ? ReferenceSetLabel(standard) : QString();
+}
+
+AgeRange ReferenceSetAges(int standard)
+{
+    if (GliSetOfStandard(standard))
+        return {3, 95};
+    return {};
 }
 
 int EthnicGroupOfNation(const QString& name)

@@ -6,7 +6,6 @@
 #include "core/exchange/csv_table.h"
 #include "core/exchange/day_results.h"
 #include "core/measure/stored_record_check.h"
-#include "core/report/day_result.h"
 #include "core/measure/maneuver_fields.h"
 #include "core/measure/test_file_reader.h"
 #include "core/records/case_file_store.h"

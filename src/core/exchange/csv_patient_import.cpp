@@ -79,7 +79,7 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
                              : check.Field == PatientField::Weight    ? "weight_kg"
                              : check.Field == PatientField::Name      ? "name"
                                                                       : "patient_number";
-        return QString(column) + ": " + GetLangText("MESSAGE", check.MessageKey);
+        return QString(column) + ": " + PatientCheckText(check);
     }
     p.Nation = NewPatientDefaults(db).Nation;
     if (c.nation >= 0 && !at(c.nation).isEmpty()) {

@@ -116,7 +116,7 @@ void takeBack(SaveResult& result, TestStore& testStore) {
 // result names the best manoeuvre's file, record and flags.
 void storeSession(SaveResult& result, const ManeuverList& list,
                   const std::vector<ManeuverStatus>& statuses, const PulseStream& stream,
-                  int phase, TestStore& testStore) {
+                  int phase, const TestBasis& basis, TestStore& testStore) {
     const TestFileHeader header = result.header;
     const QString testTime = result.testTime;
     const int best = result.bestIndex;
@@ -141,6 +141,7 @@ void storeSession(SaveResult& result, const ManeuverList& list,
         one.place.session = result.stored.empty() ? 0 : result.stored.front().number;
         one.place.maneuver = i + 1;
         one.place.phase = phase;
+        one.place.basis = basis;
         const PulseStream samples = ManeuverSamples(list, stream, i, one.record);
         Acceptance(one.record, one.header, one.acceptance, samples.data(), int(samples.size()));
         QByteArray trailer;
@@ -335,9 +336,10 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     }
 
     if (type == kTestFvc) {
-        storeSession(result, list, statuses, stream, context.phase, testStore);
+        storeSession(result, list, statuses, stream, context.phase, context.basis, testStore);
         return result;
     }
+    result.place.basis = context.basis;
     result.record = list[0];
     samples = stream;
     const std::vector<TidalSummary> summaries = store.TidalSummaries();

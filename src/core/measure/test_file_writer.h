@@ -38,6 +38,7 @@ struct SaveContext {
     int gender = 0;   // 0 male, 1 female
     QDateTime now;    // saving time; the current time when invalid
     int phase = kPhasePre; // FVC: the bronchodilator phase of the session
+    TestBasis basis;       // reference set and BTPS, kept with every row written
 };
 
 // One manoeuvre of an FVC session as it was kept.

@@ -7,16 +7,34 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 struct SaveResult;
 
+// What a stored test was measured against, kept with its row so that a past
+// day reads as it was reported: the patient's reference set at the time
+// (UserInfo.Standard, 0..4), the version of that set's equations (see
+// ReferenceSetVersion), and whether volumes and flows were BTPS-corrected
+// (1) or not (0). -1 and an empty version: not known (rows from before).
+struct TestBasis {
+    int standard = -1;
+    QString setVersion;
+    int btps = -1;
+};
+
 // Where a stored test belongs: its session (the file number of the session's
 // first manoeuvre; 0: the test's own number), its manoeuvre number from 1, its
-// phase (0 pre, 1 post bronchodilator).
+// phase (0 pre, 1 post bronchodilator), and what it was measured against.
 struct SessionPlace {
-    int session = 0;
-    int maneuver = 1;
-    int phase = 0;
+    // Written as {session, maneuver, phase} or with the basis as a fourth part.
+    SessionPlace(int session = 0, int maneuver = 1, int phase = 0, TestBasis basis = {})
+        : session(session), maneuver(maneuver), phase(phase), basis(std::move(basis))
+    {
+    }
+    int session;
+    int maneuver;
+    int phase;
+    TestBasis basis;
 };
 inline constexpr int kPhasePre = 0;
 inline constexpr int kPhasePost = 1;

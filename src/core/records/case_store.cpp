@@ -8,6 +8,7 @@
 #include "core/records/recordset.h"
 
 #include "core/app/app_paths.h"
+#include "core/clinical/gli_patient.h"
 #include "core/measure/folder_test_store.h"
 #include "core/measure/record_codec.h"
 #include "core/measure/test_file_reader.h"
@@ -96,6 +97,31 @@ CaseTestList readTests(Database& db, int id, const QStringList& names)
     return tests;
 }
 
+// An integer column that may hold NULL (rows from before it existed): -1 then.
+int storedNumber(Recordset& rs, const char* column)
+{
+    QString text;
+    if (!rs.GetFieldValue(column, text) || text.trimmed().isEmpty())
+        return -1;
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : -1;
+}
+
+// The reference set and BTPS a row keeps; out-of-range numbers read as not stored.
+TestBasis basisOf(Recordset& rs)
+{
+    TestBasis basis;
+    const int standard = storedNumber(rs, "RefStandard");
+    basis.standard = standard >= 0 && standard < kStandardCount ? standard : -1;
+    QString version;
+    if (rs.GetFieldValue("RefVersion", version))
+        basis.setVersion = version.left(kSetVersionLength);
+    const int btps = storedNumber(rs, "Btps");
+    basis.btps = btps == 0 || btps == 1 ? btps : -1;
+    return basis;
+}
+
 CaseRowList readRows(Recordset& rs)
 {
     CaseRowList rows;
@@ -115,6 +141,7 @@ CaseRowList readRows(Recordset& rs)
         rs.GetFieldValue("VC", row.VC);
         rs.GetFieldValue("Duration", row.Duration);
         rs.GetFieldValue("TestType", row.TestType);
+        row.basis = basisOf(rs);
         rows.push_back(row);
         rs.MoveNext();
     }
@@ -168,12 +195,34 @@ bool RegisterTest(Database& db, int id, const QString& dataName, const QString& 
                   const ManeuverResult& r, int testType, const SessionPlace& place)
 {
     const int session = place.session > 0 ? place.session : TestFileNumber(dataName);
+    // What is not known is stored as NULL, as rows from before these columns hold it.
+    const TestBasis& basis = place.basis;
+    const QVariant standard = basis.standard >= 0 ? QVariant(basis.standard)
+                                                  : QVariant(QMetaType::fromType<int>());
+    const QVariant version = basis.setVersion.isEmpty()
+                                 ? QVariant(QMetaType::fromType<QString>())
+                                 : QVariant(basis.setVersion.left(kSetVersionLength));
+    const QVariant btps = basis.btps >= 0 ? QVariant(basis.btps != 0 ? 1 : 0)
+                                          : QVariant(QMetaType::fromType<int>());
     return db.Execute("insert into CaseInfo(ID, DataName, \t\t\t\t\t\t\tTestTime, FVC, PEF, "
-                      "Duration, FEV1, MVV, VC, TestType, Session, Maneuver, Phase) "
-                      "\t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                      "Duration, FEV1, MVV, VC, TestType, Session, Maneuver, Phase, "
+                      "RefStandard, RefVersion, Btps) "
+                      "\t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                       {id, dataName, testTime, asPrinted("%.2f", r.FVC), asPrinted("%.2f", r.PEF),
                        r.Duration, asPrinted("%.2f", r.FEV1), asPrinted("%.2f", r.MVV),
-                       asPrinted("%.2f", r.VC), testType, session, place.maneuver, place.phase});
+                       asPrinted("%.2f", r.VC), testType, session, place.maneuver, place.phase,
+                       standard, version, btps});
+}
+
+TestBasis StoredTestBasis(Database& db, int id, const QString& dataName)
+{
+    Recordset rs(db);
+    if (!rs.Open("SELECT RefStandard, RefVersion, Btps FROM CaseInfo WHERE ID = ? and DataName = ?",
+                 {id, dataName}) ||
+        rs.GetRecordCount() <= 0)
+        return {};
+    rs.MoveFirst();
+    return basisOf(rs);
 }
 
 TestRowWriter CaseInfoRowWriter(Database& db, int id)
@@ -388,8 +437,28 @@ bool DeleteDay(Database& db, int id, const QString& day)
                 {id, y, m, d});
         names = dataNames(rs);
     }
+    // The day's sessions take their details and relabellings with them: a
+    // session number freed here may be given to a later session.
+    std::vector<std::pair<QString, QVariantList>> sessionRows;
+    {
+        Recordset rs(db);
+        rs.Open(QString("SELECT DISTINCT Session FROM CaseInfo WHERE ID = ? and %1").arg(kDayFilter),
+                {id, y, m, d});
+        const int n = rs.GetRecordCount();
+        if (n > 0)
+            rs.MoveFirst();
+        for (int i = 0; i < n; ++i, rs.MoveNext()) {
+            int session = 0;
+            if (!rs.GetFieldValue("Session", session))
+                continue;
+            sessionRows.push_back(
+                {"DELETE FROM SessionDetail WHERE ID = ? AND Session = ?", {id, session}});
+            sessionRows.push_back(
+                {"DELETE FROM PhaseChange WHERE ID = ? AND Session = ?", {id, session}});
+        }
+    }
     if (db.Files().InDatabase()) {
-        std::vector<std::pair<QString, QVariantList>> changes;
+        std::vector<std::pair<QString, QVariantList>> changes = sessionRows;
         for (const QString& name : names)
             changes.push_back({"DELETE FROM CaseData WHERE ID = ? AND Name = ?", {id, name}});
         changes.push_back(
@@ -402,8 +471,9 @@ bool DeleteDay(Database& db, int id, const QString& day)
         if (!path.isEmpty() && QFileInfo::exists(path) && !QFile::remove(path))
             filesRemoved = false;
     }
-    const bool rowsRemoved = db.Execute(
-        QString("delete from CaseInfo WHERE ID = ? and %1").arg(kDayFilter), {id, y, m, d});
+    sessionRows.push_back(
+        {QString("delete from CaseInfo WHERE ID = ? and %1").arg(kDayFilter), {id, y, m, d}});
+    const bool rowsRemoved = runInTransaction(db, sessionRows);
     return filesRemoved && rowsRemoved;
 }
 
@@ -414,9 +484,13 @@ bool DeletePatient(Database& db, int id)
     if (db.Files().InDatabase())
         return runInTransaction(db, {{"delete from UserInfo where ID = ?", {id}},
                                      {"delete from CaseInfo where ID = ?", {id}},
+                                     {"DELETE FROM SessionDetail WHERE ID = ?", {id}},
+                                     {"DELETE FROM PhaseChange WHERE ID = ?", {id}},
                                      {"DELETE FROM CaseData WHERE ID = ?", {id}}});
     if (!runInTransaction(db, {{"delete from UserInfo where ID = ?", {id}},
-                               {"delete from CaseInfo where ID = ?", {id}}}))
+                               {"delete from CaseInfo where ID = ?", {id}},
+                               {"DELETE FROM SessionDetail WHERE ID = ?", {id}},
+                               {"DELETE FROM PhaseChange WHERE ID = ?", {id}}}))
         return false;
     const QString folder = AppPaths::PatientCaseFolder(id);
     return !QFileInfo::exists(folder) || RemoveFolderTree(folder);

@@ -28,6 +28,7 @@ struct CaseRow {
     float FVC = 0, PEF = 0, FEV1 = 0, MVV = 0, VC = 0;
     int Duration = 0;
     int TestType = 0;
+    TestBasis basis; // the reference set and BTPS the test was measured with
 };
 using CaseRowList = std::vector<CaseRow>;
 
@@ -38,10 +39,18 @@ enum BestCriterion { kByFvc, kByPef, kByDuration, kByFev1, kByFvcPlusFev1, kByMv
 // when any part is not a number.
 bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth);
 
+// The longest set version a row keeps.
+inline constexpr int kSetVersionLength = 20;
+
 // Inserts the row of a test whose file has just been written (figures to two
-// decimals), in its place of a session (SessionPlace, test_store.h).
+// decimals), in its place of a session (SessionPlace, test_store.h), with the
+// reference set and BTPS it was measured with (NULL where not known).
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
                   const ManeuverResult& record, int testType, const SessionPlace& place = {});
+
+// The reference set and BTPS kept with the row of patient `id`'s test
+// `dataName`; -1 and empty where the row holds none (or there is no such row).
+TestBasis StoredTestBasis(Database& db, int id, const QString& dataName);
 
 // The row writer the test-file writer takes: RegisterTest for patient `id`; a failed
 // insert whose name another row already holds asks for the next number.

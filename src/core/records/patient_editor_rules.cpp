@@ -4,6 +4,9 @@
 #include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
 
+#include "core/app/lang_text.h"
+#include "core/clinical/gli_patient.h"
+
 #include <algorithm>
 
 QDate ValidDate(int year, int month, int day)
@@ -49,6 +52,28 @@ PatientInputCheck CheckRange(PatientField field, int value)
     return {field, key, value < low ? low : high};
 }
 
+PatientInputCheck CheckAgeForSet(int age, int standard)
+{
+    const AgeRange range = ReferenceSetAges(standard);
+    if (range.Contains(age))
+        return {};
+    PatientInputCheck check{PatientField::Age, kAgeOutsideSetMessage,
+                            age < range.low ? range.low : range.high};
+    check.Standard = standard;
+    check.Low = range.low;
+    check.High = range.high;
+    return check;
+}
+
+QString PatientCheckText(const PatientInputCheck& check)
+{
+    const QString text = GetLangText("MESSAGE", check.MessageKey);
+    if (check.MessageKey != kAgeOutsideSetMessage && check.MessageKey != kBirthAgeOutsideSetMessage)
+        return text;
+    const QString set = ReferenceSetLabel(check.Standard);
+    return text.arg(set.isEmpty() ? QString("ERS") : set).arg(check.Low).arg(check.High);
+}
+
 namespace {
 
 PatientInputCheck checkNumber(Database& db, const PatientInput& input, int currentId)
@@ -71,16 +96,25 @@ PatientInputCheck checkAge(const PatientInput& input, const QDate& storedBirthda
     if (!input.Birthdate.isValid() || input.Birthdate > today)
         return {PatientField::Birthdate, 2201, 0};
     const int age = AgeFromBirthdate(input.Birthdate, today);
+    // Each set takes the ages its equations cover (GLI 3 to 95, the older sets 6 to 100).
+    const AgeRange range = ReferenceSetAges(input.Standard);
     // Patients grow older: an unchanged birth date past the upper bound stays valid.
     const bool kept = storedBirthdate.isValid() && input.Birthdate == storedBirthdate &&
-                      age > kMaxAge && input.Age == age;
+                      age > range.high && input.Age == age;
     if (kept)
         return {};
-    const PatientInputCheck typed = CheckRange(PatientField::Age, input.Age);
+    const PatientInputCheck typed = CheckAgeForSet(input.Age, input.Standard);
     if (!typed.Ok())
         return typed;
-    if (age != input.Age || age < kMinAge || age > kMaxAge)
+    if (age != input.Age)
         return {PatientField::Birthdate, 2202, 0};
+    if (!range.Contains(age)) {
+        PatientInputCheck check{PatientField::Birthdate, kBirthAgeOutsideSetMessage, 0};
+        check.Standard = input.Standard;
+        check.Low = range.low;
+        check.High = range.high;
+        return check;
+    }
     return {};
 }
 

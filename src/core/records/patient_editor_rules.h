@@ -22,6 +22,7 @@ struct PatientInput {
     int PasswordFlag = 1;
 };
 
+// The ages of the older sets; each set's own range is ReferenceSetAges (clinical/gli_patient.h).
 inline constexpr int kMinAge = 6, kMaxAge = 100;
 inline constexpr int kMinHeight = 80, kMaxHeight = 240;
 inline constexpr int kMinWeight = 15, kMaxWeight = 250;
@@ -34,8 +35,26 @@ struct PatientInputCheck {
     PatientField Field = PatientField::None;
     int MessageKey = 0;
     int Bound = 0;
+    // An age outside the reference set's range: the set and its range, for the message.
+    int Standard = -1;
+    int Low = 0, High = 0;
     bool Ok() const { return Field == PatientField::None; }
 };
+
+// Message keys (section "MESSAGE") of an age outside the reference set's
+// range: "%1 covers ages %2 to %3 years ..." for the age typed, and for the
+// age its birth date gives.
+inline constexpr int kAgeOutsideSetMessage = 3100;
+inline constexpr int kBirthAgeOutsideSetMessage = 3101;
+
+// The text of a failed check as the user reads it: the message of its key,
+// with the set's name and range filled in where it has them.
+QString PatientCheckText(const PatientInputCheck& check);
+
+// The age check of a reference set (UserInfo.Standard): None inside the ages
+// its equations cover, else the age field, the message naming the set and
+// its range, and the nearer bound.
+PatientInputCheck CheckAgeForSet(int age, int standard);
 
 // (year, month, day) with the day lowered until the date exists (29 February in a common year ->
 // 28).
@@ -52,8 +71,9 @@ int AgeForBirthdate(const QDate& birthdate, const QDate& today = QDate::currentD
 PatientInputCheck CheckRange(PatientField field, int value);
 
 // The save rules: empty name (163), empty number (1172), a number the list cannot show
-// back as typed (2200), a number another patient has (1245), then age, birth date
-// (2201 in the future, 2202 an age outside 6 to 100), height and weight.
+// back as typed (2200), a number another patient has (1245), then age (3100 outside
+// the ages the chosen reference set covers), birth date (2201 in the future, 3101 an
+// age outside the set's range), height and weight.
 // The age checked is the one the birth date gives, which is the one stored.
 // `storedBirthdate` is the birth date the patient already has (edit mode): a patient
 // who has grown older than 100 since keeps it without retyping the age.

@@ -17,7 +17,8 @@
 namespace {
 
 // Seed tables first, then patients and their tests.
-const char* const kTables[] = {"Race", "Nation", "ParamName", "Predict", "UserInfo", "CaseInfo"};
+const char* const kTables[] = {"Race",     "Nation",   "ParamName",     "Predict",
+                               "UserInfo", "CaseInfo", "SessionDetail", "PhaseChange"};
 
 // A column name as the statement must spell it: plain names fold to the
 // server's lower case like the schema's own; others ("FEV1/FVC") are quoted.

@@ -1,6 +1,7 @@
 #include "core/records/schema_upgrade.h"
 
 #include "core/records/database.h"
+#include "core/records/database_seed.h"
 #include "core/records/recordset.h"
 
 #include <QRegularExpression>
@@ -18,11 +19,39 @@ bool hasColumn(Database& db, const QString& table, const QString& column)
 struct NewColumn {
     const char* table;
     const char* column;
+    const char* type;
 };
-constexpr NewColumn kNewColumns[] = {{"CaseInfo", "Session"},
-                                     {"CaseInfo", "Maneuver"},
-                                     {"CaseInfo", "Phase"},
-                                     {"UserInfo", "Ethnic"}};
+// Rows from before a column existed hold NULL in it; readers say what that means.
+constexpr NewColumn kNewColumns[] = {{"CaseInfo", "Session", "INTEGER"},
+                                     {"CaseInfo", "Maneuver", "INTEGER"},
+                                     {"CaseInfo", "Phase", "INTEGER"},
+                                     {"UserInfo", "Ethnic", "INTEGER"},
+                                     {"CaseInfo", "RefStandard", "INTEGER"},
+                                     {"CaseInfo", "RefVersion", "TEXT"},
+                                     {"CaseInfo", "Btps", "INTEGER"}};
+
+// Tables newer than the first databases, made as the schema makes them.
+constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange"};
+
+bool hasTable(Database& db, const QString& table)
+{
+    return !db.ColumnNames(table).isEmpty();
+}
+
+// The schema's statements that make `table` (its CREATE TABLE and indexes).
+QStringList statementsFor(Database& db, const QString& table)
+{
+    static const QRegularExpression name("^\\s*CREATE\\s+(?:UNIQUE\\s+)?(?:TABLE|INDEX\\s+\\w+\\s+ON)\\s+(\\w+)",
+                                         QRegularExpression::CaseInsensitiveOption);
+    QStringList found;
+    const SchemaDialect dialect = db.IsServer() ? SchemaDialect::PostgreSql : SchemaDialect::Sqlite;
+    for (const QString& statement : SchemaStatements(dialect)) {
+        const QRegularExpressionMatch match = name.match(statement);
+        if (match.hasMatch() && match.captured(1).compare(table, Qt::CaseInsensitive) == 0)
+            found << statement.trimmed().chopped(1); // without the closing ';'
+    }
+    return found;
+}
 
 } // namespace
 
@@ -38,6 +67,8 @@ bool UpgradeSchema(Database& db, QString* error)
     bool missing = false;
     for (const NewColumn& c : kNewColumns)
         missing = missing || !hasColumn(db, c.table, c.column);
+    for (const char* table : kNewTables)
+        missing = missing || !hasTable(db, table);
     if (!missing)
         return true;
     const auto fail = [&](const QString& what) {
@@ -51,8 +82,18 @@ bool UpgradeSchema(Database& db, QString* error)
     for (const NewColumn& c : kNewColumns) {
         // Another program may have added it since the check above.
         if (!hasColumn(db, c.table, c.column) &&
-            !db.Execute(QString("ALTER TABLE %1 ADD COLUMN %2 INTEGER").arg(c.table, c.column)))
+            !db.Execute(QString("ALTER TABLE %1 ADD COLUMN %2 %3").arg(c.table, c.column, c.type)))
             return fail(QString("cannot add %1.%2").arg(c.table, c.column));
+    }
+    for (const char* table : kNewTables) {
+        if (hasTable(db, table))
+            continue;
+        const QStringList statements = statementsFor(db, table);
+        if (statements.isEmpty())
+            return fail(QString("the built-in schema has no table %1").arg(table));
+        for (const QString& statement : statements)
+            if (!db.Execute(statement))
+                return fail(QString("cannot make the table %1").arg(table));
     }
     // Each earlier test is a session of its own: one manoeuvre, before any bronchodilator.
     QList<std::pair<int, QString>> rows;

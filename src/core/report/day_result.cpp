@@ -228,34 +228,6 @@ ValueReference DayResult::ReferenceOf(const QString& name, double measured) cons
     return r;
 }
 
-QString ReferenceSetName(int standard)
-{
-    switch (standard) {
-    case 1:
-        return "Knudson";
-    case 2:
-        return "USA";
-    case kStandardGli2012:
-        return "GLI-2012";
-    case kStandardGliGlobal2022:
-        return "GLI Global 2022";
-    default:
-        return "ERS";
-    }
-}
-
-QString ReferenceSetVersion(int standard)
-{
-    switch (standard) {
-    case kStandardGli2012:
-        return "2012";
-    case kStandardGliGlobal2022:
-        return "2022";
-    default:
-        return QString(); // the older sets are the equations of the database's Predict table, unversioned
-    }
-}
-
 bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out)
 {
     PatientRecord patient;

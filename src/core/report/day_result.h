@@ -123,9 +123,5 @@ struct DayResult {
     ValueReference ReferenceOf(const QString& name, double measured) const;
 };
 
-// The record names of the set's names, and the numbers of PatientRecord::Standard.
-QString ReferenceSetName(int standard);
-QString ReferenceSetVersion(int standard);
-
 // False when there is no patient `patientId` or the day is not valid.
 bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out);

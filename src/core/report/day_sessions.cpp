@@ -1,10 +1,12 @@
 #include "core/report/day_sessions.h"
 
+#include "core/clinical/gli_patient.h"
 #include "core/clinical/maneuver_measures.h"
 #include "core/records/case_file_store.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/schema_upgrade.h"
+#include "core/records/session_records.h"
 
 #include <QSqlQuery>
 
@@ -17,7 +19,8 @@ std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QS
     if (patientId < 1 || !SplitDay(day, y, m, d))
         return {};
     QSqlQuery query(db.Connection());
-    query.prepare("SELECT DataName, TestTime, Session, Maneuver, Phase FROM CaseInfo "
+    query.prepare("SELECT DataName, TestTime, Session, Maneuver, Phase, RefStandard, RefVersion, Btps "
+                  "FROM CaseInfo "
                   "WHERE ID = ? AND TestType = ? AND YEAR(TestTime) = ? AND MONTH(TestTime) = ? "
                   "AND DAY(TestTime) = ? ORDER BY TestTime, Maneuver");
     for (const QVariant& value : {QVariant(patientId), QVariant(int(kTestFvc)), QVariant(y), QVariant(m), QVariant(d)})
@@ -50,6 +53,12 @@ std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QS
             StoredSession stored;
             stored.session = session;
             stored.phase = phase;
+            // NULL (a row from before) and numbers outside the sets read as not stored.
+            const int standard = query.value(5).isNull() ? -1 : query.value(5).toInt();
+            stored.standard = standard >= 0 && standard < kStandardCount ? standard : -1;
+            stored.setVersion = query.value(6).toString().left(kSetVersionLength);
+            const int btps = query.value(7).isNull() ? -1 : query.value(7).toInt();
+            stored.btps = btps == 0 || btps == 1 ? btps : -1;
             sessions.push_back(std::move(stored));
         }
         sessions[it->second].maneuvers.push_back(std::move(maneuver));
@@ -61,6 +70,11 @@ std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QS
         for (const StoredManeuver& maneuver : s.maneuvers)
             measures.push_back(maneuver.measures);
         s.assessment = AssessSession(measures, ageYears);
+        const SessionDetail detail = LoadSessionDetail(db, patientId, s.session);
+        s.drug = detail.drug;
+        s.dose = detail.dose;
+        s.doseTime = detail.doseTime;
+        s.referrer = detail.referrer;
     }
     return sessions;
 }

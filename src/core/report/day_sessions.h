@@ -24,15 +24,20 @@ struct StoredSession {
     int phase = 0; // 0 pre, 1 post bronchodilator
     std::vector<StoredManeuver> maneuvers; // in the order they were blown
     SessionAssessment assessment;
-    int standard = -1; // the reference set the session was measured against; -1: not stored
+    // What the session was measured against, as its first row keeps it:
+    // the reference set (UserInfo.Standard then, 0..4) and its version, BTPS
+    // applied (1) or not (0). -1 and empty: not stored (rows from before).
+    int standard = -1;
     QString setVersion;
-    int btps = -1; // 1: at BTPS, 0: not; -1: not stored
-    QString drug, dose, referrer; // the bronchodilator given and the referring physician
+    int btps = -1;
+    // The bronchodilator given and the referring physician (empty: not given).
+    QString drug, dose, referrer;
     QDateTime doseTime;
 };
 
 // Every FVC session of the day, oldest first. Rows written before sessions
 // existed count as sessions of one manoeuvre, phase pre; rows whose file cannot
-// be read are left out. `ageYears` chooses the repeatability bands.
+// be read are left out. `ageYears` chooses the repeatability bands. Each
+// session carries its stored reference set, BTPS and bronchodilator details.
 std::vector<StoredSession> LoadDaySessions(Database& db, int patientId, const QString& day,
                                            double ageYears);

@@ -4,6 +4,15 @@
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 
+namespace {
+void setBasis(DayTest& test, const TestBasis& basis)
+{
+    test.standard = basis.standard;
+    test.setVersion = basis.setVersion;
+    test.btps = basis.btps;
+}
+} // namespace
+
 DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, int testType)
 {
     DayTestList tests;
@@ -16,6 +25,7 @@ DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, in
         if (!db.Files().Read(patientId, row.DataName, bytes) ||
             !ParseTestFile(bytes, test.file) || test.file.header.testType != testType)
             continue;
+        setBasis(test, StoredTestBasis(db, patientId, row.DataName));
         tests.push_back(std::move(test));
     }
     return tests;
@@ -33,6 +43,7 @@ DayTestList LoadTestHeadsOfKind(Database& db, int patientId, int testType)
         if (!db.Files().Read(patientId, row.DataName, bytes) ||
             !ParseTestHead(bytes, test.file.header, test.file.record))
             continue;
+        setBasis(test, row.basis);
         tests.push_back(std::move(test));
     }
     return tests;

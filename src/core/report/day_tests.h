@@ -10,13 +10,15 @@
 
 class Database;
 
-// One stored test: its row's file name and the file taken apart.
+// One stored test: its row's file name and the file taken apart, and what
+// its row keeps of the reference set (UserInfo.Standard then, 0..4, and the
+// set's version) and BTPS (1 applied, 0 not). -1 and empty: not stored.
 struct DayTest {
     QString dataName;
     TestFile file;
-    int standard = -1; // the reference set the test was measured against; -1: not stored
+    int standard = -1;
     QString setVersion;
-    int btps = -1; // 1: at BTPS, 0: not; -1: not stored
+    int btps = -1;
 };
 using DayTestList = std::vector<DayTest>;
 

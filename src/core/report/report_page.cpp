@@ -266,7 +266,7 @@ class PageWriter {
                        (s.doseTime.isValid() ? ' ' + s.doseTime.toString("yyyy-MM-dd HH:mm") : QString());
         }
         const QString rows[3] = {
-            GetLangText("CLINICAL", 2601) + ' ' + (referrer.isEmpty() ? kMissingText : referrer),
+            GetLangText("CLINICAL", 3105) + ' ' + (referrer.isEmpty() ? kMissingText : referrer),
             GetLangText("CLINICAL", 2602) + ' ' + (drug.isEmpty() ? kMissingText : drug),
             GetLangText("CLINICAL", 2603) + " ______________________    " + GetLangText("REPORT", 186) +
                 " ______________________    " + GetLangText("REPORT", 2338) + " ____________",

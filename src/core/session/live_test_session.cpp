@@ -77,6 +77,9 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     }
     if (testType == kTestFvc && Settings().wait.load() != 0)
         protocol->SetWaitParameters(Settings().space.load(), Settings().times.load());
+    // The coefficients read next are corrected to BTPS or not by this setting:
+    // the test's rows say which.
+    m_btps = Settings().btps.load() != 0 ? 1 : 0;
     if (!protocol->ReadCoefficients() || !protocol->ReadTemperature() || !protocol->StartTest()) {
         prompt(GetLangText("MESSAGE", 1207));
         return kCommandFailed;
@@ -243,6 +246,7 @@ SaveResult LiveTestSession::Save(int request, SaveContext context, Database& db)
         context.deviceId = protocol->DeviceId();
     }
     context.testType = m_testType;
+    context.basis.btps = m_btps;
     if (!context.now.isValid())
         context.now = QDateTime::currentDateTime();
     const std::unique_ptr<TestStore> tests =

@@ -74,8 +74,9 @@ class LiveTestSession : public QObject {
 
     // The writer, after deviceFinished (the worker has let go of the link
     // by then): fills in what the protocol knows
-    // (coefficients, temperature, device identifier, test type), saves, and
-    // closes the link.
+    // (coefficients, temperature, device identifier, test type) and whether
+    // the coefficients were BTPS-corrected, saves, and closes the link. The
+    // caller gives the reference set in `context.basis`.
     SaveResult Save(int request, SaveContext context, Database& db);
 
   Q_SIGNALS:
@@ -104,6 +105,7 @@ class LiveTestSession : public QObject {
     AssemblerSink m_sink;
     int m_testType = 0;
     int m_expCoefficient = 0;
+    int m_btps = -1; // the BTPS setting the last start read its coefficients with
     int m_silenceLimitMs = kSilenceLimitMs;
     std::atomic<int> m_running{0};
     std::atomic<int> m_resends{0};

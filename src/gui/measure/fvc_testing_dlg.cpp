@@ -10,6 +10,7 @@
 #include "core/measure/measurement_store.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
+#include "core/records/session_records.h"
 #include "core/report/quality_statement.h"
 #include "core/session/live_grading.h"
 #include "gui/app/main_shell_dlg.h"
@@ -21,6 +22,7 @@
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -87,6 +89,27 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
         m_phase = new QComboBox(this);
         m_phase->setObjectName("phase");
         m_phase->addItems({QString(), QString()}); // pre, post: texts in ApplyTexts
+        // A day that has its pre session already goes on with the post one.
+        m_phase->setCurrentIndex(DefaultPhaseForDay(shell->Db(), shell->CurrentPatientId(),
+                                                    QDate::currentDate().toString("yyyy-MM-dd")));
+        const auto edit = [this](const char* name, int limit, int width) {
+            auto* line = new QLineEdit(this);
+            line->setObjectName(name);
+            line->setMaxLength(limit);
+            line->setMaximumWidth(width);
+            return line;
+        };
+        m_drugLabel = new QLabel(this);
+        m_drug = edit("drug", kDrugLength, 160);
+        m_doseLabel = new QLabel(this);
+        m_dose = edit("dose", kDoseLength, 90);
+        m_doseTimeLabel = new QLabel(this);
+        m_doseTime = edit("doseTime", 5, 60);
+        m_doseTime->setPlaceholderText("HH:MM");
+        m_referrerLabel = new QLabel(this);
+        m_referrer = edit("referrer", kReferrerLength, 180);
+        connect(m_phase, &QComboBox::currentIndexChanged, this, &CFVCTestingDlg::showPhaseDetails);
+        showPhaseDetails();
     }
     m_validMark = mark(this, "validMark", QColor(0x2E, 0x8B, 0x57), QString(QChar(0x2714)));
     m_invalidMark = mark(this, "invalidMark", QColor(0xC0, 0x30, 0x30), QString(QChar(0x2718)));
@@ -131,6 +154,17 @@ CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
     layout->addLayout(plots, 1);
     layout->addWidget(m_blows);
     layout->addWidget(m_grade);
+    if (m_phase) {
+        // The session's details on their own line above the buttons.
+        auto* details = new QHBoxLayout;
+        for (QWidget* w : {static_cast<QWidget*>(m_referrerLabel), static_cast<QWidget*>(m_referrer),
+                           static_cast<QWidget*>(m_drugLabel), static_cast<QWidget*>(m_drug),
+                           static_cast<QWidget*>(m_doseLabel), static_cast<QWidget*>(m_dose),
+                           static_cast<QWidget*>(m_doseTimeLabel), static_cast<QWidget*>(m_doseTime)})
+            details->addWidget(w);
+        details->addStretch(1);
+        layout->addLayout(details);
+    }
     layout->addLayout(bottom);
     ApplyTexts();
 
@@ -189,7 +223,41 @@ void CFVCTestingDlg::ApplyTexts()
         m_phaseLabel->setText(GetLangText("CLINICAL", 2582));
         m_phase->setItemText(kPhasePre, GetLangText("CLINICAL", 2550));
         m_phase->setItemText(kPhasePost, GetLangText("CLINICAL", 2551));
+        m_drugLabel->setText(GetLangText("CLINICAL", 3102));
+        m_doseLabel->setText(GetLangText("CLINICAL", 3103));
+        m_doseTimeLabel->setText(GetLangText("CLINICAL", 3104));
+        m_referrerLabel->setText(GetLangText("CLINICAL", 3105));
     }
+}
+
+void CFVCTestingDlg::showPhaseDetails()
+{
+    // The bronchodilator belongs to a post session; the referrer to any.
+    const bool post = m_phase->currentIndex() == kPhasePost;
+    for (QWidget* w : {static_cast<QWidget*>(m_drugLabel), static_cast<QWidget*>(m_drug),
+                       static_cast<QWidget*>(m_doseLabel), static_cast<QWidget*>(m_dose),
+                       static_cast<QWidget*>(m_doseTimeLabel), static_cast<QWidget*>(m_doseTime)})
+        w->setVisible(post);
+}
+
+void CFVCTestingDlg::keepSessionDetail(const SaveResult& result)
+{
+    if (!m_phase || result.outcome != SaveOutcome::Saved || result.stored.empty())
+        return;
+    SessionDetail detail;
+    detail.referrer = m_referrer->text();
+    if (m_phase->currentIndex() == kPhasePost) {
+        detail.drug = m_drug->text();
+        detail.dose = m_dose->text();
+        // A time that is no HH:MM is left out rather than stored wrong.
+        ParseDoseTime(m_doseTime->text(), QDate::currentDate(), detail.doseTime);
+    }
+    if (detail.IsEmpty())
+        return;
+    QString error;
+    if (!SaveSessionDetail(Shell()->Db(), Shell()->CurrentPatientId(), result.stored.front().number,
+                           detail, &error))
+        setPrompt(error);
 }
 
 QString CFVCTestingDlg::GradeText() const
@@ -296,7 +364,9 @@ void CFVCTestingDlg::onDeviceFinished(int request)
     context.heightCm = Shell()->Patient().Height;
     context.gender = Shell()->Patient().Gender;
     context.phase = m_phase ? m_phase->currentIndex() : kPhasePre;
+    context.basis = PatientTestBasis(Shell()->Patient());
     const SaveResult result = m_session.Save(request, context, Shell()->Db());
+    keepSessionDetail(result);
     if (m_testType == kTestVc && result.validPicture >= 0)
         showMarks(result.validPicture);
     if (result.resultValid)

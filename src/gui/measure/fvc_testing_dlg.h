@@ -13,6 +13,7 @@
 class CCurvePlotWidget;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QTimer;
 class QPushButton;
 
@@ -42,8 +43,15 @@ class CFVCTestingDlg : public CPage {
     QString BlowText() const;
     // FVC tests: the last blow's acceptability, its reasons and the grades so far.
     QString GradeText() const;
-    // FVC tests: the bronchodilator phase the session is stored in (0 pre, 1 post).
+    // FVC tests: the bronchodilator phase the session is stored in (0 pre, 1 post);
+    // post from the start when the day already has a pre session.
     QComboBox* PhaseChoice() const { return m_phase; }
+    // FVC tests: the bronchodilator given (post only) and the referring physician,
+    // kept with the session when it is saved.
+    QLineEdit* DrugEdit() const { return m_drug; }
+    QLineEdit* DoseEdit() const { return m_dose; }
+    QLineEdit* DoseTimeEdit() const { return m_doseTime; }
+    QLineEdit* ReferrerEdit() const { return m_referrer; }
     bool IsClosed() const { return m_closed; }
 
   Q_SIGNALS:
@@ -60,6 +68,8 @@ class CFVCTestingDlg : public CPage {
     void shutDown(bool keepInterfaceAlive);
     void setPrompt(const QString& text);
     void showBlows();
+    void showPhaseDetails();
+    void keepSessionDetail(const SaveResult& result);
 
     MeasurementParts& m_parts;
     LiveTestSession m_session;
@@ -74,6 +84,14 @@ class CFVCTestingDlg : public CPage {
     QLabel* m_grade = nullptr;    // acceptability of the last blow, grades so far
     QLabel* m_phaseLabel = nullptr;
     QComboBox* m_phase = nullptr; // pre or post bronchodilator
+    QLabel* m_drugLabel = nullptr;
+    QLineEdit* m_drug = nullptr;
+    QLabel* m_doseLabel = nullptr;
+    QLineEdit* m_dose = nullptr;
+    QLabel* m_doseTimeLabel = nullptr;
+    QLineEdit* m_doseTime = nullptr; // HH:MM today
+    QLabel* m_referrerLabel = nullptr;
+    QLineEdit* m_referrer = nullptr;
     int m_shownBlows = 0;
     QLabel* m_validMark = nullptr;   // 1202
     QLabel* m_invalidMark = nullptr; // 1203

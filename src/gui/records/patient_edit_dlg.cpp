@@ -35,6 +35,11 @@ class BoundedSpinBox : public QSpinBox {
         setRange(0, 999);
     }
     void stepBy(int steps) override { setValue(qBound(m_low, value() + steps, m_high)); }
+    void setBounds(int low, int high)
+    {
+        m_low = low;
+        m_high = high;
+    }
 
   private:
     int m_low;
@@ -81,7 +86,7 @@ void CPatientEditDlg::buildControls()
     m_gender = new QComboBox(this);
     m_gender->setObjectName("gender");
     m_gender->addItems({caseText(122), caseText(123)});
-    m_age = new BoundedSpinBox(kMinAge, kMaxAge, this);
+    m_age = new BoundedSpinBox(kMinAge, kMaxAge, this); // the set's range: ageBoundsForSet
     m_age->setObjectName("age");
     m_birthdate = new QDateEdit(this);
     m_birthdate->setObjectName("birthdate");
@@ -143,8 +148,10 @@ void CPatientEditDlg::buildControls()
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_age, &QSpinBox::valueChanged, this, &CPatientEditDlg::onAgeChanged);
     connect(m_birthdate, &QDateEdit::dateChanged, this, &CPatientEditDlg::onBirthdateChanged);
-    connect(m_standard, &QComboBox::currentIndexChanged, this,
-            [this](int standard) { m_ethnic->setEnabled(standard == kStandardGli2012); });
+    connect(m_standard, &QComboBox::currentIndexChanged, this, [this](int standard) {
+        m_ethnic->setEnabled(standard == kStandardGli2012);
+        ageBoundsForSet(standard);
+    });
     // A nation group that stands for one GLI-2012 group fills it in while none is chosen.
     connect(m_nation, &QComboBox::currentIndexChanged, this, [this] {
         const int group = EthnicGroupOfNation(m_nation->currentText());
@@ -170,7 +177,15 @@ void CPatientEditDlg::show(const PatientInput& in)
     if (in.Ethnic == 0 && EthnicGroupOfNation(m_nation->currentText()) > 0)
         m_ethnic->setCurrentIndex(m_ethnic->findData(EthnicGroupOfNation(m_nation->currentText())));
     m_ethnic->setEnabled(in.Standard == kStandardGli2012);
+    ageBoundsForSet(m_standard->currentIndex());
     m_coupling = false;
+}
+
+void CPatientEditDlg::ageBoundsForSet(int standard)
+{
+    const AgeRange range = ReferenceSetAges(standard);
+    static_cast<BoundedSpinBox*>(m_age)->setBounds(range.low, range.high);
+    m_age->setToolTip(QString("%1: %2-%3").arg(ReferenceSetLabel(standard)).arg(range.low).arg(range.high));
 }
 
 PatientInput CPatientEditDlg::input() const
@@ -211,7 +226,7 @@ void CPatientEditDlg::startNewPatient()
 
 void CPatientEditDlg::onAgeChanged(int age)
 {
-    if (m_coupling || age < kMinAge || age > kMaxAge)
+    if (m_coupling || !ReferenceSetAges(m_standard->currentIndex()).Contains(age))
         return;
     m_coupling = true;
     m_birthdate->setDate(BirthdateForAge(age, m_birthdate->date()));
@@ -231,7 +246,7 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
 {
     if (check.Ok())
         return true;
-    ShowMessage(GetLangText("MESSAGE", check.MessageKey), ErrorCaption(), 0, this);
+    ShowMessage(PatientCheckText(check), ErrorCaption(), 0, this);
     QWidget* field = nullptr;
     QSpinBox* range = nullptr;
     switch (check.Field) {

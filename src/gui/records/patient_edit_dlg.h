@@ -31,6 +31,8 @@ class CPatientEditDlg : public QDialog {
     void onSave();
     void onDelete();
     void onAgeChanged(int age);
+    // The age arrows stop at the ages the chosen reference set covers.
+    void ageBoundsForSet(int standard);
     void onBirthdateChanged();
     // Shows the message of the first broken rule and focuses its field; false when one is broken.
     bool passes(const struct PatientInputCheck& check);
