@@ -66,8 +66,11 @@ TEST_F(CsvExchangeTest, TableHasOneRowPerTestWithDecimalPointsUnderACommaLocale)
 
     CsvRows rows;
     ASSERT_TRUE(ParseCsv(csv, rows, &error));
-    ASSERT_EQ(rows.rows.size(), 6u);
+    // The five tests, then the reported values of each day's FVC phase.
+    ASSERT_EQ(rows.rows.size(), 8u);
     const QStringList header = rows.rows[0];
+    EXPECT_EQ(rows.rows[4][header.indexOf("row_kind")], "blow");
+    EXPECT_EQ(rows.rows[5][header.indexOf("row_kind")], "reported");
     EXPECT_EQ(header, CsvExportColumns());
     auto cell = [&](int row, const QString& column) { return rows.rows[row][header.indexOf(column)]; };
     EXPECT_EQ(cell(1, "patient_number"), patient.PatientNumber);
@@ -83,13 +86,16 @@ TEST_F(CsvExchangeTest, TableHasOneRowPerTestWithDecimalPointsUnderACommaLocale)
     EXPECT_EQ(cell(3, "VC"), "4.10");
     EXPECT_EQ(cell(3, "FEV1"), "");
     EXPECT_EQ(cell(4, "MVV"), "142.50");
-    EXPECT_EQ(cell(5, "test_time"), "2026-08-15T09:00:00");
+    // The day's reported values: the largest FVC and FEV1, each from its own blow.
+    EXPECT_EQ(cell(5, "FVC"), "4.80");
+    EXPECT_EQ(cell(5, "FEV1"), "3.90");
+    EXPECT_EQ(cell(6, "test_time"), "2026-08-15T09:00:00");
     ManeuverResult predicted;
     ComputePredictedValues(db, predicted, patient);
     ASSERT_GT(predicted.FEV1, 0);
     EXPECT_EQ(cell(1, "FEV1_pred"), QString::number(predicted.FEV1, 'f', 2));
     EXPECT_EQ(cell(1, "FEV1_pctpred"),
-              QString::number(qRound(350.0 / (std::round(predicted.FEV1 * 100.0) / 100.0))));
+              QString::number(qRound(350.0 / predicted.FEV1)));
     EXPECT_EQ(cell(1, "FEV1_lln"), "");
 
     // Only the August test lies in August.

@@ -269,15 +269,22 @@ TEST_F(DayResultsTest, ABronchodilatorDayGivesOneValuePerPhaseFromThePhasesBestA
     EXPECT_TRUE(ids.contains("FEV1_PRE") && ids.contains("FEV1_POST_LLN") && ids.contains("FEV1_PRE_Z"))
         << ids.join(' ').toStdString();
 
-    // CSV: one row per blow with its phase.
+    // CSV: one row per blow with its phase, then each phase's reported values, the same as above.
     QByteArray csv;
     CsvExportResult counts;
     ASSERT_TRUE(BuildTestsCsv(db, day, day, csv, counts));
-    const int phaseColumn = CsvExportColumns().indexOf("phase");
+    const QStringList columns = CsvExportColumns();
     QStringList phases;
-    for (const QStringList& row : csvRows(csv))
-        phases << row.value(phaseColumn);
-    EXPECT_EQ(phases, QStringList({"pre", "pre", "pre", "post", "post", "post"}));
+    for (const QStringList& row : csvRows(csv)) {
+        phases << row.value(columns.indexOf("phase")) + ' ' + row.value(columns.indexOf("row_kind"));
+        if (row.value(columns.indexOf("row_kind")) != "reported")
+            continue;
+        const SessionPhase phase = row.value(columns.indexOf("phase")) == "post" ? SessionPhase::Post : SessionPhase::Pre;
+        for (const char* name : {"FEV1", "FVC", "FEV1/FVC"})
+            EXPECT_EQ(row.value(columns.indexOf(name)).toDouble(), find(r, name, phase)->measured) << name;
+    }
+    EXPECT_EQ(phases, QStringList({"pre blow", "pre blow", "pre blow", "post blow", "post blow", "post blow",
+                                   "pre reported", "post reported"}));
 }
 
 TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
@@ -302,9 +309,15 @@ TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
     CsvExportResult counts;
     ASSERT_TRUE(BuildTestsCsv(db, QDate(), QDate(), csv, counts));
     const QStringList columns = CsvExportColumns();
-    std::vector<QStringList> manRows, olderRows;
-    for (const QStringList& cells : csvRows(csv))
-        (cells.value(columns.indexOf("reference_set")) == "GLI Global 2022" ? manRows : olderRows).push_back(cells);
+    std::vector<QStringList> manRows, olderRows, manReported;
+    for (const QStringList& cells : csvRows(csv)) {
+        const bool man = cells.value(columns.indexOf("reference_set")) == "GLI Global 2022";
+        if (cells.value(columns.indexOf("row_kind")) == "blow")
+            (man ? manRows : olderRows).push_back(cells);
+        else if (man)
+            manReported.push_back(cells);
+    }
+    ASSERT_EQ(manReported.size(), 2u);
     ASSERT_EQ(manRows.size(), 6u);
     ASSERT_EQ(olderRows.size(), 2u);
     const auto cell = [&](const QStringList& cells, const QString& column) {
@@ -318,7 +331,7 @@ TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
         EXPECT_NEAR(cell(first, "FEV1_z"), number(row, "fev1_zscore_2022"), kTwoDecimals);
         EXPECT_EQ(cell(first, "FEV1_pctpred"), 85);
         EXPECT_NEAR(cell(first, "FVC_lln"), number(row, "fvc_lln_2022"), kTwoDecimals);
-        EXPECT_NEAR(cell(first, "FEV1/FVC_lln"), 100 * number(row, "fev1fvc_lln_2022"), 0.011);
+        EXPECT_NEAR(cell(manReported[std::size_t(k)], "FEV1/FVC_lln"), 100 * number(row, "fev1fvc_lln_2022"), 0.011);
         EXPECT_TRUE(first.value(columns.indexOf("PEF_pred")).isEmpty()); // GLI has no PEF equation
         EXPECT_EQ(first.value(columns.indexOf("phase")), "pre");
     }

@@ -5,7 +5,7 @@
 #include "core/app/durable_file.h"
 #include "core/exchange/csv_table.h"
 #include "core/exchange/day_results.h"
-#include "core/measure/stored_record_check.h"
+#include "core/report/day_result.h"
 #include "core/measure/maneuver_fields.h"
 #include "core/measure/test_file_reader.h"
 #include "core/records/case_file_store.h"
@@ -15,8 +15,7 @@
 #include "core/records/recordset.h"
 #include "core/records/schema_upgrade.h"
 
-#include <QHash>
-
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -78,67 +77,55 @@ QString typeName(int type)
     return type == kTestVc ? "VC" : type == kTestMvv ? "MVV" : "FVC";
 }
 
-// A patient's columns and what the reference values of a test day need.
-struct PatientRow {
-    bool ok = false;
-    PatientRecord patient;
-    QStringList columns;
-    std::optional<GliSet> set;
-    QHash<int, ManeuverResult> predictedByAge; // the older sets: by the age in years on the test day
-    QDate subjectDay;                          // GLI: the person of the last test day seen
-    GliSubject subject;
-};
-
-// The reference columns of one value: predicted, LLN, z-score, % predicted.
-struct ReferenceCells {
-    QString predicted, lln, z, percent;
-};
-
-ReferenceCells referenceCells(Database& db, PatientRow& row, const QDate& testDay, const QString& name,
-                              int index, double value)
+QString phaseName(int phase)
 {
-    ReferenceCells cells;
-    if (row.set) {
-        const std::optional<GliParameter> parameter = GliParameterFromName(name);
-        if (!parameter)
-            return cells; // GLI has no equation for it: no value borrowed from elsewhere
-        if (row.subjectDay != testDay) {
-            row.subject = GliSubjectOf(db, row.patient, testDay);
-            row.subjectDay = testDay;
-        }
-        const GliPrediction p = GliEquations::BuiltIn().Predict(*row.set, *parameter, row.subject);
-        if (!p.available)
-            return cells;
-        // FEV1/FVC is a percentage in the record and a fraction in GLI.
-        const double scale = *parameter == GliParameter::FEV1FVC ? 100.0 : 1.0;
-        cells.predicted = QString::number(p.M * scale, 'f', 2);
-        cells.lln = QString::number(p.lln * scale, 'f', 2);
-        cells.z = QString::number(p.zScore(value / scale), 'f', 2);
-        cells.percent = QString::number(qRound(p.percentPredicted(value / scale)));
-        return cells;
-    }
-    const PatientRecord onDay = PatientOnDay(row.patient, testDay);
-    auto it = row.predictedByAge.find(onDay.Age);
-    if (it == row.predictedByAge.end()) {
-        ManeuverResult predicted;
-        ComputePredictedValues(db, predicted, onDay);
-        it = row.predictedByAge.insert(onDay.Age, predicted);
-    }
-    const bool integer = ManeuverFields()[index].isInteger;
-    const double predicted = RoundedValue(ManeuverFieldValue(*it, index));
-    if (predicted > 0) {
-        cells.predicted = number(predicted, integer);
-        cells.percent = QString::number(qRound(RoundedValue(value) * 100.0 / predicted));
-    }
-    return cells;
+    return phase == kPhasePost ? "post" : "pre";
 }
 
-// "pre" or "post" for FVC tests; rows of VC and MVV tests have none.
-QString phaseName(int type, const QString& phase)
+// The phase a blow of the day belongs to (its session's), pre when none says otherwise.
+int phaseOf(const DayResult& day, const QString& dataName)
 {
-    if (type != kTestFvc)
-        return QString();
-    return phase.trimmed().toInt() == kPhasePost ? "post" : "pre";
+    for (const StoredSession& s : day.sessions)
+        for (const StoredManeuver& m : s.maneuvers)
+            if (m.dataName == dataName)
+                return s.phase;
+    return kPhasePre;
+}
+
+QString timeOf(const DayTest& test)
+{
+    return QString::fromLatin1(test.file.header.testTime, int(qstrnlen(test.file.header.testTime, 32)))
+        .trimmed()
+        .replace(' ', 'T');
+}
+
+// One row: the patient, the time, type and phase, each parameter with the
+// reference the day's set gives it, and what kind of row it is.
+QStringList rowOf(const DayResult& day, const QString& time, int type, const QString& phase,
+                  const ManeuverResult& record, const char* kind)
+{
+    const PatientRecord& p = day.patient;
+    QStringList row;
+    row << CsvText(p.PatientNumber) << CsvText(p.Name) << (p.Gender == 1 ? "female" : "male")
+        << p.Birthdate.toString("yyyy-MM-dd") << QString::number(p.Height) << QString::number(p.Weight)
+        << QString::number(p.Nation) << day.setName << time << typeName(type) << phase;
+    for (const QString& name : parameterNames()) {
+        const int index = fieldIndex(name);
+        const double value = index < 0 ? 0.0 : ManeuverFieldValue(record, index);
+        // A parameter the type does not measure, or a value the test did not give, is empty.
+        if (index < 0 || !measures(type, name) || !(value > 0)) {
+            row << QString() << QString() << QString() << QString() << QString();
+            continue;
+        }
+        const ValueReference ref = day.ReferenceOf(name, value);
+        const auto cell = [](const std::optional<double>& v) {
+            return v ? QString::number(RoundedValue(*v), 'f', 2) : QString();
+        };
+        row << number(value, ManeuverFields()[index].isInteger) << cell(ref.predicted) << cell(ref.lln)
+            << cell(ref.z) << (ref.percentPredicted ? QString::number(qRound(*ref.percentPredicted)) : QString());
+    }
+    row << kind;
+    return row;
 }
 
 } // namespace
@@ -155,6 +142,7 @@ QStringList CsvExportColumns()
     columns << "test_time" << "test_type" << "phase";
     for (const QString& p : parameterNames())
         columns << p << p + "_pred" << p + "_lln" << p + "_z" << p + "_pctpred";
+    columns << "row_kind";
     return columns;
 }
 
@@ -164,72 +152,56 @@ bool BuildTestsCsv(Database& db, const QDate& from, const QDate& to, QByteArray&
     const QString lower = from.isValid() ? from.toString("yyyy-MM-dd") : QString("0000-00-00");
     const QString upper = to.isValid() ? to.toString("yyyy-MM-dd") + " 23:59:59" : QString("9999-99-99");
     Recordset rs(db);
-    if (!rs.Open("SELECT ID, DataName, TestTime, TestType, Phase FROM CaseInfo WHERE TestTime >= ? AND "
-                 "TestTime <= ? ORDER BY ID, TestTime, DataName",
+    if (!rs.Open("SELECT ID, TestTime FROM CaseInfo WHERE TestTime >= ? AND TestTime <= ? ORDER BY ID, TestTime",
                  {lower, upper})) {
         if (error)
             *error = "the tests cannot be read: " + db.LastError();
         return false;
     }
-    const QStringList names = parameterNames();
-    std::vector<int> indices;
-    for (const QString& n : names)
-        indices.push_back(fieldIndex(n));
-
-    QByteArray out = CsvByteOrderMark() + CsvRecord(CsvExportColumns());
-    CsvExportResult counts;
-    QHash<int, PatientRow> patients;
+    // The days to write, each with the number of tests its rows name.
+    std::vector<std::pair<std::pair<int, QString>, int>> days;
     const int count = rs.GetRecordCount();
     rs.MoveFirst();
     for (int i = 0; i < count; ++i, rs.MoveNext()) {
-        int id = 0, type = 0;
-        QString dataName, testTime, phase;
+        int id = 0;
+        QString testTime;
         rs.GetFieldValue("ID", id);
-        rs.GetFieldValue("DataName", dataName);
         rs.GetFieldValue("TestTime", testTime);
-        rs.GetFieldValue("TestType", type);
-        rs.GetFieldValue("Phase", phase);
-        auto it = patients.find(id);
-        if (it == patients.end()) {
-            PatientRow row;
-            PatientRecord& p = row.patient;
-            if (LoadPatient(db, id, p)) {
-                row.ok = true;
-                row.set = GliSetOfStandard(p.Standard);
-                row.columns << CsvText(p.PatientNumber) << CsvText(p.Name)
-                            << (p.Gender == 1 ? "female" : "male")
-                            << p.Birthdate.toString("yyyy-MM-dd") << QString::number(p.Height)
-                            << QString::number(p.Weight) << QString::number(p.Nation)
-                            << ReferenceSetName(p.Standard);
-            }
-            it = patients.insert(id, row);
-        }
-        TestFileHeader header;
-        ManeuverResult record;
-        QByteArray bytes;
-        if (!it->ok || !IsTestFileName(dataName) || !db.Files().Read(id, dataName, bytes) ||
-            !ParseTestHead(bytes, header, record) || !StoredRecordFault(record, type).isEmpty()) {
-            // A damaged record (values no lung can blow) is no result to hand on.
-            ++counts.skipped;
+        const std::pair<int, QString> key{id, testTime.left(10)};
+        if (days.empty() || days.back().first != key)
+            days.push_back({key, 0});
+        ++days.back().second;
+    }
+
+    // Each day as the day-result model reports it: every plausible test as
+    // a row of its own, then each FVC phase's reported values.
+    QByteArray out = CsvByteOrderMark() + CsvRecord(CsvExportColumns());
+    CsvExportResult counts;
+    for (const auto& [key, rows] : days) {
+        DayResult day;
+        if (!LoadDayResult(db, key.first, QDate::fromString(key.second, "yyyy-MM-dd"), day)) {
+            counts.skipped += rows;
             continue;
         }
-        // Reference values for the age on the test's day, not on the day of the export.
-        const QDate testDay = QDate::fromString(testTime.left(10), "yyyy-MM-dd");
-        QStringList row = it->columns;
-        row << QString(testTime).replace(' ', 'T') << typeName(type) << phaseName(type, phase);
-        for (int k = 0; k < names.size(); ++k) {
-            const int index = indices[k];
-            if (index < 0 || !measures(type, names[k])) {
-                row << QString() << QString() << QString() << QString() << QString();
-                continue;
-            }
-            const double value = ManeuverFieldValue(record, index);
-            const ReferenceCells cells = referenceCells(db, *it, testDay, names[k], index, value);
-            row << number(value, ManeuverFields()[index].isInteger) << cells.predicted << cells.lln << cells.z
-                << cells.percent;
+        std::vector<std::pair<QString, QStringList>> lines; // by time
+        for (const DayTest& t : day.fvc)
+            lines.push_back({timeOf(t), rowOf(day, timeOf(t), kTestFvc, phaseName(phaseOf(day, t.dataName)),
+                                              t.file.record, "blow")});
+        for (const auto& [type, list] : {std::pair{int(kTestVc), &day.vc}, std::pair{int(kTestMvv), &day.mvv}})
+            for (const DayTest& t : *list)
+                lines.push_back({timeOf(t), rowOf(day, timeOf(t), type, QString(), t.file.record, "blow")});
+        std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& line : lines)
+            out += CsvRecord(line.second);
+        counts.rows += int(lines.size());
+        // What was left out: damaged records, rows whose file cannot be read.
+        counts.skipped += std::max(0, rows - int(lines.size()));
+        for (const PhaseValues& phase : day.phases) {
+            if (phase.withheld)
+                continue; // a failed phase reports no values
+            const QString time = phase.flowsTest >= 0 ? timeOf(day.fvc[std::size_t(phase.flowsTest)]) : QString();
+            out += CsvRecord(rowOf(day, time, kTestFvc, phaseName(phase.phase), phase.record, "reported"));
         }
-        out += CsvRecord(row);
-        ++counts.rows;
     }
     csv = out;
     result = counts;

@@ -1,6 +1,8 @@
 #pragma once
-// The tests of many patients as one table for research: one row per test with
-// the patient's data, the test's date-time, type and phase, and every measured
+// The tests of many patients as one table for research, read from the
+// day-result model: one row per plausible test ("blow") and one per FVC phase
+// with the values the day reports ("reported"), each with the patient's data,
+// the day's reference set, the date-time, type and phase, and every measured
 // parameter with its predicted value, lower limit of normal, z-score and
 // percent of predicted. Dates ISO, decimal point whatever the locale.
 #include <QByteArray>
@@ -17,7 +19,7 @@ QStringList CsvExportColumns();
 
 struct CsvExportResult {
     int rows = 0;    // tests written
-    int skipped = 0; // rows whose test file could not be read
+    int skipped = 0; // rows whose test file could not be read or holds a damaged record
 };
 
 // The table of every test between `from` and `to` (both days included; an

@@ -141,7 +141,11 @@ bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& rep
         int line = 0;
     };
     QHash<QString, Seen> seen; // patient numbers taken from this file
+    // An export's rows of a day's reported values repeat the patient of its blows.
+    const int kind = int(header.indexOf("row_kind"));
     for (std::size_t r = 1; r < rows.rows.size(); ++r) {
+        if (kind >= 0 && rows.rows[r].value(kind) == "reported")
+            continue;
         CsvImportRow row;
         row.line = rows.lines[r];
         PatientRecord patient;
