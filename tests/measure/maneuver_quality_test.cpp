@@ -1,11 +1,13 @@
 #include "core/measure/maneuver_check.h"
 #include "core/measure/maneuver_quality.h"
+#include "core/measure/stored_record_check.h"
 
 #include "support/temp_home.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -149,4 +151,39 @@ TEST(CheckFvcManeuver, EqualVolumesRoundingAboveAHundredPercentStayUsable) {
     // A ratio that is really above 100 % is still refused.
     r.FEV3_FVC = 101.0f;
     EXPECT_EQ(CheckFvcManeuver(r, status), ManeuverFault::kImplausible);
+}
+
+TEST(StoredRecordFault, ARecordNoLungCanBlowIsNamedByItsFirstImpossibleValue)
+{
+    ManeuverResult r;
+    r.FVC = 4.0f;
+    r.FEV1 = 4.05f; // rounding may put FEV1 a little over FVC
+    r.PEF = 9.0f;
+    r.FEV1_FVC = 101.0f;
+    EXPECT_TRUE(StoredRecordFault(r, kTestFvc).isEmpty());
+    r.FEV1 = 4.2f; // no longer rounding
+    EXPECT_TRUE(StoredRecordFault(r, kTestFvc).startsWith("FEV1"));
+    r.FEV1 = 3.0f;
+    r.FVC = 0.05f; // below any blow
+    EXPECT_TRUE(StoredRecordFault(r, kTestFvc).startsWith("FVC"));
+    r.FVC = 4.0f;
+    r.PEF = 25.0f;
+    EXPECT_TRUE(StoredRecordFault(r, kTestFvc).startsWith("PEF"));
+    r.PEF = 9.0f;
+    r.TV = std::numeric_limits<float>::infinity(); // a field no FVC row shows still damages the record
+    EXPECT_TRUE(StoredRecordFault(r, kTestFvc).startsWith("TV"));
+
+    // Each type is held to its own values: an FVC record has no VC or MVV of its own.
+    ManeuverResult vc;
+    vc.VC = 4.2f;
+    vc.TV = 0.6f;
+    EXPECT_TRUE(StoredRecordFault(vc, kTestVc).isEmpty());
+    EXPECT_FALSE(StoredRecordFault(vc, kTestFvc).isEmpty());
+    vc.RR = 400;
+    EXPECT_TRUE(StoredRecordFault(vc, kTestVc).startsWith("RR"));
+    ManeuverResult mvv;
+    mvv.MVV = 120;
+    EXPECT_TRUE(StoredRecordFault(mvv, kTestMvv).isEmpty());
+    mvv.MVV = 0.2f; // a damaged time stamp's "MVV"
+    EXPECT_FALSE(StoredRecordFault(mvv, kTestMvv).isEmpty());
 }

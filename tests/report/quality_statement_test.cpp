@@ -82,11 +82,11 @@ TEST(QualityStatement, AFailedPhaseAndADamagedTestAreSaid)
     // No end of expiration and each short of the largest earlier FVC: nothing acceptable.
     DayResult day = dayOf(kPhasePost, {blow(4.0, 3.2, false), blow(3.5, 3.0, false)});
     day.postWithoutPre = true;
-    day.damaged.push_back({"9.dt", kTestFvc, "FEV1 = 3e+38 L (0 - 4.1 L)"});
+    day.damaged.push_back({"9.dt", kTestFvc, "FEV1 \u2209 [0, 4.1] L"});
     const QualityStatement q = DayQualityStatement(kTestFvc, day, 1);
     EXPECT_NE(day.phases[0].reported.fvcGrade, 'A');
     EXPECT_TRUE(q.day.contains(clinical(2598)));
-    EXPECT_TRUE(q.day.contains(clinical(2599).arg("9.dt", "FEV1 = 3e+38 L (0 - 4.1 L)")));
+    EXPECT_TRUE(q.day.contains(clinical(2599).arg("9.dt", "FEV1 \u2209 [0, 4.1] L")));
     EXPECT_TRUE(q.test.contains(FindingText(ManeuverFinding::NoEndOfExpiration)));
 
     // Another type: its count and no FVC words; an index outside: no test line.

@@ -12,13 +12,10 @@ QString outside(const char* name, double value, double low, double high, const c
 {
     if (std::isfinite(value) && value >= low && value <= high)
         return QString();
-    // Symbols only: the reason is shown in either language.
-    return QString("%1 = %2 %3 (%4 - %5 %3)")
-        .arg(name)
-        .arg(value, 0, 'g', 6)
-        .arg(unit)
-        .arg(low)
-        .arg(high);
+    // Symbols only, so the reason reads in either language; the impossible
+    // value itself is not repeated, it is no figure to show anywhere.
+    (void)value;
+    return QString("%1 \u2209 [%2, %3] %4").arg(name).arg(low).arg(high).arg(unit);
 }
 
 QString firstFault(std::initializer_list<QString> faults)
@@ -76,7 +73,7 @@ QString StoredRecordFault(const ManeuverResult& record, int testType)
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const double value = ManeuverFieldValue(record, int(i));
         if (!std::isfinite(value))
-            return QString("%1 = %2").arg(fields[i].name).arg(value);
+            return QString("%1 \u2209 \u211D").arg(fields[i].name); // not a real number
     }
     if (testType == kTestVc)
         return vcFault(record);

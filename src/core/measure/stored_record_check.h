@@ -21,6 +21,6 @@ struct StoredRecordLimits {
 };
 
 // Empty when `record` of a test of `testType` lies within the limits;
-// otherwise the first fault in symbols, readable in any language
-// ("FEV1 = 3e+38 L (0 - 4.3 L)").
+// otherwise the first fault in symbols, readable in any language, without the
+// impossible value itself ("FEV1 ∉ [0, 4.3] L").
 QString StoredRecordFault(const ManeuverResult& record, int testType);
