@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSqlQuery>
 #include <QTableWidget>
 
 namespace {
@@ -265,4 +266,51 @@ TEST_F(ResultsPageTest, AnOlderReferenceSetSaysAnInterpretationNeedsGli)
     // The VC list has no FVC summary.
     openResults("2026-03-04", kTestVc);
     EXPECT_TRUE(page<CTAVADlg>()->SuggestionShown().isEmpty());
+}
+
+TEST_F(ResultsPageTest, ABronchodilatorDayFitsA1366By768ScreenAndTheWindowKeepsItsSize)
+{
+    for (int i = 0; i < 3; ++i) {
+        storeFvc(QString("2026-03-04 09:0%1:00").arg(i), 3.90f - 0.02f * i, 1.80f, 5.0f);
+        storeFvc(QString("2026-03-04 10:0%1:00").arg(i), 4.10f - 0.02f * i, 2.60f, 7.0f);
+    }
+    // The last three blows after the bronchodilator.
+    QSqlQuery relabel(db.Connection());
+    ASSERT_TRUE(relabel.exec("UPDATE CaseInfo SET Phase = 1, Session = 99 WHERE TestTime >= '2026-03-04 10:00:00'"));
+    openWith("2026-03-04", kTestFvc);
+    shell->showNormal();
+    shell->resize(1366, 768);
+    shell->ShowPage(CMainShellDlg::kResultsPage);
+    CTAVADlg* results = page<CTAVADlg>();
+    ASSERT_EQ(results->Day()->phases.size(), 2u);
+    QApplication::processEvents();
+    screenshot(shell.get(), "results_1366x768");
+    EXPECT_EQ(shell->size(), QSize(1366, 768)); // the page did not push the window larger
+
+    // Every control lies inside the page, and no two controls of one layout overlap.
+    QWidget* pageWidget = current();
+    const QRect area = pageWidget->rect();
+    std::vector<QWidget*> shown;
+    for (QWidget* w : pageWidget->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (w->isVisible() && !w->isWindow())
+            shown.push_back(w);
+    ASSERT_GT(shown.size(), 8u);
+    for (QWidget* w : shown) {
+        EXPECT_TRUE(area.contains(w->geometry())) << w->objectName().toStdString();
+        for (QWidget* other : shown) {
+            if (other != w) {
+                EXPECT_FALSE(w->geometry().intersects(other->geometry()))
+                    << w->objectName().toStdString() << " / " << other->objectName().toStdString();
+            }
+        }
+    }
+    for (const char* name : {"post1173", "post1176", "bestPhase1"})
+        EXPECT_TRUE(child<QLabel>(current(), name)->isVisible()) << name;
+
+    // Away and back: the window keeps the size the user gave it.
+    shell->ShowPage(CMainShellDlg::kMainPage);
+    QApplication::processEvents();
+    shell->ShowPage(CMainShellDlg::kResultsPage);
+    QApplication::processEvents();
+    EXPECT_EQ(shell->size(), QSize(1366, 768));
 }

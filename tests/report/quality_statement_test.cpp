@@ -44,6 +44,8 @@ DayResult dayOf(int which, const std::vector<ManeuverMeasures>& blows)
     phase.phase = which;
     phase.maneuverCount = int(blows.size());
     phase.assessment = session.assessment;
+    for (const StoredManeuver& m : session.maneuvers)
+        phase.blows.push_back(m.dataName);
     phase.reported.fev1Grade = session.assessment.fev1Grade.grade;
     phase.reported.fvcGrade = session.assessment.fvcGrade.grade;
     phase.withheld = !session.assessment.fev1.present || !session.assessment.fvc.present;

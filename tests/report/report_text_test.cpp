@@ -122,7 +122,7 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
             QFileInfo(diagnosisFile).lastModified().toString("yyyy-MM-dd"),
         // The page of the graded sessions.
         GetLangText("CLINICAL", 2588),
-        GetLangText("CLINICAL", 2575) + ":FEV1",
+        GetLangText("CLINICAL", 2590).section('%', 0, 0), // each phase's grades
     };
     // The quality statement of the shown blow and of the day, as the results page says it.
     const QualityStatement quality = DayQualityStatement(kTestFvc, data.result, data.result.phases.front().flowsTest);

@@ -16,7 +16,7 @@ constexpr double kBarLow = -5.0, kBarHigh = 3.0;
 
 QString text(int id) { return GetLangText("CLINICAL", id); }
 
-SummaryCell cellOf(const ReportedValues& phase, const QString& name)
+SummaryCell cellOf(const DayResult& day, const ReportedValues& phase, const QString& name)
 {
     SummaryCell c;
     const ReferencedValue* v = phase.Find(name);
@@ -34,6 +34,14 @@ SummaryCell cellOf(const ReportedValues& phase, const QString& name)
         c.reference.z = v->reference.zScore(v->value);
         c.reference.percentPredicted = v->reference.percentPredicted(v->value);
         c.reference.severity = SeverityOfZ(c.reference.z);
+    } else {
+        // An older set: its predicted value and percentage where it has an equation.
+        const double scale = name == "FEV1/FVC" ? 100.0 : 1.0;
+        const ValueReference ref = day.ReferenceOf(name, v->value * scale);
+        if (ref.predicted)
+            c.predicted = *ref.predicted / scale;
+        if (ref.percentPredicted && name != "FEV1/FVC")
+            c.percentPredicted = *ref.percentPredicted;
     }
     return c;
 }
@@ -99,9 +107,9 @@ ClinicalSummary BuildClinicalSummary(const DayResult& day)
         r.name = name;
         // A withheld phase shows no values: its grades say why.
         if (first && !first->withheld)
-            r.pre = cellOf(first->reported, name);
+            r.pre = cellOf(day, first->reported, name);
         if (post && !post->withheld)
-            r.post = cellOf(post->reported, name);
+            r.post = cellOf(day, post->reported, name);
         starred = starred || (r.pre.present && r.pre.usableOnly) || (r.post.present && r.post.usableOnly);
         summary.rows.push_back(r);
     }
@@ -168,6 +176,11 @@ double PaintClinicalSummary(QPainter& painter, const QRectF& rect, const Clinica
                         cells[3] = z, cells[4] = percent;
                     else
                         cells[1] = z, cells[2] = percent;
+                } else {
+                    const QString percent = std::isfinite(c.percentPredicted) ? number(c.percentPredicted, 0) : QString();
+                    if (phase == 0 && std::isfinite(c.predicted))
+                        cells[1] = number(c.predicted * scale, 2);
+                    cells[phase == 0 ? 4 : 2] = percent;
                 }
                 if (phase == 1 && r.change.available) {
                     cells[3] = QString::number(std::lround(r.change.litres * 1000.0));
@@ -265,30 +278,44 @@ double PaintManeuverTable(QPainter& painter, const QRectF& rect, const DayResult
     y += line;
     painter.drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y));
     int left = 0;
-    for (const StoredSession& s : day.sessions) {
-        for (std::size_t m = 0; m < s.maneuvers.size(); ++m) {
+    // Each phase's blows as the phase judged them, numbered as the day's "#n" columns.
+    const auto storedBlow = [&](const QString& dataName) -> const StoredManeuver* {
+        for (const StoredSession& s : day.sessions)
+            for (const StoredManeuver& m : s.maneuvers)
+                if (m.dataName == dataName)
+                    return &m;
+        return nullptr;
+    };
+    const auto columnOf = [&](const QString& dataName) {
+        for (std::size_t i = 0; i < day.fvc.size(); ++i)
+            if (day.fvc[i].dataName == dataName)
+                return int(i) + 1;
+        return 0;
+    };
+    for (const PhaseValues& phase : day.phases) {
+        for (std::size_t m = 0; m < phase.blows.size() && m < phase.assessment.maneuvers.size(); ++m) {
+            const StoredManeuver* blow = storedBlow(phase.blows[m]);
+            if (!blow)
+                continue;
             if (y + 2 * line > rect.bottom()) {
                 ++left;
                 continue;
             }
-            const StoredManeuver& blow = s.maneuvers[m];
-            const ManeuverAcceptability& a = s.assessment.maneuvers[m];
+            const ManeuverAcceptability& a = phase.assessment.maneuvers[m];
             QStringList reasons;
             for (ManeuverFinding finding : a.findings)
                 reasons << FindingText(finding);
-            const ManeuverResult& r = blow.file.record;
-            row(y, {text(s.phase == kPhasePost ? 2551 : 2550) + " " + QString::number(blow.maneuver),
-                    number(r.FVC, 2), number(r.FEV1, 2), number(r.PEF, 2), number(blow.measures.bev, 3),
-                    number(blow.measures.fet, 1), number(blow.measures.hesitation, 2),
+            const ManeuverResult& r = blow->file.record;
+            row(y, {text(phase.phase == kPhasePost ? 2551 : 2550) + " #" + QString::number(columnOf(blow->dataName)),
+                    number(r.FVC, 2), number(r.FEV1, 2), number(r.PEF, 2), number(blow->measures.bev, 3),
+                    number(blow->measures.fet, 1), number(blow->measures.hesitation, 2),
                     verdict(a.acceptableFev1, a.usableFev1), verdict(a.acceptableFvc, a.usableFvc),
                     reasons.join("; ")});
             y += line;
         }
-        const ParameterGrade& fev1 = s.assessment.fev1Grade;
-        const ParameterGrade& fvc = s.assessment.fvcGrade;
         if (y + 2 * line <= rect.bottom()) {
             painter.drawText(QRectF(rect.left(), y, rect.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                             text(2575) + ": FEV1 " + QChar(fev1.grade) + ", FVC " + QChar(fvc.grade));
+                             PhaseName(phase.phase) + ": " + PhaseGradeText(phase));
             y += line;
         }
     }

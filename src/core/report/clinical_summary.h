@@ -11,6 +11,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct SummaryCell {
     bool usableOnly = false;
     char grade = 0; // FEV1 and FVC only
     InterpretedValue reference; // available only with a GLI set
+    double predicted = std::nan("");        // an older set's prediction, where it has one
+    double percentPredicted = std::nan(""); // ... and the value's percentage of it
 };
 
 struct SummaryRow {

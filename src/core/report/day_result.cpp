@@ -189,6 +189,15 @@ const PhaseValues* DayResult::Phase(int phase) const
     return nullptr;
 }
 
+const ManeuverAcceptability* DayResult::Verdict(const QString& dataName) const
+{
+    for (const PhaseValues& p : phases)
+        for (std::size_t i = 0; i < p.blows.size() && i < p.assessment.maneuvers.size(); ++i)
+            if (p.blows[i] == dataName)
+                return &p.assessment.maneuvers[i];
+    return nullptr;
+}
+
 ValueReference DayResult::ReferenceOf(const QString& name, double measured) const
 {
     ValueReference r;
@@ -311,6 +320,8 @@ bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out
         values.maneuverCount = int(measures.size());
         values.reported = reportedOf(pooled, maneuvers, predict);
         values.assessment = pooled;
+        for (const StoredManeuver* m : maneuvers)
+            values.blows.push_back(m->dataName);
         composeRecord(values, pooled, maneuvers, r.fvc);
         r.phases.push_back(std::move(values));
     }

@@ -62,6 +62,7 @@ struct PhaseValues {
     int maneuverCount = 0;
     ReportedValues reported;
     SessionAssessment assessment; // the phase's blows judged together (grades, spreads)
+    std::vector<QString> blows;   // the file of each blow, in the order judged (assessment.maneuvers)
     // The phase's figures in the record's units: FVC and FEV1 the reported
     // ones, FEV1/FVC their ratio in percent, every other field that of the
     // blow at `flowsTest`. Meaningful only when not withheld.
@@ -119,6 +120,8 @@ struct DayResult {
     bool HasPost() const;
     bool HasTests() const { return !fvc.empty() || !vc.empty() || !mvv.empty() || !damaged.empty(); }
     const PhaseValues* Phase(int phase) const;
+    // How the blow of file `dataName` was judged among its phase's blows; null for none.
+    const ManeuverAcceptability* Verdict(const QString& dataName) const;
     // The reference of `measured` (record units) of the record field `name`.
     ValueReference ReferenceOf(const QString& name, double measured) const;
 };

@@ -61,21 +61,17 @@ QualityStatement DayQualityStatement(int testType, const DayResult& day, int sho
         statement.test = GetLangText("CASE", 2319);
         return statement;
     }
-    // The shown blow as the session judged it: one verdict, the 2019 one.
-    const QString& name = tests[std::size_t(shownIndex)].dataName;
-    for (const StoredSession& s : day.sessions)
-        for (std::size_t m = 0; m < s.maneuvers.size(); ++m) {
-            if (s.maneuvers[m].dataName != name)
-                continue;
-            const ManeuverAcceptability& a = s.assessment.maneuvers[m];
-            QStringList findings;
-            for (ManeuverFinding finding : a.findings)
-                findings << FindingText(finding);
-            statement.test = clinical(2577).arg(shownIndex + 1)
-                                 .arg(verdict(a.acceptableFev1, a.usableFev1), verdict(a.acceptableFvc, a.usableFvc));
-            if (!findings.isEmpty())
-                statement.test += " (" + findings.join("; ") + ")";
-        }
+    // The shown blow as its phase judged it: one verdict, the 2019 one, the
+    // same the phase's grades and values come from.
+    if (const ManeuverAcceptability* a = day.Verdict(tests[std::size_t(shownIndex)].dataName)) {
+        QStringList findings;
+        for (ManeuverFinding finding : a->findings)
+            findings << FindingText(finding);
+        statement.test = clinical(2577).arg(shownIndex + 1)
+                             .arg(verdict(a->acceptableFev1, a->usableFev1), verdict(a->acceptableFvc, a->usableFvc));
+        if (!findings.isEmpty())
+            statement.test += " (" + findings.join("; ") + ")";
+    }
     return statement;
 }
 

@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -155,7 +156,13 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     tables->addWidget(m_list, 1);
     m_panes = new QHBoxLayout;
     makePanes(storedKind(Shell()->CurrentTestType()));
-    m_panes->addWidget(m_quality, 1);
+    // The quality texts and the summary scroll rather than push the page past the screen.
+    m_qualityArea = new QScrollArea(this);
+    m_qualityArea->setObjectName("qualityArea");
+    m_qualityArea->setWidgetResizable(true);
+    m_qualityArea->setFrameShape(QFrame::NoFrame);
+    m_qualityArea->setWidget(m_quality);
+    m_panes->addWidget(m_qualityArea, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop,
                            m_volumeTimeToggle, m_diagnose, m_delete, m_print, m_export})
@@ -274,8 +281,8 @@ void CTAVADlg::fillList()
     }
     m_list->setColumnHidden(0, true);
     sizeTestColumns();
-    // Every row of the list in sight (19 for FVC): no row cut in half.
-    const int rowsHeight = m_list->rowCount() * m_list->verticalHeader()->defaultSectionSize();
+    // Up to eight rows in sight at the least, the rest a scroll away: a 768-line screen holds the page.
+    const int rowsHeight = qMin(m_list->rowCount(), 8) * m_list->verticalHeader()->defaultSectionSize();
     m_list->setMinimumHeight(m_list->horizontalHeader()->sizeHint().height() + rowsHeight +
                              m_list->horizontalScrollBar()->sizeHint().height() +
                              2 * m_list->frameWidth());
@@ -488,7 +495,7 @@ void CTAVADlg::onToggleVolumeTime()
     m_slide->setStartValue(m_volumeTimeShown ? 0 : m_volumeTime->width());
     m_slide->setEndValue(m_volumeTimeShown ? target : 0);
     // The Diagnose button stays: the physician may diagnose while looking at either curve.
-    m_quality->setVisible(!m_volumeTimeShown);
+    m_qualityArea->setVisible(!m_volumeTimeShown);
     if (m_volumeTimeShown)
         m_volumeTime->show();
     m_slide->start();

@@ -13,6 +13,7 @@ class QGroupBox;
 class QLabel;
 class QPropertyAnimation;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 
 // The results page (template 210): the tests of the current patient, day and
@@ -84,6 +85,7 @@ class CTAVADlg : public CPage {
     QHBoxLayout* m_panes = nullptr;
     QPropertyAnimation* m_slide = nullptr;
     QWidget* m_quality = nullptr;            // 1221, 1223, 1224, 1225, 1230
+    QScrollArea* m_qualityArea = nullptr;     // holds m_quality
     QLabel* m_repeatabilityTitle = nullptr;  // 1221
     QLabel* m_repeatability = nullptr;       // 1224
     QLabel* m_acceptabilityTitle = nullptr;  // 1223
