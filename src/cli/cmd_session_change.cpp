@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "json_out.h"
 
+#include "core/app/login_name.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/session_records.h"
@@ -75,17 +76,6 @@ bool findSession(Database& db, const SessionKey& key, int& failure)
     return true;
 }
 
-// Who made a change: --by, else the account running the command.
-QString whoAmI()
-{
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
-        const QString user = qEnvironmentVariable(name).trimmed();
-        if (!user.isEmpty())
-            return user;
-    }
-    return "unknown";
-}
-
 QJsonObject detailJson(const SessionDetail& d)
 {
     return QJsonObject{{"drug", d.drug},
@@ -117,7 +107,7 @@ int relabel(CliContext& context, QStringList& args)
     if (!findSession(db, key, failure))
         return failure;
 
-    const QString by = hasBy ? givenBy : whoAmI();
+    const QString by = hasBy ? givenBy : LoginName();
     const QDateTime at = QDateTime::currentDateTime();
     QString error;
     const RelabelOutcome outcome =

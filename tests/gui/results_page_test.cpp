@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSqlQuery>
 #include <QTableWidget>
@@ -313,4 +315,43 @@ TEST_F(ResultsPageTest, ABronchodilatorDayFitsA1366By768ScreenAndTheWindowKeepsI
     shell->ShowPage(CMainShellDlg::kResultsPage);
     QApplication::processEvents();
     EXPECT_EQ(shell->size(), QSize(1366, 768));
+}
+
+TEST_F(ResultsPageTest, ASessionRelabelledFromThePageMovesItsValuesAndKeepsTheChange)
+{
+    // Two sessions stored as pre; the second was in truth after the bronchodilator.
+    storeFvc("2026-03-04 09:00:00", 3.90f, 1.80f, 5.0f);
+    const QString later = storeFvc("2026-03-04 10:00:00", 4.10f, 2.60f, 7.0f);
+    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ASSERT_EQ(results->Day()->phases.size(), 1u);
+    auto* list = child<QTableWidget>(current(), "results");
+    list->horizontalHeader()->sectionClicked(int(headers(list).indexOf("#2")));
+    ASSERT_EQ(results->ShownTest(), 1);
+
+    // A dose time that is no time is refused and nothing changes.
+    messages.clear();
+    whenModal([](QWidget* modal) {
+        modal->findChild<QComboBox*>("phase")->setCurrentIndex(1);
+        modal->findChild<QLineEdit*>("doseTime")->setText("25:99");
+        QTest::mouseClick(modal->findChild<QPushButton*>("ok"), Qt::LeftButton);
+        QTest::mouseClick(modal->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+    });
+    results->OnSession();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(results->Day()->phases.size(), 1u);
+
+    whenModal([](QWidget* modal) {
+        modal->findChild<QComboBox*>("phase")->setCurrentIndex(1);
+        modal->findChild<QLineEdit*>("drug")->setText("Salbutamol");
+        modal->findChild<QLineEdit*>("doseTime")->setText("09:40");
+        QTest::mouseClick(modal->findChild<QPushButton*>("ok"), Qt::LeftButton);
+    });
+    results->OnSession();
+    ASSERT_EQ(results->Day()->phases.size(), 2u);
+    EXPECT_EQ(results->Day()->phases[1].phase, kPhasePost);
+    EXPECT_FLOAT_EQ(results->Day()->phases[1].record.FEV1, 2.60f);
+    EXPECT_EQ(label("bestPhase1"), "Post");
+    EXPECT_EQ(count("select * from PhaseChange where ID = ? and NewPhase = 1", {patientId}), 1);
+    EXPECT_EQ(count("select * from SessionDetail where ID = ? and Drug = 'Salbutamol'", {patientId}), 1);
+    EXPECT_EQ(count("select * from CaseInfo where ID = ? and DataName = ? and Phase = 1", {patientId, later}), 1);
 }

@@ -227,7 +227,7 @@ class PageWriter {
         m_painter.setPen(Qt::black);
         m_y += PaintClinicalSummary(m_painter, QRectF(kMargin, m_y, width(), 360), summary);
         m_y += kGap;
-        writeQuality(DayQualityStatement(kTestFvc, day, day.phases.empty() ? -1 : day.phases.front().flowsTest));
+        writeQuality(DayQualityStatement(kTestFvc, day, day.phases.empty() ? -1 : std::max(0, day.phases.front().flowsTest)));
         writeInterpretation(summary);
     }
 

@@ -18,6 +18,7 @@
 #include "gui/app/show_message.h"
 #include "gui/measure/curve_plot_widget.h"
 #include "gui/records/diagnose_dlg.h"
+#include "gui/report/session_dlg.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -142,6 +143,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_singleLoop->setCheckable(true);
     m_singleLoop->setChecked(Shell()->SingleLoopDisplay() != 0);
     m_diagnose = button(QString(), "diagnose", this);
+    m_session = button(QString(), "session", this);
     m_volumeTimeToggle = button("V-T", "volumeTimeToggle", this);
     m_export = button(QString(), "export", this);
     m_exportMenu = new CExchangeMenu(
@@ -165,7 +167,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_panes->addWidget(m_qualityArea, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop,
-                           m_volumeTimeToggle, m_diagnose, m_delete, m_print, m_export})
+                           m_volumeTimeToggle, m_session, m_diagnose, m_delete, m_print, m_export})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_exit);
@@ -182,6 +184,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
         connect(m_testButtons[type], &QPushButton::clicked, this, [this, type] { onTest(type); });
     connect(m_singleLoop, &QPushButton::clicked, this, &CTAVADlg::onSingleLoop);
     connect(m_diagnose, &QPushButton::clicked, this, &CTAVADlg::onDiagnose);
+    connect(m_session, &QPushButton::clicked, this, &CTAVADlg::OnSession);
     connect(m_takeOver, &QPushButton::clicked, this, &CTAVADlg::OnTakeIntoDiagnosis);
     connect(m_volumeTimeToggle, &QPushButton::clicked, this, &CTAVADlg::onToggleVolumeTime);
     connect(m_list, &QTableWidget::cellClicked, this, &CTAVADlg::onCellClicked);
@@ -212,6 +215,7 @@ void CTAVADlg::ApplyTexts()
         m_testButtons[type]->setText(testNames[type] + GetLangText("CASE", 1221));
     m_singleLoop->setText(GetLangText("CASE", 2305));
     m_diagnose->setText(GetLangText("CASE", 1268));
+    m_session->setText(GetLangText("CLINICAL", 2604));
     m_exportMenu->ApplyTexts();
     m_export->setText(m_exportMenu->title());
     m_repeatabilityTitle->setText(GetLangText("CASE", 1332));
@@ -474,6 +478,25 @@ void CTAVADlg::onDiagnose()
 {
     CDiagnoseDlg dialog(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
                         Shell()->Diagnosis(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        Reload();
+}
+
+void CTAVADlg::OnSession()
+{
+    // The session of the shown blow: its phase and its bronchodilator details.
+    const StoredSession* session = nullptr;
+    if (Shell()->CurrentTestType() == kTestFvc && m_shown >= 0 && m_shown < TestCount())
+        for (const StoredSession& s : m_day->sessions)
+            for (const StoredManeuver& m : s.maneuvers)
+                if (m.dataName == (*m_dayTests)[size_t(m_shown)].dataName)
+                    session = &s;
+    if (!session) {
+        ShowMessage(GetLangText("MESSAGE", 1178), PromptCaption(), 0, this);
+        return;
+    }
+    CSessionDlg dialog(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), session->session,
+                       session->phase, this);
     if (dialog.exec() == QDialog::Accepted)
         Reload();
 }

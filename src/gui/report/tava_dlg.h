@@ -42,6 +42,9 @@ class CTAVADlg : public CPage {
     // "Take into diagnosis": the diagnosis dialog with the suggestion added
     // as a line; stored only when the physician confirms it.
     void OnTakeIntoDiagnosis();
+    // "Session...": the shown blow's session relabelled pre/post or its
+    // bronchodilator details changed; the page shows the day again after OK.
+    void OnSession();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -101,6 +104,7 @@ class CTAVADlg : public CPage {
     QPushButton* m_testButtons[3] = {};        // 1206, 1125, 1126
     QPushButton* m_singleLoop = nullptr;       // 1207
     QPushButton* m_diagnose = nullptr;         // 1117
+    QPushButton* m_session = nullptr;          // the shown blow's session
     QPushButton* m_volumeTimeToggle = nullptr; // 1226
     QPushButton* m_export = nullptr;           // FHIR, CSV, GDT
     CExchangeMenu* m_exportMenu = nullptr;
