@@ -10,6 +10,7 @@
 #include "core/app/lang_text.h"
 #include "core/records/database.h"
 #include "core/records/schema_upgrade.h"
+#include "core/clinical/gli_patient.h"
 #include "core/report/day_result.h"
 
 #include <QJsonArray>
@@ -80,30 +81,9 @@ QString phaseName(int phase)
     return phase == kPhasePost ? "post" : "pre";
 }
 
-} // namespace
-
-int CmdSession(CliContext& context, QStringList& args)
+// Everything the day reports, as `tavctl session` prints it.
+QJsonObject dayJson(const DayResult& day)
 {
-    bool found = false;
-    const QString idText = CliContext::TakeOption(args, "--patient", &found);
-    bool ok = false;
-    const int id = idText.toInt(&ok);
-    if (!found || !ok || id < 1)
-        return CliContext::Fail("usage: tavctl session --patient ID --day YYYY-MM-DD [--json]");
-    const QString dayText = CliContext::TakeOption(args, "--day", &found);
-    const QDate date = QDate::fromString(dayText, "yyyy-MM-dd");
-    if (!found || !date.isValid())
-        return CliContext::Fail("--day must be a date YYYY-MM-DD, not \"" + dayText + "\"");
-    args.removeAll("--json"); // JSON is the only form
-    if (!args.isEmpty())
-        return CliContext::Fail("unexpected arguments: " + args.join(' '));
-    if (!context.OpenDatabase())
-        return 2;
-    Database& db = context.Db();
-    DayResult day;
-    if (!LoadDayResult(db, id, date, day))
-        return CliContext::Fail(QString("there is no patient %1").arg(id));
-
     QJsonArray sessionsJson;
     for (std::size_t k = 0; k < day.sessions.size(); ++k) {
         const StoredSession& s = day.sessions[k];
@@ -151,6 +131,56 @@ int CmdSession(CliContext& context, QStringList& args)
         json["interpretation"] = InterpretationJson(*day.interpretation);
     if (!day.interpretationNote.isEmpty())
         json["interpretationNote"] = day.interpretationNote;
+    return json;
+}
+
+} // namespace
+
+int CmdSession(CliContext& context, QStringList& args)
+{
+    bool found = false;
+    const QString idText = CliContext::TakeOption(args, "--patient", &found);
+    bool ok = false;
+    const int id = idText.toInt(&ok);
+    if (!found || !ok || id < 1)
+        return CliContext::Fail("usage: tavctl session --patient ID --day YYYY-MM-DD [--against SET] [--json]");
+    const QString dayText = CliContext::TakeOption(args, "--day", &found);
+    const QDate date = QDate::fromString(dayText, "yyyy-MM-dd");
+    if (!found || !date.isValid())
+        return CliContext::Fail("--day must be a date YYYY-MM-DD, not \"" + dayText + "\"");
+    // Another set to recompute the day against: ers, knudson, usa, gli2012, gli-global-2022.
+    const QString againstText = CliContext::TakeOption(args, "--against", &found);
+    std::optional<int> against;
+    if (found) {
+        static const QStringList older = {"ers", "knudson", "usa"};
+        if (older.contains(againstText.toLower()))
+            against = int(older.indexOf(againstText.toLower()));
+        else if (const std::optional<GliSet> set = GliSetFromName(againstText))
+            against = *set == GliSet::Gli2012 ? kStandardGli2012 : kStandardGliGlobal2022;
+        else
+            return CliContext::Fail("--against must be ers, knudson, usa, gli2012 or gli-global-2022, not \"" +
+                                    againstText + "\"");
+    }
+    args.removeAll("--json"); // JSON is the only form
+    if (!args.isEmpty())
+        return CliContext::Fail("unexpected arguments: " + args.join(' '));
+    if (!context.OpenDatabase())
+        return 2;
+    Database& db = context.Db();
+    DayResult day;
+    if (!LoadDayResult(db, id, date, day))
+        return CliContext::Fail(QString("there is no patient %1").arg(id));
+
+    QJsonObject json = dayJson(day);
+    if (against) {
+        // Side by side: the same blows against another set; nothing is stored.
+        DayResult other;
+        LoadDayResult(db, id, date, other, *against);
+        QJsonObject recomputed = dayJson(other);
+        recomputed.remove("sessions");
+        recomputed.remove("damaged");
+        json["recomputed"] = recomputed;
+    }
     PrintJson(json);
     return 0;
 }

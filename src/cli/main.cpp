@@ -44,7 +44,8 @@ const std::map<QString, Command>& commands()
                        "  db export --patient ID --name N.dt --out FILE   a stored file written to disk"}},
         {"interpret", {CmdInterpret, "interpret --set S --sex M|F --age Y --height CM [--ethnic 1-5] --measured FEV1=.. --measured FVC=..\n"
                                      "  [--post FEV1=.. --post FVC=..] [--json]   the suggested interpretation"}},
-        {"session", {CmdSessionCommands, "session --patient ID --day YYYY-MM-DD --json   the day's sessions, grades and interpretation\n"
+        {"session", {CmdSessionCommands, "session --patient ID --day YYYY-MM-DD [--against SET] --json   the day's sessions, grades and\n"
+                                         "  interpretation; --against: beside it, the same day recomputed against another set\n"
                                          "  session relabel --patient ID --day YYYY-MM-DD --session N --phase pre|post [--by NAME]\n"
                                          "  session edit --patient ID --day YYYY-MM-DD --session N [--drug ..] [--dose ..] [--dose-time HH:MM] [--referrer ..]"}},
         {"reference", {CmdReference, "reference --set gli2012|gli-global-2022 --sex M|F --age YEARS --height CM\n"

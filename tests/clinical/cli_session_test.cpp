@@ -190,3 +190,25 @@ TEST_F(TavctlSessionTest, LiveSessionsOnTheVirtualDeviceAreKeptAndGraded)
 }
 
 } // namespace
+
+TEST_F(TavctlSessionTest, ADayRecomputedAgainstAnotherSetIsShownBesideWhatItReportedAndNothingIsStored)
+{
+    const int patient = addPatient("4");
+    storeDay(patient, 0.40);
+    const QStringList day = {"session", "--patient", QString::number(patient), "--day", "2026-03-10"};
+    const QJsonObject reported = json(day);
+    const QJsonObject both = json(day + QStringList{"--against", "gli2012"});
+    // What the day reported stays as it was; the recomputed view has the other set's limits.
+    EXPECT_EQ(both["setName"], reported["setName"]);
+    EXPECT_EQ(both["phases"], reported["phases"]);
+    const QJsonObject recomputed = both["recomputed"].toObject();
+    EXPECT_EQ(recomputed["setName"].toString(), "GLI-2012");
+    const auto lln = [](const QJsonObject& day) {
+        return day["phases"].toArray()[0].toObject()["reported"].toObject()["FEV1"].toObject()["lln"].toDouble();
+    };
+    EXPECT_GT(lln(reported), 0);
+    EXPECT_GT(lln(recomputed), 0);
+    EXPECT_NE(lln(recomputed), lln(reported));
+    EXPECT_EQ(json(day), reported) << "recomputing stored nothing";
+    EXPECT_NE(tavctl(day + QStringList{"--against", "nhanes"}).exitCode, 0);
+}

@@ -237,7 +237,7 @@ ValueReference DayResult::ReferenceOf(const QString& name, double measured) cons
     return r;
 }
 
-bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out)
+bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out, std::optional<int> againstStandard)
 {
     PatientRecord patient;
     if (!day.isValid() || !LoadPatient(db, patientId, patient))
@@ -251,15 +251,20 @@ bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out
 
     // The set and BTPS the tests were measured with, where they keep them; a
     // past day keeps its set when the patient's changes.
-    std::vector<int> standards, btps;
+    // Should the set have changed during the day, the last test's set is the day's.
+    std::vector<int> btps;
+    int stored = -1;
+    QByteArray latest;
     for (const DayTestList* list : {&r.fvc, &r.vc, &r.mvv})
         for (const DayTest& test : *list) {
-            if (test.standard >= 0)
-                standards.push_back(test.standard);
+            const QByteArray time(test.file.header.testTime, int(qstrnlen(test.file.header.testTime, 32)));
+            if (test.standard >= 0 && time >= latest) {
+                stored = test.standard;
+                latest = time;
+            }
             btps.push_back(test.btps);
         }
-    std::sort(standards.begin(), standards.end());
-    r.standard = standards.empty() ? patient.Standard : standards.back();
+    r.standard = againstStandard ? *againstStandard : stored >= 0 ? stored : patient.Standard;
     if (r.standard < 0 || r.standard >= kStandardCount)
         r.standard = 0;
     r.btps = agreed(btps);

@@ -127,4 +127,7 @@ struct DayResult {
 };
 
 // False when there is no patient `patientId` or the day is not valid.
-bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out);
+// `againstStandard` recomputes the day against another set, for a side-by-side
+// look: nothing is stored, what the day reported stays as it was.
+bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out,
+                   std::optional<int> againstStandard = std::nullopt);
