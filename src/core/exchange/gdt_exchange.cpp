@@ -78,9 +78,9 @@ QString identityText(const QString& name, const QDate& birthDate, int sex)
 // The same person: name (spacing and letter case aside), birth date and sex.
 bool samePerson(const PatientRecord& stored, const QString& name, const GdtRequest& request)
 {
-    return QString::compare(stored.Name.simplified(), name.simplified(), Qt::CaseInsensitive) ==
-               0 &&
-           stored.Birthdate == request.birthDate && stored.Gender == request.sex;
+    const bool sameName =
+        QString::compare(stored.Name.simplified(), name.simplified(), Qt::CaseInsensitive) == 0;
+    return sameName && stored.Birthdate == request.birthDate && stored.Gender == request.sex;
 }
 
 QString gdtDate(const QDate& date)
