@@ -5,6 +5,7 @@
 #include "json_out.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/durable_file.h"
 #include "core/records/case_file_store.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -88,9 +88,11 @@ int exportFile(CliContext& context, QStringList& args)
                                     .arg(id)
                                     .arg(name, context.Db().Files().LastError()),
                                 1);
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return CliContext::Fail("Cannot write " + out + ": " + file.errorString(), 1);
+    // The one durable write: a full disk keeps the old file, and a link, FIFO or
+    // device under the name is refused rather than written through or replaced.
+    QString error;
+    if (!DurableFile::Write(out, bytes, &error))
+        return CliContext::Fail(error, 1);
     return 0;
 }
 

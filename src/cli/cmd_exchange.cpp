@@ -186,6 +186,8 @@ int CmdGdt(CliContext& context, QStringList& args)
             return 0;
         case GdtInboxResult::Refused:
             return CliContext::Fail(error);
+        case GdtInboxResult::Waiting:
+            return CliContext::Fail(error, 1);
         case GdtInboxResult::Taken:
             break;
         }
@@ -197,8 +199,14 @@ int CmdGdt(CliContext& context, QStringList& args)
     }
     if (args.size() != 1)
         return CliContext::Fail("usage: tavctl gdt import FILE");
-    if (!ImportGdtFile(db, args.front(), result, &error))
+    switch (ImportGdtFile(db, args.front(), result, &error)) {
+    case GdtStore::Stored:
+        break;
+    case GdtStore::Refused:
         return CliContext::Fail(args.front() + ": " + error);
+    case GdtStore::Failed: // a passing fault: the same file may be imported again later
+        return CliContext::Fail(args.front() + ": " + error, 1);
+    }
     PrintJson(importJson(result));
     return 0;
 }

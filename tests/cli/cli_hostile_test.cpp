@@ -1,5 +1,7 @@
 // tavctl against hostile files and names: special files, oversized files,
-// a language name that climbs out of its folder, names holding "%1".
+// a language name that climbs out of its folder, names holding "%1", export
+// targets that are links, FIFOs, devices or on a full disk.
+#include "support/full_disk.h"
 #include "support/run_tool.h"
 #include "support/temp_home.h"
 
@@ -42,6 +44,52 @@ TEST(TavctlAnalyze, SpecialAndOversizedFilesAreRefusedWithAMessage)
         EXPECT_TRUE(result.err.contains(message)) << result.err.toStdString();
         EXPECT_TRUE(result.out.isEmpty());
     }
+}
+
+ToolResult exportTo(const TempHome& home, const QString& out)
+{
+    return RunTool(
+        TAVCTL_PATH,
+        {"--home", home.path(), "db", "export", "--patient", "1", "--name", "1.dt", "--out", out},
+        {}, kPatienceMs);
+}
+
+TEST(TavctlDbExport, NeverWritesThroughALinkOrFifoAndAFullDiskKeepsTheOldFile)
+{
+    TempHome home;
+    const QByteArray bytes = "TAVW" + QByteArray(8192, 'x');
+    home.write("Case/1/1.dt", bytes);
+    const QString fifo = home.path("fifo.dt"), link = home.path("link.dt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    home.write("victim.conf", "keep me");
+    ASSERT_TRUE(QFile::link(home.path("victim.conf"), link));
+    for (const QString& out : {fifo, link}) {
+        const ToolResult result = exportTo(home, out);
+        EXPECT_EQ(result.exitCode, 1) << result.err.toStdString(); // -1: it hung
+        EXPECT_TRUE(result.err.contains("not a regular file")) << result.err.toStdString();
+    }
+    struct stat st {};
+    EXPECT_TRUE(::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), home.path("victim.conf"));
+    EXPECT_EQ(home.read("victim.conf"), "keep me");
+
+    FullDisk disk;
+    const QString out = disk.Path("export.dt");
+    QFile old(out);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("the previous export") > 0);
+    old.close();
+    disk.Fill();
+    const ToolResult full = exportTo(home, out);
+    disk.Free();
+    EXPECT_GT(full.exitCode, 0) << full.err.toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "the previous export");
+    EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"export.dt"});
+    old.close();
+    // With room again the export replaces it whole.
+    ASSERT_EQ(exportTo(home, out).exitCode, 0);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), bytes);
 }
 
 TEST(TavctlText, ALanguageNameNeverLeavesTheLanguageFolder)

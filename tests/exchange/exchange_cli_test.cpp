@@ -173,6 +173,34 @@ TEST_F(ExchangeCliTest, GdtRequestRoundTripCreatesThePatientAndReturnsTheDaysVal
     EXPECT_EQ(patientCount(), before);
 }
 
+TEST_F(ExchangeCliTest, GdtImportRefusesAnotherPersonUnderAKnownNumberNamingBoth)
+{
+    auto request = [](const QByteArray& surname, const QByteArray& firstName) {
+        return line("8000", "6302") + line("9206", "2") + line("3000", "98765") +
+               line("3101", surname) + line("3102", firstName) + line("3103", "02021970") +
+               line("3110", "2") + line("3622", "165");
+    };
+    home.write("first.gdt", request("Gr\x94\xE1", "Ren\x82"));
+    const ToolResult first = tavctl({"gdt", "import", home.path("first.gdt")});
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    const int id = QJsonDocument::fromJson(first.out).object()["patient"].toInt();
+    const int patients = patientCount();
+
+    home.write("other.gdt", request("Weber", "Anna"));
+    const ToolResult other = tavctl({"gdt", "import", home.path("other.gdt")});
+    EXPECT_EQ(other.exitCode, 2);
+    EXPECT_TRUE(other.out.isEmpty()) << other.out.toStdString();
+    const QString message = QString::fromUtf8(other.err);
+    EXPECT_TRUE(message.contains(QString::fromUtf8("Größ, René, born 1970-02-02, female")))
+        << other.err.toStdString();
+    EXPECT_TRUE(message.contains("Weber, Anna, born 1970-02-02, female"))
+        << other.err.toStdString();
+    EXPECT_EQ(patientCount(), patients);
+    PatientRecord kept;
+    ASSERT_TRUE(LoadPatient(db, id, kept));
+    EXPECT_EQ(kept.Name, QString::fromUtf8("Größ, René"));
+}
+
 TEST_F(ExchangeCliTest, CsvExportOfOneFolderImportsIntoAnother)
 {
     addDay("2026-07-01");

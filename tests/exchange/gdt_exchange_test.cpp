@@ -1,5 +1,5 @@
-// GDT requests become patients (all or nothing), the exchange folder's inbox,
-// and the result file of a day.
+// GDT requests become patients (all or nothing, and never another person of the
+// same number), the exchange folder's inbox, and the result file of a day.
 #include "exchange_fixture.h"
 
 #include "core/exchange/day_results.h"
@@ -45,7 +45,7 @@ QList<QByteArray> replaced(QList<QByteArray> lines, const char* field, const QBy
 
 class GdtExchangeTest : public ExchangeTest {
   protected:
-    bool import(const QByteArray& bytes, GdtImport& result, QString& error)
+    GdtStore import(const QByteArray& bytes, GdtImport& result, QString& error)
     {
         home.write("in.gdt", bytes);
         return ImportGdtFile(db, home.path("in.gdt"), result, &error);
@@ -57,7 +57,8 @@ TEST_F(GdtExchangeTest, NewExaminationRequestCreatesThePatientWithEveryField)
     const int before = patientCount();
     GdtImport result;
     QString error;
-    ASSERT_TRUE(import(requestFile("6302", fullRequest()), result, error)) << error.toStdString();
+    ASSERT_EQ(import(requestFile("6302", fullRequest()), result, error), GdtStore::Stored)
+        << error.toStdString();
     EXPECT_TRUE(result.created);
     EXPECT_EQ(result.testType, kTestVc);
     EXPECT_EQ(patientCount(), before + 1);
@@ -72,7 +73,8 @@ TEST_F(GdtExchangeTest, NewExaminationRequestCreatesThePatientWithEveryField)
 
     // The same number again updates the patient instead of making a second one.
     GdtImport again;
-    ASSERT_TRUE(import(requestFile("6301", replaced(fullRequest(), "3623", "84")), again, error));
+    ASSERT_EQ(import(requestFile("6301", replaced(fullRequest(), "3623", "84")), again, error),
+              GdtStore::Stored);
     EXPECT_FALSE(again.created);
     EXPECT_EQ(again.patientId, result.patientId);
     EXPECT_EQ(again.testType, kTestVc);
@@ -100,20 +102,71 @@ TEST_F(GdtExchangeTest, RequestsBreakingARuleAreRefusedWithTheLineAndStoreNothin
     for (const Case& c : cases) {
         GdtImport result;
         QString error;
-        EXPECT_FALSE(import(requestFile("6302", replaced(fullRequest(), c.field, c.content)), result, error));
+        EXPECT_EQ(
+            import(requestFile("6302", replaced(fullRequest(), c.field, c.content)), result, error),
+            GdtStore::Refused);
         EXPECT_TRUE(error.startsWith(c.line)) << c.field << ": " << error.toStdString();
     }
     GdtImport result;
     QString error;
-    EXPECT_FALSE(import(requestFile("6310", fullRequest()), result, error));
+    EXPECT_EQ(import(requestFile("6310", fullRequest()), result, error), GdtStore::Refused);
     EXPECT_TRUE(error.contains("6310")) << error.toStdString();
     QList<QByteArray> noSurname = fullRequest();
     noSurname.removeAt(5);
-    EXPECT_FALSE(import(requestFile("6302", noSurname), result, error));
+    EXPECT_EQ(import(requestFile("6302", noSurname), result, error), GdtStore::Refused);
     EXPECT_EQ(patientCount(), before);
 }
 
-TEST_F(GdtExchangeTest, InboxConsumesTheRequestOnlyOnceThePatientIsStored)
+TEST_F(GdtExchangeTest, AnOrderMatchesOnlyTheSamePersonAndOnlyWithoutRepeatedFields)
+{
+    GdtImport first, result;
+    QString error;
+    ASSERT_EQ(import(requestFile("6302", fullRequest()), first, error), GdtStore::Stored)
+        << error.toStdString();
+    const int patients = patientCount();
+    // Number 4711 with another surname, first name, birth date or sex, and a new height.
+    const std::pair<const char*, QByteArray> strangers[] = {
+        {"3101", "Schmidt"}, {"3102", "Hans"}, {"3103", "15051976"}, {"3110", "2"}};
+    for (const auto& [field, content] : strangers) {
+        const auto lines = replaced(replaced(fullRequest(), field, content), "3622", "190");
+        EXPECT_EQ(import(requestFile("6302", lines), result, error), GdtStore::Refused) << field;
+        EXPECT_TRUE(error.contains(
+            QString::fromUtf8("4711 is held here by Müller, Jürgen, born 1976-05-14, male")))
+            << error.toStdString();
+    }
+    EXPECT_TRUE(error.contains(QString::fromUtf8("names Müller, Jürgen, born 1976-05-14, female")))
+        << error.toStdString();
+    // The fixture's patient, made in the editor, keeps his stored test under his own number.
+    addTest(kTestFvc, "2026-07-01 10:00:00", fvcRecord(4.8f, 3.5f, 8.0f), FvcPulses(4.8, 8.0));
+    ASSERT_FALSE(patient.PatientNumber.isEmpty());
+    const QByteArray taken = patient.PatientNumber.toLatin1();
+    EXPECT_EQ(import(requestFile("6301", replaced(fullRequest(), "3000", taken)), result, error),
+              GdtStore::Refused);
+    EXPECT_TRUE(error.contains("Anna O'Brien, born")) << error.toStdString();
+    // A field given twice (here last, line 14) refuses the request, even the same value.
+    for (const QByteArray& second :
+         {line("3000", "4712"), line("3101", "M\x81ller"), line("3103", "01011950")}) {
+        EXPECT_EQ(import(requestFile("6302", fullRequest() << second), result, error),
+                  GdtStore::Refused);
+        EXPECT_TRUE(error.startsWith("line 14: a second " + QString::fromLatin1(second.mid(3, 4))))
+            << error.toStdString();
+    }
+    PatientRecord p;
+    ASSERT_TRUE(LoadPatient(db, first.patientId, p));
+    EXPECT_EQ(p.Height, 178);
+    ASSERT_TRUE(LoadPatient(db, patientId, p));
+    EXPECT_EQ(p.Name, "Anna O'Brien");
+    EXPECT_EQ(count("SELECT ID FROM CaseInfo WHERE ID = ?", {patientId}), 1);
+    EXPECT_EQ(patientCount(), patients);
+    // The same person in capitals is still the same person.
+    const auto capitals =
+        replaced(replaced(fullRequest(), "3101", "M\x9ALLER"), "3102", "J\x9ARGEN");
+    ASSERT_EQ(import(requestFile("6302", capitals), result, error), GdtStore::Stored)
+        << error.toStdString();
+    EXPECT_EQ(result.patientId, first.patientId);
+}
+
+TEST_F(GdtExchangeTest, InboxKeepsARequestThroughALockUntilItIsTakenAndKeepsEveryRefusedOne)
 {
     ExchangeSettings settings;
     settings.gdtFolder = home.path("gdt");
@@ -121,13 +174,11 @@ TEST_F(GdtExchangeTest, InboxConsumesTheRequestOnlyOnceThePatientIsStored)
     GdtImport result;
     QString error;
     EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Empty);
-
-    const QString request = settings.gdtFolder + "/" + settings.RequestFileName();
     EXPECT_EQ(settings.RequestFileName(), "TAVSPRAX.GDT");
-    home.write("gdt/TAVSPRAX.GDT", requestFile("6302", fullRequest()));
+    const QByteArray bytes = requestFile("6302", fullRequest());
+    home.write("gdt/TAVSPRAX.GDT", bytes);
 
-    // Another connection holds the database: the patient cannot be stored,
-    // so the request stays (renamed, with the reason) and nothing is half there.
+    // Another connection holds the database: the request waits where it is, untouched.
     const int before = patientCount();
     {
         QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
@@ -136,23 +187,37 @@ TEST_F(GdtExchangeTest, InboxConsumesTheRequestOnlyOnceThePatientIsStored)
         QSqlQuery lock(other);
         ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
         QSqlQuery(db.Connection()).exec("PRAGMA busy_timeout = 0");
-        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused);
-        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Waiting);
+        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Waiting);
         lock.exec("ROLLBACK");
         other.close();
     }
     QSqlDatabase::removeDatabase("locker");
     EXPECT_EQ(patientCount(), before);
-    EXPECT_FALSE(QFile::exists(request));
-    EXPECT_TRUE(QFile::exists(request + ".refused"));
-
-    home.write("gdt/TAVSPRAX.GDT", requestFile("6302", fullRequest()));
+    EXPECT_EQ(QDir(settings.gdtFolder).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"TAVSPRAX.GDT"});
+    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT"), bytes);
     error.clear();
     ASSERT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Taken) << error.toStdString();
     EXPECT_TRUE(error.isEmpty());
-    EXPECT_FALSE(QFile::exists(request));
     EXPECT_EQ(patientCount(), before + 1);
-    EXPECT_EQ(result.testType, kTestVc);
+
+    // Three refused requests in turn under the one name, and a folder in the way of a fourth name.
+    const QByteArray refused[] = {requestFile("6302", replaced(fullRequest(), "3110", "3")),
+                                  requestFile("6302", replaced(fullRequest(), "9206", "3")),
+                                  requestFile("6310", fullRequest())};
+    ASSERT_TRUE(QDir().mkpath(settings.gdtFolder + "/TAVSPRAX.GDT.2.refused"));
+    for (const QByteArray& r : refused) {
+        home.write("gdt/TAVSPRAX.GDT", r);
+        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused);
+    }
+    EXPECT_TRUE(error.contains("6310")) << error.toStdString();
+    EXPECT_EQ(
+        QDir(settings.gdtFolder).entryList(QDir::Files, QDir::Name),
+        (QStringList{"TAVSPRAX.GDT.3.refused", "TAVSPRAX.GDT.4.refused", "TAVSPRAX.GDT.refused"}));
+    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.refused"), refused[0]);
+    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.3.refused"), refused[1]);
+    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.4.refused"), refused[2]);
 }
 
 TEST_F(GdtExchangeTest, InboxWaitsForAFreshTruncatedRequestThenRefusesIt)

@@ -205,3 +205,36 @@ TEST(GdtRecordTest, MalformedFilesAreRefusedNamingTheLine)
     unixEnds.replace("\r\n", "\n");
     EXPECT_TRUE(parseError(unixEnds).startsWith("line 1:"));
 }
+
+TEST(GdtRecordTest, BytesOutsideTheDeclaredSetAndRepeatedHeaderLinesRefuseTheFile)
+{
+    // IBM 437 umlauts (ü 0x81, ä 0x84) sit where the ISO sets have control codes.
+    const QByteArray cp437Name = "M\x81ller-H\x84"
+                                 "berle";
+    GdtRecord record;
+    ASSERT_TRUE(ParseGdt(request({line("9206", "2"), line("3101", cp437Name)}), record));
+    EXPECT_EQ(record.Value(3101), QString::fromUtf8("Müller-Häberle"));
+    const QString latin1 = parseError(request({line("9206", "3"), line("3101", cp437Name)}));
+    EXPECT_TRUE(latin1.startsWith(
+        "line 4: field 3101: byte 0x81 at position 9 is no character of ISO 8859-1"))
+        << latin1.toStdString();
+    const QString latin9 = parseError(request({line("9218", "03.00"), line("3101", cp437Name)}));
+    EXPECT_TRUE(latin9.startsWith("line 4:") && latin9.contains("ISO 8859-15"))
+        << latin9.toStdString();
+    // Control bytes are text in no set.
+    for (const char* set : {"1", "2", "3"})
+        for (const QByteArray& name :
+             {QByteArray("Mei\0er", 6), QByteArray("Mei\x1B[2J"), QByteArray("Mei\x7F")})
+            EXPECT_TRUE(
+                parseError(request({line("9206", set), line("3101", name)})).startsWith("line 4:"))
+                << set;
+    // Of two sets, versions or lengths neither is taken.
+    EXPECT_TRUE(parseError(request({line("9206", "2"), line("3000", "1"), line("9206", "3")}))
+                    .startsWith("line 5: a second 9206 line (the first is line 3)"));
+    EXPECT_TRUE(parseError(request({line("9218", "02.10"), line("9218", "02.10")}))
+                    .startsWith("line 4: a second 9218"));
+    const QByteArray once = request({line("3000", "1")});
+    const QByteArray lengthLine = once.mid(13, 14);
+    EXPECT_TRUE(
+        parseError(once.left(27) + lengthLine + once.mid(27)).startsWith("line 3: a second 8100"));
+}

@@ -9,6 +9,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 class ExchangeMenuTest : public ReportGuiTest {
   protected:
@@ -130,4 +132,25 @@ TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
     EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.refused")));
     EXPECT_FALSE(inbox.Poll()); // the refused file is not read again
     EXPECT_EQ(messages.size(), 1u);
+
+    // Under another program's lock a request waits: said once, taken once the lock is gone.
+    home.write("gdt/TAVSPRAX.GDT", request);
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+        other.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        QSqlQuery(shell->Db().Connection()).exec("PRAGMA busy_timeout = 0");
+        EXPECT_FALSE(inbox.Poll());
+        EXPECT_FALSE(inbox.Poll());
+        lock.exec("ROLLBACK");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("locker");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].text.contains("tried again")) << messages[1].text.toStdString();
+    EXPECT_TRUE(inbox.Poll());
+    EXPECT_FALSE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
+    EXPECT_EQ(messages.size(), 2u);
 }

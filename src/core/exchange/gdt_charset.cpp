@@ -64,13 +64,37 @@ QString GdtCharsetField(GdtCharset charset)
     return QString();
 }
 
-bool DecodeGdtText(const QByteArray& bytes, GdtCharset charset, QString& text)
+QString GdtCharsetName(GdtCharset charset)
 {
     switch (charset) {
     case GdtCharset::Ascii7:
-        for (const char c : bytes)
-            if (static_cast<std::uint8_t>(c) > 0x7F)
-                return false;
+        return "7-bit ASCII";
+    case GdtCharset::Cp437:
+        return "IBM 437";
+    case GdtCharset::Latin1:
+        return "ISO 8859-1";
+    case GdtCharset::Latin9:
+        break;
+    }
+    return "ISO 8859-15";
+}
+
+bool DecodeGdtText(const QByteArray& bytes, GdtCharset charset, QString& text, int* badAt)
+{
+    for (int i = 0; i < int(bytes.size()); ++i) {
+        const auto byte = static_cast<std::uint8_t>(bytes[i]);
+        const bool control = byte < 0x20 || byte == 0x7F;
+        const bool outside = (charset == GdtCharset::Ascii7 && byte > 0x7F) ||
+                             ((charset == GdtCharset::Latin1 || charset == GdtCharset::Latin9) &&
+                              byte >= 0x80 && byte <= 0x9F);
+        if (control || outside) {
+            if (badAt)
+                *badAt = i;
+            return false;
+        }
+    }
+    switch (charset) {
+    case GdtCharset::Ascii7:
         text = QString::fromLatin1(bytes);
         return true;
     case GdtCharset::Cp437:

@@ -15,8 +15,14 @@ bool GdtCharsetFromField(const QString& value, GdtCharset& charset);
 // The 9206 value of a set ("" for Latin9, which 2.1 files cannot declare).
 QString GdtCharsetField(GdtCharset charset);
 
-// Bytes to text. False when a byte is outside the set (a byte above 0x7F in a
-// 7-bit file).
-bool DecodeGdtText(const QByteArray& bytes, GdtCharset charset, QString& text);
+// The set's name for messages ("ISO 8859-1").
+QString GdtCharsetName(GdtCharset charset);
+
+// Bytes to text. False when a byte is no character of the set: a control byte
+// (below 0x20, 0x7F) in any set, a byte above 0x7F in a 7-bit file, 0x80 to
+// 0x9F in the ISO sets (where a file in another code page puts its umlauts).
+// `badAt` then holds the offset of the first such byte.
+bool DecodeGdtText(const QByteArray& bytes, GdtCharset charset, QString& text,
+                   int* badAt = nullptr);
 // Text to bytes. False when a character has no byte in the set.
 bool EncodeGdtText(const QString& text, GdtCharset charset, QByteArray& bytes);

@@ -14,7 +14,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -55,6 +57,32 @@ int testTypeFromProcedure(const QString& code, bool& known)
     return -1;
 }
 
+GdtStore outcome(QString* error, GdtStore result, const QString& message)
+{
+    if (error)
+        *error = message;
+    return result;
+}
+
+// "Müller, Jürgen, born 1976-05-14, male": how a message names a person.
+QString identityText(const QString& name, const QDate& birthDate, int sex)
+{
+    return QString("%1, born %2, %3")
+        .arg(name,
+             birthDate.isValid() ? birthDate.toString("yyyy-MM-dd") : QString("on an unknown date"),
+             QString(sex == 1   ? "female"
+                     : sex == 0 ? "male"
+                                : "of unknown sex"));
+}
+
+// The same person: name (spacing and letter case aside), birth date and sex.
+bool samePerson(const PatientRecord& stored, const QString& name, const GdtRequest& request)
+{
+    const bool sameName =
+        QString::compare(stored.Name.simplified(), name.simplified(), Qt::CaseInsensitive) == 0;
+    return sameName && stored.Birthdate == request.birthDate && stored.Gender == request.sex;
+}
+
 QString gdtDate(const QDate& date)
 {
     return date.toString("ddMMyyyy");
@@ -82,6 +110,21 @@ bool ReadGdtRequest(const GdtRecord& record, GdtRequest& request, QString* error
                         " is not a patient request (6301 or 6302)");
     GdtRequest r;
     r.recordType = record.recordType;
+
+    // Two numbers, names or birth dates leave open which patient is meant.
+    constexpr int kOnce[] = {GdtField::kPatientNumber, GdtField::kSurname,
+                             GdtField::kFirstName,     GdtField::kBirthDate,
+                             GdtField::kSex,           GdtField::kHeight,
+                             GdtField::kWeight,        GdtField::kDeviceProcedure};
+    for (const GdtLine& l : record.lines) {
+        const GdtLine* first = record.Find(l.field);
+        if (first != &l &&
+            std::find(std::begin(kOnce), std::end(kOnce), l.field) != std::end(kOnce))
+            return fail(error, &l,
+                        QString("a second %1 line (the first is line %2); the request is ambiguous")
+                            .arg(l.field)
+                            .arg(first->line));
+    }
 
     const GdtLine* number = record.Find(GdtField::kPatientNumber);
     if (!number || number->value.trimmed().isEmpty())
@@ -147,71 +190,112 @@ bool ReadGdtRequest(const GdtRecord& record, GdtRequest& request, QString* error
     return true;
 }
 
-bool StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& result, QString* error)
+GdtStore StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& result, QString* error)
 {
     int count = 0;
     if (!db.BeginTransaction())
-        return fail(error, nullptr, "the database cannot start a change: " + db.LastError());
-    const int existing = PatientIdOfNumber(db, request.patientNumber, &count);
-    if (count > 1) {
+        return outcome(error, GdtStore::Failed,
+                       "the database cannot start a change: " + db.LastError());
+    // Whatever goes wrong below leaves the register as it was.
+    auto stop = [&](GdtStore why, const QString& message) {
         db.Rollback();
-        return fail(error, nullptr, "patient number " + request.patientNumber + " is held by more than one patient");
-    }
+        return outcome(error, why, message);
+    };
+    const int existing = PatientIdOfNumber(db, request.patientNumber, &count);
+    if (existing < 0)
+        return stop(GdtStore::Failed, "the patient register cannot be read: " + db.LastError());
+    if (count > 1)
+        return stop(GdtStore::Refused, "patient number " + request.patientNumber +
+                                           " is held by more than one patient");
+    const QString name = GdtPatientName(request.surname, request.firstName);
     PatientRecord record;
-    bool ok = true;
-    int id = existing;
     if (existing > 0) {
-        ok = LoadPatient(db, existing, record);
+        if (!LoadPatient(db, existing, record))
+            return stop(GdtStore::Failed, "the patient register cannot be read: " + db.LastError());
+        // A number alone is no proof: another practice system, a typing error or
+        // a reused number would otherwise hand this patient's tests to a stranger.
+        if (!samePerson(record, name, request))
+            return stop(GdtStore::Refused,
+                        QString("patient number %1 is held here by %2; the request names %3. "
+                                "Neither patient was changed.")
+                            .arg(request.patientNumber,
+                                 identityText(record.Name, record.Birthdate, record.Gender),
+                                 identityText(name, request.birthDate, request.sex)));
     } else {
         const PatientInput defaults = NewPatientDefaults(db);
         record.Nation = defaults.Nation;
         record.Standard = defaults.Standard;
         record.Height = defaults.Height;
         record.Weight = defaults.Weight;
+        record.Name = name;
+        record.PatientNumber = request.patientNumber;
+        record.Birthdate = request.birthDate;
+        record.Gender = request.sex;
     }
-    record.Name = GdtPatientName(request.surname, request.firstName);
-    record.PatientNumber = request.patientNumber;
-    record.Birthdate = request.birthDate;
-    record.Gender = request.sex;
     if (request.height > 0)
         record.Height = request.height;
     if (request.weight > 0)
         record.Weight = request.weight;
-    if (ok && existing == 0) {
+    int id = existing;
+    bool ok = true;
+    if (existing == 0) {
         ok = InsertPatientKeepingNumber(db, record);
         id = record.ID;
-    } else if (ok) {
-        PatientName name;
-        ok = ReadPatientName(db, id, name) && SavePatientDemographics(db, id, record) &&
-             SavePatientName(db, id, record.Name, name.PasswordFlag, name.Password);
+    } else {
+        ok = SavePatientDemographics(db, id, record);
     }
-    if (!ok || !db.Commit()) {
-        const QString reason = db.LastError();
-        db.Rollback();
-        return fail(error, nullptr, "the patient could not be stored: " + reason);
-    }
+    if (!ok || !db.Commit())
+        return stop(GdtStore::Failed, "the patient could not be stored: " + db.LastError());
     result.patientId = id;
     result.created = existing == 0;
     result.testType = request.testType;
-    return true;
+    return GdtStore::Stored;
 }
 
-bool ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error)
+GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(error, nullptr, "cannot read " + path + ": " + file.errorString());
+        return outcome(error, GdtStore::Failed, "cannot read " + path + ": " + file.errorString());
     // A request is a few hundred bytes; anything far larger is not one.
     constexpr qint64 kMaxRequestSize = 1 << 20;
     if (file.size() > kMaxRequestSize)
-        return fail(error, nullptr, path + " is too large for a GDT request");
+        return outcome(error, GdtStore::Refused, path + " is too large for a GDT request");
     const QByteArray bytes = file.readAll();
     GdtRecord record;
     GdtRequest request;
     if (!ParseGdt(bytes, record, error) || !ReadGdtRequest(record, request, error))
-        return false;
+        return GdtStore::Refused;
     return StoreGdtRequest(db, request, result, error);
 }
+
+namespace {
+
+// Sets a refused request aside under a name of its own: "<name>.refused", or
+// "<name>.N.refused" when earlier ones hold that. The rename never replaces a
+// file, so a refused request that raced for the same name is kept too.
+bool setAside(const QString& path, QString* error)
+{
+    constexpr int kMaxKept = 100000;
+    for (int n = 1; n <= kMaxKept; ++n) {
+        const QString name = n == 1 ? path + ".refused" : QString("%1.%2.refused").arg(path).arg(n);
+        if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
+            continue;
+        QFile file(path);
+        if (file.rename(name))
+            return true;
+        if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink()) {
+            if (error)
+                *error = "cannot set it aside as " + name + ": " + file.errorString();
+            return false;
+        }
+    }
+    if (error)
+        *error = "cannot set it aside: too many refused requests are kept beside it";
+    return false;
+}
+
+} // namespace
 
 GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
                               QString* error)
@@ -225,19 +309,28 @@ GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, Gd
         return GdtInboxResult::Empty;
     const QString path = folder.filePath(matches.front());
     QString reason;
-    if (!ImportGdtFile(db, path, result, &reason)) {
+    switch (ImportGdtFile(db, path, result, &reason)) {
+    case GdtStore::Stored:
+        break;
+    case GdtStore::Failed:
+        // The order itself is fine: it waits for the database (or disk) to come back.
+        if (error)
+            *error = reason + "; the request stays in " + folder.path() + " and is tried again";
+        return GdtInboxResult::Waiting;
+    case GdtStore::Refused: {
         // A file that ends inside a line may still be being written by a
         // practice system that does not write by rename: give it time first.
         constexpr int kSettleSeconds = 10;
         const QDateTime written = QFileInfo(path).lastModified();
         if (reason.contains("(truncated)") && written.secsTo(QDateTime::currentDateTime()) < kSettleSeconds)
             return GdtInboxResult::Empty;
+        QString kept;
+        if (!setAside(path, &kept))
+            reason += "; " + kept;
         if (error)
             *error = reason;
-        const QString refused = path + ".refused";
-        QFile::remove(refused);
-        QFile::rename(path, refused);
         return GdtInboxResult::Refused;
+    }
     }
     if (!QFile::remove(path)) {
         if (error)

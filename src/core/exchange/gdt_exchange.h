@@ -29,7 +29,7 @@ QString GdtPatientName(const QString& surname, const QString& firstName);
 
 // Checks a parsed request: its type, the patient number, name, birth date, sex,
 // height and weight (the patient editor's ranges). False with "line N: ..." for
-// the first field at fault.
+// the first field at fault, and for a field the request holds twice.
 bool ReadGdtRequest(const GdtRecord& record, GdtRequest& request, QString* error = nullptr);
 
 struct GdtImport {
@@ -38,21 +38,32 @@ struct GdtImport {
     int testType = -1;
 };
 
-// Selects the patient with the request's number and brings the row up to date,
-// or creates it; one transaction, so a failure leaves the register as it was.
-bool StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& result,
-                     QString* error = nullptr);
+// What became of a request: stored; refused for what it says (it will never
+// be stored as it is); or not stored for a passing fault of the store (the
+// database locked or busy, a full disk, the server gone), worth another try.
+enum class GdtStore { Stored, Refused, Failed };
+
+// Selects the patient with the request's number and brings the row up to
+// date, or creates it; one transaction, so a failure leaves the register as it
+// was. A patient whose number matches is taken only when name, birth date and
+// sex match too: another person under that number refuses the request, both
+// identities named in `error`, and nobody is changed.
+GdtStore StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& result,
+                         QString* error = nullptr);
 
 // Parse, check and store one request file. The file itself is left alone.
-bool ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error = nullptr);
+GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result,
+                       QString* error = nullptr);
 
-enum class GdtInboxResult { Empty, Taken, Refused };
+enum class GdtInboxResult { Empty, Taken, Refused, Waiting };
 
 // Looks for the request file of `settings` in its folder. A request is removed
-// only after its patient is stored; a refused one is renamed to
-// "<name>.refused" (with the reason in `error`) so that it is not read again.
-// A truncated file younger than ten seconds is left for the next look: its
-// writer may not have finished.
+// only after its patient is stored. One refused for its content is renamed to
+// "<name>.refused", or "<name>.N.refused" when that is taken, so that it is
+// not read again and no earlier refused request is lost; the reason is in
+// `error`. A request that meets a passing fault stays where it is (Waiting,
+// the fault in `error`) for the next look, as does a truncated file younger
+// than ten seconds: its writer may not have finished.
 GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
                               QString* error = nullptr);
 

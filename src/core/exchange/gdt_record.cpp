@@ -3,6 +3,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -114,16 +115,26 @@ bool ParseGdt(const QByteArray& bytes, GdtRecord& record, QString* error)
         return fail(error, 1, "record type \"" + out.recordType + "\" is not four digits");
 
     // The version and the set decide how every other line is read.
+    // A second one of them could only mean something else than the first.
     out.version.clear();
-    int charsetLine = 0;
+    int charsetLine = 0, versionLine = 0, lengthLine = 0;
     QString charsetValue;
     for (const RawLine& l : raw) {
-        if (l.field == GdtField::kVersion && out.version.isEmpty())
+        int* first = l.field == GdtField::kVersion        ? &versionLine
+                     : l.field == GdtField::kCharset      ? &charsetLine
+                     : l.field == GdtField::kRecordLength ? &lengthLine
+                                                          : nullptr;
+        if (!first)
+            continue;
+        if (*first > 0)
+            return fail(
+                error, l.line,
+                QString("a second %1 line (the first is line %2)").arg(l.field).arg(*first));
+        *first = l.line;
+        if (l.field == GdtField::kVersion)
             out.version = QString::fromLatin1(l.content).trimmed();
-        if (l.field == GdtField::kCharset && charsetLine == 0) {
-            charsetLine = l.line;
+        if (l.field == GdtField::kCharset)
             charsetValue = QString::fromLatin1(l.content).trimmed();
-        }
     }
     if (out.version.isEmpty())
         out.version = kGdtVersion21;
@@ -153,8 +164,17 @@ bool ParseGdt(const QByteArray& bytes, GdtRecord& record, QString* error)
         if (l.field == GdtField::kCharset || l.field == GdtField::kVersion)
             continue;
         QString value;
-        if (!DecodeGdtText(l.content, out.charset, value))
-            return fail(error, l.line, "a byte outside the declared character set");
+        int badAt = 0;
+        if (!DecodeGdtText(l.content, out.charset, value, &badAt))
+            return fail(error, l.line,
+                        QString("field %1: byte 0x%2 at position %3 is no character of %4%5")
+                            .arg(l.field)
+                            .arg(std::uint8_t(l.content.at(badAt)), 2, 16, QChar('0'))
+                            .arg(kLengthDigits + kFieldDigits + badAt + 1)
+                            .arg(GdtCharsetName(out.charset),
+                                 charsetLine > 0
+                                     ? QString(", the set line %1 declares").arg(charsetLine)
+                                     : QString(", the set of a file without 9206")));
         out.lines.push_back({l.field, value, l.line});
     }
     record = out;

@@ -74,8 +74,8 @@ struct GdtRecord {
 // line whose length does not match its bytes, a missing CR LF, a field number
 // that is not four digits or not one of GDT, a record that does not start with
 // 8000, a 9206 that names no known set or a byte outside the declared set, a
-// record length (8100) that differs from the file, or a file that ends inside
-// a line.
+// record length (8100) that differs from the file, a second 8100, 9206 or
+// 9218, or a file that ends inside a line.
 bool ParseGdt(const QByteArray& bytes, GdtRecord& record, QString* error = nullptr);
 
 // The bytes of a record: 8000, 8100, 9218, 9206 (left out for ISO 8859-15,

@@ -6,7 +6,11 @@
 int PatientIdOfNumber(Database& db, const QString& number, int* count)
 {
     Recordset rs(db);
-    rs.Open("SELECT ID FROM UserInfo WHERE ptID = ? ORDER BY ID", {number});
+    if (!rs.Open("SELECT ID FROM UserInfo WHERE ptID = ? ORDER BY ID", {number})) {
+        if (count)
+            *count = 0;
+        return -1;
+    }
     const int rows = rs.GetRecordCount();
     if (count)
         *count = rows;

@@ -5,7 +5,8 @@
 
 class Database;
 
-// The key of the patient with `number`, 0 for none; `count` tells how many hold it.
+// The key of the patient with `number`, 0 for none, -1 when the register
+// cannot be read; `count` tells how many hold it.
 int PatientIdOfNumber(Database& db, const QString& number, int* count = nullptr);
 
 // Inserts `record` under the next key with its own PatientNumber, in the

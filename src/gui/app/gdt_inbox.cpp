@@ -29,8 +29,19 @@ bool CGdtInbox::Poll()
         return false;
     GdtImport request;
     QString error;
-    switch (TakeGdtRequest(m_shell.Db(), settings, request, &error)) {
+    const GdtInboxResult outcome = TakeGdtRequest(m_shell.Db(), settings, request, &error);
+    const bool wasWaiting = m_waiting;
+    m_waiting = outcome == GdtInboxResult::Waiting;
+    switch (outcome) {
     case GdtInboxResult::Empty:
+        return false;
+    case GdtInboxResult::Waiting:
+        // The request stays and is tried on every tick; say so once, not on every tick.
+        if (!wasWaiting) {
+            m_timer.stop();
+            ShowMessage(error, ErrorCaption(), 0, &m_shell);
+            m_timer.start();
+        }
         return false;
     case GdtInboxResult::Refused:
         m_timer.stop(); // one message per refused file, not one per tick behind it

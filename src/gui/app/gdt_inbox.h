@@ -1,7 +1,8 @@
 #pragma once
 // Watches the GDT exchange folder while the patient list is shown: a request
 // from the practice system selects (or creates) its patient and opens the live
-// test page for the requested test; a refused request is reported.
+// test page for the requested test; a refused request is reported, and so is
+// (once) a request waiting for the database to come back.
 #include <QObject>
 #include <QTimer>
 
@@ -18,4 +19,5 @@ class CGdtInbox : public QObject {
   private:
     CMainShellDlg& m_shell;
     QTimer m_timer;
+    bool m_waiting = false; // the last look met a passing fault (already reported)
 };
