@@ -241,10 +241,6 @@ TEST_F(StoredSessionsTest, SessionsAndTestsCarryTheirStoredSetBtpsAndDetails)
     EXPECT_EQ(tests[2].setVersion, "2012");
     EXPECT_EQ(tests[2].btps, 0);
     EXPECT_EQ(tests[3].btps, -1);
-    const DayTestList heads = LoadTestHeadsOfKind(db, 1, kTestFvc);
-    ASSERT_EQ(heads.size(), 4u);
-    EXPECT_EQ(heads.front().standard, -1); // newest first: the old-style row
-    EXPECT_EQ(heads.back().btps, 1);
 }
 
 } // namespace

@@ -59,13 +59,6 @@ TEST(DeriveManeuver, ZeroDenominatorsAndMissingFirstSecondOfInspiration) {
     EXPECT_EQ(empty.FEV1_VC, 0.0f);
 }
 
-TEST(BestFvcIndex, LargestSumEarliestOnTies) {
-    EXPECT_EQ(BestFvcIndex({}), -1);
-    EXPECT_EQ(BestFvcIndex({fvc(3.0f, 2.5f), fvc(3.2f, 2.6f), fvc(3.1f, 2.4f)}), 1);
-    EXPECT_EQ(BestFvcIndex({fvc(3.0f, 2.0f), fvc(2.0f, 3.0f)}), 0);
-    EXPECT_EQ(BestFvcIndex({fvc(1.0f, 1.0f), fvc(3.0f, 2.0f), fvc(2.5f, 2.5f)}), 1);
-}
-
 TEST(Acceptance, StartToleranceIsFivePercentOrAtLeast150Millilitres) {
     TestFileHeader header;
     ManeuverResult r = fvc(2.0f, 1.6f);

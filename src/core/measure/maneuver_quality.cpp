@@ -28,19 +28,6 @@ void DeriveManeuver(ManeuverResult& r, int heightCm, int gender) {
     r.FIV1_FIVC = r.FIVC > 0 ? r.FIV1 * 100.0f / r.FIVC : 0.0f;
 }
 
-int BestFvcIndex(const ManeuverList& list) {
-    int best = -1;
-    float bestSum = 0;
-    for (int i = 0; i < int(list.size()); ++i) {
-        const float sum = list[i].FVC + list[i].FEV1;
-        if (best < 0 || sum > bestSum) {
-            best = i;
-            bestSum = sum;
-        }
-    }
-    return best;
-}
-
 void Acceptance(const ManeuverResult& record, const TestFileHeader& header, AcceptanceFlags& flags,
                 const PulseSample* samples, int n) {
     const double tolerance = std::max(0.15, 0.05 * record.FVC);

@@ -13,9 +13,6 @@ inline constexpr int kGenderFemale = 1;
 // Ratios, VC, indirect MVV and estimated lung age of one record.
 void DeriveManeuver(ManeuverResult& record, int heightCm, int gender);
 
-// Index of the manoeuvre with the largest FVC + FEV1 (earliest on a tie), -1 when empty.
-int BestFvcIndex(const ManeuverList& list);
-
 // Fills flags 0 (start) and 1 (end) for the best manoeuvre and its samples
 // (expiratory samples first). `samples` may be null when n is 0.
 void Acceptance(const ManeuverResult& record, const TestFileHeader& header, AcceptanceFlags& flags,

@@ -30,21 +30,3 @@ DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, in
     }
     return tests;
 }
-
-DayTestList LoadTestHeadsOfKind(Database& db, int patientId, int testType)
-{
-    DayTestList tests;
-    for (const CaseRow& row : TestsOfKind(db, patientId, testType)) {
-        if (!IsTestFileName(row.DataName))
-            continue;
-        DayTest test;
-        test.dataName = row.DataName;
-        QByteArray bytes;
-        if (!db.Files().Read(patientId, row.DataName, bytes) ||
-            !ParseTestHead(bytes, test.file.header, test.file.record))
-            continue;
-        setBasis(test, row.basis);
-        tests.push_back(std::move(test));
-    }
-    return tests;
-}

@@ -27,6 +27,3 @@ using DayTestList = std::vector<DayTest>;
 // missing or unreadable, or whose file holds another type are left out.
 DayTestList LoadDayTestFiles(Database& db, int patientId, const QString& day, int testType);
 
-// Every test of the patient and type, newest first as the trend query orders
-// them, header and record only; the same skipping rules.
-DayTestList LoadTestHeadsOfKind(Database& db, int patientId, int testType);
