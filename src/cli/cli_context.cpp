@@ -24,6 +24,13 @@ CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<Measurement
 QString CliContext::DatabaseTarget(QString* error) const
 {
     QString target;
+    // Opening the default database instead would hide the records the file may point to.
+    if (m_givenDatabase.isEmpty() && !Settings().unreadable.isEmpty()) {
+        if (error)
+            *error = "the settings are not read: " + Settings().unreadable +
+                     "; which database to open is unknown (give --database)";
+        return QString();
+    }
     if (!ChooseDatabase(m_givenDatabase, Settings().database, AppPaths::DatabaseFile(), target,
                         error))
         return QString();

@@ -146,15 +146,12 @@ int CmdImport(CliContext& context, QStringList& args)
     const QString file = CliContext::TakeOption(args, "--patients");
     if (kind != "csv" || file.isEmpty() || !args.isEmpty())
         return CliContext::Fail("usage: tavctl import csv --patients FILE.csv");
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return CliContext::Fail("cannot read " + file + ": " + in.errorString());
     if (!context.OpenDatabase())
         return 2;
     CsvImportReport report;
     QString error;
-    if (!ImportPatientsCsv(context.Db(), in.readAll(), report, &error))
-        return CliContext::Fail(file + ": " + error);
+    if (!ImportPatientsCsvFile(context.Db(), file, report, &error))
+        return CliContext::Fail(error.contains(file) ? error : file + ": " + error);
     QJsonArray taken, refused;
     for (const CsvImportRow& row : report.taken)
         taken.append(QJsonObject{{"line", row.line}, {"patient_number", row.patientNumber}, {"patient", row.patientId}});

@@ -1,4 +1,5 @@
 #include "core/app/ini_file.h"
+#include "core/app/settings_choice.h"
 #include "core/app/system_settings.h"
 #include "support/temp_home.h"
 
@@ -115,3 +116,44 @@ TEST(AppPathsInit, OverrideWinsOverEnvironmentAndFolderEndsInSlash)
 }
 
 } // namespace
+
+// A System.ini too large to read whole: every save is refused with the reason,
+// and the file with all its keys stays as it was.
+TEST(SystemSettingsWrite, ARefusedFileIsKeptWholeAndTheFailureReported)
+{
+    TempHome home;
+    QByteArray bytes = "[SYSTEM]\nDATABASE=postgresql://server/tav\nLANGUAGE=Chinese\n";
+    bytes += ';' + QByteArray(int(IniFile::kMaxFileSize), 'x') + '\n';
+    home.write("System.ini", bytes);
+    QString error;
+    EXPECT_FALSE(SystemSettings::WriteInt("WAIT", 1, &error));
+    EXPECT_TRUE(error.contains("larger than")) << error.toStdString();
+    SettingsChoice choice;
+    choice.language = "English";
+    QString saveError;
+    ApplySettingsChoice(choice, &saveError);
+    EXPECT_TRUE(saveError.contains("LANGUAGE")) << saveError.toStdString();
+    error.clear();
+    EXPECT_FALSE(RestoreDefaultSettings(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(home.read("System.ini"), bytes);
+    // Loading it keeps every initial value and says why, so that no caller
+    // mistakes the missing DATABASE for "the local one".
+    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_TRUE(Settings().unreadable.contains("larger than")) << Settings().unreadable.toStdString();
+    EXPECT_TRUE(Settings().database.isEmpty());
+    EXPECT_EQ(Settings().language, "English");
+
+    // Once the file is back within the limit, the same save goes through and keeps the other keys.
+    bytes.truncate(bytes.indexOf(';'));
+    home.write("System.ini", bytes);
+    saveError = "not cleared";
+    ApplySettingsChoice(choice, &saveError);
+    EXPECT_TRUE(saveError.isEmpty()) << saveError.toStdString();
+    EXPECT_EQ(IniFile::ReadString(AppPaths::SettingsFile(), "SYSTEM", "DATABASE", "", 99),
+              "postgresql://server/tav");
+    EXPECT_EQ(IniFile::ReadString(AppPaths::SettingsFile(), "SYSTEM", "LANGUAGE", "", 99), "English");
+    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_TRUE(Settings().unreadable.isEmpty()) << Settings().unreadable.toStdString();
+    EXPECT_EQ(Settings().database, "postgresql://server/tav");
+}

@@ -1,6 +1,9 @@
 // tavctl against hostile files and names: special files, oversized files,
 // a language name that climbs out of its folder, names holding "%1", export
-// targets that are links, FIFOs, devices or on a full disk.
+// targets that are links, FIFOs, devices or on a full disk, imports of
+// GDT requests and patient tables from such files.
+#include "core/exchange/csv_patient_import.h"
+#include "core/exchange/gdt_exchange.h"
 #include "support/full_disk.h"
 #include "support/run_tool.h"
 #include "support/temp_home.h"
@@ -173,3 +176,64 @@ TEST(TavctlTest, AWriteLockOfAnotherProgramIsNeverReportedAsSaved)
 }
 
 } // namespace
+
+namespace {
+
+// A FIFO, /dev/zero, a link to it and a file one byte over the limit, each
+// given to an import: refused with `message`, nothing stored, never a hang.
+qsizetype patientCount(const TempHome& home)
+{
+    const ToolResult list = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "list", "--json"}, {}, kPatienceMs);
+    EXPECT_EQ(list.exitCode, 0) << list.err.toStdString();
+    return QJsonDocument::fromJson(list.out).array().size();
+}
+
+void expectImportsRefused(const QStringList& command, qint64 limit)
+{
+    TempHome home;
+    const qsizetype before = patientCount(home);
+    const QString fifo = home.path("in.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = home.path("zero.link");
+    ASSERT_TRUE(QFile::link("/dev/zero", link));
+    // A sparse file costs no disk.
+    const QString huge = home.path("huge.file");
+    home.write("huge.file", "8000");
+    ASSERT_EQ(::truncate(QFile::encodeName(huge).constData(), limit + 1), 0);
+    const std::pair<QString, const char*> cases[] = {
+        {fifo, "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        {link, "not a regular file"},
+        {huge, "larger than"},
+        {home.path("none.file"), "does not exist"},
+    };
+    for (const auto& [path, message] : cases) {
+        const ToolResult result =
+            RunTool(TAVCTL_PATH, QStringList{"--home", home.path()} + command + QStringList{path}, {}, kPatienceMs);
+        EXPECT_GT(result.exitCode, 0) << path.toStdString(); // -1: it hung or crashed
+        EXPECT_TRUE(result.err.contains(message)) << path.toStdString() << ": " << result.err.toStdString();
+        EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+    }
+    EXPECT_EQ(patientCount(home), before);
+}
+
+} // namespace
+
+TEST(TavctlImport, GdtRequestsAndPatientTablesOnlyFromRegularFilesWithinTheirLimit)
+{
+    expectImportsRefused({"gdt", "import"}, kMaxGdtRequestSize);
+    expectImportsRefused({"import", "csv", "--patients"}, kMaxPatientCsvSize);
+}
+
+TEST(TavctlSettings, AnOversizeSettingsFileStopsTheDatabaseFromOpeningAndIsKept)
+{
+    TempHome home;
+    QByteArray bytes = "[SYSTEM]\nDATABASE=postgresql://server/tav\n";
+    bytes += ';' + QByteArray(2 << 20, 'x') + '\n';
+    home.write("System.ini", bytes);
+    const ToolResult result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "list"}, {}, kPatienceMs);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(result.err.contains("settings are not read")) << result.err.toStdString();
+    EXPECT_FALSE(QFile::exists(home.path("data.mdb")));
+    EXPECT_EQ(home.read("System.ini"), bytes);
+}

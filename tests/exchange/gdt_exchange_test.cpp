@@ -5,10 +5,17 @@
 #include "core/exchange/day_results.h"
 #include "core/exchange/gdt_exchange.h"
 #include "core/records/predicted_values.h"
+#include "support/watchdog.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
+#include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -239,6 +246,50 @@ TEST_F(GdtExchangeTest, InboxWaitsForAFreshTruncatedRequestThenRefusesIt)
     EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused);
     EXPECT_TRUE(error.contains("truncated")) << error.toStdString();
     EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.refused")));
+}
+
+TEST_F(GdtExchangeTest, InboxSetsAsideFifosDevicesAndOversizeRequestsAndGoesOnTakingOrders)
+{
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    QDir().mkpath(settings.gdtFolder);
+    const QString request = settings.gdtFolder + "/TAVSPRAX.GDT";
+    const int before = patientCount();
+    GdtImport result;
+    QString error;
+    const auto expectRefused = [&](const char* what, const char* message) {
+        Watchdog watchdog(std::string("the inbox given ") + what);
+        error.clear();
+        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused) << what;
+        EXPECT_TRUE(error.contains(message)) << what << ": " << error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(request) || QFileInfo(request).isSymLink()) << what;
+    };
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(request).constData(), 0600), 0);
+    expectRefused("a FIFO", "not a regular file");
+    ASSERT_TRUE(QFile::link("/dev/zero", request));
+    expectRefused("a link to /dev/zero", "not a regular file");
+    // Well-formed lines, but more of them than any request holds.
+    QByteArray huge = requestFile("6302", fullRequest());
+    while (huge.size() <= kMaxGdtRequestSize)
+        huge += line("6220", QByteArray(60, 'x'));
+    home.write("gdt/TAVSPRAX.GDT", huge);
+    expectRefused("an oversize file", "larger than");
+    ASSERT_TRUE(QFile::link(home.path("gone.gdt"), request));
+    expectRefused("a link to nothing", "does not exist");
+    EXPECT_EQ(patientCount(), before);
+
+    // Each is kept aside as it was, none over another.
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(request + ".refused").constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(QFileInfo(request + ".2.refused").symLinkTarget(), "/dev/zero");
+    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.3.refused"), huge);
+    EXPECT_TRUE(QFileInfo(request + ".4.refused").isSymLink());
+
+    home.write("gdt/TAVSPRAX.GDT", requestFile("6302", fullRequest()));
+    ASSERT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Taken) << error.toStdString();
+    EXPECT_EQ(patientCount(), before + 1);
 }
 
 TEST_F(GdtExchangeTest, ResultFileHoldsTheDaysBestValuesWithPredictedAndPercent)

@@ -21,6 +21,9 @@ struct ParsedLines {
     QStringList lines; // without line terminators
     QString newline = "\n";
     bool endsWithNewline = true;
+    // Why a file that is there was not read (too large, not a regular file,
+    // unreadable); empty when it was read whole or is missing.
+    QString refused;
 };
 
 ParsedLines parseLines(QByteArray bytes)
@@ -76,10 +79,23 @@ public:
         if (found != m_entries.constEnd() && found->stamp == *stamp && found->settled)
             return found->lines;
         QByteArray bytes;
-        // A file too large, a FIFO or a device reads as an empty file.
-        if (RegularFile::Read(path, IniFile::kMaxFileSize, bytes) != RegularFile::Status::Read) {
+        QString reason;
+        // A file too large, a FIFO or a device is refused whole: its keys read
+        // as missing, and no write may replace it (see WriteString).
+        switch (RegularFile::Read(path, IniFile::kMaxFileSize, bytes, &reason)) {
+        case RegularFile::Status::Read:
+            break;
+        case RegularFile::Status::Missing:
             m_entries.remove(path);
             return {};
+        case RegularFile::Status::NotRegular:
+        case RegularFile::Status::TooLarge:
+        case RegularFile::Status::Failed: {
+            m_entries.remove(path);
+            ParsedLines refused;
+            refused.refused = reason;
+            return refused;
+        }
         }
         if (m_entries.size() >= kMaxEntries)
             m_entries.clear();
@@ -226,6 +242,12 @@ bool IniFile::WriteString(const QString& path, const QString& section, const QSt
                           const QString& value, QString* error)
 {
     ParsedLines parsed = readLines(path);
+    if (!parsed.refused.isEmpty()) {
+        // Writing one line into a file not read would drop every key in it.
+        if (error)
+            *error = parsed.refused + "; " + key + " is not saved and the file is left as it is";
+        return false;
+    }
     QStringList& lines = parsed.lines;
     const Location where = locate(lines, section, key);
     const QString entry = key + '=' + value;
@@ -246,13 +268,26 @@ bool IniFile::WriteString(const QString& path, const QString& section, const QSt
     // A file without a final newline keeps that form unless our line became its last.
     if (parsed.endsWithNewline || changedLine == lines.size() - 1)
         text += parsed.newline;
-    return DurableFile::Write(path, text.toUtf8(), error, DurableFile::Links::Follow);
+    const QByteArray bytes = text.toUtf8();
+    // A file the next read would refuse is not written.
+    if (bytes.size() > IniFile::kMaxFileSize) {
+        if (error)
+            *error = QString("%1 would grow beyond %2 bytes; %3 is not saved")
+                         .arg(path, QString::number(IniFile::kMaxFileSize), key);
+        return false;
+    }
+    return DurableFile::Write(path, bytes, error, DurableFile::Links::Follow);
 }
 
 bool IniFile::WriteInt(const QString& path, const QString& section, const QString& key, int value,
                        QString* error)
 {
     return WriteString(path, section, key, QString::number(value), error);
+}
+
+QString IniFile::ReadError(const QString& path)
+{
+    return readLines(path).refused;
 }
 
 bool IniFile::EnsureExists(const QString& path, QString* error)

@@ -48,7 +48,7 @@ int LanguageIndex(const QStringList& names, const QString& language)
     return 0;
 }
 
-bool ApplySettingsChoice(const SettingsChoice& choice)
+bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError)
 {
     SystemSettings& s = Settings();
     const bool bluetoothToWired = s.communication == 0 && choice.communication == 1;
@@ -61,18 +61,21 @@ bool ApplySettingsChoice(const SettingsChoice& choice)
     s.simulator = choice.simulator;
 
     // Each write makes sure the file exists first; LanguageFile follows LANGUAGE by itself.
-    SystemSettings::WriteString("LANGUAGE", s.language);
-    SystemSettings::WriteInt("PREDICTED", s.predicted);
-    SystemSettings::WriteString("HOSPITAL", s.hospital);
-    SystemSettings::WriteInt("COMMUNICATION", s.communication);
-    SystemSettings::WriteInt("COMPORT", s.comPort);
-    SystemSettings::WriteInt("BTPS", s.btps);
-    SystemSettings::WriteInt("WAIT", s.wait);
-    SystemSettings::WriteInt("SIMULATOR", s.simulator);
+    QString error;
+    const bool saved = SystemSettings::WriteString("LANGUAGE", s.language, &error) &&
+                       SystemSettings::WriteInt("PREDICTED", s.predicted, &error) &&
+                       SystemSettings::WriteString("HOSPITAL", s.hospital, &error) &&
+                       SystemSettings::WriteInt("COMMUNICATION", s.communication, &error) &&
+                       SystemSettings::WriteInt("COMPORT", s.comPort, &error) &&
+                       SystemSettings::WriteInt("BTPS", s.btps, &error) &&
+                       SystemSettings::WriteInt("WAIT", s.wait, &error) &&
+                       SystemSettings::WriteInt("SIMULATOR", s.simulator, &error);
+    if (saveError)
+        *saveError = saved ? QString() : error;
     return bluetoothToWired;
 }
 
-void RestoreDefaultSettings()
+bool RestoreDefaultSettings(QString* error)
 {
     SystemSettings& s = Settings();
     s.waveColor = 0xB57160;
@@ -84,9 +87,9 @@ void RestoreDefaultSettings()
     s.wait = 0;
     s.comPort = -1; // the dialog's own value, kept in memory only
 
-    SystemSettings::WriteString("LANGUAGE", s.language);
-    SystemSettings::WriteInt("PREDICTED", s.predicted);
-    SystemSettings::WriteString("HOSPITAL", s.hospital);
-    SystemSettings::WriteInt("COMMUNICATION", s.communication);
-    SystemSettings::WriteInt("BTPS", s.btps);
+    return SystemSettings::WriteString("LANGUAGE", s.language, error) &&
+           SystemSettings::WriteInt("PREDICTED", s.predicted, error) &&
+           SystemSettings::WriteString("HOSPITAL", s.hospital, error) &&
+           SystemSettings::WriteInt("COMMUNICATION", s.communication, error) &&
+           SystemSettings::WriteInt("BTPS", s.btps, error);
 }

@@ -28,13 +28,15 @@ int LanguageIndex(const QStringList& names, const QString& language);
 // OK: stores the choice in the settings record and writes LANGUAGE, PREDICTED,
 // HOSPITAL, COMMUNICATION, COMPORT, BTPS, WAIT and SIMULATOR in that order.
 // Returns true when the link changed from Bluetooth to wired (the caller then
-// closes the shared Bluetooth connection).
-bool ApplySettingsChoice(const SettingsChoice& choice);
+// closes the shared Bluetooth connection). When a key cannot be saved the
+// writes stop there and `saveError` tells why (empty when all were saved).
+bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError = nullptr);
 
 // Default: wave colour, LANGUAGE "English", PREDICTED 1, HOSPITAL empty,
 // COMMUNICATION 1, BTPS 1, WAIT 0 and COMPORT -1 in memory; writes LANGUAGE,
 // PREDICTED, HOSPITAL, COMMUNICATION and BTPS only (WAIT and COMPORT keep
-// their values in the file).
-void RestoreDefaultSettings();
+// their values in the file). False, with the reason in `error`, when a key
+// cannot be saved; the writes stop there.
+bool RestoreDefaultSettings(QString* error = nullptr);
 
 inline constexpr int kHospitalLength = 60;

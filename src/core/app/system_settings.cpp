@@ -37,11 +37,13 @@ void SystemSettings::Reset()
     simulator = 0;
     portName.clear();
     database.clear();
+    unreadable.clear();
 }
 
 void SystemSettings::Load(const QString& iniPath)
 {
-    if (!QFile::exists(iniPath))
+    unreadable = IniFile::ReadError(iniPath);
+    if (!QFile::exists(iniPath) || !unreadable.isEmpty())
         return;
     const auto readInt = [&](const char* key, int current) {
         return IniFile::ReadInt(iniPath, kSettingsSection, key, current);
@@ -80,14 +82,14 @@ void SystemSettings::Load(const QString& iniPath)
     database = IniFile::ReadString(iniPath, kSettingsSection, "DATABASE", database, 1000).trimmed();
 }
 
-bool SystemSettings::WriteInt(const QString& key, int value)
+bool SystemSettings::WriteInt(const QString& key, int value, QString* error)
 {
-    const QString path = AppPaths::SettingsFile();
-    return IniFile::EnsureExists(path) && IniFile::WriteInt(path, kSettingsSection, key, value);
+    return WriteString(key, QString::number(value), error);
 }
 
-bool SystemSettings::WriteString(const QString& key, const QString& value)
+bool SystemSettings::WriteString(const QString& key, const QString& value, QString* error)
 {
     const QString path = AppPaths::SettingsFile();
-    return IniFile::EnsureExists(path) && IniFile::WriteString(path, kSettingsSection, key, value);
+    return IniFile::EnsureExists(path, error) &&
+           IniFile::WriteString(path, kSettingsSection, key, value, error);
 }

@@ -34,14 +34,20 @@ struct SystemSettings {
     // DATABASE: empty for data.mdb beside the program, else the connection URI
     // of the clinic's PostgreSQL database (without a password). Never written.
     QString database;
+    // Why the last Load refused the file (too large, not a regular file,
+    // unreadable): every field then keeps its initial value, DATABASE too, so
+    // which database to open is unknown. Empty when it was read or is missing.
+    QString unreadable;
 
     // Puts every field back to its initial value.
     void Reset();
     // Start-up read: keys in their documented order; a missing file or key keeps the field.
     void Load(const QString& iniPath);
     // The write rule: make sure the file exists, then write the one key ("%d" for numbers).
-    static bool WriteInt(const QString& key, int value);
-    static bool WriteString(const QString& key, const QString& value);
+    // False, with the reason in `error`, when the key is not saved; a file that
+    // could not be read whole is then left as it is.
+    static bool WriteInt(const QString& key, int value, QString* error = nullptr);
+    static bool WriteString(const QString& key, const QString& value, QString* error = nullptr);
 };
 
 // The one record, created on first use and kept until exit.

@@ -1,6 +1,7 @@
 #include "core/exchange/csv_patient_import.h"
 
 #include "core/app/lang_text.h"
+#include "core/app/regular_file.h"
 #include "core/exchange/csv_export.h"
 #include "core/exchange/csv_table.h"
 #include "core/exchange/imported_patient.h"
@@ -186,4 +187,13 @@ bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& rep
     }
     report = out;
     return true;
+}
+
+bool ImportPatientsCsvFile(Database& db, const QString& path, CsvImportReport& report,
+                           QString* error)
+{
+    QByteArray bytes;
+    if (RegularFile::Read(path, kMaxPatientCsvSize, bytes, error) != RegularFile::Status::Read)
+        return false;
+    return ImportPatientsCsv(db, bytes, report, error);
 }

@@ -27,3 +27,13 @@ struct CsvImportReport {
 // or a required column missing. Row faults go to the report.
 bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& report,
                        QString* error = nullptr);
+
+// A patient table far beyond any practice's register (a million rows of the
+// export's columns fit) is not read.
+constexpr qint64 kMaxPatientCsvSize = 256LL << 20;
+
+// The same from a file: only a regular file of at most kMaxPatientCsvSize bytes
+// is read; a FIFO, a device (also behind a link) or a larger file is refused at
+// once with the reason in `error`, and nothing is stored.
+bool ImportPatientsCsvFile(Database& db, const QString& path, CsvImportReport& report,
+                           QString* error = nullptr);

@@ -2,6 +2,7 @@
 
 #include "core/app/lang_text.h"
 #include "core/app/durable_file.h"
+#include "core/app/regular_file.h"
 #include "core/exchange/imported_patient.h"
 #include "core/records/database.h"
 #include "core/records/patient_editor_rules.h"
@@ -254,14 +255,22 @@ GdtStore StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& res
 
 GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return outcome(error, GdtStore::Failed, "cannot read " + path + ": " + file.errorString());
-    // A request is a few hundred bytes; anything far larger is not one.
-    constexpr qint64 kMaxRequestSize = 1 << 20;
-    if (file.size() > kMaxRequestSize)
-        return outcome(error, GdtStore::Refused, path + " is too large for a GDT request");
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    QString reason;
+    switch (RegularFile::Read(path, kMaxGdtRequestSize, bytes, &reason)) {
+    case RegularFile::Status::Read:
+        break;
+    case RegularFile::Status::NotRegular:
+    case RegularFile::Status::TooLarge:
+        // No practice system writes such a request: nothing later makes it one.
+        return outcome(error, GdtStore::Refused, reason);
+    case RegularFile::Status::Missing:
+        // A link to nothing never turns into a request; a file gone meanwhile may come back.
+        return outcome(error, QFileInfo(path).isSymLink() ? GdtStore::Refused : GdtStore::Failed,
+                       reason);
+    case RegularFile::Status::Failed:
+        return outcome(error, GdtStore::Failed, reason);
+    }
     GdtRecord record;
     GdtRequest request;
     if (!ParseGdt(bytes, record, error) || !ReadGdtRequest(record, request, error))
@@ -304,7 +313,9 @@ GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, Gd
         return GdtInboxResult::Empty;
     const QDir folder(settings.gdtFolder);
     const QStringList matches =
-        folder.entryList({settings.RequestFileName()}, QDir::Files, QDir::Name);
+        // System too: a FIFO or a device under a request's name is refused and set
+        // aside with a message, not left to sit there unseen.
+        folder.entryList({settings.RequestFileName()}, QDir::Files | QDir::System, QDir::Name);
     if (matches.isEmpty())
         return GdtInboxResult::Empty;
     const QString path = folder.filePath(matches.front());

@@ -51,7 +51,12 @@ enum class GdtStore { Stored, Refused, Failed };
 GdtStore StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& result,
                          QString* error = nullptr);
 
+// A request is a few hundred bytes; a file far larger is not one.
+constexpr qint64 kMaxGdtRequestSize = 1 << 20;
+
 // Parse, check and store one request file. The file itself is left alone.
+// Only a regular file of at most kMaxGdtRequestSize bytes is read: a FIFO, a
+// device (also behind a link) or a larger file is refused at once.
 GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result,
                        QString* error = nullptr);
 

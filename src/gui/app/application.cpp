@@ -88,6 +88,11 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         return 1;
     }
     Settings().Load(AppPaths::SettingsFile());
+    if (!Settings().unreadable.isEmpty()) {
+        // Starting on the defaults would open a new empty database in place of the clinic's.
+        startupError("The settings are not read: " + Settings().unreadable);
+        return 1;
+    }
     AppPaths::SetCaseFolder(AppPaths::CaseRoot());
 
     Database db;

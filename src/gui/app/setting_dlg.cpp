@@ -151,16 +151,21 @@ void CSettingDlg::onOk()
     // A profile number chosen by hand in System.ini is kept while the box stays checked.
     const int simulator = Settings().simulator;
     choice.simulator = m_demo->isChecked() ? (simulator != 0 ? simulator : 1) : 0;
-    if (ApplySettingsChoice(choice)) {
+    QString error;
+    if (ApplySettingsChoice(choice, &error)) {
         if (CMainShellDlg* shell = CMainShellDlg::Instance())
             shell->CloseBluetooth();
     }
+    if (!error.isEmpty())
+        ShowMessage("The settings are not saved: " + error, PromptCaption(), 0, this);
     accept();
 }
 
 void CSettingDlg::onDefault()
 {
-    RestoreDefaultSettings();
+    QString error;
+    if (!RestoreDefaultSettings(&error))
+        ShowMessage("The settings are not saved: " + error, PromptCaption(), 0, this);
     accept();
 }
 
