@@ -4,6 +4,7 @@
 #include "core/report/curve_plot.h"
 #include "core/report/trend_series.h"
 
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -31,10 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (CurveView view : {CurveView::FlowVolume, CurveView::VolumeTime})
             CurveTrace(view, points);
     }
-    DayTest test;
+    // Two trend points holding the file's own numbers, whatever they are (the
+    // day-result model sets damaged records aside; the chart must hold anyway).
+    const ManeuverResult& r = file.record;
+    TrendTest test;
     test.dataName = "1.dt";
-    test.file = file;
-    const std::vector<TrendTest> tests = MakeTrendTests({test, test}, file.record);
+    test.time = QDateTime::fromString(QString::fromLatin1(file.header.testTime, int(qstrnlen(file.header.testTime, 32))),
+                                      "yyyy-MM-dd HH:mm:ss");
+    test.measured = {r.PEF, r.FEV1, r.FVC, r.FEF25, r.FEF2575, r.FEF75};
+    test.predicted = test.measured;
+    test.z = {r.FVC, r.FEV1, r.PEF, r.FEF25, r.FEF75, r.FEF2575};
+    std::vector<TrendTest> tests = {test, test};
+    tests[1].time = tests[0].time.addDays(1);
     QImage image(210, 297, QImage::Format_RGB32);
     QPainter painter(&image);
     for (int parameter = 0; parameter < kTrendParameterCount; ++parameter) {
