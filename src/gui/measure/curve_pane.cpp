@@ -44,10 +44,15 @@ void CCurvePane::SetTestCount(int count)
 void CCurvePane::LoadDay(Database& db, int patientId, const QString& day,
                          const ManeuverResult* predicted, bool singleLoop)
 {
-    // The day's plausible tests, the one its results come from shown first.
     DayResult result;
     if (patientId > 0 && !day.isEmpty())
         LoadDayResult(db, patientId, QDate::fromString(day, "yyyy-MM-dd"), result);
+    ShowDay(result, predicted, singleLoop);
+}
+
+void CCurvePane::ShowDay(const DayResult& result, const ManeuverResult* predicted, bool singleLoop)
+{
+    // The day's plausible tests, the one its results come from shown first.
     DayTestList tests = m_testType == kTestVc ? result.vc : m_testType == kTestMvv ? result.mvv : result.fvc;
     StoredPlotOptions options;
     if (m_testType == kTestFvc)

@@ -6,6 +6,7 @@
 #include "gui/measure/curve_plot_widget.h"
 
 class Database;
+struct DayResult;
 
 class CCurvePane : public CCurvePlotWidget {
     Q_OBJECT
@@ -23,6 +24,8 @@ class CCurvePane : public CCurvePlotWidget {
     // best test in the wave colour. `predicted` (FVC) must outlive the pane's next load.
     void LoadDay(Database& db, int patientId, const QString& day,
                  const ManeuverResult* predicted = nullptr, bool singleLoop = false);
+    // The same from a day already loaded (the three panes of a day share one load).
+    void ShowDay(const DayResult& day, const ManeuverResult* predicted = nullptr, bool singleLoop = false);
 
     // The results page's panes ("V-L", "V-T") show a title of their own and no details spot.
     void SetTitle(const QString& title)

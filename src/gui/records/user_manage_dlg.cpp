@@ -7,6 +7,7 @@
 #include "core/records/database.h"
 #include "core/records/patient_list.h"
 #include "core/records/patient_record.h"
+#include "core/report/day_result.h"
 #include "core/report/day_test_rows.h"
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/main_shell_dlg.h"
@@ -17,6 +18,7 @@
 #include "gui/records/patient_edit_dlg.h"
 #include "gui/records/patient_list_model.h"
 
+#include <QDate>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -324,11 +326,14 @@ void CUserManageDlg::loadDayTests()
 {
     const DayTestCounts counts = CountDayTests(Shell()->Db(), Shell()->CurrentPatientId(),
                                                Shell()->CurrentTestDate());
+    // One load of the day for the three panes.
+    DayResult day;
+    if (Shell()->CurrentPatientId() > 0 && !Shell()->CurrentTestDate().isEmpty())
+        LoadDayResult(Shell()->Db(), Shell()->CurrentPatientId(),
+                      QDate::fromString(Shell()->CurrentTestDate(), "yyyy-MM-dd"), day);
     for (int type = 0; type < 3; ++type) {
         m_panes[type]->SetTestCount(counts.byType[type]);
-        m_panes[type]->LoadDay(Shell()->Db(), Shell()->CurrentPatientId(),
-                               Shell()->CurrentTestDate(), &Shell()->Predicted(),
-                               Shell()->SingleLoopDisplay() != 0);
+        m_panes[type]->ShowDay(day, &Shell()->Predicted(), Shell()->SingleLoopDisplay() != 0);
     }
 }
 
