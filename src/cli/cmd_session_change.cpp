@@ -84,6 +84,22 @@ QJsonObject detailJson(const SessionDetail& d)
                        {"referrer", d.referrer}};
 }
 
+// Once the options are read: nothing left over, the database open and the
+// session there. Null with `failure` set otherwise.
+Database* openSession(CliContext& context, const QStringList& args, const char* usage, const SessionKey& key,
+                      int& failure)
+{
+    if (!args.isEmpty()) {
+        failure = CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + usage);
+        return nullptr;
+    }
+    if (!context.OpenDatabase()) {
+        failure = 2;
+        return nullptr;
+    }
+    return findSession(context.Db(), key, failure) ? &context.Db() : nullptr;
+}
+
 int relabel(CliContext& context, QStringList& args)
 {
     SessionKey key;
@@ -99,13 +115,10 @@ int relabel(CliContext& context, QStringList& args)
     const QString givenBy = CliContext::TakeOption(args, "--by", &hasBy);
     if (hasBy && givenBy.trimmed().isEmpty())
         return CliContext::Fail("--by needs a name\n" + QString(kRelabelUsage));
-    if (!args.isEmpty())
-        return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kRelabelUsage);
-    if (!context.OpenDatabase())
-        return 2;
-    Database& db = context.Db();
-    if (!findSession(db, key, failure))
+    Database* session = openSession(context, args, kRelabelUsage, key, failure);
+    if (!session)
         return failure;
+    Database& db = *session;
 
     const QString by = hasBy ? givenBy : LoginName();
     const QDateTime at = QDateTime::currentDateTime();
@@ -148,13 +161,10 @@ int edit(CliContext& context, QStringList& args)
     QDateTime doseTime;
     if (hasTime && !ParseDoseTime(timeText, key.day, doseTime))
         return CliContext::Fail("--dose-time must be a time HH:MM, not \"" + timeText + "\"\n" + kEditUsage);
-    if (!args.isEmpty())
-        return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kEditUsage);
-    if (!context.OpenDatabase())
-        return 2;
-    Database& db = context.Db();
-    if (!findSession(db, key, failure))
+    Database* session = openSession(context, args, kEditUsage, key, failure);
+    if (!session)
         return failure;
+    Database& db = *session;
 
     // Only what is given changes; an empty value clears that one field.
     SessionDetail detail = LoadSessionDetail(db, key.patient, key.session);
