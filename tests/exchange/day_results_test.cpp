@@ -222,20 +222,15 @@ TEST_F(DayResultsTest, ABronchodilatorDayGivesOneValuePerPhaseFromThePhasesBestA
     EXPECT_TRUE(ids.contains("FEV1_PRE") && ids.contains("FEV1_POST_LLN") && ids.contains("FEV1_PRE_Z"))
         << ids.join(' ').toStdString();
 
-    // CSV: one row per blow with its phase, then each phase's reported values, the same as above.
+    // CSV: one row per blow with its phase, then each phase's reported row (their
+    // values are the one-answer test's).
     QByteArray csv;
     CsvExportResult counts;
     ASSERT_TRUE(BuildTestsCsv(db, day, day, csv, counts));
     const QStringList columns = CsvExportColumns();
     QStringList phases;
-    for (const QStringList& row : csvRows(csv)) {
+    for (const QStringList& row : csvRows(csv))
         phases << row.value(columns.indexOf("phase")) + ' ' + row.value(columns.indexOf("row_kind"));
-        if (row.value(columns.indexOf("row_kind")) != "reported")
-            continue;
-        const SessionPhase phase = row.value(columns.indexOf("phase")) == "post" ? SessionPhase::Post : SessionPhase::Pre;
-        for (const char* name : {"FEV1", "FVC", "FEV1/FVC"})
-            EXPECT_EQ(row.value(columns.indexOf(name)).toDouble(), find(r, name, phase)->measured) << name;
-    }
     EXPECT_EQ(phases, QStringList({"pre blow", "pre blow", "pre blow", "post blow", "post blow", "post blow",
                                    "pre reported", "post reported"}));
 }
