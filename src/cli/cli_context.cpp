@@ -10,6 +10,9 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <termios.h>
+#include <unistd.h>
+
 CliContext::~CliContext() = default;
 
 CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<MeasurementParts>())
@@ -53,8 +56,35 @@ bool CliContext::OpenDatabase()
     }
     DatabaseLocation shown;
     ParseDatabaseLocation(target, shown, nullptr);
+    // A server that wants a password the password file did not give: asked on
+    // the terminal, never taken from the command line.
+    if (m_db.NeedsPassword() && shown.server) {
+        const QString password = PromptHidden("Password of the database user " + shown.Display());
+        if (!password.isEmpty() && m_db.OpenServer(shown, password))
+            return true;
+    }
     Fail("Cannot open the database " + shown.Display() + ": " + m_db.LastError());
     return false;
+}
+
+QString CliContext::PromptHidden(const QString& prompt)
+{
+    if (!::isatty(STDIN_FILENO))
+        return QString();
+    QTextStream(stderr) << prompt << ": " << Qt::flush;
+    termios saved {};
+    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios hidden = saved;
+        hidden.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    QTextStream in(stdin);
+    const QString line = in.readLine();
+    if (quiet)
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    QTextStream(stderr) << '\n';
+    return line;
 }
 
 int CliContext::Fail(const QString& message, int code)

@@ -26,6 +26,9 @@ public:
     QString FolderError() const { return m_folderError; }
 
     bool OpenDatabase(); // prints the error and returns false when it cannot
+    // A line typed on the terminal without echo (a password); empty when
+    // standard input is no terminal.
+    static QString PromptHidden(const QString& prompt);
     Database& Db() { return m_db; }
     // --database when given, else the DATABASE setting, else data.mdb; empty with
     // `error` set when the setting is unusable.

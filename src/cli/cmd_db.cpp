@@ -9,6 +9,7 @@
 #include "core/records/case_file_store.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
+#include "core/records/interrupted_saves.h"
 #include "core/records/records_transfer.h"
 
 #include <QFileInfo>
@@ -25,17 +26,20 @@ int migrate(QStringList& args)
         return CliContext::Fail("usage: tavctl db migrate --to postgresql://USER@HOST:PORT/DB");
     // The folder's own data.mdb, whatever the settings say; it must exist, as
     // opening a missing one would create it.
+    QString target, refused;
+    if (!ChooseDatabase(to, QString(), QString(), target, &refused))
+        return CliContext::Fail(refused);
     const QString file = AppPaths::DatabaseFile();
     if (!QFileInfo(file).isFile())
         return CliContext::Fail("There is no " + file + " to move.");
     Database source;
     if (!source.Open(file, Database::kPassword))
         return CliContext::Fail("Cannot open " + file + ": " + source.LastError());
-    Database target;
-    if (!target.Open(to))
-        return CliContext::Fail("Cannot open the server database: " + target.LastError());
+    Database server;
+    if (!server.Open(target))
+        return CliContext::Fail("Cannot open the server database: " + server.LastError());
     TransferReport report;
-    const bool ok = TransferRecords(source, target, report);
+    const bool ok = TransferRecords(source, server, report);
     QJsonObject rows;
     for (auto it = report.rows.cbegin(); it != report.rows.cend(); ++it)
         rows[it.key()] = it.value();
@@ -57,6 +61,10 @@ int check(CliContext& context, QStringList& args)
         return CliContext::Fail("usage: tavctl db check");
     if (!context.OpenDatabase())
         return 2;
+    // What killed saves left is settled first, as the desktop program does at start.
+    InterruptedSaves settled;
+    QString settleError;
+    const bool settledAll = SettleInterruptedSaves(context.Db(), settled, settleError);
     CaseCheckReport report;
     if (!CheckCaseData(context.Db(), report))
         return CliContext::Fail("Cannot read the test rows: " + context.Db().LastError(), 1);
@@ -65,8 +73,13 @@ int check(CliContext& context, QStringList& args)
     json["missing"] = QJsonArray::fromStringList(report.missing);
     json["unreadable"] = QJsonArray::fromStringList(report.unreadable);
     json["orphans"] = QJsonArray::fromStringList(report.orphans);
-    const bool clean = report.missing.isEmpty() && report.unreadable.isEmpty() &&
-                       report.orphans.isEmpty();
+    json["recovered"] = QJsonArray::fromStringList(settled.recovered);
+    if (!settledAll)
+        json["settleError"] = settleError;
+    const QStringList open = AppPaths::OpenToOthers();
+    json["readableByOthers"] = QJsonArray::fromStringList(open);
+    const bool clean = settledAll && report.missing.isEmpty() && report.unreadable.isEmpty() &&
+                       report.orphans.isEmpty() && open.isEmpty();
     json["ok"] = clean;
     PrintJson(json);
     return clean ? 0 : 1;

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,6 +158,34 @@ TEST(DurableFile, OfWritersRacingForOneNameExactlyOneGetsIt)
     // A later writer finds the name taken and the file untouched.
     EXPECT_EQ(DurableFile::CreateNew(path, "late"), DurableFile::Created::NameTaken);
     EXPECT_EQ(contentOf(path).size(), 20000);
+}
+
+// New files hold patient data: their owner alone reads them, whatever the
+// umask. Of the hidden files writes leave, only those no live writer holds
+// count as abandoned.
+TEST(DurableFile, NewFilesAreTheOwnersAndOnlyDeadWritersLeaveAbandonedFiles)
+{
+    QTemporaryDir dir;
+    const mode_t umaskBefore = ::umask(0);
+    QString error;
+    const bool written = DurableFile::Write(dir.filePath("5.dt"), "bytes", &error);
+    ::umask(umaskBefore);
+    ASSERT_TRUE(written) << error.toStdString();
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("5.dt")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    const QString dead = QString(".6.dt.k3x") + DurableFile::kTemporarySuffix;
+    const QString live = QString(".7.dt.q9z") + DurableFile::kTemporarySuffix;
+    put(dir.filePath(dead), "half");
+    put(dir.filePath(live), "being written");
+    put(dir.filePath(".hidden.ini"), "not ours");
+    const int fd = ::open(QFile::encodeName(dir.filePath(live)).constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0); // a writer still at work
+    EXPECT_EQ(DurableFile::AbandonedTemporaries(dir.path()), QStringList{dead});
+    ::close(fd);
+    EXPECT_EQ(DurableFile::AbandonedTemporaries(dir.path()).size(), 2);
 }
 
 TEST(RegularFile, RefusesSpecialFilesAtOnceAndFilesBeyondTheLimit)

@@ -359,3 +359,39 @@ TEST_F(Patients, NewPatientDefaults)
     EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 1).Standard, 1);
     EXPECT_EQ(NewPatientDefaults(db, QDate(2024, 2, 29), 7).Standard, 0); // no such set
 }
+
+// Two workstations open one patient; one changes the weight, the other the
+// height afterwards: the second is told, and nothing is lost unless it chooses.
+TEST_F(Patients, AnEditSavedMeanwhileIsNeverOverwrittenUnseen)
+{
+    addTwo();
+    Database other;
+    ASSERT_TRUE(other.Open(location)) << other.LastError().toStdString();
+    PatientRecord first, second;
+    ASSERT_TRUE(LoadPatient(db, a.ID, first));
+    ASSERT_TRUE(LoadPatient(other, a.ID, second));
+
+    PatientRecord heavier = second;
+    heavier.Weight = 72;
+    QStringList changes;
+    ASSERT_EQ(SavePatientIfUnchanged(other, a.ID, second, heavier, changes), PatientSave::Saved);
+
+    PatientRecord taller = first;
+    taller.Height = 172;
+    ASSERT_EQ(SavePatientIfUnchanged(db, a.ID, first, taller, changes),
+              PatientSave::ChangedMeanwhile);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_TRUE(changes[0].contains("60") && changes[0].contains("72")) << changes[0].toStdString();
+    PatientRecord stored;
+    ASSERT_TRUE(LoadPatient(db, a.ID, stored));
+    EXPECT_EQ(stored.Weight, 72);
+    EXPECT_EQ(stored.Height, 165);
+
+    // Chosen over the stored row, the save goes through; the other patient is untouched.
+    ASSERT_EQ(SavePatientIfUnchanged(db, a.ID, stored, taller, changes), PatientSave::Saved);
+    ASSERT_TRUE(LoadPatient(other, a.ID, stored));
+    EXPECT_EQ(stored.Height, 172);
+    PatientRecord untouched;
+    ASSERT_TRUE(LoadPatient(other, b.ID, untouched));
+    EXPECT_EQ(untouched.Height, 165);
+}

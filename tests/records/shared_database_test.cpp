@@ -189,9 +189,12 @@ TEST_P(BothEngines, StoredFilesAreCreatedOnceAndNamedSafely)
     EXPECT_TRUE(files.Names(3).isEmpty());
 }
 
-TEST_P(BothEngines, ATestIsKeptWithItsRowOrNotAtAll)
+TEST_P(BothEngines, ASessionIsKeptWithItsRowsOrNotAtAll)
 {
     const int id = 5;
+    // A row left from lost test data holds its name.
+    ASSERT_TRUE(db.Execute("insert into CaseInfo(ID, DataName, TestTime) values(?, ?, ?)",
+                           {id, "2.dt", "2026-03-04 10:30:00"}));
     const std::unique_ptr<TestStore> tests =
         PatientTestStore(db, id, AppPaths::PatientCaseFolder(id));
     QString error;
@@ -199,31 +202,31 @@ TEST_P(BothEngines, ATestIsKeptWithItsRowOrNotAtAll)
     result.testTime = "2026-03-04 10:20:30";
     result.header.testType = kTestFvc;
     result.record.FVC = 4.5f;
-    ASSERT_EQ(tests->NextNumber(0, error), 1) << error.toStdString();
-    result.dataName = "1.dt";
-    ASSERT_EQ(tests->Write(result, "first test", error), TestWrite::Saved) << error.toStdString();
+    const auto rows = [&] {
+        return row("SELECT count(*) FROM CaseInfo WHERE ID = ?", {id}).value(0).toInt();
+    };
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        result.dataName = name;
+        return tests->Write(result, bytes, error);
+    };
+    for (const bool keep : {false, true}) {
+        ASSERT_TRUE(tests->BeginSession(error)) << error.toStdString();
+        ASSERT_EQ(tests->NextNumber(0, error), 1) << error.toStdString();
+        ASSERT_EQ(write("1.dt", "first test"), TestWrite::Saved) << error.toStdString();
+        // A second test under the same number, or the name a lost row holds:
+        // nothing of it stays, and the session goes on.
+        EXPECT_EQ(write("1.dt", "second test"), TestWrite::NameTaken);
+        EXPECT_EQ(write("2.dt", "orphan"), TestWrite::NameTaken);
+        EXPECT_FALSE(db.Files().Exists(id, "2.dt"));
+        ASSERT_EQ(write("3.dt", "third test"), TestWrite::Saved) << error.toStdString();
+        ASSERT_TRUE(tests->EndSession(keep, error)) << error.toStdString();
+        EXPECT_EQ(db.Files().Exists(id, "1.dt"), keep);
+        EXPECT_EQ(db.Files().Exists(id, "3.dt"), keep);
+        EXPECT_EQ(rows(), keep ? 3 : 1);
+    }
     QByteArray bytes;
     ASSERT_TRUE(db.Files().Read(id, "1.dt", bytes));
     EXPECT_EQ(bytes, "first test");
-    EXPECT_EQ(row("SELECT count(*) FROM CaseInfo WHERE ID = ? AND DataName = ?", {id, "1.dt"})
-                  .value(0)
-                  .toInt(),
-              1);
-    EXPECT_EQ(tests->NextNumber(0, error), 2);
-    EXPECT_EQ(tests->NextNumber(6, error), 7); // above a number already tried
-
-    // A second writer under the same number keeps nothing and is told to move on.
-    EXPECT_EQ(tests->Write(result, "second test", error), TestWrite::NameTaken);
-    ASSERT_TRUE(db.Files().Read(id, "1.dt", bytes));
-    EXPECT_EQ(bytes, "first test");
-
-    // A row left from lost test data holds its name: the bytes do not stay either.
-    ASSERT_TRUE(db.Execute("insert into CaseInfo(ID, DataName, TestTime) values(?, ?, ?)",
-                           {id, "2.dt", "2026-03-04 10:30:00"}));
-    result.dataName = "2.dt";
-    EXPECT_EQ(tests->Write(result, "orphan", error), TestWrite::NameTaken);
-    EXPECT_FALSE(db.Files().Exists(id, "2.dt"));
-    EXPECT_EQ(row("SELECT count(*) FROM CaseInfo WHERE ID = ?", {id}).value(0).toInt(), 2);
 }
 
 TEST_P(BothEngines, ADiagnosisKeepsItsTextAndTheTimeItWasWritten)

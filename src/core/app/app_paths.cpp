@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
+#include <sys/stat.h>
+
 AppPaths::Folders AppPaths::s_folders;
 QString AppPaths::s_caseFolder;
 
@@ -120,13 +124,9 @@ bool AppPaths::PrepareProgramFolder(QString* error)
     if (folder.isEmpty())
         return fail(QStringLiteral("No folder for the user's data: neither XDG_DATA_HOME nor "
                                    "HOME is set (TAV_HOME names a program folder)."));
-    const bool firstStart = !QFileInfo(folder).isDir();
-    if (firstStart) {
-        if (!QDir().mkpath(folder))
-            return fail(QStringLiteral("Cannot create the folder ") + folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    if (!QDir().mkpath(CaseRoot()))
+    if (!MakePrivateFolder(folder))
+        return fail(QStringLiteral("Cannot create the folder ") + folder);
+    if (!MakePrivateFolder(CaseRoot()))
         return fail(QStringLiteral("Cannot create the folder ") + CaseRoot());
     const QString shippedSettings = s_folders.sharedFolder + QStringLiteral("System.ini");
     if (!s_folders.sharedFolder.isEmpty() && QFileInfo(shippedSettings).isFile() &&
@@ -188,4 +188,39 @@ QString AppPaths::CaseRoot() { return ProgramFolder() + "Case"; }
 QString AppPaths::PatientCaseFolder(int patientId)
 {
     return CaseRoot() + '/' + QString::number(patientId);
+}
+
+QString AppPaths::RecoveryFolder() { return ProgramFolder() + QStringLiteral("Recovered"); }
+
+bool AppPaths::MakePrivateFolder(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    QStringList missing;
+    QString folder = QDir::cleanPath(QDir(path).absolutePath());
+    while (!QFileInfo::exists(folder)) {
+        missing.prepend(folder);
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    for (const QString& each : missing)
+        if (::mkdir(QFile::encodeName(each).constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+    return QFileInfo(path).isDir();
+}
+
+QStringList AppPaths::OpenToOthers()
+{
+    QStringList open;
+    const QString program = ProgramFolder();
+    for (const QString& path : {program, CaseRoot(), RecoveryFolder(), DatabaseFile()}) {
+        struct stat info {};
+        if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+            continue;
+        if (info.st_mode & (S_IRWXG | S_IRWXO))
+            open << QDir::cleanPath(path);
+    }
+    return open;
 }

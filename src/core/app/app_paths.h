@@ -56,6 +56,15 @@ public:
     static void SetCaseFolder(const QString& folder);
     static QString CaseRoot(); // ProgramFolder + "Case"
     static QString PatientCaseFolder(int patientId);
+    // Where the start-up check puts what interrupted saves left: ProgramFolder + "Recovered".
+    static QString RecoveryFolder();
+
+    // Creates `path` with its missing parents, each readable by the owner only
+    // whatever the umask (they hold patient data); true when it is a folder.
+    static bool MakePrivateFolder(const QString& path);
+    // The program folder, Case/, Recovered/ and data.mdb where they exist and
+    // people other than their owner may read them.
+    static QStringList OpenToOthers();
 
     // A name without any folder part ("English", not "../x/evil").
     static bool IsPlainFileName(const QString& name);

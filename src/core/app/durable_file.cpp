@@ -1,5 +1,6 @@
 #include "core/app/durable_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +27,7 @@ QString reason(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-// Writes all of `bytes` to `fd`, syncs and closes it; false with errno's text otherwise.
+// Writes all of `bytes` to `fd` and syncs it; false with errno's text otherwise.
 bool writeAllAndSync(int fd, const QByteArray& bytes, QString* why)
 {
     const char* p = bytes.constData();
@@ -36,7 +38,6 @@ bool writeAllAndSync(int fd, const QByteArray& bytes, QString* why)
             continue;
         if (n <= 0) {
             *why = n < 0 ? reason(errno) : QStringLiteral("nothing was written");
-            ::close(fd);
             return false;
         }
         p += n;
@@ -44,11 +45,6 @@ bool writeAllAndSync(int fd, const QByteArray& bytes, QString* why)
     }
     // Delayed allocation and network file systems report a full disk only here.
     if (::fsync(fd) != 0) {
-        *why = reason(errno);
-        ::close(fd);
-        return false;
-    }
-    if (::close(fd) != 0) {
         *why = reason(errno);
         return false;
     }
@@ -65,13 +61,21 @@ void syncFolder(const QByteArray& folder)
     ::close(fd);
 }
 
+// A hidden file next to the target, locked while its writer lives, so that
+// the start-up check can tell a save in progress from one a kill left behind.
 struct Temporary {
     QByteArray folder;
     QByteArray path;
+    int fd = -1;
+    ~Temporary()
+    {
+        if (fd >= 0)
+            ::close(fd); // also releases the lock, after the final name is settled
+    }
 };
 
 // A fresh hidden file next to `target`, holding `bytes` on disk. `keepMode` is
-// the mode of the file being replaced (-1: a new file, the umask decides).
+// the mode of the file being replaced (-1: a new file, readable by its owner only).
 bool writeTemporary(const QString& target, const QByteArray& bytes, int keepMode, Temporary& temp,
                     QString* error)
 {
@@ -81,20 +85,22 @@ bool writeTemporary(const QString& target, const QByteArray& bytes, int keepMode
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         // A leading dot and the random suffix keep the name out of every reader's pattern.
         temp.path = temp.folder + "/." + QFile::encodeName(info.fileName()) + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd = ::open(temp.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                    QByteArray::number(QRandomGenerator::global()->generate(), 36) +
+                    DurableFile::kTemporarySuffix;
+        fd = ::open(temp.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             break;
     }
     if (fd < 0)
         return fail(error, QString("cannot write %1: %2").arg(target, reason(errno)));
+    temp.fd = fd;
     QString why;
-    if (keepMode >= 0 && ::fchmod(fd, mode_t(keepMode)) != 0) {
+    if (::flock(fd, LOCK_EX) != 0)
         why = reason(errno);
-        ::close(fd);
-    } else {
+    else if (keepMode >= 0 && ::fchmod(fd, mode_t(keepMode)) != 0)
+        why = reason(errno);
+    else
         writeAllAndSync(fd, bytes, &why);
-    }
     if (!why.isEmpty()) {
         ::unlink(temp.path.constData());
         return fail(error, QString("cannot write %1: %2").arg(target, why));
@@ -176,4 +182,21 @@ DurableFile::Created DurableFile::CreateNew(const QString& path, const QByteArra
     }
     syncFolder(temp.folder);
     return Created::Yes;
+}
+
+QStringList DurableFile::AbandonedTemporaries(const QString& folder)
+{
+    QStringList abandoned;
+    const QStringList hidden = QDir(folder).entryList(
+        {QString(".*") + kTemporarySuffix}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : hidden) {
+        const QByteArray path = QFile::encodeName(folder + '/' + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue; // gone meanwhile: its writer finished
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            abandoned << name;
+        ::close(fd);
+    }
+    return abandoned;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Whole-file writes that survive a crash, a power cut and a full disk: the
 // bytes go to a temporary file in the target's folder, every byte is checked,
@@ -23,4 +24,10 @@ public:
     // gets it and the other is told NameTaken (its bytes are not kept).
     static Created CreateNew(const QString& path, const QByteArray& bytes,
                              QString* error = nullptr);
+
+    // How the hidden file of a write in progress ends (".<name>.<random>.part").
+    static constexpr const char* kTemporarySuffix = ".part";
+    // The names of `folder`'s hidden files that writes left behind when they
+    // were killed: a live writer holds a lock on its file until it is renamed.
+    static QStringList AbandonedTemporaries(const QString& folder);
 };

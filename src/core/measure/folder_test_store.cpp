@@ -8,16 +8,20 @@
 #include <QDir>
 #include <QFile>
 
-FolderTestStore::FolderTestStore(QString caseFolder, TestRowWriter writeRow,
-                                 TestRowRemover removeRow)
-    : m_caseFolder(std::move(caseFolder)), m_writeRow(std::move(writeRow)),
-      m_removeRow(std::move(removeRow))
+FolderTestStore::FolderTestStore(QString caseFolder, std::unique_ptr<TestRowTable> rows)
+    : m_caseFolder(std::move(caseFolder)), m_rows(std::move(rows))
 {
+}
+
+bool FolderTestStore::BeginSession(QString& error)
+{
+    m_written.clear();
+    return m_rows->Begin(error);
 }
 
 int FolderTestStore::NextNumber(int above, QString& error)
 {
-    if (!QDir().mkpath(m_caseFolder)) {
+    if (!AppPaths::MakePrivateFolder(m_caseFolder)) {
         error = "cannot create " + m_caseFolder;
         return -1;
     }
@@ -38,29 +42,36 @@ TestWrite FolderTestStore::Write(const SaveResult& result, const QByteArray& byt
         return TestWrite::NameTaken;
     if (created == DurableFile::Created::Failed)
         return TestWrite::FileFailed;
-    // Saved means both: without its row the test would appear in no day.
-    const RowWrite written = m_writeRow ? m_writeRow(result, error) : RowWrite::Failed;
-    if (written == RowWrite::Inserted)
+    const RowWrite written = m_rows->Insert(result, error);
+    if (written == RowWrite::Inserted) {
+        m_written << path;
         return TestWrite::Saved;
+    }
     QFile::remove(path);
     return written == RowWrite::NameTaken ? TestWrite::NameTaken : TestWrite::RowFailed;
+}
+
+bool FolderTestStore::EndSession(bool keep, QString& error)
+{
+    if (keep && m_rows->Commit(error)) {
+        m_written.clear();
+        return true;
+    }
+    // Rows first: a file without a row is in no day, a row without its file
+    // would show a test that cannot be read.
+    m_rows->Rollback();
+    removeWritten();
+    return !keep;
+}
+
+void FolderTestStore::removeWritten()
+{
+    for (const QString& path : m_written)
+        QFile::remove(path);
+    m_written.clear();
 }
 
 QString FolderTestStore::PathOf(const QString& dataName) const
 {
     return m_caseFolder + '/' + dataName;
-}
-
-bool FolderTestStore::Remove(const QString& dataName, QString& error)
-{
-    // The row first: a file without a row is in no day, a row without its
-    // file would show a test that cannot be read.
-    if (!m_removeRow || !m_removeRow(dataName, error))
-        return false;
-    QFile file(PathOf(dataName));
-    if (file.exists() && !file.remove()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
 }

@@ -100,14 +100,31 @@ void storeTest(SaveResult& result, const PulseStream& samples, const QByteArray&
     fail(GetLangText("CASE", 2101));
 }
 
-// Takes back the manoeuvres of a session stored before one failed: the
-// session is kept whole or not at all.
-void takeBack(SaveResult& result, TestStore& testStore) {
-    for (const KeptManeuver& kept : result.stored) {
-        QString error;
-        if (!testStore.Remove(kept.dataName, error))
-            result.prompts << GetLangText("CLINICAL", 2576).arg(kept.dataName, error);
-    }
+// Opens the store's session; false, with the result saying why, when it cannot.
+bool beginSession(SaveResult& result, TestStore& testStore) {
+    QString error;
+    if (testStore.BeginSession(error))
+        return true;
+    // The records cannot take the session's rows (a lock held too long, a server gone).
+    result.outcome = SaveOutcome::NotRecorded;
+    result.resultValid = 0;
+    result.prompts << GetLangText("CASE", 2102).arg(error);
+    return false;
+}
+
+// Ends the store's session: kept when the result is saved, and the result
+// tells when the keeping failed (nothing of the session stays then).
+void endSession(SaveResult& result, TestStore& testStore) {
+    QString error;
+    const bool keep = result.outcome == SaveOutcome::Saved;
+    if (testStore.EndSession(keep, error) || !keep)
+        return;
+    result.outcome = SaveOutcome::NotRecorded;
+    result.resultValid = 0;
+    result.prompts.clear();
+    result.prompts << GetLangText("CASE", 2102).arg(error);
+    result.dataName.clear();
+    result.path.clear();
     result.stored.clear();
 }
 
@@ -149,7 +166,6 @@ void storeSession(SaveResult& result, const ManeuverList& list,
         one.header.trailerFlag = 1;
         storeTest(one, samples, trailer, testStore);
         if (one.outcome != SaveOutcome::Saved) {
-            takeBack(result, testStore);
             one.stored.clear();
             one.prompts = result.prompts + one.prompts;
             one.bestIndex = best;
@@ -335,8 +351,11 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         return result;
     }
 
+    if (!beginSession(result, testStore))
+        return result;
     if (type == kTestFvc) {
         storeSession(result, list, statuses, stream, context.phase, context.basis, testStore);
+        endSession(result, testStore);
         return result;
     }
     result.place.basis = context.basis;
@@ -349,5 +368,6 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 
     storeTest(result, samples, trailer, testStore);
+    endSession(result, testStore);
     return result;
 }

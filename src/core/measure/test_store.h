@@ -39,13 +39,21 @@ struct SessionPlace {
 inline constexpr int kPhasePre = 0;
 inline constexpr int kPhasePost = 1;
 
-// The row writer inserts the CaseInfo row of a written test. `NameTaken` means
-// a row of another (lost) file already holds the name: the writer then tries
-// the next number. `Failed` puts the reason in `error`.
+// The CaseInfo rows of a folder's tests. One transaction holds the rows of a
+// whole session; it takes the database's write lock at Begin, before the
+// session's files are written, so a start-up check holding that lock never
+// mistakes the files of a save in progress for ones a kill left behind.
 enum class RowWrite { Inserted, NameTaken, Failed };
-using TestRowWriter = std::function<RowWrite(const SaveResult& result, QString& error)>;
-// Deletes the row of a test whose bytes are being taken back.
-using TestRowRemover = std::function<bool(const QString& dataName, QString& error)>;
+class TestRowTable {
+public:
+    virtual ~TestRowTable() = default;
+    virtual bool Begin(QString& error) = 0;
+    // `NameTaken`: a row of another (lost) file already holds the name; the
+    // transaction stays usable.
+    virtual RowWrite Insert(const SaveResult& result, QString& error) = 0;
+    virtual bool Commit(QString& error) = 0;
+    virtual void Rollback() = 0;
+};
 
 enum class TestWrite {
     Saved,      // bytes and row are both kept
@@ -54,18 +62,22 @@ enum class TestWrite {
     RowFailed,  // the row could not be inserted: the bytes went again
 };
 
+// A session is stored whole or not at all: every Write between BeginSession
+// and EndSession(true) is kept together, and a kill before EndSession
+// returns leaves no row of it (files it left have no row and are settled by
+// the start-up check).
 class TestStore {
 public:
     virtual ~TestStore() = default;
+    virtual bool BeginSession(QString& error) = 0;
     // The number to try next, above `above`; -1 when none can be given, with
     // `error` saying why (empty: every number is used).
     virtual int NextNumber(int above, QString& error) = 0;
-    // Keeps `bytes` as `result.dataName` together with the row of `result`.
+    // Adds `bytes` as `result.dataName` with the row of `result` to the session.
     virtual TestWrite Write(const SaveResult& result, const QByteArray& bytes,
                             QString& error) = 0;
+    // `keep`: commits the session; false (or a failed commit): nothing of it stays.
+    virtual bool EndSession(bool keep, QString& error) = 0;
     // Where `dataName` lies on disk; empty when the store is no folder.
     virtual QString PathOf(const QString& dataName) const = 0;
-    // Takes back a test this store saved (bytes and row), when a later
-    // manoeuvre of the same session could not be kept; false when it stays.
-    virtual bool Remove(const QString& dataName, QString& error) = 0;
 };

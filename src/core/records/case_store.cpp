@@ -1,6 +1,7 @@
 #include "core/records/case_store.h"
 
 #include "core/records/case_file_store.h"
+#include "core/records/case_info_row_table.h"
 #include "core/records/schema_upgrade.h"
 #include "core/records/table_test_store.h"
 
@@ -225,37 +226,12 @@ TestBasis StoredTestBasis(Database& db, int id, const QString& dataName)
     return basisOf(rs);
 }
 
-TestRowWriter CaseInfoRowWriter(Database& db, int id)
-{
-    return [&db, id](const SaveResult& saved, QString& error) {
-        if (RegisterTest(db, id, saved.dataName, saved.testTime, saved.record,
-                         saved.header.testType, saved.place))
-            return RowWrite::Inserted;
-        error = db.LastError();
-        Recordset rs(db);
-        const bool taken = rs.Open("SELECT DataName FROM CaseInfo WHERE ID = ? and DataName = ?",
-                                   {id, saved.dataName}) &&
-                           rs.GetRecordCount() > 0;
-        return taken ? RowWrite::NameTaken : RowWrite::Failed;
-    };
-}
-
-TestRowRemover CaseInfoRowRemover(Database& db, int id)
-{
-    return [&db, id](const QString& dataName, QString& error) {
-        if (db.Execute("DELETE FROM CaseInfo WHERE ID = ? and DataName = ?", {id, dataName}))
-            return true;
-        error = db.LastError();
-        return false;
-    };
-}
-
 std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString& caseFolder)
 {
     if (db.Files().InDatabase())
         return std::make_unique<TableTestStore>(db, id);
-    return std::make_unique<FolderTestStore>(caseFolder, CaseInfoRowWriter(db, id),
-                                             CaseInfoRowRemover(db, id));
+    return std::make_unique<FolderTestStore>(caseFolder,
+                                             std::make_unique<CaseInfoRowTable>(db, id));
 }
 
 CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)
@@ -358,7 +334,7 @@ int ReconcileDay(Database& db, int id, const QString& day)
     if (id < 1)
         return 0;
     if (!db.Files().InDatabase()) {
-        if (!QDir().mkpath(AppPaths::PatientCaseFolder(id)))
+        if (!AppPaths::MakePrivateFolder(AppPaths::PatientCaseFolder(id)))
             return -1;
         // Rows are never dropped because their folder is a link leading elsewhere.
         if (!AppPaths::IsWithinCaseRoot(AppPaths::PatientCaseFolder(id)))

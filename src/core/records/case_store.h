@@ -52,15 +52,9 @@ bool RegisterTest(Database& db, int id, const QString& dataName, const QString& 
 // `dataName`; -1 and empty where the row holds none (or there is no such row).
 TestBasis StoredTestBasis(Database& db, int id, const QString& dataName);
 
-// The row writer the test-file writer takes: RegisterTest for patient `id`; a failed
-// insert whose name another row already holds asks for the next number.
-TestRowWriter CaseInfoRowWriter(Database& db, int id);
-// Deletes patient `id`'s row of a test being taken back.
-TestRowRemover CaseInfoRowRemover(Database& db, int id);
-
-// Where patient `id`'s new tests go: files of `caseFolder` with their rows
-// through CaseInfoRowWriter, or, when the database keeps the bytes, bytes and
-// row in one transaction of the database.
+// Where patient `id`'s new tests go: files of `caseFolder` with their CaseInfo
+// rows (CaseInfoRowTable), or, when the database keeps the bytes, bytes and
+// rows in the database (TableTestStore); a session's tests in one transaction.
 std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString& caseFolder);
 
 // The day's tests of one kind, oldest first, each read from Case/<ID>/<DataName>;

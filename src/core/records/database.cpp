@@ -82,6 +82,13 @@ bool createDatabaseFile(const QString& path, QString* error)
 {
     const QString temporary = path + ".new";
     QFile::remove(temporary);
+    {
+        // Patient records: readable by their owner only, whatever the umask
+        // (SQLite gives its journal the same permissions).
+        QFile empty(temporary);
+        if (empty.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            empty.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
     bool ok = false;
     {
         const QString name = newConnectionName();

@@ -89,6 +89,16 @@ bool ChooseDatabase(const QString& given, const QString& setting, const QString&
                     QString& target, QString* error)
 {
     if (!given.trimmed().isEmpty()) {
+        DatabaseLocation location;
+        // A command line is visible to every user of the computer (ps).
+        if (ParseDatabaseLocation(given, location, nullptr) && !location.password.isEmpty()) {
+            if (error)
+                *error = "A password in --database is visible to every user of this computer; "
+                         "keep it in the PostgreSQL password file (~/.pgpass or PGPASSFILE) or "
+                         "type it when asked: " +
+                         location.Display();
+            return false;
+        }
         target = given.trimmed();
         return true;
     }

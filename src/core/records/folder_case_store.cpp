@@ -58,7 +58,7 @@ namespace {
 bool makeFolderFor(const QString& path, QString& error)
 {
     const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
+    if (!AppPaths::MakePrivateFolder(folder)) {
         error = "cannot create " + folder;
         return false;
     }

@@ -5,6 +5,7 @@
 #include "core/records/database.h"
 #include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
+#include "core/app/lang_text.h"
 #include "core/app/text_limit.h"
 
 void PatientRecord::ClipTexts()
@@ -109,6 +110,69 @@ bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag
                       "\t\tUserPassWord = ? WHERE ID = ?",
                       {clippedName, clippedName, passwordFlag,
                        TextLimit::Left(password, PatientRecord::kPasswordLength), id});
+}
+
+namespace {
+
+// The fields a save writes that differ between `was` and `now`, as the user reads them.
+QStringList differences(const PatientRecord& was, const PatientRecord& now)
+{
+    QStringList out;
+    const auto note = [&out](const QString& label, const QString& a, const QString& b) {
+        if (a != b)
+            out << QString("%1 %2 -> %3").arg(label, a, b);
+    };
+    const auto text = [](int n) { return QString::number(n); };
+    note(GetLangText("CASE", 105), was.Name, now.Name);
+    note(GetLangText("CASE", 104), was.PatientNumber, now.PatientNumber);
+    note(GetLangText("CASE", 106), text(was.Gender), text(now.Gender));
+    note(GetLangText("CASE", 108), text(was.Height), text(now.Height));
+    note(GetLangText("CASE", 109), text(was.Weight), text(now.Weight));
+    note(GetLangText("CASE", 110), text(was.Nation), text(now.Nation));
+    note("Birthdate", was.Birthdate.toString(Qt::ISODate), now.Birthdate.toString(Qt::ISODate));
+    note("Smoker", text(was.Smoker), text(now.Smoker));
+    note("Standard", text(was.Standard), text(now.Standard));
+    note("Ethnic", text(was.Ethnic), text(now.Ethnic));
+    note("Address", was.Address, now.Address);
+    note("Postalcode", was.Postalcode, now.Postalcode);
+    note("City", was.City, now.City);
+    note("Job", was.Job, now.Job);
+    if (was.Password != now.Password || was.PasswordFlag != now.PasswordFlag)
+        out << "Password";
+    return out;
+}
+
+} // namespace
+
+PatientSave SavePatientIfUnchanged(Database& db, int id, const PatientRecord& read,
+                                   const PatientRecord& changed, QStringList& changes)
+{
+    changes.clear();
+    if (!db.BeginTransaction())
+        return PatientSave::Failed;
+    // SQLite's transaction holds the write lock already; a server locks the row.
+    if (db.IsServer() && !db.Execute("SELECT ID FROM UserInfo WHERE ID = ? FOR UPDATE", {id})) {
+        db.Rollback();
+        return PatientSave::Failed;
+    }
+    PatientRecord stored;
+    if (!LoadPatient(db, id, stored)) {
+        db.Rollback();
+        return PatientSave::Failed;
+    }
+    PatientRecord before = read;
+    before.ClipTexts();
+    changes = differences(before, stored);
+    if (!changes.isEmpty()) {
+        db.Rollback();
+        return PatientSave::ChangedMeanwhile;
+    }
+    if (SavePatientDemographics(db, id, changed) &&
+        SavePatientName(db, id, changed.Name, changed.PasswordFlag, changed.Password) &&
+        db.Commit())
+        return PatientSave::Saved;
+    db.Rollback();
+    return PatientSave::Failed;
 }
 
 bool ReadPatientName(Database& db, int id, PatientName& out)

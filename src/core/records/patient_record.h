@@ -1,6 +1,7 @@
 #pragma once
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 class Database;
 
@@ -51,6 +52,16 @@ bool LoadPatient(Database& db, int id, PatientRecord& record);
 
 // Writes birth date, gender, sizes, group, smoker, standard, address fields and ptID.
 bool SavePatientDemographics(Database& db, int id, const PatientRecord& record);
+
+// Saves `changed` (demographics and name, as the two functions above and
+// below) only when the stored row still holds what `read` holds, all in one
+// transaction that locks the row while it compares: an edit another
+// workstation saved meanwhile is never overwritten unseen. `ChangedMeanwhile`
+// lists in `changes` what differs ("Height: 170 -> 172", field names in the
+// user's language) and saves nothing; the caller lets the user choose.
+enum class PatientSave { Saved, ChangedMeanwhile, Failed };
+PatientSave SavePatientIfUnchanged(Database& db, int id, const PatientRecord& read,
+                                   const PatientRecord& changed, QStringList& changes);
 
 // Writes the name into both name columns with the password and its flag; nothing for id -1.
 bool SavePatientName(Database& db, int id, const QString& name, int passwordFlag,

@@ -24,44 +24,46 @@ int TableTestStore::NextNumber(int above, QString& error)
     return largest < kLargestTestNumber ? largest + 1 : -1;
 }
 
+bool TableTestStore::BeginSession(QString& error)
+{
+    if (m_db.BeginTransaction())
+        return true;
+    error = m_db.LastError();
+    return false;
+}
+
 TestWrite TableTestStore::Write(const SaveResult& result, const QByteArray& bytes,
                                 QString& error)
 {
-    if (!m_db.BeginTransaction()) {
+    // A failed statement spoils a server transaction: each test has its own
+    // savepoint, so a lost race for a number costs only that test's part.
+    if (!m_db.Execute("SAVEPOINT test")) {
         error = m_db.LastError();
         return TestWrite::FileFailed;
     }
     const auto undo = [&](TestWrite outcome, const QString& reason) {
         error = reason;
-        m_db.Rollback();
-        return outcome;
+        const bool conflict = m_db.LastErrorWasConflict();
+        m_db.Execute("ROLLBACK TO SAVEPOINT test");
+        return conflict && outcome != TestWrite::FileFailed ? TestWrite::NameTaken : outcome;
     };
     CaseFileStore& files = m_db.Files();
     if (!files.Create(m_id, result.dataName, bytes))
-        return undo(files.Taken() ? TestWrite::NameTaken : TestWrite::FileFailed,
-                    files.LastError());
+        return files.Taken() ? undo(TestWrite::NameTaken, files.LastError())
+                             : undo(TestWrite::FileFailed, files.LastError());
     if (!RegisterTest(m_db, m_id, result.dataName, result.testTime, result.record,
                       result.header.testType, result.place))
-        return undo(m_db.LastErrorWasConflict() ? TestWrite::NameTaken : TestWrite::RowFailed,
-                    m_db.LastError());
-    // A conflict can also show only at the commit (a serialization failure).
-    if (!m_db.Commit())
-        return undo(m_db.LastErrorWasConflict() ? TestWrite::NameTaken : TestWrite::RowFailed,
-                    m_db.LastError());
+        return undo(TestWrite::RowFailed, m_db.LastError());
+    m_db.Execute("RELEASE SAVEPOINT test");
     return TestWrite::Saved;
 }
 
-bool TableTestStore::Remove(const QString& dataName, QString& error)
+bool TableTestStore::EndSession(bool keep, QString& error)
 {
-    if (!m_db.BeginTransaction()) {
+    if (keep && m_db.Commit())
+        return true;
+    if (keep)
         error = m_db.LastError();
-        return false;
-    }
-    if (!m_db.Execute("DELETE FROM CaseInfo WHERE ID = ? and DataName = ?", {m_id, dataName}) ||
-        !m_db.Files().Remove(m_id, dataName) || !m_db.Commit()) {
-        error = m_db.LastError().isEmpty() ? m_db.Files().LastError() : m_db.LastError();
-        m_db.Rollback();
-        return false;
-    }
-    return true;
+    m_db.Rollback();
+    return !keep;
 }

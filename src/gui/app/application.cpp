@@ -3,9 +3,9 @@
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
-#include "core/app/lang_text.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
+#include "core/records/interrupted_saves.h"
 #include "core/records/patient_numbers.h"
 #include "gui/app/gdt_inbox.h"
 #include "gui/app/main_shell_dlg.h"
@@ -100,6 +100,10 @@ int RunApplication(QApplication& app, const QString& exeFolder)
         startupError(QString::fromUtf8("连接数据库失败！"));
         return 1;
     }
+    // What killed saves left is settled before any page reads the records.
+    InterruptedSaves settled;
+    QString settleError;
+    const bool settledAll = SettleInterruptedSaves(db, settled, settleError);
     InstallDeviceHooks();
     InstallReportHooks(db);
     Database::SetNotifier(
@@ -119,6 +123,17 @@ int RunApplication(QApplication& app, const QString& exeFolder)
             FindSharedPatientNumbers(db);
         if (!shared.empty())
             ShowMessage(SharedPatientNumbersText(shared), PromptCaption(), 0, &shell);
+        if (!settled.recovered.isEmpty())
+            ShowMessage(GetLangText("MESSAGE", 2901).arg(AppPaths::RecoveryFolder()) + '\n' +
+                            settled.recovered.join('\n'),
+                        PromptCaption(), 0, &shell);
+        if (!settledAll)
+            ShowMessage(GetLangText("MESSAGE", 2902) + '\n' + settleError, PromptCaption(), 0,
+                        &shell);
+        const QStringList open = AppPaths::OpenToOthers();
+        if (!open.isEmpty())
+            ShowMessage(GetLangText("MESSAGE", 2903) + '\n' + open.join('\n'), PromptCaption(), 0,
+                        &shell);
         app.exec();
     }
     db.Close();

@@ -324,15 +324,34 @@ void CPatientEditDlg::onSave()
     }
     PatientRecord changed = patient;
     ApplyInput(in, changed);
-    // Both rows of the change are written, or the record stays as it was.
-    const bool saved = db.BeginTransaction() &&
-                       SavePatientDemographics(db, m_patientId, changed) &&
-                       SavePatientName(db, m_patientId, changed.Name, changed.PasswordFlag,
-                                       changed.Password) &&
-                       db.Commit();
-    if (!saved) {
-        const QString error = db.LastError();
-        db.Rollback();
+    // Saved only over the row this editor started from: an edit another
+    // workstation saved meanwhile is shown, and the user chooses.
+    QStringList changes;
+    PatientSave outcome = SavePatientIfUnchanged(db, m_patientId, patient, changed, changes);
+    if (outcome == PatientSave::ChangedMeanwhile) {
+        PatientRecord stored;
+        const bool overwrite =
+            ShowMessage(GetLangText("MESSAGE", 2904) + "\n" + changes.join('\n'),
+                        PromptCaption(), 4, this) == 6;
+        if (!LoadPatient(db, m_patientId, stored)) {
+            ShowMessage(db.LastError(), ErrorCaption(), 0, this);
+            return;
+        }
+        if (!overwrite) {
+            patient = stored; // the other workstation's edit stays and is shown
+            m_shell->RecomputePredicted();
+            reject();
+            return;
+        }
+        // The entries of this editor over the stored row, whatever else it holds.
+        changed = stored;
+        ApplyInput(in, changed);
+        outcome = SavePatientIfUnchanged(db, m_patientId, stored, changed, changes);
+    }
+    if (outcome != PatientSave::Saved) {
+        const QString error = outcome == PatientSave::ChangedMeanwhile
+                                  ? GetLangText("MESSAGE", 2904) + "\n" + changes.join('\n')
+                                  : db.LastError();
         if (PatientNumberTaken(db, in.NumberText, m_patientId))
             passes({PatientField::Number, 1245, 0});
         else
