@@ -3,8 +3,12 @@
 // engines, and several workstations writing at once.
 #include "support/pg_server.h"
 #include "support/temp_home.h"
+#include "support/watchdog.h"
 
 #include "core/app/app_paths.h"
+#include "core/exchange/csv_export.h"
+#include "core/exchange/csv_patient_import.h"
+#include "core/exchange/csv_table.h"
 #include "core/records/case_file_store.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
@@ -15,6 +19,8 @@
 #include "core/records/recordset.h"
 
 #include <QSet>
+
+#include <csignal>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
@@ -303,24 +309,38 @@ TEST(SharedServer, WorkstationsStartingTogetherSeedTheDatabaseOnce)
     EXPECT_EQ(rs.GetRecordCount(), 10);
 }
 
+// One workstation registers patients while another imports a patient list:
+// every key a race took is retried in a fresh transaction, nothing is lost.
 TEST(SharedServer, PatientsRegisteredAtOnceGetDistinctKeys)
 {
     const QString uri = serverDatabase();
     constexpr int kEach = 60;
     std::vector<int> ids[2];
-    auto registerMany = [&](int which) {
+    auto registerMany = [&] {
         Database db;
         if (!db.Open(uri))
             return;
         for (int i = 0; i < kEach; ++i) {
             PatientRecord record;
-            record.Name = QString("P%1-%2").arg(which).arg(i);
+            record.Name = QString("P%1").arg(i);
             record.Birthdate = QDate(1980, 1, 1);
-            ids[which].push_back(CreatePatient(db, record));
+            ids[0].push_back(CreatePatient(db, record));
         }
     };
-    std::thread first(registerMany, 0);
-    std::thread second(registerMany, 1);
+    auto importMany = [&] {
+        Database db;
+        QByteArray csv = CsvRecord(CsvPatientColumns());
+        for (int i = 0; i < kEach; ++i)
+            csv += CsvRecord({QString("L%1").arg(i), QString("Listed %1").arg(i), "female",
+                              "1980-01-01", "170", "60", "", ""});
+        CsvImportReport report;
+        if (!db.Open(uri) || !ImportPatientsCsv(db, csv, report))
+            return;
+        for (const CsvImportRow& row : report.taken)
+            ids[1].push_back(row.patientId);
+    };
+    std::thread first(registerMany);
+    std::thread second(importMany);
     first.join();
     second.join();
 
@@ -341,6 +361,48 @@ TEST(SharedServer, PatientsRegisteredAtOnceGetDistinctKeys)
     EXPECT_EQ(query.value(0).toInt(), 2 * kEach);
     EXPECT_EQ(query.value(1).toInt(), 2 * kEach);
     EXPECT_EQ(query.value(2).toInt(), 2 * kEach);
+}
+
+// A server restarted under an open connection costs the next save nothing
+// (the connection is opened again); a server that stops answering is told
+// within the statement limit, and the connection works again once it answers.
+TEST(SharedServer, ARestartedOrStalledServerIsOutlivedOrToldInTime)
+{
+    const QString uri = serverDatabase() + "&statement_timeout=2&connect_timeout=2";
+    Database db;
+    ASSERT_TRUE(db.Open(uri)) << db.LastError().toStdString();
+    PatientRecord patient;
+    patient.Name = "Before";
+    patient.Birthdate = QDate(1980, 1, 1);
+    ASSERT_GT(CreatePatient(db, patient), 0);
+
+    ASSERT_TRUE(PgTestServer::Shared().Restart()) << PgTestServer::Shared().Error().toStdString();
+    patient.Name = "After a restart";
+    EXPECT_GT(CreatePatient(db, patient), 0) << db.LastError().toStdString();
+
+    Recordset backend(db);
+    int backendPid = 0;
+    ASSERT_TRUE(backend.Open("SELECT pg_backend_pid() AS pid") &&
+                backend.GetFieldValue("pid", backendPid));
+    const pid_t stalled[] = {pid_t(backendPid), pid_t(PgTestServer::Shared().PostmasterPid())};
+    for (pid_t pid : stalled)
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    {
+        Watchdog watchdog("a save to a stalled server", 30000);
+        patient.Name = "While stalled";
+        EXPECT_EQ(CreatePatient(db, patient), 0);
+    }
+    const QString error = db.LastError();
+    for (pid_t pid : stalled)
+        ::kill(pid, SIGCONT);
+    EXPECT_TRUE(error.contains("did not answer within 2 s")) << error.toStdString();
+    EXPECT_FALSE(error.contains("password"));
+    patient.Name = "Answering again";
+    EXPECT_GT(CreatePatient(db, patient), 0) << db.LastError().toStdString();
+    Recordset rows(db);
+    int count = 0;
+    ASSERT_TRUE(rows.Open("SELECT count(*) AS n FROM UserInfo") && rows.GetFieldValue("n", count));
+    EXPECT_EQ(count, 3);
 }
 
 TEST(SharedServer, AnEarlierServerDatabaseGainsSessionsAndTheNumberRule)

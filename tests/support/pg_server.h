@@ -5,6 +5,7 @@
 // run as root; a root test run starts it as the "postgres" account.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -64,6 +65,22 @@ public:
         return ok;
     }
 
+    // Stops the server at once and starts it again: every open connection breaks.
+    bool Restart()
+    {
+        QStringList restart = asServer(binary("pg_ctl") + " -D " + m_dir->path() +
+                                       "/data -m immediate -w -s restart");
+        restart << "-o" << startOptions();
+        return run(restart);
+    }
+
+    // The process id of the server's main process (0 when unknown).
+    qint64 PostmasterPid() const
+    {
+        QFile pidFile(m_dir->path() + "/data/postmaster.pid");
+        return pidFile.open(QIODevice::ReadOnly) ? pidFile.readLine().trimmed().toLongLong() : 0;
+    }
+
     ~PgTestServer()
     {
         if (m_running) {
@@ -96,19 +113,22 @@ private:
         if (!run(asServer(binary("initdb") + " -D " + data +
                           " -U tav --auth=trust -E UTF8 --no-locale --no-sync")))
             return;
-        const QString options = QString("-k %1 -p %2 -c listen_addresses='' -c fsync=off "
-                                        "-c max_connections=40")
-                                    .arg(m_dir->path())
-                                    .arg(kPort);
         QStringList start = asServer(binary("pg_ctl") + " -D " + data + " -l " + m_dir->path() +
                                      "/server.log -w -s start");
-        start << "-o" << options;
+        start << "-o" << startOptions();
         if (!run(start))
             return;
         m_running = true;
     }
 
     QString binary(const QString& name) const { return m_binFolder + '/' + name; }
+
+    QString startOptions() const
+    {
+        return QString("-k %1 -p %2 -c listen_addresses='' -c fsync=off -c max_connections=40")
+            .arg(m_dir->path())
+            .arg(kPort);
+    }
 
     // The command line of a server program, as the "postgres" account when we are root.
     static QStringList asServer(const QString& commandLine)

@@ -174,10 +174,14 @@ bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& rep
             out.refused.push_back(row);
             continue;
         }
-        const bool stored = db.BeginTransaction() && InsertPatientKeepingNumber(db, patient) && db.Commit();
-        if (!stored) {
-            row.reason = "the database refused the row: " + db.LastError();
-            db.Rollback();
+        // The editor's registration: a key another workstation took meanwhile is
+        // retried with the next one in a fresh transaction; the number stays the file's.
+        if (CreatePatient(db, patient, patient.PatientNumber) <= 0) {
+            const int taken = PatientIdOfNumber(db, patient.PatientNumber);
+            row.reason = taken > 0 ? QString("patient number %1 already exists (ID %2)")
+                                         .arg(patient.PatientNumber)
+                                         .arg(taken)
+                                   : "the database refused the row: " + db.LastError();
             out.refused.push_back(row);
             continue;
         }

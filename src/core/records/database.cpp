@@ -6,6 +6,7 @@
 #include "core/records/folder_case_store.h"
 #include "core/records/patient_numbers.h"
 #include "core/records/schema_upgrade.h"
+#include "core/records/statement_watch.h"
 #include "core/records/table_case_store.h"
 
 #include <QAtomicInt>
@@ -19,6 +20,7 @@
 #include <QSqlQuery>
 #include <QTextStream>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -165,6 +167,7 @@ void Database::NoteError(const QSqlError& error)
 {
     m_lastError = error.text();
     const QString code = error.nativeErrorCode();
+    m_lastErrorCode = code;
     // PostgreSQL: unique violation, serialization failure, deadlock. SQLite:
     // constraint (plain and extended unique / primary key), busy, locked.
     static const QStringList conflicts = {"23505", "40001", "40P01", "19",
@@ -234,14 +237,18 @@ bool Database::OpenServer(const DatabaseLocation& location, const QString& passw
     if (!secret.isEmpty())
         db.setPassword(secret);
     db.setConnectOptions(location.options);
-    if (!db.open()) {
-        m_lastError = db.lastError().text().trimmed();
+    const bool opened = db.open();
+    db = QSqlDatabase(); // no copy may outlive Close(), which then warns
+    if (!opened) {
+        m_lastError = Connection().lastError().text().trimmed();
         m_needsPassword = m_lastError.contains("password", Qt::CaseInsensitive);
         Close();
         return false;
     }
     m_server = true;
-    if (!prepareServer()) {
+    m_serverName = location.Display();
+    m_watch = std::make_unique<StatementWatch>(std::chrono::seconds(location.statementTimeout));
+    if (!afterConnect() || !prepareServer()) {
         Close();
         return false;
     }
@@ -305,7 +312,10 @@ QStringList Database::ColumnNames(const QString& table)
     if (m_server)
         query.addBindValue(table.toLower());
     if (!ok || !query.exec()) {
-        m_lastError = query.lastError().text();
+        // Never empty: an empty text would read as "no such table".
+        m_lastError = query.lastError().text().trimmed();
+        if (m_lastError.isEmpty())
+            m_lastError = "The table list could not be read: the connection failed.";
         return names;
     }
     while (query.next())
@@ -391,9 +401,11 @@ QString Database::DeclaredType(const QString& column) const
     return m_declaredTypes.value(column.toLower());
 }
 
+// A server connection that broke stays open to its callers: the next
+// statement opens it again (Run).
 bool Database::IsOpen() const
 {
-    return QSqlDatabase::contains(m_connectionName) && Connection().isOpen();
+    return QSqlDatabase::contains(m_connectionName) && (m_server || Connection().isOpen());
 }
 
 void Database::Close()
@@ -407,7 +419,9 @@ void Database::Close()
     }
     m_declaredTypes.clear();
     m_files.reset();
+    m_watch.reset();
     m_server = false;
+    m_inTransaction = false;
 }
 
 QSqlDatabase Database::Connection() const
@@ -422,27 +436,98 @@ bool Database::Execute(const QString& sql, const QVariantList& values)
         return false;
     }
     QSqlQuery query(Connection());
+    return Run(query, sql, values);
+}
+
+bool Database::Run(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
     m_conflict = false;
-    // PostgreSQL prepares only queries and row changes: a statement without
-    // values (a schema change among them) runs as it stands.
-    if (values.isEmpty()) {
-        if (!query.exec(sql)) {
-            NoteError(query.lastError());
-            return false;
-        }
-        return true;
-    }
-    if (!query.prepare(sql)) {
-        NoteError(query.lastError());
+    if (m_server && !Connection().isOpen() && !reconnect()) {
+        m_lastError = QString("The server %1 cannot be reached: %2").arg(m_serverName, m_lastError);
         return false;
     }
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        NoteError(query.lastError());
+    if (runOnce(query, sql, values))
+        return true;
+    if (!connectionLost())
+        return false;
+    const bool inTransaction = m_inTransaction;
+    const QString why = m_watch && m_watch->TakeFired()
+                            ? QString("The server %1 did not answer within %2 s.")
+                                  .arg(m_serverName)
+                                  .arg(m_watch->Limit().count() / 1000)
+                            : QString("The connection to the server %1 was lost: %2")
+                                  .arg(m_serverName, m_lastError.trimmed());
+    if (!reconnect() || inTransaction || !runOnce(query, sql, values)) {
+        m_lastError = inTransaction ? why + " The change was not saved." : why;
         return false;
     }
     return true;
+}
+
+bool Database::runOnce(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
+    const StatementWatch::Guard watched(m_watch.get());
+    // PostgreSQL prepares only queries and row changes: a statement without
+    // values (a schema change among them) runs as it stands.
+    const bool ran = values.isEmpty() ? query.exec(sql)
+                                      : query.prepare(sql) && [&] {
+                                            for (const QVariant& value : values)
+                                                query.addBindValue(value);
+                                            return query.exec();
+                                        }();
+    if (!ran)
+        NoteError(query.lastError());
+    return ran;
+}
+
+bool Database::connectionLost()
+{
+    if (!m_server)
+        return false;
+    const QVariant handle = Connection().driver()->handle();
+    auto* connection = handle.isValid() ? *static_cast<PGconn* const*>(handle.data()) : nullptr;
+    if (!connection || PQstatus(connection) != CONNECTION_OK)
+        return true;
+    // libpq may learn of a server's end only on the next exchange: outside a
+    // transaction a probe asks (inside one, a failed statement also fails it).
+    const QString code = m_lastErrorCode;
+    if (code.startsWith("08") || code.startsWith("57P"))
+        return true;
+    if (m_inTransaction)
+        return false;
+    QSqlQuery probe(Connection());
+    return !probe.exec("SELECT 1") || PQstatus(connection) != CONNECTION_OK;
+}
+
+// The same connection, opened again with what it was opened with: queries
+// made on it stay usable, and the change notifications are asked for again.
+bool Database::reconnect()
+{
+    QSqlDatabase db = Connection();
+    const QStringList channels = db.driver()->subscribedToNotifications();
+    db.close();
+    m_inTransaction = false;
+    if (!db.open()) {
+        m_lastError = db.lastError().text().trimmed();
+        return false;
+    }
+    for (const QString& channel : channels)
+        db.driver()->subscribeToNotification(channel);
+    return afterConnect();
+}
+
+// Each new server connection: its socket under the statement watch, and the
+// server told to end a statement at the same limit itself.
+bool Database::afterConnect()
+{
+    const QVariant handle = Connection().driver()->handle();
+    auto* connection = handle.isValid() ? *static_cast<PGconn* const*>(handle.data()) : nullptr;
+    m_watch->Watch(connection ? PQsocket(connection) : -1);
+    QSqlQuery query(Connection());
+    if (query.exec(QString("SET statement_timeout = %1").arg(m_watch->Limit().count())))
+        return true;
+    NoteError(query.lastError());
+    return false;
 }
 
 // Every transaction here is for writing: taking the write lock at the start
@@ -451,9 +536,15 @@ bool Database::Execute(const QString& sql, const QVariantList& values)
 // A server's rows are locked one at a time as they are written.
 bool Database::BeginTransaction()
 {
-    return IsOpen() && Execute(m_server ? "BEGIN" : "BEGIN IMMEDIATE");
+    m_inTransaction = IsOpen() && Execute(m_server ? "BEGIN" : "BEGIN IMMEDIATE");
+    return m_inTransaction;
 }
-bool Database::Commit() { return IsOpen() && Execute("COMMIT"); }
+bool Database::Commit()
+{
+    const bool committed = IsOpen() && Execute("COMMIT");
+    m_inTransaction = m_inTransaction && !committed;
+    return committed;
+}
 // The failure that led here stays the last error, so callers can still tell a
 // conflict worth another attempt from any other fault.
 void Database::Rollback()
@@ -463,6 +554,7 @@ void Database::Rollback()
     const QString error = m_lastError;
     const bool conflict = m_conflict;
     Execute("ROLLBACK");
+    m_inTransaction = false;
     m_lastError = error;
     m_conflict = conflict;
 }

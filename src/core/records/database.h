@@ -11,6 +11,8 @@
 #include <memory>
 
 class CaseFileStore;
+class QSqlQuery;
+class StatementWatch;
 struct DatabaseLocation;
 
 // The connection to the records: data.mdb (an SQLite file) on a single
@@ -53,6 +55,11 @@ public:
 
     // Runs one INSERT, UPDATE or DELETE with `values` bound to its '?' marks.
     bool Execute(const QString& sql, const QVariantList& values = {});
+    // Prepares `sql` on `query`, binds `values` and runs it. On a server each
+    // statement has a time limit; a connection the server lost (a restart) is
+    // opened again, and the statement run once more when no transaction was
+    // open (inside one, the transaction is gone: the caller is told).
+    bool Run(QSqlQuery& query, const QString& sql, const QVariantList& values = {});
 
     // Multi-statement changes run inside one transaction, which takes the write
     // lock at its start (waiting up to kBusyTimeoutMs for another writer).
@@ -81,6 +88,10 @@ public:
     void SetBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
 
 private:
+    bool runOnce(QSqlQuery& query, const QString& sql, const QVariantList& values);
+    bool connectionLost();
+    bool reconnect();
+    bool afterConnect();
     bool isUsable();
     bool prepareServer();
     void loadDeclaredTypes();
@@ -91,6 +102,10 @@ private:
     bool m_server = false;
     bool m_needsPassword = false;
     bool m_conflict = false;
+    bool m_inTransaction = false;
+    QString m_lastErrorCode;
+    QString m_serverName; // the server's URI without password, for messages
+    std::unique_ptr<StatementWatch> m_watch;
     std::unique_ptr<CaseFileStore> m_files;
     QHash<QString, QString> m_declaredTypes; // lower-case column name -> declared type
 };

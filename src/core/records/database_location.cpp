@@ -48,9 +48,11 @@ bool ParseDatabaseLocation(const QString& text, DatabaseLocation& location, QStr
     location.name = url.path(QUrl::FullyDecoded).mid(1);
 
     // The keys a clinic needs; others are refused rather than silently dropped.
-    static const QStringList driverKeys = {"sslmode",     "sslrootcert", "sslcert",
-                                           "sslkey",      "sslcrl",      "connect_timeout",
-                                           "application_name", "target_session_attrs"};
+    static const QStringList driverKeys = {
+        "sslmode",          "sslrootcert",          "sslcert",    "sslkey",
+        "sslcrl",           "connect_timeout",      "application_name",
+        "target_session_attrs", "keepalives",       "keepalives_idle",
+        "keepalives_interval",  "keepalives_count", "tcp_user_timeout"};
     QStringList options;
     const QUrlQuery query(url);
     for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
@@ -67,6 +69,11 @@ bool ParseDatabaseLocation(const QString& text, DatabaseLocation& location, QStr
             location.user = value;
         } else if (key == "password") {
             location.password = value;
+        } else if (key == "statement_timeout") {
+            bool ok = false;
+            location.statementTimeout = value.toInt(&ok);
+            if (!ok || location.statementTimeout < 1 || location.statementTimeout > 3600)
+                return fail("statement_timeout is a number of seconds from 1 to 3600: " + value);
         } else if (driverKeys.contains(key)) {
             if (value.contains(';'))
                 return fail("A connection option may not contain ';': " + key);
@@ -79,8 +86,16 @@ bool ParseDatabaseLocation(const QString& text, DatabaseLocation& location, QStr
         return fail(QString("Not a port number: %1").arg(location.port));
     if (location.name.isEmpty())
         return fail("The connection URI names no database: " + text);
-    if (!options.join(';').contains("connect_timeout"))
+    // A server that cannot be reached, or stops answering, is told within
+    // seconds rather than after the system's TCP time-outs (minutes to hours).
+    const QString given = options.join(';');
+    if (!given.contains("connect_timeout"))
         options << "connect_timeout=10";
+    if (!given.contains("keepalives"))
+        options << "keepalives=1" << "keepalives_idle=30" << "keepalives_interval=10"
+                << "keepalives_count=3";
+    if (!given.contains("tcp_user_timeout"))
+        options << "tcp_user_timeout=30000";
     location.options = options.join(';');
     return true;
 }

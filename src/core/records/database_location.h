@@ -13,7 +13,10 @@ struct DatabaseLocation {
     QString name;     // database name
     QString user;     // empty: the login name, as PostgreSQL clients do
     QString password; // only when the URI itself carries one; never stored by the program
-    QString options;  // driver options: "sslmode=...;connect_timeout=..."
+    QString options;  // driver options: "sslmode=...;connect_timeout=...;keepalives=..."
+    // Seconds a statement may take before the program gives up on the server
+    // ("statement_timeout" in the URI; not a libpq option, the program keeps it).
+    int statementTimeout = 30;
 
     // The URI without its password, for messages and logs.
     QString Display() const;

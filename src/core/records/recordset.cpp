@@ -39,15 +39,7 @@ bool Recordset::Open(const QString& sql, const QVariantList& values)
         return false;
     m_query = std::make_unique<QSqlQuery>(m_db.Connection());
     m_query->setForwardOnly(false);
-    if (!m_query->prepare(sql)) {
-        m_db.NoteError(m_query->lastError());
-        m_query.reset();
-        return false;
-    }
-    for (const QVariant& value : values)
-        m_query->addBindValue(value);
-    if (!m_query->exec()) {
-        m_db.NoteError(m_query->lastError());
+    if (!m_db.Run(*m_query, sql, values)) {
         m_query.reset();
         return false;
     }
