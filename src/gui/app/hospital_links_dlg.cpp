@@ -77,13 +77,15 @@ bool CHospitalLinksDlg::Save()
     s.station = m_station->text().trimmed();
     s.pacs = m_pacs->text().trimmed();
     s.hl7 = m_hl7->text().trimmed();
-    s.callingAe = m_callingAe->text().trimmed().isEmpty() ? s.callingAe : m_callingAe->text().trimmed();
+    s.callingAe =
+        m_callingAe->text().trimmed().isEmpty() ? s.callingAe : m_callingAe->text().trimmed();
     s.timeoutSeconds = m_timeout->value();
     QString error;
     NetworkPeer peer;
-    const bool valid = (s.worklist.isEmpty() || NetworkPeer::Parse(s.worklist, true, peer, &error)) &&
-                       (s.pacs.isEmpty() || NetworkPeer::Parse(s.pacs, true, peer, &error)) &&
-                       (s.hl7.isEmpty() || NetworkPeer::Parse(s.hl7, false, peer, &error));
+    const bool valid =
+        (s.worklist.isEmpty() || NetworkPeer::Parse(s.worklist, true, peer, &error)) &&
+        (s.pacs.isEmpty() || NetworkPeer::Parse(s.pacs, true, peer, &error)) &&
+        (s.hl7.isEmpty() || NetworkPeer::Parse(s.hl7, false, peer, &error));
     if (!valid || !s.Save(AppPaths::SettingsFile(), &error)) {
         ShowMessage(error, ErrorCaption(), 0, this);
         return false;
@@ -107,6 +109,7 @@ void CHospitalLinksDlg::TestConnection()
     worker.join();
     QStringList lines;
     for (const LinkCheck& c : checks)
-        lines << QString("%1 %2: %3 (%4)").arg(c.server, c.address, text(c.ok ? 2728 : 2729), c.detail);
+        lines << QString("%1 %2: %3 (%4)")
+                     .arg(c.server, c.address, text(c.ok ? 2728 : 2729), c.detail);
     m_result->setText(lines.isEmpty() ? text(2713) : lines.join('\n'));
 }
