@@ -3,6 +3,7 @@
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dctk.h"
 #include "dcmtk/dcmnet/scu.h"
+#include "dcmtk/oflog/oflog.h"
 
 namespace {
 
@@ -19,10 +20,12 @@ QString statusText(Uint16 status)
     return QString("0x%1").arg(status, 4, 16, QChar('0')).toUpper().replace("0X", "0x");
 }
 
-// An association with `peer` offering `sopClass`; empty when it stands, else why not.
-QString associate(DcmSCU& scu, const NetworkPeer& peer, const QString& callingAe,
-                  const char* sopClass, int timeoutMs)
+} // namespace
+
+QString OpenDicomAssociation(DcmSCU& scu, const NetworkPeer& peer, const QString& callingAe,
+                             const char* sopClass, int timeoutMs)
 {
+    OFLog::configure(OFLogger::WARN_LOG_LEVEL);
     const Uint32 seconds = Uint32(std::max(1, (timeoutMs + 999) / 1000));
     scu.setAETitle(callingAe.toLatin1().constData());
     scu.setPeerHostName(peer.host.toLatin1().constData());
@@ -46,8 +49,6 @@ QString associate(DcmSCU& scu, const NetworkPeer& peer, const QString& callingAe
     return QString();
 }
 
-} // namespace
-
 SendOutcome StoreDicomFile(const NetworkPeer& pacs, const QString& callingAe, const QString& path,
                            int timeoutMs)
 {
@@ -57,7 +58,7 @@ SendOutcome StoreDicomFile(const NetworkPeer& pacs, const QString& callingAe, co
     if (status.bad() || file.getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass).bad())
         return failed(QString("%1 is not a DICOM file: %2").arg(path, status.text()));
     DcmSCU scu;
-    const QString refused = associate(scu, pacs, callingAe, sopClass.c_str(), timeoutMs);
+    const QString refused = OpenDicomAssociation(scu, pacs, callingAe, sopClass.c_str(), timeoutMs);
     if (!refused.isEmpty())
         return failed(refused);
     Uint16 response = 0xFFFF;
@@ -80,7 +81,8 @@ SendOutcome StoreDicomFile(const NetworkPeer& pacs, const QString& callingAe, co
 SendOutcome EchoDicom(const NetworkPeer& node, const QString& callingAe, int timeoutMs)
 {
     DcmSCU scu;
-    const QString refused = associate(scu, node, callingAe, UID_VerificationSOPClass, timeoutMs);
+    const QString refused =
+        OpenDicomAssociation(scu, node, callingAe, UID_VerificationSOPClass, timeoutMs);
     if (!refused.isEmpty())
         return failed(refused);
     const OFCondition status = scu.sendECHORequest(0);

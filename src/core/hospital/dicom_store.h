@@ -8,6 +8,14 @@
 
 #include <QString>
 
+class DcmSCU;
+
+// Opens an association of `scu` with `peer` offering `sopClass` (explicit and
+// implicit VR little endian); empty when it stands, else why not. DCMTK's own
+// log says only warnings and errors.
+QString OpenDicomAssociation(DcmSCU& scu, const NetworkPeer& peer, const QString& callingAe,
+                             const char* sopClass, int timeoutMs);
+
 SendOutcome StoreDicomFile(const NetworkPeer& pacs, const QString& callingAe, const QString& path,
                            int timeoutMs);
 

@@ -1,5 +1,7 @@
 #include "core/hospital/worklist_query.h"
 
+#include "core/hospital/dicom_store.h"
+
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/dcmdata/dctk.h"
 #include "dcmtk/dcmnet/scu.h"
@@ -57,33 +59,13 @@ bool fail(QString* error, const QString& message)
 bool QueryWorklist(const NetworkPeer& server, const QString& callingAe, const WorklistQuery& query,
                    int timeoutMs, std::vector<WorklistOrder>& orders, QString* error)
 {
-    const Uint32 seconds = Uint32(std::max(1, (timeoutMs + 999) / 1000));
     DcmSCU scu;
-    scu.setAETitle(callingAe.toLatin1().constData());
-    scu.setPeerHostName(server.host.toLatin1().constData());
-    scu.setPeerPort(server.port);
-    scu.setPeerAETitle(server.aeTitle.toLatin1().constData());
-    scu.setConnectionTimeout(Sint32(seconds));
-    scu.setACSETimeout(seconds);
-    scu.setDIMSETimeout(seconds);
-    scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-    OFList<OFString> syntaxes;
-    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
-    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
-    scu.addPresentationContext(UID_FINDModalityWorklistInformationModel, syntaxes);
-    OFCondition status = scu.initNetwork();
-    if (status.good())
-        status = scu.negotiateAssociation();
-    if (status.bad())
-        return fail(
-            error,
-            QString("no association with the worklist %1: %2").arg(server.Text(), status.text()));
+    const QString refused = OpenDicomAssociation(
+        scu, server, callingAe, UID_FINDModalityWorklistInformationModel, timeoutMs);
+    if (!refused.isEmpty())
+        return fail(error, "worklist: " + refused);
     const T_ASC_PresentationContextID context =
         scu.findPresentationContextID(UID_FINDModalityWorklistInformationModel, "");
-    if (context == 0) {
-        scu.releaseAssociation();
-        return fail(error, server.Text() + " offers no Modality Worklist");
-    }
 
     // The keys asked for; empty ones are to be returned.
     DcmDataset keys;
@@ -107,7 +89,7 @@ bool QueryWorklist(const NetworkPeer& server, const QString& callingAe, const Wo
             step->insertEmptyElement(tag);
     }
     OFList<QRResponse*> responses;
-    status = scu.sendFINDRequest(context, &keys, &responses);
+    const OFCondition status = scu.sendFINDRequest(context, &keys, &responses);
     scu.releaseAssociation();
     std::vector<WorklistOrder> found;
     Uint16 last = 0xFFFF;

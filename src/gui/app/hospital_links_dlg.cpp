@@ -28,6 +28,7 @@ QLineEdit* edit(const QString& value, const char* name, QWidget* parent)
 {
     auto* e = new QLineEdit(value, parent);
     e->setObjectName(name);
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance("ARCHIVE@pacs.hospital.example:11112"));
     return e;
 }
 
@@ -112,4 +113,5 @@ void CHospitalLinksDlg::TestConnection()
         lines << QString("%1 %2: %3 (%4)")
                      .arg(c.server, c.address, text(c.ok ? 2728 : 2729), c.detail);
     m_result->setText(lines.isEmpty() ? text(2713) : lines.join('\n'));
+    adjustSize();
 }
