@@ -38,6 +38,8 @@ CExchangeMenu::CExchangeMenu(Database& db, QWidget* parent, std::function<int()>
     m_gdt->setObjectName("sendGdt");
     m_hospital = addAction(QString(), this, &CExchangeMenu::SendToHospital);
     m_hospital->setObjectName("sendHospital");
+    m_outbox = addAction(QString(), this, &CExchangeMenu::ShowOutbox);
+    m_outbox->setObjectName("hospitalOutbox");
     ApplyTexts();
 }
 
@@ -48,6 +50,7 @@ void CExchangeMenu::ApplyTexts()
     m_csv->setText(text(2702));
     m_gdt->setText(text(2703));
     m_hospital->setText(text(2710));
+    m_outbox->setText(text(2741));
 }
 
 QString CExchangeMenu::saveName(const QString& suggested, const QString& filter)
@@ -154,4 +157,34 @@ void CExchangeMenu::SendToHospital()
     if (!kept.isEmpty())
         message += (message.isEmpty() ? QString() : "\n\n") + text(2712) + "\n" + kept.join("\n");
     ShowMessage(message, kept.isEmpty() ? PromptCaption() : ErrorCaption(), 0, parentWidget());
+}
+
+void CExchangeMenu::ShowOutbox()
+{
+    const Outbox outbox = Outbox::InProgramFolder();
+    const std::vector<OutboxEntry> entries = outbox.List();
+    if (entries.empty()) {
+        ShowMessage(text(2744), PromptCaption(), 0, parentWidget());
+        return;
+    }
+    QStringList lines;
+    for (const OutboxEntry& e : entries)
+        lines << QString("%1 %2 %3 -> %4 (%5x): %6")
+                     .arg(e.kind.toUpper(), QString::number(e.patientId), e.day, e.to,
+                          QString::number(e.attempts), e.reason);
+    if (ShowMessage(text(2742) + "\n" + lines.join("\n") + "\n\n" + text(2743), PromptCaption(), 1,
+                    parentWidget()) != 1)
+        return;
+    OutboxRetry retry;
+    QEventLoop loop;
+    std::thread worker([&] {
+        retry = RetryOutbox(outbox,
+                            HospitalSettings::Load(AppPaths::SettingsFile()).timeoutSeconds * 1000);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    ShowMessage(text(2745).arg(retry.sent).arg(retry.waiting) +
+                    (retry.reasons.isEmpty() ? QString() : "\n" + retry.reasons.join("\n")),
+                retry.waiting == 0 ? PromptCaption() : ErrorCaption(), 0, parentWidget());
 }

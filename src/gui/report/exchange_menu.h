@@ -21,6 +21,7 @@ class CExchangeMenu : public QMenu {
     void ExportCsv();
     void SendGdt();
     void SendToHospital();
+    void ShowOutbox(); // the sends waiting for the hospital, tried again on request
 
     // The save dialog; tests answer it instead of a user ("" = cancelled).
     std::function<QString(const QString& suggested, const QString& filter)> askSaveName;
@@ -36,4 +37,5 @@ class CExchangeMenu : public QMenu {
     QAction* m_csv = nullptr;
     QAction* m_gdt = nullptr;
     QAction* m_hospital = nullptr;
+    QAction* m_outbox = nullptr;
 };
