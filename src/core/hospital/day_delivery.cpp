@@ -114,6 +114,8 @@ bool SendDay(Database& db, DeliveryKind kind, int patientId, const QString& day,
 OutboxRetry RetryOutbox(const Outbox& outbox, int timeoutMs)
 {
     OutboxRetry result;
+    if (outbox.List().empty())
+        return result; // nothing waits (the folder may not even exist yet)
     QLockFile lock(outbox.Folder() + "retry.lock");
     if (!lock.tryLock(0)) {
         result.reasons << "another retry of the outbox is running";
