@@ -24,3 +24,8 @@ int CmdSessionCommands(CliContext& context, QStringList& args);
 int CmdExport(CliContext& context, QStringList& args);
 int CmdImport(CliContext& context, QStringList& args);
 int CmdGdt(CliContext& context, QStringList& args);
+// The hospital links: hl7 export|send, dicom export|send|echo, worklist [take], outbox [list|retry].
+int CmdHl7(CliContext& context, QStringList& args);
+int CmdDicom(CliContext& context, QStringList& args);
+int CmdWorklist(CliContext& context, QStringList& args);
+int CmdOutbox(CliContext& context, QStringList& args);

@@ -54,6 +54,12 @@ const std::map<QString, Command>& commands()
                                "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
         {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
         {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf] | gdt inbox"}},
+        {"hl7", {CmdHl7, "hl7 export|send --patient ID --day YYYY-MM-DD (--out FILE | [--to HOST:PORT])   the day as HL7 v2 ORU^R01"}},
+        {"dicom", {CmdDicom, "dicom export|send --patient ID --day YYYY-MM-DD (--out FILE.dcm | [--to AE@HOST:PORT])   the report as\n"
+                             "  DICOM Encapsulated PDF; dicom echo [--to AE@HOST:PORT]"}},
+        {"worklist", {CmdWorklist, "worklist [--server AE@HOST:PORT] [--calling-ae AE] [--date YYYY-MM-DD] --json   the day's orders\n"
+                                   "  worklist take [--server AE@HOST:PORT] --accession A   the order's patient selected or created"}},
+        {"outbox", {CmdOutbox, "outbox [list] --json | outbox retry   hospital sends not yet confirmed"}},
     };
     return table;
 }
@@ -85,7 +91,8 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         paints = paints || std::strcmp(argv[i], "report") == 0 || std::strcmp(argv[i], "fhir") == 0 ||
                  (std::strcmp(argv[i], "export") == 0 && i + 1 < argc && std::strcmp(argv[i + 1], "csv") != 0) ||
-                 std::strcmp(argv[i], "gdt") == 0;
+                 std::strcmp(argv[i], "gdt") == 0 || std::strcmp(argv[i], "hl7") == 0 ||
+                 std::strcmp(argv[i], "dicom") == 0;
     if (paints && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app =

@@ -3,9 +3,12 @@
 #include "report_gui_fixture.h"
 
 #include "core/exchange/exchange_settings.h"
+#include "core/hospital/hospital_settings.h"
+#include "core/hospital/outbox.h"
 #include "gui/app/gdt_inbox.h"
 #include "gui/report/exchange_menu.h"
 #include "gui/report/tava_dlg.h"
+#include "support/loopback_server.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -153,4 +156,28 @@ TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
     EXPECT_TRUE(inbox.Poll());
     EXPECT_FALSE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
     EXPECT_EQ(messages.size(), 2u);
+}
+
+TEST_F(ExchangeMenuTest, SendToHospitalWithNobodyListeningKeepsBothSendsAndTheOutboxCountsEachTry)
+{
+    storeFvc("2026-07-01 10:00:00", 4.8f, 3.6f, 8.0f);
+    CExchangeMenu* menu = openMenu("2026-07-01");
+    ASSERT_NE(menu, nullptr);
+    HospitalSettings settings;
+    const quint16 closed = LoopbackServer::FreePort();
+    settings.hl7 = QString("127.0.0.1:%1").arg(closed);
+    settings.pacs = QString("ARCHIVE@127.0.0.1:%1").arg(closed);
+    settings.timeoutSeconds = 1;
+    ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
+    menu->SendToHospital();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2712))) << messages[0].text.toStdString();
+    EXPECT_EQ(Outbox::InProgramFolder().List().size(), 2u);
+
+    answers.push_back(1); // "try them again now?"
+    menu->ShowOutbox();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[2].text.startsWith(GetLangText("EXCHANGE", 2745).arg(0).arg(2)));
+    for (const OutboxEntry& e : Outbox::InProgramFolder().List())
+        EXPECT_EQ(e.attempts, 2);
 }

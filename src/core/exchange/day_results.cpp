@@ -47,6 +47,8 @@ void addValue(const ExchangeParameter& p, SessionPhase phase, double measured, b
         r.predicted = RoundedValue(*ref.predicted);
     if (ref.lln)
         r.lln = RoundedValue(*ref.lln);
+    if (ref.uln)
+        r.uln = RoundedValue(*ref.uln);
     if (ref.z)
         r.zScore = RoundedValue(*ref.z);
     if (ref.percentPredicted)
@@ -85,6 +87,12 @@ bool CollectDayResults(Database& db, int patientId, const QString& day, DayResul
             *error = QString("no patient with ID %1, or the day is not YYYY-MM-DD: %2").arg(patientId).arg(day);
         return false;
     }
+    return CollectDayResults(data, out, error);
+}
+
+bool CollectDayResults(const ReportData& data, DayResults& out, QString* error)
+{
+    const QString& day = data.day;
     if (!data.HasTests()) {
         if (error)
             *error = "no tests on " + day;

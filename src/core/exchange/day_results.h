@@ -22,6 +22,7 @@ struct ParameterResult {
     double measured = 0;
     std::optional<double> predicted;
     std::optional<double> lln;
+    std::optional<double> uln; // upper limit of normal
     std::optional<double> zScore;
     std::optional<double> percentPredicted;
     QString testTime; // "yyyy-MM-dd HH:mm:ss" of the test the value comes from
@@ -52,3 +53,7 @@ double RoundedValue(double value);
 // day is not "YYYY-MM-DD" or the day has no tests.
 bool CollectDayResults(Database& db, int patientId, const QString& day, DayResults& out,
                        QString* error = nullptr);
+
+struct ReportData;
+// The same from a day already loaded (LoadReportData); false when it has no tests.
+bool CollectDayResults(const ReportData& data, DayResults& out, QString* error = nullptr);

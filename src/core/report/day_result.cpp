@@ -212,6 +212,7 @@ ValueReference DayResult::ReferenceOf(const QString& name, double measured) cons
             const double scale = *parameter == GliParameter::FEV1FVC ? 100.0 : 1.0;
             r.predicted = p.M * scale;
             r.lln = p.lln * scale;
+            r.uln = p.uln * scale;
             r.z = p.zScore(measured / scale);
             r.percentPredicted = p.percentPredicted(measured / scale);
             return r;

@@ -31,6 +31,7 @@ class Database;
 struct ValueReference {
     std::optional<double> predicted;
     std::optional<double> lln;
+    std::optional<double> uln;
     std::optional<double> z;
     std::optional<double> percentPredicted;
 };

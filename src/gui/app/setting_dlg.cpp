@@ -5,6 +5,7 @@
 #include "core/app/settings_choice.h"
 #include "core/app/system_settings.h"
 #include "gui/app/dialog_hooks.h"
+#include "gui/app/hospital_links_dlg.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/records/modify_predict_dlg.h"
@@ -91,7 +92,13 @@ CSettingDlg::CSettingDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(
     m_hospital->setObjectName("hospital");
     m_hospital->setMaxLength(kHospitalLength);
     m_hospital->setStyleSheet("QLineEdit { background: white; }");
-    (new QVBoxLayout(hospitalBox))->addWidget(m_hospital);
+    auto* links = new QPushButton(GetLangText("EXCHANGE", 2730), hospitalBox);
+    links->setObjectName("hospitalLinks");
+    links->setAutoDefault(false);
+    auto* hospitalLayout = new QVBoxLayout(hospitalBox);
+    hospitalLayout->addWidget(m_hospital);
+    hospitalLayout->addWidget(links);
+    connect(links, &QPushButton::clicked, this, [this] { CHospitalLinksDlg(this).exec(); });
 
     auto* btpsBox = group("BTPS", this, "group1070");
     m_btps = new QComboBox(btpsBox);

@@ -16,6 +16,7 @@
 #include "gui/measure/curve_pane.h"
 #include "gui/records/modify_predict_dlg.h"
 #include "gui/records/patient_edit_dlg.h"
+#include "gui/records/worklist_dlg.h"
 #include "gui/records/patient_list_model.h"
 
 #include <QDate>
@@ -358,6 +359,11 @@ void CUserManageDlg::showContextMenu(DeleteSource source, const QPoint& globalPo
         menu.addAction(Settings().language == QLatin1String("Chinese") ? QString::fromUtf8("删除")
                                                                        : QStringLiteral("Delete"));
     connect(remove, &QAction::triggered, this, [this, source] { RequestDelete(source); });
+    if (source == kPatientList) {
+        QAction* worklist = menu.addAction(GetLangText("EXCHANGE", 2740));
+        worklist->setObjectName("worklist");
+        connect(worklist, &QAction::triggered, this, &CUserManageDlg::onWorklist);
+    }
     menu.exec(globalPos);
 }
 
@@ -385,21 +391,9 @@ void CUserManageDlg::onPatientEditor()
     CPatientEditDlg editor(Shell(), this);
     editor.exec();
     switch (editor.Outcome()) {
-    case CPatientEditDlg::kCreated: {
-        // The new patient is shown even when the search would hide it.
-        m_model->Reload();
-        if (m_model->RowOfId(editor.PatientId()) < 0) {
-            QSignalBlocker block(m_search);
-            m_search->clear();
-            m_model->SetFilter(QString());
-        }
-        const int at = m_model->RowOfId(editor.PatientId());
-        if (at >= 0) {
-            m_patients->selectRow(at);
-            m_patients->scrollTo(m_model->index(at, 0));
-        }
+    case CPatientEditDlg::kCreated:
+        showNewPatient(editor.PatientId());
         break;
-    }
     case CPatientEditDlg::kSaved:
         RefreshPatientRow(editor.PatientId());
         showPredictedNote();
@@ -412,6 +406,33 @@ void CUserManageDlg::onPatientEditor()
         break;
     }
     // Creates the case folder of a new patient.
+    ReconcileDay(Shell()->Db(), SelectedPatientId(), QString());
+    loadDayTests();
+}
+
+void CUserManageDlg::showNewPatient(int id)
+{
+    // The new patient is shown even when the search would hide it.
+    m_model->Reload();
+    if (m_model->RowOfId(id) < 0) {
+        QSignalBlocker block(m_search);
+        m_search->clear();
+        m_model->SetFilter(QString());
+    }
+    const int at = m_model->RowOfId(id);
+    if (at >= 0) {
+        m_patients->selectRow(at);
+        m_patients->scrollTo(m_model->index(at, 0));
+    }
+}
+
+void CUserManageDlg::onWorklist()
+{
+    CWorklistDlg dialog(Shell()->Db(), this);
+    dialog.Refresh();
+    if (dialog.exec() != QDialog::Accepted || dialog.TakenPatient() < 1)
+        return;
+    showNewPatient(dialog.TakenPatient());
     ReconcileDay(Shell()->Db(), SelectedPatientId(), QString());
     loadDayTests();
 }

@@ -51,6 +51,8 @@ class CUserManageDlg : public CPage {
     void loadDayTests();
     void clearPatient();
     void showContextMenu(DeleteSource source, const QPoint& globalPos);
+    void showNewPatient(int id); // reloaded, selected and in sight
+    void onWorklist();
 
     void onPatientEditor();
     void onDeleteDay();

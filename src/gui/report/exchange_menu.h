@@ -2,6 +2,8 @@
 // The results page's "Export" menu: the shown day as a FHIR bundle, every test
 // as a CSV table, the day's results to the practice system as a GDT file.
 // Thin over core/exchange: it asks for a file name and shows the outcome.
+// "Send to hospital" builds the HL7 message and the DICOM instance here and
+// sends them on a worker (core/hospital); what was not confirmed waits in the outbox.
 #include <QMenu>
 
 #include <functional>
@@ -18,6 +20,8 @@ class CExchangeMenu : public QMenu {
     void ExportFhir();
     void ExportCsv();
     void SendGdt();
+    void SendToHospital();
+    void ShowOutbox(); // the sends waiting for the hospital, tried again on request
 
     // The save dialog; tests answer it instead of a user ("" = cancelled).
     std::function<QString(const QString& suggested, const QString& filter)> askSaveName;
@@ -32,4 +36,6 @@ class CExchangeMenu : public QMenu {
     QAction* m_fhir = nullptr;
     QAction* m_csv = nullptr;
     QAction* m_gdt = nullptr;
+    QAction* m_hospital = nullptr;
+    QAction* m_outbox = nullptr;
 };
