@@ -24,3 +24,8 @@ int CmdSessionCommands(CliContext& context, QStringList& args);
 int CmdExport(CliContext& context, QStringList& args);
 int CmdImport(CliContext& context, QStringList& args);
 int CmdGdt(CliContext& context, QStringList& args);
+// Accounts, the audit trail, the sign-off of a day.
+int CmdUser(CliContext& context, QStringList& args);
+int CmdAudit(CliContext& context, QStringList& args);
+int CmdSign(CliContext& context, QStringList& args);
+int CmdAmend(CliContext& context, QStringList& args);
