@@ -131,6 +131,11 @@ bool AccountStore::LogIn(const QString& name, const QString& password, const QSt
                                .arg(kMaxFailures)
                                .arg(lockedUntil));
     }
+    // An unknown name costs the same hashing as a known one: the time taken
+    // does not tell which names exist.
+    static const QString kNobody = HashPassword("no account has this password");
+    if (!known)
+        PasswordMatches(kNobody, password);
     if (!known || !PasswordMatches(hash, password)) {
         if (known) {
             const int now = failures + 1;

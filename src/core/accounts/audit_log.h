@@ -23,7 +23,8 @@ public:
     explicit AuditLog(Database& db) : m_db(db) {}
 
     // Adds a row for `actor` (numbered, chained and hashed here); false with
-    // `error` set when it could not be written.
+    // `error` set when it could not be written. An actor of accounts off
+    // leaves no row: the trail starts with the first account.
     bool Append(const Actor& actor, const QString& action, int patient, const QString& target,
                 const QString& before = QString(), const QString& after = QString(),
                 QString* error = nullptr);

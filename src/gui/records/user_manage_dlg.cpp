@@ -1,5 +1,7 @@
 #include "gui/records/user_manage_dlg.h"
 
+#include "core/accounts/audit_log.h"
+#include "core/accounts/day_signoff.h"
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
@@ -370,9 +372,15 @@ void CUserManageDlg::RequestDelete(DeleteSource source)
     const int id = SelectedPatientId();
     if (id <= 0)
         return;
+    const QString refusal = Shell()->User().Refusal(Action::Delete);
+    if (!refusal.isEmpty()) {
+        ShowMessage(refusal, ErrorCaption(), 0, this);
+        return;
+    }
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 1, this) != 1)
         return;
-    DeletePatient(Shell()->Db(), id);
+    if (DeletePatient(Shell()->Db(), id))
+        AuditLog(Shell()->Db()).Append(Shell()->User(), "patient-delete", id, "patient");
     clearPatient();
     FillPatients();
 }
@@ -424,9 +432,15 @@ void CUserManageDlg::onDeleteDay()
         message(this, 1257);
         return;
     }
+    const QString refusal = DaySignOff(Shell()->Db()).Refusal(Shell()->User(), Action::Delete, id, day);
+    if (!refusal.isEmpty()) {
+        ShowMessage(refusal, ErrorCaption(), 0, this);
+        return;
+    }
     if (ShowMessage(GetLangText("MESSAGE", 1251), PromptCaption(), 1, this) != 1)
         return;
-    DeleteDay(Shell()->Db(), id, day);
+    if (DeleteDay(Shell()->Db(), id, day))
+        AuditLog(Shell()->Db()).Append(Shell()->User(), "day-deleted", id, "day " + day);
     Shell()->SetCurrentTestDate(QString());
     fillDays(id);
     selectDay();
