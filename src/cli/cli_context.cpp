@@ -69,10 +69,16 @@ bool CliContext::OpenDatabase()
     return false;
 }
 
+void CliContext::TakeUser(QStringList& args)
+{
+    if (m_givenUser.isEmpty())
+        m_givenUser = TakeOption(args, "--user");
+}
+
 bool CliContext::SignIn(QStringList& args, Action action)
 {
-    bool given = false;
-    const QString user = m_givenUser.isEmpty() ? TakeOption(args, "--user", &given) : m_givenUser;
+    TakeUser(args);
+    const QString user = m_givenUser;
     if (!OpenDatabase())
         return false;
     AccountStore accounts(m_db);

@@ -33,6 +33,9 @@ public:
     // do `action`. With accounts off: the system login, unchecked. Prints why
     // and returns false when the action may not go ahead.
     bool SignIn(QStringList& args, Action action);
+    // Takes --user NAME out of `args` (SignIn does it too): commands call it
+    // before refusing leftover arguments, so that bad arguments open nothing.
+    void TakeUser(QStringList& args);
     // Who acts (valid after SignIn).
     const Actor& User() const { return m_actor; }
     // With accounts on, an audit row for User(); prints and returns false when

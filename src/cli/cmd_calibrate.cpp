@@ -28,13 +28,12 @@ QString verdictText(int verdict)
 int CmdCalibrate(CliContext& context, QStringList& args)
 {
     const QString volume = CliContext::TakeOption(args, "--volume");
-    if (volume != "2" && volume != "3")
+    context.TakeUser(args);
+    if ((volume != "2" && volume != "3") || !args.isEmpty())
         return CliContext::Fail("usage: tavctl calibrate --volume 2|3");
     // The accounts are in the database: it tells who may calibrate.
     if (!context.SignIn(args, Action::Calibrate))
         return 2;
-    if (!args.isEmpty())
-        return CliContext::Fail("usage: tavctl calibrate --volume 2|3");
 
     CalibrationSession session(context.Parts().devices);
     std::mutex mutex;

@@ -145,6 +145,7 @@ int CmdImport(CliContext& context, QStringList& args)
 {
     const QString kind = args.isEmpty() ? QString() : args.takeFirst();
     const QString file = CliContext::TakeOption(args, "--patients");
+    context.TakeUser(args);
     if (kind != "csv" || file.isEmpty() || !args.isEmpty())
         return CliContext::Fail("usage: tavctl import csv --patients FILE.csv");
     if (!context.SignIn(args, Action::Import))

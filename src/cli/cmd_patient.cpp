@@ -93,10 +93,11 @@ int add(CliContext& context, QStringList& args)
         return CliContext::Fail(QString("the age from --birth is %1: %2")
                                     .arg(record.Age)
                                     .arg(PatientCheckText(age)));
-    if (!context.SignIn(args, Action::RegisterPatient))
-        return 2;
+    context.TakeUser(args);
     if (!args.isEmpty())
         return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kUsage);
+    if (!context.SignIn(args, Action::RegisterPatient))
+        return 2;
     if (!groupExists(context.Db(), record.Nation))
         return CliContext::Fail(QString("there is no nation group %1").arg(record.Nation));
     const int id = CreatePatient(context.Db(), record);

@@ -90,12 +90,13 @@ QJsonObject detailJson(const SessionDetail& d)
 Database* openSession(CliContext& context, QStringList& args, const char* usage, const SessionKey& key,
                       int& failure)
 {
-    if (!context.SignIn(args, Action::EditSession)) {
-        failure = 2;
-        return nullptr;
-    }
+    context.TakeUser(args);
     if (!args.isEmpty()) {
         failure = CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + usage);
+        return nullptr;
+    }
+    if (!context.SignIn(args, Action::EditSession)) {
+        failure = 2;
         return nullptr;
     }
     // A signed day keeps its sessions as signed until an amendment is opened.

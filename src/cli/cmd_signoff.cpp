@@ -11,17 +11,13 @@
 
 namespace {
 
-// --patient and --day, checked; false after printing the error.
-bool takeDay(QStringList& args, const char* usage, int& patient, QString& day)
+// --patient and --day; false when either is missing or malformed.
+bool takeDay(QStringList& args, int& patient, QString& day)
 {
     bool ok = false;
     patient = CliContext::TakeOption(args, "--patient").toInt(&ok);
     day = CliContext::TakeOption(args, "--day");
-    if (!ok || patient < 1 || !QDate::fromString(day, "yyyy-MM-dd").isValid()) {
-        CliContext::Fail(usage);
-        return false;
-    }
-    return true;
+    return ok && patient >= 1 && QDate::fromString(day, "yyyy-MM-dd").isValid();
 }
 
 } // namespace
@@ -31,10 +27,11 @@ int CmdSign(CliContext& context, QStringList& args)
     static const char kUsage[] = "usage: tavctl sign --patient ID --day YYYY-MM-DD --user NAME";
     int patient = 0;
     QString day;
-    if (!takeDay(args, kUsage, patient, day) || !context.SignIn(args, Action::Sign))
-        return 2;
-    if (!args.isEmpty())
+    context.TakeUser(args);
+    if (!takeDay(args, patient, day) || !args.isEmpty())
         return CliContext::Fail(kUsage);
+    if (!context.SignIn(args, Action::Sign))
+        return 2;
     int version = 0;
     QString error;
     DaySignOff signoff(context.Db());
@@ -49,13 +46,12 @@ int CmdAmend(CliContext& context, QStringList& args)
     static const char kUsage[] = "usage: tavctl amend --patient ID --day YYYY-MM-DD --reason TEXT --user NAME";
     int patient = 0;
     QString day;
-    if (!takeDay(args, kUsage, patient, day))
-        return 2;
+    context.TakeUser(args);
     const QString reason = CliContext::TakeOption(args, "--reason");
+    if (!takeDay(args, patient, day) || !args.isEmpty())
+        return CliContext::Fail(kUsage);
     if (!context.SignIn(args, Action::Amend))
         return 2;
-    if (!args.isEmpty())
-        return CliContext::Fail(kUsage);
     int version = 0;
     QString error;
     if (!DaySignOff(context.Db()).Amend(context.User(), patient, day, reason, version, &error))

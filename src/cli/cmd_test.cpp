@@ -117,10 +117,11 @@ int CmdTest(CliContext& context, QStringList& args)
     if (hasManeuvers && (!ok || blows < 1 || blows > PatientModel::kMaxFvcBlows))
         return CliContext::Fail(QString("--maneuvers must be 1..%1\n").arg(PatientModel::kMaxFvcBlows) +
                                 kUsage);
-    if (!context.SignIn(args, Action::RunTest))
-        return 2;
+    context.TakeUser(args);
     if (!args.isEmpty())
         return CliContext::Fail("unexpected argument " + args.first() + "\n" + kUsage);
+    if (!context.SignIn(args, Action::RunTest))
+        return 2;
     Database& db = context.Db();
     PatientRecord patient;
     if (!LoadPatient(db, patientId, patient))

@@ -39,12 +39,11 @@ int add(CliContext& context, QStringList& args)
     const QString name = CliContext::TakeOption(args, "--name");
     const QString roleName = CliContext::TakeOption(args, "--role");
     const Role role = RoleFromName(roleName);
-    if (name.isEmpty() || role == Role::None)
+    context.TakeUser(args);
+    if (name.isEmpty() || role == Role::None || !args.isEmpty())
         return CliContext::Fail(kUsage);
     if (!context.SignIn(args, Action::ManageAccounts))
         return 2;
-    if (!args.isEmpty())
-        return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kUsage);
     QString password, error;
     if (!newPassword(password))
         return 2;
@@ -58,14 +57,13 @@ int add(CliContext& context, QStringList& args)
 int reset(CliContext& context, QStringList& args)
 {
     const QString name = CliContext::TakeOption(args, "--name");
-    if (name.isEmpty())
+    context.TakeUser(args);
+    if (name.isEmpty() || !args.isEmpty())
         return CliContext::Fail(kUsage);
     if (!context.SignIn(args, Action::ManageAccounts))
         return 2;
     if (!context.User().accountsOn)
         return CliContext::Fail("there are no accounts yet: add an administrator first", 1);
-    if (!args.isEmpty())
-        return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kUsage);
     QString password, error;
     if (!newPassword(password))
         return 2;
@@ -77,10 +75,11 @@ int reset(CliContext& context, QStringList& args)
 
 int list(CliContext& context, QStringList& args)
 {
-    if (!context.SignIn(args, Action::ManageAccounts))
-        return 2;
+    context.TakeUser(args);
     if (!args.isEmpty())
         return CliContext::Fail(kUsage);
+    if (!context.SignIn(args, Action::ManageAccounts))
+        return 2;
     QJsonArray rows;
     for (const AccountInfo& a : AccountStore(context.Db()).List())
         rows.append(QJsonObject{{"name", a.name},

@@ -16,6 +16,7 @@
 #include "gui/app/setting_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/measure/curve_pane.h"
+#include "gui/records/audit_dlg.h"
 #include "gui/records/modify_predict_dlg.h"
 #include "gui/records/patient_edit_dlg.h"
 #include "gui/records/patient_list_model.h"
@@ -119,6 +120,9 @@ void CUserManageDlg::buildControls()
     m_print = button(this, "print");
     m_quit = button(this, "quit");
     m_predicted = button(this, "predicted");
+    m_audit = button(this, "audit");
+    m_audit->setText(tr("Audit trail"));
+    m_audit->setVisible(Shell()->User().accountsOn && RoleMay(Shell()->User().role, Action::ReadAudit));
     m_predicted->hide();
     // The way to the results page of the selected day: button, double-click
     // or Enter-free shortcut (Enter moves the focus on this window).
@@ -138,7 +142,7 @@ void CUserManageDlg::buildControls()
         panes->addWidget(pane, 1);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {m_results, m_user, m_deleteDay, m_trend, m_settings, m_scale,
-                           m_tests[0], m_tests[1], m_tests[2], m_print, m_predicted})
+                           m_tests[0], m_tests[1], m_tests[2], m_print, m_predicted, m_audit})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_quit);
@@ -186,6 +190,7 @@ void CUserManageDlg::buildControls()
     connect(m_quit, &QPushButton::clicked, this, &CUserManageDlg::onQuit);
     connect(m_predicted, &QPushButton::clicked, this, &CUserManageDlg::onPredicted);
     connect(m_results, &QPushButton::clicked, this, &CUserManageDlg::onResults);
+    connect(m_audit, &QPushButton::clicked, this, &CUserManageDlg::OnAudit);
 }
 
 void CUserManageDlg::ApplyTexts()
@@ -472,11 +477,26 @@ void CUserManageDlg::onPrint()
         ShowNotAvailable(this);
 }
 
+// Shows why the user may not do `action`; true when they may.
+bool CUserManageDlg::allowed(Action action)
+{
+    const QString refusal = Shell()->User().Refusal(action);
+    if (refusal.isEmpty())
+        return true;
+    ShowMessage(refusal, ErrorCaption(), 0, this);
+    return false;
+}
+
 void CUserManageDlg::onSettings()
 {
+    if (!allowed(Action::ChangeSettings))
+        return;
     const QString before = Settings().language;
     CSettingDlg dialog(Shell()->Db(), this);
-    if (dialog.exec() != QDialog::Accepted || Settings().language == before)
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    AuditLog(Shell()->Db()).Append(Shell()->User(), "settings-change", 0, "System.ini");
+    if (Settings().language == before)
         return;
     // A new language: every text of the page and the window at once.
     Shell()->ApplyTexts();
@@ -486,6 +506,9 @@ void CUserManageDlg::onSettings()
 
 void CUserManageDlg::onScale()
 {
+    if (!allowed(Action::Calibrate))
+        return;
+    AuditLog(Shell()->Db()).Append(Shell()->User(), "calibrate", 0, "calibration dialog");
     if (Hooks().calibration)
         Hooks().calibration(this);
     else
@@ -517,7 +540,18 @@ void CUserManageDlg::OnCancel()
 
 void CUserManageDlg::onPredicted()
 {
+    if (!allowed(Action::EditNationGroups))
+        return;
     CModifyPredictDlg dialog(Shell()->Db(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        AuditLog(Shell()->Db()).Append(Shell()->User(), "settings-change", 0, "nation groups");
+}
+
+void CUserManageDlg::OnAudit()
+{
+    if (!allowed(Action::ReadAudit))
+        return;
+    CAuditDlg dialog(Shell()->Db(), this);
     dialog.exec();
 }
 
