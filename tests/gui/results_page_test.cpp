@@ -376,6 +376,8 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     login.TryLogIn();
     EXPECT_NE(login.result(), QDialog::Accepted);
     EXPECT_EQ(login.ErrorShown(), "wrong user name or password");
+    login.show();
+    screenshot(&login, "login_refused");
     login.PasswordEdit()->setText("tech-secret");
     login.TryLogIn();
     ASSERT_EQ(login.result(), QDialog::Accepted);
@@ -392,6 +394,8 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     auto* results = page<CTAVADlg>();
     press(current(), "sign");
     EXPECT_EQ(count("select * from DaySignOff where ID = ? and Signer = 'doc'", {patientId}), 1);
+    EXPECT_TRUE(label("signature").startsWith("Signed by doc on ")) << label("signature").toStdString();
+    screenshot(shell.get(), "results_signed");
     answers = {1};
     press(current(), "delete");
     EXPECT_TRUE(messages.back().text.contains("needs the role admin")) << messages.back().text.toStdString();

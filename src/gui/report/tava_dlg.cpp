@@ -10,6 +10,7 @@
 #include "core/app/system_settings.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
+#include "core/records/day_signatures.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
 #include "core/report/clinical_summary.h"
@@ -62,6 +63,7 @@ constexpr int kSlideMs = 400;
 CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsPage)
 {
     m_name = label("patientName", this);
+    m_signature = label("signature", this);
     QFont bold = m_name->font();
     bold.setBold(true);
     bold.setPointSize(bold.pointSize() + 2);
@@ -156,6 +158,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_name, 1);
+    top->addWidget(m_signature);
     top->addWidget(m_dates);
     auto* tables = new QHBoxLayout;
     tables->addWidget(m_bestBox);
@@ -261,6 +264,16 @@ void CTAVADlg::Reload()
     m_flowVolume->SetTests(*m_dayTests);
     m_volumeTime->SetTests(*m_dayTests);
     updatePanes();
+
+    // The day's sign-off as the report prints it.
+    const std::vector<DaySignature> versions =
+        LoadDaySignatures(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
+    QString signature;
+    if (!versions.empty() && versions.back().Signed())
+        signature = GetLangText("CLINICAL", 3106).arg(versions.back().signer, versions.back().signedAt).arg(versions.back().version);
+    else if (!versions.empty())
+        signature = GetLangText("CLINICAL", 3107).arg(versions.back().amendedAt, versions.back().amendedBy, versions.back().reason);
+    m_signature->setText(signature);
 
     DiagnosisRecord& diagnosis = Shell()->Diagnosis();
     LoadDiagnosis(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),

@@ -78,6 +78,7 @@ class CTAVADlg : public CPage {
     bool m_volumeTimeShown = false;
 
     QLabel* m_name = nullptr;                // 1163
+    QLabel* m_signature = nullptr;           // who signed the day, or the amendment open on it
     QComboBox* m_dates = nullptr;            // 1183
     QGroupBox* m_bestBox = nullptr;          // "Best Value"
     QLabel* m_bestNames[4] = {};             // FVC, FEV1, PEF, FEV1/FVC
