@@ -87,8 +87,8 @@ bool CliContext::SignIn(QStringList& args, Action action)
         return true;
     }
     if (user.isEmpty()) {
-        Fail("accounts are on: name your account with --user NAME (" + ActionText(action) + " needs the role " +
-             RolesThatMay(action) + ")");
+        Fail("accounts are on: name your account with --user NAME (" + ActionText(action) +
+             " needs the role " + RolesThatMay(action) + ")");
         return false;
     }
     QString password, error;
@@ -109,8 +109,8 @@ bool CliContext::SignIn(QStringList& args, Action action)
     return true;
 }
 
-bool CliContext::Audit(const QString& action, int patient, const QString& target, const QString& before,
-                       const QString& after)
+bool CliContext::Audit(const QString& action, int patient, const QString& target,
+                       const QString& before, const QString& after)
 {
     if (!m_actor.accountsOn)
         return true;

@@ -40,8 +40,8 @@ public:
     const Actor& User() const { return m_actor; }
     // With accounts on, an audit row for User(); prints and returns false when
     // it cannot be written. Does nothing with accounts off.
-    bool Audit(const QString& action, int patient, const QString& target, const QString& before = QString(),
-               const QString& after = QString());
+    bool Audit(const QString& action, int patient, const QString& target,
+               const QString& before = QString(), const QString& after = QString());
     Database& Db() { return m_db; }
     // --database when given, else the DATABASE setting, else data.mdb; empty with
     // `error` set when the setting is unusable.

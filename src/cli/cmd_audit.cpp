@@ -11,8 +11,9 @@
 
 namespace {
 
-const char kUsage[] = "usage: tavctl [--user ADMIN] audit verify\n"
-                      "       tavctl [--user ADMIN] audit list [--patient ID] [--user U] [--since YYYY-MM-DD] --json";
+const char kUsage[] =
+    "usage: tavctl [--user ADMIN] audit verify\n"
+    "       tavctl [--user ADMIN] audit list [--patient ID] [--user U] [--since YYYY-MM-DD] --json";
 
 int verify(CliContext& context, QStringList& args)
 {
@@ -23,7 +24,8 @@ int verify(CliContext& context, QStringList& args)
     if (broken < 0)
         return CliContext::Fail(why);
     if (broken > 0)
-        return CliContext::Fail(QString("the audit trail is broken at row %1: %2").arg(broken).arg(why), 1);
+        return CliContext::Fail(
+            QString("the audit trail is broken at row %1: %2").arg(broken).arg(why), 1);
     PrintJson(QJsonObject{{"intact", true}});
     return 0;
 }
@@ -49,9 +51,10 @@ int list(CliContext& context, QStringList& args)
         return CliContext::Fail(kUsage);
     QJsonArray rows;
     for (const AuditEntry& e : AuditLog(context.Db()).List(filter)) {
-        QJsonObject row{{"seq", e.seq},          {"at", e.at},       {"user", e.user},
-                        {"workstation", e.workstation}, {"action", e.action}, {"target", e.target},
-                        {"before", e.before},    {"after", e.after}};
+        QJsonObject row{{"seq", e.seq},       {"at", e.at},
+                        {"user", e.user},     {"workstation", e.workstation},
+                        {"action", e.action}, {"target", e.target},
+                        {"before", e.before}, {"after", e.after}};
         if (e.patient > 0)
             row["patient"] = e.patient;
         rows.append(row);

@@ -105,7 +105,8 @@ int add(CliContext& context, QStringList& args)
         return CliContext::Fail(
             "the patient could not be stored: " + context.Db().LastError(), 1);
     ReconcileDay(context.Db(), id, QString()); // creates the patient's case folder
-    if (!context.Audit("patient-create", id, "patient " + record.PatientNumber, QString(), record.Name))
+    if (!context.Audit("patient-create", id, "patient " + record.PatientNumber, QString(),
+                       record.Name))
         return 1;
     CliContext::Print(QString::number(id));
     return 0;

@@ -102,7 +102,8 @@ int CmdReport(CliContext& context, QStringList& args)
             return CliContext::Fail(error, 1);
         if (!DurableFile::Write(out, pdf, &error))
             return CliContext::Fail("cannot write " + out + ": " + error, 1);
-        PrintJson(QJsonObject{{"out", QFileInfo(out).absoluteFilePath()}, {"version", version}, {"signed", true}});
+        PrintJson(QJsonObject{
+            {"out", QFileInfo(out).absoluteFilePath()}, {"version", version}, {"signed", true}});
         return 0;
     }
 

@@ -87,8 +87,8 @@ QJsonObject detailJson(const SessionDetail& d)
 
 // Once the options are read: nothing left over, the database open and the
 // session there. Null with `failure` set otherwise.
-Database* openSession(CliContext& context, QStringList& args, const char* usage, const SessionKey& key,
-                      int& failure)
+Database* openSession(CliContext& context, QStringList& args, const char* usage,
+                      const SessionKey& key, int& failure)
 {
     context.TakeUser(args);
     if (!args.isEmpty()) {
@@ -100,7 +100,8 @@ Database* openSession(CliContext& context, QStringList& args, const char* usage,
         return nullptr;
     }
     // A signed day keeps its sessions as signed until an amendment is opened.
-    const QString frozen = DaySignOff(context.Db()).FrozenRefusal(key.patient, key.day.toString("yyyy-MM-dd"));
+    const QString frozen =
+        DaySignOff(context.Db()).FrozenRefusal(key.patient, key.day.toString("yyyy-MM-dd"));
     if (!frozen.isEmpty()) {
         failure = CliContext::Fail(frozen, 1);
         return nullptr;
@@ -129,7 +130,9 @@ int relabel(CliContext& context, QStringList& args)
     Database& db = *session;
 
     // With accounts on, the account that logged in is who relabelled.
-    const QString by = context.User().accountsOn ? context.User().name : hasBy ? givenBy : LoginName();
+    const QString by = context.User().accountsOn ? context.User().name
+                       : hasBy                   ? givenBy
+                                                 : LoginName();
     const QDateTime at = QDateTime::currentDateTime();
     QString error;
     const RelabelOutcome outcome =
@@ -194,10 +197,11 @@ int edit(CliContext& context, QStringList& args)
     if (!SaveSessionDetail(db, key.patient, key.session, detail, &error))
         return CliContext::Fail("the session's details could not be saved: " + error, 1);
     const auto shown = [](const SessionDetail& d) {
-        return QStringList{d.drug, d.dose, d.doseTime.toString("yyyy-MM-dd HH:mm"), d.referrer}.join(" | ");
+        return QStringList{d.drug, d.dose, d.doseTime.toString("yyyy-MM-dd HH:mm"), d.referrer}
+            .join(" | ");
     };
-    if (!context.Audit("session-edited", key.patient, QString("session %1").arg(key.session), shown(before),
-                       shown(LoadSessionDetail(db, key.patient, key.session))))
+    if (!context.Audit("session-edited", key.patient, QString("session %1").arg(key.session),
+                       shown(before), shown(LoadSessionDetail(db, key.patient, key.session))))
         return 1;
     QJsonObject json{{"patient", key.patient},
                      {"day", key.day.toString("yyyy-MM-dd")},

@@ -37,13 +37,15 @@ int CmdSign(CliContext& context, QStringList& args)
     DaySignOff signoff(context.Db());
     if (!signoff.Sign(context.User(), patient, day, version, &error))
         return CliContext::Fail(error, 1);
-    PrintJson(QJsonObject{{"patient", patient}, {"day", day}, {"version", version}, {"signer", context.User().name}});
+    PrintJson(QJsonObject{
+        {"patient", patient}, {"day", day}, {"version", version}, {"signer", context.User().name}});
     return 0;
 }
 
 int CmdAmend(CliContext& context, QStringList& args)
 {
-    static const char kUsage[] = "usage: tavctl amend --patient ID --day YYYY-MM-DD --reason TEXT --user NAME";
+    static const char kUsage[] =
+        "usage: tavctl amend --patient ID --day YYYY-MM-DD --reason TEXT --user NAME";
     int patient = 0;
     QString day;
     context.TakeUser(args);
@@ -56,6 +58,7 @@ int CmdAmend(CliContext& context, QStringList& args)
     QString error;
     if (!DaySignOff(context.Db()).Amend(context.User(), patient, day, reason, version, &error))
         return CliContext::Fail(error, 1);
-    PrintJson(QJsonObject{{"patient", patient}, {"day", day}, {"version", version}, {"open", true}});
+    PrintJson(
+        QJsonObject{{"patient", patient}, {"day", day}, {"version", version}, {"open", true}});
     return 0;
 }

@@ -127,7 +127,8 @@ int CmdTest(CliContext& context, QStringList& args)
     if (!LoadPatient(db, patientId, patient))
         return CliContext::Fail(QString("no patient with ID %1").arg(patientId));
     // A new test on a signed day would change what was signed.
-    const QString frozen = DaySignOff(db).FrozenRefusal(patientId, QDate::currentDate().toString("yyyy-MM-dd"));
+    const QString frozen =
+        DaySignOff(db).FrozenRefusal(patientId, QDate::currentDate().toString("yyyy-MM-dd"));
     if (!frozen.isEmpty())
         return CliContext::Fail(frozen, 1);
     if (hasProfile)

@@ -22,7 +22,7 @@ const QString kDocPass = "doctor-secret-2";
 const QString kTechPass = "tech-secret-3";
 
 class AccountsCli : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override
     {
         if (GetParam()) {
@@ -48,8 +48,8 @@ protected:
         return r;
     }
 
-    ToolResult addUser(const QString& by, const QString& byPass, const QString& name, const QString& role,
-                       const QString& password)
+    ToolResult addUser(const QString& by, const QString& byPass, const QString& name,
+                       const QString& role, const QString& password)
     {
         qputenv("TAV_NEW_PASSWORD", password.toUtf8());
         ToolResult r = as(by, byPass, {"user", "add", "--name", name, "--role", role});
@@ -64,15 +64,16 @@ protected:
         ASSERT_EQ(addUser("admin", kAdminPass, "doc", "physician", kDocPass).exitCode, 0);
         ASSERT_EQ(addUser("admin", kAdminPass, "tech", "technician", kTechPass).exitCode, 0);
         const ToolResult r = as("tech", kTechPass,
-                                {"patient", "add", "--name", "Ann", "--gender", "1", "--birth", "1970-05-06",
-                                 "--height", "165", "--weight", "60"});
+                                {"patient", "add", "--name", "Ann", "--gender", "1", "--birth",
+                                 "1970-05-06", "--height", "165", "--weight", "60"});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         patient = r.out.trimmed();
     }
 
     QJsonArray audit(const QStringList& filter = {})
     {
-        const ToolResult r = as("admin", kAdminPass, QStringList{"audit", "list"} + filter + QStringList{"--json"});
+        const ToolResult r =
+            as("admin", kAdminPass, QStringList{"audit", "list"} + filter + QStringList{"--json"});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         return QJsonDocument::fromJson(r.out).object()["entries"].toArray();
     }
@@ -89,8 +90,9 @@ protected:
     {
         const QString out = home.path("report.pdf");
         QFile::remove(out);
-        const ToolResult r = as("", QString(),
-                                QStringList{"report", "--patient", patient, "--day", today, "--out", out} + extra);
+        const ToolResult r =
+            as("", QString(),
+               QStringList{"report", "--patient", patient, "--day", today, "--out", out} + extra);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         QFile file(out);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -131,14 +133,16 @@ TEST_P(AccountsCli, RolesAreEnforcedAndEveryStepIsAuditedWithoutAPasswordInSight
     EXPECT_EQ(accounts, 3);
     db.Close();
 
-    const ToolResult nobody = as("", QString(), {"patient", "add", "--name", "Bo", "--gender", "0", "--birth",
-                                                 "1980-01-01", "--height", "180", "--weight", "80"});
+    const ToolResult nobody = as("", QString(),
+                                 {"patient", "add", "--name", "Bo", "--gender", "0", "--birth",
+                                  "1980-01-01", "--height", "180", "--weight", "80"});
     EXPECT_EQ(nobody.exitCode, 2);
     EXPECT_TRUE(nobody.err.contains("--user"));
     const ToolResult sign = as("tech", kTechPass, {"sign", "--patient", patient, "--day", today});
     EXPECT_NE(sign.exitCode, 0);
     EXPECT_TRUE(sign.err.contains("needs the role physician")) << sign.err.toStdString();
-    const ToolResult wrong = as("doc", "not-the-password", {"sign", "--patient", patient, "--day", today});
+    const ToolResult wrong =
+        as("doc", "not-the-password", {"sign", "--patient", patient, "--day", today});
     EXPECT_NE(wrong.exitCode, 0);
     EXPECT_TRUE(wrong.err.contains("wrong user name or password"));
     const ToolResult techAddsUser = addUser("tech", kTechPass, "eve", "admin", "eve-secret-4");
@@ -153,11 +157,13 @@ TEST_P(AccountsCli, RolesAreEnforcedAndEveryStepIsAuditedWithoutAPasswordInSight
     const QJsonArray techRows = audit({"--user", "tech"});
     EXPECT_FALSE(techRows.isEmpty());
     EXPECT_FALSE(has(techRows, "admin", "account-add"));
-    EXPECT_TRUE(audit({"--since", QDate::currentDate().addDays(1).toString("yyyy-MM-dd")}).isEmpty());
+    EXPECT_TRUE(
+        audit({"--since", QDate::currentDate().addDays(1).toString("yyyy-MM-dd")}).isEmpty());
     EXPECT_EQ(as("admin", kAdminPass, {"audit", "verify"}).exitCode, 0);
 
     for (const QString& secret : {kAdminPass, kDocPass, kTechPass, QString("$argon2id$")})
-        EXPECT_EQ(seen.count(secret.toUtf8()), secret.startsWith('$') ? 3 : 0) << secret.toStdString();
+        EXPECT_EQ(seen.count(secret.toUtf8()), secret.startsWith('$') ? 3 : 0)
+            << secret.toStdString();
 }
 
 TEST_P(AccountsCli, FiveFailuresLockUntilAnAdministratorResets)
@@ -171,7 +177,8 @@ TEST_P(AccountsCli, FiveFailuresLockUntilAnAdministratorResets)
     qputenv("TAV_NEW_PASSWORD", "tech-secret-new");
     EXPECT_EQ(as("admin", kAdminPass, {"user", "reset", "--name", "tech"}).exitCode, 0);
     qunsetenv("TAV_NEW_PASSWORD");
-    const ToolResult again = as("tech", "tech-secret-new", {"export", "csv", "--out", home.path("all.csv")});
+    const ToolResult again =
+        as("tech", "tech-secret-new", {"export", "csv", "--out", home.path("all.csv")});
     EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
 }
 
@@ -205,7 +212,8 @@ TEST_P(AccountsCli, ASignedDayIsFrozenUntilAnAmendmentAndKeepsEveryVersion)
     const QStringList test{"test", "--patient", patient, "--type", "fvc", "--profile", "2"};
     ToolResult run = as("tech", kTechPass, test);
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QString session = QString::number(QJsonDocument::fromJson(run.out).object()["session"].toInt());
+    const QString session =
+        QString::number(QJsonDocument::fromJson(run.out).object()["session"].toInt());
     const ToolResult signing = as("doc", kDocPass, {"sign", "--patient", patient, "--day", today});
     ASSERT_EQ(signing.exitCode, 0) << signing.err.toStdString();
 
@@ -215,16 +223,24 @@ TEST_P(AccountsCli, ASignedDayIsFrozenUntilAnAmendmentAndKeepsEveryVersion)
     EXPECT_TRUE(text.contains("tech (")); // the operator and workstation
 
     EXPECT_EQ(as("tech", kTechPass, test).exitCode, 1);
-    EXPECT_EQ(as("tech", kTechPass, {"session", "relabel", "--patient", patient, "--day", today, "--session",
-                                      session, "--phase", "post"})
+    EXPECT_EQ(as("tech", kTechPass,
+                 {"session", "relabel", "--patient", patient, "--day", today, "--session", session,
+                  "--phase", "post"})
                   .exitCode,
               1);
     EXPECT_EQ(as("doc", kDocPass, {"sign", "--patient", patient, "--day", today}).exitCode, 1);
     EXPECT_EQ(report(), signedPdf);
 
-    EXPECT_NE(as("doc", kDocPass, {"amend", "--patient", patient, "--day", today, "--reason", " "}).exitCode, 0);
-    EXPECT_NE(as("tech", kTechPass, {"amend", "--patient", patient, "--day", today, "--reason", "x"}).exitCode, 0);
-    ASSERT_EQ(as("doc", kDocPass, {"amend", "--patient", patient, "--day", today, "--reason", "late blow"}).exitCode,
+    EXPECT_NE(as("doc", kDocPass, {"amend", "--patient", patient, "--day", today, "--reason", " "})
+                  .exitCode,
+              0);
+    EXPECT_NE(
+        as("tech", kTechPass, {"amend", "--patient", patient, "--day", today, "--reason", "x"})
+            .exitCode,
+        0);
+    ASSERT_EQ(as("doc", kDocPass,
+                 {"amend", "--patient", patient, "--day", today, "--reason", "late blow"})
+                  .exitCode,
               0);
     ASSERT_EQ(as("tech", kTechPass, test).exitCode, 0);
     ASSERT_EQ(as("doc", kDocPass, {"sign", "--patient", patient, "--day", today}).exitCode, 0);
@@ -236,12 +252,14 @@ TEST_P(AccountsCli, ASignedDayIsFrozenUntilAnAmendmentAndKeepsEveryVersion)
     EXPECT_TRUE(amended.contains("version 2"));
     const QJsonArray rows = audit({"--patient", patient});
     for (const QString action : {"session-stored", "sign", "amend"})
-        EXPECT_TRUE(has(rows, action == "session-stored" ? "tech" : "doc", action)) << action.toStdString();
+        EXPECT_TRUE(has(rows, action == "session-stored" ? "tech" : "doc", action))
+            << action.toStdString();
 
     // A stored version whose bytes were altered is refused, not printed.
     ASSERT_TRUE(sql("UPDATE DaySignOff SET SnapshotHash = 'x' WHERE SignVersion = 1"));
     const QString out = home.path("v1.pdf");
-    EXPECT_EQ(as("", QString(), {"report", "--patient", patient, "--day", today, "--version", "1", "--out", out})
+    EXPECT_EQ(as("", QString(),
+                 {"report", "--patient", patient, "--day", today, "--version", "1", "--out", out})
                   .exitCode,
               1);
 }

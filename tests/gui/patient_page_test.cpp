@@ -311,7 +311,8 @@ TEST_F(PatientPageTest, QuitEndsTheMainWindow)
 TEST_F(PatientPageTest, TheAuditViewerIsForAdministratorsAndNamesABrokenRow)
 {
     QString error;
-    ASSERT_TRUE(AccountStore(db).Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error));
+    ASSERT_TRUE(
+        AccountStore(db).Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error));
     const Actor admin{"admin", Role::Admin, "ws", true};
     ASSERT_TRUE(AccountStore(db).Add(admin, "tech", Role::Technician, "tech-secret", &error));
     openShell();

@@ -365,7 +365,8 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     AccountStore accounts(db);
     QString error;
-    ASSERT_TRUE(accounts.Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error)) << error.toStdString();
+    ASSERT_TRUE(accounts.Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error))
+        << error.toStdString();
     const Actor admin{"admin", Role::Admin, "ws", true};
     ASSERT_TRUE(accounts.Add(admin, "doc", Role::Physician, "doctor-secret", &error));
     ASSERT_TRUE(accounts.Add(admin, "tech", Role::Technician, "tech-secret", &error));
@@ -387,18 +388,21 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     shell->ShowPage(CMainShellDlg::kResultsPage);
     press(current(), "sign");
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.contains("needs the role physician")) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.contains("needs the role physician"))
+        << messages[0].text.toStdString();
 
     shell->SetUser(Actor{"doc", Role::Physician, "ws", true});
     shell->ShowPage(CMainShellDlg::kResultsPage);
     auto* results = page<CTAVADlg>();
     press(current(), "sign");
     EXPECT_EQ(count("select * from DaySignOff where ID = ? and Signer = 'doc'", {patientId}), 1);
-    EXPECT_TRUE(label("signature").startsWith("Signed by doc on ")) << label("signature").toStdString();
+    EXPECT_TRUE(label("signature").startsWith("Signed by doc on "))
+        << label("signature").toStdString();
     screenshot(shell.get(), "results_signed");
     answers = {1};
     press(current(), "delete");
-    EXPECT_TRUE(messages.back().text.contains("needs the role admin")) << messages.back().text.toStdString();
+    EXPECT_TRUE(messages.back().text.contains("needs the role admin"))
+        << messages.back().text.toStdString();
     shell->SetUser(admin);
     press(current(), "delete");
     EXPECT_TRUE(messages.back().text.contains("is signed")) << messages.back().text.toStdString();

@@ -12,7 +12,9 @@ namespace {
 
 QString utcNow(int addMinutes = 0)
 {
-    return QDateTime::currentDateTimeUtc().addSecs(qint64(addMinutes) * 60).toString("yyyy-MM-ddTHH:mm:ssZ");
+    return QDateTime::currentDateTimeUtc()
+        .addSecs(qint64(addMinutes) * 60)
+        .toString("yyyy-MM-ddTHH:mm:ssZ");
 }
 
 bool fail(QString* error, const QString& text)
@@ -34,7 +36,8 @@ std::vector<AccountInfo> AccountStore::List()
 {
     std::vector<AccountInfo> accounts;
     QSqlQuery q(m_db.Connection());
-    if (!q.exec("SELECT UserName, UserRole, FailedLogins, LockedUntil, CreatedAt FROM Account ORDER BY UserName"))
+    if (!q.exec("SELECT UserName, UserRole, FailedLogins, LockedUntil, CreatedAt FROM Account "
+                "ORDER BY UserName"))
         return accounts;
     while (q.next())
         accounts.push_back({q.value(0).toString(), Role(q.value(1).toInt()), q.value(2).toInt(),
@@ -45,7 +48,8 @@ std::vector<AccountInfo> AccountStore::List()
 bool AccountStore::passwordUsable(const QString& password, QString* error) const
 {
     if (password.size() < kMinPasswordLength)
-        return fail(error, QString("a password needs at least %1 characters").arg(kMinPasswordLength));
+        return fail(error,
+                    QString("a password needs at least %1 characters").arg(kMinPasswordLength));
     return true;
 }
 
@@ -73,15 +77,16 @@ bool AccountStore::Add(const Actor& by, const QString& name, Role role, const QS
     if (!m_db.Execute("INSERT INTO Account (UserName, UserRole, PassHash, FailedLogins, CreatedAt) "
                       "VALUES (?, ?, ?, 0, ?)",
                       {name, int(role), hash, utcNow()}))
-        return fail(error, m_db.LastErrorWasConflict() ? "there is an account " + name
-                                                       : "cannot add the account: " + m_db.LastError());
+        return fail(error, m_db.LastErrorWasConflict()
+                               ? "there is an account " + name
+                               : "cannot add the account: " + m_db.LastError());
     AuditLog audit(m_db);
     if (first && !audit.Protect(error))
         return false;
     // The first administrator adds itself: the trail starts with it.
     const Actor author = first ? Actor{name, role, by.workstation, true} : by;
-    return audit.Append(author, "account-add", 0, "account " + name, QString(), "role " + RoleName(role),
-                        error);
+    return audit.Append(author, "account-add", 0, "account " + name, QString(),
+                        "role " + RoleName(role), error);
 }
 
 bool AccountStore::ResetPassword(const Actor& by, const QString& name, const QString& password,
@@ -96,15 +101,16 @@ bool AccountStore::ResetPassword(const Actor& by, const QString& name, const QSt
     if (hash.isEmpty())
         return fail(error, "cannot hash the password");
     QSqlQuery q(m_db.Connection());
-    q.prepare("UPDATE Account SET PassHash = ?, FailedLogins = 0, LockedUntil = NULL WHERE UserName = ?");
+    q.prepare(
+        "UPDATE Account SET PassHash = ?, FailedLogins = 0, LockedUntil = NULL WHERE UserName = ?");
     q.addBindValue(hash);
     q.addBindValue(name);
     if (!q.exec())
         return fail(error, "cannot set the password: " + q.lastError().text());
     if (q.numRowsAffected() != 1)
         return fail(error, "there is no account " + name);
-    return AuditLog(m_db).Append(by, "account-password-reset", 0, "account " + name, QString(), QString(),
-                                 error);
+    return AuditLog(m_db).Append(by, "account-password-reset", 0, "account " + name, QString(),
+                                 QString(), error);
 }
 
 bool AccountStore::LogIn(const QString& name, const QString& password, const QString& workstation,
@@ -113,7 +119,8 @@ bool AccountStore::LogIn(const QString& name, const QString& password, const QSt
     AuditLog audit(m_db);
     const Actor who{name, Role::None, workstation, true};
     QSqlQuery q(m_db.Connection());
-    q.prepare("SELECT UserRole, PassHash, FailedLogins, LockedUntil FROM Account WHERE UserName = ?");
+    q.prepare(
+        "SELECT UserRole, PassHash, FailedLogins, LockedUntil FROM Account WHERE UserName = ?");
     q.addBindValue(name);
     if (!q.exec())
         return fail(error, "cannot read the accounts: " + q.lastError().text());
@@ -125,11 +132,13 @@ bool AccountStore::LogIn(const QString& name, const QString& password, const QSt
     q.finish();
     if (known && !lockedUntil.isEmpty() && lockedUntil > utcNow()) {
         audit.Append(who, "login-refused-locked", 0, "account " + name);
-        return fail(error, QString("the account %1 is locked after %2 failed log-ins; try again after %3 UTC "
-                                   "or ask an administrator to reset its password")
-                               .arg(name)
-                               .arg(kMaxFailures)
-                               .arg(lockedUntil));
+        return fail(
+            error,
+            QString("the account %1 is locked after %2 failed log-ins; try again after %3 UTC "
+                    "or ask an administrator to reset its password")
+                .arg(name)
+                .arg(kMaxFailures)
+                .arg(lockedUntil));
     }
     // An unknown name costs the same hashing as a known one: the time taken
     // does not tell which names exist.
@@ -141,13 +150,15 @@ bool AccountStore::LogIn(const QString& name, const QString& password, const QSt
             const int now = failures + 1;
             m_db.Execute("UPDATE Account SET FailedLogins = ?, LockedUntil = ? WHERE UserName = ?",
                          {now % kMaxFailures,
-                          now >= kMaxFailures ? QVariant(utcNow(kLockMinutes)) : QVariant(QMetaType::fromType<QString>()),
+                          now >= kMaxFailures ? QVariant(utcNow(kLockMinutes))
+                                              : QVariant(QMetaType::fromType<QString>()),
                           name});
         }
         audit.Append(who, "login-failed", 0, "account " + name);
         return fail(error, "wrong user name or password");
     }
-    m_db.Execute("UPDATE Account SET FailedLogins = 0, LockedUntil = NULL WHERE UserName = ?", {name});
+    m_db.Execute("UPDATE Account SET FailedLogins = 0, LockedUntil = NULL WHERE UserName = ?",
+                 {name});
     actor = Actor{name, role, workstation, true};
     return audit.Append(actor, "login", 0, "account " + name, QString(), QString(), error);
 }

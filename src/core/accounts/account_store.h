@@ -21,7 +21,7 @@ struct AccountInfo {
 };
 
 class AccountStore {
-public:
+  public:
     static constexpr int kMaxFailures = 5;
     static constexpr int kLockMinutes = 15;
     static constexpr int kMinPasswordLength = 8;
@@ -34,17 +34,19 @@ public:
     // Adds an account. With accounts off only an administrator may be added,
     // by anyone: it turns accounts on. Later accounts need `by` to be an
     // administrator. False with `error` set otherwise.
-    bool Add(const Actor& by, const QString& name, Role role, const QString& password, QString* error);
+    bool Add(const Actor& by, const QString& name, Role role, const QString& password,
+             QString* error);
 
     // Sets a new password and lifts a lock; for administrators.
-    bool ResetPassword(const Actor& by, const QString& name, const QString& password, QString* error);
+    bool ResetPassword(const Actor& by, const QString& name, const QString& password,
+                       QString* error);
 
     // Checks `password` for `name`. True fills `actor`; false says why in
     // `error` (the same words for an unknown name and a wrong password).
-    bool LogIn(const QString& name, const QString& password, const QString& workstation, Actor& actor,
-               QString* error);
+    bool LogIn(const QString& name, const QString& password, const QString& workstation,
+               Actor& actor, QString* error);
 
-private:
+  private:
     bool passwordUsable(const QString& password, QString* error) const;
 
     Database& m_db;

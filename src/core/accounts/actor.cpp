@@ -4,7 +4,10 @@
 
 #include <QSysInfo>
 
-Actor Actor::Unchecked() { return Actor{LoginName(), Role::None, WorkstationName(), false}; }
+Actor Actor::Unchecked()
+{
+    return Actor{LoginName(), Role::None, WorkstationName(), false};
+}
 
 QString Actor::Refusal(Action action) const
 {

@@ -37,10 +37,12 @@ QString AuditLog::RowHash(const AuditEntry& e)
 {
     // Fields joined by the unit separator, which no field can hold unnoticed:
     // moving text from one field to the next changes the hash.
-    const QStringList fields = {QString::number(e.seq), e.at, e.user, e.workstation, e.action,
-                                QString::number(e.patient), e.target, e.before, e.after, e.prevHash};
+    const QStringList fields = {
+        QString::number(e.seq),     e.at,     e.user,   e.workstation, e.action,
+        QString::number(e.patient), e.target, e.before, e.after,       e.prevHash};
     return QString::fromLatin1(
-        QCryptographicHash::hash(fields.join(QChar(0x1f)).toUtf8(), QCryptographicHash::Sha256).toHex());
+        QCryptographicHash::hash(fields.join(QChar(0x1f)).toUtf8(), QCryptographicHash::Sha256)
+            .toHex());
 }
 
 namespace {
@@ -72,13 +74,15 @@ bool AuditLog::appendRow(AuditEntry& e)
     last.finish();
     e.at = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
     e.hash = RowHash(e);
-    return m_db.Execute(QString("INSERT INTO AuditLog (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(kColumns),
-                        {e.seq, e.at, e.user, e.workstation, e.action, e.patient, e.target, e.before, e.after,
-                         e.prevHash, e.hash});
+    return m_db.Execute(
+        QString("INSERT INTO AuditLog (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(kColumns),
+        {e.seq, e.at, e.user, e.workstation, e.action, e.patient, e.target, e.before, e.after,
+         e.prevHash, e.hash});
 }
 
 bool AuditLog::AppendInTransaction(const Actor& actor, const QString& action, int patient,
-                                   const QString& target, const QString& before, const QString& after)
+                                   const QString& target, const QString& before,
+                                   const QString& after)
 {
     AuditEntry e = newEntry(actor, action, patient, target, before, after);
     return appendRow(e);
@@ -169,7 +173,8 @@ bool AuditLog::Protect(QString* error)
     const QStringList statements =
         m_db.IsServer()
             ? QStringList{"CREATE OR REPLACE FUNCTION tav_audit_insert_only() RETURNS trigger "
-                          "LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'AuditLog is insert-only'; END $$",
+                          "LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'AuditLog is insert-only'; "
+                          "END $$",
                           "DROP TRIGGER IF EXISTS AuditLog_insert_only ON AuditLog",
                           "CREATE TRIGGER AuditLog_insert_only BEFORE UPDATE OR DELETE ON AuditLog "
                           "FOR EACH ROW EXECUTE FUNCTION tav_audit_insert_only()",
@@ -177,10 +182,11 @@ bool AuditLog::Protect(QString* error)
                           "CREATE TRIGGER AuditLog_no_truncate BEFORE TRUNCATE ON AuditLog "
                           "FOR EACH STATEMENT EXECUTE FUNCTION tav_audit_insert_only()",
                           "REVOKE UPDATE, DELETE, TRUNCATE ON AuditLog FROM PUBLIC"}
-            : QStringList{"CREATE TRIGGER IF NOT EXISTS AuditLog_no_update BEFORE UPDATE ON AuditLog "
-                          "BEGIN SELECT RAISE(ABORT, 'AuditLog is insert-only'); END",
-                          "CREATE TRIGGER IF NOT EXISTS AuditLog_no_delete BEFORE DELETE ON AuditLog "
-                          "BEGIN SELECT RAISE(ABORT, 'AuditLog is insert-only'); END"};
+            : QStringList{
+                  "CREATE TRIGGER IF NOT EXISTS AuditLog_no_update BEFORE UPDATE ON AuditLog "
+                  "BEGIN SELECT RAISE(ABORT, 'AuditLog is insert-only'); END",
+                  "CREATE TRIGGER IF NOT EXISTS AuditLog_no_delete BEFORE DELETE ON AuditLog "
+                  "BEGIN SELECT RAISE(ABORT, 'AuditLog is insert-only'); END"};
     for (const QString& statement : statements) {
         if (!m_db.Execute(statement)) {
             if (error)

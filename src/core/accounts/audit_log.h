@@ -13,13 +13,13 @@
 class Database;
 
 struct AuditFilter {
-    int patient = 0;   // 0: every patient
-    QString user;      // empty: every user
-    QDateTime since;   // invalid: from the first row
+    int patient = 0; // 0: every patient
+    QString user;    // empty: every user
+    QDateTime since; // invalid: from the first row
 };
 
 class AuditLog {
-public:
+  public:
     explicit AuditLog(Database& db) : m_db(db) {}
 
     // Adds a row for `actor` (numbered, chained and hashed here); false with
@@ -46,7 +46,7 @@ public:
 
     static QString RowHash(const AuditEntry& entry);
 
-private:
+  private:
     bool appendRow(AuditEntry& entry);
 
     Database& m_db;

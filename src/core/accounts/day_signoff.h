@@ -14,7 +14,7 @@
 class Database;
 
 class DaySignOff {
-public:
+  public:
     explicit DaySignOff(Database& db) : m_db(db) {}
 
     // Empty when the day may be changed; else why not and how to amend it.
@@ -27,8 +27,8 @@ public:
     bool Sign(const Actor& actor, int patient, const QString& day, int& version, QString* error);
 
     // Opens an amendment of the signed day; `version` is the one it will become.
-    bool Amend(const Actor& actor, int patient, const QString& day, const QString& reason, int& version,
-               QString* error);
+    bool Amend(const Actor& actor, int patient, const QString& day, const QString& reason,
+               int& version, QString* error);
 
     // The report PDF signed as `version` after checking it against the
     // snapshot's hashes; empty with `error` set when missing or altered.
@@ -37,6 +37,6 @@ public:
     // The newest signed version of the day, 0 when none.
     int LatestSigned(int patient, const QString& day);
 
-private:
+  private:
     Database& m_db;
 };

@@ -19,9 +19,10 @@ QString HashPassword(const QString& password)
     const QByteArray bytes = password.toUtf8();
     char hash[crypto_pwhash_STRBYTES];
     // The interactive limits: a log-in stays well under a second on a workstation.
-    if (crypto_pwhash_str_alg(hash, bytes.constData(), static_cast<unsigned long long>(bytes.size()),
-                              crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE,
-                              crypto_pwhash_ALG_ARGON2ID13) != 0)
+    if (crypto_pwhash_str_alg(
+            hash, bytes.constData(), static_cast<unsigned long long>(bytes.size()),
+            crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE,
+            crypto_pwhash_ALG_ARGON2ID13) != 0)
         return QString();
     return QString::fromLatin1(hash);
 }

@@ -65,7 +65,10 @@ Role RoleFromName(const QString& name)
     return Role::None;
 }
 
-QString ActionText(Action action) { return QString::fromLatin1(ruleOf(action).text); }
+QString ActionText(Action action)
+{
+    return QString::fromLatin1(ruleOf(action).text);
+}
 
 bool RoleMay(Role role, Action action)
 {

@@ -30,7 +30,8 @@ QJsonObject phaseJson(const PhaseValues& phase)
 
 } // namespace
 
-QJsonObject MakeSignoffSnapshot(const ReportData& data, const SignoffStamp& stamp, const QByteArray& reportPdf)
+QJsonObject MakeSignoffSnapshot(const ReportData& data, const SignoffStamp& stamp,
+                                const QByteArray& reportPdf)
 {
     const DayResult& day = data.result;
     QJsonArray phases;
@@ -53,10 +54,10 @@ QJsonObject MakeSignoffSnapshot(const ReportData& data, const SignoffStamp& stam
         json["VC"] = day.vcResult.record.VC;
     if (day.mvvResult.bestTest >= 0)
         json["MVV"] = day.mvvResult.record.MVV;
-    json["interpretation"] =
-        day.interpretation && day.interpretation->available
-            ? QJsonObject{{"text", SuggestionText(*day.interpretation)}, {"caveat", day.interpretation->caveat}}
-            : QJsonObject{{"note", day.interpretationNote}};
+    json["interpretation"] = day.interpretation && day.interpretation->available
+                                 ? QJsonObject{{"text", SuggestionText(*day.interpretation)},
+                                               {"caveat", day.interpretation->caveat}}
+                                 : QJsonObject{{"note", day.interpretationNote}};
     return json;
 }
 

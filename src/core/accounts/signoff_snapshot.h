@@ -16,6 +16,7 @@ struct SignoffStamp {
     QString reason; // the amendment's reason, versions after the first
 };
 
-QJsonObject MakeSignoffSnapshot(const ReportData& data, const SignoffStamp& stamp, const QByteArray& reportPdf);
+QJsonObject MakeSignoffSnapshot(const ReportData& data, const SignoffStamp& stamp,
+                                const QByteArray& reportPdf);
 
 QString SnapshotHash(const QJsonObject& snapshot);

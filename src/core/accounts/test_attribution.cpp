@@ -14,6 +14,6 @@ bool AttributeStoredTests(Database& db, const Actor& actor, int patient, const Q
             *error = "the test is stored, but its operator is not: " + db.LastError();
         return false;
     }
-    return AuditLog(db).Append(actor, "session-stored", patient, "day " + day, QString(), dataNames.join(' '),
-                               error);
+    return AuditLog(db).Append(actor, "session-stored", patient, "day " + day, QString(),
+                               dataNames.join(' '), error);
 }

@@ -8,8 +8,9 @@ std::vector<DaySignature> LoadDaySignatures(Database& db, int id, const QString&
 {
     std::vector<DaySignature> versions;
     QSqlQuery query(db.Connection());
-    query.prepare("SELECT SignVersion, Signer, SignedAt, Reason, AmendedBy, AmendedAt FROM DaySignOff "
-                  "WHERE ID = ? AND SignDay = ? ORDER BY SignVersion");
+    query.prepare(
+        "SELECT SignVersion, Signer, SignedAt, Reason, AmendedBy, AmendedAt FROM DaySignOff "
+        "WHERE ID = ? AND SignDay = ? ORDER BY SignVersion");
     query.addBindValue(id);
     query.addBindValue(day);
     if (!query.exec())
@@ -30,8 +31,9 @@ std::vector<DaySignature> LoadDaySignatures(Database& db, int id, const QString&
 QByteArray LoadSignedReport(Database& db, int id, const QString& day, int version)
 {
     QSqlQuery query(db.Connection());
-    query.prepare("SELECT ReportPdf FROM DaySignOff WHERE ID = ? AND SignDay = ? AND SignVersion = ? "
-                  "AND Signer IS NOT NULL");
+    query.prepare(
+        "SELECT ReportPdf FROM DaySignOff WHERE ID = ? AND SignDay = ? AND SignVersion = ? "
+        "AND Signer IS NOT NULL");
     query.addBindValue(id);
     query.addBindValue(day);
     query.addBindValue(version);

@@ -25,7 +25,8 @@ QStringList LoadTestOperators(Database& db, int id, const QStringList& dataNames
     QStringList shown;
     for (const QString& name : dataNames) {
         QSqlQuery query(db.Connection());
-        query.prepare("SELECT OperatorName, Workstation FROM TestOperator WHERE ID = ? AND DataName = ?");
+        query.prepare(
+            "SELECT OperatorName, Workstation FROM TestOperator WHERE ID = ? AND DataName = ?");
         query.addBindValue(id);
         query.addBindValue(name);
         if (!query.exec() || !query.next())

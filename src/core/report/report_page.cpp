@@ -271,8 +271,10 @@ class PageWriter {
         QStringList rows = {
             GetLangText("CLINICAL", 3105) + ' ' + (referrer.isEmpty() ? kMissingText : referrer),
             GetLangText("CLINICAL", 2602) + ' ' + (drug.isEmpty() ? kMissingText : drug),
-            GetLangText("CLINICAL", 2603) + (operators.isEmpty() ? blank : ' ' + operators + "    ") +
-                GetLangText("REPORT", 186) + (last && last->Signed() ? ' ' + last->signer + "    " : blank) +
+            GetLangText("CLINICAL", 2603) +
+                (operators.isEmpty() ? blank : ' ' + operators + "    ") +
+                GetLangText("REPORT", 186) +
+                (last && last->Signed() ? ' ' + last->signer + "    " : blank) +
                 GetLangText("REPORT", 2338) + " ____________",
         };
         // The sign-off: who signed the shown version, and every amendment with its reason.
@@ -281,7 +283,9 @@ class PageWriter {
                 rows << GetLangText("CLINICAL", 3107).arg(s.amendedAt, s.amendedBy, s.reason);
         }
         if (last && last->Signed())
-            rows << GetLangText("CLINICAL", 3106).arg(last->signer, last->signedAt).arg(last->version);
+            rows << GetLangText("CLINICAL", 3106)
+                        .arg(last->signer, last->signedAt)
+                        .arg(last->version);
         for (const QString& row : rows) {
             text(QRectF(kMargin, m_y, width(), 24), Qt::AlignLeft | Qt::AlignVCenter, row, 12);
             m_y += 26;

@@ -31,7 +31,8 @@ CLoginDlg::CLoginDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
 void CLoginDlg::TryLogIn()
 {
     QString error;
-    if (AccountStore(m_db).LogIn(m_name->text().trimmed(), m_password->text(), WorkstationName(), m_actor, &error)) {
+    if (AccountStore(m_db).LogIn(m_name->text().trimmed(), m_password->text(), WorkstationName(),
+                                 m_actor, &error)) {
         accept();
         return;
     }
@@ -39,4 +40,7 @@ void CLoginDlg::TryLogIn()
     m_error->setText(error);
 }
 
-QString CLoginDlg::ErrorShown() const { return m_error->text(); }
+QString CLoginDlg::ErrorShown() const
+{
+    return m_error->text();
+}

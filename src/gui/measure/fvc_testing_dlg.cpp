@@ -322,9 +322,10 @@ void CFVCTestingDlg::startTest()
     if (m_closed || m_session.Running())
         return;
     // The role and a signature on today are checked before anyone blows.
-    const QString refusal = DaySignOff(Shell()->Db()).Refusal(Shell()->User(), Action::RunTest,
-                                                               Shell()->CurrentPatientId(),
-                                                               QDate::currentDate().toString("yyyy-MM-dd"));
+    const QString refusal =
+        DaySignOff(Shell()->Db())
+            .Refusal(Shell()->User(), Action::RunTest, Shell()->CurrentPatientId(),
+                     QDate::currentDate().toString("yyyy-MM-dd"));
     if (!refusal.isEmpty()) {
         ShowMessage(refusal, ErrorCaption(), 0, this);
         return;
@@ -384,7 +385,8 @@ void CFVCTestingDlg::onDeviceFinished(int request)
     QString attributionError;
     if (result.outcome == SaveOutcome::Saved &&
         !AttributeStoredTests(Shell()->Db(), Shell()->User(), context.patientId,
-                              QDate::currentDate().toString("yyyy-MM-dd"), stored, &attributionError))
+                              QDate::currentDate().toString("yyyy-MM-dd"), stored,
+                              &attributionError))
         ShowMessage(attributionError, ErrorCaption(), 0, this);
     keepSessionDetail(result);
     if (m_testType == kTestVc && result.validPicture >= 0)

@@ -49,12 +49,14 @@ CAuditDlg::CAuditDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
     m_chain->setObjectName("auditChain");
     m_rows = new QTableWidget(0, 9, this);
     m_rows->setObjectName("auditRows");
-    m_rows->setHorizontalHeaderLabels({tr("#"), tr("Time (UTC)"), tr("User"), tr("Workstation"), tr("Action"),
-                                       tr("Patient"), tr("Record"), tr("Before"), tr("After")});
+    m_rows->setHorizontalHeaderLabels({tr("#"), tr("Time (UTC)"), tr("User"), tr("Workstation"),
+                                       tr("Action"), tr("Patient"), tr("Record"), tr("Before"),
+                                       tr("After")});
     m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_rows->horizontalHeader()->setStretchLastSection(true);
     auto* filters = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{m_patient, m_user, m_useSince, m_since, show, csv})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_patient, m_user, m_useSince, m_since, show, csv})
         filters->addWidget(w);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
@@ -62,7 +64,8 @@ CAuditDlg::CAuditDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
     layout->addWidget(m_rows, 1);
     connect(show, &QPushButton::clicked, this, &CAuditDlg::Refresh);
     connect(csv, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("Export CSV"), "audit.csv", "CSV (*.csv)");
+        const QString path =
+            QFileDialog::getSaveFileName(this, tr("Export CSV"), "audit.csv", "CSV (*.csv)");
         if (!path.isEmpty())
             ExportCsv(path);
     });
@@ -81,8 +84,15 @@ void CAuditDlg::Refresh()
     m_rows->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
         const AuditEntry& e = rows[size_t(r)];
-        const QString cells[9] = {QString::number(e.seq), e.at, e.user, e.workstation, e.action,
-                                  e.patient > 0 ? QString::number(e.patient) : QString(), e.target, e.before, e.after};
+        const QString cells[9] = {QString::number(e.seq),
+                                  e.at,
+                                  e.user,
+                                  e.workstation,
+                                  e.action,
+                                  e.patient > 0 ? QString::number(e.patient) : QString(),
+                                  e.target,
+                                  e.before,
+                                  e.after};
         for (int c = 0; c < 9; ++c)
             m_rows->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
@@ -91,8 +101,9 @@ void CAuditDlg::Refresh()
 bool CAuditDlg::ExportCsv(const QString& path)
 {
     QString error;
-    if (DurableFile::Write(path, AuditCsv(AuditLog(m_db).List(filterOf(m_patient, m_user, m_useSince, m_since))),
-                           &error))
+    if (DurableFile::Write(
+            path, AuditCsv(AuditLog(m_db).List(filterOf(m_patient, m_user, m_useSince, m_since))),
+            &error))
         return true;
     ShowMessage(error, ErrorCaption(), 0, this);
     return false;

@@ -286,7 +286,8 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
 void CPatientEditDlg::onSave()
 {
     Database& db = m_shell->Db();
-    const QString refusal = m_shell->User().Refusal(m_newMode ? Action::RegisterPatient : Action::EditPatient);
+    const QString refusal =
+        m_shell->User().Refusal(m_newMode ? Action::RegisterPatient : Action::EditPatient);
     if (!refusal.isEmpty()) {
         ShowMessage(refusal, ErrorCaption(), 0, this);
         return;
@@ -309,8 +310,8 @@ void CPatientEditDlg::onSave()
             return;
         }
         m_patientId = id;
-        AuditLog(db).Append(m_shell->User(), "patient-create", id, "patient " + record.PatientNumber, QString(),
-                            record.Name);
+        AuditLog(db).Append(m_shell->User(), "patient-create", id,
+                            "patient " + record.PatientNumber, QString(), record.Name);
         AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
         m_shell->SetSelectedPatientTag(record.Name);
         m_shell->Patient() = record;
@@ -347,8 +348,8 @@ void CPatientEditDlg::onSave()
             ShowMessage(error, ErrorCaption(), 0, this);
         return;
     }
-    AuditLog(db).Append(m_shell->User(), "patient-edit", m_patientId, "patient " + changed.PatientNumber,
-                        patient.Name, changed.Name);
+    AuditLog(db).Append(m_shell->User(), "patient-edit", m_patientId,
+                        "patient " + changed.PatientNumber, patient.Name, changed.Name);
     patient = changed;
     m_shell->SetSelectedPatientTag(patient.Name);
     m_shell->RecomputePredicted();
@@ -366,7 +367,8 @@ void CPatientEditDlg::onDelete()
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 4, this) == 6 &&
         m_patientId > 0) {
         if (DeletePatient(m_shell->Db(), m_patientId))
-            AuditLog(m_shell->Db()).Append(m_shell->User(), "patient-delete", m_patientId, "patient");
+            AuditLog(m_shell->Db())
+                .Append(m_shell->User(), "patient-delete", m_patientId, "patient");
         m_outcome = kDeleted;
     }
     accept();

@@ -122,7 +122,8 @@ void CUserManageDlg::buildControls()
     m_predicted = button(this, "predicted");
     m_audit = button(this, "audit");
     m_audit->setText(tr("Audit trail"));
-    m_audit->setVisible(Shell()->User().accountsOn && RoleMay(Shell()->User().role, Action::ReadAudit));
+    m_audit->setVisible(Shell()->User().accountsOn &&
+                        RoleMay(Shell()->User().role, Action::ReadAudit));
     m_predicted->hide();
     // The way to the results page of the selected day: button, double-click
     // or Enter-free shortcut (Enter moves the focus on this window).
@@ -141,8 +142,8 @@ void CUserManageDlg::buildControls()
     for (CCurvePane* pane : m_panes)
         panes->addWidget(pane, 1);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_results, m_user, m_deleteDay, m_trend, m_settings, m_scale,
-                           m_tests[0], m_tests[1], m_tests[2], m_print, m_predicted, m_audit})
+    for (QPushButton* b : {m_results, m_user, m_deleteDay, m_trend, m_settings, m_scale, m_tests[0],
+                           m_tests[1], m_tests[2], m_print, m_predicted, m_audit})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_quit);
@@ -437,7 +438,8 @@ void CUserManageDlg::onDeleteDay()
         message(this, 1257);
         return;
     }
-    const QString refusal = DaySignOff(Shell()->Db()).Refusal(Shell()->User(), Action::Delete, id, day);
+    const QString refusal =
+        DaySignOff(Shell()->Db()).Refusal(Shell()->User(), Action::Delete, id, day);
     if (!refusal.isEmpty()) {
         ShowMessage(refusal, ErrorCaption(), 0, this);
         return;

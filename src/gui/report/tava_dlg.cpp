@@ -173,8 +173,9 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_qualityArea->setWidget(m_quality);
     m_panes->addWidget(m_qualityArea, 1);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop,
-                           m_volumeTimeToggle, m_session, m_diagnose, m_sign, m_delete, m_print, m_export})
+    for (QPushButton* b :
+         {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop, m_volumeTimeToggle,
+          m_session, m_diagnose, m_sign, m_delete, m_print, m_export})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_exit);
@@ -270,9 +271,13 @@ void CTAVADlg::Reload()
         LoadDaySignatures(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
     QString signature;
     if (!versions.empty() && versions.back().Signed())
-        signature = GetLangText("CLINICAL", 3106).arg(versions.back().signer, versions.back().signedAt).arg(versions.back().version);
+        signature = GetLangText("CLINICAL", 3106)
+                        .arg(versions.back().signer, versions.back().signedAt)
+                        .arg(versions.back().version);
     else if (!versions.empty())
-        signature = GetLangText("CLINICAL", 3107).arg(versions.back().amendedAt, versions.back().amendedBy, versions.back().reason);
+        signature =
+            GetLangText("CLINICAL", 3107)
+                .arg(versions.back().amendedAt, versions.back().amendedBy, versions.back().reason);
     m_signature->setText(signature);
 
     DiagnosisRecord& diagnosis = Shell()->Diagnosis();
@@ -487,7 +492,8 @@ void CTAVADlg::onDelete()
         return;
     const QString dataName = (*m_dayTests)[size_t(m_shown)].dataName;
     if (DeleteTest(Shell()->Db(), Shell()->CurrentPatientId(), dataName))
-        AuditLog(Shell()->Db()).Append(Shell()->User(), "session-deleted", Shell()->CurrentPatientId(), dataName);
+        AuditLog(Shell()->Db())
+            .Append(Shell()->User(), "session-deleted", Shell()->CurrentPatientId(), dataName);
     Reload();
 }
 
@@ -501,9 +507,10 @@ void CTAVADlg::onSingleLoop()
 bool CTAVADlg::allowed(Action action)
 {
     // A new test goes to today, whatever day is shown.
-    const QString day =
-        action == Action::RunTest ? QDate::currentDate().toString("yyyy-MM-dd") : Shell()->CurrentTestDate();
-    const QString refusal = DaySignOff(Shell()->Db()).Refusal(Shell()->User(), action, Shell()->CurrentPatientId(), day);
+    const QString day = action == Action::RunTest ? QDate::currentDate().toString("yyyy-MM-dd")
+                                                  : Shell()->CurrentTestDate();
+    const QString refusal = DaySignOff(Shell()->Db())
+                                .Refusal(Shell()->User(), action, Shell()->CurrentPatientId(), day);
     if (refusal.isEmpty())
         return true;
     ShowMessage(refusal, ErrorCaption(), 0, this);
@@ -514,8 +521,9 @@ void CTAVADlg::OnSign()
 {
     int version = 0;
     QString error;
-    if (!DaySignOff(Shell()->Db()).Sign(Shell()->User(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
-                                        version, &error)) {
+    if (!DaySignOff(Shell()->Db())
+             .Sign(Shell()->User(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
+                   version, &error)) {
         ShowMessage(error, ErrorCaption(), 0, this);
         return;
     }
@@ -532,8 +540,9 @@ void CTAVADlg::onDiagnose()
                         Shell()->Diagnosis(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    AuditLog(Shell()->Db()).Append(Shell()->User(), "diagnosis-change", Shell()->CurrentPatientId(),
-                                   "day " + Shell()->CurrentTestDate(), before, Shell()->Diagnosis().Result);
+    AuditLog(Shell()->Db())
+        .Append(Shell()->User(), "diagnosis-change", Shell()->CurrentPatientId(),
+                "day " + Shell()->CurrentTestDate(), before, Shell()->Diagnosis().Result);
     Reload();
 }
 
