@@ -67,6 +67,61 @@ CREATE TABLE PhaseChange (
     ChangedAt DATETIME
 );
 CREATE INDEX PhaseChange_ID_Session ON PhaseChange (ID, Session);
+-- The program's accounts: none in a fresh installation (accounts off); the
+-- first, an administrator, turns them on. UserRole: 1 technician, 2 physician,
+-- 3 administrator. PassHash: the Argon2id string of the password, never the
+-- password. LockedUntil: UTC "yyyy-MM-ddTHH:mm:ssZ" after too many failures.
+CREATE TABLE Account (
+    UserName TEXT NOT NULL,
+    UserRole INTEGER NOT NULL,
+    PassHash TEXT NOT NULL,
+    FailedLogins INTEGER,
+    LockedUntil TEXT,
+    CreatedAt TEXT,
+    UNIQUE (UserName)
+);
+-- Who did what, rows only ever added. Seq counts from 1 without gaps; RowHash
+-- is the SHA-256 of the row's other fields and PrevHash, the RowHash of the
+-- row before, so a changed or removed row breaks the chain after it.
+CREATE TABLE AuditLog (
+    Seq INTEGER NOT NULL,
+    LoggedAt TEXT NOT NULL,
+    UserName TEXT,
+    Workstation TEXT,
+    AuditAction TEXT NOT NULL,
+    PatientID INTEGER,
+    Target TEXT,
+    OldValue TEXT,
+    NewValue TEXT,
+    PrevHash TEXT NOT NULL,
+    RowHash TEXT NOT NULL,
+    UNIQUE (Seq)
+);
+-- A physician's sign-off of a patient's day, one row per version. A row with
+-- a Reason and no Signer is an amendment still open; a signed row keeps the
+-- snapshot of what the day reported, the report as signed and their hash.
+CREATE TABLE DaySignOff (
+    ID INTEGER NOT NULL,
+    SignDay TEXT NOT NULL,
+    SignVersion INTEGER NOT NULL,
+    Signer TEXT,
+    SignedAt TEXT,
+    Reason TEXT,
+    AmendedBy TEXT,
+    AmendedAt TEXT,
+    Snapshot TEXT,
+    ReportPdf BLOB,
+    SnapshotHash TEXT,
+    UNIQUE (ID, SignDay, SignVersion)
+);
+-- Who ran each stored test, and on which workstation.
+CREATE TABLE TestOperator (
+    ID INTEGER NOT NULL,
+    DataName TEXT NOT NULL,
+    OperatorName TEXT,
+    Workstation TEXT,
+    UNIQUE (ID, DataName)
+);
 CREATE TABLE Race (
     ID INTEGER PRIMARY KEY AUTOINCREMENT,
     Nation TEXT

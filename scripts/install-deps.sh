@@ -6,7 +6,7 @@ set -e
 PACKAGES="cmake ninja-build g++ clang pkg-config
 qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libpq-dev postgresql qt6-connectivity-dev libsqlite3-dev
 libgtest-dev libgmock-dev libbenchmark-dev
-libserialport-dev libhidapi-dev libgl-dev libdcmtk-dev
+libserialport-dev libhidapi-dev libgl-dev libdcmtk-dev libsodium-dev
 dcmtk orthanc dicom3tools python3-hl7 curl
 fonts-liberation2 fonts-noto-cjk poppler-utils xvfb xauth
 dpkg-dev fakeroot lintian desktop-file-utils appstream file"

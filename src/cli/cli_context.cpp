@@ -1,5 +1,9 @@
 #include "cli_context.h"
 
+#include "password_prompt.h"
+
+#include "core/accounts/account_store.h"
+#include "core/accounts/audit_log.h"
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
@@ -10,8 +14,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <termios.h>
-#include <unistd.h>
 
 CliContext::~CliContext() = default;
 
@@ -19,6 +21,12 @@ CliContext::CliContext(QStringList& args) : m_parts(std::make_unique<Measurement
 {
     const QString home = TakeOption(args, "--home");
     m_givenDatabase = TakeOption(args, "--database");
+    // Only before the command: after it, --user may be a command's own option
+    // (audit list --user filters by user).
+    if (args.size() >= 2 && args.first() == "--user") {
+        m_givenUser = args.at(1);
+        args.remove(0, 2);
+    }
     AppPaths::Init(QCoreApplication::applicationDirPath(), home);
     if (AppPaths::PrepareProgramFolder(&m_folderError))
         Settings().Load(AppPaths::SettingsFile());
@@ -42,6 +50,8 @@ QString CliContext::DatabaseTarget(QString* error) const
 
 bool CliContext::OpenDatabase()
 {
+    if (m_db.IsOpen())
+        return true;
     QString error;
     const QString target = DatabaseTarget(&error);
     if (target.isEmpty()) {
@@ -58,33 +68,66 @@ bool CliContext::OpenDatabase()
     ParseDatabaseLocation(target, shown, nullptr);
     // A server that wants a password the password file did not give: asked on
     // the terminal, never taken from the command line.
-    if (m_db.NeedsPassword() && shown.server) {
-        const QString password = PromptHidden("Password of the database user " + shown.Display());
-        if (!password.isEmpty() && m_db.OpenServer(shown, password))
-            return true;
-    }
+    QString password;
+    if (m_db.NeedsPassword() && shown.server &&
+        ReadPassword("PGPASSWORD", "Password of the database user " + shown.Display() + ": ",
+                     password, nullptr) &&
+        m_db.OpenServer(shown, password))
+        return true;
     Fail("Cannot open the database " + shown.Display() + ": " + m_db.LastError());
     return false;
 }
 
-QString CliContext::PromptHidden(const QString& prompt)
+void CliContext::TakeUser(QStringList& args)
 {
-    if (!::isatty(STDIN_FILENO))
-        return QString();
-    QTextStream(stderr) << prompt << ": " << Qt::flush;
-    termios saved {};
-    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (quiet) {
-        termios hidden = saved;
-        hidden.c_lflag &= ~tcflag_t(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    if (m_givenUser.isEmpty())
+        m_givenUser = TakeOption(args, "--user");
+}
+
+bool CliContext::SignIn(QStringList& args, Action action)
+{
+    TakeUser(args);
+    const QString user = m_givenUser;
+    if (!OpenDatabase())
+        return false;
+    AccountStore accounts(m_db);
+    if (!accounts.AccountsOn()) {
+        m_actor = Actor::Unchecked();
+        return true;
     }
-    QTextStream in(stdin);
-    const QString line = in.readLine();
-    if (quiet)
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    QTextStream(stderr) << '\n';
-    return line;
+    if (user.isEmpty()) {
+        Fail("accounts are on: name your account with --user NAME (" + ActionText(action) +
+             " needs the role " + RolesThatMay(action) + ")");
+        return false;
+    }
+    QString password, error;
+    if (!ReadPassword("TAV_PASSWORD", "Password for " + user + ": ", password, &error)) {
+        Fail(error);
+        return false;
+    }
+    if (!accounts.LogIn(user, password, WorkstationName(), m_actor, &error)) {
+        Fail(error);
+        return false;
+    }
+    const QString refusal = m_actor.Refusal(action);
+    if (!refusal.isEmpty()) {
+        Audit("refused", 0, ActionText(action));
+        Fail(refusal);
+        return false;
+    }
+    return true;
+}
+
+bool CliContext::Audit(const QString& action, int patient, const QString& target,
+                       const QString& before, const QString& after)
+{
+    if (!m_actor.accountsOn)
+        return true;
+    QString error;
+    if (AuditLog(m_db).Append(m_actor, action, patient, target, before, after, &error))
+        return true;
+    Fail(error, 1);
+    return false;
 }
 
 int CliContext::Fail(const QString& message, int code)

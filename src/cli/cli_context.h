@@ -1,4 +1,5 @@
 #pragma once
+#include "core/accounts/actor.h"
 #include "core/records/database.h"
 
 #include <QString>
@@ -26,9 +27,21 @@ public:
     QString FolderError() const { return m_folderError; }
 
     bool OpenDatabase(); // prints the error and returns false when it cannot
-    // A line typed on the terminal without echo (a password); empty when
-    // standard input is no terminal.
-    static QString PromptHidden(const QString& prompt);
+    // Opens the database and says who acts. With accounts on: logs in the
+    // account named by --user (before the command, or among `args`) with the
+    // password from TAV_PASSWORD or the terminal, and checks that its role may
+    // do `action`. With accounts off: the system login, unchecked. Prints why
+    // and returns false when the action may not go ahead.
+    bool SignIn(QStringList& args, Action action);
+    // Takes --user NAME out of `args` (SignIn does it too): commands call it
+    // before refusing leftover arguments, so that bad arguments open nothing.
+    void TakeUser(QStringList& args);
+    // Who acts (valid after SignIn).
+    const Actor& User() const { return m_actor; }
+    // With accounts on, an audit row for User(); prints and returns false when
+    // it cannot be written. Does nothing with accounts off.
+    bool Audit(const QString& action, int patient, const QString& target,
+               const QString& before = QString(), const QString& after = QString());
     Database& Db() { return m_db; }
     // --database when given, else the DATABASE setting, else data.mdb; empty with
     // `error` set when the setting is unusable.
@@ -41,6 +54,8 @@ public:
 
 private:
     QString m_givenDatabase;
+    QString m_givenUser; // --user before the command
+    Actor m_actor = Actor::Unchecked();
     Database m_db;
     std::unique_ptr<MeasurementParts> m_parts;
     QString m_folderError;

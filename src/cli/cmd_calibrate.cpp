@@ -28,8 +28,12 @@ QString verdictText(int verdict)
 int CmdCalibrate(CliContext& context, QStringList& args)
 {
     const QString volume = CliContext::TakeOption(args, "--volume");
+    context.TakeUser(args);
     if ((volume != "2" && volume != "3") || !args.isEmpty())
         return CliContext::Fail("usage: tavctl calibrate --volume 2|3");
+    // The accounts are in the database: it tells who may calibrate.
+    if (!context.SignIn(args, Action::Calibrate))
+        return 2;
 
     CalibrationSession session(context.Parts().devices);
     std::mutex mutex;
@@ -48,6 +52,9 @@ int CmdCalibrate(CliContext& context, QStringList& args)
     json["verdicts"] = verdicts;
     json["texts"] = texts;
     json["success"] = session.Success();
+    if (!context.Audit("calibrate", 0, "syringe " + volume + " L", QString(),
+                       session.Success() ? "passed" : "failed"))
+        return 1;
     PrintJson(json);
     return session.Success() ? 0 : 1;
 }

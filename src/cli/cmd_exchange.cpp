@@ -134,19 +134,21 @@ int CmdExport(CliContext& context, QStringList& args)
     const QString kind = args.isEmpty() ? QString() : args.takeFirst();
     if (kind != "fhir" && kind != "csv")
         return CliContext::Fail("usage: tavctl export fhir|csv ...");
-    if (!context.OpenDatabase())
+    if (!context.SignIn(args, Action::Export))
         return 2;
     Database& db = context.Db();
-    return kind == "fhir" ? exportFhir(db, args) : exportCsv(db, args);
+    const int code = kind == "fhir" ? exportFhir(db, args) : exportCsv(db, args);
+    return code == 0 && !context.Audit("export", 0, kind) ? 1 : code;
 }
 
 int CmdImport(CliContext& context, QStringList& args)
 {
     const QString kind = args.isEmpty() ? QString() : args.takeFirst();
     const QString file = CliContext::TakeOption(args, "--patients");
+    context.TakeUser(args);
     if (kind != "csv" || file.isEmpty() || !args.isEmpty())
         return CliContext::Fail("usage: tavctl import csv --patients FILE.csv");
-    if (!context.OpenDatabase())
+    if (!context.SignIn(args, Action::Import))
         return 2;
     CsvImportReport report;
     QString error;
@@ -157,6 +159,9 @@ int CmdImport(CliContext& context, QStringList& args)
         taken.append(QJsonObject{{"line", row.line}, {"patient_number", row.patientNumber}, {"patient", row.patientId}});
     for (const CsvImportRow& row : report.refused)
         refused.append(QJsonObject{{"line", row.line}, {"patient_number", row.patientNumber}, {"reason", row.reason}});
+    if (!context.Audit("import", 0, "csv " + QFileInfo(file).fileName(), QString(),
+                       QString("%1 patients").arg(report.taken.size())))
+        return 1;
     PrintJson(QJsonObject{{"taken", taken}, {"refused", refused}, {"repeated", report.repeated}});
     return 0;
 }
@@ -166,11 +171,13 @@ int CmdGdt(CliContext& context, QStringList& args)
     const QString verb = args.isEmpty() ? QString() : args.takeFirst();
     if (verb != "import" && verb != "export" && verb != "inbox")
         return CliContext::Fail("usage: tavctl gdt import FILE | gdt export --patient ID --day YYYY-MM-DD --out FILE | gdt inbox");
-    if (!context.OpenDatabase())
+    if (!context.SignIn(args, verb == "export" ? Action::Export : Action::Import))
         return 2;
     Database& db = context.Db();
-    if (verb == "export")
-        return gdtExport(db, args);
+    if (verb == "export") {
+        const int code = gdtExport(db, args);
+        return code == 0 && !context.Audit("export", 0, "gdt") ? 1 : code;
+    }
     GdtImport result;
     QString error;
     if (verb == "inbox") {
@@ -188,6 +195,8 @@ int CmdGdt(CliContext& context, QStringList& args)
         case GdtInboxResult::Taken:
             break;
         }
+        if (!context.Audit("import", result.patientId, "gdt inbox"))
+            return 1;
         QJsonObject json = importJson(result);
         if (!error.isEmpty())
             json["warning"] = error;
@@ -204,6 +213,8 @@ int CmdGdt(CliContext& context, QStringList& args)
     case GdtStore::Failed: // a passing fault: the same file may be imported again later
         return CliContext::Fail(args.front() + ": " + error, 1);
     }
+    if (!context.Audit("import", result.patientId, "gdt " + QFileInfo(args.front()).fileName()))
+        return 1;
     PrintJson(importJson(result));
     return 0;
 }

@@ -93,9 +93,10 @@ int add(CliContext& context, QStringList& args)
         return CliContext::Fail(QString("the age from --birth is %1: %2")
                                     .arg(record.Age)
                                     .arg(PatientCheckText(age)));
+    context.TakeUser(args);
     if (!args.isEmpty())
         return CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + kUsage);
-    if (!context.OpenDatabase())
+    if (!context.SignIn(args, Action::RegisterPatient))
         return 2;
     if (!groupExists(context.Db(), record.Nation))
         return CliContext::Fail(QString("there is no nation group %1").arg(record.Nation));
@@ -104,6 +105,9 @@ int add(CliContext& context, QStringList& args)
         return CliContext::Fail(
             "the patient could not be stored: " + context.Db().LastError(), 1);
     ReconcileDay(context.Db(), id, QString()); // creates the patient's case folder
+    if (!context.Audit("patient-create", id, "patient " + record.PatientNumber, QString(),
+                       record.Name))
+        return 1;
     CliContext::Print(QString::number(id));
     return 0;
 }

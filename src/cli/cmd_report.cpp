@@ -4,6 +4,8 @@
 #include "commands.h"
 #include "json_out.h"
 
+#include "core/accounts/day_signoff.h"
+#include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
@@ -71,10 +73,12 @@ int CmdReport(CliContext& context, QStringList& args)
     const QString out = CliContext::TakeOption(args, "--out");
     const QString trend = CliContext::TakeOption(args, "--trend", &hasTrend);
     const QString type = CliContext::TakeOption(args, "--type");
+    bool hasVersion = false;
+    const QString versionText = CliContext::TakeOption(args, "--version", &hasVersion);
     if (!args.isEmpty() || !hasPatient || out.isEmpty() || (!hasTrend && day.isEmpty()))
         return CliContext::Fail("usage: tavctl report --patient ID (--day YYYY-MM-DD | --trend "
                                 "PARAM [--type fvc|vc|mvv]) "
-                                "--out FILE.pdf");
+                                "--out FILE.pdf [--version N]");
     bool ok = false;
     const int patientId = patientText.toInt(&ok);
     if (!ok || patientId < 1)
@@ -84,6 +88,24 @@ int CmdReport(CliContext& context, QStringList& args)
     Database& db = context.Db();
     if (hasTrend)
         return writeTrend(db, patientId, trend, type, out);
+
+    // A signed day's report is the one signed: the stored PDF of the asked or
+    // the newest signed version, byte for byte.
+    DaySignOff signoff(db);
+    const int version = hasVersion ? versionText.toInt(&ok) : signoff.LatestSigned(patientId, day);
+    if (hasVersion && (!ok || version < 1))
+        return CliContext::Fail("--version takes a version number: " + versionText);
+    if (version > 0 && (hasVersion || !signoff.FrozenRefusal(patientId, day).isEmpty())) {
+        QString error;
+        const QByteArray pdf = signoff.SignedReport(patientId, day, version, &error);
+        if (pdf.isEmpty())
+            return CliContext::Fail(error, 1);
+        if (!DurableFile::Write(out, pdf, &error))
+            return CliContext::Fail("cannot write " + out + ": " + error, 1);
+        PrintJson(QJsonObject{
+            {"out", QFileInfo(out).absoluteFilePath()}, {"version", version}, {"signed", true}});
+        return 0;
+    }
 
     ReportData data;
     if (!LoadReportData(db, patientId, day, data))

@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "json_out.h"
 
+#include "core/accounts/day_signoff.h"
 #include "core/app/login_name.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
@@ -86,15 +87,23 @@ QJsonObject detailJson(const SessionDetail& d)
 
 // Once the options are read: nothing left over, the database open and the
 // session there. Null with `failure` set otherwise.
-Database* openSession(CliContext& context, const QStringList& args, const char* usage, const SessionKey& key,
-                      int& failure)
+Database* openSession(CliContext& context, QStringList& args, const char* usage,
+                      const SessionKey& key, int& failure)
 {
+    context.TakeUser(args);
     if (!args.isEmpty()) {
         failure = CliContext::Fail("unexpected arguments: " + args.join(' ') + "\n" + usage);
         return nullptr;
     }
-    if (!context.OpenDatabase()) {
+    if (!context.SignIn(args, Action::EditSession)) {
         failure = 2;
+        return nullptr;
+    }
+    // A signed day keeps its sessions as signed until an amendment is opened.
+    const QString frozen =
+        DaySignOff(context.Db()).FrozenRefusal(key.patient, key.day.toString("yyyy-MM-dd"));
+    if (!frozen.isEmpty()) {
+        failure = CliContext::Fail(frozen, 1);
         return nullptr;
     }
     return findSession(context.Db(), key, failure) ? &context.Db() : nullptr;
@@ -120,7 +129,10 @@ int relabel(CliContext& context, QStringList& args)
         return failure;
     Database& db = *session;
 
-    const QString by = hasBy ? givenBy : LoginName();
+    // With accounts on, the account that logged in is who relabelled.
+    const QString by = context.User().accountsOn ? context.User().name
+                       : hasBy                   ? givenBy
+                                                 : LoginName();
     const QDateTime at = QDateTime::currentDateTime();
     QString error;
     const RelabelOutcome outcome =
@@ -129,6 +141,10 @@ int relabel(CliContext& context, QStringList& args)
         return CliContext::Fail("the session could not be relabelled: " + error, 1);
     if (outcome != RelabelOutcome::Changed && outcome != RelabelOutcome::Unchanged)
         return CliContext::Fail("the session could not be relabelled", 1);
+    if (outcome == RelabelOutcome::Changed &&
+        !context.Audit("session-relabelled", key.patient, QString("session %1").arg(key.session),
+                       phaseName(phase == kPhasePost ? kPhasePre : kPhasePost), phaseName(phase)))
+        return 1;
     QJsonObject json{{"patient", key.patient},
                      {"day", key.day.toString("yyyy-MM-dd")},
                      {"session", key.session},
@@ -177,8 +193,16 @@ int edit(CliContext& context, QStringList& args)
     if (hasReferrer)
         detail.referrer = referrer;
     QString error;
+    const SessionDetail before = LoadSessionDetail(db, key.patient, key.session);
     if (!SaveSessionDetail(db, key.patient, key.session, detail, &error))
         return CliContext::Fail("the session's details could not be saved: " + error, 1);
+    const auto shown = [](const SessionDetail& d) {
+        return QStringList{d.drug, d.dose, d.doseTime.toString("yyyy-MM-dd HH:mm"), d.referrer}
+            .join(" | ");
+    };
+    if (!context.Audit("session-edited", key.patient, QString("session %1").arg(key.session),
+                       shown(before), shown(LoadSessionDetail(db, key.patient, key.session))))
+        return 1;
     QJsonObject json{{"patient", key.patient},
                      {"day", key.day.toString("yyyy-MM-dd")},
                      {"session", key.session}};

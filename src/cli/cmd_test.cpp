@@ -7,6 +7,8 @@
 #include "device_json.h"
 #include "json_out.h"
 
+#include "core/accounts/day_signoff.h"
+#include "core/accounts/test_attribution.h"
 #include "core/app/app_paths.h"
 #include "core/app/durable_file.h"
 #include "core/app/lang_text.h"
@@ -115,14 +117,20 @@ int CmdTest(CliContext& context, QStringList& args)
     if (hasManeuvers && (!ok || blows < 1 || blows > PatientModel::kMaxFvcBlows))
         return CliContext::Fail(QString("--maneuvers must be 1..%1\n").arg(PatientModel::kMaxFvcBlows) +
                                 kUsage);
+    context.TakeUser(args);
     if (!args.isEmpty())
         return CliContext::Fail("unexpected argument " + args.first() + "\n" + kUsage);
-    if (!context.OpenDatabase())
+    if (!context.SignIn(args, Action::RunTest))
         return 2;
     Database& db = context.Db();
     PatientRecord patient;
     if (!LoadPatient(db, patientId, patient))
         return CliContext::Fail(QString("no patient with ID %1").arg(patientId));
+    // A new test on a signed day would change what was signed.
+    const QString frozen =
+        DaySignOff(db).FrozenRefusal(patientId, QDate::currentDate().toString("yyyy-MM-dd"));
+    if (!frozen.isEmpty())
+        return CliContext::Fail(frozen, 1);
     if (hasProfile)
         Settings().simulator = profile; // this run only; System.ini is not touched
     const int simulator = Settings().simulator.load();
@@ -225,6 +233,16 @@ int CmdTest(CliContext& context, QStringList& args)
     save.phase = phase;
     save.basis = PatientTestBasis(patient);
     const SaveResult result = session.Save(1, save, db);
+    QStringList storedNames;
+    for (const KeptManeuver& kept : result.stored)
+        storedNames << kept.dataName;
+    if (storedNames.isEmpty() && !result.dataName.isEmpty())
+        storedNames << result.dataName;
+    QString attributionError;
+    if (result.outcome == SaveOutcome::Saved &&
+        !AttributeStoredTests(db, context.User(), patientId, save.now.date().toString("yyyy-MM-dd"),
+                              storedNames, &attributionError))
+        return CliContext::Fail(attributionError, 1);
     // The stream as it came, for `tavctl replay` (coefficients below in "cexp"/"cinsp").
     QString recordError;
     if (record && !DurableFile::Write(recordFile, stream, &recordError))

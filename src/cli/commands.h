@@ -29,3 +29,8 @@ int CmdHl7(CliContext& context, QStringList& args);
 int CmdDicom(CliContext& context, QStringList& args);
 int CmdWorklist(CliContext& context, QStringList& args);
 int CmdOutbox(CliContext& context, QStringList& args);
+// Accounts, the audit trail, the sign-off of a day.
+int CmdUser(CliContext& context, QStringList& args);
+int CmdAudit(CliContext& context, QStringList& args);
+int CmdSign(CliContext& context, QStringList& args);
+int CmdAmend(CliContext& context, QStringList& args);

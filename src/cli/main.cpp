@@ -34,7 +34,8 @@ const std::map<QString, Command>& commands()
         {"text", {CmdText, "text SECTION ID          a text of the language tables"}},
         {"patient", {CmdPatient, "patient add|list|show    the patient register"}},
         {"predicted", {CmdPredicted, "predicted --patient ID   predicted values as JSON"}},
-        {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf   the day's report as PDF\n"
+        {"report", {CmdReport, "report --patient ID --day YYYY-MM-DD --out FILE.pdf [--version N]   the day's report as PDF\n"
+                               "  (a signed day: the report as signed, version N or the newest)\n"
                                "  report --patient ID --trend fvc|fev1|pef|fef25|fef75|fef2575 [--type fvc|vc|mvv] --out FILE.pdf"}},
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
@@ -53,6 +54,11 @@ const std::map<QString, Command>& commands()
         {"export", {CmdExport, "export fhir --patient ID --day YYYY-MM-DD --out FILE.json   the day as a FHIR R4 Bundle\n"
                                "  export csv --out FILE.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]   every test as one table"}},
         {"import", {CmdImport, "import csv --patients FILE.csv   patients from a table, with a report"}},
+        {"user", {CmdUser, "user add --name N --role technician|physician|admin | user reset --name N | user list\n"
+                           "  accounts; the new password from TAV_NEW_PASSWORD or the terminal"}},
+        {"audit", {CmdAudit, "audit verify | audit list [--patient ID] [--user U] [--since YYYY-MM-DD] --json   the audit trail"}},
+        {"sign", {CmdSign, "sign --patient ID --day YYYY-MM-DD   a physician signs the day (its report is frozen)"}},
+        {"amend", {CmdAmend, "amend --patient ID --day YYYY-MM-DD --reason TEXT   opens an amendment of a signed day"}},
         {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf] | gdt inbox"}},
         {"hl7", {CmdHl7, "hl7 export|send --patient ID --day YYYY-MM-DD (--out FILE | [--to HOST:PORT])   the day as HL7 v2 ORU^R01"}},
         {"dicom", {CmdDicom, "dicom export|send --patient ID --day YYYY-MM-DD (--out FILE.dcm | [--to AE@HOST:PORT])   the report as\n"
@@ -67,7 +73,8 @@ const std::map<QString, Command>& commands()
 void printUsage(FILE* stream)
 {
     QTextStream out(stream);
-    out << "usage: tavctl [--home DIR] [--database CONNECTION] COMMAND ...\n"
+    out << "usage: tavctl [--home DIR] [--database CONNECTION] [--user NAME] COMMAND ...\n"
+           "       (with accounts on, commands that change records need --user; password: TAV_PASSWORD)\n"
            "       tavctl --help | --version\n"
            "commands:\n";
     for (const auto& [name, command] : commands())
@@ -90,6 +97,7 @@ int main(int argc, char* argv[])
     bool paints = false;
     for (int i = 1; i < argc; ++i)
         paints = paints || std::strcmp(argv[i], "report") == 0 || std::strcmp(argv[i], "fhir") == 0 ||
+                 std::strcmp(argv[i], "sign") == 0 ||
                  (std::strcmp(argv[i], "export") == 0 && i + 1 < argc && std::strcmp(argv[i + 1], "csv") != 0) ||
                  std::strcmp(argv[i], "gdt") == 0 || std::strcmp(argv[i], "hl7") == 0 ||
                  std::strcmp(argv[i], "dicom") == 0;

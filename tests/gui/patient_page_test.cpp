@@ -2,10 +2,12 @@
 // from either list, and the way to the results page.
 #include "gui_fixture.h"
 
+#include "core/accounts/account_store.h"
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/records/patient_record.h"
 #include "gui/measure/curve_pane.h"
+#include "gui/records/audit_dlg.h"
 #include "gui/records/user_manage_dlg.h"
 #include "gui/report/tava_dlg.h"
 
@@ -302,6 +304,42 @@ TEST_F(PatientPageTest, QuitEndsTheMainWindow)
     openPage();
     click("quit");
     EXPECT_FALSE(shell->isVisible());
+}
+
+// Once accounts are on, only an administrator opens the audit trail; the
+// viewer names the first broken row and writes the rows shown as CSV.
+TEST_F(PatientPageTest, TheAuditViewerIsForAdministratorsAndNamesABrokenRow)
+{
+    QString error;
+    ASSERT_TRUE(
+        AccountStore(db).Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error));
+    const Actor admin{"admin", Role::Admin, "ws", true};
+    ASSERT_TRUE(AccountStore(db).Add(admin, "tech", Role::Technician, "tech-secret", &error));
+    openShell();
+    shell->SetUser(Actor{"tech", Role::Technician, "ws", true});
+    shell->ShowPage(CMainShellDlg::kMainPage);
+    EXPECT_TRUE(page<CUserManageDlg>()->findChild<QPushButton*>("audit")->isHidden());
+    page<CUserManageDlg>()->OnAudit();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains("needs the role admin"));
+    shell->SetUser(admin);
+    shell->ShowPage(CMainShellDlg::kMainPage);
+    EXPECT_FALSE(page<CUserManageDlg>()->findChild<QPushButton*>("audit")->isHidden());
+
+    ASSERT_TRUE(db.Execute("DROP TRIGGER AuditLog_no_update"));
+    ASSERT_TRUE(db.Execute("UPDATE AuditLog SET NewValue = 'role admin' WHERE Seq = 2"));
+    CAuditDlg viewer(db);
+    EXPECT_TRUE(viewer.findChild<QLabel*>("auditChain")->text().contains("row 2"));
+    viewer.findChild<QLineEdit*>("auditUser")->setText("nobody");
+    viewer.Refresh();
+    EXPECT_EQ(viewer.findChild<QTableWidget*>("auditRows")->rowCount(), 0);
+    viewer.findChild<QLineEdit*>("auditUser")->setText("admin");
+    viewer.Refresh();
+    EXPECT_EQ(viewer.findChild<QTableWidget*>("auditRows")->rowCount(), 2);
+    ASSERT_TRUE(viewer.ExportCsv(home.path("audit.csv")));
+    const QByteArray csv = home.read("audit.csv");
+    EXPECT_TRUE(csv.contains("\"account tech\""));
+    EXPECT_FALSE(csv.contains("argon2") || csv.contains("tech-secret"));
 }
 
 } // namespace

@@ -3,10 +3,12 @@
 // the sliding volume-time pane.
 #include "report_gui_fixture.h"
 
+#include "gui/app/login_dlg.h"
 #include "gui/measure/curve_plot_widget.h"
 #include "gui/report/clinical_summary_view.h"
 #include "gui/report/tava_dlg.h"
 
+#include "core/accounts/account_store.h"
 #include "core/clinical/interpretation.h"
 #include "core/records/diagnosis.h"
 #include "core/report/quality_statement.h"
@@ -354,4 +356,55 @@ TEST_F(ResultsPageTest, ASessionRelabelledFromThePageMovesItsValuesAndKeepsTheCh
     EXPECT_EQ(count("select * from PhaseChange where ID = ? and NewPhase = 1", {patientId}), 1);
     EXPECT_EQ(count("select * from SessionDetail where ID = ? and Drug = 'Salbutamol'", {patientId}), 1);
     EXPECT_EQ(count("select * from CaseInfo where ID = ? and DataName = ? and Phase = 1", {patientId, later}), 1);
+}
+
+// With accounts on: the log-in names who works, only a physician signs, and a
+// signed day refuses Del until it is amended.
+TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    AccountStore accounts(db);
+    QString error;
+    ASSERT_TRUE(accounts.Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error))
+        << error.toStdString();
+    const Actor admin{"admin", Role::Admin, "ws", true};
+    ASSERT_TRUE(accounts.Add(admin, "doc", Role::Physician, "doctor-secret", &error));
+    ASSERT_TRUE(accounts.Add(admin, "tech", Role::Technician, "tech-secret", &error));
+
+    CLoginDlg login(db);
+    login.NameEdit()->setText("tech");
+    login.PasswordEdit()->setText("wrong-password");
+    login.TryLogIn();
+    EXPECT_NE(login.result(), QDialog::Accepted);
+    EXPECT_EQ(login.ErrorShown(), "wrong user name or password");
+    login.show();
+    screenshot(&login, "login_refused");
+    login.PasswordEdit()->setText("tech-secret");
+    login.TryLogIn();
+    ASSERT_EQ(login.result(), QDialog::Accepted);
+
+    openWith("2026-03-04", kTestFvc);
+    shell->SetUser(login.LoggedIn());
+    shell->ShowPage(CMainShellDlg::kResultsPage);
+    press(current(), "sign");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains("needs the role physician"))
+        << messages[0].text.toStdString();
+
+    shell->SetUser(Actor{"doc", Role::Physician, "ws", true});
+    shell->ShowPage(CMainShellDlg::kResultsPage);
+    auto* results = page<CTAVADlg>();
+    press(current(), "sign");
+    EXPECT_EQ(count("select * from DaySignOff where ID = ? and Signer = 'doc'", {patientId}), 1);
+    EXPECT_TRUE(label("signature").startsWith("Signed by doc on "))
+        << label("signature").toStdString();
+    screenshot(shell.get(), "results_signed");
+    answers = {1};
+    press(current(), "delete");
+    EXPECT_TRUE(messages.back().text.contains("needs the role admin"))
+        << messages.back().text.toStdString();
+    shell->SetUser(admin);
+    press(current(), "delete");
+    EXPECT_TRUE(messages.back().text.contains("is signed")) << messages.back().text.toStdString();
+    EXPECT_EQ(results->TestCount(), 1);
 }

@@ -383,6 +383,10 @@ constexpr BuiltinText kTexts[] = {
     {3103, "Dose:"},
     {3104, "Given at:"},
     {3105, "Referring physician:"},
+    {3106, "Signed by %1 on %2 (version %3)"},
+    {3107, "Amended on %1 by %2 (%3)"},
+    {3108, "Sign"},
+    {3109, "The day is signed (version %1): its report is frozen."},
 };
 
 constexpr bool strictlyIncreasing()

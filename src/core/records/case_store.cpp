@@ -462,11 +462,16 @@ bool DeletePatient(Database& db, int id)
                                      {"delete from CaseInfo where ID = ?", {id}},
                                      {"DELETE FROM SessionDetail WHERE ID = ?", {id}},
                                      {"DELETE FROM PhaseChange WHERE ID = ?", {id}},
+                                     {"DELETE FROM TestOperator WHERE ID = ?", {id}},
+                                     {"DELETE FROM DaySignOff WHERE ID = ?", {id}},
                                      {"DELETE FROM CaseData WHERE ID = ?", {id}}});
     if (!runInTransaction(db, {{"delete from UserInfo where ID = ?", {id}},
                                {"delete from CaseInfo where ID = ?", {id}},
                                {"DELETE FROM SessionDetail WHERE ID = ?", {id}},
-                               {"DELETE FROM PhaseChange WHERE ID = ?", {id}}}))
+                               {"DELETE FROM PhaseChange WHERE ID = ?", {id}},
+                               // A later patient given this key must not inherit who tested or signed.
+                               {"DELETE FROM TestOperator WHERE ID = ?", {id}},
+                               {"DELETE FROM DaySignOff WHERE ID = ?", {id}}}))
         return false;
     const QString folder = AppPaths::PatientCaseFolder(id);
     return !QFileInfo::exists(folder) || RemoveFolderTree(folder);

@@ -31,7 +31,8 @@ constexpr NewColumn kNewColumns[] = {{"CaseInfo", "Session", "INTEGER"},
                                      {"CaseInfo", "Btps", "INTEGER"}};
 
 // Tables newer than the first databases, made as the schema makes them.
-constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange"};
+constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange", "Account",
+                                      "AuditLog",      "DaySignOff",  "TestOperator"};
 
 bool hasTable(Database& db, const QString& table)
 {

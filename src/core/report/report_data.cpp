@@ -3,6 +3,7 @@
 #include "core/app/app_paths.h"
 #include "core/records/case_file_store.h"
 #include "core/records/database.h"
+#include "core/records/test_operator.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -43,6 +44,12 @@ bool LoadReportData(Database& db, int patientId, const QString& day, ReportData&
         data.diagnosis.Date =
             db.Files().Written(patientId, QFileInfo(DiagnosisFile(QString(), day)).fileName());
     data.testTimes = testTimesOf(data);
+    QStringList names;
+    for (const DayTestList* list : {&data.fvc(), &data.vc(), &data.mvv()})
+        for (const DayTest& test : *list)
+            names << test.dataName;
+    data.operators = LoadTestOperators(db, patientId, names);
+    data.signatures = LoadDaySignatures(db, patientId, day);
     for (const DayTestList* list : {&data.fvc(), &data.vc(), &data.mvv()})
         if (!list->empty() && data.temperature == 0)
             data.temperature = list->front().file.header.temperature;

@@ -1,11 +1,13 @@
 #pragma once
 // Everything the printed report of one patient's day shows, gathered once
 // before painting (the painter itself touches no database and no file).
+#include "core/records/day_signatures.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
 #include "core/report/day_result.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -20,6 +22,8 @@ struct ReportData {
     QString testTimes;         // "HH:MM" of the day's first test, "HH:MM - HH:MM" for several
     int temperature = 0;       // degrees C the device's BTPS correction used (first test)
     bool singleLoop = false;   // draw only the best test's curve (chosen when printing)
+    QStringList operators;     // who ran the day's tests: "anna (lab-2)"; empty: not kept
+    std::vector<DaySignature> signatures; // the day's sign-off versions, first first
 
     const DayTestList& fvc() const { return result.fvc; }
     const DayTestList& vc() const { return result.vc; }

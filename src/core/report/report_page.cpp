@@ -265,12 +265,27 @@ class PageWriter {
                 drug = s.drug + ' ' + s.dose +
                        (s.doseTime.isValid() ? ' ' + s.doseTime.toString("yyyy-MM-dd HH:mm") : QString());
         }
-        const QString rows[3] = {
+        const QString blank = " ______________________    ";
+        const QString operators = m_data.operators.join(", ");
+        const DaySignature* last = m_data.signatures.empty() ? nullptr : &m_data.signatures.back();
+        QStringList rows = {
             GetLangText("CLINICAL", 3105) + ' ' + (referrer.isEmpty() ? kMissingText : referrer),
             GetLangText("CLINICAL", 2602) + ' ' + (drug.isEmpty() ? kMissingText : drug),
-            GetLangText("CLINICAL", 2603) + " ______________________    " + GetLangText("REPORT", 186) +
-                " ______________________    " + GetLangText("REPORT", 2338) + " ____________",
+            GetLangText("CLINICAL", 2603) +
+                (operators.isEmpty() ? blank : ' ' + operators + "    ") +
+                GetLangText("REPORT", 186) +
+                (last && last->Signed() ? ' ' + last->signer + "    " : blank) +
+                GetLangText("REPORT", 2338) + " ____________",
         };
+        // The sign-off: who signed the shown version, and every amendment with its reason.
+        for (const DaySignature& s : m_data.signatures) {
+            if (s.version > 1)
+                rows << GetLangText("CLINICAL", 3107).arg(s.amendedAt, s.amendedBy, s.reason);
+        }
+        if (last && last->Signed())
+            rows << GetLangText("CLINICAL", 3106)
+                        .arg(last->signer, last->signedAt)
+                        .arg(last->version);
         for (const QString& row : rows) {
             text(QRectF(kMargin, m_y, width(), 24), Qt::AlignLeft | Qt::AlignVCenter, row, 12);
             m_y += 26;

@@ -1,5 +1,6 @@
 #include "gui/app/application.h"
 
+#include "core/accounts/account_store.h"
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
@@ -8,6 +9,7 @@
 #include "core/records/interrupted_saves.h"
 #include "core/records/patient_numbers.h"
 #include "gui/app/gdt_inbox.h"
+#include "gui/app/login_dlg.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
@@ -109,8 +111,17 @@ int RunApplication(QApplication& app, const QString& exeFolder)
     Database::SetNotifier(
         [](const QString& text, const QString& caption) { ShowMessage(text, caption, 0); });
 
+    // Once accounts are on, nobody works unnamed.
+    Actor user = Actor::Unchecked();
+    if (AccountStore(db).AccountsOn()) {
+        CLoginDlg login(db);
+        if (login.exec() != QDialog::Accepted)
+            return 1;
+        user = login.LoggedIn();
+    }
     {
         CMainShellDlg shell(db);
+        shell.SetUser(user);
         AttachSharedBluetooth(shell);
         CGdtInbox gdtInbox(shell); // requests of the practice system, while the patient list shows
         // Not exec(): hiding a dialog ends its exec(), and the print preview

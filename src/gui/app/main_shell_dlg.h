@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/accounts/actor.h"
 #include "gui/app/page.h"
 class Database;
 struct DiagnosisRecord;
@@ -46,6 +47,9 @@ class CMainShellDlg : public QDialog {
 
     // The database every page reads and writes.
     Database& Db() { return m_db; }
+    // Who works at the window: the account logged in, or the system login while accounts are off.
+    const Actor& User() const { return m_user; }
+    void SetUser(const Actor& user) { m_user = user; }
 
     // The current patient's record and predicted values, shared by every page.
     PatientRecord& Patient() { return *m_patient; }
@@ -85,6 +89,7 @@ class CMainShellDlg : public QDialog {
     void refreshSharedRecords();
 
     Database& m_db;
+    Actor m_user = Actor::Unchecked();
     QPointer<CPage> m_page;
     int m_patientId = 0;
     QString m_testDate;

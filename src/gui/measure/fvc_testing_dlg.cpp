@@ -2,6 +2,8 @@
 
 #include "gui/measure/curve_plot_widget.h"
 
+#include "core/accounts/day_signoff.h"
+#include "core/accounts/test_attribution.h"
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
@@ -319,6 +321,15 @@ void CFVCTestingDlg::startTest()
 {
     if (m_closed || m_session.Running())
         return;
+    // The role and a signature on today are checked before anyone blows.
+    const QString refusal =
+        DaySignOff(Shell()->Db())
+            .Refusal(Shell()->User(), Action::RunTest, Shell()->CurrentPatientId(),
+                     QDate::currentDate().toString("yyyy-MM-dd"));
+    if (!refusal.isEmpty()) {
+        ShowMessage(refusal, ErrorCaption(), 0, this);
+        return;
+    }
     m_mainPlot->Clear();
     if (m_secondPlot)
         m_secondPlot->Clear();
@@ -366,6 +377,17 @@ void CFVCTestingDlg::onDeviceFinished(int request)
     context.phase = m_phase ? m_phase->currentIndex() : kPhasePre;
     context.basis = PatientTestBasis(Shell()->Patient());
     const SaveResult result = m_session.Save(request, context, Shell()->Db());
+    QStringList stored;
+    for (const KeptManeuver& kept : result.stored)
+        stored << kept.dataName;
+    if (stored.isEmpty() && !result.dataName.isEmpty())
+        stored << result.dataName;
+    QString attributionError;
+    if (result.outcome == SaveOutcome::Saved &&
+        !AttributeStoredTests(Shell()->Db(), Shell()->User(), context.patientId,
+                              QDate::currentDate().toString("yyyy-MM-dd"), stored,
+                              &attributionError))
+        ShowMessage(attributionError, ErrorCaption(), 0, this);
     keepSessionDetail(result);
     if (m_testType == kTestVc && result.validPicture >= 0)
         showMarks(result.validPicture);

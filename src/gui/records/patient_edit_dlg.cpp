@@ -1,5 +1,6 @@
 #include "gui/records/patient_edit_dlg.h"
 
+#include "core/accounts/audit_log.h"
 #include "core/app/ini_file.h"
 #include "core/app/system_settings.h"
 #include "core/clinical/gli_patient.h"
@@ -285,6 +286,12 @@ bool CPatientEditDlg::passes(const PatientInputCheck& check)
 void CPatientEditDlg::onSave()
 {
     Database& db = m_shell->Db();
+    const QString refusal =
+        m_shell->User().Refusal(m_newMode ? Action::RegisterPatient : Action::EditPatient);
+    if (!refusal.isEmpty()) {
+        ShowMessage(refusal, ErrorCaption(), 0, this);
+        return;
+    }
     PatientInput in = input();
     if (m_newMode) {
         if (!passes(CheckNewPatient(db, in)))
@@ -303,6 +310,8 @@ void CPatientEditDlg::onSave()
             return;
         }
         m_patientId = id;
+        AuditLog(db).Append(m_shell->User(), "patient-create", id,
+                            "patient " + record.PatientNumber, QString(), record.Name);
         AppPaths::SetCaseFolder(AppPaths::PatientCaseFolder(id));
         m_shell->SetSelectedPatientTag(record.Name);
         m_shell->Patient() = record;
@@ -358,6 +367,8 @@ void CPatientEditDlg::onSave()
             ShowMessage(error, ErrorCaption(), 0, this);
         return;
     }
+    AuditLog(db).Append(m_shell->User(), "patient-edit", m_patientId,
+                        "patient " + changed.PatientNumber, patient.Name, changed.Name);
     patient = changed;
     m_shell->SetSelectedPatientTag(patient.Name);
     m_shell->RecomputePredicted();
@@ -367,9 +378,16 @@ void CPatientEditDlg::onSave()
 
 void CPatientEditDlg::onDelete()
 {
+    const QString refusal = m_shell->User().Refusal(Action::Delete);
+    if (!refusal.isEmpty()) {
+        ShowMessage(refusal, ErrorCaption(), 0, this);
+        return;
+    }
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 4, this) == 6 &&
         m_patientId > 0) {
-        DeletePatient(m_shell->Db(), m_patientId);
+        if (DeletePatient(m_shell->Db(), m_patientId))
+            AuditLog(m_shell->Db())
+                .Append(m_shell->User(), "patient-delete", m_patientId, "patient");
         m_outcome = kDeleted;
     }
     accept();

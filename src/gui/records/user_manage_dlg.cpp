@@ -1,5 +1,7 @@
 #include "gui/records/user_manage_dlg.h"
 
+#include "core/accounts/audit_log.h"
+#include "core/accounts/day_signoff.h"
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
@@ -14,6 +16,7 @@
 #include "gui/app/setting_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/measure/curve_pane.h"
+#include "gui/records/audit_dlg.h"
 #include "gui/records/modify_predict_dlg.h"
 #include "gui/records/patient_edit_dlg.h"
 #include "gui/records/worklist_dlg.h"
@@ -118,6 +121,10 @@ void CUserManageDlg::buildControls()
     m_print = button(this, "print");
     m_quit = button(this, "quit");
     m_predicted = button(this, "predicted");
+    m_audit = button(this, "audit");
+    m_audit->setText(tr("Audit trail"));
+    m_audit->setVisible(Shell()->User().accountsOn &&
+                        RoleMay(Shell()->User().role, Action::ReadAudit));
     m_predicted->hide();
     // The way to the results page of the selected day: button, double-click
     // or Enter-free shortcut (Enter moves the focus on this window).
@@ -136,8 +143,8 @@ void CUserManageDlg::buildControls()
     for (CCurvePane* pane : m_panes)
         panes->addWidget(pane, 1);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_results, m_user, m_deleteDay, m_trend, m_settings, m_scale,
-                           m_tests[0], m_tests[1], m_tests[2], m_print, m_predicted})
+    for (QPushButton* b : {m_results, m_user, m_deleteDay, m_trend, m_settings, m_scale, m_tests[0],
+                           m_tests[1], m_tests[2], m_print, m_predicted, m_audit})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_quit);
@@ -185,6 +192,7 @@ void CUserManageDlg::buildControls()
     connect(m_quit, &QPushButton::clicked, this, &CUserManageDlg::onQuit);
     connect(m_predicted, &QPushButton::clicked, this, &CUserManageDlg::onPredicted);
     connect(m_results, &QPushButton::clicked, this, &CUserManageDlg::onResults);
+    connect(m_audit, &QPushButton::clicked, this, &CUserManageDlg::OnAudit);
 }
 
 void CUserManageDlg::ApplyTexts()
@@ -376,9 +384,15 @@ void CUserManageDlg::RequestDelete(DeleteSource source)
     const int id = SelectedPatientId();
     if (id <= 0)
         return;
+    const QString refusal = Shell()->User().Refusal(Action::Delete);
+    if (!refusal.isEmpty()) {
+        ShowMessage(refusal, ErrorCaption(), 0, this);
+        return;
+    }
     if (ShowMessage(GetLangText("MESSAGE", 168), PromptCaption(), 1, this) != 1)
         return;
-    DeletePatient(Shell()->Db(), id);
+    if (DeletePatient(Shell()->Db(), id))
+        AuditLog(Shell()->Db()).Append(Shell()->User(), "patient-delete", id, "patient");
     clearPatient();
     FillPatients();
 }
@@ -445,9 +459,16 @@ void CUserManageDlg::onDeleteDay()
         message(this, 1257);
         return;
     }
+    const QString refusal =
+        DaySignOff(Shell()->Db()).Refusal(Shell()->User(), Action::Delete, id, day);
+    if (!refusal.isEmpty()) {
+        ShowMessage(refusal, ErrorCaption(), 0, this);
+        return;
+    }
     if (ShowMessage(GetLangText("MESSAGE", 1251), PromptCaption(), 1, this) != 1)
         return;
-    DeleteDay(Shell()->Db(), id, day);
+    if (DeleteDay(Shell()->Db(), id, day))
+        AuditLog(Shell()->Db()).Append(Shell()->User(), "day-deleted", id, "day " + day);
     Shell()->SetCurrentTestDate(QString());
     fillDays(id);
     selectDay();
@@ -479,11 +500,26 @@ void CUserManageDlg::onPrint()
         ShowNotAvailable(this);
 }
 
+// Shows why the user may not do `action`; true when they may.
+bool CUserManageDlg::allowed(Action action)
+{
+    const QString refusal = Shell()->User().Refusal(action);
+    if (refusal.isEmpty())
+        return true;
+    ShowMessage(refusal, ErrorCaption(), 0, this);
+    return false;
+}
+
 void CUserManageDlg::onSettings()
 {
+    if (!allowed(Action::ChangeSettings))
+        return;
     const QString before = Settings().language;
     CSettingDlg dialog(Shell()->Db(), this);
-    if (dialog.exec() != QDialog::Accepted || Settings().language == before)
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    AuditLog(Shell()->Db()).Append(Shell()->User(), "settings-change", 0, "System.ini");
+    if (Settings().language == before)
         return;
     // A new language: every text of the page and the window at once.
     Shell()->ApplyTexts();
@@ -493,6 +529,9 @@ void CUserManageDlg::onSettings()
 
 void CUserManageDlg::onScale()
 {
+    if (!allowed(Action::Calibrate))
+        return;
+    AuditLog(Shell()->Db()).Append(Shell()->User(), "calibrate", 0, "calibration dialog");
     if (Hooks().calibration)
         Hooks().calibration(this);
     else
@@ -524,7 +563,18 @@ void CUserManageDlg::OnCancel()
 
 void CUserManageDlg::onPredicted()
 {
+    if (!allowed(Action::EditNationGroups))
+        return;
     CModifyPredictDlg dialog(Shell()->Db(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        AuditLog(Shell()->Db()).Append(Shell()->User(), "settings-change", 0, "nation groups");
+}
+
+void CUserManageDlg::OnAudit()
+{
+    if (!allowed(Action::ReadAudit))
+        return;
+    CAuditDlg dialog(Shell()->Db(), this);
     dialog.exec();
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/accounts/roles.h"
 #include "gui/app/page.h"
 
 #include <QString>
@@ -33,6 +34,8 @@ class CUserManageDlg : public CPage {
     void RefreshPatientRow(int id);
     // The one-item menu of either list asks for this.
     void RequestDelete(DeleteSource source);
+    // "Audit trail" (administrators, once accounts are on): the viewer.
+    void OnAudit();
 
     // The day list of the selected patient, newest first (tests read it).
     QStringList Days() const;
@@ -63,6 +66,7 @@ class CUserManageDlg : public CPage {
     void onTrend();
     void onQuit();
     void onPredicted();
+    bool allowed(Action action);
     void onResults();
     void onPaneClicked(int testType);
 
@@ -82,4 +86,5 @@ class CUserManageDlg : public CPage {
     QPushButton* m_quit = nullptr;      // 2
     QPushButton* m_predicted = nullptr; // 1127, hidden
     QPushButton* m_results = nullptr;   // 1119, hidden
+    QPushButton* m_audit = nullptr;     // the audit trail, for administrators once accounts are on
 };

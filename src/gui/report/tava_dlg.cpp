@@ -3,11 +3,14 @@
 #include "gui/report/clinical_summary_view.h"
 #include "gui/report/exchange_menu.h"
 
+#include "core/accounts/audit_log.h"
+#include "core/accounts/day_signoff.h"
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
+#include "core/records/day_signatures.h"
 #include "core/records/diagnosis.h"
 #include "core/records/patient_record.h"
 #include "core/report/clinical_summary.h"
@@ -60,6 +63,7 @@ constexpr int kSlideMs = 400;
 CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsPage)
 {
     m_name = label("patientName", this);
+    m_signature = label("signature", this);
     QFont bold = m_name->font();
     bold.setBold(true);
     bold.setPointSize(bold.pointSize() + 2);
@@ -144,6 +148,8 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_singleLoop->setChecked(Shell()->SingleLoopDisplay() != 0);
     m_diagnose = button(QString(), "diagnose", this);
     m_session = button(QString(), "session", this);
+    m_sign = button(QString(), "sign", this);
+    m_sign->setVisible(Shell()->User().accountsOn);
     m_volumeTimeToggle = button("V-T", "volumeTimeToggle", this);
     m_export = button(QString(), "export", this);
     m_exportMenu = new CExchangeMenu(
@@ -152,6 +158,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_name, 1);
+    top->addWidget(m_signature);
     top->addWidget(m_dates);
     auto* tables = new QHBoxLayout;
     tables->addWidget(m_bestBox);
@@ -166,8 +173,9 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     m_qualityArea->setWidget(m_quality);
     m_panes->addWidget(m_qualityArea, 1);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop,
-                           m_volumeTimeToggle, m_session, m_diagnose, m_delete, m_print, m_export})
+    for (QPushButton* b :
+         {m_testButtons[0], m_testButtons[1], m_testButtons[2], m_singleLoop, m_volumeTimeToggle,
+          m_session, m_diagnose, m_sign, m_delete, m_print, m_export})
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(m_exit);
@@ -185,6 +193,7 @@ CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsP
     connect(m_singleLoop, &QPushButton::clicked, this, &CTAVADlg::onSingleLoop);
     connect(m_diagnose, &QPushButton::clicked, this, &CTAVADlg::onDiagnose);
     connect(m_session, &QPushButton::clicked, this, &CTAVADlg::OnSession);
+    connect(m_sign, &QPushButton::clicked, this, &CTAVADlg::OnSign);
     connect(m_takeOver, &QPushButton::clicked, this, &CTAVADlg::OnTakeIntoDiagnosis);
     connect(m_volumeTimeToggle, &QPushButton::clicked, this, &CTAVADlg::onToggleVolumeTime);
     connect(m_list, &QTableWidget::cellClicked, this, &CTAVADlg::onCellClicked);
@@ -216,6 +225,7 @@ void CTAVADlg::ApplyTexts()
     m_singleLoop->setText(GetLangText("CASE", 2305));
     m_diagnose->setText(GetLangText("CASE", 1268));
     m_session->setText(GetLangText("CLINICAL", 2604));
+    m_sign->setText(GetLangText("CLINICAL", 3108));
     m_exportMenu->ApplyTexts();
     m_export->setText(m_exportMenu->title());
     m_repeatabilityTitle->setText(GetLangText("CASE", 1332));
@@ -255,6 +265,20 @@ void CTAVADlg::Reload()
     m_flowVolume->SetTests(*m_dayTests);
     m_volumeTime->SetTests(*m_dayTests);
     updatePanes();
+
+    // The day's sign-off as the report prints it.
+    const std::vector<DaySignature> versions =
+        LoadDaySignatures(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
+    QString signature;
+    if (!versions.empty() && versions.back().Signed())
+        signature = GetLangText("CLINICAL", 3106)
+                        .arg(versions.back().signer, versions.back().signedAt)
+                        .arg(versions.back().version);
+    else if (!versions.empty())
+        signature =
+            GetLangText("CLINICAL", 3107)
+                .arg(versions.back().amendedAt, versions.back().amendedBy, versions.back().reason);
+    m_signature->setText(signature);
 
     DiagnosisRecord& diagnosis = Shell()->Diagnosis();
     LoadDiagnosis(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
@@ -449,6 +473,8 @@ void CTAVADlg::onTest(int testType)
         ShowMessage(GetLangText("MESSAGE", 1146), PromptCaption(), 0, this);
         return;
     }
+    if (!allowed(Action::RunTest))
+        return;
     Shell()->SetCurrentTestType(testType);
     Shell()->ShowPage(CMainShellDlg::kLiveTestPage);
 }
@@ -459,11 +485,15 @@ void CTAVADlg::onDelete()
         ShowMessage(GetLangText("MESSAGE", 1178), PromptCaption(), 0, this);
         return;
     }
+    if (!allowed(Action::Delete))
+        return;
     // The question names the test, not the patient: only this test goes.
     if (ShowMessage(GetLangText("MESSAGE", 2306).arg(m_shown + 1), PromptCaption(), 1, this) != 1)
         return;
-    DeleteTest(Shell()->Db(), Shell()->CurrentPatientId(),
-               (*m_dayTests)[size_t(m_shown)].dataName);
+    const QString dataName = (*m_dayTests)[size_t(m_shown)].dataName;
+    if (DeleteTest(Shell()->Db(), Shell()->CurrentPatientId(), dataName))
+        AuditLog(Shell()->Db())
+            .Append(Shell()->User(), "session-deleted", Shell()->CurrentPatientId(), dataName);
     Reload();
 }
 
@@ -474,12 +504,46 @@ void CTAVADlg::onSingleLoop()
     updatePanes();
 }
 
+bool CTAVADlg::allowed(Action action)
+{
+    // A new test goes to today, whatever day is shown.
+    const QString day = action == Action::RunTest ? QDate::currentDate().toString("yyyy-MM-dd")
+                                                  : Shell()->CurrentTestDate();
+    const QString refusal = DaySignOff(Shell()->Db())
+                                .Refusal(Shell()->User(), action, Shell()->CurrentPatientId(), day);
+    if (refusal.isEmpty())
+        return true;
+    ShowMessage(refusal, ErrorCaption(), 0, this);
+    return false;
+}
+
+void CTAVADlg::OnSign()
+{
+    int version = 0;
+    QString error;
+    if (!DaySignOff(Shell()->Db())
+             .Sign(Shell()->User(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
+                   version, &error)) {
+        ShowMessage(error, ErrorCaption(), 0, this);
+        return;
+    }
+    ShowMessage(GetLangText("CLINICAL", 3109).arg(version), PromptCaption(), 0, this);
+    Reload();
+}
+
 void CTAVADlg::onDiagnose()
 {
+    if (!allowed(Action::EditDiagnosis))
+        return;
+    const QString before = Shell()->Diagnosis().Result;
     CDiagnoseDlg dialog(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(),
                         Shell()->Diagnosis(), this);
-    if (dialog.exec() == QDialog::Accepted)
-        Reload();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    AuditLog(Shell()->Db())
+        .Append(Shell()->User(), "diagnosis-change", Shell()->CurrentPatientId(),
+                "day " + Shell()->CurrentTestDate(), before, Shell()->Diagnosis().Result);
+    Reload();
 }
 
 void CTAVADlg::OnSession()
@@ -495,6 +559,8 @@ void CTAVADlg::OnSession()
         ShowMessage(GetLangText("MESSAGE", 1178), PromptCaption(), 0, this);
         return;
     }
+    if (!allowed(Action::EditSession))
+        return;
     CSessionDlg dialog(Shell()->Db(), Shell()->CurrentPatientId(), Shell()->CurrentTestDate(), session->session,
                        session->phase, this);
     if (dialog.exec() == QDialog::Accepted)

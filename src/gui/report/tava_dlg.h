@@ -1,4 +1,5 @@
 #pragma once
+#include "core/accounts/roles.h"
 #include "core/report/day_result.h"
 #include "gui/app/page.h"
 
@@ -45,6 +46,8 @@ class CTAVADlg : public CPage {
     // "Session...": the shown blow's session relabelled pre/post or its
     // bronchodilator details changed; the page shows the day again after OK.
     void OnSession();
+    // "Sign": the physician signs the shown day (shown once accounts are on).
+    void OnSign();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -65,6 +68,8 @@ class CTAVADlg : public CPage {
     void onPrint();
     void onToggleVolumeTime();
     void onCellClicked(int row, int column);
+    // Shows why the user may not do `action` on the shown day; true when they may.
+    bool allowed(Action action);
 
     std::shared_ptr<const DayResult> m_day; // the day's results: every figure the page shows
     const DayTestList* m_dayTests = nullptr; // the day's tests of the current type, in m_day
@@ -73,6 +78,7 @@ class CTAVADlg : public CPage {
     bool m_volumeTimeShown = false;
 
     QLabel* m_name = nullptr;                // 1163
+    QLabel* m_signature = nullptr;           // who signed the day, or the amendment open on it
     QComboBox* m_dates = nullptr;            // 1183
     QGroupBox* m_bestBox = nullptr;          // "Best Value"
     QLabel* m_bestNames[4] = {};             // FVC, FEV1, PEF, FEV1/FVC
@@ -105,6 +111,7 @@ class CTAVADlg : public CPage {
     QPushButton* m_singleLoop = nullptr;       // 1207
     QPushButton* m_diagnose = nullptr;         // 1117
     QPushButton* m_session = nullptr;          // the shown blow's session
+    QPushButton* m_sign = nullptr;             // the physician's sign-off of the day
     QPushButton* m_volumeTimeToggle = nullptr; // 1226
     QPushButton* m_export = nullptr;           // FHIR, CSV, GDT
     CExchangeMenu* m_exportMenu = nullptr;
