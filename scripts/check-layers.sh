@@ -18,7 +18,7 @@ allowed() {
     session) echo "app device measure clinical records session" ;;
     report) echo "app measure clinical records report" ;;
     exchange) echo "app measure clinical records report exchange" ;;
-    hospital) echo "app measure clinical records report exchange hospital" ;;
+    hospital) echo "app measure clinical records report exchange accounts hospital" ;;
     accounts) echo "app measure clinical records report accounts" ;;
     esac
 }

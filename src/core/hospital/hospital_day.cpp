@@ -1,5 +1,7 @@
 #include "core/hospital/hospital_day.h"
 
+#include "core/accounts/day_signoff.h"
+
 #include "core/hospital/day_report_pdf.h"
 #include "core/hospital/order_book.h"
 
@@ -14,8 +16,18 @@ bool LoadHospitalDay(Database& db, int patientId, const QString& day, HospitalDa
                          .arg(day);
         return false;
     }
-    if (!CollectDayResults(d.data, d.values, error) || !DayReportPdf(d.data, d.pdf, error))
+    if (!CollectDayResults(d.data, d.values, error))
         return false;
+    // A signed day leaves as it was signed, its stored PDF checked against its hash.
+    DaySignOff signoff(db);
+    const int signedVersion = signoff.LatestSigned(patientId, day);
+    if (signedVersion > 0) {
+        d.pdf = signoff.SignedReport(patientId, day, signedVersion, error);
+        if (d.pdf.isEmpty())
+            return false;
+    } else if (!DayReportPdf(d.data, d.pdf, error)) {
+        return false;
+    }
     d.accession =
         accession.isEmpty() ? OrderBook::InProgramFolder().AccessionFor(patientId, day) : accession;
     out = std::move(d);

@@ -1,8 +1,8 @@
 #pragma once
 // One patient's test day as it leaves for the hospital, loaded once: the
 // day-result model with the report data, the exchanged values (those of the
-// FHIR and GDT files), the report PDF and the accession number of the order
-// taken for the day.
+// FHIR and GDT files), the report PDF (as signed, on a signed day) and the
+// accession number of the order taken for the day.
 #include "core/exchange/day_results.h"
 #include "core/report/report_data.h"
 
