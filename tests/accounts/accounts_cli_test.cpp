@@ -230,6 +230,19 @@ TEST_P(AccountsCli, ASignedDayIsFrozenUntilAnAmendmentAndKeepsEveryVersion)
               1);
     EXPECT_EQ(as("doc", kDocPass, {"sign", "--patient", patient, "--day", today}).exitCode, 1);
     EXPECT_EQ(report(), signedPdf);
+    // What the hospital receives is the signed report too.
+    const QString message = home.path("day.hl7");
+    ASSERT_EQ(as("doc", kDocPass,
+                 {"hl7", "export", "--patient", patient, "--day", today, "--out", message})
+                  .exitCode,
+              0);
+    QFile hl7(message);
+    ASSERT_TRUE(hl7.open(QIODevice::ReadOnly));
+    const QByteArray body = hl7.readAll();
+    const int start = body.indexOf("^Base64^") + 8;
+    ASSERT_GT(start, 8);
+    const int end = body.indexOf('|', start);
+    EXPECT_EQ(QByteArray::fromBase64(body.mid(start, end - start)), signedPdf);
 
     EXPECT_NE(as("doc", kDocPass, {"amend", "--patient", patient, "--day", today, "--reason", " "})
                   .exitCode,
