@@ -233,11 +233,7 @@ int CmdTest(CliContext& context, QStringList& args)
     save.phase = phase;
     save.basis = PatientTestBasis(patient);
     const SaveResult result = session.Save(1, save, db);
-    QStringList storedNames;
-    for (const KeptManeuver& kept : result.stored)
-        storedNames << kept.dataName;
-    if (storedNames.isEmpty() && !result.dataName.isEmpty())
-        storedNames << result.dataName;
+    const QStringList storedNames = StoredDataNames(result);
     QString attributionError;
     if (result.outcome == SaveOutcome::Saved &&
         !AttributeStoredTests(db, context.User(), patientId, save.now.date().toString("yyyy-MM-dd"),

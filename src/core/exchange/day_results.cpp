@@ -132,3 +132,22 @@ bool CollectDayResults(const ReportData& data, DayResults& out, QString* error)
     out = r;
     return true;
 }
+
+QString PhaseKey(SessionPhase phase)
+{
+    return phase == SessionPhase::Pre ? "pre" : phase == SessionPhase::Post ? "post" : QString();
+}
+
+QString PhaseWords(SessionPhase phase)
+{
+    return phase == SessionPhase::Pre    ? " before bronchodilator"
+           : phase == SessionPhase::Post ? " after bronchodilator"
+                                         : QString();
+}
+
+const LoincCode& LoincForPhase(const ExchangeParameter& p, SessionPhase phase)
+{
+    return phase == SessionPhase::Pre && p.loincPre.Exists()     ? p.loincPre
+           : phase == SessionPhase::Post && p.loincPost.Exists() ? p.loincPost
+                                                                 : p.loinc;
+}

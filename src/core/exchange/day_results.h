@@ -16,6 +16,13 @@ class Database;
 
 enum class SessionPhase { Unspecified, Pre, Post };
 
+// "pre", "post", or empty when the day had no bronchodilator phases.
+QString PhaseKey(SessionPhase phase);
+// What follows a value's name: " before bronchodilator", " after bronchodilator" or nothing.
+QString PhaseWords(SessionPhase phase);
+// The LOINC code of `p` for a value of `phase`: the phase's own where LOINC has one.
+const LoincCode& LoincForPhase(const ExchangeParameter& p, SessionPhase phase);
+
 struct ParameterResult {
     const ExchangeParameter* parameter = nullptr;
     SessionPhase phase = SessionPhase::Unspecified;

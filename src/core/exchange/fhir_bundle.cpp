@@ -49,24 +49,10 @@ QString fhirDateTime(const QString& testTime)
     return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-QString phaseSuffix(SessionPhase phase)
-{
-    return phase == SessionPhase::Pre ? "pre" : phase == SessionPhase::Post ? "post" : QString();
-}
-
-QString phaseWords(SessionPhase phase)
-{
-    return phase == SessionPhase::Pre    ? " before bronchodilator"
-           : phase == SessionPhase::Post ? " after bronchodilator"
-                                         : QString();
-}
-
 QJsonObject parameterCode(const ExchangeParameter& p, SessionPhase phase)
 {
-    const LoincCode& code = phase == SessionPhase::Pre && p.loincPre.Exists()    ? p.loincPre
-                            : phase == SessionPhase::Post && p.loincPost.Exists() ? p.loincPost
-                                                                                  : p.loinc;
-    const QString text = QString(p.name) + phaseWords(phase);
+    const LoincCode& code = LoincForPhase(p, phase);
+    const QString text = QString(p.name) + PhaseWords(phase);
     if (code.Exists())
         return codeableConcept(coding(kLoincSystem, code.code, code.display), text);
     return codeableConcept(coding(kLocalCodeSystem, p.slug, p.text), text);
@@ -202,7 +188,7 @@ QJsonObject BuildFhirBundle(const DayResults& day, const FhirExportOptions& opti
     for (const ParameterResult& r : day.values) {
         QStringList parts{number, dayKey, r.parameter->slug};
         if (r.phase != SessionPhase::Unspecified)
-            parts << phaseSuffix(r.phase);
+            parts << PhaseKey(r.phase);
         const QString id = FhirResourceId("obs", parts);
         observations.push_back(observation(day, r, id, patientUrl, deviceUrl));
         results.append(reference(FhirFullUrl("Observation", id)));

@@ -47,18 +47,6 @@ QString testTime(const QString& time)
     return t.isValid() ? Hl7DateTime(t) : QString(time).remove('-').left(8);
 }
 
-QString phaseId(SessionPhase phase)
-{
-    return phase == SessionPhase::Pre ? "pre" : phase == SessionPhase::Post ? "post" : QString();
-}
-
-QString phaseWords(SessionPhase phase)
-{
-    return phase == SessionPhase::Pre    ? " before bronchodilator"
-           : phase == SessionPhase::Post ? " after bronchodilator"
-                                         : QString();
-}
-
 QString number(double value)
 {
     return QString::number(value, 'f', 2);
@@ -66,10 +54,8 @@ QString number(double value)
 
 QString valueCode(const ExchangeParameter& p, SessionPhase phase)
 {
-    const LoincCode& code = phase == SessionPhase::Pre && p.loincPre.Exists()     ? p.loincPre
-                            : phase == SessionPhase::Post && p.loincPost.Exists() ? p.loincPost
-                                                                                  : p.loinc;
-    const QString text = QString(p.name) + phaseWords(phase);
+    const LoincCode& code = LoincForPhase(p, phase);
+    const QString text = QString(p.name) + PhaseWords(phase);
     return code.Exists() ? coded(code.code, text, "LN") : coded(p.slug, text, "L");
 }
 
@@ -160,7 +146,7 @@ QByteArray BuildOruMessage(const HospitalDay& day, const OruOptions& options)
     };
     for (const ParameterResult& r : day.values.values) {
         const ExchangeParameter& p = *r.parameter;
-        addObx("NM", valueCode(p, r.phase), phaseId(r.phase), number(r.measured),
+        addObx("NM", valueCode(p, r.phase), PhaseKey(r.phase), number(r.measured),
                coded(p.ucum, p.ucum, "UCUM"), range(r),
                r.lln ? (r.BelowLln() ? "L" : "N") : QString(), testTime(r.testTime));
         if (r.usableOnly)

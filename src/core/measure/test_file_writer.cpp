@@ -207,6 +207,15 @@ PulseStream ManeuverSamples(const ManeuverList& list, const PulseStream& stream,
     return samples;
 }
 
+QStringList StoredDataNames(const SaveResult& result) {
+    QStringList names;
+    for (const KeptManeuver& kept : result.stored)
+        names << kept.dataName;
+    if (names.isEmpty() && !result.dataName.isEmpty())
+        names << result.dataName;
+    return names;
+}
+
 int NextTestNumber(const QString& caseFolder, int above, int largestAllowed) {
     // Only names the readers accept count. A folder under such a name is met
     // by the exclusive create, which then moves on to the next number.

@@ -65,6 +65,9 @@ struct SaveResult {
     std::vector<KeptManeuver> stored; // FVC: every manoeuvre kept, in the order blown
 };
 
+// The files a save kept: every manoeuvre of an FVC session, or the one test.
+QStringList StoredDataNames(const SaveResult& result);
+
 inline constexpr int kLargestTestNumber = 999999999; // nine digits, as the readers accept
 
 // The number of the next test file: one above the largest name of the folder

@@ -377,11 +377,7 @@ void CFVCTestingDlg::onDeviceFinished(int request)
     context.phase = m_phase ? m_phase->currentIndex() : kPhasePre;
     context.basis = PatientTestBasis(Shell()->Patient());
     const SaveResult result = m_session.Save(request, context, Shell()->Db());
-    QStringList stored;
-    for (const KeptManeuver& kept : result.stored)
-        stored << kept.dataName;
-    if (stored.isEmpty() && !result.dataName.isEmpty())
-        stored << result.dataName;
+    const QStringList stored = StoredDataNames(result);
     QString attributionError;
     if (result.outcome == SaveOutcome::Saved &&
         !AttributeStoredTests(Shell()->Db(), Shell()->User(), context.patientId,
