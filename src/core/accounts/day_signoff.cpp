@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <vector>
 
@@ -29,25 +28,6 @@ bool fail(QString* error, const QString& text)
 QString localNow()
 {
     return QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
-}
-
-// The day's report as it stands, written as PDF bytes.
-bool renderReport(const ReportData& data, QByteArray& pdf, QString* error)
-{
-    QTemporaryDir dir;
-    if (!dir.isValid())
-        return fail(error, "cannot make a temporary folder for the signed report");
-    PdfPrinterSettings settings;
-    settings.SetOutput(dir.filePath("signed.pdf"));
-    settings.title = ReportTitle();
-    settings.subject = data.patient.Name + " " + data.day;
-    if (!WriteReportPdf(data, settings, error))
-        return false;
-    QFile file(settings.output);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, "cannot read the signed report back");
-    pdf = file.readAll();
-    return !pdf.isEmpty() || fail(error, "the signed report is empty");
 }
 
 } // namespace
@@ -130,7 +110,7 @@ bool DaySignOff::Sign(const Actor& actor, int patient, const QString& day, int& 
     QByteArray pdf;
     QString renderError;
     if (!LoadReportData(m_db, patient, day, signedData) ||
-        !renderReport(signedData, pdf, &renderError))
+        !ReportPdfBytes(signedData, pdf, &renderError))
         return abandon("cannot write the signed report: " + renderError);
     const QJsonObject snapshot = MakeSignoffSnapshot(signedData, stamp, pdf);
     const QString hash = SnapshotHash(snapshot);

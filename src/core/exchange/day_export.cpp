@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -49,15 +48,12 @@ bool ExportDayFhir(Database& db, int patientId, const QString& day, const QStrin
     DayResults results;
     if (!CollectDayResults(db, patientId, day, results, error))
         return false;
-    QTemporaryDir scratch;
-    const QString pdfPath = scratch.filePath("report.pdf");
-    if (!scratch.isValid() || !WriteDayReportPdf(db, patientId, day, pdfPath, error))
-        return false;
-    QFile pdf(pdfPath);
-    if (!pdf.open(QIODevice::ReadOnly))
-        return fail(error, "the PDF report cannot be read back");
+    ReportData report;
     FhirExportOptions options;
-    options.reportPdf = pdf.readAll();
+    if (!LoadReportData(db, patientId, day, report))
+        return fail(error, "the report data cannot be loaded");
+    if (!ReportPdfBytes(report, options.reportPdf, error))
+        return false;
     options.demoMode = demoMode;
     const QJsonObject bundle = BuildFhirBundle(results, options);
     if (!DurableFile::Write(path, QJsonDocument(bundle).toJson(QJsonDocument::Indented), error))

@@ -1,8 +1,8 @@
 #include "core/hospital/hospital_day.h"
 
 #include "core/accounts/day_signoff.h"
+#include "core/report/pdf_export.h"
 
-#include "core/hospital/day_report_pdf.h"
 #include "core/hospital/order_book.h"
 
 bool LoadHospitalDay(Database& db, int patientId, const QString& day, HospitalDay& out,
@@ -25,7 +25,7 @@ bool LoadHospitalDay(Database& db, int patientId, const QString& day, HospitalDa
         d.pdf = signoff.SignedReport(patientId, day, signedVersion, error);
         if (d.pdf.isEmpty())
             return false;
-    } else if (!DayReportPdf(d.data, d.pdf, error)) {
+    } else if (!ReportPdfBytes(d.data, d.pdf, error)) {
         return false;
     }
     d.accession =

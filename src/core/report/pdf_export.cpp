@@ -42,6 +42,54 @@ QByteArray xmpMetadata(const PdfPrinterSettings& s)
 
 } // namespace
 
+namespace {
+
+// The document, made in memory with its text map mended.
+bool renderPdf(const PdfPrinterSettings& settings, int pageCount, const PagePainter& paint,
+               QByteArray& pdf, QString* error)
+{
+    if (pageCount < 1) {
+        if (error)
+            *error = "nothing to write";
+        return false;
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(settings.resolution);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(settings.title);
+        writer.setCreator(settings.author);
+        writer.setDocumentXmpMetadata(xmpMetadata(settings));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            if (error)
+                *error = "cannot start the PDF writer";
+            return false;
+        }
+        const QRectF page(QPointF(0, 0), QSizeF(writer.width(), writer.height()));
+        for (int i = 1; i <= pageCount; ++i) {
+            if (i > 1)
+                writer.newPage();
+            paint(painter, page, i);
+        }
+        painter.end();
+    }
+    pdf = MendPdfTextMap(buffer.data());
+    return true;
+}
+
+PagePainter reportPainter(const ReportData& data)
+{
+    return [&data](QPainter& painter, const QRectF& page, int number) {
+        PaintReportPage(painter, page, data, number);
+    };
+}
+
+} // namespace
+
 bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePainter& paint,
               QString* error)
 {
@@ -55,45 +103,23 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
     const QFileInfo target(settings.output);
     if ((target.exists() || target.isSymLink()) && (!target.isFile() || target.isSymLink()))
         return fail(settings.output + " is not a regular file; it is left as it is");
-    if (pageCount < 1)
-        return fail("nothing to write");
-
     // The document is made in memory, then replaces the old file in one step:
     // a report that fails or is killed half-way leaves the previous one as it was.
-    QBuffer buffer; // the text map is mended before a byte reaches the file
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(settings.resolution);
-        writer.setPageLayout(
-            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        writer.setTitle(settings.title);
-        writer.setCreator(settings.author);
-        writer.setDocumentXmpMetadata(xmpMetadata(settings));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return fail("cannot start the PDF writer");
-        const QRectF page(QPointF(0, 0), QSizeF(writer.width(), writer.height()));
-        for (int i = 1; i <= pageCount; ++i) {
-            if (i > 1)
-                writer.newPage();
-            paint(painter, page, i);
-        }
-        painter.end();
-    }
-    const QByteArray pdf = MendPdfTextMap(buffer.data());
-    QString writeError;
-    if (!DurableFile::Write(settings.output, pdf, &writeError))
-        return fail(writeError);
-    return true;
+    QByteArray pdf;
+    if (!renderPdf(settings, pageCount, paint, pdf, error))
+        return false;
+    return DurableFile::Write(settings.output, pdf, error);
 }
 
 bool WriteReportPdf(const ReportData& data, const PdfPrinterSettings& settings, QString* error)
 {
-    return WritePdf(
-        settings, ReportPageCount(data),
-        [&](QPainter& painter, const QRectF& page, int number) {
-            PaintReportPage(painter, page, data, number);
-        },
-        error);
+    return WritePdf(settings, ReportPageCount(data), reportPainter(data), error);
+}
+
+bool ReportPdfBytes(const ReportData& data, QByteArray& pdf, QString* error)
+{
+    PdfPrinterSettings settings;
+    settings.title = ReportTitle();
+    settings.subject = data.patient.Name + " " + data.day;
+    return renderPdf(settings, ReportPageCount(data), reportPainter(data), pdf, error);
 }

@@ -35,3 +35,6 @@ bool WritePdf(const PdfPrinterSettings& settings, int pageCount, const PagePaint
 // The day's report (every page of its plan).
 bool WriteReportPdf(const ReportData& data, const PdfPrinterSettings& settings,
                     QString* error = nullptr);
+// The same report as PDF bytes (for files that carry it: FHIR, GDT, HL7,
+// DICOM, the signed version); false with `error` when it cannot be made.
+bool ReportPdfBytes(const ReportData& data, QByteArray& pdf, QString* error = nullptr);
