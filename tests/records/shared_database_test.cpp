@@ -89,12 +89,18 @@ TEST(DatabaseLocation, CommandLineBeatsSettingsBeatsTheLocalFile)
     EXPECT_EQ(target, "/x/data.mdb");
 }
 
-TEST(DatabaseLocation, SettingsNeverHoldAPassword)
+TEST(DatabaseLocation, NeitherSettingsNorTheCommandLineHoldAPassword)
 {
     QString target = "unchanged", error;
     EXPECT_FALSE(ChooseDatabase("", "postgresql://lab:secret@h/spiro", "/x/data.mdb", target,
                                 &error));
     EXPECT_TRUE(error.contains("password"));
+    EXPECT_EQ(target, "unchanged");
+    // Nor the command line, which every user of the computer sees; the
+    // refusal never prints the password back.
+    EXPECT_FALSE(ChooseDatabase("postgresql://lab:secret@h/spiro", "", "/x/data.mdb", target,
+                                &error));
+    EXPECT_TRUE(error.contains("password") && !error.contains("secret")) << error.toStdString();
     EXPECT_EQ(target, "unchanged");
     EXPECT_FALSE(ChooseDatabase("", "/elsewhere/data.mdb", "/x/data.mdb", target, &error));
 
