@@ -1,5 +1,7 @@
 #include "cli_context.h"
 
+#include "core/app/text_rule.h"
+
 #include "password_prompt.h"
 
 #include "core/accounts/account_store.h"
@@ -132,14 +134,28 @@ bool CliContext::Audit(const QString& action, int patient, const QString& target
 
 int CliContext::Fail(const QString& message, int code)
 {
-    QTextStream(stderr) << "tavctl: " << message << '\n';
+    QTextStream(stderr) << "tavctl: " << Terminal(message) << '\n';
     return code;
+}
+
+QString CliContext::Terminal(const QString& text)
+{
+    QStringList lines = text.split('\n');
+    for (QString& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        QStringList cells = line.split('\t');
+        for (QString& cell : cells)
+            cell = TextRule::Escaped(cell);
+        line = cells.join('\t');
+    }
+    return lines.join('\n');
 }
 
 void CliContext::Print(const QString& text)
 {
     QTextStream out(stdout);
-    out << text;
+    out << Terminal(text);
     if (!text.endsWith('\n'))
         out << '\n';
 }

@@ -47,7 +47,12 @@ public:
     // `error` set when the setting is unusable.
     QString DatabaseTarget(QString* error = nullptr) const;
     static int Fail(const QString& message, int code = 2);
+    // Prints `text` on stdout as Terminal gives it, ending in a newline.
     static void Print(const QString& text);
+    // `text` for a terminal: lines and tab-separated cells kept, every other
+    // control or direction character escaped (TextRule::Escaped), whatever a
+    // record holds.
+    static QString Terminal(const QString& text);
 
     // Value of "--name VALUE" (removed from args); `found` tells whether it was given.
     static QString TakeOption(QStringList& args, const QString& name, bool* found = nullptr);

@@ -4,6 +4,7 @@
 #include "json_out.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/regular_file.h"
 #include "core/app/system_settings.h"
 #include "core/exchange/csv_export.h"
 #include "core/exchange/csv_patient_import.h"
@@ -12,10 +13,12 @@
 #include "core/exchange/gdt_exchange.h"
 #include "core/records/database.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTextStream>
 
 namespace {
 
@@ -148,12 +151,27 @@ int CmdImport(CliContext& context, QStringList& args)
     context.TakeUser(args);
     if (kind != "csv" || file.isEmpty() || !args.isEmpty())
         return CliContext::Fail("usage: tavctl import csv --patients FILE.csv");
+    // The file is read whole first: a FIFO, a device or a missing file is
+    // answered without the database being opened.
+    QByteArray bytes;
+    QString error;
+    if (RegularFile::Read(file, kMaxPatientCsvSize, bytes, &error) != RegularFile::Status::Read)
+        return CliContext::Fail(error);
     if (!context.SignIn(args, Action::Import))
         return 2;
     CsvImportReport report;
-    QString error;
-    if (!ImportPatientsCsvFile(context.Db(), file, report, &error))
-        return CliContext::Fail(error.contains(file) ? error : file + ": " + error);
+    QElapsedTimer sinceShown;
+    sinceShown.start();
+    const auto progress = [&](int done, int total) {
+        // Every 1000 rows or every second, whichever comes first, on stderr.
+        if (total < 1000 || done == 0 ||
+            (done % 1000 != 0 && done != total && sinceShown.elapsed() < 1000))
+            return;
+        sinceShown.restart();
+        QTextStream(stderr) << QString("tavctl: %1 of %2 rows\n").arg(done).arg(total);
+    };
+    if (!ImportPatientsCsv(context.Db(), bytes, report, &error, progress))
+        return CliContext::Fail(file + ": " + error);
     QJsonArray taken, refused;
     for (const CsvImportRow& row : report.taken)
         taken.append(QJsonObject{{"line", row.line}, {"patient_number", row.patientNumber}, {"patient", row.patientId}});
@@ -209,6 +227,7 @@ int CmdGdt(CliContext& context, QStringList& args)
     case GdtStore::Stored:
         break;
     case GdtStore::Refused:
+    case GdtStore::Conflict:
         return CliContext::Fail(args.front() + ": " + error);
     case GdtStore::Failed: // a passing fault: the same file may be imported again later
         return CliContext::Fail(args.front() + ": " + error, 1);

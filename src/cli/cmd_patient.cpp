@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "json_out.h"
 
+#include "core/app/text_rule.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/nation_groups.h"
@@ -82,9 +83,9 @@ int add(CliContext& context, QStringList& args)
         return CliContext::Fail(error);
     if (!found || record.Name.trimmed().isEmpty())
         return CliContext::Fail("--name is required and must not be empty");
-    if (record.Name.size() > PatientRecord::kNameLength)
-        return CliContext::Fail(
-            QString("--name holds at most %1 characters").arg(PatientRecord::kNameLength));
+    const QString refused = TextRule::Refusal(record.Name, "--name", PatientRecord::kNameLength);
+    if (!refused.isEmpty())
+        return CliContext::Fail(refused);
     if (!record.Birthdate.isValid())
         return CliContext::Fail("--birth must be a date YYYY-MM-DD, not \"" + birth + "\"");
     record.Age = AgeFromBirthdate(record.Birthdate);
@@ -164,11 +165,14 @@ int list(CliContext& context, QStringList& args)
                 array.append(listJson(row));
             else
                 // Joined, not chained .arg(): a "%1" typed into a name stays as typed.
-                out << QStringList{QString::number(row.ID), row.PatientNumber, row.Name,
+                // Each stored text escaped: a tab, line break or escape sequence in
+                // a name can neither shift the columns nor drive the terminal.
+                out << QStringList{QString::number(row.ID), TextRule::Escaped(row.PatientNumber),
+                                   TextRule::Escaped(row.Name),
                                    row.Gender == 0 ? "male" : "female", QString::number(row.Age),
                                    QString::number(row.Height), QString::number(row.Weight),
-                                   row.NationName}
-                               .join('\t')
+                                   TextRule::Escaped(row.NationName)}
+                           .join('\t')
                     << '\n';
         }
         done += int(rows.size());
@@ -219,8 +223,8 @@ int show(CliContext& context, QStringList& args)
     }
     QString text;
     for (auto it = object.begin(); it != object.end(); ++it)
-        text += it.key() + ": " + it.value().toVariant().toString() + '\n';
-    CliContext::Print(text);
+        text += it.key() + ": " + TextRule::Escaped(it.value().toVariant().toString()) + '\n';
+    QTextStream(stdout) << text;
     return 0;
 }
 

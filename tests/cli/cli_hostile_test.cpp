@@ -109,20 +109,46 @@ TEST(TavctlText, ALanguageNameNeverLeavesTheLanguageFolder)
     EXPECT_EQ(result.out, "read from the folder\n");
 }
 
-TEST(TavctlPatient, NamesAreListedAsTyped)
+// Names are listed as typed; 30 emoji fit the 40 characters of a name; control
+// and direction characters are refused naming the option, and one that another
+// program stored reaches the terminal escaped.
+TEST(TavctlPatient, NamesAreListedAsTypedAndControlCharactersNeverReachTheTerminal)
 {
     TempHome home;
-    const QString name = "Ann %1 %5 100%";
-    ToolResult result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "add", "--name",
-                                              name, "--gender", "1", "--birth", "1986-01-01", "--height",
-                                              "165", "--weight", "60"});
+    const auto add = [&](const QString& name) {
+        return RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "add", "--name", name,
+                                     "--gender", "1", "--birth", "1986-01-01", "--height", "165",
+                                     "--weight", "60"});
+    };
+    const QString emoji = QString::fromUcs4(std::u32string(30, U'\U0001F600').data(), 30);
+    for (const QString& name : {QString("Ann %1 %5 100%"), emoji}) {
+        const ToolResult added = add(name);
+        ASSERT_EQ(added.exitCode, 0) << added.err.toStdString();
+    }
+    for (const QString& name : {QString("Ann\u202Enna"), QString("Ann\x1b[2J"), emoji + "x" + emoji}) {
+        const ToolResult refused = add(name);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.err.contains("--name")) << refused.err.toStdString();
+    }
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other program");
+        other.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(other.open());
+        ASSERT_TRUE(QSqlQuery(other).exec("UPDATE UserInfo SET FirstName = 'Bo' || char(27) || "
+                                          "'[2J' || char(9) || 'x' WHERE ID = 2"));
+        ASSERT_TRUE(QSqlQuery(other).exec("UPDATE UserInfo SET LastName = FirstName"));
+    }
+    QSqlDatabase::removeDatabase("other program");
+    const ToolResult result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "list"});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    result = RunTool(TAVCTL_PATH, {"--home", home.path(), "patient", "list"});
-    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    const QStringList cells = QString::fromUtf8(result.out).trimmed().split('\t');
-    ASSERT_GE(cells.size(), 8) << result.out.toStdString();
-    EXPECT_EQ(cells[2], name);
+    const QStringList lines = QString::fromUtf8(result.out).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << result.out.toStdString();
+    const QStringList cells = lines[0].split('\t');
+    ASSERT_EQ(cells.size(), 8) << result.out.toStdString();
+    EXPECT_EQ(cells[2], "Ann %1 %5 100%");
     EXPECT_EQ(cells[5], "165");
+    EXPECT_EQ(lines[1].split('\t').value(2), "Bo\\u{001b}[2J\\u{0009}x");
+    EXPECT_FALSE(result.out.contains('\x1b'));
 }
 
 TEST(TavctlTest, AWriteLockOfAnotherProgramIsNeverReportedAsSaved)
@@ -223,6 +249,14 @@ TEST(TavctlImport, GdtRequestsAndPatientTablesOnlyFromRegularFilesWithinTheirLim
 {
     expectImportsRefused({"gdt", "import"}, kMaxGdtRequestSize);
     expectImportsRefused({"import", "csv", "--patients"}, kMaxPatientCsvSize);
+    // The table is read before the database is opened: a FIFO leaves none behind.
+    TempHome home;
+    const QString fifo = home.path("in.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const ToolResult result = RunTool(
+        TAVCTL_PATH, {"--home", home.path(), "import", "csv", "--patients", fifo}, {}, kPatienceMs);
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_FALSE(QFile::exists(home.path("data.mdb")));
 }
 
 TEST(TavctlSettings, AnOversizeSettingsFileStopsTheDatabaseFromOpeningAndIsKept)

@@ -174,17 +174,23 @@ TEST_F(CsvExchangeTest, RowsBreakingTheEditorsRulesAreRefusedWithReasonsAndNothi
                            CsvRecord({"A7", "Flo", "male", "1980-01-01", "170", "60", "", "GLI"}) +
                            CsvRecord({"A1", "Ada", "female", "1980-02-29", "171", "60", "", "ERS"}) +
                            CsvRecord({"", "Gus", "male", "1980-01-01", "170", "60", "", ""}) +
-                           CsvRecord({"A8", "Hal", "male", "2024-01-01", "170", "60", "", ""});
+                           CsvRecord({"A8", "Hal", "male", "2024-01-01", "170", "60", "", ""}) +
+                           CsvRecord({"A9", "Ida\u2066x", "male", "1980-01-01", "170", "60", "", ""}) +
+                           CsvRecord({"A10", QString(41, QChar(0x674E)), "male", "1980-01-01", "170", "60", "", ""}) +
+                           CsvRecord({"A11", QString::fromUcs4(std::u32string(40, U'\U0001F600').data(), 40),
+                                      "male", "1980-01-01", "170", "60", "", ""});
     const int before = patientCount();
     CsvImportReport report;
     QString error;
     ASSERT_TRUE(ImportPatientsCsv(db, csv, report, &error)) << error.toStdString();
-    ASSERT_EQ(report.taken.size(), 1u);
+    ASSERT_EQ(report.taken.size(), 2u);
     EXPECT_EQ(report.taken[0].patientNumber, "A1");
-    EXPECT_EQ(patientCount(), before + 1);
-    ASSERT_EQ(report.refused.size(), 9u);
+    EXPECT_EQ(report.taken[1].patientNumber, "A11"); // 40 characters, 80 UTF-16 units
+    EXPECT_EQ(patientCount(), before + 2);
+    ASSERT_EQ(report.refused.size(), 11u);
     const QStringList expected = {"name", "sex", "birth date", "80--240", "nation group",
-                                  "reference set", "line 2", "ID", "6 to 100"};
+                                  "reference set", "line 2", "ID", "6 to 100",
+                                  "writing direction", "40 characters"};
     for (int i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(report.refused[i].line, i + 3);
         EXPECT_TRUE(report.refused[i].reason.contains(expected[i], Qt::CaseInsensitive))

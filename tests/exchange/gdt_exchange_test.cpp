@@ -136,7 +136,7 @@ TEST_F(GdtExchangeTest, AnOrderMatchesOnlyTheSamePersonAndOnlyWithoutRepeatedFie
         {"3101", "Schmidt"}, {"3102", "Hans"}, {"3103", "15051976"}, {"3110", "2"}};
     for (const auto& [field, content] : strangers) {
         const auto lines = replaced(replaced(fullRequest(), field, content), "3622", "190");
-        EXPECT_EQ(import(requestFile("6302", lines), result, error), GdtStore::Refused) << field;
+        EXPECT_EQ(import(requestFile("6302", lines), result, error), GdtStore::Conflict) << field;
         EXPECT_TRUE(error.contains(
             QString::fromUtf8("4711 is held here by Müller, Jürgen, born 1976-05-14, male")))
             << error.toStdString();
@@ -148,7 +148,7 @@ TEST_F(GdtExchangeTest, AnOrderMatchesOnlyTheSamePersonAndOnlyWithoutRepeatedFie
     ASSERT_FALSE(patient.PatientNumber.isEmpty());
     const QByteArray taken = patient.PatientNumber.toLatin1();
     EXPECT_EQ(import(requestFile("6301", replaced(fullRequest(), "3000", taken)), result, error),
-              GdtStore::Refused);
+              GdtStore::Conflict);
     EXPECT_TRUE(error.contains("Anna O'Brien, born")) << error.toStdString();
     // A field given twice (here last, line 14) refuses the request, even the same value.
     for (const QByteArray& second :

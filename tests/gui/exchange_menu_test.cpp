@@ -10,10 +10,14 @@
 #include "gui/report/tava_dlg.h"
 #include "support/loopback_server.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
+#include <QSignalSpy>
 #include <QSqlQuery>
+
+#include <sys/stat.h>
 
 class ExchangeMenuTest : public ReportGuiTest {
   protected:
@@ -100,6 +104,14 @@ QByteArray gdtLine(const char* field, const QByteArray& content)
     return QByteArray::number(9 + content.size()).rightJustified(3, '0') + field + content + "\r\n";
 }
 
+// One look of the inbox, its file read on the worker: whether a request was taken.
+bool look(CGdtInbox& inbox)
+{
+    QSignalSpy looked(&inbox, &CGdtInbox::Looked);
+    inbox.Poll();
+    return looked.wait(1000) && looked.front().front().toBool();
+}
+
 } // namespace
 
 TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
@@ -111,13 +123,13 @@ TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
     QDir().mkpath(settings.gdtFolder);
     ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
     CGdtInbox inbox(*shell, 3600 * 1000); // polled by hand here
-    EXPECT_FALSE(inbox.Poll());
+    EXPECT_FALSE(look(inbox));
 
     const QByteArray request = gdtLine("8000", "6301") + gdtLine("9206", "3") + gdtLine("3000", "P-77") +
                                gdtLine("3101", "Lind") + gdtLine("3102", "Ola") +
                                gdtLine("3103", "02031955") + gdtLine("3110", "1");
     home.write("gdt/TAVSPRAX.GDT", request);
-    ASSERT_TRUE(inbox.Poll());
+    ASSERT_TRUE(look(inbox));
     EXPECT_TRUE(messages.empty());
     EXPECT_FALSE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
     EXPECT_EQ(shell->Patient().PatientNumber, "P-77");
@@ -128,12 +140,12 @@ TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
     QByteArray broken = request;
     broken.replace(gdtLine("3110", "1"), gdtLine("3110", "9"));
     home.write("gdt/TAVSPRAX.GDT", broken);
-    EXPECT_FALSE(inbox.Poll());
+    EXPECT_FALSE(look(inbox));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2709)));
     EXPECT_TRUE(messages[0].text.contains("line 7:")) << messages[0].text.toStdString();
     EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.refused")));
-    EXPECT_FALSE(inbox.Poll()); // the refused file is not read again
+    EXPECT_FALSE(look(inbox)); // the refused file is not read again
     EXPECT_EQ(messages.size(), 1u);
 
     // Under another program's lock a request waits: said once, taken once the lock is gone.
@@ -145,17 +157,43 @@ TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
         QSqlQuery lock(other);
         ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
         QSqlQuery(shell->Db().Connection()).exec("PRAGMA busy_timeout = 0");
-        EXPECT_FALSE(inbox.Poll());
-        EXPECT_FALSE(inbox.Poll());
+        EXPECT_FALSE(look(inbox));
+        EXPECT_FALSE(look(inbox));
         lock.exec("ROLLBACK");
         other.close();
     }
     QSqlDatabase::removeDatabase("locker");
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains("tried again")) << messages[1].text.toStdString();
-    EXPECT_TRUE(inbox.Poll());
+    EXPECT_TRUE(look(inbox));
     EXPECT_FALSE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
     EXPECT_EQ(messages.size(), 2u);
+
+    // The number is another person's here: a new number when chosen, else refused as before.
+    QByteArray stranger = request;
+    stranger.replace(gdtLine("3102", "Ola"), gdtLine("3102", "Per"));
+    home.write("gdt/TAVSPRAX.GDT", stranger);
+    answers = {7};
+    EXPECT_FALSE(look(inbox));
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[2].text.contains("Lind, Per") && messages[2].text.contains("Lind, Ola"))
+        << messages[2].text.toStdString();
+    EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.2.refused")));
+    home.write("gdt/TAVSPRAX.GDT", stranger);
+    answers = {6};
+    ASSERT_TRUE(look(inbox));
+    EXPECT_EQ(shell->Patient().Name, "Lind, Per");
+    EXPECT_NE(shell->Patient().PatientNumber, "P-77");
+    EXPECT_FALSE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
+
+    // A FIFO as the request is answered at once with a message, never waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home.path("gdt/TAVSPRAX.GDT")).constData(), 0600), 0);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(look(inbox));
+    EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_TRUE(messages[4].text.contains("not a regular file")) << messages[4].text.toStdString();
 }
 
 TEST_F(ExchangeMenuTest, SendToHospitalWithNobodyListeningKeepsBothSendsAndTheOutboxCountsEachTry)

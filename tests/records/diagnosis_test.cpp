@@ -1,6 +1,7 @@
 // Diagnosis files: layout, limits, removal, and the phrase rules.
 #include "support/temp_home.h"
 
+#include "core/app/text_limit.h"
 #include "core/records/diagnosis.h"
 
 #include <QFile>
@@ -109,10 +110,10 @@ TEST(DiagnosisConfirm, TwoHundredChineseCharactersAreStoredWhole)
 
     // Line breaks and characters outside the basic plane count once each.
     const QString lines = QString(96, QChar(0x80BA)) + "\r\n" + QString(100, 'x');
-    EXPECT_EQ(DiagnosisCharacters(lines), 198);
+    EXPECT_EQ(TextLimit::Length(lines), 198);
     EXPECT_TRUE(ResultFits(lines));
     const QString wide = QString::fromUcs4(std::u32string(150, U'\U00020000').data(), 150);
-    EXPECT_EQ(DiagnosisCharacters(wide), 150);
+    EXPECT_EQ(TextLimit::Length(wide), 150);
     EXPECT_TRUE(ResultFits(wide)); // 600 bytes
     EXPECT_FALSE(ResultFits(wide + "x"));
 }

@@ -1,6 +1,8 @@
 // Patient rows: keys, bound values, limits, and the editor's rules.
 #include "records_fixture.h"
 
+#include "core/records/case_file_store.h"
+#include "core/records/diagnosis.h"
 #include "core/records/patient_editor_rules.h"
 #include "core/clinical/gli_patient.h"
 #include "core/records/patient_record.h"
@@ -394,4 +396,52 @@ TEST_F(Patients, AnEditSavedMeanwhileIsNeverOverwrittenUnseen)
     PatientRecord untouched;
     ASSERT_TRUE(LoadPatient(other, b.ID, untouched));
     EXPECT_EQ(untouched.Height, 165);
+}
+
+// The same for a day's diagnosis, with two connections on one real database:
+// the second writer is told what the first saved and chooses; a stored file
+// larger than its format is refused and kept, never cut.
+TEST_F(Patients, ADiagnosisSavedMeanwhileIsNeverOverwrittenUnseen)
+{
+    addTwo();
+    Database other;
+    ASSERT_TRUE(other.Open(location)) << other.LastError().toStdString();
+    const QString day = "2026-03-04";
+    const QDateTime now = QDateTime::currentDateTime();
+    DiagnosisRecord first, second;
+    ASSERT_TRUE(LoadDiagnosis(db, a.ID, day, first));
+    ASSERT_TRUE(LoadDiagnosis(other, a.ID, day, second));
+    ASSERT_EQ(ConfirmDiagnosis("Dr. Li", "Asthma", now, other, a.ID, day, second),
+              DiagnosisSave::Saved);
+
+    QStringList changes;
+    ASSERT_EQ(ConfirmDiagnosis("Dr. Wu", "Normal", now, db, a.ID, day, first, nullptr, &changes),
+              DiagnosisSave::ChangedMeanwhile);
+    EXPECT_TRUE(changes.join('\n').contains("Dr. Li") && changes.join('\n').contains("Asthma"))
+        << changes.join('\n').toStdString();
+    EXPECT_TRUE(first.Physician.isEmpty()); // still the diagnosis as read
+    DiagnosisRecord stored;
+    ASSERT_TRUE(LoadDiagnosis(db, a.ID, day, stored));
+    EXPECT_EQ(stored.Physician, "Dr. Li");
+    ASSERT_EQ(ConfirmDiagnosis("Dr. Wu", "Normal", now, db, a.ID, day, stored, nullptr, &changes),
+              DiagnosisSave::Saved);
+    ASSERT_TRUE(LoadDiagnosis(other, a.ID, day, second));
+    EXPECT_EQ(second.Result, "Normal");
+
+    const QByteArray oversize = DiagnosisBytes(second) + "tail";
+    ASSERT_TRUE(db.Files().Write(a.ID, "2026-03-05.dia", oversize));
+    QString error;
+    EXPECT_FALSE(LoadDiagnosis(db, a.ID, "2026-03-05", stored, &error));
+    EXPECT_TRUE(error.contains("650")) << error.toStdString();
+    EXPECT_EQ(ConfirmDiagnosis("Dr. Wu", "x", now, db, a.ID, "2026-03-05", stored, &error),
+              DiagnosisSave::NotWritten);
+    QByteArray kept;
+    if (db.Files().InDatabase()) {
+        ASSERT_TRUE(db.Files().Read(a.ID, "2026-03-05.dia", kept));
+    } else {
+        QFile file(AppPaths::PatientCaseFolder(a.ID) + "/2026-03-05.dia");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        kept = file.readAll();
+    }
+    EXPECT_EQ(kept, oversize);
 }

@@ -13,7 +13,12 @@
 #include <mutex>
 #include <optional>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -197,6 +202,78 @@ Location locate(const QStringList& lines, const QString& section, const QString&
     return where;
 }
 
+// An exclusive lock on the file the name leads to now. A writer that waited
+// while another replaced the file holds the old one's lock, so it looks again.
+class WriteLock {
+public:
+    explicit WriteLock(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            struct stat held {}, now {};
+            if (fd < 0)
+                return; // nothing there yet: the write creates it
+            if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+                ::close(fd); // refused on reading anyway
+                return;
+            }
+            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+            if (::stat(name.constData(), &now) == 0 && now.st_dev == held.st_dev &&
+                now.st_ino == held.st_ino)
+                m_fd = fd;
+            else
+                ::close(fd);
+        }
+    }
+    ~WriteLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+// The keys of `section` in `lines`, first of a name only.
+IniFile::Values sectionValues(const QStringList& lines, const QString& section)
+{
+    IniFile::Values values;
+    bool inSection = false;
+    for (const QString& line : lines) {
+        if (const auto name = sectionName(line)) {
+            if (inSection)
+                break;
+            inSection = sameName(*name, section);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (const auto key = keyName(line); key && !values.contains(key->toUpper()))
+            values.insert(key->toUpper(), valueOf(line));
+    }
+    return values;
+}
+
+// Puts `key=value` into `lines`.
+void setEntry(QStringList& lines, const QString& section, const QString& key, const QString& value)
+{
+    const Location where = locate(lines, section, key);
+    const QString entry = key + '=' + value;
+    if (where.keyLine >= 0) {
+        lines[where.keyLine] = entry;
+    } else if (where.sectionLine >= 0) {
+        lines.insert(where.sectionEnd, entry);
+    } else {
+        lines.append('[' + section + ']');
+        lines.append(entry);
+    }
+}
+
 } // namespace
 
 QString IniFile::ReadString(const QString& path, const QString& section, const QString& key,
@@ -241,42 +318,63 @@ bool IniFile::HasKey(const QString& path, const QString& section, const QString&
 bool IniFile::WriteString(const QString& path, const QString& section, const QString& key,
                           const QString& value, QString* error)
 {
+    return WriteIfUnchanged(path, section, {{key, value}}, {}, nullptr, error) == Write::Written;
+}
+
+IniFile::Values IniFile::SectionValues(const QString& path, const QString& section)
+{
+    return sectionValues(readLines(path).lines, section);
+}
+
+IniFile::Write IniFile::WriteIfUnchanged(const QString& path, const QString& section,
+                                         const QList<QPair<QString, QString>>& entries,
+                                         const Values& read, QStringList* changes,
+                                         QString* error)
+{
+    const WriteLock lock(path);
     ParsedLines parsed = readLines(path);
+    QStringList keys;
+    for (const auto& entry : entries)
+        keys << entry.first;
     if (!parsed.refused.isEmpty()) {
-        // Writing one line into a file not read would drop every key in it.
+        // Writing lines into a file not read would drop every key in it.
         if (error)
-            *error = parsed.refused + "; " + key + " is not saved and the file is left as it is";
-        return false;
+            *error = parsed.refused + "; " + keys.join(", ") +
+                     " not saved and the file is left as it is";
+        return Write::Failed;
+    }
+    // A null `changes` asks for no check (a plain write of one key).
+    if (changes) {
+        changes->clear();
+        const Values now = sectionValues(parsed.lines, section);
+        for (const QString& key : keys) {
+            const QString name = key.toUpper();
+            if (read.contains(name) != now.contains(name) || read.value(name) != now.value(name))
+                *changes << QString("%1: %2 -> %3").arg(key, read.value(name), now.value(name));
+        }
+        if (!changes->isEmpty())
+            return Write::ChangedMeanwhile;
     }
     QStringList& lines = parsed.lines;
-    const Location where = locate(lines, section, key);
-    const QString entry = key + '=' + value;
-    int changedLine = 0;
-    if (where.keyLine >= 0) {
-        changedLine = where.keyLine;
-        lines[changedLine] = entry;
-    } else if (where.sectionLine >= 0) {
-        changedLine = where.sectionEnd;
-        lines.insert(changedLine, entry);
-    } else {
-        lines.append('[' + section + ']');
-        lines.append(entry);
-        changedLine = lines.size() - 1;
-    }
+    const std::optional<QString> lastBefore =
+        lines.isEmpty() ? std::nullopt : std::optional<QString>(lines.last());
+    for (const auto& [key, value] : entries)
+        setEntry(lines, section, key, value);
 
     QString text = lines.join(parsed.newline);
-    // A file without a final newline keeps that form unless our line became its last.
-    if (parsed.endsWithNewline || changedLine == lines.size() - 1)
+    // A file without a final newline keeps that form unless a written line became its last.
+    if (parsed.endsWithNewline || lastBefore != lines.last())
         text += parsed.newline;
     const QByteArray bytes = text.toUtf8();
     // A file the next read would refuse is not written.
     if (bytes.size() > IniFile::kMaxFileSize) {
         if (error)
-            *error = QString("%1 would grow beyond %2 bytes; %3 is not saved")
-                         .arg(path, QString::number(IniFile::kMaxFileSize), key);
-        return false;
+            *error = QString("%1 would grow beyond %2 bytes; %3 not saved")
+                         .arg(path, QString::number(IniFile::kMaxFileSize), keys.join(", "));
+        return Write::Failed;
     }
-    return DurableFile::Write(path, bytes, error, DurableFile::Links::Follow);
+    return DurableFile::Write(path, bytes, error, DurableFile::Links::Follow) ? Write::Written
+                                                                              : Write::Failed;
 }
 
 bool IniFile::WriteInt(const QString& path, const QString& section, const QString& key, int value,

@@ -1,5 +1,9 @@
 #pragma once
+#include <QHash>
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 // Reads and writes INI files the way the Windows profile functions do:
 // section and key names compare without case, the first matching section and
@@ -28,6 +32,22 @@ public:
                             const QString& value, QString* error = nullptr);
     static bool WriteInt(const QString& path, const QString& section, const QString& key,
                          int value, QString* error = nullptr);
+
+    // The keys of `section` (names in upper case, the first of a name wins) with their values.
+    using Values = QHash<QString, QString>;
+    static Values SectionValues(const QString& path, const QString& section);
+
+    enum class Write { Written, ChangedMeanwhile, Failed };
+    // Writes every (key, value) of `entries` into `section` as one new version
+    // of the file, conditional on what this writer read: when the file now
+    // holds another value (or none) than `read` for a key to be written, nothing
+    // is written and `changes` names each ("KEY: read -> now"). Keys it does not
+    // write stay as the file has them. Every write here holds an exclusive lock
+    // on the file from its check to its rename, so two processes take turns.
+    static Write WriteIfUnchanged(const QString& path, const QString& section,
+                                  const QList<QPair<QString, QString>>& entries,
+                                  const Values& read, QStringList* changes,
+                                  QString* error = nullptr);
     // Why `path` is there but refused (see above); empty when it reads whole
     // or does not exist.
     static QString ReadError(const QString& path);

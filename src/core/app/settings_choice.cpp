@@ -48,35 +48,66 @@ int LanguageIndex(const QStringList& names, const QString& language)
     return 0;
 }
 
-bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError)
+namespace {
+
+// One conditional save of `entries`; false when nothing was written.
+bool saveKeys(const QList<QPair<QString, QString>>& entries, bool overwrite,
+              QStringList* changedMeanwhile, QString* error, bool& written)
+{
+    QStringList changes;
+    QString reason;
+    const IniFile::Write outcome = Settings().SaveKeys(entries, overwrite, &changes, &reason);
+    if (changedMeanwhile)
+        *changedMeanwhile = changes;
+    if (error)
+        *error = outcome == IniFile::Write::Failed ? reason : QString();
+    written = outcome == IniFile::Write::Written;
+    // The record takes the choice unless another program's values are to be looked at first.
+    return outcome != IniFile::Write::ChangedMeanwhile;
+}
+
+} // namespace
+
+bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError,
+                         QStringList* changedMeanwhile, bool overwrite)
 {
     SystemSettings& s = Settings();
-    const bool bluetoothToWired = s.communication == 0 && choice.communication == 1;
-    s.predicted = choice.predicted == 1 ? 1 : 0;
-    s.communication = choice.communication == 1 ? 1 : 0;
-    s.hospital = TextLimit::Left(choice.hospital, kHospitalLength);
+    const int predicted = choice.predicted == 1 ? 1 : 0;
+    const int communication = choice.communication == 1 ? 1 : 0;
+    const QString hospital = TextLimit::Left(choice.hospital, kHospitalLength);
+    bool written = false;
+    // LanguageFile follows LANGUAGE by itself.
+    if (!saveKeys({{"LANGUAGE", choice.language},
+                   {"PREDICTED", QString::number(predicted)},
+                   {"HOSPITAL", hospital},
+                   {"COMMUNICATION", QString::number(communication)},
+                   {"COMPORT", QString::number(s.comPort)},
+                   {"BTPS", QString::number(choice.btps)},
+                   {"WAIT", QString::number(choice.wait)},
+                   {"SIMULATOR", QString::number(choice.simulator)}},
+                  overwrite, changedMeanwhile, saveError, written))
+        return false;
+    const bool bluetoothToWired = s.communication == 0 && communication == 1;
+    s.predicted = predicted;
+    s.communication = communication;
+    s.hospital = hospital;
     s.language = choice.language;
     s.btps = choice.btps;
     s.wait = choice.wait;
     s.simulator = choice.simulator;
-
-    // Each write makes sure the file exists first; LanguageFile follows LANGUAGE by itself.
-    QString error;
-    const bool saved = SystemSettings::WriteString("LANGUAGE", s.language, &error) &&
-                       SystemSettings::WriteInt("PREDICTED", s.predicted, &error) &&
-                       SystemSettings::WriteString("HOSPITAL", s.hospital, &error) &&
-                       SystemSettings::WriteInt("COMMUNICATION", s.communication, &error) &&
-                       SystemSettings::WriteInt("COMPORT", s.comPort, &error) &&
-                       SystemSettings::WriteInt("BTPS", s.btps, &error) &&
-                       SystemSettings::WriteInt("WAIT", s.wait, &error) &&
-                       SystemSettings::WriteInt("SIMULATOR", s.simulator, &error);
-    if (saveError)
-        *saveError = saved ? QString() : error;
     return bluetoothToWired;
 }
 
-bool RestoreDefaultSettings(QString* error)
+bool RestoreDefaultSettings(QString* error, QStringList* changedMeanwhile, bool overwrite)
 {
+    bool written = false;
+    if (!saveKeys({{"LANGUAGE", "English"},
+                   {"PREDICTED", "1"},
+                   {"HOSPITAL", QString()},
+                   {"COMMUNICATION", "1"},
+                   {"BTPS", "1"}},
+                  overwrite, changedMeanwhile, error, written))
+        return false;
     SystemSettings& s = Settings();
     s.waveColor = 0xB57160;
     s.language = QStringLiteral("English");
@@ -86,10 +117,5 @@ bool RestoreDefaultSettings(QString* error)
     s.btps = 1;
     s.wait = 0;
     s.comPort = -1; // the dialog's own value, kept in memory only
-
-    return SystemSettings::WriteString("LANGUAGE", s.language, error) &&
-           SystemSettings::WriteInt("PREDICTED", s.predicted, error) &&
-           SystemSettings::WriteString("HOSPITAL", s.hospital, error) &&
-           SystemSettings::WriteInt("COMMUNICATION", s.communication, error) &&
-           SystemSettings::WriteInt("BTPS", s.btps, error);
+    return written;
 }

@@ -26,17 +26,23 @@ QStringList LanguageNames(const QString& folder);
 int LanguageIndex(const QStringList& names, const QString& language);
 
 // OK: stores the choice in the settings record and writes LANGUAGE, PREDICTED,
-// HOSPITAL, COMMUNICATION, COMPORT, BTPS, WAIT and SIMULATOR in that order.
-// Returns true when the link changed from Bluetooth to wired (the caller then
-// closes the shared Bluetooth connection). When a key cannot be saved the
-// writes stop there and `saveError` tells why (empty when all were saved).
-bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError = nullptr);
+// HOSPITAL, COMMUNICATION, COMPORT, BTPS, WAIT and SIMULATOR as one version of
+// System.ini. Returns true when the link changed from Bluetooth to wired (the
+// caller then closes the shared Bluetooth connection). When the file cannot
+// be written, `saveError` tells why (empty when all were saved). When another
+// program saved another value of one of these keys since this one read them,
+// nothing is written or changed in memory and `changedMeanwhile` names them;
+// `overwrite` then saves the choice over them.
+bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError = nullptr,
+                         QStringList* changedMeanwhile = nullptr, bool overwrite = false);
 
 // Default: wave colour, LANGUAGE "English", PREDICTED 1, HOSPITAL empty,
 // COMMUNICATION 1, BTPS 1, WAIT 0 and COMPORT -1 in memory; writes LANGUAGE,
 // PREDICTED, HOSPITAL, COMMUNICATION and BTPS only (WAIT and COMPORT keep
-// their values in the file). False, with the reason in `error`, when a key
-// cannot be saved; the writes stop there.
-bool RestoreDefaultSettings(QString* error = nullptr);
+// their values in the file). False, with the reason in `error`, when they
+// cannot be saved, or (nothing changed) when another program saved one of
+// them meanwhile, as for ApplySettingsChoice.
+bool RestoreDefaultSettings(QString* error = nullptr, QStringList* changedMeanwhile = nullptr,
+                            bool overwrite = false);
 
 inline constexpr int kHospitalLength = 60;

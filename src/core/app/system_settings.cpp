@@ -38,13 +38,16 @@ void SystemSettings::Reset()
     portName.clear();
     database.clear();
     unreadable.clear();
+    stored.clear();
 }
 
 void SystemSettings::Load(const QString& iniPath)
 {
     unreadable = IniFile::ReadError(iniPath);
+    stored.clear();
     if (!QFile::exists(iniPath) || !unreadable.isEmpty())
         return;
+    stored = IniFile::SectionValues(iniPath, kSettingsSection);
     const auto readInt = [&](const char* key, int current) {
         return IniFile::ReadInt(iniPath, kSettingsSection, key, current);
     };
@@ -90,6 +93,37 @@ bool SystemSettings::WriteInt(const QString& key, int value, QString* error)
 bool SystemSettings::WriteString(const QString& key, const QString& value, QString* error)
 {
     const QString path = AppPaths::SettingsFile();
-    return IniFile::EnsureExists(path, error) &&
-           IniFile::WriteString(path, kSettingsSection, key, value, error);
+    if (!IniFile::EnsureExists(path, error) ||
+        !IniFile::WriteString(path, kSettingsSection, key, value, error))
+        return false;
+    Settings().stored.insert(key.toUpper(), value);
+    return true;
+}
+
+IniFile::Write SystemSettings::SaveKeys(const QList<QPair<QString, QString>>& entries,
+                                        bool overwrite, QStringList* changes, QString* error)
+{
+    const QString path = AppPaths::SettingsFile();
+    if (!IniFile::EnsureExists(path, error))
+        return IniFile::Write::Failed;
+    if (overwrite) {
+        // Over what the file holds now, for these keys only.
+        const IniFile::Values now = IniFile::SectionValues(path, kSettingsSection);
+        for (const auto& entry : entries) {
+            const QString name = entry.first.toUpper();
+            if (now.contains(name))
+                stored.insert(name, now.value(name));
+            else
+                stored.remove(name);
+        }
+    }
+    QStringList found;
+    const IniFile::Write outcome =
+        IniFile::WriteIfUnchanged(path, kSettingsSection, entries, stored, &found, error);
+    if (changes)
+        *changes = found;
+    if (outcome == IniFile::Write::Written)
+        for (const auto& [key, value] : entries)
+            stored.insert(key.toUpper(), value);
+    return outcome;
 }

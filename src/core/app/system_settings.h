@@ -1,4 +1,6 @@
 #pragma once
+#include "core/app/ini_file.h"
+
 #include <QString>
 
 #include <atomic>
@@ -38,6 +40,9 @@ struct SystemSettings {
     // unreadable): every field then keeps its initial value, DATABASE too, so
     // which database to open is unknown. Empty when it was read or is missing.
     QString unreadable;
+    // The keys of section SYSTEM as this process last read or wrote them: a
+    // save is conditional on the file still holding these (see SaveKeys).
+    IniFile::Values stored;
 
     // Puts every field back to its initial value.
     void Reset();
@@ -48,6 +53,12 @@ struct SystemSettings {
     // could not be read whole is then left as it is.
     static bool WriteInt(const QString& key, int value, QString* error = nullptr);
     static bool WriteString(const QString& key, const QString& value, QString* error = nullptr);
+    // The settings dialog's save: the keys as one version of the file, refused
+    // (ChangedMeanwhile, `changes` naming each) when another program saved
+    // another value of one of them since this process read it, unless
+    // `overwrite`. Other keys in the file are kept whatever they hold.
+    IniFile::Write SaveKeys(const QList<QPair<QString, QString>>& entries, bool overwrite,
+                            QStringList* changes, QString* error = nullptr);
 };
 
 // The one record, created on first use and kept until exit.

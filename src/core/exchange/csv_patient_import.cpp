@@ -1,7 +1,6 @@
 #include "core/exchange/csv_patient_import.h"
 
 #include "core/app/lang_text.h"
-#include "core/app/regular_file.h"
 #include "core/exchange/csv_export.h"
 #include "core/exchange/csv_table.h"
 #include "core/exchange/imported_patient.h"
@@ -47,8 +46,6 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
         return GetLangText("MESSAGE", 1172);
     if (p.PatientNumber.size() > kMaxPatientNumberLength)
         return QString("the patient number is longer than %1 characters").arg(kMaxPatientNumberLength);
-    if (p.Name.size() > PatientRecord::kNameLength)
-        return QString("the name is longer than %1 characters").arg(PatientRecord::kNameLength);
     const QString sex = at(c.sex).toLower();
     if (sex == "male" || sex == "m")
         p.Gender = 0;
@@ -80,7 +77,8 @@ QString patientFromRow(Database& db, const QStringList& row, const Columns& c, P
                              : check.Field == PatientField::Weight    ? "weight_kg"
                              : check.Field == PatientField::Name      ? "name"
                                                                       : "patient_number";
-        return QString(column) + ": " + PatientCheckText(check);
+        return check.Text.isEmpty() ? QString(column) + ": " + PatientCheckText(check)
+                                    : check.Text;
     }
     p.Nation = NewPatientDefaults(db).Nation;
     if (c.nation >= 0 && !at(c.nation).isEmpty()) {
@@ -113,7 +111,8 @@ bool samePatient(const PatientRecord& a, const PatientRecord& b)
 
 } // namespace
 
-bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& report, QString* error)
+bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& report, QString* error,
+                       const CsvImportProgress& progress)
 {
     CsvRows rows;
     if (!ParseCsv(csv, rows, error))
@@ -144,7 +143,10 @@ bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& rep
     QHash<QString, Seen> seen; // patient numbers taken from this file
     // An export's rows of a day's reported values repeat the patient of its blows.
     const int kind = int(header.indexOf("row_kind"));
+    const int total = int(rows.rows.size()) - 1;
     for (std::size_t r = 1; r < rows.rows.size(); ++r) {
+        if (progress)
+            progress(int(r) - 1, total);
         if (kind >= 0 && rows.rows[r].value(kind) == "reported")
             continue;
         CsvImportRow row;
@@ -189,15 +191,8 @@ bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& rep
         seen.insert(patient.PatientNumber, {patient, row.line});
         out.taken.push_back(row);
     }
+    if (progress)
+        progress(total, total);
     report = out;
     return true;
-}
-
-bool ImportPatientsCsvFile(Database& db, const QString& path, CsvImportReport& report,
-                           QString* error)
-{
-    QByteArray bytes;
-    if (RegularFile::Read(path, kMaxPatientCsvSize, bytes, error) != RegularFile::Status::Read)
-        return false;
-    return ImportPatientsCsv(db, bytes, report, error);
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class Database;
@@ -23,17 +24,15 @@ struct CsvImportReport {
     int repeated = 0;
 };
 
+// Told after each row: rows done, rows in all (a long import shows progress).
+using CsvImportProgress = std::function<void(int done, int total)>;
+
 // False (with `error`) only when the file as a whole cannot be read: not CSV,
 // or a required column missing. Row faults go to the report.
 bool ImportPatientsCsv(Database& db, const QByteArray& csv, CsvImportReport& report,
-                       QString* error = nullptr);
+                       QString* error = nullptr, const CsvImportProgress& progress = {});
 
 // A patient table far beyond any practice's register (a million rows of the
-// export's columns fit) is not read.
+// export's columns fit) is not read: the file is read with RegularFile (only a
+// regular file, at most this size) before any database is opened.
 constexpr qint64 kMaxPatientCsvSize = 256LL << 20;
-
-// The same from a file: only a regular file of at most kMaxPatientCsvSize bytes
-// is read; a FIFO, a device (also behind a link) or a larger file is refused at
-// once with the reason in `error`, and nothing is stored.
-bool ImportPatientsCsvFile(Database& db, const QString& path, CsvImportReport& report,
-                           QString* error = nullptr);

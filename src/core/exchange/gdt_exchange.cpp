@@ -3,6 +3,7 @@
 #include "core/app/lang_text.h"
 #include "core/app/durable_file.h"
 #include "core/app/regular_file.h"
+#include "core/app/text_rule.h"
 #include "core/exchange/imported_patient.h"
 #include "core/records/database.h"
 #include "core/records/patient_editor_rules.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -142,9 +144,10 @@ bool ReadGdtRequest(const GdtRecord& record, GdtRequest& request, QString* error
     r.firstName = record.Value(GdtField::kFirstName).trimmed();
     if (r.surname.isEmpty())
         return fail(error, surname, GetLangText("MESSAGE", 163) + " (3101)");
-    if (GdtPatientName(r.surname, r.firstName).size() > PatientRecord::kNameLength)
-        return fail(error, surname,
-                    QString("the name is longer than %1 characters").arg(PatientRecord::kNameLength));
+    const QString nameRefused = TextRule::Refusal(GdtPatientName(r.surname, r.firstName),
+                                                  "name (3101, 3102)", PatientRecord::kNameLength);
+    if (!nameRefused.isEmpty())
+        return fail(error, surname, nameRefused);
 
     const GdtLine* birth = record.Find(GdtField::kBirthDate);
     if (!birth)
@@ -216,7 +219,7 @@ GdtStore StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& res
         // A number alone is no proof: another practice system, a typing error or
         // a reused number would otherwise hand this patient's tests to a stranger.
         if (!samePerson(record, name, request))
-            return stop(GdtStore::Refused,
+            return stop(GdtStore::Conflict,
                         QString("patient number %1 is held here by %2; the request names %3. "
                                 "Neither patient was changed.")
                             .arg(request.patientNumber,
@@ -253,7 +256,10 @@ GdtStore StoreGdtRequest(Database& db, const GdtRequest& request, GdtImport& res
     return GdtStore::Stored;
 }
 
-GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error)
+namespace {
+
+// Reads and checks a request file; nothing when it is one, else why not.
+std::optional<GdtStore> readRequestFile(const QString& path, GdtRequest& request, QString* error)
 {
     QByteArray bytes;
     QString reason;
@@ -272,9 +278,18 @@ GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result, QSt
         return outcome(error, GdtStore::Failed, reason);
     }
     GdtRecord record;
-    GdtRequest request;
     if (!ParseGdt(bytes, record, error) || !ReadGdtRequest(record, request, error))
         return GdtStore::Refused;
+    return std::nullopt;
+}
+
+} // namespace
+
+GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result, QString* error)
+{
+    GdtRequest request;
+    if (const std::optional<GdtStore> refused = readRequestFile(path, request, error))
+        return *refused;
     return StoreGdtRequest(db, request, result, error);
 }
 
@@ -306,48 +321,94 @@ bool setAside(const QString& path, QString* error)
 
 } // namespace
 
-GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
-                              QString* error)
+GdtInboxFile ReadGdtInbox(const ExchangeSettings& settings)
 {
+    GdtInboxFile file;
     if (settings.gdtFolder.isEmpty())
-        return GdtInboxResult::Empty;
+        return file;
     const QDir folder(settings.gdtFolder);
     const QStringList matches =
         // System too: a FIFO or a device under a request's name is refused and set
         // aside with a message, not left to sit there unseen.
         folder.entryList({settings.RequestFileName()}, QDir::Files | QDir::System, QDir::Name);
     if (matches.isEmpty())
-        return GdtInboxResult::Empty;
-    const QString path = folder.filePath(matches.front());
-    QString reason;
-    switch (ImportGdtFile(db, path, result, &reason)) {
+        return file;
+    file.path = folder.filePath(matches.front());
+    const std::optional<GdtStore> refused = readRequestFile(file.path, file.request, &file.reason);
+    if (!refused) {
+        file.state = GdtInboxFile::State::Request;
+        return file;
+    }
+    if (*refused == GdtStore::Failed) {
+        file.state = GdtInboxFile::State::Waiting;
+        file.reason += "; the request stays in " + folder.path() + " and is tried again";
+        return file;
+    }
+    // A file that ends inside a line may still be being written by a
+    // practice system that does not write by rename: give it time first.
+    constexpr int kSettleSeconds = 10;
+    const QDateTime written = QFileInfo(file.path).lastModified();
+    if (file.reason.contains("(truncated)") &&
+        written.secsTo(QDateTime::currentDateTime()) < kSettleSeconds) {
+        file.state = GdtInboxFile::State::Empty;
+        return file;
+    }
+    QString kept;
+    if (!setAside(file.path, &kept))
+        file.reason += "; " + kept;
+    file.state = GdtInboxFile::State::Refused;
+    return file;
+}
+
+GdtInboxResult SettleGdtRequest(const GdtInboxFile& file, GdtStore stored, const QString& reason,
+                                QString* error)
+{
+    const auto say = [&](GdtInboxResult result, const QString& text) {
+        if (error)
+            *error = text;
+        return result;
+    };
+    switch (stored) {
     case GdtStore::Stored:
-        break;
+        if (!QFile::remove(file.path))
+            return say(GdtInboxResult::Taken,
+                       "the patient is stored, but the request " + file.path + " cannot be removed");
+        return GdtInboxResult::Taken;
     case GdtStore::Failed:
         // The order itself is fine: it waits for the database (or disk) to come back.
-        if (error)
-            *error = reason + "; the request stays in " + folder.path() + " and is tried again";
-        return GdtInboxResult::Waiting;
-    case GdtStore::Refused: {
-        // A file that ends inside a line may still be being written by a
-        // practice system that does not write by rename: give it time first.
-        constexpr int kSettleSeconds = 10;
-        const QDateTime written = QFileInfo(path).lastModified();
-        if (reason.contains("(truncated)") && written.secsTo(QDateTime::currentDateTime()) < kSettleSeconds)
-            return GdtInboxResult::Empty;
-        QString kept;
-        if (!setAside(path, &kept))
-            reason += "; " + kept;
-        if (error)
-            *error = reason;
-        return GdtInboxResult::Refused;
+        return say(GdtInboxResult::Waiting,
+                   reason + "; the request stays in " + QFileInfo(file.path).path() +
+                       " and is tried again");
+    case GdtStore::Refused:
+    case GdtStore::Conflict:
+        break;
     }
-    }
-    if (!QFile::remove(path)) {
+    QString kept;
+    return say(GdtInboxResult::Refused, setAside(file.path, &kept) ? reason : reason + "; " + kept);
+}
+
+GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
+                              QString* error)
+{
+    const GdtInboxFile file = ReadGdtInbox(settings);
+    const auto say = [&](GdtInboxResult outcome) {
         if (error)
-            *error = "the patient is stored, but the request " + path + " cannot be removed";
+            *error = file.reason;
+        return outcome;
+    };
+    switch (file.state) {
+    case GdtInboxFile::State::Empty:
+        return GdtInboxResult::Empty;
+    case GdtInboxFile::State::Refused:
+        return say(GdtInboxResult::Refused);
+    case GdtInboxFile::State::Waiting:
+        return say(GdtInboxResult::Waiting);
+    case GdtInboxFile::State::Request:
+        break;
     }
-    return GdtInboxResult::Taken;
+    QString reason;
+    const GdtStore stored = StoreGdtRequest(db, file.request, result, &reason);
+    return SettleGdtRequest(file, stored, reason, error);
 }
 
 GdtRecord BuildGdtResult(const DayResults& day, const ExchangeSettings& settings,

@@ -41,7 +41,9 @@ struct GdtImport {
 // What became of a request: stored; refused for what it says (it will never
 // be stored as it is); or not stored for a passing fault of the store (the
 // database locked or busy, a full disk, the server gone), worth another try.
-enum class GdtStore { Stored, Refused, Failed };
+// Conflict is a refusal too: the number is another person's here (the desktop
+// offers the request a new number instead).
+enum class GdtStore { Stored, Refused, Conflict, Failed };
 
 // Selects the patient with the request's number and brings the row up to
 // date, or creates it; one transaction, so a failure leaves the register as it
@@ -62,6 +64,22 @@ GdtStore ImportGdtFile(Database& db, const QString& path, GdtImport& result,
 
 enum class GdtInboxResult { Empty, Taken, Refused, Waiting };
 
+// The inbox's request file as read and checked, before anything is stored.
+// Reading touches files only, never the database, so it runs on a worker.
+struct GdtInboxFile {
+    enum class State { Empty, Request, Refused, Waiting } state = State::Empty;
+    QString path;       // the request file
+    GdtRequest request; // Request: what it asks for
+    QString reason;     // Refused (the file is set aside already), Waiting
+};
+GdtInboxFile ReadGdtInbox(const ExchangeSettings& settings);
+
+// The file of a Request after StoreGdtRequest answered `stored` with `reason`:
+// removed when stored (Taken), set aside when refused (Refused, Conflict too),
+// left for the next look on a passing fault (Waiting). The message in `error`.
+GdtInboxResult SettleGdtRequest(const GdtInboxFile& file, GdtStore stored, const QString& reason,
+                                QString* error = nullptr);
+
 // Looks for the request file of `settings` in its folder. A request is removed
 // only after its patient is stored. One refused for its content is renamed to
 // "<name>.refused", or "<name>.N.refused" when that is taken, so that it is
@@ -69,6 +87,7 @@ enum class GdtInboxResult { Empty, Taken, Refused, Waiting };
 // `error`. A request that meets a passing fault stays where it is (Waiting,
 // the fault in `error`) for the next look, as does a truncated file younger
 // than ten seconds: its writer may not have finished.
+// ReadGdtInbox, StoreGdtRequest and SettleGdtRequest in one (tavctl).
 GdtInboxResult TakeGdtRequest(Database& db, const ExchangeSettings& settings, GdtImport& result,
                               QString* error = nullptr);
 

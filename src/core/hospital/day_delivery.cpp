@@ -1,6 +1,7 @@
 #include "core/hospital/day_delivery.h"
 
 #include "core/app/durable_file.h"
+#include "core/app/regular_file.h"
 #include "core/hospital/dicom_store.h"
 #include "core/hospital/encapsulated_pdf.h"
 #include "core/hospital/mllp_sender.h"
@@ -8,7 +9,6 @@
 
 #include <QDateTime>
 #include <QLockFile>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -33,9 +33,9 @@ bool build(Database& db, DeliveryKind kind, int patientId, const QString& day,
     return true;
 }
 
-// One try of a message as it was built.
+// One try of a message as it was built, from memory.
 SendOutcome deliver(DeliveryKind kind, const QString& to, const QString& callingAe,
-                    const QByteArray& payload, const QString& payloadPath, int timeoutMs)
+                    const QByteArray& payload, int timeoutMs)
 {
     NetworkPeer peer;
     SendOutcome o;
@@ -43,14 +43,11 @@ SendOutcome deliver(DeliveryKind kind, const QString& to, const QString& calling
         return o;
     if (kind == DeliveryKind::Hl7)
         return SendMllp(peer, payload, timeoutMs);
-    if (!payloadPath.isEmpty())
-        return StoreDicomFile(peer, callingAe, payloadPath, timeoutMs);
-    QTemporaryDir scratch;
-    const QString path = scratch.filePath("report.dcm");
-    if (!scratch.isValid() || !DurableFile::Write(path, payload, &o.reason))
-        return o;
-    return StoreDicomFile(peer, callingAe, path, timeoutMs);
+    return StoreDicomBytes(peer, callingAe, payload, timeoutMs);
 }
+
+// An outbox message far beyond any report is not read.
+constexpr qint64 kMaxPayloadSize = 256LL << 20;
 
 } // namespace
 
@@ -79,8 +76,8 @@ DayDelivery Deliver(const PreparedSend& send, const HospitalSettings& settings, 
 {
     DayDelivery delivery;
     delivery.accession = send.accession;
-    delivery.outcome = deliver(send.kind, to, settings.callingAe, send.payload, QString(),
-                               settings.timeoutSeconds * 1000);
+    delivery.outcome =
+        deliver(send.kind, to, settings.callingAe, send.payload, settings.timeoutSeconds * 1000);
     if (delivery.outcome.sent)
         return delivery;
     OutboxEntry entry;
@@ -124,11 +121,10 @@ OutboxRetry RetryOutbox(const Outbox& outbox, int timeoutMs)
     for (OutboxEntry entry : outbox.List()) {
         const DeliveryKind kind = entry.kind == "dicom" ? DeliveryKind::Dicom : DeliveryKind::Hl7;
         QByteArray payload;
-        QFile file(outbox.PayloadPath(entry));
-        if (kind == DeliveryKind::Hl7 && file.open(QIODevice::ReadOnly))
-            payload = file.readAll();
-        const SendOutcome o =
-            deliver(kind, entry.to, entry.callingAe, payload, outbox.PayloadPath(entry), timeoutMs);
+        SendOutcome o;
+        if (RegularFile::Read(outbox.PayloadPath(entry), kMaxPayloadSize, payload, &o.reason) ==
+            RegularFile::Status::Read)
+            o = deliver(kind, entry.to, entry.callingAe, payload, timeoutMs);
         if (o.sent && outbox.Remove(entry)) {
             ++result.sent;
             continue;

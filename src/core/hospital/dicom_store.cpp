@@ -1,6 +1,7 @@
 #include "core/hospital/dicom_store.h"
 
 #include "dcmtk/config/osconfig.h"
+#include "dcmtk/dcmdata/dcistrmb.h"
 #include "dcmtk/dcmdata/dctk.h"
 #include "dcmtk/dcmnet/scu.h"
 #include "dcmtk/oflog/oflog.h"
@@ -49,14 +50,19 @@ QString OpenDicomAssociation(DcmSCU& scu, const NetworkPeer& peer, const QString
     return QString();
 }
 
-SendOutcome StoreDicomFile(const NetworkPeer& pacs, const QString& callingAe, const QString& path,
-                           int timeoutMs)
+SendOutcome StoreDicomBytes(const NetworkPeer& pacs, const QString& callingAe,
+                            const QByteArray& bytes, int timeoutMs)
 {
+    DcmInputBufferStream in;
+    in.setBuffer(bytes.constData(), offile_off_t(bytes.size()));
+    in.setEos();
     DcmFileFormat file;
-    OFCondition status = file.loadFile(path.toLocal8Bit().constData());
+    file.transferInit();
+    OFCondition status = file.read(in);
+    file.transferEnd();
     OFString sopClass;
     if (status.bad() || file.getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass).bad())
-        return failed(QString("%1 is not a DICOM file: %2").arg(path, status.text()));
+        return failed(QString("the payload is not a DICOM file: %1").arg(status.text()));
     DcmSCU scu;
     const QString refused = OpenDicomAssociation(scu, pacs, callingAe, sopClass.c_str(), timeoutMs);
     if (!refused.isEmpty())

@@ -5,10 +5,9 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include "dcmtk/config/osconfig.h"
+#include "dcmtk/dcmdata/dcostrmb.h"
 #include "dcmtk/dcmdata/dctk.h"
 
 namespace {
@@ -128,17 +127,25 @@ bool EncapsulatedPdfBytes(const HospitalDay& day, QByteArray& bytes, QString* er
     DcmFileFormat file;
     if (!BuildEncapsulatedPdf(day, file, error))
         return false;
-    QTemporaryDir scratch;
-    const QString path = scratch.filePath("report.dcm");
-    const OFCondition status =
-        scratch.isValid() ? file.saveFile(path.toLocal8Bit().constData(), EXS_LittleEndianExplicit)
-                          : EC_IllegalCall;
-    QFile written(path);
-    if (status.bad() || !written.open(QIODevice::ReadOnly)) {
+    // Written in memory, as saveFile would write the file: nothing on disk for a kill to leave.
+    constexpr E_TransferSyntax kSyntax = EXS_LittleEndianExplicit;
+    OFCondition status = file.validateMetaInfo(kSyntax);
+    const Uint32 length = file.calcElementLength(kSyntax, EET_ExplicitLength);
+    QByteArray buffer(qsizetype(length) + 4096, '\0');
+    DcmOutputBufferStream out(buffer.data(), buffer.size());
+    if (status.good()) {
+        file.transferInit();
+        status = file.write(out, kSyntax, EET_ExplicitLength, nullptr);
+        file.transferEnd();
+    }
+    void* written = nullptr;
+    offile_off_t size = 0;
+    out.flushBuffer(written, size);
+    if (status.bad()) {
         if (error)
-            *error = QString("the DICOM file cannot be written: ") + status.text();
+            *error = QString("the DICOM instance cannot be written: ") + status.text();
         return false;
     }
-    bytes = written.readAll();
+    bytes = QByteArray(static_cast<const char*>(written), qsizetype(size));
     return true;
 }

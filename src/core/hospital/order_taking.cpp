@@ -1,5 +1,6 @@
 #include "core/hospital/order_taking.h"
 
+#include "core/app/text_rule.h"
 #include "core/records/patient_editor_rules.h"
 #include "core/records/patient_record.h"
 
@@ -22,8 +23,10 @@ QString missing(const WorklistOrder& o)
             return "the patient ID holds a control character";
     if (o.surname.isEmpty())
         return "the order names no patient";
-    if (GdtPatientName(o.surname, o.firstName).size() > PatientRecord::kNameLength)
-        return QString("the name is longer than %1 characters").arg(PatientRecord::kNameLength);
+    const QString name = TextRule::Refusal(GdtPatientName(o.surname, o.firstName), "name",
+                                           PatientRecord::kNameLength);
+    if (!name.isEmpty())
+        return name;
     if (!o.birthDate.isValid() ||
         CheckRange(PatientField::Age, AgeFromBirthdate(o.birthDate)).Field != PatientField::None)
         return "the birth date is missing or outside the ages the program takes";

@@ -4,6 +4,7 @@
 #include "core/app/lang_text.h"
 #include "core/app/regular_file.h"
 #include "core/app/text_limit.h"
+#include "core/app/text_rule.h"
 #include "core/records/case_file_store.h"
 #include "core/records/database.h"
 
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <climits>
 #include <functional>
 
 namespace {
@@ -64,29 +66,49 @@ QByteArray DiagnosisBytes(const DiagnosisRecord& record)
     return bytes;
 }
 
-void LoadDiagnosis(const QString& path, DiagnosisRecord& record)
+bool LoadDiagnosis(const QString& path, DiagnosisRecord& record, QString* error)
 {
     record.Physician.clear();
     record.Result.clear();
     if (path.isEmpty())
-        return;
+        return true;
     QByteArray bytes;
-    // Only the fixed fields are read; a FIFO or a device under the name reads as no file.
-    if (RegularFile::Read(path, kDiagnosisFileSize, bytes, nullptr, true) !=
-            RegularFile::Status::Read ||
-        bytes.isEmpty())
-        return;
-    ParseDiagnosis(bytes, record);
+    switch (RegularFile::Read(path, kDiagnosisFileSize, bytes, error)) {
+    case RegularFile::Status::Read:
+        ParseDiagnosis(bytes, record);
+        return true;
+    case RegularFile::Status::Missing:
+    case RegularFile::Status::NotRegular:
+        return true;
+    case RegularFile::Status::TooLarge:
+    case RegularFile::Status::Failed:
+        break;
+    }
+    return false;
 }
 
-void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record)
+bool LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record,
+                   QString* error)
 {
     record.Physician.clear();
     record.Result.clear();
     const QString name = QFileInfo(DiagnosisFile(QString(), day)).fileName();
+    if (name.isEmpty() || !db.Files().Exists(id, name))
+        return true;
     QByteArray bytes;
-    if (!name.isEmpty() && db.Files().Read(id, name, bytes) && !bytes.isEmpty())
-        ParseDiagnosis(bytes.left(kDiagnosisFileSize), record);
+    if (!db.Files().Read(id, name, bytes)) {
+        if (error)
+            *error = db.Files().LastError();
+        return false;
+    }
+    // A server row holds whatever was stored; more than the format holds is refused too.
+    if (bytes.size() > kDiagnosisFileSize) {
+        if (error)
+            *error = RegularFile::Describe(RegularFile::Status::TooLarge, name, kDiagnosisFileSize);
+        return false;
+    }
+    ParseDiagnosis(bytes, record);
+    return true;
 }
 
 bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record,
@@ -107,20 +129,15 @@ bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisReco
     return ok;
 }
 
-int DiagnosisCharacters(const QString& text)
-{
-    return int(text.toUcs4().size());
-}
-
 bool PhysicianFits(const QString& physician)
 {
-    return DiagnosisCharacters(physician) <= kPhysicianLength &&
+    return TextLimit::Length(physician) <= kPhysicianLength &&
            physician.toUtf8().size() <= kPhysicianFieldSize;
 }
 
 bool ResultFits(const QString& result)
 {
-    return DiagnosisCharacters(result) <= kResultLength &&
+    return TextLimit::Length(result) <= kResultLength &&
            result.toUtf8().size() <= kResultFieldSize;
 }
 
@@ -144,24 +161,80 @@ bool SaveDiagnosis(const QString& path, const DiagnosisRecord& record, QString* 
 
 namespace {
 
-// The dialog's rules, whatever keeps the file.
+// The dialog's rules, whatever keeps the file: `save` gets the record as read
+// and the one to store.
 DiagnosisSave confirm(const QString& physician, const QString& result, const QDateTime& now,
                       DiagnosisRecord& record, QString* saveError,
-                      const std::function<bool(QString*)>& save)
+                      const std::function<DiagnosisSave(const DiagnosisRecord&, QString*)>& save)
 {
+    // The rule of every name and free text; the result may span lines.
+    const QString refused = TextRule::Refusal(physician, GetLangText("REPORT", 186), INT_MAX);
+    const QString resultRefused =
+        TextRule::Refusal(result, GetLangText("REPORT", 184), INT_MAX, true);
+    if (!refused.isEmpty() || !resultRefused.isEmpty()) {
+        if (saveError)
+            *saveError = refused.isEmpty() ? resultRefused : refused;
+        return DiagnosisSave::TextRefused;
+    }
     if (!PhysicianFits(physician))
         return DiagnosisSave::PhysicianTooLong;
     if (!ResultFits(result))
         return DiagnosisSave::ResultTooLong;
+    const DiagnosisRecord read = record;
     record.Physician = physician;
     record.Result = result;
     record.Date = now;
     QString error;
-    if (save(&error))
-        return DiagnosisSave::Saved;
-    if (saveError)
+    const DiagnosisSave outcome = save(read, &error);
+    if (outcome == DiagnosisSave::ChangedMeanwhile)
+        record = read;
+    if (outcome == DiagnosisSave::NotWritten && saveError)
         *saveError = error;
-    return DiagnosisSave::NotWritten;
+    return outcome;
+}
+
+// What another writer changed between `read` and `stored`, one line a field.
+QStringList differences(const DiagnosisRecord& read, const DiagnosisRecord& stored)
+{
+    QStringList out;
+    if (read.Physician != stored.Physician)
+        out << QString("Physician: %1 -> %2").arg(read.Physician, stored.Physician);
+    if (read.Result != stored.Result)
+        out << QString("Diagnosis: %1 -> %2")
+                   .arg(QString(read.Result).replace("\r\n", " / "),
+                        QString(stored.Result).replace("\r\n", " / "));
+    return out;
+}
+
+DiagnosisSave saveIfUnchanged(Database& db, int id, const QString& day,
+                              const DiagnosisRecord& read, const DiagnosisRecord& changed,
+                              QString* error, QStringList* changes)
+{
+    const auto failed = [&](const QString& reason) {
+        db.Rollback();
+        if (error)
+            *error = reason;
+        return DiagnosisSave::NotWritten;
+    };
+    if (!db.BeginTransaction())
+        return failed(db.LastError());
+    // SQLite's transaction holds the write lock already; a server locks the patient's row.
+    if (db.IsServer() && !db.Execute("SELECT ID FROM UserInfo WHERE ID = ? FOR UPDATE", {id}))
+        return failed(db.LastError());
+    DiagnosisRecord stored;
+    QString reason;
+    if (!LoadDiagnosis(db, id, day, stored, &reason))
+        return failed(reason);
+    const QStringList found = differences(read, stored);
+    if (changes)
+        *changes = found;
+    if (!found.isEmpty()) {
+        db.Rollback();
+        return DiagnosisSave::ChangedMeanwhile;
+    }
+    if (!SaveDiagnosis(db, id, day, changed, &reason))
+        return failed(reason);
+    return db.Commit() ? DiagnosisSave::Saved : failed(db.LastError());
 }
 
 } // namespace
@@ -171,16 +244,21 @@ DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
                                DiagnosisRecord& record, QString* saveError)
 {
     return confirm(physician, result, now, record, saveError,
-                   [&](QString* error) { return SaveDiagnosis(path, record, error); });
+                   [&](const DiagnosisRecord&, QString* error) {
+                       return SaveDiagnosis(path, record, error) ? DiagnosisSave::Saved
+                                                                 : DiagnosisSave::NotWritten;
+                   });
 }
 
 DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
                                const QDateTime& now, Database& db, int id, const QString& day,
-                               DiagnosisRecord& record, QString* saveError)
+                               DiagnosisRecord& record, QString* saveError,
+                               QStringList* changes)
 {
-    return confirm(physician, result, now, record, saveError, [&](QString* error) {
-        return SaveDiagnosis(db, id, day, record, error);
-    });
+    return confirm(physician, result, now, record, saveError,
+                   [&](const DiagnosisRecord& read, QString* error) {
+                       return saveIfUnchanged(db, id, day, read, record, error, changes);
+                   });
 }
 
 QStringList DiagnosisPhrases()

@@ -22,14 +22,14 @@ inline constexpr int kPhraseCount = 40;
 // (a day never names a path outside the folder).
 QString DiagnosisFile(const QString& caseFolder, const QString& day);
 
-// Clears the record, then reads the file when it exists and is not empty.
-void LoadDiagnosis(const QString& path, DiagnosisRecord& record);
-
-// Characters of `text` as the user counts them (a character outside the basic plane is one).
-int DiagnosisCharacters(const QString& text);
+// Clears the record, then reads the file when it exists and is not empty. False,
+// with the reason in `error`, when a file is there but refused: larger than
+// kDiagnosisFileSize (never cut to fit; it stays as it is) or unreadable.
+// A FIFO or a device under the name reads as no file.
+bool LoadDiagnosis(const QString& path, DiagnosisRecord& record, QString* error = nullptr);
 
 // Whether a text fits its field of the file whole: at most 49 (physician) or 200 (result)
-// characters, and no more UTF-8 bytes than the field holds. A field filled to its last
+// characters as TextRule counts them, and no more UTF-8 bytes than the field holds. A field filled to its last
 // byte has no terminating NUL; readers stop at the field's end.
 bool PhysicianFits(const QString& physician);
 bool ResultFits(const QString& result);
@@ -45,6 +45,8 @@ enum class DiagnosisSave {
     PhysicianTooLong, // message 2205 of section "DIAGNOSE_RESULT": nothing changed
     ResultTooLong,    // message 2206 of section "DIAGNOSE_RESULT": nothing changed
     NotWritten,       // message 2103 of section "DIAGNOSE_RESULT" with the reason; the record holds the texts
+    ChangedMeanwhile, // message 2930: another writer saved the day's diagnosis after it was read
+    TextRefused,      // a control or direction character (TextRule): the message in saveError
 };
 // The dialog's OK: texts that do not fit whole change nothing, so the dialog can stay
 // open with them. Otherwise both texts and `now` enter the record and the file is
@@ -56,12 +58,19 @@ DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
 // The same through the database's case file store (Case/<ID>/<day>.dia, or
 // its row on a server): the diagnosis of patient `id`'s `day`.
 class Database;
-void LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record);
+bool LoadDiagnosis(Database& db, int id, const QString& day, DiagnosisRecord& record,
+                   QString* error = nullptr);
 bool SaveDiagnosis(Database& db, int id, const QString& day, const DiagnosisRecord& record,
                    QString* error = nullptr);
+// Saved only over the diagnosis `record` holds as read: when another writer
+// saved a different one meanwhile, nothing is written (ChangedMeanwhile) and
+// `changes` names what it changed; saving over it means confirming again with
+// the stored diagnosis in `record`. The check and the write hold the
+// database's write lock (a server locks the patient's row).
 DiagnosisSave ConfirmDiagnosis(const QString& physician, const QString& result,
                                const QDateTime& now, Database& db, int id, const QString& day,
-                               DiagnosisRecord& record, QString* saveError = nullptr);
+                               DiagnosisRecord& record, QString* saveError = nullptr,
+                               QStringList* changes = nullptr);
 
 // The 650 bytes of a diagnosis file, and a record read back from them.
 QByteArray DiagnosisBytes(const DiagnosisRecord& record);

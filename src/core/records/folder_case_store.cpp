@@ -35,11 +35,10 @@ bool FolderCaseStore::Read(int id, const QString& name, QByteArray& bytes)
         m_lastError = "Not a case file: " + name;
         return false;
     }
-    // Only a regular file, and no more than its format holds: a diagnosis file's
-    // fixed fields, a test file up to the size the readers take.
-    const bool diagnosis = name.endsWith(".dia");
-    const qint64 limit = diagnosis ? kDiagnosisFileSize : kMaxTestFileSize;
-    const RegularFile::Status status = RegularFile::Read(path, limit, bytes, nullptr, diagnosis);
+    // Only a regular file, and no more than its format holds: a larger one is
+    // refused whole and kept, never cut to fit.
+    const qint64 limit = name.endsWith(".dia") ? kDiagnosisFileSize : kMaxTestFileSize;
+    const RegularFile::Status status = RegularFile::Read(path, limit, bytes);
     if (status != RegularFile::Status::Read) {
         m_lastError = RegularFile::Describe(status, path, limit);
         return false;

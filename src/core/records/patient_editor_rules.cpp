@@ -1,5 +1,7 @@
 #include "core/records/patient_editor_rules.h"
 
+#include "core/app/text_rule.h"
+
 #include "core/records/database.h"
 #include "core/records/patient_numbers.h"
 #include "core/records/recordset.h"
@@ -67,6 +69,8 @@ PatientInputCheck CheckAgeForSet(int age, int standard)
 
 QString PatientCheckText(const PatientInputCheck& check)
 {
+    if (!check.Text.isEmpty())
+        return check.Text;
     const QString text = GetLangText("MESSAGE", check.MessageKey);
     if (check.MessageKey != kAgeOutsideSetMessage && check.MessageKey != kBirthAgeOutsideSetMessage)
         return text;
@@ -80,6 +84,13 @@ PatientInputCheck checkNumber(Database& db, const PatientInput& input, int curre
 {
     if (input.Name.isEmpty())
         return {PatientField::Name, 163, 0};
+    const QString name = TextRule::Refusal(input.Name, GetLangText("CASE", 105),
+                                           PatientRecord::kNameLength);
+    if (!name.isEmpty()) {
+        PatientInputCheck check{PatientField::Name, 0, 0};
+        check.Text = name;
+        return check;
+    }
     if (input.NumberText.isEmpty())
         return {PatientField::Number, 1172, 0};
     if (!IsValidPatientNumber(input.NumberText))

@@ -38,6 +38,8 @@ struct PatientInputCheck {
     // An age outside the reference set's range: the set and its range, for the message.
     int Standard = -1;
     int Low = 0, High = 0;
+    // The whole message when the check made it (a name breaking TextRule).
+    QString Text{};
     bool Ok() const { return Field == PatientField::None; }
 };
 

@@ -5,12 +5,14 @@
 #include "core/exchange/exchange_settings.h"
 #include "core/exchange/gdt_exchange.h"
 #include "core/records/database.h"
+#include "core/records/patient_numbers.h"
 #include "core/records/patient_record.h"
 #include "gui/app/main_shell_dlg.h"
 #include "gui/app/page.h"
 #include "gui/app/show_message.h"
 
 #include <QDate>
+#include <QThread>
 
 CGdtInbox::CGdtInbox(CMainShellDlg& shell, int intervalMs) : m_shell(shell)
 {
@@ -18,35 +20,105 @@ CGdtInbox::CGdtInbox(CMainShellDlg& shell, int intervalMs) : m_shell(shell)
     m_timer.start(intervalMs);
 }
 
-bool CGdtInbox::Poll()
+CGdtInbox::~CGdtInbox()
+{
+    // A look still reading ends by itself (reads never block); its answer is dropped.
+    if (m_worker) {
+        m_worker->wait();
+        delete m_worker;
+    }
+}
+
+bool CGdtInbox::onPatientList() const
 {
     // Only from the patient list: a running test or an open result is never taken over.
     CPage* page = m_shell.CurrentPage();
-    if (!page || page->Template() != CMainShellDlg::kMainPage)
-        return false;
+    return page && page->Template() == CMainShellDlg::kMainPage;
+}
+
+void CGdtInbox::Poll()
+{
+    if (m_worker || !onPatientList())
+        return;
     const ExchangeSettings settings = ExchangeSettings::Load(AppPaths::SettingsFile());
     if (settings.gdtFolder.isEmpty())
-        return false;
-    GdtImport request;
-    QString error;
-    const GdtInboxResult outcome = TakeGdtRequest(m_shell.Db(), settings, request, &error);
+        return;
+    m_worker = QThread::create([this, settings] {
+        const GdtInboxFile file = ReadGdtInbox(settings);
+        QMetaObject::invokeMethod(this, [this, file] { finish(file); }, Qt::QueuedConnection);
+    });
+    m_worker->start();
+}
+
+void CGdtInbox::finish(const GdtInboxFile& file)
+{
+    m_worker->wait();
+    delete m_worker;
+    m_worker = nullptr;
+    emit Looked(settle(file));
+}
+
+void CGdtInbox::say(const QString& text, const QString& caption)
+{
+    m_timer.stop(); // one message at a time, not one per tick behind it
+    ShowMessage(text, caption, 0, &m_shell);
+    m_timer.start();
+}
+
+bool CGdtInbox::settle(const GdtInboxFile& file)
+{
     const bool wasWaiting = m_waiting;
-    m_waiting = outcome == GdtInboxResult::Waiting;
+    m_waiting = false;
+    GdtImport request;
+    QString reason, error;
+    GdtInboxResult outcome = GdtInboxResult::Empty;
+    switch (file.state) {
+    case GdtInboxFile::State::Empty:
+        return false;
+    case GdtInboxFile::State::Waiting:
+        outcome = GdtInboxResult::Waiting;
+        error = file.reason;
+        break;
+    case GdtInboxFile::State::Refused:
+        outcome = GdtInboxResult::Refused;
+        error = file.reason;
+        break;
+    case GdtInboxFile::State::Request: {
+        if (!onPatientList())
+            return false; // the file stays for a look from the patient list
+        Database& db = m_shell.Db();
+        GdtRequest asked = file.request;
+        GdtStore stored = StoreGdtRequest(db, asked, request, &reason);
+        bool cancelled = false;
+        if (stored == GdtStore::Conflict) {
+            // Another person has this number here: a new number, or the request is refused.
+            const QString number = NextFreePatientNumber(db, LastPatientId(db) + 1);
+            m_timer.stop();
+            cancelled = ShowMessage(reason + "\n" + GetLangText("MESSAGE", 2936).arg(number),
+                                    PromptCaption(), 4, &m_shell) != 6;
+            m_timer.start();
+            if (!cancelled) {
+                asked.patientNumber = number;
+                stored = StoreGdtRequest(db, asked, request, &reason);
+            }
+        }
+        outcome = SettleGdtRequest(file, stored, reason, &error);
+        if (cancelled)
+            return false; // set aside as refused; the user has seen why
+        break;
+    }
+    }
     switch (outcome) {
     case GdtInboxResult::Empty:
         return false;
     case GdtInboxResult::Waiting:
         // The request stays and is tried on every tick; say so once, not on every tick.
-        if (!wasWaiting) {
-            m_timer.stop();
-            ShowMessage(error, ErrorCaption(), 0, &m_shell);
-            m_timer.start();
-        }
+        m_waiting = true;
+        if (!wasWaiting)
+            say(error, ErrorCaption());
         return false;
     case GdtInboxResult::Refused:
-        m_timer.stop(); // one message per refused file, not one per tick behind it
-        ShowMessage(GetLangText("EXCHANGE", 2709) + "\n" + error, ErrorCaption(), 0, &m_shell);
-        m_timer.start();
+        say(GetLangText("EXCHANGE", 2709) + "\n" + error, ErrorCaption());
         return false;
     case GdtInboxResult::Taken:
         break;

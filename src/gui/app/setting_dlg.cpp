@@ -159,7 +159,14 @@ void CSettingDlg::onOk()
     const int simulator = Settings().simulator;
     choice.simulator = m_demo->isChecked() ? (simulator != 0 ? simulator : 1) : 0;
     QString error;
-    if (ApplySettingsChoice(choice, &error)) {
+    QStringList changes;
+    bool toWired = ApplySettingsChoice(choice, &error, &changes);
+    if (!changes.isEmpty()) {
+        if (!overwriteChanges(changes))
+            return;
+        toWired = ApplySettingsChoice(choice, &error, &changes, true);
+    }
+    if (toWired) {
         if (CMainShellDlg* shell = CMainShellDlg::Instance())
             shell->CloseBluetooth();
     }
@@ -168,10 +175,27 @@ void CSettingDlg::onOk()
     accept();
 }
 
+bool CSettingDlg::overwriteChanges(const QStringList& changes)
+{
+    // Another program saved some of these keys since this one read them: the user chooses.
+    if (ShowMessage(GetLangText("MESSAGE", 2932) + "\n" + changes.join('\n'), PromptCaption(), 4,
+                    this) == 6)
+        return true;
+    Settings().Load(AppPaths::SettingsFile());
+    reject(); // opened again, the dialog shows what is saved now
+    return false;
+}
+
 void CSettingDlg::onDefault()
 {
     QString error;
-    if (!RestoreDefaultSettings(&error))
+    QStringList changes;
+    if (!RestoreDefaultSettings(&error, &changes) && !changes.isEmpty()) {
+        if (!overwriteChanges(changes))
+            return;
+        RestoreDefaultSettings(&error, &changes, true);
+    }
+    if (!error.isEmpty())
         ShowMessage("The settings are not saved: " + error, PromptCaption(), 0, this);
     accept();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QStringList>
 
 class Database;
 class QComboBox;
@@ -23,6 +24,7 @@ class CSettingDlg : public QDialog {
     Database& m_db;
     void onOk();
     void onDefault();
+    bool overwriteChanges(const QStringList& changes);
     void onDeviceName();
     void onModifyPredicted();
     void showDeviceVersion();

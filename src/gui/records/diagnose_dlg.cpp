@@ -39,7 +39,8 @@ CDiagnoseDlg::CDiagnoseDlg(Database& db, int patientId, const QString& day,
     resize(480, 380);
     m_physician = new QLineEdit(this);
     m_physician->setObjectName("physician");
-    m_physician->setMaxLength(kPhysicianLength);
+    // The field counts characters; one outside the basic plane takes two units here.
+    m_physician->setMaxLength(2 * kPhysicianLength);
     m_date = new QDateTimeEdit(QDateTime::currentDateTime(), this);
     m_date->setObjectName("date");
     m_date->hide();
@@ -50,7 +51,7 @@ CDiagnoseDlg::CDiagnoseDlg(Database& db, int patientId, const QString& day,
 
     auto* add = new QPushButton(GetLangText("RPTSETTING", 1269), this);
     add->setObjectName("add");
-    auto* ok = new QPushButton(GetLangText("RPTSETTING", 132), this);
+    auto* ok = m_ok = new QPushButton(GetLangText("RPTSETTING", 132), this);
     ok->setObjectName("ok");
     auto* cancel = new QPushButton(GetLangText("RPTSETTING", 133), this);
     cancel->setObjectName("cancel");
@@ -72,7 +73,17 @@ CDiagnoseDlg::CDiagnoseDlg(Database& db, int patientId, const QString& day,
     layout->addWidget(frame, 1);
     layout->addLayout(buttons);
 
-    LoadDiagnosis(m_db, m_patientId, m_day, m_record);
+    showStored();
+}
+
+void CDiagnoseDlg::showStored()
+{
+    QString error;
+    // A stored diagnosis that cannot be read is kept: the dialog then saves nothing over it.
+    const bool read = LoadDiagnosis(m_db, m_patientId, m_day, m_record, &error);
+    m_ok->setEnabled(read);
+    if (!read)
+        ShowMessage(GetLangText("MESSAGE", 2931) + "\n" + error, ErrorCaption(), 0, this);
     m_physician->setText(m_record.Physician);
     m_result->setPlainText(toShown(m_record.Result));
 }
@@ -104,12 +115,27 @@ void CDiagnoseDlg::onAdd()
 void CDiagnoseDlg::onOk()
 {
     QString saveError;
+    QStringList changes;
     // Text that does not fit its field keeps the dialog open with everything typed.
     switch (ConfirmDiagnosis(m_physician->text(), ResultText(), m_date->dateTime(), m_db,
-                             m_patientId, m_day, m_record, &saveError)) {
+                             m_patientId, m_day, m_record, &saveError, &changes)) {
     case DiagnosisSave::Saved:
         accept();
         return;
+    case DiagnosisSave::ChangedMeanwhile: {
+        // Another workstation saved this day's diagnosis since the dialog read it.
+        const bool overwrite = ShowMessage(GetLangText("MESSAGE", 2930) + "\n" + changes.join('\n'),
+                                           PromptCaption(), 4, this) == 6;
+        const QString physician = m_physician->text();
+        const QString result = m_result->toPlainText();
+        showStored();
+        if (overwrite && m_ok->isEnabled()) {
+            m_physician->setText(physician);
+            m_result->setPlainText(result);
+            onOk(); // over the diagnosis now stored
+        }
+        return;
+    }
     case DiagnosisSave::PhysicianTooLong:
         ShowMessage(GetLangText("DIAGNOSE_RESULT", 2205), ErrorCaption(), 0, this);
         m_physician->setFocus();
@@ -117,6 +143,9 @@ void CDiagnoseDlg::onOk()
     case DiagnosisSave::ResultTooLong:
         ShowMessage(GetLangText("DIAGNOSE_RESULT", 2206), ErrorCaption(), 0, this);
         m_result->setFocus();
+        return;
+    case DiagnosisSave::TextRefused:
+        ShowMessage(saveError, ErrorCaption(), 0, this);
         return;
     case DiagnosisSave::NotWritten:
         // The dialog stays open with the typed text, so nothing is lost.

@@ -6,6 +6,7 @@ class Database;
 class QDateTimeEdit;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 struct DiagnosisRecord;
 
 // The diagnosis of one test day: physician and up to eight lines of text,
@@ -26,6 +27,7 @@ class CDiagnoseDlg : public QDialog {
   private:
     void onAdd();
     void onOk();
+    void showStored();
 
     Database& m_db;
     int m_patientId;
@@ -34,4 +36,5 @@ class CDiagnoseDlg : public QDialog {
     QLineEdit* m_physician = nullptr;
     QPlainTextEdit* m_result = nullptr;
     QDateTimeEdit* m_date = nullptr;
+    QPushButton* m_ok = nullptr;
 };

@@ -80,7 +80,8 @@ void CPatientEditDlg::buildControls()
 {
     m_name = new QLineEdit(this);
     m_name->setObjectName("name");
-    m_name->setMaxLength(PatientRecord::kNameLength);
+    // TextRule counts characters; one outside the basic plane takes two units here.
+    m_name->setMaxLength(2 * PatientRecord::kNameLength);
     m_number = new QLineEdit(this);
     m_number->setObjectName("number");
     m_number->setMaxLength(kPatientNumberLength);
