@@ -127,7 +127,7 @@ TEST(TavctlPatient, NamesAreListedAsTypedAndControlCharactersNeverReachTheTermin
     }
     for (const QString& name : {QString("Ann\u202Enna"), QString("Ann\x1b[2J"), emoji + "x" + emoji}) {
         const ToolResult refused = add(name);
-        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.exitCode, 2);
         EXPECT_TRUE(refused.err.contains("--name")) << refused.err.toStdString();
     }
     {
@@ -255,7 +255,7 @@ TEST(TavctlImport, GdtRequestsAndPatientTablesOnlyFromRegularFilesWithinTheirLim
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const ToolResult result = RunTool(
         TAVCTL_PATH, {"--home", home.path(), "import", "csv", "--patients", fifo}, {}, kPatienceMs);
-    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_EQ(result.exitCode, 2) << result.err.toStdString();
     EXPECT_FALSE(QFile::exists(home.path("data.mdb")));
 }
 
