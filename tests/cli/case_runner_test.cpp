@@ -39,6 +39,12 @@ struct CliCase {
     QJsonObject body;
 };
 
+// gtest names a failing case by this.
+void PrintTo(const CliCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 std::vector<CliCase> LoadCases()
 {
     std::vector<CliCase> cases;
@@ -150,18 +156,22 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         EXPECT_EQ(r.exitCode, step["exit"].toInt(0)) << said;
         const QString out = QString::fromUtf8(r.out);
         const QString err = QString::fromUtf8(r.err);
-        if (step.contains("out"))
+        if (step.contains("out")) {
             EXPECT_EQ(out, expand(step["out"].toString())) << said;
+        }
         for (const QJsonValue& t : step["outContains"].toArray())
             EXPECT_TRUE(out.contains(expand(t.toString()))) << said << "\nstdout lacks " << expand(t.toString()).toStdString();
         for (const QJsonValue& t : step["errContains"].toArray())
             EXPECT_TRUE(err.contains(expand(t.toString()))) << said << "\nstderr lacks " << expand(t.toString()).toStdString();
-        if (step.contains("outEmpty"))
+        if (step.contains("outEmpty")) {
             EXPECT_EQ(out.isEmpty(), step["outEmpty"].toBool()) << said;
-        if (step.contains("errEmpty"))
+        }
+        if (step.contains("errEmpty")) {
             EXPECT_EQ(err.isEmpty(), step["errEmpty"].toBool()) << said;
-        if (step.contains("lines"))
+        }
+        if (step.contains("lines")) {
             EXPECT_EQ(out.count('\n'), step["lines"].toInt()) << said;
+        }
 
         const QJsonDocument doc = QJsonDocument::fromJson(r.out);
         const QJsonValue root = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());

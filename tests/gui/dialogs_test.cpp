@@ -6,9 +6,11 @@
 #include "report_gui_fixture.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/ini_file.h"
 #include "core/app/lang_text.h"
 #include "core/device/bluetooth_port.h"
 #include "core/device/device_manager.h"
+#include "core/records/diagnosis.h"
 #include "core/session/measurement_parts.h"
 #include "gui/app/setting_dlg.h"
 #include "gui/device/comm_setup_dialog.h"
@@ -127,7 +129,7 @@ TEST_F(NationGroupDialogTest, OkRecomputesTheCurrentPatientsPredictedValues)
     ASSERT_GT(before, 0.5f);
     ASSERT_TRUE(db.Execute(
         "update Nation set Multiply = 2 where nNation = 1 and ParamName = 17"));
-    CModifyPredictDlg dialog(db);
+    CModifyPredictDlg dialog(*shell);
     press(&dialog, "ok");
     EXPECT_FLOAT_EQ(shell->Predicted().FVC, before * 2);
 }
@@ -229,7 +231,7 @@ class CalibrationDialogTest : public GuiTest {
 TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
 {
     useSyringe(3);
-    CScalerDlg dialog;
+    CScalerDlg dialog(LiveParts().devices);
     dialog.show();
     auto* volume = dialog.findChild<QComboBox*>("volume");
     ASSERT_EQ(volume->count(), 2);

@@ -6,13 +6,13 @@
 #include "core/exchange/gdt_exchange.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/page.h"
 #include "gui/app/show_message.h"
 
 #include <QDate>
 
-CGdtInbox::CGdtInbox(CMainShellDlg& shell, int intervalMs) : m_shell(shell)
+CGdtInbox::CGdtInbox(Workbench& shell, int intervalMs) : m_shell(shell)
 {
     connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
     m_timer.start(intervalMs);
@@ -22,7 +22,7 @@ bool CGdtInbox::Poll()
 {
     // Only from the patient list: a running test or an open result is never taken over.
     CPage* page = m_shell.CurrentPage();
-    if (!page || page->Template() != CMainShellDlg::kMainPage)
+    if (!page || page->Template() != Workbench::kMainPage)
         return false;
     const ExchangeSettings settings = ExchangeSettings::Load(AppPaths::SettingsFile());
     if (settings.gdtFolder.isEmpty())
@@ -39,13 +39,13 @@ bool CGdtInbox::Poll()
         // The request stays and is tried on every tick; say so once, not on every tick.
         if (!wasWaiting) {
             m_timer.stop();
-            ShowMessage(error, ErrorCaption(), 0, &m_shell);
+            ShowMessage(error, ErrorCaption(), 0, m_shell.Window());
             m_timer.start();
         }
         return false;
     case GdtInboxResult::Refused:
         m_timer.stop(); // one message per refused file, not one per tick behind it
-        ShowMessage(GetLangText("EXCHANGE", 2709) + "\n" + error, ErrorCaption(), 0, &m_shell);
+        ShowMessage(GetLangText("EXCHANGE", 2709) + "\n" + error, ErrorCaption(), 0, m_shell.Window());
         m_timer.start();
         return false;
     case GdtInboxResult::Taken:
@@ -62,7 +62,7 @@ bool CGdtInbox::Poll()
     m_shell.SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
     if (request.testType >= 0) {
         m_shell.SetCurrentTestType(request.testType);
-        m_shell.ShowPage(CMainShellDlg::kLiveTestPage);
+        m_shell.ShowPage(Workbench::kLiveTestPage);
     }
     return true;
 }

@@ -6,18 +6,18 @@
 #include <QObject>
 #include <QTimer>
 
-class CMainShellDlg;
+class Workbench;
 
 class CGdtInbox : public QObject {
     Q_OBJECT
   public:
-    explicit CGdtInbox(CMainShellDlg& shell, int intervalMs = 2000);
+    explicit CGdtInbox(Workbench& shell, int intervalMs = 2000);
 
     // One look at the folder (the timer calls it); true when a request was taken.
     bool Poll();
 
   private:
-    CMainShellDlg& m_shell;
+    Workbench& m_shell;
     QTimer m_timer;
     bool m_waiting = false; // the last look met a passing fault (already reported)
 };

@@ -2,6 +2,7 @@
 #include <QDialog>
 
 class Database;
+class Workbench;
 class QComboBox;
 class QCheckBox;
 class QGroupBox;
@@ -14,12 +15,13 @@ class QRadioButton;
 class CSettingDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CSettingDlg(Database& db, QWidget* parent = nullptr);
+    explicit CSettingDlg(Workbench& bench, QWidget* parent = nullptr);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    Workbench& m_bench;
     Database& m_db;
     void onOk();
     void onDefault();
