@@ -42,5 +42,12 @@ for folder in app device measure clinical records session report exchange accoun
         fi
     done
 done
+# The desktop layer's windows include each other without circles, and none
+# reaches the main window through a process-wide instance.
+python3 scripts/gui-include-cycles.py || status=1
+if grep -rn 'Instance()' src/gui --include='*.h' --include='*.cpp' >&2; then
+    echo "src/gui: windows get what they share from the entry point, not through Instance()" >&2
+    status=1
+fi
 [ $status -eq 0 ] && echo "layers: every include follows the allowed edges"
 exit $status

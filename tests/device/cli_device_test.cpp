@@ -3,10 +3,7 @@
 #include "support/temp_home.h"
 
 #include "core/device/virtual_spirometer.h"
-#include "core/records/database.h"
-#include "core/records/recordset.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,16 +33,6 @@ int addPatient(const TempHome& home)
     return r.out.trimmed().toInt();
 }
 
-int caseRows(const TempHome& home, int id)
-{
-    Database db;
-    if (!db.Open(home.path("data.mdb")))
-        return -1;
-    Recordset rs(db);
-    rs.Open("select * from CaseInfo where ID = ?", {id});
-    return rs.GetRecordCount();
-}
-
 // What the receive worker would read from the device during one test:
 // the checksum device's 64-byte reports, or the ascii device's byte stream.
 QByteArray capture(const SimConfig& config)
@@ -70,27 +57,6 @@ QByteArray capture(const SimConfig& config)
 }
 
 } // namespace
-
-// Through the command: its record beside the virtual patient's truth, and a
-// --profile that leaves the settings file alone. (Every profile's accuracy on
-// both protocols is the live test suite's; the kept session, the session suite's.)
-TEST(TavctlDevice, DemoTestStoresNearTheTruthAndLeavesTheSettings)
-{
-    TempHome home;
-    const int id = addPatient(home);
-    const ToolResult r = tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc",
-                                       "--profile", "4"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QJsonObject out = json(r);
-    EXPECT_EQ(out["outcome"].toString(), "saved");
-    EXPECT_EQ(caseRows(home, id), out["stored"].toArray().size());
-    const QJsonObject record = out["record"].toObject();
-    const QJsonObject truth = out["truth"].toObject();
-    for (const char* name : {"FVC", "FEV1"})
-        EXPECT_NEAR(record[name].toDouble(), truth[name].toDouble(), 0.03 * truth[name].toDouble()) << name;
-    EXPECT_NEAR(record["PEF"].toDouble(), truth["PEF"].toDouble(), 0.10 * truth["PEF"].toDouble());
-    EXPECT_FALSE(home.read("System.ini").contains("SIMULATOR=4"));
-}
 
 TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
 {
@@ -142,34 +108,4 @@ TEST(TavctlDevice, ReplayOfACapturedStreamGivesTheLiveResult)
         ASSERT_EQ(recorded.exitCode, 0) << recorded.err.toStdString();
         EXPECT_EQ(json(recorded)["maneuvers"], out["maneuvers"]) << ascii;
     }
-}
-
-TEST(TavctlDevice, CalibrateAndArgumentErrors)
-{
-    TempHome home;
-    home.write("System.ini", "[SYSTEM]\nSIMULATOR=1\n");
-    ToolResult r = tavctl(home, {"calibrate", "--volume", "3"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(json(r)["verdicts"].toArray(), (QJsonArray{7, 9, 9, 6}));
-    EXPECT_EQ(json(r)["success"].toInt(), 1);
-
-    EXPECT_EQ(tavctl(home, {"calibrate", "--volume", "5"}).exitCode, 2);
-    EXPECT_EQ(tavctl(home, {"test", "--patient", "42", "--type", "fvc"}).exitCode,
-              2); // no such patient
-    const int id = addPatient(home);
-    EXPECT_EQ(tavctl(home, {"test", "--patient", QString::number(id), "--type", "xyz"}).exitCode,
-              2);
-    EXPECT_EQ(
-        tavctl(home, {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "9"})
-            .exitCode,
-        2);
-    EXPECT_EQ(tavctl(home, {"replay", "--protocol", "checksum"}).exitCode, 2);
-
-    // MVV with the virtual patient: saved; the row carries the measured value.
-    r = tavctl(home, {"test", "--patient", QString::number(id), "--type", "mvv"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const double mvv = json(r)["truth"].toObject()["MVV"].toDouble();
-    ASSERT_GT(mvv, 0);
-    EXPECT_NEAR(json(r)["record"].toObject()["MVV"].toDouble(), mvv, 0.05 * mvv);
-    EXPECT_EQ(caseRows(home, id), 1);
 }

@@ -75,28 +75,6 @@ TEST_F(ExchangeMenuTest, ExportFhirWritesTheBundleOfTheShownDayAndSaysWhere)
     EXPECT_TRUE(home.read("out/all.csv").contains("2026-07-01T10:00:00"));
 }
 
-TEST_F(ExchangeMenuTest, SendGdtNeedsTheExchangeFolderThenWritesResultAndReport)
-{
-    storeFvc("2026-07-02 09:00:00", 4.1f, 3.2f, 7.0f);
-    CExchangeMenu* menu = openMenu("2026-07-02");
-    ASSERT_NE(menu, nullptr);
-    menu->SendGdt();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2707)));
-
-    ExchangeSettings settings;
-    settings.gdtFolder = home.path("gdt");
-    QDir().mkpath(settings.gdtFolder);
-    ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
-    menu->SendGdt();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(messages[1].text.startsWith(GetLangText("EXCHANGE", 2706))) << messages[1].text.toStdString();
-    const QByteArray result = home.read("gdt/PRAXTAVS.GDT");
-    EXPECT_TRUE(result.startsWith("01380006310\r\n"));
-    EXPECT_TRUE(result.contains("4.10"));
-    EXPECT_EQ(QDir(settings.gdtFolder).entryList({"*.pdf"}).size(), 1);
-}
-
 namespace {
 
 QByteArray gdtLine(const char* field, const QByteArray& content)

@@ -214,7 +214,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
     look(shell.get(), "results_volume_time");
 
     {
-        CSettingDlg dialog(db, shell.get());
+        CSettingDlg dialog(*shell, shell.get());
         look(&dialog, "settings");
     }
     {
@@ -223,7 +223,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
         look(&dialog, "patient_editor");
     }
     {
-        CModifyPredictDlg dialog(db, shell.get());
+        CModifyPredictDlg dialog(*shell, shell.get());
         look(&dialog, "nation_groups");
     }
     {
@@ -233,7 +233,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
         look(&phrases, "diagnosis_phrases");
     }
     {
-        CScalerDlg dialog(shell.get());
+        CScalerDlg dialog(LiveParts().devices, shell.get());
         look(&dialog, "calibration");
     }
     {
@@ -246,7 +246,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
         CMessageDlg message(GetLangText("MESSAGE", 1251), PromptCaption(), 4, shell.get());
         look(&message, "message_box");
     }
-    CMainFrame* preview = OpenResultsReport(db, shell.get(), patientId, kDay);
+    CMainFrame* preview = OpenResultsReport(db, shell.get(), shell.get(), patientId, kDay);
     ASSERT_NE(preview, nullptr);
     look(preview, "print_preview");
     preview->close();

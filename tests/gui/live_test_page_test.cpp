@@ -198,80 +198,6 @@ TEST_F(LiveTestPageTest, ALostLinkStopsTheTestWithTheConnectionMessage)
     EXPECT_NE(page<CUserManageDlg>(), nullptr);
 }
 
-TEST_F(LiveTestPageTest, UnpluggingAWiredDeviceStopsTheTestAndTellsOnce)
-{
-    LiveParts().devices.SetSimulatorRealTime(true);
-    selectNewPatient();
-    click("fvcTest");
-    auto* live = page<CFVCTestingDlg>();
-    ASSERT_NE(live, nullptr);
-    ASSERT_TRUE(waitFor([&] { return live->Session().Running() != 0; }));
-    Q_EMIT live->Watch().removed();
-    Q_EMIT live->Watch().removed(); // the system may tell one unplugging twice
-    EXPECT_FALSE(live->Session().Running());
-    EXPECT_EQ(live->Prompt(), GetLangText("MESSAGE", 1207));
-    waitFor([&] { return false; }, 100);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 138));
-    click("close");
-    EXPECT_NE(page<CUserManageDlg>(), nullptr);
-}
-
-TEST_F(LiveTestPageTest, WithoutADeviceThePromptAndTheBoxSaySo)
-{
-    Settings().simulator = 0; // and no real link is registered in this program
-    selectNewPatient();
-    click("fvcTest");
-    auto* live = page<CFVCTestingDlg>();
-    ASSERT_NE(live, nullptr);
-    ASSERT_TRUE(waitFor([&] { return !messages.empty(); }));
-    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 138));
-    EXPECT_EQ(live->Prompt(), GetLangText("MESSAGE", 1207));
-    EXPECT_FALSE(live->Session().Running());
-}
-
-TEST_F(LiveTestPageTest, VcMarksFollowTheTidalBreathing)
-{
-    selectNewPatient();
-    click("vcTest");
-    auto* live = page<CFVCTestingDlg>();
-    ASSERT_NE(live, nullptr);
-    auto* valid = live->findChild<QLabel*>("validMark");
-    auto* invalid = live->findChild<QLabel*>("invalidMark");
-    EXPECT_FALSE(valid->isVisibleTo(live));
-    EXPECT_FALSE(invalid->isVisibleTo(live));
-    bool validShown = false;
-    // Connected after the page's own handler: sees the mark as the page left it.
-    QObject::connect(&live->Session(), &LiveTestSession::tidalFound, live, [&] {
-        validShown = valid->isVisibleTo(live) && !invalid->isVisibleTo(live);
-    });
-    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }));
-    EXPECT_TRUE(validShown);
-}
-
-TEST_F(LiveTestPageTest, AnMvvTestWithOneBreathIsNotSaved)
-{
-    SimConfig config = SimConfig::ForSetting(1, SimTest::Mvv);
-    config.mvvBreaths = 1;
-    LiveParts().devices.SetSimulatorConfig(config);
-    const int id = selectNewPatient();
-    click("mvvTest");
-    auto* live = page<CFVCTestingDlg>();
-    ASSERT_NE(live, nullptr);
-    QStringList prompts;
-    QObject::connect(&live->Session(), &LiveTestSession::promptChanged,
-                     [&prompts](const QString& text) { prompts << text; });
-    const QString invalid = "The result is invalid,because the times can't less than 2!";
-    ASSERT_TRUE(waitFor([&] { return prompts.contains(invalid); }))
-        << prompts.join('|').toStdString();
-    waitFor([] { return false; }, 200);
-    EXPECT_EQ(page<CFVCTestingDlg>(), live); // no switch to the results
-    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
-    EXPECT_EQ(dtFiles(id), 0);
-    EXPECT_TRUE(shell->findChild<QPushButton*>("close")->isEnabled());
-    EXPECT_FALSE(live->MainPlot()->IsLive());
-}
-
 TEST_F(LiveTestPageTest, APostSessionIsStoredAsPostAndAFailedWriteKeepsThePage)
 {
     const int id = selectNewPatient();
@@ -337,29 +263,6 @@ TEST_F(LiveTestPageTest, ASecondSessionOfTheDayIsPostAndKeepsItsDetails)
     EXPECT_EQ(detail.dose, QString::fromUtf8("400 µg"));
     EXPECT_EQ(detail.doseTime, QDateTime(QDate::currentDate(), QTime(0, 0)));
     EXPECT_EQ(detail.referrer, "Dr. O'Brien");
-}
-
-// A pre session shows no bronchodilator fields and keeps no drug typed before
-// the phase was switched back; the referrer is kept for any phase.
-TEST_F(LiveTestPageTest, APreSessionKeepsOnlyItsReferrer)
-{
-    const int id = selectNewPatient();
-    click("fvcTest");
-    auto* live = page<CFVCTestingDlg>();
-    ASSERT_NE(live, nullptr);
-    EXPECT_EQ(live->PhaseChoice()->currentIndex(), kPhasePre);
-    EXPECT_TRUE(live->DrugEdit()->isHidden());
-    live->PhaseChoice()->setCurrentIndex(kPhasePost);
-    EXPECT_FALSE(live->DoseTimeEdit()->isHidden());
-    live->DrugEdit()->setText("Ipratropium");
-    live->PhaseChoice()->setCurrentIndex(kPhasePre);
-    EXPECT_TRUE(live->DrugEdit()->isHidden());
-    live->ReferrerEdit()->setText("Dr. Park");
-    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; })) << shownTexts().join('|').toStdString();
-    const SessionDetail detail = LoadSessionDetail(db, id, 1);
-    EXPECT_TRUE(detail.drug.isEmpty());
-    EXPECT_EQ(detail.referrer, "Dr. Park");
-    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Phase = 0 AND Btps = 1", {id}), 3);
 }
 
 } // namespace

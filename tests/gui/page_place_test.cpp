@@ -67,22 +67,6 @@ class PagePlaceTest : public ReportGuiTest {
 
 } // namespace
 
-TEST_F(PagePlaceTest, ChoosingAPatientShowsItsNewestDayAtOnce)
-{
-    openShell();
-    clickPatient(patientId);
-    expectShowing("2026-11-30", 2);
-    // Another patient without tests: nothing of the first one's day stays.
-    clickPatient(other);
-    EXPECT_EQ(mainPage()->SelectedPatientId(), other);
-    EXPECT_TRUE(mainPage()->Days().isEmpty());
-    EXPECT_TRUE(shell->CurrentTestDate().isEmpty());
-    EXPECT_TRUE(fvcPane()->Tests().empty());
-    // Back to the first: its newest day again, not the day chosen before.
-    clickPatient(patientId);
-    expectShowing("2026-11-30", 2);
-}
-
 TEST_F(PagePlaceTest, ExitFromTheResultsPageComesBackToTheSamePatientDayAndCurves)
 {
     openShell();
@@ -124,27 +108,4 @@ TEST_F(PagePlaceTest, ExitFromTheResultsPageComesBackToTheSamePatientDayAndCurve
     QTest::keyClick(days(), Qt::Key_R, Qt::ControlModifier);
     QApplication::processEvents();
     EXPECT_NE(page<CTAVADlg>(), nullptr);
-}
-
-TEST_F(PagePlaceTest, ALanguageChangeKeepsThePlaceAndTheResultsNeedAPatient)
-{
-    home.write("Language/Chinese.txt", "[CASE]\r\n2300=查看结果\r\n");
-    openShell();
-    // Without a patient the results button says so and stays on the page.
-    QTest::mouseClick(child(current(), "results"), Qt::LeftButton);
-    ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages.back().text, GetLangText("MESSAGE", 1146));
-    ASSERT_NE(mainPage(), nullptr);
-
-    clickPatient(patientId);
-    whenModal([](QWidget* dialog) {
-        auto* language = dialog->findChild<QComboBox*>("language");
-        language->setCurrentText("Chinese");
-        QTest::mouseClick(dialog->findChild<QPushButton*>("ok"), Qt::LeftButton);
-    });
-    QTest::mouseClick(child(current(), "settings"), Qt::LeftButton);
-    QApplication::processEvents();
-    EXPECT_EQ(Settings().language, "Chinese");
-    EXPECT_EQ(child(current(), "results")->text(), QString::fromUtf8("查看结果"));
-    expectShowing("2026-11-30", 2);
 }

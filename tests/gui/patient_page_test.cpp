@@ -111,24 +111,6 @@ TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
     EXPECT_EQ(list->SelectedDay(), "2026-03-04");
 }
 
-TEST_F(PatientPageTest, APatientWithoutTestsLeavesDaysAndPanesEmpty)
-{
-    const int ann = addPatient("Ann");
-    const int bob = addPatient("Bob");
-    addTest(bob, "1.dt", "2026-03-04 09:00:00", 0);
-    CUserManageDlg* list = openPage();
-    selectPatientRow(1);
-    auto* days = shell->findChild<QTableWidget*>("dayList");
-    days->selectRow(0);
-    EXPECT_EQ(shell->findChild<CCurvePane*>("paneFVC")->TestCount(), 1);
-
-    selectPatientRow(0);
-    EXPECT_EQ(shell->CurrentPatientId(), ann);
-    EXPECT_TRUE(list->Days().isEmpty());
-    EXPECT_EQ(shell->CurrentTestDate(), "");
-    EXPECT_EQ(shell->findChild<CCurvePane*>("paneFVC")->TestCount(), 0);
-}
-
 TEST_F(PatientPageTest, DeletingTheSelectedPatientRemovesItsFolderAndRows)
 {
     const int ann = addPatient("Ann");
@@ -158,74 +140,6 @@ TEST_F(PatientPageTest, DeletingTheSelectedPatientRemovesItsFolderAndRows)
     EXPECT_EQ(shell->SelectedPatientTag(), "");
     EXPECT_EQ(shell->CurrentPatientId(), 0);
     EXPECT_EQ(list->Days(), QStringList());
-}
-
-TEST_F(PatientPageTest, TheMenuSaysDeleteInChineseOnlyForTheChineseFile)
-{
-    addPatient("Ann");
-    openPage();
-    auto* view = shell->findChild<QTableView*>("patientList");
-    answers = {2, 2};
-    Settings().language = "Chinese";
-    EXPECT_EQ(rightClickAndChoose(view, QPoint(5, 5)), QString::fromUtf8("删除"));
-    Settings().language = "chinese";
-    EXPECT_EQ(rightClickAndChoose(view, QPoint(5, 5)), "Delete");
-}
-
-TEST_F(PatientPageTest, DeletingADayRemovesItsTestsOfEveryKind)
-{
-    const int ann = addPatient("Ann");
-    addTest(ann, "1.dt", "2026-03-04 09:00:00", 0);
-    addTest(ann, "2.dt", "2026-03-04 10:00:00", 1);
-    addTest(ann, "3.dt", "2026-03-06 10:00:00", 2);
-    CUserManageDlg* list = openPage();
-    selectPatientRow(0);
-    auto* days = shell->findChild<QTableWidget*>("dayList");
-    days->selectRow(1);
-    ASSERT_EQ(list->SelectedDay(), "2026-03-04");
-
-    click("deleteDay");
-    EXPECT_EQ(messages.back().text, "Are you sure to delete  cases of this testing datetime?");
-    EXPECT_EQ(list->Days(), QStringList{"2026-03-06"});
-    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {ann}), 1);
-    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-06"); // the newest day left
-}
-
-TEST_F(PatientPageTest, TheDetailsSpotOfAPaneOpensTheResultsOfThatKind)
-{
-    const int ann = addPatient("Ann");
-    addTest(ann, "1.dt", "2026-03-04 09:00:00", 1);
-    addTest(ann, "2.dt", "2026-03-04 09:10:00", 1);
-    addTest(ann, "3.dt", "2026-03-04 09:20:00", 0);
-    openPage();
-    selectPatientRow(0);
-    shell->findChild<QTableWidget*>("dayList")->selectRow(0);
-
-    // The spot's hand and highlight are the curve pane's own test.
-    auto* pane = shell->findChild<CCurvePane*>("paneVC");
-    const QRect spot = CCurvePane::DetailsSpot(1, pane->size());
-    QTest::mouseMove(pane, spot.center());
-    QTest::mouseClick(pane, Qt::LeftButton, {}, spot.center());
-
-    auto* results = page<CTAVADlg>();
-    ASSERT_NE(results, nullptr);
-    EXPECT_EQ(shell->CurrentTestType(), 1);
-    // The VC results list (these rows have no real test files behind them;
-    // the results page tests fill it from real ones).
-    auto* list = results->findChild<QTableWidget*>("results");
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->columnCount(), 5);
-}
-
-TEST_F(PatientPageTest, TestButtonsOpenTheLiveTestPageOfTheirKind)
-{
-    addPatient("Ann");
-    openPage();
-    selectPatientRow(0);
-    click("mvvTest");
-    EXPECT_EQ(shell->CurrentTestType(), 2);
-    EXPECT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kLiveTestPage);
-    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
@@ -275,35 +189,6 @@ TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
     EXPECT_EQ(shownNames(), (QStringList{"Chen Wei", "adam Smith", "Bea Adams", "Zoe Meyer"}));
     EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
     EXPECT_EQ(shell->CurrentPatientId(), adam);
-}
-
-TEST_F(PatientPageTest, APatientWithoutAnEquationShowsNoPredictedValuesAndSaysWhy)
-{
-    const int first = addPatient("Ann", 1980);
-    const int second = addPatient("Bob", 1980);
-    ASSERT_TRUE(db.Execute("update UserInfo set Standard = 7 where ID = ?",
-                                             {second}));
-    openShell();
-    auto* note = shell->findChild<QLabel*>("predictedNote");
-    ASSERT_NE(note, nullptr);
-    selectPatientRow(0);
-    ASSERT_EQ(shell->CurrentPatientId(), first);
-    EXPECT_GT(shell->Predicted().FVC, 0);
-    EXPECT_TRUE(note->isHidden());
-    selectPatientRow(1);
-    ASSERT_EQ(shell->CurrentPatientId(), second);
-    EXPECT_EQ(shell->Predicted().FVC, 0); // not Ann's values
-    EXPECT_FALSE(note->isHidden());
-    EXPECT_EQ(note->text(), GetLangText("MESSAGE", 2209));
-    selectPatientRow(0);
-    EXPECT_TRUE(note->isHidden());
-}
-
-TEST_F(PatientPageTest, QuitEndsTheMainWindow)
-{
-    openPage();
-    click("quit");
-    EXPECT_FALSE(shell->isVisible());
 }
 
 // Once accounts are on, only an administrator opens the audit trail; the

@@ -99,30 +99,6 @@ TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
     EXPECT_EQ(label("acceptability"), DayQualityStatement(kTestFvc, *results->Day(), 0).test);
 }
 
-TEST_F(ResultsPageTest, VcAndMvvListsHaveTheirRowsAndNoPhaseColumns)
-{
-    storeVc("2026-03-04 10:00:00", 3.9f);
-    storeVc("2026-03-04 10:03:00", 4.2f);
-    storeMvv("2026-03-04 10:10:00", 120.0f);
-    ASSERT_NE(openResults("2026-03-04", kTestVc), nullptr);
-    auto* list = child<QTableWidget>(current(), "results");
-    EXPECT_EQ(headers(list), (QStringList{"", GetLangText("CASE", 1210), "Unit", "Pred", "%Pred", "#1", "#2"}));
-    ASSERT_EQ(list->rowCount(), 13);
-    EXPECT_EQ(list->item(0, 1)->text(), "VC");
-    EXPECT_EQ(list->item(12, 1)->text(), "tI/ttot");
-    EXPECT_EQ(cell(list, "VC", "#2"), "4.20");
-    EXPECT_EQ(cell(list, "TV", "Pred"), kMissingText); // no predicted value for TV
-    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
-
-    shell->SetCurrentTestType(kTestMvv);
-    page<CTAVADlg>()->Reload();
-    list = child<QTableWidget>(current(), "results");
-    ASSERT_EQ(list->rowCount(), 1);
-    EXPECT_EQ(list->item(0, 1)->text(), "MVV");
-    EXPECT_EQ(cell(list, "MVV", "#1"), "120.00");
-    EXPECT_EQ(headers(list).last(), "#1");
-}
-
 TEST_F(ResultsPageTest, ClickingATestColumnShowsThatTestAndDelRemovesIt)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
@@ -151,64 +127,6 @@ TEST_F(ResultsPageTest, ClickingATestColumnShowsThatTestAndDelRemovesIt)
     EXPECT_EQ(count("select * from CaseInfo where ID = ? and DataName = ?", {patientId, second}),
               0);
     EXPECT_EQ(headers(list).mid(firstTest), (QStringList{"#1", "#2"}));
-}
-
-TEST_F(ResultsPageTest, DelOnAnEmptyDayTellsThereIsNothingToDelete)
-{
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
-    ASSERT_EQ(results->TestCount(), 0);
-    click(current(), "delete");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "There is no case to delete!");
-    EXPECT_EQ(label("best1173"), "");
-}
-
-TEST_F(ResultsPageTest, VolumeTimePaneSlidesOverTheQualityTexts)
-{
-    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
-    shell->resize(1200, 800);
-    QApplication::processEvents();
-    auto* volumeTime = child<CCurvePlotWidget>(current(), "volumeTime");
-    auto* quality = child<QWidget>(current(), "quality");
-    auto* diagnose = child(current(), "diagnose");
-    EXPECT_FALSE(volumeTime->isVisible());
-    EXPECT_TRUE(quality->isVisible());
-
-    click(current(), "volumeTimeToggle");
-    EXPECT_TRUE(results->IsVolumeTimeShown());
-    EXPECT_FALSE(quality->isVisible());
-    EXPECT_TRUE(diagnose->isVisible()); // the physician may diagnose beside either curve
-    QTest::qWait(700); // the slide lasts 400 ms
-    EXPECT_TRUE(volumeTime->isVisible());
-    EXPECT_GT(volumeTime->width(), 100);
-    EXPECT_EQ(volumeTime->View(), CurveView::VolumeTime);
-    EXPECT_EQ(volumeTime->Curves().size(), 1u);
-    screenshot(shell.get(), "results_volume_time");
-
-    click(current(), "volumeTimeToggle");
-    QTest::qWait(700);
-    EXPECT_FALSE(volumeTime->isVisible());
-    EXPECT_TRUE(quality->isVisible());
-    EXPECT_TRUE(diagnose->isVisible());
-}
-
-TEST_F(ResultsPageTest, SingleLoopButtonTogglesTheSharedFlagAndThePanes)
-{
-    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
-    storeFvc("2026-03-04 09:05:00", 4.20f, 3.30f, 7.80f);
-    openResults("2026-03-04", kTestFvc);
-    auto* flowVolume = child<CCurvePlotWidget>(current(), "flowVolume");
-    EXPECT_EQ(flowVolume->Kind(), kCurveFvcResult);
-    EXPECT_EQ(flowVolume->View(), CurveView::FlowVolume);
-    EXPECT_EQ(flowVolume->Curves().size(), 2u);
-    click(current(), "singleLoop");
-    EXPECT_EQ(shell->SingleLoopDisplay(), 1);
-    ASSERT_EQ(flowVolume->Curves().size(), 1u);
-    EXPECT_EQ(flowVolume->Curves()[0].number, 2) << "the shown (best) test";
-    click(current(), "singleLoop");
-    EXPECT_EQ(shell->SingleLoopDisplay(), 0);
-    EXPECT_EQ(flowVolume->Curves().size(), 2u);
 }
 
 TEST_F(ResultsPageTest, AGliDayShowsZScoresAndTheSuggestionGoesIntoTheDiagnosisOnlyWhenConfirmed)
@@ -257,66 +175,6 @@ TEST_F(ResultsPageTest, AGliDayShowsZScoresAndTheSuggestionGoesIntoTheDiagnosisO
     LoadDiagnosis(db, patientId, "2026-03-04", stored);
     EXPECT_EQ(stored.Result, "Smoker.\r\n" + sentence);
     EXPECT_TRUE(label("diagnosis").contains(sentence));
-}
-
-TEST_F(ResultsPageTest, AnOlderReferenceSetSaysAnInterpretationNeedsGli)
-{
-    storeFvc("2026-03-04 09:00:00", 3.60f, 1.80f, 5.00f);
-    storeVc("2026-03-04 09:10:00", 3.9f);
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
-    EXPECT_FALSE(results->SummaryView()->Summary().rows[0].pre.reference.available);
-    EXPECT_EQ(results->SuggestionShown(), GetLangText("CLINICAL", 2520));
-    EXPECT_FALSE(child<QPushButton>(current(), "takeIntoDiagnosis")->isEnabled());
-    // The VC list has no FVC summary.
-    openResults("2026-03-04", kTestVc);
-    EXPECT_TRUE(page<CTAVADlg>()->SuggestionShown().isEmpty());
-}
-
-TEST_F(ResultsPageTest, ABronchodilatorDayFitsA1366By768ScreenAndTheWindowKeepsItsSize)
-{
-    for (int i = 0; i < 3; ++i) {
-        storeFvc(QString("2026-03-04 09:0%1:00").arg(i), 3.90f - 0.02f * i, 1.80f, 5.0f);
-        storeFvc(QString("2026-03-04 10:0%1:00").arg(i), 4.10f - 0.02f * i, 2.60f, 7.0f);
-    }
-    // The last three blows after the bronchodilator.
-    QSqlQuery relabel(db.Connection());
-    ASSERT_TRUE(relabel.exec("UPDATE CaseInfo SET Phase = 1, Session = 99 WHERE TestTime >= '2026-03-04 10:00:00'"));
-    openWith("2026-03-04", kTestFvc);
-    shell->showNormal();
-    shell->resize(1366, 768);
-    shell->ShowPage(CMainShellDlg::kResultsPage);
-    CTAVADlg* results = page<CTAVADlg>();
-    ASSERT_EQ(results->Day()->phases.size(), 2u);
-    QApplication::processEvents();
-    screenshot(shell.get(), "results_1366x768");
-    EXPECT_EQ(shell->size(), QSize(1366, 768)); // the page did not push the window larger
-
-    // Every control lies inside the page, and no two controls of one layout overlap.
-    QWidget* pageWidget = current();
-    const QRect area = pageWidget->rect();
-    std::vector<QWidget*> shown;
-    for (QWidget* w : pageWidget->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        if (w->isVisible() && !w->isWindow())
-            shown.push_back(w);
-    ASSERT_GT(shown.size(), 8u);
-    for (QWidget* w : shown) {
-        EXPECT_TRUE(area.contains(w->geometry())) << w->objectName().toStdString();
-        for (QWidget* other : shown) {
-            if (other != w) {
-                EXPECT_FALSE(w->geometry().intersects(other->geometry()))
-                    << w->objectName().toStdString() << " / " << other->objectName().toStdString();
-            }
-        }
-    }
-    for (const char* name : {"post1173", "post1176", "bestPhase1"})
-        EXPECT_TRUE(child<QLabel>(current(), name)->isVisible()) << name;
-
-    // Away and back: the window keeps the size the user gave it.
-    shell->ShowPage(CMainShellDlg::kMainPage);
-    QApplication::processEvents();
-    shell->ShowPage(CMainShellDlg::kResultsPage);
-    QApplication::processEvents();
-    EXPECT_EQ(shell->size(), QSize(1366, 768));
 }
 
 TEST_F(ResultsPageTest, ASessionRelabelledFromThePageMovesItsValuesAndKeepsTheChange)

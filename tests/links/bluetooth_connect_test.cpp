@@ -7,7 +7,6 @@
 #include "core/device/bluetooth_port.h"
 #include "core/device/real_link_factories.h"
 #include "core/device/wire_format.h"
-#include "core/measure/maneuver_fields.h"
 
 namespace {
 
@@ -109,29 +108,6 @@ TEST_F(BluetoothConnectTest, CancelledDialogFailsAndLeavesNoConnection)
     EXPECT_EQ(TestParts().devices.ConnectDevice(), 0);
     EXPECT_FALSE(m_link.blueTooth.IsConnected());
     EXPECT_EQ(m_module->connects, 0);
-}
-
-TEST_F(BluetoothConnectTest, WholeFvcTestOverBluetoothEqualsTheDemoRun)
-{
-    SaveResult results[2];
-    for (int run = 0; run < 2; ++run) {
-        if (run == 1)
-            useDevice(SimConfig::ForSetting(1, SimTest::Fvc));
-        LiveTestSession session(TestParts());
-        bool finished = false;
-        QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
-        ASSERT_EQ(session.Start(0), LiveTestSession::kStarted) << run;
-        ASSERT_TRUE(waitForEnd(session));
-        ASSERT_TRUE(finished) << run;
-        results[run] = session.Save(1, context(), db);
-        ASSERT_EQ(results[run].outcome, SaveOutcome::Saved) << run;
-    }
-    for (int i = 0; i < int(ManeuverFields().size()); ++i) {
-        EXPECT_EQ(ManeuverFieldValue(results[0].record, i),
-                  ManeuverFieldValue(results[1].record, i))
-            << ManeuverFields()[i].name;
-    }
-    EXPECT_EQ(caseRows(), 6); // three blows a session
 }
 
 } // namespace

@@ -65,36 +65,6 @@ class DevsimProcessTest : public DeviceTest {
     QProcess m_devsim;
 };
 
-// The whole chain as a user would run it: `tavctl devsim --pty` in one
-// process, `tavctl test` with SIMULATOR=0 and PORTNAME at the pty in another.
-TEST_F(DevsimProcessTest, TavctlTestOverThePtyEqualsTheDemoRunAndKeepsSettings)
-{
-    if (!MakeHidapiBackend()->Enumerate(0x2047, 0x0302).isEmpty())
-        GTEST_SKIP() << "a HID spirometer is attached and would win the probe";
-    const QString pty = startDevsim({"--profile", "12", "--protocol", "ascii"});
-    ASSERT_TRUE(pty.startsWith("/dev/")) << pty.toStdString();
-    const QByteArray ini = useWiredPort(pty, "COMPORT=3\r\n");
-    const QJsonObject wiredJson = runTest();
-    EXPECT_EQ(wiredJson.value("outcome").toString(), "saved");
-    EXPECT_TRUE(QFile::exists(wiredJson.value("path").toString()));
-    EXPECT_FALSE(wiredJson.contains("truth")) << "not the in-process device";
-    EXPECT_EQ(home.read("System.ini"), ini) << "the configured port answered";
-
-    const QJsonObject demoJson = runTest({"--profile", "12"});
-    EXPECT_EQ(demoJson.value("outcome").toString(), "saved");
-    EXPECT_EQ(wiredJson.value("record").toObject(), demoJson.value("record").toObject());
-    EXPECT_EQ(wiredJson.value("acceptance"), demoJson.value("acceptance"));
-    EXPECT_GT(wiredJson.value("record").toObject().value("FVC").toDouble(), 1.0);
-    EXPECT_EQ(caseRows(), 6); // three blows a session
-    EXPECT_EQ(caseFiles(), 6);
-
-    // Told to stop, the simulator ends cleanly.
-    ::kill(static_cast<pid_t>(m_devsim.processId()), SIGTERM);
-    ASSERT_TRUE(m_devsim.waitForFinished(10000));
-    EXPECT_EQ(m_devsim.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_devsim.exitCode(), 0);
-}
-
 // A fault of the simulator process reaches the real serial-port code: the
 // same noise on the line gives over the pty what it gives the in-process
 // device, and not what a clean line gives.
@@ -131,6 +101,12 @@ TEST_F(DevsimProcessTest, FramesCutIntoPiecesOnTheSerialLinkGiveTheCleanTest)
     const QJsonObject cleanJson = runTest({"--profile", "12"});
     EXPECT_EQ(piecesJson.value("record").toObject(), cleanJson.value("record").toObject());
     EXPECT_EQ(piecesJson.value("maneuverResults"), cleanJson.value("maneuverResults"));
+
+    // Told to stop, the simulator ends cleanly.
+    ::kill(static_cast<pid_t>(m_devsim.processId()), SIGTERM);
+    ASSERT_TRUE(m_devsim.waitForFinished(10000));
+    EXPECT_EQ(m_devsim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_devsim.exitCode(), 0);
 }
 
 TEST_F(DevsimProcessTest, BadOptionsAreRefused)

@@ -11,9 +11,11 @@ struct ToolResult {
 };
 
 inline ToolResult RunTool(const QString& program, const QStringList& args,
-                          const QByteArray& input = QByteArray(), int timeoutMs = 60000)
+                          const QByteArray& input = QByteArray(), int timeoutMs = 60000,
+                          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.start(program, args);
     ToolResult result;
     if (!process.waitForStarted())

@@ -6,6 +6,7 @@
 
 class QPrinter;
 class QWidget;
+class Workbench;
 
 // What the print dialog offers beyond the printer's own settings.
 struct PrintChoices {
@@ -19,7 +20,7 @@ struct PrintChoices {
 struct DialogHooks {
     std::function<void(QWidget* parent)> calibration;
     std::function<void(QWidget* parent, int patientId)> trend;
-    std::function<void(QWidget* parent, int patientId, const QString& day)> printReport;
+    std::function<void(Workbench* bench, QWidget* parent, int patientId, const QString& day)> printReport;
     std::function<void(QWidget* parent)> commSetup;
     // Connects, asks the device for its version text and closes; false when it does not answer.
     std::function<bool(QString& version)> deviceVersion;

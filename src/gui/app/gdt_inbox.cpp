@@ -7,14 +7,14 @@
 #include "core/records/database.h"
 #include "core/records/patient_numbers.h"
 #include "core/records/patient_record.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/page.h"
 #include "gui/app/show_message.h"
 
 #include <QDate>
 #include <QThread>
 
-CGdtInbox::CGdtInbox(CMainShellDlg& shell, int intervalMs) : m_shell(shell)
+CGdtInbox::CGdtInbox(Workbench& shell, int intervalMs) : m_shell(shell)
 {
     connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
     m_timer.start(intervalMs);
@@ -33,7 +33,7 @@ bool CGdtInbox::onPatientList() const
 {
     // Only from the patient list: a running test or an open result is never taken over.
     CPage* page = m_shell.CurrentPage();
-    return page && page->Template() == CMainShellDlg::kMainPage;
+    return page && page->Template() == Workbench::kMainPage;
 }
 
 void CGdtInbox::Poll()
@@ -61,7 +61,7 @@ void CGdtInbox::finish(const GdtInboxFile& file)
 void CGdtInbox::say(const QString& text, const QString& caption)
 {
     m_timer.stop(); // one message at a time, not one per tick behind it
-    ShowMessage(text, caption, 0, &m_shell);
+    ShowMessage(text, caption, 0, m_shell.Window());
     m_timer.start();
 }
 
@@ -95,7 +95,7 @@ bool CGdtInbox::settle(const GdtInboxFile& file)
             const QString number = NextFreePatientNumber(db, LastPatientId(db) + 1);
             m_timer.stop();
             cancelled = ShowMessage(reason + "\n" + GetLangText("MESSAGE", 2936).arg(number),
-                                    PromptCaption(), 4, &m_shell) != 6;
+                                    PromptCaption(), 4, m_shell.Window()) != 6;
             m_timer.start();
             if (!cancelled) {
                 asked.patientNumber = number;
@@ -134,7 +134,7 @@ bool CGdtInbox::settle(const GdtInboxFile& file)
     m_shell.SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
     if (request.testType >= 0) {
         m_shell.SetCurrentTestType(request.testType);
-        m_shell.ShowPage(CMainShellDlg::kLiveTestPage);
+        m_shell.ShowPage(Workbench::kLiveTestPage);
     }
     return true;
 }

@@ -9,14 +9,14 @@
 #include <QObject>
 #include <QTimer>
 
-class CMainShellDlg;
+class Workbench;
 class QThread;
 struct GdtInboxFile;
 
 class CGdtInbox : public QObject {
     Q_OBJECT
   public:
-    explicit CGdtInbox(CMainShellDlg& shell, int intervalMs = 2000);
+    explicit CGdtInbox(Workbench& shell, int intervalMs = 2000);
     ~CGdtInbox() override;
 
     // Starts one look at the folder (the timer calls it) unless one is running
@@ -33,7 +33,7 @@ class CGdtInbox : public QObject {
     bool onPatientList() const;
     void say(const QString& text, const QString& caption);
 
-    CMainShellDlg& m_shell;
+    Workbench& m_shell;
     QTimer m_timer;
     QThread* m_worker = nullptr;
     bool m_waiting = false; // the last look met a passing fault (already reported)

@@ -1,11 +1,7 @@
 #include "gui/app/main_shell_dlg.h"
 
 #include "core/app/lang_text.h"
-#include "core/measure/test_record.h"
 #include "core/records/database.h"
-#include "core/records/diagnosis.h"
-#include "core/records/patient_record.h"
-#include "core/records/predicted_values.h"
 #include "gui/app/about_dlg.h"
 #include "gui/app/help_command.h"
 #include "gui/app/page.h"
@@ -16,19 +12,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDate>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 
-CMainShellDlg* CMainShellDlg::s_instance = nullptr;
-
-CMainShellDlg::CMainShellDlg(Database& db, QWidget* parent)
-    : QDialog(parent), m_db(db), m_patient(std::make_unique<PatientRecord>()),
-      m_predicted(std::make_unique<ManeuverResult>()),
-      m_diagnosis(std::make_unique<DiagnosisRecord>())
+CMainShellDlg::CMainShellDlg(Database& db, QWidget* parent) : QDialog(parent), Workbench(db)
 {
-    s_instance = this;
     setObjectName("CMainShellDlg");
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(ProductPicture(64)));
@@ -41,8 +30,8 @@ CMainShellDlg::CMainShellDlg(Database& db, QWidget* parent)
     setWindowState(Qt::WindowMaximized);
     qApp->installEventFilter(this);
     // With a shared server the patient page follows the other workstations.
-    if (m_db.IsServer())
-        m_db.WatchChanges(this, [this] { refreshSharedRecords(); });
+    if (Db().IsServer())
+        Db().WatchChanges(this, [this] { refreshSharedRecords(); });
     ShowPage(kMainPage);
 }
 
@@ -50,8 +39,6 @@ CMainShellDlg::~CMainShellDlg()
 {
     qApp->removeEventFilter(this);
     CloseBluetooth();
-    if (s_instance == this)
-        s_instance = nullptr;
 }
 
 CPage* CMainShellDlg::createPage(int templateId)
@@ -87,29 +74,6 @@ int CMainShellDlg::ShowPage(int templateId)
     return 1;
 }
 
-bool CMainShellDlg::RecomputePredicted()
-{
-    const QDate day = QDate::fromString(m_testDate, "yyyy-MM-dd");
-    m_predictedFound =
-        ComputePredictedValues(m_db, *m_predicted, PatientOnDay(*m_patient, day));
-    return m_predictedFound;
-}
-
-void CMainShellDlg::SetCurrentTestDate(const QString& day)
-{
-    if (day == m_testDate)
-        return;
-    m_testDate = day;
-    if (m_patient->ID > 0)
-        RecomputePredicted();
-}
-
-void CMainShellDlg::CloseBluetooth()
-{
-    if (IsBluetoothOpen() && m_bluetooth.close)
-        m_bluetooth.close();
-}
-
 void CMainShellDlg::ApplyTexts()
 {
     setWindowTitle(GetLangText("CASE", 1193));
@@ -141,9 +105,15 @@ void CMainShellDlg::refreshSharedRecords()
         page->RefreshFromDatabase();
 }
 
+void CMainShellDlg::RecordsChanged(int patientId)
+{
+    if (auto* page = qobject_cast<CUserManageDlg*>(m_page.data()))
+        page->RefreshPatientRow(patientId);
+}
+
 void CMainShellDlg::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_db.IsServer())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && Db().IsServer())
         refreshSharedRecords();
     QDialog::changeEvent(event);
 }

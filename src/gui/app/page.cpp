@@ -1,9 +1,9 @@
 #include "gui/app/page.h"
 
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 
-CPage::CPage(CMainShellDlg* shell, int templateId)
-    : QWidget(shell), m_shell(shell), m_template(templateId)
+CPage::CPage(Workbench* shell, int templateId)
+    : QWidget(shell->Window()), m_shell(shell), m_template(templateId)
 {
     setObjectName(QString("page%1").arg(templateId));
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <QWidget>
 
-class CMainShellDlg;
+class Workbench;
 
 // One page of the main window (patient list, results, live test). The main
 // window shows exactly one at a time and forwards the commands that belong
@@ -9,10 +9,10 @@ class CMainShellDlg;
 class CPage : public QWidget {
     Q_OBJECT
   public:
-    CPage(CMainShellDlg* shell, int templateId);
+    CPage(Workbench* shell, int templateId);
 
     int Template() const { return m_template; }
-    CMainShellDlg* Shell() const { return m_shell; }
+    Workbench* Shell() const { return m_shell; }
 
     // The Cancel command (id 2): closing the main window sends it to the page.
     virtual void OnCancel() = 0;
@@ -22,6 +22,6 @@ class CPage : public QWidget {
     virtual void ApplyTexts() {}
 
   private:
-    CMainShellDlg* m_shell;
+    Workbench* m_shell;
     int m_template;
 };

@@ -6,7 +6,7 @@
 #include "core/app/system_settings.h"
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/hospital_links_dlg.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
 #include "gui/records/modify_predict_dlg.h"
 
@@ -40,7 +40,8 @@ QGroupBox* group(const QString& title, QWidget* parent, const char* name)
 }
 } // namespace
 
-CSettingDlg::CSettingDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
+CSettingDlg::CSettingDlg(Workbench& bench, QWidget* parent)
+    : QDialog(parent), m_bench(bench), m_db(bench.Db())
 {
     setObjectName("CSettingDlg");
     setWindowTitle(text(126));
@@ -167,8 +168,7 @@ void CSettingDlg::onOk()
         toWired = ApplySettingsChoice(choice, &error, &changes, true);
     }
     if (toWired) {
-        if (CMainShellDlg* shell = CMainShellDlg::Instance())
-            shell->CloseBluetooth();
+        m_bench.CloseBluetooth();
     }
     if (!error.isEmpty())
         ShowMessage("The settings are not saved: " + error, PromptCaption(), 0, this);
@@ -202,8 +202,7 @@ void CSettingDlg::onDefault()
 
 void CSettingDlg::onDeviceName()
 {
-    if (CMainShellDlg* shell = CMainShellDlg::Instance())
-        shell->CloseBluetooth();
+    m_bench.CloseBluetooth();
     if (Hooks().commSetup)
         Hooks().commSetup(this);
     else
@@ -212,7 +211,7 @@ void CSettingDlg::onDeviceName()
 
 void CSettingDlg::onModifyPredicted()
 {
-    CModifyPredictDlg dialog(m_db, this);
+    CModifyPredictDlg dialog(m_bench, this);
     dialog.exec();
 }
 

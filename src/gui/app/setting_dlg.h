@@ -3,6 +3,7 @@
 #include <QStringList>
 
 class Database;
+class Workbench;
 class QComboBox;
 class QCheckBox;
 class QGroupBox;
@@ -15,12 +16,13 @@ class QRadioButton;
 class CSettingDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CSettingDlg(Database& db, QWidget* parent = nullptr);
+    explicit CSettingDlg(Workbench& bench, QWidget* parent = nullptr);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    Workbench& m_bench;
     Database& m_db;
     void onOk();
     void onDefault();

@@ -7,7 +7,7 @@
 #include "core/device/real_link_factories.h"
 #include "core/session/measurement_parts.h"
 #include "gui/app/dialog_hooks.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/device/comm_setup_dialog.h"
 #include "gui/measure/scaler_dlg.h"
 
@@ -66,7 +66,7 @@ void InstallDeviceHooks()
         Hooks().deviceVersion = readDeviceVersion;
     if (!Hooks().calibration)
         Hooks().calibration = [](QWidget* parent) {
-            CScalerDlg dialog(parent);
+            CScalerDlg dialog(LiveParts().devices, parent);
             dialog.exec();
         };
     if (!Hooks().commSetup)
@@ -79,7 +79,7 @@ void InstallDeviceHooks()
     LiveParts().devices.SetSimulatorRealTime(true);
 }
 
-void AttachSharedBluetooth(CMainShellDlg& shell)
+void AttachSharedBluetooth(Workbench& shell)
 {
     shell.Bluetooth().isOpen = [] { return SharedBluetooth().blueTooth.IsConnected(); };
     shell.Bluetooth().close = [] { SharedBluetooth().blueTooth.Disconnect(); };

@@ -1,6 +1,6 @@
 #pragma once
 
-class CMainShellDlg;
+class Workbench;
 struct MeasurementParts;
 
 // The desktop program's one set of live-test objects (device link, store,
@@ -16,4 +16,4 @@ MeasurementParts& LiveParts();
 void InstallDeviceHooks();
 
 // Makes the program's one Bluetooth connection the main window's shared one.
-void AttachSharedBluetooth(CMainShellDlg& shell);
+void AttachSharedBluetooth(Workbench& shell);

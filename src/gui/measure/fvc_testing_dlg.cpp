@@ -15,7 +15,7 @@
 #include "core/records/session_records.h"
 #include "core/report/quality_statement.h"
 #include "core/session/live_grading.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
 
@@ -50,8 +50,8 @@ QLabel* mark(QWidget* parent, const char* name, const QColor& color, const QStri
 }
 } // namespace
 
-CFVCTestingDlg::CFVCTestingDlg(CMainShellDlg* shell)
-    : CPage(shell, CMainShellDlg::kLiveTestPage),
+CFVCTestingDlg::CFVCTestingDlg(Workbench* shell)
+    : CPage(shell, Workbench::kLiveTestPage),
       m_parts(LiveParts()), m_session(m_parts), m_deviceChange(m_session, m_parts.devices, m_watch),
       m_testType(qBound(0, shell->CurrentTestType(), 2))
 {
@@ -396,7 +396,7 @@ void CFVCTestingDlg::onTestSaved()
     m_close->setEnabled(false);
     m_parts.store.finished = 1;
     Shell()->SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
-    Shell()->ShowPage(CMainShellDlg::kResultsPage);
+    Shell()->ShowPage(Workbench::kResultsPage);
 }
 
 void CFVCTestingDlg::onTimedOut()
@@ -437,5 +437,5 @@ void CFVCTestingDlg::OnCancel()
     m_close->setEnabled(false);
     m_testing->setEnabled(false);
     shutDown(true);
-    Shell()->ShowPage(CMainShellDlg::kMainPage);
+    Shell()->ShowPage(Workbench::kMainPage);
 }

@@ -22,7 +22,7 @@ class CFVCTestingDlg : public CPage {
   public:
     static constexpr int kAutoStartMs = 100;
 
-    explicit CFVCTestingDlg(CMainShellDlg* shell);
+    explicit CFVCTestingDlg(Workbench* shell);
     ~CFVCTestingDlg() override;
 
     // "Close" and the window's close: stops a running test (nothing is

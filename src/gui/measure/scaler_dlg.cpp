@@ -1,7 +1,5 @@
 #include "gui/measure/scaler_dlg.h"
 
-#include "core/session/measurement_parts.h"
-#include "gui/device/device_hooks.h"
 
 #include "core/app/lang_text.h"
 #include "gui/app/show_message.h"
@@ -13,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CScalerDlg::CScalerDlg(QWidget* parent) : QDialog(parent), m_session(LiveParts().devices)
+CScalerDlg::CScalerDlg(DeviceManager& devices, QWidget* parent) : QDialog(parent), m_session(devices)
 {
     setObjectName("CScalerDlg");
     setWindowTitle(GetLangText("SCALERDLG", 1150));

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+class DeviceManager;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -15,7 +16,8 @@ class QPushButton;
 class CScalerDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CScalerDlg(QWidget* parent = nullptr);
+    // Calibrates the device `devices` is linked to.
+    explicit CScalerDlg(DeviceManager& devices, QWidget* parent = nullptr);
     ~CScalerDlg() override;
 
     CalibrationSession& Session() { return m_session; }

@@ -4,11 +4,10 @@
 #include "core/records/database.h"
 #include "core/records/nation_groups.h"
 #include "core/records/patient_record.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
 #include "gui/app/ui_text.h"
 #include "gui/records/predict_mod_dlg.h"
-#include "gui/records/user_manage_dlg.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -34,7 +33,8 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
 }
 } // namespace
 
-CModifyPredictDlg::CModifyPredictDlg(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
+CModifyPredictDlg::CModifyPredictDlg(Workbench& bench, QWidget* parent)
+    : QDialog(parent), m_bench(bench), m_db(bench.Db())
 {
     setObjectName("CModifyPredictDlg");
     setWindowTitle(predictText(1228));
@@ -151,14 +151,11 @@ void CModifyPredictDlg::refreshGrid()
 
     // The current patient's group, or group 10 when it has gone.
     int group = kUndefinedGroup;
-    if (CMainShellDlg* shell = CMainShellDlg::Instance()) {
-        PatientRecord& patient = shell->Patient();
-        if (patient.ID > 0) {
-            if (EnsurePatientGroup(db, patient))
-                if (auto* page = qobject_cast<CUserManageDlg*>(shell->CurrentPage()))
-                    page->RefreshPatientRow(patient.ID);
-            group = patient.Nation;
-        }
+    PatientRecord& patient = m_bench.Patient();
+    if (patient.ID > 0) {
+        if (EnsurePatientGroup(db, patient))
+            m_bench.RecordsChanged(patient.ID);
+        group = patient.Nation;
     }
     const int at = m_groups->findData(group);
     if (at >= 0) {
@@ -246,22 +243,19 @@ void CModifyPredictDlg::onDelete()
     }
     if (ShowMessage(GetLangText("MESSAGE", 1261), PromptCaption(), 4, this) != 6)
         return;
-    CMainShellDlg* shell = CMainShellDlg::Instance();
-    PatientRecord* patient = shell && shell->Patient().ID > 0 ? &shell->Patient() : nullptr;
+    PatientRecord* patient = m_bench.Patient().ID > 0 ? &m_bench.Patient() : nullptr;
     const int before = patient ? patient->Nation : 0;
     if (DeleteGroup(m_db, group, patient) != DeleteGroupResult::Deleted)
         return;
     if (patient && patient->Nation != before)
-        if (auto* page = qobject_cast<CUserManageDlg*>(shell->CurrentPage()))
-            page->RefreshPatientRow(patient->ID);
+        m_bench.RecordsChanged(patient->ID);
     refreshGrid();
     ShowMessage(predictText(1259), PromptCaption(), 0, this);
 }
 
 void CModifyPredictDlg::onOk()
 {
-    if (CMainShellDlg* shell = CMainShellDlg::Instance())
-        if (shell->Patient().ID > 0)
-            shell->RecomputePredicted();
+    if (m_bench.Patient().ID > 0)
+        m_bench.RecomputePredicted();
     accept();
 }

@@ -5,6 +5,7 @@
 #include <QVector>
 
 class Database;
+class Workbench;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -17,7 +18,8 @@ class QWidget;
 class CModifyPredictDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CModifyPredictDlg(Database& db, QWidget* parent = nullptr);
+    // OK recomputes the predicted values of `bench`'s current patient.
+    explicit CModifyPredictDlg(Workbench& bench, QWidget* parent = nullptr);
 
     // The group of grid row `row` and its first row (tests and the combo use them).
     int GroupOfRow(int row) const;
@@ -26,6 +28,7 @@ class CModifyPredictDlg : public QDialog {
     void EditCorrectionRow(int row);
 
   private:
+    Workbench& m_bench;
     Database& m_db;
     void refreshGrid();
     void selectGroup(int group);

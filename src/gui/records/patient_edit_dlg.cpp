@@ -13,7 +13,7 @@
 #include "core/records/patient_editor_rules.h"
 #include "core/records/patient_numbers.h"
 #include "core/records/patient_record.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
 
 #include <QComboBox>
@@ -57,7 +57,7 @@ QString caseText(int id)
 }
 } // namespace
 
-CPatientEditDlg::CPatientEditDlg(CMainShellDlg* shell, QWidget* parent)
+CPatientEditDlg::CPatientEditDlg(Workbench* shell, QWidget* parent)
     : QDialog(parent), m_shell(shell)
 {
     setObjectName("CPatientEditDlg");

@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-class CMainShellDlg;
+class Workbench;
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
@@ -16,7 +16,7 @@ class CPatientEditDlg : public QDialog {
   public:
     enum Outcome { kNothing, kCreated, kSaved, kDeleted };
 
-    CPatientEditDlg(CMainShellDlg* shell, QWidget* parent = nullptr);
+    CPatientEditDlg(Workbench* shell, QWidget* parent = nullptr);
 
     bool IsNewPatientMode() const { return m_newMode; }
     // What the dialog did before it closed.
@@ -37,7 +37,7 @@ class CPatientEditDlg : public QDialog {
     // Shows the message of the first broken rule and focuses its field; false when one is broken.
     bool passes(const struct PatientInputCheck& check);
 
-    CMainShellDlg* m_shell;
+    Workbench* m_shell;
     bool m_newMode = false;
     bool m_coupling = false; // set while age and birth date update each other
     enum Outcome m_outcome = kNothing;

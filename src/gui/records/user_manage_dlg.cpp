@@ -12,7 +12,7 @@
 #include "core/report/day_result.h"
 #include "core/report/day_test_rows.h"
 #include "gui/app/dialog_hooks.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/setting_dlg.h"
 #include "gui/app/show_message.h"
 #include "gui/measure/curve_pane.h"
@@ -53,7 +53,7 @@ void message(QWidget* parent, int id)
 }
 } // namespace
 
-CUserManageDlg::CUserManageDlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kMainPage)
+CUserManageDlg::CUserManageDlg(Workbench* shell) : CPage(shell, Workbench::kMainPage)
 {
     setWindowTitle(GetLangText("CASE", 1193));
     buildControls();
@@ -481,7 +481,7 @@ void CUserManageDlg::onTest(int testType)
         return;
     }
     Shell()->SetCurrentTestType(testType);
-    Shell()->ShowPage(CMainShellDlg::kLiveTestPage);
+    Shell()->ShowPage(Workbench::kLiveTestPage);
 }
 
 void CUserManageDlg::onPrint()
@@ -495,7 +495,7 @@ void CUserManageDlg::onPrint()
         return;
     }
     if (Hooks().printReport)
-        Hooks().printReport(this, Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
+        Hooks().printReport(Shell(), this, Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
     else
         ShowNotAvailable(this);
 }
@@ -515,7 +515,7 @@ void CUserManageDlg::onSettings()
     if (!allowed(Action::ChangeSettings))
         return;
     const QString before = Settings().language;
-    CSettingDlg dialog(Shell()->Db(), this);
+    CSettingDlg dialog(*Shell(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     AuditLog(Shell()->Db()).Append(Shell()->User(), "settings-change", 0, "System.ini");
@@ -565,7 +565,7 @@ void CUserManageDlg::onPredicted()
 {
     if (!allowed(Action::EditNationGroups))
         return;
-    CModifyPredictDlg dialog(Shell()->Db(), this);
+    CModifyPredictDlg dialog(*Shell(), this);
     if (dialog.exec() == QDialog::Accepted)
         AuditLog(Shell()->Db()).Append(Shell()->User(), "settings-change", 0, "nation groups");
 }
@@ -588,7 +588,7 @@ void CUserManageDlg::onResults()
         message(this, 1147);
         return;
     }
-    Shell()->ShowPage(CMainShellDlg::kResultsPage);
+    Shell()->ShowPage(Workbench::kResultsPage);
 }
 
 void CUserManageDlg::onPaneClicked(int testType)

@@ -20,7 +20,7 @@ class CUserManageDlg : public CPage {
   public:
     enum DeleteSource { kPatientList, kDayList };
 
-    explicit CUserManageDlg(CMainShellDlg* shell);
+    explicit CUserManageDlg(Workbench* shell);
 
     void OnCancel() override;
     void ApplyTexts() override;

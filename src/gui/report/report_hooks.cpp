@@ -6,7 +6,7 @@
 #include "core/report/report_data.h"
 #include "core/report/report_page.h"
 #include "gui/app/dialog_hooks.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
 #include "gui/records/diagnose_dlg.h"
 #include "gui/report/main_frame.h"
@@ -14,7 +14,8 @@
 
 #include <memory>
 
-CMainFrame* OpenResultsReport(Database& db, QWidget* parent, int patientId, const QString& day)
+CMainFrame* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, int patientId,
+                              const QString& day)
 {
     auto data = std::make_shared<ReportData>();
     if (patientId <= 0 || !LoadReportData(db, patientId, day, *data)) {
@@ -23,22 +24,21 @@ CMainFrame* OpenResultsReport(Database& db, QWidget* parent, int patientId, cons
     }
     // The screen's single-loop toggle does not decide the paper: the report
     // shows every loop unless the print dialog asks otherwise.
-    CMainShellDlg* shell = CMainShellDlg::Instance();
     auto* frame = new CMainFrame(
         [data](QPainter& painter, const QRectF& rect, int page) {
             PaintReportPage(painter, rect, *data, page);
         },
-        shell, parent, false, ReportPageCount(*data));
+        bench ? bench->Window() : nullptr, parent, false, ReportPageCount(*data));
     frame->SetPdfFileName(ReportPdfFileName(*data));
     frame->SetPrintChoicesHandler(
         [data](const PrintChoices& choices) { data->singleLoop = choices.bestLoopOnly; });
-    frame->SetDiagnose([&db, data, patientId](QWidget* owner) {
+    frame->SetDiagnose([&db, bench, data, patientId](QWidget* owner) {
         CDiagnoseDlg dialog(db, patientId, data->day, data->diagnosis, owner);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         LoadDiagnosis(db, patientId, data->day, data->diagnosis);
-        if (CMainShellDlg* main = CMainShellDlg::Instance())
-            main->Diagnosis() = data->diagnosis;
+        if (bench)
+            bench->Diagnosis() = data->diagnosis;
         return true;
     });
     return frame;
@@ -46,8 +46,8 @@ CMainFrame* OpenResultsReport(Database& db, QWidget* parent, int patientId, cons
 
 void InstallReportHooks(Database& db)
 {
-    Hooks().printReport = [&db](QWidget* parent, int patientId, const QString& day) {
-        OpenResultsReport(db, parent, patientId, day);
+    Hooks().printReport = [&db](Workbench* bench, QWidget* parent, int patientId, const QString& day) {
+        OpenResultsReport(db, bench, parent, patientId, day);
     };
     Hooks().trend = [&db](QWidget* parent, int patientId) {
         CTrendDlg dialog(db, patientId, parent);

@@ -4,6 +4,7 @@
 class CMainFrame;
 class Database;
 class QWidget;
+class Workbench;
 
 // Fills the dialog hooks of the reporting windows: the report preview of a
 // patient's day and the trend dialog. Called once at start-up.
@@ -12,4 +13,7 @@ void InstallReportHooks(Database& db);
 
 // The Print command of the main and results pages: the preview of the day's
 // report with 1, 2 or 3 pages. Null (after a message) without a patient.
-CMainFrame* OpenResultsReport(Database& db, QWidget* parent, int patientId, const QString& day);
+// The preview hides `bench`'s window while it is open and gives its diagnosis
+// edits back to it; `bench` may be null.
+CMainFrame* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, int patientId,
+                              const QString& day);

@@ -17,7 +17,7 @@
 #include "core/report/quality_statement.h"
 #include "core/report/result_tables.h"
 #include "gui/app/dialog_hooks.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
 #include "gui/measure/curve_plot_widget.h"
 #include "gui/records/diagnose_dlg.h"
@@ -60,7 +60,7 @@ int storedKind(int testType)
 constexpr int kSlideMs = 400;
 } // namespace
 
-CTAVADlg::CTAVADlg(CMainShellDlg* shell) : CPage(shell, CMainShellDlg::kResultsPage)
+CTAVADlg::CTAVADlg(Workbench* shell) : CPage(shell, Workbench::kResultsPage)
 {
     m_name = label("patientName", this);
     m_signature = label("signature", this);
@@ -455,7 +455,7 @@ void CTAVADlg::onCellClicked(int, int column)
 
 void CTAVADlg::OnCancel()
 {
-    Shell()->ShowPage(CMainShellDlg::kMainPage);
+    Shell()->ShowPage(Workbench::kMainPage);
 }
 
 void CTAVADlg::onDateChosen()
@@ -476,7 +476,7 @@ void CTAVADlg::onTest(int testType)
     if (!allowed(Action::RunTest))
         return;
     Shell()->SetCurrentTestType(testType);
-    Shell()->ShowPage(CMainShellDlg::kLiveTestPage);
+    Shell()->ShowPage(Workbench::kLiveTestPage);
 }
 
 void CTAVADlg::onDelete()
@@ -570,7 +570,7 @@ void CTAVADlg::OnSession()
 void CTAVADlg::onPrint()
 {
     if (Hooks().printReport)
-        Hooks().printReport(this, Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
+        Hooks().printReport(Shell(), this, Shell()->CurrentPatientId(), Shell()->CurrentTestDate());
     else
         ShowNotAvailable(this);
 }

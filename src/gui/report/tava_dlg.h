@@ -23,7 +23,7 @@ class QTableWidget;
 class CTAVADlg : public CPage {
     Q_OBJECT
   public:
-    explicit CTAVADlg(CMainShellDlg* shell);
+    explicit CTAVADlg(Workbench* shell);
     // The day's results the page shows.
     const DayResult* Day() const { return m_day.get(); }
 

@@ -1,0 +1,233 @@
+// tavctl as a user or script runs it, one process per step, driven by the
+// case files in cases/: each case is a program folder, its files and a list
+// of commands with what each must answer (exit code, output, JSON fields).
+//
+// A step: "args" (after --home FOLDER unless "home": false), "stdin", "env",
+// "exit" (0 unless given), "out" (exact), "outContains", "errContains",
+// "outEmpty", "errEmpty", "lines" (lines of output), "json" (path: value),
+// "near" (path: [value, tolerance]), "close" (path: [other path, relative
+// tolerance]), "present" (paths holding a value, not an
+// empty list), "missing" (paths), "size" (path: count),
+// "save" (name: path, for ${name} later), "exists" / "absent" (files); "sql"
+// (statements run on the folder's data.mdb before the command) and "rows"
+// (query: row count, after it). A step without "args" runs no command.
+// Paths are dot-separated keys and array indexes. Texts may hold ${home}, ${today},
+// ${yearsAgo:N} (a birth date N years before today), saved names and
+// ${a*b-0.001} (a product of saved names with an offset).
+#include "support/run_tool.h"
+#include "support/temp_home.h"
+
+#include "core/records/database.h"
+#include "core/records/recordset.h"
+
+#include <QDate>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+struct CliCase {
+    std::string name;
+    QJsonObject body;
+};
+
+// gtest names a failing case by this.
+void PrintTo(const CliCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+std::vector<CliCase> LoadCases()
+{
+    std::vector<CliCase> cases;
+    const QDir folder(QStringLiteral(TAV_CASES_DIR));
+    for (const QString& file : folder.entryList({"*.json"}, QDir::Files, QDir::Name)) {
+        QFile f(folder.filePath(file));
+        if (!f.open(QIODevice::ReadOnly))
+            ADD_FAILURE() << "cannot read " << file.toStdString();
+        QJsonParseError error;
+        const QJsonArray list = QJsonDocument::fromJson(f.readAll(), &error).array();
+        if (error.error != QJsonParseError::NoError)
+            ADD_FAILURE() << file.toStdString() << ": " << error.errorString().toStdString();
+        for (const QJsonValue& c : list) {
+            const QString name = file.chopped(5) + "_" + c["name"].toString();
+            cases.push_back({QString(name).replace(QRegularExpression("[^A-Za-z0-9_]"), "_").toStdString(),
+                             c.toObject()});
+        }
+    }
+    return cases;
+}
+
+class CliCaseTest : public ::testing::TestWithParam<CliCase> {
+  protected:
+    QString expand(QString text) const
+    {
+        static const QRegularExpression years("\\$\\{yearsAgo:(\\d+)\\}");
+        for (auto m = years.match(text); m.hasMatch(); m = years.match(text))
+            text.replace(m.captured(0),
+                         QDate::currentDate().addYears(-m.captured(1).toInt()).toString("yyyy-MM-dd"));
+        text.replace("${home}", home.path());
+        text.replace("${today}", QDate::currentDate().toString("yyyy-MM-dd"));
+        static const QRegularExpression product("\\$\\{(\\w+)\\*(\\w+)([-+][0-9.]+)?\\}");
+        for (auto m = product.match(text); m.hasMatch(); m = product.match(text)) {
+            const double value = saved.at(m.captured(1)).toDouble() * saved.at(m.captured(2)).toDouble() +
+                                 m.captured(3).toDouble();
+            text.replace(m.captured(0), QString::number(value, 'g', 17));
+        }
+        for (const auto& [name, value] : saved)
+            text.replace("${" + name + "}", value);
+        return text;
+    }
+    QJsonValue expand(const QJsonValue& value) const
+    {
+        return value.isString() ? QJsonValue(expand(value.toString())) : value;
+    }
+
+    // The value at `path` ("a.b.0"), or undefined.
+    static QJsonValue at(QJsonValue value, const QString& path)
+    {
+        for (const QString& key : path.split('.')) {
+            bool index = false;
+            const int i = key.toInt(&index);
+            value = index && value.isArray() ? value.toArray().at(i) : value.toObject().value(key);
+            if (value.isUndefined())
+                break;
+        }
+        return value;
+    }
+
+    void runSql(const QJsonObject& step, const std::string& where)
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(home.path("data.mdb"))) << where;
+        for (const QJsonValue& sql : step["sql"].toArray())
+            EXPECT_TRUE(db.Execute(expand(sql.toString()))) << where << " " << sql.toString().toStdString();
+        const QJsonObject rows = step["rows"].toObject();
+        for (auto it = rows.begin(); it != rows.end(); ++it) {
+            Recordset rs(db);
+            rs.Open(expand(it.key()));
+            EXPECT_EQ(rs.GetRecordCount(), it.value().toInt()) << where << " " << it.key().toStdString();
+        }
+    }
+
+    void checkFiles(const QJsonObject& step, const std::string& where)
+    {
+        for (const QJsonValue& f : step["exists"].toArray())
+            EXPECT_TRUE(QFileInfo::exists(home.path(expand(f.toString())))) << where << "\nno " << f.toString().toStdString();
+        for (const QJsonValue& f : step["absent"].toArray())
+            EXPECT_FALSE(QFileInfo::exists(home.path(expand(f.toString())))) << where << "\nthere is " << f.toString().toStdString();
+    }
+
+    void runStep(const QJsonObject& step, const std::string& where)
+    {
+        if (step.contains("sql"))
+            runSql(QJsonObject{{"sql", step["sql"]}}, where);
+        if (step.contains("args"))
+            runCommand(step, where);
+        checkFiles(step, where);
+        if (step.contains("rows"))
+            runSql(QJsonObject{{"rows", step["rows"]}}, where);
+    }
+
+    void runCommand(const QJsonObject& step, const std::string& where)
+    {
+        QStringList args;
+        if (step["home"].toBool(true))
+            args << "--home" << home.path();
+        for (const QJsonValue& a : step["args"].toArray())
+            args << expand(a.toString());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QJsonObject vars = step["env"].toObject();
+        for (auto it = vars.begin(); it != vars.end(); ++it)
+            env.insert(it.key(), expand(it.value().toString()));
+        const ToolResult r =
+            RunTool(TAVCTL_PATH, args, expand(step["stdin"].toString()).toUtf8(), 120000, env);
+        const std::string said = where + " `" + args.mid(2).join(' ').toStdString() + "`\nstderr: " +
+                                 r.err.toStdString();
+
+        EXPECT_EQ(r.exitCode, step["exit"].toInt(0)) << said;
+        const QString out = QString::fromUtf8(r.out);
+        const QString err = QString::fromUtf8(r.err);
+        if (step.contains("out")) {
+            EXPECT_EQ(out, expand(step["out"].toString())) << said;
+        }
+        for (const QJsonValue& t : step["outContains"].toArray())
+            EXPECT_TRUE(out.contains(expand(t.toString()))) << said << "\nstdout lacks " << expand(t.toString()).toStdString();
+        for (const QJsonValue& t : step["errContains"].toArray())
+            EXPECT_TRUE(err.contains(expand(t.toString()))) << said << "\nstderr lacks " << expand(t.toString()).toStdString();
+        if (step.contains("outEmpty")) {
+            EXPECT_EQ(out.isEmpty(), step["outEmpty"].toBool()) << said;
+        }
+        if (step.contains("errEmpty")) {
+            EXPECT_EQ(err.isEmpty(), step["errEmpty"].toBool()) << said;
+        }
+        if (step.contains("lines")) {
+            EXPECT_EQ(out.count('\n'), step["lines"].toInt()) << said;
+        }
+
+        const QJsonDocument doc = QJsonDocument::fromJson(r.out);
+        const QJsonValue root = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+        const QJsonObject fields = step["json"].toObject();
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            EXPECT_EQ(at(root, it.key()), expand(it.value())) << said << "\nfield " << it.key().toStdString();
+        const QJsonObject near = step["near"].toObject();
+        for (auto it = near.begin(); it != near.end(); ++it) {
+            const QJsonValue v = at(root, it.key());
+            EXPECT_TRUE(v.isDouble()) << said << "\nfield " << it.key().toStdString();
+            EXPECT_NEAR(v.toDouble(), it.value()[0].toDouble(), it.value()[1].toDouble())
+                << said << "\nfield " << it.key().toStdString();
+        }
+        const QJsonObject close = step["close"].toObject();
+        for (auto it = close.begin(); it != close.end(); ++it) {
+            const double other = at(root, it.value()[0].toString()).toDouble();
+            EXPECT_GT(other, 0) << said << "\nfield " << it.value()[0].toString().toStdString();
+            EXPECT_NEAR(at(root, it.key()).toDouble(), other, it.value()[1].toDouble() * other)
+                << said << "\nfield " << it.key().toStdString();
+        }
+        for (const QJsonValue& p : step["present"].toArray()) {
+            const QJsonValue v = at(root, p.toString());
+            EXPECT_FALSE(v.isUndefined() || v.isNull() || (v.isArray() && v.toArray().isEmpty()))
+                << said << "\nfield " << p.toString().toStdString();
+        }
+        for (const QJsonValue& p : step["missing"].toArray())
+            EXPECT_TRUE(at(root, p.toString()).isUndefined()) << said << "\nfield " << p.toString().toStdString();
+        const QJsonObject sizes = step["size"].toObject();
+        for (auto it = sizes.begin(); it != sizes.end(); ++it) {
+            const QJsonValue v = it.key().isEmpty() ? root : at(root, it.key());
+            EXPECT_EQ(v.isArray() ? v.toArray().size() : v.toObject().size(), it.value().toInt())
+                << said << "\nsize of " << it.key().toStdString();
+        }
+        const QJsonObject save = step["save"].toObject();
+        for (auto it = save.begin(); it != save.end(); ++it) {
+            const QJsonValue v = it.value().toString().isEmpty() ? QJsonValue(out.trimmed()) : at(root, it.value().toString());
+            saved[it.key()] = v.isDouble() ? QString::number(v.toDouble(), 'g', 17) : v.toString();
+        }
+    }
+
+    TempHome home;
+    std::map<QString, QString> saved;
+};
+
+TEST_P(CliCaseTest, AnswersAsTheCaseSays)
+{
+    const QJsonObject body = GetParam().body;
+    const QJsonObject files = body["files"].toObject();
+    for (auto it = files.begin(); it != files.end(); ++it)
+        home.write(it.key(), expand(it.value().toString()).toUtf8());
+    const QJsonArray steps = body["steps"].toArray();
+    for (int i = 0; i < steps.size(); ++i)
+        runStep(steps[i].toObject(), GetParam().name + " step " + std::to_string(i + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliCaseTest, ::testing::ValuesIn(LoadCases()),
+                         [](const auto& info) { return info.param.name; });
+
+} // namespace

@@ -1,0 +1,364 @@
+// One test per dialog: the button that calls the core and what the user sees
+// after it (settings, nation groups, keys, diagnosis, calibration, Bluetooth
+// setup, trend report).
+#include "gui_fixture.h"
+#include "links/fake_bluetooth.h"
+#include "report_gui_fixture.h"
+
+#include "core/app/app_paths.h"
+#include "core/app/ini_file.h"
+#include "core/app/lang_text.h"
+#include "core/device/bluetooth_port.h"
+#include "core/device/device_manager.h"
+#include "core/records/diagnosis.h"
+#include "core/session/measurement_parts.h"
+#include "gui/app/setting_dlg.h"
+#include "gui/device/comm_setup_dialog.h"
+#include "gui/device/device_hooks.h"
+#include "gui/measure/scaler_dlg.h"
+#include "gui/records/diagnose_dlg.h"
+#include "gui/records/modify_predict_dlg.h"
+#include "gui/records/user_manage_dlg.h"
+#include "gui/report/main_frame.h"
+#include "gui/report/tava_dlg.h"
+#include "gui/report/trend_dlg.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+class SettingsDialogTest : public GuiTest {
+  protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        home.write("Language/English.txt", "[CASE]\r\n1193=TAV Spirometer\r\n");
+        home.write("Language/Chinese.txt",
+                   "[CASE]\r\n121=\xE7\xB3\xBB\xE7\xBB\x9F\xE8\xAE\xBE\xE7\xBD\xAE\r\n");
+    }
+    QString ini(const QString& key)
+    {
+        return IniFile::ReadString(AppPaths::SettingsFile(), "SYSTEM", key, "<missing>", 99);
+    }
+    // Opens the dialog from the page's Setting button and runs `steps` in it.
+    void openSettings(std::function<void(QWidget*)> steps)
+    {
+        whenModal([steps](QWidget* dialog) {
+            steps(dialog);
+            if (dialog->isVisible())
+                QTest::mouseClick(dialog->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+        });
+        QTest::mouseClick(shell->findChild<QPushButton*>("settings"), Qt::LeftButton);
+    }
+};
+
+TEST_F(SettingsDialogTest, ANewLanguageChangesTheMainPageTextsAtOnce)
+{
+    home.write(
+        "Language/Deutsch.txt",
+        "[CASE]\r\n1193=TAV Spirometer DE\r\n194=Patient\r\n116=Beenden\r\n121=Einstellungen\r\n"
+        "105=Name:\r\n122=männlich\r\n[USER MANAGE]\r\n1190=Unbestimmt\r\n");
+    addPatient("Ann");
+    openShell();
+    auto* user = shell->findChild<QPushButton*>("user");
+    EXPECT_EQ(user->text(), "User");
+    QStringList languages;
+    openSettings([&languages](QWidget* dialog) {
+        auto* list = dialog->findChild<QComboBox*>("language");
+        for (int i = 0; i < list->count(); ++i)
+            languages << list->itemText(i);
+        EXPECT_EQ(list->currentText(), "English");
+        list->setCurrentIndex(list->findText("Deutsch"));
+        press(dialog, "ok");
+    });
+    EXPECT_EQ(languages, (QStringList{"Chinese", "Deutsch", "English"}));
+    EXPECT_EQ(Settings().language, "Deutsch");
+    EXPECT_EQ(ini("LANGUAGE"), "Deutsch");
+    EXPECT_EQ(user->text(), "Patient");
+    EXPECT_EQ(shell->findChild<QPushButton*>("quit")->text(), "Beenden");
+    EXPECT_EQ(shell->findChild<QPushButton*>("settings")->text(), "Einstellungen");
+    EXPECT_EQ(shell->windowTitle(), "TAV Spirometer DE");
+    auto* list = shell->findChild<QTableView*>("patientList");
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Name");
+    EXPECT_EQ(list->model()->index(0, 3).data().toString(), "männlich");
+    EXPECT_EQ(list->model()->index(0, 7).data().toString(), "Unbestimmt");
+}
+
+TEST_F(SettingsDialogTest, OkWritesEveryFieldInOrderAndStoresTheChosenLanguage)
+{
+    Settings().language = "Klingon"; // not among the files: the first file is chosen
+    openShell();
+    openSettings([](QWidget* dialog) {
+        EXPECT_EQ(dialog->findChild<QComboBox*>("language")->currentText(), "Chinese");
+        EXPECT_FALSE(dialog->findChild<QPushButton*>("deviceName")->isEnabled());
+        dialog->findChild<QRadioButton*>("area")->setChecked(true);
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("hospital"), "St. Mary's");
+        dialog->findChild<QComboBox*>("btps")->setCurrentIndex(0);
+        dialog->findChild<QComboBox*>("wait")->setCurrentIndex(1);
+        press(dialog, "ok");
+    });
+    EXPECT_EQ(ini("LANGUAGE"), "Chinese");
+    EXPECT_EQ(ini("PREDICTED"), "0");
+    EXPECT_EQ(ini("HOSPITAL"), "St. Mary's");
+    EXPECT_EQ(ini("COMMUNICATION"), "1");
+    EXPECT_EQ(ini("COMPORT"), "0");
+    EXPECT_EQ(ini("BTPS"), "0");
+    EXPECT_EQ(ini("WAIT"), "1");
+    EXPECT_EQ(Settings().wait, 1);
+    EXPECT_EQ(Settings().predicted, 0);
+    EXPECT_EQ(AppPaths::LanguageFile(), home.path("Language/Chinese.txt"));
+    // The page took the new language at once.
+    EXPECT_EQ(shell->findChild<QPushButton*>("settings")->text(), QString::fromUtf8("系统设置"));
+}
+
+using NationGroupDialogTest = GuiTest;
+
+TEST_F(NationGroupDialogTest, OkRecomputesTheCurrentPatientsPredictedValues)
+{
+    addPatient("Ann", 1980, 1);
+    openShell();
+    shell->findChild<QTableView*>("patientList")->selectRow(0);
+    const float before = shell->Predicted().FVC;
+    ASSERT_GT(before, 0.5f);
+    ASSERT_TRUE(db.Execute(
+        "update Nation set Multiply = 2 where nNation = 1 and ParamName = 17"));
+    CModifyPredictDlg dialog(*shell);
+    press(&dialog, "ok");
+    EXPECT_FLOAT_EQ(shell->Predicted().FVC, before * 2);
+}
+
+using MainShellTest = GuiTest;
+
+TEST_F(MainShellTest, EnterAndEscapeNeverCloseAPage)
+{
+    addPatient("Ann");
+    CMainShellDlg& window = openShell();
+    auto* list = window.findChild<QTableView*>("patientList");
+    auto* quit = window.findChild<QPushButton*>("quit");
+    for (QWidget* target : {static_cast<QWidget*>(list), static_cast<QWidget*>(quit),
+                            static_cast<QWidget*>(&window)}) {
+        target->setFocus();
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QTest::keyClick(target, key);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_NE(page<CUserManageDlg>(), nullptr);
+    }
+
+    window.ShowPage(CMainShellDlg::kResultsPage);
+    QApplication::processEvents();
+    QTest::keyClick(window.CurrentPage(), Qt::Key_Escape);
+    QTest::keyClick(window.CurrentPage(), Qt::Key_Return);
+    EXPECT_NE(page<CTAVADlg>(), nullptr);
+    EXPECT_TRUE(messages.empty());
+}
+
+class DiagnosisDialogTest : public GuiTest {
+  protected:
+    DiagnosisRecord record;
+};
+
+TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
+{
+    home.write("Case/1/.keep", "");
+    CDiagnoseDlg earlier(db, 1, "2026-03-04", record);
+    earlier.findChild<QPlainTextEdit*>("result")->setPlainText("earlier");
+    QTest::mouseClick(earlier.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    const QByteArray before = home.read("Case/1/2026-03-04.dia");
+    ASSERT_EQ(before.size(), 650);
+
+    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
+    dialog.show();
+    auto* result = dialog.findChild<QPlainTextEdit*>("result");
+    const QString text201 = QString(201, QChar(0x80BA));
+    result->setPlainText(text201);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              "The diagnosis is too long: at most 200 characters! Nothing was saved.");
+    EXPECT_EQ(result->toPlainText(), text201);
+    EXPECT_EQ(home.read("Case/1/2026-03-04.dia"), before);
+    EXPECT_EQ(record.Result, "earlier");
+    // Where the limit lies is the diagnosis rules' test.
+}
+
+class CalibrationDialogTest : public GuiTest {
+  protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        Settings().simulator = 1;
+        LiveParts().devices.SetSimulatorRealTime(false);
+    }
+    void TearDown() override
+    {
+        LiveParts().devices.SetSimulatorConfig(std::nullopt);
+        LiveParts().devices.Disconnect();
+        GuiTest::TearDown();
+    }
+    // The demo operator holds a syringe of `litres`.
+    void useSyringe(int litres, std::vector<int> script = {9, 9, 1})
+    {
+        SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
+        config.syringeVolume = litres;
+        config.calibrationScript = std::move(script);
+        LiveParts().devices.SetSimulatorConfig(config);
+    }
+    // Presses OK and runs the event loop until the worker has ended.
+    void calibrate(CScalerDlg& dialog)
+    {
+        QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
+        QElapsedTimer timer;
+        timer.start();
+        while (dialog.Session().WorkerRunning() && timer.elapsed() < 30000)
+            QTest::qWait(5);
+        QTest::qWait(20); // the queued end of the worker
+    }
+    int usedVolume() const
+    {
+        auto device = LiveParts().devices.SimulatedDevice();
+        return device ? device->CalibrationVolume() : -1;
+    }
+};
+
+TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
+{
+    useSyringe(3);
+    CScalerDlg dialog(LiveParts().devices);
+    dialog.show();
+    auto* volume = dialog.findChild<QComboBox*>("volume");
+    ASSERT_EQ(volume->count(), 2);
+    EXPECT_EQ(volume->itemText(0), "2L");
+    EXPECT_EQ(volume->itemText(1), "3L");
+
+    volume->setCurrentIndex(1);
+    calibrate(dialog);
+    EXPECT_EQ(usedVolume(), 3);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 1157));
+    EXPECT_EQ(messages[0].caption, PromptCaption());
+    EXPECT_EQ(dialog.Session().Success(), 1);
+    // After a verdict the operator may start again.
+    EXPECT_TRUE(dialog.findChild<QPushButton*>("ok")->isEnabled());
+    EXPECT_TRUE(volume->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QProgressBar*>("progress")->isVisible());
+
+    volume->setCurrentIndex(0);
+    calibrate(dialog);
+    EXPECT_EQ(usedVolume(), 2);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, GetLangText("MESSAGE", 1156));
+    EXPECT_EQ(messages[1].caption, PromptCaption());
+    EXPECT_EQ(dialog.Session().WrongSyringe(), 1);
+    EXPECT_EQ(dialog.Session().Success(), 0);
+}
+
+class CommSetupDialogTest : public GuiTest {
+  protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        m_link.blueTooth.SetTransport(std::make_unique<FakeBluetooth>(m_state));
+        Settings().communication = 1;
+    }
+    void TearDown() override
+    {
+        BluetoothPort::SetSetupDialog({});
+        GuiTest::TearDown();
+    }
+    void withRadio() { m_state->radios = {{"hci0", 0x1111}}; }
+    QPushButton* button(QWidget* dialog, const char* name)
+    {
+        return dialog->findChild<QPushButton*>(name);
+    }
+    // Waits until the scan has listed its results.
+    static void waitForScan(CommSetupDialog& dialog)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        QTest::qWait(30);
+        while (dialog.Scanning() || dialog.findChild<QProgressBar*>("progress")->isVisible()) {
+            if (timer.elapsed() > 10000)
+                break;
+            QTest::qWait(10);
+        }
+    }
+
+    BluetoothLink m_link;
+    std::shared_ptr<FakeBluetoothState> m_state = std::make_shared<FakeBluetoothState>();
+};
+
+TEST_F(CommSetupDialogTest, ListsEachAddressOnceAndConnectsToTheCheckedOne)
+{
+    withRadio();
+    m_state->found = {{"Spiro A", 0xA1}, {"Spiro A", 0xA1}, {"Spiro B", 0xB2}};
+    CommSetupDialog dialog(m_link);
+    dialog.show();
+    EXPECT_EQ(dialog.StatusText(), GetLangText("COMMBTH", 203)); // "Scan......"
+    EXPECT_FALSE(button(&dialog, "cancel")->isEnabled());
+    waitForScan(dialog);
+    EXPECT_EQ(dialog.StatusText(), GetLangText("COMMBTH", 205)); // "Success!"
+    for (const char* name : {"connect", "scan", "cancel"})
+        EXPECT_TRUE(button(&dialog, name)->isEnabled()) << name;
+
+    auto* list = dialog.findChild<QTreeWidget*>("deviceList");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "Spiro A");
+    EXPECT_EQ(list->topLevelItem(0)->text(1), CBlueTooth::AddressText(0xA1));
+    EXPECT_EQ(list->topLevelItem(1)->text(1), CBlueTooth::AddressText(0xB2));
+
+    // Connect without a check: stays open.
+    QTest::mouseClick(button(&dialog, "connect"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, GetLangText("COMMBTH", 206));
+    EXPECT_TRUE(dialog.isVisible());
+
+    // One check at most.
+    list->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
+
+    QTest::mouseClick(button(&dialog, "connect"), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(m_link.blueTooth.IsConnected());
+    EXPECT_EQ(m_state->connectedAddress, 0xB2u);
+    // The row is the second, the device record the third of the inquiry.
+    EXPECT_EQ(m_link.chosenIndex.load(), 2);
+}
+
+using TrendDialogTest = ReportGuiTest;
+
+TEST_F(TrendDialogTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBack)
+{
+    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
+    openWith("2026-03-04", kTestFvc);
+    CTrendDlg dialog(db, patientId, shell.get());
+    dialog.show();
+    click(&dialog, "print");
+    CMainFrame* frame = CMainFrame::Current();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->PageCount(), 1);
+    EXPECT_EQ(frame->windowTitle(), "Trend Curve Preview");
+    EXPECT_FALSE(shell->isVisible());
+    screenshot(frame, "trend_report");
+    frame->Action("close")->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(shell->isVisible());
+    EXPECT_TRUE(dialog.isVisible());
+
+    // Without a patient: the message instead of a preview.
+    CTrendDlg nobody(db, 0, shell.get());
+    click(&nobody, "print");
+    EXPECT_EQ(CMainFrame::Current(), nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "There is no User!");
+    EXPECT_EQ(messages[0].caption, "Prompt");
+}
