@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 SettingsChoice CurrentSettingsChoice()
 {
     const SystemSettings& s = Settings();
@@ -16,6 +18,7 @@ SettingsChoice CurrentSettingsChoice()
     choice.btps = s.btps;
     choice.wait = s.wait;
     choice.simulator = s.simulator;
+    choice.lockMinutes = s.lockMinutes;
     return choice;
 }
 
@@ -59,6 +62,7 @@ bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError)
     s.btps = choice.btps;
     s.wait = choice.wait;
     s.simulator = choice.simulator;
+    s.lockMinutes = std::clamp(choice.lockMinutes, 0, kMaxLockMinutes);
 
     // Each write makes sure the file exists first; LanguageFile follows LANGUAGE by itself.
     QString error;
@@ -69,7 +73,8 @@ bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError)
                        SystemSettings::WriteInt("COMPORT", s.comPort, &error) &&
                        SystemSettings::WriteInt("BTPS", s.btps, &error) &&
                        SystemSettings::WriteInt("WAIT", s.wait, &error) &&
-                       SystemSettings::WriteInt("SIMULATOR", s.simulator, &error);
+                       SystemSettings::WriteInt("SIMULATOR", s.simulator, &error) &&
+                       SystemSettings::WriteInt("LOCKMINUTES", s.lockMinutes, &error);
     if (saveError)
         *saveError = saved ? QString() : error;
     return bluetoothToWired;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/accounts/actor.h"
+#include "core/accounts/idle_lock.h"
 #include "gui/app/page.h"
 class Database;
 struct DiagnosisRecord;
@@ -49,7 +50,10 @@ class CMainShellDlg : public QDialog {
     Database& Db() { return m_db; }
     // Who works at the window: the account logged in, or the system login while accounts are off.
     const Actor& User() const { return m_user; }
-    void SetUser(const Actor& user) { m_user = user; }
+    // Also starts the idle lock for the user (the settings' minutes).
+    void SetUser(const Actor& user);
+    // Locks the window after idle time; tests shorten it.
+    IdleLock& Lock() { return m_idleLock; }
 
     // The current patient's record and predicted values, shared by every page.
     PatientRecord& Patient() { return *m_patient; }
@@ -87,9 +91,13 @@ class CMainShellDlg : public QDialog {
     bool handleKey(QWidget* target, QKeyEvent* key);
     CPage* createPage(int templateId);
     void refreshSharedRecords();
+    // The modal log-in over the window until the user or an administrator
+    // logs in; Cancel ends the program.
+    void onIdleLocked();
 
     Database& m_db;
     Actor m_user = Actor::Unchecked();
+    IdleLock m_idleLock;
     QPointer<CPage> m_page;
     int m_patientId = 0;
     QString m_testDate;

@@ -3,6 +3,7 @@
 
 class Database;
 class QComboBox;
+class QSpinBox;
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
@@ -37,4 +38,5 @@ class CSettingDlg : public QDialog {
     QLineEdit* m_hospital = nullptr;     // 1009
     QComboBox* m_btps = nullptr;         // 1192
     QComboBox* m_wait = nullptr;         // 1193
+    QSpinBox* m_lockMinutes = nullptr;   // idle minutes before the program locks
 };
