@@ -62,8 +62,10 @@ int CmdGrade(CliContext& context, QStringList& args)
         hasGrade != hasPhase || (hasPhase && phase != "fvc" && phase != "vc" && phase != "mvv"))
         return CliContext::Fail(kUsage);
     review.acceptable = acceptable == "yes";
-    if (hasGrade)
+    if (hasGrade) {
         review.grade = grade[0].toLatin1();
+        review.gradeType = QStringList{"fvc", "vc", "mvv"}.indexOf(phase);
+    }
     if (!context.SignIn(args, Action::OverrideGrade))
         return 2;
     GradeOverride stored;

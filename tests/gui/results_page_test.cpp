@@ -400,13 +400,13 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     shell->ShowPage(CMainShellDlg::kResultsPage);
     auto* results = page<CTAVADlg>();
     whenModal([](QWidget* dialog) {
-        child<QCheckBox>(dialog, "acceptable")->setChecked(false);
-        child<QLineEdit>(dialog, "reason")->setText("cough at the start");
+        child<QCheckBox>(dialog, "acceptable")->setChecked(true);
+        child<QLineEdit>(dialog, "reason")->setText("start checked on the curve");
         press(dialog, "ok");
     });
     results->OnOverrideGrade(0);
-    EXPECT_TRUE(label("repeatability").contains("automatic: acceptable; reviewer: not acceptable - "
-                                                "cough at the start (doc)"))
+    EXPECT_TRUE(label("repeatability").contains("automatic: not acceptable, grade U; reviewer: "
+                                                "acceptable - start checked on the curve (doc)"))
         << label("repeatability").toStdString();
     press(current(), "sign");
     EXPECT_EQ(count("select * from DaySignOff where ID = ? and Signer = 'doc'", {patientId}), 1);
@@ -435,7 +435,9 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
         whenModal([&](QWidget* again) { logIn(again, "admin", "admin-secret"); });
         logIn(dialog, "tech", "tech-secret");
     });
-    shell->Lock().Watch(Actor{"doc", Role::Physician, "ws", true}, 20);
+    const Actor doc{"doc", Role::Physician, "ws", true};
+    shell->SetUser(doc);
+    shell->Lock().Watch(doc, 20);
     QTRY_VERIFY_WITH_TIMEOUT(shell->User().name == "admin", 5000);
     EXPECT_FALSE(shell->Lock().IsLocked());
     EXPECT_EQ(count("select * from AuditLog where UserName = 'doc' and AuditAction = 'logout'"), 1);

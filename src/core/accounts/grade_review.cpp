@@ -45,6 +45,10 @@ bool OverrideGrade(Database& db, const Actor& actor, int patient, const QString&
                                .arg(review.maneuver)
                                .arg(review.session)
                                .arg(day));
+    if (review.gradeType >= 0 && review.gradeType != testType)
+        return fail(error, QString("blow %1 of session %2 is not of the type the grade is for")
+                               .arg(review.maneuver)
+                               .arg(review.session));
     r.session = review.session;
     r.maneuver = review.maneuver;
     r.acceptable = review.acceptable;

@@ -16,6 +16,7 @@ struct BlowReview {
     int maneuver = 0;
     bool acceptable = false;
     std::optional<char> grade; // 'A'..'F'
+    int gradeType = -1;        // the test type the grade is of (0 FVC, 1 VC, 2 MVV); -1: the blow's
     QString reason;
 };
 
