@@ -169,9 +169,11 @@ void CSettingDlg::onOk()
     const int simulator = Settings().simulator;
     choice.simulator = m_demo->isChecked() ? (simulator != 0 ? simulator : 1) : 0;
     QString error;
-    if (ApplySettingsChoice(choice, &error)) {
-        if (CMainShellDlg* shell = CMainShellDlg::Instance())
+    const bool toWired = ApplySettingsChoice(choice, &error);
+    if (CMainShellDlg* shell = CMainShellDlg::Instance()) {
+        if (toWired)
             shell->CloseBluetooth();
+        shell->SetUser(shell->User()); // the idle lock takes the new minutes at once
     }
     if (!error.isEmpty())
         ShowMessage("The settings are not saved: " + error, PromptCaption(), 0, this);
