@@ -122,6 +122,22 @@ CREATE TABLE TestOperator (
     Workstation TEXT,
     UNIQUE (ID, DataName)
 );
+-- A physician's review of one stored blow: acceptable or not, and optionally
+-- the grade of its test type, with the reason; the day's results apply it
+-- beside the automatic verdict. One row per blow, the latest review.
+CREATE TABLE GradeOverride (
+    ID INTEGER NOT NULL,
+    DataName TEXT NOT NULL,
+    TestDay TEXT NOT NULL,
+    Session INTEGER,
+    Maneuver INTEGER,
+    Acceptable INTEGER NOT NULL,
+    Grade TEXT,
+    Reason TEXT NOT NULL,
+    UserName TEXT,
+    OverriddenAt TEXT,
+    UNIQUE (ID, DataName)
+);
 CREATE TABLE Race (
     ID INTEGER PRIMARY KEY AUTOINCREMENT,
     Nation TEXT

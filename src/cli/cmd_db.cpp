@@ -4,6 +4,8 @@
 #include "commands.h"
 #include "json_out.h"
 
+#include "core/accounts/account_store.h"
+#include "core/accounts/audit_log.h"
 #include "core/app/app_paths.h"
 #include "core/app/durable_file.h"
 #include "core/records/case_file_store.h"
@@ -39,7 +41,10 @@ int migrate(QStringList& args)
     if (!server.Open(target))
         return CliContext::Fail("Cannot open the server database: " + server.LastError());
     TransferReport report;
-    const bool ok = TransferRecords(source, server, report);
+    bool ok = TransferRecords(source, server, report);
+    // The copied trail is kept insert-only on the server as it was in the folder.
+    if (ok && AccountStore(server).AccountsOn())
+        ok = AuditLog(server).Protect(&report.error);
     QJsonObject rows;
     for (auto it = report.rows.cbegin(); it != report.rows.cend(); ++it)
         rows[it.key()] = it.value();

@@ -113,9 +113,24 @@ QJsonObject dayJson(const DayResult& day)
     for (const DamagedTest& d : day.damaged)
         damaged.append(QJsonObject{{"file", d.dataName}, {"type", d.testType}, {"reason", d.reason}});
 
+    // A physician's word on a blow, beside the program's own.
+    QJsonArray reviews;
+    for (const ReviewedBlow& b : day.reviews) {
+        QJsonObject review{{"file", b.review.dataName},
+                           {"type", b.testType},
+                           {"automatic", b.automaticAcceptable},
+                           {"acceptable", b.review.acceptable},
+                           {"reason", b.review.reason},
+                           {"user", b.review.user}};
+        if (b.review.grade)
+            review["grade"] = QString(QChar(*b.review.grade));
+        reviews.append(review);
+    }
+
     QJsonObject json;
     json["sessions"] = sessionsJson;
     json["phases"] = phasesJson;
+    json["reviews"] = reviews;
     json["set"] = day.set ? GliSetName(*day.set) : QString();
     json["setName"] = day.setName;
     json["setVersion"] = day.setVersion;

@@ -232,13 +232,9 @@ int CmdTest(CliContext& context, QStringList& args)
         phase = DefaultPhaseForDay(db, patientId, save.now.date().toString("yyyy-MM-dd"));
     save.phase = phase;
     save.basis = PatientTestBasis(patient);
+    save.sessionRows =
+        SessionAttribution(db, context.User(), patientId, save.now.date().toString("yyyy-MM-dd"));
     const SaveResult result = session.Save(1, save, db);
-    const QStringList storedNames = StoredDataNames(result);
-    QString attributionError;
-    if (result.outcome == SaveOutcome::Saved &&
-        !AttributeStoredTests(db, context.User(), patientId, save.now.date().toString("yyyy-MM-dd"),
-                              storedNames, &attributionError))
-        return CliContext::Fail(attributionError, 1);
     // The stream as it came, for `tavctl replay` (coefficients below in "cexp"/"cinsp").
     QString recordError;
     if (record && !DurableFile::Write(recordFile, stream, &recordError))

@@ -34,3 +34,6 @@ int CmdUser(CliContext& context, QStringList& args);
 int CmdAudit(CliContext& context, QStringList& args);
 int CmdSign(CliContext& context, QStringList& args);
 int CmdAmend(CliContext& context, QStringList& args);
+// A physician's review: a blow's verdict overridden, the day's diagnosis.
+int CmdGrade(CliContext& context, QStringList& args);
+int CmdDiagnosis(CliContext& context, QStringList& args);

@@ -59,6 +59,9 @@ const std::map<QString, Command>& commands()
         {"audit", {CmdAudit, "audit verify | audit list [--patient ID] [--user U] [--since YYYY-MM-DD] --json   the audit trail"}},
         {"sign", {CmdSign, "sign --patient ID --day YYYY-MM-DD   a physician signs the day (its report is frozen)"}},
         {"amend", {CmdAmend, "amend --patient ID --day YYYY-MM-DD --reason TEXT   opens an amendment of a signed day"}},
+        {"grade", {CmdGrade, "grade --patient ID --day YYYY-MM-DD --session S --maneuver M --acceptable yes|no\n"
+                             "  [--grade A-F --phase fvc|vc|mvv] --reason TEXT [--json]   a physician overrides a blow's verdict"}},
+        {"diagnosis", {CmdDiagnosis, "diagnosis show|set --patient ID --day YYYY-MM-DD [--text TEXT | --file F]   the day's diagnosis"}},
         {"gdt", {CmdGdt, "gdt import FILE | gdt export --patient ID --day YYYY-MM-DD [--out FILE] [--no-pdf] | gdt inbox"}},
         {"hl7", {CmdHl7, "hl7 export|send --patient ID --day YYYY-MM-DD (--out FILE | [--to HOST:PORT])   the day as HL7 v2 ORU^R01"}},
         {"dicom", {CmdDicom, "dicom export|send --patient ID --day YYYY-MM-DD (--out FILE.dcm | [--to AE@HOST:PORT])   the report as\n"

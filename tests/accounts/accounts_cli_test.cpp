@@ -7,6 +7,7 @@
 #include "core/records/database.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -105,6 +106,32 @@ class AccountsCli : public ::testing::TestWithParam<bool> {
         return db.Open(target) && db.Execute(statement);
     }
 
+    int rows(const QString& table)
+    {
+        Database db;
+        if (!db.Open(target))
+            return -1;
+        QSqlQuery q(db.Connection());
+        return q.exec("SELECT count(*) FROM " + table) && q.next() ? q.value(0).toInt() : -1;
+    }
+
+    // A live FVC session run by the technician; its session number.
+    QString runTest()
+    {
+        const ToolResult run =
+            as("tech", kTechPass, {"test", "--patient", patient, "--type", "fvc", "--profile", "2"});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        return QString::number(QJsonDocument::fromJson(run.out).object()["session"].toInt());
+    }
+
+    QJsonObject day()
+    {
+        const ToolResult r =
+            as("", QString(), {"session", "--patient", patient, "--day", today, "--json"});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out).object();
+    }
+
     TempHome home;
     QString target;
     QString patient;
@@ -195,8 +222,15 @@ TEST_P(AccountsCli, AChangedOrRemovedAuditRowIsNamed)
         ASSERT_TRUE(sql("DROP TRIGGER AuditLog_no_delete"));
     }
 
-    ASSERT_TRUE(sql("DELETE FROM AuditLog WHERE Seq = 4"));
+    // The newest row removed leaves a whole chain, but not the workstation's anchor.
+    ASSERT_TRUE(sql("DELETE FROM AuditLog WHERE Seq = (SELECT max(Seq) FROM AuditLog)"));
     ToolResult verify = as("admin", kAdminPass, {"audit", "verify"});
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_TRUE(verify.err.contains("rows after") && verify.err.contains("are missing"))
+        << verify.err.toStdString();
+
+    ASSERT_TRUE(sql("DELETE FROM AuditLog WHERE Seq = 4"));
+    verify = as("admin", kAdminPass, {"audit", "verify"});
     EXPECT_EQ(verify.exitCode, 1);
     EXPECT_TRUE(verify.err.contains("row 5")) << verify.err.toStdString();
 
@@ -275,6 +309,120 @@ TEST_P(AccountsCli, ASignedDayIsFrozenUntilAnAmendmentAndKeepsEveryVersion)
                  {"report", "--patient", patient, "--day", today, "--version", "1", "--out", out})
                   .exitCode,
               1);
+}
+
+TEST_P(AccountsCli, APhysiciansReviewAndDiagnosisCountInTheDayAndFreezeWithIt)
+{
+    staff();
+    const QStringList blow{"--patient", patient, "--day",      today,
+                           "--session", runTest(), "--maneuver", "1"};
+    const bool automatic = day()["sessions"][0]["maneuvers"][0]["acceptable"]["FVC"].toBool();
+    const QString verdict = automatic ? "no" : "yes";
+    const QStringList grade = QStringList{"grade"} + blow +
+                              QStringList{"--acceptable", verdict, "--grade", "D", "--phase",
+                                          "fvc", "--reason", "checked the curve", "--json"};
+    const ToolResult tech = as("tech", kTechPass, grade);
+    EXPECT_NE(tech.exitCode, 0);
+    EXPECT_TRUE(tech.err.contains("needs the role physician")) << tech.err.toStdString();
+    EXPECT_NE(as("doc", kDocPass, QStringList{"grade"} + blow + QStringList{"--acceptable", "yes"})
+                  .exitCode,
+              0);
+    EXPECT_NE(as("doc", kDocPass,
+                 {"grade", "--patient", patient, "--day", today, "--session", "999", "--maneuver",
+                  "1", "--acceptable", "yes", "--reason", "x"})
+                  .exitCode,
+              0);
+    const ToolResult doc = as("doc", kDocPass, grade);
+    ASSERT_EQ(doc.exitCode, 0) << doc.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(doc.out).object()["acceptable"].toBool(), !automatic);
+
+    // The day counts the blow as the physician said and keeps the program's verdict beside it.
+    const QJsonObject reviewed = day();
+    EXPECT_EQ(reviewed["sessions"][0]["maneuvers"][0]["acceptable"]["FVC"].toBool(), !automatic);
+    EXPECT_EQ(reviewed["phases"][0]["grade"]["FVC"].toString(), "D");
+    EXPECT_EQ(reviewed["reviews"][0]["automatic"].toBool(), automatic);
+    report();
+    const QString printed = PdfText(home.path("report.pdf")).simplified();
+    EXPECT_TRUE(printed.contains("reviewer: " + QString(automatic ? "not acceptable" : "acceptable")))
+        << printed.toStdString();
+
+    const QStringList diagnosis{"diagnosis", "set", "--patient", patient, "--day", today, "--text"};
+    EXPECT_NE(as("tech", kTechPass, diagnosis + QStringList{"normal"}).exitCode, 0);
+    EXPECT_EQ(as("doc", kDocPass, diagnosis + QStringList{QString(201, 'x')}).exitCode, 1);
+    ASSERT_EQ(as("doc", kDocPass, diagnosis + QStringList{"Normal spirometry\nNo obstruction"})
+                  .exitCode,
+              0);
+    const QJsonObject shown = QJsonDocument::fromJson(
+                                  as("", QString(),
+                                     {"diagnosis", "show", "--patient", patient, "--day", today})
+                                      .out)
+                                  .object();
+    EXPECT_EQ(shown["text"].toString(), "Normal spirometry\nNo obstruction");
+    EXPECT_EQ(shown["physician"].toString(), "doc");
+
+    ASSERT_EQ(as("doc", kDocPass, {"sign", "--patient", patient, "--day", today}).exitCode, 0);
+    for (const QStringList& change : {grade, diagnosis + QStringList{"changed"}}) {
+        const ToolResult frozen = as("doc", kDocPass, change);
+        EXPECT_EQ(frozen.exitCode, 1);
+        EXPECT_TRUE(frozen.err.contains("is signed")) << frozen.err.toStdString();
+    }
+    const QJsonArray trail = audit({"--patient", patient});
+    EXPECT_TRUE(has(trail, "doc", "grade-override"));
+    for (const QJsonValue& row : trail) {
+        if (row["action"].toString() == "diagnosis-change") {
+            EXPECT_TRUE(row["before"].toString().isEmpty());
+            EXPECT_TRUE(row["after"].toString().startsWith("Normal spirometry"));
+        }
+    }
+}
+
+// The operator and audit rows go in the session's own transaction.
+TEST_P(AccountsCli, ASessionIsStoredWithItsOperatorAndAuditRowOrNotAtAll)
+{
+    staff();
+    const bool server = GetParam();
+    ASSERT_TRUE(server ? sql("CREATE FUNCTION refuse_session() RETURNS trigger LANGUAGE plpgsql "
+                             "AS $$ BEGIN IF NEW.AuditAction = 'session-stored' THEN RAISE "
+                             "EXCEPTION 'refused'; END IF; RETURN NEW; END $$") &&
+                             sql("CREATE TRIGGER refuse_session BEFORE INSERT ON AuditLog FOR "
+                                 "EACH ROW EXECUTE FUNCTION refuse_session()")
+                       : sql("CREATE TRIGGER refuse_session BEFORE INSERT ON AuditLog WHEN "
+                             "NEW.AuditAction = 'session-stored' BEGIN SELECT RAISE(ABORT, "
+                             "'refused'); END"));
+    const QStringList test{"test", "--patient", patient, "--type", "fvc", "--profile", "2"};
+    EXPECT_EQ(as("tech", kTechPass, test).exitCode, 1);
+    EXPECT_EQ(rows("CaseInfo"), 0);
+    EXPECT_EQ(rows("TestOperator"), 0);
+    EXPECT_EQ(rows("CaseData"), server ? 0 : -1); // a folder keeps no CaseData table
+    EXPECT_TRUE(QDir(home.path("Case/" + patient)).entryList({"*.dt"}, QDir::Files).isEmpty());
+
+    ASSERT_TRUE(sql(server ? "DROP TRIGGER refuse_session ON AuditLog"
+                           : "DROP TRIGGER refuse_session"));
+    runTest();
+    EXPECT_GT(rows("CaseInfo"), 0);
+    EXPECT_EQ(rows("TestOperator"), rows("CaseInfo"));
+}
+
+// A workstation moved to the server keeps its accounts, signatures and a whole trail.
+TEST_P(AccountsCli, AMigratedDatabaseKeepsAccountsSignaturesAndTheTrail)
+{
+    if (!GetParam())
+        GTEST_SKIP() << "the move's target is a server";
+    const QString server = target;
+    target = home.path("data.mdb");
+    staff();
+    runTest();
+    ASSERT_EQ(as("doc", kDocPass, {"sign", "--patient", patient, "--day", today}).exitCode, 0);
+    const QByteArray signedPdf = report();
+    target = server;
+    const ToolResult moved = as("", QString(), {"db", "migrate", "--to", server});
+    ASSERT_EQ(moved.exitCode, 0) << moved.out.toStdString() << moved.err.toStdString();
+
+    EXPECT_EQ(as("admin", kAdminPass, {"audit", "verify"}).exitCode, 0);
+    EXPECT_EQ(report({"--version", "1"}), signedPdf);
+    EXPECT_TRUE(has(audit({"--patient", patient}), "doc", "sign"));
+    EXPECT_EQ(rows("TestOperator"), rows("CaseInfo"));
+    EXPECT_FALSE(sql("DELETE FROM AuditLog WHERE Seq = 1")); // still insert-only
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, AccountsCli, ::testing::Values(false, true),

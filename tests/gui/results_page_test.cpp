@@ -14,6 +14,7 @@
 #include "core/report/quality_statement.h"
 #include "core/report/result_tables.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -216,8 +217,9 @@ TEST_F(ResultsPageTest, ASessionRelabelledFromThePageMovesItsValuesAndKeepsTheCh
     EXPECT_EQ(count("select * from CaseInfo where ID = ? and DataName = ? and Phase = 1", {patientId, later}), 1);
 }
 
-// With accounts on: the log-in names who works, only a physician signs, and a
-// signed day refuses Del until it is amended.
+// With accounts on: the log-in names who works, only a physician overrides a
+// verdict and signs, a signed day refuses Del until it is amended, and an
+// idle window locks until its user or an administrator logs in again.
 TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
@@ -249,9 +251,21 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     EXPECT_TRUE(messages[0].text.contains("needs the role physician"))
         << messages[0].text.toStdString();
 
+    page<CTAVADlg>()->OnOverrideGrade(0);
+    EXPECT_TRUE(messages.back().text.contains("needs the role physician"));
+
     shell->SetUser(Actor{"doc", Role::Physician, "ws", true});
     shell->ShowPage(CMainShellDlg::kResultsPage);
     auto* results = page<CTAVADlg>();
+    whenModal([](QWidget* dialog) {
+        child<QCheckBox>(dialog, "acceptable")->setChecked(true);
+        child<QLineEdit>(dialog, "reason")->setText("start checked on the curve");
+        press(dialog, "ok");
+    });
+    results->OnOverrideGrade(0);
+    EXPECT_TRUE(label("repeatability").contains("automatic: not acceptable, grade U; reviewer: "
+                                                "acceptable - start checked on the curve (doc)"))
+        << label("repeatability").toStdString();
     press(current(), "sign");
     EXPECT_EQ(count("select * from DaySignOff where ID = ? and Signer = 'doc'", {patientId}), 1);
     EXPECT_TRUE(label("signature").startsWith("Signed by doc on "))
@@ -265,4 +279,25 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     press(current(), "delete");
     EXPECT_TRUE(messages.back().text.contains("is signed")) << messages.back().text.toStdString();
     EXPECT_EQ(results->TestCount(), 1);
+
+    // Idle: the technician cannot take the doctor's window over, the administrator can.
+    const auto logIn = [](QWidget* dialog, const char* name, const char* password) {
+        auto* login = qobject_cast<CLoginDlg*>(dialog);
+        ASSERT_NE(login, nullptr);
+        login->NameEdit()->setText(name);
+        login->PasswordEdit()->setText(password);
+        login->TryLogIn();
+    };
+    whenModal([&](QWidget* dialog) {
+        EXPECT_TRUE(qobject_cast<CLoginDlg*>(dialog)->ErrorShown().contains("doc"));
+        whenModal([&](QWidget* again) { logIn(again, "admin", "admin-secret"); });
+        logIn(dialog, "tech", "tech-secret");
+    });
+    const Actor doc{"doc", Role::Physician, "ws", true};
+    shell->SetUser(doc);
+    shell->Lock().Watch(doc, 20);
+    QTRY_VERIFY_WITH_TIMEOUT(shell->User().name == "admin", 5000);
+    EXPECT_FALSE(shell->Lock().IsLocked());
+    EXPECT_EQ(count("select * from AuditLog where UserName = 'doc' and AuditAction = 'logout'"), 1);
+    EXPECT_EQ(count("select * from AuditLog where UserName = 'tech' and Target = 'unlock of doc'"), 1);
 }

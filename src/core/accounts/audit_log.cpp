@@ -1,5 +1,6 @@
 #include "core/accounts/audit_log.h"
 
+#include "core/accounts/audit_anchor.h"
 #include "core/records/database.h"
 
 #include <QCryptographicHash>
@@ -74,10 +75,16 @@ bool AuditLog::appendRow(AuditEntry& e)
     last.finish();
     e.at = QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
     e.hash = RowHash(e);
-    return m_db.Execute(
-        QString("INSERT INTO AuditLog (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(kColumns),
-        {e.seq, e.at, e.user, e.workstation, e.action, e.patient, e.target, e.before, e.after,
-         e.prevHash, e.hash});
+    if (!m_db.Execute(
+            QString("INSERT INTO AuditLog (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(kColumns),
+            {e.seq, e.at, e.user, e.workstation, e.action, e.patient, e.target, e.before, e.after,
+             e.prevHash, e.hash}))
+        return false;
+    // The anchor follows the row only once it is committed.
+    m_db.AfterCommit([anchor = AuditAnchor(m_db), mark = AuditMark{e.seq, e.hash}]() mutable {
+        anchor.Advance(mark);
+    });
+    return true;
 }
 
 bool AuditLog::AppendInTransaction(const Actor& actor, const QString& action, int patient,
@@ -85,7 +92,19 @@ bool AuditLog::AppendInTransaction(const Actor& actor, const QString& action, in
                                    const QString& after)
 {
     AuditEntry e = newEntry(actor, action, patient, target, before, after);
-    return appendRow(e);
+    // Another workstation may take the Seq first: only this row's part of the
+    // caller's transaction goes back, and it reads the new last row.
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (!m_db.Execute("SAVEPOINT audit_row"))
+            return false;
+        if (appendRow(e))
+            return m_db.Execute("RELEASE SAVEPOINT audit_row");
+        const bool conflict = m_db.LastErrorWasConflict();
+        m_db.Execute("ROLLBACK TO SAVEPOINT audit_row");
+        if (!conflict)
+            return false;
+    }
+    return false;
 }
 
 bool AuditLog::Append(const Actor& actor, const QString& action, int patient, const QString& target,
@@ -137,7 +156,28 @@ qint64 AuditLog::FirstBrokenRow(QString* why)
         prevHash = e.hash;
         ++expected;
     }
+    // Rows removed from the end leave a whole chain: the rows this workstation
+    // wrote must still be there as written.
+    qint64 confirmed = 0;
+    for (const AuditMark& mark : AuditAnchor(m_db).Marks()) {
+        if (!rowIs(mark)) {
+            if (why)
+                *why = QString("rows after %1 are missing (this workstation wrote row %2)")
+                           .arg(confirmed)
+                           .arg(mark.seq);
+            return confirmed + 1;
+        }
+        confirmed = mark.seq;
+    }
     return 0;
+}
+
+bool AuditLog::rowIs(const AuditMark& mark)
+{
+    QSqlQuery q(m_db.Connection());
+    q.prepare("SELECT RowHash FROM AuditLog WHERE Seq = ?");
+    q.addBindValue(mark.seq);
+    return q.exec() && q.next() && q.value(0).toString() == mark.hash;
 }
 
 std::vector<AuditEntry> AuditLog::List(const AuditFilter& filter)

@@ -1,7 +1,8 @@
 #pragma once
 // The audit trail: rows are only ever added. Each row's hash covers its
 // fields and the previous row's hash, so changing or removing any row breaks
-// the chain from that row on. On PostgreSQL a trigger refuses UPDATE, DELETE
+// the chain from that row on; this workstation's anchor shows the removal of
+// the newest rows. On PostgreSQL a trigger refuses UPDATE, DELETE
 // and TRUNCATE on the table; on SQLite a trigger refuses UPDATE and DELETE.
 #include "core/accounts/actor.h"
 #include "core/accounts/audit_entry.h"
@@ -11,6 +12,7 @@
 #include <vector>
 
 class Database;
+struct AuditMark;
 
 struct AuditFilter {
     int patient = 0; // 0: every patient
@@ -37,6 +39,8 @@ class AuditLog {
 
     // 0 when the chain is whole; else the Seq of the first row that is not
     // what the chain says (changed, or following a removed row), with `why`.
+    // The chain is also checked against this workstation's anchor
+    // (audit_anchor): a trail that ends before it is missing its newest rows.
     qint64 FirstBrokenRow(QString* why = nullptr);
 
     std::vector<AuditEntry> List(const AuditFilter& filter);
@@ -48,6 +52,7 @@ class AuditLog {
 
   private:
     bool appendRow(AuditEntry& entry);
+    bool rowIs(const AuditMark& mark); // the row of that Seq has that hash
 
     Database& m_db;
 };

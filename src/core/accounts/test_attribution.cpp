@@ -4,16 +4,18 @@
 #include "core/records/database.h"
 #include "core/records/test_operator.h"
 
-bool AttributeStoredTests(Database& db, const Actor& actor, int patient, const QString& day,
-                          const QStringList& dataNames, QString* error)
+std::function<bool(const QStringList&, QString&)>
+SessionAttribution(Database& db, const Actor& actor, int patient, const QString& day)
 {
-    if (!actor.accountsOn || dataNames.isEmpty())
-        return true;
-    if (!SaveTestOperators(db, patient, dataNames, TestOperator{actor.name, actor.workstation})) {
-        if (error)
-            *error = "the test is stored, but its operator is not: " + db.LastError();
+    if (!actor.accountsOn)
+        return {};
+    return [&db, actor, patient, day](const QStringList& dataNames, QString& error) {
+        if (SaveTestOperators(db, patient, dataNames, TestOperator{actor.name, actor.workstation}) &&
+            AuditLog(db).AppendInTransaction(actor, "session-stored", patient, "day " + day,
+                                             QString(), dataNames.join(' ')))
+            return true;
+        error = "the session is not stored: its operator or audit row could not be written: " +
+                db.LastError();
         return false;
-    }
-    return AuditLog(db).Append(actor, "session-stored", patient, "day " + day, QString(),
-                               dataNames.join(' '), error);
+    };
 }

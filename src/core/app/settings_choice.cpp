@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 SettingsChoice CurrentSettingsChoice()
 {
     const SystemSettings& s = Settings();
@@ -16,6 +18,7 @@ SettingsChoice CurrentSettingsChoice()
     choice.btps = s.btps;
     choice.wait = s.wait;
     choice.simulator = s.simulator;
+    choice.lockMinutes = s.lockMinutes;
     return choice;
 }
 
@@ -75,6 +78,7 @@ bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError,
     const int predicted = choice.predicted == 1 ? 1 : 0;
     const int communication = choice.communication == 1 ? 1 : 0;
     const QString hospital = TextLimit::Left(choice.hospital, kHospitalLength);
+    const int lockMinutes = std::clamp(choice.lockMinutes, 0, kMaxLockMinutes);
     bool written = false;
     // LanguageFile follows LANGUAGE by itself.
     if (!saveKeys({{"LANGUAGE", choice.language},
@@ -84,7 +88,8 @@ bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError,
                    {"COMPORT", QString::number(s.comPort)},
                    {"BTPS", QString::number(choice.btps)},
                    {"WAIT", QString::number(choice.wait)},
-                   {"SIMULATOR", QString::number(choice.simulator)}},
+                   {"SIMULATOR", QString::number(choice.simulator)},
+                   {"LOCKMINUTES", QString::number(lockMinutes)}},
                   overwrite, changedMeanwhile, saveError, written))
         return false;
     const bool bluetoothToWired = s.communication == 0 && communication == 1;
@@ -95,6 +100,7 @@ bool ApplySettingsChoice(const SettingsChoice& choice, QString* saveError,
     s.btps = choice.btps;
     s.wait = choice.wait;
     s.simulator = choice.simulator;
+    s.lockMinutes = lockMinutes;
     return bluetoothToWired;
 }
 

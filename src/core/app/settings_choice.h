@@ -11,6 +11,7 @@ struct SettingsChoice {
     int btps = 1;
     int wait = 0;
     int simulator = 0; // 0 off, else the demo profile number
+    int lockMinutes = 15; // 0 never locks
 };
 
 // The current settings as the dialog shows them when it opens.
@@ -26,7 +27,7 @@ QStringList LanguageNames(const QString& folder);
 int LanguageIndex(const QStringList& names, const QString& language);
 
 // OK: stores the choice in the settings record and writes LANGUAGE, PREDICTED,
-// HOSPITAL, COMMUNICATION, COMPORT, BTPS, WAIT and SIMULATOR as one version of
+// HOSPITAL, COMMUNICATION, COMPORT, BTPS, WAIT, SIMULATOR and LOCKMINUTES as one version of
 // System.ini. Returns true when the link changed from Bluetooth to wired (the
 // caller then closes the shared Bluetooth connection). When the file cannot
 // be written, `saveError` tells why (empty when all were saved). When another

@@ -35,6 +35,7 @@ void SystemSettings::Reset()
     trendColors[1] = 0xB2F3FF;
     trendColors[2] = 0xB2C5FF;
     simulator = 0;
+    lockMinutes = 15;
     portName.clear();
     database.clear();
     unreadable.clear();
@@ -81,6 +82,7 @@ void SystemSettings::Load(const QString& iniPath)
     space = readInRange("SPACE", space, 0, 255);
     times = readInRange("TIMES", times, 0, 255);
     simulator = readInt("SIMULATOR", simulator);
+    lockMinutes = readInRange("LOCKMINUTES", lockMinutes, 0, kMaxLockMinutes);
     portName = readText("PORTNAME", portName);
     database = IniFile::ReadString(iniPath, kSettingsSection, "DATABASE", database, 1000).trimmed();
 }

@@ -32,6 +32,7 @@ struct SystemSettings {
     ColorRef fef75Color = 0xAF4144;
     ColorRef trendColors[3] = {0xBDE5C9, 0xB2F3FF, 0xB2C5FF}; // not stored
     std::atomic<int> simulator{0}; // 0 off, else the demo profile number
+    int lockMinutes = 15;          // with accounts on: idle minutes before the program locks; 0 never
     QString portName;              // serial port of the wired link on Linux (e.g. /dev/ttyACM0)
     // DATABASE: empty for data.mdb beside the program, else the connection URI
     // of the clinic's PostgreSQL database (without a password). Never written.
@@ -65,4 +66,5 @@ struct SystemSettings {
 SystemSettings& Settings();
 
 inline constexpr int kSettingsStringLength = 99;
+inline constexpr int kMaxLockMinutes = 24 * 60;
 inline const char kSettingsSection[] = "SYSTEM";

@@ -68,15 +68,23 @@ ReportedValue reported(const std::vector<ManeuverMeasures>& maneuvers,
 
 } // namespace
 
-SessionAssessment AssessSession(const std::vector<ManeuverMeasures>& maneuvers, double ageYears)
+SessionAssessment AssessSession(const std::vector<ManeuverMeasures>& maneuvers, double ageYears,
+                                const std::vector<std::optional<bool>>& reviewed)
 {
     SessionAssessment s;
     std::optional<double> largestFvc;
     std::vector<double> acceptableFev1, acceptableFvc;
     int usableFev1 = 0, usableFvc = 0;
-    for (const ManeuverMeasures& m : maneuvers) {
-        const ManeuverAcceptability a = AssessManeuver(m, largestFvc, ageYears);
+    for (std::size_t i = 0; i < maneuvers.size(); ++i) {
+        const ManeuverMeasures& m = maneuvers[i];
+        ManeuverAcceptability a = AssessManeuver(m, largestFvc, ageYears);
         largestFvc = std::max(largestFvc.value_or(m.fvc), m.fvc);
+        if (i < reviewed.size() && reviewed[i]) {
+            const bool yes = *reviewed[i];
+            a.acceptableFev1 = a.acceptableFvc = yes;
+            a.usableFev1 = a.usableFev1 || yes;
+            a.usableFvc = a.usableFvc || yes;
+        }
         if (a.acceptableFev1)
             acceptableFev1.push_back(m.fev1);
         if (a.acceptableFvc)

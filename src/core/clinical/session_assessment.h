@@ -4,6 +4,7 @@
 // and the values to report.
 #include "core/clinical/maneuver_acceptability.h"
 
+#include <optional>
 #include <vector>
 
 struct ParameterGrade {
@@ -36,4 +37,8 @@ struct SessionAssessment {
     double fev1Fvc() const;
 };
 
-SessionAssessment AssessSession(const std::vector<ManeuverMeasures>& maneuvers, double ageYears);
+// `reviewed`, when given, holds per manoeuvre a physician's word on it: true
+// counts it as acceptable (and usable) for FEV1 and FVC, false as not
+// acceptable; grades and reported values then follow from those verdicts.
+SessionAssessment AssessSession(const std::vector<ManeuverMeasures>& maneuvers, double ageYears,
+                                const std::vector<std::optional<bool>>& reviewed = {});

@@ -114,11 +114,19 @@ bool beginSession(SaveResult& result, TestStore& testStore) {
 
 // Ends the store's session: kept when the result is saved, and the result
 // tells when the keeping failed (nothing of the session stays then).
-void endSession(SaveResult& result, TestStore& testStore) {
+void endSession(SaveResult& result, TestStore& testStore, const SaveContext& context) {
     QString error;
     const bool keep = result.outcome == SaveOutcome::Saved;
-    if (testStore.EndSession(keep, error) || !keep)
+    // The rows that belong with the tests share their transaction: when they
+    // cannot be written, nothing of the session is kept.
+    const bool rowsWritten =
+        !keep || !context.sessionRows || context.sessionRows(StoredDataNames(result), error);
+    if (!rowsWritten) {
+        QString ignored;
+        testStore.EndSession(false, ignored);
+    } else if (testStore.EndSession(keep, error) || !keep) {
         return;
+    }
     result.outcome = SaveOutcome::NotRecorded;
     result.resultValid = 0;
     result.prompts.clear();
@@ -364,7 +372,7 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         return result;
     if (type == kTestFvc) {
         storeSession(result, list, statuses, stream, context.phase, context.basis, testStore);
-        endSession(result, testStore);
+        endSession(result, testStore, context);
         return result;
     }
     result.place.basis = context.basis;
@@ -377,6 +385,6 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     result.header.trailerFlag = trailer.isEmpty() ? 0 : 1;
 
     storeTest(result, samples, trailer, testStore);
-    endSession(result, testStore);
+    endSession(result, testStore, context);
     return result;
 }

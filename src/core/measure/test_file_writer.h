@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 enum class SaveOutcome {
@@ -39,6 +40,10 @@ struct SaveContext {
     QDateTime now;    // saving time; the current time when invalid
     int phase = kPhasePre; // FVC: the bronchodilator phase of the session
     TestBasis basis;       // reference set and BTPS, kept with every row written
+    // Rows that belong with the stored tests (who ran them, the audit row),
+    // written inside the session's transaction just before it commits, given
+    // the names of the tests stored; false (with `error`) keeps nothing.
+    std::function<bool(const QStringList& dataNames, QString& error)> sessionRows;
 };
 
 // One manoeuvre of an FVC session as it was kept.

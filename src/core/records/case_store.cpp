@@ -388,13 +388,16 @@ bool DeleteTest(Database& db, int id, const QString& dataName)
         if (!db.BeginTransaction())
             return false;
         if (!db.Execute("delete from CaseInfo where ID = ? and DataName = ?", {id, dataName}) ||
+            !db.Execute("DELETE FROM GradeOverride WHERE ID = ? AND DataName = ?", {id, dataName}) ||
             (IsTestFileName(dataName) && !db.Files().Remove(id, dataName)) || !db.Commit()) {
             db.Rollback();
             return false;
         }
         return true;
     }
-    if (!db.Execute("delete from CaseInfo where ID = ? and DataName = ?", {id, dataName}))
+    // A review stays with its test: the number may be given to a later one.
+    if (!db.Execute("delete from CaseInfo where ID = ? and DataName = ?", {id, dataName}) ||
+        !db.Execute("DELETE FROM GradeOverride WHERE ID = ? AND DataName = ?", {id, dataName}))
         return false;
     const QString path = testFilePath(id, dataName);
     return path.isEmpty() || !QFileInfo::exists(path) || QFile::remove(path);
@@ -433,6 +436,8 @@ bool DeleteDay(Database& db, int id, const QString& day)
                 {"DELETE FROM PhaseChange WHERE ID = ? AND Session = ?", {id, session}});
         }
     }
+    for (const QString& name : names)
+        sessionRows.push_back({"DELETE FROM GradeOverride WHERE ID = ? AND DataName = ?", {id, name}});
     if (db.Files().InDatabase()) {
         std::vector<std::pair<QString, QVariantList>> changes = sessionRows;
         for (const QString& name : names)
@@ -464,6 +469,7 @@ bool DeletePatient(Database& db, int id)
                                      {"DELETE FROM PhaseChange WHERE ID = ?", {id}},
                                      {"DELETE FROM TestOperator WHERE ID = ?", {id}},
                                      {"DELETE FROM DaySignOff WHERE ID = ?", {id}},
+                                     {"DELETE FROM GradeOverride WHERE ID = ?", {id}},
                                      {"DELETE FROM CaseData WHERE ID = ?", {id}}});
     if (!runInTransaction(db, {{"delete from UserInfo where ID = ?", {id}},
                                {"delete from CaseInfo where ID = ?", {id}},
@@ -471,7 +477,8 @@ bool DeletePatient(Database& db, int id)
                                {"DELETE FROM PhaseChange WHERE ID = ?", {id}},
                                // A later patient given this key must not inherit who tested or signed.
                                {"DELETE FROM TestOperator WHERE ID = ?", {id}},
-                               {"DELETE FROM DaySignOff WHERE ID = ?", {id}}}))
+                               {"DELETE FROM DaySignOff WHERE ID = ?", {id}},
+                               {"DELETE FROM GradeOverride WHERE ID = ?", {id}}}))
         return false;
     const QString folder = AppPaths::PatientCaseFolder(id);
     return !QFileInfo::exists(folder) || RemoveFolderTree(folder);

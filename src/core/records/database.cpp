@@ -536,6 +536,7 @@ bool Database::afterConnect()
 // A server's rows are locked one at a time as they are written.
 bool Database::BeginTransaction()
 {
+    m_afterCommit.clear();
     m_inTransaction = IsOpen() && Execute(m_server ? "BEGIN" : "BEGIN IMMEDIATE");
     return m_inTransaction;
 }
@@ -543,7 +544,24 @@ bool Database::Commit()
 {
     const bool committed = IsOpen() && Execute("COMMIT");
     m_inTransaction = m_inTransaction && !committed;
+    if (committed) {
+        const std::vector<std::function<void()>> actions = std::move(m_afterCommit);
+        m_afterCommit.clear();
+        for (const auto& action : actions)
+            action();
+    }
     return committed;
+}
+void Database::AfterCommit(std::function<void()> action)
+{
+    if (m_inTransaction)
+        m_afterCommit.push_back(std::move(action));
+    else
+        action();
+}
+QString Database::Identity() const
+{
+    return m_server ? m_serverName : QFileInfo(Connection().databaseName()).absoluteFilePath();
 }
 // The failure that led here stays the last error, so callers can still tell a
 // conflict worth another attempt from any other fault.
@@ -555,6 +573,7 @@ void Database::Rollback()
     const bool conflict = m_conflict;
     Execute("ROLLBACK");
     m_inTransaction = false;
+    m_afterCommit.clear();
     m_lastError = error;
     m_conflict = conflict;
 }

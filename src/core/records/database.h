@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CaseFileStore;
 class QSqlQuery;
@@ -66,6 +67,13 @@ public:
     bool BeginTransaction();
     bool Commit();
     void Rollback();
+    // Runs `action` once the open transaction has committed (at once when
+    // none is open); a rollback drops it. For what must follow a change only
+    // when it stands, outside the database.
+    void AfterCommit(std::function<void()> action);
+    // Which records these are: the server's URI without password, or the
+    // data.mdb file's absolute path.
+    QString Identity() const;
 
     QString LastError() const { return m_lastError; }
     // Keeps a statement's failure as LastError (and whether it was a conflict).
@@ -103,6 +111,7 @@ private:
     bool m_needsPassword = false;
     bool m_conflict = false;
     bool m_inTransaction = false;
+    std::vector<std::function<void()>> m_afterCommit;
     QString m_lastErrorCode;
     QString m_serverName; // the server's URI without password, for messages
     std::unique_ptr<StatementWatch> m_watch;

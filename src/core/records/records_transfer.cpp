@@ -16,9 +16,13 @@
 
 namespace {
 
-// Seed tables first, then patients and their tests.
-const char* const kTables[] = {"Race",     "Nation",   "ParamName",     "Predict",
-                               "UserInfo", "CaseInfo", "SessionDetail", "PhaseChange"};
+// Seed tables first, then patients and their tests, then who did what: the
+// accounts, the audit trail (its rows as they are, so its chain still holds),
+// the operators, signatures and reviews.
+const char* const kTables[] = {"Race",        "Nation",   "ParamName",     "Predict",
+                               "UserInfo",    "CaseInfo", "SessionDetail", "PhaseChange",
+                               "Account",     "AuditLog", "TestOperator",  "DaySignOff",
+                               "GradeOverride"};
 
 // A column name as the statement must spell it: plain names fold to the
 // server's lower case like the schema's own; others ("FEV1/FVC") are quoted.
@@ -111,8 +115,10 @@ bool TransferRecords(Database& source, Database& target, TransferReport& report)
     if (!source.IsOpen() || !target.IsOpen())
         return fail(report, "Both databases must be open.");
     if (countRows(target, "UserInfo") != 0 || countRows(target, "CaseInfo") != 0 ||
+        countRows(target, "Account") != 0 || countRows(target, "AuditLog") != 0 ||
         !target.Files().CaseIds().isEmpty())
-        return fail(report, "The target database already holds patients, tests or files.");
+        return fail(report,
+                    "The target database already holds patients, tests, accounts or files.");
 
     const QHash<QString, QString> declared = SchemaDeclaredTypes();
     if (!target.BeginTransaction())

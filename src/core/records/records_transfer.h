@@ -15,7 +15,7 @@ struct TransferReport {
 };
 
 // Copies every table row and every test and diagnosis file of `source` into
-// `target`, which must hold no patients, tests or files yet (its built-in
+// `target`, which must hold no patients, tests, accounts or files yet (its built-in
 // groups and equations are replaced by the source's). Runs in one transaction
 // on the target; afterwards compares row counts and every file's bytes. The
 // source is only read.

@@ -31,8 +31,8 @@ constexpr NewColumn kNewColumns[] = {{"CaseInfo", "Session", "INTEGER"},
                                      {"CaseInfo", "Btps", "INTEGER"}};
 
 // Tables newer than the first databases, made as the schema makes them.
-constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange", "Account",
-                                      "AuditLog",      "DaySignOff",  "TestOperator"};
+constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange",  "Account",      "AuditLog",
+                                      "DaySignOff",    "TestOperator", "GradeOverride"};
 
 bool hasTable(Database& db, const QString& table)
 {

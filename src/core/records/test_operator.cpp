@@ -6,18 +6,13 @@
 
 bool SaveTestOperators(Database& db, int id, const QStringList& dataNames, const TestOperator& op)
 {
-    if (!db.BeginTransaction())
-        return false;
-    for (const QString& name : dataNames) {
+    for (const QString& name : dataNames)
         if (!db.Execute("DELETE FROM TestOperator WHERE ID = ? AND DataName = ?", {id, name}) ||
             !db.Execute("INSERT INTO TestOperator (ID, DataName, OperatorName, Workstation) "
                         "VALUES (?, ?, ?, ?)",
-                        {id, name, op.name, op.workstation})) {
-            db.Rollback();
+                        {id, name, op.name, op.workstation}))
             return false;
-        }
-    }
-    return db.Commit();
+    return true;
 }
 
 QStringList LoadTestOperators(Database& db, int id, const QStringList& dataNames)

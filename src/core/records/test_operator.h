@@ -11,7 +11,8 @@ struct TestOperator {
     QString workstation; // the host name of the computer the test ran on
 };
 
-// Records the operator of each of `dataNames` of patient `id`; one transaction.
+// Records the operator of each of `dataNames` of patient `id`, inside the
+// caller's transaction (the session's).
 bool SaveTestOperators(Database& db, int id, const QStringList& dataNames, const TestOperator& op);
 
 // The distinct operators of `dataNames`, in their order: "anna (lab-2)".

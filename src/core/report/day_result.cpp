@@ -89,42 +89,64 @@ void setDamagedAside(DayTestList& tests, int testType, std::vector<DamagedTest>&
     tests = std::move(kept);
 }
 
-// Drops the damaged blows from the sessions and judges what is left again.
-void dropDamagedBlows(std::vector<StoredSession>& sessions, const std::vector<DamagedTest>& damaged, double age)
+// What a physician said of the blow in `dataName`; empty when nobody reviewed it.
+using Reviews = std::vector<GradeOverride>;
+std::optional<bool> reviewOf(const Reviews& reviews, const QString& dataName)
+{
+    for (const GradeOverride& r : reviews)
+        if (r.dataName == dataName)
+            return r.acceptable;
+    return std::nullopt;
+}
+
+std::vector<std::optional<bool>> reviewsOf(const Reviews& reviews, const std::vector<const StoredManeuver*>& blows)
+{
+    std::vector<std::optional<bool>> said;
+    for (const StoredManeuver* m : blows)
+        said.push_back(reviewOf(reviews, m->dataName));
+    return said;
+}
+
+// Drops the damaged blows from the sessions and judges what is left again,
+// with the physician's reviews.
+void reassessSessions(std::vector<StoredSession>& sessions, const std::vector<DamagedTest>& damaged,
+                      const Reviews& reviews, double age)
 {
     std::set<QString> names;
     for (const DamagedTest& d : damaged)
         names.insert(d.dataName);
     std::vector<StoredSession> kept;
     for (StoredSession& s : sessions) {
-        const std::size_t before = s.maneuvers.size();
         std::erase_if(s.maneuvers, [&](const StoredManeuver& m) { return names.count(m.dataName) > 0; });
         if (s.maneuvers.empty())
             continue;
-        if (s.maneuvers.size() != before) {
-            std::vector<ManeuverMeasures> measures;
-            for (const StoredManeuver& m : s.maneuvers)
-                measures.push_back(m.measures);
-            s.assessment = AssessSession(measures, age);
+        std::vector<ManeuverMeasures> measures;
+        std::vector<const StoredManeuver*> blows;
+        for (const StoredManeuver& m : s.maneuvers) {
+            measures.push_back(m.measures);
+            blows.push_back(&m);
         }
+        s.assessment = AssessSession(measures, age, reviewsOf(reviews, blows));
         kept.push_back(std::move(s));
     }
     sessions = std::move(kept);
 }
 
-int largestOf(const DayTestList& tests, float ManeuverResult::*field)
+// The largest test a physician did not set aside.
+int largestOf(const DayTestList& tests, float ManeuverResult::*field, const Reviews& reviews)
 {
     int best = -1;
     for (std::size_t i = 0; i < tests.size(); ++i)
-        if (best < 0 || tests[i].file.record.*field > tests[std::size_t(best)].file.record.*field)
+        if (reviewOf(reviews, tests[i].dataName).value_or(true) &&
+            (best < 0 || tests[i].file.record.*field > tests[std::size_t(best)].file.record.*field))
             best = int(i);
     return best;
 }
 
-TypeResult bestOf(const DayTestList& tests, float ManeuverResult::*field)
+TypeResult bestOf(const DayTestList& tests, float ManeuverResult::*field, const Reviews& reviews)
 {
     TypeResult r;
-    r.bestTest = largestOf(tests, field);
+    r.bestTest = largestOf(tests, field, reviews);
     if (r.bestTest >= 0)
         r.record = tests[std::size_t(r.bestTest)].file.record;
     return r;
@@ -280,12 +302,13 @@ bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out
     setDamagedAside(r.fvc, kTestFvc, r.damaged);
     setDamagedAside(r.vc, kTestVc, r.damaged);
     setDamagedAside(r.mvv, kTestMvv, r.damaged);
-    r.vcResult = bestOf(r.vc, &ManeuverResult::VC);
-    r.mvvResult = bestOf(r.mvv, &ManeuverResult::MVV);
+    const Reviews reviews = LoadGradeOverrides(db, patientId, r.day);
+    r.vcResult = bestOf(r.vc, &ManeuverResult::VC, reviews);
+    r.mvvResult = bestOf(r.mvv, &ManeuverResult::MVV, reviews);
 
     const Predictor predict(r.set, r.subject);
     r.sessions = LoadDaySessions(db, patientId, r.day, r.subject.ageYears);
-    dropDamagedBlows(r.sessions, r.damaged, r.subject.ageYears);
+    reassessSessions(r.sessions, r.damaged, reviews, r.subject.ageYears);
 
     const StoredSession* pre = nullptr;
     const StoredSession* post = nullptr;
@@ -319,12 +342,26 @@ bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out
         }
         if (measures.empty())
             continue;
-        const SessionAssessment pooled = AssessSession(measures, r.subject.ageYears);
+        const SessionAssessment automatic = AssessSession(measures, r.subject.ageYears);
+        const SessionAssessment pooled = AssessSession(measures, r.subject.ageYears, reviewsOf(reviews, maneuvers));
         (phase == kPhasePre ? prePool : postPool) = pooled;
         PhaseValues values;
         values.phase = phase;
         values.maneuverCount = int(measures.size());
         values.reported = reportedOf(pooled, maneuvers, predict);
+        for (std::size_t i = 0; i < maneuvers.size(); ++i) {
+            for (const GradeOverride& review : reviews) {
+                if (review.dataName != maneuvers[i]->dataName)
+                    continue;
+                const ManeuverAcceptability& own = automatic.maneuvers[i];
+                r.reviews.push_back({review, kTestFvc, indexOf(r.fvc, review.dataName) + 1,
+                                     own.acceptableFev1 && own.acceptableFvc,
+                                     std::max(automatic.fev1Grade.grade, automatic.fvcGrade.grade)});
+                // The physician's grade is the phase's, wherever the grades are read.
+                if (review.grade)
+                    values.reported.fev1Grade = values.reported.fvcGrade = *review.grade;
+            }
+        }
         values.assessment = pooled;
         for (const StoredManeuver* m : maneuvers)
             values.blows.push_back(m->dataName);
@@ -332,6 +369,13 @@ bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out
         r.phases.push_back(std::move(values));
     }
     r.postWithoutPre = postPool && !prePool;
+    for (const GradeOverride& review : reviews)
+        for (const auto& [type, tests] : {std::pair{kTestVc, &r.vc}, std::pair{kTestMvv, &r.mvv}})
+            if (const int index = indexOf(*tests, review.dataName); index >= 0)
+                r.reviews.push_back({review, type, index + 1, true, 0});
+    std::sort(r.reviews.begin(), r.reviews.end(), [](const ReviewedBlow& a, const ReviewedBlow& b) {
+        return TestFileNumber(a.review.dataName) < TestFileNumber(b.review.dataName);
+    });
 
     const bool preWhole = prePool && complete(*prePool);
     const bool postWhole = postPool && complete(*postPool) && preWhole;

@@ -5,6 +5,9 @@
 // summary), every report page, the trend, `tavctl session` and the exchange
 // files (CSV, GDT, FHIR).
 //
+// A physician's review of a blow overrides its verdict (and, with a grade,
+// its phase's grades) in all of this; the automatic verdict is kept beside it.
+//
 // FVC is reported per bronchodilator phase, from the phase's plausible blows
 // judged together: FVC and FEV1 each the largest acceptable value (the largest
 // usable one, marked so, when none is acceptable), every other value from the
@@ -13,6 +16,7 @@
 // plausible test with the largest VC or MVV. A stored record that no lung can
 // blow is listed as damaged and left out of everything.
 #include "core/clinical/interpretation.h"
+#include "core/records/grade_overrides.h"
 #include "core/records/patient_record.h"
 #include "core/report/day_sessions.h"
 #include "core/report/day_tests.h"
@@ -88,6 +92,16 @@ struct TypeResult {
     ManeuverResult record;
 };
 
+// A physician's review of one blow (records/grade_overrides), beside what the
+// program judged on its own.
+struct ReviewedBlow {
+    GradeOverride review;
+    int testType = 0;
+    int number = 0;                   // "#n" among the day's plausible tests of its type
+    bool automaticAcceptable = true;  // FVC: acceptable for FEV1 and FVC; VC, MVV: plausible
+    char automaticGrade = 0;          // FVC: the phase's worse grade before any review; 0: none
+};
+
 struct DayResult {
     PatientRecord patient; // as on the day (age on that day)
     QString day;           // "YYYY-MM-DD"
@@ -114,6 +128,7 @@ struct DayResult {
     int preSession = -1;
     int postSession = -1;
     TypeResult vcResult, mvvResult;
+    std::vector<ReviewedBlow> reviews; // blows a physician reviewed, in file order
     std::optional<BronchodilatorResponse> bdr;
     std::optional<Interpretation> interpretation;
     QString interpretationNote; // why there is no interpretation, or why it cannot be read normally

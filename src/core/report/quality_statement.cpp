@@ -54,6 +54,9 @@ QualityStatement DayQualityStatement(int testType, const DayResult& day, int sho
     for (const DamagedTest& d : day.damaged)
         if (d.testType == testType)
             lines << clinical(2599).arg(d.dataName, d.reason);
+    for (const ReviewedBlow& b : day.reviews)
+        if (b.testType == testType)
+            lines << ReviewText(b);
     statement.day = lines.join(' ');
     if (shownIndex < 0 || shownIndex >= int(tests.size()))
         return statement;
@@ -73,6 +76,19 @@ QualityStatement DayQualityStatement(int testType, const DayResult& day, int sho
             statement.test += " (" + findings.join("; ") + ")";
     }
     return statement;
+}
+
+QString ReviewText(const ReviewedBlow& blow)
+{
+    const auto said = [](bool acceptable, char grade) {
+        const QString verdict = clinical(acceptable ? 2578 : 2911);
+        return grade ? verdict + ", " + clinical(2912).arg(QChar(grade)) : verdict;
+    };
+    const GradeOverride& r = blow.review;
+    return clinical(2910)
+        .arg(blow.number)
+        .arg(said(blow.automaticAcceptable, blow.automaticGrade),
+             said(r.acceptable, r.grade.value_or(0)), r.reason, r.user);
 }
 
 QString BlowVerdict(int number, const ManeuverResult& blow)

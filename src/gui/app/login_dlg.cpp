@@ -40,6 +40,11 @@ void CLoginDlg::TryLogIn()
     m_error->setText(error);
 }
 
+void CLoginDlg::SetNote(const QString& note)
+{
+    m_error->setText(note);
+}
+
 QString CLoginDlg::ErrorShown() const
 {
     return m_error->text();

@@ -21,6 +21,8 @@ class CLoginDlg : public QDialog {
     QLineEdit* NameEdit() const { return m_name; }
     QLineEdit* PasswordEdit() const { return m_password; }
     QString ErrorShown() const;
+    // A line above the fields: why the log-in is asked for.
+    void SetNote(const QString& note);
 
   private:
     Database& m_db;

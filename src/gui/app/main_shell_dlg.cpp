@@ -1,9 +1,12 @@
 #include "gui/app/main_shell_dlg.h"
 
+#include "core/accounts/audit_log.h"
 #include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
 #include "core/records/database.h"
 #include "gui/app/about_dlg.h"
 #include "gui/app/help_command.h"
+#include "gui/app/login_dlg.h"
 #include "gui/app/page.h"
 #include "gui/app/product_picture.h"
 #include "gui/measure/fvc_testing_dlg.h"
@@ -18,6 +21,7 @@
 
 CMainShellDlg::CMainShellDlg(Database& db, QWidget* parent) : QDialog(parent), Workbench(db)
 {
+    connect(&m_idleLock, &IdleLock::Locked, this, &CMainShellDlg::onIdleLocked);
     setObjectName("CMainShellDlg");
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(ProductPicture(64)));
@@ -79,6 +83,33 @@ void CMainShellDlg::ApplyTexts()
     setWindowTitle(GetLangText("CASE", 1193));
     if (m_page)
         m_page->ApplyTexts();
+}
+
+void CMainShellDlg::SetUser(const Actor& user)
+{
+    Workbench::SetUser(user);
+    m_idleLock.Watch(user, Settings().lockMinutes * 60 * 1000);
+}
+
+void CMainShellDlg::onIdleLocked()
+{
+    const Actor locked = m_idleLock.User();
+    AuditLog(Db()).Append(locked, "logout", 0, "idle lock");
+    const QString note = GetLangText("CLINICAL", 2921).arg(Settings().lockMinutes).arg(locked.name);
+    while (m_idleLock.IsLocked()) {
+        CLoginDlg login(Db(), this);
+        login.setObjectName("idleLogin");
+        login.SetNote(note);
+        if (login.exec() != QDialog::Accepted) {
+            EndShell();
+            return;
+        }
+        if (m_idleLock.Unlock(login.LoggedIn())) {
+            Workbench::SetUser(login.LoggedIn());
+            return;
+        }
+        AuditLog(Db()).Append(login.LoggedIn(), "refused", 0, "unlock of " + locked.name);
+    }
 }
 
 void CMainShellDlg::EndShell()

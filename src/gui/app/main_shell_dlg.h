@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include "core/accounts/idle_lock.h"
 #include "gui/app/page.h"
 #include "gui/app/workbench.h"
 
@@ -20,6 +21,10 @@ class CMainShellDlg : public QDialog, public Workbench {
     void ApplyTexts() override;
     void EndShell() override;
     void RecordsChanged(int patientId) override;
+    // Also starts the idle lock for the user (the settings' minutes).
+    void SetUser(const Actor& user) override;
+    // Locks the window after idle time; tests shorten it.
+    IdleLock& Lock() { return m_idleLock; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -31,6 +36,10 @@ class CMainShellDlg : public QDialog, public Workbench {
     bool handleKey(QWidget* target, QKeyEvent* key);
     CPage* createPage(int templateId);
     void refreshSharedRecords();
+    // The modal log-in over the window until the user or an administrator
+    // logs in; Cancel ends the program.
+    void onIdleLocked();
 
+    IdleLock m_idleLock;
     QPointer<CPage> m_page;
 };

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -115,6 +116,13 @@ CSettingDlg::CSettingDlg(Workbench& bench, QWidget* parent)
     m_wait->setCurrentIndex(current.wait);
     (new QVBoxLayout(waitBox))->addWidget(m_wait);
 
+    auto* lockBox = group(GetLangText("CLINICAL", 2920), this, "lockBox");
+    m_lockMinutes = new QSpinBox(lockBox);
+    m_lockMinutes->setObjectName("lockMinutes");
+    m_lockMinutes->setRange(0, kMaxLockMinutes);
+    m_lockMinutes->setValue(current.lockMinutes);
+    (new QVBoxLayout(lockBox))->addWidget(m_lockMinutes);
+
     auto* ok = new QPushButton(text(132), this);
     ok->setObjectName("ok");
     auto* restore = new QPushButton(text(148), this);
@@ -131,6 +139,7 @@ CSettingDlg::CSettingDlg(Workbench& bench, QWidget* parent)
     grid->addWidget(predictedBox, 2, 0, 1, 2);
     grid->addWidget(btpsBox, 3, 0);
     grid->addWidget(waitBox, 3, 1);
+    grid->addWidget(lockBox, 4, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -156,6 +165,7 @@ void CSettingDlg::onOk()
     choice.language = m_language->currentText();
     choice.btps = qMax(0, m_btps->currentIndex());
     choice.wait = qMax(0, m_wait->currentIndex());
+    choice.lockMinutes = m_lockMinutes->value();
     // A profile number chosen by hand in System.ini is kept while the box stays checked.
     const int simulator = Settings().simulator;
     choice.simulator = m_demo->isChecked() ? (simulator != 0 ? simulator : 1) : 0;
@@ -167,9 +177,9 @@ void CSettingDlg::onOk()
             return;
         toWired = ApplySettingsChoice(choice, &error, &changes, true);
     }
-    if (toWired) {
+    if (toWired)
         m_bench.CloseBluetooth();
-    }
+    m_bench.SetUser(m_bench.User()); // the idle lock takes the new minutes at once
     if (!error.isEmpty())
         ShowMessage("The settings are not saved: " + error, PromptCaption(), 0, this);
     accept();

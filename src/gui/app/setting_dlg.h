@@ -5,6 +5,7 @@
 class Database;
 class Workbench;
 class QComboBox;
+class QSpinBox;
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
@@ -41,4 +42,5 @@ class CSettingDlg : public QDialog {
     QLineEdit* m_hospital = nullptr;     // 1009
     QComboBox* m_btps = nullptr;         // 1192
     QComboBox* m_wait = nullptr;         // 1193
+    QSpinBox* m_lockMinutes = nullptr;   // idle minutes before the program locks
 };

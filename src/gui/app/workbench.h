@@ -47,7 +47,7 @@ class Workbench {
     Database& Db() { return m_db; }
     // Who works: the account logged in, or the system login while accounts are off.
     const Actor& User() const { return m_user; }
-    void SetUser(const Actor& user) { m_user = user; }
+    virtual void SetUser(const Actor& user) { m_user = user; }
 
     int CurrentPatientId() const { return m_patientId; }
     void SetCurrentPatientId(int id) { m_patientId = id; }

@@ -376,14 +376,9 @@ void CFVCTestingDlg::onDeviceFinished(int request)
     context.gender = Shell()->Patient().Gender;
     context.phase = m_phase ? m_phase->currentIndex() : kPhasePre;
     context.basis = PatientTestBasis(Shell()->Patient());
+    context.sessionRows = SessionAttribution(Shell()->Db(), Shell()->User(), context.patientId,
+                                             QDate::currentDate().toString("yyyy-MM-dd"));
     const SaveResult result = m_session.Save(request, context, Shell()->Db());
-    const QStringList stored = StoredDataNames(result);
-    QString attributionError;
-    if (result.outcome == SaveOutcome::Saved &&
-        !AttributeStoredTests(Shell()->Db(), Shell()->User(), context.patientId,
-                              QDate::currentDate().toString("yyyy-MM-dd"), stored,
-                              &attributionError))
-        ShowMessage(attributionError, ErrorCaption(), 0, this);
     keepSessionDetail(result);
     if (m_testType == kTestVc && result.validPicture >= 0)
         showMarks(result.validPicture);

@@ -21,6 +21,7 @@
 #include "gui/app/show_message.h"
 #include "gui/measure/curve_plot_widget.h"
 #include "gui/records/diagnose_dlg.h"
+#include "gui/report/grade_override_dlg.h"
 #include "gui/report/session_dlg.h"
 
 #include <QComboBox>
@@ -30,6 +31,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
@@ -197,6 +199,8 @@ CTAVADlg::CTAVADlg(Workbench* shell) : CPage(shell, Workbench::kResultsPage)
     connect(m_takeOver, &QPushButton::clicked, this, &CTAVADlg::OnTakeIntoDiagnosis);
     connect(m_volumeTimeToggle, &QPushButton::clicked, this, &CTAVADlg::onToggleVolumeTime);
     connect(m_list, &QTableWidget::cellClicked, this, &CTAVADlg::onCellClicked);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &CTAVADlg::onListMenu);
     connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { onCellClicked(-1, column); });
     connect(m_slide, &QPropertyAnimation::finished, this, [this] {
@@ -451,6 +455,41 @@ void CTAVADlg::onCellClicked(int, int column)
 {
     if (column >= m_firstTestColumn)
         ShowTest(column - m_firstTestColumn);
+}
+
+void CTAVADlg::onListMenu(const QPoint& at)
+{
+    const int column = m_list->columnAt(at.x());
+    if (column < m_firstTestColumn || Shell()->CurrentTestType() != kTestFvc)
+        return;
+    QMenu menu(this);
+    QAction* override = menu.addAction(GetLangText("CLINICAL", 2913));
+    // Greyed for roles that may not; the core refuses them anyway.
+    override->setEnabled(Shell()->User().Refusal(Action::OverrideGrade).isEmpty());
+    if (menu.exec(m_list->viewport()->mapToGlobal(at)) == override)
+        OnOverrideGrade(column - m_firstTestColumn);
+}
+
+void CTAVADlg::OnOverrideGrade(int index)
+{
+    if (index < 0 || index >= TestCount() || Shell()->CurrentTestType() != kTestFvc)
+        return;
+    const QString dataName = (*m_dayTests)[size_t(index)].dataName;
+    for (const StoredSession& s : m_day->sessions)
+        for (const StoredManeuver& m : s.maneuvers) {
+            if (m.dataName != dataName)
+                continue;
+            if (!allowed(Action::OverrideGrade))
+                return;
+            const ManeuverAcceptability* verdict = m_day->Verdict(dataName);
+            CGradeOverrideDlg dialog(Shell()->Db(), Shell()->User(), Shell()->CurrentPatientId(),
+                                     Shell()->CurrentTestDate(), s.session, m.maneuver,
+                                     verdict && verdict->acceptableFev1 && verdict->acceptableFvc,
+                                     this);
+            if (dialog.exec() == QDialog::Accepted)
+                Reload();
+            return;
+        }
 }
 
 void CTAVADlg::OnCancel()

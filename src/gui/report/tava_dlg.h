@@ -48,6 +48,9 @@ class CTAVADlg : public CPage {
     void OnSession();
     // "Sign": the physician signs the shown day (shown once accounts are on).
     void OnSign();
+    // The results list's "Override grade..." on FVC blow `index` (0-based):
+    // the physician's dialog; the page shows the day again after OK.
+    void OnOverrideGrade(int index);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -68,6 +71,7 @@ class CTAVADlg : public CPage {
     void onPrint();
     void onToggleVolumeTime();
     void onCellClicked(int row, int column);
+    void onListMenu(const QPoint& at);
     // Shows why the user may not do `action` on the shown day; true when they may.
     bool allowed(Action action);
 
