@@ -25,6 +25,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -94,6 +95,7 @@ TEST_F(SettingsDialogTest, ANewLanguageChangesTheMainPageTextsAtOnce)
 TEST_F(SettingsDialogTest, OkWritesEveryFieldInOrderAndStoresTheChosenLanguage)
 {
     Settings().language = "Klingon"; // not among the files: the first file is chosen
+    Settings().simulator = 3;          // a profile chosen by hand stays while the box is checked
     openShell();
     openSettings([](QWidget* dialog) {
         EXPECT_EQ(dialog->findChild<QComboBox*>("language")->currentText(), "Chinese");
@@ -111,6 +113,7 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldInOrderAndStoresTheChosenLanguage)
     EXPECT_EQ(ini("COMPORT"), "0");
     EXPECT_EQ(ini("BTPS"), "0");
     EXPECT_EQ(ini("WAIT"), "1");
+    EXPECT_EQ(ini("SIMULATOR"), "3");
     EXPECT_EQ(Settings().wait, 1);
     EXPECT_EQ(Settings().predicted, 0);
     EXPECT_EQ(AppPaths::LanguageFile(), home.path("Language/Chinese.txt"));
@@ -161,8 +164,32 @@ TEST_F(MainShellTest, EnterAndEscapeNeverCloseAPage)
 
 class DiagnosisDialogTest : public GuiTest {
   protected:
+    // Presses Add and picks the phrases at `rows` in the list.
+    static void addPhrases(QWidget* dialog, QList<int> rows)
+    {
+        whenModal([rows](QWidget* list) {
+            auto* phrases = list->findChild<QListWidget*>("phrases");
+            for (int row : rows)
+                QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
+                                  phrases->visualItemRect(phrases->item(row)).center());
+            QTest::mouseClick(list->findChild<QPushButton*>("ok"), Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog->findChild<QPushButton*>("add"), Qt::LeftButton);
+    }
     DiagnosisRecord record;
 };
+
+TEST_F(DiagnosisDialogTest, PhrasesGoInListOrderAndNeverPastEightLines)
+{
+    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
+    addPhrases(&dialog, {12, 0, 6}); // picked out of order, added in list order
+    EXPECT_EQ(dialog.ResultText(), "Asthma\r\nCOPD\r\nLung function test within normal limits");
+    auto* result = dialog.findChild<QPlainTextEdit*>("result");
+    result->setPlainText("1\n2\n3\n4\n5\n6");
+    addPhrases(&dialog, {0, 1, 2}); // eight line breaks
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(result->toPlainText(), "1\n2\n3\n4\n5\n6");
+}
 
 TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
 {
