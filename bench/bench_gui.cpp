@@ -4,9 +4,9 @@
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
 #include "core/records/database.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/main_window.h"
 #include "gui/app/show_message.h"
-#include "gui/records/user_manage_dlg.h"
+#include "gui/records/patient_list_page.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -58,7 +58,7 @@ Folder& folder()
 // "Patient 5432" typed before it), the list narrowed and repainted.
 void BM_SearchKeystroke(benchmark::State& state)
 {
-    CMainShellDlg shell(folder().db);
+    MainWindow shell(folder().db);
     shell.show();
     QApplication::processEvents();
     auto* search = shell.findChild<QLineEdit*>("patientSearch");
@@ -80,7 +80,7 @@ BENCHMARK(BM_SearchKeystroke)->Arg(0)->Arg(8)->Arg(11)->Unit(benchmark::kMillise
 void BM_ShowPatientListPage(benchmark::State& state)
 {
     for (auto _ : state) {
-        CMainShellDlg shell(folder().db);
+        MainWindow shell(folder().db);
         shell.show();
         QApplication::processEvents();
         auto* list = shell.findChild<QTableView*>("patientList");
@@ -93,7 +93,7 @@ BENCHMARK(BM_ShowPatientListPage)->Unit(benchmark::kMillisecond);
 // Selecting the last patient: record, predicted values, days, panes.
 void BM_SelectLastPatient(benchmark::State& state)
 {
-    CMainShellDlg shell(folder().db);
+    MainWindow shell(folder().db);
     shell.show();
     QApplication::processEvents();
     auto* list = shell.findChild<QTableView*>("patientList");

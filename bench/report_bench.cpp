@@ -241,7 +241,7 @@ void BM_LivePlotWidgetRepaint65000Points(benchmark::State& state)
 {
     CurvePointList list;
     fillBreaths(list, 65000);
-    CCurvePlotWidget plot(int(state.range(0)));
+    CurvePlotWidget plot(int(state.range(0)));
     plot.SetPointList(&list);
     plot.resize(800, 400);
     QImage image(800, 400, QImage::Format_ARGB32_Premultiplied);
@@ -260,9 +260,9 @@ void BM_MainPagePanesRepaint(benchmark::State& state)
     BenchHome home(8);
     QWidget page;
     auto* layout = new QHBoxLayout(&page);
-    CCurvePane* panes[3];
+    CurvePane* panes[3];
     for (int type = 0; type < 3; ++type) {
-        panes[type] = new CCurvePane(type, &page);
+        panes[type] = new CurvePane(type, &page);
         layout->addWidget(panes[type]);
         panes[type]->SetTestCount(1);
         panes[type]->LoadDay(home.db(), home.id(), BenchHome::kDay);

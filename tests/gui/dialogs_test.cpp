@@ -12,16 +12,16 @@
 #include "core/device/device_manager.h"
 #include "core/records/diagnosis.h"
 #include "core/session/measurement_parts.h"
-#include "gui/app/setting_dlg.h"
+#include "gui/app/settings_dialog.h"
 #include "gui/device/comm_setup_dialog.h"
 #include "gui/device/device_hooks.h"
-#include "gui/measure/scaler_dlg.h"
-#include "gui/records/diagnose_dlg.h"
-#include "gui/records/modify_predict_dlg.h"
-#include "gui/records/user_manage_dlg.h"
-#include "gui/report/main_frame.h"
-#include "gui/report/tava_dlg.h"
-#include "gui/report/trend_dlg.h"
+#include "gui/measure/calibration_dialog.h"
+#include "gui/records/diagnosis_dialog.h"
+#include "gui/records/nation_groups_dialog.h"
+#include "gui/records/patient_list_page.h"
+#include "gui/report/print_preview.h"
+#include "gui/report/results_page.h"
+#include "gui/report/trend_dialog.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -132,7 +132,7 @@ TEST_F(NationGroupDialogTest, OkRecomputesTheCurrentPatientsPredictedValues)
     ASSERT_GT(before, 0.5f);
     ASSERT_TRUE(db.Execute(
         "update Nation set Multiply = 2 where nNation = 1 and ParamName = 17"));
-    CModifyPredictDlg dialog(*shell);
+    NationGroupsDialog dialog(*shell);
     press(&dialog, "ok");
     EXPECT_FLOAT_EQ(shell->Predicted().FVC, before * 2);
 }
@@ -142,7 +142,7 @@ using MainShellTest = GuiTest;
 TEST_F(MainShellTest, EnterAndEscapeNeverCloseAPage)
 {
     addPatient("Ann");
-    CMainShellDlg& window = openShell();
+    MainWindow& window = openShell();
     auto* list = window.findChild<QTableView*>("patientList");
     auto* quit = window.findChild<QPushButton*>("quit");
     for (QWidget* target : {static_cast<QWidget*>(list), static_cast<QWidget*>(quit),
@@ -151,14 +151,14 @@ TEST_F(MainShellTest, EnterAndEscapeNeverCloseAPage)
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QTest::keyClick(target, key);
         EXPECT_TRUE(window.isVisible());
-        EXPECT_NE(page<CUserManageDlg>(), nullptr);
+        EXPECT_NE(page<PatientListPage>(), nullptr);
     }
 
-    window.ShowPage(CMainShellDlg::kResultsPage);
+    window.ShowPage(MainWindow::kResultsPage);
     QApplication::processEvents();
     QTest::keyClick(window.CurrentPage(), Qt::Key_Escape);
     QTest::keyClick(window.CurrentPage(), Qt::Key_Return);
-    EXPECT_NE(page<CTAVADlg>(), nullptr);
+    EXPECT_NE(page<ResultsPage>(), nullptr);
     EXPECT_TRUE(messages.empty());
 }
 
@@ -181,7 +181,7 @@ class DiagnosisDialogTest : public GuiTest {
 
 TEST_F(DiagnosisDialogTest, PhrasesGoInListOrderAndNeverPastEightLines)
 {
-    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
+    DiagnosisDialog dialog(db, 1, "2026-03-04", record);
     addPhrases(&dialog, {12, 0, 6}); // picked out of order, added in list order
     EXPECT_EQ(dialog.ResultText(), "Asthma\r\nCOPD\r\nLung function test within normal limits");
     auto* result = dialog.findChild<QPlainTextEdit*>("result");
@@ -194,13 +194,13 @@ TEST_F(DiagnosisDialogTest, PhrasesGoInListOrderAndNeverPastEightLines)
 TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
 {
     home.write("Case/1/.keep", "");
-    CDiagnoseDlg earlier(db, 1, "2026-03-04", record);
+    DiagnosisDialog earlier(db, 1, "2026-03-04", record);
     earlier.findChild<QPlainTextEdit*>("result")->setPlainText("earlier");
     QTest::mouseClick(earlier.findChild<QPushButton*>("ok"), Qt::LeftButton);
     const QByteArray before = home.read("Case/1/2026-03-04.dia");
     ASSERT_EQ(before.size(), 650);
 
-    CDiagnoseDlg dialog(db, 1, "2026-03-04", record);
+    DiagnosisDialog dialog(db, 1, "2026-03-04", record);
     dialog.show();
     auto* result = dialog.findChild<QPlainTextEdit*>("result");
     const QString text201 = QString(201, QChar(0x80BA));
@@ -239,7 +239,7 @@ class CalibrationDialogTest : public GuiTest {
         LiveParts().devices.SetSimulatorConfig(config);
     }
     // Presses OK and runs the event loop until the worker has ended.
-    void calibrate(CScalerDlg& dialog)
+    void calibrate(CalibrationDialog& dialog)
     {
         QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
         QElapsedTimer timer;
@@ -258,7 +258,7 @@ class CalibrationDialogTest : public GuiTest {
 TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
 {
     useSyringe(3);
-    CScalerDlg dialog(LiveParts().devices);
+    CalibrationDialog dialog(LiveParts().devices);
     dialog.show();
     auto* volume = dialog.findChild<QComboBox*>("volume");
     ASSERT_EQ(volume->count(), 2);
@@ -367,10 +367,10 @@ TEST_F(TrendDialogTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBa
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     openWith("2026-03-04", kTestFvc);
-    CTrendDlg dialog(db, patientId, shell.get());
+    TrendDialog dialog(db, patientId, shell.get());
     dialog.show();
     click(&dialog, "print");
-    CMainFrame* frame = CMainFrame::Current();
+    PrintPreview* frame = PrintPreview::Current();
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->PageCount(), 1);
     EXPECT_EQ(frame->windowTitle(), "Trend Curve Preview");
@@ -382,9 +382,9 @@ TEST_F(TrendDialogTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBa
     EXPECT_TRUE(dialog.isVisible());
 
     // Without a patient: the message instead of a preview.
-    CTrendDlg nobody(db, 0, shell.get());
+    TrendDialog nobody(db, 0, shell.get());
     click(&nobody, "print");
-    EXPECT_EQ(CMainFrame::Current(), nullptr);
+    EXPECT_EQ(PrintPreview::Current(), nullptr);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "There is no User!");
     EXPECT_EQ(messages[0].caption, "Prompt");

@@ -6,8 +6,8 @@
 #include "core/hospital/hospital_settings.h"
 #include "core/hospital/outbox.h"
 #include "gui/app/gdt_inbox.h"
-#include "gui/report/exchange_menu.h"
-#include "gui/report/tava_dlg.h"
+#include "gui/report/export_menu.h"
+#include "gui/report/results_page.h"
 #include "support/loopback_server.h"
 
 #include <QElapsedTimer>
@@ -21,14 +21,14 @@
 
 class ExchangeMenuTest : public ReportGuiTest {
   protected:
-    CExchangeMenu* openMenu(const QString& day)
+    ExportMenu* openMenu(const QString& day)
     {
         openWith(day, kTestFvc);
-        shell->ShowPage(CMainShellDlg::kResultsPage);
+        shell->ShowPage(MainWindow::kResultsPage);
         QPushButton* button = child(current(), "export");
         if (!button)
             return nullptr;
-        auto* menu = qobject_cast<CExchangeMenu*>(button->menu());
+        auto* menu = qobject_cast<ExportMenu*>(button->menu());
         EXPECT_NE(menu, nullptr);
         EXPECT_EQ(button->text(), GetLangText("EXCHANGE", 2700));
         return menu;
@@ -39,7 +39,7 @@ TEST_F(ExchangeMenuTest, ExportFhirWritesTheBundleOfTheShownDayAndSaysWhere)
 {
     storeFvc("2026-07-01 10:00:00", 4.8f, 3.6f, 8.0f);
     storeVc("2026-07-01 10:20:00", 4.5f);
-    CExchangeMenu* menu = openMenu("2026-07-01");
+    ExportMenu* menu = openMenu("2026-07-01");
     ASSERT_NE(menu, nullptr);
     QStringList asked;
     QString answer;
@@ -83,9 +83,9 @@ QByteArray gdtLine(const char* field, const QByteArray& content)
 }
 
 // One look of the inbox, its file read on the worker: whether a request was taken.
-bool look(CGdtInbox& inbox)
+bool look(GdtInbox& inbox)
 {
-    QSignalSpy looked(&inbox, &CGdtInbox::Looked);
+    QSignalSpy looked(&inbox, &GdtInbox::Looked);
     inbox.Poll();
     return looked.wait(1000) && looked.front().front().toBool();
 }
@@ -95,12 +95,12 @@ bool look(CGdtInbox& inbox)
 TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
 {
     openShell();
-    ASSERT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kMainPage);
+    ASSERT_EQ(shell->CurrentPage()->Template(), MainWindow::kMainPage);
     ExchangeSettings settings;
     settings.gdtFolder = home.path("gdt");
     QDir().mkpath(settings.gdtFolder);
     ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
-    CGdtInbox inbox(*shell, 3600 * 1000); // polled by hand here
+    GdtInbox inbox(*shell, 3600 * 1000); // polled by hand here
     EXPECT_FALSE(look(inbox));
 
     const QByteArray request = gdtLine("8000", "6301") + gdtLine("9206", "3") + gdtLine("3000", "P-77") +
@@ -113,7 +113,7 @@ TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
     EXPECT_EQ(shell->Patient().PatientNumber, "P-77");
     EXPECT_EQ(shell->Patient().Name, "Lind, Ola");
     EXPECT_EQ(shell->CurrentPatientId(), shell->Patient().ID);
-    EXPECT_EQ(shell->CurrentPage()->Template(), CMainShellDlg::kMainPage); // no test was asked for
+    EXPECT_EQ(shell->CurrentPage()->Template(), MainWindow::kMainPage); // no test was asked for
 
     QByteArray broken = request;
     broken.replace(gdtLine("3110", "1"), gdtLine("3110", "9"));
@@ -177,7 +177,7 @@ TEST_F(ExchangeMenuTest, InboxSelectsThePatientOfARequestAndReportsARefusedOne)
 TEST_F(ExchangeMenuTest, SendToHospitalWithNobodyListeningKeepsBothSendsAndTheOutboxCountsEachTry)
 {
     storeFvc("2026-07-01 10:00:00", 4.8f, 3.6f, 8.0f);
-    CExchangeMenu* menu = openMenu("2026-07-01");
+    ExportMenu* menu = openMenu("2026-07-01");
     ASSERT_NE(menu, nullptr);
     HospitalSettings settings;
     const quint16 closed = LoopbackServer::FreePort();

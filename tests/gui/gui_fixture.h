@@ -5,7 +5,7 @@
 
 #include "core/records/database.h"
 #include "core/records/recordset.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/main_window.h"
 #include "gui/app/show_message.h"
 
 #include <QApplication>
@@ -52,15 +52,15 @@ class GuiTest : public ::testing::Test {
     }
 
     // Opens the main window as start-up does (shown, not run modally).
-    CMainShellDlg& openShell()
+    MainWindow& openShell()
     {
-        shell = std::make_unique<CMainShellDlg>(db);
+        shell = std::make_unique<MainWindow>(db);
         shell->show();
         QApplication::processEvents();
         return *shell;
     }
 
-    template <class Page> Page* page() const { return qobject_cast<Page*>(shell->CurrentPage()); }
+    template <class W> W* page() const { return qobject_cast<W*>(shell->CurrentPage()); }
 
     // Runs `action` on the next modal dialog once it is shown (a dialog's exec()
     // only returns when the action closes it).
@@ -114,7 +114,7 @@ class GuiTest : public ::testing::Test {
 
     TempHome home;
     Database db;
-    std::unique_ptr<CMainShellDlg> shell;
+    std::unique_ptr<MainWindow> shell;
     std::vector<ShownMessage> messages;
     std::deque<int> answers;
 };

@@ -8,18 +8,18 @@
 #include "core/device/device_manager.h"
 #include "core/session/measurement_parts.h"
 #include "core/records/diagnosis.h"
-#include "gui/app/about_dlg.h"
-#include "gui/app/message_dlg.h"
-#include "gui/app/setting_dlg.h"
+#include "gui/app/about_dialog.h"
+#include "gui/app/message_dialog.h"
+#include "gui/app/settings_dialog.h"
 #include "gui/device/device_hooks.h"
-#include "gui/measure/scaler_dlg.h"
-#include "gui/records/diagnose_dlg.h"
-#include "gui/records/diagnose_phrase_dlg.h"
-#include "gui/records/modify_predict_dlg.h"
-#include "gui/records/patient_edit_dlg.h"
-#include "gui/records/predict_mod_dlg.h"
-#include "gui/report/main_frame.h"
-#include "gui/report/trend_dlg.h"
+#include "gui/measure/calibration_dialog.h"
+#include "gui/records/diagnosis_dialog.h"
+#include "gui/records/diagnosis_phrases_dialog.h"
+#include "gui/records/nation_groups_dialog.h"
+#include "gui/records/patient_editor.h"
+#include "gui/records/correction_dialog.h"
+#include "gui/report/print_preview.h"
+#include "gui/report/trend_dialog.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -205,48 +205,48 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
     const char* const results[] = {"results_fvc", "results_vc", "results_mvv"};
     for (int type = 0; type < 3; ++type) {
         shell->SetCurrentTestType(type);
-        shell->ShowPage(CMainShellDlg::kResultsPage);
+        shell->ShowPage(MainWindow::kResultsPage);
         look(shell.get(), results[type]);
     }
     shell->SetCurrentTestType(0);
-    shell->ShowPage(CMainShellDlg::kResultsPage);
+    shell->ShowPage(MainWindow::kResultsPage);
     click(current(), "volumeTimeToggle");
     look(shell.get(), "results_volume_time");
 
     {
-        CSettingDlg dialog(*shell, shell.get());
+        SettingsDialog dialog(*shell, shell.get());
         look(&dialog, "settings");
     }
     {
         shell->SetSelectedPatientTag(shell->Patient().Name);
-        CPatientEditDlg dialog(shell.get(), shell.get());
+        PatientEditor dialog(shell.get(), shell.get());
         look(&dialog, "patient_editor");
     }
     {
-        CModifyPredictDlg dialog(*shell, shell.get());
+        NationGroupsDialog dialog(*shell, shell.get());
         look(&dialog, "nation_groups");
     }
     {
-        CDiagnoseDlg dialog(db, patientId, kDay, shell->Diagnosis(), shell.get());
+        DiagnosisDialog dialog(db, patientId, kDay, shell->Diagnosis(), shell.get());
         look(&dialog, "diagnosis");
-        CDiagnosePhraseDlg phrases(&dialog);
+        DiagnosisPhrasesDialog phrases(&dialog);
         look(&phrases, "diagnosis_phrases");
     }
     {
-        CScalerDlg dialog(LiveParts().devices, shell.get());
+        CalibrationDialog dialog(LiveParts().devices, shell.get());
         look(&dialog, "calibration");
     }
     {
-        CTrendDlg dialog(db, patientId, shell.get());
+        TrendDialog dialog(db, patientId, shell.get());
         look(&dialog, "trend");
     }
     {
-        CAboutDlg dialog(shell.get());
+        AboutDialog dialog(shell.get());
         look(&dialog, "about");
-        CMessageDlg message(GetLangText("MESSAGE", 1251), PromptCaption(), 4, shell.get());
+        MessageDialog message(GetLangText("MESSAGE", 1251), PromptCaption(), 4, shell.get());
         look(&message, "message_box");
     }
-    CMainFrame* preview = OpenResultsReport(db, shell.get(), shell.get(), patientId, kDay);
+    PrintPreview* preview = OpenResultsReport(db, shell.get(), shell.get(), patientId, kDay);
     ASSERT_NE(preview, nullptr);
     look(preview, "print_preview");
     preview->close();
@@ -255,7 +255,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
     Settings().simulator = 1;
     LiveParts().devices.SetSimulatorRealTime(false);
     shell->SetCurrentTestType(0);
-    shell->ShowPage(CMainShellDlg::kLiveTestPage);
+    shell->ShowPage(MainWindow::kLiveTestPage);
     look(shell.get(), "live_test");
     shell->CurrentPage()->OnCancel();
     LiveParts().devices.Disconnect();

@@ -12,9 +12,9 @@
 #include "core/measure/curve_point_list.h"
 #include "core/measure/measurement_store.h"
 #include "gui/measure/curve_plot_widget.h"
-#include "gui/measure/fvc_testing_dlg.h"
-#include "gui/records/user_manage_dlg.h"
-#include "gui/report/tava_dlg.h"
+#include "gui/measure/live_test_page.h"
+#include "gui/records/patient_list_page.h"
+#include "gui/report/results_page.h"
 #include "core/records/session_records.h"
 #include "core/app/system_settings.h"
 
@@ -82,7 +82,7 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     LiveParts().devices.SetSimulatorRealTime(true);
     const int id = selectNewPatient();
     click("fvcTest");
-    auto* live = page<CFVCTestingDlg>();
+    auto* live = page<LiveTestPage>();
     ASSERT_NE(live, nullptr);
     QStringList prompts;
     QObject::connect(&live->Session(), &LiveTestSession::promptChanged,
@@ -97,7 +97,7 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     // While it runs, the plots are repainted from a list that keeps growing.
     std::vector<int> seen;
     const int paintsBefore = live->MainPlot()->PaintCount();
-    while (page<CFVCTestingDlg>() == live && live->Session().Running() && seen.size() < 5) {
+    while (page<LiveTestPage>() == live && live->Session().Running() && seen.size() < 5) {
         const int n = LiveParts().points.Count();
         if (n > 0 && (seen.empty() || n > seen.back()))
             seen.push_back(n);
@@ -112,10 +112,10 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     // After each blow the page says how it was judged and the grades so far.
     QStringList grades;
     ASSERT_TRUE(waitFor([&] {
-        if (page<CFVCTestingDlg>() == live && !live->GradeText().isEmpty() &&
+        if (page<LiveTestPage>() == live && !live->GradeText().isEmpty() &&
             !grades.contains(live->GradeText()))
             grades << live->GradeText();
-        return page<CTAVADlg>() != nullptr;
+        return page<ResultsPage>() != nullptr;
     })) << prompts.join('|').toStdString() << " running " << live->Session().Running()
         << " points " << LiveParts().points.Count() << " " << shownTexts().join("|").toStdString();
     ASSERT_FALSE(grades.isEmpty());
@@ -131,7 +131,7 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
               3);
     EXPECT_EQ(dtFiles(id), 3);
     EXPECT_EQ(shell->CurrentTestDate(), QDate::currentDate().toString("yyyy-MM-dd"));
-    EXPECT_EQ(page<CTAVADlg>()->TestCount(), 3);
+    EXPECT_EQ(page<ResultsPage>()->TestCount(), 3);
     // The prompt line went through the start texts in order.
     ASSERT_GE(prompts.size(), 2);
     EXPECT_EQ(prompts[0], GetLangText("FVCTestingDlg", 1205));
@@ -144,7 +144,7 @@ TEST_F(LiveTestPageTest, TestingIsIgnoredWhileRunningAndClosingMidTestSavesNothi
     LiveParts().devices.SetSimulatorRealTime(true);
     const int id = selectNewPatient();
     click("mvvTest");
-    auto* live = page<CFVCTestingDlg>();
+    auto* live = page<LiveTestPage>();
     ASSERT_NE(live, nullptr);
     EXPECT_EQ(live->SecondPlot(), nullptr);
     EXPECT_EQ(live->MainPlot()->Kind(), kCurveLiveMvvVolumeTime);
@@ -160,7 +160,7 @@ TEST_F(LiveTestPageTest, TestingIsIgnoredWhileRunningAndClosingMidTestSavesNothi
     EXPECT_TRUE(live->Session().Running());
 
     click("close");
-    ASSERT_NE(page<CUserManageDlg>(), nullptr);
+    ASSERT_NE(page<PatientListPage>(), nullptr);
     EXPECT_FALSE(device->Streaming()); // the device was told to stop
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
     EXPECT_EQ(dtFiles(id), 0);
@@ -173,8 +173,8 @@ TEST_F(LiveTestPageTest, TestingIsIgnoredWhileRunningAndClosingMidTestSavesNothi
     // The program goes on: the next test runs to its end.
     LiveParts().devices.SetSimulatorRealTime(false);
     click("vcTest");
-    ASSERT_NE(page<CFVCTestingDlg>(), nullptr);
-    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; }));
+    ASSERT_NE(page<LiveTestPage>(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; }));
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 1", {id}), 1);
 }
 
@@ -185,7 +185,7 @@ TEST_F(LiveTestPageTest, ALostLinkStopsTheTestWithTheConnectionMessage)
     LiveParts().devices.SetSimulatorConfig(config);
     const int id = selectNewPatient();
     click("fvcTest");
-    auto* live = page<CFVCTestingDlg>();
+    auto* live = page<LiveTestPage>();
     ASSERT_NE(live, nullptr);
     ASSERT_TRUE(waitFor([&] { return !messages.empty(); }));
     EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 138));
@@ -195,14 +195,14 @@ TEST_F(LiveTestPageTest, ALostLinkStopsTheTestWithTheConnectionMessage)
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
     // "Close" still leads back.
     click("close");
-    EXPECT_NE(page<CUserManageDlg>(), nullptr);
+    EXPECT_NE(page<PatientListPage>(), nullptr);
 }
 
 TEST_F(LiveTestPageTest, APostSessionIsStoredAsPostAndAFailedWriteKeepsThePage)
 {
     const int id = selectNewPatient();
     click("fvcTest");
-    auto* live = page<CFVCTestingDlg>();
+    auto* live = page<LiveTestPage>();
     ASSERT_NE(live, nullptr);
     ASSERT_NE(live->PhaseChoice(), nullptr);
     EXPECT_EQ(live->PhaseChoice()->currentIndex(), 0); // pre unless chosen
@@ -221,14 +221,14 @@ TEST_F(LiveTestPageTest, APostSessionIsStoredAsPostAndAFailedWriteKeepsThePage)
                            [&](const QString& p) { return p.startsWith(notSaved); });
     })) << prompts.join('|').toStdString();
     waitFor([] { return false; }, 300);
-    EXPECT_EQ(page<CFVCTestingDlg>(), live); // the page stays, so the blows can be repeated
+    EXPECT_EQ(page<LiveTestPage>(), live); // the page stays, so the blows can be repeated
     EXPECT_TRUE(live->Prompt().startsWith(notSaved)) << live->Prompt().toStdString();
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
 
     // With the folder free again, "Testing" runs the session once more, stored as post.
     ASSERT_TRUE(QFile::remove(AppPaths::PatientCaseFolder(id)));
     click("testing");
-    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; })) << prompts.join('|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; })) << prompts.join('|').toStdString();
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Phase = 1", {id}), 3);
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Maneuver = 3", {id}), 1);
 }
@@ -243,7 +243,7 @@ TEST_F(LiveTestPageTest, ASecondSessionOfTheDayIsPostAndKeepsItsDetails)
     addTest(id, "90.dt", QDate::currentDate().toString("yyyy-MM-dd") + " 00:00:01", 0);
     Settings().btps = 0;
     click("fvcTest");
-    auto* live = page<CFVCTestingDlg>();
+    auto* live = page<LiveTestPage>();
     ASSERT_NE(live, nullptr);
     EXPECT_EQ(live->PhaseChoice()->currentIndex(), kPhasePost);
     EXPECT_FALSE(live->DrugEdit()->isHidden());
@@ -251,7 +251,7 @@ TEST_F(LiveTestPageTest, ASecondSessionOfTheDayIsPostAndKeepsItsDetails)
     live->DoseEdit()->setText("400 µg");
     live->DoseTimeEdit()->setText("0:00");
     live->ReferrerEdit()->setText("Dr. O'Brien");
-    ASSERT_TRUE(waitFor([&] { return page<CTAVADlg>() != nullptr; })) << shownTexts().join('|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; })) << shownTexts().join('|').toStdString();
     Settings().btps = 1;
 
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND Session = 91 AND Phase = 1 AND "

@@ -4,11 +4,11 @@
 // curves are back; a click on the highlighted patient shows it again.
 #include "report_gui_fixture.h"
 
-#include "gui/app/setting_dlg.h"
+#include "gui/app/settings_dialog.h"
 #include "gui/measure/curve_pane.h"
 #include "gui/records/patient_list_model.h"
-#include "gui/records/user_manage_dlg.h"
-#include "gui/report/tava_dlg.h"
+#include "gui/records/patient_list_page.h"
+#include "gui/report/results_page.h"
 
 #include <QComboBox>
 #include <QTableView>
@@ -28,12 +28,12 @@ class PagePlaceTest : public ReportGuiTest {
         other = addPatient("Ben Other");
     }
 
-    CUserManageDlg* mainPage() const { return page<CUserManageDlg>(); }
+    PatientListPage* mainPage() const { return page<PatientListPage>(); }
     QTableView* patients() const { return shell->findChild<QTableView*>("patientList"); }
     QTableWidget* days() const { return shell->findChild<QTableWidget*>("dayList"); }
-    CCurvePane* fvcPane() const
+    CurvePane* fvcPane() const
     {
-        for (CCurvePane* pane : mainPage()->findChildren<CCurvePane*>())
+        for (CurvePane* pane : mainPage()->findChildren<CurvePane*>())
             if (pane->TestType() == kTestFvc)
                 return pane;
         return nullptr;
@@ -82,7 +82,7 @@ TEST_F(PagePlaceTest, ExitFromTheResultsPageComesBackToTheSamePatientDayAndCurve
     EXPECT_EQ(results->text(), GetLangText("CASE", 2300));
     QTest::mouseClick(results, Qt::LeftButton);
     QApplication::processEvents();
-    auto* resultsPage = page<CTAVADlg>();
+    auto* resultsPage = page<ResultsPage>();
     ASSERT_NE(resultsPage, nullptr);
     EXPECT_EQ(resultsPage->TestCount(), 1);
     EXPECT_EQ(resultsPage->findChild<QComboBox*>("dates")->currentText(), "2026-10-02");
@@ -99,13 +99,13 @@ TEST_F(PagePlaceTest, ExitFromTheResultsPageComesBackToTheSamePatientDayAndCurve
     days()->selectRow(0);
     Q_EMIT days()->cellDoubleClicked(0, 2);
     QApplication::processEvents();
-    ASSERT_NE(page<CTAVADlg>(), nullptr);
+    ASSERT_NE(page<ResultsPage>(), nullptr);
     EXPECT_EQ(shell->CurrentTestDate(), "2026-11-30");
-    EXPECT_EQ(page<CTAVADlg>()->TestCount(), 2);
+    EXPECT_EQ(page<ResultsPage>()->TestCount(), 2);
     click(current(), "exit");
     QApplication::processEvents();
     expectShowing("2026-11-30", 2);
     QTest::keyClick(days(), Qt::Key_R, Qt::ControlModifier);
     QApplication::processEvents();
-    EXPECT_NE(page<CTAVADlg>(), nullptr);
+    EXPECT_NE(page<ResultsPage>(), nullptr);
 }

@@ -4,8 +4,8 @@
 
 #include "core/app/app_paths.h"
 #include "core/records/patient_record.h"
-#include "gui/records/patient_edit_dlg.h"
-#include "gui/records/user_manage_dlg.h"
+#include "gui/records/patient_editor.h"
+#include "gui/records/patient_list_page.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -27,10 +27,10 @@ class PatientEditorTest : public GuiTest {
         list->selectRow(row);
     }
     // Opens the editor with the page's button and runs `steps` in it.
-    void edit(std::function<void(CPatientEditDlg*)> steps)
+    void edit(std::function<void(PatientEditor*)> steps)
     {
         whenModal([steps](QWidget* dialog) {
-            auto* editor = qobject_cast<CPatientEditDlg*>(dialog);
+            auto* editor = qobject_cast<PatientEditor*>(dialog);
             ASSERT_NE(editor, nullptr);
             steps(editor);
             if (editor->isVisible())
@@ -59,7 +59,7 @@ TEST_F(PatientEditorTest, ANewPatientAppearsInTheListWithItsCaseFolder)
 {
     openShell();
     bool newMode = false;
-    edit([&newMode](CPatientEditDlg* editor) {
+    edit([&newMode](PatientEditor* editor) {
         newMode = editor->IsNewPatientMode();
         EXPECT_EQ(editor->findChild<QLineEdit*>("number")->text(), "00000001");
         EXPECT_EQ(editor->findChild<QSpinBox*>("age")->value(), 25);
@@ -87,7 +87,7 @@ TEST_F(PatientEditorTest, RangesAndEmptyFieldsKeepTheDialogOpen)
     openShell();
     selectPatientRow(0);
     QList<int> heightsAfter;
-    edit([&](CPatientEditDlg* editor) {
+    edit([&](PatientEditor* editor) {
         auto* height = editor->findChild<QSpinBox*>("height");
         type(height, "300");
         press(editor, "save");
@@ -114,7 +114,7 @@ TEST_F(PatientEditorTest, AChangedPatientIsSavedOnlyAfterYes)
     selectPatientRow(0);
 
     answers = {7};
-    edit([](CPatientEditDlg* editor) {
+    edit([](PatientEditor* editor) {
         type(editor->findChild<QSpinBox*>("height"), "181");
         press(editor, "save");
     });
@@ -124,7 +124,7 @@ TEST_F(PatientEditorTest, AChangedPatientIsSavedOnlyAfterYes)
     EXPECT_EQ(messages[0].type, 4);
     EXPECT_EQ(count("SELECT * FROM UserInfo WHERE Height = 181"), 0);
 
-    edit([](CPatientEditDlg* editor) {
+    edit([](PatientEditor* editor) {
         type(editor->findChild<QSpinBox*>("height"), "181");
         type(editor->findChild<QLineEdit*>("name"), "Anna");
         press(editor, "save");
@@ -137,7 +137,7 @@ TEST_F(PatientEditorTest, AChangedPatientIsSavedOnlyAfterYes)
 
     // Another patient's number is refused.
     messages.clear();
-    edit([](CPatientEditDlg* editor) {
+    edit([](PatientEditor* editor) {
         type(editor->findChild<QLineEdit*>("number"), "00000002");
         press(editor, "save");
     });

@@ -7,9 +7,9 @@
 #include "core/app/lang_text.h"
 #include "core/records/patient_record.h"
 #include "gui/measure/curve_pane.h"
-#include "gui/records/audit_dlg.h"
-#include "gui/records/user_manage_dlg.h"
-#include "gui/report/tava_dlg.h"
+#include "gui/records/audit_trail_dialog.h"
+#include "gui/records/patient_list_page.h"
+#include "gui/report/results_page.h"
 
 #include <QDir>
 #include <QLabel>
@@ -24,10 +24,10 @@ namespace {
 
 class PatientPageTest : public GuiTest {
   protected:
-    CUserManageDlg* openPage()
+    PatientListPage* openPage()
     {
         openShell();
-        return page<CUserManageDlg>();
+        return page<PatientListPage>();
     }
     void selectPatientRow(int row)
     {
@@ -62,12 +62,12 @@ TEST_F(PatientPageTest, WithoutAPatientEveryTestButtonAndPrintSayWhatIsMissing)
         EXPECT_EQ(m.caption, "Prompt");
         EXPECT_EQ(m.type, 0);
     }
-    EXPECT_NE(page<CUserManageDlg>(), nullptr);
+    EXPECT_NE(page<PatientListPage>(), nullptr);
 
     // Patients in the list but none selected: the same messages.
     messages.clear();
     addPatient("Ann");
-    page<CUserManageDlg>()->FillPatients();
+    page<PatientListPage>()->FillPatients();
     click("fvcTest");
     click("deleteDay");
     click("trend");
@@ -85,7 +85,7 @@ TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
     addTest(bob, "3.dt", "2026-03-04 23:59:30", 1);
     addTest(bob, "4.dt", "2026-03-05 00:00:10", 2);
     addTest(bob, "5.dt", "2025-12-31 10:00:00", 0);
-    CUserManageDlg* list = openPage();
+    PatientListPage* list = openPage();
 
     selectPatientRow(1);
     EXPECT_EQ(shell->CurrentPatientId(), bob);
@@ -100,9 +100,9 @@ TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
     QTest::mouseClick(days->viewport(), Qt::LeftButton, {},
                       days->visualItemRect(days->item(1, 2)).center());
     EXPECT_EQ(shell->CurrentTestDate(), "2026-03-04");
-    EXPECT_EQ(shell->findChild<CCurvePane*>("paneFVC")->TestCount(), 2);
-    EXPECT_EQ(shell->findChild<CCurvePane*>("paneVC")->TestCount(), 1);
-    EXPECT_EQ(shell->findChild<CCurvePane*>("paneMVV")->TestCount(), 0);
+    EXPECT_EQ(shell->findChild<CurvePane*>("paneFVC")->TestCount(), 2);
+    EXPECT_EQ(shell->findChild<CurvePane*>("paneVC")->TestCount(), 1);
+    EXPECT_EQ(shell->findChild<CurvePane*>("paneMVV")->TestCount(), 0);
 
     // Filling the list again keeps the patient and the day selected.
     list->FillPatients();
@@ -118,7 +118,7 @@ TEST_F(PatientPageTest, DeletingTheSelectedPatientRemovesItsFolderAndRows)
     addTest(bob, "1.dt", "2026-03-04 09:00:00", 0);
     addTest(bob, "2.dt", "2026-03-05 09:00:00", 1);
     addTest(ann, "1.dt", "2026-03-04 09:00:00", 0);
-    CUserManageDlg* list = openPage();
+    PatientListPage* list = openPage();
     selectPatientRow(1);
     ASSERT_TRUE(QDir(AppPaths::PatientCaseFolder(bob)).exists());
 
@@ -164,7 +164,7 @@ TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
     // Typed letter by letter, as the user does.
     QTest::keyClicks(search, "ada");
     EXPECT_EQ(shownNames(), (QStringList{"adam Smith", "Bea Adams"}));
-    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+    EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
     QTest::keyClicks(search, "m s");
     EXPECT_EQ(shownNames(), QStringList{"adam Smith"});
     QTest::keyClick(search, Qt::Key_Backspace);
@@ -173,21 +173,21 @@ TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
     QTest::keyClick(search, Qt::Key_Backspace);
     QTest::keyClicks(search, "0000000");
     EXPECT_TRUE(shownNames().isEmpty());
-    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), 0);
+    EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), 0);
     EXPECT_EQ(shell->CurrentPatientId(), adam); // hidden by the search, still current
     search->clear();
     EXPECT_EQ(shownNames().size(), 4);
-    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+    EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
 
     // Sorting by a column (what a click on its header does) moves the selection with the
     // patient.
     list->sortByColumn(2, Qt::AscendingOrder);
     EXPECT_EQ(shownNames(), (QStringList{"Bea Adams", "Chen Wei", "Zoe Meyer", "adam Smith"}));
     EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), 3);
-    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+    EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
     list->sortByColumn(4, Qt::AscendingOrder); // age: the youngest first
     EXPECT_EQ(shownNames(), (QStringList{"Chen Wei", "adam Smith", "Bea Adams", "Zoe Meyer"}));
-    EXPECT_EQ(page<CUserManageDlg>()->SelectedPatientId(), adam);
+    EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
     EXPECT_EQ(shell->CurrentPatientId(), adam);
 }
 
@@ -202,18 +202,18 @@ TEST_F(PatientPageTest, TheAuditViewerIsForAdministratorsAndNamesABrokenRow)
     ASSERT_TRUE(AccountStore(db).Add(admin, "tech", Role::Technician, "tech-secret", &error));
     openShell();
     shell->SetUser(Actor{"tech", Role::Technician, "ws", true});
-    shell->ShowPage(CMainShellDlg::kMainPage);
-    EXPECT_TRUE(page<CUserManageDlg>()->findChild<QPushButton*>("audit")->isHidden());
-    page<CUserManageDlg>()->OnAudit();
+    shell->ShowPage(MainWindow::kMainPage);
+    EXPECT_TRUE(page<PatientListPage>()->findChild<QPushButton*>("audit")->isHidden());
+    page<PatientListPage>()->OnAudit();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains("needs the role admin"));
     shell->SetUser(admin);
-    shell->ShowPage(CMainShellDlg::kMainPage);
-    EXPECT_FALSE(page<CUserManageDlg>()->findChild<QPushButton*>("audit")->isHidden());
+    shell->ShowPage(MainWindow::kMainPage);
+    EXPECT_FALSE(page<PatientListPage>()->findChild<QPushButton*>("audit")->isHidden());
 
     ASSERT_TRUE(db.Execute("DROP TRIGGER AuditLog_no_update"));
     ASSERT_TRUE(db.Execute("UPDATE AuditLog SET NewValue = 'role admin' WHERE Seq = 2"));
-    CAuditDlg viewer(db);
+    AuditTrailDialog viewer(db);
     EXPECT_TRUE(viewer.findChild<QLabel*>("auditChain")->text().contains("row 2"));
     viewer.findChild<QLineEdit*>("auditUser")->setText("nobody");
     viewer.Refresh();

@@ -3,10 +3,10 @@
 #include "report_gui_fixture.h"
 
 #include "core/records/diagnosis.h"
-#include "gui/records/diagnose_dlg.h"
-#include "gui/report/main_frame.h"
-#include "gui/report/pdf_wait_dlg.h"
-#include "gui/report/tava_dlg.h"
+#include "gui/records/diagnosis_dialog.h"
+#include "gui/report/print_preview.h"
+#include "gui/report/pdf_wait_dialog.h"
+#include "gui/report/results_page.h"
 
 #include <QDialogButtonBox>
 #include <QFile>
@@ -15,28 +15,28 @@
 class PrintPreviewTest : public ReportGuiTest {
   protected:
     // The results page's Print button; returns the preview it opened.
-    CMainFrame* printFromResults(const QString& day)
+    PrintPreview* printFromResults(const QString& day)
     {
         openWith(day, kTestFvc);
-        shell->ShowPage(CMainShellDlg::kResultsPage);
+        shell->ShowPage(MainWindow::kResultsPage);
         click(current(), "print");
         QApplication::processEvents();
-        return CMainFrame::Current();
+        return PrintPreview::Current();
     }
-    static void trigger(CMainFrame* frame, const char* name)
+    static void trigger(PrintPreview* frame, const char* name)
     {
         QAction* action = frame->Action(name);
         ASSERT_NE(action, nullptr) << name;
         action->trigger();
         QApplication::processEvents();
     }
-    void closePreview(CMainFrame* frame)
+    void closePreview(PrintPreview* frame)
     {
-        QPointer<CMainFrame> guard(frame);
+        QPointer<PrintPreview> guard(frame);
         trigger(frame, "close");
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(guard.isNull()) << "the frame is destroyed";
-        EXPECT_EQ(CMainFrame::Current(), nullptr);
+        EXPECT_EQ(PrintPreview::Current(), nullptr);
         EXPECT_TRUE(shell->isVisible()) << "the main window is back";
     }
     QString pdfPath() const { return home.path("out/report.pdf"); }
@@ -52,7 +52,7 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     storeVc("2026-03-04 09:10:00", 4.1f);
     storeMvv("2026-03-05 10:00:00", 110.0f);
-    CMainFrame* frame = printFromResults("2026-03-04");
+    PrintPreview* frame = printFromResults("2026-03-04");
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->PageCount(), 4); // the last holds the graded FVC sessions
     EXPECT_FALSE(shell->isVisible()) << "hidden while the preview is open";
@@ -88,9 +88,9 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
 
     // A day with only MVV tests: one page.
     shell->SetCurrentTestDate("2026-03-05");
-    page<CTAVADlg>()->Reload();
+    page<ResultsPage>()->Reload();
     click(current(), "print");
-    frame = CMainFrame::Current();
+    frame = PrintPreview::Current();
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->PageCount(), 1);
     EXPECT_FALSE(frame->Action("nextPage")->isEnabled());
@@ -102,7 +102,7 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindo
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     home.write("out/report.pdf", QByteArray("old contents that are not a PDF"));
-    CMainFrame* frame = printFromResults("2026-03-04");
+    PrintPreview* frame = printFromResults("2026-03-04");
     ASSERT_NE(frame, nullptr);
     QString suggested;
     Hooks().savePdfName = [&](QWidget*, const QString& proposal) {
@@ -138,7 +138,7 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindo
 TEST_F(PrintPreviewTest, PdfExportCancelledOrFailingSaysSoAndKeepsThePreview)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
-    CMainFrame* frame = printFromResults("2026-03-04");
+    PrintPreview* frame = printFromResults("2026-03-04");
     ASSERT_NE(frame, nullptr);
     Hooks().savePdfName = [](QWidget*, const QString&) { return QString(); };
     trigger(frame, "pdf");

@@ -84,7 +84,7 @@ class ReportGuiTest : public GuiTest {
     }
 
     // The main window with the patient and day current, as selecting them does.
-    CMainShellDlg& openWith(const QString& day, int testType)
+    MainWindow& openWith(const QString& day, int testType)
     {
         openShell();
         shell->SetCurrentPatientId(patientId);

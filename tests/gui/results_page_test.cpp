@@ -3,10 +3,10 @@
 // the sliding volume-time pane.
 #include "report_gui_fixture.h"
 
-#include "gui/app/login_dlg.h"
+#include "gui/app/login_dialog.h"
 #include "gui/measure/curve_plot_widget.h"
 #include "gui/report/clinical_summary_view.h"
-#include "gui/report/tava_dlg.h"
+#include "gui/report/results_page.h"
 
 #include "core/accounts/account_store.h"
 #include "core/clinical/interpretation.h"
@@ -45,11 +45,11 @@ QString cell(QTableWidget* list, const QString& name, const QString& header)
 
 class ResultsPageTest : public ReportGuiTest {
   protected:
-    CTAVADlg* openResults(const QString& day, int testType)
+    ResultsPage* openResults(const QString& day, int testType)
     {
         openWith(day, testType);
-        shell->ShowPage(CMainShellDlg::kResultsPage);
-        return page<CTAVADlg>();
+        shell->ShowPage(MainWindow::kResultsPage);
+        return page<ResultsPage>();
     }
     QString label(const char* name) { return child<QLabel>(current(), name)->text(); }
 };
@@ -60,7 +60,7 @@ TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
     // #1 was not blown out forcibly enough.
     storeFvc("2026-03-04 09:00:00", 4.80f, 3.10f, 7.00f, 5.0f, false);
     storeFvc("2026-03-04 09:05:00", 4.40f, 3.60f, 8.50f, 6.0f);
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ResultsPage* results = openResults("2026-03-04", kTestFvc);
     ASSERT_NE(results, nullptr);
     ASSERT_EQ(results->TestCount(), 2);
     ASSERT_NE(results->Day(), nullptr);
@@ -105,7 +105,7 @@ TEST_F(ResultsPageTest, ClickingATestColumnShowsThatTestAndDelRemovesIt)
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     const QString second = storeFvc("2026-03-04 09:05:00", 4.50f, 3.50f, 8.00f);
     storeFvc("2026-03-04 09:10:00", 3.00f, 2.00f, 5.00f);
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ResultsPage* results = openResults("2026-03-04", kTestFvc);
     ASSERT_EQ(results->ShownTest(), 1);
     auto* list = child<QTableWidget>(current(), "results");
     const int firstTest = int(headers(list).indexOf("#1"));
@@ -139,7 +139,7 @@ TEST_F(ResultsPageTest, AGliDayShowsZScoresAndTheSuggestionGoesIntoTheDiagnosisO
     // A woman of 49 whose FEV1/FVC of 0.50 lies far below her LLN.
     storeFvc("2026-03-04 09:00:00", 3.60f, 1.80f, 5.00f);
     storeFvc("2026-03-04 09:05:00", 3.55f, 1.78f, 4.90f);
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ResultsPage* results = openResults("2026-03-04", kTestFvc);
     shell->resize(1400, 900);
     screenshot(shell.get(), "results_fvc_gli");
     const ClinicalSummary& summary = results->SummaryView()->Summary();
@@ -183,7 +183,7 @@ TEST_F(ResultsPageTest, ASessionRelabelledFromThePageMovesItsValuesAndKeepsTheCh
     // Two sessions stored as pre; the second was in truth after the bronchodilator.
     storeFvc("2026-03-04 09:00:00", 3.90f, 1.80f, 5.0f);
     const QString later = storeFvc("2026-03-04 10:00:00", 4.10f, 2.60f, 7.0f);
-    CTAVADlg* results = openResults("2026-03-04", kTestFvc);
+    ResultsPage* results = openResults("2026-03-04", kTestFvc);
     ASSERT_EQ(results->Day()->phases.size(), 1u);
     auto* list = child<QTableWidget>(current(), "results");
     list->horizontalHeader()->sectionClicked(int(headers(list).indexOf("#2")));
@@ -231,7 +231,7 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     ASSERT_TRUE(accounts.Add(admin, "doc", Role::Physician, "doctor-secret", &error));
     ASSERT_TRUE(accounts.Add(admin, "tech", Role::Technician, "tech-secret", &error));
 
-    CLoginDlg login(db);
+    LoginDialog login(db);
     login.NameEdit()->setText("tech");
     login.PasswordEdit()->setText("wrong-password");
     login.TryLogIn();
@@ -245,18 +245,18 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
 
     openWith("2026-03-04", kTestFvc);
     shell->SetUser(login.LoggedIn());
-    shell->ShowPage(CMainShellDlg::kResultsPage);
+    shell->ShowPage(MainWindow::kResultsPage);
     press(current(), "sign");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains("needs the role physician"))
         << messages[0].text.toStdString();
 
-    page<CTAVADlg>()->OnOverrideGrade(0);
+    page<ResultsPage>()->OnOverrideGrade(0);
     EXPECT_TRUE(messages.back().text.contains("needs the role physician"));
 
     shell->SetUser(Actor{"doc", Role::Physician, "ws", true});
-    shell->ShowPage(CMainShellDlg::kResultsPage);
-    auto* results = page<CTAVADlg>();
+    shell->ShowPage(MainWindow::kResultsPage);
+    auto* results = page<ResultsPage>();
     whenModal([](QWidget* dialog) {
         child<QCheckBox>(dialog, "acceptable")->setChecked(true);
         child<QLineEdit>(dialog, "reason")->setText("start checked on the curve");
@@ -282,14 +282,14 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
 
     // Idle: the technician cannot take the doctor's window over, the administrator can.
     const auto logIn = [](QWidget* dialog, const char* name, const char* password) {
-        auto* login = qobject_cast<CLoginDlg*>(dialog);
+        auto* login = qobject_cast<LoginDialog*>(dialog);
         ASSERT_NE(login, nullptr);
         login->NameEdit()->setText(name);
         login->PasswordEdit()->setText(password);
         login->TryLogIn();
     };
     whenModal([&](QWidget* dialog) {
-        EXPECT_TRUE(qobject_cast<CLoginDlg*>(dialog)->ErrorShown().contains("doc"));
+        EXPECT_TRUE(qobject_cast<LoginDialog*>(dialog)->ErrorShown().contains("doc"));
         whenModal([&](QWidget* again) { logIn(again, "admin", "admin-secret"); });
         logIn(dialog, "tech", "tech-secret");
     });

@@ -9,8 +9,8 @@
 #include "core/records/interrupted_saves.h"
 #include "core/records/patient_numbers.h"
 #include "gui/app/gdt_inbox.h"
-#include "gui/app/login_dlg.h"
-#include "gui/app/main_shell_dlg.h"
+#include "gui/app/login_dialog.h"
+#include "gui/app/main_window.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
 #include "gui/report/report_hooks.h"
@@ -114,16 +114,16 @@ int RunApplication(QApplication& app, const QString& exeFolder)
     // Once accounts are on, nobody works unnamed.
     Actor user = Actor::Unchecked();
     if (AccountStore(db).AccountsOn()) {
-        CLoginDlg login(db);
+        LoginDialog login(db);
         if (login.exec() != QDialog::Accepted)
             return 1;
         user = login.LoggedIn();
     }
     {
-        CMainShellDlg shell(db);
+        MainWindow shell(db);
         shell.SetUser(user);
         AttachSharedBluetooth(shell);
-        CGdtInbox gdtInbox(shell); // requests of the practice system, while the patient list shows
+        GdtInbox gdtInbox(shell); // requests of the practice system, while the patient list shows
         // Not exec(): hiding a dialog ends its exec(), and the print preview
         // hides the main window while it is open.
         QApplication::setQuitOnLastWindowClosed(false);

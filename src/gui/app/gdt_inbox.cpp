@@ -14,13 +14,13 @@
 #include <QDate>
 #include <QThread>
 
-CGdtInbox::CGdtInbox(Workbench& shell, int intervalMs) : m_shell(shell)
+GdtInbox::GdtInbox(Workbench& shell, int intervalMs) : m_shell(shell)
 {
     connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
     m_timer.start(intervalMs);
 }
 
-CGdtInbox::~CGdtInbox()
+GdtInbox::~GdtInbox()
 {
     // A look still reading ends by itself (reads never block); its answer is dropped.
     if (m_worker) {
@@ -29,14 +29,14 @@ CGdtInbox::~CGdtInbox()
     }
 }
 
-bool CGdtInbox::onPatientList() const
+bool GdtInbox::onPatientList() const
 {
     // Only from the patient list: a running test or an open result is never taken over.
-    CPage* page = m_shell.CurrentPage();
+    Page* page = m_shell.CurrentPage();
     return page && page->Template() == Workbench::kMainPage;
 }
 
-void CGdtInbox::Poll()
+void GdtInbox::Poll()
 {
     if (m_worker || !onPatientList())
         return;
@@ -50,7 +50,7 @@ void CGdtInbox::Poll()
     m_worker->start();
 }
 
-void CGdtInbox::finish(const GdtInboxFile& file)
+void GdtInbox::finish(const GdtInboxFile& file)
 {
     m_worker->wait();
     delete m_worker;
@@ -58,14 +58,14 @@ void CGdtInbox::finish(const GdtInboxFile& file)
     emit Looked(settle(file));
 }
 
-void CGdtInbox::say(const QString& text, const QString& caption)
+void GdtInbox::say(const QString& text, const QString& caption)
 {
     m_timer.stop(); // one message at a time, not one per tick behind it
     ShowMessage(text, caption, 0, m_shell.Window());
     m_timer.start();
 }
 
-bool CGdtInbox::settle(const GdtInboxFile& file)
+bool GdtInbox::settle(const GdtInboxFile& file)
 {
     const bool wasWaiting = m_waiting;
     m_waiting = false;

@@ -13,11 +13,11 @@ class Workbench;
 class QThread;
 struct GdtInboxFile;
 
-class CGdtInbox : public QObject {
+class GdtInbox : public QObject {
     Q_OBJECT
   public:
-    explicit CGdtInbox(Workbench& shell, int intervalMs = 2000);
-    ~CGdtInbox() override;
+    explicit GdtInbox(Workbench& shell, int intervalMs = 2000);
+    ~GdtInbox() override;
 
     // Starts one look at the folder (the timer calls it) unless one is running
     // or the patient list is not shown; Looked tells how it ended.

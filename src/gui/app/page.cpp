@@ -2,7 +2,7 @@
 
 #include "gui/app/workbench.h"
 
-CPage::CPage(Workbench* shell, int templateId)
+Page::Page(Workbench* shell, int templateId)
     : QWidget(shell->Window()), m_shell(shell), m_template(templateId)
 {
     setObjectName(QString("page%1").arg(templateId));

@@ -6,10 +6,10 @@ class Workbench;
 // One page of the main window (patient list, results, live test). The main
 // window shows exactly one at a time and forwards the commands that belong
 // to the page rather than to the window.
-class CPage : public QWidget {
+class Page : public QWidget {
     Q_OBJECT
   public:
-    CPage(Workbench* shell, int templateId);
+    Page(Workbench* shell, int templateId);
 
     int Template() const { return m_template; }
     Workbench* Shell() const { return m_shell; }

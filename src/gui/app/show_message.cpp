@@ -1,7 +1,7 @@
 #include "gui/app/show_message.h"
 
 #include "core/app/lang_text.h"
-#include "gui/app/message_dlg.h"
+#include "gui/app/message_dialog.h"
 
 #include <QApplication>
 
@@ -28,7 +28,7 @@ int ShowMessage(const QString& text, const QString& caption, int type, QWidget* 
         return hook()(text, caption, type);
     if (!parent)
         parent = QApplication::activeWindow();
-    CMessageDlg dialog(text, caption, type, parent);
+    MessageDialog dialog(text, caption, type, parent);
     return dialog.exec();
 }
 

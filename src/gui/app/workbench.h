@@ -6,7 +6,7 @@
 
 #include "core/accounts/actor.h"
 
-class CPage;
+class Page;
 class Database;
 class QWidget;
 struct DiagnosisRecord;
@@ -35,7 +35,7 @@ class Workbench {
     virtual QWidget* Window() = 0;
     // Shows page 210, 211 or 222 in place of the current one; returns 0 for any other value.
     virtual int ShowPage(int templateId) = 0;
-    virtual CPage* CurrentPage() const = 0;
+    virtual Page* CurrentPage() const = 0;
     // Looks every text of the window and of the current page up again.
     virtual void ApplyTexts() = 0;
     // Ends the main window (and with it the program).

@@ -9,7 +9,7 @@
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/workbench.h"
 #include "gui/device/comm_setup_dialog.h"
-#include "gui/measure/scaler_dlg.h"
+#include "gui/measure/calibration_dialog.h"
 
 #include <QApplication>
 #include <QThread>
@@ -66,7 +66,7 @@ void InstallDeviceHooks()
         Hooks().deviceVersion = readDeviceVersion;
     if (!Hooks().calibration)
         Hooks().calibration = [](QWidget* parent) {
-            CScalerDlg dialog(LiveParts().devices, parent);
+            CalibrationDialog dialog(LiveParts().devices, parent);
             dialog.exec();
         };
     if (!Hooks().commSetup)

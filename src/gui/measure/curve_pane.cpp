@@ -12,8 +12,8 @@ namespace {
 const char* const kTitles[] = {"FVC", "VC", "MVV"};
 }
 
-CCurvePane::CCurvePane(int testType, QWidget* parent)
-    : CCurvePlotWidget(KindOf(testType), parent), m_testType(qBound(0, testType, 2)),
+CurvePane::CurvePane(int testType, QWidget* parent)
+    : CurvePlotWidget(KindOf(testType), parent), m_testType(qBound(0, testType, 2)),
       m_title(kTitles[qBound(0, testType, 2)])
 {
     setObjectName(QString("pane%1").arg(kTitles[m_testType]));
@@ -21,7 +21,7 @@ CCurvePane::CCurvePane(int testType, QWidget* parent)
     setMinimumSize(160, 120);
 }
 
-int CCurvePane::KindOf(int testType)
+int CurvePane::KindOf(int testType)
 {
     switch (testType) {
     case kTestVc:
@@ -33,7 +33,7 @@ int CCurvePane::KindOf(int testType)
     }
 }
 
-void CCurvePane::SetTestCount(int count)
+void CurvePane::SetTestCount(int count)
 {
     m_testCount = count;
     if (count == 0)
@@ -41,7 +41,7 @@ void CCurvePane::SetTestCount(int count)
     update();
 }
 
-void CCurvePane::LoadDay(Database& db, int patientId, const QString& day,
+void CurvePane::LoadDay(Database& db, int patientId, const QString& day,
                          const ManeuverResult* predicted, bool singleLoop)
 {
     DayResult result;
@@ -50,7 +50,7 @@ void CCurvePane::LoadDay(Database& db, int patientId, const QString& day,
     ShowDay(result, predicted, singleLoop);
 }
 
-void CCurvePane::ShowDay(const DayResult& result, const ManeuverResult* predicted, bool singleLoop)
+void CurvePane::ShowDay(const DayResult& result, const ManeuverResult* predicted, bool singleLoop)
 {
     // The day's plausible tests, the one its results come from shown first.
     DayTestList tests = m_testType == kTestVc ? result.vc : m_testType == kTestMvv ? result.mvv : result.fvc;
@@ -65,7 +65,7 @@ void CCurvePane::ShowDay(const DayResult& result, const ManeuverResult* predicte
     SetTests(std::move(tests), options);
 }
 
-QRect CCurvePane::DetailsSpot(int testType, const QSize& size)
+QRect CurvePane::DetailsSpot(int testType, const QSize& size)
 {
     const int w = size.width();
     const int h = size.height();
@@ -74,7 +74,7 @@ QRect CCurvePane::DetailsSpot(int testType, const QSize& size)
     return QRect(QPoint(w - w / 5, h / 30), QPoint(w - w / 20, h / 15));
 }
 
-void CCurvePane::setHighlighted(bool on)
+void CurvePane::setHighlighted(bool on)
 {
     if (on == m_highlighted)
         return;
@@ -86,29 +86,29 @@ void CCurvePane::setHighlighted(bool on)
     update();
 }
 
-void CCurvePane::mouseMoveEvent(QMouseEvent* event)
+void CurvePane::mouseMoveEvent(QMouseEvent* event)
 {
     setHighlighted(m_spotEnabled && m_testCount > 0 &&
                    DetailsSpot(m_testType, size()).contains(event->pos()));
-    CCurvePlotWidget::mouseMoveEvent(event);
+    CurvePlotWidget::mouseMoveEvent(event);
 }
 
-void CCurvePane::leaveEvent(QEvent* event)
+void CurvePane::leaveEvent(QEvent* event)
 {
     setHighlighted(false);
-    CCurvePlotWidget::leaveEvent(event);
+    CurvePlotWidget::leaveEvent(event);
 }
 
-void CCurvePane::mouseReleaseEvent(QMouseEvent* event)
+void CurvePane::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && m_highlighted)
         Q_EMIT detailsClicked(m_testType);
-    CCurvePlotWidget::mouseReleaseEvent(event);
+    CurvePlotWidget::mouseReleaseEvent(event);
 }
 
-void CCurvePane::paintEvent(QPaintEvent* event)
+void CurvePane::paintEvent(QPaintEvent* event)
 {
-    CCurvePlotWidget::paintEvent(event);
+    CurvePlotWidget::paintEvent(event);
     QPainter painter(this);
     painter.setPen(QColor(160, 160, 160));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));

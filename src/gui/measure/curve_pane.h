@@ -8,10 +8,10 @@
 class Database;
 struct DayResult;
 
-class CCurvePane : public CCurvePlotWidget {
+class CurvePane : public CurvePlotWidget {
     Q_OBJECT
   public:
-    CCurvePane(int testType, QWidget* parent = nullptr);
+    CurvePane(int testType, QWidget* parent = nullptr);
 
     // The stored plot kind of a test type: FVC 0 (flow-volume), VC 3, MVV 1.
     static int KindOf(int testType);

@@ -3,7 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-CCurvePlotWidget::CCurvePlotWidget(int kind, QWidget* parent) : QWidget(parent), m_plot(kind)
+CurvePlotWidget::CurvePlotWidget(int kind, QWidget* parent) : QWidget(parent), m_plot(kind)
 {
     setObjectName(QString("curvePlot%1").arg(kind));
     setMinimumSize(120, 90);
@@ -13,7 +13,7 @@ CCurvePlotWidget::CCurvePlotWidget(int kind, QWidget* parent) : QWidget(parent),
     connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
-void CCurvePlotWidget::SetView(CurveView view)
+void CurvePlotWidget::SetView(CurveView view)
 {
     if (view == m_plot.View())
         return;
@@ -23,31 +23,31 @@ void CCurvePlotWidget::SetView(CurveView view)
     update();
 }
 
-void CCurvePlotWidget::StartLive()
+void CurvePlotWidget::StartLive()
 {
     if (IsLiveKind(Kind()))
         m_timer.start();
 }
 
-void CCurvePlotWidget::StopLive()
+void CurvePlotWidget::StopLive()
 {
     m_timer.stop();
     update(); // the last points still reach the screen
 }
 
-void CCurvePlotWidget::Clear()
+void CurvePlotWidget::Clear()
 {
     m_plot.Clear();
     update();
 }
 
-void CCurvePlotWidget::SetPredicted(const ManeuverResult* predicted)
+void CurvePlotWidget::SetPredicted(const ManeuverResult* predicted)
 {
     m_predicted = predicted;
     update();
 }
 
-void CCurvePlotWidget::SetTests(DayTestList tests, const StoredPlotOptions& options)
+void CurvePlotWidget::SetTests(DayTestList tests, const StoredPlotOptions& options)
 {
     m_tests = std::move(tests);
     m_options = options;
@@ -55,7 +55,7 @@ void CCurvePlotWidget::SetTests(DayTestList tests, const StoredPlotOptions& opti
     update();
 }
 
-void CCurvePlotWidget::SetOptions(const StoredPlotOptions& options)
+void CurvePlotWidget::SetOptions(const StoredPlotOptions& options)
 {
     const bool sameCurves =
         options.singleLoop == m_options.singleLoop && options.shownIndex == m_options.shownIndex;
@@ -65,14 +65,14 @@ void CCurvePlotWidget::SetOptions(const StoredPlotOptions& options)
     update();
 }
 
-void CCurvePlotWidget::rebuildCurves()
+void CurvePlotWidget::rebuildCurves()
 {
     m_curves.clear();
     if (!IsLiveKind(Kind()))
         m_curves = StoredCurves(m_plot.View(), m_tests, m_options);
 }
 
-CurveGeometry CCurvePlotWidget::BuildGeometry(const QRectF& rect)
+CurveGeometry CurvePlotWidget::BuildGeometry(const QRectF& rect)
 {
     if (!IsLiveKind(Kind()))
         return m_plot.StoredGeometry(rect, m_curves, m_options);
@@ -85,14 +85,14 @@ CurveGeometry CCurvePlotWidget::BuildGeometry(const QRectF& rect)
     return g;
 }
 
-void CCurvePlotWidget::PaintInto(QPainter& painter, const QRectF& rect)
+void CurvePlotWidget::PaintInto(QPainter& painter, const QRectF& rect)
 {
     painter.fillRect(rect, Qt::white);
     // The geometry is built under the plot lock; stroking runs after it is released.
     PaintCurveGeometry(painter, BuildGeometry(rect));
 }
 
-void CCurvePlotWidget::paintEvent(QPaintEvent*)
+void CurvePlotWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     PaintInto(painter, QRectF(rect()));

@@ -1,5 +1,5 @@
 #pragma once
-// CCurvePlotWidget: the curve plot control of every window. A thin widget
+// CurvePlotWidget: the curve plot control of every window. A thin widget
 // over the core painter (report/curve_plot.h), which builds and strokes the
 // picture; this class only decides when to paint and with what.
 //
@@ -22,12 +22,12 @@
 
 #include <optional>
 
-class CCurvePlotWidget : public QWidget {
+class CurvePlotWidget : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kLiveIntervalMs = 10;
 
-    explicit CCurvePlotWidget(int kind, QWidget* parent = nullptr);
+    explicit CurvePlotWidget(int kind, QWidget* parent = nullptr);
 
     int Kind() const { return m_plot.Kind(); }
     CurveView View() const { return m_plot.View(); }

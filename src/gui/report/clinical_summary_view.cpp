@@ -12,13 +12,13 @@ int linesOf(const ClinicalSummary& summary)
 }
 } // namespace
 
-CClinicalSummaryView::CClinicalSummaryView(QWidget* parent) : QWidget(parent)
+ClinicalSummaryView::ClinicalSummaryView(QWidget* parent) : QWidget(parent)
 {
     setMinimumHeight(sizeHint().height());
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void CClinicalSummaryView::SetSummary(const ClinicalSummary& summary)
+void ClinicalSummaryView::SetSummary(const ClinicalSummary& summary)
 {
     m_summary = summary;
     setMinimumHeight(sizeHint().height());
@@ -26,12 +26,12 @@ void CClinicalSummaryView::SetSummary(const ClinicalSummary& summary)
     update();
 }
 
-QSize CClinicalSummaryView::sizeHint() const
+QSize ClinicalSummaryView::sizeHint() const
 {
     return QSize(520, int(fontMetrics().height() * 1.35 * linesOf(m_summary)) + 4);
 }
 
-void CClinicalSummaryView::paintEvent(QPaintEvent*)
+void ClinicalSummaryView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);

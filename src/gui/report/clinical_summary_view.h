@@ -6,10 +6,10 @@
 
 #include <QWidget>
 
-class CClinicalSummaryView : public QWidget {
+class ClinicalSummaryView : public QWidget {
     Q_OBJECT
   public:
-    explicit CClinicalSummaryView(QWidget* parent = nullptr);
+    explicit ClinicalSummaryView(QWidget* parent = nullptr);
 
     void SetSummary(const ClinicalSummary& summary);
     const ClinicalSummary& Summary() const { return m_summary; }

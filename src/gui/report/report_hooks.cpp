@@ -8,13 +8,13 @@
 #include "gui/app/dialog_hooks.h"
 #include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
-#include "gui/records/diagnose_dlg.h"
-#include "gui/report/main_frame.h"
-#include "gui/report/trend_dlg.h"
+#include "gui/records/diagnosis_dialog.h"
+#include "gui/report/print_preview.h"
+#include "gui/report/trend_dialog.h"
 
 #include <memory>
 
-CMainFrame* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, int patientId,
+PrintPreview* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, int patientId,
                               const QString& day)
 {
     auto data = std::make_shared<ReportData>();
@@ -24,7 +24,7 @@ CMainFrame* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, i
     }
     // The screen's single-loop toggle does not decide the paper: the report
     // shows every loop unless the print dialog asks otherwise.
-    auto* frame = new CMainFrame(
+    auto* frame = new PrintPreview(
         [data](QPainter& painter, const QRectF& rect, int page) {
             PaintReportPage(painter, rect, *data, page);
         },
@@ -33,7 +33,7 @@ CMainFrame* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, i
     frame->SetPrintChoicesHandler(
         [data](const PrintChoices& choices) { data->singleLoop = choices.bestLoopOnly; });
     frame->SetDiagnose([&db, bench, data, patientId](QWidget* owner) {
-        CDiagnoseDlg dialog(db, patientId, data->day, data->diagnosis, owner);
+        DiagnosisDialog dialog(db, patientId, data->day, data->diagnosis, owner);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         LoadDiagnosis(db, patientId, data->day, data->diagnosis);
@@ -50,7 +50,7 @@ void InstallReportHooks(Database& db)
         OpenResultsReport(db, bench, parent, patientId, day);
     };
     Hooks().trend = [&db](QWidget* parent, int patientId) {
-        CTrendDlg dialog(db, patientId, parent);
+        TrendDialog dialog(db, patientId, parent);
         dialog.exec();
     };
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-class CMainFrame;
+class PrintPreview;
 class Database;
 class QWidget;
 class Workbench;
@@ -15,5 +15,5 @@ void InstallReportHooks(Database& db);
 // report with 1, 2 or 3 pages. Null (after a message) without a patient.
 // The preview hides `bench`'s window while it is open and gives its diagnosis
 // edits back to it; `bench` may be null.
-CMainFrame* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, int patientId,
+PrintPreview* OpenResultsReport(Database& db, Workbench* bench, QWidget* parent, int patientId,
                               const QString& day);

@@ -10,20 +10,20 @@ constexpr double kPickRadius = 8.0;
 constexpr double kFontSize = 11.0; // labels keep their size when the chart is zoomed
 }
 
-CTrendChartView::CTrendChartView(QWidget* parent) : QWidget(parent)
+TrendChartView::TrendChartView(QWidget* parent) : QWidget(parent)
 {
     setMinimumSize(300, 200);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CTrendChartView::SetSeries(const TrendSeries& series)
+void TrendChartView::SetSeries(const TrendSeries& series)
 {
     m_series = series;
     m_selected = -1;
     update();
 }
 
-void CTrendChartView::SetZoom(double x, double y)
+void TrendChartView::SetZoom(double x, double y)
 {
     // Zoom about the middle of what is shown, not about its top-left corner.
     const double centreX = (m_offsetX + width() / 2.0) / (width() * m_zoomX);
@@ -34,16 +34,16 @@ void CTrendChartView::SetZoom(double x, double y)
               int(centreY * height() * m_zoomY - height() / 2.0));
 }
 
-int CTrendChartView::MaxOffsetX() const
+int TrendChartView::MaxOffsetX() const
 {
     return int(width() * (m_zoomX - 1));
 }
-int CTrendChartView::MaxOffsetY() const
+int TrendChartView::MaxOffsetY() const
 {
     return int(height() * (m_zoomY - 1));
 }
 
-void CTrendChartView::SetOffset(int x, int y)
+void TrendChartView::SetOffset(int x, int y)
 {
     m_offsetX = qBound(0, x, MaxOffsetX());
     m_offsetY = qBound(0, y, MaxOffsetY());
@@ -51,7 +51,7 @@ void CTrendChartView::SetOffset(int x, int y)
 }
 
 // The zoom and the offsets choose the part of the data shown; the axes stay in the widget.
-TrendChart CTrendChartView::chart() const
+TrendChart TrendChartView::chart() const
 {
     const double w = qMax(1, width()), h = qMax(1, height());
     const QRectF window(m_offsetX / (w * m_zoomX), m_offsetY / (h * m_zoomY), 1 / m_zoomX,
@@ -59,13 +59,13 @@ TrendChart CTrendChartView::chart() const
     return BuildTrendChart(m_series, QRectF(rect()), kFontSize, window);
 }
 
-QPointF CTrendChartView::PointPosition(int i) const
+QPointF TrendChartView::PointPosition(int i) const
 {
     const TrendChart c = chart();
     return i >= 0 && i < int(c.marks.size()) ? c.marks[size_t(i)] : QPointF();
 }
 
-int CTrendChartView::PointAt(const QPoint& pos) const
+int TrendChartView::PointAt(const QPoint& pos) const
 {
     const TrendChart c = chart();
     int best = -1;
@@ -81,7 +81,7 @@ int CTrendChartView::PointAt(const QPoint& pos) const
     return best;
 }
 
-void CTrendChartView::paintEvent(QPaintEvent*)
+void TrendChartView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
@@ -99,12 +99,12 @@ void CTrendChartView::paintEvent(QPaintEvent*)
 }
 
 // A point is selected when the button goes down and comes up on it.
-void CTrendChartView::mousePressEvent(QMouseEvent* event)
+void TrendChartView::mousePressEvent(QMouseEvent* event)
 {
     m_pressed = event->button() == Qt::LeftButton ? PointAt(event->position().toPoint()) : -1;
 }
 
-void CTrendChartView::mouseReleaseEvent(QMouseEvent* event)
+void TrendChartView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;

@@ -6,10 +6,10 @@
 // The chart area of the trend dialog: one series drawn by the core's trend
 // chart, enlarged by a zoom factor per axis and moved by the dialog's sliders.
 // A click selects the nearest point.
-class CTrendChartView : public QWidget {
+class TrendChartView : public QWidget {
     Q_OBJECT
   public:
-    explicit CTrendChartView(QWidget* parent = nullptr);
+    explicit TrendChartView(QWidget* parent = nullptr);
 
     void SetSeries(const TrendSeries& series);
     const TrendSeries& Series() const { return m_series; }

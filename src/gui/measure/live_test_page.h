@@ -1,0 +1,103 @@
+#pragma once
+// The live test page (template 211): one FVC, VC or MVV test with the
+// spirometer attached. The page only shows what LiveTestSession does: it
+// starts a test by itself 100 ms after opening, draws the live curves, shows
+// every status text in the prompt line, hands the finished test to the writer
+// and, once it is saved, turns to the results page of today.
+#include "core/device/device_watch.h"
+#include "core/session/device_change_handler.h"
+#include "core/session/live_test_session.h"
+#include "core/session/measurement_parts.h"
+#include "gui/app/page.h"
+
+class CurvePlotWidget;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QPushButton;
+
+class LiveTestPage : public Page {
+    Q_OBJECT
+  public:
+    static constexpr int kAutoStartMs = 100;
+
+    explicit LiveTestPage(Workbench* shell);
+    ~LiveTestPage() override;
+
+    // "Close" and the window's close: stops a running test (nothing is
+    // saved), waits for the receive worker while the interface stays alive,
+    // clears the store and the live points, closes the link, and returns to
+    // the patient list.
+    void OnCancel() override;
+    void ApplyTexts() override;
+    // "Testing": the next test; ignored while one runs.
+    void OnTesting();
+
+    LiveTestSession& Session() { return m_session; }
+    DeviceWatch& Watch() { return m_watch; }
+    CurvePlotWidget* MainPlot() const { return m_mainPlot; }
+    CurvePlotWidget* SecondPlot() const { return m_secondPlot; }
+    QString Prompt() const;
+    // FVC tests: the blow count and the word on the last blow.
+    QString BlowText() const;
+    // FVC tests: the last blow's acceptability, its reasons and the grades so far.
+    QString GradeText() const;
+    // FVC tests: the bronchodilator phase the session is stored in (0 pre, 1 post);
+    // post from the start when the day already has a pre session.
+    QComboBox* PhaseChoice() const { return m_phase; }
+    // FVC tests: the bronchodilator given (post only) and the referring physician,
+    // kept with the session when it is saved.
+    QLineEdit* DrugEdit() const { return m_drug; }
+    QLineEdit* DoseEdit() const { return m_dose; }
+    QLineEdit* DoseTimeEdit() const { return m_doseTime; }
+    QLineEdit* ReferrerEdit() const { return m_referrer; }
+    bool IsClosed() const { return m_closed; }
+
+  Q_SIGNALS:
+    void workerGone();
+
+  private:
+    void startTest();
+    void afterStart(int result);
+    void onDeviceFinished(int request);
+    void onTimedOut();
+    void onTestSaved();
+    void showMarks(int valid);
+    void stopPlots();
+    void shutDown(bool keepInterfaceAlive);
+    void setPrompt(const QString& text);
+    void showBlows();
+    void showPhaseDetails();
+    void keepSessionDetail(const SaveResult& result);
+
+    MeasurementParts& m_parts;
+    LiveTestSession m_session;
+    DeviceWatch m_watch;
+    DeviceChangeHandler m_deviceChange;
+    int m_testType = 0;
+    bool m_workerAlive = false;
+    bool m_closed = false;
+    QLabel* m_caption = nullptr;
+    QLabel* m_prompt = nullptr;   // 1193
+    QLabel* m_blows = nullptr;    // blow count and verdict of the last blow
+    QLabel* m_grade = nullptr;    // acceptability of the last blow, grades so far
+    QLabel* m_phaseLabel = nullptr;
+    QComboBox* m_phase = nullptr; // pre or post bronchodilator
+    QLabel* m_drugLabel = nullptr;
+    QLineEdit* m_drug = nullptr;
+    QLabel* m_doseLabel = nullptr;
+    QLineEdit* m_dose = nullptr;
+    QLabel* m_doseTimeLabel = nullptr;
+    QLineEdit* m_doseTime = nullptr; // HH:MM today
+    QLabel* m_referrerLabel = nullptr;
+    QLineEdit* m_referrer = nullptr;
+    int m_shownBlows = 0;
+    QLabel* m_validMark = nullptr;   // 1202
+    QLabel* m_invalidMark = nullptr; // 1203
+    QPushButton* m_testing = nullptr; // 1117
+    QPushButton* m_close = nullptr;   // 2
+    QPushButton* m_endSession = nullptr; // FVC: ends the session, keeping the blows
+    CurvePlotWidget* m_mainPlot = nullptr;   // 1164
+    CurvePlotWidget* m_secondPlot = nullptr; // 1192, FVC tests only
+};
