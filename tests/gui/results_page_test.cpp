@@ -98,6 +98,14 @@ TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
     list->horizontalHeader()->sectionClicked(int(headers(list).indexOf("#1")));
     EXPECT_EQ(results->ShownTest(), 0);
     EXPECT_EQ(label("acceptability"), DayQualityStatement(kTestFvc, *results->Day(), 0).test);
+
+    // The VC and MVV pages of the same day list their own tests.
+    storeVc("2026-03-04 10:00:00", 3.9f);
+    for (const auto& [type, tests] : {std::pair{kTestVc, 1}, std::pair{kTestMvv, 0}}) {
+        shell->SetCurrentTestType(type);
+        results->Reload();
+        EXPECT_EQ(results->TestCount(), tests) << type;
+    }
 }
 
 TEST_F(ResultsPageTest, ClickingATestColumnShowsThatTestAndDelRemovesIt)
@@ -260,6 +268,7 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     whenModal([](QWidget* dialog) {
         child<QCheckBox>(dialog, "acceptable")->setChecked(true);
         child<QLineEdit>(dialog, "reason")->setText("start checked on the curve");
+        screenshot(dialog, "grade_override");
         press(dialog, "ok");
     });
     results->OnOverrideGrade(0);
@@ -290,6 +299,7 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     };
     whenModal([&](QWidget* dialog) {
         EXPECT_TRUE(qobject_cast<LoginDialog*>(dialog)->ErrorShown().contains("doc"));
+        screenshot(dialog, "idle_lock");
         whenModal([&](QWidget* again) { logIn(again, "admin", "admin-secret"); });
         logIn(dialog, "tech", "tech-secret");
     });

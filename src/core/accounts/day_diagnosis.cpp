@@ -38,6 +38,10 @@ bool WriteDayDiagnosis(Database& db, const Actor& actor, int patient, const QStr
         return fail(QString("a diagnosis holds at most %1 characters").arg(kResultLength));
     case DiagnosisSave::NotWritten:
         return fail("the diagnosis is not written: " + saveError);
+    case DiagnosisSave::ChangedMeanwhile:
+        return fail("another workstation saved this day's diagnosis meanwhile; nothing was written");
+    case DiagnosisSave::TextRefused:
+        return fail(saveError);
     }
     stored = current;
     return AuditLog(db).Append(actor, "diagnosis-change", patient, "day " + day, before,
