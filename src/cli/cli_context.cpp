@@ -1,21 +1,20 @@
 #include "cli_context.h"
 
-#include "core/app/text_rule.h"
-
 #include "password_prompt.h"
 
 #include "core/accounts/account_store.h"
 #include "core/accounts/audit_log.h"
 #include "core/app/app_paths.h"
 #include "core/app/system_settings.h"
+#include "core/app/text_rule.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
 #include "core/records/patient_numbers.h"
 #include "core/session/measurement_parts.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QTextStream>
-
 
 CliContext::~CliContext() = default;
 
@@ -158,6 +157,14 @@ void CliContext::Print(const QString& text)
     out << Terminal(text);
     if (!text.endsWith('\n'))
         out << '\n';
+}
+
+bool CliContext::TakePatientDay(QStringList& args, int& patient, QString& day)
+{
+    bool ok = false;
+    patient = TakeOption(args, "--patient").toInt(&ok);
+    day = TakeOption(args, "--day");
+    return ok && patient >= 1 && QDate::fromString(day, "yyyy-MM-dd").isValid();
 }
 
 QString CliContext::TakeOption(QStringList& args, const QString& name, bool* found)

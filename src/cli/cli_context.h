@@ -56,6 +56,8 @@ public:
 
     // Value of "--name VALUE" (removed from args); `found` tells whether it was given.
     static QString TakeOption(QStringList& args, const QString& name, bool* found = nullptr);
+    // "--patient ID --day YYYY-MM-DD" (removed from args); false when either is missing or malformed.
+    static bool TakePatientDay(QStringList& args, int& patient, QString& day);
 
 private:
     QString m_givenDatabase;

@@ -7,20 +7,10 @@
 #include "core/accounts/day_diagnosis.h"
 #include "core/accounts/grade_review.h"
 
-#include <QDate>
 #include <QFile>
 #include <QJsonObject>
 
 namespace {
-
-// --patient and --day; false when either is missing or malformed.
-bool takeDay(QStringList& args, int& patient, QString& day)
-{
-    bool ok = false;
-    patient = CliContext::TakeOption(args, "--patient").toInt(&ok);
-    day = CliContext::TakeOption(args, "--day");
-    return ok && patient >= 1 && QDate::fromString(day, "yyyy-MM-dd").isValid();
-}
 
 int takeNumber(QStringList& args, const QString& name)
 {
@@ -56,7 +46,7 @@ int CmdGrade(CliContext& context, QStringList& args)
     const QString grade = CliContext::TakeOption(args, "--grade", &hasGrade).toUpper();
     const QString phase = CliContext::TakeOption(args, "--phase", &hasPhase);
     review.reason = CliContext::TakeOption(args, "--reason");
-    if (!takeDay(args, patient, day) || !review.session || !review.maneuver ||
+    if (!CliContext::TakePatientDay(args, patient, day) || !review.session || !review.maneuver ||
         (acceptable != "yes" && acceptable != "no") || !args.isEmpty() ||
         (hasGrade && (grade.size() != 1 || grade[0] < 'A' || grade[0] > 'F')) ||
         hasGrade != hasPhase || (hasPhase && phase != "fvc" && phase != "vc" && phase != "mvv"))
@@ -97,7 +87,7 @@ int CmdDiagnosis(CliContext& context, QStringList& args)
     QString text = CliContext::TakeOption(args, "--text", &hasText);
     const QString file = CliContext::TakeOption(args, "--file", &hasFile);
     const bool set = verb == "set";
-    if ((verb != "show" && !set) || !takeDay(args, patient, day) || !args.isEmpty() ||
+    if ((verb != "show" && !set) || !CliContext::TakePatientDay(args, patient, day) || !args.isEmpty() ||
         (set && hasText == hasFile) || (!set && (hasText || hasFile)))
         return CliContext::Fail(kUsage);
     if (hasFile) {

@@ -6,21 +6,7 @@
 
 #include "core/accounts/day_signoff.h"
 
-#include <QDate>
 #include <QJsonObject>
-
-namespace {
-
-// --patient and --day; false when either is missing or malformed.
-bool takeDay(QStringList& args, int& patient, QString& day)
-{
-    bool ok = false;
-    patient = CliContext::TakeOption(args, "--patient").toInt(&ok);
-    day = CliContext::TakeOption(args, "--day");
-    return ok && patient >= 1 && QDate::fromString(day, "yyyy-MM-dd").isValid();
-}
-
-} // namespace
 
 int CmdSign(CliContext& context, QStringList& args)
 {
@@ -28,7 +14,7 @@ int CmdSign(CliContext& context, QStringList& args)
     int patient = 0;
     QString day;
     context.TakeUser(args);
-    if (!takeDay(args, patient, day) || !args.isEmpty())
+    if (!CliContext::TakePatientDay(args, patient, day) || !args.isEmpty())
         return CliContext::Fail(kUsage);
     if (!context.SignIn(args, Action::Sign))
         return 2;
@@ -50,7 +36,7 @@ int CmdAmend(CliContext& context, QStringList& args)
     QString day;
     context.TakeUser(args);
     const QString reason = CliContext::TakeOption(args, "--reason");
-    if (!takeDay(args, patient, day) || !args.isEmpty())
+    if (!CliContext::TakePatientDay(args, patient, day) || !args.isEmpty())
         return CliContext::Fail(kUsage);
     if (!context.SignIn(args, Action::Amend))
         return 2;
