@@ -254,6 +254,9 @@ TEST_F(GliBrokenTablesTest, RefusesMissingFilesCellsAndNumbers)
     replace("gli2012_coefficients.csv", "-10.342,", "-10.342x,");
     EXPECT_TRUE(loadError().contains("m_const"));
     SetUp();
+    replace("gli2012_coefficients.csv", "-10.342,", "inf,"); // a number to the parser, none to the equations
+    EXPECT_TRUE(loadError().contains("m_const"));
+    SetUp();
     replace("gli_global_2022_coefficients.csv", "M,FVC,-12.629131,", "M,FVC,");
     EXPECT_TRUE(loadError().contains("cells"));
     SetUp();

@@ -91,6 +91,8 @@ TEST(ManeuverAcceptabilityTest, EndOfForcedExpirationByEachOfItsThreeWays)
     EXPECT_TRUE(AssessManeuver(m, 1.0, 5).acceptableFvc);
     m.fvc = 0.899;
     EXPECT_FALSE(AssessManeuver(m, 1.0, 5).acceptableFvc);
+    m.fvc = 0.850; // from 7 years the fixed 0.150 L holds, also for small lungs
+    EXPECT_TRUE(AssessManeuver(m, 1.0, 7).acceptableFvc);
 }
 
 TEST(ManeuverAcceptabilityTest, LargerInspirationAfterTheBlowAndHesitation)
