@@ -147,10 +147,19 @@ int CmdReplay(CliContext&, QStringList& args)
         }
     }
 
+    // A VC or MVV result needs every breath whole, as the writer does.
+    if (type != kTestFvc)
+        for (const ManeuverStatus& status : statuses)
+            if (!status.complete || status.failedChecks)
+                valid = 0;
+
     QJsonArray maneuvers;
     for (size_t i = 0; i < list.size(); ++i) {
         QJsonObject m = ManeuverJson(list[i]);
         m["complete"] = i >= statuses.size() || statuses[i].complete;
+        // Which of the receiver's checks the manoeuvre failed (empty: none).
+        m["failedChecks"] = QJsonArray::fromStringList(
+            i < statuses.size() ? FailedCheckNames(statuses[i].failedChecks) : QStringList());
         maneuvers.append(m);
     }
     QJsonObject json;

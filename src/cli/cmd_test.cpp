@@ -209,7 +209,7 @@ int CmdTest(CliContext& context, QStringList& args)
     case LiveTestSession::kLowBattery:
         return CliContext::Fail(GetLangText("COMMBTH", 1331));
     default:
-        return CliContext::Fail(GetLangText("MESSAGE", 1207));
+        return CliContext::Fail(session.StartError());
     }
     guard.start((hasTimeout ? timeout : 600) * 1000);
     loop.exec();
@@ -277,6 +277,8 @@ int CmdTest(CliContext& context, QStringList& args)
         m["FEV1"] = maneuvers[i].FEV1;
         m["PEF"] = maneuvers[i].PEF;
         m["complete"] = whole;
+        m["failedChecks"] = QJsonArray::fromStringList(
+            i < statuses.size() ? FailedCheckNames(statuses[i].failedChecks) : QStringList());
         perManeuver.append(m);
     }
     json["maneuvers"] = int(maneuvers.size());

@@ -236,24 +236,29 @@ TEST_F(ChecksumFrameTest, RepliesAreCheckedBeforeTheyAreBelieved)
 
 TEST_F(ChecksumFrameTest, CoefficientsAreCorrectedOnceForBodyConditions)
 {
-    // Expiratory 300 (0x012C), inspiratory 145 (0x0091: bit 7 via the high-bit byte).
-    port.replies.push_back({0xF4, 0x04, 0x2C, 0x01, 0x11, 0x00, 0x36});
+    // A coefficient outside the sensor's range stops the start, naming it:
+    // expiratory 60, inspiratory 145 (0x0091: bit 7 via the high-bit byte).
+    port.replies.push_back({0xF4, 0x04, 60, 0x00, 0x11, 0x00, 69});
+    EXPECT_EQ(protocol.ReadCoefficients(), 0);
+    EXPECT_TRUE(protocol.CommandError().contains("60")) << protocol.CommandError().toStdString();
+    // Expiratory 180 (0x00B4), inspiratory 145.
+    port.replies.push_back({0xF4, 0x05, 0x34, 0x00, 0x11, 0x00, 0x3E});
     ASSERT_EQ(protocol.ReadCoefficients(), 1);
-    EXPECT_EQ(protocol.ExpCoefficient(), 308); // 300 x 1.0258 at 33 C
+    EXPECT_EQ(protocol.ExpCoefficient(), 185); // 180 x 1.0258 at 33 C
     EXPECT_EQ(protocol.InspCoefficient(), 149);
     // 25 C: the inspiratory coefficient is the received 145 x 1.0743, not 149 x 1.0743.
     port.replies.push_back({0xF5, 25, 0x0E});
     ASSERT_EQ(protocol.ReadTemperature(), 1);
     EXPECT_EQ(protocol.Temperature(), 25);
     EXPECT_EQ(protocol.InspCoefficient(), 156);
-    EXPECT_EQ(protocol.ExpCoefficient(), 308);
+    EXPECT_EQ(protocol.ExpCoefficient(), 185);
 
     Settings().btps = 0;
-    port.replies.push_back({0xF4, 0x04, 0x2C, 0x01, 0x11, 0x00, 0x36});
+    port.replies.push_back({0xF4, 0x05, 0x34, 0x00, 0x11, 0x00, 0x3E});
     ASSERT_EQ(protocol.ReadCoefficients(), 1);
-    EXPECT_EQ(protocol.ExpCoefficient(), 300);
+    EXPECT_EQ(protocol.ExpCoefficient(), 180);
     EXPECT_EQ(protocol.InspCoefficient(), 145);
-    port.replies.push_back({0xF4, 0x04, 0x2C, 0x01, 0x11, 0x00, 0x35});
+    port.replies.push_back({0xF4, 0x05, 0x34, 0x00, 0x11, 0x00, 0x3D});
     EXPECT_EQ(protocol.ReadCoefficients(), 0);
 }
 
@@ -300,29 +305,6 @@ TEST_F(AsciiCommandTest, FramesCarryOverBetweenReadsAndEndOfTestStopsTheBlock)
     EXPECT_EQ(store.ManeuverCount(), 1);
 }
 
-TEST_F(AsciiCommandTest, PhaseSumsBecomeTheManoeuvreResults)
-{
-    Bytes frame{1, 0x80, 0x80 | 100};
-    protocol.ParseFrame(frame.data(), 3); // coefficient 100 for both directions
-    const int e = protocol.ExpCoefficient();
-    EXPECT_EQ(e, 103); // 100 x 1.0258, rounded
-    EXPECT_EQ(protocol.InspCoefficient(), 103);
-    // R1 = 3000, R2 = 250, R3 = 4000 (little-endian 16 bit).
-    parse(join({asciiPulse(10), asciiPulse(20), asciiFrame(3, {0xB8, 0x0B, 0xFA, 0x00, 0xA0, 0x0F}),
-                asciiPulse(30, false), asciiFrame(10, {0x10, 0x27, 0x64, 0x00, 0x20, 0x4E}),
-                Bytes{16}}));
-    const ManeuverList list = store.Maneuvers();
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_FLOAT_EQ(list[0].FEV1, 103 * 3000 * 0.0001f);
-    EXPECT_FLOAT_EQ(list[0].PEF, 103 * 100000.0f / (250 * 10000.0f));
-    EXPECT_FLOAT_EQ(list[0].FVC, 103 * 4000 * 0.0001f);
-    EXPECT_FLOAT_EQ(list[0].FIV1, 103 * 10000 * 0.0001f);
-    EXPECT_FLOAT_EQ(list[0].PIF, 103 * 100000.0f / (100 * 10000.0f));
-    EXPECT_FLOAT_EQ(list[0].FIVC, 103 * 20000 * 0.0001f);
-    EXPECT_EQ(list[0].ExpCount, 2);
-    EXPECT_EQ(list[0].InspCount, 1);
-}
-
 TEST_F(AsciiCommandTest, CoefficientFramesAndTemperatureReports)
 {
     // Firmware 1.0: one byte for both; a zero byte falls back to 145.
@@ -345,6 +327,25 @@ TEST_F(AsciiCommandTest, CoefficientFramesAndTemperatureReports)
     EXPECT_EQ(protocol.Temperature(), 15);
     EXPECT_EQ(protocol.InspCoefficient(), 143); // 127 x 1.1284
     EXPECT_EQ(protocol.ExpCoefficient(), 0xAC);
+}
+
+TEST_F(AsciiCommandTest, CoefficientReplyIsWholeAndInRangeOrTheStartStops)
+{
+    port.byteStream = true;
+    const Bytes version = asciiFrame(12, {0x11, 'A'}); // firmware 1.1: two coefficients
+    port.replies = {{'z'}, version, {'p'}, asciiFrame(1, {150})};
+    EXPECT_EQ(protocol.ReadCoefficients(), 0) << "a frame one byte short";
+    EXPECT_TRUE(protocol.CommandError().contains("coefficient frame"));
+    port.replies = {{'x'}};
+    EXPECT_EQ(protocol.ReadCoefficients(), 0) << "no version: the frame's length is unknown";
+    EXPECT_TRUE(protocol.CommandError().contains("version"));
+    port.replies = {{'z'}, version, {'p'}, asciiFrame(1, {60, 150})};
+    EXPECT_EQ(protocol.ReadCoefficients(), 0);
+    EXPECT_TRUE(protocol.CommandError().contains("60"));
+    port.replies = {{'z'}, version, {'p'}, asciiFrame(1, {150, 140})};
+    EXPECT_EQ(protocol.ReadCoefficients(), 1);
+    EXPECT_EQ(protocol.ExpCoefficient(), 154); // 150 x 1.0258
+    EXPECT_TRUE(protocol.CommandError().isEmpty());
 }
 
 TEST_F(AsciiCommandTest, DeviceIdentifierPiecesAndCommands)

@@ -23,7 +23,8 @@ class ScriptedPort : public DevicePort {
         writes.emplace_back(buffer, buffer + count);
         return 1;
     }
-    // One prepared reply per read; 0 when none is left.
+    // One prepared reply per read; 0 when none is left (and, on a byte
+    // stream, when the reply is shorter than the read).
     int Read(unsigned char* buffer, int count) override
     {
         ++reads;
@@ -31,12 +32,15 @@ class ScriptedPort : public DevicePort {
             return 0;
         const Bytes reply = replies.front();
         replies.pop_front();
+        if (byteStream && int(reply.size()) < count)
+            return 0;
         if (!reply.empty()) // an empty reply is a read that brought nothing
             std::memcpy(buffer, reply.data(), std::min<size_t>(count, reply.size()));
         return 1;
     }
 
     int open = 1;
+    bool byteStream = false;
     int reads = 0;
     std::deque<Bytes> replies;
     std::vector<Bytes> writes;

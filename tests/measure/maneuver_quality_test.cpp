@@ -139,7 +139,6 @@ TEST(CheckFvcManeuver, EqualVolumesRoundingAboveAHundredPercentStayUsable) {
     r.FIV1_FIVC = std::nextafter(100.0f, 200.0f);
     ManeuverStatus status;
     status.complete = 1;
-    status.fromEngine = 1;
     EXPECT_EQ(CheckFvcManeuver(r, status), ManeuverFault::kUsable);
     // A ratio that is really above 100 % is still refused.
     r.FEV3_FVC = 101.0f;

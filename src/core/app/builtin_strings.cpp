@@ -204,7 +204,7 @@ constexpr BuiltinText kTexts[] = {
     {1331, "电池电量不足,请选择有线方式进行通信!"},
     {2000, "Data were lost on the link: please repeat the blow!"},
     {2002, "The blow gave values outside the possible range and was not used: please repeat it!"},
-    {2003, "The device's sums and the pulses received disagree: please repeat the blow!"},
+    {2003, "The blow arrived damaged on the link and was not used: please repeat it!"},
     {2100, "The test could not be saved: %1"},
     {2101, "The test could not be saved: the test file numbers of this patient are used up."},
     {2102, "The test could not be saved in the database (%1). Please test again."},
@@ -406,6 +406,8 @@ constexpr BuiltinText kTexts[] = {
     {3107, "Amended on %1 by %2 (%3)"},
     {3108, "Sign"},
     {3109, "The day is signed (version %1): its report is frozen."},
+    {3130, "The device's %1 did not come as expected (%2): the test was not started. Check the connection and try again."},
+    {3131, "The device reports a sensor coefficient of %1; a working sensor reports %2 to %3. Calibrate the device or replace the blade: the test was not started."},
 };
 
 constexpr bool strictlyIncreasing()

@@ -9,6 +9,13 @@
 
 using namespace Wire::Ascii;
 
+namespace {
+// Units of the phase sums per turbine pulse: the host's pulse volume over
+// coefficient x 0.0001 L.
+constexpr double kExpSumUnit = 0.008 * 0.0127 / 0.0001;
+constexpr double kInspSumUnit = 0.0132 / 130.0 / 0.0001;
+} // namespace
+
 int AsciiCommandProtocol::writeByte(unsigned char b)
 {
     return Write(&b, 1);
@@ -49,8 +56,10 @@ int AsciiCommandProtocol::StartTest()
     return writeByte(kStart) && readByte(b) && b == kStartReply ? 1 : 0;
 }
 
-int AsciiCommandProtocol::StopTest(int)
+int AsciiCommandProtocol::StopTest(int waitForReply)
 {
+    if (!waitForReply)
+        return writeByte(kStop);
     unsigned char b;
     return writeByte(kStop) && readByte(b) && b == kStopReply ? 1 : 0;
 }
@@ -64,8 +73,8 @@ int AsciiCommandProtocol::GetVersion(int& frameLength, QString& text)
     if (!readByte(b) || b != kVersionReply)
         return 0;
     unsigned char frame[4] = {};
-    if (!Read(frame, 4) || frame[0] != kVersionFrame)
-        return 1;
+    if (!Read(frame, 4) || frame[0] != kVersionFrame || !syncBitsSet(frame, 4))
+        return 1; // a device without a version frame: its coefficient frame's length is unknown
     ParseFrame(frame, 4); // gives the frame back with bit 7 restored
     const int d0 = frame[2], d1 = frame[3];
     const double version = (d0 & 0x0F) * 0.1 + (d0 >> 4);
@@ -77,18 +86,34 @@ int AsciiCommandProtocol::GetVersion(int& frameLength, QString& text)
 
 int AsciiCommandProtocol::ReadCoefficients()
 {
+    m_commandError.clear();
     int frameLength = 0;
     QString text;
-    GetVersion(frameLength, text);
+    // The version says how long the coefficient frame is: without it the
+    // frame cannot be read whole.
+    if (!GetVersion(frameLength, text) || frameLength == 0)
+        return commandFailed(QStringLiteral("version reply"), QStringLiteral("'z' and a 4-byte frame"));
     if (!writeByte(kCoefficients))
-        return 0;
+        return commandFailed(QStringLiteral("coefficient command"), QStringLiteral("written"));
     unsigned char b;
     if (!readByte(b) || b != kCoefficientsReply)
-        return 0;
+        return commandFailed(QStringLiteral("coefficient reply"), QStringLiteral("'p'"));
     unsigned char frame[10] = {};
-    if (frameLength > 0 && Read(frame, frameLength))
-        ParseFrame(frame, frameLength);
-    return 1;
+    // Exactly the frame: a short or damaged one never counts as coefficients.
+    if (!Read(frame, frameLength) || frame[0] != kCoefficientFrame ||
+        !syncBitsSet(frame, frameLength))
+        return commandFailed(QStringLiteral("coefficient frame"),
+                             QStringLiteral("%1 bytes starting with 1").arg(frameLength));
+    ParseFrame(frame, frameLength);
+    return checkCoefficientRange();
+}
+
+bool AsciiCommandProtocol::syncBitsSet(const unsigned char* frame, int length)
+{
+    for (int i = 1; i < length; ++i)
+        if (!(frame[i] & 0x80))
+            return false; // every byte after the code carries the sync bit
+    return true;
 }
 
 int AsciiCommandProtocol::StartCalibration(int mode)
@@ -225,6 +250,8 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
     switch (m_code) {
     case kCoefficientFrame: {
         m_sampleCounter = 0;
+        // A coefficient of 0 is the device's way of saying "not calibrated":
+        // the nominal sensor's 145.
         int exp = data(0);
         int insp = length >= 4 ? data(1) : data(0);
         if (exp == 0)
@@ -237,6 +264,7 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
         const double factor = BtpsFactor(33);
         m_expCoefficient = BtpsCorrect(exp, factor);
         m_inspCoefficient = BtpsCorrect(insp, factor);
+        m_rawExpCoefficient = exp;
         break;
     }
     case kExpPulse:
@@ -251,15 +279,15 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
     case kInspEnd: {
         const bool expiration = m_code == kExpEnd;
         m_sampleCounter = 0;
-        const float c = static_cast<float>(expiration ? m_expCoefficient : m_inspCoefficient);
+        // The sums count in units of the host's pulse volume over coefficient
+        // x 0.0001: turned into pulses they need no coefficient.
+        const double unit = expiration ? kExpSumUnit : kInspSumUnit;
         const int r1 = data16(0), r2 = data16(2), r3 = data16(4);
         DevicePhaseSums sums;
-        sums.firstSecond = c * r1 * 0.0001f;
-        // A zero peak sum would divide by zero: no peak then.
-        sums.peak = r2 > 0 ? c * 100000.0f / (r2 * 10000.0f) : 0.0f;
-        sums.volume = c * r3 * 0.0001f;
-        // The volume sum counts in units of this many per turbine pulse.
-        sums.pulses = r3 / (expiration ? 0.008 * 0.0127 / 0.0001 : 0.0132 / 130.0 / 0.0001);
+        sums.firstSecondPulses = r1 / unit;
+        // Peak flow = coefficient x 10 / R2 (L/s): R2 = 0 sends no peak.
+        sums.peakRate = r2 > 0 ? 100000.0 / (r2 * unit) : 0.0;
+        sums.volumePulses = r3 / unit;
         sink().PhaseEnd(expiration, &sums);
         break;
     }

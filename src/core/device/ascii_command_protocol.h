@@ -31,6 +31,7 @@ class AsciiCommandProtocol : public DeviceProtocol {
     int RawInspCoefficient() const { return m_rawInspCoefficient; }
 
   private:
+    static bool syncBitsSet(const unsigned char* frame, int length);
     int writeByte(unsigned char b);
     int readByte(unsigned char& b);
     // Data byte k (from 0) of the last decoded frame.

@@ -132,20 +132,22 @@ int ChecksumFrameProtocol::StopTest(int waitForReply)
 
 int ChecksumFrameProtocol::ReadCoefficients()
 {
+    m_commandError.clear();
     unsigned char reply[kBlockSize + 1];
-    if (!exchange(kCoefficients, {}, reply))
-        return 0;
-    if (reply[0] != kCoefficientsReply || !ValidFrame(reply, kBlockSize))
-        return 0;
+    if (!exchange(kCoefficients, {}, reply) || reply[0] != kCoefficientsReply ||
+        !ValidFrame(reply, kBlockSize))
+        return commandFailed(QStringLiteral("coefficient reply"),
+                             QStringLiteral("a 7-byte frame 0xF4 with its checksum"));
     const int exp = decoded(reply, 1) * 256 + decoded(reply, 0);
     const int insp = decoded(reply, 3) * 256 + decoded(reply, 2);
     const double factor = BtpsFactor(33);
     m_rawInspCoefficient = insp;
+    m_rawExpCoefficient = exp;
     m_fixedCoefficients = false;
     m_expCoefficient = BtpsCorrect(exp, factor);
     m_inspCoefficient = BtpsCorrect(insp, factor);
     m_temperature = 33;
-    return 1;
+    return checkCoefficientRange();
 }
 
 int ChecksumFrameProtocol::ReadTemperature()

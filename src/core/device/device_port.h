@@ -12,8 +12,10 @@ public:
     virtual int Close() = 0;
     // 1 when all `count` bytes went out.
     virtual int Write(const unsigned char* buffer, int count) = 0;
-    // 1 when the read completed; callers zero `buffer` first and treat it as
-    // holding `count` bytes (the port does not say how many arrived).
+    // 1 when the read completed: on a byte stream all `count` bytes came (a
+    // short read fails, it is never padded); on a report link one report of
+    // at most `count` bytes came (its frames carry their own lengths and
+    // checksums). Callers zero `buffer` first.
     virtual int Read(unsigned char* buffer, int count) = 0;
     // Reads like Read and returns how many bytes arrived (0: none, or the
     // link failed). Ports that always fill the whole block keep this default.

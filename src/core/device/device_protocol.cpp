@@ -1,5 +1,6 @@
 #include "core/device/device_protocol.h"
 
+#include "core/app/lang_text.h"
 #include "core/device/device_port.h"
 
 #include <cstring>
@@ -58,8 +59,29 @@ void DeviceProtocol::SetCoefficients(int expCoefficient, int inspCoefficient, in
     m_expCoefficient = expCoefficient;
     m_inspCoefficient = inspCoefficient;
     m_rawInspCoefficient = inspCoefficient;
+    m_rawExpCoefficient = expCoefficient;
     m_temperature = temperature;
     m_fixedCoefficients = true;
+}
+
+int DeviceProtocol::commandFailed(const QString& what, const QString& expected)
+{
+    m_commandError = GetLangText("MESSAGE", 3130).arg(what, expected);
+    return 0;
+}
+
+int DeviceProtocol::checkCoefficientRange()
+{
+    for (const int c : {m_rawExpCoefficient, m_rawInspCoefficient.load()}) {
+        if (c < kMinCoefficient || c > kMaxCoefficient) {
+            m_commandError = GetLangText("MESSAGE", 3131)
+                                 .arg(c)
+                                 .arg(kMinCoefficient)
+                                 .arg(kMaxCoefficient);
+            return 0;
+        }
+    }
+    return 1;
 }
 
 QByteArray DeviceProtocol::DeviceId() const

@@ -68,12 +68,24 @@ class DeviceProtocol {
     // stay as given, temperature reports in the stream only record the
     // temperature.
     void SetCoefficients(int expCoefficient, int inspCoefficient, int temperature);
+    // Why the last start command (coefficients) failed, in the user's words;
+    // empty when it did not fail or the port simply gave nothing.
+    QString CommandError() const { return m_commandError; }
+    // The raw sensor coefficients a working sensor reports: a blade whose
+    // pulse volume is a third off its nominal 145 is no longer measuring.
+    static constexpr int kMinCoefficient = 100;
+    static constexpr int kMaxCoefficient = 200;
+
     // The identifier text the device reported (at most 31 characters).
     QByteArray DeviceId() const;
     const unsigned char* DecodedData() const { return m_decoded; }
 
   protected:
     MeasurementSink& sink() const { return *m_sink; }
+    // Records which reply (`what`) failed and what was expected; returns 0.
+    int commandFailed(const QString& what, const QString& expected);
+    // 1 when both raw coefficients lie in the sensor's range, else 0 with the error.
+    int checkCoefficientRange();
 
     DevicePort* m_port = nullptr;
     MeasurementSink* m_sink;
@@ -83,6 +95,8 @@ class DeviceProtocol {
     std::atomic<int> m_expCoefficient{145};
     std::atomic<int> m_inspCoefficient{145};
     std::atomic<int> m_rawInspCoefficient{145}; // as received, before correction
+    int m_rawExpCoefficient = 145;
+    QString m_commandError;
     std::atomic<int> m_temperature{33};
     bool m_fixedCoefficients = false;
     unsigned char m_decoded[10] = {};

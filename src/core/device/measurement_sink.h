@@ -4,13 +4,13 @@
 // them. The session connects a sink that turns them into manoeuvres.
 #include <cstdint>
 
-// The device's own sums of a phase, for devices that send them (scaled with
-// the sensor coefficient): volume of the first second, peak flow, volume.
+// The device's own sums of a phase, for devices that send them, in the
+// wire's units turned into pulses (no sensor coefficient applied): the
+// receiver compares them with the pulses that came.
 struct DevicePhaseSums {
-    float firstSecond = 0; // L
-    float peak = 0;        // L/s
-    float volume = 0;      // L
-    double pulses = 0;     // the turbine pulses the device counted for the volume
+    double volumePulses = 0;      // pulses the device counted for the phase
+    double firstSecondPulses = 0; // pulses up to the device's time zero + 1 s
+    double peakRate = 0;          // pulses per second at the device's peak flow, 0: none
 };
 
 class MeasurementSink {

@@ -120,16 +120,21 @@ int SerialPort::Write(const unsigned char* buffer, int count)
 
 int SerialPort::ReadSome(unsigned char* buffer, int count)
 {
-    return Read(buffer, count) ? m_lastReadCount.load() : 0;
+    return std::max(readUpTo(buffer, count), 0);
 }
 
 int SerialPort::Read(unsigned char* buffer, int count)
 {
-    m_lastReadCount = 0;
-    if (!m_line || count < 0 || (count > 0 && !buffer))
-        return 0;
     if (count == 0)
-        return 1;
+        return m_line ? 1 : 0;
+    // A reply is whole or it failed: a short read is never padded.
+    return readUpTo(buffer, count) == count ? 1 : 0;
+}
+
+int SerialPort::readUpTo(unsigned char* buffer, int count)
+{
+    if (!m_line || count <= 0 || !buffer)
+        return -1;
     using Clock = std::chrono::steady_clock;
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(kPerByteMs * count + kConstantMs);
@@ -146,13 +151,12 @@ int SerialPort::Read(unsigned char* buffer, int count)
         const int n = m_line->ReadSome(buffer + got, count - got, std::min(wait, kCancelSliceMs));
         if (n < 0) {
             lost();
-            return 0;
+            return -1;
         }
         if (n > 0) {
             got += n;
             lastByte = Clock::now();
         }
     }
-    m_lastReadCount = got;
-    return got > 0 ? 1 : 0;
+    return got;
 }

@@ -33,18 +33,18 @@ class SerialPort : public DevicePort {
     // Drops unread input, then writes; 1 when every byte went out.
     int Write(const unsigned char* buffer, int count) override;
     // Ends after 50 x count + 50 ms, or 100 ms after the last byte;
-    // 1 when at least one byte arrived.
+    // 1 only when all `count` bytes arrived.
     int Read(unsigned char* buffer, int count) override;
-
+    // The same wait; the number of bytes that arrived.
     int ReadSome(unsigned char* buffer, int count) override;
     void SetReadsCancelled(bool cancelled) override { m_readsCancelled = cancelled; }
 
     // Name of the open port (empty when closed).
     QString PortName() const { return m_portName; }
-    // Bytes the last Read delivered (the interface itself does not say).
-    int LastReadCount() const { return m_lastReadCount; }
 
   private:
+    // The bytes that arrived, -1 when the line failed.
+    int readUpTo(unsigned char* buffer, int count);
     int findAndOpen();
     int openOne(const QString& name);
     void closeLine();
@@ -54,6 +54,5 @@ class SerialPort : public DevicePort {
     std::unique_ptr<SerialLine> m_line;
     QString m_portName;
     std::atomic<int> m_open{0};
-    std::atomic<int> m_lastReadCount{0};
     std::atomic<bool> m_readsCancelled{false};
 };

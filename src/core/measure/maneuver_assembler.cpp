@@ -2,6 +2,7 @@
 
 #include "core/measure/flow_engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -37,8 +38,12 @@ void ManeuverAssembler::Begin(int testType, int expCoefficient, int inspCoeffici
     m_testType = testType;
     m_waitMarkSlots = waitMarkSlots;
     m_lastTime = 0;
+    m_anyPulse = false;
     m_lastDirection = 1;
-    m_expCount = m_inspCount = m_phasesClosed = 0;
+    m_open = m_lastClosed = kNone;
+    m_endedInside = false;
+    m_expCount = m_inspCount = 0;
+    m_phaseStamps.clear();
     m_record = ManeuverResult{};
     m_status = ManeuverStatus{};
     m_engine.SetCoefficients(expCoefficient, inspCoefficient);
@@ -46,73 +51,164 @@ void ManeuverAssembler::Begin(int testType, int expCoefficient, int inspCoeffici
     m_engine.SetDirection(0);
 }
 
+void ManeuverAssembler::SetCoefficients(int expCoefficient, int inspCoefficient)
+{
+    m_engine.SetCoefficients(expCoefficient, inspCoefficient);
+}
+
+void ManeuverAssembler::openPhase(bool expiration)
+{
+    if (expiration) {
+        // An expiration after the inspiration: the cycle end between them
+        // was lost on the way. The manoeuvre before is whole; it ends here.
+        if (m_lastClosed == kInspiration)
+            appendCurrent();
+        else if (m_lastClosed == kExpiration)
+            m_status.failedChecks |= kCheckPhaseOrder;
+    } else if (m_lastClosed != kExpiration) {
+        m_status.failedChecks |= kCheckPhaseOrder; // a breath in without its blow
+    }
+    m_open = expiration ? kExpiration : kInspiration;
+    m_phaseStamps.clear();
+    m_engine.ResetEngine();
+    m_engine.SetDirection(expiration ? 0 : 1);
+}
+
 void ManeuverAssembler::Pulse(std::uint32_t time, bool expiration)
 {
+    const int direction = expiration ? kExpiration : kInspiration;
+    if (m_open != kNone && m_open != direction) {
+        // The phase end between the two directions never came.
+        m_status.failedChecks |= kCheckDirection;
+        closePhase(nullptr);
+    }
+    std::uint32_t interval = 0;
+    if (m_anyPulse && time < m_lastTime) {
+        m_status.failedChecks |= kCheckTimeStamps; // adds no interval
+    } else {
+        interval = time - m_lastTime;
+        const std::uint32_t limit =
+            m_open == direction ? kMaxPulseGapInPhase : kMaxPulseGapBetweenPhases;
+        if ((m_anyPulse && interval > limit) || time > kMaxTestTime)
+            m_status.failedChecks |= kCheckTimeStamps;
+    }
+    if (m_open == kNone)
+        openPhase(expiration);
+
     m_store.AppendPulse({time, expiration ? 1 : 0});
-    const int produced = m_engine.FeedInterval(time - m_lastTime);
-    m_lastTime = time;
+    const int before = m_engine.SlotCount();
+    const int produced = m_engine.FeedInterval(interval);
+    if (before == 0 && produced > 0)
+        m_slotOrigin = m_lastTime;
+    if (interval > 0 || !m_anyPulse)
+        m_lastTime = time;
+    m_anyPulse = true;
     if (m_points)
         m_points->Append(
             {produced > 0 ? m_engine.LastSlotFlow() : 0.0f, produced, expiration ? 1 : 0});
-    m_lastDirection = expiration ? 1 : 0;
+    m_lastDirection = direction;
+    m_phaseStamps.push_back(time);
     ++(expiration ? m_expCount : m_inspCount);
 }
 
-void ManeuverAssembler::PhaseEnd(bool expiration, bool hasSums, float firstSecond, float peak,
-                                 float volume, double devicePulses)
+void ManeuverAssembler::closePhase(const Sums* sums)
 {
-    const int received = expiration ? m_expCount : m_inspCount;
     const FlowPhaseResult p = m_engine.FinishPhase();
-    if (expiration) {
+    if (m_open == kExpiration) {
         m_record = ManeuverResult{};
-        m_record.ExpCount = m_expCount;
-        if (hasSums) {
-            m_record.FEV1 = firstSecond;
-            m_record.PEF = peak;
-            m_record.FVC = volume;
-        } else {
-            copyExpiration(m_record, p);
-        }
+        copyExpiration(m_record, p);
     } else {
-        m_record.InspCount = m_inspCount;
-        m_record.FIV1 = hasSums ? firstSecond : p.fev1;
-        m_record.PIF = hasSums ? peak : p.pef;
-        m_record.FIVC = hasSums ? volume : p.fvc;
+        m_record.FIV1 = p.fev1;
+        m_record.PIF = p.pef;
+        m_record.FIVC = p.fvc;
     }
-    m_status.fromEngine = hasSums ? 0 : 1;
-    if (hasSums) {
-        // The device counted the pulses too: a difference means pulses were
-        // lost or the sums were damaged on the way.
-        const double allowed = kSumsTolerancePulses + kSumsToleranceShare * devicePulses;
-        if (!(std::fabs(devicePulses - received) <= allowed))
-            m_status.sumsDisagree = 1;
+    if (sums)
+        checkSums(*sums, p.timeZero);
+    m_lastClosed = m_open;
+    m_open = kNone;
+    m_phaseStamps.clear();
+}
+
+void ManeuverAssembler::checkSums(const Sums& sums, int timeZeroSlot)
+{
+    const std::vector<std::uint32_t>& stamps = m_phaseStamps;
+    const double received = static_cast<double>(stamps.size());
+    if (!(std::fabs(sums.volumePulses - received) <= kVolumeSumTolerancePulses))
+        m_status.failedChecks |= kCheckVolumeSum;
+    if (stamps.empty())
+        return;
+
+    const std::uint32_t oneSecond =
+        m_slotOrigin + static_cast<std::uint32_t>(timeZeroSlot) * FlowEngine::kSlotTime + 100000;
+    const auto countUpTo = [&](std::uint32_t t) {
+        return static_cast<double>(std::upper_bound(stamps.begin(), stamps.end(), t) -
+                                   stamps.begin());
+    };
+    const double firstSecond = countUpTo(oneSecond);
+    const double window = countUpTo(oneSecond + kTimeZeroTolerance) -
+                          countUpTo(oneSecond > kTimeZeroTolerance ? oneSecond - kTimeZeroTolerance
+                                                                   : 0);
+    if (!(std::fabs(sums.firstSecondPulses - firstSecond) <= window + kVolumeSumTolerancePulses))
+        m_status.failedChecks |= kCheckFirstSecond;
+
+    double peak = 0.0; // pulses per second over the fastest few pulses
+    for (size_t i = 0; i + kPeakWindowPulses < stamps.size(); ++i) {
+        const std::uint32_t span = stamps[i + kPeakWindowPulses] - stamps[i];
+        if (span > 0)
+            peak = std::max(peak, kPeakWindowPulses * 100000.0 / span);
     }
-    m_engine.ResetEngine();
-    m_engine.SetDirection(expiration ? 1 : 0);
-    m_expCount = m_inspCount = 0;
-    ++m_phasesClosed;
+    if (peak > 0.0 || sums.peakRate > 0.0) {
+        if (!(std::fabs(sums.peakRate - peak) <= kPeakSumToleranceShare * peak))
+            m_status.failedChecks |= kCheckPeakSum;
+    }
+}
+
+void ManeuverAssembler::PhaseEnd(bool expiration, bool hasSums, double volumePulses,
+                                 double firstSecondPulses, double peakRate)
+{
+    const Sums given{volumePulses, firstSecondPulses, peakRate};
+    const Sums* sums = hasSums ? &given : nullptr;
+    const int direction = expiration ? kExpiration : kInspiration;
+    if (m_open == kNone) {
+        if (m_lastClosed == direction)
+            return; // a repeat of the phase end just acted on
+        openPhase(expiration); // a phase without a single pulse
+    } else if (m_open != direction) {
+        m_status.failedChecks |= kCheckDirection;
+        closePhase(nullptr);
+        return;
+    }
+    closePhase(sums);
 }
 
 void ManeuverAssembler::appendCurrent()
 {
-    if (m_expCount > 0 || m_inspCount > 0) {
+    if (m_open != kNone) {
         // Pulses of a phase that never ended: kept so that every later
         // manoeuvre finds its samples, but the manoeuvre is not whole.
-        m_record.ExpCount += m_expCount;
-        m_record.InspCount += m_inspCount;
         m_status.complete = 0;
-        m_expCount = m_inspCount = 0;
+        m_open = kNone;
+        m_phaseStamps.clear();
     }
+    m_record.ExpCount = m_expCount;
+    m_record.InspCount = m_inspCount;
     m_store.AppendManeuver(m_record, m_status);
     m_record = ManeuverResult{};
     m_status = ManeuverStatus{};
-    m_phasesClosed = 0;
+    m_expCount = m_inspCount = 0;
+    m_lastClosed = kNone;
 }
 
 void ManeuverAssembler::ManeuverEnd()
 {
+    if (m_open != kNone) {
+        // A cycle end inside a phase is damage on the way, not the end of
+        // this manoeuvre: the numbering of the later ones stays.
+        m_status.failedChecks |= kCheckPhaseOrder;
+        return;
+    }
     // A cycle end with nothing since the last one carries no manoeuvre.
-    if (m_phasesClosed > 0 || m_expCount > 0 || m_inspCount > 0)
+    if (m_lastClosed != kNone)
         appendCurrent();
     if (m_testType == kTestVc && !m_store.tidalFound.load())
         m_store.UpdateTidalStability();
@@ -120,11 +216,10 @@ void ManeuverAssembler::ManeuverEnd()
 
 void ManeuverAssembler::TestEnd()
 {
+    m_endedInside = m_open != kNone || m_lastClosed == kExpiration;
     // An expiration without its inspiration is still a manoeuvre.
-    if (m_phasesClosed > 0 || m_expCount > 0 || m_inspCount > 0) {
-        m_lastTime = 0;
+    if (m_lastClosed != kNone || m_open != kNone)
         appendCurrent();
-    }
     m_store.finished = 1;
 }
 
@@ -154,7 +249,7 @@ std::vector<CurvePoint> ManeuverAssembler::ReplayStored(int expCoefficient, int 
     for (const PulseSample& sample : samples) {
         const int d = sample.direction ? 1 : 0;
         if (direction >= 0 && d != direction)
-            assembler.PhaseEnd(direction == 1, false, 0, 0, 0, 0);
+            assembler.PhaseEnd(direction == 1);
         direction = d;
         // A stamp earlier than its predecessor belongs to a damaged file:
         // it adds no interval.

@@ -16,21 +16,34 @@ bool ratio(float percent)
 
 } // namespace
 
+QStringList FailedCheckNames(unsigned checks)
+{
+    static const struct {
+        unsigned bit;
+        const char* name;
+    } kNames[] = {{kCheckDirection, "direction"},          {kCheckPhaseOrder, "phase-order"},
+                  {kCheckTimeStamps, "time-stamps"},       {kCheckVolumeSum, "volume-sum"},
+                  {kCheckFirstSecond, "first-second-sum"}, {kCheckPeakSum, "peak-sum"}};
+    QStringList names;
+    for (const auto& n : kNames)
+        if (checks & n.bit)
+            names << n.name;
+    return names;
+}
+
 ManeuverFault CheckFvcManeuver(const ManeuverResult& r, const ManeuverStatus& status)
 {
     if (!status.complete)
         return ManeuverFault::kIncomplete;
-    if (status.sumsDisagree)
-        return ManeuverFault::kSumsDisagree;
+    if (status.failedChecks)
+        return ManeuverFault::kDamaged;
     using L = PhysicalLimits;
     bool plausible = within(r.FVC, L::kMinVolume, L::kMaxVolume) &&
                      within(r.PEF, L::kMinPeak, L::kMaxPeak) && within(r.FEV1, 0.0f, r.FVC) &&
                      ratio(r.FEV1_FVC) && ratio(r.FEV3_FVC) && ratio(r.FEV1_FEV6) &&
                      (r.FIVC == 0.0f || within(r.FIVC, L::kMinVolume, L::kMaxVolume)) &&
-                     within(r.PIF, 0.0f, L::kMaxPeak) && ratio(r.FIV1_FIVC);
-    // Only the flow engine measures the expiratory time.
-    if (status.fromEngine)
-        plausible = plausible && within(r.FET, L::kMinTime, L::kMaxTime);
+                     within(r.PIF, 0.0f, L::kMaxPeak) && ratio(r.FIV1_FIVC) &&
+                     within(r.FET, L::kMinTime, L::kMaxTime);
     return plausible ? ManeuverFault::kUsable : ManeuverFault::kImplausible;
 }
 

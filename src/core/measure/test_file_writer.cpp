@@ -29,7 +29,7 @@ long long firstSampleOf(const ManeuverList& list, int index) {
 // Why a manoeuvre cannot be kept, in the user's words.
 QString faultText(ManeuverFault fault) {
     return GetLangText("MESSAGE", fault == ManeuverFault::kIncomplete     ? 2000
-                                  : fault == ManeuverFault::kSumsDisagree ? 2003
+                                  : fault == ManeuverFault::kDamaged ? 2003
                                                                           : 2002);
 }
 
@@ -38,16 +38,21 @@ QString unusableReason(const ManeuverList& list, const std::vector<ManeuverStatu
     bool lost = false, disagree = false;
     for (int i = 0; i < int(list.size()) && i < int(statuses.size()); ++i) {
         lost = lost || !statuses[i].complete;
-        disagree = disagree || statuses[i].sumsDisagree;
+        disagree = disagree || statuses[i].failedChecks;
     }
     return GetLangText("MESSAGE", lost ? 2000 : disagree ? 2003 : 2002);
 }
 
-bool anyIncomplete(const std::vector<ManeuverStatus>& statuses, int first, int last) {
-    for (int i = std::max(first, 0); i <= last && i < int(statuses.size()); ++i)
-        if (!statuses[i].complete || statuses[i].sumsDisagree)
-            return true;
-    return false;
+// The message of the first manoeuvre first..last that lost pulses or came
+// damaged; 0 when all are whole.
+int damageMessage(const std::vector<ManeuverStatus>& statuses, int first, int last) {
+    for (int i = std::max(first, 0); i <= last && i < int(statuses.size()); ++i) {
+        if (!statuses[i].complete)
+            return 2000;
+        if (statuses[i].failedChecks)
+            return 2003;
+    }
+    return 0;
 }
 
 void storeTest(SaveResult& result, const PulseStream& samples, const QByteArray& trailer,
@@ -322,20 +327,27 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
         const double seconds =
             end > 0 && end <= (long long)stream.size() ? stream[end - 1].time * 1e-5 : 0.0;
         ComputeMvv(list, 0, last, seconds);
-        if (anyIncomplete(statuses, 0, last)) {
+        if (const int damage = damageMessage(statuses, 0, last)) {
             store.SetManeuvers(list);
             result.outcome = SaveOutcome::DataLost;
             result.resultValid = 0;
-            result.prompts << GetLangText("MESSAGE", 2000);
+            result.prompts << GetLangText("MESSAGE", damage);
+            return result;
+        }
+        if (!(list[0].MVV >= PhysicalLimits::kMinMvv && list[0].MVV <= PhysicalLimits::kMaxMvv)) {
+            store.SetManeuvers(list);
+            result.outcome = SaveOutcome::InvalidMvv;
+            result.resultValid = 0;
+            result.prompts << GetLangText("MESSAGE", 2002);
             return result;
         }
     } else if (type == kTestVc) {
-        if (anyIncomplete(statuses, 0, int(list.size()) - 1)) {
+        if (const int damage = damageMessage(statuses, 0, int(list.size()) - 1)) {
             store.SetManeuvers(list);
             result.outcome = SaveOutcome::DataLost;
             result.resultValid = 0;
             result.validPicture = 0;
-            result.prompts << GetLangText("MESSAGE", 2000);
+            result.prompts << GetLangText("MESSAGE", damage);
             return result;
         }
         TidalIndices tidal = store.Tidal();

@@ -1,6 +1,7 @@
 #pragma once
 // A manoeuvre assembler behind the protocols' event interface. It lives here,
 // above both, so that the device and measurement folders stay independent.
+#include "core/device/device_protocol.h"
 #include "core/device/measurement_sink.h"
 #include "core/measure/maneuver_assembler.h"
 
@@ -14,6 +15,9 @@ class AssemblerSink : public MeasurementSink {
     }
 
     ManeuverAssembler& Assembler() { return m_assembler; }
+    // The protocol whose coefficients a temperature report may change (it
+    // corrects them for the gas's temperature); null: they stay as begun.
+    void FollowCoefficientsOf(const DeviceProtocol* protocol) { m_protocol = protocol; }
 
     void Pulse(std::uint32_t time, bool expiration) override
     {
@@ -22,15 +26,20 @@ class AssemblerSink : public MeasurementSink {
     void PhaseEnd(bool expiration, const DevicePhaseSums* sums) override
     {
         if (sums)
-            m_assembler.PhaseEnd(expiration, true, sums->firstSecond, sums->peak, sums->volume,
-                                 sums->pulses);
+            m_assembler.PhaseEnd(expiration, true, sums->volumePulses, sums->firstSecondPulses,
+                                 sums->peakRate);
         else
-            m_assembler.PhaseEnd(expiration, false, 0, 0, 0, 0);
+            m_assembler.PhaseEnd(expiration);
     }
     void ManeuverEnd() override { m_assembler.ManeuverEnd(); }
     void TestEnd() override { m_assembler.TestEnd(); }
     void WaitMark() override { m_assembler.WaitMark(); }
-    void Temperature(int) override {} // the protocol corrects its own coefficients
+    void Temperature(int) override
+    {
+        if (m_protocol)
+            m_assembler.SetCoefficients(m_protocol->ExpCoefficient(),
+                                        m_protocol->InspCoefficient());
+    }
     void DataLost(int pulses) override
     {
         m_assembler.DataLost(pulses);
@@ -43,5 +52,6 @@ class AssemblerSink : public MeasurementSink {
 
   private:
     ManeuverAssembler m_assembler;
+    const DeviceProtocol* m_protocol = nullptr;
     std::atomic<int> m_losses{0};
 };

@@ -81,7 +81,10 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     // the test's rows say which.
     m_btps = Settings().btps.load() != 0 ? 1 : 0;
     if (!protocol->ReadCoefficients() || !protocol->ReadTemperature() || !protocol->StartTest()) {
-        prompt(GetLangText("MESSAGE", 1207));
+        // Which reply failed when the protocol knows; else the connection.
+        const QString why = protocol->CommandError();
+        m_startError = why.isEmpty() ? GetLangText("MESSAGE", 1207) : why;
+        prompt(m_startError);
         return kCommandFailed;
     }
     m_running = 1;
@@ -96,6 +99,7 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     const int spaceSent = Settings().space.load() & 0xFF;
     m_sink.Assembler().Begin(testType, protocol->ExpCoefficient(), protocol->InspCoefficient(),
                              spaceSent * 5);
+    m_sink.FollowCoefficientsOf(protocol);
     protocol->SetSink(&m_sink);
     m_workerActive = true;
     m_manager.LendLink();
@@ -108,6 +112,10 @@ bool LiveTestSession::handle(DeviceProtocol* protocol, int result, End& end)
     if (result == -1) {
         m_running = 0;
         end = End::Finished;
+        // An end that cuts a manoeuvre short may be damage: the device is
+        // told to stop, so that it does not stream on to nobody.
+        if (m_sink.Assembler().EndedInsideManeuver())
+            protocol->StopTest(0);
         return false;
     }
     if (result == -2) {

@@ -66,6 +66,8 @@ class LiveTestSession : public QObject {
     int ExpCoefficient() const { return m_expCoefficient; }
     // Times pulses were given up for good during the test.
     int DataLosses() const { return m_sink.Losses(); }
+    // Why the last Start gave kCommandFailed, in the user's words.
+    QString StartError() const { return m_startError; }
     // Tests shorten the silence that ends a test.
     void SetSilenceLimit(int milliseconds) { m_silenceLimitMs = milliseconds; }
     // Keeps every byte the device sends during the next test, in order, in `bytes`
@@ -114,4 +116,5 @@ class LiveTestSession : public QObject {
     std::atomic<bool> m_workerActive{false};
     std::thread m_worker;
     QByteArray* m_recorded = nullptr;
+    QString m_startError;
 };
