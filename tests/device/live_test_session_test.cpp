@@ -12,39 +12,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
-
-struct Outcome {
-    LiveTestSession::StartResult start = LiveTestSession::kRefused;
-    bool finished = false;
-    bool timedOut = false;
-    SaveResult saved;
-    int resends = 0;
-};
-
-} // namespace
-
-class LiveTestSessionTest : public DeviceTest {
-  protected:
-    Outcome run(const SimConfig& config, int silenceMs = LiveTestSession::kSilenceLimitMs)
-    {
-        useDevice(config);
-        Outcome out;
-        LiveTestSession session(TestParts());
-        session.SetSilenceLimit(silenceMs);
-        QObject::connect(&session, &LiveTestSession::deviceFinished,
-                         [&](int) { out.finished = true; });
-        QObject::connect(&session, &LiveTestSession::timedOut, [&] { out.timedOut = true; });
-        out.start = session.Start(int(config.test));
-        if (out.start != LiveTestSession::kStarted)
-            return out;
-        EXPECT_TRUE(waitForEnd(session));
-        out.resends = session.ResendRequests();
-        if (out.finished)
-            out.saved = session.Save(1, context(), db);
-        return out;
-    }
-};
+class LiveTestSessionTest : public DeviceTest {};
 
 TEST_F(LiveTestSessionTest, FvcProfilesComeCloseToTheirTruthOnBothProtocols)
 {

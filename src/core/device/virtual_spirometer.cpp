@@ -29,15 +29,21 @@ std::unique_ptr<VirtualSpirometer> VirtualSpirometer::Make(const SimConfig& conf
 }
 
 VirtualSpirometer::VirtualSpirometer(const SimConfig& config, int reportSize)
-    : m_config(config), m_patient(config.profile, config.test, config.mvvBreaths, config.fvcBlows),
-      m_reportSize(reportSize)
+    : m_config(config), m_patient(patient(config)), m_reportSize(reportSize)
 {
+}
+
+PatientModel VirtualSpirometer::patient(const SimConfig& config)
+{
+    if (config.blow && config.test == SimTest::Fvc)
+        return PatientModel(*config.blow, config.fvcBlows);
+    return PatientModel(config.profile, config.test, config.mvvBreaths, config.fvcBlows);
 }
 
 void VirtualSpirometer::SetTest(SimTest test)
 {
     m_config.test = test;
-    m_patient = PatientModel(m_config.profile, test, m_config.mvvBreaths, m_config.fvcBlows);
+    m_patient = patient(m_config);
 }
 
 void VirtualSpirometer::HostBytes(const unsigned char* data, int count)
