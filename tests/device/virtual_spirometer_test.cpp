@@ -74,8 +74,17 @@ TEST(PatientModelTest, ProfilesHaveTheCharacterTheirNamesPromise)
     EXPECT_LT(normal.evol, 0.05);
     EXPECT_LT(earlyStop.fvc, 0.95 * normal.fvc);
     EXPECT_NEAR(earlyStop.pef, normal.pef, 0.01); // the same lungs: only the plateau differs
-    // Profiles 11..15 are the same patients.
+    // Peak flows from 0.5 to 14 L/s, a trickle end, a 20 s blow, a child.
+    EXPECT_GT(PatientModel(6, SimTest::Fvc).Truth().pef, 13.5);
+    EXPECT_LT(PatientModel(7, SimTest::Fvc).Truth().pef, 1.0);
+    const FlowPhase trickle = PatientModel(8, SimTest::Fvc).Breaths()[0].expiration;
+    EXPECT_LT(trickle.FlowAt(trickle.duration), 0.005);
+    EXPECT_GE(PatientModel(9, SimTest::Fvc).Breaths()[0].expiration.duration, 20.0);
+    EXPECT_LT(PatientModel(10, SimTest::Fvc).Truth().fvc, 0.4 * normal.fvc);
+    // Profiles 11..20 are the same patients.
     EXPECT_DOUBLE_EQ(PatientModel(12, SimTest::Fvc).Truth().fvc, obstructive.fvc);
+    EXPECT_DOUBLE_EQ(PatientModel(17, SimTest::Fvc).Truth().pef,
+                     PatientModel(7, SimTest::Fvc).Truth().pef);
 
     // A forced expiration's volume curve is the integral of its flow.
     const PatientModel model(1, SimTest::Fvc);

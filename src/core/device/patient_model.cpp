@@ -179,8 +179,8 @@ FlowPhase PatientModel::bestBlow(int profile, double* inspiratoryPeak)
         best.plateau = kPlateauFlow;
         *inspiratoryPeak = 3.0;
         break;
-    case 10: // child: small lungs that empty within 2 s
-        best = forced(4.6, 0.02, {0.7, 0.3, 0.0}, {0.18, 0.45, 1.0}, 4.0);
+    case 10: // child: small lungs that empty within 2 s, blowing on for 6 s
+        best = forced(4.6, 0.02, {0.7, 0.3, 0.0}, {0.18, 0.45, 1.0}, 6.0);
         best.plateau = kPlateauFlow;
         *inspiratoryPeak = 3.0;
         break;
