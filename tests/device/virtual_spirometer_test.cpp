@@ -116,7 +116,7 @@ TEST(PatientModelTest, EachProfileIsOneSetOfLungs)
         EXPECT_GT(t.pif, 0.8 * truth(1, SimTest::Fvc).pef) << profile;
     }
     EXPECT_GT(truth(2, SimTest::Fvc).pif, truth(2, SimTest::Fvc).pef);
-    for (int profile = 1; profile <= 5; ++profile) {
+    for (int profile = 1; profile <= 10; ++profile) {
         // A VC test ends at the level it started from, and never goes below
         // the residual volume it reaches once.
         const PatientModel model(profile, SimTest::Vc);
