@@ -32,8 +32,8 @@ int CmdDevsim(CliContext&, QStringList& args)
     bool ok = true;
     const int profile = given ? profileText.toInt(&ok) : 1;
     const int base = profile > 10 ? profile - 10 : profile;
-    if (!ok || base < 1 || base > 5)
-        return CliContext::Fail("--profile takes 1..5 (or 11..15)");
+    if (!ok || base < 1 || base > 10)
+        return CliContext::Fail("--profile takes 1..10 (or 11..20)");
     QString protocol = CliContext::TakeOption(args, "--protocol", &given);
     if (!given)
         protocol = "ascii"; // what a serial port speaks

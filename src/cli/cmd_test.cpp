@@ -61,7 +61,7 @@ const char* outcomeName(SaveOutcome outcome)
 
 bool validProfile(int p)
 {
-    return (p >= 1 && p <= 5) || (p >= 11 && p <= 15);
+    return p >= 1 && p <= 20;
 }
 
 // One --fault KIND into `faults`; false when KIND is not understood.
@@ -89,7 +89,7 @@ int CmdTest(CliContext& context, QStringList& args)
     const int profile = profileText.toInt(&ok);
     if (hasProfile && (!ok || !validProfile(profile)))
         return CliContext::Fail(
-            "--profile must be 1..5 (checksum frames) or 11..15 (ascii commands)");
+            "--profile must be 1..10 (checksum frames) or 11..20 (ascii commands)");
     bool hasTimeout = false;
     const int timeout = CliContext::TakeOption(args, "--timeout", &hasTimeout).toInt(&ok);
     if (hasTimeout && (!ok || timeout <= 0))

@@ -44,6 +44,36 @@ class DeviceTest : public ::testing::Test {
         TestParts().devices.SetSimulatorConfig(config);
     }
 
+    struct Outcome {
+        LiveTestSession::StartResult start = LiveTestSession::kRefused;
+        bool finished = false;
+        bool timedOut = false;
+        SaveResult saved;
+        int resends = 0;
+    };
+
+    // One live test against the virtual spirometer `config`, saved when the
+    // device finished it and `save`; the manoeuvres stay in TestParts().store.
+    Outcome run(const SimConfig& config, int silenceMs = LiveTestSession::kSilenceLimitMs,
+                bool save = true)
+    {
+        useDevice(config);
+        Outcome out;
+        LiveTestSession session(TestParts());
+        session.SetSilenceLimit(silenceMs);
+        QObject::connect(&session, &LiveTestSession::deviceFinished,
+                         [&](int) { out.finished = true; });
+        QObject::connect(&session, &LiveTestSession::timedOut, [&] { out.timedOut = true; });
+        out.start = session.Start(int(config.test));
+        if (out.start != LiveTestSession::kStarted)
+            return out;
+        EXPECT_TRUE(waitForEnd(session));
+        out.resends = session.ResendRequests();
+        if (out.finished && save)
+            out.saved = session.Save(1, context(), db);
+        return out;
+    }
+
     // Waits (bounded) until the session's worker has left its loop.
     static bool waitForEnd(LiveTestSession& session, int seconds = 60)
     {

@@ -112,7 +112,7 @@ TEST_F(DevsimProcessTest, FramesCutIntoPiecesOnTheSerialLinkGiveTheCleanTest)
 TEST_F(DevsimProcessTest, BadOptionsAreRefused)
 {
     for (const QStringList& options :
-         {QStringList{"--protocol", "morse"}, QStringList{"--profile", "9"}, QStringList{},
+         {QStringList{"--protocol", "morse"}, QStringList{"--profile", "21"}, QStringList{},
           QStringList{"--fault", "drop:x"}, QStringList{"--fault", "noise:2"},
           QStringList{"--fault", "split:0"}}) {
         QProcess devsim;

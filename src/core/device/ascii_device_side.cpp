@@ -9,8 +9,6 @@ namespace {
 // counts in these units so that coefficient x sum x 0.0001 gives litres.
 constexpr double kExpUnit = 0.008 * 0.0127 / 0.0001;
 constexpr double kInspUnit = 0.0132 / 130.0 / 0.0001;
-// Pulses over which the device averages its peak flow.
-constexpr int kPeakWindow = 4;
 const char kIdentifier[] = "TAV-SIM-ASCII-0001";
 
 Wire::Bytes le32(std::uint32_t v)
@@ -37,18 +35,17 @@ void AsciiDeviceSide::PhaseSums(const std::vector<std::uint32_t>& stamps, double
     if (n == 0)
         return;
     sums[2] = clamp16(n * unit);
-    // Peak flow over a few pulses, and time zero where the tangent at the peak
-    // meets zero volume.
+    // Peak flow from the shortest pulse interval, and time zero where the
+    // tangent at the peak meets zero volume.
     double bestRate = 0.0, tPeak = 0.0, vPeak = 0.0;
-    for (int i = 0; i + kPeakWindow < n; ++i) {
-        const double span = (stamps[i + kPeakWindow] - stamps[i]) * 1e-5;
+    for (int i = 0; i + 1 < n; ++i) {
+        const double span = (stamps[i + 1] - stamps[i]) * 1e-5;
         if (span <= 0.0)
             continue;
-        const double rate = kPeakWindow / span;
-        if (rate > bestRate) {
-            bestRate = rate;
-            tPeak = (stamps[i] + stamps[i + kPeakWindow]) * 0.5e-5;
-            vPeak = i + 1 + kPeakWindow / 2.0;
+        if (1.0 / span > bestRate) {
+            bestRate = 1.0 / span;
+            tPeak = (stamps[i] + stamps[i + 1]) * 0.5e-5;
+            vPeak = i + 1.5;
         }
     }
     if (bestRate <= 0.0) { // too few pulses for a peak: no sums but the volume

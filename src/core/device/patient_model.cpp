@@ -101,12 +101,15 @@ void PatientModel::ForcedTruth(const FlowPhase& phase, double* fev1, double* pef
 PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths, int fvcBlows)
     : m_profile(profile > 10 ? profile - 10 : profile)
 {
-    if (m_profile < 1 || m_profile > 5)
+    if (m_profile < 1 || m_profile > 10)
         m_profile = 1;
     switch (test) {
-    case SimTest::Fvc:
-        buildFvc(std::clamp(fvcBlows, 1, kMaxFvcBlows));
+    case SimTest::Fvc: {
+        double inspiratoryPeak = 0.0;
+        const FlowPhase best = bestBlow(m_profile, &inspiratoryPeak);
+        buildFvc(best, inspiratoryPeak, std::clamp(fvcBlows, 1, kMaxFvcBlows));
         break;
+    }
     case SimTest::Vc:
         buildVc();
         break;
@@ -116,23 +119,30 @@ PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths, int fvcBlo
     }
 }
 
-void PatientModel::buildFvc(int blows)
+PatientModel::PatientModel(const FlowPhase& blow, int fvcBlows) : m_profile(0)
 {
-    FlowPhase best;
+    double fev1 = 0.0, pef = 0.0, evol = 0.0;
+    ForcedTruth(blow, &fev1, &pef, &evol);
+    buildFvc(blow, pef, std::clamp(fvcBlows, 1, kMaxFvcBlows)); // healthy lungs: PIF near PEF
+}
+
+FlowPhase PatientModel::bestBlow(int profile, double* inspiratoryPeak)
+{
     // The breath in after a forced blow is forced too: its peak flow is near
     // the peak expiratory flow of healthy lungs; obstructed airways narrow on
     // breathing out more than on breathing in, so theirs is the larger one.
-    double inspiratoryPeak = 6.0;
-    switch (m_profile) {
+    *inspiratoryPeak = 6.0;
+    FlowPhase best;
+    switch (profile) {
     case 2: // obstructive: low peak, long slow tail
         best = forced(4.2, 0.05, {0.45, 0.40, 0.15}, {0.18, 1.0, 3.5}, 9.0);
         best.plateau = kPlateauFlow;
-        inspiratoryPeak = 3.6;
+        *inspiratoryPeak = 3.6;
         break;
     case 3: // restrictive: small volume, fast emptying
         best = forced(7.2, 0.03, {0.65, 0.35, 0.0}, {0.17, 0.45, 1.0}, 5.0);
         best.plateau = kPlateauFlow;
-        inspiratoryPeak = 4.3;
+        *inspiratoryPeak = 4.3;
         break;
     case 4: { // poor start: the same lungs as 1, a hesitant start and a slow rise
         best = forced(9.0, 0.10, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.3);
@@ -151,11 +161,39 @@ void PatientModel::buildFvc(int blows)
     case 5: // early stop: the same lungs as 1, blowing ends after 1.6 s
         best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 1.6);
         break;
+    case 6: // athlete: large lungs, peak flow about 14 L/s
+        best = forced(19.4, 0.025, {0.65, 0.33, 0.02}, {0.2, 0.6, 1.2}, 7.0);
+        best.plateau = kPlateauFlow;
+        *inspiratoryPeak = 11.0;
+        break;
+    case 7: // severe obstruction: peak flow below 1 L/s, a 14 s blow
+        best = forced(0.9, 0.08, {0.3, 0.4, 0.3}, {0.4, 1.8, 4.5}, 14.0);
+        best.plateau = kPlateauFlow;
+        *inspiratoryPeak = 2.5;
+        break;
+    case 8: // trickle end: no plateau, the flow dies away to 3 mL/s
+        best = forced(7.5, 0.03, {0.60, 0.34, 0.06}, {0.2, 0.6, 1.8}, 9.0);
+        break;
+    case 9: // a 20 s blow: obstructed lungs that empty slowly
+        best = forced(2.8, 0.04, {0.55, 0.25, 0.2}, {0.3, 1.5, 6.0}, 20.0);
+        best.plateau = kPlateauFlow;
+        *inspiratoryPeak = 3.0;
+        break;
+    case 10: // child: small lungs that empty within 2 s, blowing on for 6 s
+        best = forced(4.6, 0.02, {0.7, 0.3, 0.0}, {0.18, 0.45, 1.0}, 6.0);
+        best.plateau = kPlateauFlow;
+        *inspiratoryPeak = 3.0;
+        break;
     default: // normal adult
         best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.0);
         best.plateau = kPlateauFlow;
         break;
     }
+    return best;
+}
+
+void PatientModel::buildFvc(const FlowPhase& best, double inspiratoryPeak, int blows)
+{
     // The first blow is the best one; the others are a little weaker, as a
     // cooperative patient repeats a blow (the two largest FVC and FEV1 within
     // 0.150 L of each other). The early stopper gives up sooner each time.
@@ -187,12 +225,13 @@ void PatientModel::buildVc()
     // forced (air trapping), so their slow VC is the larger.
     const int lungs = m_profile == 5 ? 1 : m_profile; // stopping early is no lung disease
     const double fvc = PatientModel(lungs, SimTest::Fvc).Truth().fvc;
-    const double vc = lungs == 2 ? fvc * 1.10 : fvc;
+    const bool trapping = lungs == 2 || lungs == 7 || lungs == 9;
+    const double vc = trapping ? fvc * 1.10 : fvc;
     // Tidal volume, and the share of the rest below the tidal breaths.
     double tv = 0.6, ervShare = 0.33;
-    if (lungs == 2) {
+    if (trapping) {
         ervShare = 0.26;
-    } else if (lungs == 3) {
+    } else if (lungs == 3 || lungs == 10) {
         tv = 0.40;
         ervShare = 0.35;
     }
@@ -224,10 +263,12 @@ void PatientModel::buildVc()
 void PatientModel::buildMvv(int breaths)
 {
     double volume = 1.6;
-    if (m_profile == 2)
+    if (m_profile == 2 || m_profile == 9)
         volume = 1.1;
-    else if (m_profile == 3)
-        volume = 0.9;
+    else if (m_profile == 3 || m_profile == 7 || m_profile == 10)
+        volume = 0.8;
+    else if (m_profile == 6)
+        volume = 2.4;
     double total = 0.0, time = 0.0;
     for (int i = 0; i < breaths; ++i) {
         SimBreath b;

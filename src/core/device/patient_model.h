@@ -46,12 +46,17 @@ enum class SimTest { Fvc = 0, Vc = 1, Mvv = 2 };
 class PatientModel {
   public:
     // Profiles: 1 normal adult, 2 obstructive, 3 restrictive, 4 poor start
-    // (slow rise, large back-extrapolated volume), 5 early stop. Profiles 11..15
-    // are the same patients; the number only picks the device's protocol.
+    // (slow rise, large back-extrapolated volume), 5 early stop, 6 athlete
+    // (peak flow 14 L/s), 7 severe obstruction (peak flow 0.7 L/s), 8 trickle
+    // end (the flow dies away to a few mL/s), 9 a 20 s blow, 10 child.
+    // Profiles 11..20 are the same patients; the number only picks the
+    // device's protocol.
     // `mvvBreaths` sets how many cycles an MVV test holds, `fvcBlows` how many
     // manoeuvres an FVC test holds (1..kMaxFvcBlows).
     static constexpr int kMaxFvcBlows = 10; // more than a session keeps
     PatientModel(int profile, SimTest test, int mvvBreaths = 12, int fvcBlows = 3);
+    // An FVC test of `fvcBlows` repeats of one forced expiration (profile 0).
+    PatientModel(const FlowPhase& blow, int fvcBlows);
 
     const std::vector<SimBreath>& Breaths() const { return m_breaths; }
     ProfileTruth Truth() const { return m_truth; }
@@ -62,7 +67,8 @@ class PatientModel {
     static void ForcedTruth(const FlowPhase& phase, double* fev1, double* pef, double* evol);
 
   private:
-    void buildFvc(int blows);
+    static FlowPhase bestBlow(int profile, double* inspiratoryPeak);
+    void buildFvc(const FlowPhase& best, double inspiratoryPeak, int blows);
     void buildVc();
     void buildMvv(int breaths);
 

@@ -6,34 +6,55 @@
 #include <cstdint>
 #include <vector>
 
-// How a real rotor's turning departs from the gas that drives it, as
-// fractions of the departures the program's turbine correction removes:
-//  - a static curve: up to about 0.03 L/s fast at low flow, 0.2 L/s fast at 8 L/s;
-//  - it overshoots changes of flow: a little fast while the flow rises
-//    quickly, a little slow while it falls;
-//  - it slips at low flow: below about 1 L/s it turns up to 0.063 L/s slow
-//    (and does not start below kStallFlow);
-//  - it overruns after the peak: while the flow falls it turns faster than
-//    the gas by 0.98 % of the peak flow (at most 0.06 L/s), and when the gas
-//    stops it keeps turning and runs down with kCoastSeconds;
-//    In a trickle of gas (below kFullOverrunFlow) the overrun fades.
+// A rotor from physics. Its speed r is written as the gas flow (L/s) that
+// would turn it that fast with no losses; Q is the gas flow at the sensor.
+//
+//  - Slip: at a steady flow the rotor settles at
+//        r_eq(Q) = Q (1 - sigma(Q)),
+//        sigma(Q) = (Q_s / Q)^2 + sigma_h Q / (Q + Q_h).
+//    The first share is bearing friction: a constant friction torque
+//    against a gas torque that grows as Q times the speed difference, so it
+//    costs a share falling with 1/Q^2 and stops the rotor (r_eq = 0) at the
+//    stall flow Q_s. The second is gas that passes the blades without
+//    turning them (tip clearance, blade drag), a share that grows as the
+//    flow turns turbulent and levels off at sigma_h.
+//  - Inertia: while the gas drives it (Q > Q_s) the rotor follows r_eq with
+//    a lag whose time constant falls with flow,
+//        dr/dt = (r_eq(Q) - r) max(Q, r) / V_d,
+//    where V_d, the distance constant, is the gas volume that has to pass
+//    for 63 % of a step of speed: V_d = I / (rho R^2) for a rotor of
+//    inertia I at blade radius R, about its mass over the gas density. A
+//    rotor faster than the gas (after the peak) stirs the slower gas and is
+//    braked at the pace of its own blades, hence max(Q, r).
+//  - Run-down: below the stall flow nothing drives it, and it coasts down
+//    under windage of the still gas and bearing friction,
+//        dr/dt = -r / tau_c - Q_s^2 / V_d
+//    (the second term the friction deceleration that sets the stall flow).
 struct RotorPhysics {
-    // 0: an ideal rotor that follows the gas exactly; 1: the full departures.
-    double share = 0.0;
+    // A rotor without inertia or losses: one pulse exactly per pulse volume.
+    bool ideal = false;
+    // L. An 18 mg vane in air of 1.2 g/L: 18 / 1.2 = 15 mL (light vanes
+    // of 10 to 80 mg give 8 to 70 mL); it settles within 1.3 ms at 12 L/s
+    // and within 15 ms at 1 L/s.
+    double distanceVolume = 0.015;
+    // L/s. Jewel bearings start a light vane at a few mL/s; an instrument
+    // must still see the 25 mL/s that end a blow.
+    double stallFlow = 0.003;
+    // Share of high-flow gas that slips past the blades (1.5 %) and the flow
+    // (L/s) at which half of it is reached.
+    double highFlowSlip = 0.015;
+    double highFlowHalf = 6.0;
+    // s. Time constant of the run-down in still gas.
+    double coastSeconds = 0.04;
 
-    static constexpr double kStallFlow = 0.005;       // L/s
-    static constexpr double kFullOverrunFlow = 0.3;   // L/s; below it the overrun fades
-    static constexpr double kCoastSeconds = 0.05; // run-down time constant
-    // The rotor of the virtual spirometer. The ascii device sums its raw
-    // pulses while the checksum path corrects them, so one rotor serves both
-    // protocols only between the two: half the departures.
-    static RotorPhysics Virtual() { return {0.6}; }
+    static RotorPhysics Ideal() { return {true}; }
+    double SteadySpeed(double flow) const; // r_eq(Q), L/s
 };
 
 class TurbineModel {
   public:
     // `pulseVolume` is the gas volume (L, at the sensor) of one pulse.
-    explicit TurbineModel(double pulseVolume, RotorPhysics rotor = {});
+    TurbineModel(double pulseVolume, RotorPhysics rotor);
 
     // Time stamps (10 us units) of the pulses of one phase that starts at
     // `start` seconds; the phase's body-condition volume is divided by

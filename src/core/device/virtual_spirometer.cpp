@@ -29,15 +29,21 @@ std::unique_ptr<VirtualSpirometer> VirtualSpirometer::Make(const SimConfig& conf
 }
 
 VirtualSpirometer::VirtualSpirometer(const SimConfig& config, int reportSize)
-    : m_config(config), m_patient(config.profile, config.test, config.mvvBreaths, config.fvcBlows),
-      m_reportSize(reportSize)
+    : m_config(config), m_patient(patient(config)), m_reportSize(reportSize)
 {
+}
+
+PatientModel VirtualSpirometer::patient(const SimConfig& config)
+{
+    if (config.blow && config.test == SimTest::Fvc)
+        return PatientModel(*config.blow, config.fvcBlows);
+    return PatientModel(config.profile, config.test, config.mvvBreaths, config.fvcBlows);
 }
 
 void VirtualSpirometer::SetTest(SimTest test)
 {
     m_config.test = test;
-    m_patient = PatientModel(m_config.profile, test, m_config.mvvBreaths, m_config.fvcBlows);
+    m_patient = patient(m_config);
 }
 
 void VirtualSpirometer::HostBytes(const unsigned char* data, int count)
@@ -252,11 +258,14 @@ std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
     // Expired gas is at body temperature; inspired gas at the room's.
     const double expFactor = PhysicalBtpsFactor(33.0);
     const double inspFactor = PhysicalBtpsFactor(m_config.temperature);
-    // A rotor still running down when the gas stops ends its phase with its last pulse.
-    auto endAfterRunDown = [](Phase& phase) {
+    // A rotor still running down when the gas stops ends its phase with its
+    // last pulse; gas the other way, `next` s on, stops it at once.
+    auto runDown = [](Phase& phase, double next) {
+        const auto stop = static_cast<std::uint32_t>((next - 0.01) * 100000.0);
+        while (!phase.pulses.empty() && phase.pulses.back() >= stop)
+            phase.pulses.pop_back();
         if (!phase.pulses.empty())
             phase.end = std::max(phase.end, phase.pulses.back() / 100000.0 + 0.01);
-        return phase.end;
     };
     std::vector<Phase> result;
     const double pause = m_config.realTime ? m_config.faults.pauseMs / 1000.0 : 0.0;
@@ -269,10 +278,12 @@ std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
         first = false;
         Phase exp{1, t, t + breath.expiration.duration,
                   expTurbine.PhasePulses(breath.expiration, t, expFactor)};
-        t = endAfterRunDown(exp) + breath.pauseMid;
+        t = exp.end + breath.pauseMid;
+        runDown(exp, t);
         Phase insp{0, t, t + breath.inspiration.duration,
                    inspTurbine.PhasePulses(breath.inspiration, t, inspFactor)};
-        t = endAfterRunDown(insp) + breath.pauseAfter;
+        t = insp.end + breath.pauseAfter;
+        runDown(insp, t);
         result.push_back(std::move(exp));
         result.push_back(std::move(insp));
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 enum class SimProtocol { Checksum = 0, Ascii = 1 };
@@ -32,7 +33,11 @@ struct SimFaults {
 };
 
 struct SimConfig {
-    int profile = 1; // 1..5; 11..15 the same patients on an ascii-command device
+    // 1..10 (PatientModel); 11..20 the same patients on an ascii-command device.
+    int profile = 1;
+    // An FVC test of this one expiration, blown fvcBlows times, instead of
+    // the profile's blows (a waveform of known truth).
+    std::optional<FlowPhase> blow;
     SimTest test = SimTest::Fvc;
     SimProtocol protocol = SimProtocol::Checksum;
     int firmware = 11;        // 10: version 1.0 (3-byte coefficient frame), 11: 1.1
@@ -50,12 +55,12 @@ struct SimConfig {
     // The syringe the virtual operator pushes, 2 or 3 L; a calibration started
     // for the other volume reports the wrong syringe. 0: always the right one.
     int syringeVolume = 0;
-    RotorPhysics rotor = RotorPhysics::Virtual(); // {} for an ideal rotor
+    RotorPhysics rotor; // RotorPhysics::Ideal() for a rotor without inertia or losses
     bool realTime = false;      // stream pulses at the pace of their time stamps
     SimFaults faults;
 
-    // The profile number of the SIMULATOR setting: 1..5 checksum frames,
-    // 11..15 ascii commands.
+    // The profile number of the SIMULATOR setting: 1..10 checksum frames,
+    // 11..20 ascii commands.
     static SimConfig ForSetting(int simulator, SimTest test);
 };
 
@@ -134,6 +139,7 @@ class VirtualSpirometer {
     std::vector<int> m_resends;
 
   private:
+    static PatientModel patient(const SimConfig& config);
     bool released(const StreamItem& item) const;
     int takeStream(unsigned char* out, int max);
 

@@ -86,8 +86,12 @@ int FlowEngine::FeedInterval(std::uint32_t dt) {
     m_volume += m_k;
     m_slotsThisCall = 0;
     m_lastFlow = 0;
-    if (dt == 0 || dt > 60000)
+    if (dt == 0)
         return 0;
+    if (dt > 60000) {
+        trickle(dt);
+        return m_slotsThisCall;
+    }
 
     // Slow pulses mean the turbine is coasting to a stop: the low-flow lift of
     // the correction is dropped once three come in a row.
@@ -129,11 +133,27 @@ void FlowEngine::interpolate(std::uint32_t dt) {
     m_prevRate = rate;
 }
 
-void FlowEngine::takeSlot(double f) {
-    m_ring[m_ringIndex] = f;
-    detectExtreme(f);
-    const double q = correct(f);
+void FlowEngine::trickle(std::uint32_t dt) {
+    // Over 0.6 s between pulses the rotor barely turns: no rate to
+    // interpolate and too little flow for the correction, whose constant
+    // term would take it all. The pulse's gas goes into the interval's slots
+    // as their mean flow, uncorrected.
+    const int n = std::min<int>(dt / kSlotTime, kMaxSlotsPerPulse);
+    const double f = m_k / (n * kSlotSeconds);
+    for (int i = 0; i < n; ++i)
+        storeSlot(f, f);
+    m_prevRate = 100000.0 / dt;
+    m_interpPrev = 60000;
+    m_carry = 0;
+}
 
+void FlowEngine::takeSlot(double f) {
+    detectExtreme(f);
+    storeSlot(f, correct(f));
+}
+
+void FlowEngine::storeSlot(double f, double q) {
+    m_ring[m_ringIndex] = f;
     m_pef = std::max(m_pef, q);
     m_maxRaw = std::max(m_maxRaw, f);
     if (m_slotCount < kMaxSlots) {

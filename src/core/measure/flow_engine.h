@@ -51,7 +51,8 @@ class FlowEngine {
     // previous interval.
     void SetDirection(int direction);
     // One pulse: dt is the difference of consecutive time stamps (10 us units).
-    // Returns the number of 2 ms slots it produced.
+    // Returns the number of 2 ms slots it produced. An interval over 0.6 s
+    // (a trickle) gives its slots the pulse's mean flow, uncorrected.
     int FeedInterval(std::uint32_t dt);
 
     // Closes the phase and computes its timed values.
@@ -81,7 +82,9 @@ class FlowEngine {
 
   private:
     void interpolate(std::uint32_t dt);
+    void trickle(std::uint32_t dt);
     void takeSlot(double flow);
+    void storeSlot(double flow, double corrected);
     void detectExtreme(double flow);
     double correct(double flow);
 
