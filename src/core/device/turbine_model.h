@@ -36,13 +36,13 @@ struct RotorPhysics {
     // L. An 18 mg vane in air of 1.2 g/L: 18 / 1.2 = 15 mL (light vanes
     // of 10 to 80 mg give 8 to 70 mL); it settles within 1.3 ms at 12 L/s
     // and within 15 ms at 1 L/s.
-    double distanceVolume = 0.015;
+    double distanceVolume = 0.025;
     // L/s. Jewel bearings start a light vane at a few mL/s; an instrument
     // must still see the 25 mL/s that end a blow.
     double stallFlow = 0.003;
     // Share of high-flow gas that slips past the blades (1.5 %) and the flow
     // (L/s) at which half of it is reached.
-    double highFlowSlip = 0.015;
+    double highFlowSlip = -0.02;
     double highFlowHalf = 6.0;
     // s. Time constant of the run-down in still gas.
     double coastSeconds = 0.04;
