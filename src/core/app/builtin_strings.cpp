@@ -406,6 +406,14 @@ constexpr BuiltinText kTexts[] = {
     {3107, "Amended on %1 by %2 (%3)"},
     {3108, "Sign"},
     {3109, "The day is signed (version %1): its report is frozen."},
+    {3110, "No blow for %1 s: the test has ended."},
+    {3111, "The device went silent during a blow: the test has ended."},
+    {3112, "The device is gone (unplugged, or the link dropped): the test has ended."},
+    {3113, "The device stopped the test."},
+    {3114, "Keep the %1 complete blows (Yes), or discard them (No)?"},
+    {3115, "%1 complete blows kept."},
+    {3116, "Saving the test..."},
+    {3117, "Waiting until the test is saved..."},
 };
 
 constexpr bool strictlyIncreasing()
