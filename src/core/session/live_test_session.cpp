@@ -280,6 +280,7 @@ void LiveTestSession::Stop(TestEnd reason)
         return; // the first reason counts
     m_stopReason = reason;
     m_running = 0;
+    m_store.finished = 1;
     // Cutting the worker's read short is the one thing done to its port from
     // here, once the start sequence has lent it (a starting worker checks the flag).
     if (m_workerActive.load() && m_manager.LinkLent())
