@@ -1,5 +1,6 @@
 #include "core/session/live_test_session.h"
 
+#include "core/app/interface_thread.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/device/device_manager.h"
@@ -41,6 +42,8 @@ void LiveTestSession::prompt(const QString& text)
 
 void LiveTestSession::Join()
 {
+    if (m_workerActive.load())
+        NoteBlockingCall("waiting for the test's worker");
     if (m_worker.joinable() && m_worker.get_id() != std::this_thread::get_id())
         m_worker.join();
 }
@@ -92,6 +95,7 @@ void LiveTestSession::startAndReceive(int testType)
 
 LiveTestSession::StartResult LiveTestSession::startSequence(int testType)
 {
+    NoteBlockingCall("the start sequence");
     m_testType = testType;
     m_resends = 0;
     m_ending = TestEnding{};
