@@ -172,7 +172,8 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
     int lossesReported = 0;
     bool ended = false;
     TestEnd end = TestEnd::Finished;
-    int carried = 0; // bytes of the last read held back for the next
+    unsigned char block[kBlockSize + 2];
+    int carried = 0; // bytes of the last read held back for the next, at its start
     auto lastData = Clock::now();
     auto lastNudge = lastData;
     while (m_running.load()) {
@@ -191,7 +192,6 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             lossesReported = m_sink.Losses();
             Q_EMIT dataLost();
         }
-        unsigned char block[kBlockSize + 2];
         std::memset(block + carried, 0, sizeof(block) - carried);
         // Exactly the bytes that came: a short read is never padded.
         const int got = protocol->ReadSome(block + carried, kBlockSize);
@@ -280,9 +280,11 @@ void LiveTestSession::Stop(TestEnd reason)
 {
     if (!m_workerActive.load() && !m_running.load())
         return;
-    if (m_stopRequested.exchange(true))
+    if (m_stopRequested.load())
         return; // the first reason counts
+    // The reason is in place before the worker can see the request.
     m_stopReason = reason;
+    m_stopRequested = true;
     m_running = 0;
     m_store.finished = 1;
     // Cutting the worker's read short is the one thing done to its port from
