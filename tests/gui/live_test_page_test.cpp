@@ -216,6 +216,20 @@ TEST_F(LiveTestPageTest, ATestCutShortSaysWhyAndOffersItsWholeBlows)
     EXPECT_TRUE(messages[0].text.endsWith(GetLangText("MESSAGE", 3114).arg(2)))
         << messages[0].text.toStdString();
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 2);
+
+    // The user closes during the rest before blow 2: the first blow is offered and kept.
+    config.faults.pauseBlow = 2;
+    LiveParts().devices.SetSimulatorConfig(config);
+    click("exit");
+    ASSERT_NE(page<PatientListPage>(), nullptr);
+    click("fvcTest");
+    ASSERT_TRUE(waitFor([] { return LiveParts().store.ManeuverCount() == 1; }));
+    messages.clear();
+    answers = {6};
+    click("close");
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; }));
+    EXPECT_EQ(shownTexts(), QStringList({GetLangText("MESSAGE", 3114).arg(1)}));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 3);
 }
 
 // A whole session and a calibration as a user runs them: the interface thread

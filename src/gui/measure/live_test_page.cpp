@@ -492,6 +492,7 @@ void LiveTestPage::OnCancel()
                                          : 0;
     if (kept > 0 &&
         ShowMessage(GetLangText("MESSAGE", 3114).arg(kept), PromptCaption(), 4, this) == 6) {
+        m_close->setEnabled(false); // the save that follows decides where the page goes
         m_session.Finish();
         return;
     }
