@@ -178,7 +178,6 @@ TEST_F(LiveTestSessionTest, TestCutShortKeepsTheWholeBlowsOnly)
     // Blow 1's pulses, from a clean run: the faults below strike inside blow 2.
     const Outcome clean = run(SimConfig{});
     ASSERT_EQ(clean.saved.outcome, SaveOutcome::Saved);
-    EXPECT_EQ(clean.ending.Name(), std::string("finished"));
     const ManeuverResult first = TestParts().store.Maneuvers().front();
     const int inBlow2 = first.ExpCount + first.InspCount + 20;
     const int rowsBefore = caseRows();
@@ -188,7 +187,6 @@ TEST_F(LiveTestSessionTest, TestCutShortKeepsTheWholeBlowsOnly)
     const Outcome lost = run(gone);
     EXPECT_TRUE(lost.endedEarly);
     EXPECT_EQ(lost.ending.end, TestEnd::DeviceGone);
-    EXPECT_EQ(lost.ending.Name(), std::string("device-gone"));
     EXPECT_TRUE(lost.ending.blowCut);
     EXPECT_EQ(lost.ending.kept, 1);
     EXPECT_EQ(lost.saved.stored.size(), 1u);
@@ -197,7 +195,6 @@ TEST_F(LiveTestSessionTest, TestCutShortKeepsTheWholeBlowsOnly)
     silent.faults.silenceAfterPulse = inBlow2;
     const Outcome mute = run(silent, 600);
     EXPECT_EQ(mute.ending.end, TestEnd::SilentInBlow);
-    EXPECT_EQ(mute.ending.Name(), std::string("timeout"));
     EXPECT_EQ(mute.ending.kept, 1);
     EXPECT_EQ(caseRows(), rowsBefore + 2);
 
