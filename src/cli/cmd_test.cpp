@@ -26,13 +26,14 @@
 
 #include <QEventLoop>
 #include <QJsonArray>
+#include <QTextStream>
 #include <QTimer>
 
 namespace {
 
 const char kUsage[] =
     "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]\n"
-    "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS|split:N]... [--seed S]\n"
+    "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS[@N]|split:N]... [--seed S]\n"
     "                   [--link bluetooth] [--record STREAM-FILE] [--phase pre|post]\n"
     "                   [--maneuvers N]";
 
@@ -179,27 +180,17 @@ int CmdTest(CliContext& context, QStringList& args)
     if (record)
         session.RecordStream(&stream);
     QEventLoop loop;
-    enum class End { None, Finished, Aborted, TimedOut, Stopped } end = End::None;
+    bool finished = false;
     QObject::connect(&session, &LiveTestSession::deviceFinished, &loop, [&](int) {
-        end = End::Finished;
+        finished = true;
         loop.quit();
     });
-    QObject::connect(&session, &LiveTestSession::deviceAborted, &loop, [&] {
-        end = End::Aborted;
-        loop.quit();
-    });
-    QObject::connect(&session, &LiveTestSession::timedOut, &loop, [&] {
-        end = End::TimedOut;
-        loop.quit();
-    });
-    // A wired device that falls silent is not timed out by the worker.
+    // Time-out, lost device, the device's own stop: Ending() says which.
+    QObject::connect(&session, &LiveTestSession::endedEarly, &loop, &QEventLoop::quit);
+    // --timeout: the user's own limit; the worker times out silence by itself.
     QTimer guard;
     guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, [&] {
-        end = End::Stopped;
-        session.Stop();
-        loop.quit();
-    });
+    QObject::connect(&guard, &QTimer::timeout, &loop, [&] { session.Stop(TestEnd::Closed); });
 
     switch (session.Start(type)) {
     case LiveTestSession::kStarted:
@@ -211,14 +202,24 @@ int CmdTest(CliContext& context, QStringList& args)
     default:
         return CliContext::Fail(session.StartError());
     }
-    guard.start((hasTimeout ? timeout : 600) * 1000);
+    if (hasTimeout)
+        guard.start(timeout * 1000);
     loop.exec();
     session.Join();
-    if (end != End::Finished) {
-        parts.devices.ClosePort();
-        return CliContext::Fail(end == End::Aborted ? QString("the device stopped the test")
-                                                    : GetLangText("MESSAGE", 1207),
-                                1);
+    const TestEnding ending = session.Ending();
+    if (!finished) {
+        const QString what = ending.end == TestEnd::Closed
+                                 ? QString("stopped after --timeout %1 s").arg(timeout)
+                                 : ending.Message();
+        if (ending.kept == 0) {
+            parts.devices.ClosePort();
+            return CliContext::Fail(what, 1);
+        }
+        // The whole blows so far are saved like a finished session's.
+        QTextStream(stderr) << "tavctl: "
+                            << CliContext::Terminal(what + "\n" +
+                                                    GetLangText("MESSAGE", 3115).arg(ending.kept))
+                            << '\n';
     }
 
     SaveContext save;
@@ -242,6 +243,8 @@ int CmdTest(CliContext& context, QStringList& args)
 
     QJsonObject json;
     json["outcome"] = outcomeName(result.outcome);
+    json["ended"] = ending.Name();
+    json["kept"] = ending.kept;
     json["testType"] = type;
     json["dataName"] = result.dataName;
     json["path"] = result.path;

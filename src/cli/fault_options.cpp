@@ -3,7 +3,7 @@
 #include "cli_context.h"
 
 const char kFaultUsage[] =
-    "[--fault drop:N|drop-end|lost:N|noise:P|pause:MS|split:N]... [--seed S]";
+    "[--fault drop:N|drop-end|lost:N|noise:P|pause:MS[@N]|split:N]... [--seed S]";
 
 namespace {
 
@@ -31,10 +31,18 @@ bool parseFault(const QString& kind, SimFaults& faults)
         return true;
     }
     if (name == "pause") {
-        const int ms = value.toInt(&ok);
-        if (!ok || ms < 0 || ms > 600000)
+        // pause:MS before every blow, pause:MS@N before blow N only.
+        const int ms = value.section('@', 0, 0).toInt(&ok);
+        if (!ok || ms < 0 || ms > 600000 || value.count('@') > 1)
             return false;
+        int blow = 0;
+        if (value.contains('@')) {
+            blow = value.section('@', 1).toInt(&ok);
+            if (!ok || blow < 1 || blow > 100)
+                return false;
+        }
         faults.pauseMs = ms;
+        faults.pauseBlow = blow;
         return true;
     }
     if (name == "split") {

@@ -9,7 +9,7 @@
 // Usage text of the two options.
 extern const char kFaultUsage[];
 
-// Takes every --fault KIND (drop:N, drop-end, lost:N, noise:P, pause:MS, split:N) and
+// Takes every --fault KIND (drop:N, drop-end, lost:N, noise:P, pause:MS[@N], split:N) and
 // --seed S from `args` into `faults`; `any` tells whether a fault was given.
 // False with the reason in `error` for an unknown or malformed one.
 bool TakeFaultOptions(QStringList& args, SimFaults& faults, bool& any, QString& error);

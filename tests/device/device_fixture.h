@@ -47,13 +47,15 @@ class DeviceTest : public ::testing::Test {
     struct Outcome {
         LiveTestSession::StartResult start = LiveTestSession::kRefused;
         bool finished = false;
-        bool timedOut = false;
+        bool endedEarly = false;
+        TestEnding ending;
         SaveResult saved;
         int resends = 0;
     };
 
-    // One live test against the virtual spirometer `config`, saved when the
-    // device finished it and `save`; the manoeuvres stay in TestParts().store.
+    // One live test against the virtual spirometer `config`, saved when
+    // `save` and the device finished it or whole blows are kept (what the
+    // page and the command line do); the manoeuvres stay in TestParts().store.
     Outcome run(const SimConfig& config, int silenceMs = LiveTestSession::kSilenceLimitMs,
                 bool save = true)
     {
@@ -63,13 +65,14 @@ class DeviceTest : public ::testing::Test {
         session.SetSilenceLimit(silenceMs);
         QObject::connect(&session, &LiveTestSession::deviceFinished,
                          [&](int) { out.finished = true; });
-        QObject::connect(&session, &LiveTestSession::timedOut, [&] { out.timedOut = true; });
+        QObject::connect(&session, &LiveTestSession::endedEarly, [&] { out.endedEarly = true; });
         out.start = session.Start(int(config.test));
         if (out.start != LiveTestSession::kStarted)
             return out;
         EXPECT_TRUE(waitForEnd(session));
         out.resends = session.ResendRequests();
-        if (out.finished && save)
+        out.ending = session.Ending();
+        if (save && (out.finished || out.ending.kept > 0))
             out.saved = session.Save(1, context(), db);
         return out;
     }

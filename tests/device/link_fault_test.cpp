@@ -23,7 +23,7 @@ namespace {
 
 struct LinkRun {
     bool finished = false;
-    bool timedOut = false;
+    bool endedEarly = false;
     int dataLostSignals = 0;
     SaveResult saved;
     std::vector<ManeuverStatus> statuses;
@@ -42,7 +42,7 @@ class LinkFaultTest : public DeviceTest {
         session.SetSilenceLimit(silenceMs);
         QObject::connect(&session, &LiveTestSession::deviceFinished,
                          [&](int) { out.finished = true; });
-        QObject::connect(&session, &LiveTestSession::timedOut, [&] { out.timedOut = true; });
+        QObject::connect(&session, &LiveTestSession::endedEarly, [&] { out.endedEarly = true; });
         QObject::connect(&session, &LiveTestSession::dataLost, [&] { ++out.dataLostSignals; });
         if (session.Start(int(config.test)) != LiveTestSession::kStarted) {
             ADD_FAILURE() << "the test did not start";
@@ -134,7 +134,7 @@ TEST_F(LinkFaultTest, PulseLostInTheLastBlowAndNoAnswerEndsTheTestWithoutATrunca
         config.faults.lostPulse = lost;
         const LinkRun out = run(config);
         ASSERT_TRUE(out.finished) << lost;
-        EXPECT_FALSE(out.timedOut);
+        EXPECT_FALSE(out.endedEarly);
         ASSERT_FALSE(out.statuses.empty());
         EXPECT_EQ(out.statuses.back().complete, 0) << lost;
         EXPECT_NE(out.saved.bestIndex, int(out.statuses.size()) - 1) << lost;
@@ -203,13 +203,13 @@ TEST_F(LinkFaultTest, BluetoothLinkAtAPersonsPaceToleratesRestsBetweenBlows)
     Settings().communication = 0;
 
     LiveTestSession session(TestParts());
-    bool finished = false, timedOut = false;
+    bool finished = false, endedEarly = false;
     QObject::connect(&session, &LiveTestSession::deviceFinished, [&](int) { finished = true; });
-    QObject::connect(&session, &LiveTestSession::timedOut, [&] { timedOut = true; });
+    QObject::connect(&session, &LiveTestSession::endedEarly, [&] { endedEarly = true; });
     ASSERT_EQ(session.Start(kTestMvv), LiveTestSession::kStarted);
     EXPECT_TRUE(waitForEnd(session));
     EXPECT_TRUE(finished);
-    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(endedEarly);
     const SaveResult saved = session.Save(1, context(), db);
     EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
 

@@ -132,31 +132,80 @@ TEST_F(LiveTestSessionTest, MvvNeedsTwoBreathCycles)
     EXPECT_EQ(caseRows(), 1);
 }
 
-TEST_F(LiveTestSessionTest, SilenceAfterActivityEndsInATimeOut)
+// A test cut short keeps the blows the device closed, never the one under
+// way, and says what happened.
+TEST_F(LiveTestSessionTest, TestCutShortKeepsTheWholeBlowsOnly)
 {
-    SimConfig config;
-    config.faults.silenceAfterPulse = 100;
-    const Outcome out = run(config, 1000); // the limit is judged by the clock, whatever its length
-    EXPECT_TRUE(out.timedOut);
-    EXPECT_FALSE(out.finished);
+    // Blow 1's pulses, from a clean run: the faults below strike inside blow 2.
+    const Outcome clean = run(SimConfig{});
+    ASSERT_EQ(clean.saved.outcome, SaveOutcome::Saved);
+    const ManeuverResult first = TestParts().store.Maneuvers().front();
+    const int inBlow2 = first.ExpCount + first.InspCount + 20;
+    const int rowsBefore = caseRows();
+
+    SimConfig gone;
+    gone.faults.disconnectAfterPulse = inBlow2;
+    const Outcome lost = run(gone);
+    EXPECT_TRUE(lost.endedEarly);
+    EXPECT_EQ(lost.ending.end, TestEnd::DeviceGone);
+    EXPECT_TRUE(lost.ending.blowCut);
+    EXPECT_EQ(lost.ending.kept, 1);
+    EXPECT_EQ(lost.saved.stored.size(), 1u);
+
+    SimConfig silent;
+    silent.faults.silenceAfterPulse = inBlow2;
+    const Outcome mute = run(silent, 600);
+    EXPECT_EQ(mute.ending.end, TestEnd::SilentInBlow);
+    EXPECT_EQ(mute.ending.kept, 1);
+    EXPECT_EQ(caseRows(), rowsBefore + 2);
+
+    // A rest longer than the limit before blow 3, on both protocols.
+    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
+        SimConfig rest;
+        rest.protocol = protocol;
+        rest.faults.pauseMs = 60000;
+        rest.faults.pauseBlow = 3;
+        const Outcome out = run(rest, 600);
+        EXPECT_EQ(out.ending.end, TestEnd::NoBlow) << int(protocol);
+        EXPECT_FALSE(out.ending.blowCut);
+        EXPECT_EQ(out.ending.kept, 2);
+        ASSERT_EQ(out.saved.outcome, SaveOutcome::Saved);
+        EXPECT_EQ(out.saved.stored.size(), 2u);
+    }
+}
+
+// After the start reply the device says nothing, ever: the wait has its limit.
+TEST_F(LiveTestSessionTest, SilenceBeforeTheFirstBlowEndsWithinTheLimit)
+{
+    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
+        SimConfig never;
+        never.protocol = protocol;
+        never.faults.pauseMs = 600000;
+        const auto begun = std::chrono::steady_clock::now();
+        const Outcome out = run(never, 300);
+        ASSERT_EQ(out.start, LiveTestSession::kStarted);
+        EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(30));
+        EXPECT_EQ(out.ending.end, TestEnd::NoBlow);
+        EXPECT_EQ(out.ending.kept, 0);
+        EXPECT_EQ(out.saved.outcome, SaveOutcome::NothingToSave);
+    }
     EXPECT_EQ(caseRows(), 0);
 }
 
-TEST_F(LiveTestSessionTest, DisconnectMidTestSavesNothingAndKeepsWhatWasStored)
+// Replies cut into pieces of one to three bytes still start the test, which
+// then runs to its end.
+TEST_F(LiveTestSessionTest, RepliesInPiecesStillStartAndFinish)
 {
-    const Outcome first = run(SimConfig{});
-    ASSERT_EQ(first.saved.outcome, SaveOutcome::Saved);
-    const QByteArray stored = home.read("Case/" + QString::number(patientId) + "/1.dt");
-    ASSERT_FALSE(stored.isEmpty());
-
-    SimConfig config;
-    config.faults.disconnectAfterPulse = 150;
-    const Outcome out = run(config);
-    EXPECT_TRUE(out.timedOut);
-    EXPECT_FALSE(out.finished);
-    EXPECT_EQ(caseRows(), int(first.saved.stored.size())); // the first session's blows
-    EXPECT_EQ(caseFiles(), int(first.saved.stored.size()));
-    EXPECT_EQ(home.read("Case/" + QString::number(patientId) + "/1.dt"), stored);
+    for (int profile : {1, 11}) {
+        for (int piece = 1; piece <= 3; ++piece) {
+            SimConfig config = SimConfig::ForSetting(profile, SimTest::Fvc);
+            config.faults.splitBytes = piece;
+            const Outcome out = run(config);
+            ASSERT_EQ(out.start, LiveTestSession::kStarted) << profile << " split " << piece;
+            EXPECT_TRUE(out.finished) << profile << " split " << piece;
+            EXPECT_EQ(out.saved.stored.size(), 3u) << profile << " split " << piece;
+        }
+    }
 }
 
 TEST_F(LiveTestSessionTest, StartSequenceRefusals)

@@ -269,8 +269,9 @@ TEST_F(PortOwnershipTest, DeviceComingBackRestartsOnlyAfterTheStoppedWorkerLetGo
     QStringList order;
     std::atomic<bool> firstLetGo{false};
     QObject::connect(&session, &LiveTestSession::workerEnded, [&] { firstLetGo = true; });
-    QObject::connect(&session, &LiveTestSession::timedOut, &handler, [&] { order << "timedOut"; });
-    QObject::connect(&handler, &DeviceChangeHandler::restarted, [&](int result) {
+    QObject::connect(&session, &LiveTestSession::endedEarly, &handler,
+                     [&] { order << session.Ending().Name(); });
+    QObject::connect(&session, &LiveTestSession::startDone, &handler, [&](int result) {
         order << (result == LiveTestSession::kStarted ? "restarted" : "restart failed");
         if (!firstLetGo.load())
             order << "while the stopped worker had the link";
@@ -300,7 +301,7 @@ TEST_F(PortOwnershipTest, DeviceComingBackRestartsOnlyAfterTheStoppedWorkerLetGo
     first->Release();
     ASSERT_TRUE(pumpUntil([&] { return order.contains("restarted"); }))
         << order.join(",").toStdString();
-    EXPECT_EQ(order, QStringList({"restarted"}));
+    EXPECT_EQ(order, QStringList({"device-gone", "restarted"}));
     EXPECT_GT(m_factory->made, portsMade) << "the restart made a new link";
     EXPECT_EQ(session.Running(), 1);
     session.Stop();

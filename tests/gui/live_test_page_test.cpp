@@ -1,16 +1,19 @@
 // The live test page against the demo device: a whole test from the patient
 // list to the results page, "Testing" while a test runs, closing mid-test,
-// the link lost, the device unplugged, and the writer's verdicts.
+// a test cut short, the writer's verdicts, and no wait on the interface thread.
 #include "gui_fixture.h"
 #include "gui/device/device_hooks.h"
 #include "core/session/measurement_parts.h"
 
 #include "core/app/app_paths.h"
+#include "core/app/interface_thread.h"
 #include "core/app/lang_text.h"
 #include "core/device/device_manager.h"
 #include "core/device/device_port.h"
 #include "core/measure/curve_point_list.h"
 #include "core/measure/measurement_store.h"
+#include "gui/app/stall_meter.h"
+#include "gui/measure/calibration_dialog.h"
 #include "gui/measure/curve_plot_widget.h"
 #include "gui/measure/live_test_page.h"
 #include "gui/records/patient_list_page.h"
@@ -92,8 +95,8 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     EXPECT_EQ(live->SecondPlot()->Kind(), kCurveLiveFvcVolumeTime);
 
     // Nobody presses "Testing": the page starts on its own.
-    ASSERT_TRUE(waitFor([&] { return live->Session().Running() != 0; }));
-    EXPECT_TRUE(live->MainPlot()->IsLive());
+    ASSERT_TRUE(waitFor([&] { return live->MainPlot()->IsLive(); }));
+    EXPECT_NE(live->Session().Running(), 0);
     // While it runs, the plots are repainted from a list that keeps growing.
     std::vector<int> seen;
     const int paintsBefore = live->MainPlot()->PaintCount();
@@ -178,24 +181,91 @@ TEST_F(LiveTestPageTest, TestingIsIgnoredWhileRunningAndClosingMidTestSavesNothi
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 1", {id}), 1);
 }
 
-TEST_F(LiveTestPageTest, ALostLinkStopsTheTestWithTheConnectionMessage)
+// A test cut short says what happened, not "connection error", and offers
+// the whole blows: kept (Yes) they are saved like a finished session's.
+TEST_F(LiveTestPageTest, ATestCutShortSaysWhyAndOffersItsWholeBlows)
 {
     SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
-    config.faults.disconnectAfterPulse = 300;
+    config.faults.disconnectAfterPulse = 300; // inside the first blow: nothing to keep
     LiveParts().devices.SetSimulatorConfig(config);
     const int id = selectNewPatient();
     click("fvcTest");
     auto* live = page<LiveTestPage>();
     ASSERT_NE(live, nullptr);
     ASSERT_TRUE(waitFor([&] { return !messages.empty(); }));
-    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 138));
+    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 3112));
     EXPECT_EQ(messages[0].caption, ErrorCaption());
-    EXPECT_EQ(live->Prompt(), GetLangText("MESSAGE", 1207));
+    EXPECT_EQ(live->Prompt(), GetLangText("MESSAGE", 3112));
     EXPECT_FALSE(live->MainPlot()->IsLive());
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 0);
-    // "Close" still leads back.
     click("close");
-    EXPECT_NE(page<PatientListPage>(), nullptr);
+    ASSERT_NE(page<PatientListPage>(), nullptr);
+
+    // A rest past the limit before the third blow: two blows are offered and kept.
+    config.faults = {};
+    config.faults.pauseMs = 600000;
+    config.faults.pauseBlow = 3;
+    LiveParts().devices.SetSimulatorConfig(config);
+    messages.clear();
+    answers = {6};
+    click("fvcTest");
+    page<LiveTestPage>()->Session().SetSilenceLimit(400); // before the page starts it
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; }))
+        << shownTexts().join('|').toStdString();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.endsWith(GetLangText("MESSAGE", 3114).arg(2)))
+        << messages[0].text.toStdString();
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 2);
+
+    // The user closes during the rest before blow 2: the first blow is offered and kept.
+    config.faults.pauseBlow = 2;
+    LiveParts().devices.SetSimulatorConfig(config);
+    click("exit");
+    ASSERT_NE(page<PatientListPage>(), nullptr);
+    click("fvcTest");
+    ASSERT_TRUE(waitFor([] { return LiveParts().store.ManeuverCount() == 1; }));
+    messages.clear();
+    answers = {6};
+    click("close");
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; }));
+    EXPECT_EQ(shownTexts(), QStringList({GetLangText("MESSAGE", 3114).arg(1)}));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 3);
+}
+
+// A whole session and a calibration as a user runs them: the interface thread
+// never waits on the device, a worker or a disk sync (each such wait notes
+// itself), and the longest time it did not answer is printed.
+TEST_F(LiveTestPageTest, ASessionAndACalibrationNeverWaitOnTheInterfaceThread)
+{
+    MarkInterfaceThread();
+    const int waitsBefore = BlockingCallsOnInterfaceThread();
+    const int id = selectNewPatient();
+    StallMeter meter;
+    click("fvcTest");
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; }));
+    EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), 3);
+    const qint64 sessionStall = meter.LongestStallMs();
+
+    // Calibrated once to the end, then closed while the device still waits for strokes.
+    for (const bool toTheEnd : {true, false}) {
+        SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
+        config.calibrationScript = toTheEnd ? std::vector<int>{9, 9, 1} : std::vector<int>{9};
+        LiveParts().devices.SetSimulatorConfig(config);
+        auto* dialog = new CalibrationDialog(LiveParts().devices, shell.get());
+        dialog->show();
+        dialog->accept();
+        if (toTheEnd)
+            ASSERT_TRUE(waitFor([&] { return !messages.empty(); }));
+        else
+            QTest::qWait(200);
+        delete dialog;
+    }
+    ASSERT_TRUE(waitFor([] { return !LiveParts().devices.LinkLent(); }));
+    QTest::qWait(50);
+    std::printf("longest stall of the interface thread: %lld ms (session %lld ms)\n",
+                meter.LongestStallMs(), sessionStall);
+    EXPECT_EQ(BlockingCallsOnInterfaceThread(), waitsBefore);
+    EXPECT_EQ(shownTexts(), QStringList({GetLangText("MESSAGE", 1157)}));
 }
 
 TEST_F(LiveTestPageTest, APostSessionIsStoredAsPostAndAFailedWriteKeepsThePage)

@@ -66,7 +66,7 @@ class DeviceChangeTest : public DeviceTest {
                          [this](const QString& text) { m_prompts << text; });
         QObject::connect(&m_handler, &DeviceChangeHandler::connectionLost,
                          [this] { ++m_lossBoxes; });
-        QObject::connect(&m_handler, &DeviceChangeHandler::restarted,
+        QObject::connect(&m_session, &LiveTestSession::startDone, &m_handler,
                          [this](int result) { m_restarts << result; });
         m_watch.Start(60000);
     }
@@ -98,15 +98,17 @@ class DeviceChangeTest : public DeviceTest {
 TEST_F(DeviceChangeTest, UnpluggingStopsTheTestAndPluggingInRestartsIt)
 {
     ASSERT_EQ(m_session.Start(0), LiveTestSession::kStarted);
-    // The device's two interfaces go one after the other.
+    // The device's two interfaces go one after the other. The test ends as
+    // "device gone" and says so itself: no connection box besides.
     m_attached = {"/dev/ttyACM0"};
     m_watch.Poll();
     EXPECT_EQ(m_session.Running(), 0);
-    EXPECT_EQ(m_prompts, QStringList({GetLangText("MESSAGE", 1207)}));
-    EXPECT_EQ(m_lossBoxes, 1);
+    ASSERT_TRUE(waitForEnd(m_session));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_session.Ending().end, TestEnd::DeviceGone);
     m_attached.clear();
     m_watch.Poll();
-    EXPECT_EQ(m_lossBoxes, 1) << "the box is shown once";
+    EXPECT_EQ(m_lossBoxes, 0);
 
     m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
     m_watch.Poll();
@@ -115,10 +117,18 @@ TEST_F(DeviceChangeTest, UnpluggingStopsTheTestAndPluggingInRestartsIt)
     EXPECT_EQ(m_prompts.last(), GetLangText("MESSAGE", 1206));
     EXPECT_EQ(m_session.Running(), 1);
 
-    // Unplugged again after the restart: the box comes again.
+    // Unplugged with no test running: the box, once.
+    m_session.Stop();
+    ASSERT_TRUE(waitForEnd(m_session));
+    QCoreApplication::processEvents();
     m_attached.clear();
     m_watch.Poll();
-    EXPECT_EQ(m_lossBoxes, 2);
+    m_attached = {"/dev/hidraw0"};
+    m_watch.Poll();
+    m_attached.clear();
+    m_watch.Poll();
+    EXPECT_EQ(m_lossBoxes, 1);
+    EXPECT_EQ(m_prompts.last(), GetLangText("MESSAGE", 1207));
 }
 
 TEST_F(DeviceChangeTest, LossAlreadyReportedByTheReaderIsNotShownAgain)
@@ -128,12 +138,13 @@ TEST_F(DeviceChangeTest, LossAlreadyReportedByTheReaderIsNotShownAgain)
     SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
     config.faults.disconnectAfterPulse = 50;
     useDevice(config);
-    bool timedOut = false;
-    QObject::connect(&m_session, &LiveTestSession::timedOut, [&] { timedOut = true; });
+    bool endedEarly = false;
+    QObject::connect(&m_session, &LiveTestSession::endedEarly, [&] { endedEarly = true; });
     ASSERT_EQ(m_session.Start(0), LiveTestSession::kStarted);
     ASSERT_TRUE(waitForEnd(m_session));
-    ASSERT_TRUE(timedOut);
     QCoreApplication::processEvents();
+    ASSERT_TRUE(endedEarly);
+    EXPECT_EQ(m_session.Ending().end, TestEnd::DeviceGone);
     m_attached.clear();
     m_watch.Poll();
     EXPECT_EQ(m_lossBoxes, 0);

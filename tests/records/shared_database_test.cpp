@@ -272,6 +272,32 @@ TEST_P(BothEngines, ADiagnosisKeepsItsTextAndTheTimeItWasWritten)
     EXPECT_FALSE(db.Files().Exists(id, "2026-03-04.dia"));
 }
 
+// A worker (the live test's save) opens the same records on its own
+// connection; what it writes is there for the interface thread's one.
+TEST_P(BothEngines, AWorkerOpensTheSameRecordsOnItsOwnConnection)
+{
+    const int id = 900000 + int(QDateTime::currentMSecsSinceEpoch() % 90000);
+    bool opened = false, written = false;
+    QString identity;
+    std::thread worker([&] {
+        Database mine;
+        opened = mine.OpenSame(db);
+        identity = mine.Identity();
+        written = opened && mine.Execute("insert into UserInfo(ID, ptID, LastName, Gender) "
+                                         "values(?, ?, 'Worker', 0)",
+                                         {id, QString::number(id)});
+    });
+    worker.join();
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(identity, db.Identity());
+    EXPECT_TRUE(written);
+    EXPECT_EQ(row("SELECT LastName FROM UserInfo WHERE ID = ?", {id}).value(0).toString(), "Worker");
+    db.Execute("DELETE FROM UserInfo WHERE ID = ?", {id});
+
+    Database closed, copy;
+    EXPECT_FALSE(copy.OpenSame(closed)) << "nothing to open the same of";
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, BothEngines, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Server" : "File"; });
 

@@ -1,5 +1,7 @@
 #include "core/app/durable_file.h"
 
+#include "core/app/interface_thread.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,6 +46,7 @@ bool writeAllAndSync(int fd, const QByteArray& bytes, QString* why)
         left -= n;
     }
     // Delayed allocation and network file systems report a full disk only here.
+    NoteBlockingCall("a disk sync");
     if (::fsync(fd) != 0) {
         *why = reason(errno);
         return false;

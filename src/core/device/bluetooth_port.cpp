@@ -1,5 +1,7 @@
 #include "core/device/bluetooth_port.h"
 
+#include "core/app/interface_thread.h"
+
 #include <mutex>
 
 namespace {
@@ -37,6 +39,7 @@ int BluetoothPort::Open()
     }
     int result = 0;
     if (dialog && dialog() == 1) {
+        NoteBlockingCall("a Bluetooth connect");
         const int chosen = m_link.chosenIndex;
         const auto& devices = m_link.blueTooth.Devices();
         if (chosen >= 0 && chosen < devices.size())

@@ -28,7 +28,9 @@ class BluetoothPort : public DevicePort {
     int Write(const unsigned char* buffer, int count) override;
     // One byte per receive; the first byte that does not come fails the read.
     int Read(unsigned char* buffer, int count) override;
-    // Hands over the bytes that came before the link fell quiet.
+    // Hands over the bytes that came before the link fell quiet, also when
+    // they end inside a frame: nothing is dropped, the next read brings the
+    // rest (the receive worker holds a cut two-byte frame back until then).
     int ReadSome(unsigned char* buffer, int count) override;
 
   private:

@@ -1,5 +1,6 @@
 #include "core/device/device_manager.h"
 
+#include "core/app/interface_thread.h"
 #include "core/app/system_settings.h"
 #include "core/device/simulated_link_factory.h"
 
@@ -57,6 +58,7 @@ int DeviceManager::ConnectDevice()
 {
     if (m_lent)
         return 0;
+    NoteBlockingCall("a device connect");
     const int simulator = Settings().simulator.load();
     if (simulator != 0 || m_simOverride) {
         SimConfig config = m_simOverride

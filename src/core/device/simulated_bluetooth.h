@@ -56,6 +56,10 @@ class SimulatedBluetooth : public BluetoothTransport {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (!m_connected)
                 return -1;
+            if (m_lull > 0) {
+                --m_lull; // counted, not timed: the cut falls where it is meant to
+                return 0;
+            }
             fill();
             if (!m_incoming.isEmpty())
                 return 1;
@@ -68,10 +72,23 @@ class SimulatedBluetooth : public BluetoothTransport {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         fill();
-        const int n = std::min(count, static_cast<int>(m_incoming.size()));
+        int n = std::min(count, static_cast<int>(m_incoming.size()));
+        if (m_piece > 0)
+            n = std::min(n, m_piece - m_taken % m_piece);
         std::copy(m_incoming.begin(), m_incoming.begin() + n, buffer);
         m_incoming.remove(0, n);
+        m_taken += n;
+        if (m_piece > 0 && m_taken % m_piece == 0 && !m_incoming.isEmpty())
+            m_lull = m_lullPolls;
         return n;
+    }
+    // From now on each report comes in pieces of `bytes` with `lullPolls`
+    // empty polls between them, so reads end inside frames; 0: whole reports.
+    void CutReports(int bytes, int lullPolls)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_piece = bytes;
+        m_lullPolls = lullPolls;
     }
     // A block that arrives unasked, e.g. a reply that came too late.
     void InjectBlock(const QByteArray& block)
@@ -91,10 +108,14 @@ class SimulatedBluetooth : public BluetoothTransport {
         const int n = m_device->DeviceBytes(report, 64);
         if (n > 0)
             m_incoming.append(reinterpret_cast<const char*>(report), 64);
+        m_taken = 0;
     }
 
     std::shared_ptr<VirtualSpirometer> m_device;
     std::mutex m_mutex;
     bool m_connected = false;
     QByteArray m_incoming;
+    int m_piece = 0, m_lullPolls = 0; // CutReports
+    int m_taken = 0;                  // of the report in m_incoming
+    int m_lull = 0;                   // empty polls still to come
 };

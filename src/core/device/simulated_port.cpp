@@ -49,7 +49,19 @@ int SimulatedPort::take(unsigned char* buffer, int count)
 
 int SimulatedPort::Read(unsigned char* buffer, int count)
 {
-    return count <= 0 ? IsOpen() : (ReadSome(buffer, count) > 0 ? 1 : 0);
+    if (count <= 0)
+        return IsOpen();
+    // A report link answers a command with one whole report.
+    if (m_device->ReportSize() > 0)
+        return ReadSome(buffer, count) > 0 ? 1 : 0;
+    // A byte link's reply gets exactly its bytes, however they are cut, or fails.
+    for (int n = 0; n < count;) {
+        const int got = ReadSome(buffer + n, count - n);
+        if (got <= 0)
+            return 0;
+        n += got;
+    }
+    return 1;
 }
 
 int SimulatedPort::ReadSome(unsigned char* buffer, int count)

@@ -33,15 +33,18 @@
 struct RotorPhysics {
     // A rotor without inertia or losses: one pulse exactly per pulse volume.
     bool ideal = false;
-    // L. An 18 mg vane in air of 1.2 g/L: 18 / 1.2 = 15 mL (light vanes
-    // of 10 to 80 mg give 8 to 70 mL); it settles within 1.3 ms at 12 L/s
-    // and within 15 ms at 1 L/s.
+    // L. A 30 mg vane in air of 1.2 g/L: 30 / 1.2 = 25 mL (light vanes
+    // of 10 to 80 mg give 8 to 70 mL); it settles within 2 ms at 12 L/s
+    // and within 25 ms at 1 L/s, and overruns a falling flow by about
+    // V_d over the flow's decay time (0.025 L/s for a 1 s decay).
     double distanceVolume = 0.025;
     // L/s. Jewel bearings start a light vane at a few mL/s; an instrument
     // must still see the 25 mL/s that end a blow.
     double stallFlow = 0.003;
-    // Share of high-flow gas that slips past the blades (1.5 %) and the flow
-    // (L/s) at which half of it is reached.
+    // Share of high-flow gas the rotor departs from, and the flow (L/s) at
+    // which half of it is reached. Negative: like most axial turbines past
+    // the laminar range, it over-reads at high flow (the swirl of the inlet
+    // vanes grows with the flow), by up to 2 %.
     double highFlowSlip = -0.02;
     double highFlowHalf = 6.0;
     // s. Time constant of the run-down in still gas.

@@ -81,6 +81,25 @@ int VirtualSpirometer::DeviceBytes(unsigned char* out, int max)
     return m_streaming ? takeStream(out, max) : 0;
 }
 
+bool VirtualSpirometer::pausesBefore(int blow) const
+{
+    const SimFaults& faults = m_config.faults;
+    if (faults.pauseMs <= 0)
+        return false;
+    if (faults.pauseBlow > 0)
+        return blow == faults.pauseBlow;
+    // Forced blows are separate efforts; VC and MVV breaths are one.
+    return blow == 1 || m_config.test == SimTest::Fvc;
+}
+
+int VirtualSpirometer::blowNumber(size_t item) const
+{
+    int blow = 0;
+    for (size_t i = 0; i <= item && i < m_stream.size(); ++i)
+        blow += m_stream[i].blowStart ? 1 : 0;
+    return blow;
+}
+
 bool VirtualSpirometer::released(const StreamItem& item) const
 {
     if (!m_config.realTime)
@@ -110,15 +129,17 @@ int VirtualSpirometer::takeStream(unsigned char* out, int max)
         if (!released(item))
             break;
         const SimFaults& faults = m_config.faults;
-        if (faults.pauseMs > 0 && item.blowStart && !m_config.realTime && !m_paused[m_cursor]) {
+        if (item.blowStart && !m_config.realTime && !m_paused[m_cursor] &&
+            pausesBefore(blowNumber(m_cursor))) {
             // The patient rests before the blow; at a person's pace the
             // time stamps carry the rest already.
             const auto now = std::chrono::steady_clock::now();
-            if (m_pauseUntil < now - std::chrono::milliseconds(faults.pauseMs))
+            if (m_pauseUntil == std::chrono::steady_clock::time_point{})
                 m_pauseUntil = now + std::chrono::milliseconds(faults.pauseMs);
             if (now < m_pauseUntil)
                 break;
             m_paused[m_cursor] = 1;
+            m_pauseUntil = {};
         }
         if (item.pulse != 0 && item.pulse == faults.lostPulse) {
             ++m_cursor; // gone for good
@@ -270,12 +291,10 @@ std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
     std::vector<Phase> result;
     const double pause = m_config.realTime ? m_config.faults.pauseMs / 1000.0 : 0.0;
     double t = kLeadIn;
-    bool first = true;
+    int blow = 0;
     for (const SimBreath& breath : m_patient.Breaths()) {
-        // Forced blows are separate efforts; VC and MVV breaths are one.
-        if (first || m_config.test == SimTest::Fvc)
+        if (pausesBefore(++blow))
             t += pause;
-        first = false;
         Phase exp{1, t, t + breath.expiration.duration,
                   expTurbine.PhasePulses(breath.expiration, t, expFactor)};
         t = exp.end + breath.pauseMid;

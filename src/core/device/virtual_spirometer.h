@@ -27,7 +27,8 @@ struct SimFaults {
     int lostPulse = 0;            // this pulse never goes out, however often it is asked for
     double noise = 0.0;           // each streamed byte is replaced by a random one this often
     unsigned seed = 1;            // of the noise
-    int pauseMs = 0;              // silence before the first blow and between blows
+    int pauseMs = 0;              // silence before every blow (FVC; VC and MVV: the first)
+    int pauseBlow = 0;            // the pause comes before this blow only (from 1); 0: every
     int splitBytes = 0;           // a byte link hands the bytes over in pieces of this many
                                   // (reads that end mid-frame); the pty also pauses between
 };
@@ -141,6 +142,10 @@ class VirtualSpirometer {
   private:
     static PatientModel patient(const SimConfig& config);
     bool released(const StreamItem& item) const;
+    // Whether the patient rests before blow `blow` (from 1).
+    bool pausesBefore(int blow) const;
+    // The blow (from 1) that stream item `item` belongs to.
+    int blowNumber(size_t item) const;
     int takeStream(unsigned char* out, int max);
 
     int m_reportSize;
@@ -154,7 +159,7 @@ class VirtualSpirometer {
     bool m_dropped = false, m_corrupted = false;
     std::vector<char> m_heldBack; // per stream item: held back once already
     std::vector<char> m_paused;   // per stream item: the pause before it is over
-    std::chrono::steady_clock::time_point m_pauseUntil;
+    std::chrono::steady_clock::time_point m_pauseUntil; // of the pause under way; {} none
     std::uint32_t m_noiseState = 1;
     std::chrono::steady_clock::time_point m_streamStart;
 };

@@ -214,7 +214,17 @@ bool Database::Open(const QString& path, const QString& /*password: SQLite has n
     PreparePatientTable(*this);
     loadDeclaredTypes();
     m_files = std::make_unique<FolderCaseStore>();
+    m_openSame = [path](Database& db) { return db.Open(path); };
     return true;
+}
+
+bool Database::OpenSame(const Database& other)
+{
+    if (!other.m_openSame) {
+        m_lastError = "The database is not open.";
+        return false;
+    }
+    return other.m_openSame(*this);
 }
 
 bool Database::OpenServer(const DatabaseLocation& location, const QString& password)
@@ -254,6 +264,7 @@ bool Database::OpenServer(const DatabaseLocation& location, const QString& passw
     }
     loadDeclaredTypes();
     m_files = std::make_unique<TableCaseStore>(*this);
+    m_openSame = [location, secret](Database& db) { return db.OpenServer(location, secret); };
     return true;
 }
 
@@ -420,6 +431,7 @@ void Database::Close()
     m_declaredTypes.clear();
     m_files.reset();
     m_watch.reset();
+    m_openSame = nullptr;
     m_server = false;
     m_inTransaction = false;
 }

@@ -37,6 +37,10 @@ public:
     // seed first. `password` is used when not empty; otherwise the server gets
     // what libpq finds (PGPASSWORD, the password file).
     bool OpenServer(const DatabaseLocation& location, const QString& password = QString());
+    // Opens the records `other` has open on a connection of this object's
+    // own: a connection belongs to the thread that opened it, so a worker
+    // that writes records opens its own.
+    bool OpenSame(const Database& other);
     bool IsOpen() const;
     void Close();
 
@@ -114,6 +118,7 @@ private:
     std::vector<std::function<void()>> m_afterCommit;
     QString m_lastErrorCode;
     QString m_serverName; // the server's URI without password, for messages
+    std::function<bool(Database&)> m_openSame; // opens what this one opened, for OpenSame
     std::unique_ptr<StatementWatch> m_watch;
     std::unique_ptr<CaseFileStore> m_files;
     QHash<QString, QString> m_declaredTypes; // lower-case column name -> declared type

@@ -1,5 +1,6 @@
 #include "core/session/calibration_session.h"
 
+#include "core/app/interface_thread.h"
 #include "core/device/device_manager.h"
 #include "core/device/device_port.h"
 #include "core/device/device_protocol.h"
@@ -44,6 +45,8 @@ CalibrationSession::Step CalibrationSession::StepFor(int status)
 
 void CalibrationSession::Join()
 {
+    if (m_active.load())
+        NoteBlockingCall("waiting for the calibration's worker");
     if (m_worker.joinable() && m_worker.get_id() != std::this_thread::get_id())
         m_worker.join();
 }
@@ -61,6 +64,30 @@ int CalibrationSession::Start(int volumeCode)
     m_manager.LendLink();
     m_worker = std::thread(&CalibrationSession::work, this, volumeCode);
     return 1;
+}
+
+bool CalibrationSession::StartInBackground(int volumeCode)
+{
+    m_success = 0;
+    if (m_active.load())
+        return false;
+    Join();
+    m_active = 1;
+    m_endRequested = false;
+    m_worker = std::thread(&CalibrationSession::connectAndWork, this, volumeCode);
+    return true;
+}
+
+void CalibrationSession::connectAndWork(int volumeCode)
+{
+    if (m_endRequested.load() || !m_manager.ConnectDevice()) {
+        m_active = 0;
+        Q_EMIT verdict(kNoDevice);
+        Q_EMIT workerEnded();
+        return;
+    }
+    m_manager.LendLink();
+    work(volumeCode);
 }
 
 void CalibrationSession::letGo(DeviceProtocol* protocol)
@@ -117,7 +144,10 @@ void CalibrationSession::RequestEnd()
     if (!m_active.load())
         return;
     m_endRequested = true;
-    // Cutting the worker's read short is the one thing done to its port from here.
+    // Cutting the worker's read short is the one thing done to its port from
+    // here, once the worker has it (a connecting worker checks the flag).
+    if (!m_manager.LinkLent())
+        return;
     if (DevicePort* port = m_manager.CurrentPort())
         port->SetReadsCancelled(true);
 }

@@ -26,6 +26,7 @@ class CalibrationSession : public QObject {
         kFailure = 8,      // box 1264
         kWaiting = 9,      // prompt 1333
         kClose = 10,       // close the dialog with OK (posted)
+        kNoDevice = 11,    // StartInBackground: no device answered, box 138
     };
     static constexpr int kStatusTries = 150;
 
@@ -48,6 +49,9 @@ class CalibrationSession : public QObject {
     // itself until workerEnded. 0 when no device answered: the caller shows
     // "Please check the connection!".
     int Start(int volumeCode);
+    // The same for the interface thread: the link is opened on the worker,
+    // which reports kNoDevice when no device answered. False while a worker runs.
+    bool StartInBackground(int volumeCode);
     // Asks the worker to end without waiting: its read is cut short, it ends
     // the calibration on the device on its own thread, closes the link and
     // sends workerEnded. The interface thread reacts to that signal.
@@ -71,6 +75,7 @@ class CalibrationSession : public QObject {
 
   private:
     void work(int volumeCode);
+    void connectAndWork(int volumeCode);
     // Closes the link and hands it back; the worker's last act on it.
     void letGo(DeviceProtocol* protocol);
 

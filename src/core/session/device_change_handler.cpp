@@ -14,8 +14,8 @@ DeviceChangeHandler::DeviceChangeHandler(LiveTestSession& session, DeviceManager
 {
     connect(&watch, &DeviceWatch::removed, this, &DeviceChangeHandler::OnRemoved);
     connect(&watch, &DeviceWatch::arrived, this, &DeviceChangeHandler::OnArrived);
-    // A reader that found the port gone has had the page show the message already.
-    connect(&session, &LiveTestSession::timedOut, this, [this] { m_lossShown = true; });
+    // A test that ended early has had the page say why already.
+    connect(&session, &LiveTestSession::endedEarly, this, [this] { m_lossShown = true; });
     // A restart that found the stopped test's worker still holding the link runs now.
     connect(&session, &LiveTestSession::workerEnded, this, [this] {
         if (m_restartWhenFree)
@@ -28,7 +28,11 @@ void DeviceChangeHandler::OnRemoved()
     if (Settings().communication.load() == 0)
         return;
     m_restartWhenFree = false;
-    m_session.Stop();
+    if (m_session.WorkerActive()) {
+        // The test's own ending says the device is gone and offers its whole blows.
+        m_session.Stop(TestEnd::DeviceGone);
+        return;
+    }
     Q_EMIT promptChanged(GetLangText("MESSAGE", 1207));
     // The system may report one unplugging several times.
     if (!m_lossShown) {
@@ -58,5 +62,7 @@ void DeviceChangeHandler::restart()
     m_restartWhenFree = false;
     Q_EMIT promptChanged(GetLangText("MESSAGE", 1206));
     m_manager.ClosePort();
-    Q_EMIT restarted(m_session.Start(m_testType));
+    // The start sequence waits for the device: on the session's worker, which
+    // reports by startDone.
+    m_session.StartInBackground(m_testType);
 }

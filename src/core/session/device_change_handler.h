@@ -1,11 +1,13 @@
 #pragma once
 // What a live test does when the wired spirometer is unplugged or plugged in
-// while its page is open. Unplugged: the test stops, the prompt line says
-// "USB CONNECT ERROR!" and the page is asked once to show "Please check the
-// connection!". Plugged in: after 200 ms (and once the stopped test's worker
-// has let go of the link) the prompt says "Blow!", the link is closed and the
-// test starts again. Bluetooth links (COMMUNICATION 0) are
-// left alone.
+// while its page is open. Unplugged during a test: the test ends as
+// "device gone" (the session reports it, with the blows it keeps); with no
+// test running the prompt line says "USB CONNECT ERROR!" and the page is
+// asked once to show "Please check the connection!". Plugged in: after
+// 200 ms (and once the stopped test's worker has let go of the link) the
+// prompt says "Blow!", the link is closed and the test starts again on the
+// session's worker (its startDone reports). Bluetooth links (COMMUNICATION 0)
+// are left alone.
 #include "core/device/device_watch.h"
 
 #include <QObject>
@@ -33,9 +35,6 @@ class DeviceChangeHandler : public QObject {
     // Show "Please check the connection!" / "Error": once between two
     // pluggings in, and not when the test's reader already reported the loss.
     void connectionLost();
-    // The start sequence ran again after the device came back; the value is
-    // a LiveTestSession::StartResult.
-    void restarted(int startResult);
 
   private:
     void restart();

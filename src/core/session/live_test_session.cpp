@@ -1,5 +1,6 @@
 #include "core/session/live_test_session.h"
 
+#include "core/app/interface_thread.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "core/device/device_manager.h"
@@ -9,6 +10,7 @@
 #include "core/measure/flow_engine.h"
 #include "core/measure/measurement_store.h"
 #include "core/records/case_store.h"
+#include "core/records/database.h"
 #include "core/session/measurement_parts.h"
 
 #include <chrono>
@@ -40,6 +42,8 @@ void LiveTestSession::prompt(const QString& text)
 
 void LiveTestSession::Join()
 {
+    if (m_workerActive.load())
+        NoteBlockingCall("waiting for the test's worker");
     if (m_worker.joinable() && m_worker.get_id() != std::this_thread::get_id())
         m_worker.join();
 }
@@ -55,8 +59,46 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     if (m_running.load() || m_workerActive.load())
         return kRefused;
     reapWorker();
+    m_stopRequested = false;
+    const StartResult result = startSequence(testType);
+    if (result == kStarted)
+        m_worker = std::thread(&LiveTestSession::receive, this, m_manager.CurrentProtocol());
+    return result;
+}
+
+bool LiveTestSession::StartInBackground(int testType)
+{
+    if (m_running.load() || m_workerActive.load())
+        return false;
+    reapWorker();
+    m_stopRequested = false;
+    m_workerActive = true; // the starting worker has the link from now on
+    m_worker = std::thread(&LiveTestSession::startAndReceive, this, testType);
+    return true;
+}
+
+void LiveTestSession::startAndReceive(int testType)
+{
+    const StartResult result = startSequence(testType);
+    if (result != kStarted) {
+        m_workerActive = false;
+        Q_EMIT startDone(result);
+        Q_EMIT workerEnded();
+        return;
+    }
+    // Closed while it started: the loop below leaves at once and stops the device.
+    if (m_stopRequested.load())
+        m_running = 0;
+    Q_EMIT startDone(result);
+    receive(m_manager.CurrentProtocol());
+}
+
+LiveTestSession::StartResult LiveTestSession::startSequence(int testType)
+{
+    NoteBlockingCall("the start sequence");
     m_testType = testType;
     m_resends = 0;
+    m_ending = TestEnding{};
     m_store.Clear();
     m_points.Clear();
     prompt(GetLangText("FVCTestingDlg", 1205));
@@ -89,7 +131,6 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     }
     m_running = 1;
     m_expCoefficient = protocol->ExpCoefficient();
-    m_stopRequested = false;
     m_finishRequested = false;
     prompt(GetLangText("MESSAGE", 1206));
 
@@ -103,15 +144,14 @@ LiveTestSession::StartResult LiveTestSession::Start(int testType)
     protocol->SetSink(&m_sink);
     m_workerActive = true;
     m_manager.LendLink();
-    m_worker = std::thread(&LiveTestSession::receive, this, protocol);
     return kStarted;
 }
 
-bool LiveTestSession::handle(DeviceProtocol* protocol, int result, End& end)
+bool LiveTestSession::handle(DeviceProtocol* protocol, int result, TestEnd& end)
 {
     if (result == -1) {
         m_running = 0;
-        end = End::Finished;
+        end = TestEnd::Finished;
         // An end that cuts a manoeuvre short may be damage: the device is
         // told to stop, so that it does not stream on to nobody.
         if (m_sink.Assembler().EndedInsideManeuver())
@@ -121,7 +161,7 @@ bool LiveTestSession::handle(DeviceProtocol* protocol, int result, End& end)
     if (result == -2) {
         m_running = 0;
         m_store.finished = 1;
-        end = End::Aborted;
+        end = TestEnd::DeviceStopped;
         return false;
     }
     if (result > 0) {
@@ -138,14 +178,18 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
     bool tidalReported = false;
     bool started = false;
     int lossesReported = 0;
-    End end = End::None;
+    bool ended = false;
+    TestEnd end = TestEnd::Finished;
+    unsigned char block[kBlockSize + 2];
+    int carried = 0; // bytes of the last read held back for the next, at its start
     auto lastData = Clock::now();
     auto lastNudge = lastData;
     while (m_running.load()) {
         if (m_finishRequested.load()) {
             protocol->StopTest(0);
             m_running = 0;
-            end = End::Finished;
+            ended = true;
+            end = TestEnd::Finished;
             break;
         }
         if (!tidalReported && m_store.tidalFound.load()) {
@@ -156,51 +200,73 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             lossesReported = m_sink.Losses();
             Q_EMIT dataLost();
         }
-        unsigned char block[kBlockSize + 1];
-        std::memset(block, 0, sizeof(block));
+        std::memset(block + carried, 0, sizeof(block) - carried);
         // Exactly the bytes that came: a short read is never padded.
-        const int got = protocol->ReadSome(block, kBlockSize);
+        const int got = protocol->ReadSome(block + carried, kBlockSize);
         const auto now = Clock::now();
         if (got <= 0) {
             DevicePort* port = protocol->Port();
             if (!port || !port->IsOpen()) {
                 m_running = 0;
-                m_store.finished = 1;
-                end = End::TimedOut;
+                ended = true;
+                end = TestEnd::DeviceGone;
                 break;
             }
-            // Silence is judged by the clock, the same on every link.
-            const auto quiet = now - lastData;
-            if (started && quiet > std::chrono::milliseconds(m_silenceLimitMs)) {
+            // Silence is judged by the clock, the same on every link, and
+            // from the start: a device that never blows is timed out too.
+            if (now - lastData > std::chrono::milliseconds(m_silenceLimitMs)) {
                 m_running = 0;
-                m_store.finished = 1;
-                end = End::TimedOut;
+                ended = true;
+                end = TestEnd::NoBlow; // or silent in a blow: the store tells
                 break;
             }
             if (started && now - lastNudge > std::chrono::milliseconds(kResendQuietMs)) {
                 lastNudge = now;
-                if (!handle(protocol, protocol->LinkIdle(), end))
+                if (!handle(protocol, protocol->LinkIdle(), end)) {
+                    ended = true;
                     break;
+                }
             }
             continue;
         }
         lastData = lastNudge = now;
         if (m_recorded)
-            m_recorded->append(reinterpret_cast<const char*>(block), got);
-        const int result = protocol->ParseStream(block, got);
+            m_recorded->append(reinterpret_cast<const char*>(block + carried), got);
+        // A two-byte frame whose second byte is still on the way would be
+        // decoded without it: its first byte waits for the next read.
+        int count = carried + got;
+        carried = protocol->FrameLength(block[count - 1]) == 2 ? 1 : 0;
+        count -= carried;
+        const int result = protocol->ParseStream(block, count);
+        if (carried)
+            block[0] = block[count];
         if (result == 0)
             started = true;
-        if (!handle(protocol, result, end))
+        if (!handle(protocol, result, end)) {
+            ended = true;
             break;
+        }
         if (m_testType == kTestFvc && m_store.ManeuverCount() >= kMaxFvcManeuvers) {
             // The session is full: the device is told to stop and the blows are kept.
             prompt(GetLangText("CLINICAL", 2583));
             m_finishRequested = true;
         }
     }
+    letGo(protocol, ended, end, tidalReported, lossesReported);
+}
+
+void LiveTestSession::letGo(DeviceProtocol* protocol, bool ended, TestEnd end,
+                            bool tidalReported, int lossesReported)
+{
     // Stopped from outside: the device hears it from the link's owner.
-    if (m_stopRequested.load() && end == End::None)
-        protocol->StopTest(0);
+    if (!ended) {
+        if (m_stopRequested.load())
+            protocol->StopTest(0);
+        end = m_stopReason.load();
+    }
+    if (end != TestEnd::Finished)
+        m_store.finished = 1;
+    m_ending = JudgeEnding(end, m_testType, m_store, m_silenceLimitMs);
     protocol->SetSink(nullptr);
     if (DevicePort* port = protocol->Port())
         port->SetReadsCancelled(false);
@@ -211,23 +277,27 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
         Q_EMIT tidalFound();
     if (m_sink.Losses() > lossesReported)
         Q_EMIT dataLost();
-    if (end == End::Finished)
+    if (end == TestEnd::Finished)
         Q_EMIT deviceFinished(1);
-    else if (end == End::Aborted)
-        Q_EMIT deviceAborted();
-    else if (end == End::TimedOut)
-        Q_EMIT timedOut();
+    else
+        Q_EMIT endedEarly();
     Q_EMIT workerEnded();
 }
 
-void LiveTestSession::Stop()
+void LiveTestSession::Stop(TestEnd reason)
 {
-    if (!m_running.exchange(0))
+    if (!m_workerActive.load() && !m_running.load())
         return;
-    m_store.finished = 1;
+    if (m_stopRequested.load())
+        return; // the first reason counts
+    // The reason is in place before the worker can see the request.
+    m_stopReason = reason;
     m_stopRequested = true;
-    // Cutting the worker's read short is the one thing done to its port from here.
-    if (m_workerActive.load())
+    m_running = 0;
+    m_store.finished = 1;
+    // Cutting the worker's read short is the one thing done to its port from
+    // here, once the start sequence has lent it (a starting worker checks the flag).
+    if (m_workerActive.load() && m_manager.LinkLent())
         if (DevicePort* port = m_manager.CurrentPort())
             port->SetReadsCancelled(true);
 }
@@ -237,7 +307,7 @@ void LiveTestSession::Finish()
     if (!m_running.load() || m_testType != kTestFvc)
         return;
     m_finishRequested = true;
-    if (m_workerActive.load())
+    if (m_workerActive.load() && m_manager.LinkLent())
         if (DevicePort* port = m_manager.CurrentPort())
             port->SetReadsCancelled(true); // the worker sees the request at once
 }
@@ -247,6 +317,46 @@ SaveResult LiveTestSession::Save(int request, SaveContext context, Database& db)
     if (m_workerActive.load())
         return SaveResult{}; // the worker still has the link: nothing to save yet
     reapWorker();
+    return save(request, std::move(context), db);
+}
+
+bool LiveTestSession::SaveInBackground(int request, SaveContext context, const Database& records,
+                                       OnRecords rows, AfterSave after)
+{
+    if (m_workerActive.load())
+        return false;
+    reapWorker();
+    m_workerActive = true; // the saving worker has the link and the store
+    m_worker = std::thread([this, request, context = std::move(context), &records,
+                            rows = std::move(rows), after = std::move(after)]() mutable {
+        SaveResult result;
+        {
+            Database db;
+            if (db.OpenSame(records)) {
+                if (rows)
+                    rows(db, context);
+                result = save(request, context, db);
+                const QString trouble = after ? after(db, result) : QString();
+                if (!trouble.isEmpty())
+                    prompt(trouble);
+            } else {
+                result.outcome = SaveOutcome::NotRecorded;
+                result.resultValid = 0;
+                result.prompts << db.LastError();
+                prompt(db.LastError());
+                m_manager.ClosePort();
+            }
+        }
+        m_lastSave = result;
+        m_workerActive = false;
+        Q_EMIT saved();
+        Q_EMIT workerEnded();
+    });
+    return true;
+}
+
+SaveResult LiveTestSession::save(int request, SaveContext context, Database& db)
+{
     if (DeviceProtocol* protocol = m_manager.CurrentProtocol()) {
         context.expCoefficient = protocol->ExpCoefficient();
         context.inspCoefficient = protocol->InspCoefficient();

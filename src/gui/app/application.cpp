@@ -1,6 +1,7 @@
 #include "gui/app/application.h"
 
 #include "core/accounts/account_store.h"
+#include "core/app/interface_thread.h"
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
@@ -82,6 +83,8 @@ bool SelectOffscreenWhenHeadless()
 
 int RunApplication(QApplication& app, const QString& exeFolder)
 {
+    // Waits on a device, a worker or a disk sync are noted when they run here.
+    MarkInterfaceThread();
     installAutoAnswer();
     AppPaths::Init(exeFolder);
     QString folderError;

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : QDialog(parent), m_session(devices)
+CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : QDialog(parent), m_session(new CalibrationSession(devices))
 {
     setObjectName("CalibrationDialog");
     setWindowTitle(GetLangText("SCALERDLG", 1150));
@@ -53,8 +53,8 @@ CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : 
     layout->addLayout(buttons);
 
     // Verdicts come in order; the worker never waits for this thread.
-    connect(&m_session, &CalibrationSession::verdict, this, &CalibrationDialog::onVerdict);
-    connect(&m_session, &CalibrationSession::workerEnded, this, [this] {
+    connect(m_session, &CalibrationSession::verdict, this, &CalibrationDialog::onVerdict);
+    connect(m_session, &CalibrationSession::workerEnded, this, [this] {
         m_workerAlive = false;
         Q_EMIT workerGone();
         // Cancel closes the window once the worker has let go of the link.
@@ -65,8 +65,15 @@ CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : 
 
 CalibrationDialog::~CalibrationDialog()
 {
-    // Closed another way while the worker runs: its read is cut short, so this is brief.
-    m_session.Cancel();
+    // Closed another way while the worker runs: the session outlives the
+    // window until its worker has let go (a read may take its time to end),
+    // and the interface goes on meanwhile.
+    m_session->disconnect(this);
+    m_session->RequestEnd();
+    QObject::connect(m_session, &CalibrationSession::workerEnded, m_session,
+                     &QObject::deleteLater);
+    if (!m_session->WorkerRunning())
+        delete m_session; // already gone: only returning, joined at once
 }
 
 int CalibrationDialog::SelectedVolumeCode() const
@@ -85,12 +92,10 @@ void CalibrationDialog::accept()
 {
     if (m_closing)
         return;
-    setBusy(true);
-    if (!m_session.Start(SelectedVolumeCode())) {
-        setBusy(false);
-        ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
+    // The link is opened on the worker; kNoDevice says when nothing answered.
+    if (!m_session->StartInBackground(SelectedVolumeCode()))
         return;
-    }
+    setBusy(true);
     m_workerAlive = true; // until its workerEnded arrives
 }
 
@@ -133,6 +138,10 @@ void CalibrationDialog::onVerdict(int code)
         setBusy(true);
         m_status->setText(GetLangText("MESSAGE", 1333));
         break;
+    case CalibrationSession::kNoDevice:
+        setBusy(false);
+        ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
+        break;
     case CalibrationSession::kClose:
         // The device ended the calibration itself; the worker closes the link and leaves.
         if (!m_closing)
@@ -158,5 +167,5 @@ void CalibrationDialog::reject()
     }
     // The worker ends the calibration on the device and closes the link; its
     // workerEnded closes the window.
-    m_session.RequestEnd();
+    m_session->RequestEnd();
 }

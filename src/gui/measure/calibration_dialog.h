@@ -20,7 +20,7 @@ class CalibrationDialog : public QDialog {
     explicit CalibrationDialog(DeviceManager& devices, QWidget* parent = nullptr);
     ~CalibrationDialog() override;
 
-    CalibrationSession& Session() { return m_session; }
+    CalibrationSession& Session() { return *m_session; }
     // The volume code the list selection stands for (2 when nothing is selected).
     int SelectedVolumeCode() const;
 
@@ -35,7 +35,7 @@ class CalibrationDialog : public QDialog {
     void onVerdict(int code);
     void setBusy(bool busy);
 
-    CalibrationSession m_session;
+    CalibrationSession* m_session; // outlives the window while its worker runs
     bool m_workerAlive = false;
     bool m_closing = false;
     QComboBox* m_volume = nullptr;  // 1158

@@ -25,6 +25,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -113,6 +114,12 @@ LiveTestPage::LiveTestPage(Workbench* shell)
         connect(m_phase, &QComboBox::currentIndexChanged, this, &LiveTestPage::showPhaseDetails);
         showPhaseDetails();
     }
+    m_busy = new QProgressBar(this);
+    m_busy->setObjectName("saving");
+    m_busy->setRange(0, 0); // runs until the save reports
+    m_busy->setTextVisible(false);
+    m_busy->setMaximumWidth(120);
+    m_busy->hide();
     m_validMark = mark(this, "validMark", QColor(0x2E, 0x8B, 0x57), QString(QChar(0x2714)));
     m_invalidMark = mark(this, "invalidMark", QColor(0xC0, 0x30, 0x30), QString(QChar(0x2718)));
 
@@ -140,6 +147,7 @@ LiveTestPage::LiveTestPage(Workbench* shell)
         plots->addWidget(m_secondPlot, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_prompt, 1);
+    bottom->addWidget(m_busy);
     bottom->addWidget(m_validMark);
     bottom->addWidget(m_invalidMark);
     bottom->addSpacing(20);
@@ -171,10 +179,12 @@ LiveTestPage::LiveTestPage(Workbench* shell)
     ApplyTexts();
 
     connect(&m_session, &LiveTestSession::promptChanged, this, &LiveTestPage::setPrompt);
+    // The start sequence and the save run on the session's worker and report here.
+    connect(&m_session, &LiveTestSession::startDone, this, &LiveTestPage::afterStart);
     connect(&m_session, &LiveTestSession::deviceFinished, this,
             &LiveTestPage::onDeviceFinished);
-    connect(&m_session, &LiveTestSession::deviceAborted, this, &LiveTestPage::stopPlots);
-    connect(&m_session, &LiveTestSession::timedOut, this, &LiveTestPage::onTimedOut);
+    connect(&m_session, &LiveTestSession::endedEarly, this, &LiveTestPage::onEndedEarly);
+    connect(&m_session, &LiveTestSession::saved, this, &LiveTestPage::onSaved);
     connect(&m_session, &LiveTestSession::tidalFound, this, [this] { showMarks(1); });
     // Pulses that could not be had again: the blow must be repeated.
     connect(&m_session, &LiveTestSession::dataLost, this,
@@ -190,7 +200,6 @@ LiveTestPage::LiveTestPage(Workbench* shell)
         stopPlots();
         ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
     });
-    connect(&m_deviceChange, &DeviceChangeHandler::restarted, this, &LiveTestPage::afterStart);
 
     // A page opened fresh starts from an empty store and list.
     m_parts.store.Clear();
@@ -242,11 +251,11 @@ void LiveTestPage::showPhaseDetails()
         w->setVisible(post);
 }
 
-void LiveTestPage::keepSessionDetail(const SaveResult& result)
+SessionDetail LiveTestPage::sessionDetail() const
 {
-    if (!m_phase || result.outcome != SaveOutcome::Saved || result.stored.empty())
-        return;
     SessionDetail detail;
+    if (!m_phase)
+        return detail;
     detail.referrer = m_referrer->text();
     if (m_phase->currentIndex() == kPhasePost) {
         detail.drug = m_drug->text();
@@ -254,12 +263,7 @@ void LiveTestPage::keepSessionDetail(const SaveResult& result)
         // A time that is no HH:MM is left out rather than stored wrong.
         ParseDoseTime(m_doseTime->text(), QDate::currentDate(), detail.doseTime);
     }
-    if (detail.IsEmpty())
-        return;
-    QString error;
-    if (!SaveSessionDetail(Shell()->Db(), Shell()->CurrentPatientId(), result.stored.front().number,
-                           detail, &error))
-        setPrompt(error);
+    return detail;
 }
 
 QString LiveTestPage::GradeText() const
@@ -334,13 +338,15 @@ void LiveTestPage::startTest()
     if (m_secondPlot)
         m_secondPlot->Clear();
     showMarks(-1);
-    afterStart(m_session.Start(m_testType));
+    if (m_session.StartInBackground(m_testType))
+        m_workerAlive = true; // until its workerEnded
 }
 
 void LiveTestPage::afterStart(int result)
 {
+    if (m_closed)
+        return;
     if (result == LiveTestSession::kStarted) {
-        m_workerAlive = true;
         m_mainPlot->StartLive();
         if (m_secondPlot)
             m_secondPlot->StartLive();
@@ -369,6 +375,11 @@ void LiveTestPage::onDeviceFinished(int request)
     // A test finishing while the page closes is not saved: closing means "discard".
     if (m_closed)
         return;
+    saveTest(request);
+}
+
+void LiveTestPage::saveTest(int request)
+{
     SaveContext context;
     context.patientId = Shell()->CurrentPatientId();
     context.caseFolder = AppPaths::PatientCaseFolder(context.patientId);
@@ -376,10 +387,42 @@ void LiveTestPage::onDeviceFinished(int request)
     context.gender = Shell()->Patient().Gender;
     context.phase = m_phase ? m_phase->currentIndex() : kPhasePre;
     context.basis = PatientTestBasis(Shell()->Patient());
-    context.sessionRows = SessionAttribution(Shell()->Db(), Shell()->User(), context.patientId,
-                                             QDate::currentDate().toString("yyyy-MM-dd"));
-    const SaveResult result = m_session.Save(request, context, Shell()->Db());
-    keepSessionDetail(result);
+    const QString day = QDate::currentDate().toString("yyyy-MM-dd");
+    const int patientId = context.patientId;
+    const Actor user = Shell()->User();
+    const SessionDetail detail = sessionDetail();
+    // The rows and the details are written on the saving worker's own connection.
+    auto rows = [user, patientId, day](Database& db, SaveContext& c) {
+        c.sessionRows = SessionAttribution(db, user, patientId, day);
+    };
+    auto after = [detail, patientId](Database& db, const SaveResult& result) {
+        QString error;
+        if (result.outcome == SaveOutcome::Saved && !result.stored.empty() && !detail.IsEmpty())
+            SaveSessionDetail(db, patientId, result.stored.front().number, detail, &error);
+        return error;
+    };
+    if (!m_session.SaveInBackground(request, context, Shell()->Db(), rows, after))
+        return;
+    m_workerAlive = true;
+    setSaving(true);
+}
+
+void LiveTestPage::setSaving(bool saving)
+{
+    m_saving = saving;
+    m_busy->setVisible(saving);
+    m_testing->setEnabled(!saving);
+    m_close->setEnabled(!saving);
+    if (m_endSession)
+        m_endSession->setEnabled(!saving);
+    if (saving)
+        setPrompt(GetLangText("MESSAGE", 3116));
+}
+
+void LiveTestPage::onSaved()
+{
+    setSaving(false);
+    const SaveResult result = m_session.LastSave();
     if (m_testType == kTestVc && result.validPicture >= 0)
         showMarks(result.validPicture);
     if (result.resultValid)
@@ -394,14 +437,22 @@ void LiveTestPage::onTestSaved()
     Shell()->ShowPage(Workbench::kResultsPage);
 }
 
-void LiveTestPage::onTimedOut()
+void LiveTestPage::onEndedEarly()
 {
     stopPlots();
-    if (m_closed)
+    const TestEnding ending = m_session.Ending();
+    if (m_closed || ending.end == TestEnd::Closed)
         return;
-    setPrompt(GetLangText("MESSAGE", 1207));
+    setPrompt(ending.Message());
+    if (ending.kept > 0 &&
+        ShowMessage(ending.Message() + "\n" + GetLangText("MESSAGE", 3114).arg(ending.kept),
+                    PromptCaption(), 4, this) == 6) {
+        saveTest(1); // like a finished session: the blow under way is not among them
+        return;
+    }
     m_parts.devices.ClosePort();
-    ShowMessage(GetLangText("MESSAGE", 138), ErrorCaption(), 0, this);
+    if (ending.kept == 0)
+        ShowMessage(ending.Message(), ErrorCaption(), 0, this);
 }
 
 void LiveTestPage::shutDown(bool keepInterfaceAlive)
@@ -427,8 +478,24 @@ void LiveTestPage::shutDown(bool keepInterfaceAlive)
 
 void LiveTestPage::OnCancel()
 {
+    // Nothing is lost by closing the window during a save: it waits for it.
+    if (m_saving) {
+        setPrompt(GetLangText("MESSAGE", 3117));
+        return;
+    }
     if (m_closed || !m_close->isEnabled())
         return;
+    // Whole blows of a running FVC session may be kept, as "End session" does.
+    const int kept = m_session.Running() ? JudgeEnding(TestEnd::Closed, m_testType,
+                                                       m_parts.store, 0)
+                                               .kept
+                                         : 0;
+    if (kept > 0 &&
+        ShowMessage(GetLangText("MESSAGE", 3114).arg(kept), PromptCaption(), 4, this) == 6) {
+        m_close->setEnabled(false); // the save that follows decides where the page goes
+        m_session.Finish();
+        return;
+    }
     m_close->setEnabled(false);
     m_testing->setEnabled(false);
     shutDown(true);

@@ -5,6 +5,7 @@
 // every status text in the prompt line, hands the finished test to the writer
 // and, once it is saved, turns to the results page of today.
 #include "core/device/device_watch.h"
+#include "core/records/session_records.h"
 #include "core/session/device_change_handler.h"
 #include "core/session/live_test_session.h"
 #include "core/session/measurement_parts.h"
@@ -15,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTimer;
+class QProgressBar;
 class QPushButton;
 
 class LiveTestPage : public Page {
@@ -25,10 +27,11 @@ class LiveTestPage : public Page {
     explicit LiveTestPage(Workbench* shell);
     ~LiveTestPage() override;
 
-    // "Close" and the window's close: stops a running test (nothing is
-    // saved), waits for the receive worker while the interface stays alive,
-    // clears the store and the live points, closes the link, and returns to
-    // the patient list.
+    // "Close" and the window's close: offers to keep the whole blows of a
+    // running FVC session (as "End session"); otherwise stops the test
+    // (nothing is saved), waits for the receive worker while the interface
+    // stays alive, clears the store and the live points, closes the link, and
+    // returns to the patient list. Refused while a save runs.
     void OnCancel() override;
     void ApplyTexts() override;
     // "Testing": the next test; ignored while one runs.
@@ -53,6 +56,7 @@ class LiveTestPage : public Page {
     QLineEdit* DoseTimeEdit() const { return m_doseTime; }
     QLineEdit* ReferrerEdit() const { return m_referrer; }
     bool IsClosed() const { return m_closed; }
+    bool IsSaving() const { return m_saving; }
 
   Q_SIGNALS:
     void workerGone();
@@ -61,7 +65,13 @@ class LiveTestPage : public Page {
     void startTest();
     void afterStart(int result);
     void onDeviceFinished(int request);
-    void onTimedOut();
+    // A time-out, a lost device or the device's own stop: says so and offers
+    // the whole blows.
+    void onEndedEarly();
+    // Saves on the session's worker; onSaved takes the result.
+    void saveTest(int request);
+    void onSaved();
+    void setSaving(bool saving);
     void onTestSaved();
     void showMarks(int valid);
     void stopPlots();
@@ -69,7 +79,8 @@ class LiveTestPage : public Page {
     void setPrompt(const QString& text);
     void showBlows();
     void showPhaseDetails();
-    void keepSessionDetail(const SaveResult& result);
+    // FVC: the session's referrer and bronchodilator as entered.
+    SessionDetail sessionDetail() const;
 
     MeasurementParts& m_parts;
     LiveTestSession m_session;
@@ -78,6 +89,8 @@ class LiveTestPage : public Page {
     int m_testType = 0;
     bool m_workerAlive = false;
     bool m_closed = false;
+    bool m_saving = false;
+    QProgressBar* m_busy = nullptr; // runs while the test is saved
     QLabel* m_caption = nullptr;
     QLabel* m_prompt = nullptr;   // 1193
     QLabel* m_blows = nullptr;    // blow count and verdict of the last blow
