@@ -33,11 +33,11 @@
 struct RotorPhysics {
     // A rotor without inertia or losses: one pulse exactly per pulse volume.
     bool ideal = false;
-    // L. A 30 mg vane in air of 1.2 g/L: 30 / 1.2 = 25 mL (light vanes
-    // of 10 to 80 mg give 8 to 70 mL); it settles within 2 ms at 12 L/s
-    // and within 25 ms at 1 L/s, and overruns a falling flow by about
-    // V_d over the flow's decay time (0.025 L/s for a 1 s decay).
-    double distanceVolume = 0.025;
+    // L. An 18 mg vane in air of 1.2 g/L: 18 / 1.2 = 15 mL (light vanes
+    // of 10 to 80 mg give 8 to 70 mL); it settles within 1.3 ms at 12 L/s
+    // and within 15 ms at 1 L/s, and overruns a falling flow by about
+    // V_d over the flow's decay time (0.015 L/s for a 1 s decay).
+    double distanceVolume = 0.015;
     // L/s. Jewel bearings start a light vane at a few mL/s; an instrument
     // must still see the 25 mL/s that end a blow.
     double stallFlow = 0.003;

@@ -44,6 +44,7 @@ void ManeuverAssembler::Begin(int testType, int expCoefficient, int inspCoeffici
     m_endedInside = false;
     m_expCount = m_inspCount = 0;
     m_phaseStamps.clear();
+    m_phaseSlots.clear();
     m_record = ManeuverResult{};
     m_status = ManeuverStatus{};
     m_engine.SetCoefficients(expCoefficient, inspCoefficient);
@@ -70,6 +71,7 @@ void ManeuverAssembler::openPhase(bool expiration)
     }
     m_open = expiration ? kExpiration : kInspiration;
     m_phaseStamps.clear();
+    m_phaseSlots.clear();
     m_engine.ResetEngine();
     m_engine.SetDirection(expiration ? 0 : 1);
 }
@@ -96,10 +98,7 @@ void ManeuverAssembler::Pulse(std::uint32_t time, bool expiration)
         openPhase(expiration);
 
     m_store.AppendPulse({time, expiration ? 1 : 0});
-    const int before = m_engine.SlotCount();
     const int produced = m_engine.FeedInterval(interval);
-    if (before == 0 && produced > 0)
-        m_slotOrigin = m_lastTime;
     if (interval > 0 || !m_anyPulse)
         m_lastTime = time;
     m_anyPulse = true;
@@ -108,6 +107,7 @@ void ManeuverAssembler::Pulse(std::uint32_t time, bool expiration)
             {produced > 0 ? m_engine.LastSlotFlow() : 0.0f, produced, expiration ? 1 : 0});
     m_lastDirection = direction;
     m_phaseStamps.push_back(time);
+    m_phaseSlots.push_back(m_engine.SlotCount());
     ++(expiration ? m_expCount : m_inspCount);
 }
 
@@ -127,6 +127,7 @@ void ManeuverAssembler::closePhase(const Sums* sums)
     m_lastClosed = m_open;
     m_open = kNone;
     m_phaseStamps.clear();
+    m_phaseSlots.clear();
 }
 
 void ManeuverAssembler::checkSums(const Sums& sums, int timeZeroSlot)
@@ -138,13 +139,18 @@ void ManeuverAssembler::checkSums(const Sums& sums, int timeZeroSlot)
     if (stamps.empty())
         return;
 
-    const std::uint32_t oneSecond =
-        m_slotOrigin + static_cast<std::uint32_t>(timeZeroSlot) * FlowEngine::kSlotTime + 100000;
+    // The pulse that brought the slot of time zero + 1 s: the slots count
+    // the engine's time, so a long pause before the blow cannot shift it.
+    const int oneSecondSlot = timeZeroSlot + 500;
+    const size_t at = static_cast<size_t>(
+        std::lower_bound(m_phaseSlots.begin(), m_phaseSlots.end(), oneSecondSlot) -
+        m_phaseSlots.begin());
+    const double firstSecond = static_cast<double>(std::min(at + 1, stamps.size()));
+    const std::uint32_t oneSecond = stamps[std::min(at, stamps.size() - 1)];
     const auto countUpTo = [&](std::uint32_t t) {
         return static_cast<double>(std::upper_bound(stamps.begin(), stamps.end(), t) -
                                    stamps.begin());
     };
-    const double firstSecond = countUpTo(oneSecond);
     const double window = countUpTo(oneSecond + kTimeZeroTolerance) -
                           countUpTo(oneSecond > kTimeZeroTolerance ? oneSecond - kTimeZeroTolerance
                                                                    : 0);
@@ -189,6 +195,7 @@ void ManeuverAssembler::appendCurrent()
         m_status.complete = 0;
         m_open = kNone;
         m_phaseStamps.clear();
+    m_phaseSlots.clear();
     }
     m_record.ExpCount = m_expCount;
     m_record.InspCount = m_inspCount;

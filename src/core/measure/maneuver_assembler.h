@@ -96,7 +96,7 @@ class ManeuverAssembler {
     int m_expCount = 0;
     int m_inspCount = 0;
     std::vector<std::uint32_t> m_phaseStamps; // of the open phase
-    std::uint32_t m_slotOrigin = 0;           // stamp where the phase's first slot begins
+    std::vector<int> m_phaseSlots;            // the engine's slot count after each of them
     ManeuverResult m_record;
     ManeuverStatus m_status;
 };
