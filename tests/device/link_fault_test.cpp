@@ -87,9 +87,10 @@ TEST_F(LinkFaultTest, PulseLostBeforeEveryPhaseEndStoresWhatACleanLineStores)
                     << profile;
             } else {
                 // No resend on this link: each phase lacks its last pulse, a
-                // difference the sums check allows (under 0.03 L).
-                EXPECT_NEAR(faulty.saved.record.FVC, clean.saved.record.FVC, 0.03) << profile;
-                EXPECT_NEAR(faulty.saved.record.FIVC, clean.saved.record.FIVC, 0.03) << profile;
+                // difference the sums check allows (a pulse and the decay
+                // the engine gives the phase's last interval).
+                EXPECT_NEAR(faulty.saved.record.FVC, clean.saved.record.FVC, 0.04) << profile;
+                EXPECT_NEAR(faulty.saved.record.FIVC, clean.saved.record.FIVC, 0.04) << profile;
             }
         }
     }

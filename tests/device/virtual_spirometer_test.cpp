@@ -175,8 +175,8 @@ TEST(TurbineModelTest, RotorSlipsLagsByAVolumeStallsAndRunsDown)
     const double low = share(0.02), mid = share(2.0), high = share(14.0);
     EXPECT_GT(mid, 0.99);
     EXPECT_LT(low, mid - 0.01); // bearing friction
-    EXPECT_LT(high, mid);       // gas past the blades
-    EXPECT_GT(high, 0.97);
+    EXPECT_GT(high, mid);       // over-reads at high flow
+    EXPECT_LT(high, 1.03);
     EXPECT_TRUE(pulses(0.002, 10.0).empty());
     // When the gas stops the rotor runs down within a few coast time constants.
     const auto coasting = pulses(2.0, 1.0);

@@ -18,7 +18,7 @@ grep -v '^#' "$here/streams.txt" | while read -r name type profile options; do
     [ -n "$name" ] || continue
     # shellcheck disable=SC2086 # the options are words on purpose
     "$tavctl" --home "$home" test --patient 1 --type "$type" --profile "$profile" $options \
-        --record "$here/$name.stream" > "$home/test.json"
+        --record "$here/$name.stream" > "$home/test.json" || true # a noisy test may save nothing
     protocol=checksum
     [ "$profile" -gt 10 ] && protocol=ascii
     cexp=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["cexp"])' "$home/test.json")

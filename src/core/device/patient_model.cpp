@@ -145,13 +145,13 @@ FlowPhase PatientModel::bestBlow(int profile, double* inspiratoryPeak)
         *inspiratoryPeak = 4.3;
         break;
     case 4: { // poor start: the same lungs as 1, a hesitant start and a slow rise
-        best = forced(9.0, 0.10, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.3);
+        best = forced(9.0, 0.10, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 8.3);
         best.plateau = kPlateauFlow;
         best.hesitation = 0.3;
         best.hesitationFlow = 0.8;
         // The hesitation and the slow rise change when the gas comes, not
         // how much the lungs hold: the blow empties them as far as profile 1.
-        FlowPhase normal = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.0);
+        FlowPhase normal = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 8.0);
         normal.plateau = kPlateauFlow;
         const double before = best.hesitation * best.hesitationFlow;
         best.amplitude *= (normal.VolumeAt(normal.duration) - before) /
@@ -184,8 +184,8 @@ FlowPhase PatientModel::bestBlow(int profile, double* inspiratoryPeak)
         best.plateau = kPlateauFlow;
         *inspiratoryPeak = 3.0;
         break;
-    default: // normal adult
-        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 7.0);
+    default: // normal adult, blowing on long enough for 15 mL pulses to show the plateau
+        best = forced(9.0, 0.03, {0.60, 0.38, 0.02}, {0.25, 0.7, 0.9}, 8.0);
         best.plateau = kPlateauFlow;
         break;
     }
