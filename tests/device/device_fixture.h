@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <chrono>
 #include <thread>
@@ -48,8 +49,11 @@ class DeviceTest : public ::testing::Test {
         LiveTestSession::StartResult start = LiveTestSession::kRefused;
         bool finished = false;
         bool endedEarly = false;
+        int dataLostSignals = 0;
         TestEnding ending;
+        std::vector<ManeuverStatus> statuses;
         SaveResult saved;
+        QByteArray file; // the stored test file's bytes
         int resends = 0;
     };
 
@@ -66,14 +70,21 @@ class DeviceTest : public ::testing::Test {
         QObject::connect(&session, &LiveTestSession::deviceFinished,
                          [&](int) { out.finished = true; });
         QObject::connect(&session, &LiveTestSession::endedEarly, [&] { out.endedEarly = true; });
+        QObject::connect(&session, &LiveTestSession::dataLost, [&] { ++out.dataLostSignals; });
         out.start = session.Start(int(config.test));
         if (out.start != LiveTestSession::kStarted)
             return out;
         EXPECT_TRUE(waitForEnd(session));
         out.resends = session.ResendRequests();
         out.ending = session.Ending();
+        out.statuses = TestParts().store.Statuses();
         if (save && (out.finished || out.ending.kept > 0))
             out.saved = session.Save(1, context(), db);
+        if (!out.saved.path.isEmpty()) {
+            QFile f(out.saved.path);
+            if (f.open(QIODevice::ReadOnly))
+                out.file = f.readAll();
+        }
         return out;
     }
 

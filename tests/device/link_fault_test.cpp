@@ -19,47 +19,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-struct LinkRun {
-    bool finished = false;
-    bool endedEarly = false;
-    int dataLostSignals = 0;
-    SaveResult saved;
-    std::vector<ManeuverStatus> statuses;
-    QByteArray file;
-};
-
-} // namespace
-
-class LinkFaultTest : public DeviceTest {
-  protected:
-    LinkRun run(SimConfig config, int silenceMs = LiveTestSession::kSilenceLimitMs)
-    {
-        useDevice(config);
-        LinkRun out;
-        LiveTestSession session(TestParts());
-        session.SetSilenceLimit(silenceMs);
-        QObject::connect(&session, &LiveTestSession::deviceFinished,
-                         [&](int) { out.finished = true; });
-        QObject::connect(&session, &LiveTestSession::endedEarly, [&] { out.endedEarly = true; });
-        QObject::connect(&session, &LiveTestSession::dataLost, [&] { ++out.dataLostSignals; });
-        if (session.Start(int(config.test)) != LiveTestSession::kStarted) {
-            ADD_FAILURE() << "the test did not start";
-            return out;
-        }
-        EXPECT_TRUE(waitForEnd(session));
-        out.statuses = TestParts().store.Statuses();
-        if (out.finished)
-            out.saved = session.Save(1, context(), db);
-        if (!out.saved.path.isEmpty()) {
-            QFile f(out.saved.path);
-            if (f.open(QIODevice::ReadOnly))
-                out.file = f.readAll();
-        }
-        return out;
-    }
-};
+using LinkFaultTest = DeviceTest;
 
 TEST_F(LinkFaultTest, PulseLostBeforeEveryPhaseEndStoresWhatACleanLineStores)
 {
@@ -68,9 +28,9 @@ TEST_F(LinkFaultTest, PulseLostBeforeEveryPhaseEndStoresWhatACleanLineStores)
             SimConfig config;
             config.profile = profile;
             config.protocol = protocol;
-            const LinkRun clean = run(config);
+            const Outcome clean = run(config);
             config.faults.dropEnd = true;
-            const LinkRun faulty = run(config);
+            const Outcome faulty = run(config);
             ASSERT_EQ(clean.saved.outcome, SaveOutcome::Saved) << profile;
             ASSERT_EQ(faulty.saved.outcome, SaveOutcome::Saved) << profile;
             EXPECT_EQ(faulty.saved.bestIndex, clean.saved.bestIndex) << profile;
@@ -99,13 +59,13 @@ TEST_F(LinkFaultTest, PulseLostBeforeEveryPhaseEndStoresWhatACleanLineStores)
 TEST_F(LinkFaultTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
 {
     SimConfig clean;
-    const LinkRun reference = run(clean);
+    const Outcome reference = run(clean);
     ASSERT_EQ(reference.saved.outcome, SaveOutcome::Saved);
 
     // Pulse 100 lies in the first blow, the best of the clean run is not that one.
     SimConfig config;
     config.faults.lostPulse = 100;
-    const LinkRun out = run(config);
+    const Outcome out = run(config);
     ASSERT_TRUE(out.finished);
     ASSERT_GE(out.statuses.size(), 3u);
     EXPECT_EQ(out.statuses[0].complete, 0);
@@ -133,7 +93,7 @@ TEST_F(LinkFaultTest, PulseLostInTheLastBlowAndNoAnswerEndsTheTestWithoutATrunca
     for (const int lost : {total, total - 200}) {
         SimConfig config;
         config.faults.lostPulse = lost;
-        const LinkRun out = run(config);
+        const Outcome out = run(config);
         ASSERT_TRUE(out.finished) << lost;
         EXPECT_FALSE(out.endedEarly);
         ASSERT_FALSE(out.statuses.empty());
@@ -147,7 +107,7 @@ TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
     SimConfig config;
     config.faults.lostPulse = 30;
     config.test = SimTest::Mvv;
-    const LinkRun mvv = run(config);
+    const Outcome mvv = run(config);
     ASSERT_TRUE(mvv.finished);
     EXPECT_EQ(mvv.saved.outcome, SaveOutcome::DataLost);
     EXPECT_EQ(mvv.saved.resultValid, 0);
@@ -165,7 +125,7 @@ TEST_F(LinkFaultTest, NoiseOnTheAsciiLineNeverBecomesAStoredWrongNumber)
         config.protocol = SimProtocol::Ascii;
         config.faults.noise = 0.002;
         config.faults.seed = seed;
-        const LinkRun out = run(config, 400);
+        const Outcome out = run(config, 400);
         if (out.saved.outcome != SaveOutcome::Saved) {
             ++refused;
             continue;
