@@ -4,11 +4,18 @@
 // made and when to make them again.
 #include "support/run_tool.h"
 
+#include "core/device/checksum_frame_protocol.h"
+#include "core/measure/flow_engine.h"
+#include "core/session/assembler_sink.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <cstring>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -150,6 +157,56 @@ TEST(GoldenStreams, DamagedManoeuvresAreMarkedAndNeverBest)
             EXPECT_FALSE(damaged(best)) << s.name.toStdString();
         else
             EXPECT_EQ(marked, maneuvers.size()) << s.name.toStdString();
+    }
+}
+
+// What the checksum protocol makes of `stream` read in pieces: the first
+// `cut` bytes, then the rest, each in reads of at most 64 bytes.
+struct Parsed {
+    int ended = 0;
+    std::vector<float> fvc;
+    bool operator==(const Parsed&) const = default;
+};
+
+Parsed parseInPieces(const QByteArray& stream, int cut, int cexp, int cinsp)
+{
+    MeasurementStore store;
+    auto engine = std::make_unique<FlowEngine>();
+    AssemblerSink sink(store, *engine, nullptr);
+    sink.Assembler().Begin(kTestFvc, cexp, cinsp);
+    ChecksumFrameProtocol protocol;
+    protocol.SetCoefficients(cexp, cinsp, 33);
+    protocol.SetSink(&sink);
+    Parsed out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(stream.constData());
+    for (const auto& [from, to] : {std::pair{0, cut}, std::pair{cut, int(stream.size())}})
+        for (int at = from; at < to && out.ended == 0; at += 64) {
+            // Each read in its own buffer: nothing after its end is there.
+            unsigned char block[65] = {};
+            const int n = std::min(64, to - at);
+            std::memcpy(block, bytes + at, n);
+            const int result = protocol.ParseStream(block, n);
+            out.ended = result < 0 ? result : 0;
+        }
+    for (const ManeuverResult& m : store.Maneuvers())
+        out.fvc.push_back(m.FVC);
+    return out;
+}
+
+// A read may end at any byte of a frame (a radio link hands over what came):
+// every cut in the last reports of each checksum stream gives the same test,
+// the test end included.
+TEST(GoldenStreams, AFrameCutAtAnyByteGivesTheSameTest)
+{
+    for (const GoldenStream& s : goldenStreams()) {
+        if (s.protocol != "checksum" || s.type != "fvc")
+            continue;
+        const QByteArray stream = readGolden(s.name + ".stream");
+        const Parsed whole = parseInPieces(stream, 0, s.cexp.toInt(), s.cinsp.toInt());
+        ASSERT_EQ(whole.ended, -1) << s.name.toStdString();
+        for (int cut = std::max<int>(1, stream.size() - 192); cut < stream.size(); ++cut)
+            EXPECT_TRUE(parseInPieces(stream, cut, s.cexp.toInt(), s.cinsp.toInt()) == whole)
+                << s.name.toStdString() << " cut at " << cut;
     }
 }
 

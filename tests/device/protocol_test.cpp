@@ -143,18 +143,22 @@ TEST_F(ChecksumFrameTest, SequenceGapAsksOnceAndDropsPulsesUntilTheMissingOneArr
         EXPECT_EQ(pulses[i].time, std::uint32_t(100 * (i + 1)));
 }
 
-TEST_F(ChecksumFrameTest, EndAndStopFramesEndTheStreamOnlyWhenWhole)
+TEST_F(ChecksumFrameTest, EndAndStopFramesEndTheStreamOnlyWhenWholeAcrossReads)
 {
     EXPECT_EQ(parse({0xE3, 0x63, 0, 0}), -1);
     EXPECT_EQ(store.finished.load(), 1);
     store.finished = 0;
     EXPECT_EQ(parse({0xFD, 0x7D}), -2);
-    // The checksum in the next block: not recognised, the test goes on.
+    // Cut by the read's end: the frame waits for its checksum in the next read.
+    store.finished = 0;
     EXPECT_EQ(parse(join({pulse(1, 100), Bytes{0xE3}})), 0);
-    EXPECT_EQ(parse({0x63, 0, 0}), 0);
     EXPECT_EQ(store.finished.load(), 0);
+    EXPECT_EQ(parse({0x63, 0, 0}), -1);
     EXPECT_EQ(parse(join({pulse(2, 200), Bytes{0xFD}})), 0);
-    EXPECT_EQ(parse({0x7D}), 0);
+    EXPECT_EQ(parse({0x7D}), -2);
+    // A wrong checksum after the cut is no end.
+    EXPECT_EQ(parse(Bytes{0xFD}), 0);
+    EXPECT_EQ(parse({0x7C}), 0);
 }
 
 TEST_F(ChecksumFrameTest, LongFrameSplitBetweenBlocksIsCompletedByTheNext)

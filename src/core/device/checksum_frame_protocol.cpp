@@ -119,6 +119,7 @@ int ChecksumFrameProtocol::StartTest()
 {
     m_expectedSeq = 0;
     m_resync = 0;
+    m_heldCode = -1;
     clearResend();
     return SendCommand(kStart, kStartReply);
 }
@@ -244,31 +245,46 @@ int ChecksumFrameProtocol::SetWaitParameters(int space, int times)
     return reply[0] == kWaitReply && ValidFrame(reply, kBlockSize) ? 1 : 0;
 }
 
+int ChecksumFrameProtocol::parsePair(unsigned char code, unsigned char second, int& resend)
+{
+    unsigned char pair[2] = {code, second};
+    const int result = ParseFrame(pair, 2);
+    if (result > 0) {
+        if (!resend)
+            resend = result;
+    } else if (result != -1 && !m_heldTestEnd) {
+        if (code == kTestEnd)
+            return -1;
+        if (code == kStopReply)
+            return -2;
+    }
+    return 0;
+}
+
 int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
 {
     // The first pulse to ask for again; the rest of the block is still read,
     // so that a test end behind the gap is not lost with it.
     int resend = 0;
+    if (m_heldCode >= 0 && count > 0) {
+        // A two-byte frame cut by the last read's end: its second byte is here.
+        const unsigned char code = static_cast<unsigned char>(m_heldCode);
+        m_heldCode = -1;
+        if (const int end = parsePair(code, buffer[0], resend))
+            return end;
+    }
     for (int i = 0; i < count; ++i) {
         const unsigned char b = buffer[i];
         const int length = FrameLength(b);
         if (length == 2) {
             m_position = 0;
             m_expected = 2;
-            // The byte after the block counts as 0: a 2-byte frame cut by the
-            // block's end is not recognised.
-            unsigned char pair[2] = {b,
-                                     static_cast<unsigned char>(i + 1 < count ? buffer[i + 1] : 0)};
-            const int result = ParseFrame(pair, 2);
-            if (result > 0) {
-                if (!resend)
-                    resend = result;
-            } else if (result != -1 && !m_heldTestEnd) {
-                if (b == kTestEnd)
-                    return -1;
-                if (b == kStopReply)
-                    return -2;
+            if (i + 1 == count) {
+                m_heldCode = b; // the second byte comes with the next read
+                break;
             }
+            if (const int end = parsePair(b, buffer[i + 1], resend))
+                return end;
         } else if (length > 2) {
             std::memset(m_frame, 0, sizeof(m_frame));
             m_frame[0] = b;

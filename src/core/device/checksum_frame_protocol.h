@@ -49,6 +49,9 @@ class ChecksumFrameProtocol : public DeviceProtocol {
     int askAgain();
     void giveUp();
     void closePhase(bool expiration);
+    // Acts on the two-byte frame `code`, `second`: -1 or -2 when it ends the
+    // test (see ParseStream), else 0; a pulse to ask for goes into `resend`.
+    int parsePair(unsigned char code, unsigned char second, int& resend);
 
     std::uint32_t m_expectedSeq = 0; // number of the last pulse taken
     int m_resendPending = 0;
@@ -61,4 +64,5 @@ class ChecksumFrameProtocol : public DeviceProtocol {
     unsigned char m_frame[65] = {};
     int m_position = 0;
     int m_expected = 0;
+    int m_heldCode = -1; // code of a two-byte frame whose second byte is still to come
 };

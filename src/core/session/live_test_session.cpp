@@ -181,7 +181,6 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
     bool ended = false;
     TestEnd end = TestEnd::Finished;
     unsigned char block[kBlockSize + 2];
-    int carried = 0; // bytes of the last read held back for the next, at its start
     auto lastData = Clock::now();
     auto lastNudge = lastData;
     while (m_running.load()) {
@@ -200,9 +199,9 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             lossesReported = m_sink.Losses();
             Q_EMIT dataLost();
         }
-        std::memset(block + carried, 0, sizeof(block) - carried);
+        std::memset(block, 0, sizeof(block));
         // Exactly the bytes that came: a short read is never padded.
-        const int got = protocol->ReadSome(block + carried, kBlockSize);
+        const int got = protocol->ReadSome(block, kBlockSize);
         const auto now = Clock::now();
         if (got <= 0) {
             DevicePort* port = protocol->Port();
@@ -231,15 +230,10 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
         }
         lastData = lastNudge = now;
         if (m_recorded)
-            m_recorded->append(reinterpret_cast<const char*>(block + carried), got);
-        // A two-byte frame whose second byte is still on the way would be
-        // decoded without it: its first byte waits for the next read.
-        int count = carried + got;
-        carried = protocol->FrameLength(block[count - 1]) == 2 ? 1 : 0;
-        count -= carried;
-        const int result = protocol->ParseStream(block, count);
-        if (carried)
-            block[0] = block[count];
+            m_recorded->append(reinterpret_cast<const char*>(block), got);
+        // Exactly the bytes that came; a frame cut by the read's end waits
+        // in the protocol for the rest.
+        const int result = protocol->ParseStream(block, got);
         if (result == 0)
             started = true;
         if (!handle(protocol, result, end)) {
