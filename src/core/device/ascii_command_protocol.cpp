@@ -9,13 +9,6 @@
 
 using namespace Wire::Ascii;
 
-namespace {
-// Units of the phase sums per turbine pulse: the host's pulse volume over
-// coefficient x 0.0001 L.
-constexpr double kExpSumUnit = 0.008 * 0.0127 / 0.0001;
-constexpr double kInspSumUnit = 0.0132 / 130.0 / 0.0001;
-} // namespace
-
 int AsciiCommandProtocol::writeByte(unsigned char b)
 {
     return Write(&b, 1);

@@ -5,10 +5,6 @@
 
 namespace {
 
-// Host volume per pulse divided by coefficient x 0.0001: the sums are
-// counts in these units so that coefficient x sum x 0.0001 gives litres.
-constexpr double kExpUnit = 0.008 * 0.0127 / 0.0001;
-constexpr double kInspUnit = 0.0132 / 130.0 / 0.0001;
 const char kIdentifier[] = "TAV-SIM-ASCII-0001";
 
 Wire::Bytes le32(std::uint32_t v)
@@ -29,7 +25,7 @@ AsciiDeviceSide::AsciiDeviceSide(const SimConfig& config) : VirtualSpirometer(co
 void AsciiDeviceSide::PhaseSums(const std::vector<std::uint32_t>& stamps, double start,
                                 bool expiration, int sums[3])
 {
-    const double unit = expiration ? kExpUnit : kInspUnit;
+    const double unit = expiration ? Wire::Ascii::kExpSumUnit : Wire::Ascii::kInspSumUnit;
     sums[0] = sums[1] = sums[2] = 0;
     const int n = static_cast<int>(stamps.size());
     if (n == 0)

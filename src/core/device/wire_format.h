@@ -41,6 +41,10 @@ constexpr unsigned char kCoefficientFrame = 1, kExpPulse = 2, kExpEnd = 3, kTest
 // Calibration status bytes.
 constexpr unsigned char kCalRepeat = 5, kCalWrongSyringe = 6, kCalReplaceBlade = 7, kCalSuccess = 8,
                         kCalWait = 17, kCalClosed = 'v';
+// Units of the phase sums per turbine pulse: the host's pulse volume over
+// coefficient x 0.0001 L, by direction.
+constexpr double kExpSumUnit = 0.008 * 0.0127 / 0.0001;
+constexpr double kInspSumUnit = 0.0132 / 130.0 / 0.0001;
 } // namespace Ascii
 
 // Checksum-frame codes.
