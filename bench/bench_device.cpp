@@ -54,12 +54,13 @@ template <class Protocol> void replay(benchmark::State& state, SimProtocol kind)
         AssemblerSink sink(store, *engine, &points);
         sink.Assembler().Begin(kTestFvc, 149, 149);
         Protocol protocol;
-        protocol.SetSink(&sink);
         protocol.SetCoefficients(149, 149, 33);
+        sink.Attach(protocol);
         for (size_t at = 0; at < stream.size(); at += 64) {
             unsigned char block[65] = {};
             std::memcpy(block, stream.data() + at, std::min<size_t>(64, stream.size() - at));
-            if (protocol.ParseStream(block, 64) == -1)
+            protocol.ParseStream(block, 64);
+            if (sink.StreamOver() != AssemblerSink::Over::kNo)
                 break;
         }
         benchmark::DoNotOptimize(store.ManeuverCount());

@@ -8,6 +8,7 @@
 #include "core/measure/flow_engine.h"
 #include "core/measure/measurement_store.h"
 #include "core/session/assembler_sink.h"
+#include "core/session/stream_receiver.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,22 +26,25 @@ template <class Protocol> int FuzzParseStream(const std::uint8_t* data, std::siz
     AssemblerSink sink(store, *engine, &points);
     sink.Assembler().Begin(data[0] % 3, 149, 149);
     Protocol protocol;
-    protocol.SetSink(&sink);
+    sink.Attach(protocol);
+    StreamReceiver receiver(protocol, sink, [](int) {});
     const std::size_t block = 1 + data[1] % 64;
     for (std::size_t at = 2; at < size; at += block) {
         unsigned char buffer[65] = {};
         const std::size_t n = size - at < block ? size - at : block;
         for (std::size_t i = 0; i < n; ++i)
             buffer[i] = data[at + i];
-        const int result = protocol.ParseStream(buffer, static_cast<int>(n));
-        if (result == -1 || result == -2)
+        receiver.Received(buffer, static_cast<int>(n));
+        if (receiver.StreamOver() != AssemblerSink::Over::kNo) {
             store.finished = 0; // keep going: later bytes must not hurt either
+            sink.Attach(protocol);
+        }
         unsigned char frame[65] = {};
         for (std::size_t i = 0; i < n && i < sizeof(frame); ++i)
             frame[i] = buffer[i];
         protocol.ParseFrame(frame, static_cast<int>(n)); // any length, any code
         if (data[1] & 0x80)
-            protocol.LinkIdle(); // the link falls quiet now and then
+            receiver.Quiet(); // the link falls quiet now and then: asks, then gives up
     }
     return 0;
 }

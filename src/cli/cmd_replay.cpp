@@ -15,6 +15,7 @@
 #include "core/measure/measurement_store.h"
 #include "core/measure/vc_analysis.h"
 #include "core/session/assembler_sink.h"
+#include "core/session/stream_receiver.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -74,32 +75,23 @@ int CmdReplay(CliContext&, QStringList& args)
     AssemblerSink sink(store, *engine, &points);
     protocol->SetCoefficients(cexp, cinsp, 33);
     sink.Assembler().Begin(type, cexp, cinsp);
-    protocol->SetSink(&sink);
+    sink.Attach(*protocol);
+    // Offline nobody can send a pulse again: the requests are only listed.
+    QJsonArray resends;
+    StreamReceiver receiver(*protocol, sink, [&resends](int pulse) { resends.append(pulse); });
 
     // Blocks as the worker reads them: 64 bytes each, the last one as long
     // as what is left.
-    int ended = 0;
-    QJsonArray resends;
-    for (qsizetype at = 0; at < stream.size() && ended == 0; at += 64) {
+    const auto over = [&receiver] { return receiver.StreamOver() != AssemblerSink::Over::kNo; };
+    for (qsizetype at = 0; at < stream.size() && !over(); at += 64) {
         unsigned char block[65] = {};
         const qsizetype n = std::min<qsizetype>(64, stream.size() - at);
         std::memcpy(block, stream.constData() + at, size_t(n));
-        const int result = protocol->ParseStream(block, int(n));
-        if (result < 0)
-            ended = result;
-        else if (result > 0)
-            resends.append(result); // offline nobody can send it again
+        receiver.Received(block, int(n));
     }
-    // The link stays quiet: a protocol waiting for pulses asks again, then
-    // gives them up.
-    for (int quiet = 0; ended == 0 && quiet < 16; ++quiet) {
-        const int result = protocol->LinkIdle();
-        if (result < 0)
-            ended = result;
-        else if (result > 0)
-            resends.append(result);
-        else
-            break;
+    // The link stays quiet: a pulse still missing is asked for again, then
+    // given up.
+    for (int quiet = 0; !over() && quiet < 16 && receiver.Quiet(); ++quiet) {
     }
     protocol->SetSink(nullptr);
 
@@ -168,7 +160,11 @@ int CmdReplay(CliContext&, QStringList& args)
     json["acceptance"] = AcceptanceJson(acceptance);
     json["valid"] = valid;
     json["samples"] = qint64(pulses.size());
-    json["ended"] = ended;
+    // As the stored replays have it: -1 the device's test end, -2 its stop.
+    const AssemblerSink::Over how = receiver.StreamOver();
+    json["ended"] = how == AssemblerSink::Over::kTestEnded      ? -1
+                    : how == AssemblerSink::Over::kDeviceStopped ? -2
+                                                                 : 0;
     json["resends"] = resends;
     PrintJson(json);
     return 0;

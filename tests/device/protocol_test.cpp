@@ -83,10 +83,13 @@ template <class Protocol> class ProtocolTest : public ::testing::Test {
     void SetUp() override
     {
         sink.Assembler().Begin(kTestFvc, 149, 149);
-        protocol.SetSink(&sink);
+        sink.Attach(protocol);
         protocol.SetPort(&port);
     }
     int parse(const Bytes& block) { return protocol.ParseStream(block.data(), int(block.size())); }
+    AssemblerSink::Over over() const { return sink.StreamOver(); }
+    // The test goes on: the sink listens again.
+    void goOn() { sink.Attach(protocol); }
 
     TempHome home; // settings at their defaults (BTPS on)
     MeasurementStore store;
@@ -145,20 +148,31 @@ TEST_F(ChecksumFrameTest, SequenceGapAsksOnceAndDropsPulsesUntilTheMissingOneArr
 
 TEST_F(ChecksumFrameTest, EndAndStopFramesEndTheStreamOnlyWhenWholeAcrossReads)
 {
-    EXPECT_EQ(parse({0xE3, 0x63, 0, 0}), -1);
+    using Over = AssemblerSink::Over;
+    parse({0xE3, 0x63, 0, 0});
+    EXPECT_EQ(over(), Over::kTestEnded);
     EXPECT_EQ(store.finished.load(), 1);
-    store.finished = 0;
-    EXPECT_EQ(parse({0xFD, 0x7D}), -2);
+    goOn();
+    parse({0xFD, 0x7D});
+    EXPECT_EQ(over(), Over::kDeviceStopped);
     // Cut by the read's end: the frame waits for its checksum in the next read.
+    goOn();
     store.finished = 0;
-    EXPECT_EQ(parse(join({pulse(1, 100), Bytes{0xE3}})), 0);
+    parse(join({pulse(1, 100), Bytes{0xE3}}));
+    EXPECT_EQ(over(), Over::kNo);
     EXPECT_EQ(store.finished.load(), 0);
-    EXPECT_EQ(parse({0x63, 0, 0}), -1);
-    EXPECT_EQ(parse(join({pulse(2, 200), Bytes{0xFD}})), 0);
-    EXPECT_EQ(parse({0x7D}), -2);
+    parse({0x63, 0, 0});
+    EXPECT_EQ(over(), Over::kTestEnded);
+    goOn();
+    parse(join({pulse(2, 200), Bytes{0xFD}}));
+    EXPECT_EQ(over(), Over::kNo);
+    parse({0x7D});
+    EXPECT_EQ(over(), Over::kDeviceStopped);
     // A wrong checksum after the cut is no end.
-    EXPECT_EQ(parse(Bytes{0xFD}), 0);
-    EXPECT_EQ(parse({0x7C}), 0);
+    goOn();
+    parse(Bytes{0xFD});
+    parse({0x7C});
+    EXPECT_EQ(over(), Over::kNo);
 }
 
 TEST_F(ChecksumFrameTest, LongFrameSplitBetweenBlocksIsCompletedByTheNext)
@@ -193,7 +207,8 @@ TEST_F(ChecksumFrameTest, PhasesCloseManoeuvresAndAnUnfinishedOneIsKeptAtTheEnd)
         ASSERT_EQ(
             parse(Bytes(stream.begin() + i, stream.begin() + std::min(stream.size(), i + 64))), 0);
     EXPECT_EQ(store.ManeuverCount(), 1);
-    EXPECT_EQ(parse({0xE3, 0x63}), -1);
+    parse({0xE3, 0x63});
+    EXPECT_EQ(over(), AssemblerSink::Over::kTestEnded);
     const ManeuverList list = store.Maneuvers();
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].ExpCount, 40);
@@ -302,8 +317,9 @@ TEST_F(AsciiCommandTest, FramesCarryOverBetweenReadsAndEndOfTestStopsTheBlock)
     ASSERT_EQ(store.PulseCount(), 2);
     EXPECT_EQ(store.Pulses()[1].time, 700u);
     EXPECT_EQ(store.Pulses()[1].direction, 0);
-    // Frame 4 ends the test at once: the pulse after it is not looked at.
-    EXPECT_EQ(parse(join({Bytes{4}, asciiPulse(900)})), -1);
+    // Frame 4 ends the test at once: the pulse after it does not count.
+    parse(join({Bytes{4}, asciiPulse(900)}));
+    EXPECT_EQ(over(), AssemblerSink::Over::kTestEnded);
     EXPECT_EQ(store.PulseCount(), 2);
     EXPECT_EQ(store.finished.load(), 1);
     EXPECT_EQ(store.ManeuverCount(), 1);

@@ -203,8 +203,6 @@ int AsciiCommandProtocol::ParseStream(const unsigned char* buffer, int count)
             m_position = 0;
             m_expected = 1;
             ParseFrame(&b, 1);
-            if (b == kTestEnd)
-                return -1;
         } else if (length > 1) {
             std::memset(m_frame, 0, sizeof(m_frame));
             m_frame[0] = b;
@@ -284,12 +282,13 @@ int AsciiCommandProtocol::ParseFrame(unsigned char* frame, int length)
         sink().PhaseEnd(expiration, &sums);
         break;
     }
-    case kTestEnd:
     case kCycleEnd:
         m_sampleCounter = 0;
         sink().ManeuverEnd();
-        if (m_code == kTestEnd)
-            sink().TestEnd();
+        break;
+    case kTestEnd:
+        m_sampleCounter = 0;
+        sink().TestEnd();
         break;
     case kTemperature:
         if (data(0) != m_temperature) {

@@ -245,35 +245,28 @@ int ChecksumFrameProtocol::SetWaitParameters(int space, int times)
     return reply[0] == kWaitReply && ValidFrame(reply, kBlockSize) ? 1 : 0;
 }
 
-int ChecksumFrameProtocol::parsePair(unsigned char code, unsigned char second, int& resend)
+void ChecksumFrameProtocol::parsePair(unsigned char code, unsigned char second, int& resend)
 {
     unsigned char pair[2] = {code, second};
     const int result = ParseFrame(pair, 2);
-    if (result > 0) {
-        if (!resend)
-            resend = result;
-    } else if (result != -1 && !m_heldTestEnd) {
-        if (code == kTestEnd)
-            return -1;
-        if (code == kStopReply)
-            return -2;
-    }
-    return 0;
+    if (result > 0 && !resend)
+        resend = result;
 }
 
 int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
 {
-    // The first pulse to ask for again; the rest of the block is still read,
-    // so that a test end behind the gap is not lost with it.
+    // The first missing pulse; the rest of the block is still read, so that
+    // a test end behind the gap is not lost with it.
     int resend = 0;
+    int i = 0;
     if (m_heldCode >= 0 && count > 0) {
         // A two-byte frame cut by the last read's end: its second byte is here.
         const unsigned char code = static_cast<unsigned char>(m_heldCode);
         m_heldCode = -1;
-        if (const int end = parsePair(code, buffer[0], resend))
-            return end;
+        parsePair(code, buffer[0], resend);
+        i = 1;
     }
-    for (int i = 0; i < count; ++i) {
+    for (; i < count; ++i) {
         const unsigned char b = buffer[i];
         const int length = FrameLength(b);
         if (length == 2) {
@@ -283,8 +276,8 @@ int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
                 m_heldCode = b; // the second byte comes with the next read
                 break;
             }
-            if (const int end = parsePair(b, buffer[i + 1], resend))
-                return end;
+            parsePair(b, buffer[i + 1], resend);
+            ++i;
         } else if (length > 2) {
             std::memset(m_frame, 0, sizeof(m_frame));
             m_frame[0] = b;
@@ -308,19 +301,17 @@ int ChecksumFrameProtocol::ParseStream(const unsigned char* buffer, int count)
 void ChecksumFrameProtocol::clearResend()
 {
     m_resendPending = 0;
-    m_resendRequests = 0;
     m_refusedPulses = 0;
     m_heldPhaseEnd = -1;
     m_heldTestEnd = 0;
 }
 
-int ChecksumFrameProtocol::askAgain()
+int ChecksumFrameProtocol::stillMissing()
 {
     m_refusedPulses = 0;
-    if (m_resendRequests < kMaxResendRequests) {
-        ++m_resendRequests;
-        return static_cast<int>(m_expectedSeq + 1);
-    }
+    const int pulse = static_cast<int>(m_expectedSeq + 1);
+    if (waitForMissing(pulse))
+        return pulse;
     giveUp();
     return 0;
 }
@@ -335,27 +326,14 @@ void ChecksumFrameProtocol::giveUp()
     clearResend();
     m_resync = 1;
     if (held >= 0)
-        closePhase(held == 1);
+        sink().PhaseEnd(held == 1, nullptr);
     if (testEnd)
         sink().TestEnd();
 }
 
-void ChecksumFrameProtocol::closePhase(bool expiration)
-{
-    sink().PhaseEnd(expiration, nullptr);
-    if (!expiration)
-        sink().ManeuverEnd();
-}
-
 int ChecksumFrameProtocol::LinkIdle()
 {
-    if (!m_resendPending)
-        return 0;
-    const int testEnd = m_heldTestEnd;
-    const int result = askAgain();
-    if (result > 0)
-        return result;
-    return testEnd ? -1 : 0;
+    return m_resendPending ? stillMissing() : 0;
 }
 
 int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
@@ -391,14 +369,12 @@ int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
         --m_expectedSeq;
         if (!m_resendPending) {
             m_resendPending = 1;
-            m_resendRequests = 1;
-            m_refusedPulses = 0;
-            return static_cast<int>(m_expectedSeq + 1);
+            return stillMissing();
         }
-        // The device goes on without sending the missing pulse: ask again now
-        // and then, and give up after a few requests.
+        // The device goes on without sending the missing pulse: the receiver
+        // hears of it again now and then.
         if (++m_refusedPulses >= kPulsesPerRequest)
-            return askAgain();
+            return stillMissing();
         return 0;
     }
     case kPhaseEnd: {
@@ -415,13 +391,11 @@ int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
             // The phase's last pulses are missing: it ends once they are here.
             m_heldPhaseEnd = expiration ? 1 : 0;
             m_resendPending = 1;
-            m_resendRequests = 1;
-            m_refusedPulses = 0;
-            return static_cast<int>(m_expectedSeq + 1);
+            return stillMissing();
         }
         if (last != 0 && last < m_expectedSeq)
             return 0; // a repeat of a phase end already acted on
-        closePhase(expiration);
+        sink().PhaseEnd(expiration, nullptr);
         return 0;
     }
     case kTestEnd:
@@ -431,6 +405,11 @@ int ChecksumFrameProtocol::ParseFrame(unsigned char* frame, int length)
             return 0;
         }
         sink().TestEnd();
+        return 0;
+    case kStopReply:
+        // A test end held for missing pulses ends the test once they are here.
+        if (!m_heldTestEnd)
+            sink().DeviceStopped();
         return 0;
     case kWaitMark:
         sink().WaitMark();

@@ -27,10 +27,10 @@ class ChecksumFrameProtocol : public DeviceProtocol {
     int ReadTemperature() override;
     int SetWaitParameters(int space, int times) override;
     int LinkIdle() override;
+    bool MarksManeuverEnds() const override { return false; }
 
-    // A missing pulse is asked for at most this often before it is given up;
-    // while the device streams on without it, every this many pulses ask again.
-    static constexpr int kMaxResendRequests = 4;
+    // While the device streams on without a missing pulse, it is put to the
+    // receiver's rule again every this many pulses.
     static constexpr int kPulsesPerRequest = 32;
 
     // True when `frame` (at most `available` bytes) starts with a complete
@@ -46,17 +46,16 @@ class ChecksumFrameProtocol : public DeviceProtocol {
                  unsigned char* reply);
 
     void clearResend();
-    int askAgain();
+    // Puts the missing pulse to the receiver's rule: its number while it is
+    // waited for, 0 once it is given up.
+    int stillMissing();
     void giveUp();
-    void closePhase(bool expiration);
-    // Acts on the two-byte frame `code`, `second`: -1 or -2 when it ends the
-    // test (see ParseStream), else 0; a pulse to ask for goes into `resend`.
-    int parsePair(unsigned char code, unsigned char second, int& resend);
+    // Decodes the two-byte frame `code`, `second`; a missing pulse goes into `resend`.
+    void parsePair(unsigned char code, unsigned char second, int& resend);
 
     std::uint32_t m_expectedSeq = 0; // number of the last pulse taken
     int m_resendPending = 0;
-    int m_resendRequests = 0; // requests for the pulse that is missing now
-    int m_refusedPulses = 0;  // later pulses that came since the last request
+    int m_refusedPulses = 0;  // later pulses that came since the last report
     int m_heldPhaseEnd = -1;  // 1 expiration, 0 inspiration: ends once whole
     int m_heldTestEnd = 0;
     int m_resync = 0; // the next pulse restarts the numbering

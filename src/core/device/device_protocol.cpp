@@ -14,6 +14,7 @@ class NoSink : public MeasurementSink {
     void PhaseEnd(bool, const DevicePhaseSums*) override {}
     void ManeuverEnd() override {}
     void TestEnd() override {}
+    void DeviceStopped() override {}
     void WaitMark() override {}
     void Temperature(int) override {}
     void DataLost(int) override {}

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class DevicePort;
 
@@ -33,8 +34,10 @@ class DeviceProtocol {
     int ReadSome(unsigned char* buffer, int count);
     virtual int Write(const unsigned char* buffer, int count);
     virtual int ReadCoefficients() = 0;
-    // De-frames a block of received bytes: -1 the test is over, -2 the device
-    // stopped, a positive number a pulse to ask for again, 0 nothing to do.
+    // De-frames a block of received bytes into the sink's events; returns the
+    // first pulse found missing in it, 0 for none. Whether it is asked for
+    // again is the missing-pulse rule's to decide, when the test is over the
+    // sink's (it hears the device's test end and stop).
     virtual int ParseStream(const unsigned char* buffer, int count) = 0;
     virtual int ParseFrame(unsigned char* frame, int length) = 0;
     virtual int GetVersion(int& frameLength, QString& text) = 0;
@@ -46,12 +49,19 @@ class DeviceProtocol {
     virtual int RequestResend(int sequence) = 0;
     virtual int ReadTemperature() = 0;
     virtual int SetWaitParameters(int space, int times);
-    // The receive worker calls this when the link has been quiet for a while
-    // during a test. A protocol waiting for a resend asks again (returns the
-    // pulse number) or, when it has asked often enough, gives the pulses up
-    // and returns what ParseStream would have (-1 when the test end was
-    // held back). 0: nothing to do.
+    // The receiver calls this when the link has been quiet for a while during
+    // a test: the pulse still missing (put to the missing-pulse rule again),
+    // 0 for none.
     virtual int LinkIdle() { return 0; }
+    // The receiver's rule for a missing pulse, called each time the stream
+    // shows it still missing: true when it was asked for again, false to give
+    // it up (the sink hears of the loss, the events held back for it are
+    // handed on and the numbering restarts). Without a rule it is waited for.
+    using MissingPulseRule = std::function<bool(int pulse)>;
+    void SetMissingPulseRule(MissingPulseRule rule) { m_missingPulseRule = std::move(rule); }
+    // Whether the wire marks the end of each manoeuvre; without a mark a
+    // manoeuvre ends with its inspiration.
+    virtual bool MarksManeuverEnds() const { return true; }
 
     // Wiring, done by the device manager (and by tests and tools).
     void SetPort(DevicePort* port) { m_port = port; }
@@ -82,6 +92,8 @@ class DeviceProtocol {
 
   protected:
     MeasurementSink& sink() const { return *m_sink; }
+    // Puts a missing pulse to the receiver's rule: true to wait for it.
+    bool waitForMissing(int pulse) const { return !m_missingPulseRule || m_missingPulseRule(pulse); }
     // Records which reply (`what`) failed and what was expected; returns 0.
     int commandFailed(const QString& what, const QString& expected);
     // 1 when both raw coefficients lie in the sensor's range, else 0 with the error.
@@ -89,6 +101,7 @@ class DeviceProtocol {
 
     DevicePort* m_port = nullptr;
     MeasurementSink* m_sink;
+    MissingPulseRule m_missingPulseRule;
 
     // Written by the start sequence and, for temperature reports, by the
     // receive worker.

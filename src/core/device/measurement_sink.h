@@ -20,14 +20,17 @@ class MeasurementSink {
     virtual void Pulse(std::uint32_t time, bool expiration) = 0;
     // An expiration or inspiration is over; `sums` when the device sent them.
     virtual void PhaseEnd(bool expiration, const DevicePhaseSums* sums) = 0;
-    // A manoeuvre (breath cycle) is over.
+    // The device marked the end of a manoeuvre (breath cycle); links whose
+    // wire has no such mark never send it.
     virtual void ManeuverEnd() = 0;
     // The device reported the end of the test.
     virtual void TestEnd() = 0;
+    // The device answered a stop command in the stream: it streams no more.
+    virtual void DeviceStopped() = 0;
     // The device marked a pause between breaths.
     virtual void WaitMark() = 0;
     virtual void Temperature(int celsius) = 0;
     // Pulses of the current manoeuvre were lost on the link and could not be
-    // had again (0 when the number is not known).
+    // had again (0 when the number is not known): the receiver gave them up.
     virtual void DataLost(int pulses) = 0;
 };

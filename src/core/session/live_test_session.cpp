@@ -140,43 +140,43 @@ LiveTestSession::StartResult LiveTestSession::startSequence(int testType)
     const int spaceSent = Settings().space.load() & 0xFF;
     m_sink.Assembler().Begin(testType, protocol->ExpCoefficient(), protocol->InspCoefficient(),
                              spaceSent * 5);
-    m_sink.FollowCoefficientsOf(protocol);
-    protocol->SetSink(&m_sink);
+    m_sink.Attach(*protocol);
     m_workerActive = true;
     m_manager.LendLink();
     return kStarted;
 }
 
-bool LiveTestSession::handle(DeviceProtocol* protocol, int result, TestEnd& end)
+bool LiveTestSession::streaming(DeviceProtocol* protocol, const StreamReceiver& receiver,
+                                TestEnd& end)
 {
-    if (result == -1) {
-        m_running = 0;
+    switch (receiver.StreamOver()) {
+    case AssemblerSink::Over::kNo:
+        return true;
+    case AssemblerSink::Over::kTestEnded:
         end = TestEnd::Finished;
         // An end that cuts a manoeuvre short may be damage: the device is
         // told to stop, so that it does not stream on to nobody.
         if (m_sink.Assembler().EndedInsideManeuver())
             protocol->StopTest(0);
-        return false;
-    }
-    if (result == -2) {
-        m_running = 0;
+        break;
+    case AssemblerSink::Over::kDeviceStopped:
         m_store.finished = 1;
         end = TestEnd::DeviceStopped;
-        return false;
+        break;
     }
-    if (result > 0) {
-        ++m_resends;
-        protocol->RequestResend(result);
-    }
-    return true;
+    m_running = 0;
+    return false;
 }
 
 void LiveTestSession::receive(DeviceProtocol* protocol)
 {
     using Clock = std::chrono::steady_clock;
     m_store.tidalFound = 0;
+    StreamReceiver receiver(*protocol, m_sink, [this, protocol](int pulse) {
+        ++m_resends;
+        protocol->RequestResend(pulse);
+    });
     bool tidalReported = false;
-    bool started = false;
     int lossesReported = 0;
     bool ended = false;
     TestEnd end = TestEnd::Finished;
@@ -219,9 +219,10 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
                 end = TestEnd::NoBlow; // or silent in a blow: the store tells
                 break;
             }
-            if (started && now - lastNudge > std::chrono::milliseconds(kResendQuietMs)) {
+            if (now - lastNudge > std::chrono::milliseconds(kResendQuietMs)) {
                 lastNudge = now;
-                if (!handle(protocol, protocol->LinkIdle(), end)) {
+                receiver.Quiet();
+                if (!streaming(protocol, receiver, end)) {
                     ended = true;
                     break;
                 }
@@ -233,10 +234,8 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             m_recorded->append(reinterpret_cast<const char*>(block), got);
         // Exactly the bytes that came; a frame cut by the read's end waits
         // in the protocol for the rest.
-        const int result = protocol->ParseStream(block, got);
-        if (result == 0)
-            started = true;
-        if (!handle(protocol, result, end)) {
+        receiver.Received(block, got);
+        if (!streaming(protocol, receiver, end)) {
             ended = true;
             break;
         }

@@ -4,6 +4,7 @@
 // command line follows it through its signals (queued across threads).
 #include "core/measure/test_file_writer.h"
 #include "core/session/assembler_sink.h"
+#include "core/session/stream_receiver.h"
 #include "core/session/test_ending.h"
 
 #include <QByteArray>
@@ -121,8 +122,8 @@ class LiveTestSession : public QObject {
     StartResult startSequence(int testType);
     void startAndReceive(int testType);
     void receive(DeviceProtocol* protocol);
-    // Acts on a ParseStream (or LinkIdle) result; false when the test is over.
-    bool handle(DeviceProtocol* protocol, int result, TestEnd& end);
+    // False when the device ended or stopped the test, with how in `end`.
+    bool streaming(DeviceProtocol* protocol, const StreamReceiver& receiver, TestEnd& end);
     // The worker's last acts: lets go of the link and reports how it ended.
     void letGo(DeviceProtocol* protocol, bool ended, TestEnd end, bool tidalReported,
                int lossesReported);
