@@ -7,6 +7,7 @@
 
 #include "core/app/app_paths.h"
 #include "core/app/ini_file.h"
+#include "core/app/interface_thread.h"
 #include "core/app/lang_text.h"
 #include "core/device/bluetooth_port.h"
 #include "core/device/device_manager.h"
@@ -90,6 +91,23 @@ TEST_F(SettingsDialogTest, ANewLanguageChangesTheMainPageTextsAtOnce)
     EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Name");
     EXPECT_EQ(list->model()->index(0, 3).data().toString(), "männlich");
     EXPECT_EQ(list->model()->index(0, 7).data().toString(), "Unbestimmt");
+}
+
+TEST_F(SettingsDialogTest, TheDeviceVersionIsAskedOnAWorkerNotOnTheInterfaceThread)
+{
+    Settings().simulator = 1;
+    LiveParts().devices.SetSimulatorRealTime(false);
+    InstallDeviceHooks();
+    MarkInterfaceThread();
+    const int waitsBefore = BlockingCallsOnInterfaceThread();
+    openShell();
+    openSettings([](QWidget* dialog) {
+        QTest::keyClick(dialog, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    });
+    LiveParts().devices.Disconnect();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith("Version: ")) << messages[0].text.toStdString();
+    EXPECT_EQ(BlockingCallsOnInterfaceThread(), waitsBefore) << "connected on the interface thread";
 }
 
 TEST_F(SettingsDialogTest, OkWritesEveryFieldInOrderAndStoresTheChosenLanguage)

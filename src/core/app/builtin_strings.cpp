@@ -414,6 +414,7 @@ constexpr BuiltinText kTexts[] = {
     {3115, "%1 complete blows kept."},
     {3116, "Saving the test..."},
     {3117, "Waiting until the test is saved..."},
+    {3118, "Asking the device for its version..."},
     {3130, "The device's %1 did not come as expected (%2): the test was not started. Check the connection and try again."},
     {3131, "The device reports a sensor coefficient of %1; a working sensor reports %2 to %3. Calibrate the device or replace the blade: the test was not started."},
 };

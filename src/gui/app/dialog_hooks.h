@@ -22,8 +22,11 @@ struct DialogHooks {
     std::function<void(QWidget* parent, int patientId)> trend;
     std::function<void(Workbench* bench, QWidget* parent, int patientId, const QString& day)> printReport;
     std::function<void(QWidget* parent)> commSetup;
-    // Connects, asks the device for its version text and closes; false when it does not answer.
-    std::function<bool(QString& version)> deviceVersion;
+    // Connects on a worker, asks the device for its version text and closes;
+    // `done` is called on the interface thread (answered false when the
+    // device did not answer or the link is busy with a test).
+    using VersionAnswer = std::function<void(bool answered, const QString& version)>;
+    std::function<void(VersionAnswer done)> deviceVersion;
 
     // The standard dialogs, answered by tests instead of a user; an empty
     // function shows the real one. The file name is empty when cancelled.

@@ -12,11 +12,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -237,8 +239,28 @@ void SettingsDialog::keyPressEvent(QKeyEvent* event)
 
 void SettingsDialog::showDeviceVersion()
 {
+    bool answered = false;
     QString version;
-    if (Hooks().deviceVersion && Hooks().deviceVersion(version))
+    if (Hooks().deviceVersion) {
+        // The query runs on a worker; the window stays live and the dialog
+        // stays open (no test can take the link) until the answer comes.
+        QProgressDialog wait(GetLangText("MESSAGE", 3118), QString(), 0, 0, this);
+        wait.setWindowModality(Qt::WindowModal);
+        wait.setMinimumDuration(0);
+        QEventLoop loop;
+        bool done = false;
+        Hooks().deviceVersion([&](bool ok, const QString& text) {
+            answered = ok;
+            version = text;
+            done = true;
+            loop.quit();
+        });
+        if (!done) {
+            wait.show();
+            loop.exec();
+        }
+    }
+    if (answered)
         ShowMessage(QString("Version: %1").arg(version), PromptCaption(), 0, this);
     else
         ShowMessage(QStringLiteral("No version"), ErrorCaption(), 0, this);

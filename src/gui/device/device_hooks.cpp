@@ -14,22 +14,55 @@
 #include <QApplication>
 #include <QThread>
 
+#include <thread>
+
 namespace {
-// Connects through the device manager, asks for the version text, closes the port.
-bool readDeviceVersion(QString& version)
+// Connects through the device manager, asks for the version text, closes the
+// port. On the worker: a connection may wait on a radio or a silent device.
+bool readDeviceVersion(DeviceManager& manager, QString& version)
 {
-    DeviceManager& manager = LiveParts().devices;
     bool answered = false;
     if (manager.ConnectDevice() == 1 && manager.CurrentProtocol()) {
+        manager.LendLink(); // the worker has it: no test can start meanwhile
         int frameLength = 0;
         QString text;
         answered = manager.CurrentProtocol()->GetVersion(frameLength, text) == 1 && !text.isEmpty();
         if (answered)
             version = text;
+        manager.ReturnLink();
     }
     manager.ClosePort();
     return answered;
 }
+
+// The worker of the version query, joined before the device manager goes
+// away at exit.
+class VersionQuery {
+  public:
+    ~VersionQuery()
+    {
+        if (m_worker.joinable())
+            m_worker.join();
+    }
+    void Ask(DialogHooks::VersionAnswer done)
+    {
+        DeviceManager& manager = LiveParts().devices;
+        if (manager.LinkLent()) {
+            done(false, QString()); // a test or a query has the link
+            return;
+        }
+        if (m_worker.joinable())
+            m_worker.join(); // the last query has answered: it is leaving
+        m_worker = std::thread([&manager, done = std::move(done)] {
+            QString version;
+            const bool answered = readDeviceVersion(manager, version);
+            QMetaObject::invokeMethod(qApp, [done, answered, version] { done(answered, version); });
+        });
+    }
+
+  private:
+    std::thread m_worker;
+};
 
 // BluetoothPort::Open asks through here when no connection is up. Opens come
 // from the interface thread; one from a worker waits for the dialog there.
@@ -63,7 +96,10 @@ void InstallDeviceHooks()
         linksRegistered = true;
     }
     if (!Hooks().deviceVersion)
-        Hooks().deviceVersion = readDeviceVersion;
+        Hooks().deviceVersion = [](DialogHooks::VersionAnswer done) {
+            static VersionQuery query; // after the device manager: joined before it goes
+            query.Ask(std::move(done));
+        };
     if (!Hooks().calibration)
         Hooks().calibration = [](QWidget* parent) {
             CalibrationDialog dialog(LiveParts().devices, parent);
