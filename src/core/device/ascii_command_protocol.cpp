@@ -194,21 +194,40 @@ int AsciiCommandProtocol::SetWaitParameters(int, int)
     return 1;
 }
 
+void AsciiCommandProtocol::dropOpenFrame()
+{
+    // A frame cut short by a byte that cannot belong to it is not decoded;
+    // a lost pulse leaves its manoeuvre incomplete.
+    const bool open = m_expected > 1 && m_position < m_expected - 1;
+    if (open && (m_frame[0] == kExpPulse || m_frame[0] == kInspPulse))
+        sink().DataLost(1);
+    m_expected = 0;
+    m_position = 0;
+}
+
 int AsciiCommandProtocol::ParseStream(const unsigned char* buffer, int count)
 {
     for (int i = 0; i < count; ++i) {
         unsigned char b = buffer[i];
         const int length = FrameLength(b);
         if (length == 1) {
+            dropOpenFrame();
             m_position = 0;
             m_expected = 1;
             ParseFrame(&b, 1);
         } else if (length > 1) {
+            dropOpenFrame();
             std::memset(m_frame, 0, sizeof(m_frame));
             m_frame[0] = b;
             m_position = 0;
             m_expected = length;
         } else {
+            if ((b & 0x80) == 0) {
+                // Every byte after the code carries the sync bit: without it
+                // the frame was damaged on the way.
+                dropOpenFrame();
+                continue;
+            }
             if (m_position < m_expected)
                 ++m_position; // stops counting past the frame; nothing more is stored
             if (m_expected > 1 && m_position <= m_expected - 1)

@@ -32,6 +32,7 @@ class AsciiCommandProtocol : public DeviceProtocol {
 
   private:
     static bool syncBitsSet(const unsigned char* frame, int length);
+    void dropOpenFrame();
     int writeByte(unsigned char b);
     int readByte(unsigned char& b);
     // Data byte k (from 0) of the last decoded frame.
