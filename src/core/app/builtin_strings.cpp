@@ -431,7 +431,8 @@ constexpr BuiltinText kTexts[] = {
     {3156, "Patient: %1"},
     {3157, "Animation"},
     {3158, "Well done!"},
-    {3159, "Predicted"},
+    {3160, "Candles"},
+    {3161, "Balloon"},
 };
 
 constexpr bool strictlyIncreasing()
