@@ -154,7 +154,8 @@ void BlowCoach::judgeStart()
 
 Cue BlowCoach::Current() const
 {
-    if (m_blows.empty() || m_blows.back().empty())
+    // FVC: once the breath in after a blow has begun, the next blow starts with it.
+    if (m_blows.empty() || m_blows.back().empty() || (m_testType == kTestFvc && m_inspired))
         return Cue::Inhale;
     return m_blows.back().back().cue;
 }

@@ -47,7 +47,8 @@ class BlowCoach {
     // Every blow so far, the last one possibly still open.
     const std::vector<BlowCues>& Blows() const { return m_blows; }
 
-    // What to show now: the last cue of the last blow (inhale before any).
+    // What to show now: the last cue of the last blow; inhale before any and,
+    // FVC, from the breath in after a blow on.
     Cue Current() const;
     // FVC, the blow under way or the last one: seconds of expiration, the
     // share (0..1) of the way to the nearer end criterion, the volume blown
