@@ -180,7 +180,7 @@ void IncentiveWidget::paintCelebration(QPainter& p, const QRectF& r) const
         p.restore();
     }
     QFont font = p.font();
-    font.setPointSizeF(std::max(12.0, r.height() / 8));
+    font.setPixelSize(int(std::clamp(std::min(r.height() / 9, r.width() / 9), 14.0, 48.0)));
     font.setBold(true);
     p.setFont(font);
     p.setPen(QColor(0x20, 0x60, 0x20));
