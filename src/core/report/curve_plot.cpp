@@ -315,6 +315,8 @@ void addPredicted(CurveGeometry& g, const ManeuverResult& p, int style)
     }
 }
 
+constexpr int kColouredBlows = 8;
+
 // The live targets: predicted PEF and FVC as lines across the plot, labelled.
 void addTargets(CurveGeometry& g, const ManeuverResult& p)
 {
@@ -527,6 +529,10 @@ CurveGeometry CurvePlot::LiveGeometry(const QRectF& rect, const CurvePoint* poin
             m_blowStarts.clear();
         if (m_blowStarts.empty() || m_blowStarts.front() != 0)
             m_blowStarts.insert(m_blowStarts.begin(), 0);
+        // A session has eight blows; breaths beyond them share the first
+        // colour, so that one trace keeps thinning them to their pixels.
+        if (int(m_blowStarts.size()) > kColouredBlows)
+            m_blowStarts.erase(m_blowStarts.begin() + 1, m_blowStarts.end() - (kColouredBlows - 1));
         const int blows = int(m_blowStarts.size());
         for (int b = 0; b < blows; ++b) {
             const auto from = trace.begin() + m_blowStarts[b];
