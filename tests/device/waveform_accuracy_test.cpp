@@ -201,3 +201,29 @@ TEST_P(CoachCueTest, CuesComeWhenTheCurveShowsThem)
 INSTANTIATE_TEST_SUITE_P(Blows, CoachCueTest,
                          ::testing::Values(CoachCase{"normal man", 0}, CoachCase{"", 4},
                                            CoachCase{"early stop", 0}, CoachCase{"20 s blow", 0}));
+
+// Damaged pulses: a lone breath in before any blow, time stamps that repeat
+// or go back, a second Finish: the cues stay in order and inside the blow.
+TEST(BlowCoach, DamagedPulsesLeaveTheCuesSane)
+{
+    PulseStream pulses = {{500, kDirectionInspiration}};
+    for (std::uint32_t t = 1000; t < 60000; t += 400)
+        pulses.push_back({t, kDirectionExpiration});
+    pulses.push_back({30000, kDirectionExpiration}); // back in time
+    pulses.push_back({60000, kDirectionExpiration}); // the same time twice
+    BlowCoach coach(kTestFvc, 145);
+    coach.Feed(pulses);
+    coach.Finish();
+    coach.Finish();
+    ASSERT_EQ(coach.Blows().size(), 1u);
+    const BlowCues& cues = coach.Blows().front();
+    auto has = [&](Cue cue) {
+        return std::any_of(cues.begin(), cues.end(), [cue](const TimedCue& c) { return c.cue == cue; });
+    };
+    EXPECT_TRUE(has(Cue::EarlyStop));
+    EXPECT_FALSE(has(Cue::EndReached)); // 0.6 s: neither a plateau nor 15 s
+    for (size_t i = 1; i < cues.size(); ++i)
+        EXPECT_LE(cues[i - 1].t, cues[i].t);
+    EXPECT_LE(cues.back().t, 0.6);
+    EXPECT_EQ(coach.Fed(), int(pulses.size()));
+}

@@ -5,6 +5,7 @@
 #include "core/measure/flow_engine.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -33,7 +34,7 @@ BlowCoach::BlowCoach(int testType, int expCoefficient)
 
 double BlowCoach::seconds(std::uint32_t time) const
 {
-    return (time - m_start) / 100000.0;
+    return (std::int64_t(time) - std::int64_t(m_start)) / 100000.0;
 }
 
 void BlowCoach::add(double t, Cue cue)
@@ -100,6 +101,8 @@ void BlowCoach::expiratoryPulse(std::uint32_t time)
 {
     const double t = seconds(time);
     const int n = int(m_times.size());
+    if (n > 0 && t < m_times.back())
+        return; // a time stamp going back is damage, not flow
     // A long gap after short intervals: the flow stopped and came back.
     if (!m_ended && m_testType == kTestFvc && n >= 2) {
         const double gap = t - m_times[n - 1];
