@@ -21,6 +21,7 @@
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/session_records.h"
+#include "core/session/blow_coach.h"
 #include "core/session/live_test_session.h"
 #include "core/session/measurement_parts.h"
 
@@ -28,6 +29,8 @@
 #include <QJsonArray>
 #include <QTextStream>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -270,6 +273,10 @@ int CmdTest(CliContext& context, QStringList& args)
     }
     const ManeuverList maneuvers = parts.store.Maneuvers();
     const std::vector<ManeuverStatus> statuses = parts.store.Statuses();
+    // The coaching cues of each blow, from its pulses, in the order blown.
+    BlowCoach coach(type, session.ExpCoefficient());
+    coach.Feed(parts.store.Pulses());
+    coach.Finish();
     QJsonArray perManeuver;
     bool complete = true;
     for (size_t i = 0; i < maneuvers.size(); ++i) {
@@ -282,6 +289,11 @@ int CmdTest(CliContext& context, QStringList& args)
         m["complete"] = whole;
         m["failedChecks"] = QJsonArray::fromStringList(
             i < statuses.size() ? FailedCheckNames(statuses[i].failedChecks) : QStringList());
+        QJsonArray cues;
+        if (i < coach.Blows().size())
+            for (const TimedCue& cue : coach.Blows()[i])
+                cues.append(QJsonObject{{"t", std::round(cue.t * 100) / 100}, {"cue", CueName(cue.cue)}});
+        m["cues"] = cues;
         perManeuver.append(m);
     }
     json["maneuvers"] = int(maneuvers.size());

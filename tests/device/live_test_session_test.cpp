@@ -6,6 +6,7 @@
 #include "core/app/lang_text.h"
 #include "core/measure/measurement_store.h"
 #include "core/measure/test_file_reader.h"
+#include "core/session/live_grading.h"
 
 #include <cstring>
 
@@ -269,4 +270,49 @@ TEST_F(LiveTestSessionTest, EndingTheSessionKeepsTheBlowsSoFarAndStopsTheDevice)
     const SaveResult saved = session.Save(1, context(), db);
     EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
     EXPECT_EQ(int(saved.stored.size()), blown);
+}
+
+// After each blow: one verdict with its reasons, the spread of the two best
+// FVC and FEV1 against the age's limit, and how many more blows are worth it.
+TEST(LiveGrading, AfterEachBlowOneVerdictTheSpreadAndTheBlowsLeft)
+{
+    auto blow = [](double fvc, double bev = 0.05, double plateau = 0.01) {
+        ManeuverMeasures m;
+        m.fvc = fvc, m.fev1 = 0.8 * fvc, m.pef = 8, m.bev = bev, m.fet = 7, m.plateauVolume = plateau;
+        return m;
+    };
+    auto more = [](int atLeast, int atMost) { return GetLangText("MESSAGE", 3154).arg(atLeast).arg(atMost); };
+    std::vector<ManeuverMeasures> blows = {blow(4.00)};
+    LiveGrading g = JudgeBlowsSoFar(blows, {0}, 1, 40);
+    EXPECT_EQ(g.verdict, GetLangText("MESSAGE", 3149).arg(1).arg(GetLangText("CLINICAL", 2578)));
+    EXPECT_TRUE(g.reasons.isEmpty());
+    EXPECT_EQ(g.repeatability, GetLangText("MESSAGE", 3152));
+    EXPECT_EQ(g.moreBlows, more(2, 7));
+
+    // A slow start: not usable, said why; the third blow (a damaged second
+    // one was not judged) 300 mL short of the first.
+    blows.push_back(blow(3.70, 0.30));
+    g = JudgeBlowsSoFar(blows, {0, 2}, 3, 40);
+    EXPECT_EQ(g.verdict, GetLangText("MESSAGE", 3149).arg(3).arg(GetLangText("CLINICAL", 2580)));
+    EXPECT_TRUE(g.reasons.contains(FindingText(ManeuverFinding::BevTooLarge)));
+    EXPECT_EQ(g.moreBlows, more(2, 5));
+
+    // No plateau and 300 mL short of the largest: FEV1 only; two acceptable
+    // 300 mL apart are not repeatable, for an adult or a child.
+    blows.back() = blow(3.70, 0.05, 0.2);
+    g = JudgeBlowsSoFar(blows, {0, 2}, 3, 40);
+    EXPECT_EQ(g.verdict, GetLangText("MESSAGE", 3149).arg(3).arg(GetLangText("MESSAGE", 3150)));
+    blows.push_back(blow(3.70));
+    g = JudgeBlowsSoFar(blows, {0, 2, 3}, 4, 40);
+    EXPECT_EQ(g.repeatability, GetLangText("MESSAGE", 3151).arg(300).arg(240).arg(150));
+    EXPECT_EQ(g.moreBlows, more(1, 4));
+    EXPECT_EQ(JudgeBlowsSoFar(blows, {0, 2, 3}, 4, 5).repeatability,
+              GetLangText("MESSAGE", 3151).arg(300).arg(240).arg(400));
+
+    // A third acceptable blow within the limit: enough; eight blows without it: no more.
+    blows.push_back(blow(3.95));
+    EXPECT_EQ(JudgeBlowsSoFar(blows, {0, 2, 3, 4}, 5, 40).moreBlows, GetLangText("MESSAGE", 3153));
+    blows.back() = blow(3.40);
+    EXPECT_EQ(JudgeBlowsSoFar(blows, {0, 2, 3, 4}, kSessionBlows, 40).moreBlows,
+              GetLangText("MESSAGE", 3155).arg(kSessionBlows));
 }

@@ -21,6 +21,7 @@
 #include "core/records/session_records.h"
 #include "core/app/system_settings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
@@ -112,22 +113,34 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     ASSERT_EQ(during.traces.size(), 1u);
     EXPECT_GT(during.traces[0].pointCount, 1);
 
-    // After each blow the page says how it was judged and the grades so far.
-    QStringList grades;
+    // An adult gets no animation; the name says whose test it is.
+    EXPECT_FALSE(live->AnimationSwitch()->isChecked());
+    EXPECT_EQ(live->findChild<QLabel*>("patientName")->text(), GetLangText("MESSAGE", 3156).arg("Ann"));
+    // The cue follows each blow; after each blow the page says how it was judged.
+    QStringList grades, cues;
     ASSERT_TRUE(waitFor([&] {
-        if (page<LiveTestPage>() == live && !live->GradeText().isEmpty() &&
-            !grades.contains(live->GradeText()))
-            grades << live->GradeText();
+        if (page<LiveTestPage>() == live) {
+            if (!live->GradeText().isEmpty() && !grades.contains(live->GradeText()))
+                grades << live->GradeText();
+            if (!cues.contains(live->CueShown()))
+                cues << live->CueShown();
+        }
         return page<ResultsPage>() != nullptr;
     })) << prompts.join('|').toStdString() << " running " << live->Session().Running()
         << " points " << LiveParts().points.Count() << " " << shownTexts().join("|").toStdString();
+    for (Cue cue : {Cue::Inhale, Cue::Blast, Cue::KeepGoing, Cue::EndReached})
+        EXPECT_TRUE(cues.contains(CueText(cue))) << cues.join('|').toStdString();
     ASSERT_FALSE(grades.isEmpty());
-    EXPECT_TRUE(grades.first().startsWith(GetLangText("CLINICAL", 2577).arg(1).arg(GetLangText("CLINICAL", 2578),
-                                                                              GetLangText("CLINICAL", 2578))))
+    const QString verdict = GetLangText("MESSAGE", 3149);
+    EXPECT_TRUE(grades.first().startsWith(verdict.arg(1).arg(GetLangText("CLINICAL", 2578))))
         << grades.join('|').toStdString();
     // Two acceptable blows within 0.150 L: grade B so far.
     EXPECT_TRUE(grades.join('|').contains(GetLangText("CLINICAL", 2581).arg('B').arg('B')))
         << grades.join('|').toStdString();
+    // The last blow's word is seen before the results: three acceptable, repeatable blows.
+    EXPECT_TRUE(grades.last().startsWith(verdict.arg(3).arg(GetLangText("CLINICAL", 2578))))
+        << grades.join('|').toStdString();
+    EXPECT_TRUE(grades.last().contains(GetLangText("MESSAGE", 3153))) << grades.join('|').toStdString();
     // Every blow is kept, in one session, phase pre.
     EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ? AND TestType = 0 AND Session = 1 AND Phase = 0",
                     {id}),

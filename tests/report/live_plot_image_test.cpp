@@ -77,15 +77,25 @@ TEST(LivePlotImage, ThinnedTracesPaintTheSamePictureAsEveryVertex)
             QPainter painter(&fast);
             plot.DrawLive(painter, rect, list);
         }
-        // The reference: the same frame, the trace with every vertex.
+        // The reference: the same frame, each trace (an FVC plot has one per
+        // blow, up to the session's eight) with every vertex.
         CurveGeometry reference = plot.LiveGeometry(rect, points.data(), int(points.size()));
-        ASSERT_EQ(reference.traces.size(), 1u);
-        const int thinned = reference.traces[0].pointCount;
-        const std::vector<QPointF> trace = CurveTrace(plot.View(), points);
-        QPainterPath whole(reference.Map(trace[0].x(), trace[0].y()));
-        for (const QPointF& p : trace)
-            whole.lineTo(reference.Map(p.x(), p.y()));
-        reference.traces[0].path = whole;
+        std::vector<QPointF> trace;
+        std::vector<int> starts;
+        CurveTrace(plot.View(), points.data(), int(points.size()), trace, &starts);
+        // The newest blows have a trace each, the older ones share the first.
+        ASSERT_LE(reference.traces.size(), starts.size());
+        starts.erase(starts.begin(), starts.end() - reference.traces.size());
+        starts[0] = 0;
+        starts.push_back(int(trace.size()) - 1);
+        int thinned = 0;
+        for (size_t t = 0; t + 1 < starts.size(); ++t) {
+            thinned += reference.traces[t].pointCount;
+            QPainterPath whole(reference.Map(trace[starts[t]].x(), trace[starts[t]].y()));
+            for (int i = starts[t]; i <= starts[t + 1]; ++i)
+                whole.lineTo(reference.Map(trace[i].x(), trace[i].y()));
+            reference.traces[t].path = whole;
+        }
         QImage full = blank();
         {
             QPainter painter(&full);
@@ -110,8 +120,8 @@ TEST(LivePlotImage, ThinnedTracesPaintTheSamePictureAsEveryVertex)
 
 TEST(LivePlotImage, AStepOntoFreshPixelsIsAlwaysDrawn)
 {
-    // One breath out and the same breath again, then a deeper one: the
-    // repeated breath may be left out, the deeper one never.
+    // One blow and the same blow again, then a deeper one: each is its own
+    // loop in its own colour, thinned to the pixels it reaches.
     std::vector<CurvePoint> points;
     for (double depth : {2.0, 2.0, 3.0}) {
         for (int k = 0; k < 400; ++k) {
@@ -124,13 +134,14 @@ TEST(LivePlotImage, AStepOntoFreshPixelsIsAlwaysDrawn)
     CurvePlot plot(kCurveLiveFlowVolume);
     const QRectF rect(0, 0, 600, 300);
     const CurveGeometry g = plot.LiveGeometry(rect, points.data(), int(points.size()));
-    ASSERT_EQ(g.traces.size(), 1u);
-    const QRectF drawn = g.traces[0].path.boundingRect();
-    // The top of the deepest breath (flow 3 L/s) is reached.
-    EXPECT_NEAR(drawn.top(), g.Map(0, 3.0).y(), 1.5);
+    ASSERT_EQ(g.traces.size(), 3u);
+    EXPECT_NE(g.traces[0].color, g.traces[1].color);
+    // The top of the deepest blow (flow 3 L/s) is reached.
+    EXPECT_NEAR(g.traces[2].path.boundingRect().top(), g.Map(0, 3.0).y(), 1.5);
+    // The same blow again costs what it cost alone.
     const int one = plot.LiveGeometry(rect, points.data(), 400).traces[0].pointCount;
-    const int two = plot.LiveGeometry(rect, points.data(), 800).traces[0].pointCount;
-    EXPECT_LT(two, one + one / 4) << "the repeated breath costs little";
+    EXPECT_LT(one, 400 / 2);
+    EXPECT_LE(std::abs(g.traces[1].pointCount - one), 2);
 }
 
 TEST(LivePlotImage, TheKeptFrameFollowsAScrolledView)

@@ -100,28 +100,3 @@ TEST(QualityStatement, AFailedPhaseAndADamagedTestAreSaid)
     EXPECT_TRUE(DayQualityStatement(kTestFvc, DayResult(), 0).day.isEmpty());
     EXPECT_TRUE(DayQualityStatement(kTestFvc, day, 5).test.isEmpty());
 }
-
-TEST(QualityStatement, BlowVerdictJudgesTheStartAndALongEnough)
-{
-    auto live = [](int id) { return GetLangText("FVCTestingDlg", id); };
-    ManeuverResult blow;
-    blow.FVC = 4.0f; // start tolerance: 5 % of 4 L is 200 ml
-    blow.FEV1 = 3.2f;
-    blow.EVOL = 180;
-    blow.Duration = 6;
-    QString verdict = BlowVerdict(2, blow);
-    EXPECT_TRUE(verdict.startsWith(live(2321).arg(2).arg("4.00").arg("3.20")));
-    EXPECT_TRUE(verdict.contains(live(2322)));
-    EXPECT_TRUE(verdict.contains(live(2324)));
-
-    blow.EVOL = 230;
-    blow.Duration = 4;
-    verdict = BlowVerdict(3, blow);
-    EXPECT_TRUE(verdict.contains(live(2323)));
-    EXPECT_FALSE(verdict.contains(live(2324)));
-
-    // A small FVC: the 150 ml floor holds.
-    blow.FVC = 1.5f;
-    blow.EVOL = 140;
-    EXPECT_TRUE(BlowVerdict(1, blow).contains(live(2322)));
-}

@@ -8,13 +8,20 @@
 
 namespace {
 
-constexpr double kPlateauLimit = 0.025;  // L in the last second
-constexpr double kLongExpiration = 15.0; // s
 constexpr double kHesitationLimit = 2.0; // s
 
 } // namespace
 
 double BevLimit(double fvc) { return std::max(0.100, 0.05 * fvc); }
+
+bool BevTooLarge(double bev, double fvc) { return Millilitres(bev) > Millilitres(BevLimit(fvc)); }
+
+bool IsPlateau(double lastSecondVolume)
+{
+    return std::isfinite(lastSecondVolume) && Millilitres(lastSecondVolume) < Millilitres(kPlateauVolume);
+}
+
+bool IsLongExpiration(double seconds) { return std::isfinite(seconds) && seconds >= kLongExpiration; }
 
 double RepeatabilityTolerance(double ageYears, double highest)
 {
@@ -26,10 +33,10 @@ ManeuverAcceptability AssessManeuver(const ManeuverMeasures& m, std::optional<do
 {
     ManeuverAcceptability a;
     const bool bevKnown = std::isfinite(m.bev);
-    const bool bevOk = bevKnown && Millilitres(m.bev) <= Millilitres(BevLimit(m.fvc));
+    const bool bevOk = bevKnown && !BevTooLarge(m.bev, m.fvc);
 
-    const bool plateau = std::isfinite(m.plateauVolume) && Millilitres(m.plateauVolume) < Millilitres(kPlateauLimit);
-    const bool longEnough = std::isfinite(m.fet) && m.fet >= kLongExpiration;
+    const bool plateau = IsPlateau(m.plateauVolume);
+    const bool longEnough = IsLongExpiration(m.fet);
     bool reachesEarlier = false;
     if (largestEarlierFvc) {
         const double highest = std::max(*largestEarlierFvc, m.fvc);

@@ -36,8 +36,15 @@ struct ManeuverAcceptability {
     std::vector<ManeuverFinding> findings; // in the order above
 };
 
-// Largest back-extrapolated volume accepted for this FVC.
+// Largest back-extrapolated volume accepted for this FVC, and whether `bev` is over it.
 double BevLimit(double fvc);
+bool BevTooLarge(double bev, double fvc);
+// The ends of a forced expiration the blow itself shows: a plateau (the
+// volume of the last 1 s under 0.025 L) or 15 s of expiration.
+bool IsPlateau(double lastSecondVolume);
+bool IsLongExpiration(double seconds);
+inline constexpr double kPlateauVolume = 0.025;  // L
+inline constexpr double kLongExpiration = 15.0; // s
 // Tolerance within which two values are repeatable (the A/B band): 0.150 L
 // above 6 years; 0.100 L or 10 % of `highest`, whichever is greater, at 6 and under.
 double RepeatabilityTolerance(double ageYears, double highest);

@@ -40,9 +40,13 @@ int MeasurementStore::ManeuverCount() const {
     return int(m_maneuvers.size());
 }
 
-PulseStream MeasurementStore::Pulses() const {
+PulseStream MeasurementStore::Pulses(int from) const {
     std::lock_guard lock(m_mutex);
-    return m_pulses;
+    if (from <= 0)
+        return m_pulses;
+    if (from >= int(m_pulses.size()))
+        return {};
+    return PulseStream(m_pulses.begin() + from, m_pulses.end());
 }
 
 ManeuverList MeasurementStore::Maneuvers() const {

@@ -27,7 +27,7 @@ class MeasurementStore {
     int ManeuverCount() const;
 
     // Copies taken under the lock.
-    PulseStream Pulses() const;
+    PulseStream Pulses(int from = 0) const; // from pulse `from` on
     ManeuverList Maneuvers() const;
     // One status per manoeuvre, in the same order.
     std::vector<ManeuverStatus> Statuses() const;

@@ -315,6 +315,30 @@ void addPredicted(CurveGeometry& g, const ManeuverResult& p, int style)
     }
 }
 
+constexpr int kColouredBlows = 8;
+
+// The live targets: predicted PEF and FVC as lines across the plot, labelled.
+void addTargets(CurveGeometry& g, const ManeuverResult& p)
+{
+    auto horizontal = [&](double y, const char* name) {
+        if (y <= 0 || y > g.axes.yMax)
+            return;
+        g.predictedPoints.moveTo(g.Map(g.axes.xMin, y));
+        g.predictedPoints.lineTo(g.Map(g.axes.xMax, y));
+        g.labels.push_back({g.Map(g.axes.xMax, y), name, Qt::AlignRight | Qt::AlignBottom, Qt::darkRed});
+    };
+    if (g.view == CurveView::FlowVolume) {
+        horizontal(p.PEF, "PEF");
+        if (p.FVC > 0 && p.FVC < g.axes.xMax) {
+            g.predictedPoints.moveTo(g.Map(p.FVC, g.axes.yMin));
+            g.predictedPoints.lineTo(g.Map(p.FVC, g.axes.yMax));
+            g.labels.push_back({g.Map(p.FVC, g.axes.yMax), "FVC", Qt::AlignLeft | Qt::AlignTop, Qt::darkRed});
+        }
+    } else {
+        horizontal(p.FVC, "FVC");
+    }
+}
+
 const char* legendName(int kind)
 {
     switch (kind) {
@@ -363,18 +387,25 @@ std::vector<QPointF> CurveTrace(CurveView view, const CurvePoint* points, int co
     return trace;
 }
 
-void CurveTrace(CurveView view, const CurvePoint* points, int count, std::vector<QPointF>& trace)
+void CurveTrace(CurveView view, const CurvePoint* points, int count, std::vector<QPointF>& trace,
+                std::vector<int>* blowStarts)
 {
     trace.clear();
     trace.reserve(std::size_t(std::max(count, 0)) + 1);
     trace.emplace_back(0.0, 0.0);
+    if (blowStarts)
+        blowStarts->clear();
     double volume = 0;
     double time = 0;
+    bool inspired = true;
     for (int i = 0; i < count; ++i) {
         const CurvePoint& p = points[i];
         if (p.slotCount <= 0)
             continue;
         const bool expiration = p.direction != 0;
+        if (blowStarts && expiration && inspired)
+            blowStarts->push_back(int(trace.size()) - 1);
+        inspired = !expiration;
         const double step = double(p.flow) * p.slotCount * kSlotSeconds;
         volume += expiration ? step : -step;
         if (view == CurveView::FlowVolume) {
@@ -474,7 +505,7 @@ void CurvePlot::Clear()
 CurveGeometry CurvePlot::LiveGeometry(const QRectF& rect, const CurvePoint* points, int count,
                                       const ManeuverResult* predicted, double fontSize)
 {
-    CurveTrace(m_view, points, count, m_trace);
+    CurveTrace(m_view, points, count, m_trace, &m_blowStarts);
     const std::vector<QPointF>& trace = m_trace;
     CurveAxes axes =
         m_view == DefaultView(m_kind) ? LiveAxes(m_kind) : LiveAxes(rangeKind(m_kind, m_view));
@@ -488,11 +519,29 @@ CurveGeometry CurvePlot::LiveGeometry(const QRectF& rect, const CurvePoint* poin
     axes.xMax += m_scrollSteps * kCurveGridStep;
 
     CurveGeometry g = frameGeometry(rect, axes, m_view, fontSize);
-    if (predicted && TestTypeOfKind(m_kind) == kTestFvc)
+    if (predicted && TestTypeOfKind(m_kind) == kTestFvc) {
         addPredicted(g, *predicted, Settings().predicted);
+        addTargets(g, *predicted);
+    }
     if (count > 0) {
-        g.traces.push_back(m_view == CurveView::FlowVolume ? mapLoopTrace(g, trace, WaveColor())
-                                                           : mapTrace(g, trace, WaveColor()));
+        // FVC: each blow in its own colour, the one under way in the wave colour.
+        if (TestTypeOfKind(m_kind) != kTestFvc)
+            m_blowStarts.clear();
+        if (m_blowStarts.empty() || m_blowStarts.front() != 0)
+            m_blowStarts.insert(m_blowStarts.begin(), 0);
+        // A session has eight blows; breaths beyond them share the first
+        // colour, so that one trace keeps thinning them to their pixels.
+        if (int(m_blowStarts.size()) > kColouredBlows)
+            m_blowStarts.erase(m_blowStarts.begin() + 1, m_blowStarts.end() - (kColouredBlows - 1));
+        const int blows = int(m_blowStarts.size());
+        for (int b = 0; b < blows; ++b) {
+            const auto from = trace.begin() + m_blowStarts[b];
+            const auto to = b + 1 < blows ? trace.begin() + m_blowStarts[b + 1] + 1 : trace.end();
+            const std::vector<QPointF> part(from, to);
+            const QColor color = CurveColor(b, b == blows - 1);
+            g.traces.push_back(m_view == CurveView::FlowVolume ? mapLoopTrace(g, part, color)
+                                                               : mapTrace(g, part, color));
+        }
         m_lastPosition = g.Map(trace.back().x(), trace.back().y());
     }
     return g;

@@ -49,8 +49,11 @@ int TestTypeOfKind(int kind); // TestType of the tests a kind shows
 // The curve of a point list in data units, starting at the origin. Points
 // with a slot count of 0 add nothing.
 std::vector<QPointF> CurveTrace(CurveView view, const CurvePoint* points, int count);
-// The same into `trace`, whose memory is kept from one repaint to the next.
-void CurveTrace(CurveView view, const CurvePoint* points, int count, std::vector<QPointF>& trace);
+// The same into `trace`, whose memory is kept from one repaint to the next;
+// `blowStarts`, when given, gets the trace index where each blow (an
+// expiration after an inspiration, or the first) begins.
+void CurveTrace(CurveView view, const CurvePoint* points, int count, std::vector<QPointF>& trace,
+                std::vector<int>* blowStarts = nullptr);
 inline std::vector<QPointF> CurveTrace(CurveView view, const std::vector<CurvePoint>& points)
 {
     return CurveTrace(view, points.data(), int(points.size()));
@@ -163,6 +166,7 @@ class CurvePlot {
     int m_scrollSteps = 0;
     QPointF m_lastPosition;
     std::vector<QPointF> m_trace; // the live trace, its memory reused every 10 ms
+    std::vector<int> m_blowStarts; // where each blow of the live trace begins
     QImage m_frame;               // the live frame as painted, until the view changes
     CurveGeometry m_frameGeometry;
     qreal m_frameRatio = 0;

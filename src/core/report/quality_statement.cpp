@@ -90,16 +90,3 @@ QString ReviewText(const ReviewedBlow& blow)
         .arg(said(blow.automaticAcceptable, blow.automaticGrade),
              said(r.acceptable, r.grade.value_or(0)), r.reason, r.user);
 }
-
-QString BlowVerdict(int number, const ManeuverResult& blow)
-{
-    auto text = [](int id) { return GetLangText("FVCTestingDlg", id); };
-    // The start grading of the saved test: back-extrapolated volume within 5 % of FVC or 150 ml.
-    const double tolerance = std::max(0.15, 0.05 * blow.FVC) * 1000.0;
-    QString verdict =
-        text(2321).arg(number).arg(FormatValue(blow.FVC)).arg(FormatValue(blow.FEV1)) + " - " +
-        text(blow.EVOL > tolerance ? 2323 : 2322);
-    if (blow.Duration >= 6)
-        verdict += ", " + text(2324);
-    return verdict;
-}

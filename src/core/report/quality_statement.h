@@ -19,8 +19,3 @@ QualityStatement DayQualityStatement(int testType, const DayResult& day, int sho
 // A physician's review beside the automatic verdict: "#2 automatic: not
 // acceptable; reviewer: acceptable - late start seen on the curve, anna."
 QString ReviewText(const ReviewedBlow& blow);
-
-// The live test's word on a blow as soon as it is closed: its number, FVC and
-// FEV1, whether it started without hesitation, and a good end once it lasted
-// six seconds (a shorter blow is judged at saving time, when its samples are read).
-QString BlowVerdict(int number, const ManeuverResult& blow);

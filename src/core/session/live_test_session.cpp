@@ -11,6 +11,7 @@
 #include "core/measure/measurement_store.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
+#include "core/session/live_grading.h"
 #include "core/session/measurement_parts.h"
 
 #include <chrono>
@@ -239,8 +240,9 @@ void LiveTestSession::receive(DeviceProtocol* protocol)
             ended = true;
             break;
         }
-        if (m_testType == kTestFvc && m_store.ManeuverCount() >= kMaxFvcManeuvers) {
-            // The session is full: the device is told to stop and the blows are kept.
+        if (m_testType == kTestFvc && m_store.ManeuverCount() >= kSessionBlows) {
+            // The session is full (it ends by itself at this many blows): the
+            // device is told to stop and the blows are kept.
             prompt(GetLangText("CLINICAL", 2583));
             m_finishRequested = true;
         }

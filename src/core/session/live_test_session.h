@@ -36,8 +36,6 @@ class LiveTestSession : public QObject {
     static constexpr int kSilenceLimitMs = 32500;
     // A protocol waiting for a resend is asked to act after this much quiet.
     static constexpr int kResendQuietMs = 300;
-    // An FVC session ends by itself once this many manoeuvres are blown.
-    static constexpr int kMaxFvcManeuvers = 8;
 
     explicit LiveTestSession(MeasurementParts& parts, QObject* parent = nullptr);
     LiveTestSession(DeviceManager& manager, MeasurementStore& store, FlowEngine& engine,

@@ -1,6 +1,7 @@
 #include "gui/measure/live_test_page.h"
 
 #include "gui/measure/curve_plot_widget.h"
+#include "gui/measure/incentive_widget.h"
 
 #include "core/accounts/day_signoff.h"
 #include "core/accounts/test_attribution.h"
@@ -13,12 +14,12 @@
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/session_records.h"
-#include "core/report/quality_statement.h"
 #include "core/session/live_grading.h"
 #include "gui/app/workbench.h"
 #include "gui/app/show_message.h"
 #include "gui/device/device_hooks.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QEventLoop>
@@ -29,6 +30,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 const char* const kTestNames[] = {"FVC", "VC", "MVV"};
@@ -62,6 +65,16 @@ LiveTestPage::LiveTestPage(Workbench* shell)
     font.setPointSize(font.pointSize() * 3 / 2);
     font.setBold(true);
     m_caption->setFont(font);
+    m_patient = new QLabel(this);
+    m_patient->setObjectName("patientName");
+    m_patient->setFont(font);
+    m_cue = new QLabel(this);
+    m_cue->setObjectName("cue");
+    QFont cueFont = m_cue->font();
+    cueFont.setPointSize(cueFont.pointSize() * 5 / 2);
+    cueFont.setBold(true);
+    m_cue->setFont(cueFont);
+    m_cue->setStyleSheet("QLabel { color: #1A5276; }");
 
     // FVC: flow-volume loop beside the volume-time curve; VC and MVV: one volume-time curve.
     const int mainKind = m_testType == kTestFvc  ? kCurveLiveFlowVolume
@@ -74,6 +87,28 @@ LiveTestPage::LiveTestPage(Workbench* shell)
         m_secondPlot = new CurvePlotWidget(kCurveLiveFvcVolumeTime, this);
         m_secondPlot->setObjectName("secondPlot");
         m_secondPlot->SetPointList(&m_parts.points);
+        // The patient's predicted PEF and FVC are the targets on both plots.
+        m_mainPlot->SetPredicted(&shell->Predicted());
+        m_secondPlot->SetPredicted(&shell->Predicted());
+        m_expiration = new QLabel(this);
+        m_expiration->setObjectName("expirationTime");
+        m_expiration->setFont(font);
+        m_endBar = new QProgressBar(this);
+        m_endBar->setObjectName("endBar");
+        m_endBar->setRange(0, 100);
+        m_endBar->setTextVisible(false);
+        m_endBar->setMaximumWidth(240);
+        m_incentive = new IncentiveWidget(this);
+        m_incentive->SetTargets(shell->Predicted().PEF, shell->Predicted().FVC);
+        m_animate = new QCheckBox(this);
+        m_animate->setObjectName("animation");
+        m_animate->setChecked(shell->Patient().Age < kIncentiveAge);
+        m_animationKind = new QComboBox(this);
+        m_animationKind->setObjectName("animationKind");
+        m_animationKind->addItems({QString(), QString()}); // candles, balloon: texts in ApplyTexts
+        connect(m_animate, &QCheckBox::toggled, this, &LiveTestPage::showIncentive);
+        connect(m_animationKind, &QComboBox::currentIndexChanged, this, &LiveTestPage::showIncentive);
+        showIncentive();
     }
 
     m_prompt = new QLabel(this);
@@ -145,6 +180,8 @@ LiveTestPage::LiveTestPage(Workbench* shell)
     plots->addWidget(m_mainPlot, 1);
     if (m_secondPlot)
         plots->addWidget(m_secondPlot, 1);
+    if (m_incentive)
+        plots->addWidget(m_incentive, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_prompt, 1);
     bottom->addWidget(m_busy);
@@ -155,12 +192,27 @@ LiveTestPage::LiveTestPage(Workbench* shell)
         bottom->addWidget(m_phaseLabel);
         bottom->addWidget(m_phase);
     }
+    if (m_animate) {
+        bottom->addWidget(m_animate);
+        bottom->addWidget(m_animationKind);
+    }
     if (m_endSession)
         bottom->addWidget(m_endSession);
     bottom->addWidget(m_testing);
     bottom->addWidget(m_close);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_caption);
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_caption);
+    top->addStretch(1);
+    top->addWidget(m_patient);
+    layout->addLayout(top);
+    auto* coaching = new QHBoxLayout;
+    coaching->addWidget(m_cue, 1);
+    if (m_expiration) {
+        coaching->addWidget(m_expiration);
+        coaching->addWidget(m_endBar);
+    }
+    layout->addLayout(coaching);
     layout->addLayout(plots, 1);
     layout->addWidget(m_blows);
     layout->addWidget(m_grade);
@@ -206,6 +258,10 @@ LiveTestPage::LiveTestPage(Workbench* shell)
     m_parts.points.Clear();
     m_watch.Start();
     QTimer::singleShot(kAutoStartMs, this, &LiveTestPage::startTest);
+    // The cue follows the pulses at the plots' pace.
+    m_coachTimer = new QTimer(this);
+    m_coachTimer->setInterval(CurvePlotWidget::kLiveIntervalMs);
+    connect(m_coachTimer, &QTimer::timeout, this, &LiveTestPage::coach);
     // Each FVC blow is counted and judged as soon as the device closes it.
     if (m_testType == kTestFvc) {
         auto* blows = new QTimer(this);
@@ -225,6 +281,14 @@ LiveTestPage::~LiveTestPage()
 void LiveTestPage::ApplyTexts()
 {
     m_caption->setText(GetLangText("MESSAGE", 147) + " " + kTestNames[m_testType]);
+    m_patient->setText(GetLangText("MESSAGE", 3156).arg(Shell()->Patient().Name));
+    m_cue->setText(m_coach ? CueText(m_coach->Current()) : QString());
+    if (m_incentive) {
+        m_animate->setText(GetLangText("MESSAGE", 3157));
+        m_animationKind->setItemText(IncentiveWidget::kCandles, GetLangText("MESSAGE", 3160));
+        m_animationKind->setItemText(IncentiveWidget::kBalloon, GetLangText("MESSAGE", 3161));
+        m_incentive->SetCelebration(GetLangText("MESSAGE", 3158));
+    }
     const QString testing = GetLangText("FVCTestingDlg", 1117);
     m_testing->setText(testing.isEmpty() ? QStringLiteral("Testing") : testing);
     m_close->setText(GetLangText("FVCTestingDlg", 1208));
@@ -290,18 +354,49 @@ void LiveTestPage::showBlows()
     const ManeuverList blows = m_parts.store.Maneuvers();
     if (blows.empty())
         return;
-    m_blows->setText(GetLangText("FVCTestingDlg", 2320).arg(blows.size()) + "    " +
-                     BlowVerdict(int(blows.size()), blows.back()));
+    m_blows->setText(GetLangText("FVCTestingDlg", 2320).arg(blows.size()));
     const LiveGrading grading =
         GradeLiveSession(blows, m_parts.store.Statuses(), m_parts.store.Pulses(),
                          m_session.ExpCoefficient(), Shell()->Patient().Age);
     QStringList lines;
-    if (!grading.lastBlow.isEmpty())
-        lines << grading.lastBlow + (grading.reasons.isEmpty()
-                                         ? QString()
-                                         : " (" + grading.reasons.join("; ") + ")")
-              << grading.grade;
+    if (!grading.verdict.isEmpty())
+        lines << grading.verdict + (grading.reasons.isEmpty()
+                                        ? QString()
+                                        : " (" + grading.reasons.join("; ") + ")");
+    lines << grading.repeatability << grading.moreBlows;
+    if (!grading.grade.isEmpty())
+        lines << grading.grade;
     m_grade->setText(lines.join('\n'));
+}
+
+QString LiveTestPage::CueShown() const
+{
+    return m_cue->text();
+}
+
+void LiveTestPage::coach()
+{
+    if (!m_coach)
+        return;
+    m_coach->Feed(m_parts.store.Pulses(m_coach->Fed()));
+    if (m_parts.store.finished.load())
+        m_coach->Finish();
+    const int blows = int(m_coach->Blows().size());
+    if (blows != m_coachedBlows && m_incentive)
+        m_incentive->Reset();
+    m_coachedBlows = blows;
+    m_cue->setText(CueText(m_coach->Current()));
+    if (m_testType != kTestFvc)
+        return;
+    m_expiration->setText(GetLangText("MESSAGE", 3148).arg(m_coach->ExpirationSeconds(), 0, 'f', 1));
+    m_endBar->setValue(int(m_coach->EndProgress() * 100));
+    m_incentive->Show(m_coach->Flow(), m_coach->Volume(), m_coach->EndReached());
+}
+
+void LiveTestPage::showIncentive()
+{
+    m_incentive->SetKind(m_animationKind->currentIndex());
+    m_incentive->setVisible(m_animate->isChecked());
 }
 
 QString LiveTestPage::Prompt() const
@@ -347,6 +442,10 @@ void LiveTestPage::afterStart(int result)
     if (m_closed)
         return;
     if (result == LiveTestSession::kStarted) {
+        m_coach = std::make_unique<BlowCoach>(m_testType, m_session.ExpCoefficient());
+        m_coachedBlows = 0;
+        m_cue->setText(CueText(m_coach->Current()));
+        m_coachTimer->start();
         m_mainPlot->StartLive();
         if (m_secondPlot)
             m_secondPlot->StartLive();
@@ -358,6 +457,14 @@ void LiveTestPage::afterStart(int result)
 
 void LiveTestPage::stopPlots()
 {
+    // The last blow's cues and verdict stay in view.
+    m_coachTimer->stop();
+    if (m_coach) {
+        m_coach->Finish();
+        coach();
+    }
+    if (m_testType == kTestFvc && !m_closed)
+        showBlows();
     m_mainPlot->StopLive();
     if (m_secondPlot)
         m_secondPlot->StopLive();
@@ -434,7 +541,10 @@ void LiveTestPage::onTestSaved()
     m_close->setEnabled(false);
     m_parts.store.finished = 1;
     Shell()->SetCurrentTestDate(QDate::currentDate().toString("yyyy-MM-dd"));
-    Shell()->ShowPage(Workbench::kResultsPage);
+    // The last blow's verdict is read before the results replace the page.
+    m_testing->setEnabled(false);
+    QTimer::singleShot(m_testType == kTestFvc ? kVerdictHoldMs : 0, this,
+                       [this] { Shell()->ShowPage(Workbench::kResultsPage); });
 }
 
 void LiveTestPage::onEndedEarly()

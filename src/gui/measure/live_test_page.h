@@ -6,12 +6,15 @@
 // and, once it is saved, turns to the results page of today.
 #include "core/device/device_watch.h"
 #include "core/records/session_records.h"
+#include "core/session/blow_coach.h"
 #include "core/session/device_change_handler.h"
 #include "core/session/live_test_session.h"
 #include "core/session/measurement_parts.h"
 #include "gui/app/page.h"
 
 class CurvePlotWidget;
+class IncentiveWidget;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -23,6 +26,10 @@ class LiveTestPage : public Page {
     Q_OBJECT
   public:
     static constexpr int kAutoStartMs = 100;
+    // How long the last blow's verdict stays in view before the results page.
+    static constexpr int kVerdictHoldMs = 1500;
+    // Children under this age get the animation by default.
+    static constexpr int kIncentiveAge = 12;
 
     explicit LiveTestPage(Workbench* shell);
     ~LiveTestPage() override;
@@ -44,8 +51,14 @@ class LiveTestPage : public Page {
     QString Prompt() const;
     // FVC tests: the blow count and the word on the last blow.
     QString BlowText() const;
-    // FVC tests: the last blow's acceptability, its reasons and the grades so far.
+    // FVC tests: the last blow's verdict, its reasons, the repeatability so
+    // far, the blows still worth doing and the grades so far.
     QString GradeText() const;
+    // The coaching cue shown now, in the user's words.
+    QString CueShown() const;
+    // FVC tests: the animation for children, and its switch.
+    IncentiveWidget* Incentive() const { return m_incentive; }
+    QCheckBox* AnimationSwitch() const { return m_animate; }
     // FVC tests: the bronchodilator phase the session is stored in (0 pre, 1 post);
     // post from the start when the day already has a pre session.
     QComboBox* PhaseChoice() const { return m_phase; }
@@ -78,6 +91,9 @@ class LiveTestPage : public Page {
     void shutDown(bool keepInterfaceAlive);
     void setPrompt(const QString& text);
     void showBlows();
+    // Feeds the coach the pulses that came since and shows its cue.
+    void coach();
+    void showIncentive();
     void showPhaseDetails();
     // FVC: the session's referrer and bronchodilator as entered.
     SessionDetail sessionDetail() const;
@@ -106,6 +122,16 @@ class LiveTestPage : public Page {
     QLabel* m_referrerLabel = nullptr;
     QLineEdit* m_referrer = nullptr;
     int m_shownBlows = 0;
+    std::unique_ptr<BlowCoach> m_coach; // of the test under way
+    int m_coachedBlows = 0;
+    QTimer* m_coachTimer = nullptr;
+    QLabel* m_patient = nullptr;
+    QLabel* m_cue = nullptr;        // the cue, large
+    QLabel* m_expiration = nullptr; // FVC: expiration time
+    QProgressBar* m_endBar = nullptr; // FVC: the way to an end criterion
+    IncentiveWidget* m_incentive = nullptr;
+    QCheckBox* m_animate = nullptr;
+    QComboBox* m_animationKind = nullptr;
     QLabel* m_validMark = nullptr;   // 1202
     QLabel* m_invalidMark = nullptr; // 1203
     QPushButton* m_testing = nullptr; // 1117
