@@ -5,6 +5,7 @@
 #include "core/measure/flow_engine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -125,12 +126,22 @@ void BlowCoach::expiratoryPulse(std::uint32_t time)
         m_keptGoing = true;
         add(t, Cue::KeepGoing);
     }
-    if (t >= kPlateauWindow)
-        m_window = volumeAt(t) - volumeAt(t - kPlateauWindow);
+    // The last second and the expiration's length as the verdict after the
+    // blow takes them, so that the cue and the verdict never disagree: the
+    // pulses less than 1 s before this one, this one included, and the time
+    // from time zero.
+    if (t >= kPlateauWindow) {
+        int pulses = 0;
+        for (auto it = m_times.rbegin(); it != m_times.rend() && std::llround((t - *it) * 1e5) < 100000;
+             ++it)
+            ++pulses;
+        m_window = pulses * m_pulseVolume;
+    }
     const bool plateau = t >= kPlateauWindow && IsPlateau(m_window);
-    if (plateau || IsLongExpiration(t)) {
+    const double zero = timeZero();
+    if (plateau || IsLongExpiration(t - zero)) {
         m_ended = true;
-        add(std::min(t, kLongExpiration), Cue::EndReached);
+        add(plateau ? t : std::min(t, zero + kLongExpiration), Cue::EndReached);
         judgeStart();
     }
 }
@@ -149,10 +160,14 @@ void BlowCoach::judgeStart()
     if (m_startJudged || m_peakFlow <= 0)
         return;
     m_startJudged = true;
-    // Time zero where the tangent at peak flow meets zero volume.
-    const double timeZero = m_peakTime - m_peakVolume / m_peakFlow;
-    if (BevTooLarge(volumeAt(timeZero), Volume()))
+    if (BevTooLarge(volumeAt(timeZero()), Volume()))
         add(m_blows.back().back().t, Cue::SlowStart);
+}
+
+double BlowCoach::timeZero() const
+{
+    // Where the tangent at peak flow meets zero volume; the first pulse until a peak is known.
+    return m_peakFlow > 0 ? std::max(0.0, m_peakTime - m_peakVolume / m_peakFlow) : 0.0;
 }
 
 Cue BlowCoach::Current() const
@@ -165,7 +180,7 @@ Cue BlowCoach::Current() const
 
 double BlowCoach::ExpirationSeconds() const
 {
-    return m_times.empty() ? 0 : m_times.back();
+    return m_times.empty() ? 0 : std::max(0.0, m_times.back() - timeZero());
 }
 
 double BlowCoach::EndProgress() const

@@ -50,7 +50,7 @@ class BlowCoach {
     // What to show now: the last cue of the last blow; inhale before any and,
     // FVC, from the breath in after a blow on.
     Cue Current() const;
-    // FVC, the blow under way or the last one: seconds of expiration, the
+    // FVC, the blow under way or the last one: seconds of expiration (from time zero), the
     // share (0..1) of the way to the nearer end criterion, the volume blown
     // (L) and the flow of the last pulses (L/s, 0 once the expiration ended).
     double ExpirationSeconds() const;
@@ -65,6 +65,8 @@ class BlowCoach {
     void expiratoryPulse(std::uint32_t time);
     void endExpiration();
     void judgeStart();
+    // Back-extrapolated time zero of the open blow, s.
+    double timeZero() const;
     void add(double t, Cue cue);
     // Expired volume at `t` s, linear between pulses (a pulse's volume has passed at its time).
     double volumeAt(double t) const;
