@@ -65,8 +65,8 @@ void InstallDeviceHooks()
     if (!Hooks().deviceVersion)
         Hooks().deviceVersion = readDeviceVersion;
     if (!Hooks().calibration)
-        Hooks().calibration = [](QWidget* parent) {
-            CalibrationDialog dialog(LiveParts().devices, parent);
+        Hooks().calibration = [](Workbench* bench, QWidget* parent) {
+            CalibrationDialog dialog(LiveParts(), &bench->Db(), bench->User(), parent);
             dialog.exec();
         };
     if (!Hooks().commSetup)
