@@ -69,6 +69,7 @@ bool CalibrationCheck::StartInBackground()
 
 void CalibrationCheck::started()
 {
+    m_following = true; // the start sequence has emptied the store
     const DeviceProtocol* protocol = m_parts.devices.CurrentProtocol();
     const QByteArray id = protocol ? protocol->DeviceId() : QByteArray();
     m_device = m_parts.devices.SimulatedDevice() ? QString("virtual") : QString::fromLatin1(id);
@@ -77,7 +78,7 @@ void CalibrationCheck::started()
 void CalibrationCheck::Follow()
 {
     const DeviceProtocol* protocol = m_parts.devices.CurrentProtocol();
-    if (!protocol)
+    if (!protocol || !m_following)
         return;
     const std::vector<MeasuredStroke> strokes =
         SyringeCheck::Strokes(m_parts.store.Pulses(), m_parts.store.Maneuvers(),

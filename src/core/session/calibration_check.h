@@ -51,7 +51,8 @@ class CalibrationCheck : public QObject {
     LiveTestSession m_session;
     SyringeCheck m_check;
     int m_offered = 0; // strokes judged so far
-    bool m_ended = true; // no device test under way
+    bool m_ended = true;      // no device test under way
+    bool m_following = false; // the device's test has started: the store is this check's
     QString m_device;
     QString m_prompt;
 };

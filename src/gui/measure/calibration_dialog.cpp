@@ -131,6 +131,7 @@ void CalibrationDialog::log(CalibrationLogEntry entry)
 
 void CalibrationDialog::startCheck()
 {
+    m_check.reset(); // the last check lets go of the virtual operator's strokes first
     m_check = std::make_unique<CalibrationCheck>(
         m_parts, SelectedVolumeCode(),
         std::vector<FlowBand>{FlowBand::Low, FlowBand::Mid, FlowBand::High});
