@@ -38,6 +38,7 @@ CalibrationDialog::CalibrationDialog(MeasurementParts& parts, Database* records,
     m_status = new QLabel(this);
     m_status->setObjectName("status");
     m_status->setMinimumWidth(260);
+    m_status->setWordWrap(true); // a check's verdict is a sentence or two
     m_progress = new QProgressBar(this);
     m_progress->setObjectName("progress");
     m_progress->setRange(0, 0); // runs until a verdict comes
