@@ -15,6 +15,7 @@
 #include "core/session/measurement_parts.h"
 
 #include <QJsonArray>
+#include <QTextStream>
 
 #include <mutex>
 
@@ -50,6 +51,13 @@ bool logEntry(CliContext& context, CalibrationLogEntry& entry)
 int verify(CliContext& context, double volume, const std::vector<FlowBand>& bands)
 {
     CalibrationCheck check(context.Parts(), volume, bands);
+    // What to push next, for the operator at a real device.
+    const auto say = [](const QString& text) {
+        if (!text.isEmpty())
+            QTextStream(stderr) << "tavctl: " << text << '\n';
+    };
+    QObject::connect(&check, &CalibrationCheck::asked, say);
+    say(check.Prompt());
     switch (check.Run()) {
     case LiveTestSession::kStarted:
         break;
