@@ -138,6 +138,24 @@ CREATE TABLE GradeOverride (
     OverriddenAt TEXT,
     UNIQUE (ID, DataName)
 );
+-- Each check of the flow sensor with a calibration syringe and each
+-- calibration: when (local time), who, which device, the syringe (L), the
+-- kind ("check" or "calibration"), the strokes (JSON: band, volume, error),
+-- the result and, for a calibration, the device's coefficient before and
+-- after. Seq orders them.
+CREATE TABLE CalibrationLog (
+    Seq INTEGER NOT NULL,
+    LoggedAt TEXT NOT NULL,
+    OperatorName TEXT,
+    Device TEXT,
+    SyringeVolume DOUBLE NOT NULL,
+    Kind TEXT NOT NULL,
+    Strokes TEXT,
+    Passed INTEGER NOT NULL,
+    FactorBefore INTEGER,
+    FactorAfter INTEGER,
+    UNIQUE (Seq)
+);
 CREATE TABLE Race (
     ID INTEGER PRIMARY KEY AUTOINCREMENT,
     Nation TEXT

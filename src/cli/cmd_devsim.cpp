@@ -48,13 +48,17 @@ int CmdDevsim(CliContext&, QStringList& args)
     else if (given && type != "fvc")
         return CliContext::Fail("--type takes fvc, vc or mvv");
     const QString usage = QString("usage: tavctl devsim --pty [--profile P] "
-                                  "[--protocol ascii|checksum] [--type fvc|vc|mvv] [--realtime]\n"
+                                  "[--protocol ascii|checksum] [--type fvc|vc|mvv] [--realtime] [--drift P]\n"
                                   "                    ") +
                           kFaultUsage;
     SimFaults faults;
     bool anyFault = false;
     QString faultError;
     if (!TakeFaultOptions(args, faults, anyFault, faultError))
+        return CliContext::Fail(faultError + "\n" + usage);
+    double drift = 0;
+    bool hasDrift = false;
+    if (!TakeDriftOption(args, drift, hasDrift, faultError))
         return CliContext::Fail(faultError + "\n" + usage);
     if (!pty || !args.isEmpty())
         return CliContext::Fail(usage);
@@ -63,6 +67,7 @@ int CmdDevsim(CliContext&, QStringList& args)
     config.protocol = protocol == "ascii" ? SimProtocol::Ascii : SimProtocol::Checksum;
     config.realTime = realTime;
     config.faults = faults;
+    config.drift = drift;
     PtyServer server(config);
     if (!server.Create())
         return CliContext::Fail("no pseudo-terminal available", 1);

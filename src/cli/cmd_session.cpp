@@ -136,6 +136,13 @@ QJsonObject dayJson(const DayResult& day)
     json["setVersion"] = day.setVersion;
     json["btps"] = day.btps < 0 ? QJsonValue() : QJsonValue(day.btps == 1);
     json["postWithoutPre"] = day.postWithoutPre;
+    const std::optional<CalibrationLogEntry>& check = day.calibration.lastCheck;
+    json["calibration"] = QJsonObject{
+        {"lastCheck", check ? QJsonValue(check->at.toString("yyyy-MM-dd HH:mm:ss")) : QJsonValue()},
+        {"passed", check ? QJsonValue(check->passed) : QJsonValue()},
+        {"flag", QString(day.calibration.flag == CheckFlag::Failed    ? "failed"
+                         : day.calibration.flag == CheckFlag::Overdue ? "overdue"
+                                                                      : "none")}};
     json["damaged"] = damaged;
     json["bdr"] = QJsonValue();
     json["interpretation"] = QJsonValue();

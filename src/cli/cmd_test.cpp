@@ -18,6 +18,7 @@
 #include "core/device/real_link_factories.h"
 #include "core/device/simulated_bluetooth.h"
 #include "core/measure/measurement_store.h"
+#include "core/records/calibration_log.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
 #include "core/records/session_records.h"
@@ -38,7 +39,7 @@ const char kUsage[] =
     "usage: tavctl test --patient ID --type fvc|vc|mvv [--profile P] [--timeout SECONDS]\n"
     "                   [--fault drop:N|drop-end|lost:N|noise:P|pause:MS[@N]|split:N]... [--seed S]\n"
     "                   [--link bluetooth] [--record STREAM-FILE] [--phase pre|post]\n"
-    "                   [--maneuvers N]";
+    "                   [--maneuvers N] [--drift P]";
 
 const char* outcomeName(SaveOutcome outcome)
 {
@@ -103,6 +104,10 @@ int CmdTest(CliContext& context, QStringList& args)
     QString faultError;
     if (!TakeFaultOptions(args, faults, anyFault, faultError))
         return CliContext::Fail(faultError + "\n" + kUsage);
+    double drift = 0;
+    bool hasDrift = false;
+    if (!TakeDriftOption(args, drift, hasDrift, faultError))
+        return CliContext::Fail(faultError + "\n" + kUsage);
     bool hasLink = false;
     const QString link = CliContext::TakeOption(args, "--link", &hasLink);
     if (hasLink && link != "bluetooth")
@@ -138,13 +143,18 @@ int CmdTest(CliContext& context, QStringList& args)
     if (hasProfile)
         Settings().simulator = profile; // this run only; System.ini is not touched
     const int simulator = Settings().simulator.load();
-    if ((anyFault || hasLink || hasManeuvers) && !validProfile(simulator))
+    if ((anyFault || hasLink || hasManeuvers || hasDrift) && !validProfile(simulator))
         return CliContext::Fail(
-            "--fault, --link and --maneuvers need the virtual device: give --profile");
+            "--fault, --link, --maneuvers and --drift need the virtual device: give --profile");
+    // The syringe check reminder, on stderr so that the JSON stays as it is.
+    if (CheckDue(db, QDateTime::currentDateTime(), Settings().checkHours))
+        QTextStream(stderr) << "tavctl: " << GetLangText("MESSAGE", 3183).arg(Settings().checkHours)
+                            << '\n';
 
     MeasurementParts& parts = context.Parts();
     SimConfig config = SimConfig::ForSetting(simulator, SimTest(type));
     config.faults = faults;
+    config.drift = drift;
     if (hasManeuvers)
         config.fvcBlows = blows;
     // The Bluetooth port code with the virtual device behind a played module,
@@ -174,7 +184,7 @@ int CmdTest(CliContext& context, QStringList& args)
         BluetoothPort::SetSetupDialog([&bluetooth] { return pickFirstDevice(bluetooth); });
         Settings().simulator = 0;
         Settings().communication = 0;
-    } else if (anyFault || hasManeuvers) {
+    } else if (anyFault || hasManeuvers || hasDrift) {
         parts.devices.SetSimulatorConfig(config);
     }
 

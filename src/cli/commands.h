@@ -15,6 +15,7 @@ int CmdReport(CliContext& context, QStringList& args);
 int CmdTest(CliContext& context, QStringList& args);
 int CmdReplay(CliContext& context, QStringList& args);
 int CmdCalibrate(CliContext& context, QStringList& args);
+int CmdCalibrationLog(CliContext& context, QStringList& args);
 int CmdDb(CliContext& context, QStringList& args);
 int CmdReference(CliContext& context, QStringList& args);
 int CmdInterpret(CliContext& context, QStringList& args);

@@ -80,3 +80,15 @@ bool TakeFaultOptions(QStringList& args, SimFaults& faults, bool& any, QString& 
     faults.seed = hasSeed ? seed : 1;
     return true;
 }
+
+bool TakeDriftOption(QStringList& args, double& drift, bool& given, QString& error)
+{
+    bool ok = false;
+    const QString text = CliContext::TakeOption(args, "--drift", &given);
+    drift = given ? text.toDouble(&ok) : 0.0;
+    if (given && (!ok || !(drift > -50.0 && drift < 50.0))) {
+        error = "--drift takes a percent between -50 and 50";
+        return false;
+    }
+    return true;
+}

@@ -39,7 +39,9 @@ const std::map<QString, Command>& commands()
                                "  report --patient ID --trend fvc|fev1|pef|fef25|fef75|fef2575 [--type fvc|vc|mvv] --out FILE.pdf"}},
         {"test", {CmdTest, "test --patient ID --type fvc|vc|mvv [--profile P]  one live test"}},
         {"replay", {CmdReplay, "replay --protocol P --type T ... < STREAM  a device stream parsed"}},
-        {"calibrate", {CmdCalibrate, "calibrate --volume 2|3   calibrates the device"}},
+        {"calibrate", {CmdCalibrate, "calibrate --volume 2|3 [--drift P]   calibrates the device (coefficient before/after)\n"
+                                     "  calibrate --verify --volume 2|3 --flows low,mid,high [--drift P] --json   checks it with syringe strokes"}},
+        {"calibration", {CmdCalibrationLog, "calibration log --json  the checks and calibrations, newest first"}},
         {"db", {CmdDb, "db migrate --to CONNECTION   copies this folder's records to an empty server database\n"
                        "  db check                 every test row against its stored test data\n"
                        "  db export --patient ID --name N.dt --out FILE   a stored file written to disk"}},

@@ -16,6 +16,8 @@
 #include "gui/app/settings_dialog.h"
 #include "gui/device/comm_setup_dialog.h"
 #include "gui/device/device_hooks.h"
+#include "core/records/calibration_log.h"
+#include "core/session/calibration_check.h"
 #include "gui/measure/calibration_dialog.h"
 #include "gui/records/diagnosis_dialog.h"
 #include "gui/records/nation_groups_dialog.h"
@@ -25,6 +27,7 @@
 #include "gui/report/trend_dialog.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -276,7 +279,7 @@ class CalibrationDialogTest : public GuiTest {
 TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
 {
     useSyringe(3);
-    CalibrationDialog dialog(LiveParts().devices);
+    CalibrationDialog dialog(LiveParts(), &db, Actor::Unchecked());
     dialog.show();
     auto* volume = dialog.findChild<QComboBox*>("volume");
     ASSERT_EQ(volume->count(), 2);
@@ -303,6 +306,34 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
     EXPECT_EQ(messages[1].caption, PromptCaption());
     EXPECT_EQ(dialog.Session().WrongSyringe(), 1);
     EXPECT_EQ(dialog.Session().Success(), 0);
+}
+
+// Check mode: a stroke per band through the flow engine, the verdict shown
+// and logged; a drifted turbine fails.
+TEST_F(CalibrationDialogTest, TheCheckPassesOnTheDeviceAndFailsUnderDrift)
+{
+    CalibrationDialog dialog(LiveParts(), &db, Actor::Unchecked());
+    dialog.show();
+    dialog.findChild<QComboBox*>("mode")->setCurrentIndex(1);
+    dialog.findChild<QComboBox*>("volume")->setCurrentIndex(1);
+    for (const double drift : {0.0, 5.0}) {
+        SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
+        config.drift = drift;
+        LiveParts().devices.SetSimulatorConfig(config);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
+        QElapsedTimer timer;
+        timer.start();
+        while (dialog.Check() && dialog.Check()->Running() && timer.elapsed() < 30000)
+            QTest::qWait(10);
+    }
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 3175));
+    EXPECT_EQ(messages[1].text, GetLangText("MESSAGE", 3176));
+    EXPECT_EQ(dialog.findChild<QLabel*>("result")->text().count('\n'), 2); // three strokes
+    const std::vector<CalibrationLogEntry> log = LoadCalibrationLog(db);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_FALSE(log[0].passed);
+    EXPECT_EQ(log[1].strokes.size(), 3u);
 }
 
 class CommSetupDialogTest : public GuiTest {

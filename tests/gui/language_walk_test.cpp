@@ -233,7 +233,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
         look(&phrases, "diagnosis_phrases");
     }
     {
-        CalibrationDialog dialog(LiveParts().devices, shell.get());
+        CalibrationDialog dialog(LiveParts(), nullptr, Actor::Unchecked(), shell.get());
         look(&dialog, "calibration");
     }
     {

@@ -264,7 +264,7 @@ TEST_F(LiveTestPageTest, ASessionAndACalibrationNeverWaitOnTheInterfaceThread)
         SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
         config.calibrationScript = toTheEnd ? std::vector<int>{9, 9, 1} : std::vector<int>{9};
         LiveParts().devices.SetSimulatorConfig(config);
-        auto* dialog = new CalibrationDialog(LiveParts().devices, shell.get());
+        auto* dialog = new CalibrationDialog(LiveParts(), nullptr, Actor::Unchecked(), shell.get());
         dialog->show();
         dialog->accept();
         if (toTheEnd)

@@ -36,6 +36,7 @@ void SystemSettings::Reset()
     trendColors[2] = 0xB2C5FF;
     simulator = 0;
     lockMinutes = 15;
+    checkHours = 24;
     portName.clear();
     database.clear();
     unreadable.clear();
@@ -83,6 +84,7 @@ void SystemSettings::Load(const QString& iniPath)
     times = readInRange("TIMES", times, 0, 255);
     simulator = readInt("SIMULATOR", simulator);
     lockMinutes = readInRange("LOCKMINUTES", lockMinutes, 0, kMaxLockMinutes);
+    checkHours = readInRange("CHECKHOURS", checkHours, 1, kMaxCheckHours);
     portName = readText("PORTNAME", portName);
     database = IniFile::ReadString(iniPath, kSettingsSection, "DATABASE", database, 1000).trimmed();
 }

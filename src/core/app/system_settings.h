@@ -33,6 +33,7 @@ struct SystemSettings {
     ColorRef trendColors[3] = {0xBDE5C9, 0xB2F3FF, 0xB2C5FF}; // not stored
     std::atomic<int> simulator{0}; // 0 off, else the demo profile number
     int lockMinutes = 15;          // with accounts on: idle minutes before the program locks; 0 never
+    int checkHours = 24;           // hours a passed syringe check of the flow sensor stays valid
     QString portName;              // serial port of the wired link on Linux (e.g. /dev/ttyACM0)
     // DATABASE: empty for data.mdb beside the program, else the connection URI
     // of the clinic's PostgreSQL database (without a password). Never written.
@@ -67,4 +68,5 @@ SystemSettings& Settings();
 
 inline constexpr int kSettingsStringLength = 99;
 inline constexpr int kMaxLockMinutes = 24 * 60;
+inline constexpr int kMaxCheckHours = 24 * 366;
 inline const char kSettingsSection[] = "SYSTEM";

@@ -77,8 +77,8 @@ void AsciiDeviceSide::hostByte(unsigned char b)
         break;
     case kCoefficients: {
         reply({kCoefficientsReply});
-        const auto exp = static_cast<unsigned char>(m_config.expCoefficient);
-        const auto insp = static_cast<unsigned char>(m_config.inspCoefficient);
+        const auto exp = static_cast<unsigned char>(ReportedExpCoefficient());
+        const auto insp = static_cast<unsigned char>(ReportedInspCoefficient());
         // Firmware 1.0 knows one coefficient for both directions.
         if (m_config.firmware < 11)
             reply(Wire::AsciiFrame(kCoefficientFrame, {exp}));

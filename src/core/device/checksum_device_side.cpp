@@ -82,7 +82,7 @@ void ChecksumDeviceSide::command(const Wire::Bytes& frame)
         reply(Wire::ChecksumFrame(kStopReply, {}));
         break;
     case kCoefficients: {
-        const int e = m_config.expCoefficient, i = m_config.inspCoefficient;
+        const int e = ReportedExpCoefficient(), i = ReportedInspCoefficient();
         reply(Wire::ChecksumFrameWithHighBits(
             kCoefficientsReply,
             {static_cast<unsigned char>(e), static_cast<unsigned char>(e >> 8),

@@ -3,6 +3,7 @@
 #include "core/app/interface_thread.h"
 #include "core/app/system_settings.h"
 #include "core/device/simulated_link_factory.h"
+#include "core/device/simulator_memory.h"
 
 DeviceManager::DeviceManager() = default;
 DeviceManager::~DeviceManager() = default;
@@ -67,6 +68,11 @@ int DeviceManager::ConnectDevice()
         if (!m_simOverride)
             config.realTime = m_simRealTime;
         config.test = SimTest(m_simulatedTest);
+        if (!m_syringeFlows.empty()) {
+            config.syringeFlows = m_syringeFlows;
+            config.syringeVolume = static_cast<int>(m_syringeVolume + 0.5);
+        }
+        RecallSimulatorCalibration(config);
         m_simFactory = std::make_unique<SimulatedLinkFactory>(config);
         connectWith(m_simFactory.get());
         if (!m_port->Open())

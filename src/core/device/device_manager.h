@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class SimulatedLinkFactory;
 
@@ -47,6 +48,13 @@ class DeviceManager {
 
     // The manoeuvre the virtual patient performs next (the live test tells it).
     void SetSimulatedTest(int testType) { m_simulatedTest = testType; }
+    // A syringe check: the virtual operator pushes strokes of `volume` L at
+    // these mean flows instead of the patient's breaths (empty: the patient).
+    void SetSimulatedSyringe(double volume, const std::vector<double>& meanFlows)
+    {
+        m_syringeVolume = volume;
+        m_syringeFlows = meanFlows;
+    }
     // Replaces the virtual spirometer chosen by the setting (tests inject faults).
     void SetSimulatorConfig(const std::optional<SimConfig>& config) { m_simOverride = config; }
     // Pulses stream at their real pace (the desktop program's demo mode).
@@ -68,5 +76,7 @@ class DeviceManager {
     int m_simulatedTest = 0;
     bool m_simRealTime = false;
     std::optional<SimConfig> m_simOverride;
+    double m_syringeVolume = 0.0;
+    std::vector<double> m_syringeFlows;
     std::atomic<bool> m_lent{false};
 };

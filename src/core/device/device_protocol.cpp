@@ -73,7 +73,7 @@ int DeviceProtocol::commandFailed(const QString& what, const QString& expected)
 
 int DeviceProtocol::checkCoefficientRange()
 {
-    for (const int c : {m_rawExpCoefficient, m_rawInspCoefficient.load()}) {
+    for (const int c : {m_rawExpCoefficient.load(), m_rawInspCoefficient.load()}) {
         if (c < kMinCoefficient || c > kMaxCoefficient) {
             m_commandError = GetLangText("MESSAGE", 3131)
                                  .arg(c)

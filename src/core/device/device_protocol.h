@@ -74,6 +74,9 @@ class DeviceProtocol {
     int ExpCoefficient() const { return m_expCoefficient; }
     int InspCoefficient() const { return m_inspCoefficient; }
     int Temperature() const { return m_temperature; }
+    // The coefficients as the device reported them, before BTPS correction.
+    int RawExpCoefficient() const { return m_rawExpCoefficient.load(); }
+    int RawInspCoefficient() const { return m_rawInspCoefficient.load(); }
     // Sets corrected coefficients directly (replaying a stored stream): they
     // stay as given, temperature reports in the stream only record the
     // temperature.
@@ -108,7 +111,7 @@ class DeviceProtocol {
     std::atomic<int> m_expCoefficient{145};
     std::atomic<int> m_inspCoefficient{145};
     std::atomic<int> m_rawInspCoefficient{145}; // as received, before correction
-    int m_rawExpCoefficient = 145;
+    std::atomic<int> m_rawExpCoefficient{145};
     QString m_commandError;
     std::atomic<int> m_temperature{33};
     bool m_fixedCoefficients = false;

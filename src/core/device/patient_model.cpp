@@ -119,6 +119,22 @@ PatientModel::PatientModel(int profile, SimTest test, int mvvBreaths, int fvcBlo
     }
 }
 
+PatientModel PatientModel::Syringe(double volume, const std::vector<double>& meanFlows)
+{
+    PatientModel model;
+    // The share of a half sine's duration that carries the middle 90 % of
+    // its volume: the stroke's flow there is the one asked for.
+    const double middle = 1.0 - 2.0 * std::acos(0.9) / kPi;
+    for (const double flow : meanFlows) {
+        SimBreath b;
+        b.expiration = smooth(1, volume, 0.9 * volume / (flow * middle));
+        b.inspiration = smooth(0, volume, volume / 1.0);
+        model.m_breaths.push_back(b);
+    }
+    model.m_truth.fvc = volume;
+    return model;
+}
+
 PatientModel::PatientModel(const FlowPhase& blow, int fvcBlows) : m_profile(0)
 {
     double fev1 = 0.0, pef = 0.0, evol = 0.0;

@@ -57,6 +57,11 @@ class PatientModel {
     PatientModel(int profile, SimTest test, int mvvBreaths = 12, int fvcBlows = 3);
     // An FVC test of `fvcBlows` repeats of one forced expiration (profile 0).
     PatientModel(const FlowPhase& blow, int fvcBlows);
+    // A calibration syringe instead of a patient: one half-sine stroke of
+    // `volume` L at each mean flow of `meanFlows` (L/s, over the middle 90 %
+    // of its volume), each followed by a refill at 1 L/s. Its truth is the
+    // syringe's volume (fvc).
+    static PatientModel Syringe(double volume, const std::vector<double>& meanFlows);
 
     const std::vector<SimBreath>& Breaths() const { return m_breaths; }
     ProfileTruth Truth() const { return m_truth; }
@@ -67,12 +72,13 @@ class PatientModel {
     static void ForcedTruth(const FlowPhase& phase, double* fev1, double* pef, double* evol);
 
   private:
+    PatientModel() = default;
     static FlowPhase bestBlow(int profile, double* inspiratoryPeak);
     void buildFvc(const FlowPhase& best, double inspiratoryPeak, int blows);
     void buildVc();
     void buildMvv(int breaths);
 
-    int m_profile;
+    int m_profile = 0;
     std::vector<SimBreath> m_breaths;
     ProfileTruth m_truth;
 };

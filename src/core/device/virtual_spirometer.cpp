@@ -5,6 +5,7 @@
 #include "core/device/turbine_model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -35,6 +36,9 @@ VirtualSpirometer::VirtualSpirometer(const SimConfig& config, int reportSize)
 
 PatientModel VirtualSpirometer::patient(const SimConfig& config)
 {
+    if (!config.syringeFlows.empty())
+        return PatientModel::Syringe(config.syringeVolume > 0 ? config.syringeVolume : 3.0,
+                                     config.syringeFlows);
     if (config.blow && config.test == SimTest::Fvc)
         return PatientModel(*config.blow, config.fvcBlows);
     return PatientModel(config.profile, config.test, config.mvvBreaths, config.fvcBlows);
@@ -246,8 +250,23 @@ void VirtualSpirometer::startCalibration(int volume)
         reply(calibrationStatus(2));
         return;
     }
-    for (int status : m_config.calibrationScript)
+    for (int status : m_config.calibrationScript) {
         reply(calibrationStatus(status));
+        // The device measures its pulses per litre with the syringe and
+        // stores the coefficient that corrects them.
+        if (status == 1)
+            m_config.calibration = 1.0 / (1.0 + m_config.drift / 100.0);
+    }
+}
+
+int VirtualSpirometer::ReportedExpCoefficient() const
+{
+    return static_cast<int>(std::lround(m_config.expCoefficient * m_config.calibration));
+}
+
+int VirtualSpirometer::ReportedInspCoefficient() const
+{
+    return static_cast<int>(std::lround(m_config.inspCoefficient * m_config.calibration));
 }
 
 void VirtualSpirometer::stopCalibration()
@@ -274,11 +293,14 @@ std::vector<VirtualSpirometer::Phase> VirtualSpirometer::phases() const
 {
     const int cexp = m_config.expCoefficient > 0 ? m_config.expCoefficient : 145;
     const int cinsp = m_config.inspCoefficient > 0 ? m_config.inspCoefficient : 145;
-    const TurbineModel expTurbine(cexp * 0.008 * 0.0127, m_config.rotor);
-    const TurbineModel inspTurbine(cinsp / 130.0 * 0.0132, m_config.rotor);
-    // Expired gas is at body temperature; inspired gas at the room's.
-    const double expFactor = PhysicalBtpsFactor(33.0);
-    const double inspFactor = PhysicalBtpsFactor(m_config.temperature);
+    const double drift = 1.0 + m_config.drift / 100.0;
+    const TurbineModel expTurbine(cexp * 0.008 * 0.0127 / drift, m_config.rotor);
+    const TurbineModel inspTurbine(cinsp / 130.0 * 0.0132 / drift, m_config.rotor);
+    // Expired gas is at body temperature; inspired gas at the room's; a
+    // syringe's air is the room's both ways and its volume is what the sensor sees.
+    const bool syringe = !m_config.syringeFlows.empty();
+    const double expFactor = syringe ? 1.0 : PhysicalBtpsFactor(33.0);
+    const double inspFactor = syringe ? 1.0 : PhysicalBtpsFactor(m_config.temperature);
     // A rotor still running down when the gas stops ends its phase with its
     // last pulse; gas the other way, `next` s on, stops it at once.
     auto runDown = [](Phase& phase, double next) {

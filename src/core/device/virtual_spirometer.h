@@ -57,6 +57,15 @@ struct SimConfig {
     // for the other volume reports the wrong syringe. 0: always the right one.
     int syringeVolume = 0;
     RotorPhysics rotor; // RotorPhysics::Ideal() for a rotor without inertia or losses
+    // Percent the turbine reads off: its pulses per litre are scaled by 1 + drift/100.
+    double drift = 0.0;
+    // What the device's last calibration stored: the coefficients it reports
+    // are the raw ones times this (a calibration under drift undoes it).
+    double calibration = 1.0;
+    // A syringe check: the virtual operator pushes one stroke of
+    // syringeVolume (3 L when 0) at each of these mean flows (L/s), each
+    // followed by a refill, instead of the patient's breaths.
+    std::vector<double> syringeFlows;
     bool realTime = false;      // stream pulses at the pace of their time stamps
     SimFaults faults;
 
@@ -91,6 +100,9 @@ class VirtualSpirometer {
     int WaitTimes() const { return m_waitTimes; }
     // Syringe volume code of the last calibration start, -1 before any.
     int CalibrationVolume() const { return m_calibrationVolume; }
+    // The coefficients the device reports (after its calibrations).
+    int ReportedExpCoefficient() const;
+    int ReportedInspCoefficient() const;
     int TotalPulses() const;
     void SetTest(SimTest test);
 

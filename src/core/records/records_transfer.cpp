@@ -18,11 +18,11 @@ namespace {
 
 // Seed tables first, then patients and their tests, then who did what: the
 // accounts, the audit trail (its rows as they are, so its chain still holds),
-// the operators, signatures and reviews.
+// the operators, signatures and reviews, the calibration log.
 const char* const kTables[] = {"Race",        "Nation",   "ParamName",     "Predict",
                                "UserInfo",    "CaseInfo", "SessionDetail", "PhaseChange",
                                "Account",     "AuditLog", "TestOperator",  "DaySignOff",
-                               "GradeOverride"};
+                               "GradeOverride", "CalibrationLog"};
 
 // A column name as the statement must spell it: plain names fold to the
 // server's lower case like the schema's own; others ("FEV1/FVC") are quoted.

@@ -31,8 +31,9 @@ constexpr NewColumn kNewColumns[] = {{"CaseInfo", "Session", "INTEGER"},
                                      {"CaseInfo", "Btps", "INTEGER"}};
 
 // Tables newer than the first databases, made as the schema makes them.
-constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange",  "Account",      "AuditLog",
-                                      "DaySignOff",    "TestOperator", "GradeOverride"};
+constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange",  "Account",
+                                      "AuditLog",      "DaySignOff",   "TestOperator",
+                                      "GradeOverride", "CalibrationLog"};
 
 bool hasTable(Database& db, const QString& table)
 {

@@ -1,5 +1,7 @@
 #include "core/report/day_result.h"
 
+#include "core/app/system_settings.h"
+
 #include "core/app/lang_text.h"
 #include "core/clinical/gli_patient.h"
 #include "core/measure/maneuver_fields.h"
@@ -277,10 +279,17 @@ bool LoadDayResult(Database& db, int patientId, const QDate& day, DayResult& out
     // Should the set have changed during the day, the last test's set is the day's.
     std::vector<int> btps;
     int stored = -1;
-    QByteArray latest;
+    QByteArray latest, latestChecked;
     for (const DayTestList* list : {&r.fvc, &r.vc, &r.mvv})
         for (const DayTest& test : *list) {
             const QByteArray time(test.file.header.testTime, int(qstrnlen(test.file.header.testTime, 32)));
+            const QDateTime at = QDateTime::fromString(QString::fromLatin1(time), "yyyy-MM-dd HH:mm:ss");
+            const std::optional<CalibrationLogEntry> check = LastCheckBefore(db, at);
+            r.calibration.flag = std::max(r.calibration.flag, CheckFlagFor(check, at, Settings().checkHours));
+            if (time >= latestChecked) {
+                r.calibration.lastCheck = check;
+                latestChecked = time;
+            }
             if (test.standard >= 0 && time >= latest) {
                 stored = test.standard;
                 latest = time;

@@ -16,6 +16,7 @@
 // plausible test with the largest VC or MVV. A stored record that no lung can
 // blow is listed as damaged and left out of everything.
 #include "core/clinical/interpretation.h"
+#include "core/records/calibration_log.h"
 #include "core/records/grade_overrides.h"
 #include "core/records/patient_record.h"
 #include "core/report/day_sessions.h"
@@ -102,6 +103,13 @@ struct ReviewedBlow {
     char automaticGrade = 0;          // FVC: the phase's worse grade before any review; 0: none
 };
 
+// The day's tests against the flow sensor's syringe checks: the last check
+// before the day's last test, and the worst flag of any of its tests.
+struct DayCalibration {
+    std::optional<CalibrationLogEntry> lastCheck;
+    CheckFlag flag = CheckFlag::None;
+};
+
 struct DayResult {
     PatientRecord patient; // as on the day (age on that day)
     QString day;           // "YYYY-MM-DD"
@@ -132,6 +140,7 @@ struct DayResult {
     std::optional<BronchodilatorResponse> bdr;
     std::optional<Interpretation> interpretation;
     QString interpretationNote; // why there is no interpretation, or why it cannot be read normally
+    DayCalibration calibration;
 
     bool HasPost() const;
     bool HasTests() const { return !fvc.empty() || !vc.empty() || !mvv.empty() || !damaged.empty(); }

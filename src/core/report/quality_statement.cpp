@@ -36,7 +36,29 @@ QString phaseLine(const DayResult& day, const PhaseValues& phase)
            spreadText("FEV1", a.fev1Grade, RepeatabilityTolerance(day.subject.ageYears, a.fev1.present ? a.fev1.value : 0.0)) +
            '.';
 }
+
+// The last syringe check before the day's tests and, when a test was measured
+// under a failed or overdue one, the flag; nothing before checks were logged.
+QString calibrationLine(const DayCalibration& calibration)
+{
+    if (!calibration.lastCheck)
+        return QString();
+    const CalibrationLogEntry& check = *calibration.lastCheck;
+    QString line = GetLangText("MESSAGE", 3179)
+                       .arg(check.at.toString("yyyy-MM-dd HH:mm"),
+                            GetLangText("MESSAGE", check.passed ? 3180 : 3181)) +
+                   '.';
+    if (calibration.flag != CheckFlag::None)
+        line += ' ' + CheckFlagText(calibration.flag) + '.';
+    return line;
+}
 } // namespace
+
+QString CheckFlagText(CheckFlag flag)
+{
+    return flag == CheckFlag::None ? QString()
+                                   : GetLangText("MESSAGE", flag == CheckFlag::Failed ? 3178 : 3177);
+}
 
 QualityStatement DayQualityStatement(int testType, const DayResult& day, int shownIndex)
 {
@@ -57,6 +79,9 @@ QualityStatement DayQualityStatement(int testType, const DayResult& day, int sho
     for (const ReviewedBlow& b : day.reviews)
         if (b.testType == testType)
             lines << ReviewText(b);
+    const QString calibration = calibrationLine(day.calibration);
+    if (!calibration.isEmpty())
+        lines << calibration;
     statement.day = lines.join(' ');
     if (shownIndex < 0 || shownIndex >= int(tests.size()))
         return statement;

@@ -10,8 +10,13 @@
 
 struct QualityStatement {
     QString test; // acceptability of the shown test
-    QString day;  // per phase: blows, grades, repeatability; damaged tests; a post phase without pre
+    // per phase: blows, grades, repeatability; damaged tests; a post phase
+    // without pre; the last syringe check and the day's flag
+    QString day;
 };
+
+// "Calibration check overdue" / "Calibration check failed"; empty for none.
+QString CheckFlagText(CheckFlag flag);
 
 // `shownIndex` into the day's tests of `testType` (0-based); an index outside gives an empty test line.
 QualityStatement DayQualityStatement(int testType, const DayResult& day, int shownIndex);

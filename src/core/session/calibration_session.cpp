@@ -4,6 +4,7 @@
 #include "core/device/device_manager.h"
 #include "core/device/device_port.h"
 #include "core/device/device_protocol.h"
+#include "core/device/simulator_memory.h"
 
 CalibrationSession::CalibrationSession(DeviceManager& manager, QObject* parent)
     : QObject(parent), m_manager(manager)
@@ -19,6 +20,11 @@ CalibrationSession::~CalibrationSession()
 int CalibrationSession::VolumeCode(int selection)
 {
     return selection == 1 ? 3 : 2;
+}
+
+double CalibrationSession::MeasuredVolume(double volume, int before, int after)
+{
+    return after > 0 ? volume * before / after : 0.0;
 }
 
 CalibrationSession::Step CalibrationSession::StepFor(int status)
@@ -105,6 +111,10 @@ void CalibrationSession::work(int volumeCode)
     m_replaceBlade = 0;
     m_success = 0;
     DeviceProtocol* protocol = m_manager.CurrentProtocol();
+    m_factorBefore = m_factorAfter = 0;
+    // The coefficient before and after, so that the log says what changed.
+    if (protocol && protocol->ReadCoefficients())
+        m_factorBefore = protocol->RawExpCoefficient();
     if (!protocol || !protocol->StartCalibration(volumeCode)) {
         Q_EMIT verdict(kTimeOut);
         letGo(protocol);
@@ -123,8 +133,14 @@ void CalibrationSession::work(int volumeCode)
         const Step step = StepFor(status);
         if (step.endCalibration)
             protocol->EndCalibration(1);
-        if (step.verdict == kSuccess)
+        if (step.verdict == kSuccess) {
+            if (protocol->ReadCoefficients())
+                m_factorAfter = protocol->RawExpCoefficient();
+            // The virtual device keeps its calibration like a real one.
+            if (const auto device = m_manager.SimulatedDevice())
+                StoreSimulatorCalibration(device->Config());
             m_success = 1;
+        }
         else if (step.verdict == kWrongSyringe)
             m_wrongSyringe = 1;
         else if (step.verdict == kReplaceBlade)

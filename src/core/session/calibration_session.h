@@ -66,6 +66,13 @@ class CalibrationSession : public QObject {
     int WrongSyringe() const { return m_wrongSyringe.load(); }
     int ReplaceBlade() const { return m_replaceBlade.load(); }
     int RepeatRequested() const { return m_repeat.load(); }
+    // The device's raw expiratory coefficient before the last calibration
+    // and after it succeeded; 0 when not read.
+    int FactorBefore() const { return m_factorBefore.load(); }
+    int FactorAfter() const { return m_factorAfter.load(); }
+    // The syringe volume the old coefficient measured: the device counted
+    // `volume` litres' worth of pulses at the new one.
+    static double MeasuredVolume(double volume, int before, int after);
 
   Q_SIGNALS:
     // From the worker thread, in order; the worker never waits for them.
@@ -87,4 +94,6 @@ class CalibrationSession : public QObject {
     std::atomic<int> m_wrongSyringe{0};
     std::atomic<int> m_replaceBlade{0};
     std::atomic<int> m_repeat{0}; // survives to the next start
+    std::atomic<int> m_factorBefore{0};
+    std::atomic<int> m_factorAfter{0};
 };

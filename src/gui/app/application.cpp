@@ -5,6 +5,7 @@
 #include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
+#include "core/records/calibration_log.h"
 #include "core/records/database.h"
 #include "core/records/database_location.h"
 #include "core/records/interrupted_saves.h"
@@ -143,6 +144,10 @@ int RunApplication(QApplication& app, const QString& exeFolder)
                         PromptCaption(), 0, &shell);
         if (!settledAll)
             ShowMessage(GetLangText("MESSAGE", 2902) + '\n' + settleError, PromptCaption(), 0,
+                        &shell);
+        // The flow sensor's daily syringe check, when none passed recently.
+        if (CheckDue(db, QDateTime::currentDateTime(), Settings().checkHours))
+            ShowMessage(GetLangText("MESSAGE", 3183).arg(Settings().checkHours), PromptCaption(), 0,
                         &shell);
         const QStringList open = AppPaths::OpenToOthers();
         if (!open.isEmpty())

@@ -18,7 +18,7 @@ struct PrintChoices {
 // them through here, so each arrives without the pages changing; an empty
 // function means the dialog is not available in this build.
 struct DialogHooks {
-    std::function<void(QWidget* parent)> calibration;
+    std::function<void(Workbench* bench, QWidget* parent)> calibration;
     std::function<void(QWidget* parent, int patientId)> trend;
     std::function<void(Workbench* bench, QWidget* parent, int patientId, const QString& day)> printReport;
     std::function<void(QWidget* parent)> commSetup;

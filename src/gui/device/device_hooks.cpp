@@ -101,8 +101,8 @@ void InstallDeviceHooks()
             query.Ask(std::move(done));
         };
     if (!Hooks().calibration)
-        Hooks().calibration = [](QWidget* parent) {
-            CalibrationDialog dialog(LiveParts().devices, parent);
+        Hooks().calibration = [](Workbench* bench, QWidget* parent) {
+            CalibrationDialog dialog(LiveParts(), &bench->Db(), bench->User(), parent);
             dialog.exec();
         };
     if (!Hooks().commSetup)

@@ -1,7 +1,10 @@
 #include "gui/measure/calibration_dialog.h"
 
-
+#include "core/accounts/audit_log.h"
 #include "core/app/lang_text.h"
+#include "core/records/database.h"
+#include "core/session/calibration_check.h"
+#include "core/session/measurement_parts.h"
 #include "gui/app/show_message.h"
 
 #include <QComboBox>
@@ -9,12 +12,22 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
-CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : QDialog(parent), m_session(new CalibrationSession(devices))
+CalibrationDialog::CalibrationDialog(MeasurementParts& parts, Database* records, const Actor& user,
+                                     QWidget* parent)
+    : QDialog(parent), m_parts(parts), m_records(records), m_user(user),
+      m_session(new CalibrationSession(parts.devices))
 {
     setObjectName("CalibrationDialog");
     setWindowTitle(GetLangText("SCALERDLG", 1150));
+    m_mode = new QComboBox(this);
+    m_mode->setObjectName("mode");
+    m_mode->addItems({GetLangText("MESSAGE", 3186), GetLangText("MESSAGE", 3185)});
+    m_result = new QLabel(this);
+    m_result->setObjectName("result");
+    m_result->setWordWrap(true);
     m_scaler = new QLabel(GetLangText("SCALERDLG", 1151), this);
     m_volume = new QComboBox(this);
     m_volume->setObjectName("volume");
@@ -25,6 +38,7 @@ CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : 
     m_status = new QLabel(this);
     m_status->setObjectName("status");
     m_status->setMinimumWidth(260);
+    m_status->setWordWrap(true); // a check's verdict is a sentence or two
     m_progress = new QProgressBar(this);
     m_progress->setObjectName("progress");
     m_progress->setRange(0, 0); // runs until a verdict comes
@@ -47,8 +61,10 @@ CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : 
     buttons->addWidget(m_ok);
     buttons->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_mode);
     layout->addLayout(row);
     layout->addWidget(m_status);
+    layout->addWidget(m_result);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
 
@@ -56,6 +72,23 @@ CalibrationDialog::CalibrationDialog(DeviceManager& devices, QWidget* parent) : 
     connect(m_session, &CalibrationSession::verdict, this, &CalibrationDialog::onVerdict);
     connect(m_session, &CalibrationSession::workerEnded, this, [this] {
         m_workerAlive = false;
+        CalibrationLogEntry entry;
+        entry.calibration = true;
+        entry.device = m_parts.devices.SimulatedDevice() ? QString("virtual") : QString();
+        entry.syringeVolume = SelectedVolumeCode();
+        entry.passed = m_session->Success() != 0;
+        entry.factorBefore = m_session->FactorBefore();
+        entry.factorAfter = m_session->FactorAfter();
+        if (entry.passed)
+            m_result->setText(GetLangText("MESSAGE", 3184)
+                                  .arg(CalibrationSession::MeasuredVolume(entry.syringeVolume,
+                                                                          entry.factorBefore,
+                                                                          entry.factorAfter),
+                                       0, 'f', 2)
+                                  .arg(entry.factorBefore)
+                                  .arg(entry.factorAfter));
+        if (entry.factorBefore > 0) // the device answered: a calibration took place
+            log(entry);
         Q_EMIT workerGone();
         // Cancel closes the window once the worker has let go of the link.
         if (m_closing)
@@ -76,6 +109,77 @@ CalibrationDialog::~CalibrationDialog()
         delete m_session; // already gone: only returning, joined at once
 }
 
+bool CalibrationDialog::CheckMode() const
+{
+    return m_mode->currentIndex() == 1;
+}
+
+void CalibrationDialog::log(CalibrationLogEntry entry)
+{
+    if (!m_records)
+        return;
+    entry.at = QDateTime::currentDateTime();
+    if (m_user.accountsOn)
+        entry.operatorName = m_user.name;
+    if (!AppendCalibrationLog(*m_records, entry)) {
+        ShowMessage(m_records->LastError(), ErrorCaption(), 0, this);
+        return;
+    }
+    AuditLog(*m_records).Append(m_user, entry.calibration ? "calibrate" : "calibration check", 0,
+                                QString("syringe %1 L").arg(entry.syringeVolume), QString(),
+                                entry.passed ? "passed" : "failed");
+}
+
+void CalibrationDialog::startCheck()
+{
+    m_check.reset(); // the last check lets go of the virtual operator's strokes first
+    m_check = std::make_unique<CalibrationCheck>(
+        m_parts, SelectedVolumeCode(),
+        std::vector<FlowBand>{FlowBand::Low, FlowBand::Mid, FlowBand::High});
+    connect(m_check.get(), &CalibrationCheck::asked, m_status, &QLabel::setText);
+    connect(m_check.get(), &CalibrationCheck::ended, this, &CalibrationDialog::checkEnded);
+    // Strokes are judged as they close: the prompt asks for the next band.
+    auto* follow = new QTimer(m_check.get());
+    connect(follow, &QTimer::timeout, m_check.get(), &CalibrationCheck::Follow);
+    follow->start(200);
+    m_status->setText(m_check->Prompt());
+    m_result->clear();
+    if (m_check->StartInBackground())
+        setBusy(true);
+}
+
+void CalibrationDialog::checkEnded()
+{
+    setBusy(false);
+    const SyringeCheck& check = m_check->Check();
+    QStringList lines;
+    for (const SyringeStroke& s : check.Strokes())
+        lines << GetLangText("MESSAGE", 3174)
+                     .arg(GetLangText("MESSAGE", 3187 + int(s.band)))
+                     .arg(s.volume, 0, 'f', 3)
+                     .arg(s.error, 0, 'f', 1);
+    m_result->setText(lines.join('\n'));
+    if (m_closing) {
+        QDialog::reject();
+        return;
+    }
+    if (check.Strokes().empty() && !check.Done()) {
+        ShowMessage(GetLangText("MESSAGE", m_check->DeviceName().isEmpty() ? 138 : 3182),
+                    ErrorCaption(), 0, this);
+        return;
+    }
+    CalibrationLogEntry entry;
+    entry.device = m_check->DeviceName();
+    entry.syringeVolume = check.SyringeVolume();
+    entry.strokes = check.Strokes();
+    entry.passed = check.Passed();
+    log(entry);
+    const int text = !check.Done() ? 3182 : check.Passed() ? 3175 : 3176;
+    m_status->setText(GetLangText("MESSAGE", text));
+    ShowMessage(GetLangText("MESSAGE", text), check.Passed() ? PromptCaption() : ErrorCaption(), 0,
+                this);
+}
+
 int CalibrationDialog::SelectedVolumeCode() const
 {
     return CalibrationSession::VolumeCode(m_volume->currentIndex());
@@ -86,12 +190,18 @@ void CalibrationDialog::setBusy(bool busy)
     m_progress->setVisible(busy);
     m_ok->setEnabled(!busy && !m_closing);
     m_volume->setEnabled(!busy && !m_closing);
+    m_mode->setEnabled(!busy && !m_closing);
 }
 
 void CalibrationDialog::accept()
 {
-    if (m_closing)
+    if (m_closing || (m_check && m_check->Running()))
         return;
+    if (CheckMode()) {
+        startCheck();
+        return;
+    }
+    m_result->clear();
     // The link is opened on the worker; kNoDevice says when nothing answered.
     if (!m_session->StartInBackground(SelectedVolumeCode()))
         return;
@@ -160,7 +270,12 @@ void CalibrationDialog::reject()
     m_status->setText(GetLangText("MESSAGE", 1180));
     m_ok->setEnabled(false);
     m_volume->setEnabled(false);
+    m_mode->setEnabled(false);
     m_cancel->setEnabled(false);
+    if (m_check && m_check->Running()) {
+        m_check->Stop(); // its end closes the window
+        return;
+    }
     if (!m_workerAlive) {
         QDialog::reject();
         return;

@@ -533,7 +533,7 @@ void PatientListPage::onScale()
         return;
     AuditLog(Shell()->Db()).Append(Shell()->User(), "calibrate", 0, "calibration dialog");
     if (Hooks().calibration)
-        Hooks().calibration(this);
+        Hooks().calibration(Shell(), this);
     else
         ShowNotAvailable(this);
 }
