@@ -43,6 +43,7 @@ CREATE TABLE CaseInfo (
     RefStandard INTEGER,
     RefVersion TEXT,
     Btps INTEGER,
+    Cues TEXT,
     UNIQUE (ID, DataName)
 );
 CREATE INDEX CaseInfo_ID_TestTime ON CaseInfo (ID, TestTime);

@@ -283,10 +283,7 @@ int CmdTest(CliContext& context, QStringList& args)
     }
     const ManeuverList maneuvers = parts.store.Maneuvers();
     const std::vector<ManeuverStatus> statuses = parts.store.Statuses();
-    // The coaching cues of each blow, from its pulses, in the order blown.
-    BlowCoach coach(type, session.ExpCoefficient());
-    coach.Feed(parts.store.Pulses());
-    coach.Finish();
+    const PulseStream pulses = parts.store.Pulses();
     QJsonArray perManeuver;
     bool complete = true;
     for (size_t i = 0; i < maneuvers.size(); ++i) {
@@ -299,11 +296,8 @@ int CmdTest(CliContext& context, QStringList& args)
         m["complete"] = whole;
         m["failedChecks"] = QJsonArray::fromStringList(
             i < statuses.size() ? FailedCheckNames(statuses[i].failedChecks) : QStringList());
-        QJsonArray cues;
-        if (i < coach.Blows().size())
-            for (const TimedCue& cue : coach.Blows()[i])
-                cues.append(QJsonObject{{"t", std::round(cue.t * 100) / 100}, {"cue", CueName(cue.cue)}});
-        m["cues"] = cues;
+        // The coaching cues of the blow, from its own pulses, as its row keeps them.
+        m["cues"] = CuesJson(ManeuverCues(type, session.ExpCoefficient(), maneuvers, pulses, int(i)));
         perManeuver.append(m);
     }
     json["maneuvers"] = int(maneuvers.size());

@@ -146,7 +146,8 @@ void endSession(SaveResult& result, TestStore& testStore, const SaveContext& con
 // result names the best manoeuvre's file, record and flags.
 void storeSession(SaveResult& result, const ManeuverList& list,
                   const std::vector<ManeuverStatus>& statuses, const PulseStream& stream,
-                  int phase, const TestBasis& basis, TestStore& testStore) {
+                  int phase, const TestBasis& basis, const std::vector<QString>& cues,
+                  TestStore& testStore) {
     const TestFileHeader header = result.header;
     const QString testTime = result.testTime;
     const int best = result.bestIndex;
@@ -172,6 +173,7 @@ void storeSession(SaveResult& result, const ManeuverList& list,
         one.place.maneuver = i + 1;
         one.place.phase = phase;
         one.place.basis = basis;
+        one.cues = i < int(cues.size()) ? cues[i] : QString();
         const PulseStream samples = ManeuverSamples(list, stream, i, one.record);
         Acceptance(one.record, one.header, one.acceptance, samples.data(), int(samples.size()));
         QByteArray trailer;
@@ -383,7 +385,8 @@ SaveResult SaveTest(int request, MeasurementStore& store, const SaveContext& con
     if (!beginSession(result, testStore))
         return result;
     if (type == kTestFvc) {
-        storeSession(result, list, statuses, stream, context.phase, context.basis, testStore);
+        storeSession(result, list, statuses, stream, context.phase, context.basis, context.cues,
+                     testStore);
         endSession(result, testStore, context);
         return result;
     }

@@ -44,6 +44,9 @@ struct SaveContext {
     // written inside the session's transaction just before it commits, given
     // the names of the tests stored; false (with `error`) keeps nothing.
     std::function<bool(const QStringList& dataNames, QString& error)> sessionRows;
+    // FVC: each manoeuvre's coaching cues (JSON), in the order blown; kept
+    // with its row.
+    std::vector<QString> cues;
 };
 
 // One manoeuvre of an FVC session as it was kept.
@@ -67,6 +70,7 @@ struct SaveResult {
     AcceptanceFlags acceptance;
     int bestIndex = -1; // FVC tests
     SessionPlace place; // where the row being written belongs
+    QString cues;       // the coaching cues of the blow being written (JSON)
     std::vector<KeptManeuver> stored; // FVC: every manoeuvre kept, in the order blown
 };
 

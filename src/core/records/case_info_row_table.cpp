@@ -24,7 +24,7 @@ RowWrite CaseInfoRowTable::Insert(const SaveResult& saved, QString& error)
         return RowWrite::Failed;
     }
     if (RegisterTest(m_db, m_id, saved.dataName, saved.testTime, saved.record,
-                     saved.header.testType, saved.place)) {
+                     saved.header.testType, saved.place, saved.cues)) {
         m_db.Execute("RELEASE SAVEPOINT test_row");
         return RowWrite::Inserted;
     }

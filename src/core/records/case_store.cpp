@@ -193,7 +193,8 @@ bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth)
 }
 
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
-                  const ManeuverResult& r, int testType, const SessionPlace& place)
+                  const ManeuverResult& r, int testType, const SessionPlace& place,
+                  const QString& cues)
 {
     const int session = place.session > 0 ? place.session : TestFileNumber(dataName);
     // What is not known is stored as NULL, as rows from before these columns hold it.
@@ -207,12 +208,13 @@ bool RegisterTest(Database& db, int id, const QString& dataName, const QString& 
                                           : QVariant(QMetaType::fromType<int>());
     return db.Execute("insert into CaseInfo(ID, DataName, \t\t\t\t\t\t\tTestTime, FVC, PEF, "
                       "Duration, FEV1, MVV, VC, TestType, Session, Maneuver, Phase, "
-                      "RefStandard, RefVersion, Btps) "
-                      "\t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                      "RefStandard, RefVersion, Btps, Cues) "
+                      "\t\t\t\t\t\t\tvalues(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                       {id, dataName, testTime, asPrinted("%.2f", r.FVC), asPrinted("%.2f", r.PEF),
                        r.Duration, asPrinted("%.2f", r.FEV1), asPrinted("%.2f", r.MVV),
                        asPrinted("%.2f", r.VC), testType, session, place.maneuver, place.phase,
-                       standard, version, btps});
+                       standard, version, btps,
+                       cues.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(cues)});
 }
 
 TestBasis StoredTestBasis(Database& db, int id, const QString& dataName)

@@ -44,9 +44,11 @@ inline constexpr int kSetVersionLength = 20;
 
 // Inserts the row of a test whose file has just been written (figures to two
 // decimals), in its place of a session (SessionPlace, test_store.h), with the
-// reference set and BTPS it was measured with (NULL where not known).
+// reference set and BTPS it was measured with (NULL where not known) and the
+// coaching cues of its blow (JSON; NULL when none were given).
 bool RegisterTest(Database& db, int id, const QString& dataName, const QString& testTime,
-                  const ManeuverResult& record, int testType, const SessionPlace& place = {});
+                  const ManeuverResult& record, int testType, const SessionPlace& place = {},
+                  const QString& cues = QString());
 
 // The reference set and BTPS kept with the row of patient `id`'s test
 // `dataName`; -1 and empty where the row holds none (or there is no such row).

@@ -28,7 +28,8 @@ constexpr NewColumn kNewColumns[] = {{"CaseInfo", "Session", "INTEGER"},
                                      {"UserInfo", "Ethnic", "INTEGER"},
                                      {"CaseInfo", "RefStandard", "INTEGER"},
                                      {"CaseInfo", "RefVersion", "TEXT"},
-                                     {"CaseInfo", "Btps", "INTEGER"}};
+                                     {"CaseInfo", "Btps", "INTEGER"},
+                                     {"CaseInfo", "Cues", "TEXT"}};
 
 // Tables newer than the first databases, made as the schema makes them.
 constexpr const char* kNewTables[] = {"SessionDetail", "PhaseChange",  "Account",

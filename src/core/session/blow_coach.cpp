@@ -3,6 +3,9 @@
 #include "core/app/lang_text.h"
 #include "core/clinical/maneuver_acceptability.h"
 #include "core/measure/flow_engine.h"
+#include "core/measure/test_file_writer.h"
+
+#include <QJsonObject>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +24,25 @@ const char* CueName(Cue cue)
     static const char* const names[] = {"inhale",      "exhale",     "blast", "keep-going",
                                         "end-reached", "slow-start", "early-stop", "pause"};
     return names[int(cue)];
+}
+
+BlowCues ManeuverCues(int testType, int expCoefficient, const ManeuverList& list,
+                      const PulseStream& stream, int index)
+{
+    ManeuverResult record = list[size_t(index)];
+    const PulseStream samples = ManeuverSamples(list, stream, index, record);
+    BlowCoach coach(testType, expCoefficient);
+    coach.Feed(samples);
+    coach.Finish();
+    return coach.Blows().empty() ? BlowCues{} : coach.Blows().front();
+}
+
+QJsonArray CuesJson(const BlowCues& cues)
+{
+    QJsonArray list;
+    for (const TimedCue& cue : cues)
+        list.append(QJsonObject{{"t", std::round(cue.t * 100) / 100}, {"cue", CueName(cue.cue)}});
+    return list;
 }
 
 QString CueText(Cue cue)

@@ -5,6 +5,7 @@
 // its times run from its first expiratory pulse (t = 0).
 #include "core/measure/test_record.h"
 
+#include <QJsonArray>
 #include <QString>
 
 #include <vector>
@@ -29,6 +30,13 @@ struct TimedCue {
     Cue cue = Cue::Inhale;
 };
 using BlowCues = std::vector<TimedCue>;
+
+// The cues of manoeuvre `index` of a test, from its own pulses (so a damaged
+// manoeuvre never lends its cues to the next), and as they are stored and
+// printed: [{"t": seconds to 0.01, "cue": name}, ...].
+BlowCues ManeuverCues(int testType, int expCoefficient, const ManeuverList& list,
+                      const PulseStream& stream, int index);
+QJsonArray CuesJson(const BlowCues& cues);
 
 class BlowCoach {
   public:

@@ -12,7 +12,10 @@
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/session/live_grading.h"
+#include "core/session/blow_coach.h"
 #include "core/session/measurement_parts.h"
+
+#include <QJsonDocument>
 
 #include <chrono>
 #include <cstring>
@@ -360,6 +363,16 @@ SaveResult LiveTestSession::save(int request, SaveContext context, Database& db)
     }
     context.testType = m_testType;
     context.basis.btps = m_btps;
+    if (m_testType == kTestFvc) {
+        // Each blow's coaching cues go into its row.
+        const ManeuverList list = m_store.Maneuvers();
+        const PulseStream pulses = m_store.Pulses();
+        context.cues.clear();
+        for (int i = 0; i < int(list.size()); ++i)
+            context.cues.push_back(QString::fromUtf8(
+                QJsonDocument(CuesJson(ManeuverCues(kTestFvc, context.expCoefficient, list, pulses, i)))
+                    .toJson(QJsonDocument::Compact)));
+    }
     if (!context.now.isValid())
         context.now = QDateTime::currentDateTime();
     const std::unique_ptr<TestStore> tests =
