@@ -4,16 +4,45 @@
 #include "support/test_parts.h"
 
 #include "core/app/lang_text.h"
+#include "core/clinical/maneuver_acceptability.h"
+#include "core/clinical/maneuver_measures.h"
 #include "core/measure/measurement_store.h"
 #include "core/measure/test_file_reader.h"
+#include "core/measure/test_file_writer.h"
+#include "core/session/blow_coach.h"
 #include "core/session/live_grading.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <cmath>
 #include <cstdio>
 
 class LiveTestSessionTest : public DeviceTest {};
+
+namespace {
+
+// What the coach said during each blow is what the verdict after it finds:
+// one answer on the end and the start.
+void expectCoachAgreesWithTheVerdict(int coefficient, int profile)
+{
+    const PulseStream pulses = TestParts().store.Pulses();
+    const ManeuverList blows = TestParts().store.Maneuvers();
+    for (int b = 0; b < int(blows.size()); ++b) {
+        const BlowCues cues = ManeuverCues(kTestFvc, coefficient, blows, pulses, b);
+        ManeuverResult record = blows[b];
+        const PulseStream own = ManeuverSamples(blows, pulses, b, record);
+        const ManeuverMeasures m = MeasuresFromRecord(blows[b], own.data(), int(own.size()), coefficient);
+        const auto said = [&](Cue cue) {
+            return std::any_of(cues.begin(), cues.end(), [cue](const TimedCue& c) { return c.cue == cue; });
+        };
+        EXPECT_EQ(said(Cue::EndReached), IsPlateau(m.plateauVolume) || IsLongExpiration(m.fet))
+            << "profile " << profile << " blow " << b;
+        EXPECT_EQ(said(Cue::SlowStart), BevTooLarge(m.bev, m.fvc)) << "profile " << profile << " blow " << b;
+    }
+}
+
+} // namespace
 
 TEST_F(LiveTestSessionTest, FvcProfilesAreSavedWithTheirAcceptanceOnBothProtocols)
 {
@@ -39,6 +68,7 @@ TEST_F(LiveTestSessionTest, FvcProfilesAreSavedWithTheirAcceptanceOnBothProtocol
                         truth.pef, r.PIF, truth.pif, r.EVOL, truth.evol * 1000);
             // FVC, FEV1 and PEF against the accuracy limits: WaveformTest.
             EXPECT_NEAR(r.PIF, truth.pif, 0.10 * truth.pif) << profile;
+            expectCoachAgreesWithTheVerdict(out.saved.header.expCoefficient, profile);
             if (protocol == SimProtocol::Ascii)
                 continue;
             EXPECT_NEAR(r.EVOL, truth.evol * 1000, 30) << profile;

@@ -11,7 +11,6 @@
 #include "measure/engine_driver.h"
 
 #include "core/clinical/maneuver_acceptability.h"
-#include "core/clinical/maneuver_measures.h"
 #include "core/session/blow_coach.h"
 
 #include <QFile>
@@ -196,37 +195,6 @@ TEST_P(CoachCueTest, CuesComeWhenTheCurveShowsThem)
         const bool atPlateau = (cue == Cue::EndReached || cue == Cue::SlowStart) && t < kLongExpiration;
         const double lag = cue == Cue::KeepGoing ? flowLag : atPlateau ? plateauLag : 0.05;
         EXPECT_NEAR(cues[i].t, t, lag) << CueName(cue) << " " << seen.join(' ').toStdString();
-    }
-}
-
-// What the coach says during a blow is what the verdict after it finds, on
-// every virtual patient's blows through the physical rotor: one answer.
-TEST_F(DeviceTest, TheCoachAndTheVerdictAgreeOnEveryBlow)
-{
-    for (int profile = 1; profile <= 10; ++profile) {
-        SimConfig config = SimConfig::ForSetting(profile, SimTest::Fvc);
-        const Outcome out = run(config);
-        ASSERT_TRUE(out.finished) << profile;
-        const int coefficient = out.saved.header.expCoefficient;
-        const PulseStream pulses = TestParts().store.Pulses();
-        BlowCoach coach(kTestFvc, coefficient);
-        coach.Feed(pulses);
-        coach.Finish();
-        const ManeuverList blows = TestParts().store.Maneuvers();
-        ASSERT_EQ(coach.Blows().size(), blows.size()) << profile;
-        int first = 0;
-        for (size_t b = 0; b < blows.size(); ++b) {
-            const ManeuverMeasures m = MeasuresFromRecord(blows[b], pulses.data() + first,
-                                                          int(pulses.size()) - first, coefficient);
-            first += blows[b].ExpCount + blows[b].InspCount;
-            const BlowCues& cues = coach.Blows()[b];
-            const auto said = [&](Cue cue) {
-                return std::any_of(cues.begin(), cues.end(), [cue](const TimedCue& c) { return c.cue == cue; });
-            };
-            EXPECT_EQ(said(Cue::EndReached), IsPlateau(m.plateauVolume) || IsLongExpiration(m.fet))
-                << "profile " << profile << " blow " << b;
-            EXPECT_EQ(said(Cue::SlowStart), BevTooLarge(m.bev, m.fvc)) << "profile " << profile << " blow " << b;
-        }
     }
 }
 

@@ -308,32 +308,29 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsAndTheWrongOneIsNamed)
     EXPECT_EQ(dialog.Session().Success(), 0);
 }
 
-// Check mode: a stroke per band through the flow engine, the verdict shown
-// and logged; a drifted turbine fails.
-TEST_F(CalibrationDialogTest, TheCheckPassesOnTheDeviceAndFailsUnderDrift)
+// Check mode: OK runs the check (pass and fail are the core test's), the
+// verdict is shown with its strokes and logged.
+TEST_F(CalibrationDialogTest, TheCheckRunsFromTheDialogAndIsLogged)
 {
     CalibrationDialog dialog(LiveParts(), &db, Actor::Unchecked());
     dialog.show();
     dialog.findChild<QComboBox*>("mode")->setCurrentIndex(1);
     dialog.findChild<QComboBox*>("volume")->setCurrentIndex(1);
-    for (const double drift : {0.0, 5.0}) {
-        SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
-        config.drift = drift;
-        LiveParts().devices.SetSimulatorConfig(config);
-        QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
-        QElapsedTimer timer;
-        timer.start();
-        while (dialog.Check() && dialog.Check()->Running() && timer.elapsed() < 30000)
-            QTest::qWait(10);
-    }
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 3175));
-    EXPECT_EQ(messages[1].text, GetLangText("MESSAGE", 3176));
+    SimConfig config = SimConfig::ForSetting(1, SimTest::Fvc);
+    config.drift = 5;
+    LiveParts().devices.SetSimulatorConfig(config);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    QElapsedTimer timer;
+    timer.start();
+    while (dialog.Check() && dialog.Check()->Running() && timer.elapsed() < 30000)
+        QTest::qWait(10);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, GetLangText("MESSAGE", 3176));
     EXPECT_EQ(dialog.findChild<QLabel*>("result")->text().count('\n'), 2); // three strokes
     const std::vector<CalibrationLogEntry> log = LoadCalibrationLog(db);
-    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(log.size(), 1u);
     EXPECT_FALSE(log[0].passed);
-    EXPECT_EQ(log[1].strokes.size(), 3u);
+    EXPECT_EQ(log[0].strokes.size(), 3u);
 }
 
 class CommSetupDialogTest : public GuiTest {
