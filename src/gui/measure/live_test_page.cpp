@@ -59,21 +59,19 @@ LiveTestPage::LiveTestPage(Workbench* shell)
       m_parts(LiveParts()), m_session(m_parts), m_deviceChange(m_session, m_parts.devices, m_watch),
       m_testType(qBound(0, shell->CurrentTestType(), 2))
 {
-    m_caption = new QLabel(this);
-    m_caption->setObjectName("testTitle");
-    QFont font = m_caption->font();
-    font.setPointSize(font.pointSize() * 3 / 2);
-    font.setBold(true);
-    m_caption->setFont(font);
-    m_patient = new QLabel(this);
-    m_patient->setObjectName("patientName");
-    m_patient->setFont(font);
-    m_cue = new QLabel(this);
-    m_cue->setObjectName("cue");
-    QFont cueFont = m_cue->font();
-    cueFont.setPointSize(cueFont.pointSize() * 5 / 2);
-    cueFont.setBold(true);
-    m_cue->setFont(cueFont);
+    // Bold labels, `halves` half-sizes of the normal font.
+    const auto boldLabel = [this](const char* name, int halves) {
+        auto* label = new QLabel(this);
+        label->setObjectName(name);
+        QFont font = label->font();
+        font.setPointSize(font.pointSize() * halves / 2);
+        font.setBold(true);
+        label->setFont(font);
+        return label;
+    };
+    m_caption = boldLabel("testTitle", 3);
+    m_patient = boldLabel("patientName", 3);
+    m_cue = boldLabel("cue", 5);
     m_cue->setStyleSheet("QLabel { color: #1A5276; }");
 
     // FVC: flow-volume loop beside the volume-time curve; VC and MVV: one volume-time curve.
@@ -90,9 +88,7 @@ LiveTestPage::LiveTestPage(Workbench* shell)
         // The patient's predicted PEF and FVC are the targets on both plots.
         m_mainPlot->SetPredicted(&shell->Predicted());
         m_secondPlot->SetPredicted(&shell->Predicted());
-        m_expiration = new QLabel(this);
-        m_expiration->setObjectName("expirationTime");
-        m_expiration->setFont(font);
+        m_expiration = boldLabel("expirationTime", 3);
         m_endBar = new QProgressBar(this);
         m_endBar->setObjectName("endBar");
         m_endBar->setRange(0, 100);
