@@ -31,7 +31,6 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <cmath>
 
 namespace {
 
