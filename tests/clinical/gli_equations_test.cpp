@@ -1,5 +1,5 @@
-// GLI equations against the official calculator's grid, the independent
-// GLI Global 2022 oracle and hand-checked cases; broken tables refused.
+// GLI equations against the official calculator's grid and the independent
+// GLI Global 2022 oracle; broken tables refused.
 #include "core/clinical/gli_equations.h"
 
 #include <gtest/gtest.h>
@@ -101,46 +101,6 @@ TEST_F(GliEquationsTest, MatchesTheIndependentGliGlobalOracle)
             EXPECT_NEAR(p.lln, cell(n + "_lln_2022"), 1e-6) << "row " << i << " " << name;
             EXPECT_NEAR(p.zScore(measured), cell(n + "_zscore_2022"), 1e-6) << "row " << i << " " << name;
             EXPECT_NEAR(p.percentPredicted(measured), cell(n + "_pctpred_2022"), 1e-6);
-        }
-    }
-}
-
-TEST_F(GliEquationsTest, HandCheckedCases)
-{
-    struct Case {
-        bool male;
-        int ethnic;
-        double age, height;
-        double values[10]; // pred/LLN of FEV1, FVC, FEV1/FVC, FEF25-75, FEF75
-    };
-    const Case gli2012[] = {
-        {true, 1, 25, 175, {4.466, 3.600, 5.326, 4.308, 0.844, 0.728, 4.723, 3.016, 2.113, 1.143}},
-        {false, 1, 45, 165, {2.985, 2.357, 3.699, 2.929, 0.812, 0.702, 3.023, 1.772, 1.095, 0.501}},
-        {true, 1, 8, 130, {1.655, 1.325, 1.891, 1.516, 0.881, 0.767, 1.966, 1.258, 0.961, 0.518}},
-        {false, 1, 70, 160, {2.136, 1.556, 2.749, 2.007, 0.783, 0.650, 1.830, 0.848, 0.446, 0.162}},
-        {true, 2, 40, 180, {3.703, 2.843, 4.572, 3.563, 0.812, 0.712, 3.652, 1.904, 1.202, 0.532}},
-        {false, 3, 30, 160, {3.060, 2.463, 3.570, 2.971, 0.859, 0.762, 3.234, 2.099, 1.590, 0.914}}};
-    const GliParameter order[] = {GliParameter::FEV1, GliParameter::FVC, GliParameter::FEV1FVC,
-                                  GliParameter::FEF2575, GliParameter::FEF75};
-    for (const Case& c : gli2012) {
-        for (int k = 0; k < 5; ++k) {
-            const GliPrediction p = predict(GliSet::Gli2012, order[k], c.male, c.age, c.height, c.ethnic);
-            EXPECT_NEAR(p.M, c.values[2 * k], 0.0006) << c.age << " " << k;
-            EXPECT_NEAR(p.lln, c.values[2 * k + 1], 0.0006) << c.age << " " << k;
-            EXPECT_FALSE(p.outOfRange);
-        }
-    }
-    EXPECT_NEAR(predict(GliSet::Gli2012, GliParameter::FEV1, true, 25, 175).zScore(3.50), -1.830, 0.0006);
-
-    const Case global[] = {{true, 1, 25, 175, {4.181, 3.271, 4.912, 3.844, 0.851, 0.743}},
-                           {false, 1, 45, 165, {2.854, 2.135, 3.476, 2.624, 0.818, 0.707}},
-                           {true, 1, 8, 130, {1.631, 1.279, 1.857, 1.459, 0.881, 0.768}},
-                           {false, 1, 70, 160, {2.065, 1.440, 2.640, 1.869, 0.790, 0.661}}};
-    for (const Case& c : global) {
-        for (int k = 0; k < 3; ++k) {
-            const GliPrediction p = predict(GliSet::GliGlobal2022, order[k], c.male, c.age, c.height);
-            EXPECT_NEAR(p.M, c.values[2 * k], 0.0006);
-            EXPECT_NEAR(p.lln, c.values[2 * k + 1], 0.0006);
         }
     }
 }

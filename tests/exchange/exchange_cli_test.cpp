@@ -7,15 +7,11 @@
 
 #include "core/exchange/gdt_record.h"
 #include "core/records/diagnosis.h"
-#include "core/records/schema_upgrade.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QStandardPaths>
-
-#include <map>
 
 namespace {
 
@@ -62,9 +58,27 @@ class ExchangeCliTest : public ExchangeTest {
         return !dir.isEmpty() && QFile::exists(dir + "/node_modules/@medplum/core/package.json") &&
                !QStandardPaths::findExecutable("node").isEmpty();
     }
+
+    // A GLI Global 2022 patient with a session before and one after the bronchodilator.
+    int addGliPatientWithBronchodilatorDay(const QString& day)
+    {
+        const ToolResult added = tavctl({"patient", "add", "--name", "Okafor, Ada", "--gender", "1", "--birth",
+                                         "1968-03-21", "--height", "171", "--weight", "66", "--standard", "4"});
+        EXPECT_EQ(added.exitCode, 0) << added.err.toStdString();
+        const int id = added.out.trimmed().toInt();
+        const PulseStream good = blowPulses(true);
+        const float fev1[] = {2.31f, 2.36f, 2.28f};
+        for (int i = 0; i < 3; ++i) {
+            StoreSessionBlow(db, id, 1 + i, blowRecord(3.10f - 0.02f * i, fev1[i], good), good,
+                             QString("%1 09:0%2:00").arg(day).arg(i), {1, i + 1, kPhasePre});
+            StoreSessionBlow(db, id, 4 + i, blowRecord(3.25f - 0.02f * i, fev1[i] + 0.35f, good), good,
+                             QString("%1 09:3%2:00").arg(day).arg(i), {4, i + 1, kPhasePost});
+        }
+        return id;
+    }
 };
 
-TEST_F(ExchangeCliTest, FhirBundleOfADayValidatesAndKeepsItsIdsOnReexport)
+TEST_F(ExchangeCliTest, FhirBundlesValidateAndKeepTheirIdsOnReexport)
 {
     addDay("2026-07-01");
     DiagnosisRecord diagnosis;
@@ -95,9 +109,15 @@ TEST_F(ExchangeCliTest, FhirBundleOfADayValidatesAndKeepsItsIdsOnReexport)
 
     if (!validatorInstalled())
         GTEST_SKIP() << "the FHIR validator (node, tests/fhir) is not installed";
-    const ToolResult valid = validate({home.path("first.json")});
+    // A GLI day before and after the bronchodilator: limits, interpretations and phase codes.
+    const int gli = addGliPatientWithBronchodilatorDay("2026-02-17");
+    ASSERT_EQ(tavctl({"export", "fhir", "--patient", QString::number(gli), "--day", "2026-02-17", "--out",
+                      home.path("bd.json")})
+                  .exitCode,
+              0);
+    const ToolResult valid = validate({home.path("first.json"), home.path("bd.json")});
     EXPECT_EQ(valid.exitCode, 0) << valid.out.toStdString() << valid.err.toStdString();
-    EXPECT_TRUE(valid.out.contains("1 passed, 0 failed")) << valid.out.toStdString();
+    EXPECT_TRUE(valid.out.contains("2 passed, 0 failed")) << valid.out.toStdString();
 
     // The validator is not a rubber stamp: a bundle missing a required element fails.
     QJsonObject broken = bundle;
@@ -221,145 +241,4 @@ TEST_F(ExchangeCliTest, CsvExportOfOneFolderImportsIntoAnother)
     EXPECT_EQ(report["refused"].toArray().size(), 0);
     EXPECT_EQ(report["repeated"].toInt(), 3);
     EXPECT_NE(tavctl({"import", "csv", "--patients", home.path("missing.csv")}, other.path()).exitCode, 0);
-}
-
-// A day of a GLI Global 2022 patient with a session before and one after the
-// bronchodilator, and the days the demo program folder is seeded with.
-class ExchangeSessionCliTest : public ExchangeCliTest {
-  protected:
-    int addGliPatientWithBronchodilatorDay(const QString& day)
-    {
-        const ToolResult added = tavctl({"patient", "add", "--name", "Okafor, Ada", "--gender", "1", "--birth",
-                                         "1968-03-21", "--height", "171", "--weight", "66", "--standard", "4"});
-        EXPECT_EQ(added.exitCode, 0) << added.err.toStdString();
-        const int id = added.out.trimmed().toInt();
-        const PulseStream good = blowPulses(true);
-        const float fev1[] = {2.31f, 2.36f, 2.28f};
-        for (int i = 0; i < 3; ++i) {
-            StoreSessionBlow(db, id, 1 + i, blowRecord(3.10f - 0.02f * i, fev1[i], good), good,
-                             QString("%1 09:0%2:00").arg(day).arg(i), {1, i + 1, kPhasePre});
-            StoreSessionBlow(db, id, 4 + i, blowRecord(3.25f - 0.02f * i, fev1[i] + 0.35f, good), good,
-                             QString("%1 09:3%2:00").arg(day).arg(i), {4, i + 1, kPhasePost});
-        }
-        return id;
-    }
-
-    // Every FVC value `tavctl session` reports for each phase of the day is in the
-    // GDT result under its id, with the same predicted value, LLN, z-score and %
-    // predicted, and the GDT result has no FVC value the session does not report.
-    void expectGdtHoldsSessionValues(const QString& homePath, int id, const QString& day)
-    {
-        SCOPED_TRACE((homePath + " patient " + QString::number(id) + " " + day).toStdString());
-        const ToolResult session =
-            tavctl({"session", "--patient", QString::number(id), "--day", day, "--json"}, homePath);
-        ASSERT_EQ(session.exitCode, 0) << session.err.toStdString();
-        const QJsonObject json = QJsonDocument::fromJson(session.out).object();
-        const QString out = homePath + "/result.gdt";
-        const ToolResult exported = tavctl(
-            {"gdt", "export", "--patient", QString::number(id), "--day", day, "--out", out, "--no-pdf"}, homePath);
-        ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
-        QFile file(out);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        GdtRecord result;
-        QString error;
-        ASSERT_TRUE(ParseGdt(file.readAll(), result, &error)) << error.toStdString();
-        std::map<QString, double> gdt;
-        QString testId;
-        for (const GdtLine& l : result.lines) {
-            if (l.field == GdtField::kTestId)
-                testId = l.value;
-            else if (l.field == GdtField::kResultValue)
-                gdt[testId] = l.value.toDouble();
-        }
-        const QStringList fvcSlugs = {"FVC", "FEV1", "FEV1-FVC", "PEF", "FEF2575", "FEV6", "FET"};
-        const bool gli = !json["set"].toString().isEmpty();
-        const QJsonArray phases = json["phases"].toArray();
-        ASSERT_FALSE(phases.isEmpty());
-        bool dayHasPost = false;
-        for (const QJsonValue& p : phases)
-            dayHasPost = dayHasPost || p["phase"] == "post";
-        QStringList expectedIds;
-        for (const QJsonValue& p : phases) {
-            const QString suffix = !dayHasPost ? "" : p["phase"] == "post" ? "_POST" : "_PRE";
-            const QJsonObject reported = p["reported"].toObject();
-            for (auto it = reported.begin(); it != reported.end(); ++it) {
-                const QJsonObject v = it.value().toObject();
-                if (v["value"].isNull())
-                    continue;
-                const QString base = QString(it.key()).replace('/', '-') + suffix;
-                const double scale = it.key() == "FEV1/FVC" ? 100 : 1; // the GDT keeps the ratio in percent
-                SCOPED_TRACE(base.toStdString());
-                expectedIds << base;
-                ASSERT_EQ(gdt.count(base), 1u);
-                EXPECT_NEAR(gdt[base], v["value"].toDouble() * scale, 0.0051);
-                const struct {
-                    const char* member;
-                    const char* id;
-                    double scale, tolerance;
-                } references[] = {{"pred", "_PRED", scale, 0.0051}, {"lln", "_LLN", scale, 0.0051},
-                                  {"z", "_Z", 1, 0.0051}, {"pct", "_PCT", 1, 0.5}};
-                for (const auto& r : references) {
-                    if (v[r.member].isNull()) {
-                        // Only the older sets add their own predicted values; never an LLN or z-score.
-                        if (gli || QString(r.id) == "_LLN" || QString(r.id) == "_Z") {
-                            EXPECT_EQ(gdt.count(base + r.id), 0u) << r.id;
-                        }
-                        continue;
-                    }
-                    ASSERT_EQ(gdt.count(base + r.id), 1u) << r.id;
-                    EXPECT_NEAR(gdt[base + r.id], v[r.member].toDouble() * r.scale, r.tolerance) << r.id;
-                }
-            }
-        }
-        QStringList gdtIds;
-        for (const auto& [key, value] : gdt)
-            if (fvcSlugs.contains(key.section('_', 0, 0)) && !key.contains(QRegularExpression("_(PRED|LLN|Z|PCT)$")))
-                gdtIds << key;
-        expectedIds.sort();
-        gdtIds.sort();
-        EXPECT_EQ(gdtIds, expectedIds);
-    }
-};
-
-TEST_F(ExchangeSessionCliTest, GdtResultHoldsTheValuesTavctlSessionReports)
-{
-    const int id = addGliPatientWithBronchodilatorDay("2026-02-17");
-    expectGdtHoldsSessionValues(home.path(), id, "2026-02-17");
-
-    // The demo days: blows stored one per session, patients on the older sets.
-    TempHome demo;
-    const ToolResult seeded = tavctl({"demo-seed"}, demo.path());
-    ASSERT_EQ(seeded.exitCode, 0) << seeded.err.toStdString();
-    const QDate today = QDate::currentDate();
-    for (const auto& [patient, daysAgo] : {std::pair{1, 30}, std::pair{1, 2}, std::pair{2, 5}, std::pair{3, 1}})
-        expectGdtHoldsSessionValues(demo.path(), patient, today.addDays(-daysAgo).toString("yyyy-MM-dd"));
-}
-
-TEST_F(ExchangeSessionCliTest, FhirBundleOfABronchodilatorDayWithGliLimitsValidates)
-{
-    const int id = addGliPatientWithBronchodilatorDay("2026-02-17");
-    const QString out = home.path("bd.json");
-    const ToolResult exported =
-        tavctl({"export", "fhir", "--patient", QString::number(id), "--day", "2026-02-17", "--out", out});
-    ASSERT_EQ(exported.exitCode, 0) << exported.err.toStdString();
-    const QJsonObject bundle = readJson(out);
-    int withLimits = 0;
-    QStringList phaseCodes;
-    for (const QJsonValue& e : bundle["entry"].toArray()) {
-        const QJsonObject o = e["resource"].toObject();
-        if (o["resourceType"] != "Observation")
-            continue;
-        if (o.contains("referenceRange") && o.contains("interpretation"))
-            ++withLimits;
-        phaseCodes << o["code"]["coding"][0]["code"].toString();
-    }
-    EXPECT_EQ(withLimits, 6); // FEV1, FVC and FEV1/FVC before and after
-    for (const char* code : {"20157-4", "20155-8", "19876-2", "19874-7", "69970-2"})
-        EXPECT_TRUE(phaseCodes.contains(code)) << code;
-
-    if (!validatorInstalled())
-        GTEST_SKIP() << "the FHIR validator (node, tests/fhir) is not installed";
-    const ToolResult valid = validate({out});
-    EXPECT_EQ(valid.exitCode, 0) << valid.out.toStdString() << valid.err.toStdString();
-    EXPECT_TRUE(valid.out.contains("1 passed, 0 failed")) << valid.out.toStdString();
 }

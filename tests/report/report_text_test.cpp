@@ -92,6 +92,7 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
     settings.SetOutput(out);
     QString error;
     ASSERT_TRUE(WriteReportPdf(data, settings, &error)) << error.toStdString();
+    EXPECT_TRUE(home.read("report.pdf").contains("<dc:creator><rdf:Seq><rdf:li>" + settings.author.toUtf8()));
     if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_DIR"))
         QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_DIR") + "/report_" + GetParam() +
                              ".pdf");
