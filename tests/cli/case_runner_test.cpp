@@ -4,7 +4,7 @@
 //
 // A step: "args" (after --home FOLDER unless "home": false), "stdin" (or
 // "stdinFile", a file in the folder), "env",
-// "exit" (0 unless given), "out" (exact), "outContains", "errContains",
+// "exit" (0 unless given), "out" (exact), "outContains", "outLacks", "errContains",
 // "outEmpty", "errEmpty", "lines" (lines of output), "json" (path: value),
 // "near" (path: [value, tolerance]), "close" (path: [other path, relative
 // tolerance]), "present" (paths holding a value, not an
@@ -177,6 +177,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         }
         for (const QJsonValue& t : step["outContains"].toArray())
             EXPECT_TRUE(out.contains(expand(t.toString()))) << said << "\nstdout lacks " << expand(t.toString()).toStdString();
+        for (const QJsonValue& t : step["outLacks"].toArray())
+            EXPECT_FALSE(out.contains(expand(t.toString()))) << said << "\nstdout holds " << expand(t.toString()).toStdString();
         for (const QJsonValue& t : step["errContains"].toArray())
             EXPECT_TRUE(err.contains(expand(t.toString()))) << said << "\nstderr lacks " << expand(t.toString()).toStdString();
         if (step.contains("outEmpty")) {
