@@ -1,6 +1,6 @@
 // The day's summary: which sessions it compares, the z-scores and changes it
 // shows, the interpretation only for GLI sets, and the z-score bar scale.
-#include "session_files.h"
+#include "support/stored_tests.h"
 #include "support/temp_home.h"
 #include "support/test_patient.h"
 

@@ -1,6 +1,6 @@
 // Sessions as stored: an old database upgraded in place, rows grouped into
 // sessions and graded from their files, measures taken from the pulses.
-#include "session_files.h"
+#include "support/stored_tests.h"
 #include "support/temp_home.h"
 
 #include "core/clinical/maneuver_measures.h"

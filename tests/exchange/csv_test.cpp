@@ -49,7 +49,7 @@ class CsvExchangeTest : public ExchangeTest {};
 TEST_F(CsvExchangeTest, TableHasOneRowPerTestWithDecimalPointsUnderACommaLocale)
 {
     addDay("2026-07-01");
-    addTest(kTestFvc, "2026-08-15 09:00:00", fvcRecord(4.20f, 3.10f, 7.0f), FvcPulses(4.2, 7.0));
+    addTest(kTestFvc, "2026-08-15 09:00:00", FvcRecord(4.20f, 3.10f, 7.0f), FvcPulses(4.2, 7.0));
     // A German number format must not reach the file.
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -121,7 +121,7 @@ TEST_F(CsvExchangeTest, ImportOfTheExportReproducesThePatientsInAnotherProgramFo
     ASSERT_TRUE(LoadPatient(db, secondId, second));
     const int firstId = patientId;
     patientId = secondId; // the fixture stores tests for `patientId`
-    addTest(kTestFvc, "2026-07-03 08:00:00", fvcRecord(4.0f, 3.0f, 7.0f), FvcPulses(4.0, 7.0));
+    addTest(kTestFvc, "2026-07-03 08:00:00", FvcRecord(4.0f, 3.0f, 7.0f), FvcPulses(4.0, 7.0));
     patientId = firstId;
     QByteArray csv;
     CsvExportResult result;

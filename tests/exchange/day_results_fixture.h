@@ -1,7 +1,7 @@
 #pragma once
 // A program folder with GLI patients and FVC sessions stored the way the test
 // writer stores them, and the day's values as they leave the program.
-#include "clinical/session_files.h"
+#include "support/stored_tests.h"
 #include "exchange_fixture.h"
 #include "support/test_patient.h"
 

@@ -3,7 +3,7 @@
 // the official GLI calculator's grid for GLI-2012, both in tests/clinical/data.
 // Also: the age of the test's day, one value per bronchodilator phase, and the
 // phase's best acceptable blow when every blow was stored as its own session.
-#include "clinical/session_files.h"
+#include "support/stored_tests.h"
 #include "support/test_patient.h"
 #include "day_results_fixture.h"
 
@@ -250,8 +250,8 @@ TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
     for (const auto& row : rows)
         storeSession(man, nextNumber, kPhasePre, birth.addDays(qRound64(number(row, "age") * 365.25)).toString("yyyy-MM-dd"),
                      9, number(row, "fev1_measured"), number(row, "fvc_measured"));
-    addTest(kTestFvc, "2000-05-01 10:00:00", fvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
-    addTest(kTestFvc, "2020-05-01 10:00:00", fvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
+    addTest(kTestFvc, "2000-05-01 10:00:00", FvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
+    addTest(kTestFvc, "2020-05-01 10:00:00", FvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
 
     QByteArray csv;
     CsvExportResult counts;

@@ -1,7 +1,7 @@
 // tavctl export, import and gdt run as processes: the FHIR bundle through an
 // independent validator, a GDT request round trip, CSV from one program folder
 // into another.
-#include "clinical/session_files.h"
+#include "support/stored_tests.h"
 #include "exchange_fixture.h"
 #include "support/run_tool.h"
 

@@ -144,7 +144,7 @@ TEST_F(GdtExchangeTest, AnOrderMatchesOnlyTheSamePersonAndOnlyWithoutRepeatedFie
     EXPECT_TRUE(error.contains(QString::fromUtf8("names Müller, Jürgen, born 1976-05-14, female")))
         << error.toStdString();
     // The fixture's patient, made in the editor, keeps his stored test under his own number.
-    addTest(kTestFvc, "2026-07-01 10:00:00", fvcRecord(4.8f, 3.5f, 8.0f), FvcPulses(4.8, 8.0));
+    addTest(kTestFvc, "2026-07-01 10:00:00", FvcRecord(4.8f, 3.5f, 8.0f), FvcPulses(4.8, 8.0));
     ASSERT_FALSE(patient.PatientNumber.isEmpty());
     const QByteArray taken = patient.PatientNumber.toLatin1();
     EXPECT_EQ(import(requestFile("6301", replaced(fullRequest(), "3000", taken)), result, error),

@@ -52,20 +52,7 @@ class ReportGuiTest : public GuiTest {
     QString storeFvc(const QString& time, float fvc, float fev1, float pef, float fef25 = 6.0f,
                      bool acceptable = true)
     {
-        ManeuverResult r;
-        r.FVC = fvc;
-        r.FEV1 = fev1;
-        r.PEF = pef;
-        r.FEF25 = fef25;
-        r.FEF50 = fef25 * 0.7f;
-        r.FEF75 = fef25 * 0.35f;
-        r.FEF2575 = fef25 * 0.6f;
-        r.FEV6 = fvc * 0.98f;
-        r.VC = fvc;
-        r.FEV1_FVC = fev1 / fvc * 100.0f;
-        r.ELA = 47;
-        r.FET = 5.5f;
-        return storeTest(kTestFvc, time, r, FvcPulses(fvc, pef), acceptable);
+        return storeTest(kTestFvc, time, FvcRecord(fvc, fev1, pef, fef25), FvcPulses(fvc, pef), acceptable);
     }
     QString storeVc(const QString& time, float vc)
     {

@@ -298,7 +298,7 @@ TEST_F(HospitalTest, WorklistOrdersSelectOrCreatePatientsOnlyWhenTheIdentityAgre
     EXPECT_EQ(created.PatientNumber, "P1001");
     EXPECT_EQ(created.Height, 168);
     WriteRegisteredTest(home, db, erikaId, kTestFvc, "2026-12-07 09:41:00",
-                        fvcRecord(3.4f, 2.8f, 6.5f), FvcPulses(3.4, 6.5));
+                        FvcRecord(3.4f, 2.8f, 6.5f), FvcPulses(3.4, 6.5));
     ASSERT_EQ(tavctl(QStringList{"hl7", "export", "--out", home.path("erika.hl7")} +
                      day("2026-12-07", erikaId))
                   .exitCode,

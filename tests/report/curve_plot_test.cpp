@@ -193,8 +193,8 @@ TEST_F(ReportTest, StoredCurvesReplayTheFileThroughTheFlowEngine)
 
 TEST_F(ReportTest, StoredPlotShowsLegendSingleLoopAndPredictedStyles)
 {
-    addTest(kTestFvc, "2026-03-02 10:00:00", fvcRecord(4.4f, 3.5f, 8.5f), FvcPulses(4.4, 8.5));
-    addTest(kTestFvc, "2026-03-02 10:05:00", fvcRecord(4.6f, 3.7f, 9.0f), FvcPulses(4.6, 9.0));
+    addTest(kTestFvc, "2026-03-02 10:00:00", FvcRecord(4.4f, 3.5f, 8.5f), FvcPulses(4.4, 8.5));
+    addTest(kTestFvc, "2026-03-02 10:05:00", FvcRecord(4.6f, 3.7f, 9.0f), FvcPulses(4.6, 9.0));
     const DayTestList tests = LoadDayTestFiles(db, patientId, "2026-03-02", kTestFvc);
     ASSERT_EQ(tests.size(), 2u);
 

@@ -24,10 +24,10 @@ const PagePainter kOnePage = [](QPainter& painter, const QRectF& page, int) {
 TEST_F(ReportTest, StoredImpossibleValuesAreLeftOutOfTheTrend)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    addTest(kTestFvc, "2026-01-10 09:00:00", fvcRecord(4.0f, 3.2f, 7.0f));
-    addTest(kTestFvc, "2026-01-11 09:00:00", fvcRecord(inf, 3e38f, -inf));
-    addTest(kTestFvc, "2026-01-12 09:00:00", fvcRecord(std::nanf(""), -1.0f, 3e38f));
-    addTest(kTestFvc, "2026-01-13 09:00:00", fvcRecord(4.2f, 3.3f, 7.2f));
+    addTest(kTestFvc, "2026-01-10 09:00:00", FvcRecord(4.0f, 3.2f, 7.0f));
+    addTest(kTestFvc, "2026-01-11 09:00:00", FvcRecord(inf, 3e38f, -inf));
+    addTest(kTestFvc, "2026-01-12 09:00:00", FvcRecord(std::nanf(""), -1.0f, 3e38f));
+    addTest(kTestFvc, "2026-01-13 09:00:00", FvcRecord(4.2f, 3.3f, 7.2f));
     // A damaged record is no result: its day gives no point at all.
     std::vector<TrendTest> tests = LoadTrendTests(db, patientId, kTestFvc);
     ASSERT_EQ(tests.size(), 2u);

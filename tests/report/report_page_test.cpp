@@ -113,7 +113,7 @@ TEST_F(ReportTest, DayDataDecidesThePageCount)
     EXPECT_EQ(data.patient.Name, "Anna O'Brien");
     EXPECT_GT(data.result.predicted.FVC, 0); // the patient's predicted values came along
 
-    addTest(kTestFvc, "2026-05-05 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f), FvcPulses(3.9, 7.0));
+    addTest(kTestFvc, "2026-05-05 09:00:00", FvcRecord(3.9f, 3.1f, 7.0f), FvcPulses(3.9, 7.0));
     const QString vc = addTest(kTestVc, "2026-05-05 09:20:00", vcRecord(4.0f), TidalPulses(5, 0.6));
     ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-05", data));
     EXPECT_EQ(ReportPageCount(data), 4);
@@ -131,8 +131,8 @@ TEST_F(ReportTest, DayDataDecidesThePageCount)
 TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
 {
     const QString day = "2026-06-10";
-    addTest(kTestFvc, day + " 09:00:00", fvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
-    addTest(kTestFvc, day + " 09:04:00", fvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
+    addTest(kTestFvc, day + " 09:00:00", FvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
+    addTest(kTestFvc, day + " 09:04:00", FvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
     addTest(kTestVc, day + " 09:20:00", vcRecord(4.1f), TidalPulses(5, 0.6));
     addTest(kTestMvv, day + " 09:40:00", mvvRecord(118.0f), TidalPulses(7, 1.4));
     DiagnosisRecord diagnosis;

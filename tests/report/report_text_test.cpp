@@ -65,9 +65,9 @@ class ReportTextTest : public ReportTest, public ::testing::WithParamInterface<Q
 TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
 {
     const QString day = "2026-07-01";
-    addTest(kTestFvc, day + " 10:00:00", fvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
-    addTest(kTestFvc, day + " 10:04:00", fvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
-    addTest(kTestFvc, day + " 10:09:00", fvcRecord(3.10f, 2.20f, 5.0f), FvcPulses(3.1, 5.0));
+    addTest(kTestFvc, day + " 10:00:00", FvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
+    addTest(kTestFvc, day + " 10:04:00", FvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
+    addTest(kTestFvc, day + " 10:09:00", FvcRecord(3.10f, 2.20f, 5.0f), FvcPulses(3.1, 5.0));
     ManeuverResult vc;
     vc.VC = 4.4f;
     vc.IC = 2.9f;

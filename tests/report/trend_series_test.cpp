@@ -14,7 +14,7 @@
 
 TEST_F(ReportTest, TrendOfAPatientWithoutTestsIsEmpty)
 {
-    addTest(kTestVc, "2026-01-10 10:00:00", fvcRecord(4.0f, 3.0f, 7.0f)); // another type
+    addTest(kTestVc, "2026-01-10 10:00:00", FvcRecord(4.0f, 3.0f, 7.0f)); // another type
     const std::vector<TrendTest> tests = LoadTrendTests(db, patientId, kTestFvc);
     EXPECT_TRUE(tests.empty());
     const TrendSeries series = MakeTrendSeries(tests, kTrendFvc);
@@ -26,11 +26,11 @@ TEST_F(ReportTest, TrendOfAPatientWithoutTestsIsEmpty)
 TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
 {
     // Stored out of time order, so that the order comes from the test times.
-    addTest(kTestFvc, "2026-02-20 09:00:00", fvcRecord(4.2f, 3.3f, 7.5f, 5.0f));
+    addTest(kTestFvc, "2026-02-20 09:00:00", FvcRecord(4.2f, 3.3f, 7.5f, 5.0f));
     const QString gone =
-        addTest(kTestFvc, "2026-01-15 09:00:00", fvcRecord(4.0f, 3.1f, 7.1f, 4.8f));
-    addTest(kTestFvc, "2025-12-01 09:00:00", fvcRecord(3.8f, 3.0f, 6.9f, 4.6f));
-    addTest(kTestFvc, "2026-03-30 09:00:00", fvcRecord(4.4f, 3.5f, 7.9f, 5.2f));
+        addTest(kTestFvc, "2026-01-15 09:00:00", FvcRecord(4.0f, 3.1f, 7.1f, 4.8f));
+    addTest(kTestFvc, "2025-12-01 09:00:00", FvcRecord(3.8f, 3.0f, 6.9f, 4.6f));
+    addTest(kTestFvc, "2026-03-30 09:00:00", FvcRecord(4.4f, 3.5f, 7.9f, 5.2f));
     QFile::remove(home.path("Case/" + QString::number(patientId) + "/" + gone));
 
     const std::vector<TrendTest> tests = LoadTrendTests(db, patientId, kTestFvc);
@@ -89,9 +89,9 @@ TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
 
 TEST_F(ReportTest, EachTrendPointIsComparedWithTheValuesOfItsOwnDay)
 {
-    addTest(kTestFvc, "2016-04-20 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f));
-    addTest(kTestFvc, "2021-07-01 09:00:00", fvcRecord(3.8f, 3.0f, 6.8f));
-    addTest(kTestFvc, "2021-09-01 09:00:00", fvcRecord(3.7f, 3.0f, 6.8f));
+    addTest(kTestFvc, "2016-04-20 09:00:00", FvcRecord(3.9f, 3.1f, 7.0f));
+    addTest(kTestFvc, "2021-07-01 09:00:00", FvcRecord(3.8f, 3.0f, 6.8f));
+    addTest(kTestFvc, "2021-09-01 09:00:00", FvcRecord(3.7f, 3.0f, 6.8f));
     const TrendSeries fvc = MakeTrendSeries(LoadTrendTests(db, patientId, kTestFvc), kTrendFvc);
     ASSERT_EQ(fvc.points.size(), 3u);
     for (const auto& [index, age] : {std::pair{0, 40}, std::pair{1, 45}, std::pair{2, 45}}) {
@@ -112,7 +112,7 @@ TEST_F(ReportTest, EachTrendPointIsComparedWithTheValuesOfItsOwnDay)
 
 TEST_F(ReportTest, TheReportOfAnOldDayUsesTheAgeOfThatDay)
 {
-    addTest(kTestFvc, "2016-04-20 09:00:00", fvcRecord(3.9f, 3.1f, 7.0f));
+    addTest(kTestFvc, "2016-04-20 09:00:00", FvcRecord(3.9f, 3.1f, 7.0f));
     ReportData data;
     ASSERT_TRUE(LoadReportData(db, patientId, "2016-04-20", data));
     EXPECT_EQ(data.patient.Age, 40); // born 1976
