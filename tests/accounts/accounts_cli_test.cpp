@@ -4,6 +4,7 @@
 #include "support/run_tool.h"
 #include "support/temp_home.h"
 
+#include "core/accounts/audit_log.h"
 #include "core/records/database.h"
 
 #include <QDate>
@@ -238,6 +239,18 @@ TEST_P(AccountsCli, AChangedOrRemovedAuditRowIsNamed)
     verify = as("admin", kAdminPass, {"audit", "verify"});
     EXPECT_EQ(verify.exitCode, 1);
     EXPECT_TRUE(verify.err.contains("row 2")) << verify.err.toStdString();
+
+    // A tamperer who also rewrites the row's own hash breaks the link to the next row.
+    QString rehashed;
+    {
+        Database db;
+        ASSERT_TRUE(db.Open(target));
+        rehashed = AuditLog::RowHash(AuditLog(db).List({}).at(1));
+    }
+    ASSERT_TRUE(sql("UPDATE AuditLog SET RowHash = '" + rehashed + "' WHERE Seq = 2"));
+    verify = as("admin", kAdminPass, {"audit", "verify"});
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_TRUE(verify.err.contains("row 3")) << verify.err.toStdString();
 }
 
 TEST_P(AccountsCli, ASignedDayIsFrozenUntilAnAmendmentAndKeepsEveryVersion)

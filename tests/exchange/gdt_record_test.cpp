@@ -197,6 +197,7 @@ TEST(GdtRecordTest, MalformedFilesAreRefusedNamingTheLine)
     EXPECT_TRUE(parseError(request({line("8000", "6301")})).startsWith("line 3:"));
     EXPECT_TRUE(parseError(request({line("3000", "1")}) + "x").startsWith("line 4:"));
     EXPECT_TRUE(parseError("01x8000" "6302\r\n").startsWith("line 1:"));
+    EXPECT_TRUE(parseError("0018000" "6302\r\n").startsWith("line 1: length 1 is shorter than a line"));
     EXPECT_TRUE(parseError(line("3000", "1") + line("8000", "6302")).startsWith("line 1:"));
     EXPECT_TRUE(parseError(QByteArray("0138000630\n\r\n")).startsWith("line 1:"));
     EXPECT_FALSE(parseError(QByteArray()).isEmpty());
