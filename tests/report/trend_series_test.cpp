@@ -129,16 +129,3 @@ TEST_F(ReportTest, TheReportOfAnOldDayUsesTheAgeOfThatDay)
     // The printed table shows the predicted value of 2016.
     EXPECT_EQ(MakeResultsList(kTestFvc, data.result).rows[0].predicted, FormatValue(expected.FVC));
 }
-
-TEST(TrendParameters, NamesUnitsAndTheirOrder)
-{
-    const QStringList names = {"FVC", "FEV1", "PEF", "FEF25", "FEF75", "FEF2575"};
-    for (int p = 0; p < kTrendParameterCount; ++p) {
-        EXPECT_EQ(TrendParameterName(p), names[p]);
-        EXPECT_EQ(TrendParameterFromName(names[p].toLower()), p);
-    }
-    EXPECT_EQ(TrendParameterFromName("fef25-75"), kTrendFef2575);
-    EXPECT_EQ(TrendParameterFromName("fev3"), -1);
-    EXPECT_EQ(TrendParameterUnit(kTrendFev1), "L");
-    EXPECT_EQ(TrendParameterUnit(kTrendFef75), "L/S");
-}
