@@ -64,38 +64,6 @@ class SettingsDialogTest : public GuiTest {
     }
 };
 
-TEST_F(SettingsDialogTest, ANewLanguageChangesTheMainPageTextsAtOnce)
-{
-    home.write(
-        "Language/Deutsch.txt",
-        "[CASE]\r\n1193=TAV Spirometer DE\r\n194=Patient\r\n116=Beenden\r\n121=Einstellungen\r\n"
-        "105=Name:\r\n122=männlich\r\n[USER MANAGE]\r\n1190=Unbestimmt\r\n");
-    addPatient("Ann");
-    openShell();
-    auto* user = shell->findChild<QPushButton*>("user");
-    EXPECT_EQ(user->text(), "User");
-    QStringList languages;
-    openSettings([&languages](QWidget* dialog) {
-        auto* list = dialog->findChild<QComboBox*>("language");
-        for (int i = 0; i < list->count(); ++i)
-            languages << list->itemText(i);
-        EXPECT_EQ(list->currentText(), "English");
-        list->setCurrentIndex(list->findText("Deutsch"));
-        press(dialog, "ok");
-    });
-    EXPECT_EQ(languages, (QStringList{"Chinese", "Deutsch", "English"}));
-    EXPECT_EQ(Settings().language, "Deutsch");
-    EXPECT_EQ(ini("LANGUAGE"), "Deutsch");
-    EXPECT_EQ(user->text(), "Patient");
-    EXPECT_EQ(shell->findChild<QPushButton*>("quit")->text(), "Beenden");
-    EXPECT_EQ(shell->findChild<QPushButton*>("settings")->text(), "Einstellungen");
-    EXPECT_EQ(shell->windowTitle(), "TAV Spirometer DE");
-    auto* list = shell->findChild<QTableView*>("patientList");
-    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Name");
-    EXPECT_EQ(list->model()->index(0, 3).data().toString(), "männlich");
-    EXPECT_EQ(list->model()->index(0, 7).data().toString(), "Unbestimmt");
-}
-
 TEST_F(SettingsDialogTest, TheDeviceVersionIsAskedOnAWorkerNotOnTheInterfaceThread)
 {
     Settings().simulator = 1;
@@ -113,13 +81,24 @@ TEST_F(SettingsDialogTest, TheDeviceVersionIsAskedOnAWorkerNotOnTheInterfaceThre
     EXPECT_EQ(BlockingCallsOnInterfaceThread(), waitsBefore) << "connected on the interface thread";
 }
 
-TEST_F(SettingsDialogTest, OkWritesEveryFieldInOrderAndStoresTheChosenLanguage)
+// OK writes every field and the chosen language, and the main page speaks it at once.
+TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnce)
 {
+    home.write(
+        "Language/Deutsch.txt",
+        "[CASE]\r\n1193=TAV Spirometer DE\r\n194=Patient\r\n116=Beenden\r\n121=Einstellungen\r\n"
+        "105=Name:\r\n122=männlich\r\n[USER MANAGE]\r\n1190=Unbestimmt\r\n");
+    addPatient("Ann");
     Settings().language = "Klingon"; // not among the files: the first file is chosen
     Settings().simulator = 3;          // a profile chosen by hand stays while the box is checked
     openShell();
-    openSettings([](QWidget* dialog) {
-        EXPECT_EQ(dialog->findChild<QComboBox*>("language")->currentText(), "Chinese");
+    QStringList languages;
+    openSettings([&languages](QWidget* dialog) {
+        auto* list = dialog->findChild<QComboBox*>("language");
+        for (int i = 0; i < list->count(); ++i)
+            languages << list->itemText(i);
+        EXPECT_EQ(list->currentText(), "Chinese");
+        list->setCurrentIndex(list->findText("Deutsch"));
         EXPECT_FALSE(dialog->findChild<QPushButton*>("deviceName")->isEnabled());
         dialog->findChild<QRadioButton*>("area")->setChecked(true);
         QTest::keyClicks(dialog->findChild<QLineEdit*>("hospital"), "St. Mary's");
@@ -127,7 +106,8 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldInOrderAndStoresTheChosenLanguage)
         dialog->findChild<QComboBox*>("wait")->setCurrentIndex(1);
         press(dialog, "ok");
     });
-    EXPECT_EQ(ini("LANGUAGE"), "Chinese");
+    EXPECT_EQ(languages, (QStringList{"Chinese", "Deutsch", "English"}));
+    EXPECT_EQ(ini("LANGUAGE"), "Deutsch");
     EXPECT_EQ(ini("PREDICTED"), "0");
     EXPECT_EQ(ini("HOSPITAL"), "St. Mary's");
     EXPECT_EQ(ini("COMMUNICATION"), "1");
@@ -137,9 +117,14 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldInOrderAndStoresTheChosenLanguage)
     EXPECT_EQ(ini("SIMULATOR"), "3");
     EXPECT_EQ(Settings().wait, 1);
     EXPECT_EQ(Settings().predicted, 0);
-    EXPECT_EQ(AppPaths::LanguageFile(), home.path("Language/Chinese.txt"));
-    // The page took the new language at once.
-    EXPECT_EQ(shell->findChild<QPushButton*>("settings")->text(), QString::fromUtf8("系统设置"));
+    EXPECT_EQ(AppPaths::LanguageFile(), home.path("Language/Deutsch.txt"));
+    EXPECT_EQ(shell->findChild<QPushButton*>("user")->text(), "Patient");
+    EXPECT_EQ(shell->findChild<QPushButton*>("quit")->text(), "Beenden");
+    EXPECT_EQ(shell->windowTitle(), "TAV Spirometer DE");
+    auto* list = shell->findChild<QTableView*>("patientList");
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Name");
+    EXPECT_EQ(list->model()->index(0, 3).data().toString(), "männlich");
+    EXPECT_EQ(list->model()->index(0, 7).data().toString(), "Unbestimmt");
 }
 
 using NationGroupDialogTest = GuiTest;
