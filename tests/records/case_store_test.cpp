@@ -181,6 +181,69 @@ TEST_F(CaseStore, RowListsOfOneKind)
     EXPECT_EQ(day[1].DataName, "1.dt");
 }
 
+// Through the store of either engine: files on a workstation, rows on a server.
+TEST_F(CaseStore, StoredFilesAreCreatedOnceAndNamedSafely)
+{
+    CaseFileStore& files = db.Files();
+    ASSERT_TRUE(files.Create(3, "1.dt", "first")) << files.LastError().toStdString();
+    EXPECT_FALSE(files.Create(3, "1.dt", "second"));
+    EXPECT_TRUE(files.Taken());
+    QByteArray bytes;
+    ASSERT_TRUE(files.Read(3, "1.dt", bytes));
+    EXPECT_EQ(bytes, "first");
+    ASSERT_TRUE(files.Write(3, "2026-03-04.dia", QByteArray(650, 'x')));
+    ASSERT_TRUE(files.Write(3, "2026-03-04.dia", QByteArray("\0\1\2", 3)));
+    ASSERT_TRUE(files.Read(3, "2026-03-04.dia", bytes));
+    EXPECT_EQ(bytes, QByteArray("\0\1\2", 3));
+    QStringList names = files.Names(3);
+    names.sort();
+    EXPECT_EQ(names, QStringList({"1.dt", "2026-03-04.dia"}));
+    EXPECT_EQ(files.CaseIds(), QList<int>{3});
+    for (const char* hostile : {"../1.dt", "1.dt/../../x.dt", "a.dt", "", "1.dt.exe", "/etc/x"}) {
+        EXPECT_FALSE(files.Create(3, hostile, "x")) << hostile;
+        EXPECT_FALSE(files.Write(3, hostile, "x")) << hostile;
+    }
+    EXPECT_FALSE(files.Create(0, "2.dt", "no patient"));
+    EXPECT_EQ(files.Names(3).size(), 2);
+    EXPECT_TRUE(files.Remove(3, "1.dt"));
+    EXPECT_FALSE(files.Read(3, "1.dt", bytes));
+    EXPECT_TRUE(files.RemoveCase(3));
+    EXPECT_TRUE(files.Names(3).isEmpty());
+}
+
+// A session is kept with its rows or not at all; a second test under a taken
+// number, or the name a lost row holds, stores nothing and the session goes on.
+TEST_F(CaseStore, ASessionIsKeptWithItsRowsOrNotAtAll)
+{
+    const int id = 5;
+    ASSERT_TRUE(db.Execute("insert into CaseInfo(ID, DataName, TestTime) values(?, ?, ?)",
+                           {id, "2.dt", "2026-03-04 10:30:00"}));
+    const std::unique_ptr<TestStore> tests = PatientTestStore(db, id, folder(id));
+    QString error;
+    SaveResult result;
+    result.testTime = "2026-03-04 10:20:30";
+    result.header.testType = kTestFvc;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        result.dataName = name;
+        return tests->Write(result, bytes, error);
+    };
+    for (const bool keep : {false, true}) {
+        ASSERT_TRUE(tests->BeginSession(error)) << error.toStdString();
+        ASSERT_EQ(tests->NextNumber(0, error), 1) << error.toStdString();
+        ASSERT_EQ(write("1.dt", "first test"), TestWrite::Saved) << error.toStdString();
+        EXPECT_EQ(write("1.dt", "second test"), TestWrite::NameTaken);
+        EXPECT_EQ(write("2.dt", "orphan"), TestWrite::NameTaken);
+        EXPECT_FALSE(db.Files().Exists(id, "2.dt"));
+        ASSERT_EQ(write("3.dt", "third test"), TestWrite::Saved) << error.toStdString();
+        ASSERT_TRUE(tests->EndSession(keep, error)) << error.toStdString();
+        EXPECT_EQ(db.Files().Exists(id, "3.dt"), keep);
+        EXPECT_EQ(count("SELECT * FROM CaseInfo WHERE ID = ?", {id}), keep ? 3 : 1);
+    }
+    QByteArray bytes;
+    ASSERT_TRUE(db.Files().Read(id, "1.dt", bytes));
+    EXPECT_EQ(bytes, "first test");
+}
+
 TEST_F(CaseStore, ReconcileWithoutDayOnlyMakesTheFolder)
 {
     addTest(1, 1, "2026-03-05 09:00:00", kTestFvc);
