@@ -118,15 +118,12 @@ TEST_F(PathsTest, InstalledProgramUsesTheUsersDataFolder)
     environment.insert("XDG_DATA_HOME", "relative/data");
     EXPECT_EQ(resolveInstalled(environment).programFolder,
               folder("home/.local/share/tav-spirometer"));
-}
 
-TEST_F(PathsTest, SharedFolderIsFoundThroughTheDataDirectories)
-{
+    // The shared folder is found through the data directories, relative ones ignored.
     makeDir("opt/bin");
     makeDir("system/tav-spirometer");
-    QProcessEnvironment environment = userEnvironment();
     environment.insert("XDG_DATA_DIRS", "relative:" + path("empty") + ':' + path("system"));
-    const AppPaths::Folders folders = AppPaths::Resolve(path("opt/bin"), QString(), environment);
+    folders = AppPaths::Resolve(path("opt/bin"), QString(), environment);
     EXPECT_EQ(folders.sharedFolder, folder("system/tav-spirometer"));
     EXPECT_TRUE(folders.perUser);
 }
