@@ -163,6 +163,22 @@ TEST_F(Predicted, WithoutEquationThePreviousPatientsValuesAreCleared)
     EXPECT_TRUE(ComputePredictedValues(db, r, person(0, 0, 40, 240, 250)));
 }
 
+// A GLI 2012 patient whose stored group is outside 1 to 5 (a damaged row)
+// is predicted as one with no group stored: by the nation group's.
+TEST_F(Predicted, AnEthnicGroupOutsideTheSetIsTakenFromTheNationGroup)
+{
+    PatientRecord p = person(3, 0, 40, 176);
+    p.Nation = 3;
+    ManeuverResult none, damaged, stored;
+    ASSERT_TRUE(ComputePredictedValues(db, none, p));
+    p.Ethnic = 6;
+    ASSERT_TRUE(ComputePredictedValues(db, damaged, p));
+    EXPECT_EQ(damaged.FVC, none.FVC);
+    p.Ethnic = 5;
+    ASSERT_TRUE(ComputePredictedValues(db, stored, p));
+    EXPECT_NE(stored.FVC, none.FVC);
+}
+
 TEST_F(Predicted, ATestDayTakesTheAgeOfThatDay)
 {
     PatientRecord p = person(0, 0, 0, 176);
