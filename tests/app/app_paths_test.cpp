@@ -74,8 +74,11 @@ TEST_F(PathsTest, NamedFolderWinsOverEveryOther)
     folders = resolveInstalled(environment);
     EXPECT_EQ(folders.programFolder, folder("named"));
     EXPECT_FALSE(folders.perUser);
-    // The shipped files stay reachable from a named folder.
+    // The shipped files stay reachable from a named folder, which is neither made nor seeded.
     EXPECT_EQ(folders.sharedFolder, folder("usr/share/tav-spirometer"));
+    AppPaths::Use(AppPaths::Resolve(path("usr/bin"), path("given"), environment));
+    EXPECT_TRUE(AppPaths::PrepareProgramFolder());
+    EXPECT_FALSE(QFile::exists(path("given")));
 }
 
 TEST_F(PathsTest, PortableFolderNextToTheExecutableIsKept)
@@ -115,20 +118,17 @@ TEST_F(PathsTest, InstalledProgramUsesTheUsersDataFolder)
     environment.insert("XDG_DATA_HOME", "relative/data");
     EXPECT_EQ(resolveInstalled(environment).programFolder,
               folder("home/.local/share/tav-spirometer"));
-}
 
-TEST_F(PathsTest, SharedFolderIsFoundThroughTheDataDirectories)
-{
+    // The shared folder is found through the data directories, relative ones ignored.
     makeDir("opt/bin");
     makeDir("system/tav-spirometer");
-    QProcessEnvironment environment = userEnvironment();
     environment.insert("XDG_DATA_DIRS", "relative:" + path("empty") + ':' + path("system"));
-    const AppPaths::Folders folders = AppPaths::Resolve(path("opt/bin"), QString(), environment);
+    folders = AppPaths::Resolve(path("opt/bin"), QString(), environment);
     EXPECT_EQ(folders.sharedFolder, folder("system/tav-spirometer"));
     EXPECT_TRUE(folders.perUser);
 }
 
-TEST_F(PathsTest, FirstStartMakesThePrivateFolderFromTheShippedFiles)
+TEST_F(PathsTest, FirstStartMakesThePrivateFolderAndLaterStartsKeepWhatTheUserHas)
 {
     install();
     AppPaths::Use(resolveInstalled(userEnvironment()));
@@ -148,21 +148,15 @@ TEST_F(PathsTest, FirstStartMakesThePrivateFolderFromTheShippedFiles)
     EXPECT_EQ(AppPaths::ShippedFile("TAV(EN).pdf"), path("usr/share/tav-spirometer/TAV(EN).pdf"));
     // Missing everywhere: the program folder's name, for the "not found" message.
     EXPECT_EQ(AppPaths::ShippedFile("TAV(CH).pdf"), path(user + "/TAV(CH).pdf"));
-}
 
-TEST_F(PathsTest, LaterStartsKeepWhatTheUserHas)
-{
-    install();
-    const QString user = "home/.local/share/tav-spirometer";
+    // Later starts keep what the user has, and the user's own copies come first.
     write(user + "/System.ini", "[SYSTEM]\r\nHOSPITAL=Ward 7\r\n");
     write(user + "/data.mdb", "patients");
     write(user + "/Language/English.txt", "[MESSAGE]\n141=Notice\n");
     write(user + "/TAV(EN).pdf", "%PDF-1.7 local");
-    AppPaths::Use(resolveInstalled(userEnvironment()));
     ASSERT_TRUE(AppPaths::PrepareProgramFolder());
     EXPECT_EQ(read(user + "/System.ini"), "[SYSTEM]\r\nHOSPITAL=Ward 7\r\n");
     EXPECT_EQ(read(user + "/data.mdb"), "patients");
-    EXPECT_TRUE(QFileInfo(path(user + "/Case")).isDir());
     EXPECT_EQ(AppPaths::LanguageFolder(), folder(user + "/Language"));
     EXPECT_EQ(AppPaths::ShippedFile("TAV(EN).pdf"), path(user + "/TAV(EN).pdf"));
 }
@@ -187,14 +181,6 @@ TEST_F(PathsTest, FolderThatCannotBeMadeIsReported)
     error.clear();
     EXPECT_FALSE(AppPaths::PrepareProgramFolder(&error));
     EXPECT_TRUE(error.contains("TAV_HOME")) << error.toStdString();
-}
-
-TEST_F(PathsTest, NamedAndPortableFoldersAreNotMadeOrSeeded)
-{
-    install();
-    AppPaths::Use(AppPaths::Resolve(path("usr/bin"), path("given"), userEnvironment()));
-    EXPECT_TRUE(AppPaths::PrepareProgramFolder());
-    EXPECT_FALSE(QFile::exists(path("given")));
 }
 
 // The settings template the package ships states every stored key with its

@@ -50,21 +50,6 @@ QStringList entries(const QString& folder)
     return names;
 }
 
-TEST(DurableFile, ReplacesWholeAndKeepsPermissions)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("System.ini");
-    put(path, "old");
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
-    QString error;
-    ASSERT_TRUE(DurableFile::Write(path, "new content", &error)) << error.toStdString();
-    EXPECT_EQ(contentOf(path), "new content");
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(entries(dir.path()), QStringList{"System.ini"}); // no temporary left behind
-}
-
 TEST(DurableFile, RefusesWhatIsNotARegularFile)
 {
     QTemporaryDir dir;
@@ -161,19 +146,28 @@ TEST(DurableFile, OfWritersRacingForOneNameExactlyOneGetsIt)
 }
 
 // New files hold patient data: their owner alone reads them, whatever the
-// umask. Of the hidden files writes leave, only those no live writer holds
-// count as abandoned.
+// umask; a replaced file keeps its permissions, and no temporary is left. Of
+// the hidden files writes leave, only those no live writer holds count as abandoned.
 TEST(DurableFile, NewFilesAreTheOwnersAndOnlyDeadWritersLeaveAbandonedFiles)
 {
     QTemporaryDir dir;
+    const auto mode = [&](const char* name) {
+        struct stat info {};
+        EXPECT_EQ(::stat(QFile::encodeName(dir.filePath(name)).constData(), &info), 0);
+        return info.st_mode & 0777;
+    };
     const mode_t umaskBefore = ::umask(0);
     QString error;
     const bool written = DurableFile::Write(dir.filePath("5.dt"), "bytes", &error);
     ::umask(umaskBefore);
     ASSERT_TRUE(written) << error.toStdString();
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("5.dt")).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(mode("5.dt"), 0600u);
+    put(dir.filePath("System.ini"), "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("System.ini")).constData(), 0640), 0);
+    ASSERT_TRUE(DurableFile::Write(dir.filePath("System.ini"), "new content", &error));
+    EXPECT_EQ(contentOf(dir.filePath("System.ini")), "new content");
+    EXPECT_EQ(mode("System.ini"), 0640u);
+    EXPECT_EQ(entries(dir.path()), (QStringList{"5.dt", "System.ini"}));
 
     const QString dead = QString(".6.dt.k3x") + DurableFile::kTemporarySuffix;
     const QString live = QString(".7.dt.q9z") + DurableFile::kTemporarySuffix;

@@ -9,45 +9,56 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
 
 namespace {
 
-TEST(GetLangText, FileTextsLineBreaksEmptyValuesAndLength)
+// A file's text with its line breaks, cut by characters; an empty value or
+// another section gives the built-in text; no caching across a language change.
+TEST(GetLangText, FileTextsLineBreaksEmptyValuesLengthAndLanguageChange)
 {
     TempHome home;
-    const QByteArray longText(600, 'x');
+    const QString longChinese(600, QChar(0x80BA)); // three bytes in UTF-8
     home.write("Language/English.txt",
-               "[CASE]\n1193=My Spirometer\n1226=Test\\nover\n105=\n[MESSAGE]\n141=" + longText +
-                   "\n");
-    EXPECT_EQ(GetLangText("case", 1193), "My Spirometer");
-    EXPECT_EQ(GetLangText("CASE", 1226), "Test\nover");
-    EXPECT_EQ(GetLangText("CASE", 105), "User Name:"); // empty value behaves as missing
-    EXPECT_EQ(GetLangText("MESSAGE", 141).size(), 511);
-    EXPECT_EQ(GetLangText("REPORT", 1193), "TAV Spirometer"); // other section: built-in
-}
-
-TEST(GetLangText, NoCachingFollowsLanguageChange)
-{
-    TempHome home;
-    home.write("Language/English.txt", "[CASE]\n116=Quit\n");
+               QString::fromUtf8("[CASE]\n1193=肺活量\\n测试\n105=\n116=Quit\n[MESSAGE]\n141=").toUtf8() +
+                   longChinese.toUtf8() + "\n");
     home.write("Language/Chinese.txt", QString::fromUtf8("[CASE]\n116=退出\n").toUtf8());
+    EXPECT_EQ(GetLangText("case", 1193), QString::fromUtf8("肺活量\n测试"));
+    EXPECT_EQ(GetLangText("CASE", 105), "User Name:");
+    EXPECT_EQ(GetLangText("MESSAGE", 141), longChinese.left(kLangTextLength));
+    EXPECT_EQ(GetLangText("REPORT", 1193), "TAV Spirometer");
     EXPECT_EQ(GetLangText("CASE", 116), "Quit");
     Settings().language = "Chinese";
     EXPECT_EQ(GetLangText("CASE", 116), QString::fromUtf8("退出"));
 }
 
-TEST(GetLangText, ChineseValuesRoundTripAndAreCutByCharacters)
+// Without a language folder every screen still shows words: the built-in text of
+// the id, the same in whichever section it is asked for.
+TEST(BuiltinStrings, EveryLookupFallsBackToOneBuiltInTextPerId)
 {
-    TempHome home;
-    const QString longChinese(600, QChar(0x80BA)); // 肺, three bytes in UTF-8
-    home.write("Language/English.txt",
-               QString::fromUtf8("[CASE]\n1193=肺活量\\n测试\n[MESSAGE]\n141=").toUtf8() +
-                   longChinese.toUtf8() + "\n");
-    EXPECT_EQ(GetLangText("CASE", 1193), QString::fromUtf8("肺活量\n测试"));
-    EXPECT_EQ(GetLangText("MESSAGE", 141), longChinese.left(kLangTextLength));
+    TempHome home; // no Language folder at all
+    const auto& without = text_lookups::kWithoutDefault;
+    for (const auto& [section, ids] : text_lookups::Lookups()) {
+        for (int id : ids) {
+            const QString shown = GetLangText(section, id);
+            EXPECT_EQ(shown, BuiltinString(id)) << section << " " << id;
+            EXPECT_EQ(GetLangText("NO SUCH SECTION", id), shown) << id;
+            EXPECT_EQ(shown.isEmpty(), std::find(without.begin(), without.end(), id) != without.end())
+                << section << " " << id;
+        }
+    }
+    for (int id : {-1, 0, 1, 100, 101, 111, 1330, 1336, 99999})
+        EXPECT_TRUE(BuiltinString(id).isEmpty()) << id;
+    // Forty distinct diagnosis phrases of one line each.
+    std::set<QString> phrases;
+    for (int id = 1283; id < 1283 + 40; ++id) {
+        EXPECT_FALSE(BuiltinString(id).isEmpty() || BuiltinString(id).contains('\n')) << id;
+        phrases.insert(BuiltinString(id));
+    }
+    EXPECT_EQ(phrases.size(), 40u);
 }
 
 // The language files as they are shipped.

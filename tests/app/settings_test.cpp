@@ -10,80 +10,54 @@
 
 namespace {
 
-TEST(SystemSettingsLoad, EmptyFolderKeepsInitialValuesAndCreatesNothing)
+TEST(SystemSettingsLoad, AMissingFileOrKeyKeepsTheInitialValueAndCreatesNothing)
 {
     TempHome home;
+    const SystemSettings initial;
     Settings().Load(AppPaths::SettingsFile());
-    EXPECT_EQ(Settings().language, "English");
-    EXPECT_EQ(Settings().communication, 1);
-    EXPECT_EQ(Settings().btps, 1);
-    EXPECT_EQ(Settings().predicted, 1);
-    EXPECT_EQ(Settings().simulator, 0);
-    EXPECT_EQ(Settings().trendBkColor, 0xFFFFFFu);
+    EXPECT_EQ(Settings().language, initial.language);
     EXPECT_FALSE(QFile::exists(AppPaths::SettingsFile()));
     EXPECT_EQ(AppPaths::LanguageFile(), home.path() + "/Language/English.txt");
-    EXPECT_EQ(AppPaths::CaseFolder(), home.path() + "/Case");
-}
-
-TEST(SystemSettingsLoad, OnlyLanguageStoredLeavesTheRest)
-{
-    TempHome home;
     home.write("System.ini", "[SYSTEM]\r\nLANGUAGE=Chinese\r\n");
     Settings().Load(AppPaths::SettingsFile());
     EXPECT_EQ(Settings().language, "Chinese");
-    EXPECT_EQ(Settings().space, 10);
-    EXPECT_EQ(Settings().times, 15);
-    EXPECT_EQ(Settings().fvcColor, 0xFFu);
+    EXPECT_EQ(Settings().space, initial.space.load());
+    EXPECT_EQ(Settings().fvcColor, initial.fvcColor);
     EXPECT_EQ(AppPaths::LanguageFile(), home.path() + "/Language/Chinese.txt");
 }
 
-TEST(SystemSettingsLoad, PredictedIsOneOnlyWhenStoredAsOne)
+// Hand-edited values: SPACE and TIMES go to the device as one byte each, the
+// switches choose between two entries, PREDICTED is 1 only when stored as 1.
+// 2147483647 times 5 overflowed before.
+TEST(SystemSettingsLoad, ValuesOutsideTheirFieldKeepTheDefaultAndTheEdgesAreTaken)
 {
     TempHome home;
-    for (const auto& [stored, expected] :
-         std::vector<std::pair<QByteArray, int>>{{"2", 0}, {"1", 1}, {"0", 0}, {"-1", 0}, {"x", 0}}) {
-        home.write("System.ini", "[SYSTEM]\nPREDICTED=" + stored + "\n");
+    const auto load = [&](const QByteArray& lines) {
+        home.write("System.ini", "[SYSTEM]\n" + lines);
         Settings().Reset();
         Settings().Load(AppPaths::SettingsFile());
-        EXPECT_EQ(Settings().predicted, expected) << stored.toStdString();
-    }
-}
-
-TEST(SystemSettingsLoad, ValuesOutsideTheirFieldKeepTheDefault)
-{
-    TempHome home;
-    // Hand-edited values: SPACE and TIMES go to the device as one byte each, the
-    // switches choose between two entries. 2147483647 times 5 overflowed before.
+    };
     for (const QByteArray& wild : {QByteArray("2147483647"), QByteArray("-5"), QByteArray("256"),
                                    QByteArray("99999999999999999999")}) {
-        home.write("System.ini", "[SYSTEM]\nSPACE=" + wild + "\nTIMES=" + wild + "\nWAIT=" + wild +
-                                     "\nBTPS=" + wild + "\nCOMMUNICATION=" + wild + "\n");
-        Settings().Reset();
-        Settings().Load(AppPaths::SettingsFile());
+        load("SPACE=" + wild + "\nTIMES=" + wild + "\nWAIT=" + wild + "\nBTPS=" + wild +
+             "\nCOMMUNICATION=" + wild + "\nPREDICTED=" + wild + "\n");
         EXPECT_EQ(Settings().space, 10) << wild.toStdString();
         EXPECT_EQ(Settings().times, 15) << wild.toStdString();
         EXPECT_EQ(Settings().wait, 0) << wild.toStdString();
         EXPECT_EQ(Settings().btps, 1) << wild.toStdString();
         EXPECT_EQ(Settings().communication, 1) << wild.toStdString();
+        EXPECT_EQ(Settings().predicted, 0) << wild.toStdString();
     }
-    // The edges of each range are taken as stored.
-    home.write("System.ini", "[SYSTEM]\nSPACE=255\nTIMES=0\nWAIT=1\nBTPS=0\nCOMMUNICATION=0\n");
-    Settings().Reset();
-    Settings().Load(AppPaths::SettingsFile());
+    load("SPACE=255\nTIMES=0\nWAIT=1\nBTPS=0\nCOMMUNICATION=0\nPREDICTED=1\n");
     EXPECT_EQ(Settings().space, 255);
     EXPECT_EQ(Settings().times, 0);
     EXPECT_EQ(Settings().wait, 1);
     EXPECT_EQ(Settings().btps, 0);
     EXPECT_EQ(Settings().communication, 0);
-}
-
-TEST(SystemSettingsLoad, ColoursAreDecimalAndStringsAreCut)
-{
-    TempHome home;
-    const QByteArray longName(150, 'H');
-    home.write("System.ini", "[SYSTEM]\nFVCCOLOR=255\nTRENDBKCOLOR=16777215\nREFCOLOR=0\n"
-                             "HOSPITAL=" + longName + "\nSIMULATOR=3\nCOMPORT=-1\n");
-    Settings().Load(AppPaths::SettingsFile());
+    EXPECT_EQ(Settings().predicted, 1);
+    load("PREDICTED=2\nFVCCOLOR=255\nTRENDBKCOLOR=16777215\nREFCOLOR=0\nHOSPITAL=" +
+         QByteArray(150, 'H') + "\nSIMULATOR=3\nCOMPORT=-1\n");
+    EXPECT_EQ(Settings().predicted, 0);
     EXPECT_EQ(Settings().fvcColor, 0x0000FFu);
     EXPECT_EQ(Settings().trendBkColor, 0xFFFFFFu);
     EXPECT_EQ(Settings().refColor, 0u);
@@ -102,20 +76,6 @@ TEST(SystemSettingsWrite, CreatesTheFileAndWritesDecimal)
     Settings().Load(AppPaths::SettingsFile());
     EXPECT_EQ(Settings().trendBkColor, 0xFFFFCCu);
     EXPECT_EQ(Settings().hospital, "St. Mary's");
-}
-
-TEST(AppPathsInit, OverrideWinsOverEnvironmentAndFolderEndsInSlash)
-{
-    qputenv("TAV_HOME", "/tmp/from-env");
-    AppPaths::Init("/opt/tav/bin");
-    EXPECT_EQ(AppPaths::ProgramFolder(), "/tmp/from-env/");
-    AppPaths::Init("/opt/tav/bin", "/srv/home");
-    EXPECT_EQ(AppPaths::ProgramFolder(), "/srv/home/");
-    qunsetenv("TAV_HOME");
-    AppPaths::Init("/opt/tav/bin");
-    EXPECT_EQ(AppPaths::ProgramFolder(), "/opt/tav/bin/");
-    EXPECT_EQ(AppPaths::SettingsFile(), "/opt/tav/bin/System.ini");
-    EXPECT_EQ(AppPaths::PatientCaseFolder(12), "/opt/tav/bin/Case/12");
 }
 
 } // namespace

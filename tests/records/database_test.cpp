@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 class DatabaseTest : public ::testing::Test {
@@ -31,17 +33,6 @@ protected:
     TempHome home;
     Database db;
 };
-
-// The groups and parameter names are the nation-group grid's test.
-TEST_F(DatabaseTest, NewFileHoldsNeutralCorrectionsForEveryGroup)
-{
-    Recordset corrections(db);
-    ASSERT_TRUE(corrections.Open(
-        "SELECT * FROM Nation WHERE nNation = ? AND (Multiply <> 1 OR Additive <> 0)", {3}));
-    EXPECT_EQ(corrections.GetRecordCount(), 0);
-    ASSERT_TRUE(corrections.Open("SELECT * FROM Nation WHERE nNation = ?", {10}));
-    EXPECT_EQ(corrections.GetRecordCount(), 23);
-}
 
 TEST_F(DatabaseTest, EquationRowsHoldTenSlotsPerTermAndCoverEveryAge)
 {
@@ -119,21 +110,61 @@ TEST_F(DatabaseTest, RecordCountOnEmptyAndLargeResultsKeepsThePosition)
     EXPECT_EQ(fvc, 2.0f); // still on the third row
 }
 
-TEST_F(DatabaseTest, DateFunctionsWorkOnLateNightTimes)
+TEST_F(DatabaseTest, DateFunctionsReadTheDayOfStoredTimes)
 {
+    const struct {
+        const char* text;
+        QVariant year, month, day;
+    } cases[] = {
+        {"2026-03-04 10:20:30", 2026, 3, 4}, {"2026-3-4", 2026, 3, 4},
+        {"  1999-12-31", 1999, 12, 31},      {"junk", {}, {}, {}},
+        {"", {}, {}, {}},                    {"2026-03", {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        QSqlQuery query(db.Connection());
+        query.prepare("SELECT YEAR(?), MONTH(?), DAY(?)");
+        for (int i = 0; i < 3; ++i)
+            query.addBindValue(c.text);
+        ASSERT_TRUE(query.exec() && query.next()) << c.text;
+        EXPECT_EQ(query.value(0).isNull(), c.year.isNull()) << c.text;
+        EXPECT_EQ(query.value(0).toInt(), c.year.toInt()) << c.text;
+        EXPECT_EQ(query.value(1).toInt(), c.month.toInt()) << c.text;
+        EXPECT_EQ(query.value(2).toInt(), c.day.toInt()) << c.text;
+    }
     addCase(1, "1.dt", "2026-12-31 23:59:59", 1, 1);
     addCase(1, "2.dt", "2027-01-01 00:00:00", 1, 1);
     addCase(1, "3.dt", "2026-12-30 23:59:59", 1, 1);
     Recordset rs(db);
-    ASSERT_TRUE(rs.Open("select * from CaseInfo where ID = ? AND YEAR(TestTime) = 2026 and "
-                        "MONTH(TestTime) = 12 AND DAY(TestTime) = 31",
-                        {1}));
+    ASSERT_TRUE(rs.Open("select * from CaseInfo where YEAR(TestTime) = 2026 and "
+                        "MONTH(TestTime) = 12 AND DAY(TestTime) = 31"));
     ASSERT_EQ(rs.GetRecordCount(), 1);
-    QString name, time;
+    QString name;
     rs.GetFieldValue("DataName", name);
-    rs.GetFieldValue("TestTime", time);
     EXPECT_EQ(name, "1.dt");
-    EXPECT_EQ(time, "2026-12-31 23:59:59");
+}
+
+// A worker (the live test's save) opens the same records on its own
+// connection; what it writes is there for the interface thread's one.
+TEST_F(DatabaseTest, AWorkerOpensTheSameRecordsOnItsOwnConnection)
+{
+    bool opened = false, written = false;
+    QString identity;
+    std::thread worker([&] {
+        Database mine;
+        opened = mine.OpenSame(db);
+        identity = mine.Identity();
+        written = opened && mine.Execute("insert into UserInfo(ID, ptID, LastName, Gender) "
+                                         "values(9, '9', 'Worker', 0)");
+    });
+    worker.join();
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(identity, db.Identity());
+    EXPECT_TRUE(written);
+    Recordset rs(db);
+    ASSERT_TRUE(rs.Open("SELECT * FROM UserInfo WHERE LastName = 'Worker'"));
+    EXPECT_EQ(rs.GetRecordCount(), 1);
+    Database closed, copy;
+    EXPECT_FALSE(copy.OpenSame(closed)) << "nothing to open the same of";
 }
 
 TEST_F(DatabaseTest, OrderBySumOfColumnsAndUniqueTestKey)

@@ -16,7 +16,9 @@ TEST(DiagnosisFile, IsNamedByTheDayInsideTheFolder)
     EXPECT_TRUE(DiagnosisFile("/p/Case/3", "2026-03-05/../../y").isEmpty());
 }
 
-TEST(DiagnosisFile, RoundTripsThe650ByteLayout)
+// 50 bytes of physician and 600 of result, each cut at a character boundary;
+// both fields empty remove the file.
+TEST(DiagnosisFile, RoundTripsThe650ByteLayoutAndEmptyRemovesIt)
 {
     TempHome home;
     const QString path = home.path("2026-01-02.dia");
@@ -29,12 +31,24 @@ TEST(DiagnosisFile, RoundTripsThe650ByteLayout)
     EXPECT_EQ(bytes.left(11), QByteArray("Dr. O'Hara\0", 11));
     EXPECT_EQ(bytes.mid(50, 13), QByteArray("Asthma\r\nCOPD\0", 13));
     EXPECT_EQ(bytes.count('\0'), 650 - 10 - 12);
-
     DiagnosisRecord loaded;
     loaded.Physician = "old";
     LoadDiagnosis(path, loaded);
     EXPECT_EQ(loaded.Physician, saved.Physician);
     EXPECT_EQ(loaded.Result, saved.Result);
+
+    saved.Physician = QString(25, QChar(0x674E)); // 75 bytes in UTF-8
+    saved.Result = QString(300, QChar(0x80BA));   // 900 bytes
+    ASSERT_TRUE(SaveDiagnosis(path, saved));
+    EXPECT_EQ(home.read("2026-01-02.dia").size(), 650);
+    LoadDiagnosis(path, loaded);
+    EXPECT_EQ(loaded.Physician, QString(16, QChar(0x674E))); // 48 bytes of the 50
+    EXPECT_EQ(loaded.Result, QString(200, QChar(0x80BA)));   // all 600 bytes
+
+    saved = DiagnosisRecord();
+    EXPECT_TRUE(SaveDiagnosis(path, saved));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(SaveDiagnosis(path, saved)); // nothing there, nothing to do
 }
 
 TEST(DiagnosisFile, MissingEmptyOrShortFilesGiveWhatTheyHold)
@@ -44,48 +58,16 @@ TEST(DiagnosisFile, MissingEmptyOrShortFilesGiveWhatTheyHold)
     r.Physician = "x";
     r.Result = "y";
     LoadDiagnosis(home.path("none.dia"), r);
-    EXPECT_TRUE(r.Physician.isEmpty());
-    EXPECT_TRUE(r.Result.isEmpty());
-
+    EXPECT_TRUE(r.Physician.isEmpty() && r.Result.isEmpty());
     home.write("empty.dia", QByteArray());
     r.Physician = "x";
     LoadDiagnosis(home.path("empty.dia"), r);
     EXPECT_TRUE(r.Physician.isEmpty());
-
     // No NUL anywhere and only 60 bytes: each field ends at its own size.
     home.write("short.dia", QByteArray(50, 'a') + QByteArray(10, 'b'));
     LoadDiagnosis(home.path("short.dia"), r);
     EXPECT_EQ(r.Physician, QString(49, 'a'));
     EXPECT_EQ(r.Result, QString(10, 'b'));
-}
-
-TEST(DiagnosisFile, BothFieldsEmptyRemovesTheFile)
-{
-    TempHome home;
-    const QString path = home.path("d.dia");
-    DiagnosisRecord r;
-    r.Physician = "Dr";
-    ASSERT_TRUE(SaveDiagnosis(path, r));
-    ASSERT_TRUE(QFile::exists(path));
-    r.Physician.clear();
-    EXPECT_TRUE(SaveDiagnosis(path, r));
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_TRUE(SaveDiagnosis(path, r)); // nothing there, nothing to do
-}
-
-TEST(DiagnosisFile, TextsTooLongForAFieldAreCutAtCharacterBoundaries)
-{
-    TempHome home;
-    const QString path = home.path("d.dia");
-    DiagnosisRecord r;
-    r.Physician = QString(25, QChar(0x674E)); // 75 bytes in UTF-8
-    r.Result = QString(300, QChar(0x80BA));   // 900 bytes
-    ASSERT_TRUE(SaveDiagnosis(path, r));
-    EXPECT_EQ(home.read("d.dia").size(), 650);
-    DiagnosisRecord loaded;
-    LoadDiagnosis(path, loaded);
-    EXPECT_EQ(loaded.Physician, QString(16, QChar(0x674E))); // 48 bytes of the 50
-    EXPECT_EQ(loaded.Result, QString(200, QChar(0x80BA)));   // all 600 bytes
 }
 
 TEST(DiagnosisConfirm, TwoHundredChineseCharactersAreStoredWhole)

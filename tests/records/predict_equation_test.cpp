@@ -56,24 +56,9 @@ TEST(PredictionAge, ClampsToTheTable)
         EXPECT_EQ(PredictionAge(age), used) << age;
 }
 
-TEST(PredictEquationEval, RatioSlotAddsFTimesTheFev1FvcRatio)
-{
-    PredictEquation eq;
-    eq.F = 100;
-    eq.C = {4, 3, 0, 0, 0, 0, 0, 0, 0, 0};
-    const PredictedSlots s = EvaluatePredictEquation(eq, 170, 40, 1.8f);
-    EXPECT_FLOAT_EQ(s.P[0], 4);
-    EXPECT_FLOAT_EQ(s.P[1], 3);
-    EXPECT_FLOAT_EQ(s.R, 0.75f);
-    EXPECT_FLOAT_EQ(s.P[2], 75);
-
-    eq.F = 0;
-    eq.C[2] = 80;
-    eq.Ac[2] = -0.2f;
-    EXPECT_FLOAT_EQ(EvaluatePredictEquation(eq, 170, 40, 1.8f).P[2], 72);
-}
-
-TEST(PredictEquationEval, EveryTermTakesItsOwnVariable)
+// Every term takes its own variable; the ratio slot adds F times FEV1/FVC,
+// and an FVC of zero gives no infinite ratio.
+TEST(PredictEquationEval, TermsAndTheRatioSlot)
 {
     PredictEquation eq;
     eq.C[0] = 1;
@@ -84,13 +69,20 @@ TEST(PredictEquationEval, EveryTermTakesItsOwnVariable)
     eq.Sc[0] = 2;
     // 1 + 0.01*150 + 0.1*30 + 0.001*900 + 0.0001*22500 + 2*1.5
     EXPECT_NEAR(EvaluatePredictEquation(eq, 150, 30, 1.5f).P[0], 11.65, 1e-4);
-}
 
-TEST(PredictEquationEval, ZeroFvcEquationGivesNoInfiniteRatio)
-{
-    PredictEquation eq;
-    eq.C[1] = 3;
-    const PredictedSlots s = EvaluatePredictEquation(eq, 170, 40, 1.8f);
+    eq = PredictEquation();
+    eq.F = 100;
+    eq.C = {4, 3, 0, 0, 0, 0, 0, 0, 0, 0};
+    PredictedSlots s = EvaluatePredictEquation(eq, 170, 40, 1.8f);
+    EXPECT_FLOAT_EQ(s.P[1], 3);
+    EXPECT_FLOAT_EQ(s.R, 0.75f);
+    EXPECT_FLOAT_EQ(s.P[2], 75);
+    eq.F = 0;
+    eq.C[2] = 80;
+    eq.Ac[2] = -0.2f;
+    EXPECT_FLOAT_EQ(EvaluatePredictEquation(eq, 170, 40, 1.8f).P[2], 72);
+    eq.C[0] = 0;
+    s = EvaluatePredictEquation(eq, 170, 40, 1.8f);
     EXPECT_EQ(s.R, 0.0f);
     EXPECT_TRUE(std::isfinite(s.P[2]));
 }

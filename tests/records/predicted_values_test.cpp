@@ -50,7 +50,26 @@ TEST_F(Predicted, EccsAdultManMatchesThePublishedEquations)
     // ERV = FRC-RV = (2.34H+0.009A-1.09)-(1.31H+0.022A-1.23).
     const double H = 1.76, A = 40;
     ManeuverResult r;
+    // Fields no equation gives keep their values.
+    float ManeuverResult::*const untouched[] = {&ManeuverResult::TV, &ManeuverResult::MV,
+                                                &ManeuverResult::tI, &ManeuverResult::tE,
+                                                &ManeuverResult::TV_tI, &ManeuverResult::ttot,
+                                                &ManeuverResult::tI_ttot};
+    float marker = 0.25f;
+    for (float ManeuverResult::*field : untouched)
+        r.*field = marker += 1;
+    r.ExpCount = 11;
+    r.InspCount = 12;
+    r.FEV3 = 2;
+    const ManeuverResult before = r;
     ComputePredictedValues(db, r, person(0, 0, 40, 176));
+    for (float ManeuverResult::*field : untouched)
+        EXPECT_EQ(r.*field, before.*field);
+    EXPECT_EQ(r.ExpCount, 11);
+    EXPECT_EQ(r.InspCount, 12);
+    EXPECT_EQ(r.FEV3, 0);
+    EXPECT_EQ(r.FEV3_FVC, 0);
+    EXPECT_EQ(r.IRV, r.ERV); // the neutral correction of the shipped groups copies ERV into IRV
     const double fvc = 5.76 * H - 0.026 * A - 4.34;
     const double fev1 = 4.30 * H - 0.029 * A - 2.49;
     const double erv = (2.34 * H + 0.009 * A - 1.09) - (1.31 * H + 0.022 * A - 1.23);
@@ -100,9 +119,8 @@ TEST_F(Predicted, EccsAgeBandsSubstitutionAndClamps)
     };
     const struct {
         int gender, age, height, equationAge, lungAge;
-    } cases[] = {{1, 40, 165, 40, 40}, {0, 22, 180, 25, 22}, {0, 24, 180, 25, 24},
-                 {0, 25, 180, 25, 25}, {0, 26, 180, 26, 26}, {0, 99, 170, 99, 99},
-                 {0, 100, 170, 99, 99}, {0, 130, 170, 99, -1}};
+    } cases[] = {{1, 40, 165, 40, 40}, {0, 22, 180, 25, 22}, {0, 25, 180, 25, 25},
+                 {0, 26, 180, 26, 26}, {0, 100, 170, 99, 99}, {0, 130, 170, 99, -1}};
     for (const auto& c : cases) {
         ManeuverResult r;
         ComputePredictedValues(db, r, person(0, c.gender, c.age, c.height));
@@ -137,8 +155,28 @@ TEST_F(Predicted, WithoutEquationThePreviousPatientsValuesAreCleared)
         EXPECT_EQ(value, 0.0f);
     EXPECT_EQ(r.ELA, 0);
     EXPECT_FLOAT_EQ(r.TV, 0.5f);
-    // An equation set whose table has no row for a newborn behaves the same way.
+    // An equation set whose table has no row for a newborn behaves the same way, and so
+    // does a body the editor would refuse.
     EXPECT_FALSE(ComputePredictedValues(db, r, person(9, 1, 0, 50)));
+    EXPECT_FALSE(ComputePredictedValues(db, r, person(0, 0, 40, 176, 251)));
+    EXPECT_FALSE(ComputePredictedValues(db, r, person(0, 0, 40, 241)));
+    EXPECT_TRUE(ComputePredictedValues(db, r, person(0, 0, 40, 240, 250)));
+}
+
+// A GLI 2012 patient whose stored group is outside 1 to 5 (a damaged row)
+// is predicted as one with no group stored: by the nation group's.
+TEST_F(Predicted, AnEthnicGroupOutsideTheSetIsTakenFromTheNationGroup)
+{
+    PatientRecord p = person(3, 0, 40, 176);
+    p.Nation = 3;
+    ManeuverResult none, damaged, stored;
+    ASSERT_TRUE(ComputePredictedValues(db, none, p));
+    p.Ethnic = 6;
+    ASSERT_TRUE(ComputePredictedValues(db, damaged, p));
+    EXPECT_EQ(damaged.FVC, none.FVC);
+    p.Ethnic = 5;
+    ASSERT_TRUE(ComputePredictedValues(db, stored, p));
+    EXPECT_NE(stored.FVC, none.FVC);
 }
 
 TEST_F(Predicted, ATestDayTakesTheAgeOfThatDay)
@@ -156,34 +194,6 @@ TEST_F(Predicted, ATestDayTakesTheAgeOfThatDay)
     EXPECT_EQ(then.FVC, sixtySix.FVC);
     EXPECT_EQ(then.ELA, 66);
     EXPECT_GT(then.FVC, now.FVC); // ten years younger, a larger lung
-}
-
-TEST_F(Predicted, FieldsWithoutEquationKeepTheirValues)
-{
-    float ManeuverResult::*const untouched[] = {&ManeuverResult::TV,    &ManeuverResult::MV,
-                                                &ManeuverResult::tI,    &ManeuverResult::tE,
-                                                &ManeuverResult::TV_tI, &ManeuverResult::ttot,
-                                                &ManeuverResult::tI_ttot};
-    ManeuverResult r;
-    float marker = 0.25f;
-    for (float ManeuverResult::*field : untouched)
-        r.*field = marker += 1;
-    r.ExpCount = 11;
-    r.Duration = 6;
-    r.InspCount = 12;
-    r.FEV3 = 2;
-    r.IRV = 9;
-    const ManeuverResult before = r;
-    ComputePredictedValues(db, r, person(0, 0, 40, 176));
-    for (float ManeuverResult::*field : untouched)
-        EXPECT_EQ(r.*field, before.*field);
-    EXPECT_EQ(r.ExpCount, 11);
-    EXPECT_EQ(r.Duration, 6);
-    EXPECT_EQ(r.InspCount, 12);
-    EXPECT_EQ(r.FEV3, 0);
-    EXPECT_EQ(r.FEV3_FVC, 0);
-    // The neutral correction of the shipped groups copies ERV into IRV.
-    EXPECT_EQ(r.IRV, r.ERV);
 }
 
 TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
@@ -208,9 +218,10 @@ TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
     EXPECT_FLOAT_EQ(r.FEV1_FEV6, 75);
 }
 
-TEST_F(Predicted, NeutralCorrectionChangesNothing)
+// A neutral group changes nothing; a group without rows or with one row
+// missing is not corrected (IRV untouched); rows in any order meet their parameter.
+TEST_F(Predicted, OnlyACompleteGroupCorrectsInWhateverOrderItsRowsWereWritten)
 {
-    // Group 1 ships with Multiply 1 and Additive 0; a group without rows is not corrected.
     ManeuverResult neutral, plain;
     PatientRecord p = person(0, 1, 50, 160, 60);
     ComputePredictedValues(db, neutral, p);
@@ -218,11 +229,23 @@ TEST_F(Predicted, NeutralCorrectionChangesNothing)
     plain.IRV = -5;
     ComputePredictedValues(db, plain, p);
     EXPECT_EQ(std::memcmp(&neutral.IC, &plain.IC, offsetof(ManeuverResult, IRV)), 0);
-    EXPECT_EQ(neutral.VC, plain.VC);
-    EXPECT_EQ(neutral.FVC, plain.FVC);
     EXPECT_EQ(neutral.MVV, plain.MVV);
     EXPECT_FLOAT_EQ(neutral.FET, 6);
-    EXPECT_EQ(plain.IRV, -5); // no correction: IRV untouched
+    EXPECT_EQ(plain.IRV, -5);
+
+    db.Execute("update Nation set Multiply = 2 where nNation = 5");
+    db.Execute("delete from Nation where nNation = 5 and ParamName = 23");
+    computeForNation(5);
+    EXPECT_EQ(corrected.FVC, base.FVC);
+    EXPECT_EQ(corrected.FET, 6.0f);
+
+    ASSERT_TRUE(db.Execute("insert into Race(Nation) values('Late')"));
+    for (int k = 23; k >= 1; --k)
+        db.Execute("insert into Nation(nNation, ParamName, Multiply, Additive) values(11, ?, ?, 0)",
+                   {k, k == 17 ? 2.0 : 1.0});
+    computeForNation(11);
+    EXPECT_FLOAT_EQ(corrected.FVC, 2 * base.FVC);
+    EXPECT_FLOAT_EQ(corrected.ERV, base.ERV);
 }
 
 TEST_F(Predicted, EachCorrectionRowReachesItsOwnField)
@@ -269,25 +292,4 @@ TEST_F(Predicted, EachCorrectionRowReachesItsOwnField)
     EXPECT_EQ(corrected.FEV3_FVC, 0);
     EXPECT_EQ(corrected.EVOL, 0);
     EXPECT_EQ(corrected.ELA, 40);
-}
-
-TEST_F(Predicted, IncompleteGroupIsNotCorrected)
-{
-    db.Execute("update Nation set Multiply = 2 where nNation = 5");
-    db.Execute("delete from Nation where nNation = 5 and ParamName = 23");
-    computeForNation(5);
-    EXPECT_EQ(corrected.FVC, base.FVC);
-    EXPECT_EQ(corrected.FET, 6.0f);
-}
-
-TEST_F(Predicted, RowsWrittenOutOfOrderStillMeetTheirParameter)
-{
-    // Group 11 written in descending parameter order with only FVC (17) doubled.
-    ASSERT_TRUE(db.Execute("insert into Race(Nation) values('Late')"));
-    for (int k = 23; k >= 1; --k)
-        db.Execute("insert into Nation(nNation, ParamName, Multiply, Additive) values(11, ?, ?, 0)",
-                   {k, k == 17 ? 2.0 : 1.0});
-    computeForNation(11);
-    EXPECT_FLOAT_EQ(corrected.FVC, 2 * base.FVC);
-    EXPECT_FLOAT_EQ(corrected.ERV, base.ERV);
 }

@@ -7,7 +7,26 @@
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <vector>
+
+// The rows of a data file of this folder, split at commas, without its
+// comments and its header line.
+inline std::vector<QStringList> DataRows(const QString& name)
+{
+    QFile file(QStringLiteral(RECORDS_DATA_DIR "/") + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    std::vector<QStringList> rows;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        if (!line.startsWith('#'))
+            rows.push_back(line.split(','));
+    if (!rows.empty())
+        rows.erase(rows.begin());
+    return rows;
+}
 
 class RecordsTest : public ::testing::Test {
   protected:

@@ -11,7 +11,7 @@
 #include "core/records/patient_record.h"
 #include "core/records/session_records.h"
 
-#include <QSqlQuery>
+#include <tuple>
 
 namespace {
 
@@ -62,26 +62,21 @@ TEST_F(SessionRecords, EachRowKeepsItsReferenceSetAndBtpsAndOldRowsSayNotStored)
     // A version longer than any real one is cut; text is bound, never pasted.
     session(id, 4, "2026-03-02", 12, kPhasePre, 1, TestBasis{3, "2012'); DELETE FROM CaseInfo;--" + QString(40, 'x'), 1});
 
-    const TestBasis first = StoredTestBasis(db, id, "1.dt");
-    EXPECT_EQ(first.standard, kStandardGliGlobal2022);
-    EXPECT_EQ(first.setVersion, "2022");
-    EXPECT_EQ(first.btps, 1);
-    const TestBasis older = StoredTestBasis(db, id, "2.dt");
-    EXPECT_EQ(older.standard, 0);
-    EXPECT_EQ(older.setVersion, "ERS");
-    EXPECT_EQ(older.btps, 0);
-    const TestBasis unknown = StoredTestBasis(db, id, "3.dt");
-    EXPECT_EQ(unknown.standard, -1);
-    EXPECT_TRUE(unknown.setVersion.isEmpty());
-    EXPECT_EQ(unknown.btps, -1);
+    const auto basis = [&](int patient, const char* name) {
+        const TestBasis b = StoredTestBasis(db, patient, name);
+        return std::tuple{b.standard, b.setVersion, b.btps};
+    };
+    EXPECT_EQ(basis(id, "1.dt"), std::tuple(kStandardGliGlobal2022, QString("2022"), 1));
+    EXPECT_EQ(basis(id, "2.dt"), std::tuple(0, QString("ERS"), 0));
+    EXPECT_EQ(basis(id, "3.dt"), std::tuple(-1, QString(), -1));
     EXPECT_EQ(count("SELECT DataName FROM CaseInfo WHERE RefStandard IS NULL AND Btps IS NULL"), 1);
     const TestBasis hostile = StoredTestBasis(db, id, "4.dt");
     EXPECT_EQ(hostile.setVersion.size(), kSetVersionLength);
     EXPECT_TRUE(hostile.setVersion.startsWith("2012'); DELETE"));
     EXPECT_EQ(count("SELECT DataName FROM CaseInfo"), 4);
     // No such row reads as not stored rather than as another row's values.
-    EXPECT_EQ(StoredTestBasis(db, id, "99.dt").standard, -1);
-    EXPECT_EQ(StoredTestBasis(db, id + 1, "1.dt").btps, -1);
+    EXPECT_EQ(basis(id, "99.dt"), std::tuple(-1, QString(), -1));
+    EXPECT_EQ(basis(id + 1, "1.dt"), std::tuple(-1, QString(), -1));
 
     // The trend's rows carry the same.
     const CaseRowList rows = TestsOfKind(db, id, kTestFvc);
@@ -92,8 +87,8 @@ TEST_F(SessionRecords, EachRowKeepsItsReferenceSetAndBtpsAndOldRowsSayNotStored)
     // Numbers outside the sets, written by another program, are not believed.
     ASSERT_TRUE(db.Execute("UPDATE CaseInfo SET RefStandard = 9, Btps = 7 WHERE ID = ? AND DataName = ?",
                            {id, "2.dt"}));
-    EXPECT_EQ(StoredTestBasis(db, id, "2.dt").standard, -1);
-    EXPECT_EQ(StoredTestBasis(db, id, "2.dt").btps, -1);
+    EXPECT_EQ(std::get<0>(basis(id, "2.dt")), -1);
+    EXPECT_EQ(std::get<2>(basis(id, "2.dt")), -1);
 }
 
 TEST_F(SessionRecords, TheNextSessionIsPostOnceTheDayHasAPreSession)

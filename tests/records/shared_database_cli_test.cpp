@@ -1,5 +1,5 @@
 // tavctl against a shared server, as workstations and an administrator run it:
-// several processes at once, a failed save, moving a folder over.
+// two sessions at once, a killed or failed save, moving a folder over.
 #include "support/pg_server.h"
 #include "support/run_tool.h"
 #include "support/temp_home.h"
@@ -95,31 +95,6 @@ QByteArray folderDigest(const QString& root)
 
 } // namespace
 
-TEST_F(SharedCli, TwoWorkstationsRegisteringAtOnceNeverShareAKey)
-{
-    constexpr int kEach = 30;
-    // "$0" is tavctl and "$@" the options every call shares.
-    auto run = [&](const QString& tag) {
-        const QString loop =
-            QString("for i in $(seq %1); do \"$0\" \"$@\" patient add --name %2-$i --gender 0 "
-                    "--birth 1960-01-01 --height 170 --weight 70 >/dev/null || exit 1; done")
-                .arg(kEach)
-                .arg(tag);
-        auto process = std::make_unique<QProcess>();
-        process->start("sh", {"-c", loop, TAVCTL_PATH, "--home", home.path(), "--database", uri});
-        return process;
-    };
-    auto first = run("A");
-    auto second = run("B");
-    ASSERT_TRUE(first->waitForFinished(600000));
-    ASSERT_TRUE(second->waitForFinished(600000));
-    EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
-    EXPECT_EQ(second->exitCode(), 0) << second->readAllStandardError().toStdString();
-    EXPECT_EQ(scalar("SELECT count(*) FROM UserInfo"), 2 * kEach);
-    EXPECT_EQ(scalar("SELECT count(DISTINCT ID) FROM UserInfo"), 2 * kEach);
-    EXPECT_EQ(scalar("SELECT count(DISTINCT ptID) FROM UserInfo"), 2 * kEach);
-}
-
 TEST_F(SharedCli, TwoTestsForOnePatientAtOnceGetTheirOwnNumbers)
 {
     const int id = addPatient("Ada");
@@ -153,19 +128,6 @@ TEST_F(SharedCli, TwoTestsForOnePatientAtOnceGetTheirOwnNumbers)
     EXPECT_FALSE(QFile::exists(home.path(QString("Case/%1/1.dt").arg(id))));
     const ToolResult check = tavctl({"db", "check"});
     EXPECT_EQ(check.exitCode, 0) << check.out.toStdString();
-}
-
-TEST_F(SharedCli, ASaveWhoseRowFailsLeavesNoBytesBehind)
-{
-    const int id = addPatient("Bea");
-    ASSERT_GT(id, 0);
-    ASSERT_TRUE(beforeEachRow("refuse", "RAISE EXCEPTION 'disk quota exceeded';"));
-    const ToolResult r = tavctl(
-        {"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "2"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(QJsonDocument::fromJson(r.out).object()["outcome"].toString().isEmpty(), false);
-    EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 0);
-    EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 0);
 }
 
 // A workstation killed in the middle of its save: the server holds the whole
@@ -205,6 +167,15 @@ TEST_F(SharedCli, AWorkstationKilledDuringItsSaveLeavesTheWholeTestOrNothing)
     EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 3);
     EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 3);
     EXPECT_EQ(tavctl({"db", "check"}).exitCode, 0);
+
+    // A save whose row fails leaves no bytes behind, and says so.
+    ASSERT_TRUE(beforeEachRow("refuse", "RAISE EXCEPTION 'disk quota exceeded';"));
+    const ToolResult refused =
+        tavctl({"test", "--patient", QString::number(id), "--type", "fvc", "--profile", "2"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_FALSE(QJsonDocument::fromJson(refused.out).object()["outcome"].toString().isEmpty());
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseData"), 3);
+    EXPECT_EQ(scalar("SELECT count(*) FROM CaseInfo"), 3);
 }
 
 TEST_F(SharedCli, AFolderMovesOverUnchangedAndReportsTheSame)
