@@ -85,22 +85,18 @@ TEST_F(LinkFaultTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
                 out.saved.bestIndex != reference.saved.bestIndex);
 }
 
+// The last pulse of the test lost, and the device never answers: nothing
+// follows to reveal the gap but the phase end.
 TEST_F(LinkFaultTest, PulseLostInTheLastBlowAndNoAnswerEndsTheTestWithoutATruncatedBlow)
 {
-    // The last pulse of the test: nothing follows to reveal the gap but the
-    // phase end, and the device never answers.
-    SimConfig probe;
-    const int total = VirtualSpirometer::Make(probe)->TotalPulses();
-    for (const int lost : {total, total - 200}) {
-        SimConfig config;
-        config.faults.lostPulse = lost;
-        const Outcome out = run(config);
-        ASSERT_TRUE(out.finished) << lost;
-        EXPECT_FALSE(out.endedEarly);
-        ASSERT_FALSE(out.statuses.empty());
-        EXPECT_EQ(out.statuses.back().complete, 0) << lost;
-        EXPECT_NE(out.saved.bestIndex, int(out.statuses.size()) - 1) << lost;
-    }
+    SimConfig config;
+    config.faults.lostPulse = VirtualSpirometer::Make(SimConfig{})->TotalPulses();
+    const Outcome out = run(config);
+    ASSERT_TRUE(out.finished);
+    EXPECT_FALSE(out.endedEarly);
+    ASSERT_FALSE(out.statuses.empty());
+    EXPECT_EQ(out.statuses.back().complete, 0);
+    EXPECT_NE(out.saved.bestIndex, int(out.statuses.size()) - 1);
 }
 
 TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
@@ -115,29 +111,6 @@ TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
     EXPECT_TRUE(mvv.saved.prompts.contains(GetLangText("MESSAGE", 2000)));
     EXPECT_EQ(caseRows(), 0);
     EXPECT_EQ(caseFiles(), 0);
-}
-
-TEST_F(LinkFaultTest, NoiseOnTheAsciiLineNeverBecomesAStoredWrongNumber)
-{
-    const ProfileTruth truth = PatientModel(1, SimTest::Fvc).Truth();
-    int stored = 0, refused = 0;
-    for (unsigned seed = 1; seed <= 12; ++seed) {
-        SimConfig config;
-        config.protocol = SimProtocol::Ascii;
-        config.faults.noise = 0.002;
-        config.faults.seed = seed;
-        const Outcome out = run(config, 400);
-        if (out.saved.outcome != SaveOutcome::Saved) {
-            ++refused;
-            continue;
-        }
-        ++stored;
-        // Whatever is stored is the patient's blow, not the damage.
-        EXPECT_NEAR(out.saved.record.FVC, truth.fvc, 0.03 * truth.fvc) << seed;
-        EXPECT_NEAR(out.saved.record.FEV1, truth.fev1, 0.03 * truth.fev1) << seed;
-        EXPECT_NEAR(out.saved.record.PEF, truth.pef, 0.10 * truth.pef) << seed;
-    }
-    EXPECT_GT(stored + refused, 0);
 }
 
 TEST_F(LinkFaultTest, BluetoothLinkAtAPersonsPaceToleratesRestsBetweenBlows)
