@@ -53,23 +53,6 @@ std::uint32_t le32(const QByteArray& bytes, int offset) {
 
 } // namespace
 
-TEST_F(TestFileFixture, NextTestNumberFollowsTheLargest) {
-    const QString folder = m_context.caseFolder;
-    EXPECT_EQ(NextTestNumber(folder), 1); // folder missing
-    QDir().mkpath(folder);
-    EXPECT_EQ(NextTestNumber(folder), 1);
-    m_home.write("Case/17/1.dt", "x");
-    EXPECT_EQ(NextTestNumber(folder), 2);
-    m_home.write("Case/17/2.dt", "x");
-    EXPECT_EQ(NextTestNumber(folder), 3);
-    m_home.write("Case/17/7.dt", "x");
-    EXPECT_EQ(NextTestNumber(folder), 8); // a gap is not filled
-    m_home.write("Case/17/.20.dt", "x");  // hidden names do not count
-    QDir().mkpath(folder + "/30.dt");     // nor do folders
-    m_home.write("Case/17/5.dta", "x");
-    EXPECT_EQ(NextTestNumber(folder), 8);
-}
-
 TEST_F(TestFileFixture, FvcSessionKeepsEveryManoeuvreInItsPlace) {
     Session session;
     session.maneuver({3.5, 7.0, 0.08, 1.2}, {3.0, 2.0});
@@ -147,12 +130,6 @@ TEST_F(TestFileFixture, FvcSessionKeepsEveryManoeuvreInItsPlace) {
         EXPECT_EQ(phase, kPhasePost);
         rs.MoveNext();
     }
-
-    // The list readers find them as FVC and not as another type.
-    CaseHeaderList fvcList, vcList;
-    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 0, fvcList), 3);
-    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 2025, fvcList), 0);
-    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestVc, 0, vcList), 0);
 
     // The next session of the patient starts at the next number.
     Session again;
@@ -301,21 +278,6 @@ TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
     EXPECT_EQ(RecordCodec::DecodeTidalSummary(bytes.constData() + bytes.size() - 40).deepExpBreath,
               4);
     EXPECT_EQ(rowCount("TestType = 1 and VC > 3.69 and VC < 3.71"), 1);
-}
-
-TEST_F(TestFileFixture, AFileThatCannotBeWrittenLeavesNoRow) {
-    m_home.write("Case/17", "a file where the folder should be");
-    for (int type : {kTestFvc, kTestMvv}) {
-        m_context.testType = type;
-        Session session;
-        session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-        session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-        const SaveResult result = SaveTest(1, session.store(), m_context, *tests());
-        EXPECT_EQ(result.outcome, SaveOutcome::FileNotCreated);
-        ASSERT_EQ(result.prompts.size(), 1);
-        EXPECT_NE(result.prompts[0], GetLangText("CASE", 1226));
-    }
-    EXPECT_EQ(rowCount(), 0);
 }
 
 TEST(TestFileReader, TrailerRules) {
