@@ -4,18 +4,10 @@
 #include "support/test_parts.h"
 
 #include "core/app/lang_text.h"
-#include "core/device/ascii_command_protocol.h"
 #include "core/device/bluetooth_port.h"
-#include "core/device/checksum_frame_protocol.h"
 #include "core/device/real_link_factories.h"
 #include "core/device/simulated_bluetooth.h"
-#include "core/measure/maneuver_check.h"
-#include "core/measure/maneuver_quality.h"
-#include "core/measure/measurement_store.h"
-#include "core/session/assembler_sink.h"
 #include "core/session/stream_receiver.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cstring>
@@ -152,95 +144,4 @@ TEST_F(LinkFaultTest, BluetoothLinkAtAPersonsPaceToleratesRestsBetweenBlows)
     manager.SetFactory(LinkKind::Bluetooth, nullptr);
     BluetoothPort::SetSetupDialog({});
     RegisterRealLinks(manager);
-}
-
-// The parsers and the assembler without a port: hostile streams.
-class HostileStreamTest : public ::testing::Test {
-  protected:
-    // True when the stream ended the test.
-    bool feed(DeviceProtocol& protocol, const std::vector<unsigned char>& bytes)
-    {
-        sink.Assembler().Begin(kTestFvc, 149, 149);
-        sink.Attach(protocol);
-        protocol.SetCoefficients(149, 149, 33);
-        protocol.ParseStream(bytes.data(), int(bytes.size()));
-        return sink.StreamOver() == AssemblerSink::Over::kTestEnded;
-    }
-    std::vector<unsigned char> asciiFrame(unsigned char code, const std::vector<unsigned>& data)
-    {
-        std::vector<unsigned char> f{code, 0x80};
-        for (size_t i = 0; i < data.size(); ++i) {
-            f[1] |= ((data[i] >> 7) & 1) << i;
-            f.push_back(static_cast<unsigned char>(data[i] | 0x80));
-        }
-        return f;
-    }
-    // An ascii blow of `pulses` pulses and the device's sums for it.
-    std::vector<unsigned char> asciiBlow(int pulses, int volumeSum)
-    {
-        std::vector<unsigned char> s;
-        for (int i = 1; i <= pulses; ++i) {
-            const unsigned raw = 80000 + 10000 + i * 1500;
-            const auto f = asciiFrame(2, {raw & 0xFF, (raw >> 8) & 0xFF, (raw >> 16) & 0xFF,
-                                          (raw >> 24) & 0xFF});
-            s.insert(s.end(), f.begin(), f.end());
-        }
-        const unsigned first = volumeSum * 8 / 10, peak = 20;
-        const auto end = asciiFrame(3, {first & 0xFF, first >> 8, peak, 0,
-                                        unsigned(volumeSum) & 0xFF, unsigned(volumeSum) >> 8});
-        s.insert(s.end(), end.begin(), end.end());
-        s.push_back(4);
-        return s;
-    }
-
-    TempHome home;
-    MeasurementStore store;
-    std::unique_ptr<FlowEngine> engine = std::make_unique<FlowEngine>();
-    CurvePointList points;
-    AssemblerSink sink{store, *engine, &points};
-};
-
-TEST_F(HostileStreamTest, DeviceSumsThatDisagreeWithThePulsesFlagTheManoeuvre)
-{
-    // 300 pulses of 1.016 sum units each: a volume sum near 305 agrees.
-    AsciiCommandProtocol whole;
-    EXPECT_TRUE(feed(whole, asciiBlow(300, 305)));
-    ASSERT_EQ(store.Statuses().size(), 1u);
-    EXPECT_EQ(store.Statuses()[0].failedChecks & kCheckVolumeSum, 0u);
-
-    // One flipped bit in the volume sum (bit 4: +16, about 5 %).
-    store.Clear();
-    AsciiCommandProtocol flipped;
-    EXPECT_TRUE(feed(flipped, asciiBlow(300, 305 ^ 16)));
-    ASSERT_EQ(store.Statuses().size(), 1u);
-    EXPECT_EQ(store.Statuses()[0].failedChecks & kCheckVolumeSum, unsigned(kCheckVolumeSum));
-    ManeuverList list = store.Maneuvers();
-    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
-}
-
-TEST_F(HostileStreamTest, GarbageAndBytesWithoutTheHighBitGiveNothingUsable)
-{
-    AsciiCommandProtocol ascii;
-    std::vector<unsigned char> garbage;
-    unsigned state = 7;
-    for (int i = 0; i < 4000; ++i) {
-        state = state * 1103515245u + 12345u;
-        garbage.push_back(static_cast<unsigned char>(state >> 16));
-    }
-    garbage.push_back(4);
-    feed(ascii, garbage);
-    ManeuverList list = store.Maneuvers();
-    for (ManeuverResult& r : list)
-        DeriveManeuver(r, 175, kGenderMale);
-    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
-
-    // Bytes whose high bit was stripped: every frame reads as zeros.
-    store.Clear();
-    AsciiCommandProtocol stripped;
-    auto blow = asciiBlow(300, 305);
-    for (auto& b : blow)
-        b &= 0x7F;
-    feed(stripped, blow);
-    list = store.Maneuvers();
-    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
 }

@@ -8,6 +8,8 @@
 #include "core/device/checksum_frame_protocol.h"
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
+#include "core/measure/maneuver_check.h"
+#include "core/measure/maneuver_quality.h"
 #include "core/measure/measurement_store.h"
 #include "core/session/assembler_sink.h"
 
@@ -70,6 +72,24 @@ Bytes asciiFrame(unsigned char code, const Bytes& data)
     return f;
 }
 
+// An ascii blow of `pulses` pulses and the device's sums for it.
+Bytes asciiBlow(int pulses, int volumeSum)
+{
+    Bytes s;
+    for (int i = 1; i <= pulses; ++i) {
+        const unsigned raw = 80000 + 10000 + i * 1500;
+        const Bytes f = asciiFrame(2, {static_cast<unsigned char>(raw), static_cast<unsigned char>(raw >> 8),
+                                       static_cast<unsigned char>(raw >> 16), static_cast<unsigned char>(raw >> 24)});
+        s.insert(s.end(), f.begin(), f.end());
+    }
+    const unsigned first = volumeSum * 8 / 10;
+    const Bytes end = asciiFrame(3, {static_cast<unsigned char>(first), static_cast<unsigned char>(first >> 8), 20, 0,
+                                     static_cast<unsigned char>(volumeSum), static_cast<unsigned char>(volumeSum >> 8)});
+    s.insert(s.end(), end.begin(), end.end());
+    s.push_back(4);
+    return s;
+}
+
 template <class Protocol> class ProtocolTest : public ::testing::Test {
   protected:
     void SetUp() override
@@ -82,6 +102,16 @@ template <class Protocol> class ProtocolTest : public ::testing::Test {
     AssemblerSink::Over over() const { return sink.StreamOver(); }
     // The test goes on: the sink listens again.
     void goOn() { sink.Attach(protocol); }
+    // A whole stream through a fresh parser; true when it ended the test.
+    bool feedFresh(const Bytes& bytes)
+    {
+        Protocol fresh;
+        sink.Assembler().Begin(kTestFvc, 149, 149);
+        sink.Attach(fresh);
+        fresh.SetCoefficients(149, 149, 33);
+        fresh.ParseStream(bytes.data(), int(bytes.size()));
+        return sink.StreamOver() == AssemblerSink::Over::kTestEnded;
+    }
 
     TempHome home; // settings at their defaults (BTPS on)
     MeasurementStore store;
@@ -146,19 +176,13 @@ TEST_F(ChecksumFrameTest, PhasesCloseManoeuvresAndAnUnfinishedOneIsKeptAtTheEnd)
     EXPECT_EQ(list[1].InspCount, 0);
 }
 
-TEST_F(ChecksumFrameTest, CommandFramesAreEncodedByteForByte)
+// The stop, calibration and wait commands reach the virtual device in the
+// live and calibration tests; a sequence number past 7 bits does not.
+TEST_F(ChecksumFrameTest, ResendCarriesBit7OfBothSequenceBytesInTheHighBitByte)
 {
-    // Sequence 0x80FF: bit 7 of both bytes goes to the high-bit byte.
     EXPECT_EQ(protocol.RequestResend(0x80FF), 1);
     EXPECT_EQ(port.writes.back(), (Bytes{0x91, 0x03, 0x7F, 0x00, 0x13}));
-    EXPECT_EQ(protocol.StopTest(0), 1);
-    EXPECT_EQ(port.writes.back(), (Bytes{0x8D, 0x0D}));
-    EXPECT_EQ(protocol.StartCalibration(3), 1);
-    EXPECT_EQ(port.writes.back(), (Bytes{0x8A, 0x03, 0x0D}));
-    port.replies.push_back({0xFE, 0x7E});
-    EXPECT_EQ(protocol.SetWaitParameters(10, 15), 1);
-    EXPECT_EQ(port.writes.back(), (Bytes{0x8E, 0x0A, 0x0F, 0x27}));
-    port.replies.push_back({0xFE, 0x7F}); // bad checksum
+    port.replies.push_back({0xFE, 0x7F}); // a wait reply with a bad checksum
     EXPECT_EQ(protocol.SetWaitParameters(10, 15), 0);
 }
 
@@ -305,4 +329,43 @@ TEST_F(AsciiCommandTest, DeviceIdentifierPiecesAndCommands)
         port.replies.push_back({byte});
         EXPECT_EQ(protocol.GetCalibrationStatus(150), status) << int(byte);
     }
+}
+
+// Hostile streams: device sums that disagree with the pulses, garbage, and
+// bytes whose high bit was stripped never give a usable manoeuvre.
+TEST_F(AsciiCommandTest, DeviceSumsThatDisagreeWithThePulsesFlagTheManoeuvre)
+{
+    // 300 pulses of 1.016 sum units each: a volume sum near 305 agrees.
+    EXPECT_TRUE(feedFresh(asciiBlow(300, 305)));
+    ASSERT_EQ(store.Statuses().size(), 1u);
+    EXPECT_EQ(store.Statuses()[0].failedChecks & kCheckVolumeSum, 0u);
+    // One flipped bit in the volume sum (bit 4: +16, about 5 %).
+    store.Clear();
+    EXPECT_TRUE(feedFresh(asciiBlow(300, 305 ^ 16)));
+    ASSERT_EQ(store.Statuses().size(), 1u);
+    EXPECT_EQ(store.Statuses()[0].failedChecks & kCheckVolumeSum, unsigned(kCheckVolumeSum));
+    EXPECT_EQ(BestUsableFvcIndex(store.Maneuvers(), store.Statuses()), -1);
+}
+
+TEST_F(AsciiCommandTest, GarbageAndBytesWithoutTheHighBitGiveNothingUsable)
+{
+    Bytes garbage;
+    unsigned state = 7;
+    for (int i = 0; i < 4000; ++i) {
+        state = state * 1103515245u + 12345u;
+        garbage.push_back(static_cast<unsigned char>(state >> 16));
+    }
+    garbage.push_back(4);
+    feedFresh(garbage);
+    ManeuverList list = store.Maneuvers();
+    for (ManeuverResult& r : list)
+        DeriveManeuver(r, 175, kGenderMale);
+    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
+
+    store.Clear();
+    Bytes stripped = asciiBlow(300, 305);
+    for (auto& b : stripped)
+        b &= 0x7F;
+    feedFresh(stripped);
+    EXPECT_EQ(BestUsableFvcIndex(store.Maneuvers(), store.Statuses()), -1);
 }
