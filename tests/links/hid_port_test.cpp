@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 namespace {
 
 QByteArray bytes(std::initializer_list<int> values)
@@ -125,47 +127,22 @@ TEST_F(HidPortTest, OpenMatchesIdentityAndStringsAndTriesTenTimes)
     EXPECT_EQ(never.ReportLength(), 0);
 }
 
-TEST(HidReportDescriptor, LengthIsLongestInputPlusReportIdByte)
+// Descriptors come from the device (hid_descriptors.csv): sizes and counts of
+// up to 2^32 - 1 must not overflow the sum, and no read goes past the end.
+TEST(HidReportDescriptor, EachDescriptorGivesItsReportLength)
 {
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(VendorDescriptor(64)), 65);
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(VendorDescriptor(8)), 9);
-    // Two numbered input reports of 3 and 31 bytes, 12 bits of padding in
-    // the second: (31 * 8 + 12 bits) rounds up to 33 bytes.
-    const QByteArray numbered =
-        bytes({0x06, 0x00, 0xff, 0x09, 0x01, 0xa1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95, 0x03, 0x81,
-               0x02, 0x85, 0x02, 0x95, 0x1f, 0x81, 0x02, 0x75, 0x04, 0x95, 0x03, 0x81, 0x03, 0xc0});
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(numbered), 34);
-    // Output only, or nothing: unknown.
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x95, 0x40, 0x91, 0x02})), 0);
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(QByteArray()), 0);
-    // Cut short inside an item: no read past the end, what was complete counts.
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x95, 0x04, 0x81, 0x02, 0x27})),
-              5);
-    // Push/pop restore the sizes; a long item is skipped whole.
-    const QByteArray pushed = bytes(
-        {0x75, 0x08, 0x95, 0x02, 0xa4, 0x95, 0x10, 0xb4, 0xfe, 0x02, 0x00, 0x81, 0x02, 0x81, 0x02});
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(pushed), 3);
-}
-
-// A descriptor comes from the device: sizes and counts of up to 2^32 - 1 must
-// not overflow the sum (which could wrap back to a plausible length), and an
-// input report longer than 4096 bytes is no usable report length.
-TEST(HidReportDescriptor, HugeOrOverlongInputGivesNoLength)
-{
-    // 2^32 - 1 fields of 2^32 - 1 bits, then 2^32 - 1 fields of 2 bits, then
-    // 65 bytes: the sum is far beyond any report (a wrapped sum reads 65 bytes).
-    const QByteArray wrapping =
-        bytes({0x77, 0xff, 0xff, 0xff, 0xff, 0x97, 0xff, 0xff, 0xff, 0xff, 0x81, 0x02, //
-               0x77, 0x02, 0x00, 0x00, 0x00, 0x81, 0x02,                               //
-               0x75, 0x08, 0x95, 0x41, 0x81, 0x02});
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(wrapping), 0);
-    // 4096 bytes is the longest accepted; one bit more is refused, also when
-    // it is reached by many small items of one report.
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x96, 0x00, 0x10, 0x81, 0x02})),
-              4097);
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(
-                  bytes({0x75, 0x08, 0x96, 0x00, 0x10, 0x81, 0x02, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02})),
-              0);
+    QFile file(HID_DESCRIPTORS_FILE);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    int rows = 0;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> f = line.split(',');
+        if (f.size() != 3 || line.startsWith('#'))
+            continue;
+        EXPECT_EQ(CHID::ReportLengthFromDescriptor(QByteArray::fromHex(f[1])), f[0].toInt())
+            << f[2].toStdString();
+        ++rows;
+    }
+    EXPECT_EQ(rows, 10);
 }
 
 // Runs only when TAV_HID_DEVICE is set and a HID spirometer is attached.
