@@ -116,11 +116,6 @@ TEST_F(TestFileFixture, FvcSessionKeepsEveryManoeuvreInItsPlace) {
         EXPECT_EQ(phase, kPhasePost);
         rs.MoveNext();
     }
-
-    // The next session of the patient starts at the next number.
-    Session again;
-    again.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
-    EXPECT_EQ(SaveTest(1, again.store(), m_context, *tests()).dataName, "4.dt");
 }
 
 TEST_F(TestFileFixture, ABlowWithLostPulsesIsLeftOutOfTheSessionAndItsNumberStaysFree) {
