@@ -4,18 +4,10 @@
 #include "support/test_parts.h"
 
 #include "core/app/lang_text.h"
-#include "core/device/ascii_command_protocol.h"
 #include "core/device/bluetooth_port.h"
-#include "core/device/checksum_frame_protocol.h"
 #include "core/device/real_link_factories.h"
 #include "core/device/simulated_bluetooth.h"
-#include "core/measure/maneuver_check.h"
-#include "core/measure/maneuver_quality.h"
-#include "core/measure/measurement_store.h"
-#include "core/session/assembler_sink.h"
 #include "core/session/stream_receiver.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cstring>
@@ -85,22 +77,18 @@ TEST_F(LinkFaultTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
                 out.saved.bestIndex != reference.saved.bestIndex);
 }
 
+// The last pulse of the test lost, and the device never answers: nothing
+// follows to reveal the gap but the phase end.
 TEST_F(LinkFaultTest, PulseLostInTheLastBlowAndNoAnswerEndsTheTestWithoutATruncatedBlow)
 {
-    // The last pulse of the test: nothing follows to reveal the gap but the
-    // phase end, and the device never answers.
-    SimConfig probe;
-    const int total = VirtualSpirometer::Make(probe)->TotalPulses();
-    for (const int lost : {total, total - 200}) {
-        SimConfig config;
-        config.faults.lostPulse = lost;
-        const Outcome out = run(config);
-        ASSERT_TRUE(out.finished) << lost;
-        EXPECT_FALSE(out.endedEarly);
-        ASSERT_FALSE(out.statuses.empty());
-        EXPECT_EQ(out.statuses.back().complete, 0) << lost;
-        EXPECT_NE(out.saved.bestIndex, int(out.statuses.size()) - 1) << lost;
-    }
+    SimConfig config;
+    config.faults.lostPulse = VirtualSpirometer::Make(SimConfig{})->TotalPulses();
+    const Outcome out = run(config);
+    ASSERT_TRUE(out.finished);
+    EXPECT_FALSE(out.endedEarly);
+    ASSERT_FALSE(out.statuses.empty());
+    EXPECT_EQ(out.statuses.back().complete, 0);
+    EXPECT_NE(out.saved.bestIndex, int(out.statuses.size()) - 1);
 }
 
 TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
@@ -115,29 +103,6 @@ TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
     EXPECT_TRUE(mvv.saved.prompts.contains(GetLangText("MESSAGE", 2000)));
     EXPECT_EQ(caseRows(), 0);
     EXPECT_EQ(caseFiles(), 0);
-}
-
-TEST_F(LinkFaultTest, NoiseOnTheAsciiLineNeverBecomesAStoredWrongNumber)
-{
-    const ProfileTruth truth = PatientModel(1, SimTest::Fvc).Truth();
-    int stored = 0, refused = 0;
-    for (unsigned seed = 1; seed <= 12; ++seed) {
-        SimConfig config;
-        config.protocol = SimProtocol::Ascii;
-        config.faults.noise = 0.002;
-        config.faults.seed = seed;
-        const Outcome out = run(config, 400);
-        if (out.saved.outcome != SaveOutcome::Saved) {
-            ++refused;
-            continue;
-        }
-        ++stored;
-        // Whatever is stored is the patient's blow, not the damage.
-        EXPECT_NEAR(out.saved.record.FVC, truth.fvc, 0.03 * truth.fvc) << seed;
-        EXPECT_NEAR(out.saved.record.FEV1, truth.fev1, 0.03 * truth.fev1) << seed;
-        EXPECT_NEAR(out.saved.record.PEF, truth.pef, 0.10 * truth.pef) << seed;
-    }
-    EXPECT_GT(stored + refused, 0);
 }
 
 TEST_F(LinkFaultTest, BluetoothLinkAtAPersonsPaceToleratesRestsBetweenBlows)
@@ -179,95 +144,4 @@ TEST_F(LinkFaultTest, BluetoothLinkAtAPersonsPaceToleratesRestsBetweenBlows)
     manager.SetFactory(LinkKind::Bluetooth, nullptr);
     BluetoothPort::SetSetupDialog({});
     RegisterRealLinks(manager);
-}
-
-// The parsers and the assembler without a port: hostile streams.
-class HostileStreamTest : public ::testing::Test {
-  protected:
-    // True when the stream ended the test.
-    bool feed(DeviceProtocol& protocol, const std::vector<unsigned char>& bytes)
-    {
-        sink.Assembler().Begin(kTestFvc, 149, 149);
-        sink.Attach(protocol);
-        protocol.SetCoefficients(149, 149, 33);
-        protocol.ParseStream(bytes.data(), int(bytes.size()));
-        return sink.StreamOver() == AssemblerSink::Over::kTestEnded;
-    }
-    std::vector<unsigned char> asciiFrame(unsigned char code, const std::vector<unsigned>& data)
-    {
-        std::vector<unsigned char> f{code, 0x80};
-        for (size_t i = 0; i < data.size(); ++i) {
-            f[1] |= ((data[i] >> 7) & 1) << i;
-            f.push_back(static_cast<unsigned char>(data[i] | 0x80));
-        }
-        return f;
-    }
-    // An ascii blow of `pulses` pulses and the device's sums for it.
-    std::vector<unsigned char> asciiBlow(int pulses, int volumeSum)
-    {
-        std::vector<unsigned char> s;
-        for (int i = 1; i <= pulses; ++i) {
-            const unsigned raw = 80000 + 10000 + i * 1500;
-            const auto f = asciiFrame(2, {raw & 0xFF, (raw >> 8) & 0xFF, (raw >> 16) & 0xFF,
-                                          (raw >> 24) & 0xFF});
-            s.insert(s.end(), f.begin(), f.end());
-        }
-        const unsigned first = volumeSum * 8 / 10, peak = 20;
-        const auto end = asciiFrame(3, {first & 0xFF, first >> 8, peak, 0,
-                                        unsigned(volumeSum) & 0xFF, unsigned(volumeSum) >> 8});
-        s.insert(s.end(), end.begin(), end.end());
-        s.push_back(4);
-        return s;
-    }
-
-    TempHome home;
-    MeasurementStore store;
-    std::unique_ptr<FlowEngine> engine = std::make_unique<FlowEngine>();
-    CurvePointList points;
-    AssemblerSink sink{store, *engine, &points};
-};
-
-TEST_F(HostileStreamTest, DeviceSumsThatDisagreeWithThePulsesFlagTheManoeuvre)
-{
-    // 300 pulses of 1.016 sum units each: a volume sum near 305 agrees.
-    AsciiCommandProtocol whole;
-    EXPECT_TRUE(feed(whole, asciiBlow(300, 305)));
-    ASSERT_EQ(store.Statuses().size(), 1u);
-    EXPECT_EQ(store.Statuses()[0].failedChecks & kCheckVolumeSum, 0u);
-
-    // One flipped bit in the volume sum (bit 4: +16, about 5 %).
-    store.Clear();
-    AsciiCommandProtocol flipped;
-    EXPECT_TRUE(feed(flipped, asciiBlow(300, 305 ^ 16)));
-    ASSERT_EQ(store.Statuses().size(), 1u);
-    EXPECT_EQ(store.Statuses()[0].failedChecks & kCheckVolumeSum, unsigned(kCheckVolumeSum));
-    ManeuverList list = store.Maneuvers();
-    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
-}
-
-TEST_F(HostileStreamTest, GarbageAndBytesWithoutTheHighBitGiveNothingUsable)
-{
-    AsciiCommandProtocol ascii;
-    std::vector<unsigned char> garbage;
-    unsigned state = 7;
-    for (int i = 0; i < 4000; ++i) {
-        state = state * 1103515245u + 12345u;
-        garbage.push_back(static_cast<unsigned char>(state >> 16));
-    }
-    garbage.push_back(4);
-    feed(ascii, garbage);
-    ManeuverList list = store.Maneuvers();
-    for (ManeuverResult& r : list)
-        DeriveManeuver(r, 175, kGenderMale);
-    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
-
-    // Bytes whose high bit was stripped: every frame reads as zeros.
-    store.Clear();
-    AsciiCommandProtocol stripped;
-    auto blow = asciiBlow(300, 305);
-    for (auto& b : blow)
-        b &= 0x7F;
-    feed(stripped, blow);
-    list = store.Maneuvers();
-    EXPECT_EQ(BestUsableFvcIndex(list, store.Statuses()), -1);
 }

@@ -102,12 +102,4 @@ TEST_F(BluetoothConnectTest, SilentDeviceDropsTheConnectionSoTheNextConnectAsks)
     EXPECT_EQ(module->connects, 2);
 }
 
-TEST_F(BluetoothConnectTest, CancelledDialogFailsAndLeavesNoConnection)
-{
-    useDialog(0);
-    EXPECT_EQ(TestParts().devices.ConnectDevice(), 0);
-    EXPECT_FALSE(m_link.blueTooth.IsConnected());
-    EXPECT_EQ(m_module->connects, 0);
-}
-
 } // namespace

@@ -53,18 +53,6 @@ TEST_F(BluetoothTest, InquiryKeepsNamedDevicesInDiscoveryOrderDuplicatesIncluded
     m_state->inquiryBegins = false;
     EXPECT_EQ(m_link.blueTooth.Inquire(true), -1);
     EXPECT_TRUE(m_link.blueTooth.Devices().isEmpty());
-}
-
-TEST_F(BluetoothTest, RadiosAreCounted)
-{
-    EXPECT_EQ(m_link.blueTooth.EnumerateRadios(), 0);
-    m_state->radios = {{"hci0", 1}, {"hci1", 2}};
-    EXPECT_EQ(m_link.blueTooth.EnumerateRadios(), 2);
-    EXPECT_EQ(m_link.blueTooth.Radios()[1].name, "hci1");
-}
-
-TEST_F(BluetoothTest, AddressTextIsSixBytesMostSignificantFirst)
-{
     EXPECT_EQ(CBlueTooth::AddressText(0x00001A2B3C4D5E6FULL), "1a:2b:3c:4d:5e:6f");
     EXPECT_EQ(CBlueTooth::AddressText(0x0000000000000001ULL), "00:00:00:00:00:01");
 }
@@ -148,35 +136,8 @@ TEST_F(BluetoothTest, PortReadFailsWhenFewerBytesComeThanAsked)
     EXPECT_EQ(port.Read(exact, 0), 0);
 }
 
-TEST_F(BluetoothTest, OpenWhileConnectedShowsNoDialog)
-{
-    installDialog(1, 0);
-    m_link.blueTooth.ConnectToBlueToothServer(7);
-    BluetoothPort port(m_link);
-    EXPECT_EQ(port.Open(), 1);
-    EXPECT_EQ(m_dialogCalls, 0);
-    EXPECT_EQ(m_state->connectCalls, 1);
-    // Close keeps the shared connection for the next port.
-    port.Close();
-    EXPECT_TRUE(m_link.blueTooth.IsConnected());
-    BluetoothPort next(m_link);
-    EXPECT_EQ(next.Open(), 1);
-    EXPECT_EQ(m_dialogCalls, 0);
-}
-
-TEST_F(BluetoothTest, OpenAsksForADeviceAndConnectsToTheChosenOne)
-{
-    installDialog(1, 1);
-    BluetoothPort port(m_link);
-    ASSERT_EQ(port.Open(), 1);
-    EXPECT_EQ(m_dialogCalls, 1);
-    EXPECT_EQ(m_state->connectedAddress, 0x0000AABBCCDDEEFFULL);
-    const unsigned char frame[2] = {0x55, 0xAA};
-    EXPECT_EQ(port.Write(frame, 2), 1);
-    EXPECT_EQ(m_state->sent, QByteArray("\x55\xAA"));
-}
-
-TEST_F(BluetoothTest, OpenFailsOnCancelNoChoiceOrNoDialog)
+// Reusing a live connection without the dialog: BluetoothConnectTest.
+TEST_F(BluetoothTest, OpenConnectsToTheChosenDeviceOrFailsOnCancelNoChoiceOrNoDialog)
 {
     BluetoothPort port(m_link);
     EXPECT_EQ(port.Open(), 0) << "no dialog installed";
@@ -188,6 +149,13 @@ TEST_F(BluetoothTest, OpenFailsOnCancelNoChoiceOrNoDialog)
     EXPECT_EQ(port.Open(), 0);
     EXPECT_EQ(m_state->connectCalls, 0);
     EXPECT_EQ(port.IsOpen(), 0);
+
+    installDialog(1, 1);
+    ASSERT_EQ(port.Open(), 1);
+    EXPECT_EQ(m_state->connectedAddress, 0x0000AABBCCDDEEFFULL);
+    const unsigned char frame[2] = {0x55, 0xAA};
+    EXPECT_EQ(port.Write(frame, 2), 1);
+    EXPECT_EQ(m_state->sent, QByteArray("\x55\xAA"));
 }
 
 } // namespace

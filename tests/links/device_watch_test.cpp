@@ -38,14 +38,6 @@ TEST(DeviceWatch, ReportsWhatChangedBetweenTwoLooks)
     watch.Stop();
 }
 
-TEST(DeviceWatch, RealListNamesOnlyTheSpirometersInterfaces)
-{
-    // This machine's own serial ports and HID nodes; none is a spirometer
-    // unless one is attached, and nothing else may appear.
-    for (const QString& name : DeviceWatch::AttachedDevices())
-        EXPECT_TRUE(name.startsWith("/dev/")) << name.toStdString();
-}
-
 class DeviceChangeTest : public DeviceTest {
   protected:
     void SetUp() override

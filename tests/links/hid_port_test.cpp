@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 namespace {
 
 QByteArray bytes(std::initializer_list<int> values)
@@ -30,7 +32,7 @@ class HidPortTest : public ::testing::Test {
     std::shared_ptr<FakeHidState> m_state = std::make_shared<FakeHidState>();
 };
 
-TEST_F(HidPortTest, TenByteFrameGoesAsEightPlusTwoWithNineByteReports)
+TEST_F(HidPortTest, FramesAreCutIntoReportsOfTheDescriptorsLength)
 {
     auto port = openPort(VendorDescriptor(8));
     ASSERT_EQ(port->ReportLength(), 9);
@@ -39,31 +41,20 @@ TEST_F(HidPortTest, TenByteFrameGoesAsEightPlusTwoWithNineByteReports)
     ASSERT_EQ(m_state->written.size(), 2);
     EXPECT_EQ(m_state->written[0], bytes({0, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(m_state->written[1], bytes({0, 9, 10, 0, 0, 0, 0, 0, 0}));
-}
+    unsigned char untouched[1] = {0x77};
+    EXPECT_EQ(port->Write(untouched, 0), 1);
+    EXPECT_EQ(port->Read(untouched, 0), 1);
+    EXPECT_EQ(m_state->written.size(), 2);
+    EXPECT_EQ(untouched[0], 0x77);
 
-TEST_F(HidPortTest, TwoByteFrameIsOneFullReportWhenLengthUnknown)
-{
-    auto port = openPort(QByteArray()); // descriptor unreadable: 65
+    // Descriptor unreadable: full 65-byte reports.
+    port.reset();
+    m_state->written.clear();
+    port = openPort(QByteArray());
     ASSERT_EQ(port->ReportLength(), 65);
-    const unsigned char frame[2] = {0xA5, 0x5A};
     ASSERT_EQ(port->Write(frame, 2), 1);
     ASSERT_EQ(m_state->written.size(), 1);
-    QByteArray expected = bytes({0, 0xA5, 0x5A});
-    expected.append(QByteArray(62, '\0'));
-    EXPECT_EQ(m_state->written[0], expected);
-}
-
-TEST_F(HidPortTest, CountZeroTransfersNothing)
-{
-    auto port = openPort(VendorDescriptor(64));
-    unsigned char buffer[1] = {0x77};
-    EXPECT_EQ(port->Write(buffer, 0), 1);
-    EXPECT_EQ(port->Read(buffer, 0), 1);
-    EXPECT_TRUE(m_state->written.isEmpty());
-    EXPECT_EQ(buffer[0], 0x77);
-    port->Close();
-    EXPECT_EQ(port->Read(buffer, 0), 0) << "a closed port reads nothing";
-    EXPECT_EQ(port->Write(buffer, 1), 0);
+    EXPECT_EQ(m_state->written[0], bytes({0, 1, 2}) + QByteArray(62, '\0'));
 }
 
 TEST_F(HidPortTest, ReadJoinsReportsAndKeepsMissingPartAsItWas)
@@ -106,98 +97,52 @@ TEST_F(HidPortTest, SilenceKeepsThePortOpenAnUnpluggedDeviceDoesNot)
     EXPECT_EQ(port->IsOpen(), 0);
     port->Close();
     EXPECT_FALSE(m_state->open);
+    EXPECT_EQ(port->Read(buffer, 0), 0) << "a closed port reads nothing";
+    EXPECT_EQ(port->Write(buffer, 1), 0);
     // Plugged in again: a new open finds it.
     m_state->unplugged = false;
     EXPECT_EQ(port->Open(), 1);
 }
 
-TEST_F(HidPortTest, OpenMatchesIdentityAndStrings)
+TEST_F(HidPortTest, OpenMatchesIdentityAndStringsAndTriesTenTimes)
 {
     m_state->devices = {{"/dev/hidraw0", 0x2047, 0x0302, "Texas Instruments", "Other gadget"},
                         {"/dev/hidraw1", 0x2047, 0x0300, "Texas Instruments", "Spirometer"},
                         SpirometerHid("/dev/hidraw2"),
                         SpirometerHid("/dev/hidraw5")};
+    m_state->openFailures = 9;
     HidPort port(std::make_unique<FakeHidBackend>(m_state));
     ASSERT_EQ(port.Open(), 1);
     EXPECT_EQ(m_state->openedPath, "/dev/hidraw2");
+    EXPECT_EQ(m_state->openCalls, 10);
     port.Close();
     EXPECT_FALSE(m_state->open);
     EXPECT_EQ(port.IsOpen(), 0);
-}
 
-TEST_F(HidPortTest, OpenTriesTenTimes)
-{
-    m_state->devices = {SpirometerHid("/dev/hidraw0")};
-    m_state->openFailures = 9;
-    HidPort late(std::make_unique<FakeHidBackend>(m_state));
-    EXPECT_EQ(late.Open(), 1);
-    EXPECT_EQ(m_state->openCalls, 10);
-
-    auto state = std::make_shared<FakeHidState>();
-    state->devices = {SpirometerHid("/dev/hidraw0")};
-    state->openFailures = 10;
-    HidPort never(std::make_unique<FakeHidBackend>(state));
+    m_state->openFailures = 10;
+    m_state->openCalls = 0;
+    HidPort never(std::make_unique<FakeHidBackend>(m_state));
     EXPECT_EQ(never.Open(), 0);
-    EXPECT_EQ(state->openCalls, 10);
+    EXPECT_EQ(m_state->openCalls, 10);
     EXPECT_EQ(never.ReportLength(), 0);
-
-    HidPort absent(std::make_unique<FakeHidBackend>(std::make_shared<FakeHidState>()));
-    EXPECT_EQ(absent.Open(), 0);
 }
 
-TEST(HidReportDescriptor, LengthIsLongestInputPlusReportIdByte)
+// Descriptors come from the device (hid_descriptors.csv): sizes and counts of
+// up to 2^32 - 1 must not overflow the sum, and no read goes past the end.
+TEST(HidReportDescriptor, EachDescriptorGivesItsReportLength)
 {
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(VendorDescriptor(64)), 65);
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(VendorDescriptor(8)), 9);
-    // Two numbered input reports of 3 and 31 bytes, 12 bits of padding in
-    // the second: (31 * 8 + 12 bits) rounds up to 33 bytes.
-    const QByteArray numbered =
-        bytes({0x06, 0x00, 0xff, 0x09, 0x01, 0xa1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95, 0x03, 0x81,
-               0x02, 0x85, 0x02, 0x95, 0x1f, 0x81, 0x02, 0x75, 0x04, 0x95, 0x03, 0x81, 0x03, 0xc0});
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(numbered), 34);
-    // Output only, or nothing: unknown.
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x95, 0x40, 0x91, 0x02})), 0);
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(QByteArray()), 0);
-    // Cut short inside an item: no read past the end, what was complete counts.
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x95, 0x04, 0x81, 0x02, 0x27})),
-              5);
-    // Push/pop restore the sizes; a long item is skipped whole.
-    const QByteArray pushed = bytes(
-        {0x75, 0x08, 0x95, 0x02, 0xa4, 0x95, 0x10, 0xb4, 0xfe, 0x02, 0x00, 0x81, 0x02, 0x81, 0x02});
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(pushed), 3);
-}
-
-// A descriptor comes from the device: sizes and counts of up to 2^32 - 1 must
-// not overflow the sum (which could wrap back to a plausible length), and an
-// input report longer than 4096 bytes is no usable report length.
-TEST(HidReportDescriptor, HugeOrOverlongInputGivesNoLength)
-{
-    // 2^32 - 1 fields of 2^32 - 1 bits, then 2^32 - 1 fields of 2 bits, then
-    // 65 bytes: the sum is far beyond any report (a wrapped sum reads 65 bytes).
-    const QByteArray wrapping =
-        bytes({0x77, 0xff, 0xff, 0xff, 0xff, 0x97, 0xff, 0xff, 0xff, 0xff, 0x81, 0x02, //
-               0x77, 0x02, 0x00, 0x00, 0x00, 0x81, 0x02,                               //
-               0x75, 0x08, 0x95, 0x41, 0x81, 0x02});
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(wrapping), 0);
-    // 4096 bytes is the longest accepted; one bit more is refused, also when
-    // it is reached by many small items of one report.
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(bytes({0x75, 0x08, 0x96, 0x00, 0x10, 0x81, 0x02})),
-              4097);
-    EXPECT_EQ(CHID::ReportLengthFromDescriptor(
-                  bytes({0x75, 0x08, 0x96, 0x00, 0x10, 0x81, 0x02, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02})),
-              0);
-}
-
-TEST(HidPortOnHidapi, NoAttachedSpirometerFailsToOpen)
-{
-    // The real hidraw enumeration of this machine.
-    if (!MakeHidapiBackend()->Enumerate(HidPort::kVendorId, HidPort::kProductId).isEmpty())
-        GTEST_SKIP() << "a spirometer is attached";
-    HidPort port;
-    EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.IsOpen(), 0);
-    unsigned char buffer[64] = {};
-    EXPECT_EQ(port.Read(buffer, 64), 0);
+    QFile file(HID_DESCRIPTORS_FILE);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    int rows = 0;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> f = line.split(',');
+        if (f.size() != 3 || line.startsWith('#'))
+            continue;
+        EXPECT_EQ(CHID::ReportLengthFromDescriptor(QByteArray::fromHex(f[1])), f[0].toInt())
+            << f[2].toStdString();
+        ++rows;
+    }
+    EXPECT_EQ(rows, 10);
 }
 
 // Runs only when TAV_HID_DEVICE is set and a HID spirometer is attached.

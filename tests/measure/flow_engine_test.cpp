@@ -4,82 +4,13 @@
 
 #include <cmath>
 
+// Edges of the flow engine no recorded stream reaches (the values of whole
+// blows: the golden streams and the waveform accuracy test).
 namespace {
 
 const double kExp145 = 145 * 0.008 * 0.0127; // litres per expiratory pulse at coefficient 145
 
-// The accuracy a spirometer must have: volumes within 3 % or 0.050 L.
-double volumeTolerance(double litres) { return std::max(0.03 * litres, 0.050); }
-
-struct Profile {
-    const char* name;
-    ForcedExpiration curve;
-    double duration;
-};
-
-// Normal, obstructive (dragging tail), restrictive, poor start, small lungs.
-const Profile kProfiles[] = {
-    {"normal", {4.5, 9.0, 0.08, 1.0}, 6.0},      {"obstructive", {3.5, 4.0, 0.10, 2.5}, 8.0},
-    {"restrictive", {2.5, 7.0, 0.07, 1.0}, 4.0}, {"poor start", {3.0, 4.5, 0.25, 1.2}, 5.0},
-    {"small", {1.2, 3.0, 0.06, 1.0}, 3.0},
-};
-
 } // namespace
-
-TEST(FlowEngine, KnownCurvesKeepTheOrderOfTheirValues) {
-    for (const Profile& p : kProfiles) {
-        SCOPED_TRACE(p.name);
-        PulseStream stream;
-        const int n = AppendIdealPulses(
-            stream, [&](double t) { return p.curve.Volume(t); }, p.duration, kExp145, 0.5,
-            kDirectionExpiration);
-        EngineDriver driver;
-        const FlowPhaseResult r = driver.phase(stream, 0, n, true);
-        EXPECT_LE(r.fev1, r.fev3);
-        EXPECT_LE(r.fev3, r.fev6);
-        EXPECT_LE(r.fev6, r.fvc);
-        EXPECT_GT(r.fef25, r.fef50);
-        EXPECT_GT(r.fef50, r.fef75);
-        EXPECT_GT(r.fef2575, r.fef75);
-        EXPECT_LT(r.fef2575, r.fef25);
-        EXPECT_NEAR(r.fev1Fvc, 100.0 * r.fev1 / r.fvc, 1e-3);
-        // Time zero lies at the start of the blow (0.5 s + half the rise time).
-        EXPECT_NEAR(r.timeZero * 0.002, 0.5 + p.curve.TimeZero(), 0.03);
-        EXPECT_NEAR(r.evolMl, 1000.0 * r.evol, 1.0);
-    }
-}
-
-TEST(FlowEngine, InspirationUsesTheInspiratoryPulseVolume) {
-    // SetDirection(1) selects the inspiratory volume, although a PulseSample
-    // direction of 1 means expiration.
-    auto owner = std::make_unique<FlowEngine>();
-    FlowEngine& engine = *owner;
-    engine.SetCoefficients(145, 117);
-    engine.ResetEngine();
-    engine.SetDirection(1);
-    EXPECT_DOUBLE_EQ(engine.PulseVolume(), 117 / 130.0 * 0.0132);
-    for (int i = 0; i < 3; ++i)
-        engine.FeedInterval(1000);
-    EXPECT_DOUBLE_EQ(engine.Volume(), 3 * 117 / 130.0 * 0.0132);
-    engine.SetCoefficients(145, 130); // new coefficients keep the direction
-    EXPECT_DOUBLE_EQ(engine.PulseVolume(), 0.0132);
-    engine.SetDirection(0);
-    EXPECT_DOUBLE_EQ(engine.PulseVolume(), kExp145);
-    engine.SetDirection(2); // anything but 1 is expiration
-    EXPECT_DOUBLE_EQ(engine.PulseVolume(), kExp145);
-
-    const SineBreath breath{3.0, 1.5};
-    const double k = FlowEngine::InspiratoryPulseVolume(117);
-    PulseStream stream;
-    const int n = AppendIdealPulses(
-        stream, [&](double t) { return breath.Volume(t); }, breath.duration, k, 0.2,
-        kDirectionInspiration);
-    EngineDriver driver(145, 117);
-    driver.phase(PulseStream{}, 0, 0, true); // switch the driver to inspiration
-    const FlowPhaseResult r = driver.phase(stream, 0, n, false);
-    EXPECT_NEAR(r.fvc, n * k, volumeTolerance(n * k));
-    EXPECT_NEAR(r.pef, breath.PeakFlow(), 0.10 * breath.PeakFlow());
-}
 
 TEST(FlowEngine, AnIntervalOver600MsKeepsItsVolumeAtItsMeanFlow) {
     auto engine = std::make_unique<FlowEngine>();
@@ -195,6 +126,8 @@ TEST(FlowEngine, SlotStorageStopsAt32768ButTheVolumeGoesOn) {
     EXPECT_FLOAT_EQ(r.totalTime, 32768 * 0.002f);
 }
 
+
+// A reset leaves nothing of the phase before (a slow count, a peak).
 TEST(FlowEngine, ResetGivesTheSameResultForTheSameStream) {
     const ForcedExpiration curve{4.0, 8.0, 0.08, 1.3};
     PulseStream stream;

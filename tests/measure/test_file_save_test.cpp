@@ -103,61 +103,50 @@ TEST_F(SaveFixture, ADamagedCaseTableTakesNoTest)
     EXPECT_TRUE(caseFiles().isEmpty());
 }
 
-TEST_F(SaveFixture, ARowLeftFromALostFileDoesNotBlockTheName)
+// A row left from a lost file, a folder under a candidate name, a stray
+// largest name and names no reader takes: each save gets a name of its own
+// that the readers find, and nothing is overwritten.
+TEST_F(SaveFixture, StrayRowsNamesAndFoldersNeitherBlockNorHideTests)
 {
     ASSERT_TRUE(m_db.Execute("insert into CaseInfo(ID, DataName, TestTime, TestType) "
                              "values(17, '1.dt', '2026-01-01 09:00:00', 0)"));
-    const SaveResult result = save();
-    ASSERT_EQ(result.outcome, SaveOutcome::Saved);
-    EXPECT_EQ(result.dataName, "2.dt");
-    EXPECT_EQ(caseFiles(), QStringList{"2.dt"});
-    TestFile file;
-    ASSERT_TRUE(ReadTestFile(result.path, file));
-    EXPECT_EQ(RecordCodec::Text(file.header.dataName, sizeof file.header.dataName), "2.dt");
-}
-
-TEST_F(SaveFixture, AStrayLargestNameNeitherHidesNorOverwritesLaterTests)
-{
+    QDir().mkpath(m_context.caseFolder + "/2.dt");
     m_home.write("Case/17/999999999.dt", "stray");
+    m_home.write("Case/17/1234567890.dt", "ten digits: no reader takes it");
+    m_home.write("Case/17/.5.dt", "hidden");
     QStringList names;
     for (int i = 0; i < 3; ++i) {
         const SaveResult result = save();
         ASSERT_EQ(result.outcome, SaveOutcome::Saved) << i;
         EXPECT_TRUE(IsTestFileName(result.dataName)) << result.dataName.toStdString();
+        TestFile file;
+        ASSERT_TRUE(ReadTestFile(result.path, file));
+        EXPECT_EQ(RecordCodec::Text(file.header.dataName, sizeof file.header.dataName), result.dataName);
         names << result.dataName;
     }
-    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 3);
-    // The readers find every one of them.
+    EXPECT_EQ(names, (QStringList{"3.dt", "4.dt", "5.dt"})); // a hidden .5.dt is no test
+    EXPECT_EQ(m_home.read("Case/17/999999999.dt"), "stray");
     EXPECT_EQ(LoadDayTests(m_db, 17, "2026-03-04", kTestFvc).size(), 3u);
 }
 
-TEST_F(SaveFixture, NumbersPastTheReadersLimitAreNeverHandedOut)
+// The next number follows the largest, gaps left; past the readers' limit
+// it is the lowest free one, and none when every one is taken.
+TEST_F(SaveFixture, NextNumberFollowsTheLargestUpToTheReadersLimit)
 {
     const QString folder = m_context.caseFolder;
-    QDir().mkpath(folder);
-    m_home.write("Case/17/1234567890.dt", "ten digits: no reader takes it");
-    m_home.write("Case/17/4.dt.bak", "x");
-    EXPECT_EQ(NextTestNumber(folder), 1);
-    m_home.write("Case/17/999999999.dt", "x");
+    EXPECT_EQ(NextTestNumber(folder), 1); // folder missing
     m_home.write("Case/17/1.dt", "x");
     m_home.write("Case/17/3.dt", "x");
-    EXPECT_EQ(NextTestNumber(folder), 2); // the lowest free number
+    m_home.write("Case/17/4.dt.bak", "x");
+    QDir().mkpath(folder + "/30.dt"); // folders do not count
+    EXPECT_EQ(NextTestNumber(folder), 4);
+    EXPECT_EQ(NextTestNumber(folder, 5), 6);
+    m_home.write("Case/17/999999999.dt", "x");
+    EXPECT_EQ(NextTestNumber(folder), 2);
     EXPECT_EQ(NextTestNumber(folder, 2), 4);
-    // With every number up to the limit taken, there is none.
     EXPECT_EQ(NextTestNumber(folder, 0, 3), 2);
     m_home.write("Case/17/2.dt", "x");
     EXPECT_EQ(NextTestNumber(folder, 0, 3), -1);
-}
-
-TEST_F(SaveFixture, FoldersUnderTestNamesAreSteppedOver)
-{
-    // A folder under a candidate name makes its exclusive create fail.
-    QDir().mkpath(m_context.caseFolder);
-    for (int n = 1; n <= 3; ++n)
-        QDir().mkpath(m_context.caseFolder + QString("/%1.dt").arg(n));
-    const SaveResult result = save();
-    ASSERT_EQ(result.outcome, SaveOutcome::Saved); // folders are stepped over
-    EXPECT_EQ(result.dataName, "4.dt");
 }
 
 TEST_F(SaveFixture, AFullDiskLeavesNoEmptyFileAndNoRow)
