@@ -91,6 +91,9 @@ TEST_F(ClinicalSummaryTest, PreAndPostWithChangesAndInterpretation)
     EXPECT_NEAR(row("FEF2575").pre.value, 2.1, 1e-6);
     EXPECT_TRUE(row("PEF").pre.present);
     EXPECT_FALSE(row("PEF").pre.reference.available);
+    // A value the blows did not give (stored as 0) is no value, never a 0.00.
+    EXPECT_FALSE(row("FEF2575").post.present);
+    EXPECT_FALSE(row("FEV6").pre.present);
     ASSERT_TRUE(s.interpretation.has_value());
     EXPECT_NEAR(s.interpretation->fev1.value, fev1.pre.value, 1e-12); // pre values interpreted
     ASSERT_TRUE(s.interpretation->bdr.has_value());
