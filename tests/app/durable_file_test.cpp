@@ -21,10 +21,25 @@
 #include <thread>
 #include <vector>
 
+#include <cerrno>
+
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// Every fsync of this test program comes here, so that one can fail the way a
+// disk reports a late write error (delayed allocation, network file systems).
+std::atomic<bool> g_failFsync{false};
+extern "C" int fsync(int fd)
+{
+    if (g_failFsync) {
+        errno = EIO;
+        return -1;
+    }
+    return int(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -107,6 +122,16 @@ TEST(DurableFile, FullDiskKeepsTheOldFileAndLeavesNoEmptyOne)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(created, DurableFile::Created::Failed);
     EXPECT_FALSE(iniWritten);
+    EXPECT_EQ(contentOf(old), "[SYSTEM]\nLANGUAGE=Chinese\n");
+    EXPECT_EQ(entries(disk.Path()), QStringList{"System.ini"});
+
+    // The bytes were taken but never reached the disk: no success, the old file stays.
+    g_failFsync = true;
+    error.clear();
+    const bool unsynced = DurableFile::Write(old, "[SYSTEM]\nLANGUAGE=English\n", &error);
+    g_failFsync = false;
+    EXPECT_FALSE(unsynced);
+    EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(contentOf(old), "[SYSTEM]\nLANGUAGE=Chinese\n");
     EXPECT_EQ(entries(disk.Path()), QStringList{"System.ini"});
 }
