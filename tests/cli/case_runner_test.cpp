@@ -10,11 +10,18 @@
 // tolerance]), "present" (paths holding a value, not an
 // empty list), "missing" (paths), "size" (path: count),
 // "save" (name: path, for ${name} later), "exists" / "absent" (files); "sql"
-// (statements run on the folder's data.mdb before the command) and "rows"
-// (query: row count, after it). A step without "args" runs no command.
+// (statements run on the case's database before the command) and "rows"
+// (query: row count, after it), "refused" (statements that must fail), "has" /
+// "hasNot" (path: objects some element does / no element does match), "fileHolds"
+// (file: texts, a PDF read as its text), "sameBytes" ([file, file]). A step
+// without "args" runs no command. A case with "databases" (sqlite, postgresql)
+// runs once on each, every command given --database ${database}; a key ending in
+// Sqlite or Postgresql counts on that one only. "neverPrinted": texts no command
+// of the case may print.
 // Paths are dot-separated keys and array indexes. Texts may hold ${home}, ${today},
 // ${yearsAgo:N} (a birth date N years before today), saved names and
-// ${a*b-0.001} (a product of saved names with an offset).
+// ${a*b-0.001} (a product of saved names with an offset), ${base64:FILE}.
+#include "support/pg_server.h"
 #include "support/run_tool.h"
 #include "support/temp_home.h"
 
@@ -38,6 +45,7 @@ namespace {
 struct CliCase {
     std::string name;
     QJsonObject body;
+    QString engine; // Sqlite or Postgresql for a case with "databases"
 };
 
 // gtest names a failing case by this.
@@ -59,9 +67,13 @@ std::vector<CliCase> LoadCases()
         if (error.error != QJsonParseError::NoError)
             ADD_FAILURE() << file.toStdString() << ": " << error.errorString().toStdString();
         for (const QJsonValue& c : list) {
-            const QString name = file.chopped(5) + "_" + c["name"].toString();
-            cases.push_back({QString(name).replace(QRegularExpression("[^A-Za-z0-9_]"), "_").toStdString(),
-                             c.toObject()});
+            const QString name = QString(file.chopped(5) + "_" + c["name"].toString())
+                                     .replace(QRegularExpression("[^A-Za-z0-9_]"), "_");
+            if (!c.toObject().contains("databases"))
+                cases.push_back({name.toStdString(), c.toObject(), QString()});
+            for (const QJsonValue& db : c["databases"].toArray())
+                cases.push_back({(name + "_" + db.toString()).toStdString(), c.toObject(),
+                                 db.toString() == "sqlite" ? "Sqlite" : "Postgresql"});
         }
     }
     return cases;
@@ -75,7 +87,11 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         for (auto m = years.match(text); m.hasMatch(); m = years.match(text))
             text.replace(m.captured(0),
                          QDate::currentDate().addYears(-m.captured(1).toInt()).toString("yyyy-MM-dd"));
+        static const QRegularExpression base64("\\$\\{base64:([^}]+)\\}");
+        for (auto m = base64.match(text); m.hasMatch(); m = base64.match(text))
+            text.replace(m.captured(0), QString::fromLatin1(home.read(m.captured(1)).toBase64()));
         text.replace("${home}", home.path());
+        text.replace("${database}", database);
         text.replace("${today}", QDate::currentDate().toString("yyyy-MM-dd"));
         static const QRegularExpression product("\\$\\{(\\w+)\\*(\\w+)([-+][0-9.]+)?\\}");
         for (auto m = product.match(text); m.hasMatch(); m = product.match(text)) {
@@ -118,12 +134,27 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         return value;
     }
 
+    // Whether some element of `list` has every field of `want`.
+    static bool holds(const QJsonArray& list, const QJsonObject& want)
+    {
+        for (const QJsonValue& v : list) {
+            bool all = true;
+            for (auto it = want.begin(); it != want.end(); ++it)
+                all = all && v[it.key()] == it.value();
+            if (all)
+                return true;
+        }
+        return false;
+    }
+
     void runSql(const QJsonObject& step, const std::string& where)
     {
         Database db;
-        ASSERT_TRUE(db.Open(home.path("data.mdb"))) << where;
+        ASSERT_TRUE(db.Open(database)) << where;
         for (const QJsonValue& sql : step["sql"].toArray())
             EXPECT_TRUE(db.Execute(expand(sql.toString()))) << where << " " << sql.toString().toStdString();
+        for (const QJsonValue& sql : step["refused"].toArray())
+            EXPECT_FALSE(db.Execute(expand(sql.toString()))) << where << " " << sql.toString().toStdString();
         const QJsonObject rows = step["rows"].toObject();
         for (auto it = rows.begin(); it != rows.end(); ++it) {
             Recordset rs(db);
@@ -138,12 +169,25 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             EXPECT_TRUE(QFileInfo::exists(home.path(expand(f.toString())))) << where << "\nno " << f.toString().toStdString();
         for (const QJsonValue& f : step["absent"].toArray())
             EXPECT_FALSE(QFileInfo::exists(home.path(expand(f.toString())))) << where << "\nthere is " << f.toString().toStdString();
+        const QJsonObject holds = step["fileHolds"].toObject();
+        for (auto it = holds.begin(); it != holds.end(); ++it) {
+            const QString text = it.key().endsWith(".pdf") ? PdfText(home.path(it.key())).simplified()
+                                                           : QString::fromUtf8(home.read(it.key()));
+            for (const QJsonValue& t : it.value().toArray())
+                EXPECT_TRUE(text.contains(expand(t.toString()))) << where << "\n" << it.key().toStdString() << " lacks " << t.toString().toStdString();
+        }
+        if (step.contains("sameBytes")) {
+            EXPECT_EQ(home.read(step["sameBytes"][0].toString()), home.read(step["sameBytes"][1].toString())) << where;
+        }
     }
 
-    void runStep(const QJsonObject& step, const std::string& where)
+    void runStep(QJsonObject step, const std::string& where)
     {
-        if (step.contains("sql"))
-            runSql(QJsonObject{{"sql", step["sql"]}}, where);
+        for (const QString& key : step.keys())
+            if (!GetParam().engine.isEmpty() && key.endsWith(GetParam().engine))
+                step.insert(key.chopped(GetParam().engine.size()), step.value(key));
+        if (step.contains("sql") || step.contains("refused"))
+            runSql(QJsonObject{{"sql", step["sql"]}, {"refused", step["refused"]}}, where);
         if (step.contains("args"))
             runCommand(step, where);
         checkFiles(step, where);
@@ -156,6 +200,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         QStringList args;
         if (step["home"].toBool(true))
             args << "--home" << home.path();
+        if (!GetParam().engine.isEmpty() && !step["args"].toArray().contains("--database"))
+            args << "--database" << database;
         for (const QJsonValue& a : step["args"].toArray())
             args << expand(a.toString());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -172,6 +218,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         EXPECT_EQ(r.exitCode, step["exit"].toInt(0)) << said;
         const QString out = QString::fromUtf8(r.out);
         const QString err = QString::fromUtf8(r.err);
+        for (const QJsonValue& t : GetParam().body["neverPrinted"].toArray())
+            EXPECT_FALSE(out.contains(t.toString()) || err.contains(t.toString())) << said << "\nprinted " << t.toString().toStdString();
         if (step.contains("out")) {
             EXPECT_EQ(out, expand(step["out"].toString())) << said;
         }
@@ -221,6 +269,13 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             EXPECT_FALSE(v.isUndefined() || v.isNull() || (v.isArray() && v.toArray().isEmpty()))
                 << said << "\nfield " << p.toString().toStdString();
         }
+        for (const QString key : {"has", "hasNot"}) {
+            const QJsonObject lists = step[key].toObject();
+            for (auto it = lists.begin(); it != lists.end(); ++it)
+                for (const QJsonValue& want : it.value().toArray())
+                    EXPECT_EQ(holds(at(root, it.key()).toArray(), want.toObject()), key == "has")
+                        << said << "\n" << key.toStdString() << " " << asText(want).toStdString();
+        }
         for (const QJsonValue& p : step["missing"].toArray())
             EXPECT_TRUE(at(root, p.toString()).isUndefined()) << said << "\nfield " << p.toString().toStdString();
         const QJsonObject sizes = step["size"].toObject();
@@ -237,12 +292,17 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     }
 
     TempHome home;
+    QString database = home.path("data.mdb");
     std::map<QString, QString> saved;
 };
 
 TEST_P(CliCaseTest, AnswersAsTheCaseSays)
 {
     const QJsonObject body = GetParam().body;
+    if (GetParam().engine == "Postgresql") {
+        database = PgTestServer::Shared().NewDatabase();
+        ASSERT_FALSE(database.isEmpty()) << PgTestServer::Shared().Error().toStdString();
+    }
     const QJsonObject files = body["files"].toObject();
     for (auto it = files.begin(); it != files.end(); ++it)
         home.write(it.key(), expand(it.value().toString()).toUtf8());
