@@ -169,8 +169,6 @@ TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
     EXPECT_FALSE(pdf.contains("/Subtype /Image")); // no raster picture of a page
     EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "),
               4);
-    if (qEnvironmentVariableIsSet("TAV_REPORT_SAMPLE_PDF"))
-        QFile::copy(out, qEnvironmentVariable("TAV_REPORT_SAMPLE_PDF"));
 
     settings.SetOutput(home.path("missing-folder/report.pdf"));
     EXPECT_FALSE(WriteReportPdf(data, settings, &error));
