@@ -227,7 +227,9 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsTheWrongOneIsNamedAndTheChe
         press(&dialog, "ok");
         ASSERT_TRUE(waitFor([&] { return !dialog.Session().WorkerRunning(); }, 30000));
         QTest::qWait(20); // the queued end of the worker
-        EXPECT_EQ(LiveParts().devices.SimulatedDevice()->CalibrationVolume(), litres);
+        const auto device = LiveParts().devices.SimulatedDevice();
+        ASSERT_NE(device, nullptr) << "no calibration started";
+        EXPECT_EQ(device->CalibrationVolume(), litres);
         EXPECT_EQ(dialog.Session().Success(), litres == 3 ? 1 : 0);
         // After a verdict the operator may start again.
         EXPECT_TRUE(dialog.findChild<QPushButton*>("ok")->isEnabled());
