@@ -1,8 +1,13 @@
 #include "gui_fixture.h"
 
+#include "core/app/system_settings.h"
+#include "core/device/device_manager.h"
 #include "core/records/patient_record.h"
+#include "core/session/measurement_parts.h"
+#include "gui/device/device_hooks.h"
 
 #include <QDir>
+#include <QTableView>
 
 int GuiTest::addPatient(const QString& name, int birthYear, int nation)
 {
@@ -24,4 +29,39 @@ void GuiTest::addTest(int id, const QString& dataName, const QString& testTime, 
         "values(?, ?, ?, 4.1, 8.2, 6, 3.3, 0, 0, ?)",
         {id, dataName, testTime, testType}));
     home.write(QString("Case/%1/%2").arg(id).arg(dataName), QByteArray("test"));
+}
+
+void GuiTest::useDemoDevice()
+{
+    demoDevice = true;
+    Settings().simulator = 1;
+    LiveParts().devices.SetSimulatorRealTime(false);
+    LiveParts().devices.SetSimulatorConfig(std::nullopt);
+}
+
+void GuiTest::stopDemoDevice()
+{
+    LiveParts().devices.SetSimulatorConfig(std::nullopt);
+    LiveParts().devices.SetSimulatorRealTime(false);
+    LiveParts().devices.Disconnect();
+}
+
+bool GuiTest::waitFor(const std::function<bool()>& done, int boundMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > boundMs)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+void GuiTest::selectPatientRow(int row)
+{
+    auto* list = shell->findChild<QTableView*>("patientList");
+    ASSERT_NE(list, nullptr);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(row, 2)).center());
 }

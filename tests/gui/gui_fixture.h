@@ -47,9 +47,19 @@ class GuiTest : public ::testing::Test {
     void TearDown() override
     {
         shell.reset();
+        if (demoDevice)
+            stopDemoDevice();
         SetMessageHook({});
         db.Close();
     }
+
+    // The demo device, answering at once unless a test asks for a person's pace.
+    void useDemoDevice();
+    void stopDemoDevice();
+    // Runs the event loop until `done` holds (or a generous bound passes).
+    static bool waitFor(const std::function<bool()>& done, int boundMs = 60000);
+    // Clicks the patient list's row, as the user does.
+    void selectPatientRow(int row);
 
     // Opens the main window as start-up does (shown, not run modally).
     MainWindow& openShell()
@@ -117,4 +127,5 @@ class GuiTest : public ::testing::Test {
     std::unique_ptr<MainWindow> shell;
     std::vector<ShownMessage> messages;
     std::deque<int> answers;
+    bool demoDevice = false;
 };

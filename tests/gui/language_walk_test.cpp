@@ -252,13 +252,11 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
     preview->close();
 
     // The live test page against the demo device, while it runs.
-    Settings().simulator = 1;
-    LiveParts().devices.SetSimulatorRealTime(false);
+    useDemoDevice();
     shell->SetCurrentTestType(0);
     shell->ShowPage(MainWindow::kLiveTestPage);
     look(shell.get(), "live_test");
     shell->CurrentPage()->OnCancel();
-    LiveParts().devices.Disconnect();
     Settings().simulator = 0;
 
     EXPECT_TRUE(found.isEmpty()) << GetParam().toStdString() << ":\n"

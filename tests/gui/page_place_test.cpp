@@ -1,10 +1,9 @@
 // The main page keeps its place: a patient chosen shows its newest day at
 // once; after the results page (reached by a visible button, a double-click on
-// a day or Ctrl+R) and after a change of language the same patient, day and
-// curves are back; a click on the highlighted patient shows it again.
+// a day or Ctrl+R) the same patient, day and curves are back; a click on the
+// highlighted patient or a refill of the list shows it again.
 #include "report_gui_fixture.h"
 
-#include "gui/app/settings_dialog.h"
 #include "gui/measure/curve_pane.h"
 #include "gui/records/patient_list_model.h"
 #include "gui/records/patient_list_page.h"
@@ -71,8 +70,15 @@ TEST_F(PagePlaceTest, ExitFromTheResultsPageComesBackToTheSamePatientDayAndCurve
 {
     openShell();
     clickPatient(patientId);
+    EXPECT_EQ(shell->SelectedPatientTag(), "Anna O'Brien");
+    EXPECT_EQ(AppPaths::CaseFolder(), AppPaths::PatientCaseFolder(patientId));
+    expectShowing("2026-11-30", 2); // the newest day, shown at once
     days()->selectRow(1);
     QApplication::processEvents();
+    expectShowing("2026-10-02", 1);
+    EXPECT_EQ(mainPage()->findChild<CurvePane*>("paneVC")->TestCount(), 1);
+    // Filling the list again keeps the patient and the day.
+    mainPage()->FillPatients();
     expectShowing("2026-10-02", 1);
 
     // The visible way in: a button named in the language of the page.

@@ -21,11 +21,6 @@ namespace {
 
 class PatientEditorTest : public GuiTest {
   protected:
-    void selectPatientRow(int row)
-    {
-        auto* list = shell->findChild<QTableView*>("patientList");
-        list->selectRow(row);
-    }
     // Opens the editor with the page's button and runs `steps` in it.
     void edit(std::function<void(PatientEditor*)> steps)
     {

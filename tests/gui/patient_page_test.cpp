@@ -1,15 +1,11 @@
-// The patient list page: messages without a patient, the day list, deleting
-// from either list, and the way to the results page.
+// The patient list page: messages without a patient, deleting a patient,
+// search and sort, and the audit viewer.
 #include "gui_fixture.h"
 
 #include "core/accounts/account_store.h"
 #include "core/app/app_paths.h"
-#include "core/app/lang_text.h"
-#include "core/records/patient_record.h"
-#include "gui/measure/curve_pane.h"
 #include "gui/records/audit_trail_dialog.h"
 #include "gui/records/patient_list_page.h"
-#include "gui/report/results_page.h"
 
 #include <QDir>
 #include <QLabel>
@@ -28,12 +24,6 @@ class PatientPageTest : public GuiTest {
     {
         openShell();
         return page<PatientListPage>();
-    }
-    void selectPatientRow(int row)
-    {
-        auto* list = shell->findChild<QTableView*>("patientList");
-        const QRect cell = list->visualRect(list->model()->index(row, 2));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     }
     // Picks the first item of the pop-up menu the list opens on a right click.
     QString rightClickAndChoose(QAbstractItemView* view, const QPoint& at)
@@ -74,41 +64,6 @@ TEST_F(PatientPageTest, WithoutAPatientEveryTestButtonAndPrintSayWhatIsMissing)
     EXPECT_EQ(shownTexts(),
               (QStringList{"There is no User!", "Please select testing datetime in the list!",
                            "There is no case!"}));
-}
-
-TEST_F(PatientPageTest, SelectingAPatientMakesItCurrentWithItsDaysNewestFirst)
-{
-    addPatient("Ann");
-    const int bob = addPatient("Bob O'Brien");
-    addTest(bob, "1.dt", "2026-03-04 09:00:00", 0);
-    addTest(bob, "2.dt", "2026-03-04 09:05:00", 0);
-    addTest(bob, "3.dt", "2026-03-04 23:59:30", 1);
-    addTest(bob, "4.dt", "2026-03-05 00:00:10", 2);
-    addTest(bob, "5.dt", "2025-12-31 10:00:00", 0);
-    PatientListPage* list = openPage();
-
-    selectPatientRow(1);
-    EXPECT_EQ(shell->CurrentPatientId(), bob);
-    EXPECT_EQ(shell->SelectedPatientTag(), "Bob O'Brien");
-    EXPECT_EQ(shell->Patient().Name, "Bob O'Brien");
-    EXPECT_EQ(AppPaths::CaseFolder(), AppPaths::PatientCaseFolder(bob));
-    EXPECT_EQ(list->Days(), (QStringList{"2026-03-05", "2026-03-04", "2025-12-31"}));
-    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-05"); // the newest day, shown at once
-
-    auto* days = shell->findChild<QTableWidget*>("dayList");
-    EXPECT_EQ(days->item(2, 1)->text(), "3");
-    QTest::mouseClick(days->viewport(), Qt::LeftButton, {},
-                      days->visualItemRect(days->item(1, 2)).center());
-    EXPECT_EQ(shell->CurrentTestDate(), "2026-03-04");
-    EXPECT_EQ(shell->findChild<CurvePane*>("paneFVC")->TestCount(), 2);
-    EXPECT_EQ(shell->findChild<CurvePane*>("paneVC")->TestCount(), 1);
-    EXPECT_EQ(shell->findChild<CurvePane*>("paneMVV")->TestCount(), 0);
-
-    // Filling the list again keeps the patient and the day selected.
-    list->FillPatients();
-    EXPECT_EQ(list->SelectedPatientId(), bob);
-    selectPatientRow(1);
-    EXPECT_EQ(list->SelectedDay(), "2026-03-04");
 }
 
 TEST_F(PatientPageTest, DeletingTheSelectedPatientRemovesItsFolderAndRows)

@@ -2,15 +2,11 @@
 // it is open and back whenever it closes, printing, and the PDF export flow.
 #include "report_gui_fixture.h"
 
-#include "core/records/diagnosis.h"
-#include "gui/records/diagnosis_dialog.h"
 #include "gui/report/print_preview.h"
-#include "gui/report/pdf_wait_dialog.h"
 #include "gui/report/results_page.h"
+#include "gui/report/trend_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFile>
-#include <QPlainTextEdit>
 
 class PrintPreviewTest : public ReportGuiTest {
   protected:
@@ -58,7 +54,6 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     EXPECT_FALSE(shell->isVisible()) << "hidden while the preview is open";
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(frame->windowTitle(), shell->windowTitle() + " Preview");
-    screenshot(frame, "preview_page1");
 
     EXPECT_FALSE(frame->Action("prevPage")->isEnabled());
     trigger(frame, "nextPage");
@@ -67,14 +62,12 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     EXPECT_EQ(frame->CurrentPage(), 4);
     EXPECT_FALSE(frame->Action("nextPage")->isEnabled());
     EXPECT_TRUE(frame->Action("prevPage")->isEnabled());
-    screenshot(frame, "preview_page4");
     trigger(frame, "prevPage");
     EXPECT_EQ(frame->CurrentPage(), 3);
 
     trigger(frame, "twoPages");
     EXPECT_TRUE(frame->TwoPages());
     EXPECT_EQ(frame->Action("twoPages")->text(), "&One Page");
-    screenshot(frame, "preview_two_pages");
     trigger(frame, "twoPages");
     EXPECT_FALSE(frame->TwoPages());
 
@@ -98,22 +91,26 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     closePreview(frame);
 }
 
-TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindowComesBack)
+TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndSaysWhenItFails)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     home.write("out/report.pdf", QByteArray("old contents that are not a PDF"));
     PrintPreview* frame = printFromResults("2026-03-04");
     ASSERT_NE(frame, nullptr);
-    QString suggested;
+    QString suggested, answer;
     Hooks().savePdfName = [&](QWidget*, const QString& proposal) {
         suggested = proposal;
-        return pdfPath();
+        return answer;
     };
     QStringList opened;
     Hooks().openDocument = [&](const QString& path) {
         opened << path;
         return true;
     };
+    trigger(frame, "pdf");
+    EXPECT_TRUE(messages.empty()) << "a cancelled save dialog says nothing";
+
+    answer = pdfPath();
     answers = {6}; // Yes, view it
     trigger(frame, "pdf");
     // The file is named for filing: patient number, name and day.
@@ -122,8 +119,7 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindo
     const QByteArray pdf = readFile(pdfPath());
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_FALSE(pdf.contains("old contents"));
-    ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages.back().text, "Print PDF Succeed!Do you want to view it?");
+    ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages.back().type, 4);
     EXPECT_EQ(opened, QStringList{pdfPath()});
 
@@ -131,27 +127,35 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndTheMainWindo
     answers = {7};
     trigger(frame, "pdf");
     EXPECT_EQ(opened.size(), 1);
+
+    // A folder that cannot be written: the writer makes no file and says so.
+    home.write("blocked", QByteArray("a file, not a folder"));
+    answer = home.path("blocked/report.pdf");
+    trigger(frame, "pdf");
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages.back().text, "Print PDF Error!");
+    EXPECT_EQ(messages.back().caption, "Error");
     EXPECT_FALSE(shell->isVisible());
     closePreview(frame);
 }
 
-TEST_F(PrintPreviewTest, PdfExportCancelledOrFailingSaysSoAndKeepsThePreview)
+TEST_F(PrintPreviewTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBack)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
-    PrintPreview* frame = printFromResults("2026-03-04");
+    openWith("2026-03-04", kTestFvc);
+    TrendDialog dialog(db, patientId, shell.get());
+    dialog.show();
+    click(&dialog, "print");
+    PrintPreview* frame = PrintPreview::Current();
     ASSERT_NE(frame, nullptr);
-    Hooks().savePdfName = [](QWidget*, const QString&) { return QString(); };
-    trigger(frame, "pdf");
-    EXPECT_TRUE(messages.empty()) << "a cancelled save dialog says nothing";
-
-    // A folder that cannot be written: the writer makes no file.
-    home.write("blocked", QByteArray("a file, not a folder"));
-    const QString impossible = home.path("blocked/report.pdf");
-    Hooks().savePdfName = [&](QWidget*, const QString&) { return impossible; };
-    trigger(frame, "pdf");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Print PDF Error!");
-    EXPECT_EQ(messages[0].caption, "Error");
-    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->PageCount(), 1);
+    EXPECT_FALSE(shell->isVisible());
     closePreview(frame);
+    EXPECT_TRUE(dialog.isVisible());
+
+    // Without a patient: the message instead of a preview.
+    TrendDialog nobody(db, 0, shell.get());
+    click(&nobody, "print");
+    EXPECT_EQ(PrintPreview::Current(), nullptr);
+    EXPECT_EQ(shownTexts(), QStringList{"There is no User!"});
 }

@@ -4,7 +4,6 @@
 #include "report_gui_fixture.h"
 
 #include "gui/app/login_dialog.h"
-#include "gui/measure/curve_plot_widget.h"
 #include "gui/report/clinical_summary_view.h"
 #include "gui/report/results_page.h"
 
@@ -21,7 +20,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSqlQuery>
 #include <QTableWidget>
 
 namespace {
@@ -31,15 +29,6 @@ QStringList headers(QTableWidget* list)
     for (int c = 0; c < list->columnCount(); ++c)
         texts << list->horizontalHeaderItem(c)->text();
     return texts;
-}
-// The cell of the row named `name` in the column headed `header`.
-QString cell(QTableWidget* list, const QString& name, const QString& header)
-{
-    const int column = int(headers(list).indexOf(header));
-    for (int r = 0; r < list->rowCount(); ++r)
-        if (list->item(r, 0)->text() == name && column >= 0)
-            return list->item(r, column)->text();
-    return "<missing>";
 }
 } // namespace
 
@@ -64,13 +53,11 @@ TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
     ASSERT_NE(results, nullptr);
     ASSERT_EQ(results->TestCount(), 2);
     ASSERT_NE(results->Day(), nullptr);
-    screenshot(shell.get(), "results_fvc");
 
     // Every header and cell is the model's: the page adds nothing and drops nothing.
     auto* list = child<QTableWidget>(current(), "results");
     const ResultsList expected = MakeResultsList(kTestFvc, *results->Day());
     EXPECT_EQ(headers(list), expected.headers);
-    EXPECT_EQ(headers(list).mid(3, 3), (QStringList{"Pred", "Pre", "%Pred"}));
     ASSERT_EQ(list->rowCount(), int(expected.rows.size()));
     for (int r = 0; r < list->rowCount(); ++r) {
         const ResultRow& row = expected.rows[size_t(r)];
@@ -78,8 +65,6 @@ TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
         for (int c = 0; c < cells.size(); ++c)
             EXPECT_EQ(list->item(r, c)->text(), cells[c]) << row.name.toStdString() << " column " << c;
     }
-    EXPECT_EQ(cell(list, "FEV1", "#1"), "3.10");
-    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
 
     // The box: the phase's four values and percentages, its grades and what "*" means.
     const BestValueBox box = MakeBestValueBox(*results->Day());
@@ -151,9 +136,6 @@ TEST_F(ResultsPageTest, AGliDayShowsZScoresAndTheSuggestionGoesIntoTheDiagnosisO
     shell->resize(1400, 900);
     screenshot(shell.get(), "results_fvc_gli");
     const ClinicalSummary& summary = results->SummaryView()->Summary();
-    ASSERT_TRUE(summary.rows[2].pre.reference.available);
-    EXPECT_LT(summary.rows[2].pre.reference.z, -1.645);
-    EXPECT_NEAR(summary.rows[2].pre.value, 1.80 / 3.60, 1e-6);
     ASSERT_TRUE(summary.interpretation.has_value());
     EXPECT_TRUE(summary.interpretation->obstruction);
     const QString sentence = SuggestionText(*summary.interpretation);
@@ -245,8 +227,6 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     login.TryLogIn();
     EXPECT_NE(login.result(), QDialog::Accepted);
     EXPECT_EQ(login.ErrorShown(), "wrong user name or password");
-    login.show();
-    screenshot(&login, "login_refused");
     login.PasswordEdit()->setText("tech-secret");
     login.TryLogIn();
     ASSERT_EQ(login.result(), QDialog::Accepted);
@@ -268,7 +248,6 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     whenModal([](QWidget* dialog) {
         child<QCheckBox>(dialog, "acceptable")->setChecked(true);
         child<QLineEdit>(dialog, "reason")->setText("start checked on the curve");
-        screenshot(dialog, "grade_override");
         press(dialog, "ok");
     });
     results->OnOverrideGrade(0);
@@ -279,7 +258,6 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     EXPECT_EQ(count("select * from DaySignOff where ID = ? and Signer = 'doc'", {patientId}), 1);
     EXPECT_TRUE(label("signature").startsWith("Signed by doc on "))
         << label("signature").toStdString();
-    screenshot(shell.get(), "results_signed");
     answers = {1};
     press(current(), "delete");
     EXPECT_TRUE(messages.back().text.contains("needs the role admin"))
@@ -299,7 +277,6 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     };
     whenModal([&](QWidget* dialog) {
         EXPECT_TRUE(qobject_cast<LoginDialog*>(dialog)->ErrorShown().contains("doc"));
-        screenshot(dialog, "idle_lock");
         whenModal([&](QWidget* again) { logIn(again, "admin", "admin-secret"); });
         logIn(dialog, "tech", "tech-secret");
     });

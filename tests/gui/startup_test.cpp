@@ -1,22 +1,13 @@
-// The programs run as separate processes, the way a user starts them: the
-// desktop program on a corrupt data.mdb, and tavctl demo-seed.
+// The desktop program run as a separate process, the way a user starts it,
+// on a corrupt data.mdb.
 #include "support/temp_home.h"
 
-#include "core/records/database.h"
-#include "core/records/recordset.h"
-#include "core/records/session_records.h"
-
 #include <QCoreApplication>
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 namespace {
 

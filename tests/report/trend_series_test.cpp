@@ -12,19 +12,15 @@
 
 #include <gtest/gtest.h>
 
-TEST_F(ReportTest, TrendOfAPatientWithoutTestsIsEmpty)
-{
-    addTest(kTestVc, "2026-01-10 10:00:00", FvcRecord(4.0f, 3.0f, 7.0f)); // another type
-    const std::vector<TrendTest> tests = LoadTrendTests(db, patientId, kTestFvc);
-    EXPECT_TRUE(tests.empty());
-    const TrendSeries series = MakeTrendSeries(tests, kTrendFvc);
-    EXPECT_TRUE(series.Empty());
-    EXPECT_TRUE(BuildTrendChart(series, QRectF(0, 0, 400, 300)).marks.empty());
-    EXPECT_TRUE(LoadTrendTests(db, patientId + 7, kTestFvc).empty()); // no such patient
-}
-
 TEST_F(ReportTest, TrendRunsOldestFirstAndLeavesOutMissingFiles)
 {
+    // Without tests of the type (another type only) the trend is empty.
+    addTest(kTestVc, "2026-01-10 10:00:00", FvcRecord(4.0f, 3.0f, 7.0f));
+    const TrendSeries none = MakeTrendSeries(LoadTrendTests(db, patientId, kTestFvc), kTrendFvc);
+    EXPECT_TRUE(none.Empty());
+    EXPECT_TRUE(BuildTrendChart(none, QRectF(0, 0, 400, 300)).marks.empty());
+    EXPECT_TRUE(LoadTrendTests(db, patientId + 7, kTestFvc).empty()); // no such patient
+
     // Stored out of time order, so that the order comes from the test times.
     addTest(kTestFvc, "2026-02-20 09:00:00", FvcRecord(4.2f, 3.3f, 7.5f, 5.0f));
     const QString gone =
