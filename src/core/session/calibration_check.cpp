@@ -45,6 +45,7 @@ CalibrationCheck::~CalibrationCheck()
 LiveTestSession::StartResult CalibrationCheck::Run()
 {
     m_ended = false;
+    m_device.clear();
     const LiveTestSession::StartResult result = m_session.Start(kTestFvc);
     if (result != LiveTestSession::kStarted) {
         m_ended = true;
@@ -64,15 +65,16 @@ LiveTestSession::StartResult CalibrationCheck::Run()
 bool CalibrationCheck::StartInBackground()
 {
     m_ended = false;
+    m_device.clear();
     return m_session.StartInBackground(kTestFvc);
 }
 
 void CalibrationCheck::started()
 {
     m_following = true; // the start sequence has emptied the store
-    const DeviceProtocol* protocol = m_parts.devices.CurrentProtocol();
-    const QByteArray id = protocol ? protocol->DeviceId() : QByteArray();
-    m_device = m_parts.devices.SimulatedDevice() ? QString("virtual") : QString::fromLatin1(id);
+    // The receive worker fills in the device's id from its frames: it is read
+    // once that worker has ended, never while it writes.
+    m_nameDevice = true;
 }
 
 void CalibrationCheck::Follow()
@@ -106,6 +108,12 @@ void CalibrationCheck::finish()
     m_ended = true;
     Follow();
     m_session.Join();
+    if (m_nameDevice) {
+        m_nameDevice = false;
+        const DeviceProtocol* protocol = m_parts.devices.CurrentProtocol();
+        const QByteArray id = protocol ? protocol->DeviceId() : QByteArray();
+        m_device = m_parts.devices.SimulatedDevice() ? QString("virtual") : QString::fromLatin1(id);
+    }
     m_parts.devices.ClosePort();
     Q_EMIT ended();
 }

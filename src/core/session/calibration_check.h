@@ -53,6 +53,7 @@ class CalibrationCheck : public QObject {
     int m_offered = 0; // strokes judged so far
     bool m_ended = true;      // no device test under way
     bool m_following = false; // the device's test has started: the store is this check's
+    bool m_nameDevice = false; // started: the device's name is read once its worker has ended
     QString m_device;
     QString m_prompt;
 };
