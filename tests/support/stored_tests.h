@@ -14,9 +14,13 @@
 
 #include <gtest/gtest.h>
 
+// The sensor coefficients every stored test here was measured with.
+inline constexpr int kCoefficient = 156;
+inline constexpr int kInspCoefficient = 145;
+
 // An FVC manoeuvre of an ideal turbine: a forced expiration then a sine-shaped inspiration.
-inline PulseStream FvcPulses(double capacity, double pef, int expCoefficient = 156,
-                             int inspCoefficient = 145)
+inline PulseStream FvcPulses(double capacity, double pef, int expCoefficient = kCoefficient,
+                             int inspCoefficient = kInspCoefficient)
 {
     PulseStream samples;
     ForcedExpiration expiration;
@@ -36,8 +40,8 @@ inline PulseStream FvcPulses(double capacity, double pef, int expCoefficient = 1
 }
 
 // Quiet breathing: `breaths` cycles of `volume` L, each 4 s.
-inline PulseStream TidalPulses(int breaths, double volume, int expCoefficient = 156,
-                               int inspCoefficient = 145)
+inline PulseStream TidalPulses(int breaths, double volume, int expCoefficient = kCoefficient,
+                               int inspCoefficient = kInspCoefficient)
 {
     PulseStream samples;
     SineBreath half;
@@ -74,8 +78,8 @@ inline QString WriteRegisteredTest(TempHome& home, Database& db, int patientId, 
     const QString dataName = QString("%1.dt").arg(NextTestNumber(folder));
     SaveContext context;
     context.testType = type;
-    context.expCoefficient = 156;
-    context.inspCoefficient = 145;
+    context.expCoefficient = kCoefficient;
+    context.inspCoefficient = kInspCoefficient;
     context.deviceId = "TAV-TEST";
     const TestFileHeader header = MakeHeader(context, dataName, testTime);
     // FVC files end with the acceptance flags, VC files with the tidal summary.
@@ -112,8 +116,6 @@ inline ManeuverResult FvcRecord(float fvc, float fev1, float pef, float fef25 = 
     r.FET = 5.5f;
     return r;
 }
-
-inline constexpr int kCoefficient = 156;
 
 // Expiratory pulses of a blow: most of the volume in the first 2 s, then
 // either one last pulse at `seconds` (a plateau) or a steady trickle to the end.
