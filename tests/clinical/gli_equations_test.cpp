@@ -1,6 +1,7 @@
 // GLI equations against the official calculator's grid and the independent
 // GLI Global 2022 oracle; broken tables refused.
 #include "core/clinical/gli_equations.h"
+#include "support/data_table.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,9 @@
 
 namespace {
 
-QStringList readLines(const QString& path)
+std::vector<DataRow> oracle(const QString& file)
 {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    for (QString& line : lines)
-        line = line.trimmed().remove('"');
-    return lines;
+    return ReadDataTable(QString(CLINICAL_TEST_DATA "/") + file);
 }
 
 class GliEquationsTest : public ::testing::Test {
@@ -39,39 +35,36 @@ protected:
 
 TEST_F(GliEquationsTest, MatchesEveryRowOfTheGliCalculatorGrid)
 {
-    const QStringList lines = readLines(QString(CLINICAL_TEST_DATA) + "/gli2012_calculator_oracle.csv");
-    ASSERT_EQ(lines.size(), 1001);
-    const QStringList header = lines[0].split(',');
+    const std::vector<DataRow> rows = oracle("gli2012_calculator_oracle.csv");
+    ASSERT_EQ(rows.size(), 1000u);
     const std::pair<const char*, GliParameter> columns[] = {
         {"fev1", GliParameter::FEV1},       {"fvc", GliParameter::FVC},
         {"fev1fvc", GliParameter::FEV1FVC}, {"fef2575", GliParameter::FEF2575},
         {"fef75", GliParameter::FEF75},     {"erv", GliParameter::ERV}};
     double worst = 0;
     int compared = 0, missing = 0;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QStringList cells = lines[i].split(',');
-        ASSERT_EQ(cells.size(), header.size());
-        const bool male = cells[0] == "M";
-        const GliSubject subject{male, cells[2].toDouble(), cells[3].toDouble(), cells[1].toInt()};
+    for (const DataRow& row : rows) {
+        SCOPED_TRACE(row.line());
+        const GliSubject subject{row["sex"] == "M", row.number("age"), row.number("height"),
+                                 row["ethnic"].toInt()};
         for (const auto& [name, parameter] : columns) {
             const GliPrediction p = gli.Predict(GliSet::Gli2012, parameter, subject);
             const QString prefix = QString(name) + "_";
-            const QString pred = cells[header.indexOf(prefix + "predicted")];
-            if (pred == "NA") {
+            if (row[prefix + "predicted"] == "NA") {
                 // The calculator gives nothing outside the age range; neither do we.
-                EXPECT_FALSE(p.available) << "row " << i << " " << name;
-                EXPECT_TRUE(p.outOfRange) << "row " << i << " " << name;
+                EXPECT_FALSE(p.available) << name;
+                EXPECT_TRUE(p.outOfRange) << name;
                 ++missing;
                 continue;
             }
-            ASSERT_TRUE(p.available) << "row " << i << " " << name;
-            const double expected[] = {pred.toDouble(), cells[header.indexOf(prefix + "lln")].toDouble(),
-                                       cells[header.indexOf(prefix + "uln")].toDouble()};
+            ASSERT_TRUE(p.available) << name;
+            const double expected[] = {row.number(prefix + "predicted"), row.number(prefix + "lln"),
+                                       row.number(prefix + "uln")};
             const double actual[] = {p.M, p.lln, p.uln};
             for (int k = 0; k < 3; ++k) {
                 const double diff = std::fabs(actual[k] - expected[k]);
                 worst = std::max(worst, diff);
-                EXPECT_LE(diff, 0.0015) << "row " << i << " " << name << " value " << k;
+                EXPECT_LE(diff, 0.0015) << name << " value " << k;
                 ++compared;
             }
         }
@@ -83,24 +76,22 @@ TEST_F(GliEquationsTest, MatchesEveryRowOfTheGliCalculatorGrid)
 
 TEST_F(GliEquationsTest, MatchesTheIndependentGliGlobalOracle)
 {
-    const QStringList lines = readLines(QString(CLINICAL_TEST_DATA) + "/gli_global_2022_oracle.csv");
-    ASSERT_EQ(lines.size(), 31);
-    const QStringList header = lines[0].split(',');
+    const std::vector<DataRow> rows = oracle("gli_global_2022_oracle.csv");
+    ASSERT_EQ(rows.size(), 30u);
     const std::pair<const char*, GliParameter> columns[] = {
         {"fev1", GliParameter::FEV1}, {"fvc", GliParameter::FVC}, {"fev1fvc", GliParameter::FEV1FVC}};
-    for (int i = 1; i < lines.size(); ++i) {
-        const QStringList cells = lines[i].split(',');
-        const auto cell = [&](const QString& column) { return cells[header.indexOf(column)].toDouble(); };
-        const GliSubject subject{cells[0] == "M", cells[1].toDouble(), cells[2].toDouble(), 1};
+    for (const DataRow& row : rows) {
+        SCOPED_TRACE(row.line());
+        const GliSubject subject{row["sex"] == "M", row.number("age"), row.number("height"), 1};
         for (const auto& [name, parameter] : columns) {
             const GliPrediction p = gli.Predict(GliSet::GliGlobal2022, parameter, subject);
             ASSERT_TRUE(p.available);
             const QString n(name);
-            const double measured = cell(n + "_measured");
-            EXPECT_NEAR(p.M, cell(n + "_pred_2022"), 1e-6) << "row " << i << " " << name;
-            EXPECT_NEAR(p.lln, cell(n + "_lln_2022"), 1e-6) << "row " << i << " " << name;
-            EXPECT_NEAR(p.zScore(measured), cell(n + "_zscore_2022"), 1e-6) << "row " << i << " " << name;
-            EXPECT_NEAR(p.percentPredicted(measured), cell(n + "_pctpred_2022"), 1e-6);
+            const double measured = row.number(n + "_measured");
+            EXPECT_NEAR(p.M, row.number(n + "_pred_2022"), 1e-6) << name;
+            EXPECT_NEAR(p.lln, row.number(n + "_lln_2022"), 1e-6) << name;
+            EXPECT_NEAR(p.zScore(measured), row.number(n + "_zscore_2022"), 1e-6) << name;
+            EXPECT_NEAR(p.percentPredicted(measured), row.number(n + "_pctpred_2022"), 1e-6) << name;
         }
     }
 }

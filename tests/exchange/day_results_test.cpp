@@ -3,6 +3,7 @@
 // the official GLI calculator's grid for GLI-2012, both in tests/clinical/data.
 // Also: the age of the test's day, one value per bronchodilator phase, and the
 // phase's best acceptable blow when every blow was stored as its own session.
+#include "support/data_table.h"
 #include "support/stored_tests.h"
 #include "support/test_patient.h"
 #include "day_results_fixture.h"
@@ -19,26 +20,11 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <map>
-
 namespace {
 
-// The rows of an oracle file, each as column name -> text.
-std::vector<std::map<QString, QString>> oracleRows(const QString& file)
+std::vector<DataRow> oracleRows(const QString& file)
 {
-    QFile f(QString(GLI_ORACLE_DIR) + "/" + file);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
-    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    const QStringList header = QString(lines.value(0)).remove('"').trimmed().split(',');
-    std::vector<std::map<QString, QString>> rows;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QStringList cells = QString(lines[i]).remove('"').trimmed().split(',');
-        std::map<QString, QString> row;
-        for (int c = 0; c < header.size() && c < cells.size(); ++c)
-            row[header[c]] = cells[c];
-        rows.push_back(row);
-    }
-    return rows;
+    return ReadDataTable(QString(GLI_ORACLE_DIR "/") + file);
 }
 
 // The data rows of an export, parsed as any reader of the file would.
@@ -49,11 +35,6 @@ std::vector<QStringList> csvRows(const QByteArray& csv)
     if (!parsed.rows.empty())
         parsed.rows.erase(parsed.rows.begin());
     return parsed.rows;
-}
-
-double number(const std::map<QString, QString>& row, const QString& column)
-{
-    return row.at(column).toDouble();
 }
 
 // Rounded to two decimals on the way out, plus the oracles' own precision.
@@ -69,34 +50,34 @@ TEST_F(DayResultsTest, GliGlobalValuesMatchTheOracleAtTheAgeOfEachTestDay)
     const int woman = addPatient(4, false, birth, 155);
     int checked = 0;
     for (const auto& row : oracleRows("gli_global_2022_oracle.csv")) {
-        const bool male = row.at("sex") == "M";
-        const int height = int(number(row, "height"));
-        if ((male && height != 185) || (!male && height != 155) || number(row, "age") < 20)
+        const bool male = row["sex"] == "M";
+        const int height = int(row.number("height"));
+        if ((male && height != 185) || (!male && height != 155) || row.number("age") < 20)
             continue;
         const int id = male ? man : woman;
-        const QDate day = birth.addDays(qRound64(number(row, "age") * 365.25));
-        storeSession(id, nextNumber, kPhasePre, day.toString("yyyy-MM-dd"), 9, number(row, "fev1_measured"),
-                     number(row, "fvc_measured"));
+        const QDate day = birth.addDays(qRound64(row.number("age") * 365.25));
+        storeSession(id, nextNumber, kPhasePre, day.toString("yyyy-MM-dd"), 9, row.number("fev1_measured"),
+                     row.number("fvc_measured"));
         const DayResults r = collect(id, day);
-        SCOPED_TRACE(QString("%1 %2").arg(row.at("sex"), row.at("age")).toStdString());
+        SCOPED_TRACE(QString("%1 %2").arg(row["sex"], row["age"]).toStdString());
         for (const char* name : {"FEV1", "FVC"}) {
             const QString prefix = QString(name).toLower();
             const ParameterResult* v = find(r, name);
             ASSERT_NE(v, nullptr) << name;
             ASSERT_TRUE(v->predicted && v->lln && v->zScore && v->percentPredicted) << name;
-            EXPECT_NEAR(*v->predicted, number(row, prefix + "_pred_2022"), kTwoDecimals) << name;
-            EXPECT_NEAR(*v->lln, number(row, prefix + "_lln_2022"), kTwoDecimals) << name;
-            EXPECT_NEAR(*v->zScore, number(row, prefix + "_zscore_2022"), kTwoDecimals) << name;
-            EXPECT_EQ(*v->percentPredicted, number(row, prefix + "_pctpred_2022")) << name;
+            EXPECT_NEAR(*v->predicted, row.number(prefix + "_pred_2022"), kTwoDecimals) << name;
+            EXPECT_NEAR(*v->lln, row.number(prefix + "_lln_2022"), kTwoDecimals) << name;
+            EXPECT_NEAR(*v->zScore, row.number(prefix + "_zscore_2022"), kTwoDecimals) << name;
+            EXPECT_EQ(*v->percentPredicted, row.number(prefix + "_pctpred_2022")) << name;
             EXPECT_FALSE(v->BelowLln()) << name; // 85 % of predicted is above the LLN here
         }
         // FEV1/FVC leaves in percent, as the record keeps it; GLI's fraction times 100.
         const ParameterResult* ratio = find(r, "FEV1/FVC");
         ASSERT_NE(ratio, nullptr);
-        EXPECT_NEAR(ratio->measured, 100 * number(row, "fev1_measured") / number(row, "fvc_measured"), 0.0051);
+        EXPECT_NEAR(ratio->measured, 100 * row.number("fev1_measured") / row.number("fvc_measured"), 0.0051);
         ASSERT_TRUE(ratio->predicted && ratio->lln);
-        EXPECT_NEAR(*ratio->predicted, 100 * number(row, "fev1fvc_pred_2022"), 100 * kTwoDecimals / 10);
-        EXPECT_NEAR(*ratio->lln, 100 * number(row, "fev1fvc_lln_2022"), 100 * kTwoDecimals / 10);
+        EXPECT_NEAR(*ratio->predicted, 100 * row.number("fev1fvc_pred_2022"), 100 * kTwoDecimals / 10);
+        EXPECT_NEAR(*ratio->lln, 100 * row.number("fev1fvc_lln_2022"), 100 * kTwoDecimals / 10);
         // GLI Global predicts nothing else: no value borrowed from another parameter or set.
         for (const char* none : {"PEF", "FET"}) {
             const ParameterResult* v = find(r, none);
@@ -119,39 +100,39 @@ TEST_F(DayResultsTest, Gli2012ValuesMatchTheCalculatorGridForEachEthnicGroup)
     int checked = 0;
     for (int ethnic = 1; ethnic <= 5; ++ethnic) {
         for (const auto& row : oracleRows("gli2012_calculator_oracle.csv")) {
-            const double age = number(row, "age"), height = number(row, "height");
-            if (row.at("ethnic").toInt() != ethnic || age < 20 || age > 80 || height < 150 || height > 190 ||
+            const double age = row.number("age"), height = row.number("height");
+            if (row["ethnic"].toInt() != ethnic || age < 20 || age > 80 || height < 150 || height > 190 ||
                 height != qRound(height))
                 continue;
             SCOPED_TRACE(QString("ethnic %1 age %2 height %3").arg(ethnic).arg(age).arg(height).toStdString());
-            const int id = addPatient(3, row.at("sex") == "M", day.addDays(-qRound64(age * 365.25)), int(height),
+            const int id = addPatient(3, row["sex"] == "M", day.addDays(-qRound64(age * 365.25)), int(height),
                                       ethnic);
             ManeuverResult flows;
-            flows.FEF2575 = float(number(row, "fef2575_predicted"));
-            const double fev1 = number(row, "fev1_lln") - 0.05;
-            storeSession(id, 1, kPhasePre, day.toString("yyyy-MM-dd"), 9, fev1, number(row, "fvc_predicted"), flows);
+            flows.FEF2575 = float(row.number("fef2575_predicted"));
+            const double fev1 = row.number("fev1_lln") - 0.05;
+            storeSession(id, 1, kPhasePre, day.toString("yyyy-MM-dd"), 9, fev1, row.number("fvc_predicted"), flows);
             const DayResults r = collect(id, day);
 
             const ParameterResult* v = find(r, "FEV1");
             ASSERT_TRUE(v && v->lln && v->zScore && v->predicted);
-            EXPECT_NEAR(*v->predicted, number(row, "fev1_predicted"), kTwoDecimals);
-            EXPECT_NEAR(*v->lln, number(row, "fev1_lln"), kTwoDecimals);
+            EXPECT_NEAR(*v->predicted, row.number("fev1_predicted"), kTwoDecimals);
+            EXPECT_NEAR(*v->lln, row.number("fev1_lln"), kTwoDecimals);
             EXPECT_TRUE(v->BelowLln());
             EXPECT_LT(*v->zScore, kLlnZ);
             for (const char* name : {"FVC", "FEF2575"}) {
                 const QString prefix = QString(name).toLower();
                 const ParameterResult* atPredicted = find(r, name);
                 ASSERT_TRUE(atPredicted && atPredicted->lln && atPredicted->zScore) << name;
-                EXPECT_NEAR(*atPredicted->predicted, number(row, prefix + "_predicted"), kTwoDecimals) << name;
-                EXPECT_NEAR(*atPredicted->lln, number(row, prefix + "_lln"), kTwoDecimals) << name;
+                EXPECT_NEAR(*atPredicted->predicted, row.number(prefix + "_predicted"), kTwoDecimals) << name;
+                EXPECT_NEAR(*atPredicted->lln, row.number(prefix + "_lln"), kTwoDecimals) << name;
                 EXPECT_NEAR(*atPredicted->zScore, 0.0, 0.02) << name; // the median is z = 0
                 EXPECT_EQ(*atPredicted->percentPredicted, 100) << name;
                 EXPECT_FALSE(atPredicted->BelowLln()) << name;
             }
             const ParameterResult* ratio = find(r, "FEV1/FVC");
             ASSERT_TRUE(ratio && ratio->lln);
-            EXPECT_NEAR(*ratio->predicted, 100 * number(row, "fev1fvc_predicted"), 0.06);
-            EXPECT_NEAR(*ratio->lln, 100 * number(row, "fev1fvc_lln"), 0.06);
+            EXPECT_NEAR(*ratio->predicted, 100 * row.number("fev1fvc_predicted"), 0.06);
+            EXPECT_NEAR(*ratio->lln, 100 * row.number("fev1fvc_lln"), 0.06);
 
             // The FHIR observation says "low" for FEV1 and "normal" for FVC, with the LLN as range.
             const QJsonObject bundle = BuildFhirBundle(r, {});
@@ -162,7 +143,7 @@ TEST_F(DayResultsTest, Gli2012ValuesMatchTheCalculatorGridForEachEthnicGroup)
                     continue;
                 EXPECT_EQ(o["interpretation"][0]["coding"][0]["code"].toString(), code == "20150-9" ? "L" : "N");
                 EXPECT_NEAR(o["referenceRange"][0]["low"]["value"].toDouble(),
-                            number(row, code == "20150-9" ? "fev1_lln" : "fvc_lln"), kTwoDecimals);
+                            row.number(code == "20150-9" ? "fev1_lln" : "fvc_lln"), kTwoDecimals);
             }
             ++checked;
             break;
@@ -232,15 +213,15 @@ TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
     // tested twenty years apart: each row compares with its own day's age.
     const QDate birth(1930, 1, 1);
     const int man = addPatient(4, true, birth, 170);
-    std::vector<std::map<QString, QString>> rows;
+    std::vector<DataRow> rows;
     for (const auto& row : oracleRows("gli_global_2022_oracle.csv"))
-        if (row.at("sex") == "M" && number(row, "height") == 170 &&
-            (number(row, "age") == 25 || number(row, "age") == 65))
+        if (row["sex"] == "M" && row.number("height") == 170 &&
+            (row.number("age") == 25 || row.number("age") == 65))
             rows.push_back(row);
     ASSERT_EQ(rows.size(), 2u);
     for (const auto& row : rows)
-        storeSession(man, nextNumber, kPhasePre, birth.addDays(qRound64(number(row, "age") * 365.25)).toString("yyyy-MM-dd"),
-                     9, number(row, "fev1_measured"), number(row, "fvc_measured"));
+        storeSession(man, nextNumber, kPhasePre, birth.addDays(qRound64(row.number("age") * 365.25)).toString("yyyy-MM-dd"),
+                     9, row.number("fev1_measured"), row.number("fvc_measured"));
     addTest(kTestFvc, "2000-05-01 10:00:00", FvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
     addTest(kTestFvc, "2020-05-01 10:00:00", FvcRecord(4.0f, 3.2f, 8.0f), FvcPulses(4.0, 8.0));
 
@@ -265,12 +246,12 @@ TEST_F(DayResultsTest, CsvReferenceValuesAreThoseOfTheTestsDay)
     for (int k = 0; k < 2; ++k) {
         const QStringList& first = manRows[std::size_t(3 * k)]; // the largest blow of the day
         const auto& row = rows[std::size_t(k)];
-        EXPECT_NEAR(cell(first, "FEV1_pred"), number(row, "fev1_pred_2022"), kTwoDecimals);
-        EXPECT_NEAR(cell(first, "FEV1_lln"), number(row, "fev1_lln_2022"), kTwoDecimals);
-        EXPECT_NEAR(cell(first, "FEV1_z"), number(row, "fev1_zscore_2022"), kTwoDecimals);
+        EXPECT_NEAR(cell(first, "FEV1_pred"), row.number("fev1_pred_2022"), kTwoDecimals);
+        EXPECT_NEAR(cell(first, "FEV1_lln"), row.number("fev1_lln_2022"), kTwoDecimals);
+        EXPECT_NEAR(cell(first, "FEV1_z"), row.number("fev1_zscore_2022"), kTwoDecimals);
         EXPECT_EQ(cell(first, "FEV1_pctpred"), 85);
-        EXPECT_NEAR(cell(first, "FVC_lln"), number(row, "fvc_lln_2022"), kTwoDecimals);
-        EXPECT_NEAR(cell(manReported[std::size_t(k)], "FEV1/FVC_lln"), 100 * number(row, "fev1fvc_lln_2022"), 0.011);
+        EXPECT_NEAR(cell(first, "FVC_lln"), row.number("fvc_lln_2022"), kTwoDecimals);
+        EXPECT_NEAR(cell(manReported[std::size_t(k)], "FEV1/FVC_lln"), 100 * row.number("fev1fvc_lln_2022"), 0.011);
         EXPECT_TRUE(first.value(columns.indexOf("PEF_pred")).isEmpty()); // GLI has no PEF equation
         EXPECT_EQ(first.value(columns.indexOf("phase")), "pre");
     }

@@ -60,8 +60,9 @@ TEST_F(PatientList, OrdersAndSearchesOfTheTable)
 {
     addSeveral();
     const QStringList columns = {"Key", "Number", "Name", "Gender", "Age", "Height", "Weight", "Nation"};
-    for (const QStringList& row : DataRows("patient_list.csv")) {
-        SCOPED_TRACE(row.join(',').toStdString());
+    for (const DataRow& data : DataRows("patient_list.csv")) {
+        const QStringList& row = data.cells;
+        SCOPED_TRACE(data.line());
         ASSERT_EQ(row.size(), 4);
         PatientListQuery query(db, kToday);
         if (row[0] == "order")

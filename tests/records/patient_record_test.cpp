@@ -167,8 +167,9 @@ TEST_F(Patients, ChecksGiveTheFirstBrokenRuleItsFieldAndBound)
 {
     const QDate today(2026, 6, 1);
     const QStringList fields = {"None", "Name", "Number", "Age", "Birthdate", "Height", "Weight", "Ethnic"};
-    for (const QStringList& row : DataRows("patient_checks.csv")) {
-        SCOPED_TRACE(row.join(',').toStdString());
+    for (const DataRow& data : DataRows("patient_checks.csv")) {
+        const QStringList& row = data.cells;
+        SCOPED_TRACE(data.line());
         ASSERT_EQ(row.size(), 13);
         const auto text = [&](int i, const QString& blank) {
             return row[i] == "-" ? QString() : row[i].isEmpty() ? blank : row[i];

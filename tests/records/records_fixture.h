@@ -1,31 +1,21 @@
 #pragma once
 // A fresh program folder with a freshly seeded data.mdb for one test, or,
 // when the run asks for the server, a fresh database on the test server.
+#include "support/data_table.h"
 #include "support/pg_server.h"
 #include "support/temp_home.h"
 
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
-#include <QFile>
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
-// The rows of a data file of this folder, split at commas, without its
-// comments and its header line.
-inline std::vector<QStringList> DataRows(const QString& name)
+// The rows of a data file of this folder.
+inline std::vector<DataRow> DataRows(const QString& name)
 {
-    QFile file(QStringLiteral(RECORDS_DATA_DIR "/") + name);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
-    std::vector<QStringList> rows;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
-        if (!line.startsWith('#'))
-            rows.push_back(line.split(','));
-    if (!rows.empty())
-        rows.erase(rows.begin());
-    return rows;
+    return ReadDataTable(QStringLiteral(RECORDS_DATA_DIR "/") + name);
 }
 
 class RecordsTest : public ::testing::Test {
