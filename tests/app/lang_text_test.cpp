@@ -40,13 +40,13 @@ TEST(GetLangText, FileTextsLineBreaksEmptyValuesLengthAndLanguageChange)
 TEST(BuiltinStrings, EveryLookupFallsBackToOneBuiltInTextPerId)
 {
     TempHome home; // no Language folder at all
-    const auto& without = text_lookups::kWithoutDefault;
+    const auto& without = text_lookups::WithoutDefault();
     for (const auto& [section, ids] : text_lookups::Lookups()) {
         for (int id : ids) {
             const QString shown = GetLangText(section, id);
             EXPECT_EQ(shown, BuiltinString(id)) << section << " " << id;
             EXPECT_EQ(GetLangText("NO SUCH SECTION", id), shown) << id;
-            EXPECT_EQ(shown.isEmpty(), std::find(without.begin(), without.end(), id) != without.end())
+            EXPECT_EQ(shown.isEmpty(), without.count(id) == 1)
                 << section << " " << id;
         }
     }

@@ -1,7 +1,11 @@
 #pragma once
-// The texts the program looks up, by section. Shared by the built-in table
-// tests and the language-file tests.
-#include <initializer_list>
+// The texts the program looks up, by section (text_lookups.csv). Shared by
+// the built-in table tests and the language-file tests.
+#include "support/data_table.h"
+
+#include <deque>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace text_lookups {
@@ -11,63 +15,41 @@ struct SectionIds {
     std::vector<int> ids;
 };
 
+struct Table {
+    std::deque<std::string> names; // what `section` points into
+    std::vector<SectionIds> lookups;
+    std::set<int> withoutDefault;
+};
+
+inline const Table& Read()
+{
+    static const Table table = [] {
+        Table t;
+        for (const DataRow& row : ReadDataTable(TEXT_LOOKUPS_FILE)) {
+            t.names.push_back(row["section"].toStdString());
+            std::vector<int> ids;
+            for (QString id : row["ids"].split(' ', Qt::SkipEmptyParts)) {
+                if (id.endsWith('*'))
+                    t.withoutDefault.insert(id.chopped(1).toInt());
+                ids.push_back(id.remove('*').toInt());
+            }
+            t.lookups.push_back({t.names.back().c_str(), ids});
+        }
+        return t;
+    }();
+    return table;
+}
+
 // Every (section, id) the dialogs, pages and reports ask for.
 inline const std::vector<SectionIds>& Lookups()
 {
-    static const std::vector<SectionIds> lookups = {
-        {"MESSAGE",
-         {132,  133,  138,  139,  140,  141,  143,  147,  163,  167,  168,  1146, 1147, 1152,
-          1153, 1154, 1156, 1157, 1166, 1167, 1172, 1175, 1176, 1177, 1178, 1179, 1180, 1205,
-          1206, 1207, 1214, 1215, 1240, 1245, 1249, 1251, 1257, 1261, 1264, 1265, 1333,
-          2000, 2002, 2003, 2200, 2201, 2202, 2203, 2209, 2306, 2341, 2569, 2800, 2900, 2901, 2902, 2903, 2904, 2930, 2931, 2932, 2933, 2934, 2935, 2936, 3100, 3101,
-          3110, 3111, 3112, 3113, 3114, 3115, 3116, 3117, 3118, 3130, 3131,
-          3140, 3141, 3142, 3143, 3144, 3145, 3146, 3147, 3148, 3149, 3150, 3151, 3152, 3153,
-          3154, 3155, 3156, 3157, 3158, 3160, 3161, 3170, 3171, 3172, 3173, 3174, 3175, 3176,
-          3177, 3178, 3179, 3180, 3181, 3182, 3183, 3184, 3185, 3186, 3187, 3188, 3189}},
-        {"CASE", {104,  105,  106,  107,  108,  109,  110,  112,  113,  114,  116,  117,
-                  121,  122,  123,  194,  195,  1159, 1193, 1200, 1201, 1210, 1212,
-                  1213, 1221, 1222, 1223, 1225, 1226, 1256, 1267, 1268,
-                  1277, 1278, 1323, 1324, 1328, 1332,
-                  2100, 2101, 2102,
-                  2300, 2302, 2303, 2304, 2305, 2315, 2316,
-                  2317, 2318, 2319}},
-        {"SETTING",
-         {126, 127, 132, 133, 134, 148, 150, 170, 171, 172, 187, 199, 300, 301, 1243, 1246, 1326,
-          1335, 2340}},
-        {"REPORT", {102, 184, 185, 186, 1218, 1219, 1269, 1325, 1329, 2330, 2331, 2332, 2333,
-                    2334, 2335, 2336, 2338}},
-        {"USER MANAGE",
-         {103, 105, 120, 133, 177, 178, 180, 1149, 1181, 1182, 1183, 1184, 1185, 1186, 1187, 1188,
-          1189, 1190, 2208}},
-        {"PredictDlg",
-         {1228, 1229, 1230, 1231, 1232, 1233, 1234, 1235, 1236, 1237, 1238, 1248, 1258, 1259,
-          2204}},
-        {"COMMBTH", {133, 200, 201, 202, 203, 204, 205, 206, 1243, 1263, 1331}},
-        {"TREND CURVE", {132, 176, 196, 197, 2342, 2343, 2344}},
-        {"OTHERDLG", {132, 133, 1160, 1241}},
-        {"SCALERDLG", {132, 133, 1150, 1151}},
-        {"FVCTestingDlg", {1117, 1205, 1208, 2320}},
-        {"PrintPDFWaitDlg", {1216, 1217}},
-        {"RPTSETTING", {132, 133, 1269}},
-        {"DIAGNOSE_RESULT",
-         {1283, 1284, 1285, 1286, 1287, 1288, 1289, 1290, 1291, 1292, 1293, 1294, 1295, 1296,
-          1297, 1298, 1299, 1300, 1301, 1302, 1303, 1304, 1305, 1306, 1307, 1308, 1309, 1310,
-          1311, 1312, 1313, 1314, 1315, 1316, 1317, 1318, 1319, 1320, 1321, 1322, 1334,
-          2103, 2205, 2206}},
-        {"Tooltip", {119, 1227, 2301}},
-        {"CLINICAL", {2500, 2501, 2502, 2503, 2504, 2505, 2506, 2507, 2508, 2510, 2511, 2512, 2513, 2514, 2515, 2516, 2517, 2518, 2519, 2520, 2530, 2531, 2532, 2533, 2534, 2550, 2551, 2553, 2554, 2555, 2556, 2557, 2560, 2561, 2562, 2563, 2564, 2565, 2566, 2567, 2568, 2570, 2571, 2572, 2573, 2574, 2575, 2577, 2578, 2579, 2580, 2581, 2582, 2583, 2584, 2585, 2586, 2587, 2588, 2589,
-                      2521, 2522, 2523, 2524, 2525, 2590, 2591, 2592, 2593, 2594, 2595, 2596, 2597, 2598,
-                      2599, 2600, 2602, 2603, 2604, 2605, 2606, 2607, 3102, 3103, 3104, 3105, 3106, 3107, 3108, 3109, 2910, 2911, 2912, 2913, 2914, 2915, 2916, 2917, 2918, 2919, 2920, 2921}},
-        {"EXCHANGE", {2700, 2701, 2702, 2703, 2704, 2705, 2706, 2707, 2708, 2709, 2710, 2711, 2712, 2713,
-                      2720, 2721, 2722, 2723, 2724, 2725, 2726, 2727, 2728, 2729, 2730,
-                      2731, 2732, 2733, 2734, 2735, 2736, 2737, 2738, 2739, 2740,
-                      2741, 2742, 2743, 2744, 2745}},
-    };
-    return lookups;
+    return Read().lookups;
 }
 
 // Ids that only the language files supply.
-inline constexpr std::initializer_list<int> kWithoutDefault = {300,  301,  1117, 1152, 1240,
-                                                               1332, 1333, 1334, 1335};
+inline const std::set<int>& WithoutDefault()
+{
+    return Read().withoutDefault;
+}
 
 } // namespace text_lookups

@@ -1,10 +1,13 @@
-// Acceptability of single manoeuvres at each limit, the session grades of
-// both age bands, and which values a session reports.
+// Acceptability of single manoeuvres at each limit and the grades of both
+// age bands (data/acceptability.csv, data/grades.csv), and which values a
+// session reports.
 #include "core/clinical/session_assessment.h"
+#include "support/data_table.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -23,141 +26,57 @@ ManeuverMeasures blow(double fvc, double fev1)
     return m;
 }
 
-bool has(const ManeuverAcceptability& a, ManeuverFinding finding)
+std::vector<DataRow> table(const QString& file)
 {
-    return std::find(a.findings.begin(), a.findings.end(), finding) != a.findings.end();
+    return ReadDataTable(QString(CLINICAL_TEST_DATA "/") + file);
 }
 
-TEST(ManeuverAcceptabilityTest, BackExtrapolatedVolumeAtItsLimit)
+// Each row of acceptability.csv: a good blow changed where the row says.
+TEST(ManeuverAcceptabilityTest, EachLimitOnBothSides)
 {
-    // 5 % of a small FVC is under 0.100 L: the 0.100 L floor holds.
-    ManeuverMeasures m = blow(1.5, 1.2);
-    m.bev = 0.100;
-    ManeuverAcceptability a = AssessManeuver(m, std::nullopt, 40);
-    EXPECT_TRUE(a.acceptableFev1 && a.acceptableFvc && a.usableFev1 && a.usableFvc);
-    m.bev = 0.101;
-    a = AssessManeuver(m, std::nullopt, 40);
-    EXPECT_FALSE(a.acceptableFev1 || a.acceptableFvc || a.usableFev1 || a.usableFvc);
-    EXPECT_TRUE(has(a, ManeuverFinding::BevTooLarge));
-
-    // 5 % of a large FVC is over 0.100 L.
-    m = blow(4.0, 3.2);
-    m.bev = 0.200;
-    EXPECT_TRUE(AssessManeuver(m, std::nullopt, 40).acceptableFev1);
-    m.bev = 0.201;
-    EXPECT_FALSE(AssessManeuver(m, std::nullopt, 40).acceptableFev1);
-
-    // No BEV from the device: nothing can be said for the start.
-    m.bev = std::nan("");
-    a = AssessManeuver(m, std::nullopt, 40);
-    EXPECT_FALSE(a.usableFev1);
-    EXPECT_TRUE(has(a, ManeuverFinding::BevUnknown));
+    const QStringList findings = {"BevTooLarge", "BevUnknown", "NoEndOfExpiration", "InspirationLarger",
+                                  "LongHesitation"};
+    for (const DataRow& row : table("acceptability.csv")) {
+        SCOPED_TRACE(row.line());
+        ManeuverMeasures m = blow(row.number("fvc"), row.number("fev1"));
+        double* fields[] = {&m.fivc, &m.bev, &m.fet, &m.plateauVolume, &m.hesitation};
+        const char* columns[] = {"fivc", "bev", "fet", "plateau", "hesitation"};
+        for (int i = 0; i < 5; ++i)
+            if (!row[columns[i]].isEmpty())
+                *fields[i] = row.number(columns[i]);
+        const std::optional<double> earlier =
+            row["earlier"].isEmpty() ? std::nullopt : std::optional(row.number("earlier"));
+        const ManeuverAcceptability a = AssessManeuver(m, earlier, row.number("age"));
+        const std::pair<const char*, bool> verdicts[] = {{"acceptable_fev1", a.acceptableFev1},
+                                                         {"acceptable_fvc", a.acceptableFvc},
+                                                         {"usable_fev1", a.usableFev1},
+                                                         {"usable_fvc", a.usableFvc}};
+        for (const auto& [column, verdict] : verdicts)
+            EXPECT_TRUE(row[column].isEmpty() || verdict == (row[column] == "1")) << column;
+        for (QString finding : row["findings"].split(' ', Qt::SkipEmptyParts)) {
+            const bool named = !finding.startsWith('-');
+            finding.remove('-');
+            ASSERT_TRUE(findings.contains(finding)) << finding.toStdString();
+            const auto f = ManeuverFinding(findings.indexOf(finding));
+            EXPECT_EQ(std::find(a.findings.begin(), a.findings.end(), f) != a.findings.end(), named)
+                << finding.toStdString();
+        }
+    }
 }
 
-TEST(ManeuverAcceptabilityTest, EndOfForcedExpirationByEachOfItsThreeWays)
+// Each row of grades.csv.
+TEST(GradeTest, EveryGradeInBothAgeBands)
 {
-    ManeuverMeasures m = blow(4.0, 3.2);
-    m.plateauVolume = 0.024;
-    m.fet = 6;
-    EXPECT_TRUE(AssessManeuver(m, std::nullopt, 40).acceptableFvc);
-    m.plateauVolume = 0.025;
-    ManeuverAcceptability a = AssessManeuver(m, std::nullopt, 40);
-    EXPECT_FALSE(a.acceptableFvc);
-    EXPECT_TRUE(a.acceptableFev1); // the end of the blow does not concern FEV1
-    EXPECT_TRUE(a.usableFvc);
-    EXPECT_TRUE(has(a, ManeuverFinding::NoEndOfExpiration));
-
-    m.plateauVolume = std::nan(""); // a results-only device
-    m.fet = 15.0;
-    EXPECT_TRUE(AssessManeuver(m, std::nullopt, 40).acceptableFvc);
-    m.fet = 14.99;
-    EXPECT_FALSE(AssessManeuver(m, std::nullopt, 40).acceptableFvc);
-
-    // Reaching the largest earlier FVC within 0.150 L (over 6 years).
-    m.fvc = 3.850;
-    EXPECT_TRUE(AssessManeuver(m, 4.0, 40).acceptableFvc);
-    m.fvc = 3.849;
-    EXPECT_FALSE(AssessManeuver(m, 4.0, 40).acceptableFvc);
-    m.fvc = 4.3; // larger than every earlier one
-    EXPECT_TRUE(AssessManeuver(m, 4.0, 40).acceptableFvc);
-
-    // At 6 and under: 0.100 L or 10 % of the highest, whichever is greater.
-    m.fivc = 0;
-    m.fvc = 1.800;
-    EXPECT_TRUE(AssessManeuver(m, 2.0, 6).acceptableFvc);
-    m.fvc = 1.799;
-    EXPECT_FALSE(AssessManeuver(m, 2.0, 6).acceptableFvc);
-    m.fvc = 0.900;
-    EXPECT_TRUE(AssessManeuver(m, 1.0, 5).acceptableFvc);
-    m.fvc = 0.899;
-    EXPECT_FALSE(AssessManeuver(m, 1.0, 5).acceptableFvc);
-    m.fvc = 0.850; // from 7 years the fixed 0.150 L holds, also for small lungs
-    EXPECT_TRUE(AssessManeuver(m, 1.0, 7).acceptableFvc);
-}
-
-TEST(ManeuverAcceptabilityTest, LargerInspirationAfterTheBlowAndHesitation)
-{
-    ManeuverMeasures m = blow(3.0, 2.4);
-    m.fivc = 3.150; // 5 % of 3.0 L
-    EXPECT_TRUE(AssessManeuver(m, std::nullopt, 40).acceptableFev1);
-    m.fivc = 3.151;
-    ManeuverAcceptability a = AssessManeuver(m, std::nullopt, 40);
-    EXPECT_FALSE(a.acceptableFev1 || a.acceptableFvc);
-    EXPECT_TRUE(a.usableFev1 && a.usableFvc); // not asked for usability
-    EXPECT_TRUE(has(a, ManeuverFinding::InspirationLarger));
-    m = blow(1.0, 0.9);
-    m.fivc = 1.100; // the 0.100 L floor
-    EXPECT_TRUE(AssessManeuver(m, std::nullopt, 40).acceptableFvc);
-
-    // Hesitation is reported but decides nothing.
-    m = blow(3.0, 2.4);
-    m.hesitation = 2.0;
-    EXPECT_FALSE(has(AssessManeuver(m, std::nullopt, 40), ManeuverFinding::LongHesitation));
-    m.hesitation = 2.01;
-    a = AssessManeuver(m, std::nullopt, 40);
-    EXPECT_TRUE(has(a, ManeuverFinding::LongHesitation));
-    EXPECT_TRUE(a.acceptableFev1 && a.acceptableFvc);
-}
-
-TEST(GradeTest, EveryGradeOverSixYears)
-{
-    const double age = 40;
-    EXPECT_EQ(GradeParameter({4.0, 3.85, 3.7}, 3, age).grade, 'A');
-    EXPECT_EQ(GradeParameter({4.0, 3.849, 3.8}, 3, age).grade, 'C'); // the two largest decide
-    EXPECT_EQ(GradeParameter({4.0, 3.85}, 2, age).grade, 'B');
-    EXPECT_EQ(GradeParameter({4.0, 3.849}, 2, age).grade, 'C');
-    EXPECT_EQ(GradeParameter({4.0, 3.80, 3.0}, 3, age).grade, 'C');
-    EXPECT_EQ(GradeParameter({4.0, 3.799}, 2, age).grade, 'D');
-    EXPECT_EQ(GradeParameter({4.0, 3.75}, 2, age).grade, 'D');
-    EXPECT_EQ(GradeParameter({4.0, 3.749}, 2, age).grade, 'E');
-    EXPECT_EQ(GradeParameter({4.0}, 4, age).grade, 'E');
-    EXPECT_EQ(GradeParameter({}, 1, age).grade, 'U');
-    EXPECT_EQ(GradeParameter({}, 0, age).grade, 'F');
-    const ParameterGrade g = GradeParameter({3.1, 3.3, 3.2}, 3, age); // any order
-    EXPECT_EQ(g.grade, 'A');
+    for (const DataRow& row : table("grades.csv")) {
+        std::vector<double> values;
+        for (const QString& v : row["values"].split(' ', Qt::SkipEmptyParts))
+            values.push_back(v.toDouble());
+        const ParameterGrade g = GradeParameter(values, row["acceptable"].toInt(), row.number("age"));
+        EXPECT_EQ(QString(QChar(g.grade)), row["grade"]) << row.line();
+    }
+    const ParameterGrade g = GradeParameter({3.1, 3.3, 3.2}, 3, 40);
     EXPECT_NEAR(g.spread, 0.1, 1e-12);
     EXPECT_EQ(g.acceptable, 3);
-}
-
-TEST(GradeTest, EveryGradeAtSixYearsAndUnder)
-{
-    // Highest 0.9 L: 10 % is under each fixed band, so 0.100 / 0.150 / 0.200 L hold.
-    EXPECT_EQ(GradeParameter({0.9, 0.8, 0.7}, 3, 6).grade, 'A');
-    EXPECT_EQ(GradeParameter({0.9, 0.8}, 2, 6).grade, 'B');
-    EXPECT_EQ(GradeParameter({0.9, 0.799}, 2, 6).grade, 'C');
-    EXPECT_EQ(GradeParameter({0.9, 0.75}, 2, 6).grade, 'C');
-    EXPECT_EQ(GradeParameter({0.9, 0.749}, 2, 6).grade, 'D');
-    EXPECT_EQ(GradeParameter({0.9, 0.70}, 2, 6).grade, 'D');
-    EXPECT_EQ(GradeParameter({0.9, 0.699}, 2, 6).grade, 'E');
-    EXPECT_EQ(GradeParameter({0.9}, 1, 4).grade, 'E');
-    EXPECT_EQ(GradeParameter({}, 2, 4).grade, 'U');
-    EXPECT_EQ(GradeParameter({}, 0, 4).grade, 'F');
-    // Highest 1.6 L: 10 % (0.160 L) is greater than the 0.100 and 0.150 L bands.
-    EXPECT_EQ(GradeParameter({1.6, 1.44, 1.4}, 3, 5).grade, 'A');
-    EXPECT_EQ(GradeParameter({1.6, 1.439}, 2, 5).grade, 'D'); // 0.161 L: within 0.200 L
-    // Just over six years, the adult bands: 0.120 L is A, not the child's C.
-    EXPECT_EQ(GradeParameter({0.9, 0.78, 0.7}, 3, 6.01).grade, 'A');
-    EXPECT_EQ(GradeParameter({0.9, 0.78, 0.7}, 3, 6.0).grade, 'C');
 }
 
 TEST(SessionAssessmentTest, GradesAndReportedValuesFromDifferentBlows)
