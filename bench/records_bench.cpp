@@ -268,15 +268,15 @@ void BM_TestDays(benchmark::State& state)
 }
 BENCHMARK(BM_TestDays)->Unit(benchmark::kMillisecond);
 
-void BM_LoadDayTestsBestFirst(benchmark::State& state)
+void BM_LoadDayTests(benchmark::State& state)
 {
     for (auto _ : state) {
-        const CaseTestList tests = LoadDayTestsBestFirst(fixture->db, kBusyPatient, kBusyDay, 0);
+        const CaseTestList tests = LoadDayTests(fixture->db, kBusyPatient, kBusyDay, 0);
         if (tests.size() != 10)
             state.SkipWithError("wrong test count");
     }
 }
-BENCHMARK(BM_LoadDayTestsBestFirst)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadDayTests)->Unit(benchmark::kMicrosecond);
 
 void BM_ComputePredictedValues(benchmark::State& state)
 {

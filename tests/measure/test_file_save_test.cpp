@@ -183,8 +183,6 @@ TEST_F(SaveFixture, ALinkedCaseFolderDoesNotCarryTheTestElsewhere)
     file.close();
     ASSERT_TRUE(m_db.Execute("insert into CaseInfo(ID, DataName, TestTime, TestType) "
                              "values(17, '1.dt', '2026-03-04 10:20:30', 0)"));
-    CaseHeaderList lists;
-    EXPECT_EQ(LoadCaseHeaders(m_db, 17, kTestFvc, 0, lists), 0);
     EXPECT_TRUE(LoadDayTests(m_db, 17, "2026-03-04", kTestFvc).empty());
     // And the row is not dropped for it either.
     EXPECT_EQ(ReconcileDay(m_db, 17, "2026-03-04"), -1);

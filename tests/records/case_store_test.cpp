@@ -100,43 +100,6 @@ TEST_F(CaseStore, DayTestsOfOneKindOldestFirstSkippingMissingFiles)
     EXPECT_EQ(QByteArray(tests[0].Header.testTime), "2026-03-05 09:00:00");
 }
 
-TEST_F(CaseStore, BestTestOfDayByEachCriterion)
-{
-    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, {5.0f, 2.0f, 7.0f, 5.0f, 70.f, 9});
-    addTest(1, 2, "2026-03-05 09:10:00", kTestFvc, {4.5f, 3.5f, 6.0f, 4.5f, 122.f, 4});
-    addTest(1, 3, "2026-03-05 09:20:00", kTestFvc, {4.0f, 3.0f, 9.0f, 5.5f, 105.f, 6});
-    const struct {
-        int criterion;
-        const char* best;
-    } cases[] = {{kByFvc, "1.dt"},
-                 {kByPef, "3.dt"},
-                 {kByDuration, "1.dt"},
-                 {kByFev1, "2.dt"},
-                 {kByFvcPlusFev1, "2.dt"},
-                 {kByMvv, "2.dt"},
-                 {kByVc, "3.dt"},
-                 {42, "1.dt"},
-                 {-1, "1.dt"}};
-    for (const auto& c : cases) {
-        CaseTest best;
-        ASSERT_TRUE(BestTestOfDay(db, 1, "2026-03-05", kTestFvc, c.criterion, best)) << c.criterion;
-        EXPECT_EQ(best.DataName, c.best) << c.criterion;
-    }
-    CaseTest none;
-    EXPECT_FALSE(BestTestOfDay(db, 1, "", kTestFvc, kByFvc, none));
-    EXPECT_FALSE(BestTestOfDay(db, 0, "2026-03-05", kTestFvc, kByFvc, none));
-    EXPECT_FALSE(BestTestOfDay(db, 1, "2026-03-05", kTestVc, kByFvc, none));
-    // Best first: by FVC + FEV1 for FVC tests, by VC or MVV for the others.
-    EXPECT_EQ(names(LoadDayTestsBestFirst(db, 1, "2026-03-05", kTestFvc)),
-              QStringList({"2.dt", "1.dt", "3.dt"}));
-    addTest(1, 4, "2026-03-05 10:00:00", kTestVc, {.vc = 3.0f});
-    addTest(1, 5, "2026-03-05 10:10:00", kTestVc, {.vc = 3.5f});
-    addTest(1, 6, "2026-03-05 11:00:00", kTestMvv, {.mvv = 120});
-    addTest(1, 7, "2026-03-05 11:10:00", kTestMvv, {.mvv = 90});
-    EXPECT_EQ(names(LoadDayTestsBestFirst(db, 1, "2026-03-05", kTestVc)), QStringList({"5.dt", "4.dt"}));
-    EXPECT_EQ(names(LoadDayTestsBestFirst(db, 1, "2026-03-05", kTestMvv)), QStringList({"6.dt", "7.dt"}));
-}
-
 // Through the store of either engine: files on a workstation, rows on a server.
 TEST_F(CaseStore, StoredFilesAreCreatedOnceAndNamedSafely)
 {
@@ -345,8 +308,6 @@ TEST_F(CaseStore, DataNameOutsideTheFolderIsNeverTouched)
     };
     addStrayRow();
     EXPECT_EQ(names(LoadDayTests(db, 1, "2026-03-05", kTestFvc)), QStringList({"1.dt"}));
-    CaseTest best;
-    EXPECT_FALSE(BestTestOfDay(db, 1, "2026-03-05", kTestFvc, kByFvc, best));
     EXPECT_TRUE(DeleteTest(db, 1, "../x.dt"));
     EXPECT_EQ(home.read("Case/x.dt"), "outside");
     addStrayRow();

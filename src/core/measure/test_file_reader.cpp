@@ -36,12 +36,9 @@ bool parseHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& 
 }
 
 // Only a regular file is read (a FIFO or a device would block or never end),
-// whole up to the largest test file, or its first `head` bytes.
-bool readFile(const QString& path, QByteArray& bytes, QString* error, qint64 head = -1) {
-    const RegularFile::Status status =
-        head < 0 ? RegularFile::Read(path, kMaxTestFileSize, bytes, error)
-                 : RegularFile::Read(path, head, bytes, error, true);
-    return status == RegularFile::Status::Read;
+// whole up to the largest test file.
+bool readFile(const QString& path, QByteArray& bytes, QString* error) {
+    return RegularFile::Read(path, kMaxTestFileSize, bytes, error) == RegularFile::Status::Read;
 }
 
 } // namespace
@@ -63,14 +60,6 @@ int TrailerLength(const TestFileHeader& header, int readerType) {
 bool IsTestFileName(const QString& name) {
     static const QRegularExpression pattern("^[0-9]{1,9}\\.dt$");
     return pattern.match(name).hasMatch();
-}
-
-bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record,
-                  QString* error) {
-    QByteArray bytes;
-    if (!readFile(path, bytes, error, kHeadSize))
-        return false;
-    return parseHead(bytes, header, record, error);
 }
 
 bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType,
@@ -121,35 +110,4 @@ bool ReadTestFile(const QString& path, TestFile& file, QString* error) {
     if (!readFile(path, bytes, error))
         return false;
     return ParseTestFile(bytes, file, error);
-}
-
-bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
-                    CaseHeaderList& lists) {
-    if (!IsTestFileName(dataName))
-        return false;
-    QByteArray bytes;
-    if (!readFile(caseFolder + '/' + dataName, bytes, nullptr))
-        return false;
-    return AddCaseHeader(bytes, dataName, testType, lists);
-}
-
-bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testType,
-                   CaseHeaderList& lists)
-{
-    if (!IsTestFileName(dataName))
-        return false;
-    TestFileHeader header;
-    ManeuverResult record;
-    if (!parseHead(bytes, header, record, nullptr) || header.testType != testType)
-        return false;
-    AcceptanceFlags flags;
-    // Only FVC files end with acceptance flags; the tail of the others is samples or a summary.
-    if (header.trailerFlag != 0 && header.testType == kTestFvc &&
-        bytes.size() >= kHeadSize + kAcceptanceSize)
-        flags = RecordCodec::DecodeAcceptance(bytes.constData() + bytes.size() - kAcceptanceSize);
-    RecordCodec::SetText(header.dataName, sizeof header.dataName, dataName.toLatin1());
-    lists.headers.push_back(header);
-    lists.records.push_back(record);
-    lists.flags.push_back(flags);
-    return true;
 }

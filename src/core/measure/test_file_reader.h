@@ -35,10 +35,6 @@ struct TestFile {
 bool ParseTestHead(const QByteArray& bytes, TestFileHeader& header, ManeuverResult& record,
                    QString* error = nullptr);
 
-// Header and record at the start of the file (case services, trend curves).
-bool ReadTestHead(const QString& path, TestFileHeader& header, ManeuverResult& record,
-                  QString* error = nullptr);
-
 // Header, record, flags and the sample block as the curve reader of the
 // file's own test type reads it.
 bool ParseTestFile(const QByteArray& bytes, TestFile& file, QString* error = nullptr);
@@ -47,20 +43,3 @@ bool ReadTestFile(const QString& path, TestFile& file, QString* error = nullptr)
 // The sample block of `bytes` as the curve reader of `readerType` sees it.
 bool ParseSamples(const QByteArray& bytes, const TestFileHeader& header, int readerType,
                   PulseStream& samples, QString* error = nullptr);
-
-// One entry of a case list.
-struct CaseHeaderList {
-    std::vector<TestFileHeader> headers;
-    ManeuverList records;
-    std::vector<AcceptanceFlags> flags;
-    int Count() const { return int(headers.size()); }
-};
-
-// Reads <caseFolder>/<dataName> into the lists when it is a test of `testType`;
-// returns false (and appends nothing) when the file is skipped.
-bool LoadCaseHeader(const QString& caseFolder, const QString& dataName, int testType,
-                    CaseHeaderList& lists);
-// The same for the bytes of the test file `dataName`.
-bool AddCaseHeader(const QByteArray& bytes, const QString& dataName, int testType,
-                   CaseHeaderList& lists);
-

@@ -24,32 +24,6 @@ namespace {
 const char* const kDayFilter =
     "YEAR(TestTime) = ? AND MONTH(TestTime) = ? and \t\tDAY(TestTime) = ?";
 
-// `order by` texts of the best-test criteria: fixed texts, never taken from input.
-const char* orderFor(int criterion)
-{
-    switch (criterion) {
-    case kByPef:
-        return "PEF";
-    case kByDuration:
-        return "Duration";
-    case kByFev1:
-        return "FEV1";
-    case kByFvcPlusFev1:
-        return "FVC+FEV1";
-    case kByMvv:
-        return "MVV";
-    case kByVc:
-        return "VC";
-    default:
-        return "FVC";
-    }
-}
-
-const char* orderForKind(int kind)
-{
-    return kind == kTestVc ? "VC" : kind == kTestMvv ? "MVV" : "FVC+FEV1";
-}
-
 // A file of the patient's folder named by a row; empty when the name is not <digits>.dt,
 // so a row can never reach outside Case/<ID>/.
 // A folder that is a link leading out of the case store counts as no folder.
@@ -246,38 +220,6 @@ CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind)
                 .arg(kDayFilter),
             {id, kind, y, m, d});
     return readTests(db, id, dataNames(rs));
-}
-
-CaseTestList LoadDayTestsBestFirst(Database& db, int id, const QString& day, int kind)
-{
-    int y = 0, m = 0, d = 0;
-    if (id < 1 || !SplitDay(day, y, m, d))
-        return {};
-    Recordset rs(db);
-    rs.Open(QString("SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ? and %1 "
-                    "order by %2 desc")
-                .arg(kDayFilter, orderForKind(kind)),
-            {id, kind, y, m, d});
-    return readTests(db, id, dataNames(rs));
-}
-
-bool BestTestOfDay(Database& db, int id, const QString& day, int kind, int criterion,
-                   CaseTest& best)
-{
-    int y = 0, m = 0, d = 0;
-    if (id < 1 || !SplitDay(day, y, m, d))
-        return false;
-    Recordset rs(db);
-    rs.Open(QString("SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ? and %1 "
-                    "order by %2 desc")
-                .arg(kDayFilter, orderFor(criterion)),
-            {id, kind, y, m, d});
-    if (rs.GetRecordCount() <= 0)
-        return false;
-    rs.MoveFirst();
-    QString name;
-    rs.GetFieldValue("DataName", name);
-    return readTest(db, id, name, best);
 }
 
 QStringList TestTimes(Database& db, int id)
@@ -518,31 +460,4 @@ bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile)
         }
     }
     return ok && QDir().rmdir(folder);
-}
-
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists)
-{
-    QString sql = "SELECT DataName FROM CaseInfo WHERE ID = ? and TestType = ?";
-    QVariantList values{patientId, testType};
-    if (year > 0) {
-        sql += " and YEAR(TestTime) = ?";
-        values << year;
-    }
-    sql += " order by TestTime";
-    Recordset rs(db);
-    if (!rs.Open(sql, values))
-        return 0;
-    // The store never reads through a folder that leads out of the case store.
-    const int rows = rs.GetRecordCount();
-    int appended = 0;
-    rs.MoveFirst();
-    for (int i = 0; i < rows; ++i, rs.MoveNext()) {
-        QString dataName;
-        rs.GetFieldValue("DataName", dataName);
-        QByteArray bytes;
-        if (IsTestFileName(dataName) && db.Files().Read(patientId, dataName, bytes) &&
-            AddCaseHeader(bytes, dataName, testType, lists))
-            ++appended;
-    }
-    return appended;
 }

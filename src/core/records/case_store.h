@@ -32,9 +32,6 @@ struct CaseRow {
 };
 using CaseRowList = std::vector<CaseRow>;
 
-// Orders of BestTestOfDay: 0 FVC, 1 PEF, 2 Duration, 3 FEV1, 4 FVC+FEV1, 5 MVV, 6 VC.
-enum BestCriterion { kByFvc, kByPef, kByDuration, kByFev1, kByFvcPlusFev1, kByMvv, kByVc };
-
 // Year, month and day of a "YYYY-MM-DD" text (characters 1-4, 6-7, 9-10); false
 // when any part is not a number.
 bool SplitDay(const QString& day, int& year, int& month, int& dayOfMonth);
@@ -62,14 +59,6 @@ std::unique_ptr<TestStore> PatientTestStore(Database& db, int id, const QString&
 // The day's tests of one kind, oldest first, each read from Case/<ID>/<DataName>;
 // rows whose file cannot be read are skipped. Nothing for id < 1 or an empty day.
 CaseTestList LoadDayTests(Database& db, int id, const QString& day, int kind);
-
-// The same tests best first: FVC+FEV1 for kind 0, VC for kind 1, MVV for kind 2.
-CaseTestList LoadDayTestsBestFirst(Database& db, int id, const QString& day, int kind);
-
-// The first test of the day in the order of `criterion` (others order by FVC);
-// false when there is none or it cannot be read.
-bool BestTestOfDay(Database& db, int id, const QString& day, int kind, int criterion,
-                   CaseTest& best);
 
 // Every test time of the patient, newest day first.
 QStringList TestTimes(Database& db, int id);
@@ -101,7 +90,3 @@ bool DeletePatient(Database& db, int id);
 // and the folder stays. `removeFile` deletes one file or link (QFile::remove when empty).
 using FileRemover = std::function<bool(const QString& path)>;
 bool RemoveFolderTree(const QString& folder, const FileRemover& removeFile = {});
-
-// Every CaseInfo row of the patient and type (year 0: all years), oldest
-// first, read from Case/<ID>/<DataName>. Returns the number of entries appended.
-int LoadCaseHeaders(Database& db, int patientId, int testType, int year, CaseHeaderList& lists);
