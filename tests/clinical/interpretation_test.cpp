@@ -1,6 +1,8 @@
-// The interpretation at each of its boundaries, on both sides, with values
-// placed at chosen z-scores through the LMS model itself.
+// The interpretation at each of its boundaries, on both sides
+// (data/interpretation.csv), with values placed at chosen z-scores through the
+// LMS model itself.
 #include "core/clinical/interpretation.h"
+#include "support/data_table.h"
 
 #include <gtest/gtest.h>
 
@@ -43,76 +45,37 @@ TEST(SeverityTest, BandsOnBothSidesOfEachLimit)
     EXPECT_EQ(SeverityOfZ(-4.001), Severity::Severe);
 }
 
-TEST_F(InterpretationTest, ObstructionAtTheRatiosLln)
+// Each row of interpretation.csv.
+TEST_F(InterpretationTest, PatternsAndSeveritiesAtEachLimit)
 {
-    Interpretation r = interpret(values(0, -1.645));
-    ASSERT_TRUE(r.available);
-    EXPECT_NEAR(r.ratio.z, -1.645, 1e-9);
-    EXPECT_FALSE(r.obstruction);
-    EXPECT_EQ(r.ratio.severity, Severity::Normal);
-
-    r = interpret(values(0, -1.646));
-    EXPECT_TRUE(r.obstruction);
-    EXPECT_EQ(r.pattern, SpirometryPattern::Obstruction);
-    EXPECT_FALSE(r.prism);
-    EXPECT_EQ(r.severity, r.fev1.severity); // the impairment takes FEV1's severity
-
-    // With a low FVC beside it: air trapping or added restriction.
-    r = interpret(values(-1.7, -2.0));
-    EXPECT_EQ(r.pattern, SpirometryPattern::ObstructionLowFvc);
-    EXPECT_EQ(PatternName(r.pattern), "obstruction-low-fvc");
-    EXPECT_TRUE(r.rules.join(' ').contains("air trapping"));
-}
-
-TEST_F(InterpretationTest, PreservedRatioPatternAtEachOfItsThreeLimits)
-{
-    // FVC and FEV1 below LLN, ratio exactly at its LLN: preserved.
-    Interpretation r = interpret(values(-2.2, -1.645));
-    ASSERT_EQ(r.fvc.severity, Severity::Mild);
-    ASSERT_NE(r.fev1.severity, Severity::Normal);
-    EXPECT_TRUE(r.prism);
-    EXPECT_EQ(r.pattern, SpirometryPattern::PreservedRatio);
-    EXPECT_FALSE(r.obstruction);
-    EXPECT_TRUE(r.rules.join(' ').contains("lung volumes"));
-
-    // The ratio just below: obstruction with a low FVC instead.
-    r = interpret(values(-2.2, -1.646));
-    EXPECT_FALSE(r.prism);
-    EXPECT_EQ(r.pattern, SpirometryPattern::ObstructionLowFvc);
-
-    // FVC exactly at its LLN: no longer both low.
-    const double fvc = at(GliParameter::FVC, -1.645);
-    r = interpret({at(GliParameter::FEV1, -2.0), fvc});
-    ASSERT_EQ(r.fvc.severity, Severity::Normal);
-    ASSERT_EQ(r.ratio.severity, Severity::Normal);
-    EXPECT_FALSE(r.prism);
-    EXPECT_EQ(r.pattern, SpirometryPattern::NonSpecific);
-    r = interpret({at(GliParameter::FEV1, -2.0), at(GliParameter::FVC, -1.646)});
-    ASSERT_EQ(r.ratio.severity, Severity::Normal);
-    EXPECT_TRUE(r.prism);
-
-    // FEV1 exactly at its LLN beside a low FVC: not the pattern either.
-    r = interpret({at(GliParameter::FEV1, -1.645), at(GliParameter::FVC, -1.9)});
-    ASSERT_EQ(r.fev1.severity, Severity::Normal);
-    EXPECT_FALSE(r.prism);
-}
-
-TEST_F(InterpretationTest, WithinNormalLimitsAndSeverityFromFev1)
-{
-    Interpretation r = interpret({at(GliParameter::FEV1, -1.645), at(GliParameter::FVC, -1.645)});
-    EXPECT_EQ(r.pattern, SpirometryPattern::Normal);
-    EXPECT_EQ(PatternName(r.pattern), "normal");
-    EXPECT_EQ(r.severity, Severity::Normal);
-
-    // Severe obstruction: FEV1 far down with a low ratio.
-    const double fvc = at(GliParameter::FVC, -0.5);
-    const double fev1 = at(GliParameter::FEV1, -4.2);
-    r = interpret({fev1, fvc});
-    EXPECT_TRUE(r.obstruction);
-    EXPECT_EQ(r.severity, Severity::Severe);
-    EXPECT_EQ(SeverityName(r.severity), "severe");
-    EXPECT_NEAR(r.fev1.z, -4.2, 1e-9);
-    EXPECT_NEAR(r.fev1.percentPredicted, 100 * fev1 / r.fev1.pred, 1e-9);
+    for (const DataRow& row : ReadDataTable(CLINICAL_TEST_DATA "/interpretation.csv")) {
+        SCOPED_TRACE(row.line());
+        const bool byRatio = !row["ratio_z"].isEmpty();
+        const Interpretation r = interpret(byRatio ? values(row.number("fvc_z"), row.number("ratio_z"))
+                                                   : SpirometryValues{at(GliParameter::FEV1, row.number("fev1_z")),
+                                                                      at(GliParameter::FVC, row.number("fvc_z"))});
+        ASSERT_TRUE(r.available);
+        // The values sit where the row put them, and the impairment takes FEV1's severity.
+        EXPECT_NEAR(byRatio ? r.ratio.z : r.fev1.z, row.number(byRatio ? "ratio_z" : "fev1_z"), 1e-9);
+        EXPECT_NEAR(r.fev1.percentPredicted, 100 * r.fev1.value / r.fev1.pred, 1e-9);
+        EXPECT_EQ(r.severity, r.fev1.severity);
+        const auto expect = [&](const char* column, const QString& actual) {
+            const QString wanted = row[column];
+            if (wanted.startsWith('!')) {
+                EXPECT_NE(actual, wanted.mid(1)) << column;
+            } else if (!wanted.isEmpty()) {
+                EXPECT_EQ(actual, wanted) << column;
+            }
+        };
+        expect("pattern", PatternName(r.pattern));
+        expect("severity", SeverityName(r.severity));
+        expect("prism", r.prism ? "1" : "0");
+        expect("obstruction", r.obstruction ? "1" : "0");
+        expect("fvc_severity", SeverityName(r.fvc.severity));
+        expect("fev1_severity", SeverityName(r.fev1.severity));
+        expect("ratio_severity", SeverityName(r.ratio.severity));
+        EXPECT_TRUE(r.rules.join(' ').contains(row["rule"])) << r.rules.join(' ').toStdString();
+    }
 }
 
 TEST_F(InterpretationTest, BronchodilatorResponseOverTenPercentOfPredicted)
