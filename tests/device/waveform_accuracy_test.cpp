@@ -8,12 +8,11 @@
 // small, low-flow lungs read a few percent high. The waveforms outside the
 // accuracy may not grow past the count below.
 #include "device_fixture.h"
+#include "support/data_table.h"
 #include "core/measure/flow_engine.h"
 
 #include "core/clinical/maneuver_acceptability.h"
 #include "core/session/blow_coach.h"
-
-#include <QFile>
 
 #include <algorithm>
 
@@ -21,24 +20,21 @@
 
 namespace {
 
+// The forced expirations of waveforms.csv, by name.
 std::vector<std::pair<std::string, FlowPhase>> waveforms()
 {
     std::vector<std::pair<std::string, FlowPhase>> all;
-    QFile file(WAVEFORMS_FILE);
-    if (!file.open(QIODevice::ReadOnly))
-        return all;
-    for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
-        const QList<QByteArray> f = line.split(',');
-        if (f.size() != 13)
-            continue;
+    for (const DataRow& row : ReadDataTable(WAVEFORMS_FILE)) {
         FlowPhase p;
         p.forced = true;
         double* fields[] = {&p.amplitude, &p.rise,       p.weights,     p.weights + 1,
                             p.weights + 2, p.decays,     p.decays + 1,  p.decays + 2,
                             &p.duration,  &p.plateau,    &p.hesitation, &p.hesitationFlow};
+        const char* columns[] = {"amplitude", "rise",     "weight1",  "weight2",    "weight3",   "decay1",
+                                 "decay2",    "decay3",   "duration", "plateau",    "hesitation", "hesitationFlow"};
         for (int i = 0; i < 12; ++i)
-            *fields[i] = f[i + 1].toDouble();
-        all.emplace_back(f[0].toStdString(), p);
+            *fields[i] = row.number(columns[i]);
+        all.emplace_back(row["name"].toStdString(), p);
     }
     return all;
 }
