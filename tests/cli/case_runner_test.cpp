@@ -2,39 +2,37 @@
 // case files in cases/: each case is a program folder, its files and a list
 // of commands with what each must answer (exit code, output, JSON fields).
 //
-// A step: "files" (written first, as those of the case), "args" (after
-// --home FOLDER unless "home": false), "stdin" (or
-// "stdinFile", a file in the folder), "env", "program" (another program run with
-// "args" as they are), "make" ({"fifo": [files], "sparse": {file: bytes, grown
-// with holes}, "link": {link: target}}, before the command), "whileHeld"
-// (statements another connection runs before the command, rolled back after it),
-// "full": true (the command runs with the disk of ${full} full), "together": N
-// (N copies at once, each answering as the step says), "killWhen" (a query: the
-// command is killed once it finds a row, then the step waits until it finds
-// none), "unchanged": true (the folder's files are the same after the command),
-// "exit" (0 unless given), "out" (exact), "outContains", "outLacks", "errContains",
-// "outEmpty", "errEmpty", "lines" (lines of output), "json" (path: value),
-// "near" (path: [value, tolerance]), "close" (path: [other path, relative
-// tolerance]), "present" (paths holding a value, not an
-// empty list), "missing" (paths), "size" (path: count),
-// "save" (name: path, for ${name} later), "jsonFile" (a file these JSON checks
-// read instead of the output, with or without a command), "exists" / "absent" (files); "sql"
-// (statements run on the case's database before the command) and "rows"
-// (query: row count, after it), "refused" (statements that must fail), "has" /
-// "hasNot" (path: objects some element does / no element does match), "fileHolds"
-// (file: texts, a PDF read as its text, a file that is not UTF-8 as Latin-1),
-// "sameBytes" ([file, file], PDFs by their text), "folderHolds" (folder: every
-// file in it, hidden ones too). A step
-// without "args" runs no command. A case with "databases" (sqlite, postgresql)
+// A step, in this order: "files" (written, as those of the case), "make" ({"fifo":
+// [files], "sparse": {file: bytes, grown with holes}, "link": {link: target}}),
+// "sql" (statements run on the case's database), "refused" (statements that must
+// fail), then its command: "args" (after --home FOLDER unless "home": false) or
+// "program" (another program, "args" as they are), "stdin" (or "stdinFile", a file
+// in the folder), "env", "whileHeld" (statements another connection runs before the
+// command and rolls back after it), "full": true (the disk of ${full} is full while
+// it runs), "together": N (N copies at once, each answering as the step says),
+// "killWhen" (a query: the command is killed once it finds a row, and the step goes
+// on once it finds none), "unchanged": true (the folder's files stay as they were).
+// What the command must answer: "exit" (0 unless given), "out" (exact), "outContains",
+// "outLacks", "errContains", "outEmpty", "errEmpty", "lines" (lines of output),
+// "json" (path: value), "near" (path: [value, tolerance]), "close" (path: [other
+// path, relative tolerance]), "present" (paths holding a value, not an empty list),
+// "missing" (paths), "size" (path: count), "has" / "hasNot" (path: objects some
+// element does / no element does match), "save" (name: path, for ${name} later);
+// "jsonFile" makes these JSON checks read a file instead, with or without a command.
+// Then: "exists" / "absent" (files), "fileHolds" (file: texts, a PDF read as its
+// text, a file that is not UTF-8 as Latin-1), "sameBytes" ([file, file], PDFs by
+// their text), "folderHolds" (folder: every file in it, hidden ones too), "rows"
+// (query: row count). A step without "args" runs no command.
+// A case: "files" (name: text, or {"latin1": text} for bytes that are not UTF-8,
+// or {"base64": text}), "steps", "neverPrinted" (texts no command may print),
+// "fullDisk": true (a folder ${full} on a small file system), "needs" (files
+// without which the case is skipped), "databases" (sqlite, postgresql: the case
 // runs once on each, every command given --database ${database}; a key ending in
-// Sqlite or Postgresql counts on that one only. "neverPrinted": texts no command
-// of the case may print. "files" of the case: name: text, or {"latin1": text}
-// for bytes that are not UTF-8, or {"base64": text}; "fullDisk": true gives the case ${full}, a folder on a small
-// file system; a case whose "needs" (files) are missing is skipped.
+// Sqlite or Postgresql counts on that one only).
 // Paths are dot-separated keys and array indexes; a file name is in the folder
 // unless absolute. Texts may hold ${home}, ${today}, ${full}, ${env:NAME},
-// ${yearsAgo:N} / ${daysAgo:N} (the date N years / days before today), saved names and
-// ${a*b-0.001} (a product of saved names with an offset), ${base64:FILE}.
+// ${yearsAgo:N} / ${daysAgo:N} (the date N years / days before today), saved names
+// and ${a*b-0.001} (a product of saved names with an offset), ${base64:FILE}.
 #include "support/full_disk.h"
 #include "support/pg_server.h"
 #include "support/run_tool.h"
@@ -110,7 +108,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             const int n = m.captured(2).toInt();
             const QDate today = QDate::currentDate();
             text.replace(m.captured(0),
-                         (m.captured(1) == "years" ? today.addYears(-n) : today.addDays(-n)).toString("yyyy-MM-dd"));
+                         (m.captured(1) == "years" ? today.addYears(-n) : today.addDays(-n))
+                             .toString("yyyy-MM-dd"));
         }
         static const QRegularExpression env("\\$\\{env:(\\w+)\\}");
         for (auto m = env.match(text); m.hasMatch(); m = env.match(text))
@@ -189,7 +188,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         for (auto it = rows.begin(); it != rows.end(); ++it) {
             Recordset rs(db);
             rs.Open(expand(it.key()));
-            EXPECT_EQ(rs.GetRecordCount(), expand(it.value()).toVariant().toInt()) << where << " " << it.key().toStdString();
+            EXPECT_EQ(rs.GetRecordCount(), expand(it.value()).toVariant().toInt())
+                << where << " " << it.key().toStdString();
         }
     }
 
@@ -211,7 +211,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     QByteArray folderDigest() const
     {
         QStringList paths;
-        for (QDirIterator it(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        for (QDirIterator it(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();)
             paths << it.next();
         paths.sort();
         QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -227,20 +228,25 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     {
         for (auto it = files.begin(); it != files.end(); ++it) {
             const QJsonValue v = it.value();
-            home.write(expand(it.key()), !v.isObject()       ? expand(v.toString()).toUtf8()
-                                         : v["latin1"].isString() ? expand(v["latin1"].toString()).toLatin1()
-                                                                  : QByteArray::fromBase64(expand(v["base64"].toString()).toLatin1()));
+            QByteArray bytes = expand(v.toString()).toUtf8();
+            if (v["latin1"].isString())
+                bytes = expand(v["latin1"].toString()).toLatin1();
+            else if (v["base64"].isString())
+                bytes = QByteArray::fromBase64(expand(v["base64"].toString()).toLatin1());
+            home.write(expand(it.key()), bytes);
         }
     }
 
     void make(const QJsonObject& what, const std::string& where) const
     {
         for (const QJsonValue& f : what["fifo"].toArray())
-            EXPECT_EQ(::mkfifo(QFile::encodeName(file(f.toString())).constData(), 0600), 0) << where;
+            EXPECT_EQ(::mkfifo(QFile::encodeName(file(f.toString())).constData(), 0600), 0)
+                << where;
         const QJsonObject sparse = what["sparse"].toObject();
         for (auto it = sparse.begin(); it != sparse.end(); ++it) {
             QFile grown(file(it.key()));
-            EXPECT_TRUE(grown.open(QIODevice::ReadWrite) && grown.resize(it.value().toInteger())) << where;
+            EXPECT_TRUE(grown.open(QIODevice::ReadWrite) && grown.resize(it.value().toInteger()))
+                << where;
         }
         const QJsonObject links = what["link"].toObject();
         for (auto it = links.begin(); it != links.end(); ++it)
@@ -250,9 +256,11 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     void checkFiles(const QJsonObject& step, const std::string& where)
     {
         for (const QJsonValue& f : step["exists"].toArray())
-            EXPECT_TRUE(QFileInfo::exists(file(f.toString()))) << where << "\nno " << f.toString().toStdString();
+            EXPECT_TRUE(QFileInfo::exists(file(f.toString())))
+                << where << "\nno " << f.toString().toStdString();
         for (const QJsonValue& f : step["absent"].toArray())
-            EXPECT_FALSE(QFileInfo::exists(file(f.toString()))) << where << "\nthere is " << f.toString().toStdString();
+            EXPECT_FALSE(QFileInfo::exists(file(f.toString())))
+                << where << "\nthere is " << f.toString().toStdString();
         const QJsonObject holds = step["fileHolds"].toObject();
         for (auto it = holds.begin(); it != holds.end(); ++it) {
             const QString text = textOf(it.key());
@@ -264,11 +272,16 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             QStringList names;
             for (const QJsonValue& f : it.value().toArray())
                 names << f.toString();
-            EXPECT_EQ(QDir(file(it.key())).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name), names)
+            EXPECT_EQ(QDir(file(it.key()))
+                          .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)
+                          .join(' ')
+                          .toStdString(),
+                      names.join(' ').toStdString())
                 << where << "\nin " << it.key().toStdString();
         }
         const auto bytes = [&](const QJsonValue& name) {
-            return file(name.toString()).endsWith(".pdf") ? PdfText(file(name.toString())).toUtf8() : home.read(expand(name.toString()));
+            return file(name.toString()).endsWith(".pdf") ? PdfText(file(name.toString())).toUtf8()
+                                                          : home.read(expand(name.toString()));
         };
         if (step.contains("sameBytes")) {
             EXPECT_EQ(bytes(step["sameBytes"][0]), bytes(step["sameBytes"][1])) << where;
@@ -306,8 +319,9 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
 
     // The command, "together" copies at once; with "killWhen" killed once that
     // query finds a row, the step going on once it finds none.
-    std::vector<ToolResult> run(const QString& program, const QStringList& args, const QByteArray& input,
-                                const QProcessEnvironment& env, const QJsonObject& step, const std::string& where)
+    std::vector<ToolResult> run(const QString& program, const QStringList& args,
+                                const QByteArray& input, const QProcessEnvironment& env,
+                                const QJsonObject& step, const std::string& where)
     {
         const QString killWhen = expand(step["killWhen"].toString());
         if (!step.contains("together") && killWhen.isEmpty())
@@ -334,7 +348,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         }
         std::vector<ToolResult> results(running.size());
         for (size_t i = 0; i < running.size(); ++i) {
-            if (running[i]->waitForFinished(300000) && running[i]->exitStatus() == QProcess::NormalExit)
+            if (running[i]->waitForFinished(300000) &&
+                running[i]->exitStatus() == QProcess::NormalExit)
                 results[i].exitCode = running[i]->exitCode();
             results[i].out = running[i]->readAllStandardOutput();
             results[i].err = running[i]->readAllStandardError();
@@ -348,7 +363,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         QStringList args;
         if (tavctl && step["home"].toBool(true))
             args << "--home" << home.path();
-        if (tavctl && !GetParam().engine.isEmpty() && !step["args"].toArray().contains("--database"))
+        if (tavctl && !GetParam().engine.isEmpty() &&
+            !step["args"].toArray().contains("--database"))
             args << "--database" << database;
         for (const QJsonValue& a : step["args"].toArray())
             args << expand(a.toString());
@@ -364,10 +380,12 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         if (step.contains("whileHeld")) {
             ASSERT_TRUE(other.Open(database)) << where;
             for (const QJsonValue& sql : step["whileHeld"].toArray())
-                ASSERT_TRUE(other.Execute(expand(sql.toString()))) << where << " " << sql.toString().toStdString();
+                ASSERT_TRUE(other.Execute(expand(sql.toString())))
+                    << where << " " << sql.toString().toStdString();
         }
         FullDisk* full = step["full"].toBool() ? disk.get() : nullptr;
-        ASSERT_EQ(full != nullptr, step["full"].toBool()) << where << ": a full disk needs \"fullDisk\"";
+        ASSERT_EQ(full != nullptr, step["full"].toBool())
+            << where << ": a full disk needs \"fullDisk\"";
         if (full)
             full->Fill();
         const QString program = tavctl ? QString(TAVCTL_PATH) : expand(step["program"].toString());
@@ -379,7 +397,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         if (step["unchanged"].toBool()) {
             EXPECT_EQ(folderDigest(), before) << where << ": the folder changed";
         }
-        const std::string command = where + " `" + args.mid(tavctl ? 2 : 0).join(' ').toStdString() + "`";
+        const std::string command =
+            where + " `" + args.mid(tavctl ? 2 : 0).join(' ').toStdString() + "`";
         for (const ToolResult& r : results)
             checkOutput(step, r, command + "\nstderr: " + r.err.toStdString());
     }
