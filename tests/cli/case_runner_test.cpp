@@ -2,25 +2,38 @@
 // case files in cases/: each case is a program folder, its files and a list
 // of commands with what each must answer (exit code, output, JSON fields).
 //
-// A step: "args" (after --home FOLDER unless "home": false), "stdin" (or
-// "stdinFile", a file in the folder), "env",
-// "exit" (0 unless given), "out" (exact), "outContains", "outLacks", "errContains",
-// "outEmpty", "errEmpty", "lines" (lines of output), "json" (path: value),
-// "near" (path: [value, tolerance]), "close" (path: [other path, relative
-// tolerance]), "present" (paths holding a value, not an
-// empty list), "missing" (paths), "size" (path: count),
-// "save" (name: path, for ${name} later), "exists" / "absent" (files); "sql"
-// (statements run on the case's database before the command) and "rows"
-// (query: row count, after it), "refused" (statements that must fail), "has" /
-// "hasNot" (path: objects some element does / no element does match), "fileHolds"
-// (file: texts, a PDF read as its text), "sameBytes" ([file, file]). A step
-// without "args" runs no command. A case with "databases" (sqlite, postgresql)
+// A step, in this order: "files" (written, as those of the case), "make" ({"fifo":
+// [files], "sparse": {file: bytes, grown with holes}, "link": {link: target}}),
+// "sql" (statements run on the case's database), "refused" (statements that must
+// fail), then its command: "args" (after --home FOLDER unless "home": false) or
+// "program" (another program, "args" as they are), "stdin" (or "stdinFile", a file
+// in the folder), "env", "whileHeld" (statements another connection runs before the
+// command and rolls back after it), "full": true (the disk of ${full} is full while
+// it runs), "together": N (N copies at once, each answering as the step says),
+// "killWhen" (a query: the command is killed once it finds a row, and the step goes
+// on once it finds none), "unchanged": true (the folder's files stay as they were).
+// What the command must answer: "exit" (0 unless given), "out" (exact), "outContains",
+// "outLacks", "errContains", "outEmpty", "errEmpty", "lines" (lines of output),
+// "json" (path: value), "near" (path: [value, tolerance]), "close" (path: [other
+// path, relative tolerance]), "present" (paths holding a value, not an empty list),
+// "missing" (paths), "size" (path: count), "has" / "hasNot" (path: objects some
+// element does / no element does match), "save" (name: path, for ${name} later);
+// "jsonFile" makes these JSON checks read a file instead, with or without a command.
+// Then: "exists" / "absent" (files), "fileHolds" (file: texts, a PDF read as its
+// text, a file that is not UTF-8 as Latin-1), "sameBytes" ([file, file], PDFs by
+// their text), "folderHolds" (folder: every file in it, hidden ones too), "rows"
+// (query: row count). A step without "args" runs no command.
+// A case: "files" (name: text, or {"latin1": text} for bytes that are not UTF-8,
+// or {"base64": text}), "steps", "neverPrinted" (texts no command may print),
+// "fullDisk": true (a folder ${full} on a small file system), "needs" (files
+// without which the case is skipped), "databases" (sqlite, postgresql: the case
 // runs once on each, every command given --database ${database}; a key ending in
-// Sqlite or Postgresql counts on that one only. "neverPrinted": texts no command
-// of the case may print.
-// Paths are dot-separated keys and array indexes. Texts may hold ${home}, ${today},
-// ${yearsAgo:N} (a birth date N years before today), saved names and
-// ${a*b-0.001} (a product of saved names with an offset), ${base64:FILE}.
+// Sqlite or Postgresql counts on that one only).
+// Paths are dot-separated keys and array indexes; a file name is in the folder
+// unless absolute. Texts may hold ${home}, ${today}, ${full}, ${env:NAME},
+// ${yearsAgo:N} / ${daysAgo:N} (the date N years / days before today), saved names
+// and ${a*b-0.001} (a product of saved names with an offset), ${base64:FILE}.
+#include "support/full_disk.h"
 #include "support/pg_server.h"
 #include "support/run_tool.h"
 #include "support/temp_home.h"
@@ -28,17 +41,24 @@
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
+#include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,14 +103,23 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
   protected:
     QString expand(QString text) const
     {
-        static const QRegularExpression years("\\$\\{yearsAgo:(\\d+)\\}");
-        for (auto m = years.match(text); m.hasMatch(); m = years.match(text))
+        static const QRegularExpression ago("\\$\\{(years|days)Ago:(\\d+)\\}");
+        for (auto m = ago.match(text); m.hasMatch(); m = ago.match(text)) {
+            const int n = m.captured(2).toInt();
+            const QDate today = QDate::currentDate();
             text.replace(m.captured(0),
-                         QDate::currentDate().addYears(-m.captured(1).toInt()).toString("yyyy-MM-dd"));
+                         (m.captured(1) == "years" ? today.addYears(-n) : today.addDays(-n))
+                             .toString("yyyy-MM-dd"));
+        }
+        static const QRegularExpression env("\\$\\{env:(\\w+)\\}");
+        for (auto m = env.match(text); m.hasMatch(); m = env.match(text))
+            text.replace(m.captured(0), qEnvironmentVariable(m.captured(1).toLatin1().constData()));
         static const QRegularExpression base64("\\$\\{base64:([^}]+)\\}");
         for (auto m = base64.match(text); m.hasMatch(); m = base64.match(text))
             text.replace(m.captured(0), QString::fromLatin1(home.read(m.captured(1)).toBase64()));
         text.replace("${home}", home.path());
+        if (disk)
+            text.replace("${full}", disk->Path());
         text.replace("${database}", database);
         text.replace("${today}", QDate::currentDate().toString("yyyy-MM-dd"));
         static const QRegularExpression product("\\$\\{(\\w+)\\*(\\w+)([-+][0-9.]+)?\\}");
@@ -159,25 +188,103 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         for (auto it = rows.begin(); it != rows.end(); ++it) {
             Recordset rs(db);
             rs.Open(expand(it.key()));
-            EXPECT_EQ(rs.GetRecordCount(), it.value().toInt()) << where << " " << it.key().toStdString();
+            EXPECT_EQ(rs.GetRecordCount(), expand(it.value()).toVariant().toInt())
+                << where << " " << it.key().toStdString();
         }
+    }
+
+    QString file(const QString& name) const { return home.path(expand(name)); }
+
+    // A file's text: a PDF's as pdftotext reads it, a file that is not UTF-8
+    // byte for byte as Latin-1.
+    QString textOf(const QString& name) const
+    {
+        if (file(name).endsWith(".pdf"))
+            return PdfText(file(name)).simplified();
+        const QByteArray bytes = home.read(expand(name));
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8(bytes);
+        return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+    }
+
+    // Every file under the folder with its bytes.
+    QByteArray folderDigest() const
+    {
+        QStringList paths;
+        for (QDirIterator it(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();)
+            paths << it.next();
+        paths.sort();
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const QString& path : paths) {
+            hash.addData(path.toUtf8());
+            hash.addData(home.read(path));
+        }
+        return hash.result();
+    }
+
+    // Files as text, or {"latin1": text} for bytes that are not UTF-8, or {"base64": text}.
+    void writeFiles(const QJsonObject& files) const
+    {
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            const QJsonValue v = it.value();
+            QByteArray bytes = expand(v.toString()).toUtf8();
+            if (v["latin1"].isString())
+                bytes = expand(v["latin1"].toString()).toLatin1();
+            else if (v["base64"].isString())
+                bytes = QByteArray::fromBase64(expand(v["base64"].toString()).toLatin1());
+            home.write(expand(it.key()), bytes);
+        }
+    }
+
+    void make(const QJsonObject& what, const std::string& where) const
+    {
+        for (const QJsonValue& f : what["fifo"].toArray())
+            EXPECT_EQ(::mkfifo(QFile::encodeName(file(f.toString())).constData(), 0600), 0)
+                << where;
+        const QJsonObject sparse = what["sparse"].toObject();
+        for (auto it = sparse.begin(); it != sparse.end(); ++it) {
+            QFile grown(file(it.key()));
+            EXPECT_TRUE(grown.open(QIODevice::ReadWrite) && grown.resize(it.value().toInteger()))
+                << where;
+        }
+        const QJsonObject links = what["link"].toObject();
+        for (auto it = links.begin(); it != links.end(); ++it)
+            EXPECT_TRUE(QFile::link(expand(it.value().toString()), file(it.key()))) << where;
     }
 
     void checkFiles(const QJsonObject& step, const std::string& where)
     {
         for (const QJsonValue& f : step["exists"].toArray())
-            EXPECT_TRUE(QFileInfo::exists(home.path(expand(f.toString())))) << where << "\nno " << f.toString().toStdString();
+            EXPECT_TRUE(QFileInfo::exists(file(f.toString())))
+                << where << "\nno " << f.toString().toStdString();
         for (const QJsonValue& f : step["absent"].toArray())
-            EXPECT_FALSE(QFileInfo::exists(home.path(expand(f.toString())))) << where << "\nthere is " << f.toString().toStdString();
+            EXPECT_FALSE(QFileInfo::exists(file(f.toString())))
+                << where << "\nthere is " << f.toString().toStdString();
         const QJsonObject holds = step["fileHolds"].toObject();
         for (auto it = holds.begin(); it != holds.end(); ++it) {
-            const QString text = it.key().endsWith(".pdf") ? PdfText(home.path(it.key())).simplified()
-                                                           : QString::fromUtf8(home.read(it.key()));
+            const QString text = textOf(it.key());
             for (const QJsonValue& t : it.value().toArray())
                 EXPECT_TRUE(text.contains(expand(t.toString()))) << where << "\n" << it.key().toStdString() << " lacks " << t.toString().toStdString();
         }
+        const QJsonObject folders = step["folderHolds"].toObject();
+        for (auto it = folders.begin(); it != folders.end(); ++it) {
+            QStringList names;
+            for (const QJsonValue& f : it.value().toArray())
+                names << f.toString();
+            EXPECT_EQ(QDir(file(it.key()))
+                          .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)
+                          .join(' ')
+                          .toStdString(),
+                      names.join(' ').toStdString())
+                << where << "\nin " << it.key().toStdString();
+        }
+        const auto bytes = [&](const QJsonValue& name) {
+            return file(name.toString()).endsWith(".pdf") ? PdfText(file(name.toString())).toUtf8()
+                                                          : home.read(expand(name.toString()));
+        };
         if (step.contains("sameBytes")) {
-            EXPECT_EQ(home.read(step["sameBytes"][0].toString()), home.read(step["sameBytes"][1].toString())) << where;
+            EXPECT_EQ(bytes(step["sameBytes"][0]), bytes(step["sameBytes"][1])) << where;
         }
     }
 
@@ -186,21 +293,78 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         for (const QString& key : step.keys())
             if (!GetParam().engine.isEmpty() && key.endsWith(GetParam().engine))
                 step.insert(key.chopped(GetParam().engine.size()), step.value(key));
+        writeFiles(step["files"].toObject());
+        make(step["make"].toObject(), where);
         if (step.contains("sql") || step.contains("refused"))
             runSql(QJsonObject{{"sql", step["sql"]}, {"refused", step["refused"]}}, where);
         if (step.contains("args"))
             runCommand(step, where);
+        else if (step.contains("jsonFile"))
+            checkOutput(step, ToolResult{0, {}, {}}, where);
         checkFiles(step, where);
         if (step.contains("rows"))
             runSql(QJsonObject{{"rows", step["rows"]}}, where);
     }
 
+    // Whether the query finds a row in the case's database.
+    bool finds(const QString& sql) const
+    {
+        Database db;
+        if (!db.Open(database))
+            return false;
+        Recordset rs(db);
+        rs.Open(sql);
+        return rs.GetRecordCount() > 0;
+    }
+
+    // The command, "together" copies at once; with "killWhen" killed once that
+    // query finds a row, the step going on once it finds none.
+    std::vector<ToolResult> run(const QString& program, const QStringList& args,
+                                const QByteArray& input, const QProcessEnvironment& env,
+                                const QJsonObject& step, const std::string& where)
+    {
+        const QString killWhen = expand(step["killWhen"].toString());
+        if (!step.contains("together") && killWhen.isEmpty())
+            return {RunTool(program, args, input, 120000, env)};
+        std::vector<std::unique_ptr<QProcess>> running;
+        for (int i = 0; i < step["together"].toInt(1); ++i) {
+            running.push_back(std::make_unique<QProcess>());
+            running.back()->setProcessEnvironment(env);
+            running.back()->start(program, args);
+            running.back()->waitForStarted();
+            running.back()->write(input);
+            running.back()->closeWriteChannel();
+        }
+        if (!killWhen.isEmpty()) {
+            bool found = false;
+            for (int i = 0; i < 600 && !(found = finds(killWhen)); ++i)
+                QThread::msleep(100);
+            EXPECT_TRUE(found) << where << "\nnever came to " << killWhen.toStdString();
+            for (const auto& p : running)
+                p->kill();
+            for (int i = 0; i < 100 && finds(killWhen); ++i)
+                QThread::msleep(100);
+            QThread::msleep(500); // a server ends a dead client's transaction a moment later
+        }
+        std::vector<ToolResult> results(running.size());
+        for (size_t i = 0; i < running.size(); ++i) {
+            if (running[i]->waitForFinished(300000) &&
+                running[i]->exitStatus() == QProcess::NormalExit)
+                results[i].exitCode = running[i]->exitCode();
+            results[i].out = running[i]->readAllStandardOutput();
+            results[i].err = running[i]->readAllStandardError();
+        }
+        return results;
+    }
+
     void runCommand(const QJsonObject& step, const std::string& where)
     {
+        const bool tavctl = !step.contains("program");
         QStringList args;
-        if (step["home"].toBool(true))
+        if (tavctl && step["home"].toBool(true))
             args << "--home" << home.path();
-        if (!GetParam().engine.isEmpty() && !step["args"].toArray().contains("--database"))
+        if (tavctl && !GetParam().engine.isEmpty() &&
+            !step["args"].toArray().contains("--database"))
             args << "--database" << database;
         for (const QJsonValue& a : step["args"].toArray())
             args << expand(a.toString());
@@ -211,9 +375,36 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         QByteArray input = expand(step["stdin"].toString()).toUtf8();
         if (step.contains("stdinFile"))
             input = home.read(expand(step["stdinFile"].toString()));
-        const ToolResult r = RunTool(TAVCTL_PATH, args, input, 120000, env);
-        const std::string said = where + " `" + args.mid(2).join(' ').toStdString() + "`\nstderr: " +
-                                 r.err.toStdString();
+        const QByteArray before = step["unchanged"].toBool() ? folderDigest() : QByteArray();
+        Database other;
+        if (step.contains("whileHeld")) {
+            ASSERT_TRUE(other.Open(database)) << where;
+            for (const QJsonValue& sql : step["whileHeld"].toArray())
+                ASSERT_TRUE(other.Execute(expand(sql.toString())))
+                    << where << " " << sql.toString().toStdString();
+        }
+        FullDisk* full = step["full"].toBool() ? disk.get() : nullptr;
+        ASSERT_EQ(full != nullptr, step["full"].toBool())
+            << where << ": a full disk needs \"fullDisk\"";
+        if (full)
+            full->Fill();
+        const QString program = tavctl ? QString(TAVCTL_PATH) : expand(step["program"].toString());
+        const std::vector<ToolResult> results = run(program, args, input, env, step, where);
+        if (full)
+            full->Free();
+        if (step.contains("whileHeld"))
+            other.Execute("ROLLBACK");
+        if (step["unchanged"].toBool()) {
+            EXPECT_EQ(folderDigest(), before) << where << ": the folder changed";
+        }
+        const std::string command =
+            where + " `" + args.mid(tavctl ? 2 : 0).join(' ').toStdString() + "`";
+        for (const ToolResult& r : results)
+            checkOutput(step, r, command + "\nstderr: " + r.err.toStdString());
+    }
+
+    void checkOutput(const QJsonObject& step, const ToolResult& r, const std::string& said)
+    {
 
         EXPECT_EQ(r.exitCode, step["exit"].toInt(0)) << said;
         const QString out = QString::fromUtf8(r.out);
@@ -239,7 +430,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             EXPECT_EQ(out.count('\n'), step["lines"].toInt()) << said;
         }
 
-        const QJsonDocument doc = QJsonDocument::fromJson(r.out);
+        const QJsonDocument doc = QJsonDocument::fromJson(
+            step.contains("jsonFile") ? home.read(expand(step["jsonFile"].toString())) : r.out);
         const QJsonValue root = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
         const QJsonObject fields = step["json"].toObject();
         for (auto it = fields.begin(); it != fields.end(); ++it) {
@@ -292,6 +484,7 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     }
 
     TempHome home;
+    std::unique_ptr<FullDisk> disk;
     QString database = home.path("data.mdb");
     std::map<QString, QString> saved;
 };
@@ -303,9 +496,12 @@ TEST_P(CliCaseTest, AnswersAsTheCaseSays)
         database = PgTestServer::Shared().NewDatabase();
         ASSERT_FALSE(database.isEmpty()) << PgTestServer::Shared().Error().toStdString();
     }
-    const QJsonObject files = body["files"].toObject();
-    for (auto it = files.begin(); it != files.end(); ++it)
-        home.write(it.key(), expand(it.value().toString()).toUtf8());
+    for (const QJsonValue& f : body["needs"].toArray())
+        if (!QFileInfo::exists(expand(f.toString())))
+            GTEST_SKIP() << "there is no " << expand(f.toString()).toStdString();
+    if (body["fullDisk"].toBool())
+        disk = std::make_unique<FullDisk>();
+    writeFiles(body["files"].toObject());
     const QJsonArray steps = body["steps"].toArray();
     for (int i = 0; i < steps.size(); ++i)
         runStep(steps[i].toObject(), GetParam().name + " step " + std::to_string(i + 1));

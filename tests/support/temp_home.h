@@ -17,7 +17,7 @@ public:
     ~TempHome() { Settings().Reset(); }
     QString path(const QString& name = QString()) const
     {
-        return name.isEmpty() ? m_dir.path() : m_dir.path() + '/' + name;
+        return name.isEmpty() ? m_dir.path() : QDir(m_dir.path()).filePath(name); // an absolute name as it is
     }
     void write(const QString& name, const QByteArray& bytes) const
     {
