@@ -98,7 +98,8 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnc
         press(dialog, "ok");
     });
     EXPECT_EQ(languages, (QStringList{"Chinese", "Deutsch", "English"}));
-    const QStringList keys{"LANGUAGE", "PREDICTED", "HOSPITAL", "COMMUNICATION", "BTPS", "WAIT", "SIMULATOR"};
+    const QStringList keys{"LANGUAGE", "PREDICTED", "HOSPITAL", "COMMUNICATION",
+                           "BTPS",     "WAIT",      "SIMULATOR"};
     const QStringList written{"Deutsch", "0", "St. Mary's", "1", "0", "1", "3"};
     for (int i = 0; i < keys.size(); ++i)
         EXPECT_EQ(ini(keys[i]), written[i]) << keys[i].toStdString();
@@ -132,9 +133,9 @@ TEST_F(MainShellTest, EnterAndEscapeNeverCloseAPage)
 {
     addPatient("Ann");
     openShell();
-    for (QWidget* target : {static_cast<QWidget*>(child<QTableView>(shell.get(), "patientList")),
-                            static_cast<QWidget*>(child(shell.get(), "quit")),
-                            static_cast<QWidget*>(shell.get())}) {
+    for (QWidget* target :
+         {static_cast<QWidget*>(child<QTableView>(shell.get(), "patientList")),
+          static_cast<QWidget*>(child(shell.get(), "quit")), static_cast<QWidget*>(shell.get())}) {
         target->setFocus();
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QTest::keyClick(target, key);
@@ -227,7 +228,7 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsTheWrongOneIsNamedAndTheChe
     ASSERT_TRUE(waitFor([&] { return !(dialog.Check() && dialog.Check()->Running()); }, 30000));
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[2].text, GetLangText("MESSAGE", 3176));
-    EXPECT_EQ(child<QLabel>(&dialog, "result")->text().count('\n'), 2); // three strokes
+    EXPECT_EQ(child<QLabel>(&dialog, "result")->text().count('\n'), 2);  // three strokes
     const std::vector<CalibrationLogEntry> log = LoadCalibrationLog(db); // newest first
     ASSERT_FALSE(log.empty());
     EXPECT_FALSE(log.front().passed);
@@ -259,7 +260,11 @@ TEST_F(CommSetupDialogTest, ListsEachAddressOnceAndConnectsToTheCheckedOne)
     EXPECT_EQ(dialog.StatusText(), GetLangText("COMMBTH", 203)); // "Scan......"
     EXPECT_FALSE(child(&dialog, "cancel")->isEnabled());
     QTest::qWait(30);
-    waitFor([&] { return !dialog.Scanning() && !child<QProgressBar>(&dialog, "progress")->isVisible(); }, 10000);
+    waitFor(
+        [&] {
+            return !dialog.Scanning() && !child<QProgressBar>(&dialog, "progress")->isVisible();
+        },
+        10000);
     EXPECT_EQ(dialog.StatusText(), GetLangText("COMMBTH", 205)); // "Success!"
     for (const char* name : {"connect", "scan", "cancel"})
         EXPECT_TRUE(child(&dialog, name)->isEnabled()) << name;

@@ -144,8 +144,8 @@ void GuiTest::registerPatient()
 QString GuiTest::storeFvc(const QString& time, float fvc, float fev1, float pef, float fef25,
                           bool acceptable)
 {
-    return WriteRegisteredTest(home, db, patientId, kTestFvc, time, FvcRecord(fvc, fev1, pef, fef25),
-                               FvcPulses(fvc, pef), acceptable);
+    return WriteRegisteredTest(home, db, patientId, kTestFvc, time,
+                               FvcRecord(fvc, fev1, pef, fef25), FvcPulses(fvc, pef), acceptable);
 }
 
 QString GuiTest::storeVc(const QString& time, float vc)

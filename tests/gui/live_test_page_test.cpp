@@ -89,7 +89,8 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
                 cues << live->CueShown();
         }
         return page<ResultsPage>() != nullptr;
-    })) << "points " << LiveParts().points.Count() << " " << shownTexts().join("|").toStdString();
+    })) << "points "
+        << LiveParts().points.Count() << " " << shownTexts().join("|").toStdString();
     for (Cue cue : {Cue::Inhale, Cue::Blast, Cue::KeepGoing, Cue::EndReached})
         EXPECT_TRUE(cues.contains(CueText(cue))) << cues.join('|').toStdString();
     ASSERT_FALSE(grades.isEmpty());
@@ -191,9 +192,11 @@ TEST_F(LiveTestPageTest, ATestCutShortSaysWhyAndOffersItsWholeBlows)
     answers = {6};
     click("fvcTest");
     page<LiveTestPage>()->Session().SetSilenceLimit(400); // before the page starts it
-    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; })) << shownTexts().join('|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; }))
+        << shownTexts().join('|').toStdString();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.endsWith(GetLangText("MESSAGE", 3114).arg(2))) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.endsWith(GetLangText("MESSAGE", 3114).arg(2)))
+        << messages[0].text.toStdString();
     EXPECT_EQ(tests(id), 2);
 
     // The user closes during the rest before blow 2: the first blow is offered and kept.
@@ -217,7 +220,8 @@ TEST_F(LiveTestPageTest, ATestCutShortSaysWhyAndOffersItsWholeBlows)
 TEST_F(LiveTestPageTest, ASecondSessionOfTheDayIsPostAndAFailedWriteKeepsThePage)
 {
     patientId = selectNewPatient();
-    storeFvc(QDate::currentDate().toString("yyyy-MM-dd") + " 00:00:01", 4.0f, 3.2f, 7.4f); // this morning's
+    storeFvc(QDate::currentDate().toString("yyyy-MM-dd") + " 00:00:01", 4.0f, 3.2f,
+             7.4f); // this morning's
     // A file where the patient's case folder belongs: the test cannot be written.
     const QString folder = AppPaths::PatientCaseFolder(patientId);
     ASSERT_TRUE(QDir(folder).removeRecursively());
@@ -240,9 +244,11 @@ TEST_F(LiveTestPageTest, ASecondSessionOfTheDayIsPostAndAFailedWriteKeepsThePage
     live->DoseTimeEdit()->setText("0:00");
     live->ReferrerEdit()->setText("Dr. O'Brien");
     click("testing");
-    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; })) << shownTexts().join('|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return page<ResultsPage>() != nullptr; }))
+        << shownTexts().join('|').toStdString();
     QSqlQuery stored(db.Connection());
-    ASSERT_TRUE(stored.exec(QString("SELECT Session FROM CaseInfo WHERE ID = %1 AND Phase = 1").arg(patientId)));
+    ASSERT_TRUE(stored.exec(
+        QString("SELECT Session FROM CaseInfo WHERE ID = %1 AND Phase = 1").arg(patientId)));
     ASSERT_TRUE(stored.next());
     const SessionDetail detail = LoadSessionDetail(db, patientId, stored.value(0).toInt());
     EXPECT_EQ(detail.drug, "Salbutamol MDI");

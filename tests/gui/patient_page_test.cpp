@@ -112,7 +112,8 @@ TEST_F(PatientPageTest, AnEditIsSavedOnlyValidAndAfterYes)
     edit([&heightsAfter](PatientEditor* editor) {
         type(editor, "height", "300");
         press(editor, "save");
-        heightsAfter << child<QSpinBox>(editor, "height")->value(); // edit mode keeps what was typed
+        heightsAfter
+            << child<QSpinBox>(editor, "height")->value(); // edit mode keeps what was typed
         type(editor, "height", "170");
         type(editor, "weight", "12");
         press(editor, "save");
@@ -123,10 +124,11 @@ TEST_F(PatientPageTest, AnEditIsSavedOnlyValidAndAfterYes)
         type(editor, "height", "181");
         press(editor, "save"); // "save the changes?" No
     });
-    EXPECT_EQ(shownTexts(),
-              (QStringList{"Please input a integer : 80--240 !", "Please input a integer : 15--250 !",
-                           "The name must be not null!",
-                           "The user information have been reworked, do you want to save or not?"}));
+    EXPECT_EQ(
+        shownTexts(),
+        (QStringList{"Please input a integer : 80--240 !", "Please input a integer : 15--250 !",
+                     "The name must be not null!",
+                     "The user information have been reworked, do you want to save or not?"}));
     EXPECT_EQ(heightsAfter, QList<int>{300});
     EXPECT_EQ(messages[2].caption, "Error");
     EXPECT_EQ(messages[3].type, 4);
@@ -168,7 +170,8 @@ TEST_F(PatientPageTest, DeletingTheSelectedPatientAsksAndRemovesItsFolder)
                 menu->close();
             }
         });
-        emit list()->customContextMenuRequested(list()->visualRect(list()->model()->index(1, 0)).center());
+        emit list()->customContextMenuRequested(
+            list()->visualRect(list()->model()->index(1, 0)).center());
         return *text;
     };
     answers = {2}; // Cancel keeps everything
@@ -224,7 +227,8 @@ TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
 TEST_F(PatientPageTest, TheAuditViewerIsForAdministratorsAndNamesABrokenRow)
 {
     QString error;
-    ASSERT_TRUE(AccountStore(db).Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error));
+    ASSERT_TRUE(
+        AccountStore(db).Add(Actor::Unchecked(), "admin", Role::Admin, "admin-secret", &error));
     const Actor admin{"admin", Role::Admin, "ws", true};
     ASSERT_TRUE(AccountStore(db).Add(admin, "tech", Role::Technician, "tech-secret", &error));
     openShell();
@@ -264,7 +268,6 @@ bool look(GdtInbox& inbox)
     return looked.wait(1000) && looked.front().front().toBool();
 }
 
-
 // The request's patient becomes the current one; a refused request, a request
 // waiting for another program's lock (said once) and another person's number
 // are each told.
@@ -278,9 +281,10 @@ TEST_F(PatientPageTest, GdtInboxSelectsThePatientOfARequestAndTellsWhatItCouldNo
     GdtInbox inbox(*shell, 3600 * 1000); // polled by hand here
     EXPECT_FALSE(look(inbox));
 
-    const QByteArray request = gdtLine("8000", "6301") + gdtLine("9206", "3") + gdtLine("3000", "P-77") +
-                               gdtLine("3101", "Lind") + gdtLine("3102", "Ola") +
-                               gdtLine("3103", "02031955") + gdtLine("3110", "1");
+    const QByteArray request = gdtLine("8000", "6301") + gdtLine("9206", "3") +
+                               gdtLine("3000", "P-77") + gdtLine("3101", "Lind") +
+                               gdtLine("3102", "Ola") + gdtLine("3103", "02031955") +
+                               gdtLine("3110", "1");
     home.write("gdt/TAVSPRAX.GDT", request);
     ASSERT_TRUE(look(inbox));
     EXPECT_TRUE(messages.empty());

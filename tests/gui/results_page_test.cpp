@@ -59,7 +59,11 @@ class ResultsPageTest : public ReportGuiTest {
     QString label(const char* name) { return child<QLabel>(current(), name)->text(); }
     QTableWidget* list() { return child<QTableWidget>(current(), "results"); }
     // A click on the header of test column "#n".
-    void showTest(int n) { list()->horizontalHeader()->sectionClicked(int(headers(list()).indexOf(QString("#%1").arg(n)))); }
+    void showTest(int n)
+    {
+        list()->horizontalHeader()->sectionClicked(
+            int(headers(list()).indexOf(QString("#%1").arg(n))));
+    }
 };
 
 TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
@@ -80,7 +84,8 @@ TEST_F(ResultsPageTest, TheListAndTheBoxShowTheDayResultCellForCell)
         const ResultRow& row = expected.rows[size_t(r)];
         const QStringList cells = QStringList{row.name, row.name, row.unit, row.predicted} + row.reported + row.tests;
         for (int c = 0; c < cells.size(); ++c)
-            EXPECT_EQ(list()->item(r, c)->text(), cells[c]) << row.name.toStdString() << " column " << c;
+            EXPECT_EQ(list()->item(r, c)->text(), cells[c])
+                << row.name.toStdString() << " column " << c;
     }
 
     // The box: the phase's four values and percentages, its grades and what "*" means.
@@ -155,7 +160,8 @@ TEST_F(ResultsPageTest, TheSuggestionIsShownAndGoesIntoTheDiagnosisOnlyWhenConfi
     });
     press(current(), "takeIntoDiagnosis");
     EXPECT_EQ(offered, sentence);
-    EXPECT_FALSE(QFile::exists(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), "2026-03-04")));
+    EXPECT_FALSE(
+        QFile::exists(DiagnosisFile(AppPaths::PatientCaseFolder(patientId), "2026-03-04")));
 
     // Confirmed with OK, it is the day's diagnosis, after what was there.
     whenModal([](QWidget* modal) {
@@ -202,7 +208,8 @@ TEST_F(ResultsPageTest, ASessionRelabelledFromThePageMovesItsValues)
     ASSERT_EQ(results->Day()->phases.size(), 2u);
     EXPECT_FLOAT_EQ(results->Day()->phases[1].record.FEV1, 2.60f);
     EXPECT_EQ(label("bestPhase1"), "Post");
-    EXPECT_EQ(count("select * from SessionDetail where ID = ? and Drug = 'Salbutamol'", {patientId}), 1);
+    EXPECT_EQ(
+        count("select * from SessionDetail where ID = ? and Drug = 'Salbutamol'", {patientId}), 1);
 }
 
 // With accounts on: the log-in names who works, only a physician overrides a
@@ -251,10 +258,12 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
         press(dialog, "ok");
     });
     results->OnOverrideGrade(0);
-    EXPECT_TRUE(label("repeatability").contains("reviewer: acceptable - start checked on the curve (doc)"))
+    EXPECT_TRUE(
+        label("repeatability").contains("reviewer: acceptable - start checked on the curve (doc)"))
         << label("repeatability").toStdString();
     press(current(), "sign");
-    EXPECT_TRUE(label("signature").startsWith("Signed by doc on ")) << label("signature").toStdString();
+    EXPECT_TRUE(label("signature").startsWith("Signed by doc on "))
+        << label("signature").toStdString();
     answers = {1};
     shell->SetUser(admin);
     press(current(), "delete");
@@ -364,7 +373,8 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndSaysWhenItFa
     answers = {6, 7}; // view it the first time, not the second
     trigger(frame, "pdf");
     // The file is named for filing: patient number, name and day.
-    EXPECT_TRUE(suggested.endsWith("/" + shell->Patient().PatientNumber + "_Anna O'Brien_2026-03-04.pdf"))
+    EXPECT_TRUE(
+        suggested.endsWith("/" + shell->Patient().PatientNumber + "_Anna O'Brien_2026-03-04.pdf"))
         << suggested.toStdString();
     EXPECT_TRUE(home.read("report.pdf").startsWith("%PDF"));
     trigger(frame, "pdf");
@@ -480,8 +490,10 @@ class PagePlaceTest : public ReportGuiTest {
         auto* patients = child<QTableView>(shell.get(), "patientList");
         auto* model = qobject_cast<PatientListModel*>(patients->model());
         ASSERT_NE(model, nullptr);
-        const QModelIndex at = model->index(model->RowOfId(patientId), PatientListModel::kNameColumn);
-        QTest::mouseClick(patients->viewport(), Qt::LeftButton, {}, patients->visualRect(at).center());
+        const QModelIndex at =
+            model->index(model->RowOfId(patientId), PatientListModel::kNameColumn);
+        QTest::mouseClick(patients->viewport(), Qt::LeftButton, {},
+                          patients->visualRect(at).center());
     }
     // What the main page shows: patient, days, selected day, FVC curves.
     void expectShowing(const QString& day, int fvcCurves)
