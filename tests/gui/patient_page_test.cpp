@@ -124,7 +124,7 @@ TEST_F(PatientPageTest, AnEditIsSavedOnlyValidAndAfterYes)
         type(editor, "height", "181");
         press(editor, "save"); // "save the changes?" No
     });
-    EXPECT_EQ(
+    ASSERT_EQ(
         shownTexts(),
         (QStringList{"Please input a integer : 80--240 !", "Please input a integer : 15--250 !",
                      "The name must be not null!",
