@@ -303,8 +303,10 @@ class PrintPreviewTest : public ResultsPageTest {
     }
     void closePreview(PrintPreview* frame)
     {
+        QPointer<PrintPreview> guard(frame);
         trigger(frame, "close");
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull()) << "the frame is destroyed";
         EXPECT_EQ(PrintPreview::Current(), nullptr);
         EXPECT_TRUE(shell->isVisible()) << "the main window is back";
     }
