@@ -270,6 +270,7 @@ TEST_F(CommSetupDialogTest, ListsEachAddressOnceAndConnectsToTheCheckedOne)
         EXPECT_TRUE(child(&dialog, name)->isEnabled()) << name;
     auto* list = child<QTreeWidget>(&dialog, "deviceList");
     ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "Spiro A");
     EXPECT_EQ(list->topLevelItem(1)->text(1), CBlueTooth::AddressText(0xB2));
 
     // Connect without a check: stays open.

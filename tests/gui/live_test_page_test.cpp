@@ -63,10 +63,18 @@ TEST_F(LiveTestPageTest, FvcTestFromThePatientListRunsByItselfAndOpensItsResults
     EXPECT_EQ(live->SecondPlot()->Kind(), kCurveLiveFvcVolumeTime);
 
     // Nobody presses "Testing": the page starts on its own.
-    ASSERT_TRUE(waitFor([&] { return live->MainPlot()->IsLive(); }));
+    const auto shown = [&] { return page<LiveTestPage>() == live; }; // not yet the results
+    ASSERT_TRUE(waitFor([&] { return shown() && live->MainPlot()->IsLive(); }));
     // While it runs, the plots are repainted again and again.
     const int paintsBefore = live->MainPlot()->PaintCount();
-    ASSERT_TRUE(waitFor([&] { return live->MainPlot()->PaintCount() > paintsBefore + 3; }, 5000));
+    ASSERT_TRUE(waitFor(
+        [&] { return shown() && live->MainPlot()->PaintCount() > paintsBefore + 3; }, 5000));
+    // The volume-time plot draws the points as they come.
+    const auto drawn = [&] {
+        const CurveGeometry now = live->SecondPlot()->BuildGeometry(QRectF(0, 0, 400, 300));
+        return now.traces.size() == 1 && now.traces[0].pointCount > 1;
+    };
+    ASSERT_TRUE(waitFor([&] { return shown() && drawn(); }, 5000));
 
     // An adult gets no animation; the name says whose test it is.
     EXPECT_FALSE(live->AnimationSwitch()->isChecked());

@@ -265,6 +265,8 @@ TEST_F(ResultsPageTest, OnlyAPhysicianSignsAndASignedDayRefusesDel)
     EXPECT_TRUE(label("signature").startsWith("Signed by doc on "))
         << label("signature").toStdString();
     answers = {1};
+    press(current(), "delete");
+    EXPECT_TRUE(messages.back().text.contains("needs the role admin"));
     shell->SetUser(admin);
     press(current(), "delete");
     EXPECT_TRUE(messages.back().text.contains("is signed")) << messages.back().text.toStdString();
