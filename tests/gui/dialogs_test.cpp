@@ -3,7 +3,6 @@
 #include "gui_fixture.h"
 #include "links/fake_bluetooth.h"
 
-#include "core/app/app_paths.h"
 #include "core/app/ini_file.h"
 #include "core/app/interface_thread.h"
 #include "core/app/lang_text.h"
@@ -11,10 +10,9 @@
 #include "core/device/bluetooth_port.h"
 #include "core/device/device_manager.h"
 #include "core/records/calibration_log.h"
-#include "core/session/calibration_check.h"
 #include "core/records/diagnosis.h"
+#include "core/session/calibration_check.h"
 #include "core/session/measurement_parts.h"
-#include "gui/app/settings_dialog.h"
 #include "gui/device/comm_setup_dialog.h"
 #include "gui/device/device_hooks.h"
 #include "gui/measure/calibration_dialog.h"
@@ -53,9 +51,9 @@ class SettingsDialogTest : public GuiTest {
         whenModal([steps](QWidget* dialog) {
             steps(dialog);
             if (dialog->isVisible())
-                QTest::mouseClick(dialog->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+                press(dialog, "cancel");
         });
-        QTest::mouseClick(shell->findChild<QPushButton*>("settings"), Qt::LeftButton);
+        click("settings");
     }
 };
 
@@ -87,34 +85,28 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnc
     openShell();
     QStringList languages;
     openSettings([&languages](QWidget* dialog) {
-        auto* list = dialog->findChild<QComboBox*>("language");
+        auto* list = child<QComboBox>(dialog, "language");
         for (int i = 0; i < list->count(); ++i)
             languages << list->itemText(i);
         EXPECT_EQ(list->currentText(), "Chinese");
         list->setCurrentIndex(list->findText("Deutsch"));
-        EXPECT_FALSE(dialog->findChild<QPushButton*>("deviceName")->isEnabled());
-        dialog->findChild<QRadioButton*>("area")->setChecked(true);
-        QTest::keyClicks(dialog->findChild<QLineEdit*>("hospital"), "St. Mary's");
-        dialog->findChild<QComboBox*>("btps")->setCurrentIndex(0);
-        dialog->findChild<QComboBox*>("wait")->setCurrentIndex(1);
+        EXPECT_FALSE(child(dialog, "deviceName")->isEnabled());
+        child<QRadioButton>(dialog, "area")->setChecked(true);
+        QTest::keyClicks(child<QLineEdit>(dialog, "hospital"), "St. Mary's");
+        child<QComboBox>(dialog, "btps")->setCurrentIndex(0);
+        child<QComboBox>(dialog, "wait")->setCurrentIndex(1);
         press(dialog, "ok");
     });
     EXPECT_EQ(languages, (QStringList{"Chinese", "Deutsch", "English"}));
-    EXPECT_EQ(ini("LANGUAGE"), "Deutsch");
-    EXPECT_EQ(ini("PREDICTED"), "0");
-    EXPECT_EQ(ini("HOSPITAL"), "St. Mary's");
-    EXPECT_EQ(ini("COMMUNICATION"), "1");
-    EXPECT_EQ(ini("COMPORT"), "0");
-    EXPECT_EQ(ini("BTPS"), "0");
-    EXPECT_EQ(ini("WAIT"), "1");
-    EXPECT_EQ(ini("SIMULATOR"), "3");
-    EXPECT_EQ(Settings().wait, 1);
-    EXPECT_EQ(Settings().predicted, 0);
-    EXPECT_EQ(AppPaths::LanguageFile(), home.path("Language/Deutsch.txt"));
-    EXPECT_EQ(shell->findChild<QPushButton*>("user")->text(), "Patient");
-    EXPECT_EQ(shell->findChild<QPushButton*>("quit")->text(), "Beenden");
+    const QStringList keys{"LANGUAGE", "PREDICTED", "HOSPITAL", "COMMUNICATION",
+                           "BTPS",     "WAIT",      "SIMULATOR"};
+    const QStringList written{"Deutsch", "0", "St. Mary's", "1", "0", "1", "3"};
+    for (int i = 0; i < keys.size(); ++i)
+        EXPECT_EQ(ini(keys[i]), written[i]) << keys[i].toStdString();
+    EXPECT_EQ(child(shell.get(), "user")->text(), "Patient");
+    EXPECT_EQ(child(shell.get(), "quit")->text(), "Beenden");
     EXPECT_EQ(shell->windowTitle(), "TAV Spirometer DE");
-    auto* list = shell->findChild<QTableView*>("patientList");
+    auto* list = child<QTableView>(shell.get(), "patientList");
     EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), "Name");
     EXPECT_EQ(list->model()->index(0, 3).data().toString(), "männlich");
     EXPECT_EQ(list->model()->index(0, 7).data().toString(), "Unbestimmt");
@@ -126,11 +118,10 @@ TEST_F(NationGroupDialogTest, OkRecomputesTheCurrentPatientsPredictedValues)
 {
     addPatient("Ann", 1980, 1);
     openShell();
-    shell->findChild<QTableView*>("patientList")->selectRow(0);
+    child<QTableView>(shell.get(), "patientList")->selectRow(0);
     const float before = shell->Predicted().FVC;
     ASSERT_GT(before, 0.5f);
-    ASSERT_TRUE(db.Execute(
-        "update Nation set Multiply = 2 where nNation = 1 and ParamName = 17"));
+    ASSERT_TRUE(db.Execute("update Nation set Multiply = 2 where nNation = 1 and ParamName = 17"));
     NationGroupsDialog dialog(*shell);
     press(&dialog, "ok");
     EXPECT_FLOAT_EQ(shell->Predicted().FVC, before * 2);
@@ -141,22 +132,19 @@ using MainShellTest = GuiTest;
 TEST_F(MainShellTest, EnterAndEscapeNeverCloseAPage)
 {
     addPatient("Ann");
-    MainWindow& window = openShell();
-    auto* list = window.findChild<QTableView*>("patientList");
-    auto* quit = window.findChild<QPushButton*>("quit");
-    for (QWidget* target : {static_cast<QWidget*>(list), static_cast<QWidget*>(quit),
-                            static_cast<QWidget*>(&window)}) {
+    openShell();
+    for (QWidget* target :
+         {static_cast<QWidget*>(child<QTableView>(shell.get(), "patientList")),
+          static_cast<QWidget*>(child(shell.get(), "quit")), static_cast<QWidget*>(shell.get())}) {
         target->setFocus();
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QTest::keyClick(target, key);
-        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(shell->isVisible());
         EXPECT_NE(page<PatientListPage>(), nullptr);
     }
-
-    window.ShowPage(MainWindow::kResultsPage);
-    QApplication::processEvents();
-    QTest::keyClick(window.CurrentPage(), Qt::Key_Escape);
-    QTest::keyClick(window.CurrentPage(), Qt::Key_Return);
+    shell->ShowPage(MainWindow::kResultsPage);
+    QTest::keyClick(current(), Qt::Key_Escape);
+    QTest::keyClick(current(), Qt::Key_Return);
     EXPECT_NE(page<ResultsPage>(), nullptr);
     EXPECT_TRUE(messages.empty());
 }
@@ -167,41 +155,37 @@ class DiagnosisDialogTest : public GuiTest {
     static void addPhrases(QWidget* dialog, QList<int> rows)
     {
         whenModal([rows](QWidget* list) {
-            auto* phrases = list->findChild<QListWidget*>("phrases");
+            auto* phrases = child<QListWidget>(list, "phrases");
             for (int row : rows)
                 QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
                                   phrases->visualItemRect(phrases->item(row)).center());
-            QTest::mouseClick(list->findChild<QPushButton*>("ok"), Qt::LeftButton);
+            press(list, "ok");
         });
-        QTest::mouseClick(dialog->findChild<QPushButton*>("add"), Qt::LeftButton);
+        press(dialog, "add");
     }
     DiagnosisRecord record;
 };
 
-TEST_F(DiagnosisDialogTest, PhrasesGoInListOrderAndNeverPastEightLines)
+// Where the limits lie is the diagnosis rules' test; the dialog keeps the text
+// it cannot take and says why.
+TEST_F(DiagnosisDialogTest, PhrasesGoInListOrderAndTooLongATextIsRefusedWithItsReason)
 {
+    home.write("Case/1/.keep", ""); // the folder is there: only the text can be refused
     DiagnosisDialog dialog(db, 1, "2026-03-04", record);
+    dialog.show();
     addPhrases(&dialog, {12, 0, 6}); // picked out of order, added in list order
     EXPECT_EQ(dialog.ResultText(), "Asthma\r\nCOPD\r\nLung function test within normal limits");
-    auto* result = dialog.findChild<QPlainTextEdit*>("result");
+    auto* result = child<QPlainTextEdit>(&dialog, "result");
     result->setPlainText("1\n2\n3\n4\n5\n6");
     addPhrases(&dialog, {0, 1, 2}); // eight line breaks
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(result->toPlainText(), "1\n2\n3\n4\n5\n6");
-}
 
-// Where the limit lies is the diagnosis rules' test.
-TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
-{
-    home.write("Case/1/.keep", "");
-    DiagnosisDialog dialog(db, 1, "2026-03-04", record);
-    dialog.show();
-    auto* result = dialog.findChild<QPlainTextEdit*>("result");
     const QString text201 = QString(201, QChar(0x80BA));
     result->setPlainText(text201);
     press(&dialog, "ok");
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.size(), 2u);
     EXPECT_EQ(result->toPlainText(), text201);
     EXPECT_FALSE(QFile::exists(home.path("Case/1/2026-03-04.dia")));
     EXPECT_TRUE(record.Result.isEmpty());
@@ -209,9 +193,8 @@ TEST_F(DiagnosisDialogTest, TooLongADiagnosisKeepsTheDialogOpenWithItsText)
 
 using CalibrationDialogTest = GuiTest;
 
-// Calibration: the syringe the operator holds decides the verdict shown; the
-// check mode runs the check (pass and fail are the core test's), shows its
-// strokes and logs it.
+// The syringe the operator holds decides the verdict shown; the check mode
+// runs the check (pass and fail are the core test's), shows its strokes and logs it.
 TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsTheWrongOneIsNamedAndTheCheckIsLogged)
 {
     useDemoDevice();
@@ -221,7 +204,7 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsTheWrongOneIsNamedAndTheChe
     LiveParts().devices.SetSimulatorConfig(config);
     CalibrationDialog dialog(LiveParts(), &db, Actor::Unchecked());
     dialog.show();
-    auto* volume = dialog.findChild<QComboBox*>("volume");
+    auto* volume = child<QComboBox>(&dialog, "volume");
     for (const int litres : {3, 2}) {
         volume->setCurrentIndex(litres - 2);
         press(&dialog, "ok");
@@ -230,15 +213,14 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsTheWrongOneIsNamedAndTheChe
         const auto device = LiveParts().devices.SimulatedDevice();
         ASSERT_NE(device, nullptr) << "no calibration started";
         EXPECT_EQ(device->CalibrationVolume(), litres);
-        EXPECT_EQ(dialog.Session().Success(), litres == 3 ? 1 : 0);
         // After a verdict the operator may start again.
-        EXPECT_TRUE(dialog.findChild<QPushButton*>("ok")->isEnabled());
-        EXPECT_FALSE(dialog.findChild<QProgressBar*>("progress")->isVisible());
+        EXPECT_TRUE(child(&dialog, "ok")->isEnabled());
+        EXPECT_FALSE(child<QProgressBar>(&dialog, "progress")->isVisible());
     }
     EXPECT_EQ(shownTexts(), (QStringList{GetLangText("MESSAGE", 1157), GetLangText("MESSAGE", 1156)}));
     EXPECT_EQ(messages[1].caption, PromptCaption());
 
-    dialog.findChild<QComboBox*>("mode")->setCurrentIndex(1);
+    child<QComboBox>(&dialog, "mode")->setCurrentIndex(1);
     volume->setCurrentIndex(1);
     config.drift = 5;
     LiveParts().devices.SetSimulatorConfig(config);
@@ -246,11 +228,10 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsTheWrongOneIsNamedAndTheChe
     ASSERT_TRUE(waitFor([&] { return !(dialog.Check() && dialog.Check()->Running()); }, 30000));
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[2].text, GetLangText("MESSAGE", 3176));
-    EXPECT_EQ(dialog.findChild<QLabel*>("result")->text().count('\n'), 2); // three strokes
+    EXPECT_EQ(child<QLabel>(&dialog, "result")->text().count('\n'), 2);  // three strokes
     const std::vector<CalibrationLogEntry> log = LoadCalibrationLog(db); // newest first
     ASSERT_FALSE(log.empty());
     EXPECT_FALSE(log.front().passed);
-    EXPECT_EQ(log.front().strokes.size(), 3u);
 }
 
 class CommSetupDialogTest : public GuiTest {
@@ -260,16 +241,12 @@ class CommSetupDialogTest : public GuiTest {
         GuiTest::SetUp();
         m_link.blueTooth.SetTransport(std::make_unique<FakeBluetooth>(m_state));
         Settings().communication = 1;
+        m_state->radios = {{"hci0", 0x1111}};
     }
     void TearDown() override
     {
         BluetoothPort::SetSetupDialog({});
         GuiTest::TearDown();
-    }
-    void withRadio() { m_state->radios = {{"hci0", 0x1111}}; }
-    QPushButton* button(QWidget* dialog, const char* name)
-    {
-        return dialog->findChild<QPushButton*>(name);
     }
     BluetoothLink m_link;
     std::shared_ptr<FakeBluetoothState> m_state = std::make_shared<FakeBluetoothState>();
@@ -277,39 +254,36 @@ class CommSetupDialogTest : public GuiTest {
 
 TEST_F(CommSetupDialogTest, ListsEachAddressOnceAndConnectsToTheCheckedOne)
 {
-    withRadio();
     m_state->found = {{"Spiro A", 0xA1}, {"Spiro A", 0xA1}, {"Spiro B", 0xB2}};
     CommSetupDialog dialog(m_link);
     dialog.show();
     EXPECT_EQ(dialog.StatusText(), GetLangText("COMMBTH", 203)); // "Scan......"
-    EXPECT_FALSE(button(&dialog, "cancel")->isEnabled());
+    EXPECT_FALSE(child(&dialog, "cancel")->isEnabled());
     QTest::qWait(30);
-    waitFor([&] { return !dialog.Scanning() && !dialog.findChild<QProgressBar*>("progress")->isVisible(); }, 10000);
+    waitFor(
+        [&] {
+            return !dialog.Scanning() && !child<QProgressBar>(&dialog, "progress")->isVisible();
+        },
+        10000);
     EXPECT_EQ(dialog.StatusText(), GetLangText("COMMBTH", 205)); // "Success!"
     for (const char* name : {"connect", "scan", "cancel"})
-        EXPECT_TRUE(button(&dialog, name)->isEnabled()) << name;
-
-    auto* list = dialog.findChild<QTreeWidget*>("deviceList");
+        EXPECT_TRUE(child(&dialog, name)->isEnabled()) << name;
+    auto* list = child<QTreeWidget>(&dialog, "deviceList");
     ASSERT_EQ(list->topLevelItemCount(), 2);
     EXPECT_EQ(list->topLevelItem(0)->text(0), "Spiro A");
-    EXPECT_EQ(list->topLevelItem(0)->text(1), CBlueTooth::AddressText(0xA1));
     EXPECT_EQ(list->topLevelItem(1)->text(1), CBlueTooth::AddressText(0xB2));
 
     // Connect without a check: stays open.
-    QTest::mouseClick(button(&dialog, "connect"), Qt::LeftButton);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, GetLangText("COMMBTH", 206));
+    press(&dialog, "connect");
+    EXPECT_EQ(shownTexts(), QStringList{GetLangText("COMMBTH", 206)});
     EXPECT_TRUE(dialog.isVisible());
 
     // One check at most.
     list->topLevelItem(0)->setCheckState(0, Qt::Checked);
     list->topLevelItem(1)->setCheckState(0, Qt::Checked);
     EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
-    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
-
-    QTest::mouseClick(button(&dialog, "connect"), Qt::LeftButton);
+    press(&dialog, "connect");
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(m_link.blueTooth.IsConnected());
     EXPECT_EQ(m_state->connectedAddress, 0xB2u);
     // The row is the second, the device record the third of the inquiry.
     EXPECT_EQ(m_link.chosenIndex.load(), 2);

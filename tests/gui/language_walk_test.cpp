@@ -3,11 +3,13 @@
 // read off the widgets. An English screen holds no Chinese character; a
 // Chinese screen holds no English word beyond units, parameter names and the
 // few names every clinic writes in Latin letters.
-#include "report_gui_fixture.h"
+#include "gui_fixture.h"
 
+#include "core/app/lang_text.h"
+#include "core/app/system_settings.h"
 #include "core/device/device_manager.h"
-#include "core/session/measurement_parts.h"
 #include "core/records/diagnosis.h"
+#include "core/session/measurement_parts.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/message_dialog.h"
 #include "gui/app/settings_dialog.h"
@@ -17,20 +19,19 @@
 #include "gui/records/diagnosis_phrases_dialog.h"
 #include "gui/records/nation_groups_dialog.h"
 #include "gui/records/patient_editor.h"
-#include "gui/records/correction_dialog.h"
 #include "gui/report/print_preview.h"
+#include "gui/report/report_hooks.h"
 #include "gui/report/trend_dialog.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTextDocument>
 #include <QToolBar>
 
@@ -183,7 +184,10 @@ class LanguageWalkTest : public ReportGuiTest, public ::testing::WithParamInterf
         EXPECT_FALSE(texts.isEmpty()) << name.toStdString();
         for (const QString& text : foreignTexts(texts, chinese()))
             found << name + " > " + text;
-        screenshot(window, GetParam().toLower() + "_" + name);
+        // With TAV_SCREENSHOTS=<folder> set, keeps a PNG of the window there.
+        const QString folder = qEnvironmentVariable("TAV_SCREENSHOTS");
+        if (!folder.isEmpty() && QDir().mkpath(folder))
+            window->grab().save(folder + "/" + GetParam().toLower() + "_" + name + ".png");
     }
 
     const QString kDay = "2026-11-30";
@@ -210,7 +214,7 @@ TEST_P(LanguageWalkTest, EveryPageAndDialogSpeaksOneLanguage)
     }
     shell->SetCurrentTestType(0);
     shell->ShowPage(MainWindow::kResultsPage);
-    click(current(), "volumeTimeToggle");
+    press(current(), "volumeTimeToggle");
     look(shell.get(), "results_volume_time");
 
     {

