@@ -1,20 +1,15 @@
 // tavctl as an installed copy runs it: <prefix>/bin/tavctl beside
 // <prefix>/share/tav-spirometer, with the user's folder under XDG_DATA_HOME.
+#include "support/run_tool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 class InstalledTavctl : public ::testing::Test {
 protected:
@@ -31,7 +26,7 @@ protected:
 
     QString path(const QString& name) const { return m_root.path() + '/' + name; }
 
-    ToolRun run(const QStringList& args, const QString& dataHome) const
+    ToolResult run(const QStringList& args, const QString& dataHome) const
     {
         QProcessEnvironment environment;
         environment.insert("PATH", "/usr/bin:/bin");
@@ -39,16 +34,7 @@ protected:
         environment.insert("XDG_DATA_DIRS", path("nowhere"));
         if (!dataHome.isEmpty())
             environment.insert("XDG_DATA_HOME", dataHome);
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(path("usr/bin/tavctl"), args);
-        ToolRun result;
-        if (!process.waitForFinished(60000))
-            return result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        return RunTool(path("usr/bin/tavctl"), args, {}, 60000, environment);
     }
 
     QTemporaryDir m_root;
@@ -56,7 +42,7 @@ protected:
 
 TEST_F(InstalledTavctl, HelpAndVersionNeedNoFolder)
 {
-    ToolRun result = run({"--help"}, path("data"));
+    ToolResult result = run({"--help"}, path("data"));
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_TRUE(result.out.contains("settings")) << result.out.constData();
     result = run({"--version"}, path("data"));
@@ -67,7 +53,7 @@ TEST_F(InstalledTavctl, HelpAndVersionNeedNoFolder)
 
 TEST_F(InstalledTavctl, FirstUseMakesTheUsersFolderAndReadsTheSharedFiles)
 {
-    ToolRun result = run({"settings"}, path("data"));
+    ToolResult result = run({"settings"}, path("data"));
     ASSERT_EQ(result.exitCode, 0) << result.err.constData();
     const QString user = path("data/tav-spirometer");
     EXPECT_TRUE(QFileInfo(user + "/Case").isDir());
@@ -94,7 +80,7 @@ TEST_F(InstalledTavctl, UnusableDataFolderIsAnErrorNotASilentFallback)
     QFile blocker(path("blocked"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    const ToolRun result = run({"settings"}, path("blocked"));
+    const ToolResult result = run({"settings"}, path("blocked"));
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(result.err.contains("blocked")) << result.err.constData();
     EXPECT_TRUE(result.out.isEmpty());

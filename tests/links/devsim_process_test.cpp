@@ -1,7 +1,8 @@
 // `tavctl devsim --pty` as its own process: it prints the pseudo-terminal,
 // `tavctl test` runs whole FVC tests against it through the device manager
 // and the real SerialPort, clean and with faults, and it ends cleanly when
-// told to stop. (An in-process device on a pty is the connect tests' case.)
+// told to stop. (An in-process device on a pty is the connect tests' case; its
+// refusals of bad options are a tavctl case.)
 #include "device/device_fixture.h"
 #include "support/test_parts.h"
 #include "support/run_tool.h"
@@ -86,24 +87,6 @@ TEST_F(DevsimProcessTest, FramesCutIntoPiecesOnTheSerialLinkGiveTheCleanTest)
     ASSERT_TRUE(m_devsim.waitForFinished(10000));
     EXPECT_EQ(m_devsim.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_devsim.exitCode(), 0);
-}
-
-TEST_F(DevsimProcessTest, BadOptionsAreRefused)
-{
-    for (const QStringList& options :
-         {QStringList{"--protocol", "morse"}, QStringList{"--profile", "21"}, QStringList{},
-          QStringList{"--fault", "drop:x"}, QStringList{"--fault", "noise:2"},
-          QStringList{"--fault", "split:0"}}) {
-        QProcess devsim;
-        QStringList args{"--home", home.path(), "devsim"};
-        if (!options.isEmpty())
-            args << "--pty" << options;
-        devsim.start(TAVCTL_PATH, args);
-        ASSERT_TRUE(devsim.waitForFinished(10000));
-        EXPECT_EQ(devsim.exitCode(), 2) << options.join(' ').toStdString();
-        EXPECT_TRUE(devsim.readAllStandardOutput().isEmpty());
-        EXPECT_FALSE(devsim.readAllStandardError().isEmpty());
-    }
 }
 
 } // namespace
