@@ -21,8 +21,6 @@ class ExchangeTest : public ReportTest {
         addTest(kTestFvc, day + " 10:00:00", FvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
         addTest(kTestFvc, day + " 10:04:00", FvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
         addTest(kTestVc, day + " 10:30:00", FvcRecord(4.10f, 3.00f, 0.0f), TidalPulses(5, 0.6));
-        ManeuverResult mvv;
-        mvv.MVV = 142.5f;
-        addTest(kTestMvv, day + " 10:40:00", mvv, TidalPulses(6, 1.2));
+        addTest(kTestMvv, day + " 10:40:00", MvvRecord(142.5f), TidalPulses(6, 1.2));
     }
 };

@@ -150,17 +150,10 @@ QString GuiTest::storeFvc(const QString& time, float fvc, float fev1, float pef,
 
 QString GuiTest::storeVc(const QString& time, float vc)
 {
-    ManeuverResult r;
-    r.VC = vc;
-    r.IC = vc * 0.6f;
-    r.ERV = vc * 0.4f;
-    r.TV = 0.5f;
-    return WriteRegisteredTest(home, db, patientId, kTestVc, time, r, TidalPulses(3, 0.5));
+    return WriteRegisteredTest(home, db, patientId, kTestVc, time, VcRecord(vc), TidalPulses(3, 0.5));
 }
 
 QString GuiTest::storeMvv(const QString& time, float mvv)
 {
-    ManeuverResult r;
-    r.MVV = mvv;
-    return WriteRegisteredTest(home, db, patientId, kTestMvv, time, r, TidalPulses(6, 1.2));
+    return WriteRegisteredTest(home, db, patientId, kTestMvv, time, MvvRecord(mvv), TidalPulses(6, 1.2));
 }

@@ -15,25 +15,6 @@ namespace {
 
 using B = ReportBlock;
 
-ManeuverResult vcRecord(float vc)
-{
-    ManeuverResult r;
-    r.VC = vc;
-    r.IC = vc * 0.6f;
-    r.ERV = vc * 0.4f;
-    r.TV = 0.55f;
-    r.MV = 7.7f;
-    r.RR = 14;
-    return r;
-}
-
-ManeuverResult mvvRecord(float mvv)
-{
-    ManeuverResult r;
-    r.MVV = mvv;
-    return r;
-}
-
 // Share of the image's pixels that are not white.
 double inked(const QImage& image)
 {
@@ -104,8 +85,8 @@ TEST(ReportTitle, HospitalAndTitleKeptApartInEveryLanguage)
 
 TEST_F(ReportTest, DayDataDecidesThePageCount)
 {
-    addTest(kTestMvv, "2026-05-04 11:00:00", mvvRecord(101.0f), TidalPulses(6, 1.2));
-    addTest(kTestMvv, "2026-05-04 11:05:00", mvvRecord(96.0f), TidalPulses(6, 1.1));
+    addTest(kTestMvv, "2026-05-04 11:00:00", MvvRecord(101.0f), TidalPulses(6, 1.2));
+    addTest(kTestMvv, "2026-05-04 11:05:00", MvvRecord(96.0f), TidalPulses(6, 1.1));
     ReportData data;
     ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-04", data));
     EXPECT_EQ(data.mvv().size(), 2u);
@@ -114,7 +95,7 @@ TEST_F(ReportTest, DayDataDecidesThePageCount)
     EXPECT_GT(data.result.predicted.FVC, 0); // the patient's predicted values came along
 
     addTest(kTestFvc, "2026-05-05 09:00:00", FvcRecord(3.9f, 3.1f, 7.0f), FvcPulses(3.9, 7.0));
-    const QString vc = addTest(kTestVc, "2026-05-05 09:20:00", vcRecord(4.0f), TidalPulses(5, 0.6));
+    const QString vc = addTest(kTestVc, "2026-05-05 09:20:00", VcRecord(4.0f), TidalPulses(5, 0.6));
     ASSERT_TRUE(LoadReportData(db, patientId, "2026-05-05", data));
     EXPECT_EQ(ReportPageCount(data), 4);
 
@@ -133,8 +114,8 @@ TEST_F(ReportTest, EveryPageOfAFullDayIsPaintedAndThePdfIsVectorText)
     const QString day = "2026-06-10";
     addTest(kTestFvc, day + " 09:00:00", FvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
     addTest(kTestFvc, day + " 09:04:00", FvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
-    addTest(kTestVc, day + " 09:20:00", vcRecord(4.1f), TidalPulses(5, 0.6));
-    addTest(kTestMvv, day + " 09:40:00", mvvRecord(118.0f), TidalPulses(7, 1.4));
+    addTest(kTestVc, day + " 09:20:00", VcRecord(4.1f), TidalPulses(5, 0.6));
+    addTest(kTestMvv, day + " 09:40:00", MvvRecord(118.0f), TidalPulses(7, 1.4));
     DiagnosisRecord diagnosis;
     diagnosis.Physician = "Dr. Vance";
     diagnosis.Result = "Normal ventilatory function.";

@@ -68,15 +68,8 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
     addTest(kTestFvc, day + " 10:00:00", FvcRecord(4.80f, 3.50f, 8.0f), FvcPulses(4.8, 8.0));
     addTest(kTestFvc, day + " 10:04:00", FvcRecord(4.60f, 3.90f, 9.5f), FvcPulses(4.6, 9.5));
     addTest(kTestFvc, day + " 10:09:00", FvcRecord(3.10f, 2.20f, 5.0f), FvcPulses(3.1, 5.0));
-    ManeuverResult vc;
-    vc.VC = 4.4f;
-    vc.IC = 2.9f;
-    vc.ERV = 1.5f;
-    vc.TV = 0.6f;
-    addTest(kTestVc, day + " 10:30:00", vc, TidalPulses(5, 0.6));
-    ManeuverResult mvv;
-    mvv.MVV = 131.0f;
-    addTest(kTestMvv, day + " 10:41:00", mvv, TidalPulses(6, 1.2));
+    addTest(kTestVc, day + " 10:30:00", VcRecord(4.4f), TidalPulses(5, 0.6));
+    addTest(kTestMvv, day + " 10:41:00", MvvRecord(131.0f), TidalPulses(6, 1.2));
     DiagnosisRecord diagnosis;
     diagnosis.Physician = chinese() ? QString::fromUtf8("李医生") : "Dr. Vance";
     diagnosis.Result = GetLangText("DIAGNOSE_RESULT", 1300);

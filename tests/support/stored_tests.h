@@ -117,6 +117,26 @@ inline ManeuverResult FvcRecord(float fvc, float fev1, float pef, float fef25 = 
     return r;
 }
 
+// A slow VC record: the lung volumes in a healthy adult's proportions.
+inline ManeuverResult VcRecord(float vc)
+{
+    ManeuverResult r;
+    r.VC = vc;
+    r.IC = vc * 0.6f;
+    r.ERV = vc * 0.4f;
+    r.TV = 0.55f;
+    r.MV = 7.7f;
+    r.RR = 14;
+    return r;
+}
+
+inline ManeuverResult MvvRecord(float mvv)
+{
+    ManeuverResult r;
+    r.MVV = mvv;
+    return r;
+}
+
 // Expiratory pulses of a blow: most of the volume in the first 2 s, then
 // either one last pulse at `seconds` (a plateau) or a steady trickle to the end.
 inline PulseStream blowPulses(bool plateau, double seconds = 4.0)
