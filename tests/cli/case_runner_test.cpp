@@ -306,12 +306,9 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             runSql(QJsonObject{{"rows", step["rows"]}}, where);
     }
 
-    // Whether the query finds a row in the case's database.
-    bool finds(const QString& sql) const
+    // Whether the query finds a row in the database.
+    static bool finds(Database& db, const QString& sql)
     {
-        Database db;
-        if (!db.Open(database))
-            return false;
         Recordset rs(db);
         rs.Open(sql);
         return rs.GetRecordCount() > 0;
@@ -336,13 +333,15 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             running.back()->closeWriteChannel();
         }
         if (!killWhen.isEmpty()) {
+            Database watched;
+            EXPECT_TRUE(watched.Open(database)) << where;
             bool found = false;
-            for (int i = 0; i < 600 && !(found = finds(killWhen)); ++i)
+            for (int i = 0; i < 600 && !(found = finds(watched, killWhen)); ++i)
                 QThread::msleep(100);
             EXPECT_TRUE(found) << where << "\nnever came to " << killWhen.toStdString();
             for (const auto& p : running)
                 p->kill();
-            for (int i = 0; i < 100 && finds(killWhen); ++i)
+            for (int i = 0; i < 100 && finds(watched, killWhen); ++i)
                 QThread::msleep(100);
             QThread::msleep(500); // a server ends a dead client's transaction a moment later
         }

@@ -10,15 +10,13 @@
 #include <memory>
 #include <vector>
 
-class DataRow {
-  public:
-    DataRow(std::shared_ptr<const QStringList> header, QStringList cells)
-        : m_header(std::move(header)), cells(std::move(cells))
-    {
-    }
+struct DataRow {
+    std::shared_ptr<const QStringList> header;
+    QStringList cells;
+
     QString operator[](const QString& column) const
     {
-        const qsizetype i = m_header->indexOf(column);
+        const qsizetype i = header->indexOf(column);
         if (i < 0)
             ADD_FAILURE() << "no column " << column.toStdString();
         return cells.value(i);
@@ -26,12 +24,6 @@ class DataRow {
     double number(const QString& column) const { return (*this)[column].toDouble(); }
     // For SCOPED_TRACE: the row as it stands in the file.
     std::string line() const { return cells.join(',').toStdString(); }
-
-  private:
-    std::shared_ptr<const QStringList> m_header;
-
-  public:
-    QStringList cells;
 };
 
 inline std::vector<DataRow> ReadDataTable(const QString& path)
@@ -47,7 +39,7 @@ inline std::vector<DataRow> ReadDataTable(const QString& path)
         if (!header)
             header = std::make_shared<QStringList>(line.split(','));
         else
-            rows.emplace_back(header, line.split(','));
+            rows.push_back({header, line.split(',')});
     }
     return rows;
 }
