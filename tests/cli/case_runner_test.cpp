@@ -2,23 +2,27 @@
 // case files in cases/: each case is a program folder, its files and a list
 // of commands with what each must answer (exit code, output, JSON fields).
 //
-// A step, in this order: "files" (written, as those of the case), "make" ({"fifo":
-// [files], "sparse": {file: bytes, grown with holes}, "link": {link: target}}),
-// "sql" (statements run on the case's database), "refused" (statements that must
-// fail), then its command: "args" (after --home FOLDER unless "home": false) or
-// "program" (another program, "args" as they are), "stdin" (or "stdinFile", a file
-// in the folder), "env", "whileHeld" (statements another connection runs before the
-// command and rolls back after it), "full": true (the disk of ${full} is full while
-// it runs), "together": N (N copies at once, each answering as the step says),
-// "killWhen" (a query: the command is killed once it finds a row, and the step goes
-// on once it finds none), "unchanged": true (the folder's files stay as they were).
+// A step, in this order: "stop" (servers ended), "serve" (name: {"program", "args",
+// "port"}: a server kept until the case ends, ready once its port listens), "files"
+// (written, as those of the case), "make" ({"fifo": [files], "sparse": {file: bytes,
+// grown with holes}, "link": {link: target}, "copy": {file: source}}), "sql"
+// (statements run on the case's database), "refused" (statements that must fail),
+// then its command: "args" (after --home FOLDER unless "home": false) or "program"
+// (another program, "args" as they are), "stdin" (or "stdinFile", a file in the
+// folder), "env" (a null value takes the variable away), "whileHeld" (statements
+// another connection runs before the command and rolls back after it), "full": true
+// (the disk of ${full} is full while it runs), "together": N (N copies at once, each
+// answering as the step says), "killWhen" (a query: the command is killed once it
+// finds a row, and the step goes on once it finds none), "unchanged": true (the
+// folder's files stay as they were).
 // What the command must answer: "exit" (0 unless given), "out" (exact), "outContains",
-// "outLacks", "errContains", "outEmpty", "errEmpty", "lines" (lines of output),
-// "json" (path: value), "near" (path: [value, tolerance]), "close" (path: [other
-// path, relative tolerance]), "present" (paths holding a value, not an empty list),
-// "missing" (paths), "size" (path: count), "has" / "hasNot" (path: objects some
-// element does / no element does match), "save" (name: path, for ${name} later);
-// "jsonFile" makes these JSON checks read a file instead, with or without a command.
+// "outLacks", "errContains", "errLacks", "outEmpty", "errEmpty", "lines" (lines of
+// output), "json" (path: value), "near" (path: [value, tolerance], a text holding a
+// number too), "close" (path: [other path, relative tolerance]), "present" (paths
+// holding a value, not an empty list), "missing" (paths), "size" (path: count), "has" /
+// "hasNot" (path: objects some element does / no element does match), "save" (name:
+// path, for ${name} later); "jsonFile" makes these JSON checks read a file instead,
+// with or without a command.
 // Then: "exists" / "absent" (files), "fileHolds" (file: texts, a PDF read as its
 // text, a file that is not UTF-8 as Latin-1), "sameBytes" ([file, file], PDFs by
 // their text), "folderHolds" (folder: every file in it, hidden ones too), "rows"
@@ -30,10 +34,13 @@
 // runs once on each, every command given --database ${database}; a key ending in
 // Sqlite or Postgresql counts on that one only).
 // Paths are dot-separated keys and array indexes; a file name is in the folder
-// unless absolute. Texts may hold ${home}, ${today}, ${full}, ${env:NAME},
-// ${yearsAgo:N} / ${daysAgo:N} (the date N years / days before today), saved names
-// and ${a*b-0.001} (a product of saved names with an offset), ${base64:FILE}.
+// unless absolute. Texts may hold ${home}, ${today}, ${today:FORMAT}, ${full},
+// ${tavctl} (the program under test), ${version}, ${env:NAME}, ${port:NAME} (a free
+// loopback port, one per name and case), ${yearsAgo:N} / ${daysAgo:N} (the date N
+// years / days before today), saved names, ${a*b-0.001} (a product of saved names
+// or numbers with an offset) and ${base64:FILE}.
 #include "support/full_disk.h"
+#include "support/loopback_server.h"
 #include "support/pg_server.h"
 #include "support/run_tool.h"
 #include "support/temp_home.h"
@@ -118,14 +125,29 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         for (auto m = base64.match(text); m.hasMatch(); m = base64.match(text))
             text.replace(m.captured(0), QString::fromLatin1(home.read(m.captured(1)).toBase64()));
         text.replace("${home}", home.path());
+        text.replace("${tavctl}", TAVCTL_PATH);
+        text.replace("${version}", TAV_PROJECT_VERSION);
         if (disk)
             text.replace("${full}", disk->Path());
         text.replace("${database}", database);
         text.replace("${today}", QDate::currentDate().toString("yyyy-MM-dd"));
+        static const QRegularExpression today("\\$\\{today:([^}]+)\\}");
+        for (auto m = today.match(text); m.hasMatch(); m = today.match(text))
+            text.replace(m.captured(0), QDate::currentDate().toString(m.captured(1)));
+        static const QRegularExpression port("\\$\\{port:(\\w+)\\}");
+        for (auto m = port.match(text); m.hasMatch(); m = port.match(text)) {
+            quint16& taken = ports[m.captured(1)];
+            taken = taken ? taken : LoopbackServer::FreePort();
+            text.replace(m.captured(0), QString::number(taken));
+        }
         static const QRegularExpression product("\\$\\{(\\w+)\\*(\\w+)([-+][0-9.]+)?\\}");
+        const auto factor = [this](const QString& name) {
+            bool number = false;
+            const double value = name.toDouble(&number);
+            return number ? value : saved.at(name).toDouble();
+        };
         for (auto m = product.match(text); m.hasMatch(); m = product.match(text)) {
-            const double value = saved.at(m.captured(1)).toDouble() * saved.at(m.captured(2)).toDouble() +
-                                 m.captured(3).toDouble();
+            const double value = factor(m.captured(1)) * factor(m.captured(2)) + m.captured(3).toDouble();
             text.replace(m.captured(0), QString::number(value, 'g', 17));
         }
         for (const auto& [name, value] : saved)
@@ -251,6 +273,11 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         const QJsonObject links = what["link"].toObject();
         for (auto it = links.begin(); it != links.end(); ++it)
             EXPECT_TRUE(QFile::link(expand(it.value().toString()), file(it.key()))) << where;
+        const QJsonObject copies = what["copy"].toObject();
+        for (auto it = copies.begin(); it != copies.end(); ++it) {
+            QDir().mkpath(QFileInfo(file(it.key())).absolutePath());
+            EXPECT_TRUE(QFile::copy(expand(it.value().toString()), file(it.key()))) << where;
+        }
     }
 
     void checkFiles(const QJsonObject& step, const std::string& where)
@@ -288,11 +315,30 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         }
     }
 
+    void serve(const QJsonObject& step, const std::string& where)
+    {
+        for (const QJsonValue& name : step["stop"].toArray())
+            servers.erase(name.toString());
+        const QJsonObject start = step["serve"].toObject();
+        for (auto it = start.begin(); it != start.end(); ++it) {
+            const QJsonObject how = it.value().toObject();
+            QStringList args;
+            for (const QJsonValue& a : how["args"].toArray())
+                args << expand(a.toString());
+            auto& server = servers[it.key()] = std::make_unique<LoopbackServer>();
+            const quint16 port = expand(how["port"].toString()).toUShort();
+            ASSERT_TRUE(server->Start(expand(how["program"].toString()), args, port))
+                << where << ": " << it.key().toStdString() << " never listened\n"
+                << server->Output().toStdString();
+        }
+    }
+
     void runStep(QJsonObject step, const std::string& where)
     {
         for (const QString& key : step.keys())
             if (!GetParam().engine.isEmpty() && key.endsWith(GetParam().engine))
                 step.insert(key.chopped(GetParam().engine.size()), step.value(key));
+        serve(step, where);
         writeFiles(step["files"].toObject());
         make(step["make"].toObject(), where);
         if (step.contains("sql") || step.contains("refused"))
@@ -369,8 +415,12 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             args << expand(a.toString());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         const QJsonObject vars = step["env"].toObject();
-        for (auto it = vars.begin(); it != vars.end(); ++it)
-            env.insert(it.key(), expand(it.value().toString()));
+        for (auto it = vars.begin(); it != vars.end(); ++it) {
+            if (it.value().isNull())
+                env.remove(it.key());
+            else
+                env.insert(it.key(), expand(it.value().toString()));
+        }
         QByteArray input = expand(step["stdin"].toString()).toUtf8();
         if (step.contains("stdinFile"))
             input = home.read(expand(step["stdinFile"].toString()));
@@ -419,6 +469,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             EXPECT_FALSE(out.contains(expand(t.toString()))) << said << "\nstdout holds " << expand(t.toString()).toStdString();
         for (const QJsonValue& t : step["errContains"].toArray())
             EXPECT_TRUE(err.contains(expand(t.toString()))) << said << "\nstderr lacks " << expand(t.toString()).toStdString();
+        for (const QJsonValue& t : step["errLacks"].toArray())
+            EXPECT_FALSE(err.contains(expand(t.toString()))) << said << "\nstderr holds " << expand(t.toString()).toStdString();
         if (step.contains("outEmpty")) {
             EXPECT_EQ(out.isEmpty(), step["outEmpty"].toBool()) << said;
         }
@@ -443,9 +495,12 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         }
         const QJsonObject near = step["near"].toObject();
         for (auto it = near.begin(); it != near.end(); ++it) {
+            // A number, or a text that holds one (an HL7 field); the wanted value may be saved.
             const QJsonValue v = at(root, it.key());
-            EXPECT_TRUE(v.isDouble()) << said << "\nfield " << it.key().toStdString();
-            EXPECT_NEAR(v.toDouble(), it.value()[0].toDouble(), it.value()[1].toDouble())
+            bool number = v.isDouble();
+            const double got = number ? v.toDouble() : v.toString().toDouble(&number);
+            EXPECT_TRUE(number) << said << "\nfield " << it.key().toStdString();
+            EXPECT_NEAR(got, expand(it.value()[0]).toVariant().toDouble(), it.value()[1].toDouble())
                 << said << "\nfield " << it.key().toStdString();
         }
         const QJsonObject close = step["close"].toObject();
@@ -486,6 +541,8 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     std::unique_ptr<FullDisk> disk;
     QString database = home.path("data.mdb");
     std::map<QString, QString> saved;
+    mutable std::map<QString, quint16> ports; // given out as the texts name them
+    std::map<QString, std::unique_ptr<LoopbackServer>> servers;
 };
 
 TEST_P(CliCaseTest, AnswersAsTheCaseSays)
