@@ -10,62 +10,6 @@
 
 namespace {
 
-TEST(SystemSettingsLoad, AMissingFileOrKeyKeepsTheInitialValueAndCreatesNothing)
-{
-    TempHome home;
-    const SystemSettings initial;
-    Settings().Load(AppPaths::SettingsFile());
-    EXPECT_EQ(Settings().language, initial.language);
-    EXPECT_FALSE(QFile::exists(AppPaths::SettingsFile()));
-    EXPECT_EQ(AppPaths::LanguageFile(), home.path() + "/Language/English.txt");
-    home.write("System.ini", "[SYSTEM]\r\nLANGUAGE=Chinese\r\n");
-    Settings().Load(AppPaths::SettingsFile());
-    EXPECT_EQ(Settings().language, "Chinese");
-    EXPECT_EQ(Settings().space, initial.space.load());
-    EXPECT_EQ(Settings().fvcColor, initial.fvcColor);
-    EXPECT_EQ(AppPaths::LanguageFile(), home.path() + "/Language/Chinese.txt");
-}
-
-// Hand-edited values: SPACE and TIMES go to the device as one byte each, the
-// switches choose between two entries, PREDICTED is 1 only when stored as 1.
-// 2147483647 times 5 overflowed before.
-TEST(SystemSettingsLoad, ValuesOutsideTheirFieldKeepTheDefaultAndTheEdgesAreTaken)
-{
-    TempHome home;
-    const auto load = [&](const QByteArray& lines) {
-        home.write("System.ini", "[SYSTEM]\n" + lines);
-        Settings().Reset();
-        Settings().Load(AppPaths::SettingsFile());
-    };
-    for (const QByteArray& wild : {QByteArray("2147483647"), QByteArray("-5"), QByteArray("256"),
-                                   QByteArray("99999999999999999999")}) {
-        load("SPACE=" + wild + "\nTIMES=" + wild + "\nWAIT=" + wild + "\nBTPS=" + wild +
-             "\nCOMMUNICATION=" + wild + "\nPREDICTED=" + wild + "\n");
-        EXPECT_EQ(Settings().space, 10) << wild.toStdString();
-        EXPECT_EQ(Settings().times, 15) << wild.toStdString();
-        EXPECT_EQ(Settings().wait, 0) << wild.toStdString();
-        EXPECT_EQ(Settings().btps, 1) << wild.toStdString();
-        EXPECT_EQ(Settings().communication, 1) << wild.toStdString();
-        EXPECT_EQ(Settings().predicted, 0) << wild.toStdString();
-    }
-    load("SPACE=255\nTIMES=0\nWAIT=1\nBTPS=0\nCOMMUNICATION=0\nPREDICTED=1\n");
-    EXPECT_EQ(Settings().space, 255);
-    EXPECT_EQ(Settings().times, 0);
-    EXPECT_EQ(Settings().wait, 1);
-    EXPECT_EQ(Settings().btps, 0);
-    EXPECT_EQ(Settings().communication, 0);
-    EXPECT_EQ(Settings().predicted, 1);
-    load("PREDICTED=2\nFVCCOLOR=255\nTRENDBKCOLOR=16777215\nREFCOLOR=0\nHOSPITAL=" +
-         QByteArray(150, 'H') + "\nSIMULATOR=3\nCOMPORT=-1\n");
-    EXPECT_EQ(Settings().predicted, 0);
-    EXPECT_EQ(Settings().fvcColor, 0x0000FFu);
-    EXPECT_EQ(Settings().trendBkColor, 0xFFFFFFu);
-    EXPECT_EQ(Settings().refColor, 0u);
-    EXPECT_EQ(Settings().hospital.size(), 99);
-    EXPECT_EQ(Settings().simulator, 3);
-    EXPECT_EQ(Settings().comPort, -1);
-}
-
 TEST(SystemSettingsWrite, CreatesTheFileAndWritesDecimal)
 {
     TempHome home;
