@@ -96,6 +96,7 @@ TEST_P(ReportTextTest, EveryLabelAndValueIsTextAndEveryPageNamesThePatient)
             << "page " << page;
         all += text;
     }
+    EXPECT_NE(RunTool("pdftotext", {"-f", "5", "-l", "5", out, "-"}).exitCode, 0) << "a fifth page";
 
     QStringList expected = {
         ReportTitle(),
