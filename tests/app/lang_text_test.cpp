@@ -16,25 +16,6 @@
 
 namespace {
 
-// A file's text with its line breaks, cut by characters; an empty value or
-// another section gives the built-in text; no caching across a language change.
-TEST(GetLangText, FileTextsLineBreaksEmptyValuesLengthAndLanguageChange)
-{
-    TempHome home;
-    const QString longChinese(600, QChar(0x80BA)); // three bytes in UTF-8
-    home.write("Language/English.txt",
-               QString::fromUtf8("[CASE]\n1193=肺活量\\n测试\n105=\n116=Quit\n[MESSAGE]\n141=").toUtf8() +
-                   longChinese.toUtf8() + "\n");
-    home.write("Language/Chinese.txt", QString::fromUtf8("[CASE]\n116=退出\n").toUtf8());
-    EXPECT_EQ(GetLangText("case", 1193), QString::fromUtf8("肺活量\n测试"));
-    EXPECT_EQ(GetLangText("CASE", 105), "User Name:");
-    EXPECT_EQ(GetLangText("MESSAGE", 141), longChinese.left(kLangTextLength));
-    EXPECT_EQ(GetLangText("REPORT", 1193), "TAV Spirometer");
-    EXPECT_EQ(GetLangText("CASE", 116), "Quit");
-    Settings().language = "Chinese";
-    EXPECT_EQ(GetLangText("CASE", 116), QString::fromUtf8("退出"));
-}
-
 // Without a language folder every screen still shows words: the built-in text of
 // the id, the same in whichever section it is asked for.
 TEST(BuiltinStrings, EveryLookupFallsBackToOneBuiltInTextPerId)
