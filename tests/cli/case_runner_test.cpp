@@ -35,10 +35,10 @@
 // Sqlite or Postgresql counts on that one only).
 // Paths are dot-separated keys and array indexes; a file name is in the folder
 // unless absolute. Texts may hold ${home}, ${today}, ${today:FORMAT}, ${full},
-// ${tavctl} (the program under test), ${version}, ${env:NAME}, ${port:NAME} (a free
-// loopback port, one per name and case), ${yearsAgo:N} / ${daysAgo:N} (the date N
-// years / days before today), saved names, ${a*b-0.001} (a product of saved names
-// or numbers with an offset) and ${base64:FILE}.
+// ${tavctl} (the program under test), ${tav} (the desktop program), ${version},
+// ${env:NAME}, ${port:NAME} (a free loopback port, one per name and case),
+// ${yearsAgo:N} / ${daysAgo:N} (the date N years / days before today), saved names,
+// ${a*b-0.001} (a product of saved names or numbers with an offset), ${base64:FILE}.
 #include "support/full_disk.h"
 #include "support/loopback_server.h"
 #include "support/pg_server.h"
@@ -126,6 +126,7 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             text.replace(m.captured(0), QString::fromLatin1(home.read(m.captured(1)).toBase64()));
         text.replace("${home}", home.path());
         text.replace("${tavctl}", TAVCTL_PATH);
+        text.replace("${tav}", QFileInfo(TAVCTL_PATH).dir().filePath("tav"));
         text.replace("${version}", TAV_PROJECT_VERSION);
         if (disk)
             text.replace("${full}", disk->Path());
