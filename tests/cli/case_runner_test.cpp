@@ -5,7 +5,8 @@
 // A step, in this order: "stop" (servers ended), "serve" (name: {"program", "args",
 // "port"}: a server kept until the case ends, ready once its port listens), "files"
 // (written, as those of the case), "make" ({"fifo": [files], "sparse": {file: bytes,
-// grown with holes}, "link": {link: target}, "copy": {file: source}}), "sql"
+// grown with holes}, "link": {link: target}, "copy": {file: source}, a hard link
+// where it can be}), "sql"
 // (statements run on the case's database), "refused" (statements that must fail),
 // then its command: "args" (after --home FOLDER unless "home": false) or "program"
 // (another program, "args" as they are), "stdin" (or "stdinFile", a file in the
@@ -23,10 +24,11 @@
 // "hasNot" (path: objects some element does / no element does match), "save" (name:
 // path, for ${name} later); "jsonFile" makes these JSON checks read a file instead,
 // with or without a command.
-// Then: "exists" / "absent" (files), "fileHolds" (file: texts, a PDF read as its
+// Then: "exists" / "absent" (files), "private" (folders only their owner reads), "fileHolds" (file: texts, a PDF read as its
 // text, a file that is not UTF-8 as Latin-1), "sameBytes" ([file, file], PDFs by
 // their text), "folderHolds" (folder: every file in it, hidden ones too), "rows"
-// (query: row count). A step without "args" runs no command.
+// (query: row count). A step without "args" runs no command; every command runs
+// in the case's folder.
 // A case: "files" (name: text, or {"latin1": text} for bytes that are not UTF-8,
 // or {"base64": text}), "steps", "neverPrinted" (texts no command may print),
 // "fullDisk": true (a folder ${full} on a small file system), "needs" (files
@@ -66,6 +68,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -276,8 +279,12 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
             EXPECT_TRUE(QFile::link(expand(it.value().toString()), file(it.key()))) << where;
         const QJsonObject copies = what["copy"].toObject();
         for (auto it = copies.begin(); it != copies.end(); ++it) {
-            QDir().mkpath(QFileInfo(file(it.key())).absolutePath());
-            EXPECT_TRUE(QFile::copy(expand(it.value().toString()), file(it.key()))) << where;
+            // A hard link where it can be: a program's copy costs no disk then.
+            const QString from = expand(it.value().toString()), to = file(it.key());
+            QDir().mkpath(QFileInfo(to).absolutePath());
+            EXPECT_TRUE(::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ||
+                        QFile::copy(from, to))
+                << where << ": " << from.toStdString();
         }
     }
 
@@ -289,6 +296,9 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         for (const QJsonValue& f : step["absent"].toArray())
             EXPECT_FALSE(QFileInfo::exists(file(f.toString())))
                 << where << "\nthere is " << f.toString().toStdString();
+        for (const QJsonValue& f : step["private"].toArray())
+            EXPECT_FALSE(QFileInfo(file(f.toString())).permissions() & (QFile::ReadGroup | QFile::ReadOther))
+                << where << "\nothers may read " << f.toString().toStdString();
         const QJsonObject holds = step["fileHolds"].toObject();
         for (auto it = holds.begin(); it != holds.end(); ++it) {
             const QString text = textOf(it.key());
@@ -369,11 +379,12 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     {
         const QString killWhen = expand(step["killWhen"].toString());
         if (!step.contains("together") && killWhen.isEmpty())
-            return {RunTool(program, args, input, 120000, env)};
+            return {RunTool(program, args, input, 120000, env, home.path())};
         std::vector<std::unique_ptr<QProcess>> running;
         for (int i = 0; i < step["together"].toInt(1); ++i) {
             running.push_back(std::make_unique<QProcess>());
             running.back()->setProcessEnvironment(env);
+            running.back()->setWorkingDirectory(home.path());
             running.back()->start(program, args);
             running.back()->waitForStarted();
             running.back()->write(input);

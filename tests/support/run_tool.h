@@ -12,10 +12,12 @@ struct ToolResult {
 
 inline ToolResult RunTool(const QString& program, const QStringList& args,
                           const QByteArray& input = QByteArray(), int timeoutMs = 60000,
-                          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+                          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                          const QString& folder = QString())
 {
     QProcess process;
     process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
     process.start(program, args);
     ToolResult result;
     if (!process.waitForStarted())
