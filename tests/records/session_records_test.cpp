@@ -5,9 +5,6 @@
 #include "support/test_patient.h"
 
 #include "core/clinical/gli_patient.h"
-#include "core/measure/test_file_writer.h"
-#include "core/records/case_file_store.h"
-#include "core/records/case_store.h"
 #include "core/records/patient_record.h"
 #include "core/records/session_records.h"
 
@@ -30,12 +27,7 @@ class SessionRecords : public RecordsTest {
         ManeuverResult r;
         r.FVC = 4.0f;
         r.FEV1 = 3.1f;
-        SaveContext context;
-        context.testType = kind;
-        const QString name = QString("%1.dt").arg(n);
-        ASSERT_TRUE(db.Files().Write(id, name,
-                                     BuildTestFile(MakeHeader(context, name, time), r, nullptr, 0, {})));
-        ASSERT_TRUE(RegisterTest(db, id, name, time, r, kind, place)) << db.LastError().toStdString();
+        storeTest(id, n, time, kind, r, place);
     }
     // A session of `blows` blows starting with file `first`, two minutes apart.
     void session(int id, int first, const QString& day, int hour, int phase, int blows = 3,
