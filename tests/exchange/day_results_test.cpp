@@ -80,11 +80,13 @@ TEST_F(DayResultsTest, EachDayIsComparedAtItsOwnAgeInTheValuesAndTheCsv)
         }
         // FEV1/FVC leaves in percent, as the record keeps it; GLI's fraction times 100.
         const ParameterResult* ratio = find(r, "FEV1/FVC");
-        ASSERT_TRUE(ratio && ratio->predicted && ratio->lln);
+        ASSERT_TRUE(ratio && ratio->predicted && ratio->lln && ratio->zScore);
         EXPECT_NEAR(ratio->measured, 100 * row.number("fev1_measured") / row.number("fvc_measured"),
                     0.0051);
         EXPECT_NEAR(*ratio->predicted, 100 * row.number("fev1fvc_pred_2022"), 100 * kTwoDecimals / 10);
         EXPECT_NEAR(*ratio->lln, 100 * row.number("fev1fvc_lln_2022"), 100 * kTwoDecimals / 10);
+        // The ratio of the two 85 % values is near its predicted one: so is its z-score.
+        EXPECT_NEAR(*ratio->zScore, 0, 0.5);
         // GLI Global predicts nothing else: no value borrowed from another parameter or set.
         for (const char* none : {"PEF", "FET"}) {
             const ParameterResult* v = find(r, none);

@@ -93,11 +93,11 @@ class OneAnswerTest : public DayResultsTest {
 TEST_F(OneAnswerTest, ABronchodilatorDayIsTheSameOnScreenOnPageOneAndInEveryExchangedFile)
 {
     // Obstructed before the bronchodilator, opened after it. Before: three blows
-    // stored one per session (as every day before sessions), the best in the
-    // middle; after: one session of three blows.
+    // stored one per session (as every day before sessions), the best FEV1 in the
+    // middle, the best FVC last; after: one session of three blows.
     const QDate day(2026, 4, 14);
     const PulseStream good = blowPulses(true);
-    const double preFev1[] = {1.74, 1.80, 1.77}, preFvc[] = {3.84, 3.90, 3.87};
+    const double preFev1[] = {1.74, 1.80, 1.77}, preFvc[] = {3.84, 3.85, 3.90};
     for (int i = 0; i < 3; ++i) {
         const int number = nextNumber++;
         StoreSessionBlow(db, id, number, blowRecord(float(preFvc[i]), float(preFev1[i]), good),
