@@ -136,23 +136,6 @@ TEST_F(Predicted, AnEthnicGroupOutsideTheSetIsTakenFromTheNationGroup)
     EXPECT_NE(stored.FVC, none.FVC);
 }
 
-TEST_F(Predicted, ATestDayTakesTheAgeOfThatDay)
-{
-    PatientRecord p = person(0, 0, 0, 176);
-    p.Birthdate = QDate(1950, 8, 1);
-    p.Age = AgeFromBirthdate(p.Birthdate, QDate(2026, 3, 1));
-    const PatientRecord in2016 = PatientOnDay(p, QDate(2016, 4, 20));
-    EXPECT_EQ(in2016.Age, 66);
-    EXPECT_EQ(PatientOnDay(p, QDate()).Age, p.Age); // no day: as the record has it
-    ManeuverResult then, sixtySix, now;
-    ASSERT_TRUE(ComputePredictedValues(db, then, in2016));
-    ASSERT_TRUE(ComputePredictedValues(db, sixtySix, person(0, 0, 66, 176)));
-    ASSERT_TRUE(ComputePredictedValues(db, now, p));
-    EXPECT_EQ(then.FVC, sixtySix.FVC);
-    EXPECT_EQ(then.ELA, 66);
-    EXPECT_GT(then.FVC, now.FVC); // ten years younger, a larger lung
-}
-
 TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
 {
     // A private equation set 9 (3 and 4 are the GLI sets): FVC 4, FEV1 3 (constants only), slot 2 all zero.
