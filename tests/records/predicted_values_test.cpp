@@ -136,6 +136,17 @@ TEST_F(Predicted, AnEthnicGroupOutsideTheSetIsTakenFromTheNationGroup)
     EXPECT_NE(stored.FVC, none.FVC);
 }
 
+// On a GLI set the age is the decimal age of the test's day, as PatientOnDay gives it.
+TEST_F(Predicted, AGliTestDayTakesTheAgeOfThatDay)
+{
+    PatientRecord p = person(4, 0, 0, 176);
+    p.Birthdate = QDate(1950, 8, 1);
+    ManeuverResult then, now;
+    ASSERT_TRUE(ComputePredictedValues(db, then, PatientOnDay(p, QDate(2016, 4, 20))));
+    ASSERT_TRUE(ComputePredictedValues(db, now, p));
+    EXPECT_GT(then.FVC, now.FVC); // ten years younger, a larger lung
+}
+
 TEST_F(Predicted, RatioFactorOfZeroAndOfAHundred)
 {
     // A private equation set 9 (3 and 4 are the GLI sets): FVC 4, FEV1 3 (constants only), slot 2 all zero.
