@@ -18,16 +18,13 @@ class DayResultsTest : public ExchangeTest {
     }
 
     // A session of three good blows whose largest FEV1 and FVC are the ones given.
-    void storeSession(int id, int session, int phase, const QString& day, int hour, double fev1, double fvc,
-                      ManeuverResult flows = {})
+    void storeSession(int id, int session, int phase, const QString& day, int hour, double fev1,
+                      double fvc)
     {
         const PulseStream good = blowPulses(true);
         for (int i = 0; i < 3; ++i) {
-            ManeuverResult r = blowRecord(float(fvc - 0.03 * i), float(fev1 - 0.03 * i), good);
-            if (i == 0) {
-                r.FEF2575 = flows.FEF2575;
-                r.FEV6 = flows.FEV6;
-            }
+            const ManeuverResult r =
+                blowRecord(float(fvc - 0.03 * i), float(fev1 - 0.03 * i), good);
             StoreSessionBlow(db, id, nextNumber++, r, good,
                              QString("%1 %2:%3:00").arg(day).arg(hour, 2, 10, QChar('0')).arg(i * 5, 2, 10, QChar('0')),
                              {session, i + 1, phase, basis});

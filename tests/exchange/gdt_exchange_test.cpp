@@ -116,8 +116,6 @@ TEST_F(GdtExchangeTest, RequestsBreakingARuleAreRefusedWithTheLineAndStoreNothin
     }
     GdtImport result;
     QString error;
-    EXPECT_EQ(import(requestFile("6310", fullRequest()), result, error), GdtStore::Refused);
-    EXPECT_TRUE(error.contains("6310")) << error.toStdString();
     QList<QByteArray> noSurname = fullRequest();
     noSurname.removeAt(5);
     EXPECT_EQ(import(requestFile("6302", noSurname), result, error), GdtStore::Refused);
@@ -173,7 +171,7 @@ TEST_F(GdtExchangeTest, AnOrderMatchesOnlyTheSamePersonAndOnlyWithoutRepeatedFie
     EXPECT_EQ(result.patientId, first.patientId);
 }
 
-TEST_F(GdtExchangeTest, InboxKeepsARequestThroughALockUntilItIsTakenAndKeepsEveryRefusedOne)
+TEST_F(GdtExchangeTest, InboxKeepsARequestThroughALockUntilItIsTaken)
 {
     ExchangeSettings settings;
     settings.gdtFolder = home.path("gdt");
@@ -208,23 +206,6 @@ TEST_F(GdtExchangeTest, InboxKeepsARequestThroughALockUntilItIsTakenAndKeepsEver
     ASSERT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Taken) << error.toStdString();
     EXPECT_TRUE(error.isEmpty());
     EXPECT_EQ(patientCount(), before + 1);
-
-    // Three refused requests in turn under the one name, and a folder in the way of a fourth name.
-    const QByteArray refused[] = {requestFile("6302", replaced(fullRequest(), "3110", "3")),
-                                  requestFile("6302", replaced(fullRequest(), "9206", "3")),
-                                  requestFile("6310", fullRequest())};
-    ASSERT_TRUE(QDir().mkpath(settings.gdtFolder + "/TAVSPRAX.GDT.2.refused"));
-    for (const QByteArray& r : refused) {
-        home.write("gdt/TAVSPRAX.GDT", r);
-        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused);
-    }
-    EXPECT_TRUE(error.contains("6310")) << error.toStdString();
-    EXPECT_EQ(
-        QDir(settings.gdtFolder).entryList(QDir::Files, QDir::Name),
-        (QStringList{"TAVSPRAX.GDT.3.refused", "TAVSPRAX.GDT.4.refused", "TAVSPRAX.GDT.refused"}));
-    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.refused"), refused[0]);
-    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.3.refused"), refused[1]);
-    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.4.refused"), refused[2]);
 }
 
 TEST_F(GdtExchangeTest, InboxWaitsForAFreshTruncatedRequestThenRefusesIt)
@@ -257,6 +238,8 @@ TEST_F(GdtExchangeTest, InboxSetsAsideFifosDevicesAndOversizeRequestsAndGoesOnTa
     const int before = patientCount();
     GdtImport result;
     QString error;
+    // A folder in the way of the third name kept aside.
+    ASSERT_TRUE(QDir().mkpath(request + ".3.refused"));
     const auto expectRefused = [&](const char* what, const char* message) {
         Watchdog watchdog(std::string("the inbox given ") + what);
         error.clear();
@@ -277,15 +260,19 @@ TEST_F(GdtExchangeTest, InboxSetsAsideFifosDevicesAndOversizeRequestsAndGoesOnTa
     expectRefused("an oversize file", "larger than");
     ASSERT_TRUE(QFile::link(home.path("gone.gdt"), request));
     expectRefused("a link to nothing", "does not exist");
+    home.write("gdt/TAVSPRAX.GDT", requestFile("6310", fullRequest()));
+    expectRefused("a result in place of a request", "6310");
     EXPECT_EQ(patientCount(), before);
 
     // Each is kept aside as it was, none over another.
     struct stat info {};
     ASSERT_EQ(::lstat(QFile::encodeName(request + ".refused").constData(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
-    EXPECT_EQ(QFileInfo(request + ".2.refused").symLinkTarget(), "/dev/zero");
-    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.3.refused"), huge);
-    EXPECT_TRUE(QFileInfo(request + ".4.refused").isSymLink());
+    // Stop before reading the others when /dev/zero could be among them.
+    ASSERT_EQ(QFileInfo(request + ".2.refused").symLinkTarget(), "/dev/zero");
+    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.4.refused"), huge);
+    EXPECT_TRUE(QFileInfo(request + ".5.refused").isSymLink());
+    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.6.refused"), requestFile("6310", fullRequest()));
 
     home.write("gdt/TAVSPRAX.GDT", requestFile("6302", fullRequest()));
     ASSERT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Taken) << error.toStdString();

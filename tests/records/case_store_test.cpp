@@ -3,9 +3,6 @@
 
 #include "core/app/app_paths.h"
 #include "core/measure/record_codec.h"
-#include "core/measure/test_file_writer.h"
-#include "core/records/case_file_store.h"
-#include "core/records/case_store.h"
 #include "core/records/patient_record.h"
 
 #include <QDir>
@@ -37,16 +34,7 @@ class CaseStore : public RecordsTest {
         r.VC = f.vc;
         r.MVV = f.mvv;
         r.Duration = f.duration;
-        SaveContext context;
-        context.testType = kind;
-        const QString name = QString("%1.dt").arg(n);
-        const TestFileHeader header = MakeHeader(context, name, time);
-        // Through the store: files on a workstation, rows of the database on a server.
-        ASSERT_TRUE(db.Files().Write(id, name, BuildTestFile(header, r, nullptr, 0,
-                                                             QByteArray(32, '\1'))));
-        if (row) {
-            ASSERT_TRUE(RegisterTest(db, id, name, time, r, kind));
-        }
+        storeTest(id, n, time, kind, r, {}, row);
     }
 
     template <class List>

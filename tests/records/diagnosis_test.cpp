@@ -70,37 +70,9 @@ TEST(DiagnosisFile, MissingEmptyOrShortFilesGiveWhatTheyHold)
     EXPECT_EQ(r.Result, QString(10, 'b'));
 }
 
-TEST(DiagnosisConfirm, TwoHundredChineseCharactersAreStoredWhole)
-{
-    TempHome home;
-    const QString path = home.path("d.dia");
-    const QDateTime now(QDate(2026, 5, 1), QTime(9, 30));
-    // Two hundred different characters of three UTF-8 bytes each fill the field to its end.
-    QString text;
-    for (int i = 0; i < 200; ++i)
-        text += QChar(0x4E00 + i * 37);
-    const QString physician = QString(16, QChar(0x674E)) + "Dr";
-    DiagnosisRecord r;
-    ASSERT_EQ(ConfirmDiagnosis(physician, text, now, path, r), DiagnosisSave::Saved);
-    const QByteArray bytes = home.read("d.dia");
-    ASSERT_EQ(bytes.size(), 650);
-    EXPECT_EQ(bytes.mid(50), text.toUtf8()); // no room left, and none needed, for a NUL
-    DiagnosisRecord loaded;
-    LoadDiagnosis(path, loaded);
-    EXPECT_EQ(loaded.Result, text);
-    EXPECT_EQ(loaded.Physician, physician);
-
-    // Line breaks and characters outside the basic plane count once each.
-    const QString lines = QString(96, QChar(0x80BA)) + "\r\n" + QString(100, 'x');
-    EXPECT_EQ(TextLimit::Length(lines), 198);
-    EXPECT_TRUE(ResultFits(lines));
-    const QString wide = QString::fromUcs4(std::u32string(150, U'\U00020000').data(), 150);
-    EXPECT_EQ(TextLimit::Length(wide), 150);
-    EXPECT_TRUE(ResultFits(wide)); // 600 bytes
-    EXPECT_FALSE(ResultFits(wide + "x"));
-}
-
-TEST(DiagnosisConfirm, TooLongTextsChangeNothing)
+// A text over its bytes changes nothing; one that fills its field to the last
+// byte is stored whole, with no room left, and none needed, for a NUL.
+TEST(DiagnosisConfirm, TooLongTextsChangeNothingAndFullOnesAreStoredWhole)
 {
     TempHome home;
     const QString path = home.path("d.dia");
@@ -123,13 +95,31 @@ TEST(DiagnosisConfirm, TooLongTextsChangeNothing)
     EXPECT_EQ(r.Physician, "Dr A");
     EXPECT_EQ(r.Result, "earlier");
     EXPECT_EQ(r.Date, now);
-
-    EXPECT_EQ(ConfirmDiagnosis(QString(49, 'p'), QString(200, 'x'), now, path, r),
+    ASSERT_EQ(ConfirmDiagnosis(QString(49, 'p'), QString(200, 'x'), now, path, r),
               DiagnosisSave::Saved);
+
+    // Two hundred different characters of three UTF-8 bytes each, and 50 bytes of physician.
+    QString text;
+    for (int i = 0; i < 200; ++i)
+        text += QChar(0x4E00 + i * 37);
+    const QString physician = QString(16, QChar(0x674E)) + "Dr";
+    ASSERT_EQ(ConfirmDiagnosis(physician, text, now, path, r), DiagnosisSave::Saved);
+    const QByteArray bytes = home.read("d.dia");
+    ASSERT_EQ(bytes.size(), 650);
+    EXPECT_EQ(bytes.mid(50), text.toUtf8());
     DiagnosisRecord loaded;
     LoadDiagnosis(path, loaded);
-    EXPECT_EQ(loaded.Physician, QString(49, 'p'));
-    EXPECT_EQ(loaded.Result, QString(200, 'x'));
+    EXPECT_EQ(loaded.Result, text);
+    EXPECT_EQ(loaded.Physician, physician);
+
+    // Line breaks and characters outside the basic plane count once each.
+    const QString lines = QString(96, QChar(0x80BA)) + "\r\n" + QString(100, 'x');
+    EXPECT_EQ(TextLimit::Length(lines), 198);
+    EXPECT_TRUE(ResultFits(lines));
+    const QString wide = QString::fromUcs4(std::u32string(150, U'\U00020000').data(), 150);
+    EXPECT_EQ(TextLimit::Length(wide), 150);
+    EXPECT_TRUE(ResultFits(wide)); // 600 bytes
+    EXPECT_FALSE(ResultFits(wide + "x"));
 }
 
 TEST(DiagnosisConfirm, AFileThatCannotBeWrittenIsReported)

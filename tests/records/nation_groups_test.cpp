@@ -6,19 +6,6 @@
 
 using NationGroups = RecordsTest;
 
-TEST_F(NationGroups, ShippedGridHasTenGroupsOfTwentyThreeRows)
-{
-    const CorrectionGrid grid = RefreshGrid(db);
-    ASSERT_EQ(grid.Groups.size(), 10);
-    EXPECT_EQ(grid.Parameters.size(), 23);
-    ASSERT_EQ(grid.Rows.size(), 230);
-    for (int g = 0; g < 10; ++g)
-        EXPECT_EQ(grid.Groups[g].ID, g + 1);
-    EXPECT_EQ(grid.Rows[229].Group, 10);
-    EXPECT_EQ(grid.Rows[229].Parameter, 23);
-    EXPECT_EQ(grid.Rows[24].ParameterName, "EVC");
-}
-
 TEST_F(NationGroups, BuiltInGroupsAreNamedByTheLanguageFileOthersByTheirText)
 {
     home.write("Language/" + Settings().language + ".txt",

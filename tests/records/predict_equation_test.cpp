@@ -1,42 +1,24 @@
-// The coefficient lists, the atof rule, BSA and the half-open age bands.
+// The coefficient texts, BSA and the half-open age bands.
 #include "records_fixture.h"
 
 #include "core/records/leading_number.h"
 #include "core/records/predict_equation.h"
 
-TEST(LeadingNumber, TakesTheLongestLeadingDecimalNumberOrZero)
+// Each row of coefficient_texts.csv read as one number and as a coefficient list.
+TEST(CoefficientText, LeadingNumberAndListOfEachRow)
 {
-    const std::pair<const char*, double> cases[] = {
-        {"1.25", 1.25}, {"  -0.026abc", -0.026}, {"+.5", 0.5}, {"7.", 7.0}, {"2.5e-3/", 0.0025},
-        {"3e", 3.0},   // no digit after e: the exponent is not part
-        {"4e+x", 4.0},
-        {"1,5", 1.0},  // a comma never is a decimal point
-        {"", 0}, {"abc", 0}, {"-", 0}, {".", 0}, {"inf", 0}, {"nan", 0}, {"0x10", 0}};
-    for (const auto& [text, value] : cases)
-        EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
-}
-
-// A list fills its slots in order; slots it does not reach keep the default tenths.
-TEST(CoefficientList, FillsTheSlotsItReachesAndNoMoreThanTen)
-{
-    auto tenths = [](std::initializer_list<float> first) {
+    EXPECT_DOUBLE_EQ(LeadingNumber("1,5"), 1.0); // a comma never is a decimal point
+    for (const DataRow& row : DataRows("coefficient_texts.csv")) {
+        SCOPED_TRACE(row.line());
+        EXPECT_DOUBLE_EQ(LeadingNumber(row["text"]), row.number("number"));
+        auto expected = DefaultCoefficients();
+        const QStringList given = row["slots"].split(' ', Qt::SkipEmptyParts);
+        for (int i = 0; i < int(given.size()); ++i)
+            expected[i] = given[i].toFloat();
         auto values = DefaultCoefficients();
-        std::copy(first.begin(), first.end(), values.begin());
-        return values;
-    };
-    const std::pair<const char*, PredictEquation::Slots> cases[] = {
-        {"5.5", tenths({})}, // a list without "/" is no list
-        {"", tenths({})},
-        {"1/2/3", tenths({1, 2, 3})},
-        // blanks are ignored, bad numbers are 0, and so is the empty text after the last "/"
-        {" 1 .5 / -2 / x/ 3e1 /4abc/", tenths({1.5f, -2, 0, 30, 4, 0})},
-        {"0/1/2/3/4/5/6/7/8/9/10/11/12", tenths({0, 1, 2, 3, 4, 5, 6, 7, 8, 9})},
-    };
-    for (const auto& [text, expected] : cases) {
-        auto values = DefaultCoefficients();
-        ParseCoefficientList(text, values);
+        ParseCoefficientList(row["text"], values);
         for (int i = 0; i < 10; ++i)
-            EXPECT_FLOAT_EQ(values[i], expected[i]) << text << " slot " << i;
+            EXPECT_FLOAT_EQ(values[i], expected[i]) << "slot " << i;
     }
 }
 

@@ -5,6 +5,9 @@
 #include "support/pg_server.h"
 #include "support/temp_home.h"
 
+#include "core/measure/test_file_writer.h"
+#include "core/records/case_file_store.h"
+#include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/recordset.h"
 
@@ -29,6 +32,23 @@ class RecordsTest : public ::testing::Test {
             location = home.path("data.mdb");
         }
         ASSERT_TRUE(db.Open(location)) << db.LastError().toStdString();
+    }
+
+    // Writes patient `id`'s test <n>.dt through the store (files on a workstation,
+    // rows of the database on a server) and, unless `row` is false, registers its row.
+    void storeTest(int id, int n, const QString& time, int kind, const ManeuverResult& record,
+                   const SessionPlace& place = {}, bool row = true)
+    {
+        SaveContext context;
+        context.testType = kind;
+        const QString name = QString("%1.dt").arg(n);
+        ASSERT_TRUE(db.Files().Write(id, name,
+                                     BuildTestFile(MakeHeader(context, name, time), record, nullptr,
+                                                   0, QByteArray(32, '\1'))));
+        if (row) {
+            ASSERT_TRUE(RegisterTest(db, id, name, time, record, kind, place))
+                << db.LastError().toStdString();
+        }
     }
 
     // Number of rows `sql` returns.
