@@ -200,6 +200,9 @@ TEST(GdtRecordTest, MalformedFilesAreRefusedNamingTheLine)
     EXPECT_TRUE(parseError("0018000" "6302\r\n").startsWith("line 1: length 1 is shorter than a line"));
     EXPECT_TRUE(parseError(line("3000", "1") + line("8000", "6302")).startsWith("line 1:"));
     EXPECT_TRUE(parseError(QByteArray("0138000630\n\r\n")).startsWith("line 1:"));
+    // The length is right, the line does not end in CR LF.
+    const QByteArray noCarriageReturn = QByteArray(good).replace("01330004711\r\n", "01330004711x\n");
+    EXPECT_TRUE(parseError(noCarriageReturn).startsWith("line 4:"));
     EXPECT_FALSE(parseError(QByteArray()).isEmpty());
     // Unix line ends in place of CR LF.
     QByteArray unixEnds = good;

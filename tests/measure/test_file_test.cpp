@@ -307,6 +307,16 @@ TEST(TestFileReader, MalformedFilesAreRejected) {
     greedy.ExpCount = -5;
     EXPECT_FALSE(ParseTestFile(BuildTestFile(header, greedy, samples, 3, QByteArray(32, '\0')),
                                file, &error));
+    // An MVV file may hold more pulses than its first breath counts, never fewer than none.
+    TestFileHeader mvv = header;
+    mvv.testType = kTestMvv;
+    greedy.ExpCount = 2;
+    greedy.InspCount = 1;
+    const QByteArray tidal(kTidalSummarySize, '\0');
+    ASSERT_TRUE(ParseTestFile(BuildTestFile(mvv, greedy, samples, 3, tidal), file, &error))
+        << error.toStdString();
+    greedy.InspCount = -5;
+    EXPECT_FALSE(ParseTestFile(BuildTestFile(mvv, greedy, samples, 3, tidal), file, &error));
     TestFileHeader badType = header;
     badType.testType = 3;
     EXPECT_FALSE(ParseTestFile(BuildTestFile(badType, record, samples, 3, QByteArray(32, '\0')),
