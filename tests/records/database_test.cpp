@@ -3,7 +3,6 @@
 #include "support/pg_server.h"
 #include "support/temp_home.h"
 
-#include <QCryptographicHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -254,13 +253,6 @@ TEST_F(DatabaseTest, UnopenedRecordsetWarnsAndNewGroupsNumberOnward)
     EXPECT_EQ(additive, 0.0);
 }
 
-QByteArray digestOf(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
 TEST(DatabaseOpen, UnusableFilesAreLeftUntouched)
 {
     TempHome home;
@@ -283,9 +275,9 @@ TEST(DatabaseOpen, UnusableFilesAreLeftUntouched)
         other.close();
     }
     QSqlDatabase::removeDatabase("foreign");
-    const QByteArray before = digestOf(home.path("foreign.mdb"));
+    const QByteArray before = home.read("foreign.mdb");
     EXPECT_FALSE(db.Open(home.path("foreign.mdb"), Database::kPassword));
-    EXPECT_EQ(digestOf(home.path("foreign.mdb")), before);
+    EXPECT_EQ(home.read("foreign.mdb"), before);
     EXPECT_FALSE(QFile::exists(home.path("foreign.mdb.new")));
 }
 

@@ -8,7 +8,6 @@
 #include "core/records/predicted_values.h"
 #include "support/full_disk.h"
 
-#include <QCryptographicHash>
 
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -20,13 +19,6 @@
 #include <tuple>
 
 namespace {
-
-QByteArray digest(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 // A table or a column in use missing, on either engine: refused with its name, and a file left as it was.
 TEST_F(RecordsTest, ADatabaseWithoutATableOrColumnInUseIsRefusedUntouched)
@@ -41,12 +33,12 @@ TEST_F(RecordsTest, ADatabaseWithoutATableOrColumnInUseIsRefusedUntouched)
         ASSERT_TRUE(damaged.Open(where));
         ASSERT_TRUE(damaged.Execute(damage)) << damaged.LastError().toStdString();
         damaged.Close();
-        const QByteArray before = digest(where);
+        const QByteArray before = home.read(where);
         EXPECT_FALSE(damaged.Open(where)) << damage;
         EXPECT_TRUE(damaged.LastError().contains(named, Qt::CaseInsensitive))
             << damaged.LastError().toStdString();
         EXPECT_FALSE(damaged.IsOpen());
-        EXPECT_EQ(digest(where), before);
+        EXPECT_EQ(home.read(where), before);
     }
 }
 
