@@ -77,34 +77,6 @@ TEST_F(LinkFaultTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
                 out.saved.bestIndex != reference.saved.bestIndex);
 }
 
-// The last pulse of the test lost, and the device never answers: nothing
-// follows to reveal the gap but the phase end.
-TEST_F(LinkFaultTest, PulseLostInTheLastBlowAndNoAnswerEndsTheTestWithoutATruncatedBlow)
-{
-    SimConfig config;
-    config.faults.lostPulse = VirtualSpirometer::Make(SimConfig{})->TotalPulses();
-    const Outcome out = run(config);
-    ASSERT_TRUE(out.finished);
-    EXPECT_FALSE(out.endedEarly);
-    ASSERT_FALSE(out.statuses.empty());
-    EXPECT_EQ(out.statuses.back().complete, 0);
-    EXPECT_NE(out.saved.bestIndex, int(out.statuses.size()) - 1);
-}
-
-TEST_F(LinkFaultTest, EveryBlowLosingDataStoresNothingAndSaysSo)
-{
-    SimConfig config;
-    config.faults.lostPulse = 30;
-    config.test = SimTest::Mvv;
-    const Outcome mvv = run(config);
-    ASSERT_TRUE(mvv.finished);
-    EXPECT_EQ(mvv.saved.outcome, SaveOutcome::DataLost);
-    EXPECT_EQ(mvv.saved.resultValid, 0);
-    EXPECT_TRUE(mvv.saved.prompts.contains(GetLangText("MESSAGE", 2000)));
-    EXPECT_EQ(caseRows(), 0);
-    EXPECT_EQ(caseFiles(), 0);
-}
-
 TEST_F(LinkFaultTest, BluetoothLinkAtAPersonsPaceToleratesRestsBetweenBlows)
 {
     auto device = std::shared_ptr<VirtualSpirometer>(VirtualSpirometer::Make([] {

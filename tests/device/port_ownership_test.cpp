@@ -170,24 +170,18 @@ bool pumpUntil(Done done)
     return done();
 }
 
-class PortOwnershipTest : public DeviceTest {
+class PortOwnershipTest : public RealLinkTest {
   protected:
     void SetUp() override
     {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "test_device";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-        DeviceTest::SetUp();
+        ensureApplication();
+        RealLinkTest::SetUp();
     }
     void TearDown() override
     {
         if (m_factory && m_factory->last)
             m_factory->last->Release();
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
+        RealLinkTest::TearDown();
     }
 
     // An ascii device on a pseudo-terminal, found through the serial link only.
@@ -198,8 +192,6 @@ class PortOwnershipTest : public DeviceTest {
             return false;
         m_server->StartThread();
         m_factory = std::make_unique<WatchedSerialFactory>(m_server->SlaveName());
-        Settings().simulator = 0;
-        Settings().communication = 1;
         Settings().portName = m_server->SlaveName();
         TestParts().devices.SetFactory(LinkKind::Hid, nullptr);
         TestParts().devices.SetFactory(LinkKind::Serial, m_factory.get());

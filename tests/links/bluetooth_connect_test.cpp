@@ -10,24 +10,17 @@
 
 namespace {
 
-class BluetoothConnectTest : public DeviceTest {
+class BluetoothConnectTest : public RealLinkTest {
   protected:
     void SetUp() override
     {
-        DeviceTest::SetUp();
+        RealLinkTest::SetUp();
         auto transport = std::make_unique<VirtualBluetooth>(m_device);
         m_module = transport.get();
         m_link.blueTooth.SetTransport(std::move(transport));
         TestParts().devices.SetFactory(LinkKind::Bluetooth, &m_factory);
-        Settings().simulator = 0;
         Settings().communication = 0;
         useDialog(1);
-    }
-    void TearDown() override
-    {
-        BluetoothPort::SetSetupDialog({});
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
     }
 
     // The setup dialog: scans and picks the first device (or cancels).

@@ -14,21 +14,8 @@
 
 namespace {
 
-class ConnectDeviceTest : public DeviceTest {
+class ConnectDeviceTest : public RealLinkTest {
   protected:
-    void SetUp() override
-    {
-        DeviceTest::SetUp();
-        RegisterRealLinks(TestParts().devices);
-        Settings().simulator = 0;
-        Settings().communication = 1;
-    }
-    void TearDown() override
-    {
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
-    }
-
     static bool hidSpirometerAttached()
     {
         return !MakeHidapiBackend()->Enumerate(HidPort::kVendorId, HidPort::kProductId).isEmpty();

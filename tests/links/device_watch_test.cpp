@@ -42,12 +42,7 @@ class DeviceChangeTest : public DeviceTest {
   protected:
     void SetUp() override
     {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "test_links";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
+        ensureApplication();
         DeviceTest::SetUp();
         Settings().communication = 1;
         // A device that paces its pulses in real time keeps the test running.

@@ -26,22 +26,18 @@ struct Transport {
     LinkKind kind;
 };
 
-class TransportEquivalenceTest : public DeviceTest, public ::testing::WithParamInterface<Transport> {
+class TransportEquivalenceTest : public RealLinkTest, public ::testing::WithParamInterface<Transport> {
   protected:
     void SetUp() override
     {
-        DeviceTest::SetUp();
-        RegisterRealLinks(TestParts().devices);
-        Settings().simulator = 0;
+        RealLinkTest::SetUp();
         Settings().communication = GetParam().kind == LinkKind::Bluetooth ? 0 : 1;
     }
     void TearDown() override
     {
-        BluetoothPort::SetSetupDialog({});
         if (m_server)
             m_server->Stop();
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
+        RealLinkTest::TearDown();
     }
 
     // Puts the virtual spirometer of `config` behind the link under test.
@@ -67,12 +63,7 @@ class TransportEquivalenceTest : public DeviceTest, public ::testing::WithParamI
             m_link.blueTooth.SetTransport(std::move(radio));
             m_bluetooth = std::make_unique<BluetoothLinkFactory>(m_link);
             manager.SetFactory(LinkKind::Bluetooth, m_bluetooth.get());
-            BluetoothPort::SetSetupDialog([this] {
-                m_link.blueTooth.EnumerateRadios();
-                m_link.blueTooth.Inquire(true);
-                m_link.chosenIndex = 0;
-                return 1;
-            });
+            pickFirstBluetoothDevice(m_link);
         }
     }
 
