@@ -52,6 +52,17 @@ class DeviceTest : public ::testing::Test {
         }
     }
 
+    // Pumps events until `done`, for ten seconds at most.
+    template <typename Done>
+    static bool pumpUntil(Done done)
+    {
+        for (int i = 0; i < 1000 && !done(); ++i) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return done();
+    }
+
     // Uses `config` for the next connects.
     static void useDevice(const SimConfig& config)
     {

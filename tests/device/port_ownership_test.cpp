@@ -9,7 +9,6 @@
 
 #include "core/device/device_watch.h"
 #include "core/device/pty_server.h"
-#include "core/device/real_link_factories.h"
 #include "core/device/wire_format.h"
 #include "core/session/calibration_session.h"
 #include "core/session/device_change_handler.h"
@@ -160,16 +159,6 @@ bool written(const std::vector<WatchedPort::Call>& calls, size_t from, unsigned 
     return false;
 }
 
-template <typename Done>
-bool pumpUntil(Done done)
-{
-    for (int i = 0; i < 1000 && !done(); ++i) {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
-
 class PortOwnershipTest : public RealLinkTest {
   protected:
     void SetUp() override
@@ -315,9 +304,7 @@ TEST_F(PortOwnershipTest, CalibrationEndIsSentAndThePortClosedByTheWorkerThatOwn
     });
     ASSERT_EQ(session.Start(2), 1);
     WatchedPort* port = m_factory->last;
-    for (int i = 0; i < 1000 && !waiting.load(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(waiting.load(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return waiting.load() == 1; }));
     port->Hold();
     ASSERT_TRUE(port->WaitUntilHeld());
     const size_t before = port->Calls().size();
@@ -329,9 +316,7 @@ TEST_F(PortOwnershipTest, CalibrationEndIsSentAndThePortClosedByTheWorkerThatOwn
     EXPECT_EQ(TestParts().devices.ConnectDevice(), 0) << "the link is the worker's";
 
     port->Release();
-    for (int i = 0; i < 1000 && session.WorkerRunning(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_FALSE(session.WorkerRunning());
+    ASSERT_TRUE(pumpUntil([&] { return !session.WorkerRunning(); }));
     session.Join();
     const auto calls = port->Calls();
     EXPECT_TRUE(written(calls, before, Wire::Ascii::kEndCalibration, m_interface));

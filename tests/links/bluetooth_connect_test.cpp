@@ -4,8 +4,6 @@
 #include "support/test_parts.h"
 #include "virtual_bluetooth.h"
 
-#include "core/device/bluetooth_port.h"
-#include "core/device/real_link_factories.h"
 #include "core/device/wire_format.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include "core/device/hid_port.h"
 #include "core/device/port_discovery.h"
 #include "core/device/pty_server.h"
-#include "core/device/real_link_factories.h"
 
 #include <QFile>
 

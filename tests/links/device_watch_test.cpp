@@ -64,15 +64,6 @@ class DeviceChangeTest : public DeviceTest {
         DeviceTest::TearDown();
     }
 
-    bool waitForRestart()
-    {
-        for (int i = 0; i < 500 && m_restarts.isEmpty(); ++i) {
-            QCoreApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return !m_restarts.isEmpty();
-    }
-
     QStringList m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
     DeviceWatch m_watch{[this] { return m_attached; }};
     LiveTestSession m_session{TestParts()};
@@ -99,7 +90,7 @@ TEST_F(DeviceChangeTest, UnpluggingStopsTheTestAndPluggingInRestartsIt)
 
     m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
     m_watch.Poll();
-    ASSERT_TRUE(waitForRestart());
+    ASSERT_TRUE(pumpUntil([this] { return !m_restarts.isEmpty(); }));
     EXPECT_EQ(m_restarts.first(), LiveTestSession::kStarted);
     EXPECT_EQ(m_prompts.last(), GetLangText("MESSAGE", 1206));
     EXPECT_EQ(m_session.Running(), 1);

@@ -7,7 +7,6 @@
 #include "support/test_parts.h"
 #include "support/run_tool.h"
 
-#include "core/device/real_link_factories.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

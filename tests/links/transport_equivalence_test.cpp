@@ -7,10 +7,8 @@
 #include "virtual_bluetooth.h"
 #include "virtual_hid_backend.h"
 
-#include "core/device/bluetooth_port.h"
 #include "core/device/hid_port.h"
 #include "core/device/pty_server.h"
-#include "core/device/real_link_factories.h"
 #include "core/measure/maneuver_fields.h"
 
 #include <QFile>
