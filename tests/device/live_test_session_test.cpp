@@ -92,22 +92,6 @@ TEST_F(LiveTestSessionTest, VcTestFindsTidalBreathingAndTheLungVolumes)
     }
 }
 
-// Replies cut into pieces of one to three bytes still start the test, which
-// then runs to its end.
-TEST_F(LiveTestSessionTest, RepliesInPiecesStillStartAndFinish)
-{
-    for (int profile : {1, 11}) {
-        for (int piece = 1; piece <= 3; ++piece) {
-            SimConfig config = SimConfig::ForSetting(profile, SimTest::Fvc);
-            config.faults.splitBytes = piece;
-            const Outcome out = run(config);
-            ASSERT_EQ(out.start, LiveTestSession::kStarted) << profile << " split " << piece;
-            EXPECT_TRUE(out.finished) << profile << " split " << piece;
-            EXPECT_EQ(out.saved.stored.size(), 3u) << profile << " split " << piece;
-        }
-    }
-}
-
 namespace {
 
 // `name=value;...` of a live_endings.csv row into `config`; "blow2" and
@@ -121,6 +105,7 @@ void applyFaults(const QString& text, SimConfig& config, const ManeuverResult& f
                                             {"pauseMs", &config.faults.pauseMs},
                                             {"pauseBlow", &config.faults.pauseBlow},
                                             {"lostPulse", &config.faults.lostPulse},
+                                            {"splitBytes", &config.faults.splitBytes},
                                             {"mvvBreaths", &config.mvvBreaths}};
     for (const QString& fault : text.split(';', Qt::SkipEmptyParts)) {
         const QString name = fault.section('=', 0, 0), value = fault.section('=', 1);
