@@ -53,8 +53,7 @@ class DeviceTest : public ::testing::Test {
     }
 
     // Pumps events until `done`, for ten seconds at most.
-    template <typename Done>
-    static bool pumpUntil(Done done)
+    template <typename Done> static bool pumpUntil(Done done)
     {
         for (int i = 0; i < 1000 && !done(); ++i) {
             QCoreApplication::processEvents();

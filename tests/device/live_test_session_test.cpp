@@ -55,8 +55,7 @@ TEST_F(LiveTestSessionTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
     ASSERT_TRUE(device);
     // Asked again, a bounded number of times.
     const auto asked = device->ResendRequests();
-    EXPECT_EQ(std::count(asked.begin(), asked.end(), 100),
-              StreamReceiver::kMaxResendRequests);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 100), StreamReceiver::kMaxResendRequests);
     ASSERT_EQ(out.saved.outcome, SaveOutcome::Saved);
     EXPECT_NE(out.saved.bestIndex, 0);
     EXPECT_TRUE(std::memcmp(&out.saved.record, &reference.saved.record, sizeof(ManeuverResult)) ==
@@ -96,17 +95,19 @@ namespace {
 
 // `name=value;...` of a live_endings.csv row into `config`; "blow2" and
 // "last" are pulse numbers of the clean test `clean` would run.
-void applyFaults(const QString& text, SimConfig& config, const ManeuverResult& firstBlow, int lastPulse)
+void applyFaults(const QString& text, SimConfig& config, const ManeuverResult& firstBlow,
+                 int lastPulse)
 {
-    const std::map<QString, int*> fields = {{"battery", &config.battery},
-                                            {"noAnswerTo", &config.faults.noAnswerTo},
-                                            {"disconnectAfterPulse", &config.faults.disconnectAfterPulse},
-                                            {"silenceAfterPulse", &config.faults.silenceAfterPulse},
-                                            {"pauseMs", &config.faults.pauseMs},
-                                            {"pauseBlow", &config.faults.pauseBlow},
-                                            {"lostPulse", &config.faults.lostPulse},
-                                            {"splitBytes", &config.faults.splitBytes},
-                                            {"mvvBreaths", &config.mvvBreaths}};
+    const std::map<QString, int*> fields = {
+        {"battery", &config.battery},
+        {"noAnswerTo", &config.faults.noAnswerTo},
+        {"disconnectAfterPulse", &config.faults.disconnectAfterPulse},
+        {"silenceAfterPulse", &config.faults.silenceAfterPulse},
+        {"pauseMs", &config.faults.pauseMs},
+        {"pauseBlow", &config.faults.pauseBlow},
+        {"lostPulse", &config.faults.lostPulse},
+        {"splitBytes", &config.faults.splitBytes},
+        {"mvvBreaths", &config.mvvBreaths}};
     for (const QString& fault : text.split(';', Qt::SkipEmptyParts)) {
         const QString name = fault.section('=', 0, 0), value = fault.section('=', 1);
         ASSERT_TRUE(fields.count(name)) << name.toStdString();
@@ -126,9 +127,11 @@ TEST_F(LiveTestSessionTest, EachFaultEndsTheTestAsItsRowSays)
     const ManeuverResult firstBlow = TestParts().store.Maneuvers().front();
     const int lastPulse = VirtualSpirometer::Make(SimConfig{})->TotalPulses();
     const char* starts[] = {"started", "refused", "no-device", "low-battery", "command-failed"};
-    const char* ends[] = {"finished", "no-blow", "silent-in-blow", "device-gone", "device-stopped", "closed"};
-    const char* outcomes[] = {"saved",     "invalid-mvv",      "invalid-vc",   "nothing-to-save",
-                              "file-not-created", "not-recorded", "not-usable", "data-lost"};
+    const char* ends[] = {"finished",    "no-blow",        "silent-in-blow",
+                          "device-gone", "device-stopped", "closed"};
+    const char* outcomes[] = {"saved",           "invalid-mvv",      "invalid-vc",
+                              "nothing-to-save", "file-not-created", "not-recorded",
+                              "not-usable",      "data-lost"};
     for (const DataRow& row : ReadDataTable(LIVE_ENDINGS_FILE)) {
         SCOPED_TRACE(row.line());
         SimConfig config;

@@ -149,7 +149,8 @@ Bytes hex(const QString& text)
 }
 
 // Carries out one row's call; the value it returns (0 for calls without one).
-int call(ProtocolTest& t, const QStringList& what, const QString& replies, int& length, QString& version)
+int call(ProtocolTest& t, const QStringList& what, const QString& replies, int& length,
+         QString& version)
 {
     DeviceProtocol& p = *t.protocol;
     const QString name = what.value(0);

@@ -7,7 +7,6 @@
 #include "support/test_parts.h"
 #include "support/run_tool.h"
 
-
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>

@@ -132,8 +132,9 @@ TEST(HidReportDescriptor, EachDescriptorGivesItsReportLength)
 {
     const std::vector<DataRow> rows = ReadDataTable(HID_DESCRIPTORS_FILE);
     for (const DataRow& row : rows)
-        EXPECT_EQ(CHID::ReportLengthFromDescriptor(QByteArray::fromHex(row["descriptor"].toLatin1())),
-                  row.number("length"))
+        EXPECT_EQ(
+            CHID::ReportLengthFromDescriptor(QByteArray::fromHex(row["descriptor"].toLatin1())),
+            row.number("length"))
             << row["what"].toStdString();
     EXPECT_EQ(rows.size(), 10u);
 }

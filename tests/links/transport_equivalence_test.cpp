@@ -24,7 +24,8 @@ struct Transport {
     LinkKind kind;
 };
 
-class TransportEquivalenceTest : public RealLinkTest, public ::testing::WithParamInterface<Transport> {
+class TransportEquivalenceTest : public RealLinkTest,
+                                 public ::testing::WithParamInterface<Transport> {
   protected:
     void SetUp() override
     {
@@ -43,7 +44,8 @@ class TransportEquivalenceTest : public RealLinkTest, public ::testing::WithPara
     {
         DeviceManager& manager = TestParts().devices;
         // No HID device unless the test puts one there, so the serial probe is reached.
-        m_hid = std::make_unique<HidLinkFactory>([device = m_device] { return std::make_unique<VirtualHidBackend>(device); });
+        m_hid = std::make_unique<HidLinkFactory>(
+            [device = m_device] { return std::make_unique<VirtualHidBackend>(device); });
         manager.SetFactory(LinkKind::Hid, GetParam().kind == LinkKind::Hid ? m_hid.get() : nullptr);
         if (GetParam().kind == LinkKind::Serial) {
             m_server = std::make_unique<PtyServer>(config);

@@ -54,13 +54,15 @@ class TestFileFixture : public ::testing::Test {
     }
 
     // One FVC test of one manoeuvre.
-    SaveResult save() {
+    SaveResult save()
+    {
         Session session;
         session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
         return SaveTest(1, session.store(), m_context, *tests());
     }
 
-    QStringList caseFiles() const {
+    QStringList caseFiles() const
+    {
         return QDir(m_context.caseFolder)
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
@@ -123,11 +125,12 @@ TEST_F(TestFileFixture, FvcSessionKeepsEveryManoeuvreInItsPlace) {
     // time: CaseStore.RegisterKeepsTwoDecimals.)
     EXPECT_EQ(rowCount("ID = 17"), 3);
     for (int m = 1; m <= 3; ++m)
-        EXPECT_EQ(rowCount(QString("ID = 17 and DataName = '%1.dt' and TestType = 0 and Session = 1 "
-                                   "and Maneuver = %1 and Phase = %2")
-                               .arg(m)
-                               .arg(kPhasePost)),
-                  1)
+        EXPECT_EQ(
+            rowCount(QString("ID = 17 and DataName = '%1.dt' and TestType = 0 and Session = 1 "
+                             "and Maneuver = %1 and Phase = %2")
+                         .arg(m)
+                         .arg(kPhasePost)),
+            1)
             << m;
 }
 
@@ -320,7 +323,8 @@ TEST_F(TestFileFixture, StrayRowsNamesAndFoldersNeitherBlockNorHideTests)
         EXPECT_TRUE(IsTestFileName(result.dataName)) << result.dataName.toStdString();
         TestFile file;
         ASSERT_TRUE(ReadTestFile(result.path, file));
-        EXPECT_EQ(RecordCodec::Text(file.header.dataName, sizeof file.header.dataName), result.dataName);
+        EXPECT_EQ(RecordCodec::Text(file.header.dataName, sizeof file.header.dataName),
+                  result.dataName);
         names << result.dataName;
     }
     EXPECT_EQ(names, (QStringList{"3.dt", "4.dt", "5.dt"})); // a hidden .5.dt is no test
@@ -398,8 +402,8 @@ TEST_F(TestFileFixture, TwoProgramsSavingAtOnceKeepEveryTest)
     for (QProcess* worker : {&first, &second}) {
         ASSERT_TRUE(worker->waitForFinished(180000));
         const QString out = QString::fromUtf8(worker->readAllStandardOutput());
-        EXPECT_EQ(worker->exitCode(), 0) << out.toStdString()
-                                         << worker->readAllStandardError().toStdString();
+        EXPECT_EQ(worker->exitCode(), 0)
+            << out.toStdString() << worker->readAllStandardError().toStdString();
         for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
             names << line.section(' ', 1, 1);
     }
