@@ -1,12 +1,16 @@
 // Both wire protocols byte for byte where no recorded stream reaches: command
 // encodings, replies, the coefficient corrections and frames the device
-// sends outside a test. Pulses, gaps and cuts: the golden streams.
+// sends outside a test, and the protocol demo mode picks. Pulses, gaps and
+// cuts: the golden streams.
 #include "scripted_port.h"
 #include "support/data_table.h"
 #include "support/temp_home.h"
+#include "support/test_parts.h"
 
 #include "core/device/ascii_command_protocol.h"
 #include "core/device/checksum_frame_protocol.h"
+#include "core/device/device_manager.h"
+#include "core/device/virtual_spirometer.h"
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
 #include "core/measure/maneuver_check.h"
@@ -332,4 +336,20 @@ TEST_F(AsciiCommandTest, GarbageAndBytesWithoutTheHighBitGiveNothingUsable)
         b &= 0x7F;
     feedFresh(stripped);
     EXPECT_EQ(BestUsableFvcIndex(store.Maneuvers(), store.Statuses()), -1);
+}
+
+TEST(DemoMode, TheSettingPicksTheVirtualSpirometerAndItsProtocol)
+{
+    TempHome home;
+    DeviceManager& manager = TestParts().devices;
+    Settings().simulator = 3;
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    EXPECT_EQ(manager.CurrentKind(), LinkKind::Simulated);
+    EXPECT_TRUE(dynamic_cast<ChecksumFrameProtocol*>(manager.CurrentProtocol()));
+    EXPECT_EQ(manager.SimulatedDevice()->Config().profile, 3);
+
+    Settings().simulator = 13; // the same patient on an ascii-command device
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    EXPECT_TRUE(dynamic_cast<AsciiCommandProtocol*>(manager.CurrentProtocol()));
+    manager.Disconnect();
 }
