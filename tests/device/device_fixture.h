@@ -5,7 +5,9 @@
 #include "support/test_parts.h"
 
 #include "core/app/system_settings.h"
+#include "core/device/bluetooth_port.h"
 #include "core/device/device_manager.h"
+#include "core/device/real_link_factories.h"
 #include "core/device/virtual_spirometer.h"
 #include "core/records/database.h"
 #include "core/records/patient_record.h"
@@ -37,6 +39,27 @@ class DeviceTest : public ::testing::Test {
     {
         TestParts().devices.SetSimulatorConfig(std::nullopt);
         TestParts().devices.Disconnect();
+    }
+
+    // For tests that pump events.
+    static void ensureApplication()
+    {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "test";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
+    }
+
+    // Pumps events until `done`, for ten seconds at most.
+    template <typename Done> static bool pumpUntil(Done done)
+    {
+        for (int i = 0; i < 1000 && !done(); ++i) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return done();
     }
 
     // Uses `config` for the next connects.
@@ -123,4 +146,34 @@ class DeviceTest : public ::testing::Test {
     TempHome home;
     Database db;
     int patientId = 0;
+};
+
+// The links start-up registers, with the virtual spirometer put behind one of
+// them by the test; the wired one unless the test says otherwise.
+class RealLinkTest : public DeviceTest {
+  protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        RegisterRealLinks(TestParts().devices);
+        Settings().simulator = 0;
+        Settings().communication = 1;
+    }
+    void TearDown() override
+    {
+        BluetoothPort::SetSetupDialog({});
+        DeviceTest::TearDown();
+        RegisterRealLinks(TestParts().devices);
+    }
+
+    // The Bluetooth setup dialog: scans and picks the first device `link` finds.
+    static void pickFirstBluetoothDevice(BluetoothLink& link)
+    {
+        BluetoothPort::SetSetupDialog([&link] {
+            link.blueTooth.EnumerateRadios();
+            link.blueTooth.Inquire(true);
+            link.chosenIndex = 0;
+            return 1;
+        });
+    }
 };

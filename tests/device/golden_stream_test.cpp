@@ -15,13 +15,12 @@
 #include <QJsonObject>
 #include <QTextStream>
 
-#include <cstring>
-#include <memory>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <memory>
 
 namespace {
 

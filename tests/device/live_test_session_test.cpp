@@ -1,77 +1,21 @@
 // Whole live tests against the virtual spirometer: start sequence, receive
-// worker, writer, file and database row.
+// worker, writer, file and database row, and faults on the line: whatever the
+// link loses, damages or delays, no wrong number is stored as a valid test.
 #include "device_fixture.h"
+#include "support/data_table.h"
 #include "support/test_parts.h"
 
 #include "core/app/lang_text.h"
-#include "core/clinical/maneuver_acceptability.h"
-#include "core/clinical/maneuver_measures.h"
 #include "core/measure/measurement_store.h"
-#include "core/measure/test_file_reader.h"
 #include "core/measure/test_file_writer.h"
-#include "core/session/blow_coach.h"
 #include "core/session/live_grading.h"
+#include "core/session/stream_receiver.h"
 
 #include <algorithm>
 #include <cstring>
-
+#include <map>
 
 class LiveTestSessionTest : public DeviceTest {};
-
-namespace {
-
-// What the coach said during each blow is what the verdict after it finds:
-// one answer on the end and the start.
-void expectCoachAgreesWithTheVerdict(int coefficient, int profile)
-{
-    const PulseStream pulses = TestParts().store.Pulses();
-    const ManeuverList blows = TestParts().store.Maneuvers();
-    for (int b = 0; b < int(blows.size()); ++b) {
-        const BlowCues cues = ManeuverCues(kTestFvc, coefficient, blows, pulses, b);
-        ManeuverResult record = blows[b];
-        const PulseStream own = ManeuverSamples(blows, pulses, b, record);
-        const ManeuverMeasures m = MeasuresFromRecord(blows[b], own.data(), int(own.size()), coefficient);
-        const auto said = [&](Cue cue) {
-            return std::any_of(cues.begin(), cues.end(), [cue](const TimedCue& c) { return c.cue == cue; });
-        };
-        EXPECT_EQ(said(Cue::EndReached), IsPlateau(m.plateauVolume) || IsLongExpiration(m.fet))
-            << "profile " << profile << " blow " << b;
-        EXPECT_EQ(said(Cue::SlowStart), BevTooLarge(m.bev, m.fvc)) << "profile " << profile << " blow " << b;
-    }
-}
-
-} // namespace
-
-TEST_F(LiveTestSessionTest, FvcProfilesAreSavedWithTheirAcceptanceOnBothProtocols)
-{
-    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
-        for (int profile = 1; profile <= 10; ++profile) {
-            SimConfig config;
-            config.profile = profile;
-            config.protocol = protocol;
-            const ProfileTruth truth = PatientModel(profile, SimTest::Fvc).Truth();
-            const int rowsBefore = caseRows();
-            const Outcome out = run(config);
-            ASSERT_EQ(out.start, LiveTestSession::kStarted);
-            ASSERT_TRUE(out.finished);
-            ASSERT_EQ(out.saved.outcome, SaveOutcome::Saved);
-            EXPECT_TRUE(QFile::exists(out.saved.path));
-            // Every blow of the session is kept, each with its row.
-            EXPECT_EQ(out.saved.stored.size(), 3u);
-            EXPECT_EQ(caseRows(), rowsBefore + int(out.saved.stored.size()));
-            const ManeuverResult& r = out.saved.record;
-            // FVC, FEV1 and PEF against the accuracy limits: WaveformTest.
-            EXPECT_NEAR(r.PIF, truth.pif, 0.10 * truth.pif) << profile;
-            expectCoachAgreesWithTheVerdict(out.saved.header.expCoefficient, profile);
-            if (protocol == SimProtocol::Ascii)
-                continue;
-            EXPECT_NEAR(r.EVOL, truth.evol * 1000, 30) << profile;
-            // The poor start fails the start rule only, the early stop the end rule only.
-            EXPECT_EQ(out.saved.acceptance.flag[0], profile == 4 ? 0 : 1) << profile;
-            EXPECT_EQ(out.saved.acceptance.flag[1], profile == 5 ? 0 : 1) << profile;
-        }
-    }
-}
 
 // A pulse dropped once is asked for once; a pulse frame with a bad checksum
 // is skipped (the device repeats it unasked); neither changes the result.
@@ -90,6 +34,33 @@ TEST_F(LiveTestSessionTest, DroppedPulseIsAskedForOnceAndTheResultEqualsACleanRu
         EXPECT_EQ(std::memcmp(&out.saved.record, &reference.saved.record, sizeof(ManeuverResult)), 0) << dropped;
         EXPECT_EQ(out.saved.acceptance.flag, reference.saved.acceptance.flag);
     }
+}
+
+TEST_F(LiveTestSessionTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
+{
+    SimConfig clean;
+    const Outcome reference = run(clean);
+    ASSERT_EQ(reference.saved.outcome, SaveOutcome::Saved);
+
+    // Pulse 100 lies in the first blow, the best of the clean run is not that one.
+    SimConfig config;
+    config.faults.lostPulse = 100;
+    const Outcome out = run(config);
+    ASSERT_TRUE(out.finished);
+    ASSERT_GE(out.statuses.size(), 3u);
+    EXPECT_EQ(out.statuses[0].complete, 0);
+    EXPECT_EQ(out.statuses[2].complete, 1);
+    EXPECT_GE(out.dataLostSignals, 1);
+    const auto device = TestParts().devices.SimulatedDevice();
+    ASSERT_TRUE(device);
+    // Asked again, a bounded number of times.
+    const auto asked = device->ResendRequests();
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 100), StreamReceiver::kMaxResendRequests);
+    ASSERT_EQ(out.saved.outcome, SaveOutcome::Saved);
+    EXPECT_NE(out.saved.bestIndex, 0);
+    EXPECT_TRUE(std::memcmp(&out.saved.record, &reference.saved.record, sizeof(ManeuverResult)) ==
+                    0 ||
+                out.saved.bestIndex != reference.saved.bestIndex);
 }
 
 TEST_F(LiveTestSessionTest, VcTestFindsTidalBreathingAndTheLungVolumes)
@@ -120,118 +91,88 @@ TEST_F(LiveTestSessionTest, VcTestFindsTidalBreathingAndTheLungVolumes)
     }
 }
 
-TEST_F(LiveTestSessionTest, MvvNeedsTwoBreathCycles)
+namespace {
+
+// `name=value;...` of a live_endings.csv row into `config`; "blow2" and
+// "last" are pulse numbers of the clean test `clean` would run.
+void applyFaults(const QString& text, SimConfig& config, const ManeuverResult& firstBlow,
+                 int lastPulse)
 {
-    SimConfig single;
-    single.test = SimTest::Mvv;
-    single.mvvBreaths = 1;
-    const Outcome invalid = run(single);
-    ASSERT_TRUE(invalid.finished);
-    EXPECT_EQ(invalid.saved.outcome, SaveOutcome::InvalidMvv);
-    EXPECT_TRUE(invalid.saved.prompts.contains(GetLangText("CASE", 1225)));
-    EXPECT_EQ(caseRows(), 0);
-    EXPECT_EQ(caseFiles(), 0);
-
-    SimConfig full;
-    full.test = SimTest::Mvv;
-    const Outcome valid = run(full);
-    ASSERT_EQ(valid.saved.outcome, SaveOutcome::Saved);
-    const double truth = PatientModel(1, SimTest::Mvv).Truth().mvv;
-    EXPECT_NEAR(valid.saved.record.MVV, truth, 0.10 * truth);
-    EXPECT_EQ(caseRows(), 1);
-}
-
-// A test cut short keeps the blows the device closed, never the one under
-// way, and says what happened.
-TEST_F(LiveTestSessionTest, TestCutShortKeepsTheWholeBlowsOnly)
-{
-    // Blow 1's pulses, from a clean run: the faults below strike inside blow 2.
-    const Outcome clean = run(SimConfig{});
-    ASSERT_EQ(clean.saved.outcome, SaveOutcome::Saved);
-    const ManeuverResult first = TestParts().store.Maneuvers().front();
-    const int inBlow2 = first.ExpCount + first.InspCount + 20;
-    const int rowsBefore = caseRows();
-
-    SimConfig gone;
-    gone.faults.disconnectAfterPulse = inBlow2;
-    const Outcome lost = run(gone);
-    EXPECT_TRUE(lost.endedEarly);
-    EXPECT_EQ(lost.ending.end, TestEnd::DeviceGone);
-    EXPECT_TRUE(lost.ending.blowCut);
-    EXPECT_EQ(lost.ending.kept, 1);
-    EXPECT_EQ(lost.saved.stored.size(), 1u);
-
-    SimConfig silent;
-    silent.faults.silenceAfterPulse = inBlow2;
-    const Outcome mute = run(silent, 600);
-    EXPECT_EQ(mute.ending.end, TestEnd::SilentInBlow);
-    EXPECT_EQ(mute.ending.kept, 1);
-    EXPECT_EQ(caseRows(), rowsBefore + 2);
-
-    // A rest longer than the limit before blow 3, on both protocols.
-    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
-        SimConfig rest;
-        rest.protocol = protocol;
-        rest.faults.pauseMs = 60000;
-        rest.faults.pauseBlow = 3;
-        const Outcome out = run(rest, 600);
-        EXPECT_EQ(out.ending.end, TestEnd::NoBlow) << int(protocol);
-        EXPECT_FALSE(out.ending.blowCut);
-        EXPECT_EQ(out.ending.kept, 2);
-        ASSERT_EQ(out.saved.outcome, SaveOutcome::Saved);
-        EXPECT_EQ(out.saved.stored.size(), 2u);
+    const std::map<QString, int*> fields = {
+        {"battery", &config.battery},
+        {"noAnswerTo", &config.faults.noAnswerTo},
+        {"disconnectAfterPulse", &config.faults.disconnectAfterPulse},
+        {"silenceAfterPulse", &config.faults.silenceAfterPulse},
+        {"pauseMs", &config.faults.pauseMs},
+        {"pauseBlow", &config.faults.pauseBlow},
+        {"lostPulse", &config.faults.lostPulse},
+        {"splitBytes", &config.faults.splitBytes},
+        {"mvvBreaths", &config.mvvBreaths}};
+    for (const QString& fault : text.split(';', Qt::SkipEmptyParts)) {
+        const QString name = fault.section('=', 0, 0), value = fault.section('=', 1);
+        ASSERT_TRUE(fields.count(name)) << name.toStdString();
+        *fields.at(name) = value == "blow2"  ? firstBlow.ExpCount + firstBlow.InspCount + 20
+                           : value == "last" ? lastPulse
+                                             : value.toInt(nullptr, 0);
     }
 }
 
-// After the start reply the device says nothing, ever: the wait has its limit.
-TEST_F(LiveTestSessionTest, SilenceBeforeTheFirstBlowEndsWithinTheLimit)
+} // namespace
+
+// Each row of live_endings.csv.
+TEST_F(LiveTestSessionTest, EachFaultEndsTheTestAsItsRowSays)
 {
-    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
-        SimConfig never;
-        never.protocol = protocol;
-        never.faults.pauseMs = 600000;
+    // Where the second blow lies: from a clean run (the faults strike inside it).
+    ASSERT_EQ(run(SimConfig{}).saved.outcome, SaveOutcome::Saved);
+    const ManeuverResult firstBlow = TestParts().store.Maneuvers().front();
+    const int lastPulse = VirtualSpirometer::Make(SimConfig{})->TotalPulses();
+    const char* starts[] = {"started", "refused", "no-device", "low-battery", "command-failed"};
+    const char* ends[] = {"finished",    "no-blow",        "silent-in-blow",
+                          "device-gone", "device-stopped", "closed"};
+    const char* outcomes[] = {"saved",           "invalid-mvv",      "invalid-vc",
+                              "nothing-to-save", "file-not-created", "not-recorded",
+                              "not-usable",      "data-lost"};
+    for (const DataRow& row : ReadDataTable(LIVE_ENDINGS_FILE)) {
+        SCOPED_TRACE(row.line());
+        SimConfig config;
+        config.protocol = row["protocol"] == "ascii" ? SimProtocol::Ascii : SimProtocol::Checksum;
+        config.test = row["test"] == "mvv" ? SimTest::Mvv : SimTest::Fvc;
+        applyFaults(row["fault"], config, firstBlow, lastPulse);
+        const int rowsBefore = caseRows(), filesBefore = caseFiles();
         const auto begun = std::chrono::steady_clock::now();
-        const Outcome out = run(never, 300);
-        ASSERT_EQ(out.start, LiveTestSession::kStarted);
+        const Outcome out = run(config, row["silence"].isEmpty() ? LiveTestSession::kSilenceLimitMs
+                                                                 : row["silence"].toInt());
         EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(30));
-        EXPECT_EQ(out.ending.end, TestEnd::NoBlow);
-        EXPECT_EQ(out.ending.kept, 0);
-        EXPECT_EQ(out.saved.outcome, SaveOutcome::NothingToSave);
-    }
-    EXPECT_EQ(caseRows(), 0);
-}
-
-// Replies cut into pieces of one to three bytes still start the test, which
-// then runs to its end.
-TEST_F(LiveTestSessionTest, RepliesInPiecesStillStartAndFinish)
-{
-    for (int profile : {1, 11}) {
-        for (int piece = 1; piece <= 3; ++piece) {
-            SimConfig config = SimConfig::ForSetting(profile, SimTest::Fvc);
-            config.faults.splitBytes = piece;
-            const Outcome out = run(config);
-            ASSERT_EQ(out.start, LiveTestSession::kStarted) << profile << " split " << piece;
-            EXPECT_TRUE(out.finished) << profile << " split " << piece;
-            EXPECT_EQ(out.saved.stored.size(), 3u) << profile << " split " << piece;
+        EXPECT_EQ(starts[out.start], row["start"]);
+        if (out.start == LiveTestSession::kLowBattery) {
+            EXPECT_EQ(TestParts().devices.CurrentPort()->IsOpen(), 0);
+        }
+        if (out.start == LiveTestSession::kStarted) {
+            EXPECT_EQ(ends[int(out.ending.end)], row["end"]);
+            EXPECT_EQ(out.finished, row["end"] == "finished");
+            EXPECT_EQ(outcomes[int(out.saved.outcome)], row["outcome"]);
+        }
+        if (!row["kept"].isEmpty()) {
+            EXPECT_EQ(out.ending.kept, row.number("kept"));
+            EXPECT_EQ(out.ending.blowCut, row["cut"] == "1");
+        }
+        EXPECT_EQ(caseRows() - rowsBefore, row.number("rows"));
+        EXPECT_EQ(caseFiles() - filesBefore, row.number("rows"));
+        if (!row["incomplete"].isEmpty()) {
+            const int blow = row.number("incomplete");
+            ASSERT_LT(blow, int(out.statuses.size()));
+            EXPECT_EQ(out.statuses[blow].complete, 0);
+            EXPECT_NE(out.saved.bestIndex, blow);
+        }
+        if (!row["prompt"].isEmpty()) {
+            const QStringList where = row["prompt"].split(':');
+            EXPECT_TRUE(out.saved.prompts.contains(GetLangText(where[0], where[1].toInt())));
+        }
+        if (config.test == SimTest::Mvv && out.saved.outcome == SaveOutcome::Saved) {
+            const double truth = PatientModel(1, SimTest::Mvv).Truth().mvv;
+            EXPECT_NEAR(out.saved.record.MVV, truth, 0.10 * truth);
         }
     }
-}
-
-TEST_F(LiveTestSessionTest, StartSequenceRefusals)
-{
-    SimConfig low;
-    low.battery = 5;
-    EXPECT_EQ(run(low).start, LiveTestSession::kLowBattery);
-    EXPECT_EQ(TestParts().devices.CurrentPort()->IsOpen(), 0);
-
-    SimConfig mute;
-    mute.faults.noAnswerTo = 0x8C; // the start command
-    EXPECT_EQ(run(mute).start, LiveTestSession::kCommandFailed);
-
-    SimConfig asciiMute;
-    asciiMute.protocol = SimProtocol::Ascii;
-    asciiMute.faults.noAnswerTo = 'E';
-    EXPECT_EQ(run(asciiMute).start, LiveTestSession::kNoDevice);
 }
 
 TEST_F(LiveTestSessionTest, WaitParametersGoOutForFvcTestsOnly)

@@ -9,7 +9,6 @@
 
 #include "core/device/device_watch.h"
 #include "core/device/pty_server.h"
-#include "core/device/real_link_factories.h"
 #include "core/device/wire_format.h"
 #include "core/session/calibration_session.h"
 #include "core/session/device_change_handler.h"
@@ -160,34 +159,18 @@ bool written(const std::vector<WatchedPort::Call>& calls, size_t from, unsigned 
     return false;
 }
 
-template <typename Done>
-bool pumpUntil(Done done)
-{
-    for (int i = 0; i < 1000 && !done(); ++i) {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
-
-class PortOwnershipTest : public DeviceTest {
+class PortOwnershipTest : public RealLinkTest {
   protected:
     void SetUp() override
     {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "test_device";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-        DeviceTest::SetUp();
+        ensureApplication();
+        RealLinkTest::SetUp();
     }
     void TearDown() override
     {
         if (m_factory && m_factory->last)
             m_factory->last->Release();
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
+        RealLinkTest::TearDown();
     }
 
     // An ascii device on a pseudo-terminal, found through the serial link only.
@@ -198,8 +181,6 @@ class PortOwnershipTest : public DeviceTest {
             return false;
         m_server->StartThread();
         m_factory = std::make_unique<WatchedSerialFactory>(m_server->SlaveName());
-        Settings().simulator = 0;
-        Settings().communication = 1;
         Settings().portName = m_server->SlaveName();
         TestParts().devices.SetFactory(LinkKind::Hid, nullptr);
         TestParts().devices.SetFactory(LinkKind::Serial, m_factory.get());
@@ -323,9 +304,7 @@ TEST_F(PortOwnershipTest, CalibrationEndIsSentAndThePortClosedByTheWorkerThatOwn
     });
     ASSERT_EQ(session.Start(2), 1);
     WatchedPort* port = m_factory->last;
-    for (int i = 0; i < 1000 && !waiting.load(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(waiting.load(), 1);
+    ASSERT_TRUE(pumpUntil([&] { return waiting.load() == 1; }));
     port->Hold();
     ASSERT_TRUE(port->WaitUntilHeld());
     const size_t before = port->Calls().size();
@@ -337,9 +316,7 @@ TEST_F(PortOwnershipTest, CalibrationEndIsSentAndThePortClosedByTheWorkerThatOwn
     EXPECT_EQ(TestParts().devices.ConnectDevice(), 0) << "the link is the worker's";
 
     port->Release();
-    for (int i = 0; i < 1000 && session.WorkerRunning(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_FALSE(session.WorkerRunning());
+    ASSERT_TRUE(pumpUntil([&] { return !session.WorkerRunning(); }));
     session.Join();
     const auto calls = port->Calls();
     EXPECT_TRUE(written(calls, before, Wire::Ascii::kEndCalibration, m_interface));

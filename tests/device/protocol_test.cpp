@@ -1,11 +1,16 @@
 // Both wire protocols byte for byte where no recorded stream reaches: command
 // encodings, replies, the coefficient corrections and frames the device
-// sends outside a test. Pulses, gaps and cuts: the golden streams.
+// sends outside a test, and the protocol demo mode picks. Pulses, gaps and
+// cuts: the golden streams.
 #include "scripted_port.h"
+#include "support/data_table.h"
 #include "support/temp_home.h"
+#include "support/test_parts.h"
 
 #include "core/device/ascii_command_protocol.h"
 #include "core/device/checksum_frame_protocol.h"
+#include "core/device/device_manager.h"
+#include "core/device/virtual_spirometer.h"
 #include "core/measure/curve_point_list.h"
 #include "core/measure/flow_engine.h"
 #include "core/measure/maneuver_check.h"
@@ -90,42 +95,160 @@ Bytes asciiBlow(int pulses, int volumeSum)
     return s;
 }
 
-template <class Protocol> class ProtocolTest : public ::testing::Test {
-  protected:
-    void SetUp() override
+// A protocol of either wire behind a scripted port, decoding into a store.
+class ProtocolTest : public ::testing::Test {
+  public:
+    explicit ProtocolTest(bool checksum = true) : checksum(checksum) { reset(); }
+    void reset()
     {
+        protocol = make();
+        port = std::make_unique<ScriptedPort>();
         sink.Assembler().Begin(kTestFvc, 149, 149);
-        sink.Attach(protocol);
-        protocol.SetPort(&port);
+        sink.Attach(*protocol);
+        protocol->SetPort(port.get());
     }
-    int parse(const Bytes& block) { return protocol.ParseStream(block.data(), int(block.size())); }
+    std::unique_ptr<DeviceProtocol> make() const
+    {
+        if (checksum)
+            return std::make_unique<ChecksumFrameProtocol>();
+        return std::make_unique<AsciiCommandProtocol>();
+    }
+    int parse(const Bytes& block) { return protocol->ParseStream(block.data(), int(block.size())); }
     AssemblerSink::Over over() const { return sink.StreamOver(); }
     // The test goes on: the sink listens again.
-    void goOn() { sink.Attach(protocol); }
+    void goOn() { sink.Attach(*protocol); }
     // A whole stream through a fresh parser; true when it ended the test.
     bool feedFresh(const Bytes& bytes)
     {
-        Protocol fresh;
+        const std::unique_ptr<DeviceProtocol> fresh = make();
         sink.Assembler().Begin(kTestFvc, 149, 149);
-        sink.Attach(fresh);
-        fresh.SetCoefficients(149, 149, 33);
-        fresh.ParseStream(bytes.data(), int(bytes.size()));
+        sink.Attach(*fresh);
+        fresh->SetCoefficients(149, 149, 33);
+        fresh->ParseStream(bytes.data(), int(bytes.size()));
         return sink.StreamOver() == AssemblerSink::Over::kTestEnded;
     }
 
+    bool checksum;
     TempHome home; // settings at their defaults (BTPS on)
     MeasurementStore store;
     std::unique_ptr<FlowEngine> engine = std::make_unique<FlowEngine>();
     CurvePointList points;
     AssemblerSink sink{store, *engine, &points};
-    ScriptedPort port;
-    Protocol protocol;
+    std::unique_ptr<ScriptedPort> port;
+    std::unique_ptr<DeviceProtocol> protocol;
 };
 
-using ChecksumFrameTest = ProtocolTest<ChecksumFrameProtocol>;
-using AsciiCommandTest = ProtocolTest<AsciiCommandProtocol>;
+using ChecksumFrameTest = ProtocolTest;
+class AsciiCommandTest : public ProtocolTest {
+  protected:
+    AsciiCommandTest() : ProtocolTest(false) {}
+};
+
+Bytes hex(const QString& text)
+{
+    Bytes bytes;
+    for (const QString& b : text.split(' ', Qt::SkipEmptyParts))
+        bytes.push_back(static_cast<unsigned char>(b.toUInt(nullptr, 16)));
+    return bytes;
+}
+
+// Carries out one row's call; the value it returns (0 for calls without one).
+int call(ProtocolTest& t, const QStringList& what, const QString& replies, int& length,
+         QString& version)
+{
+    DeviceProtocol& p = *t.protocol;
+    const QString name = what.value(0);
+    const int a = what.value(1).toInt(nullptr, 0), b = what.value(2).toInt(nullptr, 0);
+    Bytes frame = hex(replies);
+    if (name == "frame")
+        return p.ParseFrame(frame.data(), int(frame.size()));
+    if (name == "stream")
+        return t.parse(frame);
+    if (!replies.isEmpty()) {
+        for (const QString& reply : replies.split('|'))
+            t.port->replies.push_back(hex(reply));
+    }
+    if (name == "version") {
+        QString text;
+        const int result = p.GetVersion(length, text);
+        version = text;
+        return result;
+    }
+    if (name == "battery")
+        return p.GetBatteryLevel();
+    if (name == "connection")
+        return p.CheckConnection();
+    if (name == "coefficients")
+        return p.ReadCoefficients();
+    if (name == "temperature")
+        return p.ReadTemperature();
+    if (name == "calibration")
+        return p.GetCalibrationStatus(a);
+    if (name == "startcal")
+        return p.StartCalibration(a);
+    if (name == "resend")
+        return p.RequestResend(a);
+    if (name == "wait")
+        return p.SetWaitParameters(a, b);
+    if (name == "start")
+        return p.StartTest();
+    if (name == "btps")
+        Settings().btps = a;
+    else if (name == "noport")
+        p.SetPort(nullptr);
+    else if (name == "bytestream")
+        t.port->byteStream = true;
+    else if (name != "id")
+        ADD_FAILURE() << "no call " << name.toStdString();
+    return 0;
+}
 
 } // namespace
+
+// Each row of protocol_replies.csv.
+TEST_F(ProtocolTest, EachExchangeOfTheReplyTableGivesItsResult)
+{
+    QString current;
+    for (const DataRow& row : ReadDataTable(PROTOCOL_REPLIES_FILE)) {
+        SCOPED_TRACE(row.line());
+        if (row["protocol"] + row["case"] != current) {
+            current = row["protocol"] + row["case"];
+            checksum = row["protocol"] == "checksum";
+            Settings().Reset();
+            reset();
+        }
+        const QStringList what = row["call"].split(' ');
+        int length = -5;
+        QString version;
+        const int result = call(*this, what, row["replies"], length, version);
+        if (!row["result"].isEmpty()) {
+            EXPECT_EQ(result, row["result"].toInt());
+        }
+        if (!row["written"].isEmpty()) {
+            EXPECT_EQ(port->writes.back(), hex(row["written"]));
+        }
+        const std::pair<const char*, int> values[] = {{"exp", protocol->ExpCoefficient()},
+                                                      {"insp", protocol->InspCoefficient()},
+                                                      {"temp", protocol->Temperature()},
+                                                      {"reads", port->reads}};
+        for (const auto& [column, value] : values) {
+            if (!row[column].isEmpty()) {
+                EXPECT_EQ(value, row[column].toInt()) << column;
+            }
+        }
+        const QString text = row["text"], error = protocol->CommandError();
+        if (what[0] == "version") {
+            EXPECT_EQ(version, QString(text).replace("\\n", "\n"));
+            EXPECT_EQ(length, -5) << "the frame's length is the protocol's own";
+        } else if (what[0] == "id") {
+            EXPECT_EQ(protocol->DeviceId(), text.toLatin1());
+        } else if (text == "none") {
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        } else if (!text.isEmpty()) {
+            EXPECT_TRUE(error.contains(text)) << error.toStdString();
+        }
+    }
+}
 
 // A stop frame cut by the read's end counts only with its checksum (the end
 // frame cut at any byte: GoldenStreams.AFrameCutAtAnyByteGivesTheSameTest).
@@ -176,161 +299,6 @@ TEST_F(ChecksumFrameTest, PhasesCloseManoeuvresAndAnUnfinishedOneIsKeptAtTheEnd)
     EXPECT_EQ(list[1].InspCount, 0);
 }
 
-// The stop, calibration and wait commands reach the virtual device in the
-// live and calibration tests; a sequence number past 7 bits does not.
-TEST_F(ChecksumFrameTest, ResendCarriesBit7OfBothSequenceBytesInTheHighBitByte)
-{
-    EXPECT_EQ(protocol.RequestResend(0x80FF), 1);
-    EXPECT_EQ(port.writes.back(), (Bytes{0x91, 0x03, 0x7F, 0x00, 0x13}));
-    port.replies.push_back({0xFE, 0x7F}); // a wait reply with a bad checksum
-    EXPECT_EQ(protocol.SetWaitParameters(10, 15), 0);
-}
-
-TEST_F(ChecksumFrameTest, RepliesAreCheckedBeforeTheyAreBelieved)
-{
-    EXPECT_EQ(protocol.GetBatteryLevel(), 100); // no answer
-    port.replies.push_back({0xF6, 5, 0x7B});
-    EXPECT_EQ(protocol.GetBatteryLevel(), 5);
-    port.replies.push_back({0xF6, 5, 0x7C});
-    EXPECT_EQ(protocol.GetBatteryLevel(), 100);
-    port.replies.push_back({0xF7, 0x77});
-    EXPECT_EQ(protocol.CheckConnection(), 1);
-    EXPECT_EQ(port.writes.back(), (Bytes{0x87, 0x07}));
-    port.replies.push_back({0xF2, 0, 1, 1, 1, 1, 3, 0x79});
-    int length = -5;
-    QString text;
-    EXPECT_EQ(protocol.GetVersion(length, text), 1);
-    EXPECT_EQ(text, "\nDevice Version:1.1.0 \n Soft Version:3.1.1");
-    EXPECT_EQ(length, -5);
-}
-
-TEST_F(ChecksumFrameTest, CoefficientsAreCorrectedOnceForBodyConditions)
-{
-    // A coefficient outside the sensor's range stops the start, naming it:
-    // expiratory 60, inspiratory 145 (0x0091: bit 7 via the high-bit byte).
-    port.replies.push_back({0xF4, 0x04, 60, 0x00, 0x11, 0x00, 69});
-    EXPECT_EQ(protocol.ReadCoefficients(), 0);
-    EXPECT_TRUE(protocol.CommandError().contains("60")) << protocol.CommandError().toStdString();
-    // Expiratory 180 (0x00B4), inspiratory 145.
-    port.replies.push_back({0xF4, 0x05, 0x34, 0x00, 0x11, 0x00, 0x3E});
-    ASSERT_EQ(protocol.ReadCoefficients(), 1);
-    EXPECT_EQ(protocol.ExpCoefficient(), 185); // 180 x 1.0258 at 33 C
-    EXPECT_EQ(protocol.InspCoefficient(), 149);
-    // 25 C: the inspiratory coefficient is the received 145 x 1.0743, not 149 x 1.0743.
-    port.replies.push_back({0xF5, 25, 0x0E});
-    ASSERT_EQ(protocol.ReadTemperature(), 1);
-    EXPECT_EQ(protocol.Temperature(), 25);
-    EXPECT_EQ(protocol.InspCoefficient(), 156);
-    EXPECT_EQ(protocol.ExpCoefficient(), 185);
-
-    Settings().btps = 0;
-    port.replies.push_back({0xF4, 0x05, 0x34, 0x00, 0x11, 0x00, 0x3E});
-    ASSERT_EQ(protocol.ReadCoefficients(), 1);
-    EXPECT_EQ(protocol.ExpCoefficient(), 180);
-    EXPECT_EQ(protocol.InspCoefficient(), 145);
-    port.replies.push_back({0xF4, 0x05, 0x34, 0x00, 0x11, 0x00, 0x3D});
-    EXPECT_EQ(protocol.ReadCoefficients(), 0);
-}
-
-TEST_F(ChecksumFrameTest, CalibrationStatusFrames)
-{
-    EXPECT_EQ(protocol.GetCalibrationStatus(0), -1);
-    EXPECT_EQ(port.reads, 0);
-    const std::pair<unsigned char, int> table[] = {{0, 9}, {1, 4}, {2, 2}, {3, 3}, {4, 1}, {11, 8}};
-    for (const auto& [code, status] : table) {
-        port.replies.push_back({0xFA, code, static_cast<unsigned char>((0xFA + code) % 128)});
-        EXPECT_EQ(protocol.GetCalibrationStatus(150), status) << int(code);
-    }
-    // Noise uses up attempts; the end-calibration reply ends the wait at once.
-    port.replies.push_back({0x12, 0x34});
-    port.replies.push_back({0xFB, 0x7B});
-    port.replies.push_back({0xFA, 4, 0x7E});
-    EXPECT_EQ(protocol.GetCalibrationStatus(150), -1);
-    EXPECT_EQ(protocol.GetCalibrationStatus(1), 1);
-}
-
-TEST_F(ChecksumFrameTest, NoPortMeansFailureValues)
-{
-    protocol.SetPort(nullptr);
-    EXPECT_EQ(protocol.CheckConnection(), 0);
-    EXPECT_EQ(protocol.GetBatteryLevel(), 100);
-    EXPECT_EQ(protocol.GetCalibrationStatus(3), -1);
-    EXPECT_EQ(protocol.StartTest(), 0);
-}
-
-TEST_F(AsciiCommandTest, CoefficientFramesAndTemperatureReports)
-{
-    // Firmware 1.0: one byte for both; a zero byte falls back to 145.
-    Bytes zero{1, 0x80, 0x80};
-    protocol.ParseFrame(zero.data(), 3);
-    EXPECT_EQ(protocol.ExpCoefficient(), 149);
-    EXPECT_EQ(protocol.InspCoefficient(), 149);
-    EXPECT_EQ(protocol.Temperature(), 33);
-    Settings().btps = 0;
-    Bytes two{1, 0x81, 0x80 | 0x2C, 0x80 | 0x7F}; // 0xAC and 0x7F
-    protocol.ParseFrame(two.data(), 4);
-    EXPECT_EQ(protocol.ExpCoefficient(), 0xAC);
-    EXPECT_EQ(protocol.InspCoefficient(), 0x7F);
-    Settings().btps = 1;
-    Bytes same{11, 0x80, 0x80 | 33};
-    protocol.ParseFrame(same.data(), 3);
-    EXPECT_EQ(protocol.InspCoefficient(), 0x7F); // repeated temperature: nothing changes
-    Bytes warm{11, 0x80, 0x80 | 15};
-    protocol.ParseFrame(warm.data(), 3);
-    EXPECT_EQ(protocol.Temperature(), 15);
-    EXPECT_EQ(protocol.InspCoefficient(), 143); // 127 x 1.1284
-    EXPECT_EQ(protocol.ExpCoefficient(), 0xAC);
-}
-
-TEST_F(AsciiCommandTest, CoefficientReplyIsWholeAndInRangeOrTheStartStops)
-{
-    port.byteStream = true;
-    const Bytes version = asciiFrame(12, {0x11, 'A'}); // firmware 1.1: two coefficients
-    port.replies = {{'z'}, version, {'p'}, asciiFrame(1, {150})};
-    EXPECT_EQ(protocol.ReadCoefficients(), 0) << "a frame one byte short";
-    EXPECT_TRUE(protocol.CommandError().contains("coefficient frame"));
-    port.replies = {{'x'}};
-    EXPECT_EQ(protocol.ReadCoefficients(), 0) << "no version: the frame's length is unknown";
-    EXPECT_TRUE(protocol.CommandError().contains("version"));
-    port.replies = {{'z'}, version, {'p'}, asciiFrame(1, {60, 150})};
-    EXPECT_EQ(protocol.ReadCoefficients(), 0);
-    EXPECT_TRUE(protocol.CommandError().contains("60"));
-    port.replies = {{'z'}, version, {'p'}, asciiFrame(1, {150, 140})};
-    EXPECT_EQ(protocol.ReadCoefficients(), 1);
-    EXPECT_EQ(protocol.ExpCoefficient(), 154); // 150 x 1.0258
-    EXPECT_TRUE(protocol.CommandError().isEmpty());
-}
-
-TEST_F(AsciiCommandTest, DeviceIdentifierPiecesAndCommands)
-{
-    const char* pieces[] = {"ABCDEF", "GHIJKL"};
-    for (int k = 0; k < 2; ++k) {
-        Bytes data{static_cast<unsigned char>(k + 1)};
-        data.insert(data.end(), pieces[k], pieces[k] + 6);
-        parse(asciiFrame(72, data));
-    }
-    Bytes stray{static_cast<unsigned char>(9), 'X', 'X', 'X', 'X', 'X', 'X'};
-    parse(asciiFrame(72, stray)); // piece 9 does not exist
-    EXPECT_EQ(protocol.DeviceId(), QByteArray("ABCDEFGHIJKL"));
-
-    EXPECT_EQ(protocol.GetBatteryLevel(), 100);
-    EXPECT_EQ(protocol.GetCalibrationStatus(0), -1);
-    EXPECT_EQ(port.reads, 0);
-    port.replies.push_back({'x'});
-    port.replies.push_back({'T'});
-    EXPECT_EQ(protocol.CheckConnection(), 1); // the second attempt answers
-    EXPECT_EQ(port.writes.back(), Bytes{'E'});
-    port.replies.push_back({'s'});
-    EXPECT_EQ(protocol.StartCalibration(2), 1);
-    EXPECT_EQ(port.writes.back(), Bytes{'C'});
-    const std::pair<unsigned char, int> table[] = {{5, 4},  {6, 2},    {7, 3}, {8, 1},
-                                                   {17, 9}, {'v', 10}, {11, 8}};
-    for (const auto& [byte, status] : table) {
-        port.replies.push_back({byte});
-        EXPECT_EQ(protocol.GetCalibrationStatus(150), status) << int(byte);
-    }
-}
-
 // Hostile streams: device sums that disagree with the pulses, garbage, and
 // bytes whose high bit was stripped never give a usable manoeuvre.
 TEST_F(AsciiCommandTest, DeviceSumsThatDisagreeWithThePulsesFlagTheManoeuvre)
@@ -368,4 +336,20 @@ TEST_F(AsciiCommandTest, GarbageAndBytesWithoutTheHighBitGiveNothingUsable)
         b &= 0x7F;
     feedFresh(stripped);
     EXPECT_EQ(BestUsableFvcIndex(store.Maneuvers(), store.Statuses()), -1);
+}
+
+TEST(DemoMode, TheSettingPicksTheVirtualSpirometerAndItsProtocol)
+{
+    TempHome home;
+    DeviceManager& manager = TestParts().devices;
+    Settings().simulator = 3;
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    EXPECT_EQ(manager.CurrentKind(), LinkKind::Simulated);
+    EXPECT_TRUE(dynamic_cast<ChecksumFrameProtocol*>(manager.CurrentProtocol()));
+    EXPECT_EQ(manager.SimulatedDevice()->Config().profile, 3);
+
+    Settings().simulator = 13; // the same patient on an ascii-command device
+    ASSERT_EQ(manager.ConnectDevice(), 1);
+    EXPECT_TRUE(dynamic_cast<AsciiCommandProtocol*>(manager.CurrentProtocol()));
+    manager.Disconnect();
 }

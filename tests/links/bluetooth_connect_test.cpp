@@ -4,30 +4,21 @@
 #include "support/test_parts.h"
 #include "virtual_bluetooth.h"
 
-#include "core/device/bluetooth_port.h"
-#include "core/device/real_link_factories.h"
 #include "core/device/wire_format.h"
 
 namespace {
 
-class BluetoothConnectTest : public DeviceTest {
+class BluetoothConnectTest : public RealLinkTest {
   protected:
     void SetUp() override
     {
-        DeviceTest::SetUp();
+        RealLinkTest::SetUp();
         auto transport = std::make_unique<VirtualBluetooth>(m_device);
         m_module = transport.get();
         m_link.blueTooth.SetTransport(std::move(transport));
         TestParts().devices.SetFactory(LinkKind::Bluetooth, &m_factory);
-        Settings().simulator = 0;
         Settings().communication = 0;
         useDialog(1);
-    }
-    void TearDown() override
-    {
-        BluetoothPort::SetSetupDialog({});
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
     }
 
     // The setup dialog: scans and picks the first device (or cancels).

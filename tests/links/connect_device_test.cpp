@@ -8,27 +8,13 @@
 #include "core/device/hid_port.h"
 #include "core/device/port_discovery.h"
 #include "core/device/pty_server.h"
-#include "core/device/real_link_factories.h"
 
 #include <QFile>
 
 namespace {
 
-class ConnectDeviceTest : public DeviceTest {
+class ConnectDeviceTest : public RealLinkTest {
   protected:
-    void SetUp() override
-    {
-        DeviceTest::SetUp();
-        RegisterRealLinks(TestParts().devices);
-        Settings().simulator = 0;
-        Settings().communication = 1;
-    }
-    void TearDown() override
-    {
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
-    }
-
     static bool hidSpirometerAttached()
     {
         return !MakeHidapiBackend()->Enumerate(HidPort::kVendorId, HidPort::kProductId).isEmpty();

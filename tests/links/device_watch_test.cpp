@@ -42,12 +42,7 @@ class DeviceChangeTest : public DeviceTest {
   protected:
     void SetUp() override
     {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "test_links";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
+        ensureApplication();
         DeviceTest::SetUp();
         Settings().communication = 1;
         // A device that paces its pulses in real time keeps the test running.
@@ -67,15 +62,6 @@ class DeviceChangeTest : public DeviceTest {
         m_session.Stop();
         m_session.Join();
         DeviceTest::TearDown();
-    }
-
-    bool waitForRestart()
-    {
-        for (int i = 0; i < 500 && m_restarts.isEmpty(); ++i) {
-            QCoreApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return !m_restarts.isEmpty();
     }
 
     QStringList m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
@@ -104,7 +90,7 @@ TEST_F(DeviceChangeTest, UnpluggingStopsTheTestAndPluggingInRestartsIt)
 
     m_attached = {"/dev/ttyACM0", "/dev/hidraw0"};
     m_watch.Poll();
-    ASSERT_TRUE(waitForRestart());
+    ASSERT_TRUE(pumpUntil([this] { return !m_restarts.isEmpty(); }));
     EXPECT_EQ(m_restarts.first(), LiveTestSession::kStarted);
     EXPECT_EQ(m_prompts.last(), GetLangText("MESSAGE", 1206));
     EXPECT_EQ(m_session.Running(), 1);

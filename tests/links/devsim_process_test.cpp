@@ -7,8 +7,6 @@
 #include "support/test_parts.h"
 #include "support/run_tool.h"
 
-#include "core/device/real_link_factories.h"
-
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -17,22 +15,15 @@
 
 namespace {
 
-class DevsimProcessTest : public DeviceTest {
+class DevsimProcessTest : public RealLinkTest {
   protected:
-    void SetUp() override
-    {
-        DeviceTest::SetUp();
-        RegisterRealLinks(TestParts().devices);
-        Settings().simulator = 0;
-        Settings().communication = 1;
-    }
     void TearDown() override
     {
         if (m_devsim.state() != QProcess::NotRunning) {
             m_devsim.kill();
             m_devsim.waitForFinished(5000);
         }
-        DeviceTest::TearDown();
+        RealLinkTest::TearDown();
     }
 
     // Starts the simulator and returns the pty it serves.

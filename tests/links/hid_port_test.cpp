@@ -1,13 +1,12 @@
 // HidPort and CHID over a HID device played in memory.
 #include "fake_hid_backend.h"
+#include "support/data_table.h"
 
 #include "core/device/chid.h"
 #include "core/device/hid_port.h"
 #include "core/device/wire_format.h"
 
 #include <gtest/gtest.h>
-
-#include <QFile>
 
 namespace {
 
@@ -131,18 +130,13 @@ TEST_F(HidPortTest, OpenMatchesIdentityAndStringsAndTriesTenTimes)
 // up to 2^32 - 1 must not overflow the sum, and no read goes past the end.
 TEST(HidReportDescriptor, EachDescriptorGivesItsReportLength)
 {
-    QFile file(HID_DESCRIPTORS_FILE);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    int rows = 0;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> f = line.split(',');
-        if (f.size() != 3 || line.startsWith('#'))
-            continue;
-        EXPECT_EQ(CHID::ReportLengthFromDescriptor(QByteArray::fromHex(f[1])), f[0].toInt())
-            << f[2].toStdString();
-        ++rows;
-    }
-    EXPECT_EQ(rows, 10);
+    const std::vector<DataRow> rows = ReadDataTable(HID_DESCRIPTORS_FILE);
+    for (const DataRow& row : rows)
+        EXPECT_EQ(
+            CHID::ReportLengthFromDescriptor(QByteArray::fromHex(row["descriptor"].toLatin1())),
+            row.number("length"))
+            << row["what"].toStdString();
+    EXPECT_EQ(rows.size(), 10u);
 }
 
 // Runs only when TAV_HID_DEVICE is set and a HID spirometer is attached.

@@ -1,16 +1,14 @@
 // One whole FVC test over each real link (serial on a pseudo-terminal, USB HID
-// and Bluetooth over the virtual spirometer) stores exactly what the same
-// lungs give the in-process demo device: the link adds and loses nothing.
+// and Bluetooth over the virtual spirometer), with a rest between two blows,
+// stores exactly what the same lungs give the in-process demo device: the
+// link adds and loses nothing, and a quiet link is not a lost one.
 #include "device/device_fixture.h"
 #include "support/test_parts.h"
-#include "fake_hid_backend.h"
 #include "virtual_bluetooth.h"
 #include "virtual_hid_backend.h"
 
-#include "core/device/bluetooth_port.h"
 #include "core/device/hid_port.h"
 #include "core/device/pty_server.h"
-#include "core/device/real_link_factories.h"
 #include "core/measure/maneuver_fields.h"
 
 #include <QFile>
@@ -26,22 +24,19 @@ struct Transport {
     LinkKind kind;
 };
 
-class TransportEquivalenceTest : public DeviceTest, public ::testing::WithParamInterface<Transport> {
+class TransportEquivalenceTest : public RealLinkTest,
+                                 public ::testing::WithParamInterface<Transport> {
   protected:
     void SetUp() override
     {
-        DeviceTest::SetUp();
-        RegisterRealLinks(TestParts().devices);
-        Settings().simulator = 0;
+        RealLinkTest::SetUp();
         Settings().communication = GetParam().kind == LinkKind::Bluetooth ? 0 : 1;
     }
     void TearDown() override
     {
-        BluetoothPort::SetSetupDialog({});
         if (m_server)
             m_server->Stop();
-        DeviceTest::TearDown();
-        RegisterRealLinks(TestParts().devices);
+        RealLinkTest::TearDown();
     }
 
     // Puts the virtual spirometer of `config` behind the link under test.
@@ -49,13 +44,9 @@ class TransportEquivalenceTest : public DeviceTest, public ::testing::WithParamI
     {
         DeviceManager& manager = TestParts().devices;
         // No HID device unless the test puts one there, so the serial probe is reached.
-        m_hid = std::make_unique<HidLinkFactory>([device = m_device, kind = GetParam().kind]()
-                                                     -> std::unique_ptr<HidBackend> {
-            if (kind == LinkKind::Hid)
-                return std::make_unique<VirtualHidBackend>(device);
-            return std::make_unique<FakeHidBackend>(std::make_shared<FakeHidState>());
-        });
-        manager.SetFactory(LinkKind::Hid, m_hid.get());
+        m_hid = std::make_unique<HidLinkFactory>(
+            [device = m_device] { return std::make_unique<VirtualHidBackend>(device); });
+        manager.SetFactory(LinkKind::Hid, GetParam().kind == LinkKind::Hid ? m_hid.get() : nullptr);
         if (GetParam().kind == LinkKind::Serial) {
             m_server = std::make_unique<PtyServer>(config);
             ASSERT_TRUE(m_server->Create());
@@ -67,12 +58,7 @@ class TransportEquivalenceTest : public DeviceTest, public ::testing::WithParamI
             m_link.blueTooth.SetTransport(std::move(radio));
             m_bluetooth = std::make_unique<BluetoothLinkFactory>(m_link);
             manager.SetFactory(LinkKind::Bluetooth, m_bluetooth.get());
-            BluetoothPort::SetSetupDialog([this] {
-                m_link.blueTooth.EnumerateRadios();
-                m_link.blueTooth.Inquire(true);
-                m_link.chosenIndex = 0;
-                return 1;
-            });
+            pickFirstBluetoothDevice(m_link);
         }
     }
 
@@ -90,7 +76,15 @@ class TransportEquivalenceTest : public DeviceTest, public ::testing::WithParamI
         return finished ? session.Save(1, context(), db) : SaveResult{};
     }
 
-    SimConfig m_config = SimConfig::ForSetting(GetParam().profile, SimTest::Fvc);
+    // A rest before the second blow: the link's reads come back empty for a while.
+    static SimConfig withRest(SimConfig config)
+    {
+        config.faults.pauseMs = 1500;
+        config.faults.pauseBlow = 2;
+        return config;
+    }
+
+    SimConfig m_config = withRest(SimConfig::ForSetting(GetParam().profile, SimTest::Fvc));
     std::shared_ptr<VirtualSpirometer> m_device = VirtualSpirometer::Make(m_config);
     std::unique_ptr<PtyServer> m_server;
     std::unique_ptr<HidLinkFactory> m_hid;

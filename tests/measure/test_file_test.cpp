@@ -1,3 +1,8 @@
+// Saving and reading test files: each manoeuvre in its file and its row, and
+// saving when things go wrong (a full disk, a locked or damaged database, a
+// second program saving for the same patient, stray names and links in the
+// case store): a test is saved with its file and its row, or not at all, and
+// the user is told which.
 #include "store_session.h"
 #include "vc_test_stream.h"
 
@@ -5,11 +10,19 @@
 #include "core/measure/test_file_reader.h"
 #include "core/measure/test_file_writer.h"
 
+#include "core/app/app_paths.h"
 #include "core/app/lang_text.h"
 #include "core/records/case_store.h"
 #include "core/records/database.h"
 #include "core/records/recordset.h"
+#include "support/full_disk.h"
 #include "support/temp_home.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +51,20 @@ class TestFileFixture : public ::testing::Test {
     // Files and CaseInfo rows as the live test keeps them.
     std::unique_ptr<TestStore> tests() {
         return PatientTestStore(m_db, m_context.patientId, m_context.caseFolder);
+    }
+
+    // One FVC test of one manoeuvre.
+    SaveResult save()
+    {
+        Session session;
+        session.maneuver({4.0, 8.0, 0.08, 1.0}, {3.4, 2.0});
+        return SaveTest(1, session.store(), m_context, *tests());
+    }
+
+    QStringList caseFiles() const
+    {
+        return QDir(m_context.caseFolder)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
 
     TempHome m_home;
@@ -94,28 +121,17 @@ TEST_F(TestFileFixture, FvcSessionKeepsEveryManoeuvreInItsPlace) {
     }
 
     // Three rows of one session (the first file's number), numbered in the
-    // order blown, in the phase the test was started in.
-    Recordset rs(m_db);
-    ASSERT_TRUE(rs.Open("SELECT * FROM CaseInfo WHERE ID = ? order by Maneuver", {17}));
-    ASSERT_EQ(rs.GetRecordCount(), 3);
-    rs.MoveFirst();
-    for (int m = 0; m < 3; ++m) {
-        SCOPED_TRACE(m);
-        // The row's values and time: CaseStore.RegisterKeepsTwoDecimals.
-        QString dataName;
-        int type = -1, sessionOf = -1, maneuver = -1, phase = -1;
-        rs.GetFieldValue("DataName", dataName);
-        rs.GetFieldValue("TestType", type);
-        rs.GetFieldValue("Session", sessionOf);
-        rs.GetFieldValue("Maneuver", maneuver);
-        rs.GetFieldValue("Phase", phase);
-        EXPECT_EQ(dataName, QString("%1.dt").arg(m + 1));
-        EXPECT_EQ(type, 0);
-        EXPECT_EQ(sessionOf, 1);
-        EXPECT_EQ(maneuver, m + 1);
-        EXPECT_EQ(phase, kPhasePost);
-        rs.MoveNext();
-    }
+    // order blown, in the phase the test was started in. (The row's values and
+    // time: CaseStore.RegisterKeepsTwoDecimals.)
+    EXPECT_EQ(rowCount("ID = 17"), 3);
+    for (int m = 1; m <= 3; ++m)
+        EXPECT_EQ(
+            rowCount(QString("ID = 17 and DataName = '%1.dt' and TestType = 0 and Session = 1 "
+                             "and Maneuver = %1 and Phase = %2")
+                         .arg(m)
+                         .arg(kPhasePost)),
+            1)
+            << m;
 }
 
 TEST_F(TestFileFixture, ABlowWithLostPulsesIsLeftOutOfTheSessionAndItsNumberStaysFree) {
@@ -248,6 +264,160 @@ TEST_F(TestFileFixture, VcTestWithAndWithoutAResult) {
     EXPECT_EQ(RecordCodec::DecodeTidalSummary(bytes.constData() + bytes.size() - 40).deepExpBreath,
               4);
     EXPECT_EQ(rowCount("TestType = 1 and VC > 3.69 and VC < 3.71"), 1);
+}
+
+TEST_F(TestFileFixture, WithTheDatabaseLockedNothingIsReportedSaved)
+{
+    m_db.SetBusyTimeout(200);
+    ASSERT_TRUE(m_db.Open(m_home.path("data.mdb")));
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-workstation");
+        other.setDatabaseName(m_home.path("data.mdb"));
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+
+        const SaveResult locked = save();
+        EXPECT_EQ(locked.outcome, SaveOutcome::NotRecorded);
+        ASSERT_EQ(locked.prompts.size(), 1);
+        EXPECT_TRUE(locked.prompts[0].contains("locked")) << locked.prompts[0].toStdString();
+        EXPECT_TRUE(locked.dataName.isEmpty());
+        EXPECT_TRUE(caseFiles().isEmpty()); // the file went again with the row
+        ASSERT_TRUE(lock.exec("ROLLBACK"));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("other-workstation");
+    EXPECT_EQ(rowCount(), 0);
+
+    // Once the other program is done, the next save is whole.
+    const SaveResult saved = save();
+    ASSERT_EQ(saved.outcome, SaveOutcome::Saved);
+    EXPECT_EQ(caseFiles(), QStringList{"1.dt"});
+    EXPECT_EQ(rowCount(), 1);
+}
+
+TEST_F(TestFileFixture, ADamagedCaseTableTakesNoTest)
+{
+    // Another tool dropped the table behind the program's back.
+    ASSERT_TRUE(m_db.Execute("DROP TABLE CaseInfo"));
+    const SaveResult result = save();
+    EXPECT_EQ(result.outcome, SaveOutcome::NotRecorded);
+    EXPECT_TRUE(caseFiles().isEmpty());
+}
+
+// A row left from a lost file, a folder under a candidate name, a stray
+// largest name and names no reader takes: each save gets a name of its own
+// that the readers find, and nothing is overwritten.
+TEST_F(TestFileFixture, StrayRowsNamesAndFoldersNeitherBlockNorHideTests)
+{
+    ASSERT_TRUE(m_db.Execute("insert into CaseInfo(ID, DataName, TestTime, TestType) "
+                             "values(17, '1.dt', '2026-01-01 09:00:00', 0)"));
+    QDir().mkpath(m_context.caseFolder + "/2.dt");
+    m_home.write("Case/17/999999999.dt", "stray");
+    m_home.write("Case/17/1234567890.dt", "ten digits: no reader takes it");
+    m_home.write("Case/17/.5.dt", "hidden");
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        const SaveResult result = save();
+        ASSERT_EQ(result.outcome, SaveOutcome::Saved) << i;
+        EXPECT_TRUE(IsTestFileName(result.dataName)) << result.dataName.toStdString();
+        TestFile file;
+        ASSERT_TRUE(ReadTestFile(result.path, file));
+        EXPECT_EQ(RecordCodec::Text(file.header.dataName, sizeof file.header.dataName),
+                  result.dataName);
+        names << result.dataName;
+    }
+    EXPECT_EQ(names, (QStringList{"3.dt", "4.dt", "5.dt"})); // a hidden .5.dt is no test
+    EXPECT_EQ(m_home.read("Case/17/999999999.dt"), "stray");
+    EXPECT_EQ(LoadDayTests(m_db, 17, "2026-03-04", kTestFvc).size(), 3u);
+}
+
+// The next number follows the largest, gaps left; past the readers' limit
+// it is the lowest free one, and none when every one is taken.
+TEST_F(TestFileFixture, NextNumberFollowsTheLargestUpToTheReadersLimit)
+{
+    const QString folder = m_context.caseFolder;
+    EXPECT_EQ(NextTestNumber(folder), 1); // folder missing
+    m_home.write("Case/17/1.dt", "x");
+    m_home.write("Case/17/3.dt", "x");
+    m_home.write("Case/17/4.dt.bak", "x");
+    QDir().mkpath(folder + "/30.dt"); // folders do not count
+    EXPECT_EQ(NextTestNumber(folder), 4);
+    EXPECT_EQ(NextTestNumber(folder, 5), 6);
+    m_home.write("Case/17/999999999.dt", "x");
+    EXPECT_EQ(NextTestNumber(folder), 2);
+    EXPECT_EQ(NextTestNumber(folder, 2), 4);
+    EXPECT_EQ(NextTestNumber(folder, 0, 3), 2);
+    m_home.write("Case/17/2.dt", "x");
+    EXPECT_EQ(NextTestNumber(folder, 0, 3), -1);
+}
+
+TEST_F(TestFileFixture, AFullDiskLeavesNoEmptyFileAndNoRow)
+{
+    FullDisk disk;
+    AppPaths::Init(disk.Path(), disk.Path()); // the case store on the small disk
+    m_context.caseFolder = AppPaths::PatientCaseFolder(17);
+    ASSERT_TRUE(QDir().mkpath(m_context.caseFolder));
+    disk.Fill();
+    const SaveResult result = save();
+    disk.Free();
+    EXPECT_EQ(result.outcome, SaveOutcome::FileNotCreated);
+    ASSERT_EQ(result.prompts.size(), 1);
+    EXPECT_NE(result.prompts[0], GetLangText("CASE", 1226));
+    EXPECT_TRUE(caseFiles().isEmpty()) << caseFiles().join(' ').toStdString();
+    EXPECT_EQ(rowCount(), 0);
+}
+
+TEST_F(TestFileFixture, ALinkedCaseFolderDoesNotCarryTheTestElsewhere)
+{
+    QTemporaryDir elsewhere;
+    QDir().mkpath(AppPaths::CaseRoot());
+    ASSERT_TRUE(QFile::link(elsewhere.path(), m_context.caseFolder));
+    const SaveResult result = save();
+    EXPECT_EQ(result.outcome, SaveOutcome::FileNotCreated);
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
+    EXPECT_EQ(rowCount(), 0);
+    // Nor do the readers follow it: a file planted there is not a test of the patient.
+    TestFileHeader header = MakeHeader(m_context, "1.dt", "2026-03-04 10:20:30");
+    const QByteArray planted = BuildTestFile(header, ManeuverResult{}, nullptr, 0, QByteArray());
+    QFile file(elsewhere.filePath("1.dt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(planted);
+    file.close();
+    ASSERT_TRUE(m_db.Execute("insert into CaseInfo(ID, DataName, TestTime, TestType) "
+                             "values(17, '1.dt', '2026-03-04 10:20:30', 0)"));
+    EXPECT_TRUE(LoadDayTests(m_db, 17, "2026-03-04", kTestFvc).empty());
+    // And the row is not dropped for it either.
+    EXPECT_EQ(ReconcileDay(m_db, 17, "2026-03-04"), -1);
+    EXPECT_EQ(rowCount(), 1);
+}
+
+TEST_F(TestFileFixture, TwoProgramsSavingAtOnceKeepEveryTest)
+{
+    constexpr int kEach = 40;
+    QProcess first, second;
+    for (QProcess* worker : {&first, &second})
+        worker->start(SAVE_WORKER_PATH, {m_home.path(), "17", QString::number(kEach)});
+    QStringList names;
+    for (QProcess* worker : {&first, &second}) {
+        ASSERT_TRUE(worker->waitForFinished(180000));
+        const QString out = QString::fromUtf8(worker->readAllStandardOutput());
+        EXPECT_EQ(worker->exitCode(), 0)
+            << out.toStdString() << worker->readAllStandardError().toStdString();
+        for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+            names << line.section(' ', 1, 1);
+    }
+    EXPECT_EQ(names.size(), 2 * kEach);
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 2 * kEach);
+    EXPECT_EQ(caseFiles().size(), 2 * kEach);
+    EXPECT_EQ(rowCount(), 2 * kEach);
+    // Each file is whole and carries its own name.
+    for (const QString& name : caseFiles()) {
+        TestFile file;
+        ASSERT_TRUE(ReadTestFile(m_context.caseFolder + '/' + name, file)) << name.toStdString();
+        EXPECT_EQ(RecordCodec::Text(file.header.dataName, sizeof file.header.dataName),
+                  name.toLatin1());
+    }
 }
 
 TEST(TestFileReader, TrailerRules) {
