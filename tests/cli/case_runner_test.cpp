@@ -1,46 +1,6 @@
 // tavctl as a user or script runs it, one process per step, driven by the
-// case files in cases/: each case is a program folder, its files and a list
-// of commands with what each must answer (exit code, output, JSON fields).
-//
-// A step, in this order: "stop" (servers ended), "serve" (name: {"program", "args",
-// "port"}: a server kept until the case ends, ready once its port listens), "files"
-// (written, as those of the case), "make" ({"fifo": [files], "sparse": {file: bytes,
-// grown with holes}, "link": {link: target}, "copy": {file: source}, a hard link
-// where it can be}), "sql"
-// (statements run on the case's database), "refused" (statements that must fail),
-// then its command: "args" (after --home FOLDER unless "home": false) or "program"
-// (another program, "args" as they are), "stdin" (or "stdinFile", a file in the
-// folder), "env" (a null value takes the variable away), "whileHeld" (statements
-// another connection runs before the command and rolls back after it), "full": true
-// (the disk of ${full} is full while it runs), "together": N (N copies at once, each
-// answering as the step says), "killWhen" (a query: the command is killed once it
-// finds a row, and the step goes on once it finds none), "unchanged": true (the
-// folder's files stay as they were).
-// What the command must answer: "exit" (0 unless given), "out" (exact), "outContains",
-// "outLacks", "errContains", "errLacks", "outEmpty", "errEmpty", "lines" (lines of
-// output), "json" (path: value), "near" (path: [value, tolerance], a text holding a
-// number too), "close" (path: [other path, relative tolerance]), "present" (paths
-// holding a value, not an empty list), "missing" (paths), "size" (path: count), "has" /
-// "hasNot" (path: objects some element does / no element does match), "save" (name:
-// path, for ${name} later); "jsonFile" makes these JSON checks read a file instead,
-// with or without a command.
-// Then: "exists" / "absent" (files), "private" (folders only their owner reads), "fileHolds" (file: texts, a PDF read as its
-// text, a file that is not UTF-8 as Latin-1), "sameBytes" ([file, file], PDFs by
-// their text), "folderHolds" (folder: every file in it, hidden ones too), "rows"
-// (query: row count). A step without "args" runs no command; every command runs
-// in the case's folder.
-// A case: "files" (name: text, or {"latin1": text} for bytes that are not UTF-8,
-// or {"base64": text}), "steps", "neverPrinted" (texts no command may print),
-// "fullDisk": true (a folder ${full} on a small file system), "needs" (files
-// without which the case is skipped), "databases" (sqlite, postgresql: the case
-// runs once on each, every command given --database ${database}; a key ending in
-// Sqlite or Postgresql counts on that one only).
-// Paths are dot-separated keys and array indexes; a file name is in the folder
-// unless absolute. Texts may hold ${home}, ${today}, ${today:FORMAT}, ${full},
-// ${tavctl} (the program under test), ${tav} (the desktop program), ${version},
-// ${env:NAME}, ${port:NAME} (a free loopback port, one per name and case),
-// ${yearsAgo:N} / ${daysAgo:N} (the date N years / days before today), saved names,
-// ${a*b-0.001} (a product of saved names or numbers with an offset), ${base64:FILE}.
+// case files in cases/ (their keys: cases/README.md): each case is a program
+// folder, its files and a list of commands with what each must answer.
 #include "support/full_disk.h"
 #include "support/loopback_server.h"
 #include "support/pg_server.h"
