@@ -3,12 +3,10 @@
 #include "core/app/app_paths.h"
 #include "core/app/durable_file.h"
 #include "core/app/ini_file.h"
-#include "core/app/lang_text.h"
 #include "core/app/regular_file.h"
 #include "core/app/system_settings.h"
 #include "core/app/text_limit.h"
 #include "support/full_disk.h"
-#include "support/temp_home.h"
 
 #include <QDir>
 #include <QFile>
@@ -244,22 +242,6 @@ TEST(IniFileReads, EditsAreSeenAtOnce)
     }
     QFile::remove(path);
     EXPECT_EQ(IniFile::ReadString(path, "A", "k", "gone", 99), "gone");
-}
-
-TEST(LanguageName, OnlyAPlainNameInsideTheLanguageFolderIsRead)
-{
-    TempHome home;
-    home.write("Language/English.txt", "[MESSAGE]\n141=From the folder\n");
-    // Planted beside and above the language folder.
-    home.write("x.txt", "[MESSAGE]\n141=From outside\n");
-    home.write("Language/sub/evil.txt", "[MESSAGE]\n141=From a subfolder\n");
-    Settings().language = "English";
-    EXPECT_EQ(GetLangText("MESSAGE", 141), "From the folder");
-    for (const char* name : {"../x", "sub/evil", "..", "..\\x", "/etc/passwd"}) {
-        Settings().language = name;
-        EXPECT_EQ(GetLangText("MESSAGE", 141), "Prompt") << name; // the built-in text
-        EXPECT_TRUE(AppPaths::LanguageFile().isEmpty()) << name;
-    }
 }
 
 TEST(TextLimit, CountsCharactersAndNeverHalvesOne)
