@@ -2,7 +2,6 @@
 // shared folder. Which folder an installed, portable or named copy uses is
 // checked by running tavctl so (tests/cli/cases/installed.json).
 #include "core/app/app_paths.h"
-#include "core/app/system_settings.h"
 #include "support/temp_home.h"
 
 #include <QProcessEnvironment>
@@ -27,48 +26,6 @@ TEST(ShippedFile, TheUsersOwnCopyThenTheSharedOneThenTheProgramFoldersName)
     root.write(user + "/TAV(EN).pdf", "%PDF-1.7 local");
     EXPECT_EQ(AppPaths::ShippedFile("TAV(EN).pdf"), root.path(user + "/TAV(EN).pdf"));
     AppPaths::Use({});
-}
-
-// The settings template the package ships states every stored key with its
-// initial value, so that an installed program starts as a portable one does.
-TEST(ShippedSettingsTemplate, StatesEveryKeyWithItsInitialValue)
-{
-    const SystemSettings initial; // constructed with the initial values
-    SystemSettings& loaded = Settings();
-    // Values no key holds: a key missing from the template leaves them showing.
-    loaded.wait = 7;
-    loaded.btps = 7;
-    loaded.communication = 7;
-    loaded.predicted = 7;
-    loaded.hospital = "unset";
-    loaded.language = "unset";
-    loaded.space = 7;
-    loaded.times = 7;
-    loaded.comPort = 7;
-    loaded.trendBkColor = loaded.refColor = loaded.fev1Color = loaded.fvcColor = 7;
-    loaded.fef50Color = loaded.fef2575Color = loaded.fef75Color = 7;
-    loaded.simulator = 7;
-    loaded.portName = "unset";
-    loaded.Load(TAV_DATA_DIR "/System.ini");
-    EXPECT_EQ(loaded.wait.load(), initial.wait.load());
-    EXPECT_EQ(loaded.btps.load(), initial.btps.load());
-    EXPECT_EQ(loaded.communication.load(), initial.communication.load());
-    EXPECT_EQ(loaded.predicted, initial.predicted);
-    EXPECT_EQ(loaded.hospital, initial.hospital);
-    EXPECT_EQ(loaded.language, initial.language);
-    EXPECT_EQ(loaded.space.load(), initial.space.load());
-    EXPECT_EQ(loaded.times.load(), initial.times.load());
-    EXPECT_EQ(loaded.comPort, initial.comPort);
-    EXPECT_EQ(loaded.trendBkColor, initial.trendBkColor);
-    EXPECT_EQ(loaded.refColor, initial.refColor);
-    EXPECT_EQ(loaded.fev1Color, initial.fev1Color);
-    EXPECT_EQ(loaded.fvcColor, initial.fvcColor);
-    EXPECT_EQ(loaded.fef50Color, initial.fef50Color);
-    EXPECT_EQ(loaded.fef2575Color, initial.fef2575Color);
-    EXPECT_EQ(loaded.fef75Color, initial.fef75Color);
-    EXPECT_EQ(loaded.simulator.load(), initial.simulator.load());
-    EXPECT_EQ(loaded.portName, initial.portName);
-    loaded.Reset();
 }
 
 } // namespace
