@@ -13,34 +13,6 @@
 
 namespace {
 
-// Names compare without case, the first of a repeated key wins, blanks and
-// quotes around a value go, and numbers parse like the profile call.
-TEST(IniFileRead, ValuesAsTheProfileCallReadsThem)
-{
-    TempHome home;
-    home.write("a.ini", "; comment\n[ system ]\nLanguage=First\nLANGUAGE=Second\n"
-                        "  my key  =  two words  \nQ=\"quoted\"\none=\"\nneg=-12\nword=abc\n"
-                        "mixed=42px\nempty=\n[Other]\nkey=x\nlast=1234567");
-    const QString file = home.path("a.ini");
-    const auto text = [&](const char* section, const char* key) {
-        return IniFile::ReadString(file, section, key, "d", 99);
-    };
-    EXPECT_EQ(text("SYSTEM", "language"), "First");
-    EXPECT_EQ(text("other", "KEY"), "x");
-    EXPECT_EQ(text("SYSTEM", "key"), "d"); // key of another section
-    EXPECT_EQ(text("missing", "key"), "d");
-    EXPECT_EQ(IniFile::ReadString(home.path("none.ini"), "SYSTEM", "language", "d", 99), "d");
-    EXPECT_EQ(text("SYSTEM", "my key"), "two words");
-    EXPECT_EQ(text("SYSTEM", "q"), "quoted");
-    EXPECT_EQ(text("SYSTEM", "one"), "\""); // a lone quote is no pair
-    EXPECT_EQ(IniFile::ReadString(file, "Other", "last", "", 3), "123");
-    const std::pair<const char*, int> numbers[] = {
-        {"neg", -12}, {"word", 0}, {"mixed", 42}, {"empty", 0}, {"absent", 7}};
-    for (const auto& [key, value] : numbers)
-        EXPECT_EQ(IniFile::ReadInt(file, "SYSTEM", key, 7), value) << key;
-    EXPECT_EQ(IniFile::ReadInt(file, "OTHER", "last", 0), 1234567);
-}
-
 TEST(IniFileWrite, KeepsEveryOtherLineAndLineEndings)
 {
     TempHome home;
