@@ -37,6 +37,7 @@ TEST_F(Patients, FirstPatientGetsKeyOneItsNumberAndLoadsEveryField)
     EXPECT_EQ(LastPatientId(db), 0);
     PatientRecord r = sample("O'Brien");
     r.Smoker = true;
+    r.Ethnic = 5; // the last of the GLI groups
     r.City = "King's Lynn'; DROP TABLE UserInfo; --";
     EXPECT_EQ(CreatePatient(db, r), 1);
     EXPECT_EQ(r.ID, 1);
@@ -50,6 +51,7 @@ TEST_F(Patients, FirstPatientGetsKeyOneItsNumberAndLoadsEveryField)
     EXPECT_EQ(loaded.Birthdate, QDate(1980, 2, 29));
     EXPECT_EQ(loaded.Age, QDate::currentDate().year() - 1980);
     EXPECT_TRUE(loaded.Smoker);
+    EXPECT_EQ(loaded.Ethnic, 5);
     EXPECT_EQ(loaded.City, r.City);
     EXPECT_EQ(loaded.Standard, 2);
     EXPECT_EQ(loaded.Password, "586");
@@ -86,6 +88,7 @@ TEST_F(Patients, DemographicsUpdateOnlyTheirRow)
     a.Birthdate = QDate(1955, 12, 31);
     a.PatientNumber = "12345678";
     a.Job = "Miner";
+    a.Ethnic = 1; // the first of the GLI groups
     ASSERT_TRUE(SavePatientDemographics(db, a.ID, a));
     PatientRecord la, lb;
     LoadPatient(db, a.ID, la);
@@ -96,6 +99,7 @@ TEST_F(Patients, DemographicsUpdateOnlyTheirRow)
     EXPECT_EQ(la.Birthdate, QDate(1955, 12, 31));
     EXPECT_EQ(la.PatientNumber, "12345678");
     EXPECT_EQ(la.Job, "Miner");
+    EXPECT_EQ(la.Ethnic, 1);
     EXPECT_EQ(lb.Height, 165);
     EXPECT_EQ(lb.PatientNumber, "00000002");
 }
