@@ -6,53 +6,28 @@
 #include "core/app/lang_text.h"
 #include "core/app/system_settings.h"
 #include "report_fixture.h"
+#include "support/data_table.h"
 
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
-using B = ReportBlock;
-
+// Each row of data/report_pages.csv: the page count of the mix and one page's blocks.
 TEST(ReportPagePlan, PagesAndBlocksForEachMixOfTestTypes)
 {
-    // A day with FVC tests ends with the page of its graded sessions.
-    EXPECT_EQ(ReportPageCount(true, true, false), 4);
-    EXPECT_EQ(ReportPageCount(true, true, true), 4);
-    EXPECT_EQ(ReportPageCount(false, false, true), 1);
-    EXPECT_EQ(ReportPageCount(true, false, false), 3);
-    EXPECT_EQ(ReportPageCount(true, false, true), 3);
-    EXPECT_EQ(ReportPageCount(false, true, true), 2);
-
-    const std::vector<B> head = {B::Title, B::Header, B::Patient};
-    auto with = [&](std::vector<B> blocks) {
-        blocks.insert(blocks.begin(), head.begin(), head.end());
-        return blocks;
-    };
-    // Everything: FVC results and the signature; the best loops and FVC curves; the VC
-    // table with its curve, MVV, diagnosis. A table is never parted from its curve.
-    EXPECT_EQ(ReportPageBlocks(true, true, true, 1), with({B::FvcTables, B::Signature}));
-    EXPECT_EQ(ReportPageBlocks(true, true, true, 2), (std::vector<B>{B::FvcLoopTable, B::FvcCurves}));
-    EXPECT_EQ(ReportPageBlocks(true, true, true, 3),
-              (std::vector<B>{B::VcTable, B::VcCurve, B::MvvTable, B::MvvCurve, B::Diagnosis}));
-    EXPECT_EQ(ReportPageBlocks(true, true, false, 3),
-              (std::vector<B>{B::VcTable, B::VcCurve, B::Diagnosis}));
-    EXPECT_EQ(ReportPageBlocks(true, true, true, 4), (std::vector<B>{B::Clinical}));
-    EXPECT_EQ(ReportPageBlocks(true, false, false, 3), (std::vector<B>{B::Clinical}));
-    EXPECT_TRUE(ReportPageBlocks(true, true, true, 5).empty());
-    // FVC and MVV.
-    EXPECT_EQ(ReportPageBlocks(true, false, true, 2),
-              (std::vector<B>{B::FvcLoopTable, B::FvcCurves, B::MvvTable, B::MvvCurve, B::Diagnosis}));
-    // VC only, VC and MVV.
-    EXPECT_EQ(ReportPageBlocks(false, true, false, 1), with({B::VcTable, B::VcCurve}));
-    EXPECT_EQ(ReportPageBlocks(false, true, false, 2), (std::vector<B>{B::Diagnosis}));
-    EXPECT_EQ(ReportPageBlocks(false, true, true, 2),
-              (std::vector<B>{B::MvvTable, B::MvvCurve, B::Diagnosis}));
-    // MVV only: one page with all of it.
-    EXPECT_EQ(ReportPageBlocks(false, false, true, 1),
-              with({B::MvvTable, B::MvvCurve, B::Diagnosis}));
-    EXPECT_TRUE(ReportPageBlocks(false, false, true, 2).empty());
-    EXPECT_TRUE(ReportPageBlocks(true, true, true, 0).empty());
+    const QStringList names = {"Title",   "Header",  "Patient",  "FvcTables", "Signature",
+                               "FvcLoopTable", "FvcCurves", "VcTable", "VcCurve", "MvvTable",
+                               "MvvCurve", "Diagnosis", "Clinical"};
+    for (const DataRow& row : ReadDataTable(REPORT_TEST_DATA "/report_pages.csv")) {
+        SCOPED_TRACE(row.line());
+        const bool fvc = row["fvc"] == "1", vc = row["vc"] == "1", mvv = row["mvv"] == "1";
+        EXPECT_EQ(ReportPageCount(fvc, vc, mvv), row["pages"].toInt());
+        QStringList blocks;
+        for (const ReportBlock b : ReportPageBlocks(fvc, vc, mvv, row["page"].toInt()))
+            blocks << names.value(int(b), "?");
+        EXPECT_EQ(blocks.join(' '), row["blocks"].replace("head", "Title Header Patient"));
+    }
 }
 
 TEST(ReportTitle, HospitalAndTitleKeptApartInEveryLanguage)
