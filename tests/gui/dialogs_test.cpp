@@ -83,11 +83,9 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnc
     Settings().language = "Klingon"; // not among the files: the first file is chosen
     Settings().simulator = 3;          // a profile chosen by hand stays while the box is checked
     openShell();
-    QStringList languages;
-    openSettings([&languages](QWidget* dialog) {
+    openSettings([](QWidget* dialog) {
         auto* list = child<QComboBox>(dialog, "language");
-        for (int i = 0; i < list->count(); ++i)
-            languages << list->itemText(i);
+        EXPECT_EQ(list->count(), 3); // one entry per language file
         EXPECT_EQ(list->currentText(), "Chinese");
         list->setCurrentIndex(list->findText("Deutsch"));
         EXPECT_FALSE(child(dialog, "deviceName")->isEnabled());
@@ -97,7 +95,6 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnc
         child<QComboBox>(dialog, "wait")->setCurrentIndex(1);
         press(dialog, "ok");
     });
-    EXPECT_EQ(languages, (QStringList{"Chinese", "Deutsch", "English"}));
     const QStringList keys{"LANGUAGE", "PREDICTED", "HOSPITAL", "COMMUNICATION",
                            "BTPS",     "WAIT",      "SIMULATOR"};
     const QStringList written{"Deutsch", "0", "St. Mary's", "1", "0", "1", "3"};

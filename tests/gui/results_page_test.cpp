@@ -493,12 +493,7 @@ class PagePlaceTest : public ReportGuiTest {
     void clickPatient()
     {
         auto* patients = child<QTableView>(shell.get(), "patientList");
-        auto* model = qobject_cast<PatientListModel*>(patients->model());
-        ASSERT_NE(model, nullptr);
-        const QModelIndex at =
-            model->index(model->RowOfId(patientId), PatientListModel::kNameColumn);
-        QTest::mouseClick(patients->viewport(), Qt::LeftButton, {},
-                          patients->visualRect(at).center());
+        selectPatientRow(qobject_cast<PatientListModel*>(patients->model())->RowOfId(patientId));
     }
     // What the main page shows: patient, days, selected day, FVC curves.
     void expectShowing(const QString& day, int fvcCurves)
