@@ -123,6 +123,8 @@ TEST_F(Predicted, WithoutEquationThePreviousPatientsValuesAreCleared)
     EXPECT_FALSE(ComputePredictedValues(db, r, person(9, 1, 0, 50)));
     EXPECT_FALSE(ComputePredictedValues(db, r, person(0, 0, 40, 176, 251)));
     EXPECT_FALSE(ComputePredictedValues(db, r, person(0, 0, 40, 241)));
+    EXPECT_FALSE(ComputePredictedValues(db, r, person(0, 0, 40, 79)));
+    EXPECT_FALSE(ComputePredictedValues(db, r, person(0, 0, 40, 176, 14)));
     EXPECT_TRUE(ComputePredictedValues(db, r, person(0, 0, 40, 240, 250)));
 }
 
