@@ -71,22 +71,32 @@ std::vector<CliCase> LoadCases()
 
 class CliCaseTest : public ::testing::TestWithParam<CliCase> {
   protected:
+    // Each match of `pattern` in `text` replaced by what `with` makes of it.
+    template <class With>
+    static void replaceEach(QString& text, const QRegularExpression& pattern, With with)
+    {
+        for (auto m = pattern.match(text); m.hasMatch(); m = pattern.match(text))
+            text.replace(m.captured(0), with(m));
+    }
+
     QString expand(QString text) const
     {
+        using Match = QRegularExpressionMatch;
         static const QRegularExpression ago("\\$\\{(years|days)Ago:(\\d+)\\}");
-        for (auto m = ago.match(text); m.hasMatch(); m = ago.match(text)) {
+        replaceEach(text, ago, [](const Match& m) {
             const int n = m.captured(2).toInt();
             const QDate today = QDate::currentDate();
-            text.replace(m.captured(0),
-                         (m.captured(1) == "years" ? today.addYears(-n) : today.addDays(-n))
-                             .toString("yyyy-MM-dd"));
-        }
+            return (m.captured(1) == "years" ? today.addYears(-n) : today.addDays(-n))
+                .toString("yyyy-MM-dd");
+        });
         static const QRegularExpression env("\\$\\{env:(\\w+)\\}");
-        for (auto m = env.match(text); m.hasMatch(); m = env.match(text))
-            text.replace(m.captured(0), qEnvironmentVariable(m.captured(1).toLatin1().constData()));
+        replaceEach(text, env, [](const Match& m) {
+            return qEnvironmentVariable(m.captured(1).toLatin1().constData());
+        });
         static const QRegularExpression base64("\\$\\{base64:([^}]+)\\}");
-        for (auto m = base64.match(text); m.hasMatch(); m = base64.match(text))
-            text.replace(m.captured(0), QString::fromLatin1(home.read(m.captured(1)).toBase64()));
+        replaceEach(text, base64, [this](const Match& m) {
+            return QString::fromLatin1(home.read(m.captured(1)).toBase64());
+        });
         text.replace("${home}", home.path());
         text.replace("${tavctl}", TAVCTL_PATH);
         text.replace("${tav}", QFileInfo(TAVCTL_PATH).dir().filePath("tav"));
@@ -94,26 +104,28 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
         if (disk)
             text.replace("${full}", disk->Path());
         text.replace("${database}", database);
-        text.replace("${today}", QDate::currentDate().toString("yyyy-MM-dd"));
-        static const QRegularExpression today("\\$\\{today:([^}]+)\\}");
-        for (auto m = today.match(text); m.hasMatch(); m = today.match(text))
-            text.replace(m.captured(0), QDate::currentDate().toString(m.captured(1)));
+        static const QRegularExpression today("\\$\\{today(?::([^}]+))?\\}");
+        replaceEach(text, today, [](const Match& m) {
+            const QString format = m.captured(1);
+            return QDate::currentDate().toString(format.isEmpty() ? "yyyy-MM-dd" : format);
+        });
         static const QRegularExpression port("\\$\\{port:(\\w+)\\}");
-        for (auto m = port.match(text); m.hasMatch(); m = port.match(text)) {
+        replaceEach(text, port, [this](const Match& m) {
             quint16& taken = ports[m.captured(1)];
             taken = taken ? taken : LoopbackServer::FreePort();
-            text.replace(m.captured(0), QString::number(taken));
-        }
+            return QString::number(taken);
+        });
         static const QRegularExpression product("\\$\\{(\\w+)\\*(\\w+)([-+][0-9.]+)?\\}");
         const auto factor = [this](const QString& name) {
             bool number = false;
             const double value = name.toDouble(&number);
             return number ? value : saved.at(name).toDouble();
         };
-        for (auto m = product.match(text); m.hasMatch(); m = product.match(text)) {
-            const double value = factor(m.captured(1)) * factor(m.captured(2)) + m.captured(3).toDouble();
-            text.replace(m.captured(0), QString::number(value, 'g', 17));
-        }
+        replaceEach(text, product, [&factor](const Match& m) {
+            const double value =
+                factor(m.captured(1)) * factor(m.captured(2)) + m.captured(3).toDouble();
+            return QString::number(value, 'g', 17);
+        });
         for (const auto& [name, value] : saved)
             text.replace("${" + name + "}", value);
         return text;
