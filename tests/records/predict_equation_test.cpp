@@ -1,4 +1,4 @@
-// The coefficient texts, BSA and the half-open age bands.
+// The coefficient texts, BSA, the terms of an equation and a set without one.
 #include "records_fixture.h"
 
 #include "core/records/leading_number.h"
@@ -70,23 +70,6 @@ TEST(PredictEquationEval, TermsAndTheRatioSlot)
 }
 
 using PredictTable = RecordsTest;
-
-TEST_F(PredictTable, AgeBandsAreHalfOpen)
-{
-    // ECCS adults: 18-25 uses age 25 folded into the constant (no age term); from 25 on the
-    // published age slope of FVC, -0.026 L/year, applies.
-    PredictEquation at24, at25, at18, at17;
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 24, at24));
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 25, at25));
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 18, at18));
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 17, at17));
-    EXPECT_FLOAT_EQ(at24.Ac[0], 0);
-    EXPECT_NEAR(at25.Ac[0], -0.026, 1e-6);
-    EXPECT_NEAR(at25.Hc[0], 0.0576, 1e-6);
-    EXPECT_EQ(at18.C, at24.C);
-    EXPECT_NE(at17.C, at18.C);
-    EXPECT_EQ(at25.F, 0);
-}
 
 TEST_F(PredictTable, UnknownStandardFindsNoEquation)
 {
