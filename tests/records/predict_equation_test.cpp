@@ -32,12 +32,6 @@ TEST(BodySurfaceArea, FollowsDuBois)
     EXPECT_EQ(BodySurfaceArea(70, -175), 0.0f);
 }
 
-TEST(PredictionAge, ClampsToTheTable)
-{
-    for (const auto& [age, used] : {std::pair{-3, 0}, {0, 0}, {1, 1}, {99, 99}, {100, 99}, {130, 99}})
-        EXPECT_EQ(PredictionAge(age), used) << age;
-}
-
 // Every term takes its own variable; the ratio slot adds F times FEV1/FVC,
 // and an FVC of zero gives no infinite ratio.
 TEST(PredictEquationEval, TermsAndTheRatioSlot)
