@@ -137,6 +137,9 @@ TEST_F(CaseStore, ASessionIsKeptWithItsRowsOrNotAtAll)
     QByteArray bytes;
     ASSERT_TRUE(db.Files().Read(id, "1.dt", bytes));
     EXPECT_EQ(bytes, "first test");
+    // No number is handed out past the largest the readers take.
+    ASSERT_TRUE(db.Files().Write(id, "999999999.dt", "last"));
+    EXPECT_LE(tests->NextNumber(0, error), kLargestTestNumber);
 }
 
 TEST_F(CaseStore, ReconcileWithoutDayOnlyMakesTheFolder)
