@@ -111,9 +111,9 @@ TEST_F(GliEquationsTest, NoValueWhereTheSetHasNoEquationOrTheAgeIsOutside)
 {
     for (const DataRow& row : oracle("gli_ranges.csv")) {
         SCOPED_TRACE(row.line());
-        const GliPrediction p = predict(GliSetFromName(row["set"]).value(),
-                                        GliParameterFromName(row["parameter"]).value(), row["sex"] == "M",
-                                        row.number("age"), row.number("height"), row["ethnic"].toInt());
+        const GliPrediction p = predict(
+            GliSetFromName(row["set"]).value(), GliParameterFromName(row["parameter"]).value(),
+            row["sex"] == "M", row.number("age"), row.number("height"), row["ethnic"].toInt());
         EXPECT_EQ(p.available, row["available"] == "1");
         EXPECT_TRUE(row["out_of_range"].isEmpty() || p.outOfRange == (row["out_of_range"] == "1"));
     }

@@ -140,7 +140,8 @@ TEST_F(DayResultsTest, EachDayIsComparedAtItsOwnAgeInTheValuesAndTheCsv)
     }
     // ECCS women of 168 cm, 4.43 H - 0.026 A - 2.89, at the ages in calendar years of
     // 2000 (24, where the equations take 25) and 2020 (44).
-    const std::map<QString, QString> fvcPredicted = {{"2000-05-01", "3.90"}, {"2020-05-01", "3.41"}};
+    const std::map<QString, QString> fvcPredicted = {{"2000-05-01", "3.90"},
+                                                     {"2020-05-01", "3.41"}};
     ASSERT_EQ(older.size(), 2u);
     for (const QStringList& cells : older) {
         EXPECT_EQ(text(cells, "FVC_pred"), fvcPredicted.at(text(cells, "test_time").left(10)));

@@ -162,7 +162,8 @@ TEST_F(CaseStore, ReconcileFollowsTheFiles)
     slow.Duration = 5;
     addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, FvcRecord(3.4567f, 2.5f, 7.25f));
     addTest(1, 2, "2026-03-05 10:00:00", kTestFvc);
-    addTest(1, 3, "2026-03-05 11:00:00", kTestFvc, FvcRecord(4, 3, 8), false); // a file without a row
+    // A file without a row.
+    addTest(1, 3, "2026-03-05 11:00:00", kTestFvc, FvcRecord(4, 3, 8), false);
     addTest(1, 4, "2026-03-06 11:00:00", kTestFvc);
     addTest(1, 6, "2026-03-05 08:00:00", kTestVc, slow);
     // Row 1 differs from its file in the fourth decimal of FVC only; row 2 is its file as "%f" shows it.
