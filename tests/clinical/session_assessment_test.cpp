@@ -74,9 +74,6 @@ TEST(GradeTest, EveryGradeInBothAgeBands)
         const ParameterGrade g = GradeParameter(values, row["acceptable"].toInt(), row.number("age"));
         EXPECT_EQ(QString(QChar(g.grade)), row["grade"]) << row.line();
     }
-    const ParameterGrade g = GradeParameter({3.1, 3.3, 3.2}, 3, 40);
-    EXPECT_NEAR(g.spread, 0.1, 1e-12);
-    EXPECT_EQ(g.acceptable, 3);
 }
 
 TEST(SessionAssessmentTest, GradesAndReportedValuesFromDifferentBlows)

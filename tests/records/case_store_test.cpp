@@ -1,5 +1,6 @@
 // The case store: rows and files of stored tests kept in step.
 #include "records_fixture.h"
+#include "support/stored_tests.h"
 
 #include "core/app/app_paths.h"
 #include "core/measure/record_codec.h"
@@ -11,29 +12,14 @@
 
 #include <unistd.h>
 
-namespace {
-
-struct Figures {
-    float fvc = 4, fev1 = 3, pef = 8, vc = 4, mvv = 105;
-    int duration = 6;
-};
-
-} // namespace
-
 class CaseStore : public RecordsTest {
   protected:
     QString folder(int id) const { return AppPaths::PatientCaseFolder(id); }
 
     // Writes Case/<id>/<n>.dt and, when asked, its row as the writer registers it.
-    void addTest(int id, int n, const QString& time, int kind, Figures f = {}, bool row = true)
+    void addTest(int id, int n, const QString& time, int kind,
+                 const ManeuverResult& r = FvcRecord(4, 3, 8), bool row = true)
     {
-        ManeuverResult r;
-        r.FVC = f.fvc;
-        r.FEV1 = f.fev1;
-        r.PEF = f.pef;
-        r.VC = f.vc;
-        r.MVV = f.mvv;
-        r.Duration = f.duration;
         storeTest(id, n, time, kind, r, {}, row);
     }
 
@@ -49,7 +35,9 @@ class CaseStore : public RecordsTest {
 
 TEST_F(CaseStore, RowsKeepTwoDecimalsAndListDaysAndKindsInOrder)
 {
-    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, {4.567f, 3.211f, 9.999f, 4.5f, 110.004f, 7});
+    ManeuverResult first = FvcRecord(4.567f, 3.211f, 9.999f);
+    first.Duration = 7;
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, first);
     addTest(1, 2, "2026-03-05 10:00:00", kTestVc);
     addTest(1, 3, "2026-03-05 08:00:00", kTestFvc);
     addTest(1, 4, "2026-01-20 23:59:59", kTestFvc);
@@ -149,6 +137,9 @@ TEST_F(CaseStore, ASessionIsKeptWithItsRowsOrNotAtAll)
     QByteArray bytes;
     ASSERT_TRUE(db.Files().Read(id, "1.dt", bytes));
     EXPECT_EQ(bytes, "first test");
+    // No number is handed out past the largest the readers take.
+    ASSERT_TRUE(db.Files().Write(id, "999999999.dt", "last"));
+    EXPECT_LE(tests->NextNumber(0, error), kLargestTestNumber);
 }
 
 TEST_F(CaseStore, ReconcileWithoutDayOnlyMakesTheFolder)
@@ -167,11 +158,14 @@ TEST_F(CaseStore, ReconcileWithoutDayOnlyMakesTheFolder)
 // is left alone, figures, time, duration and kind come from the file.
 TEST_F(CaseStore, ReconcileFollowsTheFiles)
 {
-    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, {3.4567f, 2.5f, 7.25f});
+    ManeuverResult slow = VcRecord(4);
+    slow.Duration = 5;
+    addTest(1, 1, "2026-03-05 09:00:00", kTestFvc, FvcRecord(3.4567f, 2.5f, 7.25f));
     addTest(1, 2, "2026-03-05 10:00:00", kTestFvc);
-    addTest(1, 3, "2026-03-05 11:00:00", kTestFvc, {}, false); // a file without a row
+    // A file without a row.
+    addTest(1, 3, "2026-03-05 11:00:00", kTestFvc, FvcRecord(4, 3, 8), false);
     addTest(1, 4, "2026-03-06 11:00:00", kTestFvc);
-    addTest(1, 6, "2026-03-05 08:00:00", kTestVc, {.duration = 5});
+    addTest(1, 6, "2026-03-05 08:00:00", kTestVc, slow);
     // Row 1 differs from its file in the fourth decimal of FVC only; row 2 is its file as "%f" shows it.
     db.Execute("update CaseInfo set FVC = 3.4561, FEV1 = 2.5, PEF = 7.25 where DataName = '1.dt'");
     db.Execute("update CaseInfo set FVC = 4.0, FEV1 = 3.0, PEF = 8.0 where DataName = '2.dt'");
@@ -218,11 +212,7 @@ TEST_F(CaseStore, DeleteTestAndDayRemoveRowsAndFilesOfEveryKind)
 
 TEST_F(CaseStore, DeletePatientRemovesRowsAndFolderWithReadOnlyFile)
 {
-    PatientRecord a, b;
-    a.Name = "A";
-    b.Name = "B";
-    CreatePatient(db, a);
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 12; ++i) {
         PatientRecord p;
         p.Name = "filler";
         CreatePatient(db, p);

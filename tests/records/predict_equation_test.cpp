@@ -1,4 +1,4 @@
-// The coefficient texts, BSA and the half-open age bands.
+// The coefficient texts, BSA, the terms of an equation and a set without one.
 #include "records_fixture.h"
 
 #include "core/records/leading_number.h"
@@ -30,12 +30,6 @@ TEST(BodySurfaceArea, FollowsDuBois)
     EXPECT_EQ(BodySurfaceArea(0, 175), 0.0f);
     EXPECT_EQ(BodySurfaceArea(-70, 175), 0.0f);
     EXPECT_EQ(BodySurfaceArea(70, -175), 0.0f);
-}
-
-TEST(PredictionAge, ClampsToTheTable)
-{
-    for (const auto& [age, used] : {std::pair{-3, 0}, {0, 0}, {1, 1}, {99, 99}, {100, 99}, {130, 99}})
-        EXPECT_EQ(PredictionAge(age), used) << age;
 }
 
 // Every term takes its own variable; the ratio slot adds F times FEV1/FVC,
@@ -70,23 +64,6 @@ TEST(PredictEquationEval, TermsAndTheRatioSlot)
 }
 
 using PredictTable = RecordsTest;
-
-TEST_F(PredictTable, AgeBandsAreHalfOpen)
-{
-    // ECCS adults: 18-25 uses age 25 folded into the constant (no age term); from 25 on the
-    // published age slope of FVC, -0.026 L/year, applies.
-    PredictEquation at24, at25, at18, at17;
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 24, at24));
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 25, at25));
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 18, at18));
-    ASSERT_TRUE(LoadPredictEquation(db, 0, 0, 17, at17));
-    EXPECT_FLOAT_EQ(at24.Ac[0], 0);
-    EXPECT_NEAR(at25.Ac[0], -0.026, 1e-6);
-    EXPECT_NEAR(at25.Hc[0], 0.0576, 1e-6);
-    EXPECT_EQ(at18.C, at24.C);
-    EXPECT_NE(at17.C, at18.C);
-    EXPECT_EQ(at25.F, 0);
-}
 
 TEST_F(PredictTable, UnknownStandardFindsNoEquation)
 {

@@ -2,6 +2,7 @@
 // row, the bronchodilator details, the phase a day's next session takes, and
 // relabelling with its record; also a database from before these existed.
 #include "records_fixture.h"
+#include "support/stored_tests.h"
 #include "support/test_patient.h"
 
 #include "core/clinical/gli_patient.h"
@@ -24,10 +25,7 @@ class SessionRecords : public RecordsTest {
     // One stored blow: its bytes and its row, in its place of a session.
     void blow(int id, int n, const QString& time, const SessionPlace& place, int kind = kTestFvc)
     {
-        ManeuverResult r;
-        r.FVC = 4.0f;
-        r.FEV1 = 3.1f;
-        storeTest(id, n, time, kind, r, place);
+        storeTest(id, n, time, kind, FvcRecord(4.0f, 3.1f, 8.0f), place);
     }
     // A session of `blows` blows starting with file `first`, two minutes apart.
     void session(int id, int first, const QString& day, int hour, int phase, int blows = 3,

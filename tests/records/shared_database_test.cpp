@@ -1,6 +1,7 @@
 // The records on a shared PostgreSQL server: connection URIs, and several
 // workstations opening, upgrading and writing at once. (The database and
 // records suites run against the server as a whole too.)
+#include "support/data_table.h"
 #include "support/pg_server.h"
 #include "support/watchdog.h"
 
@@ -32,35 +33,25 @@ QString serverDatabase()
 
 } // namespace
 
+// Each row of database_locations.csv.
 TEST(DatabaseLocation, UrisAreTakenApartOrRefusedWithAReason)
 {
-    DatabaseLocation where;
-    QString error;
-    ASSERT_TRUE(ParseDatabaseLocation(
-        "postgresql://lab@db.clinic.local:6432/spiro?sslmode=verify-full", where, &error))
-        << error.toStdString();
-    EXPECT_TRUE(where.server);
-    EXPECT_EQ(where.host, "db.clinic.local");
-    EXPECT_EQ(where.port, 6432);
-    EXPECT_EQ(where.name, "spiro");
-    EXPECT_EQ(where.user, "lab");
-    EXPECT_TRUE(where.options.split(';').contains("sslmode=verify-full"));
-    ASSERT_TRUE(ParseDatabaseLocation(
-        "postgres:///tav?host=%2Fvar%2Frun%2Fpostgresql&user=a%40b&port=5433", where, &error));
-    EXPECT_EQ(where.host, "/var/run/postgresql");
-    EXPECT_EQ(where.user, "a@b");
-    EXPECT_EQ(where.port, 5433);
-    ASSERT_TRUE(ParseDatabaseLocation("/srv/tav/data.mdb", where, &error));
-    EXPECT_FALSE(where.server);
-    EXPECT_EQ(where.file, "/srv/tav/data.mdb");
-
-    for (const char* bad : {"postgresql://host:5432/", "postgresql://host:x/db",
-                            "postgresql://host:70000/db", "postgresql://host/db?colour=blue",
-                            "postgresql://host/db?sslmode=require;host=evil",
-                            "postgresql:///db?port=abc"}) {
-        error.clear();
-        EXPECT_FALSE(ParseDatabaseLocation(bad, where, &error)) << bad;
-        EXPECT_FALSE(error.isEmpty()) << bad;
+    for (const DataRow& row : ReadDataTable(RECORDS_DATA_DIR "/database_locations.csv")) {
+        SCOPED_TRACE(row.line());
+        DatabaseLocation where;
+        QString error;
+        const bool parsed = ParseDatabaseLocation(row["location"], where, &error);
+        EXPECT_EQ(parsed, row["kind"] != "refused");
+        EXPECT_EQ(error.isEmpty(), parsed) << error.toStdString();
+        if (!parsed)
+            continue;
+        EXPECT_EQ(where.server, row["kind"] == "server");
+        const QString actual[] = {where.host, QString::number(where.port), where.name, where.user,
+                                  where.file};
+        const char* columns[] = {"host", "port", "name", "user", "file"};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_TRUE(row[columns[i]].isEmpty() || actual[i] == row[columns[i]]) << columns[i];
+        EXPECT_TRUE(row["option"].isEmpty() || where.options.split(';').contains(row["option"]));
     }
 }
 
