@@ -1,22 +1,17 @@
 // GDT requests become patients (all or nothing, and never another person of the
-// same number), the exchange folder's inbox, and the result file of a day.
+// same number), the inbox held through a lock (what the inbox sets aside: the
+// tavctl case files), and the result file of a day.
 #include "exchange_fixture.h"
 
 #include "core/exchange/cp437_codec.h"
 #include "core/exchange/day_results.h"
 #include "core/exchange/gdt_exchange.h"
 #include "support/data_table.h"
-#include "support/watchdog.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-
-#include <string>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -203,74 +198,6 @@ TEST_F(GdtExchangeTest, InboxKeepsARequestThroughALockUntilItIsTaken)
     error.clear();
     ASSERT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Taken) << error.toStdString();
     EXPECT_TRUE(error.isEmpty());
-    EXPECT_EQ(patientCount(), before + 1);
-}
-
-TEST_F(GdtExchangeTest, InboxWaitsForAFreshTruncatedRequestThenRefusesIt)
-{
-    const ExchangeSettings settings = inbox();
-    const QByteArray whole = requestFile("6302", fullRequest());
-    home.write("gdt/TAVSPRAX.GDT", whole.left(whole.size() - 4));
-    GdtImport result;
-    QString error;
-    // Just written: perhaps still being written.
-    EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Empty);
-    EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT")));
-    // Still cut off a minute later: refused, kept aside.
-    QFile file(home.path("gdt/TAVSPRAX.GDT"));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-    file.close();
-    EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused);
-    EXPECT_TRUE(error.contains("truncated")) << error.toStdString();
-    EXPECT_TRUE(QFile::exists(home.path("gdt/TAVSPRAX.GDT.refused")));
-}
-
-TEST_F(GdtExchangeTest, InboxSetsAsideFifosDevicesAndOversizeRequestsAndGoesOnTakingOrders)
-{
-    const ExchangeSettings settings = inbox();
-    const QString request = settings.gdtFolder + "/TAVSPRAX.GDT";
-    const int before = patientCount();
-    GdtImport result;
-    QString error;
-    // A folder in the way of the third name kept aside.
-    ASSERT_TRUE(QDir().mkpath(request + ".3.refused"));
-    const auto expectRefused = [&](const char* what, const char* message) {
-        Watchdog watchdog(std::string("the inbox given ") + what);
-        error.clear();
-        EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Refused) << what;
-        EXPECT_TRUE(error.contains(message)) << what << ": " << error.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(request) || QFileInfo(request).isSymLink()) << what;
-    };
-
-    ASSERT_EQ(::mkfifo(QFile::encodeName(request).constData(), 0600), 0);
-    expectRefused("a FIFO", "not a regular file");
-    ASSERT_TRUE(QFile::link("/dev/zero", request));
-    expectRefused("a link to /dev/zero", "not a regular file");
-    // Well-formed lines, but more of them than any request holds.
-    QByteArray huge = requestFile("6302", fullRequest());
-    while (huge.size() <= kMaxGdtRequestSize)
-        huge += line("6220", QByteArray(60, 'x'));
-    home.write("gdt/TAVSPRAX.GDT", huge);
-    expectRefused("an oversize file", "larger than");
-    ASSERT_TRUE(QFile::link(home.path("gone.gdt"), request));
-    expectRefused("a link to nothing", "does not exist");
-    home.write("gdt/TAVSPRAX.GDT", requestFile("6310", fullRequest()));
-    expectRefused("a result in place of a request", "6310");
-    EXPECT_EQ(patientCount(), before);
-
-    // Each is kept aside as it was, none over another.
-    struct stat info {};
-    ASSERT_EQ(::lstat(QFile::encodeName(request + ".refused").constData(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
-    // Stop before reading the others when /dev/zero could be among them.
-    ASSERT_EQ(QFileInfo(request + ".2.refused").symLinkTarget(), "/dev/zero");
-    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.4.refused"), huge);
-    EXPECT_TRUE(QFileInfo(request + ".5.refused").isSymLink());
-    EXPECT_EQ(home.read("gdt/TAVSPRAX.GDT.6.refused"), requestFile("6310", fullRequest()));
-
-    home.write("gdt/TAVSPRAX.GDT", requestFile("6302", fullRequest()));
-    ASSERT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Taken) << error.toStdString();
     EXPECT_EQ(patientCount(), before + 1);
 }
 
