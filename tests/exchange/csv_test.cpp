@@ -1,12 +1,12 @@
 // RFC 4180 records, the tests table (whatever the locale), and patients
-// imported row by row with a report.
+// imported row by row with a report (an export imported into another program
+// folder: the tavctl case files).
 #include "exchange_fixture.h"
 
 #include "core/exchange/csv_export.h"
 #include "core/exchange/csv_patient_import.h"
 #include "core/exchange/csv_table.h"
 #include "support/data_table.h"
-#include "support/test_patient.h"
 
 #include <QLocale>
 
@@ -99,59 +99,6 @@ TEST_F(CsvExchangeTest, TableHasOneRowPerTestWithDecimalPointsUnderACommaLocale)
     EXPECT_EQ(result.rows, 4);
 }
 
-TEST_F(CsvExchangeTest, ImportOfTheExportReproducesThePatientsInAnotherProgramFolder)
-{
-    addDay("2026-07-01");
-    PatientRecord second = TestPatient("=cmd|' /C calc'!A0", 0, QDate(1950, 1, 31), 181, 90, 2);
-    second.Nation = 3;
-    const int secondId = CreatePatient(db, second);
-    ASSERT_GT(secondId, 0);
-    ASSERT_TRUE(LoadPatient(db, secondId, second));
-    const int firstId = patientId;
-    patientId = secondId; // the fixture stores tests for `patientId`
-    addTest(kTestFvc, "2026-07-03 08:00:00", FvcRecord(4.0f, 3.0f, 7.0f), FvcPulses(4.0, 7.0));
-    patientId = firstId;
-    QByteArray csv;
-    CsvExportResult result;
-    ASSERT_TRUE(BuildTestsCsv(db, QDate(), QDate(), csv, result));
-    EXPECT_FALSE(csv.contains(",=cmd")); // defused for spreadsheets
-
-    TempHome other;
-    Database target;
-    ASSERT_TRUE(target.Open(other.path("data.mdb")));
-    CsvImportReport report;
-    QString error;
-    ASSERT_TRUE(ImportPatientsCsv(target, csv, report, &error)) << error.toStdString();
-    EXPECT_TRUE(report.refused.empty()) << report.refused.front().reason.toStdString();
-    ASSERT_EQ(report.taken.size(), 2u);
-    EXPECT_EQ(report.repeated, 3); // the first patient's other three tests
-    const PatientRecord originals[] = {patient, second};
-    for (int i = 0; i < 2; ++i) {
-        const PatientRecord& original = originals[i];
-        const CsvImportRow& row = report.taken[i];
-        PatientRecord copy;
-        ASSERT_TRUE(LoadPatient(target, row.patientId, copy));
-        EXPECT_EQ(copy.PatientNumber, original.PatientNumber);
-        EXPECT_EQ(copy.Name, original.Name);
-        EXPECT_EQ(copy.Gender, original.Gender);
-        EXPECT_EQ(copy.Birthdate, original.Birthdate);
-        EXPECT_EQ(copy.Height, original.Height);
-        EXPECT_EQ(copy.Weight, original.Weight);
-        EXPECT_EQ(copy.Nation, original.Nation);
-        EXPECT_EQ(copy.Standard, original.Standard);
-    }
-    // A second import finds every number taken and stores nothing: each of
-    // the five rows is refused.
-    CsvImportReport again;
-    ASSERT_TRUE(ImportPatientsCsv(target, csv, again, &error));
-    EXPECT_TRUE(again.taken.empty());
-    EXPECT_EQ(again.refused.size(), 5u);
-    for (const CsvImportRow& row : again.refused)
-        EXPECT_TRUE(row.reason.contains("already exists")) << row.reason.toStdString();
-}
-
-// data/refused_patients.csv: rows breaking the editor's rules (a repeated number, an
-// invisible direction mark, 41 characters of name) among two good ones.
 TEST_F(CsvExchangeTest, RowsBreakingTheEditorsRulesAreRefusedWithReasonsAndNothingOfThemStored)
 {
     const QString path = EXCHANGE_DATA_DIR "/refused_patients.csv";
