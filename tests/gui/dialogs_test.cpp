@@ -45,16 +45,6 @@ class SettingsDialogTest : public GuiTest {
     {
         return IniFile::ReadString(AppPaths::SettingsFile(), "SYSTEM", key, "<missing>", 99);
     }
-    // Opens the dialog from the page's Setting button and runs `steps` in it.
-    void openSettings(std::function<void(QWidget*)> steps)
-    {
-        whenModal([steps](QWidget* dialog) {
-            steps(dialog);
-            if (dialog->isVisible())
-                press(dialog, "cancel");
-        });
-        click("settings");
-    }
 };
 
 TEST_F(SettingsDialogTest, TheDeviceVersionIsAskedOnAWorkerNotOnTheInterfaceThread)
@@ -64,7 +54,7 @@ TEST_F(SettingsDialogTest, TheDeviceVersionIsAskedOnAWorkerNotOnTheInterfaceThre
     MarkInterfaceThread();
     const int waitsBefore = BlockingCallsOnInterfaceThread();
     openShell();
-    openSettings([](QWidget* dialog) {
+    inModal(shell.get(), "settings", [](QWidget* dialog) {
         QTest::keyClick(dialog, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
     });
     ASSERT_EQ(messages.size(), 1u);
@@ -83,7 +73,7 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnc
     Settings().language = "Klingon"; // not among the files: the first file is chosen
     Settings().simulator = 3;          // a profile chosen by hand stays while the box is checked
     openShell();
-    openSettings([](QWidget* dialog) {
+    inModal(shell.get(), "settings", [](QWidget* dialog) {
         auto* list = child<QComboBox>(dialog, "language");
         EXPECT_EQ(list->count(), 3); // one entry per language file
         EXPECT_EQ(list->currentText(), "Chinese");
@@ -151,14 +141,13 @@ class DiagnosisDialogTest : public GuiTest {
     // Presses Add and picks the phrases at `rows` in the list.
     static void addPhrases(QWidget* dialog, QList<int> rows)
     {
-        whenModal([rows](QWidget* list) {
+        inModal(dialog, "add", [rows](QWidget* list) {
             auto* phrases = child<QListWidget>(list, "phrases");
             for (int row : rows)
                 QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
                                   phrases->visualItemRect(phrases->item(row)).center());
             press(list, "ok");
         });
-        press(dialog, "add");
     }
     DiagnosisRecord record;
 };
