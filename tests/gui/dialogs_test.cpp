@@ -32,20 +32,7 @@
 #include <QTableView>
 #include <QTreeWidget>
 
-class SettingsDialogTest : public GuiTest {
-  protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        home.write("Language/English.txt", "[CASE]\r\n1193=TAV Spirometer\r\n");
-        home.write("Language/Chinese.txt",
-                   "[CASE]\r\n121=\xE7\xB3\xBB\xE7\xBB\x9F\xE8\xAE\xBE\xE7\xBD\xAE\r\n");
-    }
-    QString ini(const QString& key)
-    {
-        return IniFile::ReadString(AppPaths::SettingsFile(), "SYSTEM", key, "<missing>", 99);
-    }
-};
+using SettingsDialogTest = GuiTest;
 
 TEST_F(SettingsDialogTest, TheDeviceVersionIsAskedOnAWorkerNotOnTheInterfaceThread)
 {
@@ -65,6 +52,8 @@ TEST_F(SettingsDialogTest, TheDeviceVersionIsAskedOnAWorkerNotOnTheInterfaceThre
 // OK writes every field and the chosen language, and the main page speaks it at once.
 TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnce)
 {
+    home.write("Language/English.txt", "[CASE]\r\n1193=TAV Spirometer\r\n");
+    home.write("Language/Chinese.txt", "[CASE]\r\n1193=TAV\r\n");
     home.write(
         "Language/Deutsch.txt",
         "[CASE]\r\n1193=TAV Spirometer DE\r\n194=Patient\r\n116=Beenden\r\n121=Einstellungen\r\n"
@@ -89,7 +78,9 @@ TEST_F(SettingsDialogTest, OkWritesEveryFieldAndTheMainPageTakesTheLanguageAtOnc
                            "BTPS",     "WAIT",      "SIMULATOR"};
     const QStringList written{"Deutsch", "0", "St. Mary's", "1", "0", "1", "3"};
     for (int i = 0; i < keys.size(); ++i)
-        EXPECT_EQ(ini(keys[i]), written[i]) << keys[i].toStdString();
+        EXPECT_EQ(IniFile::ReadString(AppPaths::SettingsFile(), "SYSTEM", keys[i], "", 99),
+                  written[i])
+            << keys[i].toStdString();
     EXPECT_EQ(child(shell.get(), "user")->text(), "Patient");
     EXPECT_EQ(child(shell.get(), "quit")->text(), "Beenden");
     EXPECT_EQ(shell->windowTitle(), "TAV Spirometer DE");

@@ -89,14 +89,3 @@ class GuiTest : public ::testing::Test {
     bool demoDevice = false;
     int patientId = 0;
 };
-
-// The tests of the results page, the print preview and the export menu start
-// with the registered patient.
-class ReportGuiTest : public GuiTest {
-  protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        registerPatient();
-    }
-};

@@ -145,11 +145,12 @@ QStringList foreignTexts(const QStringList& texts, bool chinese)
     return foreign;
 }
 
-class LanguageWalkTest : public ReportGuiTest, public ::testing::WithParamInterface<QString> {
+class LanguageWalkTest : public GuiTest, public ::testing::WithParamInterface<QString> {
   protected:
     void SetUp() override
     {
-        ReportGuiTest::SetUp();
+        GuiTest::SetUp();
+        registerPatient();
         const QString source = qEnvironmentVariable("TAV_SOURCE_DIR") + "/data/Language/";
         for (const QString name : {"English.txt", "Chinese.txt"}) {
             QFile file(source + name);

@@ -48,8 +48,15 @@ QStringList headers(QTableWidget* list)
 }
 } // namespace
 
-class ResultsPageTest : public ReportGuiTest {
+// The tests of the results page, the print preview and the export menu start
+// with the registered patient.
+class ResultsPageTest : public GuiTest {
   protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        registerPatient();
+    }
     ResultsPage* openResults(const QString& day, int testType)
     {
         openWith(day, testType);
@@ -464,11 +471,11 @@ TEST_F(ExportMenuTest, SendToHospitalWithNobodyListeningKeepsBothSendsAndTheOutb
 // The main page keeps its place: a patient chosen shows its newest day at
 // once; after the results page (reached by a visible button, a double-click on
 // a day or Ctrl+R) the same patient, day and curves are back.
-class PagePlaceTest : public ReportGuiTest {
+class PagePlaceTest : public ResultsPageTest {
   protected:
     void SetUp() override
     {
-        ReportGuiTest::SetUp();
+        ResultsPageTest::SetUp();
         storeFvc("2026-10-02 09:00:00", 3.9f, 3.1f, 7.2f);
         storeVc("2026-10-02 09:20:00", 4.1f);
         storeFvc("2026-11-30 10:00:00", 4.0f, 3.2f, 7.4f);
