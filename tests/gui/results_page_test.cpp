@@ -494,7 +494,6 @@ class PagePlaceTest : public ResultsPageTest {
         EXPECT_EQ(mainPage()->SelectedPatientId(), patientId);
         EXPECT_EQ(mainPage()->Days(), (QStringList{"2026-11-30", "2026-10-02"}));
         EXPECT_EQ(mainPage()->SelectedDay(), day);
-        EXPECT_EQ(shell->CurrentTestDate(), day);
         EXPECT_EQ(child<CurvePane>(mainPage(), "paneFVC")->TestCount(), fvcCurves);
     }
 };
