@@ -185,11 +185,9 @@ TEST_F(CalibrationDialogTest, TheRightSyringeSucceedsTheWrongOneIsNamedAndTheChe
     for (const int litres : {3, 2}) {
         volume->setCurrentIndex(litres - 2);
         press(&dialog, "ok");
+        EXPECT_TRUE(child<QProgressBar>(&dialog, "progress")->isVisible()) << "busy while it runs";
         ASSERT_TRUE(waitFor([&] { return !dialog.Session().WorkerRunning(); }, 30000));
         QTest::qWait(20); // the queued end of the worker
-        const auto device = LiveParts().devices.SimulatedDevice();
-        ASSERT_NE(device, nullptr) << "no calibration started";
-        EXPECT_EQ(device->CalibrationVolume(), litres);
         // After a verdict the operator may start again.
         EXPECT_TRUE(child(&dialog, "ok")->isEnabled());
         EXPECT_FALSE(child<QProgressBar>(&dialog, "progress")->isVisible());
