@@ -307,7 +307,7 @@ class PrintPreviewTest : public ResultsPageTest {
     }
 };
 
-TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
+TEST_F(PrintPreviewTest, PagesFollowTheDayNavigationStopsAtTheEndsAndEveryPreviewGivesItsWindowsBack)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     storeVc("2026-03-04 09:10:00", 4.1f);
@@ -345,6 +345,22 @@ TEST_F(PrintPreviewTest, PagesFollowTheTypesOfTheDayAndNavigationStopsAtTheEnds)
     EXPECT_EQ(frame->PageCount(), 1);
     EXPECT_FALSE(frame->Action("twoPages")->isEnabled());
     closePreview(frame);
+
+    // The trend report's preview gives both windows back when it closes.
+    TrendDialog dialog(db, patientId, shell.get());
+    dialog.show();
+    press(&dialog, "print");
+    frame = PrintPreview::Current();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_FALSE(shell->isVisible());
+    closePreview(frame);
+    EXPECT_TRUE(dialog.isVisible());
+
+    // Without a patient: the message instead of a preview.
+    TrendDialog nobody(db, 0, shell.get());
+    press(&nobody, "print");
+    EXPECT_EQ(PrintPreview::Current(), nullptr);
+    EXPECT_EQ(shownTexts(), QStringList{"There is no User!"});
 }
 
 TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndSaysWhenItFails)
@@ -385,26 +401,6 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndSaysWhenItFa
     EXPECT_EQ(messages.back().text, "Print PDF Error!");
     EXPECT_EQ(messages.back().caption, "Error");
     closePreview(frame);
-}
-
-TEST_F(PrintPreviewTest, TrendReportOpensThePreviewAndClosingItBringsTheWindowsBack)
-{
-    storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
-    openWith("2026-03-04", kTestFvc);
-    TrendDialog dialog(db, patientId, shell.get());
-    dialog.show();
-    press(&dialog, "print");
-    PrintPreview* frame = PrintPreview::Current();
-    ASSERT_NE(frame, nullptr);
-    EXPECT_FALSE(shell->isVisible());
-    closePreview(frame);
-    EXPECT_TRUE(dialog.isVisible());
-
-    // Without a patient: the message instead of a preview.
-    TrendDialog nobody(db, 0, shell.get());
-    press(&nobody, "print");
-    EXPECT_EQ(PrintPreview::Current(), nullptr);
-    EXPECT_EQ(shownTexts(), QStringList{"There is no User!"});
 }
 
 // The Export menu: each command reaches the exchange core, and the user is
