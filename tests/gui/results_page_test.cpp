@@ -307,7 +307,7 @@ class PrintPreviewTest : public ResultsPageTest {
     }
 };
 
-TEST_F(PrintPreviewTest, PagesFollowTheDayNavigationStopsAtTheEndsAndEveryPreviewGivesItsWindowsBack)
+TEST_F(PrintPreviewTest, PagesFollowTheDayNavigationStopsAtTheEndsAndPreviewsGiveTheWindowsBack)
 {
     storeFvc("2026-03-04 09:00:00", 4.00f, 3.20f, 7.50f);
     storeVc("2026-03-04 09:10:00", 4.1f);
@@ -405,24 +405,18 @@ TEST_F(PrintPreviewTest, PdfExportReplacesAnOldFileOffersToOpenItAndSaysWhenItFa
 
 // The Export menu: each command reaches the exchange core, and the user is
 // told what came of it.
-class ExportMenuTest : public ResultsPageTest {
-  protected:
-    // The results page of a day with one test; returns its Export menu.
-    ExportMenu* openMenu()
-    {
-        storeFvc("2026-07-01 10:00:00", 4.8f, 3.6f, 8.0f);
-        openResults("2026-07-01", kTestFvc);
-        QPushButton* button = child(current(), "export");
-        return button ? qobject_cast<ExportMenu*>(button->menu()) : nullptr;
-    }
-    // The texts of the exchange language section the messages begin with.
-    static QString said(int id) { return GetLangText("EXCHANGE", id); }
-};
+using ExportMenuTest = ResultsPageTest;
 
-TEST_F(ExportMenuTest, EachExportSaysWhetherItWroteAndNothingWhenCancelled)
+TEST_F(ExportMenuTest, EachCommandSaysWhatCameOfItAndNothingWhenCancelled)
 {
-    ExportMenu* menu = openMenu();
+    storeFvc("2026-07-01 10:00:00", 4.8f, 3.6f, 8.0f);
+    openResults("2026-07-01", kTestFvc);
+    QPushButton* button = child(current(), "export");
+    ASSERT_NE(button, nullptr);
+    auto* menu = qobject_cast<ExportMenu*>(button->menu());
     ASSERT_NE(menu, nullptr);
+    // The texts of the exchange language section the messages begin with.
+    const auto said = [](int id) { return GetLangText("EXCHANGE", id); };
     QString answer;
     menu->askSaveName = [&answer](const QString&, const QString&) { return answer; };
     menu->ExportFhir();
@@ -439,12 +433,8 @@ TEST_F(ExportMenuTest, EachExportSaysWhetherItWroteAndNothingWhenCancelled)
     EXPECT_TRUE(messages[1].text.startsWith(said(2707)));
     EXPECT_EQ(messages[1].caption, ErrorCaption());
     EXPECT_TRUE(messages[2].text.startsWith(said(2705)));
-}
 
-TEST_F(ExportMenuTest, SendToHospitalWithNobodyListeningKeepsBothSendsAndTheOutboxRetriesThem)
-{
-    ExportMenu* menu = openMenu();
-    ASSERT_NE(menu, nullptr);
+    // Nobody listening at the hospital: both sends are kept and the outbox retries them.
     HospitalSettings settings;
     const quint16 closed = LoopbackServer::FreePort();
     settings.hl7 = QString("127.0.0.1:%1").arg(closed);
@@ -452,13 +442,12 @@ TEST_F(ExportMenuTest, SendToHospitalWithNobodyListeningKeepsBothSendsAndTheOutb
     settings.timeoutSeconds = 1;
     ASSERT_TRUE(settings.Save(AppPaths::SettingsFile()));
     menu->SendToHospital();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.startsWith(said(2712))) << messages[0].text.toStdString();
-
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_TRUE(messages[3].text.startsWith(said(2712))) << messages[3].text.toStdString();
     answers.push_back(1); // "try them again now?"
     menu->ShowOutbox();
-    ASSERT_EQ(messages.size(), 3u);
-    EXPECT_TRUE(messages[2].text.startsWith(said(2745).arg(0).arg(2)));
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_TRUE(messages[5].text.startsWith(said(2745).arg(0).arg(2)));
 }
 
 // The main page keeps its place: a patient chosen shows its newest day at
