@@ -123,34 +123,31 @@ TEST_F(MainShellTest, EnterAndEscapeNeverCloseAPage)
     EXPECT_TRUE(messages.empty());
 }
 
-class DiagnosisDialogTest : public GuiTest {
-  protected:
-    // Presses Add and picks the phrases at `rows` in the list.
-    static void addPhrases(QWidget* dialog, QList<int> rows)
-    {
-        inModal(dialog, "add", [rows](QWidget* list) {
-            auto* phrases = child<QListWidget>(list, "phrases");
-            for (int row : rows)
-                QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
-                                  phrases->visualItemRect(phrases->item(row)).center());
-            press(list, "ok");
-        });
-    }
-    DiagnosisRecord record;
-};
+using DiagnosisDialogTest = GuiTest;
 
 // Where the limits lie is the diagnosis rules' test; the dialog keeps the text
 // it cannot take and says why.
 TEST_F(DiagnosisDialogTest, PhrasesGoInListOrderAndTooLongATextIsRefusedWithItsReason)
 {
     home.write("Case/1/.keep", ""); // the folder is there: only the text can be refused
+    DiagnosisRecord record;
     DiagnosisDialog dialog(db, 1, "2026-03-04", record);
     dialog.show();
-    addPhrases(&dialog, {12, 0, 6}); // picked out of order, added in list order
+    // Presses Add and picks the phrases at `rows` in the list.
+    const auto addPhrases = [&dialog](QList<int> rows) {
+        inModal(&dialog, "add", [rows](QWidget* list) {
+            auto* phrases = child<QListWidget>(list, "phrases");
+            for (int row : rows)
+                QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
+                                  phrases->visualItemRect(phrases->item(row)).center());
+            press(list, "ok");
+        });
+    };
+    addPhrases({12, 0, 6}); // picked out of order, added in list order
     EXPECT_EQ(dialog.ResultText(), "Asthma\r\nCOPD\r\nLung function test within normal limits");
     auto* result = child<QPlainTextEdit>(&dialog, "result");
     result->setPlainText("1\n2\n3\n4\n5\n6");
-    addPhrases(&dialog, {0, 1, 2}); // eight line breaks
+    addPhrases({0, 1, 2}); // eight line breaks
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(result->toPlainText(), "1\n2\n3\n4\n5\n6");
 

@@ -455,15 +455,6 @@ TEST_F(ExportMenuTest, EachCommandSaysWhatCameOfItAndNothingWhenCancelled)
 // a day or Ctrl+R) the same patient, day and curves are back.
 class PagePlaceTest : public ResultsPageTest {
   protected:
-    void SetUp() override
-    {
-        ResultsPageTest::SetUp();
-        storeFvc("2026-10-02 09:00:00", 3.9f, 3.1f, 7.2f);
-        storeVc("2026-10-02 09:20:00", 4.1f);
-        storeFvc("2026-11-30 10:00:00", 4.0f, 3.2f, 7.4f);
-        storeFvc("2026-11-30 10:05:00", 4.1f, 3.3f, 7.6f);
-        addPatient("Ben Other");
-    }
     PatientListPage* mainPage() const { return page<PatientListPage>(); }
     QTableWidget* days() const { return child<QTableWidget>(shell.get(), "dayList"); }
     void clickPatient()
@@ -485,6 +476,11 @@ class PagePlaceTest : public ResultsPageTest {
 
 TEST_F(PagePlaceTest, ExitFromTheResultsPageComesBackToTheSamePatientDayAndCurves)
 {
+    storeFvc("2026-10-02 09:00:00", 3.9f, 3.1f, 7.2f);
+    storeVc("2026-10-02 09:20:00", 4.1f);
+    storeFvc("2026-11-30 10:00:00", 4.0f, 3.2f, 7.4f);
+    storeFvc("2026-11-30 10:05:00", 4.1f, 3.3f, 7.6f);
+    addPatient("Ben Other");
     openShell();
     clickPatient();
     EXPECT_EQ(shell->SelectedPatientTag(), "Anna O'Brien");
