@@ -81,6 +81,16 @@ void GuiTest::whenModal(std::function<void(QWidget*)> action)
     QTimer::singleShot(0, *poll);
 }
 
+void GuiTest::inModal(QWidget* parent, const char* button, std::function<void(QWidget*)> steps)
+{
+    whenModal([steps](QWidget* dialog) {
+        steps(dialog);
+        if (dialog->isVisible())
+            qobject_cast<QDialog*>(dialog)->reject();
+    });
+    press(parent, button);
+}
+
 void GuiTest::selectPatientRow(int row)
 {
     auto* list = child<QTableView>(shell.get(), "patientList");

@@ -39,6 +39,9 @@ class GuiTest : public ::testing::Test {
     // Runs `action` on the next modal dialog once it is shown (a dialog's exec()
     // only returns when the action closes it).
     static void whenModal(std::function<void(QWidget*)> action);
+    // Presses `button` in `parent` and runs `steps` in the modal dialog it opens;
+    // a dialog the steps leave open is cancelled.
+    static void inModal(QWidget* parent, const char* button, std::function<void(QWidget*)> steps);
     // Clicks the patient list's row, as the user does.
     void selectPatientRow(int row);
 
@@ -85,15 +88,4 @@ class GuiTest : public ::testing::Test {
     std::deque<int> answers;
     bool demoDevice = false;
     int patientId = 0;
-};
-
-// The tests of the results page, the print preview and the export menu start
-// with the registered patient.
-class ReportGuiTest : public GuiTest {
-  protected:
-    void SetUp() override
-    {
-        GuiTest::SetUp();
-        registerPatient();
-    }
 };
