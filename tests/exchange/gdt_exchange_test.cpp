@@ -10,8 +10,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 namespace {
 
@@ -179,18 +177,14 @@ TEST_F(GdtExchangeTest, InboxKeepsARequestThroughALockUntilItIsTaken)
     // Another connection holds the database: the request waits where it is, untouched.
     const int before = patientCount();
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
-        other.setDatabaseName(home.path("data.mdb"));
-        ASSERT_TRUE(other.open());
-        QSqlQuery lock(other);
-        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
-        QSqlQuery(db.Connection()).exec("PRAGMA busy_timeout = 0");
+        Database other;
+        ASSERT_TRUE(other.Open(home.path("data.mdb")));
+        ASSERT_TRUE(other.Execute("BEGIN EXCLUSIVE"));
+        db.Execute("PRAGMA busy_timeout = 0");
         EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Waiting);
         EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Waiting);
-        lock.exec("ROLLBACK");
-        other.close();
+        other.Execute("ROLLBACK");
     }
-    QSqlDatabase::removeDatabase("locker");
     EXPECT_EQ(patientCount(), before);
     EXPECT_EQ(QDir(settings.gdtFolder).entryList(QDir::Files | QDir::Hidden),
               QStringList{"TAVSPRAX.GDT"});

@@ -17,8 +17,6 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -284,18 +282,14 @@ TEST_F(PatientPageTest, GdtInboxSelectsThePatientOfARequestAndTellsWhatItCouldNo
 
     home.write("gdt/TAVSPRAX.GDT", request);
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
-        other.setDatabaseName(home.path("data.mdb"));
-        ASSERT_TRUE(other.open());
-        QSqlQuery lock(other);
-        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
-        QSqlQuery(shell->Db().Connection()).exec("PRAGMA busy_timeout = 0");
+        Database other;
+        ASSERT_TRUE(other.Open(home.path("data.mdb")));
+        ASSERT_TRUE(other.Execute("BEGIN EXCLUSIVE"));
+        shell->Db().Execute("PRAGMA busy_timeout = 0");
         EXPECT_FALSE(look(inbox));
         EXPECT_FALSE(look(inbox));
-        lock.exec("ROLLBACK");
-        other.close();
+        other.Execute("ROLLBACK");
     }
-    QSqlDatabase::removeDatabase("locker");
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_TRUE(look(inbox));
 
