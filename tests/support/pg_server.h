@@ -4,7 +4,6 @@
 // in that folder, stopped when the test process ends. PostgreSQL refuses to
 // run as root; a root test run starts it as the "postgres" account.
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -98,9 +97,10 @@ private:
 
     PgTestServer() : m_dir(std::make_unique<QTemporaryDir>("/tmp/tavpg-XXXXXX"))
     {
-        m_binFolder = findBinaries();
+        // Found by the build (package postgresql) and handed over by the test registration.
+        m_binFolder = qEnvironmentVariable("TAV_PG_BIN");
         if (m_binFolder.isEmpty()) {
-            m_error = "PostgreSQL server programs not found (package postgresql)";
+            m_error = "PostgreSQL server programs not found: TAV_PG_BIN names none";
             return;
         }
         if (!m_dir->isValid()) {
@@ -137,23 +137,6 @@ private:
         if (::geteuid() == 0)
             parts = QStringList{"runuser", "-u", "postgres", "--"} + parts;
         return parts;
-    }
-
-    static QString findBinaries()
-    {
-        const QString given = qEnvironmentVariable("TAV_PG_BIN");
-        if (!given.isEmpty())
-            return given;
-        QStringList versions =
-            QDir("/usr/lib/postgresql").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        std::sort(versions.begin(), versions.end(),
-                  [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
-        for (const QString& version : versions) {
-            const QString folder = "/usr/lib/postgresql/" + version + "/bin";
-            if (QFile::exists(folder + "/initdb"))
-                return folder;
-        }
-        return QString();
     }
 
     bool run(const QStringList& command)
