@@ -1,8 +1,8 @@
 // The accuracy a spirometer must have on 24 forced expirations of rising
 // difficulty (waveforms.csv, FlowPhase parameters; the truth is the curve's
 // own): FVC and FEV1 within 3 % or 0.050 L, PEF within 10 % or 0.30 L/s,
-// through the virtual device with its physical rotor, the same on both
-// links. The flow engine's correction (its low-flow lift and the overrun it
+// through the virtual device with its physical rotor. (That each link
+// carries the same blow: TransportEquivalenceTest and the golden streams.) The flow engine's correction (its low-flow lift and the overrun it
 // subtracts after the peak) is made for a rotor that slips and overruns: fed
 // by an ideal turbine it reads large lungs 3 to 5 % low, and behind our rotor
 // small, low-flow lungs read a few percent high. The waveforms outside the
@@ -69,22 +69,13 @@ TEST_P(WaveformTest, MeetsTheAccuracyOfASpirometer)
         return all;
     };
 
-    ManeuverResult onLink[2];
-    for (SimProtocol protocol : {SimProtocol::Checksum, SimProtocol::Ascii}) {
-        SimConfig config;
-        config.protocol = protocol;
-        config.blow = blow;
-        config.fvcBlows = 1;
-        ASSERT_TRUE(run(config, LiveTestSession::kSilenceLimitMs, false).finished);
-        const ManeuverList blows = TestParts().store.Maneuvers();
-        ASSERT_FALSE(blows.empty());
-        onLink[int(protocol)] = blows.front();
-    }
-    // One rotor, one engine: both links give the same blow.
-    EXPECT_EQ(onLink[0].FVC, onLink[1].FVC);
-    EXPECT_EQ(onLink[0].FEV1, onLink[1].FEV1);
-    EXPECT_EQ(onLink[0].PEF, onLink[1].PEF);
-    if (!within(onLink[0].FVC, onLink[0].FEV1, onLink[0].PEF))
+    SimConfig config;
+    config.blow = blow;
+    config.fvcBlows = 1;
+    ASSERT_TRUE(run(config, LiveTestSession::kSilenceLimitMs, false).finished);
+    const ManeuverList blows = TestParts().store.Maneuvers();
+    ASSERT_FALSE(blows.empty());
+    if (!within(blows.front().FVC, blows.front().FEV1, blows.front().PEF))
         ++outside;
     EXPECT_LE(outside, kKnownOutside) << name << " is one more waveform outside the accuracy";
 }

@@ -126,27 +126,38 @@ TEST(FlowEngine, SlotStorageStopsAt32768ButTheVolumeGoesOn) {
     EXPECT_FLOAT_EQ(r.totalTime, 32768 * 0.002f);
 }
 
-
-// A reset leaves nothing of the phase before (a slow count, a peak).
-TEST(FlowEngine, ResetGivesTheSameResultForTheSameStream) {
-    const ForcedExpiration curve{4.0, 8.0, 0.08, 1.3};
-    PulseStream stream;
-    const int n = AppendIdealPulses(
-        stream, [&](double t) { return curve.Volume(t); }, 5.0, kExp145, 0.3, kDirectionExpiration);
-    auto engine = std::make_unique<FlowEngine>();
-    FlowPhaseResult results[2];
-    for (FlowPhaseResult& result : results) {
-        engine->ResetEngine();
-        engine->SetDirection(0);
+// A reset leaves nothing of the phase before (a slow count, a peak): a small
+// blow after a large one reads as it does on a fresh engine.
+TEST(FlowEngine, ResetLeavesNothingOfTheBlowBefore) {
+    auto blow = [](double capacity, double pef) {
+        const ForcedExpiration curve{capacity, pef, 0.08, 1.3};
+        PulseStream stream;
+        AppendIdealPulses(
+            stream, [&](double t) { return curve.Volume(t); }, 5.0, kExp145, 0.3,
+            kDirectionExpiration);
+        return stream;
+    };
+    auto measure = [](FlowEngine& engine, const PulseStream& stream) {
+        engine.ResetEngine();
+        engine.SetDirection(0);
         std::uint32_t last = 0;
-        for (int i = 0; i < n; ++i) {
-            engine->FeedInterval(stream[i].time - last);
-            last = stream[i].time;
+        for (const PulseSample& s : stream) {
+            engine.FeedInterval(s.time - last);
+            last = s.time;
         }
-        result = engine->FinishPhase();
-    }
-    EXPECT_EQ(results[0].fvc, results[1].fvc);
-    EXPECT_EQ(results[0].fev1, results[1].fev1);
-    EXPECT_EQ(results[0].pef, results[1].pef);
-    EXPECT_EQ(results[0].timeZero, results[1].timeZero);
+        return engine.FinishPhase();
+    };
+    const PulseStream small = blow(2.0, 4.0);
+    auto fresh = std::make_unique<FlowEngine>(), reused = std::make_unique<FlowEngine>();
+    const FlowPhaseResult want = measure(*fresh, small);
+    measure(*reused, blow(5.0, 10.0));
+    const FlowPhaseResult got = measure(*reused, small);
+    EXPECT_EQ(got.fvc, want.fvc);
+    EXPECT_EQ(got.fev1, want.fev1);
+    EXPECT_EQ(got.pef, want.pef);
+    EXPECT_EQ(got.timeZero, want.timeZero);
+    EXPECT_EQ(got.evolMl, want.evolMl);
+    // The peak it reports is the small blow's too.
+    EXPECT_EQ(reused->PeakSlot(), fresh->PeakSlot());
+    EXPECT_EQ(reused->MaxRawFlow(), fresh->MaxRawFlow());
 }

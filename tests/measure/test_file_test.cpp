@@ -199,7 +199,7 @@ TEST_F(TestFileFixture, NothingToSave) {
     EXPECT_EQ(rowCount(), 0);
 }
 
-// One breath cycle is refused: LiveTestSessionTest.MvvNeedsTwoBreathCycles.
+// One breath cycle is refused: the mvvBreaths=1 row of tests/device/live_endings.csv.
 TEST_F(TestFileFixture, MvvCountsTheWholeCyclesAndItsFileHasNoTrailer) {
     m_home.write("Language/English.txt", "[CASE]\n1226=over;\n");
     m_context.testType = kTestMvv;

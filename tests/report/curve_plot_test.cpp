@@ -257,20 +257,3 @@ TEST_F(ReportTest, StoredPlotShowsLegendSingleLoopAndPredictedStyles)
     painter.end();
     EXPECT_NE(image.pixel(250, 200), QColor(Qt::transparent).rgba());
 }
-
-TEST(CurvePlot, DrawLiveReadsTheSharedListUnderThePlotLock)
-{
-    CurvePointList list;
-    for (const CurvePoint& p : run(50, 3.0f, 4, 1))
-        list.Append(p);
-    CurvePlot plot(kCurveLiveFvcVolumeTime);
-    QImage image(300, 200, QImage::Format_ARGB32);
-    QPainter painter(&image);
-    plot.DrawLive(painter, QRectF(0, 0, 300, 200), list);
-    painter.end();
-    EXPECT_EQ(plot.ScrollSteps(), 0);
-    EXPECT_GT(plot.LastPosition().x(), 0);
-    // The lock is free again afterwards.
-    EXPECT_TRUE(CurvePointList::PlotLock().try_lock());
-    CurvePointList::PlotLock().unlock();
-}
