@@ -1,8 +1,8 @@
 // Saving and reading test files: each manoeuvre in its file and its row, and
-// saving when things go wrong (a full disk, a locked or damaged database, a
-// second program saving for the same patient, stray names and links in the
-// case store): a test is saved with its file and its row, or not at all, and
-// the user is told which.
+// saving when things go wrong (a full disk, a locked or damaged database,
+// stray names and links in the case store; programs saving at once: the
+// tavctl case files): a test is saved with its file and its row, or not at
+// all, and the user is told which.
 #include "store_session.h"
 #include "vc_test_stream.h"
 
@@ -19,8 +19,6 @@
 #include "support/temp_home.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -390,34 +388,6 @@ TEST_F(TestFileFixture, ALinkedCaseFolderDoesNotCarryTheTestElsewhere)
     // And the row is not dropped for it either.
     EXPECT_EQ(ReconcileDay(m_db, 17, "2026-03-04"), -1);
     EXPECT_EQ(rowCount(), 1);
-}
-
-TEST_F(TestFileFixture, TwoProgramsSavingAtOnceKeepEveryTest)
-{
-    constexpr int kEach = 40;
-    QProcess first, second;
-    for (QProcess* worker : {&first, &second})
-        worker->start(SAVE_WORKER_PATH, {m_home.path(), "17", QString::number(kEach)});
-    QStringList names;
-    for (QProcess* worker : {&first, &second}) {
-        ASSERT_TRUE(worker->waitForFinished(180000));
-        const QString out = QString::fromUtf8(worker->readAllStandardOutput());
-        EXPECT_EQ(worker->exitCode(), 0)
-            << out.toStdString() << worker->readAllStandardError().toStdString();
-        for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
-            names << line.section(' ', 1, 1);
-    }
-    EXPECT_EQ(names.size(), 2 * kEach);
-    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 2 * kEach);
-    EXPECT_EQ(caseFiles().size(), 2 * kEach);
-    EXPECT_EQ(rowCount(), 2 * kEach);
-    // Each file is whole and carries its own name.
-    for (const QString& name : caseFiles()) {
-        TestFile file;
-        ASSERT_TRUE(ReadTestFile(m_context.caseFolder + '/' + name, file)) << name.toStdString();
-        EXPECT_EQ(RecordCodec::Text(file.header.dataName, sizeof file.header.dataName),
-                  name.toLatin1());
-    }
 }
 
 TEST(TestFileReader, TrailerRules) {
