@@ -322,9 +322,26 @@ class CliCaseTest : public ::testing::TestWithParam<CliCase> {
     {
         // A step stuck on a hostile file (a FIFO written or read) fails the run instead of stalling it.
         Watchdog watchdog(where, 300000);
-        for (const QString& key : step.keys())
-            if (!GetParam().engine.isEmpty() && key.endsWith(GetParam().engine))
-                step.insert(key.chopped(GetParam().engine.size()), step.value(key));
+        // A key for this engine adds to the common one (objects merge, lists join) or replaces it.
+        for (const QString& key : step.keys()) {
+            if (GetParam().engine.isEmpty() || !key.endsWith(GetParam().engine))
+                continue;
+            const QString common = key.chopped(GetParam().engine.size());
+            QJsonValue value = step.value(key);
+            if (value.isObject()) {
+                QJsonObject merged = step[common].toObject();
+                const QJsonObject extra = value.toObject();
+                for (auto it = extra.begin(); it != extra.end(); ++it)
+                    merged.insert(it.key(), it.value());
+                value = merged;
+            } else if (value.isArray()) {
+                QJsonArray joined = step[common].toArray();
+                for (const QJsonValue& v : value.toArray())
+                    joined.append(v);
+                value = joined;
+            }
+            step.insert(common, value);
+        }
         serve(step, where);
         writeFiles(step["files"].toObject());
         make(step["make"].toObject(), where);
