@@ -62,14 +62,6 @@ class GdtExchangeTest : public ExchangeTest {
         home.write("in.gdt", bytes);
         return ImportGdtFile(db, home.path("in.gdt"), result, &error);
     }
-    // The exchange folder gdt/ of the program folder, made.
-    ExchangeSettings inbox()
-    {
-        ExchangeSettings settings;
-        settings.gdtFolder = home.path("gdt");
-        QDir().mkpath(settings.gdtFolder);
-        return settings;
-    }
 };
 
 TEST_F(GdtExchangeTest, NewExaminationRequestCreatesThePatientWithEveryField)
@@ -166,7 +158,9 @@ TEST_F(GdtExchangeTest, AnOrderMatchesOnlyTheSamePersonAndOnlyWithoutRepeatedFie
 
 TEST_F(GdtExchangeTest, InboxKeepsARequestThroughALockUntilItIsTaken)
 {
-    const ExchangeSettings settings = inbox();
+    ExchangeSettings settings;
+    settings.gdtFolder = home.path("gdt");
+    QDir().mkpath(settings.gdtFolder);
     GdtImport result;
     QString error;
     EXPECT_EQ(TakeGdtRequest(db, settings, result, &error), GdtInboxResult::Empty);

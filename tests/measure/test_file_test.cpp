@@ -19,8 +19,6 @@
 #include "support/temp_home.h"
 
 #include <QDir>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -269,11 +267,9 @@ TEST_F(TestFileFixture, WithTheDatabaseLockedNothingIsReportedSaved)
     m_db.SetBusyTimeout(200);
     ASSERT_TRUE(m_db.Open(m_home.path("data.mdb")));
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-workstation");
-        other.setDatabaseName(m_home.path("data.mdb"));
-        ASSERT_TRUE(other.open());
-        QSqlQuery lock(other);
-        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        Database other; // another workstation's connection
+        ASSERT_TRUE(other.Open(m_home.path("data.mdb")));
+        ASSERT_TRUE(other.Execute("BEGIN EXCLUSIVE"));
 
         const SaveResult locked = save();
         EXPECT_EQ(locked.outcome, SaveOutcome::NotRecorded);
@@ -281,10 +277,8 @@ TEST_F(TestFileFixture, WithTheDatabaseLockedNothingIsReportedSaved)
         EXPECT_TRUE(locked.prompts[0].contains("locked")) << locked.prompts[0].toStdString();
         EXPECT_TRUE(locked.dataName.isEmpty());
         EXPECT_TRUE(caseFiles().isEmpty()); // the file went again with the row
-        ASSERT_TRUE(lock.exec("ROLLBACK"));
-        other.close();
+        ASSERT_TRUE(other.Execute("ROLLBACK"));
     }
-    QSqlDatabase::removeDatabase("other-workstation");
     EXPECT_EQ(rowCount(), 0);
 
     // Once the other program is done, the next save is whole.
