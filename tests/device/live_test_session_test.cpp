@@ -40,7 +40,6 @@ TEST_F(LiveTestSessionTest, DroppedPulseIsAskedForOnceAndTheResultEqualsACleanRu
         EXPECT_EQ(std::memcmp(&out.saved.record, &reference.saved.record, sizeof(ManeuverResult)), 0) << dropped;
         EXPECT_EQ(out.saved.acceptance.flag, reference.saved.acceptance.flag);
     }
-    Settings().wait = 0;
 }
 
 TEST_F(LiveTestSessionTest, PulseNeverResentMarksItsManoeuvreAndIsNeverStored)
@@ -84,7 +83,6 @@ TEST_F(LiveTestSessionTest, VcTestFindsTidalBreathingAndTheLungVolumes)
     ASSERT_TRUE(waitForEnd(session));
     EXPECT_TRUE(tidal);
     EXPECT_EQ(TestParts().devices.SimulatedDevice()->WaitSpace(), -1);
-    Settings().wait = 0;
     const SaveResult saved = session.Save(1, context(), db);
     ASSERT_EQ(saved.outcome, SaveOutcome::Saved);
     EXPECT_EQ(saved.validPicture, 1);

@@ -1,12 +1,13 @@
 // The accuracy a spirometer must have on 24 forced expirations of rising
 // difficulty (waveforms.csv, FlowPhase parameters; the truth is the curve's
 // own): FVC and FEV1 within 3 % or 0.050 L, PEF within 10 % or 0.30 L/s,
-// through the virtual device with its physical rotor. (That each link
-// carries the same blow: TransportEquivalenceTest and the golden streams.) The flow engine's correction (its low-flow lift and the overrun it
-// subtracts after the peak) is made for a rotor that slips and overruns: fed
-// by an ideal turbine it reads large lungs 3 to 5 % low, and behind our rotor
-// small, low-flow lungs read a few percent high. The waveforms outside the
-// accuracy may not grow past the count below.
+// through the virtual device with its physical rotor. (That each link carries
+// the same blow: TransportEquivalenceTest and the golden streams.) The flow
+// engine's correction (its low-flow lift and the overrun it subtracts after
+// the peak) is made for a rotor that slips and overruns: fed by an ideal
+// turbine it reads large lungs 3 to 5 % low, and behind our rotor small,
+// low-flow lungs read a few percent high. The waveforms outside the accuracy
+// may not grow past the count below.
 #include "device_fixture.h"
 #include "support/data_table.h"
 #include "core/measure/flow_engine.h"
